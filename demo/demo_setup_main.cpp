@@ -1,0 +1,43 @@
+// Prepares the demo working folder: voq-demo-setup FOLDER [--lines N]
+#include "demo/demo_database.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+int main(int argc, char** argv)
+{
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: voq-demo-setup FOLDER [--lines N]\n");
+        return 2;
+    }
+    std::string folder = argv[1];
+    demo::DemoOptions options;
+    for (int i = 2; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--lines" && i + 1 < argc) {
+            char* end = nullptr;
+            long n = std::strtol(argv[++i], &end, 10);
+            if (!end || *end || n <= 0) {
+                std::fprintf(stderr, "voq-demo-setup: --lines needs a positive number\n");
+                return 2;
+            }
+            options.salesLines = n;
+        } else {
+            std::fprintf(stderr, "voq-demo-setup: unknown argument %s\n", a.c_str());
+            return 2;
+        }
+    }
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    auto db = (std::filesystem::path(folder) / "demo-erp.db").string();
+    std::string err = demo::writeDemoDatabase(db, options);
+    if (!err.empty()) {
+        std::fprintf(stderr, "voq-demo-setup: %s\n", err.c_str());
+        return 1;
+    }
+    std::fprintf(stderr, "voq-demo-setup: demo ERP database %s (%ld sales lines)\n", db.c_str(),
+                 options.salesLines);
+    return 0;
+}
