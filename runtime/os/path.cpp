@@ -1,0 +1,159 @@
+#include "runtime/os/path.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <filesystem>
+#include <vector>
+
+namespace rt {
+namespace {
+
+bool pathExists(const std::string& p) {
+    struct stat st;
+    return ::lstat(p.c_str(), &st) == 0;
+}
+
+std::string join(const std::string& base, const std::string& name) {
+    if (base.empty()) return name;
+    if (base.back() == '/') return base + name;
+    return base + "/" + name;
+}
+
+// The entry of folder whose name equals name without regard to case; empty when none.
+std::string findNoCase(const std::string& folder, const std::string& name) {
+    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (!dir) return {};
+    const std::string want = foldNameCase(name);
+    std::vector<std::string> matches;
+    while (dirent* e = ::readdir(dir)) {
+        std::string entry = e->d_name;
+        if (entry == "." || entry == "..") continue;
+        if (foldNameCase(entry) == want) matches.push_back(std::move(entry));
+    }
+    ::closedir(dir);
+    if (matches.empty()) return {};
+    return *std::min_element(matches.begin(), matches.end());
+}
+
+}  // namespace
+
+std::string nativeSeparators(std::string_view programPath) {
+    if (programPath.empty()) return {};
+    std::string s(programPath);
+    std::replace(s.begin(), s.end(), '\\', '/');
+    const bool absolute = s.front() == '/';
+    const bool trailing = s.size() > 1 && s.back() == '/';
+
+    std::vector<std::string_view> parts;
+    std::string_view rest(s);
+    while (!rest.empty()) {
+        const auto cut = rest.find('/');
+        const std::string_view part = rest.substr(0, cut);
+        if (!part.empty() && part != ".") parts.push_back(part);
+        if (cut == std::string_view::npos) break;
+        rest.remove_prefix(cut + 1);
+    }
+
+    std::string out = absolute ? "/" : "";
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        if (i > 0) out += '/';
+        out += parts[i];
+    }
+    if (out.empty()) return ".";
+    if (trailing && out.back() != '/') out += '/';
+    return out;
+}
+
+std::string resolvePath(std::string_view programPath) {
+    std::string native = nativeSeparators(programPath);
+    if (native.empty() || pathExists(native)) return native;
+
+    const bool absolute = native.front() == '/';
+    const bool trailing = native.size() > 1 && native.back() == '/';
+    std::vector<std::string> parts;
+    {
+        std::string_view rest(native);
+        while (!rest.empty()) {
+            const auto cut = rest.find('/');
+            const std::string_view part = rest.substr(0, cut);
+            if (!part.empty()) parts.emplace_back(part);
+            if (cut == std::string_view::npos) break;
+            rest.remove_prefix(cut + 1);
+        }
+    }
+
+    std::string out = absolute ? "/" : "";
+    bool found = true;
+    for (const std::string& part : parts) {
+        std::string next = join(out, part);
+        if (found && !pathExists(next)) {
+            const std::string match = (part == "..") ? std::string() : findNoCase(out, part);
+            if (match.empty()) {
+                found = false;
+            } else {
+                next = join(out, match);
+            }
+        }
+        out = std::move(next);
+    }
+    if (trailing && out.back() != '/') out += '/';
+    return out;
+}
+
+std::string absolutePath(std::string_view programPath) {
+    std::filesystem::path p(resolvePath(programPath));
+    if (p.empty()) return {};
+    if (p.is_relative()) p = std::filesystem::path(currentFolder()) / p;
+    std::string out = p.lexically_normal().string();
+    if (out.size() > 1 && out.back() == '/') out.pop_back();
+    return out;
+}
+
+std::string foldNameCase(std::string_view name) {
+    std::string out(name);
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const auto c = static_cast<unsigned char>(out[i]);
+        if (c >= 'a' && c <= 'z') {
+            out[i] = static_cast<char>(c - 'a' + 'A');
+        } else if (c == 0xC3 && i + 1 < out.size()) {
+            // Latin-1 small letters U+00E0..U+00FE (not U+00F7, the division sign) lie 0x20
+            // above their capitals.
+            const auto d = static_cast<unsigned char>(out[i + 1]);
+            if (d >= 0xA0 && d <= 0xBE && d != 0xB7) out[i + 1] = static_cast<char>(d - 0x20);
+            ++i;
+        }
+    }
+    return out;
+}
+
+bool namesEqualNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && foldNameCase(a) == foldNameCase(b);
+}
+
+std::string currentFolder() {
+    std::error_code ec;
+    auto p = std::filesystem::current_path(ec);
+    return ec ? std::string(".") : p.string();
+}
+
+std::string programPath() {
+    std::string buf(PATH_MAX, '\0');
+    const ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size());
+    if (n <= 0) return {};
+    buf.resize(static_cast<std::size_t>(n));
+    return buf;
+}
+
+std::string programFolder() {
+    const std::string p = programPath();
+    const auto cut = p.rfind('/');
+    if (cut == std::string::npos) return currentFolder();
+    return cut == 0 ? std::string("/") : p.substr(0, cut);
+}
+
+}  // namespace rt

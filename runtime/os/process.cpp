@@ -1,0 +1,132 @@
+#include "runtime/os/process.h"
+
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <mutex>
+#include <thread>
+
+#include "runtime/os/files.h"
+#include "runtime/os/path.h"
+
+extern char** environ;
+
+namespace rt {
+namespace {
+
+std::mutex& openerMutex() {
+    static std::mutex m;
+    return m;
+}
+
+std::string& opener() {
+    static std::string o = "xdg-open";
+    return o;
+}
+
+bool isExecutableFile(const std::string& p) {
+    struct stat st;
+    return ::stat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(p.c_str(), X_OK) == 0;
+}
+
+int waitFor(pid_t pid) {
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) return -1;
+    }
+    if (WIFEXITED(status)) return WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+    return -1;
+}
+
+}  // namespace
+
+ProcessResult startProcess(std::string_view program, const std::vector<std::string>& args,
+                           bool wait) {
+    ProcessResult result;
+    if (program.empty()) {
+        result.startError = ENOENT;
+        result.errorText = std::strerror(ENOENT);
+        return result;
+    }
+
+    std::string file;
+    bool searchPath = false;
+    if (program.find_first_of("/\\") != std::string_view::npos) {
+        file = resolvePath(program);
+    } else {
+        // Windows finds a program beside the running one before it looks along the path.
+        const std::string beside = resolvePath(programFolder() + "/" + std::string(program));
+        if (isExecutableFile(beside)) {
+            file = beside;
+        } else {
+            file = std::string(program);
+            searchPath = true;
+        }
+    }
+
+    std::vector<std::string> argStore;
+    argStore.reserve(args.size() + 1);
+    argStore.emplace_back(program);
+    argStore.insert(argStore.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : argStore) argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    pid_t pid = 0;
+    const int rc = searchPath ? ::posix_spawnp(&pid, file.c_str(), nullptr, nullptr, argv.data(), environ)
+                              : ::posix_spawn(&pid, file.c_str(), nullptr, nullptr, argv.data(), environ);
+    if (rc != 0) {
+        result.startError = rc;
+        result.errorText = std::strerror(rc);
+        return result;
+    }
+    result.started = true;
+    if (wait) {
+        result.exitCode = waitFor(pid);
+    } else {
+        std::thread([pid] { waitFor(pid); }).detach();
+    }
+    return result;
+}
+
+ShellOpenResult shellOpen(std::string_view path) {
+    ShellOpenResult result;
+    const std::string given(path);
+    const bool isUrl = given.find("://") != std::string::npos || given.rfind("mailto:", 0) == 0;
+    std::string target = given;
+    if (!isUrl) {
+        target = resolvePath(given);
+        if (target.empty() || (!fileExists(target) && !folderExists(target))) {
+            const auto cut = target.rfind('/');
+            const bool folderThere = cut == std::string::npos || cut == 0 ||
+                                     folderExists(target.substr(0, cut));
+            result.code = folderThere ? kShellFileNotFound : kShellPathNotFound;
+            return result;
+        }
+    }
+    std::string program;
+    {
+        std::lock_guard lock(openerMutex());
+        program = opener();
+    }
+    const ProcessResult started = startProcess(program, {target}, false);
+    if (!started.started) {
+        result.code = kShellNoAssociation;
+        return result;
+    }
+    result.started = true;
+    result.code = kShellOpenOk;
+    return result;
+}
+
+void setShellOpenProgram(std::string program) {
+    std::lock_guard lock(openerMutex());
+    opener() = program.empty() ? std::string("xdg-open") : std::move(program);
+}
+
+}  // namespace rt

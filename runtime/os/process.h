@@ -1,0 +1,45 @@
+#pragma once
+// Starting outside programs (argument vector, never a shell) and opening files with the
+// desktop's associated program.
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rt {
+
+struct ProcessResult {
+    bool started = false;
+    // After waiting: the program's exit code; 128 + the signal number when a signal ended it.
+    int exitCode = 0;
+    // When not started: the system's error number and its text.
+    int startError = 0;
+    std::string errorText;
+};
+
+// Starts a program with its arguments (args do not include the program itself). A program
+// given with a separator is a path (resolvePath); a bare name is looked for beside the running
+// program first (whatever its case), then along PATH. With wait, returns when it has ended;
+// without, the program runs on and is reaped in the background.
+ProcessResult startProcess(std::string_view program, const std::vector<std::string>& args,
+                           bool wait);
+
+// Shell-open codes: above 32 success; the others as the shell gives them.
+inline constexpr int kShellOpenOk = 42;
+inline constexpr int kShellFileNotFound = 2;
+inline constexpr int kShellPathNotFound = 3;
+inline constexpr int kShellNoAssociation = 31;
+
+struct ShellOpenResult {
+    bool started = false;
+    int code = 0;
+};
+
+// Opens a file (or a URL such as "https://..." or "mailto:...") with its default action
+// through the desktop opener, without waiting. A missing file gives kShellFileNotFound (its
+// folder missing: kShellPathNotFound); an opener that cannot be started kShellNoAssociation.
+ShellOpenResult shellOpen(std::string_view path);
+
+// The opener program, "xdg-open" unless set (tests set a stand-in). Empty restores it.
+void setShellOpenProgram(std::string program);
+
+}  // namespace rt
