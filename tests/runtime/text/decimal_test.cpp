@@ -1,0 +1,7 @@
+#include "runtime/text/decimal.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+}  // namespace

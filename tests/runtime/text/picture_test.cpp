@@ -1,0 +1,7 @@
+#include "runtime/text/picture.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+}  // namespace

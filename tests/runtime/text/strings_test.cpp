@@ -1,0 +1,7 @@
+#include "runtime/text/strings.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+}  // namespace
