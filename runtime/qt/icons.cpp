@@ -1,0 +1,184 @@
+#include "runtime/qt/icons.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStyle>
+
+namespace rt::qt {
+
+namespace {
+
+struct IconEntry {
+    const char* file;  // lower case, without "~" and extension
+    const char* themes;  // ';'-separated theme names, best first
+    QStyle::StandardPixmap standard;
+};
+
+constexpr auto kNone = QStyle::SP_CustomBase;
+
+constexpr IconEntry kIcons[] = {
+    {"wws", "applications-office;x-office-spreadsheet", QStyle::SP_ComputerIcon},
+    {"tavlogo", "applications-office;x-office-spreadsheet", QStyle::SP_ComputerIcon},
+    {"add", "document-new;list-add", QStyle::SP_FileIcon},
+    {"wiznew", "document-new;list-add", QStyle::SP_FileIcon},
+    {"edit", "document-properties;accessories-text-editor", QStyle::SP_FileDialogDetailedView},
+    {"wizedit", "document-properties;accessories-text-editor", QStyle::SP_FileDialogDetailedView},
+    {"delete", "edit-delete;list-remove", QStyle::SP_TrashIcon},
+    {"wizdel", "edit-delete;list-remove", QStyle::SP_TrashIcon},
+    {"ok", "emblem-default;dialog-ok", QStyle::SP_DialogOkButton},
+    {"waok", "emblem-default;dialog-ok", QStyle::SP_DialogOkButton},
+    {"wizok", "emblem-default;dialog-ok", QStyle::SP_DialogOkButton},
+    {"select", "emblem-default;go-jump", QStyle::SP_DialogApplyButton},
+    {"cancel", "process-stop;dialog-cancel", QStyle::SP_DialogCancelButton},
+    {"wacancel", "process-stop;dialog-cancel", QStyle::SP_DialogCancelButton},
+    {"wizcncl", "process-stop;dialog-cancel", QStyle::SP_DialogCancelButton},
+    {"waclose", "window-close;application-exit", QStyle::SP_DialogCloseButton},
+    {"exit5", "application-exit;window-close", QStyle::SP_DialogCloseButton},
+    {"qbeexitapp", "application-exit;window-close", QStyle::SP_DialogCloseButton},
+    {"wahelp", "help-contents;help-browser", QStyle::SP_DialogHelpButton},
+    {"help", "help-contents;help-browser", QStyle::SP_DialogHelpButton},
+    {"copy", "edit-copy", kNone},
+    {"save", "document-save", QStyle::SP_DialogSaveButton},
+    {"print", "document-print", kNone},
+    {"date", "x-office-calendar;appointment-new", kNone},
+    {"datepop", "x-office-calendar;appointment-new", kNone},
+    {"qkload", "document-open", QStyle::SP_DialogOpenButton},
+    {"qkqbe", "edit-find;system-search", kNone},
+    {"qbe", "system-search;edit-find", kNone},
+    {"qbeaddrow", "list-add", kNone},
+    {"qbedelrow", "list-remove", kNone},
+    {"qbeexecute", "system-run;media-playback-start", QStyle::SP_MediaPlay},
+    {"qbeoptions", "preferences-system;emblem-system", kNone},
+    {"qbereport", "document-print-preview;document-print", kNone},
+    {"qbesource", "text-x-generic;accessories-text-editor", QStyle::SP_FileIcon},
+    {"qbeview", "x-office-spreadsheet;text-x-generic", QStyle::SP_FileDialogListView},
+    {"qbemoveleft", "go-previous", QStyle::SP_ArrowLeft},
+    {"qbemoverght", "go-next", QStyle::SP_ArrowRight},
+    {"wizditto", "edit-undo;edit-clear", kNone},
+    {"wizfirst", "go-top;go-first", QStyle::SP_MediaSkipBackward},
+    {"wizlast", "go-bottom;go-last", QStyle::SP_MediaSkipForward},
+    {"wizpgup", "go-up", QStyle::SP_ArrowUp},
+    {"wizpgdn", "go-down", QStyle::SP_ArrowDown},
+    {"wizup", "go-up", QStyle::SP_ArrowUp},
+    {"wizdown", "go-down", QStyle::SP_ArrowDown},
+    {"smfirst", "go-first", QStyle::SP_MediaSkipBackward},
+    {"smprev", "go-previous", QStyle::SP_ArrowLeft},
+    {"smnext", "go-next", QStyle::SP_ArrowRight},
+    {"smlast", "go-last", QStyle::SP_MediaSkipForward},
+    {"smjumppg", "go-jump", kNone},
+    {"smpages", "view-grid-symbolic;view-app-grid-symbolic", QStyle::SP_FileDialogContentsView},
+    {"smzoom", "zoom-in;edit-find", kNone},
+    {"checkall", "edit-select-all;checkbox-checked-symbolic", kNone},
+    {"checkno", "edit-clear;checkbox-symbolic", kNone},
+    {"cheklist", "view-list-symbolic;x-office-document", QStyle::SP_FileDialogListView},
+    {"chart8", "x-office-spreadsheet", kNone},
+    {"chart03", "x-office-presentation", kNone},
+    {"chart05", "x-office-drawing", kNone},
+    {"chart13", "x-office-document", kNone},
+    {"chart6", "utilities-system-monitor;x-office-spreadsheet", kNone},
+    {"boxon", "checkbox-checked-symbolic", kNone},
+    {"boxoff", "checkbox-symbolic", kNone},
+    // Names the windows use for plain meanings (pivot viewer buttons, message boxes).
+    {"folder", "folder", QStyle::SP_DirClosedIcon},
+    {"folderopen", "folder-open", QStyle::SP_DirOpenIcon},
+    {"refresh", "view-refresh", QStyle::SP_BrowserReload},
+    {"exclamation", "dialog-warning", QStyle::SP_MessageBoxWarning},
+    {"question", "dialog-question", QStyle::SP_MessageBoxQuestion},
+    {"hand", "dialog-error", QStyle::SP_MessageBoxCritical},
+    {"asterisk", "dialog-information", QStyle::SP_MessageBoxInformation},
+    {"information", "dialog-information", QStyle::SP_MessageBoxInformation},
+    {"application", "applications-office", QStyle::SP_ComputerIcon},
+};
+
+QString iconKey(const QString& iconFile)
+{
+    QString key = iconFile.trimmed();
+    if (key.startsWith(QLatin1String("ICON:"), Qt::CaseInsensitive))
+        key = key.mid(5);
+    while (key.startsWith(QLatin1Char('~')))
+        key.remove(0, 1);
+    key = QFileInfo(key).completeBaseName().isEmpty() ? key : QFileInfo(key).completeBaseName();
+    return key.toLower();
+}
+
+const IconEntry* findEntry(const QString& key)
+{
+    for (const auto& entry : kIcons)
+        if (key == QLatin1String(entry.file))
+            return &entry;
+    return nullptr;
+}
+
+}  // namespace
+
+void setUpIconTheme()
+{
+    // Platforms without a desktop theme (offscreen, bare X servers) search no system folders.
+    QStringList paths = QIcon::themeSearchPaths();
+    QString dataDirs = qEnvironmentVariable("XDG_DATA_DIRS");
+    if (dataDirs.isEmpty())
+        dataDirs = QStringLiteral("/usr/local/share:/usr/share");
+    for (const QString& dir : dataDirs.split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
+        const QString icons = dir + QStringLiteral("/icons");
+        if (!paths.contains(icons) && QDir(icons).exists())
+            paths << icons;
+    }
+    QIcon::setThemeSearchPaths(paths);
+    const QString current = QIcon::themeName();
+    if (current.isEmpty() || current == QLatin1String("hicolor")) {
+        for (const char* theme : {"Adwaita", "breeze", "oxygen", "Tango"}) {
+            bool found = false;
+            for (const QString& dir : paths)
+                found = found || QFileInfo::exists(dir + QLatin1Char('/') + QLatin1String(theme) + QStringLiteral("/index.theme"));
+            if (found) {
+                QIcon::setThemeName(QLatin1String(theme));
+                break;
+            }
+        }
+    }
+    if (QIcon::fallbackThemeName().isEmpty())
+        QIcon::setFallbackThemeName(QStringLiteral("hicolor"));
+}
+
+QStringList themeNamesForIcon(const QString& iconFile)
+{
+    const IconEntry* entry = findEntry(iconKey(iconFile));
+    if (!entry)
+        return {};
+    return QString::fromLatin1(entry->themes).split(QLatin1Char(';'), Qt::SkipEmptyParts);
+}
+
+QIcon iconFor(const QString& iconFile)
+{
+    QString name = iconFile.trimmed();
+    while (name.startsWith(QLatin1Char('~')))
+        name.remove(0, 1);
+    if (name.isEmpty())
+        return {};
+    // A real image file beside the program's data wins over the stand-ins.
+    if (name.contains(QLatin1Char('.'))) {
+        QString path = name;
+        path.replace(QLatin1Char('\\'), QLatin1Char('/'));
+        if (QFileInfo(path).isFile()) {
+            QIcon icon(path);
+            if (!icon.availableSizes().isEmpty() || !icon.pixmap(16).isNull())
+                return icon;
+        }
+    }
+    const IconEntry* entry = findEntry(iconKey(iconFile));
+    if (entry) {
+        for (const QString& theme : QString::fromLatin1(entry->themes).split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+            QIcon icon = QIcon::fromTheme(theme);
+            if (!icon.isNull())
+                return icon;
+        }
+        if (entry->standard != kNone && qApp)
+            return QApplication::style()->standardIcon(entry->standard);
+        return {};
+    }
+    // Unknown names may be theme names themselves.
+    return QIcon::fromTheme(iconKey(iconFile));
+}
+
+}  // namespace rt::qt

@@ -1,0 +1,121 @@
+// Fonts, dialog units, icons and the GUI invoker of the Qt front end, on the offscreen platform.
+#include "runtime/qt/fonts.h"
+#include "runtime/qt/gui_invoker.h"
+#include "runtime/qt/icons.h"
+
+#include <QApplication>
+#include <QFontInfo>
+#include <gtest/gtest.h>
+#include <atomic>
+#include <thread>
+
+namespace {
+
+class QtBasics : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        static int argc = 1;
+        static char name[] = "rt_qt_test";
+        static char* argv[] = {name, nullptr};
+        if (!qApp)
+            new QApplication(argc, argv);
+        rt::qt::setUpIconTheme();
+    }
+};
+
+TEST_F(QtBasics, FontsOfTheWindowsMapToInstalledFaces)
+{
+    const struct {
+        const char* asked;
+        const char* installed;
+    } cases[] = {
+        {"MS Sans Serif", "Liberation Sans"}, {"Microsoft Sans Serif", "Liberation Sans"},
+        {"Arial", "Liberation Sans"},         {"arial", "Liberation Sans"},
+        {"Courier New", "Liberation Mono"},   {"Fixedsys", "DejaVu Sans Mono"},
+        {"Tahoma", "DejaVu Sans"},            {"Times New Roman", "Liberation Serif"},
+        {"", "Liberation Sans"},              {"No Such Face", "DejaVu Sans"},
+    };
+    for (const auto& c : cases) {
+        const QString mapped = rt::qt::mapFontFamily(QString::fromUtf8(c.asked));
+        EXPECT_EQ(mapped.toStdString(), c.installed) << c.asked;
+        // The face really resolves to itself, not to a substitute.
+        QFont font(mapped);
+        EXPECT_EQ(QFontInfo(font).family().toStdString(), c.installed) << c.asked;
+    }
+}
+
+TEST_F(QtBasics, DialogUnitsFollowTheFont)
+{
+    const rt::qt::DialogUnits small(rt::qt::windowFont("MS Sans Serif", 8, false, false, false));
+    const rt::qt::DialogUnits large(rt::qt::windowFont("MS Sans Serif", 16, false, false, false));
+    EXPECT_GT(small.baseX(), 2);
+    EXPECT_GT(small.baseY(), 8);
+    EXPECT_GT(large.x(100), small.x(100) * 3 / 2);
+    EXPECT_GT(large.y(100), small.y(100) * 3 / 2);
+    // Four horizontal units are one average character, eight vertical ones a line.
+    EXPECT_EQ(small.x(4), small.baseX());
+    EXPECT_EQ(small.y(8), small.baseY());
+    EXPECT_EQ(small.x(0), 0);
+    // Back and forth keeps the value within a unit.
+    for (int du : {1, 7, 50, 315, 504})
+        EXPECT_NEAR(small.toX(small.x(du)), du, 1) << du;
+    for (int du : {1, 9, 12, 210})
+        EXPECT_NEAR(small.toY(small.y(du)), du, 1) << du;
+}
+
+TEST_F(QtBasics, EveryIconFileOfTheWindowsHasAnIcon)
+{
+    const char* files[] = {
+        "ADD.ICO", "CANCEL.ICO", "CHART03.ICO", "CHART05.ICO", "CHART13.ICO", "CHART6.ICO",
+        "CHART8.ICO", "CHECKALL.ICO", "CHECKNO.ICO", "CHEKLIST.ICO", "COPY.ICO", "DATE.ICO",
+        "DATEPOP.ICO", "Delete.ICO", "Edit.ICO", "EXIT5.ICO", "OK.ICO", "PRINT.ICO", "QBE.ico",
+        "QbeAddRow.ico", "QbeDelRow.ico", "QbeExecute.ico", "QbeExitApp.ico", "QbeOptions.ico",
+        "QbeReport.ico", "QbeSource.ico", "QbeView.ico", "qkload.ico", "qkqbe.ico", "SAVE.ICO",
+        "SELECT.ICO", "SMFIRST.ICO", "SMJUMPPG.ICO", "SMLAST.ICO", "SMNEXT.ICO", "SMPAGES.ICO",
+        "SMPREV.ICO", "SMZOOM.ICO", "TavLogo.ICO", "WACANCEL.ICO", "WACLOSE.ICO", "WAHELP.ICO",
+        "WAOK.ICO", "WIZCNCL.ICO", "WIZDEL.ICO", "WIZDITTO.ICO", "wizDown.ico", "WIZEDIT.ICO",
+        "wizFirst.ico", "wizLast.ico", "wiznew.ico", "WIZOK.ICO", "wizPgDn.ico", "wizPgUp.ico",
+        "wizUp.ico", "WWS.ICO", "~BoxOff.ICO", "~BoxOn.ICO", "~QbeMoveLeft.ico",
+        "~QbeMoveRght.ico", "WAOk.ico", "WACancel.ico",
+    };
+    for (const char* file : files) {
+        EXPECT_FALSE(rt::qt::themeNamesForIcon(file).isEmpty()) << file;
+        const QIcon icon = rt::qt::iconFor(file);
+        EXPECT_FALSE(icon.isNull()) << file;
+        EXPECT_FALSE(icon.pixmap(16, 16).isNull()) << file;
+    }
+    EXPECT_TRUE(rt::qt::themeNamesForIcon("NOSUCH.ICO").isEmpty());
+    EXPECT_TRUE(rt::qt::iconFor("").isNull());
+}
+
+TEST_F(QtBasics, InvokerRunsWorkOnTheGuiThreadAndDropsItAfterShutdown)
+{
+    rt::qt::GuiInvoker::install();
+    std::atomic<bool> ranOnGui{false};
+    bool answered = false;
+    std::thread program([&] {
+        answered = rt::qt::GuiInvoker::call([&] { ranOnGui = rt::qt::GuiInvoker::onGuiThread(); });
+        rt::qt::GuiInvoker::post([] { QCoreApplication::quit(); });
+    });
+    QCoreApplication::exec();
+    program.join();
+    EXPECT_TRUE(answered);
+    EXPECT_TRUE(ranOnGui);
+
+    // Work queued while the loop no longer runs is dropped, and the caller is not left waiting.
+    std::atomic<bool> ran{false};
+    bool late = true;
+    std::thread waiter([&] { late = rt::qt::GuiInvoker::call([&] { ran = true; }); });
+    while (!waiter.joinable()) {
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    rt::qt::GuiInvoker::shutdown();
+    waiter.join();
+    EXPECT_FALSE(late);
+    EXPECT_FALSE(ran);
+    EXPECT_FALSE(rt::qt::GuiInvoker::call([&] { ran = true; }));
+}
+
+}  // namespace
