@@ -1,0 +1,44 @@
+#pragma once
+// Modal calls of a procedure: they run on the calling program thread, publish its window first,
+// and block it until the user answered; meanwhile no window of that thread takes input.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "runtime/ui/display.h"
+
+namespace rt {
+
+// Message box. "|" in the text starts a new line. Standard buttons give their button:: flag,
+// a button list ("&Weiter|&Stop|&Ende") the 1-based position of the pressed button.
+// defaultButton 0: the first button.
+int message(std::string_view text, std::string_view title = {}, MessageIcon icon = MessageIcon::None,
+            int buttons = button::Ok, int defaultButton = 0);
+int message(std::string_view text, std::string_view title, MessageIcon icon, std::string_view buttonList,
+            int defaultButton = 1);
+
+// "Excel|*.XLS|Alle Dateien|*.*" → filters.
+std::vector<FileFilter> parseFileFilters(std::string_view text);
+
+// File open/save and folder dialogs. The process's working folder never changes.
+FileDialogResult fileDialog(FileDialogRequest request);
+FileDialogResult openFileDialog(std::string title, std::string file, std::string_view filters, int filterIndex = 1);
+FileDialogResult saveFileDialog(std::string title, std::string file, std::string_view filters, int filterIndex = 1);
+FileDialogResult folderDialog(std::string title, std::string folder);
+
+ColorDialogResult colorDialog(std::string title, Color color);
+PrinterDialogResult printerDialog(std::string title, bool setupOnly = false);
+
+// Popup menu from a definition: items separated by "|"; "-" alone is a separator, a leading
+// "-" or "+" makes a check item (unchecked / checked), a leading "~" disables it. Returns the
+// 1-based position of the chosen item among the non-separator items, 0 when none was chosen.
+std::vector<PopupItem> parsePopup(std::string_view definition);
+int popup(std::string_view definition, int x = -1, int y = -1);
+
+void setClipboard(const std::string& text);
+std::string clipboard();
+void beep(Beep kind = Beep::Default);
+void setPointer(Pointer pointer);
+
+} // namespace rt
