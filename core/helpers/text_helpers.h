@@ -1,0 +1,32 @@
+#pragma once
+// Small text and path routines shared by the windows of every subsystem.
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Replaces each of \ / : * ? " < > | by a blank and clips; at most 255 characters.
+std::string CleanFileName(std::string_view name);
+
+// Position of the last non-blank character; 0 for an empty or blank text.
+long ClippedLength(std::string_view text);
+
+// Replaces every occurrence of find (case-insensitive, used with its full length) in text by
+// the clipped replacement; the result has the character length of the given text (padded or
+// cut). The search goes on after the inserted text, so a replacement containing find ends.
+std::string ReplaceString(std::string_view replacement, std::string_view find, std::string_view text);
+
+// Points a connect string at currentDatabase: the old name (after the first "Database=", to the
+// end, at most 50 characters) is removed wherever it stands and currentDatabase appended.
+// Unchanged when the names are equal. At most 250 characters.
+std::string ReplaceConnectDatabase(std::string_view connect, std::string_view currentDatabase);
+
+// Splits text at a one-character separator into entries (empty parts between two separators
+// give empty entries; a separator at the end gives no empty last entry).
+std::vector<std::string> SplitToQueue(std::string_view separator, std::string_view text);
+
+// Every character that is not 0-9 becomes a blank; clipped; at most 255 characters.
+std::string DigitsOnly(std::string_view text);
+
+// Splits a path at its last "\" (or "/"): nameFlag != 0 gives name "." extension, else mode 1 the
+// name, 2 the extension, 3 the folder with its closing separator. Clipped.
+std::string SplitPath(std::string_view path, int mode, int nameFlag);
