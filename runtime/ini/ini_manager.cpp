@@ -55,6 +55,7 @@ void IniManager::setFileName(std::string_view fileName) {
         std::lock_guard lock(mutex_);
         fileName_ = std::string(fileName);
         sections_.clear();
+        if (fileName_.empty()) return;
     }
     fetchPreserved();
     const std::string list = fetch(kSectorsSection, kSectorsKey, "");

@@ -48,8 +48,17 @@ enum class Load { Missing, Loaded, Unreadable };
 Load load(FileEntry& entry, const std::string& path, IniDocument& doc) {
     struct stat st;
     if (::stat(path.c_str(), &st) != 0) {
-        entry.lastReport.clear();
-        return errno == ENOENT || errno == ENOTDIR ? Load::Missing : Load::Unreadable;
+        const int err = errno;
+        if (err == ENOENT || err == ENOTDIR) {
+            entry.lastReport.clear();
+            return Load::Missing;
+        }
+        const std::string key = std::string("stat ") + std::strerror(err);
+        if (entry.lastReport != key) {
+            entry.lastReport = key;
+            trace("INI file " + path + ": cannot be read (" + std::strerror(err) + "); its settings read as defaults");
+        }
+        return Load::Unreadable;
     }
     const std::string stamp = std::to_string(st.st_size) + "/" + std::to_string(st.st_mtim.tv_sec) + "." +
                               std::to_string(st.st_mtim.tv_nsec);

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <thread>
@@ -54,18 +55,50 @@ ProcessResult startProcess(std::string_view program, const std::vector<std::stri
         return result;
     }
 
+    // A Windows program name ("VOQSECURE.EXE") also finds its stand-in without the extension.
+    std::vector<std::string> names{std::string(program)};
+    if (program.size() > 4 && namesEqualNoCase(program.substr(program.size() - 4), ".exe"))
+        names.emplace_back(program.substr(0, program.size() - 4));
+
     std::string file;
     bool searchPath = false;
     if (program.find_first_of("/\\") != std::string_view::npos) {
         file = resolvePath(program);
+        for (const auto& name : names) {
+            const std::string candidate = resolvePath(name);
+            if (isExecutableFile(candidate)) {
+                file = candidate;
+                break;
+            }
+        }
     } else {
         // Windows finds a program beside the running one before it looks along the path.
-        const std::string beside = resolvePath(programFolder() + "/" + std::string(program));
-        if (isExecutableFile(beside)) {
-            file = beside;
-        } else {
+        const std::string folder = programFolder();
+        for (const auto& name : names) {
+            const std::string beside = resolvePath(folder + "/" + name);
+            if (isExecutableFile(beside)) {
+                file = beside;
+                break;
+            }
+        }
+        if (file.empty()) {
+            const char* pathVar = std::getenv("PATH");
+            std::string_view dirs = pathVar ? pathVar : "/usr/local/bin:/usr/bin:/bin";
+            for (const auto& name : names) {
+                for (std::string_view rest = dirs; file.empty();) {
+                    const auto cut = rest.find(':');
+                    const std::string dir(rest.substr(0, cut));
+                    const std::string candidate = (dir.empty() ? std::string(".") : dir) + "/" + name;
+                    if (isExecutableFile(candidate)) file = candidate;
+                    if (cut == std::string_view::npos) break;
+                    rest.remove_prefix(cut + 1);
+                }
+                if (!file.empty()) break;
+            }
+        }
+        if (file.empty()) {
             file = std::string(program);
-            searchPath = true;
+            searchPath = true;  // gives the system's own reason why it cannot start
         }
     }
 

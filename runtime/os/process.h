@@ -18,7 +18,8 @@ struct ProcessResult {
 
 // Starts a program with its arguments (args do not include the program itself). A program
 // given with a separator is a path (resolvePath); a bare name is looked for beside the running
-// program first (whatever its case), then along PATH. With wait, returns when it has ended;
+// program first (whatever its case), then along PATH. A name ending in ".EXE" (any case) that
+// is not found as it stands is looked for without that extension. With wait, returns when it has ended;
 // without, the program runs on and is reaped in the background.
 ProcessResult startProcess(std::string_view program, const std::vector<std::string>& args,
                            bool wait);

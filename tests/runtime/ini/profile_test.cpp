@@ -232,6 +232,16 @@ TEST_F(ProfileTest, FailedWriteLeavesTheOldFile) {
     EXPECT_GE(traces().size(), 2u);
 }
 
+TEST_F(ProfileTest, FileThatCannotBeOpenedIsLeftAlone) {
+    fs::create_symlink("Loop.INI", "Loop.INI");  // opening it fails: too many levels of links
+    EXPECT_EQ(rt::getProfileString("Loop.INI", "A", "k", "d"), "d");
+    EXPECT_EQ(rt::getProfileString("Loop.INI", "A", "j", "d"), "d");
+    EXPECT_FALSE(rt::writeProfileString("Loop.INI", "A", "k", "v"));
+    EXPECT_TRUE(fs::is_symlink("Loop.INI"));
+    // One line for the reads, one for the refused write.
+    EXPECT_EQ(traces().size(), 2u);
+}
+
 TEST_F(ProfileTest, ConcurrentWritersLoseNothing) {
     constexpr int kThreads = 8;
     constexpr int kKeys = 40;

@@ -110,8 +110,23 @@ TEST(StartProcess, ProgramBesideTheRunningOneFirstWhateverItsCase) {
     std::string upper = name;
     for (auto& ch : upper) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
     const std::string out = outputOf(upper, {"ok"});
+    const std::string exe = outputOf(upper + ".EXE", {"exe"});
     fs::remove(script);
     EXPECT_EQ(out, "beside ok\n");
+    EXPECT_EQ(exe, "beside exe\n");
+}
+
+TEST(StartProcess, WindowsProgramNameFindsItsStandIn) {
+    voq::test::TempDir dir;
+    const fs::path script = dir.path() / "voqtool";
+    std::ofstream(script) << "#!/bin/sh\necho tool \"$@\"\n";
+    fs::permissions(script, fs::perms::owner_all);
+    EXPECT_EQ(outputOf(dir.path().string() + "\\VOQTOOL.EXE", {"\\U=ADMIN"}), "tool \\U=ADMIN\n");
+    EXPECT_EQ(outputOf(dir.path().string() + "/voqtool", {}), "tool\n");
+    // A Windows program without a stand-in does not start.
+    const auto r = rt::startProcess("rundll32.exe", {"shell32.dll,Control_RunDLL", "odbccp32.cpl"}, false);
+    EXPECT_FALSE(r.started);
+    EXPECT_EQ(r.startError, ENOENT);
 }
 
 class ShellOpenTest : public ::testing::Test {
