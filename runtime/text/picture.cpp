@@ -170,20 +170,30 @@ struct SystemFormats {
     std::string longTime = "HH:mm:ss";
 };
 
-std::mutex gFormatsMutex;
-std::shared_ptr<const SystemFormats> gFormats = std::make_shared<const SystemFormats>();
+// Readers take a snapshot, so a change never tears a format that is being used.
+struct FormatsHolder {
+    std::mutex mutex;
+    std::shared_ptr<const SystemFormats> current = std::make_shared<const SystemFormats>();
+};
+
+FormatsHolder& formatsHolder() {
+    static FormatsHolder holder;  // built on first use: safe from other static initialisers
+    return holder;
+}
 
 std::shared_ptr<const SystemFormats> formats() {
-    std::lock_guard lock(gFormatsMutex);
-    return gFormats;
+    auto& h = formatsHolder();
+    std::lock_guard lock(h.mutex);
+    return h.current;
 }
 
 template <class Change>
 void changeFormats(Change change) {
-    std::lock_guard lock(gFormatsMutex);
-    auto next = std::make_shared<SystemFormats>(*gFormats);
+    auto& h = formatsHolder();
+    std::lock_guard lock(h.mutex);
+    auto next = std::make_shared<SystemFormats>(*h.current);
     change(*next);
-    gFormats = std::move(next);
+    h.current = std::move(next);
 }
 
 constexpr std::array<std::string_view, 12> kMonthNames = {"Januar", "Februar", "März",      "April",   "Mai",      "Juni",
