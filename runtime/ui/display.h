@@ -158,7 +158,8 @@ public:
 // The process's display. Set once by main() (or a test) before any program thread opens a
 // window; the display must outlive every program thread.
 void setDisplay(Display* display);
-Display& display(); // asserts that one was set
+// Without one, a stand-in shows nothing and answers every question with its default.
+Display& display();
 bool hasDisplay();
 
 // Input for a window, from the display (any thread). False when the window is not open or takes

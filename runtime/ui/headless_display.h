@@ -70,6 +70,10 @@ public:
   };
   std::optional<Shown> shown(WindowId id) const;
   std::vector<Shown> shownWindows() const; // open ones, in opening order
+  // The newest open window that matches, waiting up to timeout; 0 when none came.
+  WindowId waitForWindow(const std::function<bool(const Shown&)>& match, std::chrono::milliseconds timeout);
+  // True when the window is not (or no longer) shown within timeout.
+  bool waitForClosed(WindowId id, std::chrono::milliseconds timeout);
   std::vector<Beep> beeps() const;
   Pointer pointer() const;
   std::vector<std::pair<WindowId, Arrangement>> arrangements() const;
@@ -77,7 +81,7 @@ public:
   // Prompts (message boxes, dialogs, popup menus).
   enum class PromptKind { MessageBox, FileDialog, ColorDialog, PrinterDialog, PopupMenu };
   struct Prompt {
-    PromptKind kind;
+    PromptKind kind = PromptKind::MessageBox;
     MessageBoxRequest messageBox;
     FileDialogRequest fileDialog;
     ColorDialogRequest colorDialog;
@@ -86,6 +90,7 @@ public:
     // the answer
     bool answered = false;
     int result = 0; // message box button, popup position
+    std::string buttonText; // queued message box answer by button text (instead of result)
     FileDialogResult fileResult;
     ColorDialogResult colorResult;
     PrinterDialogResult printerResult;

@@ -1,0 +1,139 @@
+#include "runtime/ui/ui_registry.h"
+
+#include "runtime/thread/thread.h"
+#include "runtime/ui/display.h"
+#include "runtime/ui/window.h"
+
+namespace rt {
+
+UiRegistry& uiRegistry() {
+  // Never destroyed: program threads may still touch it while the process exits.
+  static UiRegistry* r = new UiRegistry;
+  return *r;
+}
+
+void UiRegistry::push(WindowCore& core, QueuedEvent ev) {
+  core.queue.push_back(std::move(ev));
+  if (top(core.thread) == core.id) endWait(core.thread);
+  changed.notify_all();
+}
+
+ModalCall::ModalCall() {
+  int number = threadNumber();
+  owner_ = topWindow(number);
+  if (owner_ != 0) {
+    // The user sees the window as the procedure left it before answering.
+    Window* w = nullptr;
+    {
+      auto& r = uiRegistry();
+      std::lock_guard lock(r.mutex);
+      auto it = r.windows.find(owner_);
+      if (it != r.windows.end()) w = it->second->window;
+    }
+    if (w) w->flush();
+  }
+  auto& r = uiRegistry();
+  std::lock_guard lock(r.mutex);
+  ++r.thread(number).modalCalls;
+  r.beginWait(number);
+}
+
+ModalCall::~ModalCall() {
+  auto& r = uiRegistry();
+  std::lock_guard lock(r.mutex);
+  int number = threadNumber();
+  --r.thread(number).modalCalls;
+  r.endWait(number);
+  r.changed.notify_all();
+}
+
+std::uint64_t threadWaitSerial(int thread) {
+  auto& r = uiRegistry();
+  std::lock_guard lock(r.mutex);
+  return r.thread(thread).waitSerial;
+}
+
+bool waitThreadIdle(int thread, std::uint64_t after, std::chrono::milliseconds timeout) {
+  auto& r = uiRegistry();
+  auto deadline = std::chrono::steady_clock::now() + timeout;
+  std::unique_lock lock(r.mutex);
+  for (;;) {
+    auto& t = r.thread(thread);
+    if (t.waiting && t.waitSerial > after) return true;
+    if (!threadRunning(thread)) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    // Thread ends are not signalled here: look again in short steps.
+    r.changed.wait_for(lock, std::chrono::milliseconds(5));
+  }
+}
+
+bool sendInput(WindowId id, const UserInput& input) {
+  auto& r = uiRegistry();
+  std::lock_guard lock(r.mutex);
+  auto it = r.windows.find(id);
+  if (it == r.windows.end() || !it->second->open) return false;
+  WindowCore& core = *it->second;
+  auto& t = r.thread(core.thread);
+  if (t.modalCalls > 0) return false;
+  if (r.top(core.thread) != id) return false;
+  // A system-modal window of another thread takes all input for itself.
+  for (auto& [otherId, other] : r.windows) {
+    if (otherId != id && other->open && other->modal) return false;
+  }
+  if (input.event == Event::GainFocus) r.active = id;
+  r.push(core, QueuedEvent{input, true});
+  return true;
+}
+
+bool post(Event event, int control, WindowId window) {
+  auto& r = uiRegistry();
+  std::lock_guard lock(r.mutex);
+  auto it = r.windows.find(window);
+  if (it == r.windows.end() || !it->second->open) return false;
+  UserInput in;
+  in.event = event;
+  in.control = control;
+  r.push(*it->second, QueuedEvent{in, false});
+  return true;
+}
+
+bool postToThread(Event event, int control, int threadNumber) {
+  auto& r = uiRegistry();
+  std::lock_guard lock(r.mutex);
+  WindowId id = r.top(threadNumber);
+  if (id == 0) return false;
+  UserInput in;
+  in.event = event;
+  in.control = control;
+  r.push(*r.windows.at(id), QueuedEvent{in, false});
+  return true;
+}
+
+WindowId topWindow(int threadNumber) {
+  auto& r = uiRegistry();
+  std::lock_guard lock(r.mutex);
+  return r.top(threadNumber);
+}
+
+WindowId activeWindow() {
+  auto& r = uiRegistry();
+  std::lock_guard lock(r.mutex);
+  return r.active;
+}
+
+int activeWindowThread() {
+  auto& r = uiRegistry();
+  std::lock_guard lock(r.mutex);
+  auto it = r.windows.find(r.active);
+  return it == r.windows.end() ? 0 : it->second->thread;
+}
+
+std::vector<WindowProps> openWindows() {
+  auto& r = uiRegistry();
+  std::lock_guard lock(r.mutex);
+  std::vector<WindowProps> out;
+  for (WindowId id : r.openOrder) out.push_back(r.windows.at(id)->props);
+  return out;
+}
+
+} // namespace rt
