@@ -3,6 +3,7 @@
 
 #include <cassert>
 #include <compare>
+#include <concepts>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -19,8 +20,9 @@ public:
     static constexpr int kDefaultDivisionScale = 10;
 
     constexpr DecimalValue() = default;
-    constexpr DecimalValue(std::int64_t whole) : units_(whole), scale_(0) {}  // NOLINT(implicit)
-    constexpr DecimalValue(int whole) : units_(whole), scale_(0) {}           // NOLINT(implicit)
+    template <std::integral T>
+        requires(!std::same_as<T, bool>)
+    constexpr DecimalValue(T whole) : units_(whole), scale_(0) {}  // NOLINT(implicit): whole numbers
 
     // units / 10^scale; scale in 0..kMaxScale.
     static DecimalValue fromUnits(Units units, int scale);
@@ -109,7 +111,9 @@ public:
         value_ = *r;
         return true;
     }
-    bool set(std::int64_t value) { return set(DecimalValue(value)); }
+    template <std::integral T>
+        requires(!std::same_as<T, bool>)
+    bool set(T value) { return set(DecimalValue(value)); }
     bool set(double value) {
         auto v = DecimalValue::fromDouble(value, P);
         return v && set(*v);
@@ -128,8 +132,9 @@ public:
 
     // Assignment without a result: on overflow the value is left unchanged (use set() to know).
     Decimal& operator=(const DecimalValue& value) { set(value); return *this; }
-    Decimal& operator=(std::int64_t value) { set(value); return *this; }
-    Decimal& operator=(int value) { set(static_cast<std::int64_t>(value)); return *this; }
+    template <std::integral T>
+        requires(!std::same_as<T, bool>)
+    Decimal& operator=(T value) { set(value); return *this; }
     Decimal& operator=(double value) { set(value); return *this; }
 
     const DecimalValue& value() const noexcept { return value_; }

@@ -671,10 +671,6 @@ std::string formatPicture(std::int64_t value, std::string_view picture) {
     }
 }
 
-std::string formatPicture(int value, std::string_view picture) {
-    return formatPicture(static_cast<std::int64_t>(value), picture);
-}
-
 std::string formatPicture(double value, std::string_view picture) {
     const ParsedPicture p = parsePicture(picture);
     if (p.kind == PictureKind::Text || p.kind == PictureKind::Invalid)

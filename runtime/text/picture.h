@@ -30,6 +30,7 @@
 #include "runtime/text/date_time.h"
 #include "runtime/text/decimal.h"
 
+#include <concepts>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -58,7 +59,11 @@ std::string formatPicture(std::string_view text, std::string_view picture);
 std::string formatPicture(const char* text, std::string_view picture);
 std::string formatPicture(const std::string& text, std::string_view picture);
 std::string formatPicture(std::int64_t value, std::string_view picture);
-std::string formatPicture(int value, std::string_view picture);
+template <std::integral T>
+    requires(!std::same_as<T, bool> && !std::same_as<T, std::int64_t>)
+std::string formatPicture(T value, std::string_view picture) {
+    return formatPicture(static_cast<std::int64_t>(value), picture);
+}
 std::string formatPicture(double value, std::string_view picture);
 std::string formatPicture(const DecimalValue& value, std::string_view picture);
 

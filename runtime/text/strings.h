@@ -32,7 +32,8 @@ std::string_view subChars(std::string_view text, std::size_t start0, std::size_t
 // Byte offset of character index charIndex (text.size() when beyond the end).
 std::size_t byteOffsetOfChar(std::string_view text, std::size_t charIndex) noexcept;
 
-// Upper and lower case: ASCII and the Latin-1 letters (ä/Ä, ö/Ö, ü/Ü, é/É, ...); ß unchanged.
+// Upper and lower case: ASCII and the letters of the ANSI code page (ä/Ä, ö/Ö, ü/Ü, é/É, ...);
+// ß unchanged. Every letter keeps its byte length, so byte positions carry over.
 std::string upper(std::string_view text);
 std::string lower(std::string_view text);
 
@@ -54,6 +55,9 @@ std::string fromCp1252(std::string_view bytes);
 // The text padded with blanks (or cut) to exactly n characters.
 std::string padChars(std::string_view text, std::size_t n);
 
+template <std::size_t N>
+class CString;
+
 // ---- STRING(n) -------------------------------------------------------------------------------
 
 // Exactly N characters, blank-padded.
@@ -66,12 +70,18 @@ public:
     String(std::string_view text) { assign(text); }  // NOLINT(implicit): fields take texts freely
     String(const char* text) { assign(text ? std::string_view(text) : std::string_view()); }
     String(const std::string& text) { assign(text); }
+    template <std::size_t M>
+    String(const String<M>& other) { assign(other.str()); }
+    template <std::size_t M>
+    String(const CString<M>& other) { assign(other.str()); }
 
     String& operator=(std::string_view text) { assign(text); return *this; }
     String& operator=(const char* text) { assign(text ? std::string_view(text) : std::string_view()); return *this; }
     String& operator=(const std::string& text) { assign(text); return *this; }
     template <std::size_t M>
     String& operator=(const String<M>& other) { assign(other.str()); return *this; }
+    template <std::size_t M>
+    String& operator=(const CString<M>& other) { assign(other.str()); return *this; }
 
     void assign(std::string_view text) { text_ = padChars(text, N); }
     void clear() { text_.assign(N, ' '); }
@@ -99,12 +109,18 @@ public:
     CString(std::string_view text) { assign(text); }  // NOLINT(implicit)
     CString(const char* text) { assign(text ? std::string_view(text) : std::string_view()); }
     CString(const std::string& text) { assign(text); }
+    template <std::size_t M>
+    CString(const CString<M>& other) { assign(other.str()); }
+    template <std::size_t M>
+    CString(const String<M>& other) { assign(other.str()); }
 
     CString& operator=(std::string_view text) { assign(text); return *this; }
     CString& operator=(const char* text) { assign(text ? std::string_view(text) : std::string_view()); return *this; }
     CString& operator=(const std::string& text) { assign(text); return *this; }
     template <std::size_t M>
     CString& operator=(const CString<M>& other) { assign(other.str()); return *this; }
+    template <std::size_t M>
+    CString& operator=(const String<M>& other) { assign(other.str()); return *this; }
 
     void assign(std::string_view text) { text_.assign(cutChars(text, N - 1)); }
     void clear() { text_.clear(); }

@@ -73,6 +73,20 @@ TEST(FixedString, ComparisonsIgnoreTrailingBlanks) {
     EXPECT_FALSE(equalsTrimmed(" x", "x"));
 }
 
+TEST(FixedString, CopiesBetweenSizesCut) {
+    String<6> wide("Bäcker");
+    String<3> narrow(wide);
+    EXPECT_EQ(narrow.str(), "Bäc");
+    CString<3> c(wide);
+    EXPECT_EQ(c.str(), "Bä");
+    narrow = CString<10>("xy");
+    EXPECT_EQ(narrow.str(), "xy ");
+    c = String<2>("q");
+    EXPECT_EQ(c.str(), "q ");
+    wide = narrow;
+    EXPECT_EQ(wide.str(), "xy    ");
+}
+
 TEST(CStringType, AtMostNMinusOneCharacters) {
     CString<5> s("Größen");
     EXPECT_EQ(s.str(), "Größ");
@@ -90,6 +104,11 @@ TEST(CaseFolding, GermanLetters) {
     EXPECT_EQ(lower("STRAßE MÜLLER ÖL ÄRGER"), "straße müller öl ärger");
     EXPECT_EQ(upper("é€x"), "É€X");
     EXPECT_EQ(upper("a\xC3"), "A\xC3");  // stray bytes pass unchanged
+    for (std::string_view text : {"äöüÿšžœàé", "ÄÖÜŸŠŽŒÀÉ"}) {
+        EXPECT_EQ(upper(text).size(), text.size()) << text;
+        EXPECT_EQ(lower(text).size(), text.size()) << text;
+    }
+    EXPECT_EQ(upper("ÿšžœ"), "ŸŠŽŒ");
 }
 
 TEST(CaseFolding, CompareNoCase) {
