@@ -11,16 +11,23 @@
 //               grouping   "," (the default when no fill is given), "." point, "_" blank,
 //                          "'" apostrophe; written before the decimal mark: "@n-16.`2".
 //               decimal    "." point, "`" or "," comma, "v" implied (no mark); then the places.
-//                          A lone "." before the places is the decimal point ("@n-6.1"); grouping
-//                          "." makes the comma the decimal mark and a comma grouping the point.
+//                          A lone "." before the places is the decimal point ("@n-6.1"), without
+//                          places it is point grouping ("@N30." shows 1.234); grouping "." makes
+//                          the comma the decimal mark and a comma grouping the point.
 //               trailing   "-" a trailing minus instead of a leading one.
 //               b          blank when zero.
 //               Negative numbers always show their sign. Text that does not fit the width shows
-//               width times "#". Numbers are not padded except by the "0" and "*" fills.
+//               width times "#". Numbers are not padded except by the "0" and "*" fills: a
+//               right-aligned column pads to pictureWidth() itself.
 //  @d<n>[b]     dates (day numbers): d1 mm/dd/yy, d2 mm/dd/yyyy, d6 dd.mm.yy, d17 the system short
-//               date (default dd.mm.yyyy), d18 the system long date; day 0 shows blank.
+//               date (default dd.mm.yyyy), d18 the system long date, any other number as d17;
+//               day 0 shows blank. Read back in the picture's order of day, month and year with
+//               any of . / - and blank between them, or as digits only (ddmmyy, ddmmyyyy); two-digit
+//               years 00-49 are 2000-2049, 50-99 are 1950-1999.
 //  @t<n>[b]     times (time numbers): t1 hh:mm, t3 hh:mmAM/PM, t4 hh:mm:ss, t7 the system short time
-//               (default hh:mm), t8 the system long time (default hh:mm:ss); time 0 shows blank.
+//               (default hh:mm), t8 the system long time (default hh:mm:ss), any other number as
+//               t7; time 0 shows blank. Read back from h[:mm[:ss[:hh]]] (":" or "."), hhmm, hhmmss,
+//               with an optional AM/PM.
 //  @p...p       patterns: "#" a digit, "<" a digit shown blank while leading zeros last, every
 //               other character literal: "@pSeite <<<#p", "@p(###) ###-####p".
 //
