@@ -41,6 +41,9 @@ enum class Event : int {
   User = 0x400,
 };
 
+// "Accepted", "OpenWindow", ... ("User+" for program events above User), for traces and tests.
+const char* eventName(Event e);
+
 inline constexpr bool isFieldEvent(Event e) { return static_cast<int>(e) < 0x100 && e != Event::None; }
 
 // Key codes: plain keys, mouse buttons, and modifier bits added to them (chords).
@@ -98,6 +101,9 @@ struct EventInfo {
 // the control's new value as the user left it; row, column and the geometry are applied to the
 // model before the procedure sees the event.
 struct UserInput {
+  UserInput() = default;
+  explicit UserInput(Event event, int control = 0) : event(event), control(control) {}
+
   Event event = Event::None;
   int control = 0;
   std::optional<std::string> value;

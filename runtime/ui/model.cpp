@@ -1,5 +1,7 @@
 #include "runtime/ui/model.h"
 
+#include "runtime/ui/event.h"
+
 namespace rt {
 
 const char* controlKindName(ControlKind kind) {
@@ -30,6 +32,39 @@ const char* controlKindName(ControlKind kind) {
   case ControlKind::Menu: return "Menu";
   case ControlKind::Item: return "Item";
   }
+  return "?";
+}
+
+const char* eventName(Event e) {
+  switch (e) {
+  case Event::None: return "None";
+  case Event::Accepted: return "Accepted";
+  case Event::NewSelection: return "NewSelection";
+  case Event::Selected: return "Selected";
+  case Event::Expanded: return "Expanded";
+  case Event::Contracted: return "Contracted";
+  case Event::HeaderPressed: return "HeaderPressed";
+  case Event::AlertKey: return "AlertKey";
+  case Event::MouseIn: return "MouseIn";
+  case Event::MouseOut: return "MouseOut";
+  case Event::MouseDown: return "MouseDown";
+  case Event::MouseUp: return "MouseUp";
+  case Event::Drag: return "Drag";
+  case Event::Drop: return "Drop";
+  case Event::OpenWindow: return "OpenWindow";
+  case Event::CloseWindow: return "CloseWindow";
+  case Event::CloseDown: return "CloseDown";
+  case Event::Timer: return "Timer";
+  case Event::Sized: return "Sized";
+  case Event::Moved: return "Moved";
+  case Event::Maximized: return "Maximized";
+  case Event::Iconized: return "Iconized";
+  case Event::Restored: return "Restored";
+  case Event::GainFocus: return "GainFocus";
+  case Event::LoseFocus: return "LoseFocus";
+  case Event::User: return "User";
+  }
+  if (static_cast<int>(e) > static_cast<int>(Event::User)) return "User+";
   return "?";
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace rt {
@@ -76,6 +77,10 @@ struct ListColumn {
 };
 
 struct ListCell {
+  ListCell() = default;
+  ListCell(std::string text) : text(std::move(text)) {}
+  ListCell(std::string text, Color fore, Color back) : text(std::move(text)), fore(fore), back(back) {}
+
   std::string text;
   Color fore = ColorNone, back = ColorNone;               // normal row colours
   Color selectedFore = ColorNone, selectedBack = ColorNone; // when the row is selected
