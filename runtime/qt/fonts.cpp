@@ -83,7 +83,7 @@ QFont windowFont(const QString& family, int points, bool bold, bool italic, bool
     return font;
 }
 
-DialogUnits::DialogUnits(const QFont& font)
+FontUnits::FontUnits(const QFont& font)
 {
     const QFontMetrics metrics(font);
     static const QString letters =
@@ -93,22 +93,22 @@ DialogUnits::DialogUnits(const QFont& font)
     baseY_ = std::max(1, metrics.height());
 }
 
-int DialogUnits::x(int du) const
+int FontUnits::x(int du) const
 {
     return static_cast<int>(std::lround(du * baseX_ / 4.0));
 }
 
-int DialogUnits::y(int du) const
+int FontUnits::y(int du) const
 {
     return static_cast<int>(std::lround(du * baseY_ / 8.0));
 }
 
-int DialogUnits::toX(int px) const
+int FontUnits::toX(int px) const
 {
     return static_cast<int>(std::lround(px * 4.0 / baseX_));
 }
 
-int DialogUnits::toY(int px) const
+int FontUnits::toY(int px) const
 {
     return static_cast<int>(std::lround(px * 8.0 / baseY_));
 }

@@ -22,9 +22,9 @@ QFont windowFont(const QString& family, int points, bool bold, bool italic, bool
 
 // Dialog units of a font: a horizontal unit is a quarter of the average character width,
 // a vertical unit an eighth of the character height.
-class DialogUnits {
+class FontUnits {
 public:
-    explicit DialogUnits(const QFont& font);
+    explicit FontUnits(const QFont& font);
     int x(int du) const;
     int y(int du) const;
     QPoint point(int x, int y) const { return {this->x(x), this->y(y)}; }

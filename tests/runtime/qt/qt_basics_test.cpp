@@ -48,8 +48,8 @@ TEST_F(QtBasics, FontsOfTheWindowsMapToInstalledFaces)
 
 TEST_F(QtBasics, DialogUnitsFollowTheFont)
 {
-    const rt::qt::DialogUnits small(rt::qt::windowFont("MS Sans Serif", 8, false, false, false));
-    const rt::qt::DialogUnits large(rt::qt::windowFont("MS Sans Serif", 16, false, false, false));
+    const rt::qt::FontUnits small(rt::qt::windowFont("MS Sans Serif", 8, false, false, false));
+    const rt::qt::FontUnits large(rt::qt::windowFont("MS Sans Serif", 16, false, false, false));
     EXPECT_GT(small.baseX(), 2);
     EXPECT_GT(small.baseY(), 8);
     EXPECT_GT(large.x(100), small.x(100) * 3 / 2);

@@ -1,0 +1,87 @@
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QMessageBox>
+#include <QStyleFactory>
+#include <QTranslator>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <unistd.h>
+
+#include "runtime/qt/fonts.h"
+#include "runtime/qt/gui_invoker.h"
+#include "runtime/qt/icons.h"
+#include "runtime/qt/qt_display.h"
+
+namespace rt::qt {
+
+namespace {
+
+void onTerminate()
+{
+    std::string what = "Unbekannter Programmfehler";
+    if (auto current = std::current_exception()) {
+        try {
+            std::rethrow_exception(current);
+        } catch (const std::exception& e) {
+            what = std::string("Programmfehler: ") + e.what();
+        } catch (...) {
+        }
+    }
+    reportFatal(what, 70);
+}
+
+extern "C" void onCrashSignal(int signal)
+{
+    // Only what is safe in a signal handler: a line on standard error, then the end.
+    const char* name = signal == SIGSEGV ? "SIGSEGV" : signal == SIGBUS ? "SIGBUS" : signal == SIGFPE ? "SIGFPE"
+                       : signal == SIGILL ? "SIGILL" : "SIGABRT";
+    const char head[] = "VOQKivorant: Programmabbruch durch Signal ";
+    ssize_t ignored = ::write(2, head, sizeof head - 1);
+    ignored = ::write(2, name, std::strlen(name));
+    ignored = ::write(2, "\n", 1);
+    (void)ignored;
+    std::_Exit(128 + signal);
+}
+
+}  // namespace
+
+void setUpApplication(QApplication& app)
+{
+    if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion")))
+        QApplication::setStyle(fusion);
+    QApplication::setFont(defaultWindowFont());
+    QApplication::setApplicationName(QStringLiteral("VOQKivorant"));
+    setUpIconTheme();
+    // The program speaks German: so do the standard buttons and dialogs.
+    auto* translator = new QTranslator(&app);
+    if (translator->load(QLocale(QLocale::German), QStringLiteral("qtbase"), QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator);
+    GuiInvoker::install();
+    std::set_terminate(onTerminate);
+    for (int signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL})
+        std::signal(signal, onCrashSignal);
+}
+
+void reportFatal(const std::string& what, int exitCode)
+{
+    std::fprintf(stderr, "VOQKivorant: %s\n", what.c_str());
+    std::fflush(stderr);
+    static std::atomic<bool> reporting{false};
+    if (!reporting.exchange(true) && GuiInvoker::running() && !qEnvironmentVariableIsSet("VOQ_NO_FATAL_BOX")) {
+        const QString text = QString::fromStdString(what) +
+                             QStringLiteral("\n\nDas Programm wird beendet.");
+        GuiInvoker::call([&] {
+            QMessageBox::critical(nullptr, QStringLiteral("VOQKivorant"), text);
+        });
+    }
+    std::fflush(stdout);
+    // Other threads may hold locks or half-done state: end without running their destructors.
+    std::_Exit(exitCode);
+}
+
+}  // namespace rt::qt

@@ -1,0 +1,77 @@
+// The rows of a list or tree control as Qt sees them. The model holds an immutable copy of the
+// rows that the procedure's thread published, so the GUI never reads a row set while it changes.
+#pragma once
+
+#include <QAbstractItemModel>
+#include <QFont>
+#include <QIcon>
+#include <QStyledItemDelegate>
+#include <memory>
+#include <vector>
+
+#include "runtime/ui/model.h"
+
+namespace rt::qt {
+
+enum ListRole {
+    SelectedForeRole = Qt::UserRole + 1,
+    SelectedBackRole,
+    FlatRowRole,  // 1-based row in the procedure's row set
+};
+
+class RowsModel : public QAbstractItemModel {
+    Q_OBJECT
+public:
+    RowsModel(bool tree, QObject* parent = nullptr);
+
+    // Takes a new published row set; keeps the Qt indexes valid when only texts changed.
+    void setRows(std::shared_ptr<const ListData> data);
+    const ListData* rows() const { return data_.get(); }
+    bool isTree() const { return tree_; }
+    int flatCount() const;
+
+    QModelIndex indexOfRow(int row) const;  // 1-based, invalid when out of range
+    int rowOf(const QModelIndex& index) const;  // 1-based, 0 for none
+    // Tree: rows published as contracted (negative level).
+    bool contracted(int row) const;
+
+    QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
+    QModelIndex parent(const QModelIndex& child) const override;
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+private:
+    void buildTree();
+    const ListCell* cell(int flat, int column) const;
+    int cellIndex(int column) const;
+
+    bool tree_;
+    std::shared_ptr<const ListData> data_;
+    std::vector<int> parent_;      // flat index of the parent, -1 for top level
+    std::vector<int> rowInParent_;
+    std::vector<std::vector<int>> children_;
+    std::vector<int> top_;
+    std::vector<QIcon> icons_;
+};
+
+// Per-cell selected colours and the list's line height.
+class CellDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void setLineHeight(int pixels) { lineHeight_ = pixels; }
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
+
+private:
+    int lineHeight_ = 0;
+};
+
+QColor toQColor(Color color, const QColor& fallback = {});
+Color fromQColor(const QColor& color);
+
+}  // namespace rt::qt
