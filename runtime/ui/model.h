@@ -23,6 +23,9 @@ inline constexpr Color rgb(int red, int green, int blue) {
 }
 
 struct Font {
+  Font() = default;
+  Font(std::string face, int size = 0, int weight = 0) : face(std::move(face)), size(size), weight(weight) {}
+
   std::string face;       // empty: the window's font
   int size = 0;           // points; 0: the window's size
   Color color = ColorNone;
@@ -65,6 +68,10 @@ const char* controlKindName(ControlKind kind);
 enum class Justify { Left, Center, Right, Decimal };
 
 struct ListColumn {
+  ListColumn() = default;
+  ListColumn(std::string heading, int width, Justify justify = Justify::Left, int indent = 0)
+      : heading(std::move(heading)), width(width), justify(justify), indent(indent) {}
+
   std::string heading;
   int width = 0;             // dialog units; 0 hides the column
   Justify justify = Justify::Left;

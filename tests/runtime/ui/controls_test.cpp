@@ -1,0 +1,324 @@
+#include "ui_test_util.h"
+
+#include <functional>
+
+using namespace uitest;
+using rt::ControlKind;
+using rt::Event;
+
+namespace {
+
+enum : int {
+  PROMPT = 1, STRING, ENTRY, PASSWORD, TEXT, BUTTON, CHECK, OPTION, RADIO_L, RADIO_R, DROPLIST, DROPCOMBO,
+  SPIN, LIST, TREE, SHEET, TAB1, TAB2, TAB_ENTRY, GROUP, BOX, LINE, PANEL, IMAGE, REGION, PROGRESS, OLE,
+  MENU = 30, ITEM_OPEN, ITEM_SEP, ITEM_LOG, TOOL_BUTTON = 40, CHANGE = 50,
+};
+
+rt::ListRow row(std::initializer_list<const char*> cells, int level = 0) {
+  rt::ListRow r;
+  for (const char* c : cells) r.cells.emplace_back(c);
+  r.level = level;
+  return r;
+}
+
+void build(rt::Window& w) {
+  w.setStatusZones({70, 90, 0}).setStatusText(2, "Page 1 of 5");
+  w.add(MENU, ControlKind::Menu).setText("&Datei");
+  w.add(ITEM_OPEN, ControlKind::Item, MENU).setText("&Öffnen").setHelp("Datei öffnen");
+  w.add(ITEM_SEP, ControlKind::Item, MENU).edit().separator = true;
+  w.add(ITEM_LOG, ControlKind::Item, MENU).setText("&Protokoll").edit().checkItem = true;
+  w.add(TOOL_BUTTON, ControlKind::Button).setIcon("SMFIRST.ICO").setTip("First page(s)").edit().toolbar = true;
+  w.add(PROMPT, ControlKind::Prompt).setText("&Name:").setPosition(4, 4, 30, 10);
+  w.add(STRING, ControlKind::String).setText("Hinweis");
+  w.add(ENTRY, ControlKind::Entry).setPicture("@s20").edit().required = true;
+  w.add(PASSWORD, ControlKind::Entry).edit().password = true;
+  w.add(TEXT, ControlKind::Text).setFont({"Courier New", 9}).edit().vscroll = true;
+  w.add(BUTTON, ControlKind::Button).setText("&OK").setIcon("EXIT5.ICO").setTip("Schließen").edit().defaultButton = true;
+  w.add(CHECK, ControlKind::Check).setText("Excel starten");
+  w.add(OPTION, ControlKind::Option).setText("Ausrichtung");
+  w.add(RADIO_L, ControlKind::Radio, OPTION).setText("Links").setRadioValue("L");
+  w.add(RADIO_R, ControlKind::Radio, OPTION).setText("Rechts").setRadioValue("R");
+  w.add(DROPLIST, ControlKind::DropList).setFrom("a|b|c");
+  w.add(DROPCOMBO, ControlKind::DropCombo).setFrom("View|Report");
+  w.add(SPIN, ControlKind::Spin).setRange(1, 12).setPicture("n2").setValue("3");
+  auto list = w.add(LIST, ControlKind::List);
+  list.setColumns({{"C 1", 50, rt::Justify::Left, 2}, {"C 2", 40, rt::Justify::Right}});
+  list.setRows({row({"Anna", "1"}), row({"Bert", "2"}), row({"Cleo", "3"})});
+  list.editList().lineHeight = 12;
+  w.add(TREE, ControlKind::Tree).setRows({row({"Gruppe"}, 1), row({"Cube"}, 2)});
+  w.add(SHEET, ControlKind::Sheet);
+  w.add(TAB1, ControlKind::Tab, SHEET).setText("&Allgemein");
+  w.add(TAB2, ControlKind::Tab, SHEET).setText("&Felder");
+  w.add(TAB_ENTRY, ControlKind::Entry, TAB2);
+  w.add(GROUP, ControlKind::Group).setText("horizontal");
+  w.add(BOX, ControlKind::Box).setBackground(rt::rgb(255, 255, 255)).edit().borderColor = rt::rgb(0, 0, 0);
+  w.add(LINE, ControlKind::Line).setPosition(0, 20, 100, 0);
+  w.add(PANEL, ControlKind::Panel);
+  w.add(IMAGE, ControlKind::Image);
+  w.add(REGION, ControlKind::Region).setCursor("~ARROW.CUR").setImmediate(true);
+  w.add(PROGRESS, ControlKind::Progress).setRange(0, 100);
+  w.add(OLE, ControlKind::Ole);
+  w.add(CHANGE, ControlKind::Button).setText("Ändern");
+}
+
+// Logs each field event with what the model then holds.
+void echoWindow(Log& log) {
+  rt::Window w("Echo", "Echo");
+  build(w);
+  while (auto e = w.accept()) {
+    if (e.event == Event::OpenWindow || e.event == Event::CloseWindow) continue;
+    std::string line = std::string(rt::eventName(e.event)) + " " + std::to_string(e.control);
+    if (e.control && w.has(e.control)) {
+      auto c = w[e.control];
+      if (!c.value().empty()) line += " value=" + c.value();
+      if (c.selected()) line += " sel=" + std::to_string(c.selected());
+      if (c.state().kind == ControlKind::Tree && e.row > 0) line += " level=" + std::to_string(c.list().rows[e.row - 1].level);
+    }
+    if (e.row) line += " row=" + std::to_string(e.row);
+    if (e.column) line += " col=" + std::to_string(e.column);
+    if (e.keyCode) line += " key=" + std::to_string(e.keyCode);
+    if (e.dropRow) line += " drop=" + std::to_string(e.dropRow);
+    if (e.event == Event::Selected) line += " focus=" + std::to_string(w.focus());
+    log.add(line);
+  }
+}
+
+class ControlsTest : public UiTest {
+protected:
+  void SetUp() override {
+    UiTest::SetUp();
+    thread = rt::startThread([this] { echoWindow(log); });
+    w = user.waitWindow("Echo");
+  }
+  void TearDown() override {
+    user.closeWindow(w);
+    user.waitThreadEnd(thread);
+    UiTest::TearDown();
+  }
+  Log log;
+  int thread = 0;
+  rt::WindowId w = 0;
+};
+
+TEST_F(ControlsTest, EachKindReportsTheUsersInputWithItsNewValue) {
+  struct Case {
+    const char* what;
+    std::function<void(rt::TestDriver&, rt::WindowId)> act;
+    std::vector<std::string> expected;
+  };
+  const std::vector<Case> cases = {
+      {"entry accepted", [](auto& u, auto w) { u.setValue(w, ENTRY, "Müller"); }, {"Accepted 3 value=Müller"}},
+      {"entry typed", [](auto& u, auto w) { u.type(w, ENTRY, "Mü"); }, {"NewSelection 3 value=Mü"}},
+      {"text", [](auto& u, auto w) { u.setValue(w, TEXT, "Zeile 1\nZeile 2"); }, {"Accepted 5 value=Zeile 1\nZeile 2"}},
+      {"button", [](auto& u, auto w) { u.press(w, BUTTON); }, {"Accepted 6"}},
+      {"check on", [](auto& u, auto w) { u.check(w, CHECK, true); }, {"Accepted 7 value=1"}},
+      {"check off", [](auto& u, auto w) { u.check(w, CHECK, false); }, {"Accepted 7 value=0"}},
+      {"radio", [](auto& u, auto w) { u.choose(w, RADIO_R); }, {"Accepted 8 value=R"}},
+      {"drop list", [](auto& u, auto w) { u.chooseEntry(w, DROPLIST, 2); }, {"Accepted 11 value=b sel=2 row=2"}},
+      {"drop combo typed", [](auto& u, auto w) { u.setValue(w, DROPCOMBO, "frei"); }, {"Accepted 12 value=frei"}},
+      {"drop combo chosen", [](auto& u, auto w) { u.chooseEntry(w, DROPCOMBO, 2); }, {"Accepted 12 value=Report sel=2 row=2"}},
+      {"spin", [](auto& u, auto w) { u.setValue(w, SPIN, "7"); }, {"Accepted 13 value=7"}},
+      {"spin stepped", [](auto& u, auto w) { u.type(w, SPIN, "8"); }, {"NewSelection 13 value=8"}},
+      {"list row", [](auto& u, auto w) { u.selectRow(w, LIST, 2); }, {"NewSelection 14 sel=2 row=2"}},
+      {"list double click", [](auto& u, auto w) { u.activateRow(w, LIST, 3); }, {"Accepted 14 sel=3 row=3 key=517"}},
+      {"list heading", [](auto& u, auto w) { u.headerClick(w, LIST, 2); }, {"HeaderPressed 14 sel=3 col=2 key=513"}},
+      {"list drag", [](auto& u, auto w) { u.drag(w, LIST, 1, 3); }, {"Drag 14 sel=3 row=1", "Drop 14 sel=3 row=1 drop=3"}},
+      {"tree contract", [](auto& u, auto w) { u.contract(w, TREE, 1); }, {"Contracted 15 level=-1 row=1"}},
+      {"tree expand", [](auto& u, auto w) { u.expand(w, TREE, 1); }, {"Expanded 15 level=1 row=1"}},
+      {"tab", [](auto& u, auto w) { u.selectTab(w, SHEET, 2); }, {"NewSelection 16 sel=2 row=2"}},
+      {"entry on a tab", [](auto& u, auto w) { u.setValue(w, TAB_ENTRY, "x"); }, {"Accepted 19 value=x"}},
+      {"region", [](auto& u, auto w) {
+         u.mouseIn(w, REGION);
+         u.mouseDown(w, REGION);
+         u.press(w, REGION);
+         u.mouseOut(w, REGION);
+       }, {"MouseIn 25", "MouseDown 25 key=513", "Accepted 25", "MouseOut 25"}},
+      {"menu item", [](auto& u, auto w) { u.press(w, ITEM_OPEN); }, {"Accepted 31"}},
+      {"check item", [](auto& u, auto w) { u.check(w, ITEM_LOG, true); }, {"Accepted 33 value=1"}},
+      {"toolbar button", [](auto& u, auto w) { u.press(w, TOOL_BUTTON); }, {"Accepted 40"}},
+      {"focus", [](auto& u, auto w) { u.focus(w, ENTRY); }, {"Selected 3 value=Mü focus=3"}},
+  };
+  for (const auto& c : cases) {
+    log.clear();
+    c.act(user, w);
+    EXPECT_EQ(log.lines(), c.expected) << c.what;
+  }
+}
+
+TEST_F(ControlsTest, TheDisplayShowsWhatTheProcedureBuilt) {
+  auto win = user.window(w);
+  EXPECT_EQ(win.title, "Echo");
+  ASSERT_EQ(win.status.size(), 3u);
+  EXPECT_EQ(user.statusText(w, 2), "Page 1 of 5");
+
+  EXPECT_EQ(user.control(w, PROMPT).kind, ControlKind::Prompt);
+  EXPECT_EQ(user.text(w, PROMPT), "&Name:");
+  EXPECT_EQ(user.control(w, PROMPT).width, 30);
+  EXPECT_TRUE(user.control(w, ENTRY).required);
+  EXPECT_EQ(user.control(w, ENTRY).picture, "@s20");
+  EXPECT_TRUE(user.control(w, PASSWORD).password);
+  EXPECT_EQ(user.control(w, TEXT).font.face, "Courier New");
+  auto button = user.control(w, BUTTON);
+  EXPECT_EQ(button.icon, "EXIT5.ICO");
+  EXPECT_EQ(button.tip, "Schließen");
+  EXPECT_TRUE(button.defaultButton);
+  EXPECT_EQ(user.value(w, CHECK), "0");
+  EXPECT_EQ(user.control(w, RADIO_R).parent, OPTION);
+  EXPECT_EQ(user.control(w, RADIO_R).radioValue, "R");
+  EXPECT_EQ(user.rows(w, DROPLIST).size(), 3u);
+  EXPECT_EQ(user.cell(w, DROPLIST, 3), "c");
+  EXPECT_EQ(user.control(w, SPIN).rangeHigh, 12);
+  EXPECT_EQ(user.value(w, SPIN), "3");
+  auto list = user.control(w, LIST);
+  ASSERT_TRUE(list.list);
+  ASSERT_EQ(list.list->columns.size(), 2u);
+  EXPECT_EQ(list.list->columns[0].heading, "C 1");
+  EXPECT_EQ(list.list->columns[1].justify, rt::Justify::Right);
+  EXPECT_EQ(list.list->lineHeight, 12);
+  EXPECT_EQ(user.cell(w, LIST, 2, 1), "Bert");
+  EXPECT_EQ(user.cell(w, LIST, 2, 2), "2");
+  EXPECT_EQ(user.rows(w, TREE)[1].level, 2);
+  EXPECT_EQ(user.control(w, TAB2).parent, SHEET);
+  EXPECT_EQ(user.control(w, TAB_ENTRY).parent, TAB2);
+  EXPECT_EQ(user.control(w, BOX).borderColor, 0u);
+  EXPECT_EQ(user.control(w, REGION).cursor, "~ARROW.CUR");
+  EXPECT_TRUE(user.control(w, REGION).immediate);
+  EXPECT_TRUE(user.control(w, ITEM_SEP).separator);
+  EXPECT_TRUE(user.control(w, ITEM_LOG).checkItem);
+  EXPECT_EQ(user.control(w, ITEM_OPEN).help, "Datei öffnen");
+  EXPECT_TRUE(user.control(w, TOOL_BUTTON).toolbar);
+}
+
+TEST_F(ControlsTest, DisabledOrHiddenControlsCannotBeOperated) {
+  // The user of the headless display obeys the same rules as the screen.
+  EXPECT_NO_THROW(user.press(w, BUTTON));
+  rt::UserInput in(Event::Accepted, 999);
+  log.clear();
+  EXPECT_TRUE(user.send(w, in)); // unknown controls are the procedure's business
+  EXPECT_EQ(log.lines(), (std::vector<std::string>{"Accepted 999"}));
+  EXPECT_THROW(user.chooseEntry(w, DROPLIST, 4), rt::TestDriverError);
+  EXPECT_THROW(user.choose(w, CHECK), rt::TestDriverError);
+}
+
+// Properties the procedure changes reach the display at its next accept().
+TEST_F(UiTest, ChangedPropertiesArePublishedAndRunTimeControlsComeAndGo) {
+  enum { ENTRY = 1, BUTTON, LIST, SHEET, TAB, ON_TAB, PROGRESS };
+  int created = 0;
+  int t = rt::startThread([&] {
+    rt::Window w("Form", "Form");
+    w.add(ENTRY, ControlKind::Entry).setValue("alt");
+    w.add(BUTTON, ControlKind::Button).setText("Los");
+    w.add(LIST, ControlKind::List).setFrom("eins|zwei");
+    w.add(SHEET, ControlKind::Sheet);
+    w.add(TAB, ControlKind::Tab, SHEET);
+    w.add(ON_TAB, ControlKind::Entry, TAB);
+    w.add(PROGRESS, ControlKind::Progress);
+    while (auto e = w.accept()) {
+      if (e.event == Event::Accepted && e.control == BUTTON) {
+        w[ENTRY].setValue("neu").disable();
+        w[BUTTON].setText("Nochmal").setFontColor(rt::rgb(64, 0, 64));
+        w[LIST].editList().rows.emplace_back();
+        w[LIST].editList().rows.back().cells.emplace_back("drei");
+        w[PROGRESS].setValue("50");
+        created = w.create(ControlKind::String);
+        w[created].setText("zur Laufzeit");
+        w.destroy(SHEET);
+        w.setTitle("Form (geändert)").setStatusZones({0}).setStatusText(1, "fertig");
+        w.select(ENTRY);
+      }
+    }
+  });
+  auto w = user.waitWindow("Form");
+  auto before = user.control(w, ENTRY);
+  auto listBefore = user.control(w, LIST).list;
+  user.setValue(w, ENTRY, "getippt");
+  EXPECT_EQ(user.control(w, ENTRY).valueSerial, before.valueSerial) << "input is no change by the procedure";
+
+  user.press(w, BUTTON);
+  auto entry = user.control(w, ENTRY);
+  EXPECT_EQ(entry.value, "neu");
+  EXPECT_FALSE(entry.enabled);
+  EXPECT_GT(entry.valueSerial, before.valueSerial);
+  EXPECT_EQ(user.text(w, BUTTON), "Nochmal");
+  EXPECT_EQ(user.control(w, BUTTON).fontColor, rt::rgb(64, 0, 64));
+  EXPECT_EQ(user.rows(w, LIST).size(), 3u);
+  EXPECT_EQ(listBefore->rows.size(), 2u) << "a published list is never changed afterwards";
+  EXPECT_EQ(user.value(w, PROGRESS), "50");
+  EXPECT_EQ(created, PROGRESS + 1);
+  EXPECT_EQ(user.text(w, created), "zur Laufzeit");
+  EXPECT_THROW(user.control(w, SHEET), rt::TestDriverError);
+  EXPECT_THROW(user.control(w, TAB), rt::TestDriverError);
+  EXPECT_THROW(user.control(w, ON_TAB), rt::TestDriverError);
+  EXPECT_EQ(user.window(w).title, "Form (geändert)");
+  EXPECT_EQ(user.statusText(w, 1), "fertig");
+  EXPECT_EQ(user.window(w).focus, ENTRY);
+  EXPECT_THROW(user.setValue(w, ENTRY, "x"), rt::TestDriverError) << "disabled";
+  user.closeWindow(w);
+  user.waitThreadEnd(t);
+}
+
+class Rows : public rt::ListSource {
+public:
+  std::vector<std::string> names;
+  std::uint64_t rev = 1;
+  std::size_t rowCount() const override { return names.size(); }
+  rt::ListRow row(std::size_t i) const override {
+    rt::ListRow r;
+    r.cells.emplace_back(names[i], i % 2 ? rt::rgb(64, 0, 64) : rt::ColorNone, i % 2 ? rt::rgb(206, 255, 206) : rt::ColorNone);
+    return r;
+  }
+  std::uint64_t revision() const override { return rev; }
+};
+
+TEST_F(UiTest, ListRowsFromASourceAreReadAgainWhenItChanges) {
+  enum { LIST = 1, ADD, SILENT, REFRESH };
+  int t = rt::startThread([&] {
+    Rows rows;
+    rows.names = {"a", "b"};
+    rt::Window w("Queue", "Queue");
+    w.add(LIST, ControlKind::List).setListSource(&rows);
+    w.add(ADD, ControlKind::Button);
+    w.add(SILENT, ControlKind::Button);
+    w.add(REFRESH, ControlKind::Button);
+    while (auto e = w.accept()) {
+      if (e.event != Event::Accepted) continue;
+      if (e.control == ADD) {
+        rows.names.push_back("c");
+        ++rows.rev;
+      }
+      if (e.control == SILENT) rows.names.push_back("d"); // revision unchanged
+      if (e.control == REFRESH) w[LIST].refreshList();
+    }
+  });
+  auto w = user.waitWindow("Queue");
+  ASSERT_EQ(user.rows(w, LIST).size(), 2u);
+  EXPECT_EQ(user.rows(w, LIST)[1].cells[0].back, rt::rgb(206, 255, 206));
+  user.press(w, ADD);
+  EXPECT_EQ(user.rows(w, LIST).size(), 3u);
+  user.press(w, SILENT);
+  EXPECT_EQ(user.rows(w, LIST).size(), 3u);
+  user.press(w, REFRESH);
+  EXPECT_EQ(user.rows(w, LIST).size(), 4u);
+  EXPECT_EQ(user.cell(w, LIST, 4), "d");
+  user.closeWindow(w);
+  user.waitThreadEnd(t);
+}
+
+TEST_F(UiTest, ProcedureSelectionMovesTheDisplaysSelectionAndDropListValue) {
+  enum { DROP = 1, LIST };
+  int t = rt::startThread([&] {
+    rt::Window w("Sel", "Sel");
+    w.add(DROP, ControlKind::DropList).setFrom("Left|Center|Right").setSelected(3);
+    w.add(LIST, ControlKind::List).setFrom("x|y").setSelected(2);
+    while (w.accept()) {
+    }
+  });
+  auto w = user.waitWindow("Sel");
+  EXPECT_EQ(user.selected(w, DROP), 3);
+  EXPECT_EQ(user.value(w, DROP), "Right");
+  EXPECT_EQ(user.selected(w, LIST), 2);
+  user.closeWindow(w);
+  user.waitThreadEnd(t);
+}
+
+} // namespace
