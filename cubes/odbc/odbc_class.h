@@ -1,0 +1,274 @@
+#pragma once
+// odbcClass: SQL statements run straight through ODBC 3, the whole result held in memory as
+// text cells that a virtual list shows.
+//
+//   OdbcConnection con;                 // the first one constructed is the default connection
+//   con.Connect("DRIVER=SQLite3;Database=x.db");
+//   OdbcDataSet ds;
+//   ds.Init(&con, 0, "");
+//   ds.SetQuery("SELECT * FROM t", 0);
+//   ds.GetCell(-1, 0);                   // row count as text
+//
+// The result of a load is published as an immutable snapshot, so a display thread that draws
+// the list while the owner's thread loads the next result sees the previous one whole.
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "runtime/text/strings.h"
+
+class OdbcDataSet;
+
+// ---- Hooks for what the module shows or does outside ODBC -----------------------------------
+
+enum class OdbcIcon { Information, Question };
+
+struct OdbcMessage {
+    std::string text;                  // lines separated by CR LF
+    std::string title;
+    OdbcIcon icon = OdbcIcon::Information;
+    std::vector<std::string> buttons;  // with "&" mnemonics; empty: one OK button
+    int defaultButton = 1;             // 1-based
+};
+
+// The CSV export's progress window while it is open.
+class OdbcProgress {
+public:
+    virtual ~OdbcProgress() = default;
+    virtual void move(int position) = 0;
+};
+
+struct OdbcHooks {
+    // Shows a box and answers the 1-based button pressed. Unset: nothing shown, answer 1.
+    std::function<int(const OdbcMessage&)> message;
+    // Save-file dialog; the chosen file, or empty when cancelled. Unset: cancelled.
+    std::function<std::string(const std::string& title, const std::string& filters)> saveFile;
+    // Opens the progress window running from 0 to `maximum` under `title`. Unset: none.
+    std::function<std::unique_ptr<OdbcProgress>(const std::string& title, int maximum)> progress;
+    // Ends the program at once ("&Ende"). Unset: the process exits.
+    std::function<void()> terminate;
+};
+
+// Installs the hooks for the whole process; gives the previous ones.
+OdbcHooks setOdbcHooks(OdbcHooks hooks);
+OdbcHooks odbcHooks();
+
+// ---- OdbcConnection -------------------------------------------------------------------------
+
+class OdbcConnection {
+public:
+    OdbcConnection();
+    ~OdbcConnection();
+    OdbcConnection(const OdbcConnection&) = delete;
+    OdbcConnection& operator=(const OdbcConnection&) = delete;
+
+    // 0 on success, -1 on any failure (nothing shown). An earlier connection of this object is
+    // disconnected and freed first, with the statements of the data sets that used it.
+    int Connect(std::string_view connectString);
+    // Disconnects and frees the handles; the data sets on it lose their statements.
+    void Disconnect();
+
+    // The process's default connection: the first constructed that still exists.
+    static OdbcConnection* defaultConnection();
+
+    SQLHENV HENV = SQL_NULL_HENV;
+    SQLHDBC HDBC = SQL_NULL_HDBC;
+    SQLHSTMT HSTMT = SQL_NULL_HSTMT;  // declared; statements live in the data sets
+    rt::CString<1024> CONNREQUEST;
+    rt::CString<1024> CONNECTIONSTRING;
+    std::vector<std::string> PREPAREDVARIABLES;
+
+private:
+    friend class OdbcDataSet;
+    void addUser(OdbcDataSet* ds);
+    void removeUser(OdbcDataSet* ds);
+
+    std::mutex usersMutex_;
+    std::set<OdbcDataSet*> users_;  // data sets holding a statement on this connection
+};
+
+// ---- Result of one load ---------------------------------------------------------------------
+
+// One entry of RESULTSETCOLS.
+struct OdbcColumn {
+    std::string NAME;   // as the driver reports it, trailing blanks removed
+    std::string KEY;    // NAME in upper case
+    int TYPE = 0;       // kept type code: 1 text, 4, 5, -5, 91, 92, 93, -11
+    std::int64_t SIZE = 0;
+    std::int16_t DECIMALS = 0;
+    std::int16_t NULLABLE = 0;
+    int TARGETSIZE = 0;  // bytes of the receive buffer
+    int COLUMN = 0;      // the result column number (from 1)
+};
+
+// The immutable outcome of a load: column descriptions and the non-empty cells.
+class OdbcResult {
+public:
+    OdbcResult() = default;
+
+    int rowCount() const { return rowCount_; }
+    int colCount() const { return colCount_; }
+    const std::vector<OdbcColumn>& columns() const { return columns_; }
+    std::uint64_t stamp() const { return stamp_; }
+
+    // True when the cell exists (a non-empty value was read).
+    bool hasCell(int row, int column) const;
+    // The cell's text as received (empty when there is no cell).
+    std::string_view cell(int row, int column) const;
+    // The length indicator the driver reported for the cell (0 when there is no cell).
+    std::int32_t length(int row, int column) const;
+    std::size_t cellCount() const;
+
+private:
+    friend class OdbcDataSet;
+    std::size_t index(int row, int column) const;
+
+    std::vector<OdbcColumn> columns_;
+    int rowCount_ = 0;
+    int colCount_ = 0;
+    std::string text_;                  // every cell's text, row by row
+    std::vector<std::uint64_t> offsets_; // cell i spans text_[offsets_[i], offsets_[i+1])
+    std::vector<std::int32_t> lengths_;
+    std::uint64_t stamp_ = 0;
+};
+
+// ---- OdbcDataSet ----------------------------------------------------------------------------
+
+// LISTCOLUMNS entry.
+struct OdbcListColumn {
+    int COLNUMBER = 0;
+    std::string COLNAME;  // compared with KEY
+    std::string CAPTION;
+    int WIDTH = 0;        // not used by the list format
+    std::string PICTURE;
+    int VISIBLE = 1;      // 0 = hidden
+};
+
+// FILTERVARS and VARS entry: a link to a variable of the owner.
+struct OdbcVarLink {
+    std::string ID;                                // column name or number (VARS), token (FILTERVARS)
+    std::function<void(const std::string&)> assign;  // receives a value, converting it to its type
+    std::function<std::string()> value;            // the current value as text
+};
+
+// DEPENDENT entry.
+struct OdbcDependent {
+    int ID = 0;
+    OdbcDataSet* O = nullptr;
+};
+
+// GETCELLHISTORY entry.
+struct OdbcCellRead {
+    std::string REFERENCE;
+    int ROW = 0;
+    int COL = 0;
+    std::string VALUE;
+};
+
+class OdbcDataSet {
+public:
+    OdbcDataSet();
+    ~OdbcDataSet();
+    OdbcDataSet(const OdbcDataSet&) = delete;
+    OdbcDataSet& operator=(const OdbcDataSet&) = delete;
+
+    // The number that identifies this data set (its default name, DEPENDENT look-ups).
+    int id() const { return id_; }
+
+    void Init(OdbcConnection* connection, int list, std::string_view name);
+    void AttachList(int list);
+    void SetName(std::string_view name);
+
+    // 0 when the statement was handed to the server (also when it failed there), -2 without a
+    // connection handle, else the failing return code of the statement allocation.
+    int Exec(std::string_view statement);
+    void Open(int list);
+    int SetQuery(std::string_view statement, int list);
+    void LoadResult();
+    void Refresh();
+    void Clear();
+
+    std::string GetCell(int row, int column);
+    std::string GetField(std::string_view column);
+    int SetRow(int row);
+
+    // The list format the data set would set now (LISTFORMAT when non-blank); empty when there
+    // is no cell.
+    std::string ListFormat() const;
+    // Builds the list's format; gives it, or empty when nothing was set.
+    std::string BuildListFormat(int list);
+
+    // Writes the result as a ";" separated file; an empty name asks for one.
+    void ExportCsv(std::string_view fileName);
+
+    // The current result (never null).
+    std::shared_ptr<const OdbcResult> snapshot() const;
+    int RESULTSETCOLCOUNT() const { return snapshot()->colCount(); }
+    int RESULTSETROWCOUNT() const { return snapshot()->rowCount(); }
+    std::vector<OdbcColumn> RESULTSETCOLS() const { return snapshot()->columns(); }
+    std::vector<OdbcCellRead> GETCELLHISTORY() const;
+    // The format last set on the attached list.
+    std::string appliedListFormat() const;
+
+    OdbcConnection* CONNECTION = nullptr;
+    std::vector<OdbcListColumn> LISTCOLUMNS;
+    SQLHSTMT HSTMT = SQL_NULL_HSTMT;
+    rt::CString<64> DATASETNAME;
+    int TRACEGETCELL = 0;
+    rt::CString<8192> QUERY;
+    int CURRENTROW = 0;
+    std::atomic<std::uint64_t> RESULTSETCHANGES{0};
+    OdbcDataSet* PARENTDS = nullptr;
+    std::vector<std::string> FILTERS;
+    std::vector<OdbcVarLink> FILTERVARS;
+    std::vector<OdbcVarLink> VARS;
+    std::vector<OdbcDependent> DEPENDENT;
+    int LISTBOX = 0;
+    rt::CString<1024> LISTFORMAT;
+    int DEBUGKEY = 0;
+
+private:
+    friend class OdbcConnection;
+    OdbcConnection* connection();
+    void releaseStatement();
+    void publish(std::shared_ptr<OdbcResult> result);
+    int columnPosition(std::string_view column) const;
+    int execAndLoad(std::string_view statement);
+    std::string fullQuery() const;
+
+    int id_ = 0;
+    OdbcConnection* statementConnection_ = nullptr;  // the connection HSTMT was allocated on
+    mutable std::mutex resultMutex_;
+    std::shared_ptr<const OdbcResult> result_;
+    mutable std::mutex historyMutex_;
+    std::vector<OdbcCellRead> history_;
+    std::string appliedFormat_;
+    std::string fullQuery_;  // the whole statement of which QUERY holds the start
+};
+
+// The diagnostics box of a failed call on (handle type, handle). Silent when the first record's
+// native code is 0 or the handle was silenced with "&Stop".
+void ODBCGetDiag(SQLSMALLINT handleType, SQLHANDLE handle, OdbcConnection* connection,
+                 std::string_view context);
+
+// Forgets the diagnostics memory of a handle that is being freed, so a later handle at the same
+// address is reported again.
+void odbcForgetHandle(SQLSMALLINT handleType, SQLHANDLE handle);
+
+// The CSV form of one cell value: quoted and cleaned when it starts with a letter other than
+// the single "Y" or "N", else unchanged.
+std::string odbcCsvValue(std::string_view value);
+
+// Width of a list column for a column size: INT(100 x LOG10(size)) - 100, at least 30, and 400
+// above 150.
+int odbcListWidth(std::int64_t size);
