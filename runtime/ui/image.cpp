@@ -13,9 +13,13 @@
 namespace rt {
 namespace {
 
+// A damaged picture is no error worth a line on the console: it just has no size.
+void quietError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+void quietWarning(png_structp, png_const_charp) {}
+
 ImageSize pngSize(std::FILE* f) {
   ImageSize out;
-  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, quietError, quietWarning);
   if (!png) return out;
   png_infop info = png_create_info_struct(png);
   if (!info) {
