@@ -182,6 +182,11 @@ std::size_t OdbcResult::cellCount() const {
     return n;
 }
 
+std::size_t OdbcResult::memoryBytes() const {
+    return text_.capacity() + offsets_.capacity() * sizeof(std::uint64_t) +
+           lengths_.capacity() * sizeof(std::int32_t);
+}
+
 // ---- OdbcDataSet ----------------------------------------------------------------------------
 
 OdbcDataSet::OdbcDataSet() : id_(nextDataSetId++) {
@@ -434,6 +439,10 @@ void OdbcDataSet::LoadResult() {
         }
     }
     result->rowCount_ = rows;
+    // The result stays for a while: give back what the growth left unused.
+    text.shrink_to_fit();
+    offsets.shrink_to_fit();
+    lengths.shrink_to_fit();
     publish(std::move(result));
 }
 

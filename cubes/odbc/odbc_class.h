@@ -128,6 +128,8 @@ public:
     // The length indicator the driver reported for the cell (0 when there is no cell).
     std::int32_t length(int row, int column) const;
     std::size_t cellCount() const;
+    // Bytes held by the cells.
+    std::size_t memoryBytes() const;
 
 private:
     friend class OdbcDataSet;

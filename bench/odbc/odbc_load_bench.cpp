@@ -1,0 +1,116 @@
+// Loads 1,000,000 rows x 6 columns from SQLite ODBC into a data set and compares it with a plain
+// SQLFetch/SQLGetData loop over the same statement.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include <fmt/format.h>
+
+#include "cubes/odbc/odbc_class.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double seconds(Clock::time_point from) { return std::chrono::duration<double>(Clock::now() - from).count(); }
+
+constexpr const char* kQuery = "SELECT id, name, amount, day, big, note FROM sales";
+
+// The same C types as the data set asks for, values left in the buffers.
+double plainLoop(const std::string& connect, long& rows) {
+    SQLHENV env;
+    SQLHDBC dbc;
+    SQLHSTMT st;
+    SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
+    SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
+    SQLDriverConnect(dbc, nullptr, (SQLCHAR*)connect.c_str(), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+    SQLAllocHandle(SQL_HANDLE_STMT, dbc, &st);
+    auto start = Clock::now();
+    SQLExecDirect(st, (SQLCHAR*)kQuery, SQL_NTS);
+    SQLINTEGER id;
+    char text[1024];
+    SQL_DATE_STRUCT day;
+    SQLBIGINT big;
+    SQLLEN ind;
+    rows = 0;
+    while (SQL_SUCCEEDED(SQLFetch(st))) {
+        ++rows;
+        SQLGetData(st, 1, SQL_C_SLONG, &id, sizeof id, &ind);
+        SQLGetData(st, 2, SQL_C_CHAR, text, sizeof text, &ind);
+        SQLGetData(st, 3, SQL_C_CHAR, text, sizeof text, &ind);
+        SQLGetData(st, 4, SQL_C_TYPE_DATE, &day, sizeof day, &ind);
+        SQLGetData(st, 5, SQL_C_SBIGINT, &big, sizeof big, &ind);
+        SQLGetData(st, 6, SQL_C_CHAR, text, sizeof text, &ind);
+    }
+    double t = seconds(start);
+    SQLFreeHandle(SQL_HANDLE_STMT, st);
+    SQLDisconnect(dbc);
+    SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+    SQLFreeHandle(SQL_HANDLE_ENV, env);
+    return t;
+}
+
+long residentKb() {
+    std::FILE* f = std::fopen("/proc/self/status", "r");
+    if (!f) return 0;
+    char line[256];
+    long kb = 0;
+    while (std::fgets(line, sizeof line, f))
+        if (std::sscanf(line, "VmRSS: %ld kB", &kb) == 1) break;
+    std::fclose(f);
+    return kb;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const long rowsWanted = argc > 1 ? std::atol(argv[1]) : 1000000;
+    voq::test::TempDir dir;
+    const std::string connect = voq::test::sqliteConnectString(dir.file("bench.db"));
+    std::string err = voq::test::execSql(
+        connect, "CREATE TABLE sales (id INTEGER, name VARCHAR(40), amount DECIMAL(12,2), day DATE, big BIGINT, "
+                 "note VARCHAR(60))");
+    if (err.empty())
+        err = voq::test::execSql(
+            connect, fmt::format("WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < {}) "
+                                 "INSERT INTO sales SELECT x, 'Kunde ' || (x % 5000), (x % 100000) / 100.0 - 50, "
+                                 "date('2020-01-01', '+' || (x % 1500) || ' days'), x * 4096, "
+                                 "CASE WHEN x % 3 = 0 THEN NULL ELSE 'Bemerkung für Zeile ' || x END FROM n",
+                                 rowsWanted));
+    if (!err.empty()) {
+        std::fprintf(stderr, "fixture: %s\n", err.c_str());
+        return 1;
+    }
+
+    long plainRows = 0;
+    double plain = plainLoop(connect, plainRows);
+    plain = std::min(plain, plainLoop(connect, plainRows));
+
+    OdbcConnection con;
+    if (con.Connect(connect) != 0) return 1;
+    OdbcDataSet ds;
+    ds.Init(&con, 0, "bench");
+    double best = 1e9;
+    long before = residentKb();
+    for (int i = 0; i < 2; ++i) {
+        ds.Clear();
+        auto start = Clock::now();
+        ds.SetQuery(kQuery, 0);
+        best = std::min(best, seconds(start));
+    }
+    long after = residentKb();
+    auto r = ds.snapshot();
+
+    std::printf("rows %d x %d columns, %zu cells\n", r->rowCount(), r->colCount(), r->cellCount());
+    std::printf("plain SQLFetch/SQLGetData loop: %.3f s (%.3f us/row), %ld rows\n", plain, plain * 1e6 / plainRows,
+                plainRows);
+    std::printf("OdbcDataSet execute + load:     %.3f s (%.3f us/row)\n", best, best * 1e6 / r->rowCount());
+    std::printf("ratio data set / plain loop:    %.2f (target <= 1.50)\n", best / plain);
+    std::printf("memory of the result:           %.1f MB held (%.1f bytes/cell), resident growth %ld MB\n",
+                r->memoryBytes() / 1048576.0, double(r->memoryBytes()) / (double(r->rowCount()) * r->colCount()),
+                (after - before) / 1024);
+    return best / plain <= 1.5 ? 0 : 2;
+}
