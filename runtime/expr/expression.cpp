@@ -14,9 +14,26 @@ namespace {
 
 // ---- Functions ------------------------------------------------------------------------------
 
-void upperOf(const Value& v, Value& out) {
-    if (v.isNumber()) out.setOwnedText(numberText(v.number()));
-    else out.setOwnedText(upper(v.text()));
+// Into the node's own buffer, so that a filter does not allocate per record. Plain ASCII is
+// mapped here; any other text goes through the runtime's case rules.
+void upperOf(const Value& v, std::string& buffer, Value& out) {
+    if (v.isNumber()) {
+        buffer = numberText(v.number());
+    } else {
+        const std::string_view t = v.text();
+        buffer.resize(t.size());
+        bool ascii = true;
+        for (std::size_t i = 0; i < t.size(); ++i) {
+            const char c = t[i];
+            if (static_cast<unsigned char>(c) >= 0x80) {
+                ascii = false;
+                break;
+            }
+            buffer[i] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+        }
+        if (!ascii) buffer = upper(t);
+    }
+    out.setText(buffer);
 }
 
 std::int64_t positionOf(std::string_view sub, std::string_view text, std::int64_t step, std::int64_t start) {
@@ -124,7 +141,7 @@ void Program::eval(std::uint32_t index, Value& out) const {
         }
         case Op::Upper: {
             Value a;
-            upperOf(operand(kid[0], a), out);
+            upperOf(operand(kid[0], a), n.scratch, out);
             return;
         }
         case Op::Instring: {

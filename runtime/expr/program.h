@@ -23,6 +23,7 @@ struct Node {
     std::uint32_t name = 0;   // Op::Name: index into names and targets
     std::uint32_t pos = 0;    // byte offset in the text
     Value literal;            // Op::Literal: always owns its text
+    mutable std::string scratch;  // text results of this node, reused from record to record
 };
 
 struct NameRef {
