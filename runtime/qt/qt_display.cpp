@@ -1686,8 +1686,9 @@ bool QtDisplay::Core::eventFilter(QObject* watched, QEvent* event)
             break;
         auto* key = static_cast<QKeyEvent*>(event);
         int control = 0;
-        QtWindow* w = windowOfWidget(QApplication::focusWidget() ? QApplication::focusWidget() : watched, &control);
-        if (!w || watched != QApplication::focusWidget())
+        // Keys reach the control first; what it leaves travels up through the window's widgets.
+        QtWindow* w = windowOfWidget(watched, &control);
+        if (!w)
             break;
         const int code = keyCodeOf(key);
         if (code && std::find(w->props.alertKeys.begin(), w->props.alertKeys.end(), code) != w->props.alertKeys.end()) {

@@ -9,26 +9,9 @@
 
 namespace rt::qt {
 
+using namespace showcase;
+
 namespace {
-
-// Frame equates.
-enum {
-    MenuFile = 1, ItemPrintSetup, ItemSep1, ItemExit,
-    MenuWindow, ItemTile, ItemCascade, ItemArrange,
-    TbInsert = 20, TbChange, TbDelete, TbTop, TbPageUp, TbUp, TbLocate, TbDown, TbPageDown, TbBottom,
-    TbHistory, TbHelp, TbClient, TbConnectGlobal,
-};
-
-// Child equates.
-enum {
-    PromptName = 100, EntryName, PromptPassword, EntryPassword, PromptAmount, EntryAmount,
-    CheckActive, OptionPeriod, RadioYear, RadioLastYear, RadioFromLast, RadioAll,
-    PromptFilter, DropFilter, PromptValue, ComboValue, PromptMonth, SpinMonth, TextScript,
-    GroupLook, BoxSample, LineSample, PanelSample,
-    ListCubes, TreeGroups, SheetMain, TabGeneral, StringGeneral, EntryGeneral, TabMore, CheckMore,
-    ImageLogo, RegionMouse, StringMouse, ProgressRun, OleHost,
-    ButtonOk, ButtonCancel, ButtonPrint, ButtonMessage,
-};
 
 constexpr Color kPurple = rgb(64, 0, 64);
 constexpr Color kOlive = rgb(151, 180, 20);

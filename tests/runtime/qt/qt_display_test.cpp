@@ -1,0 +1,490 @@
+// The Qt display with real widgets on the offscreen platform: procedures run on program threads,
+// the test acts as the user on the widgets and sees what the procedures receive.
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTest>
+#include <QTreeView>
+#include <gtest/gtest.h>
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "runtime/qt/list_model.h"
+#include "runtime/qt/qt_display.h"
+#include "runtime/thread/thread.h"
+#include "runtime/ui/dialogs.h"
+#include "runtime/ui/window.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+enum {
+    ENTRY = 1, CHECK, OPTION, RADIO1, RADIO2, DROP, SPIN, LIST, TREE, FILL, ASK, BUSY, SAVE, PROMPT,
+};
+
+// What a procedure received, shared with the test's GUI thread.
+class Log {
+public:
+    void add(const rt::EventInfo& e)
+    {
+        std::lock_guard lock(mutex_);
+        events_.push_back(e);
+    }
+    void note(std::string text)
+    {
+        std::lock_guard lock(mutex_);
+        notes_.push_back(std::move(text));
+    }
+    std::vector<rt::EventInfo> events() const
+    {
+        std::lock_guard lock(mutex_);
+        return events_;
+    }
+    std::vector<std::string> notes() const
+    {
+        std::lock_guard lock(mutex_);
+        return notes_;
+    }
+    bool has(const std::function<bool(const rt::EventInfo&)>& match) const
+    {
+        std::lock_guard lock(mutex_);
+        for (const auto& e : events_)
+            if (match(e))
+                return true;
+        return false;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<rt::EventInfo> events_;
+    std::vector<std::string> notes_;
+};
+
+rt::ListRow row(std::vector<std::string> texts, int level = 0)
+{
+    rt::ListRow r;
+    for (auto& t : texts) {
+        rt::ListCell cell;
+        cell.text = std::move(t);
+        r.cells.push_back(std::move(cell));
+    }
+    r.level = level;
+    return r;
+}
+
+rt::ListColumn column(const std::string& heading, int width)
+{
+    rt::ListColumn c;
+    c.heading = heading;
+    c.width = width;
+    return c;
+}
+
+// A window with one control of the kinds the user changes.
+void formProcedure(Log& log)
+{
+    rt::Window w("QtForm", "Formular");
+    w.setPosition(0, 0, 240, 160);
+    w.add(PROMPT, rt::ControlKind::Prompt).setText("&Name:").setPosition(4, 6, 30, 10);
+    w.add(ENTRY, rt::ControlKind::Entry).setPicture("@s20").setPosition(40, 4, 80, 11).setValue("alt");
+    w.add(CHECK, rt::ControlKind::Check).setText("Aktiv").setPosition(4, 20, 60, 10).setValue("0");
+    w.add(OPTION, rt::ControlKind::Option).setText("Wahl").setPosition(4, 32, 100, 30).setValue("a");
+    w.add(RADIO1, rt::ControlKind::Radio, OPTION).setText("A").setRadioValue("a").setPosition(8, 42, 40, 10);
+    w.add(RADIO2, rt::ControlKind::Radio, OPTION).setText("B").setRadioValue("b").setPosition(50, 42, 40, 10);
+    w.add(DROP, rt::ControlKind::DropList).setFrom("GRUPPE|AGGREGAT|TREIBER").setPosition(4, 66, 80, 12).setSelected(1);
+    w.add(SPIN, rt::ControlKind::Spin).setRange(1, 12).setPosition(90, 66, 30, 12).setValue("3");
+    auto list = w.add(LIST, rt::ControlKind::List).setPosition(124, 4, 110, 80);
+    list.setColumns({column("ID", 20), column("Name", 80)});
+    list.setRows({row({"1", "eins"}), row({"2", "zwei"}), row({"3", "drei"})});
+    w.add(TREE, rt::ControlKind::Tree).setPosition(4, 86, 110, 60)
+        .setRows({row({"Wurzel"}, 1), row({"Ast"}, -2), row({"Blatt"}, 3), row({"Zweig"}, 2)});
+    w.add(FILL, rt::ControlKind::Button).setText("&Füllen").setPosition(124, 90, 50, 14);
+    w.add(ASK, rt::ControlKind::Button).setText("&Fragen").setPosition(180, 90, 50, 14);
+    w.add(BUSY, rt::ControlKind::Button).setText("&Warten").setPosition(124, 108, 50, 14);
+    w.add(SAVE, rt::ControlKind::Button).setText("&Sichern").setPosition(180, 108, 50, 14);
+    w.alert(rt::keys::F1 + 1);
+    while (auto e = w.accept()) {
+        log.add(e);
+        if (e.event != rt::Event::Accepted)
+            continue;
+        if (e.control == FILL) {
+            std::vector<rt::ListRow> rows;
+            for (int i = 1; i <= 5; ++i)
+                rows.push_back(row({std::to_string(i * 10), "neu " + std::to_string(i)}));
+            w[LIST].setRows(rows);
+            w[ENTRY].setValue("neu");
+        } else if (e.control == ASK) {
+            const int answer = rt::message("Zeile 1|Zeile 2", "Titel", rt::MessageIcon::Question, "&Weiter|&Stop|&Ende");
+            log.note("answer " + std::to_string(answer));
+        } else if (e.control == BUSY) {
+            std::this_thread::sleep_for(1500ms);  // the thread is busy, not in accept()
+            log.note("busy done");
+        } else if (e.control == SAVE) {
+            const auto r = rt::saveFileDialog("Export", "liste.csv", "CSV|*.csv|Alle Dateien|*.*", 2);
+            log.note(std::string(r.ok ? "ok " : "cancel ") + r.path + " " + std::to_string(r.filterIndex));
+        }
+    }
+}
+
+class QtDisplayTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        static int argc = 1;
+        static char name[] = "rt_qt_display_test";
+        static char* argv[] = {name, nullptr};
+        app_ = new QApplication(argc, argv);
+        rt::qt::setUpApplication(*app_);
+        display_ = new rt::qt::QtDisplay;
+        rt::setDisplay(display_);
+    }
+
+    void TearDown() override
+    {
+        for (const auto& w : rt::openWindows())
+            rt::post(rt::Event::CloseDown, 0, w.id);
+        pumpUntil([] { return rt::runningThreadCount() == 0; }, 10s);
+    }
+
+    static bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 5s)
+    {
+        const auto end = std::chrono::steady_clock::now() + timeout;
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > end)
+                return false;
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            std::this_thread::sleep_for(2ms);
+        }
+        return true;
+    }
+
+    static rt::WindowId waitWindow(const std::string& procedure)
+    {
+        rt::WindowId id = 0;
+        pumpUntil([&] {
+            for (const auto& w : rt::openWindows())
+                if (w.procedure == procedure && display_->windowWidget(w.id))
+                    id = w.id;
+            return id != 0;
+        });
+        return id;
+    }
+
+    template <typename W>
+    static W* widget(rt::WindowId id, int control)
+    {
+        return qobject_cast<W*>(display_->controlWidget(id, control));
+    }
+
+    static bool waitEvent(const Log& log, const std::function<bool(const rt::EventInfo&)>& match)
+    {
+        return pumpUntil([&] { return log.has(match); });
+    }
+
+    Log log_;  // outlives TearDown, which waits for the procedures that write it
+    static QApplication* app_;
+    static rt::qt::QtDisplay* display_;
+};
+
+QApplication* QtDisplayTest::app_ = nullptr;
+rt::qt::QtDisplay* QtDisplayTest::display_ = nullptr;
+
+TEST_F(QtDisplayTest, UserInputOnTheWidgetsReachesTheProcedureWithItsValue)
+{
+    Log& log = log_;
+    rt::startThread([&log] { formProcedure(log); });
+    const rt::WindowId id = waitWindow("QtForm");
+    ASSERT_NE(id, 0u);
+    EXPECT_EQ(display_->windowWidget(id)->windowTitle(), "Formular");
+
+    auto* entry = widget<QLineEdit>(id, ENTRY);
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(entry->text(), "alt");
+    EXPECT_EQ(entry->maxLength(), 20);
+    entry->clear();
+    QTest::keyClicks(entry, "Hallo");
+    QTest::keyClick(entry, Qt::Key_Return);
+    EXPECT_TRUE(waitEvent(log, [](const rt::EventInfo& e) {
+        return e.event == rt::Event::Accepted && e.control == ENTRY && e.value == "Hallo";
+    }));
+
+    auto* check = widget<QCheckBox>(id, CHECK);
+    ASSERT_TRUE(check);
+    check->click();
+    EXPECT_TRUE(waitEvent(log, [](const rt::EventInfo& e) {
+        return e.event == rt::Event::Accepted && e.control == CHECK && e.value == "1";
+    }));
+
+    auto* radio = widget<QRadioButton>(id, RADIO2);
+    ASSERT_TRUE(radio);
+    EXPECT_TRUE(widget<QRadioButton>(id, RADIO1)->isChecked());
+    radio->click();
+    EXPECT_TRUE(waitEvent(log, [](const rt::EventInfo& e) {
+        return e.event == rt::Event::Accepted && e.control == OPTION && e.value == "b";
+    }));
+    EXPECT_FALSE(widget<QRadioButton>(id, RADIO1)->isChecked());
+
+    auto* drop = widget<QComboBox>(id, DROP);
+    ASSERT_TRUE(drop);
+    ASSERT_EQ(drop->count(), 3);
+    EXPECT_EQ(drop->currentText(), "GRUPPE");
+    drop->setCurrentIndex(2);
+    emit drop->activated(2);
+    EXPECT_TRUE(waitEvent(log, [](const rt::EventInfo& e) {
+        return e.event == rt::Event::Accepted && e.control == DROP && e.value == "TREIBER" && e.row == 3;
+    }));
+
+    auto* spin = widget<QSpinBox>(id, SPIN);
+    ASSERT_TRUE(spin);
+    EXPECT_EQ(spin->value(), 3);
+    EXPECT_EQ(spin->maximum(), 12);
+    spin->stepUp();
+    EXPECT_TRUE(waitEvent(log, [](const rt::EventInfo& e) {
+        return e.event == rt::Event::NewSelection && e.control == SPIN && e.value == "4";
+    }));
+
+    auto* list = widget<QTreeView>(id, LIST);
+    ASSERT_TRUE(list);
+    ASSERT_EQ(list->model()->rowCount(), 3);
+    EXPECT_EQ(list->model()->headerData(1, Qt::Horizontal).toString(), "Name");
+    list->setCurrentIndex(list->model()->index(1, 0));
+    EXPECT_TRUE(waitEvent(log, [](const rt::EventInfo& e) {
+        return e.event == rt::Event::NewSelection && e.control == LIST && e.row == 2;
+    }));
+    emit list->header()->sectionClicked(1);
+    EXPECT_TRUE(waitEvent(log, [](const rt::EventInfo& e) {
+        return e.event == rt::Event::HeaderPressed && e.control == LIST && e.column == 2;
+    }));
+
+    // The user's key of an alerted key comes as AlertKey with the control that had it.
+    QTest::keyClick(entry, Qt::Key_F2);
+    EXPECT_TRUE(waitEvent(log, [](const rt::EventInfo& e) {
+        return e.event == rt::Event::AlertKey && e.keyCode == rt::keys::F1 + 1 && e.control == ENTRY;
+    }));
+
+    // The procedure's new rows and value replace what is shown.
+    widget<QPushButton>(id, FILL)->click();
+    EXPECT_TRUE(pumpUntil([&] { return list->model()->rowCount() == 5 && entry->text() == "neu"; }));
+    EXPECT_EQ(list->model()->index(4, 1).data().toString(), "neu 5");
+
+    // The close box asks the procedure, which ends its loop.
+    display_->windowWidget(id)->close();
+    EXPECT_TRUE(waitEvent(log, [](const rt::EventInfo& e) { return e.event == rt::Event::CloseWindow; }));
+    EXPECT_TRUE(pumpUntil([&] { return display_->windowWidget(id) == nullptr && rt::runningThreadCount() == 0; }));
+}
+
+TEST_F(QtDisplayTest, TreeShowsLevelsAndReportsExpandAndContract)
+{
+    Log& log = log_;
+    rt::startThread([&log] { formProcedure(log); });
+    const rt::WindowId id = waitWindow("QtForm");
+    auto* tree = widget<QTreeView>(id, TREE);
+    ASSERT_TRUE(tree);
+    QAbstractItemModel* model = tree->model();
+    ASSERT_EQ(model->rowCount(), 1);  // "Wurzel" holds the others
+    const QModelIndex root = model->index(0, 0);
+    ASSERT_EQ(model->rowCount(root), 2);
+    const QModelIndex branch = model->index(0, 0, root);
+    EXPECT_EQ(branch.data().toString(), "Ast");
+    EXPECT_EQ(model->index(0, 0, branch).data().toString(), "Blatt");
+    EXPECT_TRUE(tree->isExpanded(root));
+    EXPECT_FALSE(tree->isExpanded(branch));  // published contracted
+
+    tree->expand(branch);
+    EXPECT_TRUE(waitEvent(log, [](const rt::EventInfo& e) {
+        return e.event == rt::Event::Expanded && e.control == TREE && e.row == 2;
+    }));
+    tree->collapse(root);
+    EXPECT_TRUE(waitEvent(log, [](const rt::EventInfo& e) {
+        return e.event == rt::Event::Contracted && e.control == TREE && e.row == 1;
+    }));
+}
+
+TEST_F(QtDisplayTest, MessageBoxShowsLinesAndButtonsAndBlocksOnlyItsThread)
+{
+    Log& log = log_;
+    rt::startThread([&log] { formProcedure(log); });
+    const rt::WindowId id = waitWindow("QtForm");
+    widget<QPushButton>(id, ASK)->click();
+
+    QMessageBox* box = nullptr;
+    ASSERT_TRUE(pumpUntil([&] {
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (auto* b = qobject_cast<QMessageBox*>(top); b && b->isVisible())
+                box = b;
+        return box != nullptr;
+    }));
+    EXPECT_EQ(box->text(), "Zeile 1\nZeile 2");
+    EXPECT_EQ(box->windowTitle(), "Titel");
+    QStringList texts;
+    QAbstractButton* stop = nullptr;
+    for (QAbstractButton* b : box->buttons()) {
+        texts << b->text();
+        if (b->text() == "&Stop")
+            stop = b;
+    }
+    EXPECT_EQ(texts.size(), 3);
+    EXPECT_TRUE(texts.contains("&Weiter") && texts.contains("&Ende"));
+    // While the box waits, the thread's window takes no input; the GUI goes on.
+    EXPECT_TRUE(pumpUntil([&] { return !display_->windowWidget(id)->isEnabled(); }));
+    ASSERT_TRUE(stop);
+    stop->click();
+    EXPECT_TRUE(pumpUntil([&] {
+        const auto notes = log.notes();
+        return !notes.empty() && notes.back() == "answer 2";
+    }));
+    EXPECT_TRUE(pumpUntil([&] { return display_->windowWidget(id)->isEnabled(); }));
+}
+
+TEST_F(QtDisplayTest, WindowOfABusyThreadStaysPainted)
+{
+    Log& log = log_;
+    rt::startThread([&log] { formProcedure(log); });
+    const rt::WindowId id = waitWindow("QtForm");
+    widget<QPushButton>(id, BUSY)->click();
+    // The procedure sleeps; the GUI thread keeps answering at once and the window still paints.
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 20; ++i) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        const QPixmap picture = display_->windowWidget(id)->grab();
+        EXPECT_FALSE(picture.isNull());
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1000ms);
+    EXPECT_TRUE(log.notes().empty());
+    EXPECT_TRUE(pumpUntil([&] { return !log.notes().empty(); }, 10s));
+}
+
+TEST_F(QtDisplayTest, FileDialogAnswersPathAndFilterAndLeavesTheWorkingFolder)
+{
+    voq::test::TempDir temp;
+    const QString before = QDir::currentPath();
+    QDir(QString::fromStdString(temp.path().string())).mkpath("export");
+    Log& log = log_;
+    rt::startThread([&log] { formProcedure(log); });
+    const rt::WindowId id = waitWindow("QtForm");
+    widget<QPushButton>(id, SAVE)->click();
+    QFileDialog* dialog = nullptr;
+    ASSERT_TRUE(pumpUntil([&] {
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (auto* d = qobject_cast<QFileDialog*>(top); d && d->isVisible())
+                dialog = d;
+        return dialog != nullptr;
+    }));
+    EXPECT_EQ(dialog->windowTitle(), "Export");
+    EXPECT_EQ(dialog->nameFilters().size(), 2);
+    EXPECT_EQ(dialog->selectedNameFilter(), "Alle Dateien (*.*)");
+    const QString folder = QString::fromStdString(temp.path().string()) + "/export";
+    dialog->setDirectory(folder);
+    dialog->selectFile(folder + "/liste.csv");
+    static_cast<QDialog*>(dialog)->accept();  // as the dialog's own button does
+    ASSERT_TRUE(pumpUntil([&] { return !log.notes().empty(); }));
+    EXPECT_EQ(log.notes().back(), "ok " + (folder + "/liste.csv").toStdString() + " 2");
+    EXPECT_EQ(QDir::currentPath(), before);
+}
+
+void frameProcedure(std::atomic<int>& childThread)
+{
+    rt::Window f("QtFrame", "Rahmen");
+    f.setFrame(true);
+    f.setStatusZones({60, 0});
+    f.add(1, rt::ControlKind::Menu).setText("&Window");
+    f.add(2, rt::ControlKind::Item, 1).setText("T&ile").setHelp("Make all open windows visible");
+    while (auto e = f.accept()) {
+        if (e.event == rt::Event::OpenWindow) {
+            childThread = rt::startThread([] {
+                rt::Window c("QtChild", "Kind");
+                c.setMdiChild(true).setPosition(10, 10, 120, 60);
+                c.add(1, rt::ControlKind::String).setText("im Rahmen").setPosition(4, 4);
+                while (c.accept()) {
+                }
+            });
+        } else if (e.event == rt::Event::Accepted && e.control == 2) {
+            rt::display().arrangeWindows(f.id(), rt::Arrangement::Tile);
+        }
+    }
+}
+
+TEST_F(QtDisplayTest, ChildOfAnotherThreadStandsInTheFramesMdiArea)
+{
+    std::atomic<int> child{0};
+    rt::startThread([&child] { frameProcedure(child); });
+    const rt::WindowId frameId = waitWindow("QtFrame");
+    const rt::WindowId childId = waitWindow("QtChild");
+    ASSERT_NE(frameId, 0u);
+    ASSERT_NE(childId, 0u);
+    auto* frame = qobject_cast<QMainWindow*>(display_->frameWidget());
+    ASSERT_TRUE(frame);
+    auto* mdi = qobject_cast<QMdiArea*>(frame->centralWidget());
+    ASSERT_TRUE(mdi);
+    auto* sub = qobject_cast<QMdiSubWindow*>(display_->windowWidget(childId));
+    ASSERT_TRUE(sub);
+    EXPECT_EQ(sub->mdiArea(), mdi);
+    EXPECT_EQ(sub->windowTitle(), "Kind");
+    // Activating the child tells the runtime which window (and thread) is active.
+    mdi->setActiveSubWindow(nullptr);
+    mdi->setActiveSubWindow(sub);
+    EXPECT_TRUE(pumpUntil([&] { return rt::activeWindow() == childId; }));
+    EXPECT_EQ(rt::activeWindowThread(), child.load());
+
+    // A menu item of the frame: its procedure tiles the children.
+    QAction* tile = nullptr;
+    for (QAction* menu : frame->menuBar()->actions())
+        if (menu->menu())
+            for (QAction* item : menu->menu()->actions())
+                if (item->text() == "T&ile")
+                    tile = item;
+    ASSERT_TRUE(tile);
+    sub->move(300, 200);
+    tile->trigger();
+    EXPECT_TRUE(pumpUntil([&] { return sub->pos() == QPoint(0, 0); }));
+}
+
+TEST_F(QtDisplayTest, PopupMenuAnswersThePositionAmongItems)
+{
+    std::atomic<int> answer{-1};
+    rt::startThread([&answer] {
+        rt::Window w("QtPopup", "Popup");
+        w.setPosition(0, 0, 100, 50);
+        w.open();
+        answer = rt::popup("&Neu|&Ändern|-|List &Formats");
+        w.close();
+    });
+    QMenu* menu = nullptr;
+    ASSERT_TRUE(pumpUntil([&] {
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (auto* m = qobject_cast<QMenu*>(top); m && m->isVisible())
+                menu = m;
+        return menu != nullptr;
+    }));
+    QList<QAction*> items;
+    for (QAction* a : menu->actions())
+        if (!a->isSeparator())
+            items << a;
+    ASSERT_EQ(items.size(), 3);
+    items[2]->trigger();
+    menu->hide();
+    EXPECT_TRUE(pumpUntil([&] { return answer.load() == 3; }));
+}
+
+}  // namespace
