@@ -26,6 +26,7 @@
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QStyle>
 #include <QTabWidget>
 #include <QTimer>
@@ -127,6 +128,7 @@ struct QtWindow {
     rt::qt::FontUnits units{QFont()};
     bool shown = false;
     bool blocked = false;
+    QSize sizeSent;  // dialog units the procedure knows
     QWidget* top() const { return sub ? static_cast<QWidget*>(sub) : main; }
 };
 
@@ -176,6 +178,10 @@ private:
     std::map<int, int> threadModal_;
     WindowId frameId_ = 0;
     WindowId active_ = 0;
+    WindowId dragWindow_ = 0;  // a list row pressed: where a drag may start
+    int dragControl_ = 0;
+    int dragRow_ = 0;
+    QPoint dragFrom_;
     int applying_ = 0;  // >0 while the procedure's state is applied: Qt signals are not input
     friend class QtDisplay;
 };
@@ -432,6 +438,9 @@ void QtDisplay::Core::applyWindow(QtWindow& w, const WindowProps& props, bool fi
         }
         w.canvas->wanted = size;
         w.canvas->updateGeometry();
+        w.sizeSent = QSize(w.units.toX(size.width()), w.units.toY(size.height()));
+        if (!props.resizable && !props.frame)
+            w.canvas->setFixedSize(size);
         if (!first && w.shown) {
             Applying applying(applying_);
             w.main->adjustSize();
@@ -1416,6 +1425,10 @@ void QtDisplay::Core::applyValue(QtWindow& w, QtControl& c)
         }
         break;
     }
+    case ControlKind::Item:
+        if (c.action && s.checkItem)
+            c.action->setChecked(s.value == "1");
+        break;
     case ControlKind::Sheet:
         if (s.selected >= 1 && s.selected <= c.sheet->count())
             c.sheet->setCurrentIndex(s.selected - 1);
@@ -1607,6 +1620,10 @@ void QtDisplay::Core::sendGeometry(QtWindow& w)
     input.y = w.units.toY(at.y());
     input.width = w.units.toX(w.canvas->width());
     input.height = w.units.toY(w.canvas->height());
+    // Only what the user changed: the size the procedure gave comes back as no event.
+    if (input.width == w.sizeSent.width() && input.height == w.sizeSent.height())
+        return;
+    w.sizeSent = QSize(input.width, input.height);
     send(w, input);
 }
 
@@ -1630,6 +1647,19 @@ bool QtDisplay::Core::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
     switch (type) {
+    case QEvent::StatusTip: {
+        // Help lines of controls go to zone 1 (the window's, else the frame's), not over the zones.
+        const QVariant wv = watched->property("rtWindow");
+        if (!wv.isValid() || !qobject_cast<QMainWindow*>(watched))
+            break;
+        QtWindow* w = find(WindowId(wv.toULongLong()));
+        if (!w)
+            break;
+        QtWindow* shown = !w->zones.empty() ? w : frame();
+        if (shown && !shown->zones.empty())
+            shown->zones[0]->setText(static_cast<QStatusTipEvent*>(event)->tip());
+        return true;
+    }
     case QEvent::Close: {
         // The user asks a window to close; its procedure decides.
         const QVariant wv = watched->property("rtWindow");
@@ -1725,6 +1755,13 @@ bool QtDisplay::Core::eventFilter(QObject* watched, QEvent* event)
             break;
         auto* mouse = static_cast<QMouseEvent*>(event);
         const bool twice = type == QEvent::MouseButtonDblClick;
+        if (QtControl* c = controlOf(*w, control);
+            c && c->view && c->state.kind == ControlKind::List && mouse->button() == Qt::LeftButton && !twice) {
+            dragWindow_ = w->props.id;
+            dragControl_ = control;
+            dragRow_ = c->model->rowOf(c->view->indexAt(mouse->position().toPoint()));
+            dragFrom_ = mouse->globalPosition().toPoint();
+        }
         int code = mouse->button() == Qt::RightButton    ? (twice ? keys::MouseRight2 : keys::MouseRight)
                    : mouse->button() == Qt::MiddleButton ? keys::MouseCenter
                                                          : (twice ? keys::MouseLeft2 : keys::MouseLeft);
@@ -1750,6 +1787,31 @@ bool QtDisplay::Core::eventFilter(QObject* watched, QEvent* event)
         flushFocused(*w);
         send(*w, input);
         return mouse->button() == Qt::RightButton;
+    }
+    case QEvent::MouseButtonRelease: {
+        // A row dragged onto another row of the same list: Drag, then Drop.
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        if (!dragControl_ || mouse->button() != Qt::LeftButton || watched->property("rtControl").toInt() != dragControl_)
+            break;
+        const int control = dragControl_;
+        const int from = dragRow_;
+        dragControl_ = 0;
+        QtWindow* w = find(dragWindow_);
+        QtControl* c = w ? controlOf(*w, control) : nullptr;
+        if (!c || !c->view || from == 0 ||
+            (mouse->globalPosition().toPoint() - dragFrom_).manhattanLength() < QApplication::startDragDistance())
+            break;
+        const int to = c->model->rowOf(c->view->indexAt(mouse->position().toPoint()));
+        if (to == 0 || to == from)
+            break;
+        UserInput drag = in(Event::Drag, control);
+        drag.row = from;
+        send(*w, drag);
+        UserInput drop = in(Event::Drop, control);
+        drop.row = from;
+        drop.dropRow = to;
+        send(*w, drop);
+        break;
     }
     default:
         break;

@@ -7,7 +7,11 @@
 #include <QFontInfo>
 #include <gtest/gtest.h>
 #include <atomic>
+#include <csignal>
+#include <stdexcept>
 #include <thread>
+
+#include "runtime/qt/qt_display.h"
 
 namespace {
 
@@ -116,6 +120,57 @@ TEST_F(QtBasics, InvokerRunsWorkOnTheGuiThreadAndDropsItAfterShutdown)
     EXPECT_FALSE(late);
     EXPECT_FALSE(ran);
     EXPECT_FALSE(rt::qt::GuiInvoker::call([&] { ran = true; }));
+}
+
+}  // namespace
+
+namespace {
+
+// A failure in program code is reported and ends the program with a code, never silently.
+class QtFatal : public ::testing::Test {
+protected:
+    void SetUp() override { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
+
+    static void startApplication()
+    {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        qputenv("VOQ_NO_FATAL_BOX", "1");
+        static int argc = 1;
+        static char name[] = "rt_qt_test";
+        static char* argv[] = {name, nullptr};
+        auto* app = new QApplication(argc, argv);
+        rt::qt::setUpApplication(*app);
+    }
+};
+
+TEST_F(QtFatal, ReportNamesTheFailureAndEndsWithItsCode)
+{
+    EXPECT_EXIT(
+        {
+            startApplication();
+            rt::qt::reportFatal("Testfehler", 70);
+        },
+        ::testing::ExitedWithCode(70), "VOQKivorant: Testfehler");
+}
+
+TEST_F(QtFatal, ExceptionLeftUncaughtOnAThreadIsReported)
+{
+    EXPECT_EXIT(
+        {
+            startApplication();
+            std::thread([] { throw std::runtime_error("kaputt"); }).join();
+        },
+        ::testing::ExitedWithCode(70), "Programmfehler: kaputt");
+}
+
+TEST_F(QtFatal, CrashIsReportedOnStandardError)
+{
+    EXPECT_EXIT(
+        {
+            startApplication();
+            std::raise(SIGSEGV);
+        },
+        ::testing::ExitedWithCode(128 + SIGSEGV), "Programmabbruch durch Signal SIGSEGV");
 }
 
 }  // namespace

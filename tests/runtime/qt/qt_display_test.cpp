@@ -17,6 +17,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QTest>
 #include <QTreeView>
 #include <gtest/gtest.h>
@@ -39,7 +41,7 @@ namespace {
 using namespace std::chrono_literals;
 
 enum {
-    ENTRY = 1, CHECK, OPTION, RADIO1, RADIO2, DROP, SPIN, LIST, TREE, FILL, ASK, BUSY, SAVE, PROMPT,
+    ENTRY = 1, CHECK, OPTION, RADIO1, RADIO2, DROP, SPIN, LIST, TREE, FILL, ASK, BUSY, SAVE, PROMPT, MENU, ITEM,
 };
 
 // What a procedure received, shared with the test's GUI thread.
@@ -123,6 +125,10 @@ void formProcedure(Log& log)
     w.add(BUSY, rt::ControlKind::Button).setText("&Warten").setPosition(124, 108, 50, 14);
     w.add(SAVE, rt::ControlKind::Button).setText("&Sichern").setPosition(180, 108, 50, 14);
     w.alert(rt::keys::F1 + 1);
+    w.add(MENU, rt::ControlKind::Menu).setText("&Ansicht");
+    w.add(ITEM, rt::ControlKind::Item, MENU).setText("&Raster").setHelp("Raster zeigen").setValue("1").edit().checkItem = true;
+    w.setStatusZones({80, 0});
+    w[ENTRY].setHelp("Name der Auswertung");
     while (auto e = w.accept()) {
         log.add(e);
         if (e.event != rt::Event::Accepted)
@@ -292,6 +298,57 @@ TEST_F(QtDisplayTest, UserInputOnTheWidgetsReachesTheProcedureWithItsValue)
     display_->windowWidget(id)->close();
     EXPECT_TRUE(waitEvent(log, [](const rt::EventInfo& e) { return e.event == rt::Event::CloseWindow; }));
     EXPECT_TRUE(pumpUntil([&] { return display_->windowWidget(id) == nullptr && rt::runningThreadCount() == 0; }));
+}
+
+TEST_F(QtDisplayTest, RowDraggedOntoAnotherRowGivesDragAndDrop)
+{
+    Log& log = log_;
+    rt::startThread([&log] { formProcedure(log); });
+    const rt::WindowId id = waitWindow("QtForm");
+    auto* list = widget<QTreeView>(id, LIST);
+    ASSERT_TRUE(list);
+    QWidget* viewport = list->viewport();
+    const QPoint first = list->visualRect(list->model()->index(0, 1)).center();
+    const QPoint third = list->visualRect(list->model()->index(2, 1)).center();
+    QTest::mousePress(viewport, Qt::LeftButton, {}, first);
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, third);
+    EXPECT_TRUE(waitEvent(log, [](const rt::EventInfo& e) {
+        return e.event == rt::Event::Drag && e.control == LIST && e.row == 1;
+    }));
+    EXPECT_TRUE(waitEvent(log, [](const rt::EventInfo& e) {
+        return e.event == rt::Event::Drop && e.control == LIST && e.row == 1 && e.dropRow == 3;
+    }));
+}
+
+TEST_F(QtDisplayTest, HelpLinesGoToStatusZoneOneAndCheckItemsGiveTheirValue)
+{
+    Log& log = log_;
+    rt::startThread([&log] { formProcedure(log); });
+    const rt::WindowId id = waitWindow("QtForm");
+    auto* main = qobject_cast<QMainWindow*>(display_->windowWidget(id));
+    ASSERT_TRUE(main);
+    QList<QLabel*> zones = main->statusBar()->findChildren<QLabel*>();
+    ASSERT_EQ(zones.size(), 2);
+    QStatusTipEvent tip(QStringLiteral("Name der Auswertung"));
+    QCoreApplication::sendEvent(widget<QLineEdit>(id, ENTRY), &tip);
+    EXPECT_EQ(zones[0]->text(), "Name der Auswertung");
+    EXPECT_TRUE(zones[1]->isVisible());
+
+    QAction* item = nullptr;
+    for (QAction* menu : main->menuBar()->actions())
+        if (menu->menu())
+            for (QAction* a : menu->menu()->actions())
+                if (a->text() == "&Raster")
+                    item = a;
+    ASSERT_TRUE(item);
+    EXPECT_TRUE(item->isCheckable());
+    EXPECT_TRUE(item->isChecked());
+    emit item->hovered();
+    EXPECT_EQ(zones[0]->text(), "Raster zeigen");
+    item->trigger();
+    EXPECT_TRUE(waitEvent(log, [](const rt::EventInfo& e) {
+        return e.event == rt::Event::Accepted && e.control == ITEM && e.value == "0";
+    }));
 }
 
 TEST_F(QtDisplayTest, TreeShowsLevelsAndReportsExpandAndContract)
