@@ -207,6 +207,7 @@ void Expression::run(Value& out) const { program_->eval(program_->root, out); }
 
 ExprResult<Value> Expression::evaluate(const Bindings& bindings) const {
     assert(program_ && "evaluate() on an expression that was never compiled");
+    if (!program_) return ExprError{0, "Expression is empty"};
     ExprError error;
     if (!refresh(bindings, error)) return error;
     Value out;
@@ -217,6 +218,7 @@ ExprResult<Value> Expression::evaluate(const Bindings& bindings) const {
 
 ExprResult<bool> Expression::test(const Bindings& bindings) const {
     assert(program_ && "test() on an expression that was never compiled");
+    if (!program_) return ExprError{0, "Expression is empty"};
     ExprError error;
     if (!refresh(bindings, error)) return error;
     Value out;
@@ -255,6 +257,18 @@ ExprResult<Value> evaluateText(std::string_view text, const Bindings& bindings) 
     auto e = Expression::compile(text, bindings);
     if (!e) return e.error();
     return e.value().evaluate(bindings);
+}
+
+std::string quoteLiteral(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + 2);
+    out.push_back('\'');
+    for (char c : text) {
+        if (c == '\'') out.push_back('\'');
+        out.push_back(c);
+    }
+    out.push_back('\'');
+    return out;
 }
 
 }  // namespace rt

@@ -124,4 +124,8 @@ private:
 // Compiles and evaluates once.
 ExprResult<Value> evaluateText(std::string_view text, const Bindings& bindings = threadBindings());
 
+// A text as a literal of the language, its quotes doubled: O'Brien -> 'O''Brien'. For callers that
+// put a user's text into a filter.
+std::string quoteLiteral(std::string_view text);
+
 }  // namespace rt

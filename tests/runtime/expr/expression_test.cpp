@@ -244,9 +244,12 @@ TEST_F(ExprTest, BoundVariableFollowsItsField) {
     EXPECT_TRUE(e.value().test(defs).value());
     EXPECT_TRUE(evaluateText("queryname = 'O\"Brien'", defs).value().isTrue());  // names ignore case
 
-    // A doubled quote inside a literal is one quote.
+    // A doubled quote inside a literal is one quote; quoteLiteral writes such literals.
     queryName = "O'Brien";
     EXPECT_TRUE(evaluateText("QueryName = 'O''Brien'", defs).value().isTrue());
+    EXPECT_EQ(quoteLiteral("O'Brien"), "'O''Brien'");
+    EXPECT_TRUE(evaluateText("QueryName = " + quoteLiteral(queryName.str()), defs).value().isTrue());
+    EXPECT_EQ(evaluateText(quoteLiteral("''x'"), defs).value().text(), "''x'");
 }
 
 TEST_F(ExprTest, ComparisonRules) {
