@@ -9,6 +9,7 @@
 
 #include <fmt/format.h>
 
+#include "cubes/odbc/odbc_list_feed.h"
 #include "runtime/text/date_time.h"
 
 namespace {
@@ -197,6 +198,11 @@ OdbcDataSet::OdbcDataSet() : id_(nextDataSetId++) {
 }
 
 OdbcDataSet::~OdbcDataSet() {
+    // A list that still reads from here finds no rows rather than a dead data set.
+    if (feed_ && listWindow_) {
+        feed_->orphan();
+        static_cast<void>(feed_.release());
+    }
     releaseStatement();
     FILTERVARS.clear();
     VARS.clear();
@@ -224,11 +230,6 @@ void OdbcDataSet::Init(OdbcConnection* conn, int list, std::string_view name) {
         DATASETNAME = fmt::format("Data Set: {}", id_);
     else
         DATASETNAME = name;
-}
-
-void OdbcDataSet::AttachList(int list) {
-    LISTBOX = list;
-    if (rt::clip(appliedFormat_).empty()) appliedFormat_ = "20L(2)|M";
 }
 
 void OdbcDataSet::SetName(std::string_view name) { DATASETNAME = name; }
@@ -627,12 +628,4 @@ std::string OdbcDataSet::ListFormat() const {
         format += fmt::format("{}{}{}~{}", width, justify, caption, picture);
     }
     return std::string(rt::cutChars(format, 4095));
-}
-
-std::string OdbcDataSet::BuildListFormat(int list) {
-    if (list == 0) return {};
-    std::string format = ListFormat();
-    if (format.empty()) return {};
-    appliedFormat_ = format;
-    return format;
 }

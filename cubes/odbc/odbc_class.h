@@ -26,6 +26,12 @@
 #include <vector>
 
 #include "runtime/text/strings.h"
+#include "runtime/ui/event.h"
+#include "runtime/ui/model.h"
+
+namespace rt {
+class Window;
+}
 
 class OdbcDataSet;
 
@@ -48,20 +54,31 @@ public:
     virtual void move(int position) = 0;
 };
 
+// Each hook left unset goes to the display (message box, save dialog, progress window) or,
+// for terminate, ends the process.
 struct OdbcHooks {
-    // Shows a box and answers the 1-based button pressed. Unset: nothing shown, answer 1.
+    // Shows a box and answers the 1-based button pressed.
     std::function<int(const OdbcMessage&)> message;
-    // Save-file dialog; the chosen file, or empty when cancelled. Unset: cancelled.
+    // Save-file dialog; the chosen file, or empty when cancelled.
     std::function<std::string(const std::string& title, const std::string& filters)> saveFile;
-    // Opens the progress window running from 0 to `maximum` under `title`. Unset: none.
+    // Opens the progress window running from 0 to `maximum` under `title`.
     std::function<std::unique_ptr<OdbcProgress>(const std::string& title, int maximum)> progress;
-    // Ends the program at once ("&Ende"). Unset: the process exits.
+    // Ends the program at once ("&Ende").
     std::function<void()> terminate;
 };
 
 // Installs the hooks for the whole process; gives the previous ones.
 OdbcHooks setOdbcHooks(OdbcHooks hooks);
 OdbcHooks odbcHooks();
+
+// What the module calls: the hook when set, else the display.
+int odbcShowMessage(const OdbcMessage& box);
+std::string odbcAskSaveFile(const std::string& title, const std::string& filters);
+std::unique_ptr<OdbcProgress> odbcOpenProgress(const std::string& title, int maximum);
+[[noreturn]] void odbcTerminateDefault();
+
+// The list columns of a list format such as "69L(2)|M~cName~@S69@30R(2)|M~Anzahl~@N30.@".
+std::vector<rt::ListColumn> odbcListColumns(std::string_view format);
 
 // ---- OdbcConnection -------------------------------------------------------------------------
 
@@ -188,7 +205,20 @@ public:
     int id() const { return id_; }
 
     void Init(OdbcConnection* connection, int list, std::string_view name);
+    void Init(OdbcConnection* connection, rt::Window& window, int list, std::string_view name);
+    // Attaches a list control of a window (of this thread): the list shows this data set's
+    // cells, and its alert keys go to TakeEvent. Without a window only LISTBOX is set.
     void AttachList(int list);
+    void AttachList(rt::Window& window, int list);
+    // The owner calls it before the list's window goes away.
+    void DetachList();
+    // Handles an event of the attached list's window: Ctrl + right mouse button opens EditQuery,
+    // DEBUGKEY the queue inspection window. Always 0 ("go on").
+    int TakeEvent(const rt::EventInfo& event);
+    // The statement window: edits QUERY and runs it.
+    void EditQuery();
+    // The queue inspection window on the column descriptions, then on the cells.
+    void InspectResult();
     void SetName(std::string_view name);
 
     // 0 when the statement was handed to the server (also when it failed there), -2 without a
@@ -241,6 +271,7 @@ public:
 
 private:
     friend class OdbcConnection;
+    class ListFeed;
     OdbcConnection* connection();
     void releaseStatement();
     void publish(std::shared_ptr<OdbcResult> result);
@@ -256,6 +287,8 @@ private:
     std::vector<OdbcCellRead> history_;
     std::string appliedFormat_;
     std::string fullQuery_;  // the whole statement of which QUERY holds the start
+    rt::Window* listWindow_ = nullptr;
+    std::unique_ptr<ListFeed> feed_;
 };
 
 // The diagnostics box of a failed call on (handle type, handle). Silent when the first record's

@@ -16,13 +16,11 @@ constexpr std::size_t kMaxLineChars = 65520;
 bool isAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 void showMessage(const std::string& text, const std::string& title, OdbcIcon icon) {
-    OdbcHooks h = odbcHooks();
-    if (!h.message) return;
     OdbcMessage box;
     box.text = text;
     box.title = title;
     box.icon = icon;
-    h.message(box);
+    odbcShowMessage(box);
 }
 
 bool writeLine(std::FILE* f, std::string& line) {
@@ -72,8 +70,7 @@ void OdbcDataSet::ExportCsv(std::string_view fileName) {
     }
     std::string file(fileName);
     if (file.empty()) {
-        OdbcHooks h = odbcHooks();
-        if (h.saveFile) file = h.saveFile("Geben Sie den Dateinamen ein", "CSV-Dateien|*.CSV|Alle Dateien|*.*");
+        file = odbcAskSaveFile("Geben Sie den Dateinamen ein", "CSV-Dateien|*.CSV|Alle Dateien|*.*");
         if (file.empty()) return;
     }
     const std::string path = rt::resolvePath(file);
@@ -91,9 +88,7 @@ void OdbcDataSet::ExportCsv(std::string_view fileName) {
         return;
     }
 
-    OdbcHooks h = odbcHooks();
-    std::unique_ptr<OdbcProgress> progress;
-    if (h.progress) progress = h.progress("CSV-Daten exportieren", r->rowCount());
+    std::unique_ptr<OdbcProgress> progress = odbcOpenProgress("CSV-Daten exportieren", r->rowCount());
 
     std::string line;
     for (const OdbcColumn& col : r->columns()) {
@@ -114,4 +109,5 @@ void OdbcDataSet::ExportCsv(std::string_view fileName) {
         ok = writeLine(out, line);
     }
     std::fclose(out);
+    progress.reset();
 }

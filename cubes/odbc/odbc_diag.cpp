@@ -53,18 +53,20 @@ void ODBCGetDiag(SQLSMALLINT handleType, SQLHANDLE handle, OdbcConnection* conne
     box.buttons = {"&Weiter", "&Stop", "&Ende"};
     box.defaultButton = 1;
 
-    OdbcHooks h = odbcHooks();
-    int answer = h.message ? h.message(box) : 1;
+    int answer = odbcShowMessage(box);
     if (answer == 3) {
-        if (h.terminate) {
-            h.terminate();
-            return;
-        }
-        std::fflush(nullptr);
-        std::_Exit(0);
+        OdbcHooks h = odbcHooks();
+        if (!h.terminate) odbcTerminateDefault();
+        h.terminate();
+        return;
     }
     if (answer == 2) {
         std::lock_guard lock(memoryMutex);
         memory()[key] = kSilenced;
     }
+}
+
+void odbcTerminateDefault() {
+    std::fflush(nullptr);
+    std::_Exit(0);
 }
