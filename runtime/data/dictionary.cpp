@@ -1,0 +1,42 @@
+#include "runtime/data/dictionary.h"
+
+#include "runtime/os/path.h"
+
+namespace rt {
+
+ThreadDictionary::~ThreadDictionary() { release(); }
+
+RelationManager& ThreadDictionary::add(const TableDef& def, void* buffer) {
+    Entry e;
+    e.file = std::make_unique<FileManager>(def, buffer);
+    e.relation = std::make_unique<RelationManager>(*e.file);
+    entries_.push_back(std::move(e));
+    return *entries_.back().relation;
+}
+
+FileManager* ThreadDictionary::file(std::string_view label) const {
+    for (const auto& e : entries_)
+        if (namesEqualNoCase(e.file->label(), label)) return e.file.get();
+    return nullptr;
+}
+
+RelationManager* ThreadDictionary::relation(std::string_view label) const {
+    for (const auto& e : entries_)
+        if (namesEqualNoCase(e.file->label(), label)) return e.relation.get();
+    return nullptr;
+}
+
+void ThreadDictionary::release() {
+    for (auto& e : entries_) e.relation->close(false), e.file->closeAll();
+    entries_.clear();
+}
+
+ThreadDictionary& threadDictionary() {
+    thread_local ThreadDictionary dictionary;
+    return dictionary;
+}
+
+FileManager* fileManager(std::string_view label) { return threadDictionary().file(label); }
+RelationManager* relationManager(std::string_view label) { return threadDictionary().relation(label); }
+
+}  // namespace rt

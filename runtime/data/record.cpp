@@ -1,0 +1,139 @@
+#include "runtime/data/record.h"
+
+#include <charconv>
+
+#include "runtime/os/path.h"
+
+namespace rt {
+
+const char* fieldTypeName(FieldType type) {
+    switch (type) {
+    case FieldType::Long: return "LONG";
+    case FieldType::Short: return "SHORT";
+    case FieldType::Byte: return "BYTE";
+    case FieldType::Date: return "DATE";
+    case FieldType::Time: return "TIME";
+    case FieldType::Decimal: return "DECIMAL";
+    case FieldType::String: return "STRING";
+    case FieldType::CString: return "CSTRING";
+    case FieldType::Memo: return "MEMO";
+    case FieldType::Blob: return "BLOB";
+    case FieldType::Group: return "GROUP";
+    }
+    return "";
+}
+
+int RecordDesc::find(std::string_view labelOrName) const {
+    bool hasColon = labelOrName.find(':') != std::string_view::npos;
+    for (std::size_t i = 0; i < fields_.size(); ++i) {
+        const auto& f = fields_[i];
+        if (namesEqualNoCase(hasColon ? f.label : f.name, labelOrName)) return static_cast<int>(i);
+    }
+    if (hasColon) {  // another spelling of the prefix ("ProK:" for "PROK:")
+        auto name = labelOrName.substr(labelOrName.find(':') + 1);
+        auto pre = labelOrName.substr(0, labelOrName.find(':'));
+        if (namesEqualNoCase(pre, prefix_)) return find(name);
+    }
+    return -1;
+}
+
+namespace {
+
+const void* member(const void* record, const FieldDesc& f) { return static_cast<const char*>(record) + f.offset; }
+void* member(void* record, const FieldDesc& f) { return static_cast<char*>(record) + f.offset; }
+
+bool isIntType(FieldType t) {
+    return t == FieldType::Long || t == FieldType::Short || t == FieldType::Byte || t == FieldType::Date ||
+           t == FieldType::Time;
+}
+
+}  // namespace
+
+FieldValue RecordDesc::get(const void* record, std::size_t index) const {
+    const auto& f = fields_.at(index);
+    if (!f.stored()) return std::string();
+    if (isIntType(f.type)) return f.ops->getInt(member(record, f));
+    if (f.type == FieldType::Decimal) return f.ops->getDecimal(member(record, f));
+    return std::string(f.ops->getText(member(record, f)));
+}
+
+bool RecordDesc::set(void* record, std::size_t index, const FieldValue& value) const {
+    const auto& f = fields_.at(index);
+    if (!f.stored()) return false;
+    void* m = member(record, f);
+    if (isIntType(f.type)) {
+        std::int64_t v = 0;
+        if (auto* i = std::get_if<std::int64_t>(&value)) v = *i;
+        else if (auto* d = std::get_if<DecimalValue>(&value)) v = d->toInt64();
+        else {
+            auto parsed = DecimalValue::parse(std::get<std::string>(value));
+            v = parsed ? parsed->toInt64() : 0;
+        }
+        f.ops->setInt(m, v);
+        return true;
+    }
+    if (f.type == FieldType::Decimal) {
+        DecimalValue v;
+        if (auto* i = std::get_if<std::int64_t>(&value)) v = DecimalValue(*i);
+        else if (auto* d = std::get_if<DecimalValue>(&value)) v = *d;
+        else v = DecimalValue::parseOrZero(std::get<std::string>(value));
+        return f.ops->setDecimal(m, v);
+    }
+    if (auto* s = std::get_if<std::string>(&value)) f.ops->setText(m, *s);
+    else if (auto* i = std::get_if<std::int64_t>(&value)) f.ops->setText(m, std::to_string(*i));
+    else f.ops->setText(m, std::get<DecimalValue>(value).toString());
+    return true;
+}
+
+std::string RecordDesc::text(const void* record, std::size_t index) const {
+    auto v = get(record, index);
+    if (auto* i = std::get_if<std::int64_t>(&v)) return std::to_string(*i);
+    if (auto* d = std::get_if<DecimalValue>(&v)) return d->toString();
+    return std::get<std::string>(v);
+}
+
+void RecordDesc::setText(void* record, std::size_t index, std::string_view text) const {
+    setFieldFromText(*this, record, index, text);
+}
+
+void RecordDesc::clear(void* record) const {
+    for (const auto& f : fields_)
+        if (f.stored()) f.ops->clear(member(record, f));
+}
+
+bool RecordDesc::isEmpty(const void* record, std::size_t index) const {
+    const auto& f = fields_.at(index);
+    if (!f.stored()) return true;
+    if (isIntType(f.type)) return f.ops->getInt(member(record, f)) == 0;
+    if (f.type == FieldType::Decimal) return f.ops->getDecimal(member(record, f)).isZero();
+    return clip(f.ops->getText(member(record, f))).empty();
+}
+
+void setFieldFromText(const RecordDesc& desc, void* record, std::size_t index, std::string_view text) {
+    const auto& f = desc.fields().at(index);
+    if (!f.stored()) return;
+    void* m = member(record, f);
+    if (f.isText()) {
+        f.ops->setText(m, text);
+        return;
+    }
+    auto t = trimBlanks(text);
+    if (f.type == FieldType::Decimal) {
+        auto v = DecimalValue::parse(t);
+        if (!v || !f.ops->setDecimal(m, *v)) f.ops->clear(m);
+        return;
+    }
+    // A leading number, as the runtime reads text into a number ("12abc" gives 12).
+    std::int64_t v = 0;
+    auto d = DecimalValue::parse(t);
+    if (d) {
+        v = d->toInt64();
+    } else {
+        const char* b = t.data();
+        const char* e = b + t.size();
+        std::from_chars(b, e, v);
+    }
+    f.ops->setInt(m, v);
+}
+
+}  // namespace rt

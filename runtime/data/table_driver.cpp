@@ -1,0 +1,842 @@
+#include "runtime/data/table_driver.h"
+
+#include <fmt/format.h>
+
+#include <cstdio>
+
+#include "runtime/text/strings.h"
+
+namespace rt {
+
+namespace {
+
+bool isInt(FieldType t) {
+    return t == FieldType::Long || t == FieldType::Short || t == FieldType::Byte || t == FieldType::Date ||
+           t == FieldType::Time;
+}
+
+const void* memberOf(const void* record, const FieldDesc& f) { return static_cast<const char*>(record) + f.offset; }
+void* memberOf(void* record, const FieldDesc& f) { return static_cast<char*>(record) + f.offset; }
+
+std::int64_t pow10(int n) {
+    std::int64_t v = 1;
+    while (n-- > 0) v *= 10;
+    return v;
+}
+
+std::string dateText(DateNumber d) {
+    auto ymd = ymdFromDate(d);
+    return fmt::format("{:04}-{:02}-{:02}", ymd.year, ymd.month, ymd.day);
+}
+
+std::string timeText(TimeNumber t, bool fraction) {
+    auto hms = hmsFromTime(t);
+    if (!fraction) return fmt::format("{:02}:{:02}:{:02}", hms.hours, hms.minutes, hms.seconds);
+    return fmt::format("{:02}:{:02}:{:02}.{:02}0", hms.hours, hms.minutes, hms.seconds, hms.hundredths);
+}
+
+int digitsAt(std::string_view s, std::size_t pos, std::size_t n) {
+    if (pos + n > s.size()) return -1;
+    int v = 0;
+    for (std::size_t i = pos; i < pos + n; ++i) {
+        if (s[i] < '0' || s[i] > '9') return -1;
+        v = v * 10 + (s[i] - '0');
+    }
+    return v;
+}
+
+DateNumber parseDate(std::string_view s) {
+    s = trimBlanks(s);
+    int y = digitsAt(s, 0, 4), m = digitsAt(s, 5, 2), d = digitsAt(s, 8, 2);
+    if (y < 0 || m < 0 || d < 0) return 0;
+    return dateFromYmd(y, m, d);
+}
+
+TimeNumber parseTime(std::string_view s) {
+    s = trimBlanks(s);
+    int h = digitsAt(s, 0, 2), mi = digitsAt(s, 3, 2), se = digitsAt(s, 6, 2);
+    if (h < 0 || mi < 0) return 0;
+    if (se < 0) se = 0;
+    int hu = 0;
+    if (s.size() > 9 && s[8] == '.') {
+        int a = digitsAt(s, 9, 1), b = digitsAt(s, 10, 1);
+        hu = (a < 0 ? 0 : a) * 10 + (b < 0 ? 0 : b);
+    }
+    return timeFromHms(h, mi, se, hu);
+}
+
+}  // namespace
+
+TableDriver::TableDriver(FileManager& fm) : fm_(fm), def_(fm.def()) {}
+TableDriver::~TableDriver() { close(); }
+
+void TableDriver::buildColumns() {
+    columns_.clear();
+    const auto& fields = def_.record.fields();
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        const auto& f = fields[i];
+        if (f.type == FieldType::Group) continue;
+        if (!f.stored()) {
+            // STRING(8) with a DATE and a TIME laid over it: one server date-time column.
+            if (!local_ && i + 3 < fields.size() + 0 && fields[i + 1].type == FieldType::Group &&
+                fields[i + 2].type == FieldType::Date && fields[i + 3].type == FieldType::Time) {
+                Column c;
+                c.name = f.columnName();
+                c.dateField = static_cast<int>(i + 2);
+                c.timeField = static_cast<int>(i + 3);
+                columns_.push_back(c);
+                i += 3;
+            }
+            continue;
+        }
+        Column c;
+        c.name = f.columnName();
+        c.field = static_cast<int>(i);
+        columns_.push_back(c);
+    }
+}
+
+std::string TableDriver::q(const std::string& ident) const {
+    if (!local_) return ident;
+    std::string out = "\"";
+    for (char c : ident) out += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return out + "\"";
+}
+
+std::string TableDriver::table() const { return local_ ? q(def_.label) : tableName_; }
+
+std::string TableDriver::selectList() const {
+    std::string s = local_ ? "rowid" : "";
+    for (const auto& c : columns_) {
+        if (!s.empty()) s += ", ";
+        s += q(c.name);
+    }
+    if (s.empty()) s = "1";
+    return s;
+}
+
+std::string TableDriver::keyExpr(const KeyDef& key, std::size_t component) const {
+    const auto& f = def_.record.field(static_cast<std::size_t>(key.components[component]));
+    std::string col = q(f.columnName());
+    if (!f.isText()) return col;
+    if (local_) return col + (key.nocase() ? " COLLATE VOQ_NOCASE" : " COLLATE RTRIM");
+    return key.nocase() ? "UPPER(" + col + ")" : col;
+}
+
+std::string TableDriver::paramExpr(const KeyDef& key, std::size_t component) const {
+    const auto& f = def_.record.field(static_cast<std::size_t>(key.components[component]));
+    if (!local_ && f.isText() && key.nocase()) return "UPPER(?)";
+    return "?";
+}
+
+std::string TableDriver::optCondition(const KeyDef& key) const {
+    if (!key.opt()) return {};
+    std::string s;
+    for (int idx : key.components) {
+        const auto& f = def_.record.field(static_cast<std::size_t>(idx));
+        if (!s.empty()) s += " OR ";
+        s += f.isText() ? "RTRIM(" + q(f.columnName()) + ") <> ''" : q(f.columnName()) + " <> 0";
+    }
+    return "(" + s + ")";
+}
+
+std::vector<int> TableDriver::identityFields(int key) const {
+    std::vector<int> out;
+    if (local_) return out;
+    if (key >= 0 && def_.keys[static_cast<std::size_t>(key)].unique()) return out;
+    int id = def_.identifyingKey();
+    if (id < 0) return out;
+    for (int f : def_.keys[static_cast<std::size_t>(id)].components) {
+        bool inKey = false;
+        if (key >= 0)
+            for (int g : def_.keys[static_cast<std::size_t>(key)].components) inKey |= g == f;
+        if (!inKey) out.push_back(f);
+    }
+    return out;
+}
+
+SqlParam TableDriver::param(const void* record, int field) const {
+    const auto& f = def_.record.field(static_cast<std::size_t>(field));
+    SqlParam p;
+    const void* m = memberOf(record, f);
+    if (isInt(f.type)) {
+        std::int64_t v = f.ops->getInt(m);
+        if (!local_ && f.type == FieldType::Date) {
+            if (v == 0) return p;
+            p.kind = SqlParam::Date;
+            p.s = dateText(static_cast<DateNumber>(v));
+            return p;
+        }
+        if (!local_ && f.type == FieldType::Time) {
+            if (v == 0) return p;
+            p.kind = SqlParam::TimeOfDay;
+            p.s = timeText(static_cast<TimeNumber>(v), false);
+            return p;
+        }
+        p.kind = SqlParam::Int;
+        p.i = v;
+        return p;
+    }
+    if (f.type == FieldType::Decimal) {
+        auto v = f.ops->getDecimal(m);
+        if (local_ && f.size <= 18) {
+            auto r = v.roundedOrSame(f.places);
+            p.kind = SqlParam::Int;
+            p.i = static_cast<std::int64_t>(r.units()) * pow10(f.places - r.scale());
+            return p;
+        }
+        p.kind = SqlParam::Decimal;
+        p.s = v.toString();
+        p.digits = static_cast<int>(f.size);
+        p.places = f.places;
+        return p;
+    }
+    std::string_view text = f.ops->getText(m);
+    if (f.type == FieldType::Blob) {
+        p.kind = SqlParam::Blob;
+        p.s.assign(text);
+        return p;
+    }
+    p.kind = SqlParam::Text;
+    p.s.assign(f.type == FieldType::String ? clip(text) : text);
+    return p;
+}
+
+void TableDriver::bindColumns(Statement& stmt, int& index, const void* record) const {
+    for (const auto& c : columns_) {
+        if (c.field >= 0) {
+            stmt.bind(index++, param(record, c.field));
+            continue;
+        }
+        SqlParam p;
+        const auto& df = def_.record.field(static_cast<std::size_t>(c.dateField));
+        const auto& tf = def_.record.field(static_cast<std::size_t>(c.timeField));
+        auto d = static_cast<DateNumber>(df.ops->getInt(memberOf(record, df)));
+        auto t = static_cast<TimeNumber>(tf.ops->getInt(memberOf(record, tf)));
+        if (d != 0) {
+            p.kind = SqlParam::DateTime;
+            p.s = dateText(d) + " " + timeText(t == 0 ? 1 : t, true);
+        }
+        stmt.bind(index++, p);
+    }
+}
+
+void TableDriver::readRow(Statement& stmt, int first, void* record) {
+    int n = stmt.columnCount();
+    std::string text;
+    for (std::size_t k = 0; k < columns_.size() && first + static_cast<int>(k) < n; ++k) {
+        const auto& c = columns_[k];
+        int col = first + static_cast<int>(k);
+        if (c.field < 0) {
+            const auto& df = def_.record.field(static_cast<std::size_t>(c.dateField));
+            const auto& tf = def_.record.field(static_cast<std::size_t>(c.timeField));
+            DateNumber d = 0;
+            TimeNumber t = 0;
+            if (stmt.columnText(col, text)) {
+                d = parseDate(text);
+                auto sp = text.find_first_of(" T");
+                if (sp != std::string::npos) t = parseTime(std::string_view(text).substr(sp + 1));
+            }
+            df.ops->setInt(memberOf(record, df), d);
+            tf.ops->setInt(memberOf(record, tf), t);
+            continue;
+        }
+        const auto& f = def_.record.field(static_cast<std::size_t>(c.field));
+        void* m = memberOf(record, f);
+        if (local_ && (isInt(f.type) || (f.type == FieldType::Decimal && f.size <= 18))) {
+            std::int64_t v = 0;
+            if (!stmt.columnInt(col, v)) v = 0;
+            if (f.type == FieldType::Decimal)
+                f.ops->setDecimal(m, DecimalValue::fromUnits(v, f.places));
+            else
+                f.ops->setInt(m, v);
+            continue;
+        }
+        bool present = stmt.columnText(col, text);
+        if (!present) {
+            f.ops->clear(m);
+            continue;
+        }
+        if (!local_ && f.type == FieldType::Date) {
+            f.ops->setInt(m, parseDate(text));
+        } else if (!local_ && f.type == FieldType::Time) {
+            auto sp = text.find(' ');
+            f.ops->setInt(m, parseTime(sp != std::string::npos && text.find(':') > sp ? text.substr(sp + 1) : text));
+        } else {
+            setFieldFromText(def_.record, record, static_cast<std::size_t>(c.field), text);
+        }
+    }
+    // Fields the row has no column for start empty.
+    for (std::size_t k = static_cast<std::size_t>(std::max(0, n - first)); k < columns_.size(); ++k) {
+        const auto& c = columns_[k];
+        if (c.field >= 0) {
+            const auto& f = def_.record.field(static_cast<std::size_t>(c.field));
+            f.ops->clear(memberOf(record, f));
+        }
+    }
+}
+
+std::shared_ptr<void> TableDriver::copyBuffer() const {
+    const auto& d = def_.record;
+    void* p = d.create();
+    d.copy(p, fm_.buffer());
+    auto destroy = d.destroy;
+    return std::shared_ptr<void>(p, [destroy](void* x) { destroy(x); });
+}
+
+Statement* TableDriver::cached(const std::string& sql, StoreError& error) {
+    auto it = statements_.find(sql);
+    if (it != statements_.end()) return it->second.get();
+    auto stmt = store_->prepare(sql, error);
+    if (!stmt) return nullptr;
+    auto* raw = stmt.get();
+    statements_[sql] = std::move(stmt);
+    return raw;
+}
+
+std::string TableDriver::sqlType(const FieldDesc& f, bool pair) const {
+    Dialect d = store_->dialect();
+    if (local_) {
+        if (isInt(f.type) || (f.type == FieldType::Decimal && f.size <= 18)) return "INTEGER";
+        if (f.type == FieldType::Blob) return "BLOB";
+        return "TEXT";
+    }
+    if (pair) return d == Dialect::PostgreSQL ? "TIMESTAMP" : "DATETIME";
+    switch (f.type) {
+    case FieldType::Long:
+    case FieldType::Short: return "INT";
+    case FieldType::Byte: return d == Dialect::PostgreSQL ? "SMALLINT" : "TINYINT";
+    case FieldType::Date: return d == Dialect::SQLite ? "DATE" : d == Dialect::PostgreSQL ? "DATE" : "DATETIME";
+    case FieldType::Time: return "TIME";
+    case FieldType::Decimal:
+        return d == Dialect::SQLite ? "NUMERIC" : fmt::format("DECIMAL({},{})", f.size, f.places);
+    case FieldType::Blob: return d == Dialect::PostgreSQL ? "BYTEA" : "TEXT";
+    case FieldType::Memo: return "TEXT";
+    case FieldType::String:
+    case FieldType::CString: {
+        std::size_t n = f.type == FieldType::CString ? f.size - 1 : f.size;
+        if (f.size > 256) return "TEXT";
+        return fmt::format("VARCHAR({})", n);
+    }
+    case FieldType::Group: break;
+    }
+    return "TEXT";
+}
+
+std::string TableDriver::layoutText() const {
+    std::string s;
+    for (const auto& f : def_.record.fields()) {
+        if (!f.stored()) continue;
+        s += fmt::format("{}:{}:{}:{};", f.columnName(), fieldTypeName(f.type), f.size, f.places);
+    }
+    s += "|";
+    for (const auto& k : def_.keys) {
+        s += fmt::format("{}:{}:", k.name, k.flags & (Unique | NoCase | Opt));
+        for (int c : k.components) s += def_.record.field(static_cast<std::size_t>(c)).columnName() + ",";
+        s += ";";
+    }
+    return s;
+}
+
+bool TableDriver::createTable(StoreError& error) {
+    std::string cols;
+    for (const auto& c : columns_) {
+        if (!cols.empty()) cols += ", ";
+        bool pair = c.field < 0;
+        const auto& f = def_.record.field(static_cast<std::size_t>(pair ? c.dateField : c.field));
+        cols += q(c.name) + " " + sqlType(f, pair);
+    }
+    if (cols.empty()) return false;
+    if (!store_->begin(error)) return false;
+    bool ok = store_->exec("CREATE TABLE " + table() + " (" + cols + ")", error);
+    for (std::size_t i = 0; ok && i < def_.keys.size(); ++i) {
+        const auto& k = def_.keys[i];
+        std::string name = local_ ? q(def_.label + "$" + k.name)
+                                  : (k.serverName.empty() ? tableName_ + "_" + k.name : k.serverName);
+        auto dot = name.find('.');
+        if (!local_ && dot != std::string::npos) name = name.substr(dot + 1);
+        if (!local_) {
+            auto dot2 = tableName_.find('.');
+            std::string bare = dot2 == std::string::npos ? tableName_ : tableName_.substr(dot2 + 1);
+            if (k.serverName.empty()) name = bare + "_" + k.name;
+        }
+        std::string comps;
+        for (std::size_t c = 0; c < k.components.size(); ++c) {
+            if (!comps.empty()) comps += ", ";
+            comps += local_ ? keyExpr(k, c) : q(def_.record.field(static_cast<std::size_t>(k.components[c])).columnName());
+        }
+        std::string sql = std::string(k.unique() ? "CREATE UNIQUE INDEX " : "CREATE INDEX ") + name + " ON " +
+                          table() + " (" + comps + ")";
+        if (local_ && k.opt()) sql += " WHERE " + optCondition(k);
+        // Server tables keep optional unique keys as plain indexes: many empty entries may exist.
+        if (!local_ && k.opt() && k.unique())
+            sql = "CREATE INDEX " + name + " ON " + table() + " (" + comps + ")";
+        ok = store_->exec(sql, error);
+    }
+    if (ok && local_) ok = setLocalTableLayout(*store_, def_.label, layoutText(), error);
+    if (!ok) {
+        store_->rollback();
+        return false;
+    }
+    return store_->commit(error);
+}
+
+int TableDriver::open(const std::string& name, const std::string& connect, OpenMode mode, bool create, bool check,
+                      StoreError& error) {
+    close();
+    local_ = def_.store == StoreKind::LocalFile;
+    bool readOnly = mode == OpenMode::ReadOnly;
+    if (local_) {
+        store_ = openLocalStore(name, create, readOnly, error);
+        if (!store_) return error.code;
+        buildColumns();
+        std::string layout;
+        bool exists = false;
+        if (!localTableLayout(*store_, def_.label, layout, exists, error)) {
+            store_.reset();
+            return error.code ? error.code : 90;
+        }
+        if (!exists) {
+            if (!create || readOnly) {
+                store_.reset();
+                error.code = 2;
+                return 2;
+            }
+            if (!createTable(error)) {
+                store_.reset();
+                return error.code ? error.code : 90;
+            }
+        } else if (layout != layoutText()) {
+            store_.reset();
+            error.code = 47;
+            error.text = "the file holds " + def_.label + " with another layout";
+            return 47;
+        }
+    } else {
+        store_ = openServerStore(connect, error);
+        if (!store_) return error.code ? error.code : 90;
+        tableName_ = name;
+        // The SQLite back end keeps the tables of schema dbo in the file itself.
+        if (store_->dialect() == Dialect::SQLite && name.find('.') != std::string::npos &&
+            upper(name.substr(0, 4)) == "DBO.")
+            tableName_ = name.substr(4);
+        buildColumns();
+        if (check && !columns_.empty()) {
+            auto probe = [&](const std::string& list, StoreError& e) {
+                auto stmt = store_->prepare("SELECT " + list + " FROM " + tableName_ + " WHERE 1=0", e);
+                return stmt && stmt->execute(e);
+            };
+            std::string list;
+            for (const auto& c : columns_) list += (list.empty() ? "" : ", ") + c.name;
+            StoreError e1;
+            if (!probe(list, e1)) {
+                StoreError e2;
+                bool tableThere = probe("*", e2);
+                if (!tableThere && create) {
+                    StoreError e3;
+                    if (!createTable(e3) || !probe(list, e3)) {
+                        error = e3;
+                        error.code = 90;
+                        store_.reset();
+                        return 90;
+                    }
+                } else {
+                    error = e1;
+                    error.code = tableThere ? 47 : 2;
+                    store_.reset();
+                    return error.code;
+                }
+            }
+        }
+    }
+    openedName_ = name;
+    key_ = -1;
+    seek_ = Seek::Start;
+    invalidate();
+    return 0;
+}
+
+void TableDriver::close() {
+    sqlStmt_.reset();
+    cursor_ = nullptr;
+    cursorActive_ = false;
+    statements_.clear();
+    store_.reset();
+    lastRead_.reset();
+}
+
+void TableDriver::endSql() { sqlStmt_.reset(); }
+
+void TableDriver::setOrder(int key) {
+    endSql();
+    key_ = key;
+    seek_ = Seek::Start;
+    invalidate();
+}
+
+void TableDriver::setFrom(int key) {
+    endSql();
+    key_ = key;
+    seek_ = Seek::From;
+    seekRecord_ = copyBuffer();
+    invalidate();
+}
+
+void TableDriver::resetTo(int key, const Position& pos) {
+    endSql();
+    key_ = key;
+    seek_ = pos.record ? Seek::At : Seek::Start;
+    seekRecord_ = pos.record;
+    seekRow_ = pos.rowId;
+    invalidate();
+}
+
+Position TableDriver::position() const {
+    Position p;
+    p.record = lastRead_;
+    p.rowId = lastRow_;
+    return p;
+}
+
+int TableDriver::step(int dir, StoreError& error) {
+    if (!cursorActive_ || cursorDir_ != dir) {
+        const KeyDef* key = key_ >= 0 ? &def_.keys[static_cast<std::size_t>(key_)] : nullptr;
+        std::vector<std::string> exprs;
+        std::vector<int> fields;  // field per expression; -1 = rowid
+        if (key) {
+            for (std::size_t c = 0; c < key->components.size(); ++c) {
+                exprs.push_back(keyExpr(*key, c));
+                fields.push_back(key->components[c]);
+            }
+        }
+        if (local_) {
+            exprs.push_back("rowid");
+            fields.push_back(-1);
+        } else {
+            for (int f : identityFields(key_)) {
+                exprs.push_back(q(def_.record.field(static_cast<std::size_t>(f)).columnName()));
+                fields.push_back(f);
+            }
+            if (!key && exprs.empty())
+                for (const auto& c : columns_)
+                    if (c.field >= 0) {
+                        exprs.push_back(q(c.name));
+                        fields.push_back(c.field);
+                        break;
+                    }
+        }
+        std::string where;
+        if (key) where = optCondition(*key);
+        std::vector<int> seekFields;
+        std::size_t seekCount = 0;
+        if (seek_ != Seek::Start && seekRecord_) {
+            // From: the key's components only, inclusive; After: with the record's identity.
+            seekCount = seek_ == Seek::From ? (key ? key->components.size() : 0) : exprs.size();
+            if (seekCount > 0) {
+                const char* strict = dir > 0 ? ">" : "<";
+                std::string last = seek_ == Seek::After ? std::string(strict) : (dir > 0 ? ">=" : "<=");
+                auto pexpr = [&](std::size_t i) {
+                    if (fields[i] < 0 || !key || i >= key->components.size()) return std::string("?");
+                    return paramExpr(*key, i);
+                };
+                std::string cond;
+                if (local_) {
+                    std::string l, r;
+                    for (std::size_t i = 0; i < seekCount; ++i) {
+                        l += (i ? ", " : "") + exprs[i];
+                        r += (i ? ", " : "") + pexpr(i);
+                        seekFields.push_back(fields[i]);
+                    }
+                    cond = "(" + l + ") " + last + " (" + r + ")";
+                } else {
+                    // Expanded form: row values are not understood by every server.
+                    std::string tail;
+                    for (std::size_t n = seekCount; n-- > 0;) {
+                        std::string cmp = exprs[n] + " " + (n + 1 == seekCount ? last : std::string(strict)) + " " + pexpr(n);
+                        tail = tail.empty() ? cmp : "(" + cmp + " OR (" + exprs[n] + " = " + pexpr(n) + " AND " + tail + "))";
+                    }
+                    cond = tail;
+                    // Parameter order of the expanded form.
+                    std::function<void(std::size_t)> collect = [&](std::size_t n) {
+                        seekFields.push_back(fields[n]);
+                        if (n + 1 < seekCount) {
+                            seekFields.push_back(fields[n]);
+                            collect(n + 1);
+                        }
+                    };
+                    collect(0);
+                }
+                where += (where.empty() ? "" : " AND ") + cond;
+            }
+        }
+        std::string order;
+        for (const auto& e : exprs) order += (order.empty() ? "" : ", ") + e + (dir > 0 ? "" : " DESC");
+        std::string sql = "SELECT " + selectList() + " FROM " + table();
+        if (!where.empty()) sql += " WHERE " + where;
+        if (!order.empty()) sql += " ORDER BY " + order;
+        if (cursor_) cursor_->close();
+        cursor_ = cached(sql, error);
+        if (!cursor_) return error.code ? error.code : 90;
+        int index = 1;
+        for (int f : seekFields) {
+            if (f < 0) {
+                SqlParam p;
+                p.kind = SqlParam::Int;
+                p.i = seekRow_;
+                cursor_->bind(index++, p);
+            } else {
+                cursor_->bind(index++, param(seekRecord_.get(), f));
+            }
+        }
+        if (!cursor_->execute(error)) return error.code ? error.code : 90;
+        cursorActive_ = true;
+        cursorDir_ = dir;
+    }
+    if (!cursor_->fetch(error)) {
+        cursorActive_ = false;
+        if (!error.ok()) return error.code;
+        seek_ = Seek::Start;  // past the end: the other direction starts again from its end
+        return 33;
+    }
+    std::int64_t row = 0;
+    if (local_) cursor_->columnInt(0, row);
+    readRow(*cursor_, local_ ? 1 : 0, fm_.buffer());
+    lastRead_ = copyBuffer();
+    lastRow_ = row;
+    seek_ = Seek::After;
+    seekRecord_ = lastRead_;
+    seekRow_ = row;
+    return 0;
+}
+
+int TableDriver::next(StoreError& error) {
+    if (sqlStmt_) {
+        if (!sqlStmt_->fetch(error)) return error.ok() ? 33 : error.code;
+        readRow(*sqlStmt_, 0, fm_.buffer());
+        return 0;
+    }
+    return step(1, error);
+}
+
+int TableDriver::previous(StoreError& error) {
+    if (sqlStmt_) return 33;
+    return step(-1, error);
+}
+
+int TableDriver::fetch(int keyIndex, StoreError& error) {
+    endSql();
+    const auto& key = def_.keys[static_cast<std::size_t>(keyIndex)];
+    std::string where;
+    for (std::size_t c = 0; c < key.components.size(); ++c)
+        where += (c ? " AND " : "") + keyExpr(key, c) + " = " + paramExpr(key, c);
+    std::string sql = "SELECT " + selectList() + " FROM " + table() + " WHERE " + where;
+    if (local_) sql += " ORDER BY rowid LIMIT 1";
+    auto* stmt = cached(sql, error);
+    if (!stmt) return error.code ? error.code : 90;
+    int index = 1;
+    for (int f : key.components) stmt->bind(index++, param(fm_.buffer(), f));
+    if (!stmt->execute(error)) return error.code ? error.code : 90;
+    if (!stmt->fetch(error)) {
+        stmt->close();
+        return error.ok() ? 35 : error.code;
+    }
+    std::int64_t row = 0;
+    if (local_) stmt->columnInt(0, row);
+    readRow(*stmt, local_ ? 1 : 0, fm_.buffer());
+    stmt->close();
+    lastRead_ = copyBuffer();
+    lastRow_ = row;
+    return 0;
+}
+
+int TableDriver::insert(StoreError& error) {
+    endSql();
+    std::string cols, marks;
+    for (const auto& c : columns_) {
+        cols += (cols.empty() ? "" : ", ") + q(c.name);
+        marks += marks.empty() ? "?" : ", ?";
+    }
+    auto* stmt = cached("INSERT INTO " + table() + " (" + cols + ") VALUES (" + marks + ")", error);
+    if (!stmt) return error.code ? error.code : 90;
+    int index = 1;
+    bindColumns(*stmt, index, fm_.buffer());
+    invalidate();
+    if (!stmt->execute(error)) return error.duplicate ? 40 : (error.code ? error.code : 90);
+    lastRead_ = copyBuffer();
+    lastRow_ = local_ ? store_->lastInsertRowId() : 0;
+    return 0;
+}
+
+// WHERE clause that names the record read last: its row, or its identifying key's values, or
+// (tables without a unique key) all its columns.
+namespace {
+struct Identity {
+    std::string where;
+    std::vector<int> fields;
+};
+}  // namespace
+
+int TableDriver::update(StoreError& error) {
+    endSql();
+    if (!lastRead_) return 33;
+    std::string set;
+    for (const auto& c : columns_) set += (set.empty() ? "" : ", ") + q(c.name) + " = ?";
+    std::string where;
+    std::vector<int> idFields;
+    if (local_) {
+        where = "rowid = ?";
+    } else {
+        int id = def_.identifyingKey();
+        if (id >= 0)
+            idFields = def_.keys[static_cast<std::size_t>(id)].components;
+        else
+            for (const auto& c : columns_)
+                if (c.field >= 0 && def_.record.field(static_cast<std::size_t>(c.field)).type != FieldType::Blob &&
+                    def_.record.field(static_cast<std::size_t>(c.field)).type != FieldType::Memo)
+                    idFields.push_back(c.field);
+        for (int f : idFields)
+            where += (where.empty() ? "" : " AND ") + q(def_.record.field(static_cast<std::size_t>(f)).columnName()) + " = ?";
+    }
+    auto* stmt = cached("UPDATE " + table() + " SET " + set + " WHERE " + where, error);
+    if (!stmt) return error.code ? error.code : 90;
+    int index = 1;
+    bindColumns(*stmt, index, fm_.buffer());
+    if (local_) {
+        SqlParam p;
+        p.kind = SqlParam::Int;
+        p.i = lastRow_;
+        stmt->bind(index++, p);
+    } else {
+        for (int f : idFields) stmt->bind(index++, param(lastRead_.get(), f));
+    }
+    invalidate();
+    if (!stmt->execute(error)) return error.duplicate ? 40 : (error.code ? error.code : 90);
+    if (stmt->rowsAffected() == 0) return 33;
+    lastRead_ = copyBuffer();
+    return 0;
+}
+
+int TableDriver::remove(StoreError& error) {
+    endSql();
+    if (!lastRead_) return 33;
+    std::string where;
+    std::vector<int> idFields;
+    if (local_) {
+        where = "rowid = ?";
+    } else {
+        int id = def_.identifyingKey();
+        if (id >= 0)
+            idFields = def_.keys[static_cast<std::size_t>(id)].components;
+        else
+            for (const auto& c : columns_)
+                if (c.field >= 0 && def_.record.field(static_cast<std::size_t>(c.field)).type != FieldType::Blob &&
+                    def_.record.field(static_cast<std::size_t>(c.field)).type != FieldType::Memo)
+                    idFields.push_back(c.field);
+        for (int f : idFields)
+            where += (where.empty() ? "" : " AND ") + q(def_.record.field(static_cast<std::size_t>(f)).columnName()) + " = ?";
+    }
+    auto* stmt = cached("DELETE FROM " + table() + " WHERE " + where, error);
+    if (!stmt) return error.code ? error.code : 90;
+    int index = 1;
+    if (local_) {
+        SqlParam p;
+        p.kind = SqlParam::Int;
+        p.i = lastRow_;
+        stmt->bind(index++, p);
+    } else {
+        for (int f : idFields) stmt->bind(index++, param(lastRead_.get(), f));
+    }
+    invalidate();
+    if (!stmt->execute(error)) return error.code ? error.code : 90;
+    if (stmt->rowsAffected() == 0) return 33;
+    lastRead_.reset();
+    return 0;
+}
+
+long long TableDriver::count(StoreError& error) {
+    auto* stmt = cached("SELECT COUNT(*) FROM " + table(), error);
+    if (!stmt || !stmt->execute(error)) return -1;
+    std::int64_t n = -1;
+    if (stmt->fetch(error)) stmt->columnInt(0, n);
+    stmt->close();
+    return n;
+}
+
+bool TableDriver::maxAuto(const KeyDef& key, std::int64_t& value, StoreError& error) {
+    auto n = static_cast<std::size_t>(key.autoComponent);
+    const auto& af = def_.record.field(static_cast<std::size_t>(key.components[n - 1]));
+    std::string sql = "SELECT MAX(" + q(af.columnName()) + ") FROM " + table();
+    std::string where;
+    for (std::size_t c = 0; c + 1 < n; ++c) where += (c ? " AND " : "") + keyExpr(key, c) + " = " + paramExpr(key, c);
+    if (!where.empty()) sql += " WHERE " + where;
+    auto* stmt = cached(sql, error);
+    if (!stmt) return false;
+    int index = 1;
+    for (std::size_t c = 0; c + 1 < n; ++c) stmt->bind(index++, param(fm_.buffer(), key.components[c]));
+    if (!stmt->execute(error)) return false;
+    value = 0;
+    if (stmt->fetch(error)) {
+        if (!stmt->columnInt(0, value)) value = 0;
+    }
+    stmt->close();
+    return error.ok();
+}
+
+bool TableDriver::collides(const KeyDef& key, bool excludeSelf, StoreError& error) {
+    if (key.opt()) {
+        bool allEmpty = true;
+        for (int f : key.components) allEmpty &= def_.record.isEmpty(fm_.buffer(), static_cast<std::size_t>(f));
+        if (allEmpty) return false;
+    }
+    std::string where;
+    for (std::size_t c = 0; c < key.components.size(); ++c)
+        where += (c ? " AND " : "") + keyExpr(key, c) + " = " + paramExpr(key, c);
+    std::vector<int> self;
+    if (excludeSelf && lastRead_) {
+        if (local_) {
+            where += " AND rowid <> ?";
+        } else {
+            int id = def_.identifyingKey();
+            if (id >= 0) {
+                self = def_.keys[static_cast<std::size_t>(id)].components;
+                std::string s;
+                for (int f : self)
+                    s += (s.empty() ? "" : " AND ") + q(def_.record.field(static_cast<std::size_t>(f)).columnName()) + " = ?";
+                where += " AND NOT (" + s + ")";
+            }
+        }
+    }
+    auto* stmt = cached("SELECT COUNT(*) FROM " + table() + " WHERE " + where, error);
+    if (!stmt) return false;
+    int index = 1;
+    for (int f : key.components) stmt->bind(index++, param(fm_.buffer(), f));
+    if (excludeSelf && lastRead_) {
+        if (local_) {
+            SqlParam p;
+            p.kind = SqlParam::Int;
+            p.i = lastRow_;
+            stmt->bind(index++, p);
+        } else {
+            for (int f : self) stmt->bind(index++, param(lastRead_.get(), f));
+        }
+    }
+    if (!stmt->execute(error)) return false;
+    std::int64_t n = 0;
+    if (stmt->fetch(error)) stmt->columnInt(0, n);
+    stmt->close();
+    return n > 0;
+}
+
+int TableDriver::setSql(std::string_view sql, StoreError& error) {
+    endSql();
+    invalidate();
+    std::string text = store_->adaptSql(sql, error);
+    if (!error.ok()) return error.code;
+    auto stmt = store_->prepare(text, error);
+    if (!stmt) return error.code ? error.code : 90;
+    if (!stmt->execute(error)) return error.code ? error.code : 90;
+    if (stmt->columnCount() > 0) sqlStmt_ = std::move(stmt);
+    return 0;
+}
+
+}  // namespace rt
