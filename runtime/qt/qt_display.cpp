@@ -153,6 +153,7 @@ public:
 
 private:
     void applyWindow(QtWindow& w, const WindowProps& props, bool first);
+    void applyGeometry(QtWindow& w);
     void applyControl(QtWindow& w, const ControlState& state);
     void createControl(QtWindow& w, QtControl& c);
     void removeControl(QtWindow& w, int id);
@@ -347,6 +348,7 @@ void QtDisplay::Core::open(const WindowSnapshot& snapshot)
     applyWindow(w, props, true);
     for (const auto& state : snapshot.controls)
         applyControl(w, state);
+    applyGeometry(w);
     setBuddies(w);
     refreshVisibility(w);
     showWindow(w);
@@ -373,6 +375,9 @@ void QtDisplay::Core::showWindow(QtWindow& w)
         QWidget* below = top->parentWidget() ? top->parentWidget()->window() : nullptr;
         const QRect area = below ? below->geometry() : QGuiApplication::primaryScreen()->availableGeometry();
         top->move(area.center() - QPoint(top->width() / 2, top->height() / 2));
+    } else if (props.x == 0 && props.y == 0 && props.centered && w.sub && w.sub->mdiArea()) {
+        const QRect area = w.sub->mdiArea()->viewport()->rect();
+        top->move(std::max(0, area.center().x() - top->width() / 2), std::max(0, area.center().y() - top->height() / 2));
     }
     if (props.modal)
         top->setWindowModality(Qt::ApplicationModal);
@@ -423,35 +428,8 @@ void QtDisplay::Core::applyWindow(QtWindow& w, const WindowProps& props, bool fi
     }
     if (first || old.minWidth != props.minWidth || old.minHeight != props.minHeight)
         w.canvas->setMinimumSize(w.units.x(props.minWidth), w.units.y(props.minHeight));
-    if (first || old.width != props.width || old.height != props.height || old.x != props.x || old.y != props.y) {
-        QSize size(w.units.x(props.width), w.units.y(props.height));
-        if (props.width <= 0 || props.height <= 0) {
-            // As large as the controls need.
-            QRect used;
-            for (auto& [id, c] : w.controls)
-                if (c.widget && c.widget->parentWidget() == w.canvas)
-                    used |= c.widget->geometry();
-            size = QSize(props.width > 0 ? size.width() : used.right() + w.units.x(6),
-                         props.height > 0 ? size.height() : used.bottom() + w.units.y(6));
-            if (first && !used.isValid())
-                size = QSize(w.units.x(200), w.units.y(100));
-        }
-        w.canvas->wanted = size;
-        w.canvas->updateGeometry();
-        w.sizeSent = QSize(w.units.toX(size.width()), w.units.toY(size.height()));
-        if (!props.resizable && !props.frame)
-            w.canvas->setFixedSize(size);
-        if (!first && w.shown) {
-            Applying applying(applying_);
-            w.main->adjustSize();
-            if (w.sub)
-                w.sub->adjustSize();
-        }
-        if (props.x != 0 || props.y != 0) {
-            const QPoint at(w.units.x(props.x), w.units.y(props.y));
-            top->move(at);
-        }
-    }
+    if (!first && (old.width != props.width || old.height != props.height || old.x != props.x || old.y != props.y))
+        applyGeometry(w);
     if (!first && w.shown) {
         if (old.maximized != props.maximized || old.minimized != props.minimized) {
             Applying applying(applying_);
@@ -471,6 +449,37 @@ void QtDisplay::Core::applyWindow(QtWindow& w, const WindowProps& props, bool fi
         if (QtControl* c = controlOf(w, props.focus))
             if (c->focusWidget)
                 c->focusWidget->setFocus();
+}
+
+void QtDisplay::Core::applyGeometry(QtWindow& w)
+{
+    const WindowProps& props = w.props;
+    QWidget* top = w.top();
+    QSize size(w.units.x(props.width), w.units.y(props.height));
+    if (props.width <= 0 || props.height <= 0) {
+        // As large as the controls need.
+        QRect used;
+        for (auto& [id, c] : w.controls)
+            if (c.widget && c.widget->parentWidget() == w.canvas)
+                used |= c.widget->geometry();
+        if (!used.isValid())
+            used = QRect(0, 0, w.units.x(200), w.units.y(100));
+        size = QSize(props.width > 0 ? size.width() : used.right() + w.units.x(6),
+                     props.height > 0 ? size.height() : used.bottom() + w.units.y(6));
+    }
+    w.canvas->wanted = size;
+    w.canvas->updateGeometry();
+    w.sizeSent = QSize(w.units.toX(size.width()), w.units.toY(size.height()));
+    if (!props.resizable && !props.frame)
+        w.canvas->setFixedSize(size);
+    if (w.shown) {
+        Applying applying(applying_);
+        w.main->adjustSize();
+        if (w.sub)
+            w.sub->adjustSize();
+    }
+    if (props.x != 0 || props.y != 0)
+        top->move(w.units.x(props.x), w.units.y(props.y));
 }
 
 void QtDisplay::Core::buildStatus(QtWindow& w)
@@ -1060,8 +1069,11 @@ void QtDisplay::Core::createControl(QtWindow& w, QtControl& c)
         if (factory && s.object)
             view = factory(s.object, parent);
         if (!view) {
-            auto* frame = new QFrame(parent);
+            // No view for this control here: a sunken area naming what it would host.
+            auto* frame = new QLabel(QString::fromStdString(s.progId), parent);
             frame->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+            frame->setAlignment(Qt::AlignCenter);
+            frame->setEnabled(false);
             view = frame;
         }
         c.widget = view;
@@ -1388,13 +1400,23 @@ void QtDisplay::Core::applyValue(QtWindow& w, QtControl& c)
         static_cast<QCheckBox*>(c.widget)->setChecked(s.value == "1" || s.value == "true");
         break;
     case ControlKind::Option:
+        // An exclusive group cannot lose its checked button: a value no radio gives clears all.
+        if (c.buttons)
+            c.buttons->setExclusive(false);
         for (auto& [id, other] : w.controls)
             if (other.state.kind == ControlKind::Radio && other.state.parent == s.id && other.widget)
                 static_cast<QRadioButton*>(other.widget)->setChecked(other.state.radioValue == s.value);
+        if (c.buttons)
+            c.buttons->setExclusive(true);
         break;
     case ControlKind::Radio:
-        if (QtControl* option = controlOf(w, s.parent); option && option->state.kind == ControlKind::Option)
+        if (QtControl* option = controlOf(w, s.parent); option && option->state.kind == ControlKind::Option) {
+            if (option->buttons)
+                option->buttons->setExclusive(false);
             static_cast<QRadioButton*>(c.widget)->setChecked(option->state.value == s.radioValue);
+            if (option->buttons)
+                option->buttons->setExclusive(true);
+        }
         break;
     case ControlKind::DropList:
     case ControlKind::DropCombo: {
@@ -1474,18 +1496,30 @@ void QtDisplay::Core::applyList(QtWindow& w, QtControl& c)
         const int scroll = c.view->verticalScrollBar()->value();
         c.model->setRows(data);
         const auto& u = w.units;
+        QHeaderView* header = c.view->header();
+        header->setStretchLastSection(false);
+        int last = -1;
+        for (int i = 0; i < int(data->columns.size()); ++i)
+            if (data->columns[i].width > 0)
+                last = i;
         for (int i = 0; i < int(data->columns.size()); ++i) {
             const auto& column = data->columns[i];
             c.view->setColumnHidden(i, column.width <= 0);
+            // A stretched last section never shrinks below the width it had: start it small.
             if (column.width > 0)
-                c.view->setColumnWidth(i, u.x(column.width));
+                c.view->setColumnWidth(i, i == last ? header->minimumSectionSize() : u.x(column.width));
         }
         c.view->header()->setVisible(!data->columns.empty() &&
                                      std::any_of(data->columns.begin(), data->columns.end(),
                                                  [](const ListColumn& col) { return !col.heading.empty(); }));
-        c.view->header()->setSectionResizeMode(QHeaderView::Interactive);
-        if (data->columns.empty())
-            c.view->header()->setStretchLastSection(true);
+        for (int i = 0; i < int(data->columns.size()); ++i)
+            c.view->header()->setSectionResizeMode(i, data->columns[i].resizable ? QHeaderView::Interactive
+                                                                                 : QHeaderView::Fixed);
+        // The last column takes what is left, so a list as wide as its columns needs no scrolling.
+        c.view->header()->setStretchLastSection(true);
+        c.view->setStyleSheet(data->grid ? QStringLiteral("QTreeView::item{border-right:1px solid palette(mid);"
+                                                          "border-bottom:1px solid palette(mid);}")
+                                         : QString());
         static_cast<CellDelegate*>(c.view->itemDelegate())->setLineHeight(data->lineHeight > 0 ? u.y(data->lineHeight) : 0);
         if (c.model->isTree())
             for (int row = 1; row <= c.model->flatCount(); ++row) {
