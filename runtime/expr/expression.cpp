@@ -253,6 +253,18 @@ ExprResult<bool> Filter::matches(const Bindings& bindings) const {
     return expression_.test(bindings);
 }
 
+std::function<bool()> compileFilterPredicate(std::string_view text, std::string& error) {
+    auto filter = Filter::compile(text);
+    if (!filter) {
+        error = filter.error().describe();
+        return {};
+    }
+    return [f = std::move(filter).value()] {
+        auto r = f.matches();
+        return r.ok() && r.value();
+    };
+}
+
 ExprResult<Value> evaluateText(std::string_view text, const Bindings& bindings) {
     auto e = Expression::compile(text, bindings);
     if (!e) return e.error();

@@ -31,6 +31,7 @@
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -120,6 +121,11 @@ private:
     std::string text_;
     Expression expression_;
 };
+
+// For views that take filter texts: a predicate over the calling thread's bindings, or an empty
+// function and the error's text (ExprError::describe) when the text is rejected. A record whose
+// evaluation fails (a name unbound since) does not pass. Blank text passes every record.
+std::function<bool()> compileFilterPredicate(std::string_view text, std::string& error);
 
 // Compiles and evaluates once.
 ExprResult<Value> evaluateText(std::string_view text, const Bindings& bindings = threadBindings());

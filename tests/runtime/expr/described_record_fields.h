@@ -1,11 +1,10 @@
-// The evaluator's view of a record buffer described by the table layer's RecordDesc, and a view
-// filter compiled from text. Kept with the tests until the table layer takes them over.
+// The evaluator's view of a record buffer described by the table layer's RecordDesc. Kept with
+// the tests until the table layer takes it over.
 #pragma once
 
 #include "runtime/data/record.h"
 #include "runtime/expr/expression.h"
 
-#include <functional>
 #include <string>
 #include <string_view>
 
@@ -44,20 +43,5 @@ private:
     const RecordDesc& desc_;
     const void* buffer_;
 };
-
-// What a view's filter compiler gives: a predicate over the thread's bound buffers; an empty
-// function and the error's text when the text is rejected. A record whose evaluation fails does
-// not pass.
-inline std::function<bool()> compileViewFilter(std::string_view text, std::string& error) {
-    auto filter = Filter::compile(text);
-    if (!filter) {
-        error = filter.error().describe();
-        return {};
-    }
-    return [f = std::move(filter).value()] {
-        auto r = f.matches();
-        return r.ok() && r.value();
-    };
-}
 
 }  // namespace rt::test

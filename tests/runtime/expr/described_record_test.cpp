@@ -107,7 +107,7 @@ TEST_F(DescribedRecordTest, ViewFilterAndOrderOverBuffers) {
     };
 
     std::string error;
-    auto predicate = test::compileViewFilter(
+    auto predicate = compileFilterPredicate(
         "((CUBK:Beschreibung = 'Smith') AND (CUBK:Angelegt = DEFORMAT('01.02.03',@d6) )) OR ((CUBK:Umsatz > 5 AND CUBK:Umsatz< 9)) ",
         error);
     ASSERT_TRUE(predicate) << error;
@@ -126,9 +126,9 @@ TEST_F(DescribedRecordTest, ViewFilterAndOrderOverBuffers) {
     EXPECT_EQ(ids, (std::vector<Long>{5, 4, 3, 1, 2}));
 
     // A rejected text gives the view no predicate and a message with the position.
-    EXPECT_FALSE(test::compileViewFilter("((CUBK:Beschreibung = 'Smith)", error));
+    EXPECT_FALSE(compileFilterPredicate("((CUBK:Beschreibung = 'Smith)", error));
     EXPECT_EQ(error, "Missing closing quote at position 23");
-    EXPECT_FALSE(test::compileViewFilter("CUBK:Activ <> 0 AND INSTR('a', CUBK:CubeName)", error));
+    EXPECT_FALSE(compileFilterPredicate("CUBK:Activ <> 0 AND INSTR('a', CUBK:CubeName)", error));
     EXPECT_EQ(error, "Unknown function 'INSTR' at position 21");
 }
 
