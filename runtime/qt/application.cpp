@@ -56,6 +56,8 @@ void setUpApplication(QApplication& app)
     QApplication::setFont(defaultWindowFont());
     QApplication::setApplicationName(QStringLiteral("VOQKivorant"));
     setUpIconTheme();
+    // The application icon of every window that has none of its own.
+    QApplication::setWindowIcon(iconFor(QStringLiteral("WWS.ICO")));
     // The program speaks German: so do the standard buttons and dialogs.
     auto* translator = new QTranslator(&app);
     if (translator->load(QLocale(QLocale::German), QStringLiteral("qtbase"), QStringLiteral("_"),

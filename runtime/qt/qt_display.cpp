@@ -169,6 +169,7 @@ private:
     QWidget* parentWidgetFor(QtWindow& w, const ControlState& state);
     QtControl* controlOf(QtWindow& w, int id);
     QtWindow* windowOfWidget(QObject* object, int* control);
+    QtWindow* inputWindowOf(QObject* object);
 
     void send(QtWindow& w, UserInput input);
     void sendValue(QtWindow& w, QtControl& c, Event event, const std::string& value, int row = 0);
@@ -282,8 +283,10 @@ void QtDisplay::Core::open(const WindowSnapshot& snapshot)
         frameId_ = props.id;
         f = nullptr;
     }
+    // A hidden frame (a cube opened from the command line) shows its children as windows.
+    const bool inFrame = props.mdiChild && f && !f->props.hidden && !props.frame;
     QWidget* topParent = nullptr;
-    if (!props.frame && !(props.mdiChild && f)) {
+    if (!props.frame && !inFrame) {
         if (QtWindow* owner = find(props.owner))
             topParent = owner->main ? owner->main->window() : nullptr;
         else if (f)
@@ -324,7 +327,7 @@ void QtDisplay::Core::open(const WindowSnapshot& snapshot)
             sendGeometry(*win);
     };
 
-    if (props.mdiChild && f && !props.frame) {
+    if (inFrame) {
         w.sub = new QMdiSubWindow;
         w.sub->setWidget(w.main);
         w.sub->setAttribute(Qt::WA_DeleteOnClose, false);
@@ -442,6 +445,10 @@ void QtDisplay::Core::applyWindow(QtWindow& w, const WindowProps& props, bool fi
         }
         if (old.hidden != props.hidden)
             top->setVisible(!props.hidden);
+    } else if (!first && old.hidden && !props.hidden) {
+        // Opened hidden: shown for the first time now.
+        showWindow(w);
+        refreshVisibility(w);
     }
     if (first || old.status != props.status)
         buildStatus(w);
@@ -597,24 +604,28 @@ void QtDisplay::Core::arrange(WindowId frameId, Arrangement how)
 
 void QtDisplay::Core::refreshBlocking()
 {
+    // A window takes no input while a window of its thread stands above it or its thread waits
+    // in a dialog. Its widgets stay enabled (children and dialogs inherit a disabled state);
+    // the event filter swallows the input instead.
     std::set<WindowId> covered;
     for (auto& [id, w] : windows_)
         if (w->props.owner)
             covered.insert(w->props.owner);
-    for (auto& [id, w] : windows_) {
-        const bool blocked = covered.count(id) || threadModal_.count(w->props.thread);
-        if (blocked == w->blocked)
-            continue;
-        w->blocked = blocked;
-        if (w->props.frame && w->mdi) {
-            // Other threads' children inside the frame go on taking input.
-            w->main->menuBar()->setEnabled(!blocked);
-            if (w->toolbar)
-                w->toolbar->setEnabled(!blocked);
-        } else {
-            w->main->setEnabled(!blocked);
-        }
+    for (auto& [id, w] : windows_)
+        w->blocked = covered.count(id) || threadModal_.count(w->props.thread);
+}
+
+QtWindow* QtDisplay::Core::inputWindowOf(QObject* object)
+{
+    // The innermost window of the model the object belongs to; none inside a dialog or menu.
+    for (QObject* o = object; o; o = o->parent()) {
+        const QVariant wv = o->property("rtWindow");
+        if (wv.isValid())
+            return find(WindowId(wv.toULongLong()));
+        if (o->isWidgetType() && static_cast<QWidget*>(o)->isWindow())
+            return nullptr;
     }
+    return nullptr;
 }
 
 // --- controls --------------------------------------------------------------------------------
@@ -1680,6 +1691,24 @@ QtWindow* QtDisplay::Core::windowOfWidget(QObject* object, int* control)
 bool QtDisplay::Core::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
+    switch (type) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::Wheel:
+    case QEvent::Shortcut:
+    case QEvent::ShortcutOverride:
+        if (QtWindow* w = inputWindowOf(watched); w && w->blocked) {
+            if (type == QEvent::MouseButtonPress)
+                QApplication::beep();
+            return true;
+        }
+        break;
+    default:
+        break;
+    }
     switch (type) {
     case QEvent::StatusTip: {
         // Help lines of controls go to zone 1 (the window's, else the frame's), not over the zones.

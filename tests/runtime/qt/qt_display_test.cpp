@@ -404,14 +404,18 @@ TEST_F(QtDisplayTest, MessageBoxShowsLinesAndButtonsAndBlocksOnlyItsThread)
     EXPECT_EQ(texts.size(), 3);
     EXPECT_TRUE(texts.contains("&Weiter") && texts.contains("&Ende"));
     // While the box waits, the thread's window takes no input; the GUI goes on.
-    EXPECT_TRUE(pumpUntil([&] { return !display_->windowWidget(id)->isEnabled(); }));
+    QTest::mouseClick(widget<QPushButton>(id, FILL), Qt::LeftButton);
+    QTest::keyClick(widget<QLineEdit>(id, ENTRY), Qt::Key_F2);
+    pumpUntil([] { return false; }, 100ms);
+    EXPECT_FALSE(log.has([](const rt::EventInfo& e) { return e.control == FILL || e.event == rt::Event::AlertKey; }));
     ASSERT_TRUE(stop);
     stop->click();
     EXPECT_TRUE(pumpUntil([&] {
         const auto notes = log.notes();
         return !notes.empty() && notes.back() == "answer 2";
     }));
-    EXPECT_TRUE(pumpUntil([&] { return display_->windowWidget(id)->isEnabled(); }));
+    QTest::mouseClick(widget<QPushButton>(id, FILL), Qt::LeftButton);
+    EXPECT_TRUE(waitEvent(log, [](const rt::EventInfo& e) { return e.event == rt::Event::Accepted && e.control == FILL; }));
 }
 
 TEST_F(QtDisplayTest, WindowOfABusyThreadStaysPainted)
@@ -515,6 +519,76 @@ TEST_F(QtDisplayTest, ChildOfAnotherThreadStandsInTheFramesMdiArea)
     sub->move(300, 200);
     tile->trigger();
     EXPECT_TRUE(pumpUntil([&] { return sub->pos() == QPoint(0, 0); }));
+}
+
+void callerProcedure(Log& log)
+{
+    rt::Window list("QtCaller", "Liste");
+    list.setPosition(0, 0, 120, 60);
+    list.add(1, rt::ControlKind::Button).setText("&Ändern").setPosition(4, 4, 50, 14);
+    while (auto e = list.accept()) {
+        if (e.event == rt::Event::Accepted && e.control == 1) {
+            // The form runs on the caller's thread, modal to it.
+            rt::Window form("QtCalledForm", "Datensatz bearbeiten");
+            form.setPosition(0, 0, 100, 40);
+            form.add(1, rt::ControlKind::Entry).setPosition(4, 4, 80, 11);
+            while (auto f = form.accept())
+                log.add(f);
+            log.note("form closed");
+        }
+    }
+}
+
+TEST_F(QtDisplayTest, FormOnTheCallersThreadStandsAboveItAndBlocksIt)
+{
+    Log& log = log_;
+    rt::startThread([&log] { callerProcedure(log); });
+    const rt::WindowId callerId = waitWindow("QtCaller");
+    ASSERT_NE(callerId, 0u);
+    widget<QPushButton>(callerId, 1)->click();
+    const rt::WindowId formId = waitWindow("QtCalledForm");
+    ASSERT_NE(formId, 0u);
+    QWidget* caller = display_->windowWidget(callerId);
+    QWidget* form = display_->windowWidget(formId);
+    EXPECT_EQ(form->parentWidget(), caller);  // stays above its caller
+    EXPECT_TRUE(form->isEnabled());
+    // The caller takes no input meanwhile; the form does.
+    QTest::mouseClick(widget<QPushButton>(callerId, 1), Qt::LeftButton);
+    QTest::keyClicks(widget<QLineEdit>(formId, 1), "x");
+    QTest::keyClick(widget<QLineEdit>(formId, 1), Qt::Key_Return);
+    EXPECT_TRUE(waitEvent(log, [](const rt::EventInfo& e) { return e.event == rt::Event::Accepted && e.value == "x"; }));
+    form->close();
+    EXPECT_TRUE(pumpUntil([&] {
+        const auto notes = log.notes();
+        return !notes.empty() && notes.back() == "form closed";
+    }));
+    EXPECT_TRUE(pumpUntil([&] { return display_->windowWidget(formId) == nullptr; }));
+    EXPECT_EQ(log.notes().size(), 1u);  // the press meanwhile opened no second form
+}
+
+TEST_F(QtDisplayTest, ChildOfAHiddenFrameIsAWindowOfItsOwn)
+{
+    rt::startThread([] {
+        rt::Window f("QtHiddenFrame", "Rahmen");
+        f.setFrame(true).setHidden(true);
+        while (auto e = f.accept()) {
+            if (e.event == rt::Event::OpenWindow) {
+                rt::Window viewer("QtViewer", "Cube");
+                viewer.setMdiChild(true).setPosition(0, 0, 100, 50);
+                while (viewer.accept()) {
+                }
+                f.post(rt::Event::CloseWindow);
+            }
+        }
+    });
+    const rt::WindowId viewerId = waitWindow("QtViewer");
+    ASSERT_NE(viewerId, 0u);
+    QWidget* viewer = display_->windowWidget(viewerId);
+    EXPECT_FALSE(qobject_cast<QMdiSubWindow*>(viewer));
+    EXPECT_TRUE(viewer->isVisible());
+    EXPECT_FALSE(display_->frameWidget()->isVisible());
+    viewer->close();
+    EXPECT_TRUE(pumpUntil([] { return rt::runningThreadCount() == 0; }));
 }
 
 TEST_F(QtDisplayTest, PopupMenuAnswersThePositionAmongItems)
