@@ -108,15 +108,18 @@ int main(int argc, char** argv)
 
     const int code = app.exec();
 
-    // Windows still open are told that the program closes down; their threads get a moment.
+    // Windows still open are told that the program closes down; threads waiting for an answer
+    // get "cancelled"; then they get a moment to end.
     for (const auto& w : rt::openWindows())
         rt::post(rt::Event::CloseDown, 0, w.id);
+    display->dismissPrompts();
     rt::qt::GuiInvoker::shutdown();
     if (!rt::waitAllThreads(std::chrono::seconds(5))) {
         std::fprintf(stderr, "VOQKivorant: program threads did not end\n");
         std::fflush(stderr);
         std::_Exit(code ? code : 1);
     }
+    rt::setDisplay(nullptr);
     delete display;
     return code;
 }

@@ -51,6 +51,7 @@ void showMessageBox(QWidget* parent, const MessageBoxRequest& request, std::func
 {
     auto* box = new QMessageBox(parent);
     box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setProperty("rtPrompt", true);
     box->setWindowModality(Qt::NonModal);
     box->setWindowTitle(qs(request.title));
     box->setTextFormat(Qt::PlainText);
@@ -148,6 +149,7 @@ void showFileDialog(QWidget* parent, const FileDialogRequest& request, std::func
 
     auto* dialog = new QFileDialog(parent, qs(request.title), folder);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setProperty("rtPrompt", true);
     dialog->setOption(QFileDialog::DontUseNativeDialog);
     dialog->setWindowModality(Qt::NonModal);
     QStringList filters;
@@ -191,6 +193,7 @@ void showColorDialog(QWidget* parent, const ColorDialogRequest& request, std::fu
 {
     auto* dialog = new QColorDialog(toQColor(request.color, Qt::white), parent);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setProperty("rtPrompt", true);
     dialog->setOption(QColorDialog::DontUseNativeDialog);
     if (!request.title.empty())
         dialog->setWindowTitle(qs(request.title));
@@ -215,6 +218,7 @@ void showPrinterDialog(QWidget* parent, const PrinterDialogRequest& request,
     else
         dialog = new QPrintDialog(printer.get(), parent);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setProperty("rtPrompt", true);
     if (!request.title.empty())
         dialog->setWindowTitle(qs(request.title));
     QObject::connect(dialog, &QDialog::finished, dialog, [printer, answer](int result) {
@@ -232,6 +236,7 @@ void showPopupMenu(QWidget* parent, QPoint at, const PopupMenuRequest& request, 
 {
     auto* menu = new QMenu(parent);
     menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->setProperty("rtPrompt", true);
     int position = 0;
     for (const auto& item : request.items) {
         if (item.separator) {

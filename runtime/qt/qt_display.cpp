@@ -2039,6 +2039,13 @@ QWidget* QtDisplay::windowWidget(WindowId id) const
     return w && w->shown ? w->top() : nullptr;
 }
 
+void QtDisplay::dismissPrompts()
+{
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (top->property("rtPrompt").toBool())
+            delete top;
+}
+
 QWidget* QtDisplay::frameWidget() const
 {
     QtWindow* f = core_->frame();

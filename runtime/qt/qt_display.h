@@ -55,6 +55,9 @@ public:
     // child's sub-window), null when it is not shown.
     QWidget* windowWidget(WindowId id) const;
     QWidget* frameWidget() const;
+    // GUI thread only, when the program ends: closes every open message box, dialog and popup
+    // menu, so that the threads waiting in them go on (with "cancelled") and can end.
+    void dismissPrompts();
     // GUI thread only: the widget of a control, null when none.
     QWidget* controlWidget(WindowId id, int control) const;
 

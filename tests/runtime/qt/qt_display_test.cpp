@@ -591,6 +591,34 @@ TEST_F(QtDisplayTest, ChildOfAHiddenFrameIsAWindowOfItsOwn)
     EXPECT_TRUE(pumpUntil([] { return rt::runningThreadCount() == 0; }));
 }
 
+TEST_F(QtDisplayTest, PromptsDismissedAtTheEndLetTheirThreadsGoOn)
+{
+    std::atomic<int> answer{-1};
+    std::atomic<bool> fileOk{true};
+    rt::startThread([&] {
+        answer = rt::message("Wirklich beenden?", "Frage", rt::MessageIcon::Question, rt::button::Yes | rt::button::No);
+        fileOk = rt::openFileDialog("Laden", "", "Alle|*.*").ok;
+    });
+    ASSERT_TRUE(pumpUntil([] {
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (qobject_cast<QMessageBox*>(top) && top->isVisible())
+                return true;
+        return false;
+    }));
+    display_->dismissPrompts();
+    EXPECT_TRUE(pumpUntil([&] { return answer.load() != -1; }));
+    EXPECT_NE(answer.load(), rt::button::Yes);
+    ASSERT_TRUE(pumpUntil([] {
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (qobject_cast<QFileDialog*>(top) && top->isVisible())
+                return true;
+        return false;
+    }));
+    display_->dismissPrompts();
+    EXPECT_TRUE(pumpUntil([] { return rt::runningThreadCount() == 0; }));
+    EXPECT_FALSE(fileOk.load());
+}
+
 TEST_F(QtDisplayTest, PopupMenuAnswersThePositionAmongItems)
 {
     std::atomic<int> answer{-1};
