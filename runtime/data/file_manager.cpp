@@ -238,6 +238,7 @@ int FileManager::autoNumber() {
             auto idx = static_cast<std::size_t>(k.components[static_cast<std::size_t>(k.autoComponent - 1)]);
             def_.record.set(buffer_, idx, FieldValue(std::int64_t(top + 1)));
         }
+        if (beforeReserve_) beforeReserve_();
         StoreError e;
         int rc = 0;
         if (!driver_->enforcesUnique()) {

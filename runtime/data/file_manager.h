@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -126,6 +127,9 @@ public:
     int setSql(std::string_view statement);
     bool sqlMode() const;
 
+    // Called between numbering and storing a primed record (tests stand in for another user).
+    void setBeforeReserveHook(std::function<void()> hook) { beforeReserve_ = std::move(hook); }
+
     // Error of the last operation of this manager (also in the thread's error status).
     int lastError() const { return lastError_; }
 
@@ -154,6 +158,7 @@ private:
     bool reservedRowPending_ = false;
     int lastError_ = 0;
     Position reservedAt_;
+    std::function<void()> beforeReserve_;
 };
 
 }  // namespace rt

@@ -147,8 +147,25 @@ bool ViewManager::matchJoins() {
         for (auto [a, b] : j.links)
             j.file->desc().set(j.file->buffer(), static_cast<std::size_t>(b),
                                primary_.desc().get(primary_.buffer(), static_cast<std::size_t>(a)));
-        int rc = j.file->fetch(j.key);
-        if (rc != 0) {
+        // The first record in the key from the linked values: the links may cover only the
+        // leading components of the key.
+        bool found = false;
+        if (j.file->setFrom(j.key) == 0 && j.file->next() == 0) {
+            found = true;
+            bool nocase = j.key >= 0 && j.file->def().keys[static_cast<std::size_t>(j.key)].nocase();
+            for (auto [a, b] : j.links) {
+                FieldValue pv = primary_.desc().get(primary_.buffer(), static_cast<std::size_t>(a));
+                FieldValue ov = j.file->desc().get(j.file->buffer(), static_cast<std::size_t>(b));
+                bool same;
+                if (auto* ps = std::get_if<std::string>(&pv); ps && std::holds_alternative<std::string>(ov))
+                    same = nocase ? equalsNoCase(*ps, std::get<std::string>(ov)) : equalsTrimmed(*ps, std::get<std::string>(ov));
+                else
+                    same = primary_.desc().text(primary_.buffer(), static_cast<std::size_t>(a)) ==
+                           j.file->desc().text(j.file->buffer(), static_cast<std::size_t>(b));
+                if (!same) found = false;
+            }
+        }
+        if (!found) {
             if (j.inner) return false;
             j.file->clearBuffer();
         }

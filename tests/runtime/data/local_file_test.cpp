@@ -1,0 +1,549 @@
+// Local table files: SQLite files through the table layer.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "runtime/data/back_end.h"
+#include "runtime/thread/thread_state.h"
+#include "tests/runtime/data/fixture_tables.h"
+#include "tests/support/test_support.h"
+
+using namespace fixture;
+namespace fs = std::filesystem;
+
+namespace {
+
+const rt::TableDef& headDef() {
+    static const rt::TableDef d = makeHead(rt::StoreKind::LocalFile);
+    return d;
+}
+const rt::TableDef& lineDef() {
+    static const rt::TableDef d = makeLine(rt::StoreKind::LocalFile);
+    return d;
+}
+const rt::TableDef& logDef() {
+    static const rt::TableDef d = makeLog(rt::StoreKind::LocalFile);
+    return d;
+}
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class LocalFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        gHeadFile.set(dir.file("ORDERS"));
+        declareRelations();
+        rt::clearError();
+    }
+    void TearDown() override {
+        line.closeAll();
+        head.closeAll();
+    }
+
+    // A header with the given name and code, numbered by priming.
+    int addHead(const std::string& name, const std::string& code) {
+        head.clearBuffer();
+        H.Name = name;
+        H.Code = code;
+        int rc = headRm.primeRecord(true);
+        if (rc) return rc;
+        return head.insert();
+    }
+    int addLine(int headId, const std::string& text) {
+        line.clearBuffer();
+        L.ID_HEAD = headId;
+        L.Text = text;
+        int rc = line.primeRecord(true);
+        if (rc) return rc;
+        return line.insert();
+    }
+
+    voq::test::TempDir dir;
+    HeadRecord H;
+    LineRecord L;
+    rt::FileManager head{headDef(), &H};
+    rt::FileManager line{lineDef(), &L};
+    rt::RelationManager headRm{head};
+    rt::RelationManager lineRm{line};
+
+public:
+    LocalFile() {
+        auto find = [this](std::string_view l) -> rt::RelationManager* {
+            if (rt::equalsNoCase(l, "Head")) return &headRm;
+            if (rt::equalsNoCase(l, "Line")) return &lineRm;
+            return nullptr;
+        };
+        headRm.setLookup(find);
+        lineRm.setLookup(find);
+    }
+};
+
+}  // namespace
+
+TEST_F(LocalFile, MissingFileIsCreatedOnlyWithCreateFlagAndGetsTps) {
+    head.setCreate(false);
+    EXPECT_EQ(head.open(), 2);
+    EXPECT_EQ(rt::errorCode(), 2);
+    EXPECT_EQ(rt::errorText(), "File Not Found");
+    EXPECT_FALSE(fs::exists(dir.file("ORDERS.TPS")));
+
+    head.setCreate(true);
+    ASSERT_EQ(head.open(), 0);
+    EXPECT_TRUE(fs::exists(dir.file("ORDERS.TPS")));
+    EXPECT_EQ(head.openedName(), dir.file("ORDERS.TPS"));
+    EXPECT_EQ(head.records(), 0);
+}
+
+TEST_F(LocalFile, SeveralTablesShareOneFile) {
+    ASSERT_EQ(head.open(), 0);
+    ASSERT_EQ(line.open(), 0);
+    ASSERT_EQ(addHead("Eins", "A"), 0);
+    ASSERT_EQ(addLine(H.ID, "x"), 0);
+    EXPECT_EQ(head.records(), 1);
+    EXPECT_EQ(line.records(), 1);
+    EXPECT_EQ(head.openedName(), line.openedName());
+}
+
+TEST_F(LocalFile, FilesNotOursOrOfAnotherLayoutGive47AndStayUntouched) {
+    struct Case {
+        const char* what;
+        std::function<void(const std::string&)> make;
+    };
+    std::vector<Case> cases = {
+        {"text file", [](const std::string& p) { std::ofstream(p) << "not a table file\n"; }},
+        {"empty file", [](const std::string& p) { std::ofstream{p}; }},
+        {"foreign SQLite file",
+         [](const std::string& p) {
+             std::string cs = voq::test::sqliteConnectString(p);
+             ASSERT_EQ(voq::test::execSql(cs, "CREATE TABLE other (a INT)"), "");
+         }},
+        {"our file, other layout",
+         [](const std::string& p) {
+             struct Other {
+                 rt::Long ID;
+             };
+             static const rt::TableDef other = rt::TableBuilder<Other>("Head", "HEAD")
+                                                   .localFile(p)
+                                                   .create()
+                                                   .field(&Other::ID, "ID")
+                                                   .build();
+             Other o;
+             rt::FileManager fm(other, &o);
+             ASSERT_EQ(fm.open(), 0);
+             fm.close();
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string path = dir.file(std::string("F") + std::to_string(&c - cases.data()) + ".TPS");
+        c.make(path);
+        std::string before = slurp(path);
+        head.setName(path);
+        EXPECT_EQ(head.open(), 47);
+        EXPECT_EQ(rt::errorCode(), 47);
+        EXPECT_EQ(rt::errorText(), "Invalid Record Declaration");
+        EXPECT_FALSE(head.isOpen());
+        EXPECT_EQ(slurp(path), before);
+    }
+}
+
+TEST_F(LocalFile, UnwritableFileIsAccessDenied) {
+    ASSERT_EQ(head.open(), 0);
+    head.close();
+    if (::geteuid() == 0) GTEST_SKIP() << "root may write anything";
+    ::chmod(dir.file("ORDERS.TPS").c_str(), 0444);
+    EXPECT_EQ(head.open(), 5);
+    EXPECT_EQ(head.open(rt::OpenMode::ReadOnly), 0);
+}
+
+TEST_F(LocalFile, OpenIsCountedAndUseOpensOnFirstUse) {
+    EXPECT_FALSE(head.isOpen());
+    EXPECT_EQ(head.records(), 0);  // open on first use
+    EXPECT_TRUE(head.isOpen());
+    EXPECT_EQ(head.openCount(), 0);
+    ASSERT_EQ(head.open(), 0);
+    ASSERT_EQ(head.open(), 0);
+    head.close();
+    EXPECT_TRUE(head.isOpen());
+    head.close();
+    EXPECT_FALSE(head.isOpen());
+}
+
+TEST_F(LocalFile, SqlTextNeedsAnOpenTable) {
+    EXPECT_EQ(head.setSql("SELECT 1"), 37);
+    EXPECT_EQ(rt::errorText(), "File Not Open");
+}
+
+TEST_F(LocalFile, PrimingNumbersAndSetsTheTablesValues) {
+    rt::setTestClock(rt::dateFromYmd(2026, 12, 8), 1);
+    ASSERT_EQ(head.open(), 0);
+    H.Name = "stale";
+    H.Code = "A";
+    ASSERT_EQ(headRm.primeRecord(), 0);  // clears: the code is blank again
+    EXPECT_EQ(H.ID, 1);
+    EXPECT_EQ(H.Activ, 1);
+    EXPECT_EQ(H.Zeitraum, 3);
+    EXPECT_TRUE(H.Name.empty());
+    EXPECT_TRUE(head.reserved());
+    EXPECT_EQ(head.records(), 1);  // stored at once: the number is reserved
+    H.Code = "A";
+    ASSERT_EQ(head.insert(), 0);  // completes the reserved record
+    EXPECT_EQ(head.records(), 1);
+
+    H.Name = "keep me";
+    H.Code = "B";
+    ASSERT_EQ(headRm.primeRecord(true), 0);
+    EXPECT_EQ(H.ID, 2);
+    EXPECT_EQ(H.Name, "keep me");
+    ASSERT_EQ(head.insert(), 0);
+    H.ID = 2;
+    ASSERT_EQ(head.fetch("HEAD:KeyID"), 0);
+    EXPECT_EQ(H.Name, "keep me");
+    rt::clearTestClock();
+}
+
+TEST_F(LocalFile, NumberingWithinTheHeader) {
+    ASSERT_EQ(head.open(), 0);
+    ASSERT_EQ(line.open(), 0);
+    ASSERT_EQ(addLine(1, "a"), 0);
+    EXPECT_EQ(L.PosNr, 1);
+    ASSERT_EQ(addLine(1, "b"), 0);
+    EXPECT_EQ(L.PosNr, 2);
+    ASSERT_EQ(addLine(2, "c"), 0);
+    EXPECT_EQ(L.PosNr, 1);
+    EXPECT_EQ(L.ID, 3);
+}
+
+TEST_F(LocalFile, DuplicateOnAnotherUniqueKeyIsReportedNotRetried) {
+    ASSERT_EQ(head.open(), 0);
+    ASSERT_EQ(addHead("one", "SAME"), 0);
+    int attempts = 0;
+    head.setBeforeReserveHook([&] { ++attempts; });
+    EXPECT_EQ(addHead("two", "same"), 40);  // nocase: "same" is "SAME"
+    EXPECT_EQ(rt::errorCode(), 40);
+    EXPECT_EQ(rt::errorText(), "Creating Duplicate Key");
+    EXPECT_EQ(attempts, 1);
+    EXPECT_FALSE(head.reserved());
+    EXPECT_EQ(head.records(), 1);
+}
+
+TEST_F(LocalFile, NumberTakenMeanwhileIsRetriedAtMostTenTimes) {
+    ASSERT_EQ(head.open(), 0);
+    HeadRecord other;
+    rt::FileManager rival(headDef(), &other);
+    ASSERT_EQ(rival.open(), 0);
+    int taken = 0;
+    // Another user stores the number just chosen, twice; the third attempt gets through.
+    head.setBeforeReserveHook([&] {
+        if (taken >= 2) return;
+        other = HeadRecord();
+        other.ID = H.ID;
+        other.Code = "R" + std::to_string(++taken);
+        ASSERT_EQ(rival.insert(), 0);
+    });
+    H.Code = "MINE";
+    ASSERT_EQ(head.primeRecord(true), 0);
+    EXPECT_EQ(H.ID, 3);
+
+    int attempts = 0;
+    head.setBeforeReserveHook([&] {
+        ++attempts;
+        other = HeadRecord();
+        other.ID = H.ID;
+        other.Code = "S" + std::to_string(attempts);
+        ASSERT_EQ(rival.insert(), 0);
+    });
+    H.Code = "MINE2";
+    EXPECT_EQ(head.primeRecord(true), 40);
+    EXPECT_EQ(attempts, 10);
+}
+
+TEST_F(LocalFile, CancelledInsertDeletesTheReservedRecordWithItsCascade) {
+    ASSERT_EQ(head.open(), 0);
+    ASSERT_EQ(line.open(), 0);
+    H.Code = "COPY";
+    ASSERT_EQ(headRm.primeRecord(true), 0);
+    int id = H.ID;
+    ASSERT_EQ(addLine(id, "copied field"), 0);
+    ASSERT_EQ(addLine(id, "copied field 2"), 0);
+    H.Name = "typed but cancelled";
+    ASSERT_EQ(headRm.cancelReserved(), 0);
+    EXPECT_EQ(head.records(), 0);
+    EXPECT_EQ(line.records(), 0);
+    // The blank code is free again.
+    EXPECT_EQ(addHead("next", "COPY"), 0);
+}
+
+TEST_F(LocalFile, CascadeOnUpdateAndDelete) {
+    ASSERT_EQ(headRm.open(), 0);
+    EXPECT_TRUE(line.isOpen());  // opened with its related table
+    ASSERT_EQ(addHead("H1", "1"), 0);
+    ASSERT_EQ(addHead("H2", "2"), 0);
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(addLine(1, "one"), 0);
+    ASSERT_EQ(addLine(2, "two"), 0);
+
+    H.ID = 1;
+    ASSERT_EQ(head.fetch("HEAD:KeyID"), 0);
+    H.ID = 10;
+    ASSERT_EQ(headRm.update(), 0);
+    int moved = 0;
+    L.ID_HEAD = 10;
+    L.PosNr = 0;
+    line.setFrom("LINE:KeyHead");
+    while (line.next() == 0 && L.ID_HEAD == 10) ++moved;
+    EXPECT_EQ(moved, 3);
+
+    H.ID = 10;
+    ASSERT_EQ(head.fetch("HEAD:KeyID"), 0);
+    ASSERT_EQ(headRm.deleteRecord(), 0);
+    EXPECT_EQ(head.records(), 1);
+    EXPECT_EQ(line.records(), 1);
+    line.setOrder("LINE:KeyHead");
+    ASSERT_EQ(line.next(), 0);
+    EXPECT_EQ(L.ID_HEAD, 2);
+    headRm.close();
+    EXPECT_FALSE(line.isOpen());
+}
+
+TEST_F(LocalFile, NocaseOrderFoldsGermanLettersAndOptLeavesOutEmpty) {
+    ASSERT_EQ(head.open(), 0);
+    const char* names[] = {"zebra", "Äpfel", "apfel", "", "Birne", "ärger", ""};
+    int n = 0;
+    for (auto* name : names) ASSERT_EQ(addHead(name, std::to_string(n++)), 0) << name;
+    EXPECT_EQ(addHead("BIRNE", "x"), 40);
+
+    std::vector<std::string> seen;
+    head.setOrder("HEAD:KeyName");
+    while (head.next() == 0) seen.emplace_back(H.Name.str());
+    EXPECT_EQ(seen, (std::vector<std::string>{"apfel", "Birne", "zebra", "Äpfel", "ärger"}));
+
+    seen.clear();
+    head.setOrder("HEAD:KeyName");
+    while (head.previous() == 0) seen.emplace_back(H.Name.str());
+    EXPECT_EQ(seen, (std::vector<std::string>{"ärger", "Äpfel", "zebra", "Birne", "apfel"}));
+
+    H.Name = "BIRNE";
+    ASSERT_EQ(head.fetch("HEAD:KeyName"), 0);
+    EXPECT_EQ(H.Name, "Birne");
+    H.Name = "äRGER";
+    EXPECT_EQ(head.fetch("HEAD:KeyName"), 0);
+    H.Name = "nichts";
+    EXPECT_EQ(head.fetch("HEAD:KeyName"), 35);
+    EXPECT_EQ(rt::errorText(), "Record Not Found");
+    EXPECT_EQ(head.records(), 7);
+}
+
+TEST_F(LocalFile, SetFromStepBothWaysAndResetToSavedPosition) {
+    ASSERT_EQ(head.open(), 0);
+    for (int i = 0; i < 6; ++i) ASSERT_EQ(addHead("n" + std::to_string(i), std::to_string(i)), 0);
+    H.ID = 3;
+    head.setFrom("HEAD:KeyID");
+    ASSERT_EQ(head.next(), 0);
+    EXPECT_EQ(H.ID, 3);
+    ASSERT_EQ(head.next(), 0);
+    EXPECT_EQ(H.ID, 4);
+    auto saved = head.position();
+    ASSERT_EQ(head.previous(), 0);
+    EXPECT_EQ(H.ID, 3);
+    H.ID = 3;
+    head.setFrom("HEAD:KeyID");
+    ASSERT_EQ(head.previous(), 0);
+    EXPECT_EQ(H.ID, 3);
+    ASSERT_EQ(head.previous(), 0);
+    EXPECT_EQ(H.ID, 2);
+
+    head.resetTo(head.keyIndex("HEAD:KeyID"), saved);
+    ASSERT_EQ(head.next(), 0);
+    EXPECT_EQ(H.ID, 4);
+    ASSERT_EQ(head.next(), 0);
+    ASSERT_EQ(head.next(), 0);
+    EXPECT_EQ(H.ID, 6);
+    EXPECT_EQ(head.next(), 33);
+    EXPECT_EQ(rt::errorText(), "Record Not Available");
+
+    // Backwards from the end: the highest number.
+    head.setOrder("HEAD:KeyID");
+    ASSERT_EQ(head.previous(), 0);
+    EXPECT_EQ(H.ID, 6);
+}
+
+TEST_F(LocalFile, WritingWhileSteppingKeepsThePlace) {
+    ASSERT_EQ(head.open(), 0);
+    for (int i = 0; i < 5; ++i) ASSERT_EQ(addHead("", std::to_string(i)), 0);
+    head.setOrder("HEAD:KeyID");
+    std::vector<int> ids;
+    while (head.next() == 0) {
+        ids.push_back(H.ID);
+        if (H.ID % 2 == 0) ASSERT_EQ(head.deleteRecord(), 0);
+        else {
+            H.Name = "odd" + std::to_string(H.ID);
+            ASSERT_EQ(head.update(), 0);
+        }
+    }
+    EXPECT_EQ(ids, (std::vector<int>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(head.records(), 3);
+    H.ID = 5;
+    ASSERT_EQ(head.fetch("HEAD:KeyID"), 0);
+    EXPECT_EQ(H.Name, "odd5");
+}
+
+TEST_F(LocalFile, ChangeToADuplicateIsRefused) {
+    ASSERT_EQ(head.open(), 0);
+    ASSERT_EQ(addHead("a", "1"), 0);
+    ASSERT_EQ(addHead("b", "2"), 0);
+    H.Name = "A";
+    EXPECT_EQ(head.update(), 40);
+    H.ID = 2;
+    ASSERT_EQ(head.fetch("HEAD:KeyID"), 0);
+    EXPECT_EQ(H.Name, "b");
+}
+
+TEST_F(LocalFile, ValuesRoundTrip) {
+    ASSERT_EQ(head.open(), 0);
+    ASSERT_EQ(line.open(), 0);
+    head.clearBuffer();
+    H.Name = "Größe ";
+    H.Code = "ab";
+    H.Betrag = rt::DecimalValue::parseOrZero("-1234.5");
+    H.Datum = rt::dateFromYmd(2026, 2, 28);
+    std::string memo(1500, 'm');
+    H.Notiz = memo;
+    ASSERT_EQ(head.primeRecord(true), 0);
+    ASSERT_EQ(head.insert(), 0);
+    std::string blob("\0\1\2binary\xff", 10);
+    L.ID_HEAD = H.ID;
+    L.Daten = blob;
+    ASSERT_EQ(line.primeRecord(true), 0);
+    ASSERT_EQ(line.insert(), 0);
+
+    head.clearBuffer();
+    line.clearBuffer();
+    H.ID = 1;
+    ASSERT_EQ(head.fetch("HEAD:KeyID"), 0);
+    EXPECT_EQ(H.Name.str(), "Größe ");
+    EXPECT_EQ(H.Code.str(), "ab        ");  // STRING comes back padded
+    EXPECT_EQ(H.Betrag.toString(), "-1234.5");
+    EXPECT_EQ(H.Datum, rt::dateFromYmd(2026, 2, 28));
+    EXPECT_EQ(H.Notiz.str(), memo);
+    EXPECT_EQ(H.Activ, 1);
+    L.ID = 1;
+    ASSERT_EQ(line.fetch("LINE:KeyID"), 0);
+    EXPECT_EQ(L.Daten.str(), blob);
+}
+
+TEST_F(LocalFile, SaveAndRestoreTheBuffer) {
+    H.Name = "before";
+    H.ID = 9;
+    auto saved = head.saveBuffer();
+    head.clearBuffer();
+    EXPECT_EQ(H.ID, 0);
+    head.restoreBuffer(saved);
+    EXPECT_EQ(H.ID, 9);
+    EXPECT_EQ(H.Name, "before");
+}
+
+TEST_F(LocalFile, LocalSqlTextRowsArriveInColumnOrder) {
+    ASSERT_EQ(head.open(), 0);
+    ASSERT_EQ(head.setSql("SELECT 42, 'text'"), 0);
+    ASSERT_EQ(head.next(), 0);
+    EXPECT_EQ(H.ID, 42);
+    EXPECT_EQ(H.Name, "text");
+    EXPECT_TRUE(H.Code.empty());
+    EXPECT_EQ(head.next(), 33);
+    EXPECT_EQ(head.setSql("SELECT FROM nowhere"), 90);
+    EXPECT_FALSE(rt::fileErrorText().empty());
+}
+
+TEST_F(LocalFile, EachThreadHasItsOwnBufferAndOpensTheFileTheGlobalNamesThen) {
+    ASSERT_EQ(head.open(), 0);
+    ASSERT_EQ(addHead("main", "M"), 0);
+    std::string first = head.openedName();
+
+    gHeadFile.set(dir.file("SECOND"));
+    std::string otherName;
+    long long otherCount = -1;
+    std::thread([&] {
+        HeadRecord mine;
+        rt::FileManager fm(headDef(), &mine);
+        otherCount = fm.records();
+        otherName = fm.openedName();
+        mine.Code = "T";
+        fm.primeRecord(true);
+        fm.insert();
+    }).join();
+    EXPECT_EQ(otherName, dir.file("SECOND.TPS"));
+    EXPECT_EQ(otherCount, 0);
+    // This thread keeps its file and its buffer.
+    EXPECT_EQ(head.openedName(), first);
+    EXPECT_EQ(H.Name, "main");
+    EXPECT_EQ(head.records(), 1);
+    head.close();
+    EXPECT_EQ(head.open(), 0);
+    EXPECT_EQ(head.openedName(), dir.file("SECOND.TPS"));
+    EXPECT_EQ(head.records(), 1);
+}
+
+TEST_F(LocalFile, ThreadDictionaryFindsManagersByLabel) {
+    std::thread([&] {
+        HeadRecord h;
+        auto& rm = rt::threadDictionary().add(headDef(), &h);
+        EXPECT_EQ(rt::fileManager("head"), &rm.file());
+        EXPECT_EQ(rt::relationManager("HEAD"), &rm);
+        EXPECT_EQ(rt::fileManager("Line"), nullptr);
+        EXPECT_FALSE(rm.file().isOpen());  // never used, never opened
+        rt::threadDictionary().release();
+        EXPECT_EQ(rt::fileManager("Head"), nullptr);
+    }).join();
+}
+
+TEST_F(LocalFile, DescriptorLooksUpFieldsByLabel) {
+    const auto& d = headDef().record;
+    EXPECT_EQ(d.find("head:name"), 1);
+    EXPECT_EQ(d.find("Betrag"), 5);
+    EXPECT_EQ(d.find("HEAD:Nope"), -1);
+    H.Betrag = 12;
+    H.Name = "x";
+    EXPECT_EQ(std::get<rt::DecimalValue>(d.get(&H, 5)), rt::DecimalValue(12));
+    EXPECT_EQ(std::get<std::string>(d.get(&H, 1)), "x");
+    d.setText(&H, 0, " 17 ");
+    EXPECT_EQ(H.ID, 17);
+    d.setText(&H, 0, "abc");
+    EXPECT_EQ(H.ID, 0);
+    EXPECT_EQ(d.field(2).type, rt::FieldType::String);
+    EXPECT_EQ(d.field(2).size, 10u);
+    EXPECT_EQ(d.field(5).places, 1);
+    const auto& log = logDef().record;
+    ASSERT_EQ(log.fieldCount(), 6u);  // Updated, its group, date, time
+    EXPECT_EQ(log.field(2).label, "LOG:Updated");
+    EXPECT_EQ(log.field(3).type, rt::FieldType::Group);
+    EXPECT_EQ(log.field(4).label, "LOG:Updated_Date");
+    EXPECT_EQ(headDef().keys[2].description, "HEAD:KeyCode");
+    EXPECT_EQ(lineDef().keys[2].description, "Kopf und PosNr");
+}
+
+TEST(BackEnd, DetectedFromTheConnectString) {
+    struct Case {
+        const char* connect;
+        const char* driver;
+        const char* previous;
+        const char* expected;
+    } cases[] = {
+        {"DRIVER=SQL Server;SERVER=x", "", "", "SQLSERVER"},
+        {"Driver={SQL Native Client};", "", "", "SQLSERVER"},
+        {"DSN=x", "MSSQL", "", "SQLSERVER"},
+        {"DRIVER=SQLite3;Database=/tmp/a.db", "", "", "SQLITE"},
+        {"Database=:memory:", "", "", "SQLITE"},
+        {"DRIVER=Microsoft Access Driver (*.mdb)", "", "", "ACCESS"},
+        {"DRIVER=Firebird/InterBase(r) driver", "", "", "FIREBIRD"},
+        {"DRIVER=PostgreSQL Unicode", "", "SQLSERVER", "SQLSERVER"},  // no rule: kept
+        {"DRIVER=SQL Server;Database=sqlite.db", "", "", "SQLITE"},   // later rules win
+    };
+    for (const auto& c : cases) EXPECT_EQ(rt::detectBackEnd(c.connect, c.driver, c.previous), c.expected) << c.connect;
+    EXPECT_EQ(rt::connectStringValue("DRIVER=SQLite3; database = /x/y.db ;", "Database"), "/x/y.db");
+}

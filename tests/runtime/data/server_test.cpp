@@ -1,0 +1,355 @@
+// Server tables over unixODBC: the SQLite ODBC driver and PostgreSQL 15 through psqlODBC.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "runtime/thread/thread_state.h"
+#include "tests/runtime/data/fixture_tables.h"
+#include "tests/support/test_support.h"
+
+using namespace fixture;
+
+namespace {
+
+const rt::TableDef& headDef() {
+    static const rt::TableDef d = makeHead(rt::StoreKind::Server);
+    return d;
+}
+const rt::TableDef& lineDef() {
+    static const rt::TableDef d = makeLine(rt::StoreKind::Server);
+    return d;
+}
+const rt::TableDef& logDef() {
+    static const rt::TableDef d = makeLog(rt::StoreKind::Server);
+    return d;
+}
+const rt::TableDef& carrierDef() {
+    static const rt::TableDef d = makeCarrier();
+    return d;
+}
+const rt::TableDef& channelDef() {
+    static const rt::TableDef d = makeChannel();
+    return d;
+}
+
+enum class Engine { SQLite, PostgreSQL };
+
+class Server : public ::testing::TestWithParam<Engine> {
+protected:
+    void SetUp() override {
+        declareRelations();
+        if (GetParam() == Engine::SQLite) {
+            dbFile = dir.file("server.db");
+            connect = voq::test::sqliteConnectString(dbFile);
+            ASSERT_EQ(voq::test::execSql(connect, "CREATE TABLE seed (a INT)"), "");
+        } else {
+            pg = std::make_unique<voq::test::PgDatabase>();
+            if (pg->connectString().empty()) {
+                if (voq::test::pgRequired()) FAIL() << "PostgreSQL test cluster not reachable";
+                GTEST_SKIP() << "PostgreSQL test cluster not running";
+            }
+            connect = pg->connectString();
+        }
+        gConnect.set(connect);
+        auto find = [this](std::string_view l) -> rt::RelationManager* {
+            if (rt::equalsNoCase(l, "Head")) return &headRm;
+            if (rt::equalsNoCase(l, "Line")) return &lineRm;
+            return nullptr;
+        };
+        headRm.setLookup(find);
+        lineRm.setLookup(find);
+    }
+    void TearDown() override {
+        head.closeAll();
+        line.closeAll();
+    }
+    bool sqlite() const { return GetParam() == Engine::SQLite; }
+    std::string exec(const std::string& sql) { return voq::test::execSql(connect, sql); }
+
+    int addHead(const std::string& name, const std::string& code) {
+        head.clearBuffer();
+        H.Name = name;
+        H.Code = code;
+        int rc = headRm.primeRecord(true);
+        return rc ? rc : head.insert();
+    }
+    int addLine(int headId, const std::string& text) {
+        line.clearBuffer();
+        L.ID_HEAD = headId;
+        L.Text = text;
+        int rc = line.primeRecord(true);
+        return rc ? rc : line.insert();
+    }
+
+    voq::test::TempDir dir;
+    std::unique_ptr<voq::test::PgDatabase> pg;
+    std::string dbFile;
+    std::string connect;
+    HeadRecord H;
+    LineRecord L;
+    rt::FileManager head{headDef(), &H};
+    rt::FileManager line{lineDef(), &L};
+    rt::RelationManager headRm{head};
+    rt::RelationManager lineRm{line};
+};
+
+}  // namespace
+
+INSTANTIATE_TEST_SUITE_P(Engines, Server, ::testing::Values(Engine::SQLite, Engine::PostgreSQL),
+                         [](const auto& info) { return info.param == Engine::SQLite ? "SQLite" : "PostgreSQL"; });
+
+TEST_P(Server, OpenChecksTableAndColumnsAndCreatesOnlyWithTheFlag) {
+    head.setCreate(false);
+    EXPECT_EQ(head.open(), 2);
+    EXPECT_EQ(rt::errorCode(), 2);
+    EXPECT_FALSE(rt::fileErrorText().empty());  // the driver's own words
+    // Nothing was created by the failed open.
+    rt::FileManager probe(headDef(), &H);
+    probe.setCreate(false);
+    EXPECT_EQ(probe.open(), 2);
+
+    head.setCreate(true);
+    ASSERT_EQ(head.open(), 0);
+    head.close();
+    EXPECT_EQ(probe.open(), 0);
+}
+
+TEST_P(Server, MissingColumnGives47AndTurboSkipsTheCheck) {
+    ASSERT_EQ(exec(sqlite() ? "CREATE TABLE CARRIER (C01 VARCHAR(255), C02 VARCHAR(255))"
+                            : "CREATE TABLE dbo.CARRIER (C01 VARCHAR(255), C02 VARCHAR(255))"),
+              "");
+    CarrierRecord c;
+    rt::FileManager fm(carrierDef(), &c);
+    EXPECT_EQ(fm.open(), 47);
+    EXPECT_EQ(rt::errorCode(), 47);
+    EXPECT_EQ(fm.send("/TURBOSQL=TRUE"), 0);
+    EXPECT_EQ(fm.open(), 0);
+    fm.close();
+}
+
+TEST_P(Server, ConnectionFailureIsError90WithTheDriversText) {
+    CarrierRecord c;
+    rt::FileManager fm(carrierDef(), &c);
+    fm.setConnectString("DRIVER=No Such Driver;Database=x");
+    EXPECT_EQ(fm.open(), 90);
+    EXPECT_EQ(rt::errorCode(), 90);
+    EXPECT_EQ(rt::errorText(), "File System Error");
+    EXPECT_FALSE(rt::fileErrorCode().empty());
+    EXPECT_NE(rt::fileErrorText().find("No Such Driver"), std::string::npos);
+}
+
+TEST_P(Server, InsertChangeDeleteInKeyOrderWithNocaseAndOpt) {
+    ASSERT_EQ(head.open(), 0);
+    const char* names[] = {"zebra", "Äpfel", "apfel", "", "Birne", ""};
+    int n = 0;
+    for (auto* name : names) ASSERT_EQ(addHead(name, std::to_string(n++)), 0) << name;
+    EXPECT_EQ(addHead("BIRNE", "x"), 40);
+    EXPECT_EQ(addHead("new", "0"), 40);  // the code key
+    EXPECT_EQ(head.records(), 6);
+
+    std::vector<std::string> seen;
+    head.setOrder("HEAD:KeyName");
+    while (head.next() == 0) seen.emplace_back(H.Name.str());
+    ASSERT_EQ(seen.size(), 4u);  // the two empty names are not in the key
+    EXPECT_EQ(seen[0], "apfel");
+    EXPECT_EQ(seen[1], "Birne");
+
+    H.Name = "birne";
+    ASSERT_EQ(head.fetch("HEAD:KeyName"), 0);
+    EXPECT_EQ(H.Name, "Birne");
+    H.Name = "Birnen";
+    ASSERT_EQ(head.update(), 0);
+    H.Name = "apfel";
+    EXPECT_EQ(head.update(), 40);
+    H.ID = 5;
+    ASSERT_EQ(head.fetch("HEAD:KeyID"), 0);
+    EXPECT_EQ(H.Name, "Birnen");
+    ASSERT_EQ(head.deleteRecord(), 0);
+    EXPECT_EQ(head.fetch("HEAD:KeyID"), 35);
+
+    // Backwards in number order, from a value.
+    H.ID = 4;
+    head.setFrom("HEAD:KeyID");
+    std::vector<int> ids;
+    while (head.previous() == 0) ids.push_back(H.ID);
+    EXPECT_EQ(ids, (std::vector<int>{4, 3, 2, 1}));
+}
+
+TEST_P(Server, ValuesAreStoredAsTheColumnsHoldThem) {
+    ASSERT_EQ(head.open(), 0);
+    head.clearBuffer();
+    H.Name = "Größe";
+    H.Code = "ab";
+    H.Betrag = rt::DecimalValue::parseOrZero("-1234.5");
+    H.Datum = rt::dateFromYmd(2026, 12, 8);
+    H.Notiz = std::string(1200, 'n');
+    ASSERT_EQ(head.primeRecord(true), 0);
+    ASSERT_EQ(head.insert(), 0);
+    head.clearBuffer();
+    H.ID = 1;
+    ASSERT_EQ(head.fetch("HEAD:KeyID"), 0);
+    EXPECT_EQ(H.Name, "Größe");
+    EXPECT_EQ(H.Code.str(), "ab        ");
+    EXPECT_EQ(H.Betrag.toString(), "-1234.5");
+    EXPECT_EQ(H.Datum, rt::dateFromYmd(2026, 12, 8));
+    EXPECT_EQ(H.Notiz.str().size(), 1200u);
+    EXPECT_EQ(H.Zeitraum, 3);
+
+    // STRING right-trimmed on the server.
+    ASSERT_EQ(head.setSql(sqlite() ? "SELECT length(Code) FROM HEAD" : "SELECT length(Code) FROM dbo.HEAD"), 0);
+    ASSERT_EQ(head.next(), 0);
+    EXPECT_EQ(H.ID, 2);
+}
+
+TEST_P(Server, AutoNumberWithinHeaderCascadeAndCancelledInsert) {
+    ASSERT_EQ(headRm.open(), 0);
+    ASSERT_TRUE(line.isOpen());
+    ASSERT_EQ(addHead("H1", "1"), 0);
+    ASSERT_EQ(addHead("H2", "2"), 0);
+    ASSERT_EQ(addLine(1, "a"), 0);
+    EXPECT_EQ(L.PosNr, 1);
+    ASSERT_EQ(addLine(1, "b"), 0);
+    EXPECT_EQ(L.PosNr, 2);
+    ASSERT_EQ(addLine(2, "c"), 0);
+    EXPECT_EQ(L.PosNr, 1);
+
+    H.ID = 1;
+    ASSERT_EQ(head.fetch("HEAD:KeyID"), 0);
+    H.ID = 7;
+    ASSERT_EQ(headRm.update(), 0);
+    L.ID = 2;
+    ASSERT_EQ(line.fetch("LINE:KeyID"), 0);
+    EXPECT_EQ(L.ID_HEAD, 7);
+
+    ASSERT_EQ(headRm.deleteRecord(), 0);
+    EXPECT_EQ(line.records(), 1);
+
+    H.Code = "C";
+    ASSERT_EQ(headRm.primeRecord(true), 0);
+    EXPECT_EQ(H.ID, 3);  // one above the highest left (7 was deleted)
+    ASSERT_EQ(addLine(H.ID, "copied"), 0);
+    ASSERT_EQ(headRm.cancelReserved(), 0);
+    EXPECT_EQ(head.records(), 1);
+    EXPECT_EQ(line.records(), 1);
+}
+
+TEST_P(Server, DateTimeColumnHoldsDateAndTime) {
+    LogRecord g;
+    rt::FileManager log(logDef(), &g);
+    ASSERT_EQ(log.open(), 0);
+    g.Name = "vwCubes";
+    g.Version = 3;
+    g.Updated_Date = rt::dateFromYmd(2026, 12, 8);
+    g.Updated_Time = rt::timeFromHms(14, 5, 30, 25);
+    ASSERT_EQ(log.insert(), 0);
+    g = LogRecord();
+    g.Name = "VWCUBES";
+    g.Version = 3;
+    ASSERT_EQ(log.fetch("LOG:byName"), 0);
+    EXPECT_EQ(g.Updated_Date, rt::dateFromYmd(2026, 12, 8));
+    EXPECT_EQ(g.Updated_Time, rt::timeFromHms(14, 5, 30, 25));
+    // One server column.
+    ASSERT_EQ(log.setSql(sqlite() ? "SELECT COUNT(*) FROM pragma_table_info('UPDLOG')"
+                                  : "SELECT COUNT(*) FROM information_schema.columns WHERE table_name = 'updlog'"),
+              0);
+    ASSERT_EQ(log.next(), 0);
+    EXPECT_EQ(g.Version, 0);  // the first column went into the first field
+    EXPECT_EQ(g.Name, "3");
+    log.close();
+}
+
+TEST_P(Server, SqlTextRowsArriveInFieldsInColumnOrder) {
+    CarrierRecord c;
+    rt::FileManager fm(carrierDef(), &c);
+    ASSERT_EQ(exec(sqlite() ? "CREATE TABLE CARRIER (C01 VARCHAR(255), C02 VARCHAR(255), C03 INT)"
+                            : "CREATE TABLE dbo.CARRIER (C01 VARCHAR(255), C02 VARCHAR(255), C03 INT)"),
+              "");
+    ASSERT_EQ(fm.open(), 0);
+    ASSERT_EQ(fm.setSql("SELECT 12, 'x' UNION ALL SELECT 13, 'y' ORDER BY 1"), 0);
+    ASSERT_EQ(fm.next(), 0);
+    EXPECT_EQ(c.C01, "12");
+    EXPECT_EQ(c.C02, "x");
+    EXPECT_EQ(c.C03, 0);  // fewer columns than fields
+    ASSERT_EQ(fm.next(), 0);
+    EXPECT_EQ(c.C01, "13");
+    EXPECT_EQ(fm.next(), 33);
+    ASSERT_EQ(fm.setSql("SELECT 'a', 'b', '42'"), 0);
+    ASSERT_EQ(fm.next(), 0);
+    EXPECT_EQ(c.C03, 42);  // converted to the field's type
+    EXPECT_EQ(fm.setSql("SELEC nonsense"), 90);
+    EXPECT_FALSE(rt::fileErrorCode().empty());
+    fm.close();
+}
+
+TEST_P(Server, FieldlessTableOnlyConnects) {
+    NoFields nf;
+    rt::FileManager channel(channelDef(), &nf);
+    ASSERT_EQ(channel.open(), 0);
+    EXPECT_EQ(channel.setSql("CREATE TABLE made_by_channel (a INT)"), 0);
+    EXPECT_EQ(channel.setSql("CREATE TABLE made_by_channel (a INT)"), 90);  // exists: fails, reported
+    EXPECT_EQ(exec("SELECT a FROM made_by_channel"), "");
+    channel.close();
+}
+
+TEST_P(Server, SqliteBackEndMapsDboAndAnswersTheCatalogue) {
+    if (!sqlite()) GTEST_SKIP() << "PostgreSQL has its own catalogue";
+    CarrierRecord c;
+    rt::FileManager fm(carrierDef(), &c);
+    fm.send("/TURBOSQL=TRUE");
+    ASSERT_EQ(fm.open(), 0);
+    auto first = [&](const std::string& sql) -> std::string {
+        if (fm.setSql(sql) != 0) return "error: " + rt::fileErrorText();
+        if (fm.next() != 0) return "no row";
+        return c.C01.str();
+    };
+    // The version check of the start-up.
+    EXPECT_EQ(first("SELECT 1 FROM INFORMATION_SCHEMA.TABLES where table_name = 'tversion'"), "no row");
+    ASSERT_EQ(exec("CREATE TABLE tversion (cVersion VARCHAR(8))"), "");
+    ASSERT_EQ(exec("INSERT INTO tversion VALUES ('0.9.9700')"), "");
+    EXPECT_EQ(first("SELECT 1 FROM INFORMATION_SCHEMA.TABLES where table_name = 'tversion'"), "1");
+    EXPECT_EQ(first("select cVersion from dbo.tversion"), "0.9.9700");
+
+    // The cube checks and the widening query.
+    ASSERT_EQ(fm.setSql("CREATE TABLE VOQCUBEKOPF (ID INT, Connect VARCHAR(100), TabName VARCHAR(50))"), 0);
+    EXPECT_EQ(first("SELECT Count(column_name) FROM INFORMATION_SCHEMA.COLUMNS WHERE TABLE_NAME = 'VOQCUBEKOPF'"), "3");
+    EXPECT_EQ(first("SELECT Count(column_name) FROM INFORMATION_SCHEMA.COLUMNS WHERE TABLE_NAME = 'VOQCUBEKOPF' AND "
+                    "COLUMN_NAME = 'TABNAME'"),
+              "1");
+    EXPECT_EQ(first("SELECT CHARACTER_MAXIMUM_LENGTH FROM demo.[INFORMATION_SCHEMA].[COLUMNS] WHERE [TABLE_NAME] = "
+                    "'VOQCUBEKOPF' AND COLUMN_NAME = 'CONNECT'"),
+              "100");
+    // Refreshed after DDL.
+    ASSERT_EQ(fm.setSql("alter table dbo.VOQCUBEKOPF add Query TEXT"), 0);
+    EXPECT_EQ(first("SELECT Count(column_name) FROM INFORMATION_SCHEMA.COLUMNS WHERE TABLE_NAME = 'VOQCUBEKOPF'"), "4");
+    EXPECT_EQ(first("SELECT CHARACTER_MAXIMUM_LENGTH FROM INFORMATION_SCHEMA.COLUMNS WHERE TABLE_NAME = 'VOQCUBEKOPF' "
+                    "AND COLUMN_NAME = 'Query'"),
+              "2147483647");
+    EXPECT_EQ(first("SELECT count(*) FROM INFORMATION_SCHEMA.VIEWS WHERE TABLE_NAME = 'vwNone'"), "0");
+    ASSERT_EQ(fm.setSql("CREATE VIEW vwCubes AS SELECT ID FROM VOQCUBEKOPF"), 0);
+    EXPECT_EQ(first("SELECT count(*) FROM INFORMATION_SCHEMA.VIEWS WHERE TABLE_NAME = 'vwcubes'"), "1");
+    EXPECT_EQ(first("SELECT count(*) FROM INFORMATION_SCHEMA.ROUTINES WHERE UPPER(ROUTINE_NAME) = 'FNX'"), "0");
+    EXPECT_EQ(first("SELECT TABLE_SCHEMA FROM INFORMATION_SCHEMA.TABLES WHERE TABLE_NAME = 'VOQCUBEKOPF'"), "dbo");
+    // T-SQL fails cleanly with the driver's message.
+    EXPECT_EQ(fm.setSql("IF EXISTS(SELECT * FROM INFORMATION_SCHEMA.VIEWS WHERE TABLE_NAME = 'vwCubes') DROP VIEW "
+                        "[vwCubes]"),
+              90);
+    EXPECT_FALSE(rt::fileErrorText().empty());
+    fm.close();
+}
+
+TEST_P(Server, PerThreadConnectionsSeeEachOthersCommittedRows) {
+    ASSERT_EQ(head.open(), 0);
+    ASSERT_EQ(addHead("main", "M"), 0);
+    long long seen = -1;
+    std::thread([&] {
+        HeadRecord mine;
+        rt::FileManager fm(headDef(), &mine);
+        seen = fm.records();
+        mine.Code = "T";
+        fm.primeRecord(true);
+        fm.insert();
+    }).join();
+    EXPECT_EQ(seen, 1);
+    EXPECT_EQ(H.Name, "main");
+    EXPECT_EQ(head.records(), 2);
+}
