@@ -14,11 +14,13 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QTabWidget>
 #include <QTest>
 #include <QTreeView>
 #include <gtest/gtest.h>
@@ -617,6 +619,63 @@ TEST_F(QtDisplayTest, PromptsDismissedAtTheEndLetTheirThreadsGoOn)
     display_->dismissPrompts();
     EXPECT_TRUE(pumpUntil([] { return rt::runningThreadCount() == 0; }));
     EXPECT_FALSE(fileOk.load());
+}
+
+TEST_F(QtDisplayTest, ControlsMadeAtRunTimeTabsAndGroupsShowAsTheProcedureSays)
+{
+    enum { SHEET = 1, TAB1, TAB2, ON_TAB2, GROUP, IN_GROUP, ADD, REMOVE, OFF };
+    std::atomic<int> made{0};
+    rt::startThread([&made] {
+        rt::Window w("QtDynamic", "Dynamisch");
+        w.setPosition(0, 0, 200, 120);
+        w.add(SHEET, rt::ControlKind::Sheet).setPosition(4, 4, 100, 60);
+        w.add(TAB1, rt::ControlKind::Tab, SHEET).setText("&Eins");
+        w.add(TAB2, rt::ControlKind::Tab, SHEET).setText("&Zwei");
+        w.add(ON_TAB2, rt::ControlKind::Entry, TAB2).setPosition(10, 24, 60, 11);
+        w.add(GROUP, rt::ControlKind::Group).setText("Gruppe").setPosition(110, 4, 80, 40);
+        w.add(IN_GROUP, rt::ControlKind::Button, GROUP).setText("Innen").setPosition(116, 16, 50, 14);
+        w.add(ADD, rt::ControlKind::Button).setText("Neu").setPosition(4, 70, 40, 14);
+        w.add(REMOVE, rt::ControlKind::Button).setText("Weg").setPosition(50, 70, 40, 14);
+        w.add(OFF, rt::ControlKind::Button).setText("Aus").setPosition(96, 70, 40, 14);
+        while (auto e = w.accept()) {
+            if (e.event != rt::Event::Accepted)
+                continue;
+            if (e.control == ADD) {
+                const int id = w.create(rt::ControlKind::Button);
+                w[id].setText("Laufzeit").setPosition(140, 70, 50, 14);
+                made = id;
+            } else if (e.control == REMOVE && made) {
+                w.destroy(made);
+            } else if (e.control == OFF) {
+                w[GROUP].disable();
+                w[SHEET].setSelected(2);
+            }
+        }
+    });
+    const rt::WindowId id = waitWindow("QtDynamic");
+    ASSERT_NE(id, 0u);
+    QWidget* onTab2 = display_->controlWidget(id, ON_TAB2);
+    ASSERT_TRUE(onTab2);
+    EXPECT_FALSE(onTab2->isVisible());  // its tab is not the current one
+    auto* sheet = widget<QTabWidget>(id, SHEET);
+    ASSERT_TRUE(sheet);
+    ASSERT_EQ(sheet->count(), 2);
+    EXPECT_EQ(sheet->tabText(1), "&Zwei");
+    sheet->setCurrentIndex(1);  // as the user does
+    EXPECT_TRUE(onTab2->isVisible());
+    sheet->setCurrentIndex(0);
+
+    widget<QPushButton>(id, ADD)->click();
+    ASSERT_TRUE(pumpUntil([&] { return made.load() && display_->controlWidget(id, made.load()); }));
+    QPointer<QWidget> runTime = display_->controlWidget(id, made.load());
+    EXPECT_EQ(qobject_cast<QPushButton*>(runTime.data())->text(), "Laufzeit");
+    widget<QPushButton>(id, REMOVE)->click();
+    EXPECT_TRUE(pumpUntil([&] { return display_->controlWidget(id, made.load()) == nullptr && runTime.isNull(); }));
+
+    // A disabled group disables what stands in it; the procedure's tab choice shows its page.
+    widget<QPushButton>(id, OFF)->click();
+    EXPECT_TRUE(pumpUntil([&] { return !display_->controlWidget(id, IN_GROUP)->isEnabled(); }));
+    EXPECT_TRUE(pumpUntil([&] { return sheet->currentIndex() == 1 && onTab2->isVisible(); }));
 }
 
 TEST_F(QtDisplayTest, PopupMenuAnswersThePositionAmongItems)
