@@ -1,0 +1,120 @@
+// Filter and order texts applied by the table layer's views to a local table file.
+#include "described_record_fields.h"
+
+#include "runtime/data/file_manager.h"
+#include "runtime/data/table_def.h"
+#include "runtime/data/view_manager.h"
+#include "runtime/expr/expression.h"
+#include "runtime/thread/thread_state.h"
+#include "runtime/text/date_time.h"
+#include "tests/support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace rt;
+
+struct CubeKopfRecord {
+    Long ID = 0;
+    Byte Activ = 0;
+    CString<21> CubeName;
+    Decimal<7, 2> Umsatz;
+    Date Angelegt;
+};
+
+TableDef cubeKopfTable(std::string file) {
+    using R = CubeKopfRecord;
+    return TableBuilder<R>("VOQCubeKopf", "CUBK")
+        .localFile(std::move(file))
+        .create()
+        .field(&R::ID, "ID", "@n8")
+        .field(&R::Activ, "Activ", "@n1")
+        .field(&R::CubeName, "CubeName", "@s20")
+        .field(&R::Umsatz, "Umsatz", "@n-10.2")
+        .field(&R::Angelegt, "Angelegt", "@d6")
+        .key("KeyID", {"ID"}, Unique | Primary, "PK_CUBKID")
+        .build();
+}
+
+class ViewFilterTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setFilterCompiler(&compileFilterPredicate);
+        threadBindings().clear();
+        threadBindings().bindFields(fields);
+        ASSERT_EQ(fm.open(), 0) << errorText();
+        struct Row {
+            Long id;
+            Byte activ;
+            const char* name;
+            const char* umsatz;
+            DateNumber angelegt;
+        };
+        const Row rows[] = {
+            {1, 1, "Umsatz Nord", "100", dateFromYmd(2003, 2, 1)}, {2, 0, "Umsatz Süd", "7", dateFromYmd(2003, 2, 1)},
+            {3, 1, "Lager", "8", dateFromYmd(2004, 1, 1)},         {4, 1, "umsatz", "9.5", dateFromYmd(2003, 2, 1)},
+            {5, 1, "Artikel Umsatz", "6", dateFromYmd(2003, 2, 2)},
+        };
+        for (const Row& r : rows) {
+            CUBK.ID = r.id;
+            CUBK.Activ = r.activ;
+            CUBK.CubeName = r.name;
+            CUBK.Umsatz.set(std::string_view(r.umsatz));
+            CUBK.Angelegt = r.angelegt;
+            ASSERT_EQ(fm.insert(), 0) << errorText();
+        }
+    }
+    void TearDown() override {
+        fm.close();
+        threadBindings().clear();
+        setFilterCompiler({});
+    }
+
+    std::vector<Long> read(std::string_view filter, std::string_view order) {
+        ViewManager view(fm);
+        EXPECT_EQ(view.setFilter(filter), 0) << filter << ": " << errorText();
+        EXPECT_EQ(view.setOrder(order), 0) << order;
+        std::vector<Long> ids;
+        if (view.open() != 0) return ids;
+        while (view.next() == 0) ids.push_back(CUBK.ID);
+        view.close();
+        return ids;
+    }
+
+    voq::test::TempDir dir;
+    TableDef def = cubeKopfTable(dir.file("CUBES.TPS"));
+    CubeKopfRecord CUBK;
+    FileManager fm{def, &CUBK};
+    test::DescribedRecordFields fields{def.record, &CUBK};
+};
+
+TEST_F(ViewFilterTest, ListFiltersSelectRecords) {
+    // The cube display list's filter button: active cubes whose name holds the text, in that case.
+    EXPECT_EQ(read("CUBK:Activ <> 0 AND INSTRING('Umsatz', CUBK:CubeName,1,1)", "+CUBK:ID"),
+              (std::vector<Long>{1, 5}));
+    // The query builder's "Contains" on the upper-cased name.
+    EXPECT_EQ(read(" INSTRING('UMSATZ',UPPER(CUBK:CubeName),1,1)", "-CUBK:ID"), (std::vector<Long>{5, 4, 2, 1}));
+    // Query by example, two rows, with a date column of picture @d6.
+    EXPECT_EQ(read("((CUBK:Angelegt = DEFORMAT('01.02.03',@d6) ) AND (CUBK:Activ = 1)) OR ((CUBK:Umsatz > 5 AND CUBK:Umsatz< 9)) ",
+                   "+CUBK:ID"),
+              (std::vector<Long>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(read("((CUBK:Umsatz > 5 AND CUBK:Umsatz< 9)) ", "+CUBK:ID"), (std::vector<Long>{2, 3, 5}));
+    // Blank filter: every record.
+    EXPECT_EQ(read("  ", "+CUBK:ID"), (std::vector<Long>{1, 2, 3, 4, 5}));
+}
+
+TEST_F(ViewFilterTest, RejectedFilterIsError46WithTheEvaluatorsText) {
+    // The view keeps the runtime's text for 46; the evaluator's message, with the position, is
+    // the file error text.
+    ViewManager view(fm);
+    EXPECT_EQ(view.setFilter("CUBK:Activ <> 0 AND INSTRING('Umsatz', CUBK:CubeName,1,1"), ErrInvalidFilter);
+    EXPECT_EQ(fileErrorText(), "Missing closing parenthesis at position 29");
+    EXPECT_EQ(view.setFilter("CUBK:Nichts = 1"), ErrInvalidFilter);
+    EXPECT_EQ(fileErrorText(), "Unknown name 'CUBK:Nichts' at position 1");
+}
+
+}  // namespace
