@@ -2,6 +2,7 @@
 // the test acts as the user on the widgets and sees what the procedures receive.
 #include <QApplication>
 #include <QCheckBox>
+#include <QColorDialog>
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
@@ -31,6 +32,7 @@
 #include <thread>
 #include <vector>
 
+#include "runtime/qt/gui_invoker.h"
 #include "runtime/qt/list_model.h"
 #include "runtime/qt/qt_display.h"
 #include "runtime/thread/thread.h"
@@ -676,6 +678,57 @@ TEST_F(QtDisplayTest, ControlsMadeAtRunTimeTabsAndGroupsShowAsTheProcedureSays)
     widget<QPushButton>(id, OFF)->click();
     EXPECT_TRUE(pumpUntil([&] { return !display_->controlWidget(id, IN_GROUP)->isEnabled(); }));
     EXPECT_TRUE(pumpUntil([&] { return sheet->currentIndex() == 1 && onTab2->isVisible(); }));
+}
+
+TEST_F(QtDisplayTest, FolderAndColourDialogsClipboardAndPointer)
+{
+    voq::test::TempDir temp;
+    const std::string start = temp.path().string();
+    std::atomic<bool> done{false};
+    rt::FileDialogResult folder;
+    rt::ColorDialogResult colour;
+    std::string clip;
+    rt::startThread([&] {
+        folder = rt::folderDialog("Verzeichnis für Excel-Exportdatei", start);
+        colour = rt::colorDialog("Farbe", rt::rgb(206, 255, 206));
+        rt::setClipboard("DRIVER=SQLite3;Database=demo.db");
+        clip = rt::clipboard();
+        rt::setPointer(rt::Pointer::Busy);
+        done = true;
+    });
+    QFileDialog* dialog = nullptr;
+    ASSERT_TRUE(pumpUntil([&] {
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (auto* d = qobject_cast<QFileDialog*>(top); d && d->isVisible())
+                dialog = d;
+        return dialog != nullptr;
+    }));
+    EXPECT_EQ(dialog->fileMode(), QFileDialog::Directory);
+    EXPECT_EQ(QDir(dialog->directory()).canonicalPath().toStdString(),
+              QDir(QString::fromStdString(start)).canonicalPath().toStdString());
+    static_cast<QDialog*>(dialog)->accept();
+
+    QColorDialog* colours = nullptr;
+    ASSERT_TRUE(pumpUntil([&] {
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (auto* d = qobject_cast<QColorDialog*>(top); d && d->isVisible())
+                colours = d;
+        return colours != nullptr;
+    }));
+    EXPECT_EQ(colours->currentColor(), QColor(206, 255, 206));
+    colours->setCurrentColor(QColor(64, 0, 64));
+    colours->accept();
+    ASSERT_TRUE(pumpUntil([&] { return done.load(); }));
+    EXPECT_TRUE(folder.ok);
+    EXPECT_EQ(QDir(QString::fromStdString(folder.path)).canonicalPath().toStdString(),
+              QDir(QString::fromStdString(start)).canonicalPath().toStdString());
+    EXPECT_TRUE(colour.ok);
+    EXPECT_EQ(colour.color, rt::rgb(64, 0, 64));
+    EXPECT_EQ(clip, "DRIVER=SQLite3;Database=demo.db");
+    EXPECT_TRUE(pumpUntil([] { return QApplication::overrideCursor() != nullptr; }));
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    rt::qt::GuiInvoker::post([] { rt::display().setPointer(rt::Pointer::Arrow); });
+    EXPECT_TRUE(pumpUntil([] { return QApplication::overrideCursor() == nullptr; }));
 }
 
 TEST_F(QtDisplayTest, PopupMenuAnswersThePositionAmongItems)
