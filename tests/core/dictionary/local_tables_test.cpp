@@ -148,6 +148,37 @@ TEST_F(LocalTables, ScriptTablesShareTheirFileAndTheMemoIsKnownToExpressions) {
     EXPECT_FALSE(rt::threadBindings().resolve("SCR:Script", target));
 }
 
+TEST_F(LocalTables, ScriptNamesAreUniqueWithoutRegardToCaseOrGermanLetters) {
+    GLO.SCRIPT = "SQLSKRIPT";
+    InitDictionary();
+    ASSERT_EQ(Relate.Scripte->open(), 0) << rt::errorText() << " " << rt::fileErrorText();
+    EXPECT_TRUE(exists("SQLSKRIPT.TPS"));
+    ASSERT_EQ(Access.Scripte->primeRecord(), 0);
+    SCR.Bezeichnung = "Übersicht";
+    ASSERT_EQ(Access.Scripte->insert(), 0);
+    for (const char* clash : {"übersicht", "ÜBERSICHT", "Übersicht "}) {
+        SCOPED_TRACE(clash);
+        SCR = {};
+        SCR.ID = 50;
+        SCR.Bezeichnung = clash;
+        EXPECT_EQ(Access.Scripte->insert(), rt::ErrDuplicateKey);
+    }
+    SCR = {};
+    SCR.Bezeichnung = "üBERSICHT";
+    ASSERT_EQ(Access.Scripte->fetch("SCR:KeyBezeichnung"), 0);
+    EXPECT_EQ(SCR.ID, 1);
+    EXPECT_EQ(SCR.Bezeichnung, "Übersicht");
+    EXPECT_EQ(Access.Scripte->records(), 1);
+}
+
+TEST_F(LocalTables, TheSetUpTableNeedsItsSubFolder) {
+    InitDictionary();
+    EXPECT_NE(Access.Setup->open(), 0);
+    EXPECT_NE(rt::errorCode(), 0);
+    EXPECT_FALSE(Access.Setup->isOpen());
+    EXPECT_FALSE(exists("DATEIEN"));
+}
+
 // A blank primed cross tab holds the title key: a second one collides on the title, which
 // numbering cannot cure, so the error comes back at once instead of numbering again.
 TEST_F(LocalTables, ACollisionOnAnotherKeyIsReportedNotRenumbered) {

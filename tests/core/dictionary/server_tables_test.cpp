@@ -177,6 +177,22 @@ TEST_P(CubeTables, DISABLED_NameLookUpsFoldGermanLettersAndIgnoreTrailingBlanks)
     EXPECT_EQ(count("VOQCUBEKOPF"), "1");
 }
 
+TEST_P(CubeTables, OpeningCubeFieldsWithTheirRelationsBringsInTheWholeChain) {
+    bool kopf = false, gruppe = false, rest = true;
+    int t = rt::startThread([&] {
+        InitDictionary();
+        EXPECT_EQ(Relate.VOQCubeDetail->open(), 0) << rt::errorText() << " " << rt::fileErrorText();
+        kopf = Access.VOQCubeKopf->isOpen();
+        gruppe = Access.VOQCubeGruppe->isOpen();
+        rest = Access.VOQGNEquates->isOpen() || Access.ACQTBL->isOpen();
+        KillDictionary();
+    });
+    rt::waitThread(t);
+    EXPECT_TRUE(kopf);
+    EXPECT_TRUE(gruppe);
+    EXPECT_FALSE(rest);
+}
+
 TEST_P(CubeTables, AnotherThreadHasItsOwnBuffersAndManagers) {
     newHeader("Frame");
     CUBK = {};
@@ -241,7 +257,7 @@ TEST_P(UpdateLog, EveryVersionIsARecordInNameAndVersionOrder) {
     EXPECT_EQ(VOQ.DBU_Updated_Date.value, rt::dateFromYmd(2026, 12, 8));
     EXPECT_EQ(VOQ.DBU_Updated_Time.value, rt::timeFromHms(14, 5, 30));
 
-    // Deleting one version leaves the others: the key names one row.
+    // The key names one row: even a delete through it reaches only its own version.
     ASSERT_EQ(Access.VOQDBUpdateLog->deleteRecord(), 0);
     auto left = rows("SELECT DBU_TableName, DBU_Version FROM " + t + " ORDER BY DBU_TableName, DBU_Version");
     ASSERT_EQ(left.size(), 2u);
