@@ -380,8 +380,9 @@ TEST_F(LocalFile, WritingWhileSteppingKeepsThePlace) {
     std::vector<int> ids;
     while (head.next() == 0) {
         ids.push_back(H.ID);
-        if (H.ID % 2 == 0) ASSERT_EQ(head.deleteRecord(), 0);
-        else {
+        if (H.ID % 2 == 0) {
+            ASSERT_EQ(head.deleteRecord(), 0);
+        } else {
             H.Name = "odd" + std::to_string(H.ID);
             ASSERT_EQ(head.update(), 0);
         }
@@ -546,4 +547,26 @@ TEST(BackEnd, DetectedFromTheConnectString) {
     };
     for (const auto& c : cases) EXPECT_EQ(rt::detectBackEnd(c.connect, c.driver, c.previous), c.expected) << c.connect;
     EXPECT_EQ(rt::connectStringValue("DRIVER=SQLite3; database = /x/y.db ;", "Database"), "/x/y.db");
+}
+
+TEST_F(LocalFile, CascadingDeletesWhileSteppingThroughTheHeaders) {
+    ASSERT_EQ(headRm.open(), 0);
+    EXPECT_EQ(head.send("Recover=10"), 0);  // accepted
+    EXPECT_EQ(head.send("QUICKSCAN=on"), 0);
+    for (int h = 1; h <= 4; ++h) {
+        ASSERT_EQ(addHead("", std::to_string(h)), 0);
+        for (int i = 0; i < h; ++i) ASSERT_EQ(addLine(h, "l"), 0);
+    }
+    head.setOrder("HEAD:KeyID");
+    int visited = 0;
+    while (head.next() == 0) {
+        ++visited;
+        if (H.ID != 3) {
+            ASSERT_EQ(headRm.deleteRecord(), 0);
+        }
+    }
+    EXPECT_EQ(visited, 4);
+    EXPECT_EQ(head.records(), 1);
+    EXPECT_EQ(line.records(), 3);
+    headRm.close();
 }
