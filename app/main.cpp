@@ -4,10 +4,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <exception>
 #include <string>
 
-#include "runtime/qt/gui_invoker.h"
 #include "runtime/qt/qt_display.h"
 #include "runtime/qt/showcase.h"
 #include "runtime/thread/thread.h"
@@ -86,40 +84,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "VOQKivorant: the main frame is not built yet; nothing to show.\n");
         return 0;
     }
-
-    QApplication app(argc, argv);
-    rt::qt::setUpApplication(app);
-    auto* display = new rt::qt::QtDisplay;
-    rt::setDisplay(display);
-
-    // Thread 1: the program. When it returns, the program ends.
-    rt::startThread([] {
-        try {
-            rt::qt::runShowcase();
-        } catch (const std::exception& e) {
-            rt::qt::reportFatal(std::string("Programmfehler: ") + e.what());
-        } catch (...) {
-            rt::qt::reportFatal("Unbekannter Programmfehler");
-        }
-        rt::qt::GuiInvoker::post([] { QCoreApplication::exit(0); });
+    return rt::qt::runDisplay(argc, argv, [] { rt::qt::runShowcase(); }, [&options](rt::qt::QtDisplay& display) {
+        if (!options.screenshot.empty())
+            scheduleScreenshot(display, options.screenshot);
     });
-    if (!options.screenshot.empty())
-        scheduleScreenshot(*display, options.screenshot);
-
-    const int code = app.exec();
-
-    // Windows still open are told that the program closes down; threads waiting for an answer
-    // get "cancelled"; then they get a moment to end.
-    for (const auto& w : rt::openWindows())
-        rt::post(rt::Event::CloseDown, 0, w.id);
-    display->dismissPrompts();
-    rt::qt::GuiInvoker::shutdown();
-    if (!rt::waitAllThreads(std::chrono::seconds(5))) {
-        std::fprintf(stderr, "VOQKivorant: program threads did not end\n");
-        std::fflush(stderr);
-        std::_Exit(code ? code : 1);
-    }
-    rt::setDisplay(nullptr);
-    delete display;
-    return code;
 }

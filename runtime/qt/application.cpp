@@ -10,6 +10,10 @@
 #include <cstring>
 #include <exception>
 #include <unistd.h>
+#include <chrono>
+
+#include "runtime/thread/thread.h"
+#include "runtime/ui/window.h"
 
 #include "runtime/qt/fonts.h"
 #include "runtime/qt/gui_invoker.h"
@@ -67,6 +71,56 @@ void setUpApplication(QApplication& app)
     std::set_terminate(onTerminate);
     for (int signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL})
         std::signal(signal, onCrashSignal);
+}
+
+int runDisplay(int& argc, char** argv, std::function<void()> program, std::function<void(QtDisplay&)> started)
+{
+    const bool platformGiven = qEnvironmentVariableIsSet("QT_QPA_PLATFORM");
+    bool platformArgument = false;
+    for (int i = 1; i < argc; ++i)
+        platformArgument = platformArgument || std::strcmp(argv[i], "-platform") == 0;
+    if (!platformGiven && !platformArgument && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        std::fprintf(stderr, "VOQKivorant: no display to show the windows on (start it under xvfb-run, "
+                             "or with QT_QPA_PLATFORM=offscreen)\n");
+        return 1;
+    }
+
+    QApplication app(argc, argv);
+    setUpApplication(app);
+    auto* display = new QtDisplay;
+    rt::setDisplay(display);
+
+    // Thread 1: the program. When it returns, the program ends.
+    rt::startThread([program = std::move(program)] {
+        try {
+            program();
+        } catch (const std::exception& e) {
+            reportFatal(std::string("Programmfehler: ") + e.what());
+        } catch (...) {
+            reportFatal("Unbekannter Programmfehler");
+        }
+        GuiInvoker::post([] { QCoreApplication::exit(0); });
+    });
+    if (started)
+        started(*display);
+
+    const int code = app.exec();
+
+    // Windows still open are told that the program closes down; threads waiting for an answer
+    // get "cancelled"; then they get a moment to end.
+    for (const auto& w : rt::openWindows())
+        rt::post(rt::Event::CloseDown, 0, w.id);
+    display->dismissPrompts();
+    GuiInvoker::shutdown();
+    if (!rt::waitAllThreads(std::chrono::seconds(5))) {
+        std::fprintf(stderr, "VOQKivorant: program threads did not end\n");
+        std::fflush(stderr);
+        std::_Exit(code ? code : 1);
+    }
+    rt::setDisplay(nullptr);
+    delete display;
+    return code;
 }
 
 void reportFatal(const std::string& what, int exitCode)

@@ -19,6 +19,15 @@ namespace rt::qt {
 // the GUI invoker and the crash report. Call once, before the display is made.
 void setUpApplication(QApplication& app);
 
+// Runs a whole program: QApplication and the Qt display on the calling (process main) thread,
+// `program` on program thread 1. Returns the exit code when thread 1 has returned and the other
+// threads have ended (they are told to close down first). `started` runs on the GUI thread just
+// before the event loop (for checks that watch the windows). Without a display to show on, the
+// program is not started: a message on standard error and exit code 1.
+class QtDisplay;
+int runDisplay(int& argc, char** argv, std::function<void()> program,
+               std::function<void(QtDisplay&)> started = {});
+
 // Reports a failure of program code to the user (a message box while the GUI runs, always
 // standard error) and ends the process with the given exit code.
 [[noreturn]] void reportFatal(const std::string& what, int exitCode = 70);
