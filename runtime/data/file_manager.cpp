@@ -202,6 +202,12 @@ int FileManager::insert() {
         if (rc == 0) reservedRowPending_ = false;
         return rc;
     }
+    if (def_.hasAutoKey()) return autoNumber(false);
+    return insertAsIs();
+}
+
+int FileManager::insertAsIs() {
+    RT_USE_FILE();
     StoreError e;
     if (!driver_->enforcesUnique()) {
         for (const auto& k : def_.keys)
@@ -228,7 +234,7 @@ int FileManager::deleteRecord() {
     return driverResult(*this, rc, e);
 }
 
-int FileManager::autoNumber() {
+int FileManager::autoNumber(bool reserve) {
     for (int attempt = 0; attempt < kAutoNumberAttempts; ++attempt) {
         for (const auto& k : def_.keys) {
             if (k.autoComponent == 0) continue;
@@ -250,8 +256,10 @@ int FileManager::autoNumber() {
         }
         if (rc == 0) rc = driver_->insert(e);
         if (rc == 0) {
-            reservedRowPending_ = true;
-            reservedAt_ = driver_->position();
+            if (reserve) {
+                reservedRowPending_ = true;
+                reservedAt_ = driver_->position();
+            }
             return ok();
         }
         if (rc != ErrDuplicateKey) return driverResult(*this, rc, e);
@@ -268,7 +276,7 @@ int FileManager::primeRecord(bool keepBuffer) {
     if (!keepBuffer) def_.record.clear(buffer_);
     if (def_.primeValues) def_.primeValues(buffer_);
     if (!def_.hasAutoKey()) return ok();
-    return autoNumber();
+    return autoNumber(true);
 }
 
 int FileManager::cancelReserved() {

@@ -101,9 +101,12 @@ public:
     long long records();
 
     // ---- Writing ----
-    // Adds the buffer as a new record. After primeRecord() has reserved a record, stores the
-    // buffer into that record instead.
+    // Adds the buffer as a new record. On a table with an auto-numbered key the record is
+    // numbered first (whatever the buffer holds there), as priming does. After primeRecord() has
+    // reserved a record, stores the buffer into that record instead.
     int insert();
+    // Adds the buffer exactly as it is, without numbering.
+    int insertAsIs();
     int update();        // changes the record read last (or reserved) to the buffer
     int deleteRecord();  // deletes the record read last
 
@@ -143,7 +146,7 @@ public:
 private:
     friend class TableDriver;
     int physicalOpen(OpenMode mode);
-    int autoNumber();
+    int autoNumber(bool reserve);
     int collidingKey();  // the unique key whose values another record has; -1 if none
 
     const TableDef& def_;

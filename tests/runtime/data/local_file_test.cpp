@@ -245,7 +245,7 @@ TEST_F(LocalFile, NumberTakenMeanwhileIsRetriedAtMostTenTimes) {
         other = HeadRecord();
         other.ID = H.ID;
         other.Code = "R" + std::to_string(++taken);
-        ASSERT_EQ(rival.insert(), 0);
+        ASSERT_EQ(rival.insertAsIs(), 0);
     });
     H.Code = "MINE";
     ASSERT_EQ(head.primeRecord(true), 0);
@@ -257,7 +257,7 @@ TEST_F(LocalFile, NumberTakenMeanwhileIsRetriedAtMostTenTimes) {
         other = HeadRecord();
         other.ID = H.ID;
         other.Code = "S" + std::to_string(attempts);
-        ASSERT_EQ(rival.insert(), 0);
+        ASSERT_EQ(rival.insertAsIs(), 0);
     });
     H.Code = "MINE2";
     EXPECT_EQ(head.primeRecord(true), 40);
@@ -569,4 +569,38 @@ TEST_F(LocalFile, CascadingDeletesWhileSteppingThroughTheHeaders) {
     EXPECT_EQ(head.records(), 1);
     EXPECT_EQ(line.records(), 3);
     headRm.close();
+}
+
+TEST_F(LocalFile, InsertNumbersACopyAnewWithinItsNewHeader) {
+    ASSERT_EQ(line.open(), 0);
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(addLine(1, "src" + std::to_string(i)), 0);
+    // Copy the fields of header 1 to header 5, in position order, keeping their values.
+    L.ID_HEAD = 1;
+    L.PosNr = 0;
+    line.setFrom("LINE:KeyPosNr");
+    std::vector<std::string> copied;
+    while (line.next() == 0 && L.ID_HEAD == 1) {
+        auto pos = line.position();
+        L.ID_HEAD = 5;
+        ASSERT_EQ(line.insert(), 0);
+        copied.push_back(std::to_string(L.ID) + "/" + std::to_string(L.PosNr) + "/" + L.Text.str());
+        line.resetTo(line.keyIndex("LINE:KeyPosNr"), pos);
+        ASSERT_EQ(line.next(), 0);  // the source field again; go on after it
+    }
+    EXPECT_EQ(copied, (std::vector<std::string>{"4/1/src0", "5/2/src1", "6/3/src2"}));
+    // As it is: no numbering.
+    line.clearBuffer();
+    L.ID = 77;
+    L.ID_HEAD = 9;
+    L.PosNr = 40;
+    ASSERT_EQ(line.insertAsIs(), 0);
+    L.ID = 77;
+    ASSERT_EQ(line.fetch("LINE:KeyID"), 0);
+    EXPECT_EQ(L.PosNr, 40);
+}
+
+TEST_F(LocalFile, AFolderInPlaceOfTheFileIsAccessDenied) {
+    std::filesystem::create_directory(dir.file("ORDERS.TPS"));
+    EXPECT_EQ(head.open(), 5);
+    EXPECT_EQ(rt::errorText(), "Access Denied");
 }
