@@ -1744,11 +1744,20 @@ bool QtDisplay::Core::eventFilter(QObject* watched, QEvent* event)
         QtWindow* w = find(WindowId(wv.toULongLong()));
         if (!w || w->sub || watched != w->main)
             break;
-        if (type == QEvent::WindowActivate && active_ != w->props.id) {
-            if (QtWindow* old = find(active_); old && !old->sub)
-                send(*old, in(Event::LoseFocus));
-            active_ = w->props.id;
-            send(*w, in(Event::GainFocus));
+        if (type == QEvent::WindowActivate) {
+            // The frame coming back to the front brings its active child with it: the child
+            // stays the active window (the toolbar acts on it).
+            QtWindow* now = w;
+            if (w->mdi && w->mdi->activeSubWindow())
+                for (auto& [id, other] : windows_)
+                    if (other->sub == w->mdi->activeSubWindow())
+                        now = other.get();
+            if (active_ != now->props.id) {
+                if (QtWindow* old = find(active_))
+                    send(*old, in(Event::LoseFocus));
+                active_ = now->props.id;
+                send(*now, in(Event::GainFocus));
+            }
         }
         break;
     }
