@@ -26,6 +26,12 @@ RelationManager* ThreadDictionary::relation(std::string_view label) const {
     return nullptr;
 }
 
+std::vector<FileManager*> ThreadDictionary::files() const {
+    std::vector<FileManager*> out;
+    for (const auto& e : entries_) out.push_back(e.file.get());
+    return out;
+}
+
 void ThreadDictionary::release() {
     for (auto& e : entries_) e.relation->close(false), e.file->closeAll();
     entries_.clear();

@@ -29,6 +29,8 @@ public:
     FileManager* file(std::string_view label) const;
     RelationManager* relation(std::string_view label) const;
     std::size_t size() const { return entries_.size(); }
+    // The table managers in the order added.
+    std::vector<FileManager*> files() const;
     // Closes each table (in the order added) and releases every manager.
     void release();
 

@@ -497,6 +497,7 @@ TEST_F(LocalFile, ThreadDictionaryFindsManagersByLabel) {
         EXPECT_EQ(rt::fileManager("head"), &rm.file());
         EXPECT_EQ(rt::relationManager("HEAD"), &rm);
         EXPECT_EQ(rt::fileManager("Line"), nullptr);
+        ASSERT_EQ(rt::threadDictionary().files().size(), 1u);
         EXPECT_FALSE(rm.file().isOpen());  // never used, never opened
         rt::threadDictionary().release();
         EXPECT_EQ(rt::fileManager("Head"), nullptr);
