@@ -175,6 +175,7 @@ private:
     void sendValue(QtWindow& w, QtControl& c, Event event, const std::string& value, int row = 0);
     void flushFocused(QtWindow& w);
     void sendGeometry(QtWindow& w);
+    void activate(QtWindow& now);
 
     std::map<WindowId, std::unique_ptr<QtWindow>> windows_;
     std::map<int, int> threadModal_;
@@ -306,18 +307,13 @@ void QtDisplay::Core::open(const WindowSnapshot& snapshot)
         w.main->setCentralWidget(w.mdi);
         w.canvas->setParent(w.main);
         w.canvas->hide();  // a frame's own controls stand on its toolbar
+        // Also when the program opens or closes a child: the runtime must know the active one.
         QObject::connect(w.mdi, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* sub) {
-            if (applying_)
-                return;
-            for (auto& [id, other] : windows_) {
-                if (other->sub == sub && sub && active_ != id) {
-                    if (QtWindow* old = find(active_))
-                        send(*old, in(Event::LoseFocus));
-                    active_ = id;
-                    send(*other, in(Event::GainFocus));
+            for (auto& [id, other] : windows_)
+                if (sub && other->sub == sub) {
+                    activate(*other);
                     break;
                 }
-            }
         });
     } else {
         w.main->setCentralWidget(w.canvas);
@@ -1655,6 +1651,16 @@ void QtDisplay::Core::flushFocused(QtWindow& w)
     }
 }
 
+void QtDisplay::Core::activate(QtWindow& now)
+{
+    if (active_ == now.props.id)
+        return;
+    if (QtWindow* old = find(active_))
+        send(*old, in(Event::LoseFocus));
+    active_ = now.props.id;
+    send(now, in(Event::GainFocus));
+}
+
 void QtDisplay::Core::sendGeometry(QtWindow& w)
 {
     if (!w.shown || applying_)
@@ -1752,12 +1758,7 @@ bool QtDisplay::Core::eventFilter(QObject* watched, QEvent* event)
                 for (auto& [id, other] : windows_)
                     if (other->sub == w->mdi->activeSubWindow())
                         now = other.get();
-            if (active_ != now->props.id) {
-                if (QtWindow* old = find(active_))
-                    send(*old, in(Event::LoseFocus));
-                active_ = now->props.id;
-                send(*now, in(Event::GainFocus));
-            }
+            activate(*now);
         }
         break;
     }

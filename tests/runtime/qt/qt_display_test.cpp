@@ -506,7 +506,8 @@ TEST_F(QtDisplayTest, ChildOfAnotherThreadStandsInTheFramesMdiArea)
     ASSERT_TRUE(sub);
     EXPECT_EQ(sub->mdiArea(), mdi);
     EXPECT_EQ(sub->windowTitle(), "Kind");
-    // Activating the child tells the runtime which window (and thread) is active.
+    // A child that opens is the active window; activating one tells the runtime too.
+    EXPECT_TRUE(pumpUntil([&] { return rt::activeWindow() == childId; }));
     mdi->setActiveSubWindow(nullptr);
     mdi->setActiveSubWindow(sub);
     EXPECT_TRUE(pumpUntil([&] { return rt::activeWindow() == childId; }));
