@@ -23,6 +23,7 @@ enum class Event : int {
   MouseUp,           // a mouse button went up over a region (keyCode)
   Drag,              // a list row is dragged (row)
   Drop,              // the dragged row was dropped (row = source row, dropRow = target row)
+  TabChanging,       // a sheet's tab is about to change (row = the tab being left)
 
   // Window events (control == 0)
   OpenWindow = 0x101, // first event of every window
@@ -99,7 +100,8 @@ struct EventInfo {
 
 // Input the display reports for a window, on any thread (rt::sendInput). `value`, when set, is
 // the control's new value as the user left it; row, column and the geometry are applied to the
-// model before the procedure sees the event.
+// model before the procedure sees the event. Field events carry the mouse position (x, y in
+// dialog units of the window's client area) where the display knows it.
 struct UserInput {
   UserInput() = default;
   explicit UserInput(Event event, int control = 0) : event(event), control(control) {}

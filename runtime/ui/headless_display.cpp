@@ -420,17 +420,28 @@ UserInput input(Event e, int control) {
   in.control = control;
   return in;
 }
+
+// A control is operable when it and everything it stands in (menu, tab, group) is enabled and
+// visible.
+void mustBeOperable(const TestDriver& d, WindowId window, int id) {
+  for (int c = id; c != 0;) {
+    auto s = d.control(window, c);
+    if (!s.enabled || s.hidden)
+      throw TestDriverError("control " + std::to_string(id) + " is disabled or hidden" +
+                            (c == id ? std::string() : " (by " + std::to_string(c) + ")"));
+    c = s.parent;
+  }
+}
 } // namespace
 
 void TestDriver::press(WindowId window, int id) {
-  auto c = control(window, id);
-  if (!c.enabled || c.hidden) throw TestDriverError("control " + std::to_string(id) + " cannot be pressed");
+  mustBeOperable(*this, window, id);
   act(window, input(Event::Accepted, id));
 }
 
 void TestDriver::setValue(WindowId window, int id, const std::string& value) {
-  auto c = control(window, id);
-  if (!c.enabled || c.readOnly) throw TestDriverError("control " + std::to_string(id) + " takes no typing");
+  mustBeOperable(*this, window, id);
+  if (control(window, id).readOnly) throw TestDriverError("control " + std::to_string(id) + " is read-only");
   auto in = input(Event::Accepted, id);
   in.value = value;
   act(window, in);
@@ -443,8 +454,7 @@ void TestDriver::type(WindowId window, int id, const std::string& value) {
 }
 
 void TestDriver::check(WindowId window, int id, bool on) {
-  auto c = control(window, id);
-  if (!c.enabled) throw TestDriverError("control " + std::to_string(id) + " is disabled");
+  mustBeOperable(*this, window, id);
   auto in = input(Event::Accepted, id);
   in.value = on ? "1" : "0";
   act(window, in);
@@ -453,7 +463,7 @@ void TestDriver::check(WindowId window, int id, bool on) {
 void TestDriver::choose(WindowId window, int radioId) {
   auto radio = control(window, radioId);
   if (radio.kind != ControlKind::Radio) throw TestDriverError("control is no radio button");
-  if (!radio.enabled) throw TestDriverError("radio button is disabled");
+  mustBeOperable(*this, window, radioId);
   auto in = input(Event::Accepted, radio.parent);
   in.value = radio.radioValue.empty() ? radio.text : radio.radioValue;
   act(window, in);
@@ -473,6 +483,7 @@ void TestDriver::activateRow(WindowId window, int id, int row) {
 }
 
 void TestDriver::chooseEntry(WindowId window, int id, int row) {
+  mustBeOperable(*this, window, id);
   auto c = control(window, id);
   std::size_t n = c.list ? c.list->rows.size() : 0;
   if (row < 1 || static_cast<std::size_t>(row) > n) throw TestDriverError("drop list has no entry " + std::to_string(row));

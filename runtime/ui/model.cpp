@@ -51,6 +51,7 @@ const char* eventName(Event e) {
   case Event::MouseUp: return "MouseUp";
   case Event::Drag: return "Drag";
   case Event::Drop: return "Drop";
+  case Event::TabChanging: return "TabChanging";
   case Event::OpenWindow: return "OpenWindow";
   case Event::CloseWindow: return "CloseWindow";
   case Event::CloseDown: return "CloseDown";

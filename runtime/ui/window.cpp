@@ -14,6 +14,7 @@ namespace rt {
 
 struct Window::ControlEntry {
   ControlState state;
+  std::uint64_t sequence = 0; // creation order
   bool queued = false; // in changed_
   const ListSource* source = nullptr;
   std::uint64_t sourceRevision = 0;
@@ -401,6 +402,12 @@ Window& Window::setImmediate(bool immediate) {
   edit().immediate = immediate;
   return *this;
 }
+Window& Window::setImmediateAll(bool immediate) {
+  setImmediate(immediate);
+  for (int id : order_) ControlRef(this, id).setImmediate(immediate);
+  return *this;
+}
+
 Window& Window::setTimer(int hundredths) {
   edit().timer = std::max(0, hundredths);
   nextTimer_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(10 * props_.timer);
@@ -456,6 +463,7 @@ ControlRef Window::add(int id, ControlKind kind, int parent) {
   e->state.id = id;
   e->state.kind = kind;
   e->state.parent = parent;
+  e->sequence = ++sequence_;
   if (parent != 0) e->state.toolbar = entry(parent).state.toolbar;
   if (kind == ControlKind::Progress) e->state.value = "0";
   if (kind == ControlKind::Check) e->state.value = "0";
@@ -605,9 +613,7 @@ void Window::publishChanges() {
     core_->modal = props_.modal;
   }
   // Creation order, so that a parent arrives before its children.
-  std::sort(changed_.begin(), changed_.end(), [&](int a, int b) {
-    return std::find(order_.begin(), order_.end(), a) < std::find(order_.begin(), order_.end(), b);
-  });
+  std::sort(changed_.begin(), changed_.end(), [&](int a, int b) { return entry(a).sequence < entry(b).sequence; });
   for (int id : changed_) {
     auto& e = entry(id);
     e.queued = false;

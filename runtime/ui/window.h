@@ -141,6 +141,8 @@ public:
   Window& setMinimized(bool minimized);
   Window& setHidden(bool hidden);
   Window& setImmediate(bool immediate);
+  // The window and every control on it report events at once.
+  Window& setImmediateAll(bool immediate);
   // Timer in hundredths of a second, 0 off. Timer events come while the queue is empty.
   Window& setTimer(int hundredths);
   int timer() const;
@@ -203,6 +205,7 @@ private:
   bool propsChanged_ = false;
   std::map<int, std::unique_ptr<ControlEntry>> controls_;
   std::vector<int> order_;
+  std::uint64_t sequence_ = 0;
   std::vector<int> removed_;
   std::vector<int> changed_;
   bool opened_ = false;

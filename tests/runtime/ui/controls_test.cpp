@@ -80,6 +80,10 @@ void echoWindow(Log& log) {
     if (e.dropRow) line += " drop=" + std::to_string(e.dropRow);
     if (e.event == Event::Selected) line += " focus=" + std::to_string(w.focus());
     log.add(line);
+    if (e.event == Event::Accepted && e.control == CHANGE) {
+      w[MENU].disable();
+      w[BUTTON].hide();
+    }
   }
 }
 
@@ -137,6 +141,11 @@ TEST_F(ControlsTest, EachKindReportsTheUsersInputWithItsNewValue) {
       {"check item", [](auto& u, auto w) { u.check(w, ITEM_LOG, true); }, {"Accepted 33 value=1"}},
       {"toolbar button", [](auto& u, auto w) { u.press(w, TOOL_BUTTON); }, {"Accepted 40"}},
       {"focus", [](auto& u, auto w) { u.focus(w, ENTRY); }, {"Selected 3 value=Mü focus=3"}},
+      {"tab leaving", [](auto& u, auto w) {
+         rt::UserInput in(Event::TabChanging, SHEET);
+         in.row = 2;
+         EXPECT_TRUE(u.send(w, in));
+       }, {"TabChanging 16 sel=2 row=2"}},
   };
   for (const auto& c : cases) {
     log.clear();
@@ -196,8 +205,14 @@ TEST_F(ControlsTest, DisabledOrHiddenControlsCannotBeOperated) {
   log.clear();
   EXPECT_TRUE(user.send(w, in)); // unknown controls are the procedure's business
   EXPECT_EQ(log.lines(), (std::vector<std::string>{"Accepted 999"}));
+  log.clear();
   EXPECT_THROW(user.chooseEntry(w, DROPLIST, 4), rt::TestDriverError);
   EXPECT_THROW(user.choose(w, CHECK), rt::TestDriverError);
+  user.press(w, ITEM_OPEN);
+  user.press(w, CHANGE); // disables the menu, hides the button
+  EXPECT_THROW(user.press(w, ITEM_OPEN), rt::TestDriverError);
+  EXPECT_THROW(user.check(w, ITEM_LOG, true), rt::TestDriverError);
+  EXPECT_THROW(user.press(w, BUTTON), rt::TestDriverError);
 }
 
 // Properties the procedure changes reach the display at its next accept().
