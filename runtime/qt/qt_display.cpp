@@ -664,6 +664,9 @@ void QtDisplay::Core::applyControl(QtWindow& w, const ControlState& state)
         applyList(w, c);
     if (c.valueSerial != state.valueSerial)
         applyValue(w, c);
+    // A hosted control belongs to its procedure's thread: the display keeps no reference to it
+    // (its view, when there is one, was given it at creation).
+    c.state.object.reset();
 }
 
 void QtDisplay::Core::removeControl(QtWindow& w, int id)
