@@ -72,7 +72,7 @@ std::string cellText(const rt::RecordDesc& desc, const void* rec, std::size_t fi
     rt::FieldValue v = desc.get(rec, field);
     if (auto* i = std::get_if<std::int64_t>(&v)) return rt::formatPicture(*i, picture);
     if (auto* d = std::get_if<rt::DecimalValue>(&v)) return rt::formatPicture(*d, picture);
-    return rt::formatPicture(std::get<std::string>(v), picture);
+    return rt::formatPicture(std::string(rt::clip(std::get<std::string>(v))), picture);
 }
 
 }  // namespace
