@@ -732,6 +732,42 @@ TEST_F(QtDisplayTest, FolderAndColourDialogsClipboardAndPointer)
     EXPECT_TRUE(pumpUntil([] { return QApplication::overrideCursor() == nullptr; }));
 }
 
+class NoMembers : public rt::AutomationObject {
+public:
+    rt::AutoValue get(std::string_view, const std::vector<rt::AutoValue>&) override { return {}; }
+    void set(std::string_view, const rt::AutoValue&, const std::vector<rt::AutoValue>&) override {}
+    rt::AutoValue call(std::string_view, const std::vector<rt::AutoValue>&) override { return {}; }
+};
+
+TEST_F(QtDisplayTest, HostedControlShowsTheViewRegisteredForItsProgId)
+{
+    rt::registerControlFactory("Test.Hosted.1", [] { return std::make_shared<NoMembers>(); });
+    std::atomic<bool> viewGotObject{false};
+    rt::qt::registerOleView("TEST.HOSTED.1", [&](std::shared_ptr<rt::AutomationObject> object, QWidget* parent) {
+        viewGotObject = object != nullptr;
+        return new QLabel(QStringLiteral("hosted view"), parent);
+    });
+    rt::startThread([] {
+        rt::Window w("QtOle", "Ole");
+        w.setPosition(0, 0, 150, 80);
+        auto ole = w.add(1, rt::ControlKind::Ole).setPosition(4, 4, 140, 60);
+        ole.createObject("Test.Hosted.1");
+        w.add(2, rt::ControlKind::Ole).setPosition(4, 66, 140, 10).edit().progId = "Nobody.Knows.1";
+        while (w.accept()) {
+        }
+    });
+    const rt::WindowId id = waitWindow("QtOle");
+    ASSERT_NE(id, 0u);
+    auto* view = widget<QLabel>(id, 1);
+    ASSERT_TRUE(view);
+    EXPECT_EQ(view->text(), "hosted view");
+    EXPECT_TRUE(viewGotObject.load());
+    auto* placeholder = widget<QLabel>(id, 2);
+    ASSERT_TRUE(placeholder);
+    EXPECT_EQ(placeholder->text(), "Nobody.Knows.1");
+    rt::unregisterControlFactory("Test.Hosted.1");
+}
+
 TEST_F(QtDisplayTest, PopupMenuAnswersThePositionAmongItems)
 {
     std::atomic<int> answer{-1};
