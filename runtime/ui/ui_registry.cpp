@@ -1,5 +1,7 @@
 #include "runtime/ui/ui_registry.h"
 
+#include <set>
+
 #include "runtime/thread/thread.h"
 #include "runtime/ui/display.h"
 #include "runtime/ui/window.h"
@@ -134,6 +136,29 @@ std::vector<WindowProps> openWindows() {
   std::vector<WindowProps> out;
   for (WindowId id : r.openOrder) out.push_back(r.windows.at(id)->props);
   return out;
+}
+
+bool closeOtherThreads(std::chrono::milliseconds timeout) {
+  auto& r = uiRegistry();
+  int own = threadNumber();
+  std::set<WindowId> asked;
+  auto deadline = std::chrono::steady_clock::now() + timeout;
+  std::unique_lock lock(r.mutex);
+  for (;;) {
+    bool any = false;
+    for (auto& [number, t] : r.threads) {
+      if (number == own || t.stack.empty()) continue;
+      any = true;
+      WindowId top = t.stack.back();
+      if (asked.insert(top).second) {
+        UserInput in(Event::CloseDown);
+        r.push(*r.windows.at(top), QueuedEvent{in, false});
+      }
+    }
+    if (!any) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    r.changed.wait_for(lock, std::chrono::milliseconds(10));
+  }
 }
 
 } // namespace rt

@@ -227,5 +227,9 @@ WindowId activeWindow();
 int activeWindowThread();
 // Every open window, in opening order.
 std::vector<WindowProps> openWindows();
+// For the frame's close: posts CloseDown to the top window of every other program thread, and
+// again to each window that comes on top there, until no window of another thread is open.
+// False when some are still open after `timeout`.
+bool closeOtherThreads(std::chrono::milliseconds timeout);
 
 } // namespace rt

@@ -2,6 +2,7 @@
 
 #include "runtime/ui/dialogs.h"
 
+#include <algorithm>
 #include <atomic>
 
 using namespace uitest;
@@ -267,6 +268,35 @@ TEST_F(UiTest, WindowsTakeNoInputWhileTheirThreadWaitsInAMessageBox) {
   user.closeWindow(w);
   user.waitThreadEnd(t);
   EXPECT_EQ(log.lines(), (std::vector<std::string>{"A: Accepted 1", "answer 4", "A: Accepted 2", "A: CloseWindow"}));
+}
+
+TEST_F(UiTest, TheFramesCloseClosesTheWindowsOfEveryOtherThread) {
+  Log log;
+  int a = rt::startThread([&] { loggingWindow("A", log); });
+  int b = rt::startThread([&] {
+    loggingWindow("B", log, [&](rt::Window&, const rt::EventInfo& e) {
+      if (e.event == Event::Accepted && e.control == 1) loggingWindow("B-Form", log);
+    });
+  });
+  user.waitWindow("A");
+  auto wb = user.waitWindow("B");
+  user.press(wb, 1);
+  user.waitWindow("B-Form");
+  bool allClosed = false;
+  int frame = rt::startThread([&] {
+    rt::Window w("Main", "Frame");
+    w.setFrame(true);
+    w.open();
+    allClosed = rt::closeOtherThreads(5s);
+    w.close();
+  });
+  user.waitThreadEnd(frame);
+  EXPECT_TRUE(allClosed);
+  user.waitThreadEnd(a);
+  user.waitThreadEnd(b);
+  auto lines = log.lines();
+  std::sort(lines.begin(), lines.end());
+  EXPECT_EQ(lines, (std::vector<std::string>{"A: CloseDown", "B-Form: CloseDown", "B: Accepted 1", "B: CloseDown"}));
 }
 
 TEST_F(UiTest, ShutdownEndsThreadsThatStillWaitForTheUser) {
