@@ -4,6 +4,7 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <cstdint>
 #include <map>
 #include <mutex>
 #include <regex>
@@ -67,6 +68,10 @@ public:
             if (p.kind == SqlParam::Null) {
                 lengths_[k] = SQL_NULL_DATA;
                 rc = SQLBindParameter(stmt_, n, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 1, 0, nullptr, 0, &lengths_[k]);
+            } else if (p.kind == SqlParam::Int && p.i >= INT32_MIN && p.i <= INT32_MAX) {
+                // 32-bit where it fits: every driver takes SQL_C_SLONG, not every one BIGINT.
+                p.i32 = static_cast<std::int32_t>(p.i);
+                rc = SQLBindParameter(stmt_, n, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 10, 0, &p.i32, 0, nullptr);
             } else if (p.kind == SqlParam::Int) {
                 rc = SQLBindParameter(stmt_, n, SQL_PARAM_INPUT, SQL_C_SBIGINT, SQL_BIGINT, 19, 0, &p.i, 0, nullptr);
             } else {
@@ -209,7 +214,8 @@ public:
         std::string text(sql);
         if (dialect_ != Dialect::SQLite) return text;
         std::string up = upper(text);
-        if (up.find("INFORMATION_SCHEMA") == std::string::npos) return text;
+        if (up.find("INFORMATION_SCHEMA") == std::string::npos && up.find("SYSCOLUMNS") == std::string::npos)
+            return text;
         // "db.[INFORMATION_SCHEMA].[COLUMNS]": SQLite knows no three-part names.
         static const std::regex threePart(R"((\[[^\]]*\]|[A-Za-z0-9_$]+)\s*\.\s*(\[?INFORMATION_SCHEMA\]?)\s*\.)",
                                           std::regex::icase);
@@ -236,6 +242,10 @@ public:
              ignored);
         exec("CREATE TABLE INFORMATION_SCHEMA.VIEWS (TABLE_CATALOG TEXT COLLATE NOCASE, TABLE_SCHEMA TEXT "
              "COLLATE NOCASE, TABLE_NAME TEXT COLLATE NOCASE, VIEW_DEFINITION TEXT)",
+             ignored);
+        // The old column catalogue, which the program's 15-column carrier is declared over.
+        exec("CREATE TABLE INFORMATION_SCHEMA.syscolumns (name TEXT COLLATE NOCASE, id TEXT COLLATE NOCASE, colid "
+             "INTEGER, length INTEGER)",
              ignored);
         exec("CREATE TABLE INFORMATION_SCHEMA.ROUTINES (SPECIFIC_CATALOG TEXT, SPECIFIC_SCHEMA TEXT, "
              "SPECIFIC_NAME TEXT COLLATE NOCASE, ROUTINE_CATALOG TEXT COLLATE NOCASE, ROUTINE_SCHEMA TEXT "
@@ -271,7 +281,7 @@ private:
         StoreError ignored;
         std::string cat;
         for (char c : database_) cat += c == '\'' ? std::string("''") : std::string(1, c);
-        for (const char* t : {"TABLES", "COLUMNS", "VIEWS"})
+        for (const char* t : {"TABLES", "COLUMNS", "VIEWS", "syscolumns"})
             exec(std::string("DELETE FROM INFORMATION_SCHEMA.") + t, ignored);
         exec("INSERT INTO INFORMATION_SCHEMA.TABLES SELECT '" + cat +
                  "', 'dbo', name, CASE type WHEN 'view' THEN 'VIEW' ELSE 'BASE TABLE' END FROM main.sqlite_master "
@@ -291,6 +301,9 @@ private:
                  "INTEGER) WHEN upper(p.type) LIKE '%INT%' THEN 0 ELSE NULL END FROM main.sqlite_master m, "
                  "pragma_table_info(m.name) p WHERE m.type IN ('table', 'view') AND m.name NOT LIKE 'sqlite\\_%' "
                  "ESCAPE '\\'",
+             ignored);
+        exec("INSERT INTO INFORMATION_SCHEMA.syscolumns SELECT COLUMN_NAME, TABLE_NAME, ORDINAL_POSITION, "
+             "CHARACTER_MAXIMUM_LENGTH FROM INFORMATION_SCHEMA.COLUMNS",
              ignored);
     }
 

@@ -25,6 +25,7 @@ struct StoreError {
 struct SqlParam {
     enum Kind { Null, Int, Text, Blob, Decimal, Date, DateTime, TimeOfDay } kind = Null;
     std::int64_t i = 0;
+    std::int32_t i32 = 0;  // binding storage
     std::string s;
     int digits = 0;
     int places = 0;

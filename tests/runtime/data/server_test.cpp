@@ -329,6 +329,22 @@ TEST_P(Server, SqliteBackEndMapsDboAndAnswersTheCatalogue) {
     EXPECT_EQ(first("SELECT count(*) FROM INFORMATION_SCHEMA.VIEWS WHERE TABLE_NAME = 'vwcubes'"), "1");
     EXPECT_EQ(first("SELECT count(*) FROM INFORMATION_SCHEMA.ROUTINES WHERE UPPER(ROUTINE_NAME) = 'FNX'"), "0");
     EXPECT_EQ(first("SELECT TABLE_SCHEMA FROM INFORMATION_SCHEMA.TABLES WHERE TABLE_NAME = 'VOQCUBEKOPF'"), "dbo");
+    // A carrier declared over the old column catalogue opens with its check.
+    struct Cols {
+        rt::String<255> F1;
+        rt::String<255> F2;
+    };
+    static const rt::TableDef sysDef = rt::TableBuilder<Cols>("SQLFile", "SQLF")
+                                           .server("dbo.syscolumns", [] { return gConnect.get(); })
+                                           .field(&Cols::F1, "F1", "@s255", "name")
+                                           .field(&Cols::F2, "F2", "@s255", "name")
+                                           .build();
+    Cols cols;
+    rt::FileManager sys(sysDef, &cols);
+    ASSERT_EQ(sys.open(), 0) << rt::fileErrorText();
+    ASSERT_EQ(sys.setSql("SELECT ID, Connect FROM dbo.VOQCUBEKOPF"), 0);
+    EXPECT_EQ(sys.next(), 33);
+    sys.close();
     // T-SQL fails cleanly with the driver's message.
     EXPECT_EQ(fm.setSql("IF EXISTS(SELECT * FROM INFORMATION_SCHEMA.VIEWS WHERE TABLE_NAME = 'vwCubes') DROP VIEW "
                         "[vwCubes]"),
