@@ -1,6 +1,7 @@
 #include "runtime/ui/headless_display.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "runtime/thread/thread.h"
 #include "runtime/ui/ui_registry.h"
@@ -190,6 +191,14 @@ void HeadlessDisplay::runOnDisplayThread(std::function<void()> f) {
 void HeadlessDisplay::shutdown(std::chrono::milliseconds timeout) {
   {
     std::lock_guard lock(mutex_);
+    for (const auto& p : pending_) {
+      if (p->answered) continue;
+      if (p->kind == PromptKind::MessageBox)
+        std::fprintf(stderr, "headless display: message box \"%s\" \"%s\" was never answered\n",
+                     p->messageBox.title.c_str(), p->messageBox.text.c_str());
+      else
+        std::fprintf(stderr, "headless display: a dialog or popup menu was never answered\n");
+    }
     shuttingDown_ = true;
     changed_.notify_all();
   }
@@ -405,7 +414,9 @@ bool TestDriver::send(WindowId window, const UserInput& input) {
 }
 
 void TestDriver::act(WindowId window, const UserInput& input) {
-  if (!send(window, input)) throw TestDriverError("the window takes no input now");
+  if (send(window, input)) return;
+  std::string why = inputRefusal(window);
+  throw TestDriverError("the window takes no input now" + (why.empty() ? std::string() : ": " + why));
 }
 
 void TestDriver::settle(int thread) {

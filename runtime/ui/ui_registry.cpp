@@ -69,6 +69,23 @@ bool waitThreadIdle(int thread, std::uint64_t after, std::chrono::milliseconds t
   }
 }
 
+std::string inputRefusal(WindowId id) {
+  auto& r = uiRegistry();
+  std::lock_guard lock(r.mutex);
+  auto it = r.windows.find(id);
+  if (it == r.windows.end() || !it->second->open) return "the window is not open";
+  WindowCore& core = *it->second;
+  if (r.thread(core.thread).modalCalls > 0) return "its thread waits for the answer to a message box or dialog";
+  WindowId top = r.top(core.thread);
+  if (top != id) {
+    auto t = r.windows.find(top);
+    return "window \"" + (t == r.windows.end() ? std::string("?") : t->second->props.title) + "\" of its thread is open above it";
+  }
+  for (auto& [otherId, other] : r.windows)
+    if (otherId != id && other->open && other->modal) return "the modal window \"" + other->props.title + "\" is open";
+  return {};
+}
+
 bool sendInput(WindowId id, const UserInput& input) {
   auto& r = uiRegistry();
   std::lock_guard lock(r.mutex);

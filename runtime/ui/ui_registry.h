@@ -85,6 +85,8 @@ private:
 // For the test driver: the wait serial of a thread, and waiting until it waits for the user
 // again (serial above `after`) or has ended.
 std::uint64_t threadWaitSerial(int thread);
+// Why a window takes no input now, for test failures; empty when it does.
+std::string inputRefusal(WindowId id);
 bool waitThreadIdle(int thread, std::uint64_t after, std::chrono::milliseconds timeout);
 
 } // namespace rt

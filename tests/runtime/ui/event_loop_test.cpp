@@ -95,7 +95,12 @@ TEST_F(UiTest, ModalChildOnTheSameThreadBlocksItsParentUntilItCloses) {
   EXPECT_EQ(user.window(child).owner, parent);
   EXPECT_EQ(rt::topWindow(t), child);
 
-  EXPECT_THROW(user.press(parent, 2), rt::TestDriverError);
+  try {
+    user.press(parent, 2);
+    ADD_FAILURE() << "the covered window took input";
+  } catch (const rt::TestDriverError& e) {
+    EXPECT_NE(std::string(e.what()).find("\"Formular\""), std::string::npos) << e.what();
+  }
   EXPECT_FALSE(rt::sendInput(parent, rt::UserInput{Event::CloseWindow}));
   user.press(child, 2);
   user.closeWindow(child);
