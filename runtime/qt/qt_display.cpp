@@ -129,6 +129,7 @@ struct QtWindow {
     bool shown = false;
     bool blocked = false;
     QSize sizeSent;  // dialog units the procedure knows
+    QPoint posSent{-1, -1};
     QWidget* top() const { return sub ? static_cast<QWidget*>(sub) : main; }
 };
 
@@ -481,8 +482,11 @@ void QtDisplay::Core::applyGeometry(QtWindow& w)
         if (w.sub)
             w.sub->adjustSize();
     }
-    if (props.x != 0 || props.y != 0)
+    if (props.x != 0 || props.y != 0) {
+        Applying applying(applying_);
         top->move(w.units.x(props.x), w.units.y(props.y));
+        w.posSent = QPoint(props.x, props.y);
+    }
 }
 
 void QtDisplay::Core::buildStatus(QtWindow& w)
@@ -1763,6 +1767,25 @@ bool QtDisplay::Core::eventFilter(QObject* watched, QEvent* event)
                         now = other.get();
             activate(*now);
         }
+        break;
+    }
+    case QEvent::Move: {
+        // Where the user put the window: saved with its state when it closes.
+        const QVariant wv = watched->property("rtWindow");
+        if (!wv.isValid() || applying_)
+            break;
+        QtWindow* w = find(WindowId(wv.toULongLong()));
+        if (!w || watched != w->top() || !w->shown || w->top()->isMaximized() || w->top()->isMinimized())
+            break;
+        const QPoint at = w->top()->pos();
+        const QPoint units(w->units.toX(at.x()), w->units.toY(at.y()));
+        if (units == w->posSent)
+            break;
+        w->posSent = units;
+        UserInput input = in(Event::Moved);
+        input.x = units.x();
+        input.y = units.y();
+        send(*w, input);
         break;
     }
     case QEvent::WindowStateChange: {

@@ -468,6 +468,8 @@ TEST_F(QtDisplayTest, FileDialogAnswersPathAndFilterAndLeavesTheWorkingFolder)
     EXPECT_EQ(QDir::currentPath(), before);
 }
 
+std::atomic<int> gChildX{0}, gChildY{0}, gChildWidth{0};
+
 void frameProcedure(std::atomic<int>& childThread)
 {
     rt::Window f("QtFrame", "Rahmen");
@@ -481,7 +483,12 @@ void frameProcedure(std::atomic<int>& childThread)
                 rt::Window c("QtChild", "Kind");
                 c.setMdiChild(true).setPosition(10, 10, 120, 60);
                 c.add(1, rt::ControlKind::String).setText("im Rahmen").setPosition(4, 4);
-                while (c.accept()) {
+                while (auto e = c.accept()) {
+                    if (e.event == rt::Event::Moved || e.event == rt::Event::Sized) {
+                        gChildX = c.props().x;
+                        gChildY = c.props().y;
+                        gChildWidth = c.props().width;
+                    }
                 }
             });
         } else if (e.event == rt::Event::Accepted && e.control == 2) {
@@ -513,6 +520,10 @@ TEST_F(QtDisplayTest, ChildOfAnotherThreadStandsInTheFramesMdiArea)
     EXPECT_TRUE(pumpUntil([&] { return rt::activeWindow() == childId; }));
     EXPECT_EQ(rt::activeWindowThread(), child.load());
 
+    // The user moves and sizes the child: the procedure learns it in dialog units.
+    sub->move(120, 90);
+    sub->resize(sub->width() + 60, sub->height() + 40);
+    EXPECT_TRUE(pumpUntil([&] { return gChildX > 10 && gChildY > 10 && gChildWidth > 120; }));
     // A menu item of the frame: its procedure tiles the children.
     QAction* tile = nullptr;
     for (QAction* menu : frame->menuBar()->actions())
