@@ -124,12 +124,14 @@ TEST_F(SqliteDataSet, CellsFollowTheTypeAndTextTable) {
 }
 
 TEST_F(SqliteDataSet, LongTextIsCutAtTwoHundredFiftyFiveWholeCharacters) {
+    // 1,200 bytes: the receive buffer ends inside a character.
     std::string umlauts;
-    for (int i = 0; i < 300; ++i) umlauts += "ä";
+    for (int i = 0; i < 600; ++i) umlauts += "ä";
     ASSERT_EQ(ds.SetQuery("SELECT '" + umlauts + "' AS v, 'abc   ' AS w", 0), 0);
     std::string v = ds.GetCell(1, 1);
     EXPECT_EQ(rt::charLength(v), 255u);
     EXPECT_EQ(v, umlauts.substr(0, 510));
+    EXPECT_TRUE(hooks.boxes.empty());
     EXPECT_EQ(ds.GetCell(1, 2), "abc");  // trailing blanks go when read
     EXPECT_EQ(ds.snapshot()->cell(1, 2), "abc   ");
 }
@@ -506,6 +508,20 @@ TEST_F(SqliteDataSet, RefreshFillsParametersFromTheParentAndVariables) {
     EXPECT_EQ(stray.GetCell(-1, 0), "0");
 }
 
+TEST_F(SqliteDataSet, RefreshLeavesAQuestionMarkInsideAParentValueAlone) {
+    OdbcDataSet child;
+    child.Init(&con, 0, "");
+    child.PARENTDS = &ds;
+    child.FILTERS = {"a", "b"};
+    ds.DEPENDENT.push_back({child.id(), &child});
+    ds.SetQuery("SELECT 'x?y' AS a, 'z' AS b", 0);
+    // The second parameter is the second "?" of the statement, not the one inside 'x?y'.
+    child.QUERY = "SELECT 1 AS n WHERE '?' || '/' || '?' = 'x?y/z'";
+    child.Refresh();
+    EXPECT_EQ(child.GetCell(-1, 0), "1");
+    EXPECT_TRUE(hooks.boxes.empty());
+}
+
 TEST_F(SqliteDataSet, RefreshWithoutWhereDoesNothing) {
     ds.QUERY = "SELECT i FROM types";
     ds.Refresh();
@@ -558,6 +574,24 @@ TEST(OdbcDataSetPg, CellsFollowTheTypeAndTextTable) {
     ASSERT_EQ(cols.size(), 11u);
     EXPECT_EQ(cols[2].TYPE, -5);
     EXPECT_EQ(cols[8].TYPE, -11);
+    EXPECT_TRUE(hooks.boxes.empty());
+}
+
+TEST(OdbcDataSetPg, OtherTypesAreReadAsText) {
+    VOQ_PG_DATABASE(db);
+    HookRecorder hooks;
+    OdbcConnection con;
+    ASSERT_EQ(con.Connect(db.connectString()), 0);
+    OdbcDataSet ds;
+    ds.Init(&con, 0, "");
+    ds.SetQuery("SELECT true AS b, 'Hi'::bytea AS y, 2.5::float8 AS f, 'Straße'::text AS t", 0);
+    auto cols = ds.RESULTSETCOLS();
+    ASSERT_EQ(cols.size(), 4u);
+    for (const auto& c : cols) EXPECT_EQ(c.TYPE, 1) << c.NAME;
+    EXPECT_EQ(ds.GetCell(1, 1), "1");
+    EXPECT_EQ(ds.GetCell(1, 2), "4869");
+    EXPECT_EQ(ds.GetCell(1, 3), "2.5");
+    EXPECT_EQ(ds.GetCell(1, 4), "Straße");
     EXPECT_TRUE(hooks.boxes.empty());
 }
 
