@@ -1,5 +1,6 @@
 #include "ui_test_util.h"
 
+#include "runtime/thread/thread_state.h"
 #include "runtime/ui/dialogs.h"
 
 #include <algorithm>
@@ -314,6 +315,58 @@ TEST_F(UiTest, ShutdownEndsThreadsThatStillWaitForTheUser) {
   user.waitMessageBox();
   display.shutdown(2s);
   EXPECT_FALSE(rt::threadRunning(t));
+}
+
+} // namespace
+
+namespace {
+
+// The pattern every list and form follows: the caller puts its request into the thread's
+// ThreadRequest, the form takes it over, and answers in ThreadResponse.
+enum { OK_BUTTON = 1, CANCEL_BUTTON, CHANGE_BUTTON = 1 };
+
+void EditWerte() {
+  int request = rt::ThreadRequest;
+  rt::ThreadRequest = 0;
+  rt::ThreadResponse = 0;
+  rt::Window w("EditWerte", "Werte");
+  w.add(OK_BUTTON, ControlKind::Button).setText("&OK");
+  w.add(CANCEL_BUTTON, ControlKind::Button).setText("&Abbrechen");
+  int response = 2;
+  while (auto e = w.accept()) {
+    if (e.event == Event::OpenWindow) w.setTitle(request == 2 ? "Datensatz bearbeiten" : "View Record");
+    if (e.event == Event::Accepted && e.control == OK_BUTTON) {
+      response = request == 6 ? 2 : 1;
+      w.post(Event::CloseWindow);
+    }
+    if (e.event == Event::Accepted && e.control == CANCEL_BUTTON) w.post(Event::CloseWindow);
+  }
+  rt::ThreadResponse = static_cast<std::uint8_t>(response);
+}
+
+TEST_F(UiTest, AListCallsItsFormOnItsOwnThreadAndReadsTheResponse) {
+  Log log;
+  int t = rt::startThread([&] {
+    rt::Window w("BrowseWerte", "Werteliste");
+    w.add(CHANGE_BUTTON, ControlKind::Button).setText("&Ändern");
+    while (auto e = w.accept()) {
+      if (e.event == Event::Accepted && e.control == CHANGE_BUTTON) {
+        rt::ThreadRequest = 2;
+        EditWerte();
+        log.add("response " + std::to_string(rt::ThreadResponse));
+      }
+    }
+  });
+  auto list = user.waitWindow("Werteliste");
+  user.press(list, CHANGE_BUTTON);
+  auto form = user.waitWindow("Datensatz bearbeiten"); // the form's title by its mode
+  EXPECT_EQ(rt::ThreadRequest, 0) << "the test body's own request is untouched";
+  user.press(form, OK_BUTTON);
+  user.press(list, CHANGE_BUTTON);
+  user.press(user.waitWindow("EditWerte"), CANCEL_BUTTON);
+  user.closeWindow(list);
+  user.waitThreadEnd(t);
+  EXPECT_EQ(log.lines(), (std::vector<std::string>{"response 1", "response 2"}));
 }
 
 } // namespace
