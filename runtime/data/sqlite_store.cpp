@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <mutex>
 
 #include "runtime/data/sql_store.h"
 #include "runtime/text/strings.h"
@@ -225,11 +226,17 @@ std::shared_ptr<Store> openLocalStore(const std::string& path, bool create, bool
     namespace fs = std::filesystem;
     std::error_code ec;
     std::string key = fs::absolute(path, ec).lexically_normal().string();
-    auto it = tLocalStores.find(key);
+    // A read-only open gets a connection of its own: it must never be handed to a writer.
+    std::string cacheKey = readOnly ? key + "\n(read only)" : key;
+    auto it = tLocalStores.find(cacheKey);
     if (it != tLocalStores.end()) {
         if (auto store = it->second.lock()) return store;
         tLocalStores.erase(it);
     }
+    // Threads that find a file missing at the same moment: one creates it, the others wait
+    // and then see it complete.
+    static std::mutex openMutex;
+    std::lock_guard lock(openMutex);
 
     bool exists = fs::exists(key, ec);
     bool fresh = false;
@@ -293,7 +300,7 @@ std::shared_ptr<Store> openLocalStore(const std::string& path, bool create, bool
             return nullptr;
         }
         if (!store->exec("PRAGMA journal_mode=WAL", error) ||
-            !store->exec("CREATE TABLE voq_tables (name TEXT PRIMARY KEY COLLATE VOQ_NOCASE, layout TEXT NOT NULL)",
+            !store->exec("CREATE TABLE IF NOT EXISTS voq_tables (name TEXT PRIMARY KEY COLLATE VOQ_NOCASE, layout TEXT NOT NULL)",
                          error))
             return nullptr;
     }
@@ -301,7 +308,7 @@ std::shared_ptr<Store> openLocalStore(const std::string& path, bool create, bool
         StoreError ignored;
         store->exec("PRAGMA synchronous=NORMAL", ignored);
     }
-    tLocalStores[key] = store;
+    tLocalStores[cacheKey] = store;
     return store;
 }
 

@@ -403,8 +403,15 @@ int TableDriver::open(const std::string& name, const std::string& connect, OpenM
                 return 2;
             }
             if (!createTable(error)) {
-                store_.reset();
-                return error.code ? error.code : 90;
+                // Another thread or process may have created it at the same moment.
+                StoreError again;
+                bool nowThere = false;
+                if (!localTableLayout(*store_, def_.label, layout, nowThere, again) || !nowThere ||
+                    layout != layoutText()) {
+                    store_.reset();
+                    return error.code ? error.code : 90;
+                }
+                error = StoreError();
             }
         } else if (layout != layoutText()) {
             store_.reset();

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <atomic>
 #include <thread>
 
 #include "runtime/data/back_end.h"
@@ -604,4 +605,30 @@ TEST_F(LocalFile, AFolderInPlaceOfTheFileIsAccessDenied) {
     std::filesystem::create_directory(dir.file("ORDERS.TPS"));
     EXPECT_EQ(head.open(), 5);
     EXPECT_EQ(rt::errorText(), "Access Denied");
+}
+
+TEST_F(LocalFile, ThreadsCreatingOneFileAtOnceAllGetIt) {
+    std::vector<std::thread> threads;
+    std::atomic<int> failures{0};
+    for (int t = 0; t < 6; ++t)
+        threads.emplace_back([&, t] {
+            HeadRecord mine;
+            rt::FileManager fm(headDef(), &mine);
+            if (fm.open() != 0) {
+                ++failures;
+                return;
+            }
+            for (int i = 0; i < 20; ++i) {
+                mine = HeadRecord();
+                mine.Code = std::to_string(t) + "-" + std::to_string(i);
+                if (fm.insert() != 0) ++failures;  // numbered by insert
+            }
+            fm.close();
+        });
+    for (auto& th : threads) th.join();
+    EXPECT_EQ(failures.load(), 0) << rt::errorText();
+    EXPECT_EQ(head.records(), 120);
+    head.setOrder("HEAD:KeyID");
+    ASSERT_EQ(head.previous(), 0);
+    EXPECT_EQ(H.ID, 120);  // numbers unique between the threads
 }
