@@ -60,12 +60,24 @@ TEST_F(LocalTables, ClientsAreNumberedAndTwoWithOneIdCannotExist) {
         MAN.Mandant = "Mandant " + std::to_string(expected);
         ASSERT_EQ(Access.Mandant->insert(), 0);
     }
+    // Adding one as it is, or changing one to the other's number, is refused.
     MAN = {};
     MAN.ID = 2;
     MAN.Mandant = "Kopie";
-    EXPECT_EQ(Access.Mandant->insert(), rt::ErrDuplicateKey);
+    EXPECT_EQ(Access.Mandant->insertAsIs(), rt::ErrDuplicateKey);
     EXPECT_EQ(rt::errorCode(), 40);
+    MAN = {};
+    MAN.ID = 1;
+    ASSERT_EQ(Access.Mandant->fetch("MAN:KeyID"), 0);
+    MAN.ID = 2;
+    EXPECT_EQ(Access.Mandant->update(), rt::ErrDuplicateKey);
     EXPECT_EQ(Access.Mandant->records(), 2);
+    // A plain insert numbers the new record whatever the buffer held.
+    MAN = {};
+    MAN.ID = 2;
+    MAN.Mandant = "Dritter";
+    ASSERT_EQ(Access.Mandant->insert(), 0);
+    EXPECT_EQ(MAN.ID, 3);
     MAN = {};
     MAN.ID = 2;
     ASSERT_EQ(Access.Mandant->fetch("MAN:KeyID"), 0);
