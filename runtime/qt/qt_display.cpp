@@ -566,6 +566,19 @@ void QtDisplay::Core::close(WindowId id)
         for (WindowId other : orphans)
             close(other);
     }
+    // Windows of other procedures standing above this one must not go down with its widgets.
+    for (auto& [other, win] : windows_) {
+        QWidget* otherTop = win->top();
+        bool below = false;
+        for (QWidget* p = otherTop ? otherTop->parentWidget() : nullptr; p && !below; p = p->parentWidget())
+            below = p == top;
+        if (!below || win->sub)
+            continue;
+        QWidget* newParent = frame() && frame()->main != top ? frame()->main : nullptr;
+        const bool visible = otherTop->isVisible();
+        otherTop->setParent(newParent, otherTop->windowFlags() | Qt::Window);
+        otherTop->setVisible(visible);
+    }
     if (w->sub && w->sub->mdiArea())
         w->sub->mdiArea()->removeSubWindow(w->sub);
     top->hide();

@@ -779,6 +779,42 @@ TEST_F(QtDisplayTest, HostedControlShowsTheViewRegisteredForItsProgId)
     rt::unregisterControlFactory("Test.Hosted.1");
 }
 
+TEST_F(QtDisplayTest, WindowAboveAnotherThreadsWindowOutlivesItsClose)
+{
+    // A window of thread B opened while thread A's window is below it in the stacking, then A's
+    // window closes: B's window stays shown and usable.
+    std::atomic<int> stage{0};
+    rt::startThread([&stage] {
+        rt::Window a("QtLower", "Unten");
+        a.setPosition(0, 0, 100, 50);
+        a.open();
+        while (stage.load() < 1)
+            std::this_thread::sleep_for(5ms);
+        a.close();
+        stage = 2;
+    });
+    const rt::WindowId lower = waitWindow("QtLower");
+    ASSERT_NE(lower, 0u);
+    rt::startThread([] {
+        rt::Window b("QtUpper", "Oben");
+        b.setPosition(0, 0, 100, 50);
+        while (b.accept()) {
+        }
+    });
+    const rt::WindowId upper = waitWindow("QtUpper");
+    ASSERT_NE(upper, 0u);
+    // Put B's widget under A's, as a window opened over it would be.
+    QPointer<QWidget> upperTop = display_->windowWidget(upper);
+    upperTop->setParent(display_->windowWidget(lower), upperTop->windowFlags() | Qt::Window);
+    upperTop->show();
+    stage = 1;
+    ASSERT_TRUE(pumpUntil([&] { return stage.load() == 2 && display_->windowWidget(lower) == nullptr; }));
+    pumpUntil([] { return false; }, 50ms);
+    ASSERT_FALSE(upperTop.isNull());
+    EXPECT_TRUE(upperTop->isVisible());
+    EXPECT_EQ(display_->windowWidget(upper), upperTop.data());
+}
+
 TEST_F(QtDisplayTest, PopupMenuAnswersThePositionAmongItems)
 {
     std::atomic<int> answer{-1};
