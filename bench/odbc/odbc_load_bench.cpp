@@ -109,7 +109,7 @@ int main(int argc, char** argv) {
                 plainRows);
     std::printf("OdbcDataSet execute + load:     %.3f s (%.3f us/row)\n", best, best * 1e6 / r->rowCount());
     std::printf("ratio data set / plain loop:    %.2f (target <= 1.50)\n", best / plain);
-    std::printf("memory of the result:           %.1f MB held (%.1f bytes/cell), resident growth %ld MB\n",
+    std::printf("memory of the result:           %.1f MB held (%.1f bytes/cell), resident growth over both loads %ld MB\n",
                 r->memoryBytes() / 1048576.0, double(r->memoryBytes()) / (double(r->rowCount()) * r->colCount()),
                 (after - before) / 1024);
     return best / plain <= 1.5 ? 0 : 2;

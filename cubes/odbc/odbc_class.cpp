@@ -576,7 +576,7 @@ int odbcListWidth(std::int64_t size) {
 
 std::string OdbcDataSet::ListFormat() const {
     auto r = snapshot();
-    if (r->cellCount() == 0) return {};
+    if (!r->hasAnyCell()) return {};
     if (!LISTFORMAT.empty()) return LISTFORMAT.str();
     std::string format;
     for (const OdbcColumn& col : r->columns()) {

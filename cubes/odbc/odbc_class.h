@@ -145,6 +145,7 @@ public:
     // The length indicator the driver reported for the cell (0 when there is no cell).
     std::int32_t length(int row, int column) const;
     std::size_t cellCount() const;
+    bool hasAnyCell() const { return !text_.empty(); }  // every cell holds at least one byte
     // Bytes held by the cells.
     std::size_t memoryBytes() const;
 
