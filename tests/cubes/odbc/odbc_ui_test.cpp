@@ -141,6 +141,14 @@ TEST_F(OdbcWindows, CtrlRightClickEditsTheStatement) {
     // The statement runs once the window has closed.
     EXPECT_TRUE(eventually([&] { return user.rows(w, LIST).size() == 2u && user.cell(w, LIST, 2, 2) == "Müller"; }));
     EXPECT_EQ(user.control(w, LIST).list->columns.at(0).heading, "Anzahl");
+
+    // A statement with " WHERE " goes through Refresh.
+    user.key(w, LIST, rt::keys::Ctrl | rt::keys::MouseRight, 1, 1);
+    e = user.waitWindow("Ergebnis");
+    user.setValue(e, 2, "SELECT Name FROM k WHERE Anzahl > 100");
+    user.press(e, 3);
+    user.waitClosed(e);
+    EXPECT_TRUE(eventually([&] { return user.rows(w, LIST).size() == 1u && user.cell(w, LIST, 1, 1) == "Schulz"; }));
     user.press(w, RUN);  // the loop notes QUERY
     user.closeWindow(w);
     user.waitThreadEnd(t);
