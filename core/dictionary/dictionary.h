@@ -3,7 +3,7 @@
 // by table label: Access.VOQCubeKopf (FileManager), Relate.VOQCubeKopf (RelationManager), or by
 // text through rt::fileManager("VOQCubeKopf") / rt::relationManager(...).
 //
-//   InitDictionary();                       // at thread start (Part of start-up's thread hooks)
+//   InitDictionary();                       // at thread start (start-up's thread hooks)
 //   Relate.VOQCubeKopf->open();             // with VOQCubeGruppe and VOQCubeDetail
 //   CUBK.ID = 7;
 //   if (Access.VOQCubeKopf->fetch("CUBK:KeyID") == 0) ... CUBK.CubeName ...
