@@ -32,6 +32,7 @@
 #include <thread>
 #include <vector>
 
+#include "runtime/qt/fonts.h"
 #include "runtime/qt/gui_invoker.h"
 #include "runtime/qt/list_model.h"
 #include "runtime/qt/qt_display.h"
@@ -813,6 +814,23 @@ TEST_F(QtDisplayTest, WindowAboveAnotherThreadsWindowOutlivesItsClose)
     ASSERT_FALSE(upperTop.isNull());
     EXPECT_TRUE(upperTop->isVisible());
     EXPECT_EQ(display_->windowWidget(upper), upperTop.data());
+}
+
+TEST_F(QtDisplayTest, DialogUnitsGiveWindowAndControlSizesInPixels)
+{
+    Log& log = log_;
+    rt::startThread([&log] { formProcedure(log); });
+    const rt::WindowId id = waitWindow("QtForm");
+    ASSERT_NE(id, 0u);
+    const rt::qt::FontUnits units(rt::qt::defaultWindowFont());
+    auto* main = qobject_cast<QMainWindow*>(display_->windowWidget(id));
+    ASSERT_TRUE(main);
+    EXPECT_EQ(main->centralWidget()->size(), QSize(units.x(240), units.y(160)));
+    QWidget* entry = display_->controlWidget(id, ENTRY);
+    EXPECT_EQ(entry->geometry(), QRect(units.x(40), units.y(4), units.x(80), units.y(11)));
+    const rt::DialogUnits published = display_->dialogUnits();
+    EXPECT_NEAR(published.pixelsX * 4, units.baseX(), 1e-9);
+    EXPECT_NEAR(published.pixelsY * 8, units.baseY(), 1e-9);
 }
 
 TEST_F(QtDisplayTest, PopupMenuAnswersThePositionAmongItems)
