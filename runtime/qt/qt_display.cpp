@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -1270,25 +1271,44 @@ void QtDisplay::Core::applyLook(QtWindow& w, QtControl& c)
         break;
     case ControlKind::Image:
         if (auto* label = static_cast<QLabel*>(c.widget)) {
+            // The shown size: the virtual size, else the control's size unless it scrolls,
+            // else the picture's own. Pictures are read at that size (page pictures are SVG
+            // and stay sharp at every zoom).
+            QSize shown;
+            if (s.virtualWidth > 0 || s.virtualHeight > 0)
+                shown = QSize(s.virtualWidth > 0 ? w.units.x(s.virtualWidth) : 0,
+                              s.virtualHeight > 0 ? w.units.y(s.virtualHeight) : 0);
+            else if (s.width > 0 && s.height > 0 && !s.hscroll && !s.vscroll)
+                shown = QSize(w.units.x(s.width), w.units.y(s.height));
+            const QString key = qs(s.icon) + QLatin1Char('|') + QString::number(shown.width()) + QLatin1Char('x') +
+                                QString::number(shown.height()) + QLatin1Char('|') + QString::number(s.scrollX) +
+                                QLatin1Char(',') + QString::number(s.scrollY);
+            if (label->property("rtImage").toString() == key)
+                break;
+            label->setProperty("rtImage", key);
             QPixmap pixmap;
             if (!s.icon.empty()) {
                 QString file = qs(s.icon);
                 file.replace(QLatin1Char('\\'), QLatin1Char('/'));
-                if (!pixmap.load(file)) {
+                QImageReader reader(file);
+                if (reader.canRead()) {
+                    QSize natural = reader.size();
+                    if (shown.isValid() || shown.width() > 0 || shown.height() > 0) {
+                        QSize target = shown;
+                        if (target.width() <= 0)
+                            target.setWidth(natural.width());
+                        if (target.height() <= 0)
+                            target.setHeight(natural.height());
+                        reader.setScaledSize(target);
+                    }
+                    pixmap = QPixmap::fromImage(reader.read());
+                } else {
                     const QIcon icon = iconFor(qs(s.icon));
                     if (!icon.isNull())
-                        pixmap = icon.pixmap(32, 32);
+                        pixmap = icon.pixmap(shown.isValid() && !shown.isEmpty() ? shown : QSize(32, 32));
                 }
             }
-            const int vw = s.virtualWidth > 0 ? w.units.x(s.virtualWidth) : 0;
-            const int vh = s.virtualHeight > 0 ? w.units.y(s.virtualHeight) : 0;
-            if (!pixmap.isNull() && (vw > 0 || vh > 0))
-                pixmap = pixmap.scaled(vw > 0 ? vw : pixmap.width(), vh > 0 ? vh : pixmap.height(),
-                                       Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-            else if (!pixmap.isNull() && s.width > 0 && s.height > 0 && !s.hscroll && !s.vscroll)
-                pixmap = pixmap.scaled(w.units.x(s.width), w.units.y(s.height), Qt::IgnoreAspectRatio,
-                                       Qt::SmoothTransformation);
-            if (s.scrollX || s.scrollY)
+            if (!pixmap.isNull() && (s.scrollX || s.scrollY))
                 pixmap = pixmap.copy(w.units.x(s.scrollX), w.units.y(s.scrollY), pixmap.width(), pixmap.height());
             label->setPixmap(pixmap);
         }

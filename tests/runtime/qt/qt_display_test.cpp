@@ -5,6 +5,8 @@
 #include <QColorDialog>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
+#include <QImage>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
@@ -831,6 +833,44 @@ TEST_F(QtDisplayTest, DialogUnitsGiveWindowAndControlSizesInPixels)
     const rt::DialogUnits published = display_->dialogUnits();
     EXPECT_NEAR(published.pixelsX * 4, units.baseX(), 1e-9);
     EXPECT_NEAR(published.pixelsY * 8, units.baseY(), 1e-9);
+}
+
+TEST_F(QtDisplayTest, ImagesShowAtTheirOwnOrTheShownSize)
+{
+    voq::test::TempDir temp;
+    const std::string png = temp.file("logo.png");
+    QImage picture(40, 20, QImage::Format_RGB32);
+    picture.fill(Qt::darkGreen);
+    ASSERT_TRUE(picture.save(QString::fromStdString(png)));
+    const std::string svg = temp.file("page1.svg");
+    {
+        QFile file(QString::fromStdString(svg));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("<svg xmlns='http://www.w3.org/2000/svg' width='210' height='297'>"
+                   "<rect x='10' y='10' width='190' height='277' fill='white' stroke='black'/></svg>");
+    }
+    std::atomic<bool> loaded{false};
+    rt::startThread([&] {
+        rt::Window w("QtImages", "Bilder");
+        w.setPosition(0, 0, 200, 200);
+        auto logo = w.add(1, rt::ControlKind::Image).setPosition(4, 4, 0, 0);
+        auto page = w.add(2, rt::ControlKind::Image).setPosition(60, 4, 100, 150);
+        loaded = logo.loadImage(png) && page.loadImage(svg);
+        page.edit().virtualWidth = 105;
+        page.edit().virtualHeight = 148;
+        while (w.accept()) {
+        }
+    });
+    const rt::WindowId id = waitWindow("QtImages");
+    ASSERT_NE(id, 0u);
+    EXPECT_TRUE(loaded.load());
+    auto* logo = widget<QLabel>(id, 1);
+    auto* page = widget<QLabel>(id, 2);
+    ASSERT_TRUE(logo && page);
+    EXPECT_EQ(logo->pixmap().size(), QSize(40, 20));
+    EXPECT_EQ(logo->size(), QSize(40, 20));  // a picture without a size keeps its own
+    const rt::qt::FontUnits units(rt::qt::defaultWindowFont());
+    EXPECT_EQ(page->pixmap().size(), QSize(units.x(105), units.y(148)));
 }
 
 TEST_F(QtDisplayTest, PopupMenuAnswersThePositionAmongItems)
