@@ -161,6 +161,11 @@ public:
 
     void close() override { SQLFreeStmt(stmt_, SQL_CLOSE); }
     long long rowsAffected() override { return rows_; }
+    void setMaxRows(long rows) override {
+        if (rows == maxRows_) return;
+        maxRows_ = rows;
+        SQLSetStmtAttr(stmt_, SQL_ATTR_MAX_ROWS, reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(rows)), 0);
+    }
 
 private:
     SQLHSTMT stmt_;
@@ -168,6 +173,7 @@ private:
     std::vector<SQLLEN> lengths_;
     int columns_ = -1;
     long long rows_ = 0;
+    long maxRows_ = 0;
 };
 
 class OdbcStore : public Store {

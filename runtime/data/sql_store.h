@@ -42,6 +42,7 @@ public:
     virtual bool columnText(int index0, std::string& value) = 0;  // false for NULL
     virtual void close() = 0;                      // ends the result, keeps the prepared text
     virtual long long rowsAffected() = 0;
+    virtual void setMaxRows(long rows) {}  // 0: all
 };
 
 class Store {

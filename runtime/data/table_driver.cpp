@@ -67,6 +67,11 @@ TimeNumber parseTime(std::string_view s) {
 
 }  // namespace
 
+int& serverReadWindow() {
+    static int rows = 1000;
+    return rows;
+}
+
 TableDriver::TableDriver(FileManager& fm) : fm_(fm), def_(fm.def()) {}
 TableDriver::~TableDriver() { close(); }
 
@@ -476,6 +481,7 @@ void TableDriver::endSql() { sqlStmt_.reset(); }
 
 void TableDriver::setOrder(int key) {
     endSql();
+    recentWrite_ = false;
     key_ = key;
     seek_ = Seek::Start;
     invalidate();
@@ -581,6 +587,12 @@ int TableDriver::step(int dir, StoreError& error) {
         std::string sql = "SELECT " + selectList() + " FROM " + table();
         if (!where.empty()) sql += " WHERE " + where;
         if (!order.empty()) sql += " ORDER BY " + order;
+        // A server sends a whole result at once. After this manager wrote, reading goes on in
+        // windows of a unique order, so that each fresh start after a write does not fetch the
+        // rest of the table again; a plain read takes the whole result in one go.
+        windowed_ = !local_ && recentWrite_ && ((key && key->unique()) || !identityFields(key_).empty());
+        bool limitClause = store_->dialect() == Dialect::SQLite || store_->dialect() == Dialect::PostgreSQL;
+        if (windowed_ && limitClause) sql += " LIMIT " + std::to_string(serverReadWindow());
         if (cursor_) cursor_->close();
         cursor_ = cached(sql, error);
         if (!cursor_) return error.code ? error.code : 90;
@@ -595,16 +607,21 @@ int TableDriver::step(int dir, StoreError& error) {
                 cursor_->bind(index++, param(seekRecord_.get(), f));
             }
         }
+        cursor_->setMaxRows(windowed_ && !limitClause ? serverReadWindow() : 0);
         if (!cursor_->execute(error)) return error.code ? error.code : 90;
         cursorActive_ = true;
         cursorDir_ = dir;
+        cursorRows_ = 0;
     }
     if (!cursor_->fetch(error)) {
         cursorActive_ = false;
         if (!error.ok()) return error.code;
+        if (windowed_ && cursorRows_ >= serverReadWindow() && seek_ == Seek::After)
+            return step(dir, error);  // the next window, after the record read last
         seek_ = Seek::Start;  // past the end: the other direction starts again from its end
         return 33;
     }
+    ++cursorRows_;
     std::int64_t row = 0;
     if (local_) cursor_->columnInt(0, row);
     readRow(*cursor_, local_ ? 1 : 0, fm_.buffer());
@@ -671,6 +688,7 @@ int TableDriver::insert(StoreError& error) {
     if (!stmt->execute(error)) return error.duplicate ? 40 : (error.code ? error.code : 90);
     lastRead_ = copyBuffer();
     lastRow_ = local_ ? store_->lastInsertRowId() : 0;
+    recentWrite_ = true;
     return 0;
 }
 
@@ -720,6 +738,7 @@ int TableDriver::update(StoreError& error) {
     if (!stmt->execute(error)) return error.duplicate ? 40 : (error.code ? error.code : 90);
     if (stmt->rowsAffected() == 0) return 33;
     lastRead_ = copyBuffer();
+    recentWrite_ = true;
     return 0;
 }
 
@@ -757,6 +776,7 @@ int TableDriver::remove(StoreError& error) {
     if (!stmt->execute(error)) return error.code ? error.code : 90;
     if (stmt->rowsAffected() == 0) return 33;
     lastRead_.reset();
+    recentWrite_ = true;
     return 0;
 }
 

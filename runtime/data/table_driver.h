@@ -13,6 +13,9 @@
 
 namespace rt {
 
+// Rows a server cursor in key order reads at a time (tests make it small).
+int& serverReadWindow();
+
 class TableDriver {
 public:
     explicit TableDriver(FileManager& fm);
@@ -100,6 +103,9 @@ private:
     Statement* cursor_ = nullptr;
     bool cursorActive_ = false;
     int cursorDir_ = 0;
+    bool windowed_ = false;
+    bool recentWrite_ = false;
+    int cursorRows_ = 0;
 
     std::shared_ptr<void> lastRead_;
     std::int64_t lastRow_ = 0;

@@ -3,6 +3,7 @@
 
 #include <thread>
 
+#include "runtime/data/table_driver.h"
 #include "runtime/thread/thread_state.h"
 #include "tests/runtime/data/fixture_tables.h"
 #include "tests/support/test_support.h"
@@ -368,4 +369,24 @@ TEST_P(Server, PerThreadConnectionsSeeEachOthersCommittedRows) {
     EXPECT_EQ(seen, 1);
     EXPECT_EQ(H.Name, "main");
     EXPECT_EQ(head.records(), 2);
+}
+
+TEST_P(Server, KeyOrderIsReadInWindowsWithoutLosingThePlace) {
+    ASSERT_EQ(head.open(), 0);
+    for (int i = 0; i < 10; ++i) ASSERT_EQ(addHead(i % 2 ? "" : "n" + std::to_string(i), std::to_string(i)), 0);
+    int saved = rt::serverReadWindow();
+    rt::serverReadWindow() = 3;
+    std::vector<int> forward, backward;
+    head.setOrder("HEAD:KeyID");
+    while (head.next() == 0) {
+        forward.push_back(H.ID);
+        if (H.ID == 4) {
+            ASSERT_EQ(head.deleteRecord(), 0);
+        }
+    }
+    head.setOrder("HEAD:KeyCode");
+    while (head.previous() == 0) backward.push_back(H.ID);
+    rt::serverReadWindow() = saved;
+    EXPECT_EQ(forward, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+    EXPECT_EQ(backward, (std::vector<int>{10, 9, 8, 7, 6, 5, 3, 2, 1}));
 }
