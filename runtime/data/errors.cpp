@@ -17,6 +17,7 @@ std::string dataErrorText(int code) {
     case 47: return "Invalid Record Declaration";
     case 48: return "Related Records Exist";
     case 52: return "File Already Open";
+    case 89: return "Record Changed By Another Station";
     case 90: return "File System Error";
     default: return "Error " + std::to_string(code);
     }

@@ -20,6 +20,7 @@ enum DataError : int {
     ErrInvalidRecordDeclaration = 47,
     ErrRelatedRecords = 48,       // a restricting relation has children
     ErrFileAlreadyOpen = 52,
+    ErrRecordChanged = 89,        // another station changed the record since it was read
     ErrFileSystem = 90,           // the driver's own code and text in fileErrorCode/fileErrorText
 };
 

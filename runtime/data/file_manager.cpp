@@ -227,6 +227,53 @@ int FileManager::update() {
     return driverResult(*this, rc, e);
 }
 
+int FileManager::updateIfUnchanged() {
+    RT_USE_FILE();
+    const void* read = driver_->lastRead();
+    if (!read) return fail(ErrRecordNotAvailable);
+    // Read the stored record again into a scratch buffer and compare it with the one read.
+    const auto& d = def_.record;
+    auto wanted = saveBuffer();
+    auto asRead = saveBuffer();
+    d.copy(asRead.record.get(), read);
+    Position pos = driver_->position();
+    d.copy(buffer_, read);
+    StoreError e;
+    int rc = driver_->refetch(e);
+    bool same = rc == 0;
+    for (std::size_t i = 0; same && i < d.fieldCount(); ++i)
+        if (d.field(i).stored() && d.text(buffer_, i) != d.text(asRead.record.get(), i)) same = false;
+    d.copy(buffer_, wanted.record.get());
+    driver_->setLastRead(pos);
+    if (rc == ErrRecordNotAvailable || rc == ErrRecordNotFound || (rc == 0 && !same)) return fail(ErrRecordChanged);
+    if (rc) return driverResult(*this, rc, e);
+    return update();
+}
+
+int FileManager::beginTransaction(int lockWaitSeconds) {
+    RT_USE_FILE();
+    Store* store = driver_->store();
+    if (lockWaitSeconds > 0) store->setBusyTimeout(lockWaitSeconds);
+    StoreError e;
+    bool ok = store->begin(e);
+    store->setBusyTimeout(lockRecover_ > 0 ? lockRecover_ : 10);
+    if (!ok) return fail(e.code ? e.code : ErrFileSystem, e.state, e.text);
+    return this->ok();
+}
+
+int FileManager::commit() {
+    if (!driver_->isOpen()) return fail(ErrFileNotOpen);
+    StoreError e;
+    if (!driver_->store()->commit(e)) return fail(ErrFileSystem, e.state, e.text.empty() ? "rolled back" : e.text);
+    return ok();
+}
+
+int FileManager::rollback() {
+    if (!driver_->isOpen()) return fail(ErrFileNotOpen);
+    driver_->store()->rollback();
+    return ok();
+}
+
 int FileManager::deleteRecord() {
     RT_USE_FILE();
     StoreError e;

@@ -119,6 +119,18 @@ public:
     // Deletes the record that primeRecord() reserved (the relation manager cascades first).
     int cancelReserved();
 
+    // Changes the record read last only when nobody changed it since it was read: 89 when the
+    // stored record differs from the one read (it is then left as the other station wrote it).
+    int updateIfUnchanged();
+
+    // ---- Transactions ----
+    // Frames the following changes of this table's store (a local file, or the server
+    // connection): they are kept or undone together. lockWaitSeconds: how long to wait for
+    // other users' locks before giving up with the driver's error (90).
+    int beginTransaction(int lockWaitSeconds = 0);
+    int commit();
+    int rollback();
+
     // ---- Buffer ----
     void clearBuffer();
     SavedBuffer saveBuffer() const;

@@ -673,6 +673,31 @@ int TableDriver::fetch(int keyIndex, StoreError& error) {
     return 0;
 }
 
+int TableDriver::refetch(StoreError& error) {
+    if (!lastRead_) return 33;
+    if (!local_) {
+        int id = def_.identifyingKey();
+        if (id < 0) return 35;
+        auto keep = lastRead_;
+        def_.record.copy(fm_.buffer(), keep.get());
+        return fetch(id, error);
+    }
+    auto* stmt = cached("SELECT " + selectList() + " FROM " + table() + " WHERE rowid = ?", error);
+    if (!stmt) return error.code ? error.code : 90;
+    SqlParam p;
+    p.kind = SqlParam::Int;
+    p.i = lastRow_;
+    stmt->bind(1, p);
+    if (!stmt->execute(error)) return error.code ? error.code : 90;
+    if (!stmt->fetch(error)) {
+        stmt->close();
+        return error.ok() ? 35 : error.code;
+    }
+    readRow(*stmt, 1, fm_.buffer());
+    stmt->close();
+    return 0;
+}
+
 int TableDriver::insert(StoreError& error) {
     endSql();
     std::string cols, marks;

@@ -34,6 +34,8 @@ public:
     int next(StoreError& error);
     int previous(StoreError& error);
     int fetch(int key, StoreError& error);
+    // Reads the record read last again, by its row or identifying key: 0 or 35.
+    int refetch(StoreError& error);
     void resetTo(int key, const Position& pos);
     Position position() const;
 

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <fstream>
 #include <atomic>
+#include <chrono>
+#include <future>
 #include <thread>
 
 #include "runtime/data/back_end.h"
@@ -631,4 +633,62 @@ TEST_F(LocalFile, ThreadsCreatingOneFileAtOnceAllGetIt) {
     head.setOrder("HEAD:KeyID");
     ASSERT_EQ(head.previous(), 0);
     EXPECT_EQ(H.ID, 120);  // numbers unique between the threads
+}
+
+TEST_F(LocalFile, ChangeOfARecordChangedMeanwhileIsRefused) {
+    ASSERT_EQ(head.open(), 0);
+    ASSERT_EQ(addHead("mine", "1"), 0);
+    HeadRecord theirs;
+    rt::FileManager other(headDef(), &theirs);
+    theirs.ID = 1;
+    ASSERT_EQ(other.fetch("HEAD:KeyID"), 0);
+    H.ID = 1;
+    ASSERT_EQ(head.fetch("HEAD:KeyID"), 0);
+    theirs.Name = "theirs";
+    ASSERT_EQ(other.update(), 0);
+    H.Name = "overwrite";
+    EXPECT_EQ(head.updateIfUnchanged(), 89);
+    EXPECT_EQ(rt::errorText(), "Record Changed By Another Station");
+    EXPECT_EQ(H.Name, "overwrite");  // the buffer is left as the caller had it
+    H.ID = 1;
+    ASSERT_EQ(head.fetch("HEAD:KeyID"), 0);
+    EXPECT_EQ(H.Name, "theirs");
+    H.Name = "now mine";
+    EXPECT_EQ(head.updateIfUnchanged(), 0);
+    ASSERT_EQ(other.fetch("HEAD:KeyID"), 0);
+    EXPECT_EQ(theirs.Name, "now mine");
+}
+
+TEST_F(LocalFile, TransactionsKeepOrUndoTogetherAndWaitForLocks) {
+    ASSERT_EQ(head.open(), 0);
+    ASSERT_EQ(head.beginTransaction(2), 0);
+    ASSERT_EQ(addHead("a", "1"), 0);
+    ASSERT_EQ(addHead("b", "2"), 0);
+    ASSERT_EQ(head.rollback(), 0);
+    EXPECT_EQ(head.records(), 0);
+    ASSERT_EQ(head.beginTransaction(2), 0);
+    ASSERT_EQ(addHead("a", "1"), 0);
+    ASSERT_EQ(head.commit(), 0);
+    EXPECT_EQ(head.records(), 1);
+
+    // Another thread holds a write transaction: framing ours gives up after the wait.
+    std::promise<void> holding, release;
+    std::thread other([&] {
+        HeadRecord mine;
+        rt::FileManager fm(headDef(), &mine);
+        fm.beginTransaction();
+        mine.Code = "T";
+        fm.insert();
+        holding.set_value();
+        release.get_future().wait();
+        fm.commit();
+    });
+    holding.get_future().wait();
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(head.beginTransaction(1), 90);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(900));
+    EXPECT_FALSE(rt::fileErrorText().empty());
+    release.set_value();
+    other.join();
+    EXPECT_EQ(head.records(), 2);
 }

@@ -390,3 +390,29 @@ TEST_P(Server, KeyOrderIsReadInWindowsWithoutLosingThePlace) {
     EXPECT_EQ(forward, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
     EXPECT_EQ(backward, (std::vector<int>{10, 9, 8, 7, 6, 5, 3, 2, 1}));
 }
+
+TEST_P(Server, TransactionsAndChangesMeanwhile) {
+    ASSERT_EQ(head.open(), 0);
+    ASSERT_EQ(head.beginTransaction(2), 0);
+    ASSERT_EQ(addHead("a", "1"), 0);
+    ASSERT_EQ(head.rollback(), 0);
+    EXPECT_EQ(head.records(), 0);
+    ASSERT_EQ(head.beginTransaction(2), 0);
+    ASSERT_EQ(addHead("a", "1"), 0);
+    ASSERT_EQ(head.commit(), 0);
+    EXPECT_EQ(head.records(), 1);
+
+    HeadRecord theirs;
+    rt::FileManager other(headDef(), &theirs);
+    theirs.ID = 1;
+    ASSERT_EQ(other.fetch("HEAD:KeyID"), 0);
+    H.ID = 1;
+    ASSERT_EQ(head.fetch("HEAD:KeyID"), 0);
+    theirs.Zeitraum = 9;
+    ASSERT_EQ(other.update(), 0);
+    H.Name = "mine";
+    EXPECT_EQ(head.updateIfUnchanged(), 89);
+    ASSERT_EQ(head.fetch("HEAD:KeyID"), 0);
+    H.Name = "mine";
+    EXPECT_EQ(head.updateIfUnchanged(), 0);
+}
