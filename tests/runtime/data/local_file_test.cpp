@@ -121,6 +121,12 @@ TEST_F(LocalFile, FilesNotOursOrOfAnotherLayoutGive47AndStayUntouched) {
     std::vector<Case> cases = {
         {"text file", [](const std::string& p) { std::ofstream(p) << "not a table file\n"; }},
         {"empty file", [](const std::string& p) { std::ofstream{p}; }},
+        {"damaged SQLite file",
+         [](const std::string& p) {
+             std::ofstream out(p, std::ios::binary);
+             out.write("SQLite format 3\0", 16);
+             for (int i = 0; i < 5000; ++i) out.put(static_cast<char>(i * 37));
+         }},
         {"foreign SQLite file",
          [](const std::string& p) {
              std::string cs = voq::test::sqliteConnectString(p);
