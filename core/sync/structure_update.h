@@ -1,0 +1,93 @@
+// The schema synchroniser: brings the program's own server tables on the client's database in
+// line with the dictionary. Called by the frame at every start, on the frame's thread.
+//
+//   StructureUpdate();   // tests the ten tables, creates what is missing, widens CONNECT
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "runtime/data/file_manager.h"
+#include "runtime/data/record.h"
+
+namespace rt {
+class FileManager;
+}
+
+// One column handled, as the window "Actions performed" lists it.
+struct StructureEntry {
+    std::string table;      // with the schema prefix in front
+    std::string label;      // "CUBK:ID"
+    std::string column;     // "ID"
+    std::string fieldType;  // "LONG", "CSTRING", "DATETIME", ...
+    long size = 0;
+    long places = 0;
+    std::string sqlType;    // "INT NOT NULL"
+    rt::Byte identity = 0;  // no column is made an identity column
+};
+
+// The statements for the tables of one run. The back end and the schema prefix carry over from
+// table to table, as the run handles them in order.
+class SchemaSync {
+public:
+    using Sender = std::function<void(const std::string& statement)>;
+    using Logger = std::function<void(const std::string& line)>;
+
+    SchemaSync(Sender send, Logger log) : send_(std::move(send)), log_(std::move(log)) {}
+
+    // Columns, index drops and keys of one table. The manager's connect string decides the back
+    // end; on SQLite and Firebird a name with a schema loses it for the rest of the thread.
+    void handleTable(rt::FileManager& table);
+
+    const std::string& backEnd() const { return backEnd_; }
+    const std::string& schemaPrefix() const { return schemaPrefix_; }
+    const std::vector<StructureEntry>& structures() const { return structures_; }
+
+    // The SQL type of a field on a back end (blank is SQL Server); "" for a field type that
+    // makes no column.
+    static std::string sqlType(const rt::FieldDesc& field, std::string_view backEnd, bool dateTimePair);
+    // Server name of a key, else its label, after the first ":" and then after the first ".".
+    static std::string keyName(const rt::KeyDef& key);
+    // "PK" at an odd character position (1, 3, 5, ...).
+    static bool primaryKeyName(std::string_view serverName);
+    // The field labels whose columns are created NOT NULL.
+    static const std::vector<std::string>& notNullLabels();
+
+private:
+    void columns(rt::FileManager& table, const std::string& name);
+    void dropIndexes(const rt::TableDef& def, const std::string& name);
+    void keys(const rt::TableDef& def, const std::string& name);
+    std::string columnName(const rt::FieldDesc& field) const;
+
+    Sender send_;
+    Logger log_;
+    std::string backEnd_;
+    std::string schemaPrefix_;
+    std::vector<StructureEntry> structures_;
+};
+
+// The ten tables it handles, in order.
+const std::vector<std::string>& structureTables();
+
+inline constexpr const char* kStructureLog = "StructureUpdate.log";
+inline constexpr const char* kActionsTitle = "Actions performed";
+
+// The run: statement channel, tests, handling, widening, window. On a server that cannot be
+// reached it reports and ends the program (exit code 1).
+void StructureUpdate();
+
+// The widening step alone (also run by StructureUpdate): true when the connect column was found
+// 100 characters wide and the ALTER statement was sent.
+bool WidenConnectColumn();
+
+// What the last run on this thread did, for the frame and for tests.
+struct StructureRun {
+    std::vector<std::string> logged;      // the tables that did not open cleanly
+    std::vector<std::string> statements;  // every statement sent, as listed (255 characters)
+    std::vector<StructureEntry> structures;
+    bool windowShown = false;
+    bool widened = false;
+};
+const StructureRun& lastStructureRun();
