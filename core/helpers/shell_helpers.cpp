@@ -1,0 +1,65 @@
+#include "core/helpers/shell_helpers.h"
+
+#include <mutex>
+
+#include "runtime/os/process.h"
+#include "runtime/text/strings.h"
+#include "runtime/thread/thread.h"
+#include "runtime/ui/dialogs.h"
+#include "runtime/ui/window.h"
+
+namespace {
+std::mutex lastFileMutex;
+std::string lastFile;
+}  // namespace
+
+std::string ShellErrorText(int code)
+{
+    switch (code) {
+    case 0: return "Out of memory or file is corrupt when running program";
+    case 2: return "File not found";
+    case 3: return "Path not found";
+    case 5: return "Sharing violation";
+    case 6: return "Data segment error";
+    case 8: return "Not enough memory to run program";
+    case 10: return "Incorrect Windows version";
+    case 11: return "Invalid program file.  Non Windows or corrupt .exe file";
+    case 12: return "Not a Windows program";
+    case 13: return "MS-DOS 4.0 program";
+    case 14: return "Unknown program type";
+    case 15: return "Can not run a real mode program";
+    case 16: return "This program is already running and can only have one instance running";
+    case 19: return "This is a compressed program file";
+    case 20: return "One or more run time libraries are missing or corrupt";
+    case 21: return "This program requires 32bit extension for Windows";
+    case 31: return "No program associated with this file";
+    default: return {};
+    }
+}
+
+void RunShellExecute(long /*windowHandle: the box belongs to the calling thread's window*/, std::string_view file)
+{
+    std::string name(rt::clip(rt::cutChars(file, 255)));
+    rt::ShellOpenResult r = rt::shellOpen(name);
+    if (r.code > 32) return;
+    std::string text = ShellErrorText(r.code);
+    if (text.empty()) return;
+    // A real line break, not the "|" of other message texts.
+    rt::message(text + "\r\n" + name);
+}
+
+void ShellOpenFile(std::string_view file)
+{
+    std::string name(rt::clip(rt::cutChars(file, 255)));
+    {
+        std::lock_guard lock(lastFileMutex);
+        lastFile = name;
+    }
+    RunShellExecute(static_cast<long>(rt::topWindow(rt::threadNumber())), name);
+}
+
+std::string LastShellOpenFile()
+{
+    std::lock_guard lock(lastFileMutex);
+    return lastFile;
+}
