@@ -120,17 +120,29 @@ std::string TableDriver::selectList() const {
     return s;
 }
 
+// UPPER of the server. SQLite's own folds ASCII letters only: the German letters are replaced
+// after it.
+std::string TableDriver::upperExpr(const std::string& operand) const {
+    if (store_->dialect() != Dialect::SQLite) return "UPPER(" + operand + ")";
+    // The German letters (and é), written with char() so that the statement text stays ASCII
+    // whatever the driver's code page; SQLite's parser allows only a shallow nesting.
+    std::string e = "UPPER(" + operand + ")";
+    for (int lower : {0xE4, 0xF6, 0xFC, 0xE9})
+        e = "REPLACE(" + e + ", char(" + std::to_string(lower) + "), char(" + std::to_string(lower - 0x20) + "))";
+    return e;
+}
+
 std::string TableDriver::keyExpr(const KeyDef& key, std::size_t component) const {
     const auto& f = def_.record.field(static_cast<std::size_t>(key.components[component]));
     std::string col = q(f.columnName());
     if (!f.isText()) return col;
     if (local_) return col + (key.nocase() ? " COLLATE VOQ_NOCASE" : " COLLATE RTRIM");
-    return key.nocase() ? "UPPER(" + col + ")" : col;
+    return key.nocase() ? upperExpr(col) : col;
 }
 
 std::string TableDriver::paramExpr(const KeyDef& key, std::size_t component) const {
     const auto& f = def_.record.field(static_cast<std::size_t>(key.components[component]));
-    if (!local_ && f.isText() && key.nocase()) return "UPPER(?)";
+    if (!local_ && f.isText() && key.nocase()) return upperExpr("?");
     return "?";
 }
 

@@ -72,6 +72,7 @@ private:
     std::string q(const std::string& ident) const;  // quoted identifier (local) or as is
     std::string table() const;
     std::string selectList() const;
+    std::string upperExpr(const std::string& operand) const;
     std::string keyExpr(const KeyDef& key, std::size_t component) const;
     std::string paramExpr(const KeyDef& key, std::size_t component) const;
     std::string optCondition(const KeyDef& key) const;

@@ -1,6 +1,8 @@
 // Server tables over unixODBC: the SQLite ODBC driver and PostgreSQL 15 through psqlODBC.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <thread>
 
 #include "runtime/data/table_driver.h"
@@ -155,6 +157,12 @@ TEST_P(Server, InsertChangeDeleteInKeyOrderWithNocaseAndOpt) {
     EXPECT_EQ(seen[0], "apfel");
     EXPECT_EQ(seen[1], "Birne");
 
+    EXPECT_EQ(seen[2], "zebra");
+    EXPECT_EQ(seen[3], "Äpfel");
+    EXPECT_EQ(addHead("äPFEL", "y"), 40);  // German letters fold too
+    H.Name = "ÄPFEL";
+    ASSERT_EQ(head.fetch("HEAD:KeyName"), 0);
+    EXPECT_EQ(H.Name, "Äpfel");
     H.Name = "birne";
     ASSERT_EQ(head.fetch("HEAD:KeyName"), 0);
     EXPECT_EQ(H.Name, "Birne");
@@ -246,7 +254,7 @@ TEST_P(Server, DateTimeColumnHoldsDateAndTime) {
     g = LogRecord();
     g.Name = "VWCUBES";
     g.Version = 3;
-    ASSERT_EQ(log.fetch("LOG:byName"), 0);
+    ASSERT_EQ(log.fetch("LOG:byName"), 0) << rt::fileErrorText();
     EXPECT_EQ(g.Updated_Date, rt::dateFromYmd(2026, 12, 8));
     EXPECT_EQ(g.Updated_Time, rt::timeFromHms(14, 5, 30, 25));
     // One server column.
@@ -415,4 +423,57 @@ TEST_P(Server, TransactionsAndChangesMeanwhile) {
     ASSERT_EQ(head.fetch("HEAD:KeyID"), 0);
     H.Name = "mine";
     EXPECT_EQ(head.updateIfUnchanged(), 0);
+}
+
+TEST_P(Server, LongNocaseKeysStepBothWays) {
+    struct Upd {
+        rt::Long ID = 0;
+        rt::Long SETUPID = 0;
+        rt::String<20> TYPE;
+        rt::String<60> NAME;
+    };
+    static const rt::TableDef def = rt::TableBuilder<Upd>("SKRIPT", "UPD")
+                                        .server("dbo.UPDS", [] { return gConnect.get(); })
+                                        .create()
+                                        .field(&Upd::ID, "ID")
+                                        .field(&Upd::SETUPID, "SETUPID")
+                                        .field(&Upd::TYPE, "TYPE")
+                                        .field(&Upd::NAME, "NAME")
+                                        .key("BY_ID", {"ID"}, rt::Unique | rt::Primary | rt::NoCase, {}, 1)
+                                        .key("BY_TYPE", {"SETUPID", "ID", "TYPE", "NAME"}, rt::Dup | rt::NoCase)
+                                        .key("BY_NAME", {"SETUPID", "TYPE", "NAME"}, rt::Dup | rt::NoCase)
+                                        .build();
+    Upd u;
+    rt::FileManager fm(def, &u);
+    ASSERT_EQ(fm.open(), 0);
+    const char* names[] = {"über", "Zahl", "ähnlich", "Über", "alpha"};
+    for (auto* n : names) {
+        u = Upd();
+        u.SETUPID = 1;
+        u.TYPE = "View";
+        u.NAME = n;
+        ASSERT_EQ(fm.insert(), 0) << rt::fileErrorText();
+    }
+    // From the end backwards, then from a value: the start value's case does not matter.
+    fm.setOrder("UPD:BY_NAME");
+    std::vector<std::string> back;
+    while (fm.previous() == 0) back.emplace_back(u.NAME.clipped());
+    ASSERT_EQ(back.size(), 5u) << rt::fileErrorText();
+    auto first = std::find(back.begin(), back.end(), "über");
+    auto second = std::find(back.begin(), back.end(), "Über");
+    ASSERT_TRUE(first != back.end() && second != back.end());
+    EXPECT_EQ(std::abs(first - second), 1);  // both spellings side by side
+    u = Upd();
+    u.SETUPID = 1;
+    u.TYPE = "view";
+    u.NAME = "ZAHL";
+    ASSERT_EQ(fm.setFrom("UPD:BY_NAME"), 0);
+    ASSERT_EQ(fm.previous(), 0);
+    EXPECT_EQ(u.NAME.clipped(), "Zahl");
+    EXPECT_EQ(u.TYPE.clipped(), "View");
+    fm.setOrder("UPD:BY_TYPE");
+    int n = 0;
+    while (fm.next() == 0) ++n;
+    EXPECT_EQ(n, 5) << rt::fileErrorText();
+    fm.close();
 }
