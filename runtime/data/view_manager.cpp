@@ -216,7 +216,8 @@ int ViewManager::load() {
 }
 
 int ViewManager::step(int direction) {
-    if (sql_) return direction > 0 ? primary_.next() : primary_.previous();
+    // Rows of an SQL text set on the view (or its table) come straight from the table.
+    if (sql_ || primary_.sqlMode()) return direction > 0 ? primary_.next() : primary_.previous();
     if (!loaded_) {
         if (int rc = load()) return rc;
     }

@@ -206,3 +206,17 @@ TEST_F(View, JoinInnerAndOuterAndDeleteWhatItYields) {
     while (del.next() == 0) ASSERT_EQ(head.deleteRecord(), 0);
     EXPECT_EQ(head.records(), 2);
 }
+
+TEST_F(View, SqlTextOnTheViewGivesItsRows) {
+    rt::ViewManager v(head);
+    ASSERT_EQ(v.open(), 0);
+    ASSERT_EQ(v.setSql("SELECT ID * 10, Name FROM Head WHERE Activ = 1 ORDER BY ID"), 0);
+    std::vector<int> ids;
+    while (v.next() == 0) ids.push_back(H.ID);
+    EXPECT_EQ(ids, (std::vector<int>{20, 40}));
+    v.close();
+    head.setOrder("HEAD:KeyID");  // back to the table's own records
+    EXPECT_FALSE(head.sqlMode());
+    ASSERT_EQ(head.next(), 0);
+    EXPECT_EQ(H.ID, 1);
+}
