@@ -899,7 +899,8 @@ int TableDriver::setSql(std::string_view sql, StoreError& error) {
     auto stmt = store_->prepare(text, error);
     if (!stmt) return error.code ? error.code : 90;
     if (!stmt->execute(error)) return error.code ? error.code : 90;
-    if (stmt->columnCount() > 0) sqlStmt_ = std::move(stmt);
+    // Kept even without a result: reading then ends at once instead of reading the table.
+    sqlStmt_ = std::move(stmt);
     return 0;
 }
 

@@ -285,6 +285,9 @@ TEST_P(Server, SqlTextRowsArriveInFieldsInColumnOrder) {
     ASSERT_EQ(fm.setSql("SELECT 'a', 'b', '42'"), 0);
     ASSERT_EQ(fm.next(), 0);
     EXPECT_EQ(c.C03, 42);  // converted to the field's type
+    // A statement without a result gives no rows (not the table's records).
+    ASSERT_EQ(fm.setSql("INSERT INTO CARRIER (C01) VALUES ('stored')"), 0);
+    EXPECT_EQ(fm.next(), 33);
     EXPECT_EQ(fm.setSql("SELEC nonsense"), 90);
     EXPECT_FALSE(rt::fileErrorCode().empty());
     fm.close();
