@@ -255,3 +255,37 @@ TEST(RealDriverPg, ServerCursorWithOneRowPerRoundTripServesAllRows)
     release(env);
     release(engine);
 }
+
+TEST(RealDriverSqlite, ARefusedDriverConnectFallsBackToTheDataSourceNamedInTheString)
+{
+    voq::test::TempDir dir;
+    const std::string db = dir.file("dsn.db");
+    ASSERT_EQ(voq::test::execSql(voq::test::sqliteConnectString(db), "CREATE TABLE d (v INTEGER)"), "");
+    ASSERT_EQ(voq::test::execSql(voq::test::sqliteConnectString(db), "INSERT INTO d VALUES (42)"), "");
+    const std::string ini = dir.file("odbc.ini");
+    FILE* f = std::fopen(ini.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fprintf(f, "[VoqEngineDsn]\nDriver=SQLite3\nDatabase=%s\n", db.c_str());
+    std::fclose(f);
+    const char* old = std::getenv("ODBCINI");
+    const std::string saved = old ? old : "";
+    setenv("ODBCINI", ini.c_str(), 1);
+
+    void* engine = loadEngine();
+    void* env = createEnvironment(engine);
+    HRESULT hr;
+    // The driver named first does not exist, so only SQLConnect on the data source succeeds.
+    void* conn = openConnection(env, "DRIVER=NoSuchDriverAnywhere;DSN=VoqEngineDsn;UID=;PWD=", &hr, i2(0));
+    if (old) setenv("ODBCINI", saved.c_str(), 1);
+    else unsetenv("ODBCINI");
+    ASSERT_EQ(hr, S_OK) << (errors(engine).empty() ? "" : errors(engine)[0].description);
+    void* rs = openResultset(conn, "SELECT v FROM d", &hr);
+    ASSERT_EQ(hr, S_OK);
+    EXPECT_EQ(allRows(rs), (std::vector<std::vector<std::string>>{{"I4:42"}}));
+    EXPECT_TRUE(errors(engine).empty());
+    release(rs);
+    slotsOf<NovaConnectionSlots>(conn)->Close(conn);
+    release(conn);
+    release(env);
+    release(engine);
+}

@@ -14,3 +14,10 @@ const char* __lsan_default_suppressions(void)
            "leak:libcrypto.so\n"
            "leak:libssl.so\n";
 }
+
+/* Allocations made inside the uninstrumented driver manager are only attributed to it (and so
+ * matched by the suppressions above) when the stack is unwound without frame pointers. */
+const char* __asan_default_options(void)
+{
+    return "fast_unwind_on_malloc=0";
+}
