@@ -12,6 +12,7 @@
 #include "runtime/os/path.h"
 #include "runtime/os/trace.h"
 #include "runtime/report/layout.h"
+#include "runtime/text/strings.h"
 
 namespace rt {
 namespace {
@@ -172,5 +173,56 @@ double lineHeightPoints(const ReportFont& font) {
 }
 
 bool reportFontAvailable(const ReportFont& font) { return faceFor(font).ok; }
+
+// A text cut to a width (whole characters).
+std::string fitTextWidth(const ReportFont& font, std::string_view text, double widthPts) {
+  if (textWidthPoints(font, text) <= widthPts + 1e-6) return std::string(text);
+  std::size_t n = charLength(text);
+  while (n > 0 && textWidthPoints(font, cutChars(text, n)) > widthPts + 1e-6) --n;
+  return std::string(cutChars(text, n));
+}
+
+// Lines of a text broken at blanks to a width; a word longer than the width is broken inside.
+std::vector<std::string> wrapTextLines(const ReportFont& font, std::string_view text, double widthPts) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (true) {
+    std::size_t nl = text.find('\n', start);
+    std::string_view para = text.substr(start, nl == std::string_view::npos ? std::string_view::npos : nl - start);
+    if (!para.empty() && para.back() == '\r') para.remove_suffix(1);
+    std::string line;
+    std::size_t i = 0;
+    bool any = false;
+    while (i <= para.size()) {
+      std::size_t sp = para.find(' ', i);
+      std::string_view word = para.substr(i, sp == std::string_view::npos ? std::string_view::npos : sp - i);
+      std::string candidate = line.empty() && !any ? std::string(word) : line + " " + std::string(word);
+      if (textWidthPoints(font, candidate) <= widthPts + 1e-6) {
+        line = std::move(candidate);
+        any = true;
+      } else {
+        if (any) lines.push_back(std::move(line));
+        line.clear();
+        // A word wider than the line is broken by characters.
+        std::string rest(word);
+        while (!rest.empty() && textWidthPoints(font, rest) > widthPts + 1e-6) {
+          std::string part = fitTextWidth(font, rest, widthPts);
+          if (part.empty()) part = std::string(cutChars(rest, 1));
+          lines.push_back(part);
+          rest.erase(0, part.size());
+        }
+        line = rest;
+        any = true;
+      }
+      if (sp == std::string_view::npos) break;
+      i = sp + 1;
+    }
+    lines.push_back(std::move(line));
+    if (nl == std::string_view::npos) break;
+    start = nl + 1;
+  }
+  return lines;
+}
+
 
 } // namespace rt

@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace rt {
 
@@ -20,6 +21,12 @@ double textWidthPoints(const ReportFont& font, std::string_view text);
 // Distance from the top of a line to its baseline, and the line height, in points.
 double ascentPoints(const ReportFont& font);
 double lineHeightPoints(const ReportFont& font);
+
+// The text cut to a width in points (whole characters).
+std::string fitTextWidth(const ReportFont& font, std::string_view text, double widthPts);
+// The lines of a text broken at blanks (and at line ends) to a width in points; a word longer
+// than the width is broken inside. An empty text is one empty line.
+std::vector<std::string> wrapTextLines(const ReportFont& font, std::string_view text, double widthPts);
 
 // True when the font file of that face and style was found and read (otherwise a fixed
 // half-em width per character is used, and a trace line says so once).

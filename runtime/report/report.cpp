@@ -156,6 +156,11 @@ ReportControl& Report::control(int id) {
   return *c;
 }
 
+int Report::lineCount(int controlId) {
+  ReportControl& c = control(controlId);
+  return static_cast<int>(wrapTextLines(c.font, controlValue(c), std::max(0.0, c.width - c.offset) * pointsPerUnit(unit_)).size());
+}
+
 ReportBreak& Report::addBreak(int id, std::function<std::string()> variable, int headerBand, int footerBand) {
   breaks_.push_back({id, std::move(variable), headerBand, footerBand});
   return breaks_.back();
@@ -251,56 +256,6 @@ std::string Report::controlValue(ReportControl& c) {
 
 namespace {
 
-// A text cut to a width (whole characters).
-std::string fitWidth(const ReportFont& font, std::string_view text, double widthPts) {
-  if (textWidthPoints(font, text) <= widthPts + 1e-6) return std::string(text);
-  std::size_t n = charLength(text);
-  while (n > 0 && textWidthPoints(font, cutChars(text, n)) > widthPts + 1e-6) --n;
-  return std::string(cutChars(text, n));
-}
-
-// Lines of a text broken at blanks to a width; a word longer than the width is broken inside.
-std::vector<std::string> wrapLines(const ReportFont& font, std::string_view text, double widthPts) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (true) {
-    std::size_t nl = text.find('\n', start);
-    std::string_view para = text.substr(start, nl == std::string_view::npos ? std::string_view::npos : nl - start);
-    if (!para.empty() && para.back() == '\r') para.remove_suffix(1);
-    std::string line;
-    std::size_t i = 0;
-    bool any = false;
-    while (i <= para.size()) {
-      std::size_t sp = para.find(' ', i);
-      std::string_view word = para.substr(i, sp == std::string_view::npos ? std::string_view::npos : sp - i);
-      std::string candidate = line.empty() && !any ? std::string(word) : line + " " + std::string(word);
-      if (textWidthPoints(font, candidate) <= widthPts + 1e-6) {
-        line = std::move(candidate);
-        any = true;
-      } else {
-        if (any) lines.push_back(std::move(line));
-        line.clear();
-        // A word wider than the line is broken by characters.
-        std::string rest(word);
-        while (!rest.empty() && textWidthPoints(font, rest) > widthPts + 1e-6) {
-          std::string part = fitWidth(font, rest, widthPts);
-          if (part.empty()) part = std::string(cutChars(rest, 1));
-          lines.push_back(part);
-          rest.erase(0, part.size());
-        }
-        line = rest;
-        any = true;
-      }
-      if (sp == std::string_view::npos) break;
-      i = sp + 1;
-    }
-    lines.push_back(std::move(line));
-    if (nl == std::string_view::npos) break;
-    start = nl + 1;
-  }
-  return lines;
-}
-
 // Where a text of that width starts inside [x, x + w] (report units).
 double alignedX(const ReportControl& c, const std::string& text, double ppu) {
   double tw = textWidthPoints(c.font, text) / ppu;
@@ -369,7 +324,7 @@ void buildPieces(Report& report, ReportBand& band, std::vector<Piece>& out, doub
   for (std::size_t i = 0; i < band.controls.size(); ++i) {
     ReportControl& c = *band.controls[i];
     if (c.hidden || c.kind != ReportControlKind::Text) continue;
-    wrapped[i] = wrapLines(c.font, value(c), std::max(0.0, c.width - c.offset) * ppu);
+    wrapped[i] = wrapTextLines(c.font, value(c), std::max(0.0, c.width - c.offset) * ppu);
     double lh = lineHeightPoints(c.font) / ppu;
     if (c.resize) {
       double need = static_cast<double>(wrapped[i].size()) * lh;
@@ -401,7 +356,7 @@ void buildPieces(Report& report, ReportBand& band, std::vector<Piece>& out, doub
     switch (c.kind) {
     case ReportControlKind::String: {
       it.kind = PageItem::Kind::Text;
-      it.text = fitWidth(c.font, value(c), std::max(0.0, c.width) * ppu);
+      it.text = fitTextWidth(c.font, value(c), std::max(0.0, c.width) * ppu);
       it.x = alignedX(c, it.text, ppu);
       it.width = textWidthPoints(c.font, it.text) / ppu;
       it.fill = c.background;
@@ -414,7 +369,7 @@ void buildPieces(Report& report, ReportBand& band, std::vector<Piece>& out, doub
       for (auto& line : wrapped[i]) {
         PageItem li = it;
         li.kind = PageItem::Kind::Text;
-        li.text = fitWidth(c.font, line, std::max(0.0, c.width) * ppu);
+        li.text = fitTextWidth(c.font, line, std::max(0.0, c.width) * ppu);
         li.x = alignedX(c, li.text, ppu);
         li.width = textWidthPoints(c.font, li.text) / ppu;
         li.y = ly;
@@ -645,9 +600,9 @@ void Report::writePage() {
     std::string base = folderWanted_;
     if (base.empty()) {
       std::error_code ec;
-      base = std::filesystem::temp_directory_path(ec).string();
+      std::filesystem::path temp = std::filesystem::temp_directory_path(ec);
       // Page list entries hold at most 128 characters.
-      if (ec || base.size() > 90) base = ".";
+      base = ec || temp.native().size() > 90 ? std::string(".") : temp.native();
     }
     std::string templ = base + "/voqrpt-XXXXXX";
     if (!mkdtemp(templ.data())) {

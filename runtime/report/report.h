@@ -98,6 +98,9 @@ public:
   ReportControl& control(int id);
   ReportControl* findControl(int id);
 
+  // Lines a text control's current text takes at its width (headings that move the body down).
+  int lineCount(int controlId);
+
   ReportBreak& addBreak(int id, std::function<std::string()> variable, int headerBand = 0, int footerBand = 0);
 
   // ---- Running -----------------------------------------------------------------------------

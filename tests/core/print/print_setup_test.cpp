@@ -2,8 +2,6 @@
 
 #include "core/print/print_setup.h"
 
-#include <unistd.h>
-
 #include <atomic>
 #include <filesystem>
 
@@ -205,7 +203,7 @@ TEST_F(SetupTest, LeavingThePreviewPrintsNothingAndOpensNoWindow) {
   EXPECT_TRUE(log->all().empty());
   EXPECT_EQ(response, 2);
   EXPECT_EQ(state, 2);
-  for (const auto& h : display.history()) (void)h;
+  // The thread ended without anyone answering a "Print" window.
   EXPECT_EQ(pages.report.pages().size(), 4u);
 }
 

@@ -293,7 +293,6 @@ TEST(ReportLayout, BreaksPrintFootersWithTotalsResetPerGroupAndBreakThePage) {
   f.run(data);
   const auto& pages = f.report.pageData();
   ASSERT_EQ(pages.size(), 2u); // the last footer's page break makes no empty page
-  auto texts0 = pages[0].texts();
   auto at = [&](const rt::PageData& p, const std::string& t) {
     auto* it = p.findText(t);
     EXPECT_TRUE(it) << t;
@@ -312,6 +311,24 @@ TEST(ReportLayout, BreaksPrintFootersWithTotalsResetPerGroupAndBreakThePage) {
   EXPECT_TRUE(pages[0].findText("3,00"));
   EXPECT_TRUE(pages[1].findText("36,75"));
   EXPECT_TRUE(pages[1].findText("20,25"));
+}
+
+TEST(ReportLayout, TextsWrapAtBlanksAndLongWordsBreakInside) {
+  rt::ReportFont f;
+  double w = width(f, "Umsatz gesamt");
+  EXPECT_EQ(rt::wrapTextLines(f, "Umsatz gesamt Vorjahr", w + 0.01), (std::vector<std::string>{"Umsatz gesamt", "Vorjahr"}));
+  EXPECT_EQ(rt::wrapTextLines(f, "a\nb", 100), (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(rt::wrapTextLines(f, "", 100), (std::vector<std::string>{""}));
+  auto parts = rt::wrapTextLines(f, "Donaudampfschifffahrt", width(f, "Donau") + 0.01);
+  ASSERT_GT(parts.size(), 1u);
+  EXPECT_EQ(parts[0], "Donau");
+  std::string joined;
+  for (auto& p : parts) joined += p;
+  EXPECT_EQ(joined, "Donaudampfschifffahrt");
+  Fixture fx;
+  auto& h = fx.report.band(HEADER);
+  h.addText(777, 0, 0, w + 0.01, 40).setText("Umsatz gesamt Vorjahr");
+  EXPECT_EQ(fx.report.lineCount(777), 2);
 }
 
 TEST(ReportLayout, PageFilesAreSvgPicturesWithEscapedTexts) {
