@@ -848,3 +848,40 @@ TEST(ConnectValue, CutsTheValueAfterTheKey)
     };
     for (const auto& c : cases) EXPECT_EQ(novaodbc::connectValue(c.connect, c.key), c.value) << c.connect;
 }
+
+TEST_F(FakeDm, FailingCatalogCallsLeaveTheNames)
+{
+    connect();
+    struct Case {
+        const char* failing;
+        size_t recorded;
+    };
+    // A refused table-name question leaves the name; a refused SQLColumns is recorded.
+    for (Case c : {Case{"SQLColAttribute", 0}, Case{"SQLColumns", 1}}) {
+        SCOPED_TRACE(c.failing);
+        fake().reset();
+        clearErrors(engine);
+        fake().addColumn("k", SQL_INTEGER, 10, 0, 4, "");
+        fake().addColumn("k", SQL_INTEGER, 10, 0, 4, "");
+        fake().setResult(c.failing, SQL_ERROR);
+        fake().pushDiag(SQL_SUCCESS, "HY000", 0, "catalog");
+        open("SELECT x.k, y.k FROM A x, B y");
+        EXPECT_EQ(columnNames(rs), (std::vector<std::string>{"k", "k"}));
+        EXPECT_EQ(errors(engine).size(), c.recorded);
+        release(rs);
+        rs = nullptr;
+    }
+}
+
+TEST_F(FakeDm, ARefusedBindingStopsBindingAtThatColumn)
+{
+    connect();
+    for (const char* name : {"a", "b", "c"}) fake().addColumn(name, SQL_INTEGER, 10, 0, 4, "");
+    const char* r[] = {"1", "2", "3"};
+    fake().addRow(r, 3);
+    fake().pushResult("SQLBindCol", SQL_SUCCESS);
+    fake().pushResult("SQLBindCol", SQL_ERROR);
+    open("SELECT a, b, c FROM t");
+    EXPECT_EQ(fake().count("SQLBindCol"), 2);
+    EXPECT_EQ(getRow(rs), (std::vector<std::string>{"I4:1", "EMPTY", "EMPTY"}));
+}
