@@ -27,9 +27,19 @@ void showPopupMenu(QWidget* parent, QPoint at, const PopupMenuRequest& request, 
 QString qtNameFilter(const FileFilter& filter);
 
 // Starts a dialog on the GUI thread and waits, on the calling program thread, for its answer;
-// the fallback when the GUI went away before the user answered.
+// the fallback when the GUI went away before the user answered. With a thread, the prompt is
+// reported shown for it (rt::promptShown) once start() has put it up unanswered.
+template <typename T>
+T askOnGui(int thread, std::function<void(std::function<void(T)>)> start, T fallback);
+
 template <typename T>
 T askOnGui(std::function<void(std::function<void(T)>)> start, T fallback)
+{
+    return askOnGui<T>(0, std::move(start), std::move(fallback));
+}
+
+template <typename T>
+T askOnGui(int thread, std::function<void(std::function<void(T)>)> start, T fallback)
 {
     auto promise = std::make_shared<std::promise<T>>();
     auto answered = std::make_shared<std::atomic<bool>>(false);
@@ -63,7 +73,12 @@ T askOnGui(std::function<void(std::function<void(T)>)> start, T fallback)
         }
         return state->result;
     }
-    GuiInvoker::post([start = std::move(start), answer = std::move(answer)]() mutable { start(std::move(answer)); });
+    GuiInvoker::post([thread, answered, start = std::move(start), answer = std::move(answer)]() mutable {
+        start(std::move(answer));
+        // Answers come on the GUI thread too: none can slip in between.
+        if (thread != 0 && !answered->load())
+            rt::promptShown(thread);
+    });
     promise.reset();
     try {
         return future.get();

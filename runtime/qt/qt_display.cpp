@@ -1995,7 +1995,7 @@ DialogUnits QtDisplay::dialogUnits() const
 int QtDisplay::messageBox(const MessageBoxRequest& request)
 {
     return askOnGui<int>(
-        [core = core_, request](std::function<void(int)> answer) {
+        request.thread, [core = core_, request](std::function<void(int)> answer) {
             core->beginThreadModal(request.thread);
             showMessageBox(core->dialogParent(request.owner), request, [core, request, answer](int result) {
                 core->endThreadModal(request.thread);
@@ -2008,7 +2008,7 @@ int QtDisplay::messageBox(const MessageBoxRequest& request)
 FileDialogResult QtDisplay::fileDialog(const FileDialogRequest& request)
 {
     return askOnGui<FileDialogResult>(
-        [core = core_, request](std::function<void(FileDialogResult)> answer) {
+        request.thread, [core = core_, request](std::function<void(FileDialogResult)> answer) {
             core->beginThreadModal(request.thread);
             showFileDialog(core->dialogParent(request.owner), request, [core, request, answer](FileDialogResult r) {
                 core->endThreadModal(request.thread);
@@ -2021,7 +2021,7 @@ FileDialogResult QtDisplay::fileDialog(const FileDialogRequest& request)
 ColorDialogResult QtDisplay::colorDialog(const ColorDialogRequest& request)
 {
     return askOnGui<ColorDialogResult>(
-        [core = core_, request](std::function<void(ColorDialogResult)> answer) {
+        request.thread, [core = core_, request](std::function<void(ColorDialogResult)> answer) {
             core->beginThreadModal(request.thread);
             showColorDialog(core->dialogParent(request.owner), request, [core, request, answer](ColorDialogResult r) {
                 core->endThreadModal(request.thread);
@@ -2034,7 +2034,7 @@ ColorDialogResult QtDisplay::colorDialog(const ColorDialogRequest& request)
 PrinterDialogResult QtDisplay::printerDialog(const PrinterDialogRequest& request)
 {
     return askOnGui<PrinterDialogResult>(
-        [core = core_, request](std::function<void(PrinterDialogResult)> answer) {
+        request.thread, [core = core_, request](std::function<void(PrinterDialogResult)> answer) {
             core->beginThreadModal(request.thread);
             showPrinterDialog(core->dialogParent(request.owner), request,
                               [core, request, answer](PrinterDialogResult r) {
@@ -2048,7 +2048,7 @@ PrinterDialogResult QtDisplay::printerDialog(const PrinterDialogRequest& request
 int QtDisplay::popupMenu(const PopupMenuRequest& request)
 {
     return askOnGui<int>(
-        [core = core_, request](std::function<void(int)> answer) {
+        request.thread, [core = core_, request](std::function<void(int)> answer) {
             QPoint at = QCursor::pos();
             QtWindow* w = core->find(request.owner);
             if (w && request.x >= 0 && request.y >= 0)

@@ -8,7 +8,8 @@
 // - openWindow/updateWindow/closeWindow/beep/setPointer/setClipboard/arrangeWindows only
 //   hand over work and return; they must not call back into rt::Window.
 // - messageBox, the dialogs and popupMenu block the calling program thread until the user has
-//   answered; meanwhile no window of that thread takes input.
+//   answered; meanwhile no window of that thread takes input. Once the prompt is shown and waits
+//   for the user, they call rt::promptShown(request.thread).
 // - User input goes back through rt::sendInput(windowId, input), from any thread.
 
 #include <functional>
@@ -161,6 +162,11 @@ void setDisplay(Display* display);
 // Without one, a stand-in shows nothing and answers every question with its default.
 Display& display();
 bool hasDisplay();
+
+// For displays: the prompt a program thread asked for (message box, dialog, popup menu) is on the
+// screen and waits for the user. Until a display reports it, the asking thread counts as busy,
+// not as waiting for the user; a prompt answered at once needs no report.
+void promptShown(int thread);
 
 // Input for a window, from the display (any thread). False when the window is not open or takes
 // no input now (a window of its thread above it, or its thread waits in a modal call); the

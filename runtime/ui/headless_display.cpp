@@ -15,6 +15,17 @@ HeadlessDisplay::Prompt promptOf(HeadlessDisplay::PromptKind kind) {
   p.kind = kind;
   return p;
 }
+
+int askingThread(const HeadlessDisplay::Prompt& p) {
+  switch (p.kind) {
+  case HeadlessDisplay::PromptKind::MessageBox: return p.messageBox.thread;
+  case HeadlessDisplay::PromptKind::FileDialog: return p.fileDialog.thread;
+  case HeadlessDisplay::PromptKind::ColorDialog: return p.colorDialog.thread;
+  case HeadlessDisplay::PromptKind::PrinterDialog: return p.printerDialog.thread;
+  case HeadlessDisplay::PromptKind::PopupMenu: return p.popupMenu.thread;
+  }
+  return 0;
+}
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -111,6 +122,8 @@ int HeadlessDisplay::ask(Prompt& prompt) {
     p->printerResult = a.printerResult;
   } else if (!shuttingDown_) {
     pending_.push_back(p);
+    // Still under the lock: no answer can come between showing and reporting it shown.
+    promptShown(askingThread(*p));
     changed_.notify_all();
     changed_.wait(lock, [&] { return p->answered || shuttingDown_; });
     std::erase(pending_, p);
@@ -406,9 +419,11 @@ std::string TestDriver::statusText(WindowId window, int zone) const {
 bool TestDriver::send(WindowId window, const UserInput& input) {
   auto s = display_.shown(window);
   int thread = s ? s->window.thread : 0;
-  std::uint64_t before = threadWaitSerial(thread);
-  if (!sendInput(window, input)) return false;
-  if (thread != 0 && !waitThreadIdle(thread, before, timeout_))
+  std::uint64_t serial = sendInputSerial(window, input);
+  if (serial == 0) return false;
+  // The thread may wake and wait again for other reasons (its timer, posted events) before it
+  // takes this input: wait for this input itself.
+  if (thread != 0 && !waitInputHandled(window, thread, serial, timeout_))
     throw TestDriverError("the window's thread did not come back for input in time");
   return true;
 }

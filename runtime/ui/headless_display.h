@@ -141,8 +141,10 @@ bool HeadlessDisplay::waitUntil(Pred pred, std::chrono::milliseconds timeout) {
 }
 
 // The test's user. Actions go through rt::sendInput like the GUI's and then wait until the
-// window's thread has handled them (is waiting for the user again, or has ended). An action on
-// a window that takes no input (closed, or below a modal window) throws TestDriverError.
+// window's thread has handled them: it has taken that very input and waits for the user again
+// afterwards (in accept(), or in a message box or dialog that is shown), or it has ended. An
+// action on a window that takes no input (closed, or below a modal window) throws
+// TestDriverError.
 class TestDriver {
 public:
   explicit TestDriver(HeadlessDisplay& display,

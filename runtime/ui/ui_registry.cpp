@@ -14,10 +14,13 @@ UiRegistry& uiRegistry() {
   return *r;
 }
 
-void UiRegistry::push(WindowCore& core, QueuedEvent ev) {
+std::uint64_t UiRegistry::push(WindowCore& core, QueuedEvent ev) {
+  ev.serial = ++lastInput;
+  std::uint64_t serial = ev.serial;
   core.queue.push_back(std::move(ev));
   if (top(core.thread) == core.id) endWait(core.thread);
   changed.notify_all();
+  return serial;
 }
 
 ModalCall::ModalCall() {
@@ -37,7 +40,16 @@ ModalCall::ModalCall() {
   auto& r = uiRegistry();
   std::lock_guard lock(r.mutex);
   ++r.thread(number).modalCalls;
-  r.beginWait(number);
+  r.changed.notify_all();
+}
+
+void promptShown(int thread) {
+  auto& r = uiRegistry();
+  std::lock_guard lock(r.mutex);
+  auto it = r.threads.find(thread);
+  // A prompt answered before it was reported shown is over: nothing waits any more.
+  if (it == r.threads.end() || it->second.modalCalls == 0 || it->second.waiting) return;
+  r.beginWait(thread);
 }
 
 ModalCall::~ModalCall() {
@@ -86,22 +98,39 @@ std::string inputRefusal(WindowId id) {
   return {};
 }
 
-bool sendInput(WindowId id, const UserInput& input) {
+std::uint64_t sendInputSerial(WindowId id, const UserInput& input) {
   auto& r = uiRegistry();
   std::lock_guard lock(r.mutex);
   auto it = r.windows.find(id);
-  if (it == r.windows.end() || !it->second->open) return false;
+  if (it == r.windows.end() || !it->second->open) return 0;
   WindowCore& core = *it->second;
   auto& t = r.thread(core.thread);
-  if (t.modalCalls > 0) return false;
-  if (r.top(core.thread) != id) return false;
+  if (t.modalCalls > 0) return 0;
+  if (r.top(core.thread) != id) return 0;
   // A system-modal window of another thread takes all input for itself.
   for (auto& [otherId, other] : r.windows) {
-    if (otherId != id && other->open && other->modal) return false;
+    if (otherId != id && other->open && other->modal) return 0;
   }
   if (input.event == Event::GainFocus) r.active = id;
-  r.push(core, QueuedEvent{input, true});
-  return true;
+  return r.push(core, QueuedEvent{input, true});
+}
+
+bool sendInput(WindowId id, const UserInput& input) { return sendInputSerial(id, input) != 0; }
+
+bool waitInputHandled(WindowId window, int thread, std::uint64_t serial, std::chrono::milliseconds timeout) {
+  auto& r = uiRegistry();
+  auto deadline = std::chrono::steady_clock::now() + timeout;
+  std::unique_lock lock(r.mutex);
+  for (;;) {
+    auto it = r.windows.find(window);
+    bool taken = it == r.windows.end() || !it->second->open || it->second->taken >= serial;
+    // Every wait begun after the thread's latest take comes after this input was taken.
+    auto& t = r.thread(thread);
+    if (taken && t.waiting && t.waitSerial > t.takenAtWait) return true;
+    if (!threadRunning(thread)) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    r.changed.wait_for(lock, std::chrono::milliseconds(5));
+  }
 }
 
 bool post(Event event, int control, WindowId window) {

@@ -22,6 +22,7 @@ class Window;
 struct QueuedEvent {
   UserInput input;
   bool fromUser = false;
+  std::uint64_t serial = 0; // number of the input, rising across all windows
 };
 
 struct WindowCore {
@@ -32,13 +33,15 @@ struct WindowCore {
   bool open = false;
   bool modal = false;
   WindowProps props; // copy for look-ups from other threads, refreshed at publication
+  std::uint64_t taken = 0; // serial of the last input accept() took from the queue
 };
 
 struct ThreadUi {
   std::vector<WindowId> stack; // open windows of the thread, top last
   int modalCalls = 0;          // message boxes and dialogs in progress
-  bool waiting = false;        // blocked until the user acts
+  bool waiting = false;        // blocked until the user acts: in accept(), or its prompt is shown
   std::uint64_t waitSerial = 0; // counts the times the thread began waiting
+  std::uint64_t takenAtWait = 0; // waitSerial when accept() last took an input
 };
 
 struct UiRegistry {
@@ -49,6 +52,7 @@ struct UiRegistry {
   std::map<int, ThreadUi> threads;
   WindowId nextId = 1;
   WindowId active = 0;
+  std::uint64_t lastInput = 0; // serial of the newest queued input
 
   // With the mutex held.
   ThreadUi& thread(int number) { return threads[number]; }
@@ -63,13 +67,14 @@ struct UiRegistry {
     changed.notify_all();
   }
   void endWait(int number) { threads[number].waiting = false; }
-  // Queues an event; wakes the thread when the window is its top one.
-  void push(WindowCore& core, QueuedEvent ev);
+  // Queues an event; wakes the thread when the window is its top one. Returns its serial.
+  std::uint64_t push(WindowCore& core, QueuedEvent ev);
 };
 
 UiRegistry& uiRegistry();
 
-// Marks the calling thread as waiting for the user during a modal call.
+// Brackets a modal call of the calling thread: its windows take no input meanwhile. The thread
+// counts as waiting for the user only once the display reports the prompt shown (promptShown).
 class ModalCall {
 public:
   ModalCall();
@@ -88,5 +93,11 @@ std::uint64_t threadWaitSerial(int thread);
 // Why a window takes no input now, for test failures; empty when it does.
 std::string inputRefusal(WindowId id);
 bool waitThreadIdle(int thread, std::uint64_t after, std::chrono::milliseconds timeout);
+
+// sendInput that tells which input it queued: its serial, 0 when the window took none.
+std::uint64_t sendInputSerial(WindowId id, const UserInput& input);
+// Waits until accept() has taken input `serial` of `window` (or the window has closed, which
+// drops what was queued) and its thread waits for the user again after that, or has ended.
+bool waitInputHandled(WindowId window, int thread, std::uint64_t serial, std::chrono::milliseconds timeout);
 
 } // namespace rt

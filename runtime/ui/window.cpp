@@ -760,6 +760,10 @@ EventInfo Window::accept() {
       if (!core_->queue.empty()) {
         ev = std::move(core_->queue.front());
         core_->queue.pop_front();
+        core_->taken = ev.serial;
+        auto& t = r.thread(props_.thread);
+        t.takenAtWait = t.waitSerial;
+        r.changed.notify_all();
       } else {
         timerDue = true;
       }
