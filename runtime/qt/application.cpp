@@ -91,6 +91,12 @@ int runDisplay(int& argc, char** argv, std::function<void()> program, std::funct
     auto* display = new QtDisplay;
     rt::setDisplay(display);
 
+    // A procedure ended by an exception on any program thread leaves the program in a state
+    // nobody planned for: report it and end, as for thread 1.
+    rt::setProcedureFailureHandler([](int, const std::string& what) {
+        reportFatal(what.empty() ? std::string("Unbekannter Programmfehler") : "Programmfehler: " + what);
+    });
+
     // Thread 1: the program. When it returns, the program ends.
     rt::startThread([program = std::move(program)] {
         try {

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <exception>
 #include <mutex>
+#include <string>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -30,6 +31,7 @@ struct Threads {
   std::vector<Hook> startHooks;
   std::vector<Hook> endHooks;
   int nextHookId = 1;
+  ProcedureFailureHandler failureHandler;
 };
 
 // Never destroyed: detached program threads may still finish while the process exits.
@@ -60,6 +62,29 @@ void runHooks(const std::vector<Hook>& hooks, bool reverse) {
   }
 }
 
+void reportFailure(int number, const std::string& what) {
+  ProcedureFailureHandler handler;
+  {
+    auto& t = threads();
+    std::lock_guard lock(t.mutex);
+    handler = t.failureHandler;
+  }
+  if (handler) {
+    try {
+      handler(number, what);
+      return;
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "thread %d: failure handler failed: %s\n", number, e.what());
+    } catch (...) {
+      std::fprintf(stderr, "thread %d: failure handler failed\n", number);
+    }
+  }
+  if (what.empty())
+    std::fprintf(stderr, "thread %d: procedure ended by an exception\n", number);
+  else
+    std::fprintf(stderr, "thread %d: procedure ended by an exception: %s\n", number, what.c_str());
+}
+
 void threadMain(int number, ThreadProcedure proc, std::string handOver) {
   auto& t = threads();
   currentNumber = number;
@@ -71,13 +96,17 @@ void threadMain(int number, ThreadProcedure proc, std::string handOver) {
     endHooks = t.endHooks;
   }
   runHooks(startHooks, false);
+  bool failed = false;
+  std::string what;
   try {
     proc(handOver);
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "thread %d: procedure ended by an exception: %s\n", number, e.what());
+    failed = true;
+    what = e.what();
   } catch (...) {
-    std::fprintf(stderr, "thread %d: procedure ended by an exception\n", number);
+    failed = true;
   }
+  if (failed) reportFailure(number, what);
   proc = nullptr; // what it captured goes before anyone learns that the thread ended
   runHooks(endHooks, true);
   resetThreadState();
@@ -166,6 +195,13 @@ bool waitAllThreads(std::chrono::milliseconds timeout) {
   // A program thread waiting for all would wait for itself.
   int own = currentNumber != 0 ? 1 : 0;
   return t.ended.wait_for(lock, timeout, [&] { return t.running <= own; });
+}
+
+ProcedureFailureHandler setProcedureFailureHandler(ProcedureFailureHandler handler) {
+  auto& t = threads();
+  std::lock_guard lock(t.mutex);
+  std::swap(t.failureHandler, handler);
+  return handler;
 }
 
 int addThreadStartHook(ThreadHook hook) {

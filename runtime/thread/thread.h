@@ -35,6 +35,14 @@ int runningThreadCount();
 // Waits until no program thread runs; false on time-out.
 bool waitAllThreads(std::chrono::milliseconds timeout);
 
+// What happens when an exception ends a procedure: the handler runs on the failing thread, with
+// its number and the exception's text (empty for exceptions that are not std::exception), after
+// the procedure was left and before the thread's end hooks. Without a handler the failure is
+// written to standard error and the program goes on. The display's start-up installs one that
+// reports the failure to the user and ends the program. Returns the handler set before.
+using ProcedureFailureHandler = std::function<void(int thread, const std::string& what)>;
+ProcedureFailureHandler setProcedureFailureHandler(ProcedureFailureHandler handler);
+
 // Hooks run on every new program thread, on that thread: start hooks after its per-thread state
 // was built and before its procedure (in the order added), end hooks after the procedure
 // returned (in reverse order). The data dictionary is built and released through them.

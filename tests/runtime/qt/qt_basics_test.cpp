@@ -7,11 +7,15 @@
 #include <QFontInfo>
 #include <gtest/gtest.h>
 #include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <functional>
 #include <csignal>
 #include <stdexcept>
 #include <thread>
 
 #include "runtime/qt/qt_display.h"
+#include "runtime/thread/thread.h"
 
 namespace {
 
@@ -141,6 +145,16 @@ protected:
         auto* app = new QApplication(argc, argv);
         rt::qt::setUpApplication(*app);
     }
+
+    static void runProgram(std::function<void()> program)
+    {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        qputenv("VOQ_NO_FATAL_BOX", "1");
+        static int argc = 1;
+        static char name[] = "rt_qt_test";
+        static char* argv[] = {name, nullptr};
+        rt::qt::runDisplay(argc, argv, std::move(program));
+    }
 };
 
 TEST_F(QtFatal, ReportNamesTheFailureAndEndsWithItsCode)
@@ -161,6 +175,20 @@ TEST_F(QtFatal, ExceptionLeftUncaughtOnAThreadIsReported)
             std::thread([] { throw std::runtime_error("kaputt"); }).join();
         },
         ::testing::ExitedWithCode(70), "Programmfehler: kaputt");
+}
+
+TEST_F(QtFatal, ProcedureEndedByAnExceptionOnAProgramThreadEndsTheProgram)
+{
+    // Thread 1 goes on waiting; the failure on the thread it started ends the program.
+    EXPECT_EXIT(
+        {
+            runProgram([] {
+                rt::startThread([] { throw std::runtime_error("Liste kaputt"); });
+                std::this_thread::sleep_for(std::chrono::seconds(20));
+            });
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(70), "Programmfehler: Liste kaputt");
 }
 
 TEST_F(QtFatal, CrashIsReportedOnStandardError)

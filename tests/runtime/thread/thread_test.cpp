@@ -143,6 +143,47 @@ TEST_F(ThreadTest, ProcedureEndedByAnExceptionStillRunsEndHooksAndFreesItsNumber
   EXPECT_FALSE(rt::threadRunning(n));
 }
 
+TEST_F(ThreadTest, TheFailureHandlerHearsOfEveryProcedureEndedByAnException) {
+  struct Failure {
+    int thread;
+    int reportedOn;
+    std::string what;
+    bool endHookRan;
+  };
+  std::mutex m;
+  std::vector<Failure> failures;
+  std::atomic<int> ends{0};
+  int e = rt::addThreadEndHook([&] { ++ends; });
+  auto previous = rt::setProcedureFailureHandler([&](int thread, const std::string& what) {
+    std::lock_guard lock(m);
+    failures.push_back({thread, rt::threadNumber(), what, ends.load() > 0});
+  });
+  int a = rt::startThread([] { throw std::runtime_error("Datei nicht gefunden"); });
+  ASSERT_TRUE(rt::waitThread(a, 5s));
+  int b = rt::startThread([] { throw 42; });
+  ASSERT_TRUE(rt::waitThread(b, 5s));
+  int c = rt::startThread([] {}); // ends normally: not reported
+  ASSERT_TRUE(rt::waitThread(c, 5s));
+  EXPECT_EQ(ends.load(), 3);
+
+  // A handler that fails itself does not take the thread's end with it.
+  rt::setProcedureFailureHandler([](int, const std::string&) { throw std::logic_error("handler"); });
+  int d = rt::startThread([] { throw std::runtime_error("again"); });
+  ASSERT_TRUE(rt::waitThread(d, 5s));
+  EXPECT_EQ(ends.load(), 4);
+
+  rt::setProcedureFailureHandler(std::move(previous));
+  rt::removeThreadHook(e);
+  std::lock_guard lock(m);
+  ASSERT_EQ(failures.size(), 2u);
+  EXPECT_EQ(failures[0].thread, a);
+  EXPECT_EQ(failures[0].reportedOn, a);
+  EXPECT_EQ(failures[0].what, "Datei nicht gefunden");
+  EXPECT_FALSE(failures[0].endHookRan);
+  EXPECT_EQ(failures[1].thread, b);
+  EXPECT_EQ(failures[1].what, "");
+}
+
 TEST_F(ThreadTest, PerThreadStateIsSeparateAndStartsCleared) {
   rt::ThreadRequest = 4; // the test body's own copy
   rt::setError(33, "Record Not Available");
