@@ -1,10 +1,9 @@
 // Prepares the demo working folder: voq-demo-setup FOLDER [--lines N]
-#include "demo/demo_database.h"
-
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
+
+#include "demo/demo_folder.h"
 
 int main(int argc, char** argv)
 {
@@ -29,15 +28,12 @@ int main(int argc, char** argv)
             return 2;
         }
     }
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    auto db = (std::filesystem::path(folder) / "demo-erp.db").string();
-    std::string err = demo::writeDemoDatabase(db, options);
+    std::string err = demo::prepareDemoFolder(folder, options);
     if (!err.empty()) {
         std::fprintf(stderr, "voq-demo-setup: %s\n", err.c_str());
         return 1;
     }
-    std::fprintf(stderr, "voq-demo-setup: demo ERP database %s (%ld sales lines)\n", db.c_str(),
-                 options.salesLines);
+    std::fprintf(stderr, "voq-demo-setup: demo folder %s ready (client \"%s\", %ld sales lines)\n", folder.c_str(),
+                 demo::kDemoClient, options.salesLines);
     return 0;
 }

@@ -288,15 +288,13 @@ bool WidenConnectColumn() {
     return widened;
 }
 
-void StructureUpdate() {
-    StructureRun run;
+bool SynchroniseStructures(StructureRun& run, std::string& error) {
+    run = StructureRun();
     rt::FileManager& ch = channel();
     ch.setConnectString(GLO.ConnectString.get().str());
     if (ch.open(rt::OpenMode::ReadWrite) == rt::ErrFileSystem) {
-        rt::message(rt::errorText() + "\r\n\r\n" + rt::fileErrorText(), "");
-        tLastRun = run;
-        // The program cannot work without its server: an error end, not a normal one.
-        HaltProgram(1);
+        error = rt::errorText() + "\r\n\r\n" + rt::fileErrorText();
+        return false;
     }
 
     auto send = [&](const std::string& sql) {
@@ -333,12 +331,23 @@ void StructureUpdate() {
     }
     run.structures = sync.structures();
     run.widened = WidenConnectColumn();
+    return true;
+}
 
+void StructureUpdate() {
+    StructureRun run;
+    std::string error;
+    if (!SynchroniseStructures(run, error)) {
+        rt::message(error, "");
+        tLastRun = run;
+        // The program cannot work without its server: an error end, not a normal one.
+        HaltProgram(1);
+    }
     if (!run.logged.empty()) {
         run.windowShown = true;
         tLastRun = run;
         showActions(run);
     }
     tLastRun = run;
-    ch.close();
+    channel().close();
 }

@@ -91,3 +91,7 @@ struct StructureRun {
     bool widened = false;
 };
 const StructureRun& lastStructureRun();
+
+// The work of a run without its window (set-up tools): false, with the reason, when the server
+// cannot be reached. The statement channel stays open; StructureUpdate closes it.
+bool SynchroniseStructures(StructureRun& run, std::string& error);

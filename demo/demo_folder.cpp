@@ -1,0 +1,153 @@
+#include "demo/demo_folder.h"
+
+#include <filesystem>
+#include <vector>
+
+#include "core/dictionary/dictionary.h"
+#include "core/dictionary/globals.h"
+#include "core/sync/structure_update.h"
+#include "runtime/ini/profile.h"
+#include "runtime/thread/thread.h"
+#include "runtime/thread/thread_state.h"
+
+namespace demo {
+namespace {
+
+struct FieldDef {
+    const char* column;
+    const char* caption;
+    const char* picture;
+    const char* aggregate;  // value list AGGREGAT: 0 sum
+    const char* group;      // value list GRUPPE: 1 column, 2 row, 3 data, 4 page
+};
+
+struct CubeDef {
+    const char* name;
+    const char* description;
+    std::vector<FieldDef> fields;
+};
+
+const std::vector<CubeDef>& cubes() {
+    static const std::vector<CubeDef> list = {
+        {kDemoCubes[0], "Umsatz und Deckungsbeitrag je Warengruppe und Jahr",
+         {{"cWarengruppe", "Warengruppe", "@s30", "0", "2"},
+          {"cArtikel", "Artikel", "@s40", "0", "2"},
+          {"nJahr", "Jahr", "@n4", "0", "1"},
+          {"cPlattform", "Plattform", "@s30", "0", "4"},
+          {"fUmsatz", "Umsatz", "@n-14.2", "0", "3"},
+          {"fDeckungsbeitrag", "Deckungsbeitrag", "@n-14.2", "0", "3"}}},
+        {kDemoCubes[1], "Umsatz je Plattform und Shop nach Monaten",
+         {{"cPlattform", "Plattform", "@s30", "0", "2"},
+          {"cShop", "Shop", "@s30", "0", "2"},
+          {"nMonat", "Monat", "@n2", "0", "1"},
+          {"nJahr", "Jahr", "@n4", "0", "4"},
+          {"fUmsatz", "Umsatz", "@n-14.2", "0", "3"},
+          {"fMenge", "Menge", "@n-10", "0", "3"}}},
+        {kDemoCubes[2], "Kunden je Ort mit Umsatz und Anzahl der Positionen",
+         {{"cOrt", "Ort", "@s40", "0", "2"},
+          {"cKunde", "Kunde", "@s60", "0", "2"},
+          {"nJahr", "Jahr", "@n4", "0", "1"},
+          {"fUmsatz", "Umsatz", "@n-14.2", "0", "3"},
+          {"kUmsatzPos", "Positionen", "@n8", "1", "3"}}},
+    };
+    return list;
+}
+
+// On the calling program thread, with its dictionary.
+std::string writeTables() {
+    GLO.ConnectString = demoConnectString();
+    GLO.Database = kDemoDatabase;
+
+    // The client, chosen as the current one.
+    rt::FileManager& clients = *Access.Mandant;
+    if (clients.open() != 0) return "client file: " + rt::errorText() + " " + rt::fileErrorText();
+    MAN = {};
+    MAN.ID = 1;
+    if (clients.fetch("MAN:KeyID") != 0) {
+        MAN = {};
+        MAN.ID = 1;
+        MAN.Mandant = kDemoClient;
+        MAN.Driver = "SQLite3";
+        MAN.Datenbank = kDemoDatabase;
+        if (clients.insertAsIs() != 0) return "client file: " + rt::errorText();
+    }
+    clients.close();
+    if (!rt::writeProfileNumber(".\\VOQKivorant6.INI", "MANDANT", "Kivorant", 1))
+        return "cannot write VOQKivorant6.INI";
+
+    // The program's own tables, as its first start would make them.
+    StructureRun run;
+    std::string error;
+    if (!SynchroniseStructures(run, error)) return error;
+
+    // A group and the cubes.
+    rt::RelationManager& headers = *Relate.VOQCubeKopf;
+    if (headers.open() != 0) return "cube headers: " + rt::errorText() + " " + rt::fileErrorText();
+    if (Access.VOQCubeKopf->records() == 0) {
+        if (Access.VOQCubeGruppe->primeRecord() != 0) return "cube groups: " + rt::errorText();
+        CUBG.GruppenName = "Vertrieb";
+        CUBG.Beschreibung = "Auswertungen der Verkaufsdaten";
+        CUBG.Activ = 1;
+        if (Access.VOQCubeGruppe->update() != 0) return "cube groups: " + rt::errorText();
+        const rt::Long group = CUBG.ID;
+        for (const CubeDef& cube : cubes()) {
+            if (headers.primeRecord() != 0) return "cube headers: " + rt::errorText();
+            CUBK.ID_CUBG = group;
+            CUBK.CubeName = cube.name;
+            CUBK.Beschreibung = cube.description;
+            CUBK.Activ = 1;
+            CUBK.Zugriff = "3";
+            CUBK.Query = "SELECT * FROM vDemoUmsatz";
+            CUBK.TabName = "vDemoUmsatz";
+            CUBK.Intern = 1;
+            CUBK.Compress = 1;
+            CUBK.Zeitraum = 4;
+            if (Access.VOQCubeKopf->update() != 0) return "cube headers: " + rt::errorText();
+            const rt::Long header = CUBK.ID;
+            for (const FieldDef& f : cube.fields) {
+                CUBD = {};
+                CUBD.ID_CUBK = header;
+                if (Access.VOQCubeDetail->primeRecord(true) != 0) return "cube fields: " + rt::errorText();
+                CUBD.FeldName = f.column;
+                CUBD.Feldname1 = f.caption;
+                CUBD.CubeFeldName = f.column;
+                CUBD.Picture = f.picture;
+                CUBD.Aggregat = f.aggregate;
+                CUBD.Gruppe = f.group;
+                CUBD.Gruppierung = 1;
+                if (Access.VOQCubeDetail->update() != 0) return "cube fields: " + rt::errorText();
+            }
+        }
+    }
+    headers.close();
+    return {};
+}
+
+}  // namespace
+
+std::string demoConnectString() {
+    return std::string("DRIVER=SQLite3;SERVER=;UID=;PWD=;Database=") + kDemoDatabase;
+}
+
+std::string prepareDemoFolder(const std::string& folder, const DemoOptions& options) {
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(folder, ec);
+    if (ec) return "cannot enter " + folder + ": " + ec.message();
+    std::string error;
+    if (!std::filesystem::exists(kDemoDatabase)) error = writeDemoDatabase(kDemoDatabase, options);
+    if (error.empty()) {
+        int t = rt::startThread([&error] {
+            InitDictionary();
+            error = writeTables();
+            KillDictionary();
+        });
+        if (t == 0) error = "no program thread";
+        rt::waitThread(t);
+    }
+    std::filesystem::current_path(previous, ec);
+    return error;
+}
+
+}  // namespace demo

@@ -1,0 +1,24 @@
+#pragma once
+// The demo working folder: the demo ERP database, the client "Demo GmbH" chosen in the settings
+// file, the program's own tables on that database and a few cube definitions over the sales view.
+#include <string>
+
+#include "demo/demo_database.h"
+
+namespace demo {
+
+inline constexpr const char* kDemoDatabase = "DemoERP";  // file in the folder; also its catalogue name
+inline constexpr const char* kDemoClient = "Demo GmbH";
+
+// The client's connect string as the program builds it from the client record.
+std::string demoConnectString();
+
+// Prepares `folder` (created when missing). Returns an empty string on success, otherwise the
+// reason. Runs its table work on a program thread of its own; the working folder is the given
+// one while it runs and is restored afterwards.
+std::string prepareDemoFolder(const std::string& folder, const DemoOptions& options = {});
+
+// Cube definitions written by prepareDemoFolder, by name.
+const char* const kDemoCubes[] = {"Umsatz Warengruppen", "Umsatz Plattformen", "Kunden je Ort"};
+
+}  // namespace demo
