@@ -14,6 +14,11 @@
 //           .build();
 //       return def;
 //   }
+//
+// Local files: .localFile("CROSSTAB") or .localFile([] { return GLO.SCRIPT.get(); }) (read when a
+// thread opens the table). Relations, once at start-up:
+//   rt::declareRelation({"VOQCubeKopf", "VOQCubeDetail", "CUBD:KeyID_CUBK", {{"ID", "ID_CUBK"}},
+//                        rt::RelationRule::Cascade, rt::RelationRule::Cascade});
 #pragma once
 
 #include <functional>
