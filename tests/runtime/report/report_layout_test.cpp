@@ -343,6 +343,34 @@ TEST(ReportLayout, PageFilesAreSvgPicturesWithEscapedTexts) {
   EXPECT_NE(svg->find("font-weight=\"bold\""), std::string::npos);
 }
 
+TEST(ReportLayout, ThePageFormStandsBehindEveryPageAndPicturesAreEmbedded) {
+  // A 1 x 1 PNG.
+  static const unsigned char png[] = {
+      0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D, 0x49, 0x48, 0x44, 0x52, 0x00, 0x00, 0x00,
+      0x01, 0x00, 0x00, 0x00, 0x01, 0x08, 0x06, 0x00, 0x00, 0x00, 0x1F, 0x15, 0xC4, 0x89, 0x00, 0x00, 0x00, 0x0D, 0x49,
+      0x44, 0x41, 0x54, 0x78, 0x9C, 0x63, 0xF8, 0xCF, 0xC0, 0xF0, 0x1F, 0x00, 0x05, 0x00, 0x01, 0xFF, 0x89, 0x99, 0x3D,
+      0x1D, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82};
+  std::string logo = (std::filesystem::temp_directory_path() / "report_layout_logo.png").string();
+  ASSERT_TRUE(rt::writeFileReplacing(logo, std::string(reinterpret_cast<const char*>(png), sizeof png)));
+  Fixture f;
+  auto& form = f.report.addBand(50, BandKind::Form).setPosition(0, 0, 595, 842);
+  form.addBox(51, 10, 10, 575, 822).setBorder(rt::rgb(0, 0, 128), 1);
+  form.addImage(52, 500, 20, 40, 20).setText(logo);
+  form.addImage(53, 500, 50, 40, 20).setText("/nowhere/missing.png");
+  f.run(rows(12));
+  ASSERT_EQ(f.report.pageCount(), 2);
+  for (const auto& page : f.report.pageData()) {
+    ASSERT_FALSE(page.items.empty());
+    EXPECT_EQ(page.items.front().kind, rt::PageItem::Kind::Box); // drawn first: behind the rest
+    EXPECT_EQ(page.items.front().x, 10);
+  }
+  auto svg = rt::readFile(f.report.pages()[1].PREVIEWFILENAME);
+  ASSERT_TRUE(svg);
+  EXPECT_NE(svg->find("xlink:href=\"data:image/png;base64,iVBORw0KGgo"), std::string::npos);
+  EXPECT_EQ(svg->find("missing.png"), std::string::npos); // a missing picture leaves its place empty
+  rt::removeFile(logo);
+}
+
 TEST(ReportLayout, MillimetreReportsGiveMillimetrePages) {
   rt::Report r("mm");
   r.setUnit(rt::ReportUnit::Millimetres).setPaper(297, 210).setOrientation(rt::Orientation::Landscape).setBody(10, 40, 277, 150);
