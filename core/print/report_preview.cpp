@@ -105,6 +105,7 @@ private:
   void markAll(bool on);
   void setZoom(Zoom z) { zoom_ = z; }
   void startThumbnail(int page);
+  void keyPressed(int keyCode, bool& redraw);
 
   rt::PreviewQueue& pages_;
   rt::Window w_;
@@ -346,6 +347,31 @@ void Preview::markAll(bool on) {
   std::fill(marks_.begin(), marks_.end(), on ? 1 : 0);
 }
 
+void Preview::keyPressed(int keyCode, bool& redraw) {
+  switch (rt::keys::baseKey(keyCode)) {
+  case rt::keys::PgUp: previous(); return;
+  case rt::keys::PgDn: next(); return;
+  case rt::keys::KeypadMinus: zoom_ = Zoom::Whole; return;
+  case rt::keys::KeypadPlus: zoom_ = Zoom::PageWidth; return;
+  default: break;
+  }
+  redraw = false;
+  if (!singleExists_) return;
+  // Scrolling moves the single page only; nothing else changes.
+  auto& s = w_[SINGLE_PAGE].edit();
+  int maxY = std::max(0, s.virtualHeight - s.height);
+  int maxX = std::max(0, s.virtualWidth - s.width);
+  switch (rt::keys::baseKey(keyCode)) {
+  case rt::keys::Home: s.scrollY = 0; break;
+  case rt::keys::End: s.scrollY = maxY; break;
+  case rt::keys::Up: s.scrollY = std::max(0, s.scrollY - 25); break;
+  case rt::keys::Down: s.scrollY = std::min(maxY, s.scrollY + 25); break;
+  case rt::keys::Left: s.scrollX = std::max(0, s.scrollX - 25); break;
+  case rt::keys::Right: s.scrollX = std::min(maxX, s.scrollX + 25); break;
+  default: break;
+  }
+}
+
 void Preview::startThumbnail(int page) {
   closeThumbnail(thumbnail_);
   const auto& p = w_.props();
@@ -384,7 +410,9 @@ std::int32_t Preview::run() {
     case Event::NewSelection:
     case Event::AlertKey:
     case Event::MouseDown:
-      if (c == ITEM_PRINT || c == BUTTON_PRINT) {
+      if (e.event == Event::AlertKey && rt::keys::baseKey(e.keyCode) < rt::keys::MouseLeft) {
+        keyPressed(e.keyCode, redraw);
+      } else if (c == ITEM_PRINT || c == BUTTON_PRINT) {
         if (e.event != Event::Accepted) break;
         print_ = true;
         w_.post(Event::CloseWindow);
@@ -449,35 +477,6 @@ std::int32_t Preview::run() {
           toggle(page);
         } else {
           redraw = false;
-        }
-      } else if (e.event == Event::AlertKey) {
-        switch (rt::keys::baseKey(e.keyCode)) {
-        case rt::keys::PgUp: previous(); break;
-        case rt::keys::PgDn: next(); break;
-        case rt::keys::KeypadMinus: zoom_ = Zoom::Whole; break;
-        case rt::keys::KeypadPlus: zoom_ = Zoom::PageWidth; break;
-        case rt::keys::Home:
-        case rt::keys::End:
-        case rt::keys::Up:
-        case rt::keys::Down:
-        case rt::keys::Left:
-        case rt::keys::Right:
-          if (singleExists_) {
-            auto& s = w_[SINGLE_PAGE].edit();
-            int maxY = std::max(0, s.virtualHeight - s.height);
-            int maxX = std::max(0, s.virtualWidth - s.width);
-            switch (rt::keys::baseKey(e.keyCode)) {
-            case rt::keys::Home: s.scrollY = 0; break;
-            case rt::keys::End: s.scrollY = maxY; break;
-            case rt::keys::Up: s.scrollY = std::max(0, s.scrollY - 25); break;
-            case rt::keys::Down: s.scrollY = std::min(maxY, s.scrollY + 25); break;
-            case rt::keys::Left: s.scrollX = std::max(0, s.scrollX - 25); break;
-            case rt::keys::Right: s.scrollX = std::min(maxX, s.scrollX + 25); break;
-            }
-          }
-          redraw = false;
-          break;
-        default: redraw = false;
         }
       } else {
         redraw = false;
