@@ -94,7 +94,11 @@ void HeadlessDisplay::updateWindow(const WindowUpdate& update) {
 void HeadlessDisplay::closeWindow(WindowId id) {
   std::lock_guard lock(mutex_);
   auto it = windows_.find(id);
-  if (it != windows_.end()) it->second.open = false;
+  if (it != windows_.end()) {
+    it->second.open = false;
+    // A closed window's hosted controls are nothing the screen shows any more.
+    for (auto& c : it->second.controls) c.object.reset();
+  }
   std::erase(openOrder_, id);
   changed_.notify_all();
 }

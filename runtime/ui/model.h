@@ -171,7 +171,9 @@ struct ControlState {
   int scrollX = 0, scrollY = 0;            // Image: scroll offset, dialog units
 
   std::string progId;                        // Ole
-  std::shared_ptr<AutomationObject> object;  // Ole: the hosted control (used on its thread only)
+  // Ole: the hosted control (used on its thread only). In the display's copies it is a handle
+  // that keeps the control alive; the control is let go on its procedure's thread all the same.
+  std::shared_ptr<AutomationObject> object;
 };
 
 struct StatusZone {

@@ -42,6 +42,7 @@ struct ThreadUi {
   bool waiting = false;        // blocked until the user acts: in accept(), or its prompt is shown
   std::uint64_t waitSerial = 0; // counts the times the thread began waiting
   std::uint64_t takenAtWait = 0; // waitSerial when accept() last took an input
+  bool releasePending = false; // the display gave back hosted controls the thread is to let go
 };
 
 struct UiRegistry {

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cassert>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
+#include <mutex>
 
 #include "runtime/thread/thread.h"
 #include "runtime/ui/dialogs.h"
@@ -33,6 +36,114 @@ const ListData& emptyList() {
   static const ListData* e = new ListData;
   return *e;
 }
+
+// Hosted controls belong to their procedure's thread and must end there. The display gets handles
+// to them that hold no reference of their own: the owner thread holds the object for every
+// handle out and lets it go, on itself, once the display has dropped them all. Should the owner
+// end first, the last handle dropped lets it go.
+struct HostedObjects {
+  struct Held {
+    std::shared_ptr<AutomationObject> object;
+    int handles = 0;
+  };
+  int thread = 0;
+  std::mutex mutex;
+  std::condition_variable returned;
+  std::map<AutomationObject*, Held> held;
+  bool ownerEnded = false;
+};
+
+struct HostedHandleDeleter {
+  std::shared_ptr<HostedObjects> owner;
+  void operator()(AutomationObject* raw) const {
+    std::shared_ptr<AutomationObject> orphan;
+    {
+      std::lock_guard lock(owner->mutex);
+      auto it = owner->held.find(raw);
+      assert(it != owner->held.end() && it->second.handles > 0);
+      if (it == owner->held.end() || --it->second.handles > 0) return;
+      if (owner->ownerEnded) {
+        orphan = std::move(it->second.object);
+        owner->held.erase(it);
+      }
+      owner->returned.notify_all();
+    }
+    if (orphan) return; // released here, on leaving: its thread is gone
+    // Wake the owner, so that it lets the object go without waiting for the user.
+    auto& r = uiRegistry();
+    std::lock_guard lock(r.mutex);
+    r.thread(owner->thread).releasePending = true;
+    r.changed.notify_all();
+  }
+};
+
+struct OwnHostedObjects {
+  std::shared_ptr<HostedObjects> objects;
+  ~OwnHostedObjects(); // threads that are no program threads
+};
+
+thread_local OwnHostedObjects ownHosted;
+
+std::shared_ptr<AutomationObject> hostedHandle(const std::shared_ptr<AutomationObject>& object) {
+  if (!object) return nullptr;
+  auto& own = ownHosted.objects;
+  if (!own) {
+    own = std::make_shared<HostedObjects>();
+    own->thread = threadNumber();
+  }
+  {
+    std::lock_guard lock(own->mutex);
+    auto& h = own->held[object.get()];
+    if (!h.object) h.object = object;
+    ++h.handles;
+  }
+  return std::shared_ptr<AutomationObject>(object.get(), HostedHandleDeleter{own});
+}
+
+// On the owner thread: lets go of the objects the display no longer holds handles to.
+// With the mutex held: takes out the objects no handle refers to any more.
+std::vector<std::shared_ptr<AutomationObject>> takeReturned(HostedObjects& own) {
+  std::vector<std::shared_ptr<AutomationObject>> out;
+  for (auto it = own.held.begin(); it != own.held.end();) {
+    if (it->second.handles == 0) {
+      out.push_back(std::move(it->second.object));
+      it = own.held.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  return out;
+}
+
+// On the owner thread: lets go of the objects the display no longer holds handles to (after
+// the lock: a control's destructor must not run under it).
+void releaseReturnedObjects() {
+  auto& own = ownHosted.objects;
+  if (!own) return;
+  std::vector<std::shared_ptr<AutomationObject>> released;
+  std::lock_guard lock(own->mutex);
+  released = takeReturned(*own);
+}
+
+// At the owner's end: the display gets a moment to drop what it still holds of objects that
+// nobody else keeps, so that they end here too.
+void endHostedObjects(std::shared_ptr<HostedObjects> own, std::chrono::milliseconds grace) {
+  if (!own) return;
+  std::vector<std::shared_ptr<AutomationObject>> released;
+  std::unique_lock lock(own->mutex);
+  own->returned.wait_for(lock, grace, [&] {
+    for (auto& [raw, h] : own->held)
+      if (h.handles > 0 && h.object.use_count() == 1) return false;
+    return true;
+  });
+  released = takeReturned(*own);
+  own->ownerEnded = true;
+}
+
+OwnHostedObjects::~OwnHostedObjects() { endHostedObjects(std::move(objects), std::chrono::milliseconds(0)); }
+
+[[maybe_unused]] const int hostedObjectsEndHook =
+    addThreadEndHook([] { endHostedObjects(std::move(ownHosted.objects), std::chrono::seconds(1)); });
 
 std::string rowText(const ListData& list, int row) {
   if (row < 1 || static_cast<std::size_t>(row) > list.rows.size()) return {};
@@ -319,10 +430,15 @@ Window::Window(std::string procedure, std::string title) : core_(std::make_share
 
 Window::~Window() {
   if (opened_ && !closed_) closeNow(true);
-  auto& r = uiRegistry();
-  std::lock_guard lock(r.mutex);
-  core_->window = nullptr;
-  r.windows.erase(core_->id);
+  {
+    auto& r = uiRegistry();
+    std::lock_guard lock(r.mutex);
+    core_->window = nullptr;
+    r.windows.erase(core_->id);
+  }
+  // The window's own references go with its controls; what the display gave back goes now.
+  controls_.clear();
+  releaseReturnedObjects();
 }
 
 WindowId Window::id() const { return props_.id; }
@@ -580,6 +696,7 @@ void Window::publishOpen() {
     auto& e = entry(id);
     e.queued = false;
     snap.controls.push_back(e.state);
+    snap.controls.back().object = hostedHandle(e.state.object);
   }
   changed_.clear();
   removed_.clear();
@@ -618,6 +735,7 @@ void Window::publishChanges() {
     auto& e = entry(id);
     e.queued = false;
     u.changed.push_back(e.state);
+    u.changed.back().object = hostedHandle(e.state.object);
   }
   u.removed = removed_;
   changed_.clear();
@@ -738,6 +856,12 @@ EventInfo Window::accept() {
   closeRequested_ = keepOpen_ = false;
 
   for (;;) {
+    {
+      auto& r = uiRegistry();
+      std::lock_guard lock(r.mutex);
+      r.thread(props_.thread).releasePending = false;
+    }
+    releaseReturnedObjects();
     publishChanges();
     QueuedEvent ev;
     bool timerDue = false;
@@ -750,12 +874,13 @@ EventInfo Window::accept() {
       };
       if (!ready()) {
         r.beginWait(props_.thread);
+        auto wake = [&] { return ready() || r.thread(props_.thread).releasePending; };
         if (props_.timer > 0)
-          r.changed.wait_until(lock, nextTimer_, ready);
+          r.changed.wait_until(lock, nextTimer_, wake);
         else
-          r.changed.wait(lock, ready);
+          r.changed.wait(lock, wake);
         r.endWait(props_.thread);
-        if (!ready()) continue; // a timer changed while waiting
+        if (!ready()) continue; // hosted controls to let go, or a timer changed while waiting
       }
       if (!core_->queue.empty()) {
         ev = std::move(core_->queue.front());

@@ -2,7 +2,10 @@
 
 #include "runtime/ui/automation.h"
 
+#include <condition_variable>
 #include <map>
+#include <mutex>
+#include <thread>
 
 using namespace uitest;
 using rt::AutomationError;
@@ -183,6 +186,128 @@ TEST_F(UiTest, OleContainerHostsTheControlAndReportsFailuresOnlyWhenAskedTo) {
   user.closeWindow(w);
   user.waitThreadEnd(t);
   rt::unregisterControlFactory("GridnovaLib.Gnova.3");
+}
+
+} // namespace
+
+namespace {
+
+// Where a hosted control ended: the program thread number (0 for any other thread).
+struct Ending {
+  std::mutex m;
+  std::condition_variable cv;
+  bool ended = false;
+  int thread = -1;
+};
+
+class Tracked : public AutomationObject {
+public:
+  explicit Tracked(Ending& ending) : ending_(ending) {}
+  ~Tracked() override {
+    std::lock_guard lock(ending_.m);
+    ending_.ended = true;
+    ending_.thread = rt::threadNumber();
+    ending_.cv.notify_all();
+  }
+  AutoValue get(std::string_view, const std::vector<AutoValue>&) override { return {}; }
+  void set(std::string_view, const AutoValue&, const std::vector<AutoValue>&) override {}
+  AutoValue call(std::string_view, const std::vector<AutoValue>&) override { return {}; }
+
+private:
+  Ending& ending_;
+};
+
+// A display that, like a GUI's event queue, keeps the copies it was handed until its own
+// thread is done with them.
+class HoldingDisplay : public rt::HeadlessDisplay {
+public:
+  void openWindow(const rt::WindowSnapshot& window) override {
+    HeadlessDisplay::openWindow(window);
+    std::lock_guard lock(m_);
+    held_.push_back(window.controls);
+  }
+  void updateWindow(const rt::WindowUpdate& update) override {
+    HeadlessDisplay::updateWindow(update);
+    std::lock_guard lock(m_);
+    held_.push_back(update.changed);
+  }
+  // Drops the copies on a thread of the display's own.
+  void dropCopies() {
+    std::thread([this] {
+      std::vector<std::vector<rt::ControlState>> gone;
+      std::lock_guard lock(m_);
+      gone.swap(held_);
+    }).join();
+  }
+
+private:
+  std::mutex m_;
+  std::vector<std::vector<rt::ControlState>> held_;
+};
+
+class HostedRelease : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_TRUE(rt::waitAllThreads(5s));
+    rt::registerControlFactory("Test.Tracked.1", [this] { return std::make_shared<Tracked>(ending); });
+  }
+  void TearDown() override {
+    display.shutdown();
+    rt::unregisterControlFactory("Test.Tracked.1");
+  }
+  bool waitEnded() {
+    std::unique_lock lock(ending.m);
+    return ending.cv.wait_for(lock, 5s, [&] { return ending.ended; });
+  }
+
+  Ending ending;
+  HoldingDisplay display;
+  rt::TestDriver user{display, 5s};
+};
+
+// The procedure: a window hosting the control, then (when asked) a plain one.
+void hostingProcedure(bool thenAnother) {
+  {
+    rt::Window w("Gastgeber", "Gastgeber");
+    w.add(1, rt::ControlKind::Ole).createObject("Test.Tracked.1");
+    w.add(2, rt::ControlKind::Button).setText("&Ändern");
+    while (auto e = w.accept())
+      if (e.event == rt::Event::Accepted) w[2].setText("geändert"); // one more publication
+  }
+  if (!thenAnother) return;
+  rt::Window next("Danach", "Danach");
+  while (next.accept()) {
+  }
+}
+
+TEST_F(HostedRelease, AControlTheDisplayHeldLastEndsOnItsOwnThreadWhileThatWaitsForTheUser) {
+  int t = rt::startThread([] { hostingProcedure(true); });
+  auto w = user.waitWindow("Gastgeber");
+  user.press(w, 2);
+  user.closeWindow(w);
+  auto next = user.waitWindow("Danach");
+  {
+    std::lock_guard lock(ending.m);
+    EXPECT_FALSE(ending.ended) << "the display still holds the control";
+  }
+  display.dropCopies();
+  ASSERT_TRUE(waitEnded());
+  EXPECT_EQ(ending.thread, t);
+  user.closeWindow(next);
+  user.waitThreadEnd(t);
+}
+
+TEST_F(HostedRelease, AControlTheDisplayHeldLastEndsOnItsOwnThreadWhenThatEnds) {
+  int t = rt::startThread([] { hostingProcedure(false); });
+  auto w = user.waitWindow("Gastgeber");
+  // Not through the driver, which would wait for the thread's end.
+  ASSERT_TRUE(rt::sendInput(w, rt::UserInput(rt::Event::CloseWindow)));
+  user.waitClosed(w);
+  std::this_thread::sleep_for(50ms); // the procedure is at its end by now
+  display.dropCopies();
+  ASSERT_TRUE(waitEnded());
+  EXPECT_EQ(ending.thread, t);
+  user.waitThreadEnd(t);
 }
 
 } // namespace
