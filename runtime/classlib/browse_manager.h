@@ -7,7 +7,7 @@
 //   rt::BrowseManager list(wc, LIST, view);
 //   list.addColumn("ID", 21, "GNE:ID", "@N4");
 //   list.addColumn("Bezeichnung", 80, "GNE:Bezeichnung", "@s20");
-//   list.addSortOrder({.tab = TAB_ID, .key = "GNE:KeyID", .locator = rt::Locator::Step, .locatorField = "GNE:ID"});
+//   list.addSortOrder(rt::sortByKey(TAB_ID, "GNE:KeyID", rt::Locator::Step, "GNE:ID"));
 //   list.setButtons(INSERT, CHANGE, DELETE, SELECT);
 //   list.setCloseButton(CLOSE);
 //   wc.setProcedure(1, EditWerte);
@@ -51,6 +51,18 @@ struct BrowseSortOrder {
   bool keepText = true;      // the entry keeps the located text
   ViewPredicate filter;      // narrows the view while the order is chosen
 };
+
+// An order by a key of the primary, chosen by a tab, with its locator.
+inline BrowseSortOrder sortByKey(int tab, std::string key, Locator locator = Locator::None,
+                                 std::string locatorField = {}, int locatorControl = 0) {
+  BrowseSortOrder o;
+  o.tab = tab;
+  o.key = std::move(key);
+  o.locator = locator;
+  o.locatorField = std::move(locatorField);
+  o.locatorControl = locatorControl;
+  return o;
+}
 
 struct BrowseColumn {
   std::string heading;

@@ -127,6 +127,8 @@ std::uint8_t WindowController::run() {
 }
 
 bool WindowController::takeEvent(const EventInfo& event) {
+  // The controls take their places first, so that everything after sees them there.
+  resizer_.takeEvent(event);
   for (auto& f : filters_)
     if (f(event)) return true;
   if (event.event == Event::OpenWindow) {
