@@ -1,6 +1,8 @@
 // Insert and ordered read of 100,000 records through FileManager, on a local table file and on
 // a server table over the SQLite ODBC driver, against the same work done with sqlite3 directly
 // (same journal and sync settings). Prints the times and the ratios; target: within 2x.
+// The nocase order on the SQLite ODBC back end folds the German letters in SQL (SQLite's
+// UPPER folds ASCII only), which the direct run's built-in NOCASE collation does not do.
 #include <sqlite3.h>
 
 #include <chrono>
@@ -44,7 +46,7 @@ double seconds(std::chrono::steady_clock::time_point since) {
 std::string nameOf(int i) { return "Name " + std::to_string((i * 7919) % kRecords); }
 
 struct Figures {
-    double insert = 0, read = 0;
+    double insert = 0, read = 0, readNocase = 0;
 };
 
 Figures viaFileManager(bool server, const std::string& file) {
@@ -68,15 +70,17 @@ Figures viaFileManager(bool server, const std::string& file) {
         }
     }
     f.insert = seconds(t);
-    t = std::chrono::steady_clock::now();
-    long long n = 0, sum = 0;
-    fm.setOrder("BEN:KeyName");
-    while (fm.next() == 0) {
-        ++n;
-        sum += r.Menge;
+    for (int pass = 0; pass < 2; ++pass) {
+        t = std::chrono::steady_clock::now();
+        long long n = 0, sum = 0;
+        fm.setOrder(pass == 0 ? "BEN:KeyID" : "BEN:KeyName");
+        while (fm.next() == 0) {
+            ++n;
+            sum += r.Menge;
+        }
+        (pass == 0 ? f.read : f.readNocase) = seconds(t);
+        if (n != kRecords) std::fprintf(stderr, "read %lld records\n", n);
     }
-    f.read = seconds(t);
-    if (n != kRecords) std::fprintf(stderr, "read %lld records\n", n);
     fm.close();
     return f;
 }
@@ -111,26 +115,33 @@ Figures direct(const std::string& file, const char* journal, const char* sync, b
     }
     f.insert = seconds(t);
     sqlite3_finalize(ins);
-    sqlite3_stmt* sel = nullptr;
-    sqlite3_prepare_v2(db, (std::string("SELECT ID, Name, Menge, Preis FROM b ORDER BY Name COLLATE ") + coll).c_str(),
-                       -1, &sel, nullptr);
-    t = std::chrono::steady_clock::now();
-    long long n = 0, sum = 0;
-    std::string name;
-    while (sqlite3_step(sel) == SQLITE_ROW) {
-        ++n;
-        name.assign(reinterpret_cast<const char*>(sqlite3_column_text(sel, 1)));
-        sum += sqlite3_column_int(sel, 2);
+    for (int pass = 0; pass < 2; ++pass) {
+        sqlite3_stmt* sel = nullptr;
+        std::string order = pass == 0 ? std::string("ID") : std::string("Name COLLATE ") + coll;
+        sqlite3_prepare_v2(db, ("SELECT ID, Name, Menge, Preis FROM b ORDER BY " + order).c_str(), -1, &sel, nullptr);
+        t = std::chrono::steady_clock::now();
+        long long n = 0, sum = 0;
+        std::string name;
+        while (sqlite3_step(sel) == SQLITE_ROW) {
+            ++n;
+            name.assign(reinterpret_cast<const char*>(sqlite3_column_text(sel, 1)));
+            sum += sqlite3_column_int(sel, 2);
+        }
+        (pass == 0 ? f.read : f.readNocase) = seconds(t);
+        sqlite3_finalize(sel);
     }
-    f.read = seconds(t);
-    sqlite3_finalize(sel);
     sqlite3_close(db);
     return f;
 }
 
 void report(const char* what, const Figures& ours, const Figures& base) {
-    std::printf("%-28s insert %7.3f s (sqlite3 %7.3f s, ratio %.2f)   ordered read %7.3f s (sqlite3 %7.3f s, ratio %.2f)\n",
-                what, ours.insert, base.insert, ours.insert / base.insert, ours.read, base.read, ours.read / base.read);
+    std::printf("%s\n", what);
+    std::printf("  insert                 %7.3f s   sqlite3 %7.3f s   ratio %.2f\n", ours.insert, base.insert,
+                ours.insert / base.insert);
+    std::printf("  read in number order   %7.3f s   sqlite3 %7.3f s   ratio %.2f\n", ours.read, base.read,
+                ours.read / base.read);
+    std::printf("  read in nocase order   %7.3f s   sqlite3 %7.3f s   ratio %.2f\n", ours.readNocase,
+                base.readNocase, ours.readNocase / base.readNocase);
 }
 
 }  // namespace
@@ -139,7 +150,7 @@ int main() {
     namespace fs = std::filesystem;
     fs::path dir = fs::temp_directory_path() / ("voq_bench_data_" + std::to_string(::getpid()));
     fs::create_directories(dir);
-    std::printf("%d records, one transaction per insert, read in nocase name order\n", kRecords);
+    std::printf("%d records, one transaction per insert; reads in key order\n", kRecords);
 
     auto local = viaFileManager(false, (dir / "LOCAL.TPS").string());
     auto localBase = direct((dir / "direct_local.db").string(), "WAL", "NORMAL", true);

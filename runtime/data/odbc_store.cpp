@@ -4,6 +4,7 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <charconv>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -135,6 +136,9 @@ public:
         std::string text;
         if (!columnText(i, text)) return false;
         v = 0;
+        auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+        if (ec == std::errc() && end == text.data() + text.size()) return true;
+        v = 0;
         auto d = DecimalValue::parse(text);
         if (d) v = d->toInt64();
         return true;
@@ -160,6 +164,7 @@ public:
     }
 
     void close() override { SQLFreeStmt(stmt_, SQL_CLOSE); }
+
     long long rowsAffected() override { return rows_; }
     void setMaxRows(long rows) override {
         if (rows == maxRows_) return;

@@ -125,6 +125,14 @@ void setFieldFromText(const RecordDesc& desc, void* record, std::size_t index, s
     }
     // A leading number, as the runtime reads text into a number ("12abc" gives 12).
     std::int64_t v = 0;
+    if (!t.empty()) {
+        auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), v);
+        if (ec == std::errc() && end == t.data() + t.size()) {  // the common case: a plain integer
+            f.ops->setInt(m, v);
+            return;
+        }
+        v = 0;
+    }
     auto d = DecimalValue::parse(t);
     if (d) {
         v = d->toInt64();

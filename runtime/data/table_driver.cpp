@@ -240,7 +240,7 @@ void TableDriver::bindColumns(Statement& stmt, int& index, const void* record) c
 
 void TableDriver::readRow(Statement& stmt, int first, void* record) {
     int n = stmt.columnCount();
-    std::string text;
+    std::string& text = scratch_;
     for (std::size_t k = 0; k < columns_.size() && first + static_cast<int>(k) < n; ++k) {
         const auto& c = columns_[k];
         int col = first + static_cast<int>(k);
@@ -637,7 +637,12 @@ int TableDriver::step(int dir, StoreError& error) {
     std::int64_t row = 0;
     if (local_) cursor_->columnInt(0, row);
     readRow(*cursor_, local_ ? 1 : 0, fm_.buffer());
-    lastRead_ = copyBuffer();
+    // The copy of the previous record is reused unless someone kept it (a saved position).
+    if (seekRecord_ == lastRead_) seekRecord_.reset();
+    if (lastRead_ && lastRead_.use_count() == 1)
+        def_.record.copy(lastRead_.get(), fm_.buffer());
+    else
+        lastRead_ = copyBuffer();
     lastRow_ = row;
     seek_ = Seek::After;
     seekRecord_ = lastRead_;

@@ -113,6 +113,7 @@ private:
     std::shared_ptr<void> lastRead_;
     std::int64_t lastRow_ = 0;
     std::unique_ptr<Statement> sqlStmt_;
+    std::string scratch_;
 };
 
 }  // namespace rt

@@ -480,3 +480,26 @@ TEST_P(Server, LongNocaseKeysStepBothWays) {
     EXPECT_EQ(n, 5) << rt::fileErrorText();
     fm.close();
 }
+
+TEST_P(Server, LongTextArrivesWhole) {
+    struct LongRec {
+        rt::CString<12001> Text;
+    };
+    static const rt::TableDef def = rt::TableBuilder<LongRec>("LongText", "LT")
+                                        .server("dbo.LONGTEXT", [] { return gConnect.get(); })
+                                        .create()
+                                        .field(&LongRec::Text, "Text", "@s255")
+                                        .build();
+    LongRec r;
+    rt::FileManager fm(def, &r);
+    ASSERT_EQ(fm.open(), 0) << rt::fileErrorText();
+    std::string text;
+    for (int i = 0; i < 10000; ++i) text += i % 3 ? "ä" : "x";  // UTF-8 across the read chunks
+    r.Text = text;
+    ASSERT_EQ(fm.insertAsIs(), 0) << rt::fileErrorText();
+    r = LongRec();
+    fm.setOrder(-1);
+    ASSERT_EQ(fm.next(), 0);
+    EXPECT_EQ(r.Text.str(), text);
+    fm.close();
+}
