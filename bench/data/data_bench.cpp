@@ -121,11 +121,14 @@ Figures direct(const std::string& file, const char* journal, const char* sync, b
         sqlite3_prepare_v2(db, ("SELECT ID, Name, Menge, Preis FROM b ORDER BY " + order).c_str(), -1, &sel, nullptr);
         t = std::chrono::steady_clock::now();
         long long n = 0, sum = 0;
-        std::string name;
+        Rec r;  // the same work: every column into a record
         while (sqlite3_step(sel) == SQLITE_ROW) {
             ++n;
-            name.assign(reinterpret_cast<const char*>(sqlite3_column_text(sel, 1)));
-            sum += sqlite3_column_int(sel, 2);
+            r.ID = sqlite3_column_int(sel, 0);
+            r.Name = reinterpret_cast<const char*>(sqlite3_column_text(sel, 1));
+            r.Menge = sqlite3_column_int(sel, 2);
+            r.Preis = rt::DecimalValue::fromUnits(sqlite3_column_int64(sel, 3), 2);
+            sum += r.Menge;
         }
         (pass == 0 ? f.read : f.readNocase) = seconds(t);
         sqlite3_finalize(sel);
