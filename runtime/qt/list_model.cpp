@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QPalette>
+#include <algorithm>
 #include <cstdlib>
+#include <limits>
 
 #include "runtime/qt/fonts.h"
 #include "runtime/qt/icons.h"
@@ -47,12 +49,22 @@ RowsModel::RowsModel(bool tree, QObject* parent) : QAbstractItemModel(parent), t
 
 int RowsModel::flatCount() const
 {
+    if (virtual_)
+        return virtualCount_;
     return data_ ? int(data_->rows.size()) : 0;
+}
+
+void RowsModel::takeIcons()
+{
+    icons_.clear();
+    if (data_)
+        for (const auto& file : data_->icons)
+            icons_.push_back(iconFor(QString::fromStdString(file)));
 }
 
 void RowsModel::setRows(std::shared_ptr<const ListData> data)
 {
-    const bool sameShape = data_ && data && !tree_ && data_->rows.size() == data->rows.size() &&
+    const bool sameShape = !virtual_ && data_ && data && !tree_ && data_->rows.size() == data->rows.size() &&
                            data_->columns == data->columns && data_->icons == data->icons;
     if (sameShape) {
         data_ = std::move(data);
@@ -62,12 +74,64 @@ void RowsModel::setRows(std::shared_ptr<const ListData> data)
     }
     beginResetModel();
     data_ = std::move(data);
-    icons_.clear();
-    if (data_)
-        for (const auto& file : data_->icons)
-            icons_.push_back(iconFor(QString::fromStdString(file)));
+    virtual_.reset();
+    virtualCount_ = 0;
+    blocks_.clear();
+    blockOrder_.clear();
+    takeIcons();
     buildTree();
     endResetModel();
+}
+
+void RowsModel::setVirtualRows(std::shared_ptr<const ListData> data, std::shared_ptr<const VirtualRows> rows)
+{
+    Q_ASSERT(!tree_ && rows);
+    // Qt counts rows in int.
+    const int count = int(std::min<std::size_t>(rows->rowCount(), std::size_t(std::numeric_limits<int>::max())));
+    const bool sameShape = virtual_ && data_ && data && virtualCount_ == count && data_->columns == data->columns &&
+                           data_->icons == data->icons;
+    if (sameShape) {
+        data_ = std::move(data);
+        virtual_ = std::move(rows);
+        blocks_.clear();
+        blockOrder_.clear();
+        if (count > 0)
+            emit dataChanged(index(0, 0), index(count - 1, columnCount() - 1));
+        return;
+    }
+    beginResetModel();
+    data_ = std::move(data);
+    virtual_ = std::move(rows);
+    virtualCount_ = count;
+    blocks_.clear();
+    blockOrder_.clear();
+    takeIcons();
+    parent_.clear();
+    rowInParent_.clear();
+    children_.clear();
+    top_.clear();
+    endResetModel();
+}
+
+const ListRow* RowsModel::virtualRow(int flat) const
+{
+    if (!virtual_ || flat < 0 || flat >= virtualCount_)
+        return nullptr;
+    const int first = flat - flat % BlockRows;
+    auto it = blocks_.find(first);
+    if (it == blocks_.end()) {
+        if (blocks_.size() >= KeptBlocks) {
+            blocks_.erase(blockOrder_.front());
+            blockOrder_.pop_front();
+        }
+        it = blocks_.emplace(first, virtual_->rows(std::size_t(first), BlockRows)).first;
+    } else {
+        blockOrder_.erase(std::find(blockOrder_.begin(), blockOrder_.end(), first));
+    }
+    blockOrder_.push_back(first);
+    const auto& block = it->second;
+    const std::size_t at = std::size_t(flat - first);
+    return at < block.size() ? &block[at] : nullptr;
 }
 
 void RowsModel::buildTree()
@@ -102,6 +166,8 @@ QModelIndex RowsModel::indexOfRow(int row) const
 {
     if (row < 1 || row > flatCount())
         return {};
+    if (virtual_)
+        return createIndex(row - 1, 0, quintptr(row - 1));
     return createIndex(rowInParent_[row - 1], 0, quintptr(row - 1));
 }
 
@@ -112,13 +178,15 @@ int RowsModel::rowOf(const QModelIndex& index) const
 
 bool RowsModel::contracted(int row) const
 {
-    return row >= 1 && row <= flatCount() && data_->rows[row - 1].level < 0;
+    return !virtual_ && row >= 1 && row <= flatCount() && data_->rows[row - 1].level < 0;
 }
 
 QModelIndex RowsModel::index(int row, int column, const QModelIndex& parent) const
 {
     if (row < 0 || column < 0 || column >= columnCount())
         return {};
+    if (virtual_)
+        return parent.isValid() || row >= virtualCount_ ? QModelIndex() : createIndex(row, column, quintptr(row));
     if (!parent.isValid()) {
         if (row >= int(top_.size()))
             return {};
@@ -132,7 +200,7 @@ QModelIndex RowsModel::index(int row, int column, const QModelIndex& parent) con
 
 QModelIndex RowsModel::parent(const QModelIndex& child) const
 {
-    if (!child.isValid())
+    if (!child.isValid() || virtual_)
         return {};
     const int flat = int(child.internalId());
     if (flat < 0 || flat >= int(parent_.size()) || parent_[flat] < 0)
@@ -145,6 +213,8 @@ int RowsModel::rowCount(const QModelIndex& parent) const
 {
     if (!data_)
         return 0;
+    if (virtual_)
+        return parent.isValid() ? 0 : virtualCount_;
     if (!parent.isValid())
         return int(top_.size());
     if (parent.column() != 0)
@@ -169,7 +239,10 @@ const ListCell* RowsModel::cell(int flat, int column) const
 {
     if (!data_ || flat < 0 || flat >= flatCount())
         return nullptr;
-    const auto& cells = data_->rows[flat].cells;
+    const ListRow* row = virtual_ ? virtualRow(flat) : &data_->rows[flat];
+    if (!row)
+        return nullptr;
+    const auto& cells = row->cells;
     const int c = cellIndex(column);
     return c >= 0 && c < int(cells.size()) ? &cells[c] : nullptr;
 }

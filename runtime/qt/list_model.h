@@ -1,11 +1,15 @@
 // The rows of a list or tree control as Qt sees them. The model holds an immutable copy of the
-// rows that the procedure's thread published, so the GUI never reads a row set while it changes.
+// rows that the procedure's thread published, so the GUI never reads a row set while it changes;
+// for a very long list, the immutable snapshot it published, read block by block as the view
+// shows the rows.
 #pragma once
 
 #include <QAbstractItemModel>
 #include <QFont>
 #include <QIcon>
 #include <QStyledItemDelegate>
+#include <deque>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -26,6 +30,10 @@ public:
 
     // Takes a new published row set; keeps the Qt indexes valid when only texts changed.
     void setRows(std::shared_ptr<const ListData> data);
+    // A list (not a tree) whose rows are read from `rows` as they are shown; columns and icons
+    // come from data. A snapshot of as many rows as before keeps the Qt indexes valid.
+    void setVirtualRows(std::shared_ptr<const ListData> data, std::shared_ptr<const VirtualRows> rows);
+    bool isVirtual() const { return virtual_ != nullptr; }
     const ListData* rows() const { return data_.get(); }
     bool isTree() const { return tree_; }
     int flatCount() const;
@@ -43,8 +51,14 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
+    // Rows read from the snapshot at a time, and blocks kept.
+    static constexpr int BlockRows = 256;
+    static constexpr std::size_t KeptBlocks = 32;
+
 private:
     void buildTree();
+    void takeIcons();
+    const ListRow* virtualRow(int flat) const;
     const ListCell* cell(int flat, int column) const;
     int cellIndex(int column) const;
 
@@ -55,6 +69,10 @@ private:
     std::vector<std::vector<int>> children_;
     std::vector<int> top_;
     std::vector<QIcon> icons_;
+    std::shared_ptr<const VirtualRows> virtual_;
+    int virtualCount_ = 0;
+    mutable std::map<int, std::vector<ListRow>> blocks_;  // first flat row of a block: its rows
+    mutable std::deque<int> blockOrder_;                  // least recently read first
 };
 
 // Per-cell selected colours and the list's line height.

@@ -1541,7 +1541,10 @@ void QtDisplay::Core::applyList(QtWindow& w, QtControl& c)
     case ControlKind::List:
     case ControlKind::Tree: {
         const int scroll = c.view->verticalScrollBar()->value();
-        c.model->setRows(data);
+        if (s.virtualRows && !c.model->isTree())
+            c.model->setVirtualRows(data, s.virtualRows);
+        else
+            c.model->setRows(data);
         const auto& u = w.units;
         QHeaderView* header = c.view->header();
         header->setStretchLastSection(false);

@@ -402,14 +402,30 @@ int TestDriver::selected(WindowId window, int id) const { return control(window,
 
 std::vector<ListRow> TestDriver::rows(WindowId window, int id) const {
   auto c = control(window, id);
+  if (c.virtualRows) return c.virtualRows->rows(0, c.virtualRows->rowCount());
   return c.list ? c.list->rows : std::vector<ListRow>{};
 }
 
+std::size_t TestDriver::rowCount(WindowId window, int id) const {
+  auto c = control(window, id);
+  if (c.virtualRows) return c.virtualRows->rowCount();
+  return c.list ? c.list->rows.size() : 0;
+}
+
+std::vector<ListRow> TestDriver::rows(WindowId window, int id, std::size_t first, std::size_t count) const {
+  if (first < 1) throw TestDriverError("rows are counted from 1");
+  auto c = control(window, id);
+  if (c.virtualRows) return c.virtualRows->rows(first - 1, count);
+  std::vector<ListRow> out;
+  if (!c.list) return out;
+  for (std::size_t i = first - 1; i < c.list->rows.size() && out.size() < count; ++i) out.push_back(c.list->rows[i]);
+  return out;
+}
+
 std::string TestDriver::cell(WindowId window, int id, int row, int column) const {
-  auto r = rows(window, id);
-  if (row < 1 || static_cast<std::size_t>(row) > r.size())
-    throw TestDriverError("list has no row " + std::to_string(row));
-  const auto& cells = r[row - 1].cells;
+  auto r = row < 1 ? std::vector<ListRow>{} : rows(window, id, static_cast<std::size_t>(row), 1);
+  if (r.empty()) throw TestDriverError("list has no row " + std::to_string(row));
+  const auto& cells = r.front().cells;
   if (column < 1 || static_cast<std::size_t>(column) > cells.size()) return {};
   return cells[column - 1].text;
 }

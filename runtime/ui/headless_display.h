@@ -168,7 +168,10 @@ public:
   bool enabled(WindowId window, int id) const;
   bool hidden(WindowId window, int id) const;
   int selected(WindowId window, int id) const;
-  std::vector<ListRow> rows(WindowId window, int id) const;
+  std::vector<ListRow> rows(WindowId window, int id) const; // a snapshot's rows too, all of them
+  std::size_t rowCount(WindowId window, int id) const;
+  // Rows first .. first + count - 1 (from 1), as a display reads the part of a list it shows.
+  std::vector<ListRow> rows(WindowId window, int id, std::size_t first, std::size_t count) const;
   // Cell text, row and column from 1.
   std::string cell(WindowId window, int id, int row, int column = 1) const;
   std::string statusText(WindowId window, int zone) const;

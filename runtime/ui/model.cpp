@@ -1,8 +1,34 @@
 #include "runtime/ui/model.h"
 
+#include <algorithm>
+
 #include "runtime/ui/event.h"
 
 namespace rt {
+
+namespace {
+class FunctionRows final : public VirtualRows {
+public:
+  FunctionRows(std::size_t count, std::function<std::vector<ListRow>(std::size_t, std::size_t)> read)
+      : count_(count), read_(std::move(read)) {}
+  std::size_t rowCount() const override { return count_; }
+  std::vector<ListRow> rows(std::size_t first, std::size_t count) const override {
+    if (first >= count_) return {};
+    auto out = read_(first, std::min(count, count_ - first));
+    if (out.size() > count_ - first) out.resize(count_ - first);
+    return out;
+  }
+
+private:
+  std::size_t count_;
+  std::function<std::vector<ListRow>(std::size_t, std::size_t)> read_;
+};
+} // namespace
+
+std::shared_ptr<const VirtualRows> makeVirtualRows(
+    std::size_t count, std::function<std::vector<ListRow>(std::size_t first, std::size_t count)> read) {
+  return std::make_shared<FunctionRows>(count, std::move(read));
+}
 
 const char* controlKindName(ControlKind kind) {
   switch (kind) {

@@ -4,6 +4,7 @@
 // touches the procedure's own objects.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -111,6 +112,22 @@ struct ListData {
   bool operator==(const ListData&) const = default;
 };
 
+// The rows of a very long list as an immutable snapshot that the procedure publishes: the
+// display reads only the rows it shows, by range, from its own thread and at any time, also
+// while the procedure goes on and builds the next snapshot. Nothing a snapshot reads may change
+// once it is published; a new state of the rows is a new snapshot.
+class VirtualRows {
+public:
+  virtual ~VirtualRows() = default;
+  virtual std::size_t rowCount() const = 0;
+  // Rows first .. first + count - 1 (0-based), fewer at the end. Thread-safe.
+  virtual std::vector<ListRow> rows(std::size_t first, std::size_t count) const = 0;
+};
+
+// A snapshot of `count` rows read through `read` (same contract as VirtualRows::rows).
+std::shared_ptr<const VirtualRows> makeVirtualRows(
+    std::size_t count, std::function<std::vector<ListRow>(std::size_t first, std::size_t count)> read);
+
 // A list's rows read on the owning thread when the window publishes (queues, views). The window
 // reads the rows again whenever revision() has changed or the procedure asks for it.
 class ListSource {
@@ -119,6 +136,9 @@ public:
   virtual std::size_t rowCount() const = 0;
   virtual ListRow row(std::size_t index) const = 0; // 0-based
   virtual std::uint64_t revision() const { return 0; }
+  // A source of very many rows answers with a snapshot of them: the window then publishes the
+  // snapshot instead of a copy of every row. Null (the default): the rows are copied.
+  virtual std::shared_ptr<const VirtualRows> virtualRows() const { return nullptr; }
 };
 
 struct ControlState {
@@ -164,7 +184,10 @@ struct ControlState {
 
   int selected = 0;            // List/Tree/DropList/DropCombo row, Sheet tab (1-based; 0 none)
   std::shared_ptr<const ListData> list;  // List, Tree, DropList, DropCombo
-  std::uint64_t listSerial = 0;          // rises whenever list changes
+  std::uint64_t listSerial = 0;          // rises whenever list or virtualRows changes
+  // List: when set, the rows are these (read by range) and list->rows stays empty; columns,
+  // icons and the rest still come from list.
+  std::shared_ptr<const VirtualRows> virtualRows;
 
   int imageWidth = 0, imageHeight = 0;     // Image: natural size in pixels (0: unknown)
   int virtualWidth = 0, virtualHeight = 0; // Image: shown size in dialog units (0: control size)

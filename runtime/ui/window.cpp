@@ -297,13 +297,25 @@ ControlRef& ControlRef::setColumns(std::vector<ListColumn> columns) {
 
 ControlRef& ControlRef::setRows(std::vector<ListRow> rows) {
   editList().rows = std::move(rows);
+  edit().virtualRows = nullptr;
   return *this;
 }
 
 ControlRef& ControlRef::setListData(ListData data) {
   editList() = std::move(data);
+  edit().virtualRows = nullptr;
   return *this;
 }
+
+ControlRef& ControlRef::setVirtualRows(std::shared_ptr<const VirtualRows> rows) {
+  assert((!rows || state().kind == ControlKind::List) && "row snapshots are for lists");
+  ListData& list = editList();
+  if (rows) list.rows.clear();
+  edit().virtualRows = std::move(rows);
+  return *this;
+}
+
+const std::shared_ptr<const VirtualRows>& ControlRef::virtualRows() const { return state().virtualRows; }
 
 ListData& ControlRef::editList() {
   auto& s = edit();
@@ -321,7 +333,10 @@ const ListData& ControlRef::list() const {
   return s.list ? *s.list : emptyList();
 }
 
-std::size_t ControlRef::rowCount() const { return list().rows.size(); }
+std::size_t ControlRef::rowCount() const {
+  const auto& v = state().virtualRows;
+  return v ? v->rowCount() : list().rows.size();
+}
 
 ControlRef& ControlRef::setListSource(const ListSource* source) {
   auto& e = window_->entry(id_);
@@ -670,27 +685,28 @@ void Window::open() {
 bool Window::isOpen() const { return opened_ && !closed_; }
 bool Window::wasOpened() const { return opened_; }
 
-void Window::publishOpen() {
-  WindowSnapshot snap;
+void Window::readSources(bool all) {
   for (int id : order_) {
     auto& e = entry(id);
-    if (e.source) {
-      e.sourceDirty = true;
-    }
-  }
-  // Read list sources first, so the snapshot carries their rows.
-  for (int id : order_) {
-    auto& e = entry(id);
-    if (e.source && (e.sourceDirty || e.source->revision() != e.sourceRevision)) {
-      ControlRef c(this, id);
+    if (!e.source || !(all || e.sourceDirty || e.source->revision() != e.sourceRevision)) continue;
+    ControlRef c(this, id);
+    if (auto snapshot = e.source->virtualRows()) {
+      c.setVirtualRows(std::move(snapshot));
+    } else {
       std::vector<ListRow> rows;
       rows.reserve(e.source->rowCount());
       for (std::size_t i = 0; i < e.source->rowCount(); ++i) rows.push_back(e.source->row(i));
       c.setRows(std::move(rows));
-      e.sourceRevision = e.source->revision();
-      e.sourceDirty = false;
     }
+    e.sourceRevision = e.source->revision();
+    e.sourceDirty = false;
   }
+}
+
+void Window::publishOpen() {
+  WindowSnapshot snap;
+  // Read list sources first, so the snapshot carries their rows.
+  readSources(true);
   snap.window = props_;
   for (int id : order_) {
     auto& e = entry(id);
@@ -706,18 +722,7 @@ void Window::publishOpen() {
 
 void Window::publishChanges() {
   if (!isOpen()) return;
-  for (int id : order_) {
-    auto& e = entry(id);
-    if (e.source && (e.sourceDirty || e.source->revision() != e.sourceRevision)) {
-      ControlRef c(this, id);
-      std::vector<ListRow> rows;
-      rows.reserve(e.source->rowCount());
-      for (std::size_t i = 0; i < e.source->rowCount(); ++i) rows.push_back(e.source->row(i));
-      c.setRows(std::move(rows));
-      e.sourceRevision = e.source->revision();
-      e.sourceDirty = false;
-    }
-  }
+  readSources(false);
   if (!propsChanged_ && changed_.empty() && removed_.empty()) return;
   WindowUpdate u;
   u.id = props_.id;

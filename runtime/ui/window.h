@@ -84,9 +84,14 @@ public:
   // Copy-on-write access to the whole list (columns, rows, icons, line height).
   ListData& editList();
   const ListData& list() const;
-  std::size_t rowCount() const;
+  std::size_t rowCount() const; // the snapshot's rows when there is one
   // Rows from a source read on this thread at publication; null detaches it (rows stay).
+  // A source that gives a snapshot (ListSource::virtualRows) is published as that snapshot.
   ControlRef& setListSource(const ListSource* source);
+  // List: its rows from a snapshot that the display reads by range (very long lists); null goes
+  // back to rows of the list's own (setRows), which setRows, setFrom and setListData do too.
+  ControlRef& setVirtualRows(std::shared_ptr<const VirtualRows> rows);
+  const std::shared_ptr<const VirtualRows>& virtualRows() const;
   // Reads the source again at the next publication even when its revision is unchanged.
   ControlRef& refreshList();
 
@@ -198,6 +203,7 @@ private:
   void applyInput(const UserInput& input, EventInfo& info);
   void publishOpen();
   void publishChanges();
+  void readSources(bool all);
   void closeNow(bool notifyDisplay);
 
   std::shared_ptr<WindowCore> core_;

@@ -20,6 +20,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QStatusTipEvent>
@@ -325,6 +326,63 @@ TEST_F(QtDisplayTest, RowDraggedOntoAnotherRowGivesDragAndDrop)
     EXPECT_TRUE(waitEvent(log, [](const rt::EventInfo& e) {
         return e.event == rt::Event::Drop && e.control == LIST && e.row == 1 && e.dropRow == 3;
     }));
+}
+
+TEST_F(QtDisplayTest, AMillionRowListShowsRowsReadFromItsSnapshotAsTheyComeIntoView)
+{
+    constexpr std::size_t Million = 1'000'000;
+    static std::atomic<std::size_t> rowsRead{0};
+    rowsRead = 0;
+    Log& log = log_;
+    rt::startThread([&log] {
+        rt::Window w("QtMillion", "Million");
+        w.setPosition(0, 0, 200, 120);
+        auto list = w.add(LIST, rt::ControlKind::List).setPosition(4, 4, 190, 100);
+        list.setColumns({column("Nr", 40), column("Text", 120)});
+        auto snapshot = [](std::string suffix) {
+            return rt::makeVirtualRows(Million, [suffix](std::size_t first, std::size_t count) {
+                rowsRead += count;
+                std::vector<rt::ListRow> out;
+                for (std::size_t i = first; i < first + count; ++i)
+                    out.push_back(row({std::to_string(i + 1), "Zeile " + std::to_string(i + 1) + suffix}));
+                return out;
+            });
+        };
+        list.setVirtualRows(snapshot(""));
+        w.add(FILL, rt::ControlKind::Button).setText("&Neu").setPosition(4, 106, 40, 12);
+        while (auto e = w.accept()) {
+            log.add(e);
+            if (e.event == rt::Event::Accepted && e.control == FILL)
+                w[LIST].setVirtualRows(snapshot(" neu"));
+        }
+    });
+    const rt::WindowId id = waitWindow("QtMillion");
+    ASSERT_NE(id, 0u);
+    auto* list = widget<QTreeView>(id, LIST);
+    ASSERT_TRUE(list);
+    ASSERT_TRUE(pumpUntil([&] { return list->model()->rowCount() == int(Million); }));
+    EXPECT_EQ(list->model()->index(0, 1).data().toString(), "Zeile 1");
+    EXPECT_LT(rowsRead.load(), 4 * std::size_t(rt::qt::RowsModel::BlockRows)) << "only what is shown is read";
+
+    list->scrollToBottom();
+    QCoreApplication::processEvents();
+    const QModelIndex last = list->indexAt(QPoint(2, list->viewport()->height() - 2));
+    ASSERT_TRUE(last.isValid());
+    EXPECT_GT(last.row(), int(Million) - 50);
+    EXPECT_EQ(list->model()->index(int(Million) - 1, 1).data().toString(), "Zeile 1000000");
+    EXPECT_LT(rowsRead.load(), 8 * std::size_t(rt::qt::RowsModel::BlockRows));
+
+    list->setCurrentIndex(list->model()->index(int(Million) - 3, 0));
+    EXPECT_TRUE(waitEvent(log, [](const rt::EventInfo& e) {
+        return e.event == rt::Event::NewSelection && e.control == LIST && e.row == 999'998;
+    }));
+
+    // A new snapshot of as many rows replaces the texts; the view stays where it was.
+    const int scroll = list->verticalScrollBar()->value();
+    widget<QPushButton>(id, FILL)->click();
+    EXPECT_TRUE(pumpUntil(
+        [&] { return list->model()->index(int(Million) - 1, 1).data().toString() == "Zeile 1000000 neu"; }));
+    EXPECT_EQ(list->verticalScrollBar()->value(), scroll);
 }
 
 TEST_F(QtDisplayTest, HelpLinesGoToStatusZoneOneAndCheckItemsGiveTheirValue)

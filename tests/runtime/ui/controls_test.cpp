@@ -1,6 +1,8 @@
 #include "ui_test_util.h"
 
+#include <atomic>
 #include <functional>
+#include <thread>
 
 using namespace uitest;
 using rt::ControlKind;
@@ -315,6 +317,127 @@ TEST_F(UiTest, ListRowsFromASourceAreReadAgainWhenItChanges) {
   user.press(w, REFRESH);
   EXPECT_EQ(user.rows(w, LIST).size(), 4u);
   EXPECT_EQ(user.cell(w, LIST, 4), "d");
+  user.closeWindow(w);
+  user.waitThreadEnd(t);
+}
+
+// A source of many rows that publishes snapshots: each state of its rows is a vector nobody
+// changes any more; adding a row makes the next one.
+class Journal : public rt::ListSource {
+public:
+  std::shared_ptr<const std::vector<std::string>> lines = std::make_shared<std::vector<std::string>>();
+  std::uint64_t rev = 1;
+  void add(std::string line) {
+    auto next = std::make_shared<std::vector<std::string>>(*lines);
+    next->push_back(std::move(line));
+    lines = std::move(next);
+    ++rev;
+  }
+  std::size_t rowCount() const override { return lines->size(); }
+  rt::ListRow row(std::size_t i) const override { return rowOf((*lines)[i]); }
+  std::uint64_t revision() const override { return rev; }
+  std::shared_ptr<const rt::VirtualRows> virtualRows() const override {
+    return rt::makeVirtualRows(lines->size(), [held = lines](std::size_t first, std::size_t count) {
+      std::vector<rt::ListRow> out;
+      for (std::size_t i = first; i < first + count && i < held->size(); ++i) out.push_back(rowOf((*held)[i]));
+      return out;
+    });
+  }
+  static rt::ListRow rowOf(const std::string& text) {
+    rt::ListRow r;
+    r.cells.emplace_back(text);
+    return r;
+  }
+};
+
+TEST_F(UiTest, AMillionRowListIsPublishedAsASnapshotTheDisplayReadsByRange) {
+  enum { LIST = 1, ORDINARY };
+  constexpr std::size_t Million = 1'000'000;
+  std::atomic<std::size_t> rowsRead{0};
+  std::vector<rt::EventInfo> seen;
+  int t = rt::startThread([&] {
+    rt::Window w("Ergebnis", "Ergebnis");
+    auto list = w.add(LIST, ControlKind::List);
+    list.setColumns({{"Nr", 30}, {"Quadrat", 60}});
+    list.setVirtualRows(rt::makeVirtualRows(Million, [&](std::size_t first, std::size_t count) {
+      rowsRead += count;
+      std::vector<rt::ListRow> out(count);
+      for (std::size_t i = 0; i < count; ++i) {
+        auto n = first + i + 1;
+        out[i].cells = {rt::ListCell(std::to_string(n)), rt::ListCell(std::to_string(n * n))};
+      }
+      return out;
+    }));
+    EXPECT_EQ(list.rowCount(), Million);
+    w.add(ORDINARY, ControlKind::Button);
+    while (auto e = w.accept()) {
+      if (e.event == Event::NewSelection) seen.push_back(e);
+      if (e.event == Event::Accepted && e.control == ORDINARY) {
+        w[LIST].setRows({Journal::rowOf("nur eine")});
+        EXPECT_EQ(w[LIST].rowCount(), 1u);
+      }
+    }
+  });
+  auto w = user.waitWindow("Ergebnis");
+  EXPECT_EQ(rowsRead.load(), 0u) << "publishing read no row";
+  auto shown = user.control(w, LIST);
+  ASSERT_TRUE(shown.virtualRows);
+  EXPECT_TRUE(shown.list->rows.empty());
+  EXPECT_EQ(shown.list->columns.size(), 2u);
+  EXPECT_EQ(user.rowCount(w, LIST), Million);
+
+  // The display asks for what it shows.
+  auto page = user.rows(w, LIST, 499'990, 20);
+  ASSERT_EQ(page.size(), 20u);
+  EXPECT_EQ(page.front().cells[0].text, "499990");
+  EXPECT_EQ(page.back().cells[1].text, std::to_string(500'009ull * 500'009ull));
+  EXPECT_EQ(user.rows(w, LIST, Million - 2, 20).size(), 3u) << "fewer at the end";
+  EXPECT_EQ(user.cell(w, LIST, 1'000'000, 2), "1000000000000");
+  EXPECT_THROW(user.cell(w, LIST, 1'000'001), rt::TestDriverError);
+  EXPECT_EQ(rowsRead.load(), 20u + 3u + 1u);
+
+  user.selectRow(w, LIST, 765'432);
+  user.press(w, ORDINARY);
+  EXPECT_FALSE(user.control(w, LIST).virtualRows);
+  EXPECT_EQ(user.rowCount(w, LIST), 1u);
+  EXPECT_EQ(user.cell(w, LIST, 1), "nur eine");
+  user.closeWindow(w);
+  user.waitThreadEnd(t);
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].row, 765'432);
+}
+
+TEST_F(UiTest, ASourceWithSnapshotsPublishesEachStateWhileEarlierOnesStayAsTheyWere) {
+  enum { LIST = 1, ADD };
+  int t = rt::startThread([&] {
+    Journal journal;
+    journal.add("erste");
+    rt::Window w("Protokoll", "Protokoll");
+    w.add(LIST, ControlKind::List).setListSource(&journal);
+    w.add(ADD, ControlKind::Button);
+    while (auto e = w.accept())
+      if (e.event == Event::Accepted && e.control == ADD) journal.add("Zeile " + std::to_string(journal.rowCount() + 1));
+  });
+  auto w = user.waitWindow("Protokoll");
+  auto first = user.control(w, LIST);
+  ASSERT_TRUE(first.virtualRows);
+  EXPECT_EQ(first.virtualRows->rowCount(), 1u);
+  // The display's thread reads an older snapshot while the procedure publishes newer ones.
+  std::atomic<bool> stop{false};
+  std::atomic<int> wrong{0};
+  std::thread reader([&] {
+    while (!stop) {
+      auto r = first.virtualRows->rows(0, 5);
+      if (r.size() != 1 || r[0].cells[0].text != "erste") ++wrong;
+    }
+  });
+  for (int i = 0; i < 50; ++i) user.press(w, ADD);
+  stop = true;
+  reader.join();
+  EXPECT_EQ(wrong.load(), 0);
+  EXPECT_EQ(user.rowCount(w, LIST), 51u);
+  EXPECT_EQ(user.cell(w, LIST, 51), "Zeile 51");
+  EXPECT_GT(user.control(w, LIST).listSerial, first.listSerial);
   user.closeWindow(w);
   user.waitThreadEnd(t);
 }
