@@ -59,6 +59,7 @@ void sqliteError(sqlite3* db, int rc, StoreError& error) {
     error.duplicate = (rc & 0xff) == SQLITE_CONSTRAINT &&
                       (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY);
     if ((rc & 0xff) == SQLITE_NOTADB) error.code = 47;
+    if ((rc & 0xff) == SQLITE_READONLY) error.code = 5;  // written through a read-only open
 }
 
 class SqliteStatement : public Statement {

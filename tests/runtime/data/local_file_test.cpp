@@ -698,3 +698,14 @@ TEST_F(LocalFile, TransactionsKeepOrUndoTogetherAndWaitForLocks) {
     other.join();
     EXPECT_EQ(head.records(), 2);
 }
+
+TEST_F(LocalFile, WritingThroughAReadOnlyOpenIsAccessDenied) {
+    ASSERT_EQ(addHead("one", "1"), 0);  // opens on first use and creates the file
+    head.closeAll();
+    ASSERT_EQ(head.open(rt::OpenMode::ReadOnly), 0);
+    EXPECT_EQ(head.records(), 1);
+    H.Code = "2";
+    EXPECT_EQ(head.insertAsIs(), 5);
+    EXPECT_EQ(rt::errorText(), "Access Denied");
+    EXPECT_EQ(head.records(), 1);
+}
