@@ -181,7 +181,7 @@ private:
   int sheet_ = 0;
   int insert_ = 0, change_ = 0, delete_ = 0, select_ = 0, close_ = 0, print_ = 0;
   int formProcedure_ = 0, printProcedure_ = 0;
-  int pageSize_ = 30;
+  int pageSize_ = 200; // a page fills any list on screen: the display reports no scrolling
   ListFormatManager* formats_ = nullptr;
   PopupMenu extras_;
   std::vector<Entry> entries_;

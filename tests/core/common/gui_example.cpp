@@ -1,0 +1,115 @@
+// The example list and its form in the Qt front end: opens the list, then the form on its second
+// row, grabs both windows into PNG files and ends. Usage: core_common_gui_example OUTPUT_FOLDER
+#include <QApplication>
+#include <QImage>
+#include <QTimer>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "core/common/common_window.h"
+#include "runtime/qt/qt_display.h"
+#include "runtime/ui/window.h"
+#include "tests/core/common/example_procedures.h"
+
+namespace {
+
+rt::WindowId windowOf(const std::string& procedure) {
+    for (const auto& w : rt::openWindows())
+        if (w.procedure == procedure) return w.id;
+    return 0;
+}
+
+bool looksReal(const std::string& file) {
+    QImage image(QString::fromStdString(file));
+    if (image.isNull() || image.width() < 300 || image.height() < 150) return false;
+    std::set<QRgb> colours;
+    for (int y = 0; y < image.height(); y += 3)
+        for (int x = 0; x < image.width(); x += 3) colours.insert(image.pixel(x, y));
+    std::fprintf(stderr, "%s: %dx%d, %zu colours\n", file.c_str(), image.width(), image.height(), colours.size());
+    return colours.size() > 8;
+}
+
+void schedule(rt::qt::QtDisplay& display, std::string folder) {
+    auto* timer = new QTimer(qApp);
+    auto step = std::make_shared<int>(0);
+    auto since = std::make_shared<std::chrono::steady_clock::time_point>(std::chrono::steady_clock::now());
+    auto started = std::chrono::steady_clock::now();
+    QObject::connect(timer, &QTimer::timeout, timer, [&display, folder, timer, step, since, started] {
+        auto now = std::chrono::steady_clock::now();
+        if (now - started > std::chrono::seconds(60)) {
+            std::fprintf(stderr, "the example did not open\n");
+            timer->stop();
+            QCoreApplication::exit(2);
+            return;
+        }
+        if (now - *since < std::chrono::milliseconds(800)) return;  // let the windows settle and paint
+        rt::WindowId list = windowOf("BrowseWerte");
+        rt::WindowId form = windowOf("EditWerte");
+        switch (*step) {
+        case 0: {
+            if (!list || !display.windowWidget(list)) return;
+            rt::UserInput row(rt::Event::NewSelection, example::LIST);
+            row.row = 2;
+            rt::sendInput(list, row);
+            rt::sendInput(list, rt::UserInput(rt::Event::Accepted, example::CHANGE));
+            break;
+        }
+        case 1:
+            if (!form || !display.windowWidget(form)) return;
+            rt::sendInput(form, rt::UserInput(rt::Event::Selected, example::NAME_ENTRY));
+            break;
+        case 2: {
+            bool ok = display.windowWidget(list)->grab().save(QString::fromStdString(folder + "/list.png"), "PNG") &&
+                      display.windowWidget(form)->grab().save(QString::fromStdString(folder + "/form.png"), "PNG");
+            ok = ok && looksReal(folder + "/list.png") && looksReal(folder + "/form.png");
+            if (!ok) {
+                timer->stop();
+                QCoreApplication::exit(3);
+                return;
+            }
+            rt::sendInput(form, rt::UserInput(rt::Event::Accepted, example::CANCEL));
+            break;
+        }
+        case 3:
+            if (form) return;
+            rt::sendInput(list, rt::UserInput(rt::Event::Accepted, example::CLOSE));
+            timer->stop();
+            break;
+        }
+        ++*step;
+        *since = now;
+    });
+    timer->start(100);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s OUTPUT_FOLDER\n", argv[0]);
+        return 64;
+    }
+    std::string folder = std::filesystem::absolute(argv[1]).string();
+    std::filesystem::create_directories(folder);
+    std::string work = folder + "/work";
+    std::filesystem::remove_all(work);
+    std::filesystem::create_directories(work);
+    example::setTableFile(work + "/WERTE.TPS");
+    SetWindowSettingsFile(work + "/VOQKIVORANT.INI");
+    SetListFormatsFile(work + "/Formats.FDB");
+    SetRightsCheck({[](const std::string&, const std::string&) { return 1; }, {}});
+    return rt::qt::runDisplay(
+        argc, argv,
+        [] {
+            const char* names[] = {"GNHidden", "GNColumn", "GNRow", "GNData", "GNPage", "GNSum", "GNCount"};
+            int id = 2;
+            for (const char* n : names) example::addRecord(id, id < 7 ? "GRUPPE" : "AGGREGAT", id - 2, n), ++id;
+            example::ExampleList();
+        },
+        [folder](rt::qt::QtDisplay& display) { schedule(display, folder); });
+}
