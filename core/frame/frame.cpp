@@ -1,0 +1,516 @@
+#include "core/frame/frame.h"
+
+#include <chrono>
+#include <map>
+#include <mutex>
+
+#include "core/clients/clients.h"
+#include "core/clients/program_end.h"
+#include "core/dictionary/dictionary.h"
+#include "core/dictionary/globals.h"
+#include "core/helpers/sql_helpers.h"
+#include "core/helpers/text_helpers.h"
+#include "core/startup/startup.h"
+#include "core/sync/structure_update.h"
+#include "runtime/classlib/toolbar.h"
+#include "runtime/ini/profile.h"
+#include "runtime/os/files.h"
+#include "runtime/os/path.h"
+#include "runtime/os/process.h"
+#include "runtime/thread/shared.h"
+#include "runtime/thread/thread.h"
+#include "runtime/thread/thread_state.h"
+#include "runtime/ui/dialogs.h"
+#include "runtime/ui/ui_registry.h"
+#include "runtime/ui/window.h"
+
+using namespace frame;
+
+namespace {
+
+rt::Shared<std::vector<std::string>> commandLine;
+rt::Shared<FrameHooks> hooks;
+std::mutex proceduresMutex;
+std::map<std::string, FrameProcedure>& procedures() {
+    static std::map<std::string, FrameProcedure> map;
+    return map;
+}
+rt::Shared<std::function<long long()>> clockOverride;
+rt::Shared<std::function<std::uint64_t()>> probeOverride;
+
+FrameProcedure findProcedure(const std::string& name) {
+    std::lock_guard lock(proceduresMutex);
+    auto it = procedures().find(name);
+    return it == procedures().end() ? FrameProcedure() : it->second;
+}
+
+// Every input the display hands to any window of the program (and the events posted between
+// windows) raises the registry's serial.
+std::uint64_t uiInputSerial() {
+    auto& r = rt::uiRegistry();
+    std::lock_guard lock(r.mutex);
+    return r.lastInput;
+}
+
+std::uint64_t activitySerial() {
+    auto probe = probeOverride.get();
+    return probe ? probe() : uiInputSerial();
+}
+
+}  // namespace
+
+// ---- Command line --------------------------------------------------------------------------
+
+void setCommandLine(std::vector<std::string> arguments) { commandLine.set(std::move(arguments)); }
+
+std::string CommandParameter(std::string_view name) {
+    for (const auto& arg : commandLine.get()) {
+        if (arg.size() < 2 || (arg[0] != '\\' && arg[0] != '/')) continue;
+        auto eq = arg.find('=');
+        if (eq == std::string::npos) continue;
+        if (!rt::equalsNoCase(std::string_view(arg).substr(1, eq - 1), name)) continue;
+        std::string value(rt::trimBlanks(std::string_view(arg).substr(eq + 1)));
+        if (!value.empty()) return value;
+    }
+    return {};
+}
+
+// ---- Hooks ---------------------------------------------------------------------------------
+
+void setFrameHooks(FrameHooks h) { hooks.set(std::move(h)); }
+
+void registerFrameProcedure(std::string name, FrameProcedure procedure) {
+    std::lock_guard lock(proceduresMutex);
+    procedures()[std::move(name)] = std::move(procedure);
+}
+
+void clearFrameProcedures() {
+    std::lock_guard lock(proceduresMutex);
+    procedures().clear();
+}
+
+void setFrameClock(std::function<long long()> clock) { clockOverride.set(std::move(clock)); }
+
+long long frameClock() {
+    if (auto clock = clockOverride.get()) return clock();
+    using namespace std::chrono;
+    static const auto origin = steady_clock::now();
+    return duration_cast<milliseconds>(steady_clock::now() - origin).count() / 10;
+}
+
+void setActivityProbe(std::function<std::uint64_t()> probe) { probeOverride.set(std::move(probe)); }
+
+// ---- Version -------------------------------------------------------------------------------
+
+bool ErpVersionTooLow(std::string_view version) { return rt::compareTrimmed(version, kMinimumErpVersion) < 0; }
+
+bool CheckErpVersion() {
+    rt::Byte present = 0;
+    QueryString = "SELECT 1 FROM INFORMATION_SCHEMA.TABLES where table_name = 'tversion'";
+    SqlToQueue(QueryString.get().clipped(), nullptr, {present});
+    if (present != 1) return true;
+    rt::CString<21> version;
+    QueryString = "select cVersion from dbo.tversion";
+    SqlToQueue(QueryString.get().clipped(), nullptr, {version});
+    return !ErpVersionTooLow(version.str());
+}
+
+std::string ProgramVersionText() { return "Version 6.0.0 Stand 10.12.2026  -  VOQ Software, Analyse-Werkzeuge"; }
+
+// ---- Idle ----------------------------------------------------------------------------------
+
+void IdleWatch::start(long lockTime, long long now) {
+    lock_ = lockTime;
+    last_ = now;
+    counter_ = 0;
+}
+
+void IdleWatch::activity(long long now) {
+    if (counter_ == 0) last_ = now;
+}
+
+IdleWatch::Step IdleWatch::check(long long now) {
+    if (lock_ == 0 || now <= last_ + lock_) return Step::None;
+    if (counter_ < 5) {
+        ++counter_;
+        return Step::CloseWindows;
+    }
+    counter_ = 0;
+    return Step::Login;
+}
+
+// ---- Menu ----------------------------------------------------------------------------------
+
+const std::vector<FrameMenuTarget>& frameMenuTargets() {
+    static const std::vector<FrameMenuTarget> list = {
+        {ItemCockpit, "ControllingCockpit", "", true},
+        {ItemCubeAnzeige, "BrowseCubeAnzeige", "", true},
+        {ItemCubeTree, "CubeTreeAnzeige", "", true},
+        {ItemCubeKopf, "BrowseCubeKopf", "", true},
+        {ItemCubeGruppe, "BrowseCubeGruppe", "", true},
+        {ItemWerte, "BrowseWerte", "", true},
+        {ItemSkriptAuto, "BrowseSQLSkript1", "", true},
+        {ItemSqlScript, "BrowseSQLScript", "", true},
+        {ItemUpdateLog, "BrowseDBUpdateLog", "", true},
+        {ItemSqlResult, "SQLQueryResult_N", "0", true},
+        {ItemCrossTab, "SQLQueryResult_N", "1", true},
+        {ItemQbe, "QueryByExample", "", false},
+        {ItemProvKey, "BrowseProvKey", "", true},
+    };
+    return list;
+}
+
+namespace {
+
+void buildMenu(rt::Window& f) {
+    auto menu = [&](int id, const char* text, const char* help = "") {
+        f.add(id, rt::ControlKind::Menu).setText(text).setHelp(help);
+    };
+    auto item = [&](int id, int parent, const char* text, const char* help = "") {
+        f.add(id, rt::ControlKind::Item, parent).setText(text).setHelp(help);
+    };
+    auto separator = [&](int id, int parent) { f.add(id, rt::ControlKind::Item, parent).edit().separator = true; };
+
+    menu(MenuFile, "&File");
+    item(ItemPrintSetup, MenuFile, "&Print Setup ...", "Setup printer");
+    separator(ItemSepFile, MenuFile);
+    item(ItemExit, MenuFile, "E&xit", "Exit this application");
+
+    menu(MenuListen, "&Listen");
+    item(ItemCockpit, MenuListen, "Controlling-Cockpit");
+    separator(ItemSep1, MenuListen);
+    item(ItemCubeAnzeige, MenuListen, "Cube-&Anzeige");
+    item(ItemCubeTree, MenuListen, "&Tree Cube-Gruppen");
+    separator(ItemSep2, MenuListen);
+    item(ItemCubeKopf, MenuListen, "&Cube-Definition", "Browse CubeKopf");
+    item(ItemCubeGruppe, MenuListen, "Cube-&Gruppen");
+    item(ItemWerte, MenuListen, "&Werteliste");
+    separator(ItemSep3, MenuListen);
+    item(ItemSkriptAuto, MenuListen, "SQL-Scripte &automatisch laden");
+    item(ItemSqlScript, MenuListen, "SQL-Scripte", "Verwaltung diverser SQL-Scripte");
+    item(ItemUpdateLog, MenuListen, "DB-UpdateLog");
+    separator(ItemSep4, MenuListen);
+    item(ItemSqlResult, MenuListen, "SQL-Auswertungen");
+    item(ItemCrossTab, MenuListen, "&CrossTab-Abfrage");
+    item(ItemQbe, MenuListen, "&Tavik-Query");
+    separator(ItemSep5, MenuListen);
+    item(ItemProvKey, MenuListen, "&Provisionsdaten");
+
+    menu(MenuSetup, "&Setup");
+    item(ItemMandanten, MenuSetup, "&Mandanten");
+    item(ItemOdbcAdmin, MenuSetup, "&ODBC-Admin");
+
+    menu(MenuBenutzer, "&Benutzer");
+    item(ItemBenutzer, MenuBenutzer, "&Benutzerverwaltung");
+
+    menu(MenuWindow, "&Window", "Create and Arrange windows");
+    item(ItemTile, MenuWindow, "T&ile", "Make all open windows visible");
+    item(ItemCascade, MenuWindow, "&Cascade", "Stack all open windows");
+    item(ItemArrange, MenuWindow, "&Arrange Icons", "Align all window icons");
+
+    menu(MenuHelp, "&Help", "Windows Help");
+    item(ItemContents, MenuHelp, "&Contents", "View the contents of the help file");
+    item(ItemSearch, MenuHelp, "&Search for Help On...", "Search for help on a subject");
+    item(ItemHowTo, MenuHelp, "&How to Use Help", "How to use Windows Help");
+    // There is no help file to show.
+    for (int id : {ItemContents, ItemSearch, ItemHowTo}) f[id].disable();
+
+    // Items whose procedure is not part of the program (yet) cannot be chosen.
+    for (const auto& t : frameMenuTargets()) f[t.item].setEnabled(static_cast<bool>(findProcedure(t.procedure)));
+}
+
+void buildToolbar(rt::Window& f) {
+    struct Tool {
+        int id;
+        const char* icon;
+        const char* tip;
+    };
+    const Tool tools[] = {
+        {rt::toolbar::Insert, "ADD.ICO", "Datensatz anlegen"},
+        {rt::toolbar::Change, "Edit.ICO", "Datensatz bearbeiten"},
+        {rt::toolbar::Delete, "Delete.ICO", "Datensatz löschen"},
+        {rt::toolbar::Top, "wizFirst.ico", "Anfang"},
+        {rt::toolbar::PageUp, "wizPgUp.ico", "Seite zurück"},
+        {rt::toolbar::Up, "wizUp.ico", "Zeile zurück"},
+        {rt::toolbar::Locate, "qkqbe.ico", "Suchen"},
+        {rt::toolbar::Down, "wizDown.ico", "Zeile vor"},
+        {rt::toolbar::PageDown, "wizPgDn.ico", "Seite vor"},
+        {rt::toolbar::Bottom, "wizLast.ico", "Ende"},
+        {rt::toolbar::History, "WIZDITTO.ICO", "Vorheriger Wert"},
+        {rt::toolbar::Help, "WAHELP.ICO", "Hilfe"},
+    };
+    int x = 2;
+    for (const auto& tool : tools) {
+        auto b = f.add(tool.id, rt::ControlKind::Button).setIcon(tool.icon).setTip(tool.tip).setPosition(x, 2, 14, 13);
+        b.edit().toolbar = true;
+        b.edit().flat = true;
+        x += 15;
+        // Four groups: insert to delete, the navigation, history, help.
+        if (tool.id == rt::toolbar::Delete || tool.id == rt::toolbar::Bottom || tool.id == rt::toolbar::History) x += 5;
+    }
+    f.add(ToolClient, rt::ControlKind::String)
+        .setText(std::string(rt::cutChars(GLO.MANDANTENNAME.get().str(), 100)))
+        .setPosition(x + 6, 4, 100, 10)
+        .edit()
+        .toolbar = true;
+    auto check = f.add(ToolConnectGlobal, rt::ControlKind::Check)
+                     .setText("Connect Global (Ein) oder Local (AUS)")
+                     .setHelp("Cube-Connection aus globaler Anmeldung (Ein) oder lokal (AUS) verwenden")
+                     .setPosition(x + 110, 3, 150, 11)
+                     .setValue(GLO.ConnectGlobal.get() ? "1" : "0");
+    check.edit().toolbar = true;
+}
+
+void restoreFrameState(rt::Window& f) {
+    const char* file = kSettingsFile;
+    if (!rt::tryGetProfileString(file, "Main", "XPos")) return;
+    long long x = rt::getProfileNumber(file, "Main", "XPos", 0), y = rt::getProfileNumber(file, "Main", "YPos", 0);
+    long long w = rt::getProfileNumber(file, "Main", "Width", 0), h = rt::getProfileNumber(file, "Main", "Height", 0);
+    if (w > 0 && h > 0) f.setPosition(int(x), int(y), int(w), int(h));
+    if (rt::equalsNoCase(rt::getProfileString(file, "Main", "Maximize", ""), "Yes")) f.setMaximized(true);
+}
+
+void saveFrameState(const rt::Window& f) {
+    const char* file = kSettingsFile;
+    const auto& p = f.props();
+    rt::writeProfileString(file, "Main", "Maximize", p.maximized ? "Yes" : "No");
+    rt::writeProfileString(file, "Main", "Minimize", p.minimized ? "Yes" : "No");
+    rt::writeProfileNumber(file, "Main", "XPos", p.x);
+    rt::writeProfileNumber(file, "Main", "YPos", p.y);
+    rt::writeProfileNumber(file, "Main", "Width", p.width);
+    rt::writeProfileNumber(file, "Main", "Height", p.height);
+}
+
+// The logged-in user becomes the program's user: globals, status bar and so the rights.
+void takeUser(rt::Window& f, const rt::String<30>& id) {
+    GLO.LoginUser = id;
+    const std::string userId(id.clipped());
+    auto h = hooks.get();
+    std::string name = h.userName ? h.userName(userId) : userId;
+    f.setStatusText(2, name);
+    GLO.UserName = name;
+    GLO.SecureUserId = userId;
+}
+
+rt::Byte askLogin(rt::String<30>& id) {
+    auto h = hooks.get();
+    return h.login ? h.login(id) : rt::Byte(0);
+}
+
+void startOdbcAdmin() {
+    rt::ProcessResult r;
+    for (const char* program : {"ODBCManageDataSourcesQ5", "ODBCManageDataSourcesQ4"}) {
+        r = rt::startProcess(program, {}, false);
+        if (r.started) return;
+    }
+    rt::message(r.errorText, "ODBC-Admin");
+}
+
+void startUserAdministration() {
+    rt::ProcessResult r = rt::startProcess("VOQSECURE.EXE", {"\\U=" + GLO.SecureUserId.get().str()}, true);
+    const int code = r.started ? r.exitCode : -4;
+    if (code != 0) rt::message("Fehler aufgetreten (Code): " + std::to_string(code), "Fehler");
+}
+
+// Start-up steps 6 to 15, while the start-up window is shown. False: the program is to end.
+void startupSteps(rt::Window& start) {
+    // 6. The current client; none yet: the client list.
+    long id = static_cast<long>(rt::getProfileNumber(GLO.IniFile.get().str(), "MANDANT", "Kivorant", 0));
+    if (id == 0) {
+        rt::ThreadRequest = 4;
+        ListMandant();
+        id = MAN.ID;
+    }
+    // 7.-9.
+    TakeOverClient(id);
+    rt::setClipboard(GLO.ConnectString.get().str());
+    CheckMandantConnection();
+    // 10.
+    if (GLO.Excelpfad.get().empty()) GLO.Excelpfad = rt::currentFolder();
+    // 11.
+    StructureUpdate();
+    // 12.
+    if (GLO.RunMode.get() != "Q" && !CheckErpVersion()) {
+        start.close();
+        rt::setPointer(rt::Pointer::Arrow);
+        rt::message(kVersionText, kVersionTitle);
+        // An end for a reason, not a normal one.
+        EndProgramNow(1);
+    }
+    // 13.
+    QueryString = "";
+    GLO.STARTCOCKPIT = static_cast<rt::Byte>(
+        rt::getProfileNumber(GLO.IniFile.get().str(), GLO.Database.get().str(), "StartCockpit", 1));
+    GLO.Trace = 1;
+    // 14. Open while the frame runs.
+    Relate.Mandant->open();
+}
+
+}  // namespace
+
+// ---- Main ----------------------------------------------------------------------------------
+
+void Main() {
+    rt::pushProcedureName("Main");
+    // 1.-4.
+    GLO.INFO = ProgramVersionText();
+    GLO.FrameTitle = "VOQKivorant  (" + GLO.INFO.get().str() + ")";
+    GLO.ProgramFile = SplitPath(ProgramFilePath(), 0, 1);
+    for (const char* folder : {"AUSWERT", "SKRIPT"}) {
+        if (!rt::fileExists(folder) && !rt::folderExists(folder)) rt::createFolder(folder);
+    }
+    GLO.IniFile = kClientIniFile;
+
+    // 5.-15. The start-up window.
+    rt::setPointer(rt::Pointer::Busy);
+    {
+        rt::Window start("MainStartup", kStartupTitle);
+        start.setPosition(0, 0, 220, 40);
+        start.edit().centered = true;
+        start.edit().resizable = false;
+        start.add(StartLine1, rt::ControlKind::String)
+            .setText("Dieser Prozess kann einige Sekunden dauern.")
+            .setPosition(8, 8, 204, 10);
+        start.add(StartLine2, rt::ControlKind::String)
+            .setText("Bitte warten, während das Programm die Verbindung zur Datenbank herstellt.")
+            .setPosition(8, 20, 204, 10);
+        while (auto e = start.accept()) {
+            if (e.event == rt::Event::OpenWindow) {
+                startupSteps(start);
+                start.close();  // 15.
+            }
+        }
+    }
+
+    // 16. The frame.
+    rt::setPointer(rt::Pointer::Arrow);
+    const std::string cubeId = CommandParameter("ID");
+    rt::Window f("Main", GLO.FrameTitle.get().str());
+    f.setFrame(true).setIcon("WWS.ICO");
+    f.setStatusZones({200, 90, 150, 0});
+    f.setStatusText(3, "Server : " + GLO.Server.get().str());
+    f.setStatusText(4, "Datenbank : " + GLO.Database.get().str());
+    buildMenu(f);
+    buildToolbar(f);
+    restoreFrameState(f);
+    if (!cubeId.empty()) f.setHidden(true);
+    f.open();
+
+    IdleWatch idle;
+    std::uint64_t seenInput = activitySerial();
+    if (cubeId.empty()) {
+        rt::String<30> id = CommandParameter("U");
+        GLO.LoginUser = id;
+        if (!askLogin(id)) {
+            f.close();
+            Relate.Mandant->close();
+            rt::popProcedureName();
+            return;
+        }
+        GLO.LoginUser = id;
+        rt::Long lock = 0;
+        auto h = hooks.get();
+        if (h.lockTime) h.lockTime(lock);
+        GLO.LockTime = lock;
+        if (lock > 0) {
+            idle.start(lock, frameClock());
+            GLO.LastActivity = static_cast<rt::Long>(idle.lastActivity());
+            if (f.timer() < 1 || f.timer() > 100) f.setTimer(100);
+        }
+        takeUser(f, id);
+        f.setImmediateAll(true);
+        seenInput = activitySerial();
+    }
+
+    // The frame's open event: the window was opened before the login, so it is handled here,
+    // before the first event of the loop.
+    int splashThread = 0;
+    f.setTitle(GLO.FrameTitle.get().str());
+    if (cubeId.empty()) {
+        auto h = hooks.get();
+        if (GLO.RunMode.get() != "Q" && h.splash) splashThread = rt::startThread(h.splash);
+    } else {
+        GLO.StartParameter = CommandParameter("P");
+        auto h = hooks.get();
+        if (h.showCube) h.showCube(std::atol(cubeId.c_str()));
+        f.post(rt::Event::CloseDown);
+    }
+
+    while (auto e = f.accept()) {
+        const long long now = frameClock();
+        if (e.event != rt::Event::Timer) {
+            idle.activity(now);
+        } else if (std::uint64_t serial = activitySerial(); serial != seenInput) {
+            seenInput = serial;  // input in another window of the program
+            idle.activity(now);
+        }
+        if (e.event != rt::Event::OpenWindow && GLO.LockTime.get() != 0) {
+            switch (idle.check(now)) {
+            case IdleWatch::Step::CloseWindows:
+                for (int t = rt::MaxProgramThreads; t >= 2; --t) rt::postToThread(rt::Event::CloseWindow, 0, t);
+                seenInput = activitySerial();  // our own posts are not the user's doing
+                break;
+            case IdleWatch::Step::Login: {
+                rt::String<30> id = GLO.LoginUser.get();
+                if (askLogin(id)) takeUser(f, id);
+                else f.post(rt::Event::CloseWindow);
+                idle.loggedIn(frameClock());
+                seenInput = activitySerial();
+                break;
+            }
+            case IdleWatch::Step::None: break;
+            }
+            GLO.LastActivity = static_cast<rt::Long>(idle.lastActivity());
+        }
+
+        switch (e.event) {
+        case rt::Event::CloseWindow:
+        case rt::Event::CloseDown:
+            rt::closeOtherThreads(std::chrono::seconds(5));
+            break;
+        case rt::Event::Accepted: {
+            const int c = e.control;
+            if (rt::toolbar::isButton(c)) {
+                const int thread = rt::activeWindowThread();
+                if (thread && thread != rt::threadNumber()) rt::postToThread(rt::Event::Accepted, c, thread);
+                break;
+            }
+            if (c == ToolConnectGlobal) {
+                GLO.ConnectGlobal = static_cast<rt::Byte>(f[ToolConnectGlobal].value() == "1");
+            } else if (c == ItemExit) {
+                f.post(rt::Event::CloseWindow);
+            } else if (c == ItemPrintSetup) {
+                rt::printerDialog("Drucker einrichten", true);
+            } else if (c == ItemTile || c == ItemCascade || c == ItemArrange) {
+                rt::display().arrangeWindows(f.id(), c == ItemTile      ? rt::Arrangement::Tile
+                                                     : c == ItemCascade ? rt::Arrangement::Cascade
+                                                                        : rt::Arrangement::ArrangeIcons);
+            } else if (c == ItemMandanten) {
+                rt::ThreadRequest = 0;
+                ListMandant();
+            } else if (c == ItemOdbcAdmin) {
+                startOdbcAdmin();
+            } else if (c == ItemBenutzer) {
+                startUserAdministration();
+            } else {
+                for (const auto& t : frameMenuTargets()) {
+                    if (t.item != c) continue;
+                    FrameProcedure proc = findProcedure(t.procedure);
+                    if (!proc) break;
+                    if (t.ownThread)
+                        rt::startThread([proc](const std::string& parameter) { proc(parameter); }, t.parameter);
+                    else
+                        proc(t.parameter);
+                    break;
+                }
+            }
+            break;
+        }
+        default: break;
+        }
+    }
+    (void)splashThread;
+    Relate.Mandant->close();
+    saveFrameState(f);
+    rt::popProcedureName();
+}
