@@ -9,17 +9,17 @@
 #include "runtime/ui/dialogs.h"
 
 namespace {
-rt::Shared<std::function<void(int)>> haltHandler;
+rt::Shared<std::function<void(int)>> endHandler;
 }
 
-void HaltProgram(int exitCode) {
-    if (auto handler = haltHandler.get()) handler(exitCode);
+void EndProgramNow(int exitCode) {
+    if (auto handler = endHandler.get()) handler(exitCode);
     std::fflush(stdout);
     std::fflush(stderr);
     std::_Exit(exitCode);
 }
 
-void setHaltHandler(std::function<void(int)> handler) { haltHandler.set(std::move(handler)); }
+void setEndProgramHandler(std::function<void(int)> handler) { endHandler.set(std::move(handler)); }
 
 bool RestartProgram() {
     // The full path: a bare file name would be looked for along PATH, not where we run from.
@@ -30,5 +30,5 @@ bool RestartProgram() {
                     "Fehler", rt::MessageIcon::Hand);
         return false;
     }
-    HaltProgram(0);
+    EndProgramNow(0);
 }

@@ -5,11 +5,11 @@
 #include <string>
 
 // Ends the process at once with the exit code; nothing of the main routine's closing steps runs.
-[[noreturn]] void HaltProgram(int exitCode);
+[[noreturn]] void EndProgramNow(int exitCode);
 
 // Tests put their own ending in place (it must not return: it throws, for example); an empty
 // function restores the process end.
-void setHaltHandler(std::function<void(int exitCode)> handler);
+void setEndProgramHandler(std::function<void(int exitCode)> handler);
 
 // Starts the running program again by its full path, without waiting, and ends this process
 // once the new one has started. When it cannot be started, the reason is shown and false

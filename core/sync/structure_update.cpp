@@ -341,7 +341,7 @@ void StructureUpdate() {
         rt::message(error, "");
         tLastRun = run;
         // The program cannot work without its server: an error end, not a normal one.
-        HaltProgram(1);
+        EndProgramNow(1);
     }
     if (!run.logged.empty()) {
         run.windowShown = true;

@@ -109,11 +109,11 @@ protected:
         previous_ = std::filesystem::current_path();
         std::filesystem::current_path(dir_.path());
         resetGlobals();
-        setHaltHandler([](int code) { throw Halted{code}; });
+        setEndProgramHandler([](int code) { throw Halted{code}; });
     }
     void TearDown() override {
         display_.shutdown();
-        setHaltHandler({});
+        setEndProgramHandler({});
         setProgramFilePath({});
         std::filesystem::current_path(previous_);
     }

@@ -203,11 +203,11 @@ protected:
         previous_ = std::filesystem::current_path();
         std::filesystem::current_path(dir_.path());
         resetGlobals();
-        setHaltHandler([](int code) { throw Halted{code}; });
+        setEndProgramHandler([](int code) { throw Halted{code}; });
     }
     void TearDown() override {
         display_.shutdown();
-        setHaltHandler({});
+        setEndProgramHandler({});
         std::filesystem::current_path(previous_);
     }
     // StructureUpdate on a program thread with its dictionary; the window, when it comes, is
