@@ -352,18 +352,29 @@ bool BrowseManager::locate(std::string_view text) {
 }
 
 void BrowseManager::updateAlerts(int focus) {
+  // Keys the list reacts to while it has the focus (window-wide alerts would take them from
+  // the entries): its action keys and the characters of a locator without an entry.
   const BrowseSortOrder* o = currentOrder();
-  bool want = o && (o->locator == Locator::Step || o->locator == Locator::Incremental) && focus == list_;
-  if (want == alerted_) return;
-  alerted_ = want;
-  auto set = [&](int code) {
-    if (want) window_.alert(code);
+  bool onList = focus == list_;
+  bool chars = onList && o && (o->locator == Locator::Step || o->locator == Locator::Incremental);
+  bool actions = onList && !viewOnly();
+  auto set = [&](int code, bool on) {
+    if (on) window_.alert(code);
     else window_.removeAlert(code);
   };
-  for (int c = 'A'; c <= 'Z'; ++c) set(c);
-  for (int c = '0'; c <= '9'; ++c) set(c);
-  set(keys::Space);
-  set(keys::Backspace);
+  if (chars != alerted_) {
+    alerted_ = chars;
+    for (int c = 'A'; c <= 'Z'; ++c) set(c, chars);
+    for (int c = '0'; c <= '9'; ++c) set(c, chars);
+    set(keys::Space, chars);
+    set(keys::Backspace, chars);
+  }
+  if (actions != actionKeys_) {
+    actionKeys_ = actions;
+    if (insert_) set(keys::Insert, actions);
+    if (delete_) set(keys::Delete, actions);
+    if (change_ || select_) set(keys::Enter, actions);
+  }
 }
 
 // ---- Buttons and forms ----------------------------------------------------------------------
@@ -492,6 +503,19 @@ bool BrowseManager::takeEvent(const EventInfo& e) {
       int code = e.keyCode;
       if (code == keys::MouseRight || code == keys::Apps) {
         showPopup(code == keys::MouseRight ? e.x : -1, code == keys::MouseRight ? e.y : -1);
+        return true;
+      }
+      if (code == keys::Insert && usable(insert_) && !viewOnly()) {
+        ask(request::Insert);
+        return true;
+      }
+      if (code == keys::Delete && usable(delete_) && !viewOnly()) {
+        ask(request::Delete);
+        return true;
+      }
+      if (code == keys::Enter) {
+        if (selectMode() && (usable(select_) || !select_)) takeSelect();
+        else if (usable(change_) && !viewOnly()) ask(request::Change);
         return true;
       }
       const BrowseSortOrder* o = currentOrder();

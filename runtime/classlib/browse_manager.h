@@ -190,6 +190,7 @@ private:
   long long loadCount_ = 0;
   std::string typed_;
   bool alerted_ = false;
+  bool actionKeys_ = false;
 };
 
 // A record field's text as a list shows it under a picture (the field's own when empty).

@@ -678,3 +678,32 @@ TEST(ThreadPlan, MenuListsRunOnThreadsOfTheirOwnFormsOnTheCallers) {
     rt::waitThread(t);
     EXPECT_EQ(other, t);
 }
+
+TEST_F(WindowTest, ListKeysCallTheFormWhileTheListHasTheFocus) {
+    struct Case {
+        int key;
+        const char* title;
+    } cases[] = {{rt::keys::Insert, "Datensatz anlegen"}, {rt::keys::Enter, "Datensatz bearbeiten"}, {rt::keys::Delete, ""}};
+    int t = startList();
+    auto w = user.waitWindow(kListTitle);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.key);
+        user.focus(w, LIST);
+        user.key(w, LIST, c.key);
+        auto f = user.waitWindow("EditWerte");
+        EXPECT_EQ(user.window(f).title, c.title);
+        user.press(f, CANCEL);
+        user.settle(t);
+    }
+    // In the locator entry the keys are the entry's own.
+    user.selectTab(w, SHEET, 2);
+    user.focus(w, LOCATOR);
+    rt::UserInput del(rt::Event::AlertKey, LOCATOR);
+    del.keyCode = rt::keys::Delete;
+    user.send(w, del);
+    user.settle(t);
+    EXPECT_EQ(formCalls, 3);
+    user.press(w, CLOSE);
+    user.waitThreadEnd(t);
+    EXPECT_EQ(recordCount(), 3);
+}
