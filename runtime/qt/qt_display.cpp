@@ -1891,7 +1891,8 @@ bool QtDisplay::Core::eventFilter(QObject* watched, QEvent* event)
         auto* mouse = static_cast<QMouseEvent*>(event);
         const bool twice = type == QEvent::MouseButtonDblClick;
         if (QtControl* c = controlOf(*w, control);
-            c && c->view && c->state.kind == ControlKind::List && mouse->button() == Qt::LeftButton && !twice) {
+            c && c->view && c->state.kind == ControlKind::List && !c->state.dragIds.empty() &&
+            mouse->button() == Qt::LeftButton && !twice) {
             dragWindow_ = w->props.id;
             dragControl_ = control;
             dragRow_ = c->model->rowOf(c->view->indexAt(mouse->position().toPoint()));
@@ -1933,7 +1934,7 @@ bool QtDisplay::Core::eventFilter(QObject* watched, QEvent* event)
         dragControl_ = 0;
         QtWindow* w = find(dragWindow_);
         QtControl* c = w ? controlOf(*w, control) : nullptr;
-        if (!c || !c->view || from == 0 ||
+        if (!c || !c->view || from == 0 || !dropAccepted(c->state, c->state) ||
             (mouse->globalPosition().toPoint() - dragFrom_).manhattanLength() < QApplication::startDragDistance())
             break;
         const int to = c->model->rowOf(c->view->indexAt(mouse->position().toPoint()));

@@ -587,6 +587,9 @@ void TestDriver::mouseUp(WindowId window, int id, int keyCode) {
 }
 
 void TestDriver::drag(WindowId window, int id, int fromRow, int toRow) {
+  auto list = control(window, id);
+  if (!dropAccepted(list, list))
+    throw TestDriverError("list " + std::to_string(id) + " takes no part in dragging rows within it (no matching drag and drop ids)");
   auto d = input(Event::Drag, id);
   d.row = fromRow;
   act(window, d);

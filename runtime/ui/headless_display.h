@@ -194,7 +194,7 @@ public:
   void mouseOut(WindowId window, int id);
   void mouseDown(WindowId window, int id, int keyCode = keys::MouseLeft);
   void mouseUp(WindowId window, int id, int keyCode = keys::MouseLeft);
-  void drag(WindowId window, int id, int fromRow, int toRow);   // Drag, then Drop
+  void drag(WindowId window, int id, int fromRow, int toRow);   // Drag, then Drop (drag ids needed)
   void focus(WindowId window, int id);                          // Selected
   void activate(WindowId window);                               // GainFocus
   void closeWindow(WindowId window);                            // the close box: CloseWindow

@@ -30,6 +30,12 @@ std::shared_ptr<const VirtualRows> makeVirtualRows(
   return std::make_shared<FunctionRows>(count, std::move(read));
 }
 
+bool dropAccepted(const ControlState& source, const ControlState& target) {
+  for (const auto& id : source.dragIds)
+    if (std::find(target.dropIds.begin(), target.dropIds.end(), id) != target.dropIds.end()) return true;
+  return false;
+}
+
 const char* controlKindName(ControlKind kind) {
   switch (kind) {
   case ControlKind::Prompt: return "Prompt";

@@ -193,11 +193,20 @@ struct ControlState {
   int virtualWidth = 0, virtualHeight = 0; // Image: shown size in dialog units (0: control size)
   int scrollX = 0, scrollY = 0;            // Image: scroll offset, dialog units
 
+  // List: drag and drop. Rows are dragged only from a list with drag ids and dropped only onto
+  // a list whose drop ids hold one of them (the same list: rows moved within it). A list
+  // without them reports neither Drag nor Drop.
+  std::vector<std::string> dragIds;
+  std::vector<std::string> dropIds;
+
   std::string progId;                        // Ole
   // Ole: the hosted control (used on its thread only). In the display's copies it is a handle
   // that keeps the control alive; the control is let go on its procedure's thread all the same.
   std::shared_ptr<AutomationObject> object;
 };
+
+// True when a row dragged from `source` may be dropped onto `target`.
+bool dropAccepted(const ControlState& source, const ControlState& target);
 
 struct StatusZone {
   int width = 0;               // dialog units; 0 or negative: the rest

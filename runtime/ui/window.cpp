@@ -355,6 +355,16 @@ ControlRef& ControlRef::refreshList() {
   return *this;
 }
 
+ControlRef& ControlRef::setDragIds(std::vector<std::string> ids) {
+  edit().dragIds = std::move(ids);
+  return *this;
+}
+
+ControlRef& ControlRef::setDropIds(std::vector<std::string> ids) {
+  edit().dropIds = std::move(ids);
+  return *this;
+}
+
 bool ControlRef::loadImage(std::string file) {
   ImageSize size = readImageSize(file);
   auto& s = edit();
@@ -904,6 +914,12 @@ EventInfo Window::accept() {
       info.event = Event::Timer;
     } else if (ev.fromUser) {
       if (ev.input.event == Event::AlertKey && !alerted(ev.input.keyCode)) continue;
+      // Only lists with drag and drop ids take part in drag and drop.
+      if (ev.input.event == Event::Drag || ev.input.event == Event::Drop) {
+        if (!has(ev.input.control)) continue;
+        const auto& s = entry(ev.input.control).state;
+        if ((ev.input.event == Event::Drag ? s.dragIds : s.dropIds).empty()) continue;
+      }
       applyInput(ev.input, info);
     } else {
       info.event = ev.input.event;

@@ -94,6 +94,9 @@ public:
   const std::shared_ptr<const VirtualRows>& virtualRows() const;
   // Reads the source again at the next publication even when its revision is unchanged.
   ControlRef& refreshList();
+  // List: takes part in drag and drop (see ControlState::dragIds); empty: no longer.
+  ControlRef& setDragIds(std::vector<std::string> ids);
+  ControlRef& setDropIds(std::vector<std::string> ids);
 
   // Image: shows the file and learns its natural size (PNG, SVG); false when it cannot be read
   // (the control then shows nothing and its size is 0 x 0).

@@ -126,6 +126,7 @@ void formProcedure(Log& log)
     auto list = w.add(LIST, rt::ControlKind::List).setPosition(124, 4, 110, 80);
     list.setColumns({column("ID", 20), column("Name", 80)});
     list.setRows({row({"1", "eins"}), row({"2", "zwei"}), row({"3", "drei"})});
+    list.setDragIds({"Feld"}).setDropIds({"Feld"});
     w.add(TREE, rt::ControlKind::Tree).setPosition(4, 86, 110, 60)
         .setRows({row({"Wurzel"}, 1), row({"Ast"}, -2), row({"Blatt"}, 3), row({"Zweig"}, 2)});
     w.add(FILL, rt::ControlKind::Button).setText("&Füllen").setPosition(124, 90, 50, 14);
@@ -383,6 +384,37 @@ TEST_F(QtDisplayTest, AMillionRowListShowsRowsReadFromItsSnapshotAsTheyComeIntoV
     EXPECT_TRUE(pumpUntil(
         [&] { return list->model()->index(int(Million) - 1, 1).data().toString() == "Zeile 1000000 neu"; }));
     EXPECT_EQ(list->verticalScrollBar()->value(), scroll);
+}
+
+TEST_F(QtDisplayTest, RowsOfAListWithoutDragAndDropIdsAreNotDragged)
+{
+    Log& log = log_;
+    rt::startThread([&log] {
+        rt::Window w("QtNoDrag", "Ohne Ziehen");
+        w.setPosition(0, 0, 200, 100);
+        w.add(LIST, rt::ControlKind::List).setPosition(4, 4, 90, 90)
+            .setRows({row({"eins"}), row({"zwei"}), row({"drei"})});
+        w.add(TREE, rt::ControlKind::List).setPosition(100, 4, 90, 90)
+            .setRows({row({"eins"}), row({"zwei"}), row({"drei"})})
+            .setDragIds({"Feld"}).setDropIds({"Gruppe"});
+        w.add(FILL, rt::ControlKind::Button).setText("&Fertig").setPosition(4, 96, 40, 12);
+        while (auto e = w.accept())
+            log.add(e);
+    });
+    const rt::WindowId id = waitWindow("QtNoDrag");
+    ASSERT_NE(id, 0u);
+    for (int control : {int(LIST), int(TREE)}) {
+        auto* list = widget<QTreeView>(id, control);
+        ASSERT_TRUE(list);
+        const QPoint first = list->visualRect(list->model()->index(0, 0)).center();
+        const QPoint third = list->visualRect(list->model()->index(2, 0)).center();
+        QTest::mousePress(list->viewport(), Qt::LeftButton, {}, first);
+        QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, third);
+    }
+    // The button's event comes after whatever the lists sent.
+    widget<QPushButton>(id, FILL)->click();
+    ASSERT_TRUE(waitEvent(log, [](const rt::EventInfo& e) { return e.event == rt::Event::Accepted && e.control == FILL; }));
+    EXPECT_FALSE(log.has([](const rt::EventInfo& e) { return e.event == rt::Event::Drag || e.event == rt::Event::Drop; }));
 }
 
 TEST_F(QtDisplayTest, HelpLinesGoToStatusZoneOneAndCheckItemsGiveTheirValue)

@@ -47,6 +47,7 @@ void build(rt::Window& w) {
   list.setColumns({{"C 1", 50, rt::Justify::Left, 2}, {"C 2", 40, rt::Justify::Right}});
   list.setRows({row({"Anna", "1"}), row({"Bert", "2"}), row({"Cleo", "3"})});
   list.editList().lineHeight = 12;
+  list.setDragIds({"Felder"}).setDropIds({"Felder"});
   w.add(TREE, ControlKind::Tree).setRows({row({"Gruppe"}, 1), row({"Cube"}, 2)});
   w.add(SHEET, ControlKind::Sheet);
   w.add(TAB1, ControlKind::Tab, SHEET).setText("&Allgemein");
@@ -154,6 +155,38 @@ TEST_F(ControlsTest, EachKindReportsTheUsersInputWithItsNewValue) {
     c.act(user, w);
     EXPECT_EQ(log.lines(), c.expected) << c.what;
   }
+}
+
+TEST_F(UiTest, OnlyListsWithDragAndDropIdsReportDragAndDrop) {
+  enum { PLAIN = 1, OWN, FOREIGN, ONLY_DRAG };
+  Log log;
+  int t = rt::startThread([&] {
+    rt::Window w("Ziehen", "Ziehen");
+    for (int id : {PLAIN, OWN, FOREIGN, ONLY_DRAG}) w.add(id, ControlKind::List).setFrom("a|b|c");
+    w[OWN].setDragIds({"Feld", "Cube"}).setDropIds({"Cube"});
+    w[FOREIGN].setDragIds({"Feld"}).setDropIds({"Gruppe"});
+    w[ONLY_DRAG].setDragIds({"Feld"});
+    while (auto e = w.accept())
+      if (e.event == Event::Drag || e.event == Event::Drop)
+        log.add(std::string(rt::eventName(e.event)) + " " + std::to_string(e.control));
+  });
+  auto w = user.waitWindow("Ziehen");
+  EXPECT_EQ(user.control(w, OWN).dragIds, (std::vector<std::string>{"Feld", "Cube"}));
+  // The user cannot drag rows where the ids do not allow it.
+  for (int id : {PLAIN, FOREIGN, ONLY_DRAG}) EXPECT_THROW(user.drag(w, id, 1, 3), rt::TestDriverError) << id;
+  user.drag(w, OWN, 1, 3);
+  // Whatever a display sends: a list without ids hears of neither.
+  for (Event e : {Event::Drag, Event::Drop}) {
+    rt::UserInput in(e, PLAIN);
+    in.row = 1;
+    in.dropRow = 2;
+    EXPECT_TRUE(user.send(w, in));
+  }
+  rt::UserInput drop(Event::Drop, ONLY_DRAG);
+  EXPECT_TRUE(user.send(w, drop));
+  user.closeWindow(w);
+  user.waitThreadEnd(t);
+  EXPECT_EQ(log.lines(), (std::vector<std::string>{"Drag 2", "Drop 2"}));
 }
 
 TEST_F(ControlsTest, TheDisplayShowsWhatTheProcedureBuilt) {
