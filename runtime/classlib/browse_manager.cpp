@@ -300,7 +300,6 @@ int BrowseManager::fetchSelected() {
 
 void BrowseManager::setSortOrder(int order) {
   if (order < 1 || order > static_cast<int>(orders_.size())) return;
-  bool changed = order != order_;
   order_ = order;
   if (sheet_) {
     const auto& o = orders_[static_cast<std::size_t>(order - 1)];
@@ -316,10 +315,8 @@ void BrowseManager::setSortOrder(int order) {
   }
   if (formats_) formats_->setSortOrder(order);
   typed_.clear();
-  if (changed || true) {
-    applyOrder();
-    reset(true);
-  }
+  applyOrder();
+  reset(true);
   updateAlerts(window_.focus() ? window_.focus() : list_);
 }
 
@@ -465,8 +462,8 @@ void BrowseManager::showPopup(int x, int y) {
   std::string chosen = menu.ask(x, y);
   if (chosen == "ListFormats" && formats_) {
     PopupMenu layouts(&window_);
-    layouts.addItem(std::string(ListFormatManager::DefaultFormat), std::string(ListFormatManager::DefaultFormat));
     for (const auto& f : formats_->storedFormats()) layouts.addItem(f, f);
+    layouts.addItem(std::string(ListFormatManager::DefaultFormat), std::string(ListFormatManager::DefaultFormat));
     std::string layout = layouts.ask(x, y);
     if (!layout.empty()) formats_->applyFormat(layout);
   } else if (chosen == "FormatSetup" && formats_) {

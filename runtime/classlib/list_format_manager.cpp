@@ -258,14 +258,14 @@ void ListFormatManager::setupDialog() {
 
   auto fillFormats = [&] {
     std::vector<ListRow> rows;
-    ListRow d;
-    d.cells.emplace_back(std::string(DefaultFormat));
-    rows.push_back(d);
     for (auto& n : storedFormats()) {
       ListRow r;
       r.cells.emplace_back(n);
       rows.push_back(std::move(r));
     }
+    ListRow d;
+    d.cells.emplace_back(std::string(DefaultFormat));
+    rows.push_back(d);
     w.control(Formats).setRows(std::move(rows));
   };
   auto fillColumns = [&] {

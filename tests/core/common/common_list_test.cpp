@@ -596,16 +596,16 @@ TEST_F(WindowTest, ListFormatsAreKeptPerThreadAndSharedThroughTheFile) {
 
     // Thread B sees the stored layout and applies it.
     user.queuePopupAnswer(5);  // "List &Formats"
-    user.queuePopupAnswer(2);  // "Schmal"
+    user.queuePopupAnswer(1);  // "Schmal"
     user.key(wb, LIST, rt::keys::MouseRight, 1);
     auto popups = display.history();
     ASSERT_GE(popups.size(), 2u);
-    EXPECT_EQ(texts(popups.back().popupMenu.items), (std::vector<std::string>{"&Default Format", "Schmal"}));
+    EXPECT_EQ(texts(popups.back().popupMenu.items), (std::vector<std::string>{"Schmal", "&Default Format"}));
     EXPECT_EQ(user.control(wb, LIST).list->columns[0].width, 50);
 
     // Thread A goes back to the design; B keeps its own.
     user.queuePopupAnswer(5);
-    user.queuePopupAnswer(1);
+    user.queuePopupAnswer(2);  // "&Default Format"
     user.key(wa, LIST, rt::keys::MouseRight, 1);
     EXPECT_EQ(user.control(wa, LIST).list->columns[0].width, 21);
     EXPECT_EQ(user.control(wb, LIST).list->columns[0].width, 50);
