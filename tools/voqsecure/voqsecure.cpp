@@ -1,0 +1,374 @@
+// VOQSECURE: user administration on the local security file that VOQKivorant reads. Works in the
+// working folder ("SECURITY.TPS"), as the program does.
+//
+//   VOQSECURE [\U=<id>] [FILE=<file>] [<command> <arguments>]
+//
+// Without a command it lists the users and procedures (this is how the program starts it).
+#include <cstdio>
+#include <iostream>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/security/security.h"
+#include "core/security/security_file.h"
+#include "runtime/text/date_time.h"
+#include "runtime/text/picture.h"
+#include "runtime/thread/thread_state.h"
+#include "runtime/ui/display.h"
+
+namespace {
+
+constexpr int kOk = 0;
+constexpr int kFailed = 1;
+constexpr int kBadInput = 2;
+
+const char* kUsage =
+    "usage: VOQSECURE [\\U=<id>] [FILE=<security file>] [<command> <arguments>]\n"
+    "  (no command)                     list users and procedures\n"
+    "  ADDUSER <id> PASSWORD=<pw> [<field>=<value> ...]\n"
+    "  CHANGEUSER <id> <field>=<value> ...\n"
+    "  REMOVEUSER <id>\n"
+    "  LISTUSERS\n"
+    "  RESETPASSWORD <id> <password>\n"
+    "  SETLEVEL <procedure> <level 0-10>\n"
+    "  SETALLLEVELS <level 0-10>\n"
+    "  LISTPROCEDURES\n"
+    "fields: NAME, PASSWORD, SUPERVISOR (0/1), RIGHTS (one right for levels 1-10, or ten separated\n"
+    "  by \",\"), LEVEL1 .. LEVEL10 (NONE, LOOK, PRINT, ADD, CHANGE, PROCESS, DELETE), LOCK (minutes),\n"
+    "  ATTEMPTS (0 = unlimited), INTERVAL (Never, Daily, Weekly, Monthly, Quarterly, Half-yearly,\n"
+    "  Yearly), REPORT (User, Supervisor, Both)\n";
+
+// Message boxes of the security module go to standard error: there is no screen here.
+class ConsoleDisplay final : public rt::Display {
+public:
+    void openWindow(const rt::WindowSnapshot&) override {}
+    void updateWindow(const rt::WindowUpdate&) override {}
+    void closeWindow(rt::WindowId) override {}
+    int messageBox(const rt::MessageBoxRequest& r) override {
+        std::cerr << (r.title.empty() ? std::string() : r.title + ": ") << r.text << "\n";
+        if (r.defaultButton != 0) return r.defaultButton;
+        if (!r.buttonTexts.empty()) return 1;
+        return r.standardButtons & -r.standardButtons;
+    }
+    rt::FileDialogResult fileDialog(const rt::FileDialogRequest&) override { return {}; }
+    rt::ColorDialogResult colorDialog(const rt::ColorDialogRequest&) override { return {}; }
+    rt::PrinterDialogResult printerDialog(const rt::PrinterDialogRequest&) override { return {}; }
+    int popupMenu(const rt::PopupMenuRequest&) override { return 0; }
+    void setClipboard(const std::string&) override {}
+    std::string clipboard() override { return {}; }
+    void beep(rt::Beep) override {}
+    void setPointer(rt::Pointer) override {}
+    void arrangeWindows(rt::WindowId, rt::Arrangement) override {}
+    void runOnDisplayThread(std::function<void()> f) override { f(); }
+};
+
+struct BadInput {
+    std::string text;
+};
+
+std::string upperText(std::string_view s) { return rt::upper(rt::trimBlanks(s)); }
+
+long number(const std::string& field, const std::string& value, long low, long high) {
+    std::size_t used = 0;
+    long n = 0;
+    try {
+        n = std::stol(value, &used);
+    } catch (...) {
+        used = 0;
+    }
+    if (used == 0 || used != value.size() || n < low || n > high)
+        throw BadInput{field + " must be a number from " + std::to_string(low) + " to " + std::to_string(high) +
+                       ": \"" + value + "\""};
+    return n;
+}
+
+std::string right(const std::string& value) {
+    if (RightPosition(value) == 0)
+        throw BadInput{"unknown right \"" + value + "\" (NONE, LOOK, PRINT, ADD, CHANGE, PROCESS, DELETE)"};
+    return upperText(value);
+}
+
+std::string oneOf(const std::string& field, const std::string& value, const std::vector<std::string>& names) {
+    for (const auto& n : names)
+        if (rt::equalsNoCase(n, rt::trimBlanks(value))) return n;
+    std::string list;
+    for (const auto& n : names) list += (list.empty() ? "" : ", ") + n;
+    throw BadInput{field + " must be one of " + list + ": \"" + value + "\""};
+}
+
+std::string limited(const std::string& field, const std::string& value, std::size_t max) {
+    if (rt::charLength(value) > max)
+        throw BadInput{field + " may have at most " + std::to_string(max) + " characters"};
+    return value;
+}
+
+std::vector<std::string> split(const std::string& text, char sep) {
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    for (;;) {
+        auto at = text.find(sep, start);
+        out.push_back(std::string(rt::trimBlanks(text.substr(start, at == std::string::npos ? at : at - start))));
+        if (at == std::string::npos) break;
+        start = at + 1;
+    }
+    return out;
+}
+
+// Applies FIELD=value settings to the user buffer.
+void applyFields(UserListRecord& u, const std::vector<std::string>& settings) {
+    for (const auto& s : settings) {
+        auto eq = s.find('=');
+        if (eq == std::string::npos || eq == 0) throw BadInput{"expected <field>=<value>: \"" + s + "\""};
+        std::string field = upperText(s.substr(0, eq));
+        std::string value = s.substr(eq + 1);
+        if (field == "NAME") {
+            u.USERNAME = limited(field, value, 100);
+        } else if (field == "PASSWORD") {
+            if (rt::clip(value).empty()) throw BadInput{"PASSWORD must not be empty"};
+            u.PASSWORD = limited(field, std::string(rt::clip(value)), 30);
+        } else if (field == "SUPERVISOR") {
+            u.SUPERVISOR = static_cast<rt::Byte>(number(field, value, 0, 1));
+        } else if (field == "RIGHTS") {
+            auto parts = split(value, ',');
+            if (parts.size() == 1) {
+                for (int n = 1; n <= 10; ++n) u.level(n) = right(parts[0]);
+            } else if (parts.size() == 10) {
+                for (int n = 1; n <= 10; ++n) u.level(n) = right(parts[static_cast<std::size_t>(n - 1)]);
+            } else {
+                throw BadInput{"RIGHTS takes one right or ten separated by \",\""};
+            }
+        } else if (field.rfind("LEVEL", 0) == 0) {
+            int n = static_cast<int>(number("level number", field.substr(5), 1, 10));
+            u.level(n) = right(value);
+        } else if (field == "LOCK") {
+            u.LOCKSCREEN = static_cast<rt::Short>(number(field, value, 0, 32767));
+        } else if (field == "ATTEMPTS") {
+            u.MAXATTEMPTS = static_cast<rt::Short>(number(field, value, 0, 32767));
+        } else if (field == "INTERVAL") {
+            u.CHANGEPASSWORD = oneOf(field, value, PasswordIntervals());
+        } else if (field == "REPORT") {
+            u.REPORTERROR = oneOf(field, value, ReportTargets());
+        } else {
+            throw BadInput{"unknown field \"" + field + "\""};
+        }
+    }
+}
+
+std::string userId(const std::string& id) {
+    std::string u = upperText(id);
+    if (u.empty()) throw BadInput{"a user ID is needed"};
+    return limited("the user ID", u, 30);
+}
+
+// Reads the user into USER; false when there is none.
+bool findUser(const std::string& id) {
+    USER = UserListRecord{};
+    USER.USERID = id;
+    return UserListFile().fetch("USER:KEYUSERID") == 0;
+}
+
+void printUser(const UserListRecord& u) {
+    std::string rights;
+    for (int n = 1; n <= 10; ++n) rights += (n > 1 ? "," : "") + u.level(n).str();
+    std::cout << u.USERID.str() << "\t" << u.USERNAME.str() << "\tsupervisor=" << int(u.SUPERVISOR)
+              << "\trights=" << rights << "\tlock=" << u.LOCKSCREEN << "\tattempts=" << u.MAXATTEMPTS
+              << "\tinterval=" << u.CHANGEPASSWORD.str() << "\treport=" << u.REPORTERROR.str()
+              << "\tlogins=" << u.LOGINCOUNT << "\n";
+}
+
+int listUsers() {
+    rt::FileManager& users = UserListFile();
+    users.setOrder("USER:KEYUSERID");
+    while (users.next() == 0) printUser(USER);
+    return kOk;
+}
+
+int listProcedures() {
+    rt::FileManager& procedures = ProcedureListFile();
+    procedures.setOrder("PRO:KEYPROCEDURE");
+    while (procedures.next() == 0) {
+        std::cout << PRO.APPLICATION.str() << "\t" << PRO.PROCEDURENAME.str() << "\tlevel=" << PRO.SECURITYLEVEL
+                  << "\tnew=" << int(PRO.NEWPROCEDURE) << "\told=" << int(PRO.OLDPROCEDURE) << "\t"
+                  << PRO.PROCEDUREDESCRIPTION.str() << "\n";
+    }
+    return kOk;
+}
+
+int addUser(const std::vector<std::string>& args) {
+    if (args.empty()) throw BadInput{"ADDUSER needs a user ID"};
+    std::string id = userId(args[0]);
+    UserListRecord u;
+    u.USERID = id;
+    u.USERNAME = id;
+    for (int n = 1; n <= 10; ++n) u.level(n) = "NONE";
+    u.MAXATTEMPTS = 3;
+    u.CHANGEPASSWORD = "Never";
+    u.REPORTERROR = "Both";
+    u.SETUPDATE = rt::today();
+    u.CHANGEDATE = rt::today();
+    applyFields(u, {args.begin() + 1, args.end()});
+    if (u.PASSWORD.empty()) throw BadInput{"ADDUSER needs PASSWORD=<password>"};
+    if (findUser(id)) {
+        std::cerr << "VOQSECURE: user " << id << " exists already\n";
+        return kFailed;
+    }
+    USER = u;
+    if (UserListFile().insertAsIs() != 0) {
+        std::cerr << "VOQSECURE: user " << id << " could not be added: " << rt::errorText() << "\n";
+        return kFailed;
+    }
+    return kOk;
+}
+
+int changeUser(const std::vector<std::string>& args) {
+    if (args.size() < 2) throw BadInput{"CHANGEUSER needs a user ID and at least one <field>=<value>"};
+    std::string id = userId(args[0]);
+    if (!findUser(id)) {
+        std::cerr << "VOQSECURE: user " << id << " is not listed\n";
+        return kFailed;
+    }
+    UserListRecord u = USER;
+    std::string oldPassword = u.PASSWORD.str();
+    applyFields(u, {args.begin() + 1, args.end()});
+    if (u.PASSWORD.str() != oldPassword) u.CHANGEDATE = rt::today();
+    USER = u;
+    return SaveUserRecord() == 0 ? kOk : kFailed;
+}
+
+int removeUser(const std::vector<std::string>& args) {
+    if (args.size() != 1) throw BadInput{"REMOVEUSER needs one user ID"};
+    std::string id = userId(args[0]);
+    if (!findUser(id)) {
+        std::cerr << "VOQSECURE: user " << id << " is not listed\n";
+        return kFailed;
+    }
+    return UserListFile().deleteRecord() == 0 ? kOk : kFailed;
+}
+
+int resetPassword(const std::vector<std::string>& args) {
+    if (args.size() != 2) throw BadInput{"RESETPASSWORD needs a user ID and a password"};
+    std::string id = userId(args[0]);
+    std::string password = limited("the password", std::string(rt::clip(args[1])), 30);
+    if (password.empty()) throw BadInput{"the password must not be empty"};
+    if (!findUser(id)) {
+        std::cerr << "VOQSECURE: user " << id << " is not listed\n";
+        return kFailed;
+    }
+    // A reset is the administrator's: the history does not refuse it, and the locks are lifted.
+    USER.PASSWORD = password;
+    USER.CHANGEDATE = rt::today();
+    USER.ILLEGALACCESSUSER = 0;
+    USER.ILLEGALACCESSSUPERVISOR = 0;
+    return SaveUserRecord() == 0 ? kOk : kFailed;
+}
+
+// Sets one procedure's level; a procedure the program has not registered yet is registered
+// here, so that a set-up can give levels before the first start.
+int setLevel(const std::string& name, int level) {
+    rt::FileManager& procedures = ProcedureListFile();
+    PRO = ProcedureListRecord{};
+    PRO.APPLICATION = kSecurityApplication;
+    PRO.PROCEDURENAME = name;
+    if (procedures.fetch("PRO:KEYPROCEDURE") == 0) {
+        PRO.SECURITYLEVEL = static_cast<rt::Short>(level);
+        PRO.NEWPROCEDURE = 0;
+        return SaveProcedureRecord() == 0 ? kOk : kFailed;
+    }
+    PRO.PROCEDURETEMPLATE = name == "Main" ? "Frame" : "Window";
+    PRO.SECURITYLEVEL = static_cast<rt::Short>(level);
+    if (procedures.insertAsIs() != 0) {
+        std::cerr << "VOQSECURE: procedure " << name << " could not be added: " << rt::errorText() << "\n";
+        return kFailed;
+    }
+    return kOk;
+}
+
+int setLevelCommand(const std::vector<std::string>& args) {
+    if (args.size() != 2) throw BadInput{"SETLEVEL needs a procedure name and a level"};
+    std::string name(rt::trimBlanks(args[0]));
+    if (name.empty()) throw BadInput{"a procedure name is needed"};
+    limited("the procedure name", name, 50);
+    return setLevel(name, static_cast<int>(number("the level", args[1], 0, 10)));
+}
+
+int setAllLevels(const std::vector<std::string>& args) {
+    if (args.size() != 1) throw BadInput{"SETALLLEVELS needs a level"};
+    int level = static_cast<int>(number("the level", args[0], 0, 10));
+    rt::FileManager& procedures = ProcedureListFile();
+    std::vector<std::string> names;
+    PRO = ProcedureListRecord{};
+    PRO.APPLICATION = kSecurityApplication;
+    procedures.setFrom("PRO:KEYAPPLICATION");
+    while (procedures.next() == 0 && rt::equalsNoCase(PRO.APPLICATION.str(), kSecurityApplication))
+        names.push_back(PRO.PROCEDURENAME.str());
+    int rc = kOk;
+    for (const auto& n : names)
+        if (setLevel(n, level) != kOk) rc = kFailed;
+    return rc;
+}
+
+int run(const std::string& command, const std::vector<std::string>& args) {
+    if (command.empty()) {
+        listUsers();
+        return listProcedures();
+    }
+    if (command == "ADDUSER") return addUser(args);
+    if (command == "CHANGEUSER") return changeUser(args);
+    if (command == "REMOVEUSER") return removeUser(args);
+    if (command == "RESETPASSWORD") return resetPassword(args);
+    if (command == "SETLEVEL") return setLevelCommand(args);
+    if (command == "SETALLLEVELS") return setAllLevels(args);
+    if (command == "LISTUSERS") {
+        if (!args.empty()) throw BadInput{"LISTUSERS takes no arguments"};
+        return listUsers();
+    }
+    if (command == "LISTPROCEDURES") {
+        if (!args.empty()) throw BadInput{"LISTPROCEDURES takes no arguments"};
+        return listProcedures();
+    }
+    throw BadInput{"unknown command \"" + command + "\""};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    ConsoleDisplay console;
+    rt::setDisplay(&console);
+
+    std::string command;
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        std::string up = rt::upper(a);
+        // The program starts us with "\U=" and the logged-in user's ID.
+        if (up.rfind("\\U=", 0) == 0 || up.rfind("/U=", 0) == 0) continue;
+        if (command.empty() && up.rfind("FILE=", 0) == 0) {
+            security::setSecurityFileName(a.substr(5));
+            continue;
+        }
+        if (up == "-H" || up == "--HELP" || up == "/?") {
+            std::cout << kUsage;
+            return kOk;
+        }
+        if (command.empty()) command = up;
+        else args.push_back(a);
+    }
+
+    int rc = kFailed;
+    try {
+        if (OpenSecurityFile(UserListFile()) != 0 || OpenSecurityFile(ProcedureListFile()) != 0 ||
+            OpenSecurityFile(ApplicationListFile()) != 0)
+            return kFailed;
+        rc = run(command, args);
+    } catch (const BadInput& bad) {
+        std::cerr << "VOQSECURE: " << bad.text << "\n" << kUsage;
+        rc = kBadInput;
+    }
+    UserListFile().closeAll();
+    ProcedureListFile().closeAll();
+    ApplicationListFile().closeAll();
+    rt::setDisplay(nullptr);
+    return rc;
+}
