@@ -187,6 +187,14 @@ TEST_P(SqlToQueueTest, AnAmpersandInsideABoundNameIsImproper) {
     EXPECT_EQ(boxes()[0].title, "");
 }
 
+TEST_P(SqlToQueueTest, AStatementWithoutResultRowsReadsNothingAndSaysNothing) {
+    createCarrier();
+    rt::Long n = 5;
+    EXPECT_EQ(SqlToQueue("UPDATE " + table("k") + " SET b = b + 1 WHERE b = 99", nullptr, {n}), 0);
+    EXPECT_EQ(n, 5);
+    EXPECT_TRUE(boxes().empty());
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, SqlToQueueTest, ::testing::Values("sqlite", "pg"),
                          [](const auto& info) { return info.param; });
 
