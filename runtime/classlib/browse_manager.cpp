@@ -164,12 +164,19 @@ void BrowseManager::kill() {
 
 // ---- Loading --------------------------------------------------------------------------------
 
+void BrowseManager::setFilter(ViewPredicate filter) {
+  filter_ = std::move(filter);
+  applyOrder();
+}
+
 void BrowseManager::applyOrder() {
   const BrowseSortOrder* o = currentOrder();
-  if (!o) return;
-  if (!o->key.empty()) view_.setOrderKey(view_.primary().keyIndex(o->key));
-  else if (!o->order.empty()) view_.setOrder(o->order);
-  view_.setFilter(o->filter);
+  if (o && !o->key.empty()) view_.setOrderKey(view_.primary().keyIndex(o->key));
+  else if (o && !o->order.empty()) view_.setOrder(o->order);
+  ViewPredicate own = filter_;
+  ViewPredicate order = o ? o->filter : ViewPredicate();
+  if (own && order) view_.setFilter([own, order] { return own() && order(); });
+  else view_.setFilter(own ? own : order);
 }
 
 std::string BrowseManager::identityOfBuffer() const {

@@ -100,6 +100,9 @@ public:
   void setPageSize(int rows) { pageSize_ = rows > 0 ? rows : 1; }
   int pageSize() const { return pageSize_; }
   void setListFormats(ListFormatManager* formats);
+  // The list's own filter (a range, a query: rt::compileFilterPredicate makes one from a
+  // text), applied together with the order's; reset() shows the result.
+  void setFilter(ViewPredicate filter);
   ListFormatManager* listFormats() const { return formats_; }
 
   // Each row as it is loaded, with its load count from 1 since the list was opened (colours).
@@ -177,6 +180,7 @@ private:
   std::vector<BrowseColumn> columns_;
   std::vector<FileManager*> bufferFiles_;
   std::vector<BrowseSortOrder> orders_;
+  ViewPredicate filter_;
   int order_ = 0;
   int sheet_ = 0;
   int insert_ = 0, change_ = 0, delete_ = 0, select_ = 0, close_ = 0, print_ = 0;

@@ -249,6 +249,38 @@ TEST_F(ClasslibTest, ResetKeepsTheCurrentRecordAfterOthersChanged) {
     user.waitThreadEnd(t);
 }
 
+TEST_F(ClasslibTest, TheListsFilterAndTheOrdersFilterApplyTogether) {
+    int t = rt::startThread([] {
+        namesList(rt::Locator::None, 20, [](rt::BrowseManager& list) {
+            list.setFilter([] { return NAM.ID >= 50; });
+            auto second = rt::sortByKey(0, "NAM:KeyID");
+            second.filter = [] { return NAM.ID % 20 == 0; };
+            list.addSortOrder(second);
+            list.popup().addItem("Second", "Second");
+            list.popup().addItem("Off", "Off");
+            list.onPopupItem = [&list](const std::string& name) {
+                if (name == "Second") list.setSortOrder(2);
+                if (name == "Off") {
+                    list.setFilter({});
+                    list.reset(false);
+                }
+            };
+        });
+    });
+    auto w = user.waitWindow("Namen");
+    EXPECT_EQ(user.rows(w, LIST).size(), 8u);  // 50 .. 120
+    EXPECT_EQ(user.cell(w, LIST, 1, 2), "Emil");
+    user.queuePopupAnswer(1);
+    user.key(w, LIST, rt::keys::MouseRight, 1);
+    EXPECT_EQ(user.rows(w, LIST).size(), 4u);  // 60, 80, 100, 120
+    EXPECT_EQ(user.cell(w, LIST, 1, 1), "60");
+    user.queuePopupAnswer(2);
+    user.key(w, LIST, rt::keys::MouseRight, 1);
+    EXPECT_EQ(user.rows(w, LIST).size(), 6u);  // the order's filter alone
+    user.press(w, CLOSE);
+    user.waitThreadEnd(t);
+}
+
 TEST_F(ClasslibTest, ListFormatsSeparateInMemorySharedInTheFile) {
     std::string formats = dir.file("Formats.FDB"), ini = dir.file("APP.INI");
     std::atomic<int> step{0};
@@ -289,6 +321,10 @@ TEST_F(ClasslibTest, ListFormatsSeparateInMemorySharedInTheFile) {
         auto& other = rt::ListFormatManager::forThread("Other");
         other.init("L", "AnotherApp", w, LIST, formats, ini);
         EXPECT_TRUE(other.storedFormats().empty());
+        // Nor another list's.
+        auto& otherList = rt::ListFormatManager::forThread("M");
+        otherList.init("M", "App", w, LIST, formats, ini);
+        EXPECT_TRUE(otherList.storedFormats().empty());
         step = 2;
         EXPECT_EQ(m.kill(), 0);
     });
