@@ -5,7 +5,11 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "core/frame/frame.h"
+#include "core/security/security.h"
+#include "core/startup/startup.h"
 #include "runtime/qt/qt_display.h"
 #include "runtime/qt/showcase.h"
 #include "runtime/thread/thread.h"
@@ -16,7 +20,8 @@ namespace {
 
 struct Options {
     bool showcase = false;
-    std::string screenshot;  // with --showcase: grab the frame into this PNG file, then end
+    std::string screenshot;  // grab the frame into this PNG file once it shows, then end
+    std::vector<std::string> program;  // the program's own parameters ("\ID=12", "\U=DEMO")
 };
 
 Options parseOptions(int argc, char** argv)
@@ -30,32 +35,36 @@ Options parseOptions(int argc, char** argv)
             options.screenshot = arg.substr(std::strlen("--screenshot="));
         else if (arg == "--screenshot" && i + 1 < argc)
             options.screenshot = argv[++i];
+        else
+            options.program.push_back(arg);
     }
     return options;
 }
 
-// Waits until the showcase window is on the screen and painted, grabs the frame and closes it.
-void scheduleScreenshot(rt::qt::QtDisplay& display, const std::string& file)
+// Waits until the frame and, with the showcase, its child are on the screen and painted, grabs
+// the frame and closes it.
+void scheduleScreenshot(rt::qt::QtDisplay& display, const std::string& file, bool showcase)
 {
     auto* timer = new QTimer(qApp);
     auto shownSince = std::make_shared<std::chrono::steady_clock::time_point>();
-    auto started = std::chrono::steady_clock::now();
-    QObject::connect(timer, &QTimer::timeout, timer, [&display, file, timer, shownSince, started] {
+    QObject::connect(timer, &QTimer::timeout, timer, [&display, file, timer, shownSince, showcase] {
         const auto now = std::chrono::steady_clock::now();
         rt::WindowId frame = 0;
-        bool childShown = false;
+        bool ready = !showcase;
+        bool frameTitled = false;
         for (const auto& w : rt::openWindows()) {
-            if (w.procedure == rt::qt::kShowcaseFrameProcedure)
+            if (w.frame) {
                 frame = w.id;
-            if (w.procedure == rt::qt::kShowcaseProcedure && display.windowWidget(w.id))
-                childShown = true;
-        }
-        if (!childShown || !display.frameWidget()) {
-            if (now - started > std::chrono::seconds(30)) {
-                std::fprintf(stderr, "VOQKivorant: the showcase did not open\n");
-                timer->stop();
-                QCoreApplication::exit(2);
+                frameTitled = w.title.rfind("VOQKivorant", 0) == 0;
             }
+            if (showcase && w.procedure == rt::qt::kShowcaseProcedure && display.windowWidget(w.id))
+                ready = true;
+            // The program's frame is ready once no other window (start-up, login) stands before it.
+            if (!showcase && !w.frame)
+                ready = false;
+        }
+        if (!frame || !ready || !frameTitled || !display.frameWidget()) {
+            *shownSince = {};
             return;
         }
         if (*shownSince == std::chrono::steady_clock::time_point())
@@ -75,17 +84,32 @@ void scheduleScreenshot(rt::qt::QtDisplay& display, const std::string& file)
     timer->start(100);
 }
 
+// The program: module initialisation, the main routine with the frame, clean-up; on thread 1.
+void runProgram(const std::vector<std::string>& parameters)
+{
+    setCommandLine(parameters);
+    setProcedureRegistration(UpdateProcedureList);
+    setMainProcedure(Main);
+    ProgramModuleInit();
+    ProgramMain();
+    ProgramModuleCleanUp();
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     const Options options = parseOptions(argc, argv);
-    if (!options.showcase) {
-        std::fprintf(stderr, "VOQKivorant: the main frame is not built yet; nothing to show.\n");
-        return 0;
-    }
-    return rt::qt::runDisplay(argc, argv, [] { rt::qt::runShowcase(); }, [&options](rt::qt::QtDisplay& display) {
-        if (!options.screenshot.empty())
-            scheduleScreenshot(display, options.screenshot);
-    });
+    return rt::qt::runDisplay(
+        argc, argv,
+        [&options] {
+            if (options.showcase)
+                rt::qt::runShowcase();
+            else
+                runProgram(options.program);
+        },
+        [&options](rt::qt::QtDisplay& display) {
+            if (!options.screenshot.empty())
+                scheduleScreenshot(display, options.screenshot, options.showcase);
+        });
 }

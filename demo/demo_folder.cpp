@@ -4,6 +4,9 @@
 #include <vector>
 
 #include "core/dictionary/dictionary.h"
+#include "core/security/security.h"
+#include "core/security/security_file.h"
+#include "core/startup/startup.h"
 #include "core/dictionary/globals.h"
 #include "core/sync/structure_update.h"
 #include "runtime/ini/profile.h"
@@ -51,6 +54,44 @@ const std::vector<CubeDef>& cubes() {
           {"kUmsatzPos", "Positionen", "@n8", "1", "3"}}},
     };
     return list;
+}
+
+// The demo user with every right on every procedure of the program, as the user administration
+// would set it up: the procedures registered, each given security level 1, the user holding the
+// highest right on all ten levels.
+std::string writeSecurity() {
+    FillProcedureTable();
+    std::vector<std::string> rows;
+    for (const auto& e : ProcedureTable) rows.push_back(e.row());
+    UpdateProcedureList(kProcedureCount, kProcedureWidth, rows);
+
+    rt::FileManager& procedures = ProcedureListFile();
+    if (OpenSecurityFile(procedures) != 0) return "security file: procedures";
+    procedures.setOrder(-1);
+    while (procedures.next() == 0) {
+        if (PRO.SECURITYLEVEL != 0) continue;
+        PRO.SECURITYLEVEL = 1;
+        if (SaveProcedureRecord() != 0) return "security file: procedure " + PRO.PROCEDURENAME.str();
+    }
+    procedures.close();
+
+    rt::FileManager& users = UserListFile();
+    if (OpenSecurityFile(users) != 0) return "security file: users";
+    USER = {};
+    USER.USERID = kDemoUser;
+    if (users.fetch("USER:KEYUSERID") != 0) {
+        USER = {};
+        USER.USERID = kDemoUser;
+        USER.USERNAME = "Demo Benutzer";
+        USER.PASSWORD = kDemoPassword;
+        USER.SUPERVISOR = 1;
+        for (int n = 1; n <= 10; ++n) USER.level(n) = RightNames().back();
+        USER.CHANGEPASSWORD = "Never";
+        USER.REPORTERROR = "User";
+        if (users.insert() != 0) return "security file: user " + rt::errorText();
+    }
+    users.close();
+    return {};
 }
 
 // On the calling program thread, with its dictionary.
@@ -141,6 +182,7 @@ std::string prepareDemoFolder(const std::string& folder, const DemoOptions& opti
         int t = rt::startThread([&error] {
             InitDictionary();
             error = writeTables();
+            if (error.empty()) error = writeSecurity();
             KillDictionary();
         });
         if (t == 0) error = "no program thread";

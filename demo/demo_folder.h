@@ -1,6 +1,7 @@
 #pragma once
 // The demo working folder: the demo ERP database, the client "Demo GmbH" chosen in the settings
-// file, the program's own tables on that database and a few cube definitions over the sales view.
+// file, the program's own tables on that database, a few cube definitions over the sales view and
+// the user "DEMO" (password "demo") with every right.
 #include <string>
 
 #include "demo/demo_database.h"
@@ -9,6 +10,8 @@ namespace demo {
 
 inline constexpr const char* kDemoDatabase = "DemoERP";  // file in the folder; also its catalogue name
 inline constexpr const char* kDemoClient = "Demo GmbH";
+inline constexpr const char* kDemoUser = "DEMO";
+inline constexpr const char* kDemoPassword = "demo";
 
 // The client's connect string as the program builds it from the client record.
 std::string demoConnectString();

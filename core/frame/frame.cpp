@@ -10,6 +10,8 @@
 #include "core/dictionary/globals.h"
 #include "core/helpers/sql_helpers.h"
 #include "core/helpers/text_helpers.h"
+#include "core/security/security.h"
+#include "core/security/security_file.h"
 #include "core/startup/startup.h"
 #include "core/sync/structure_update.h"
 #include "runtime/classlib/toolbar.h"
@@ -281,12 +283,22 @@ void saveFrameState(const rt::Window& f) {
     rt::writeProfileNumber(file, "Main", "Height", p.height);
 }
 
+// The full name of a user of the security file; the ID when there is none.
+std::string securityUserName(const std::string& userId) {
+    rt::FileManager& users = UserListFile();
+    if (users.open() != 0) return userId;
+    USER.USERID = rt::upper(userId);
+    std::string name = users.fetch("USER:KEYUSERID") == 0 ? std::string(USER.USERNAME.clipped()) : userId;
+    users.close();
+    return name.empty() ? userId : name;
+}
+
 // The logged-in user becomes the program's user: globals, status bar and so the rights.
 void takeUser(rt::Window& f, const rt::String<30>& id) {
     GLO.LoginUser = id;
     const std::string userId(id.clipped());
     auto h = hooks.get();
-    std::string name = h.userName ? h.userName(userId) : userId;
+    std::string name = h.userName ? h.userName(userId) : securityUserName(userId);
     f.setStatusText(2, name);
     GLO.UserName = name;
     GLO.SecureUserId = userId;
@@ -294,7 +306,7 @@ void takeUser(rt::Window& f, const rt::String<30>& id) {
 
 rt::Byte askLogin(rt::String<30>& id) {
     auto h = hooks.get();
-    return h.login ? h.login(id) : rt::Byte(0);
+    return h.login ? h.login(id) : LoginWindow(id);
 }
 
 void startOdbcAdmin() {
@@ -411,6 +423,7 @@ void Main() {
         rt::Long lock = 0;
         auto h = hooks.get();
         if (h.lockTime) h.lockTime(lock);
+        else GetUserLockTime(lock);
         GLO.LockTime = lock;
         if (lock > 0) {
             idle.start(lock, frameClock());

@@ -26,6 +26,7 @@ std::string CommandParameter(std::string_view name);
 
 // ---- What the frame calls that lives elsewhere ---------------------------------------------
 
+// Unset, the login, the lock time and the user name come from the security module.
 struct FrameHooks {
     // LoginWindow: the user ID in and out; 1 logged in.
     std::function<rt::Byte(rt::String<30>& userId)> login;

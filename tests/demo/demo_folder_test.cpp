@@ -7,6 +7,7 @@
 
 #include "core/dictionary/dictionary.h"
 #include "core/dictionary/globals.h"
+#include "core/security/security.h"
 #include "core/sync/structure_update.h"
 #include "demo/demo_folder.h"
 #include "runtime/ini/profile.h"
@@ -46,6 +47,8 @@ TEST(DemoFolder, HoldsTheChosenClientTheTablesAndTheCubesOnce) {
                          "|| cShop || nMonat || fMenge || cOrt || cKunde || kUmsatzPos) FROM vDemoUmsatz"),
               "0");
     EXPECT_EQ(rt::getProfileString(folder + "/VOQKivorant6.INI", "MANDANT", "Kivorant", ""), "1");
+    // The demo user, and no procedure without a level.
+    EXPECT_EQ(scalar(folder + "/SECURITY.TPS", "SELECT count(*) FROM sqlite_master WHERE type = 'table'") != "0", true);
 
     // The program's first start finds nothing to do.
     const auto previous = std::filesystem::current_path();
@@ -55,12 +58,16 @@ TEST(DemoFolder, HoldsTheChosenClientTheTablesAndTheCubesOnce) {
     GLO.Database = demo::kDemoDatabase;
     StructureRun run;
     std::string error, client;
+    int rights = 0;
     int t = rt::startThread([&] {
         InitDictionary();
         SynchroniseStructures(run, error);
         Access.Mandant->open();
         MAN.ID = 1;
         if (Access.Mandant->fetch("MAN:KeyID") == 0) client = MAN.Mandant.str() + "/" + MAN.Driver.str();
+        GLO.LoginUser = demo::kDemoUser;
+        for (const char* p : {"Main", "BrowseWerte", "BrowseCubeKopf"})
+            for (const char* a : {"Look", "Add", "Change", "Delete"}) rights += CheckProcedureAccess(a, p);
         KillDictionary();
     });
     rt::waitThread(t);
@@ -68,6 +75,7 @@ TEST(DemoFolder, HoldsTheChosenClientTheTablesAndTheCubesOnce) {
     EXPECT_EQ(error, "");
     EXPECT_TRUE(run.logged.empty());
     EXPECT_EQ(client, "Demo GmbH/SQLite3");
+    EXPECT_EQ(rights, 12);
 }
 
 }  // namespace
