@@ -186,7 +186,15 @@ CommonWindow::CommonWindow(rt::WindowController& controller)
     highlighter_->Init();
     SetupCommonHighlighter(*highlighter_);
     FocusHighlighter* h = highlighter_.get();
-    wc_.addFilter([h](const rt::EventInfo& e) {
+    rt::Window* w = &controller.window();
+    wc_.addFilter([h, w](const rt::EventInfo& e) {
+        if (e.event == rt::Event::OpenWindow && w->focus()) {
+            // The first field has the focus as the window opens.
+            rt::EventInfo selected;
+            selected.event = rt::Event::Selected;
+            selected.control = w->focus();
+            h->TakeEvent(selected);
+        }
         h->TakeEvent(e);
         return false;
     });

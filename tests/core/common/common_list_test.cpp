@@ -119,6 +119,8 @@ TEST_F(WindowTest, ChangeStoresOnOkAndCancelPutsTheRecordBack) {
     int t = start(req::Change, formOn(3));
     auto w = user.waitWindow("EditWerte");
     EXPECT_EQ(user.window(w).title, "Datensatz bearbeiten");
+    // The first field is highlighted from the start.
+    EXPECT_EQ(user.control(w, NAME_ENTRY).background, rt::rgb(255, 255, 128));
     user.setValue(w, NAME_ENTRY, "GNSpalte");
     user.press(w, OK);
     user.waitThreadEnd(t);
