@@ -356,6 +356,9 @@ int main(int argc, char** argv) {
         else args.push_back(a);
     }
 
+    // The program may be writing at the same moment: wait for its lock a little.
+    for (rt::FileManager* f : {&UserListFile(), &ProcedureListFile(), &ApplicationListFile()}) f->send("Recover=2");
+
     int rc = kFailed;
     try {
         if (OpenSecurityFile(UserListFile()) != 0 || OpenSecurityFile(ProcedureListFile()) != 0 ||
