@@ -211,6 +211,32 @@ TEST_F(Login, ASupervisorGetsTheReportOnce) {
     EXPECT_EQ(userDriver.messageBoxes().size(), before);
 }
 
+TEST_F(Login, ASupervisorIsToldOfAnAttemptOnHisOwnIdAndReportsIt) {
+    auto boss = user("BOSS", "chef", 3);
+    boss.SUPERVISOR = 1;
+    boss.REPORTERROR = "Supervisor";
+    boss.ILLEGALACCESSUSER = 1;
+    boss.ILLEGALACCESSSUPERVISOR = 1;
+    boss.DATEILLEGALACCESS = day(2026, 7, 8);
+    boss.TIMEILLEGALACCESS = rt::timeFromHms(13, 14, 15);
+    addUser(boss);
+    int t = startLogin("BOSS");
+    auto w = userDriver.waitWindow("Login");
+    userDriver.setValue(w, LOGIN_PASSWORD, "chef");
+    userDriver.press(w, LOGIN_OK);
+    expectBox("Illegal Access", lines("There has been an attempt to use your ID and password as supervisor.||The attempt "
+                                      "was made the: 08.07.2026 at: 13:14:15||You ought to change your password."));
+    expectBox("Illegal Access [Supervisor Report]",
+              lines("There has been following attempts to make illegal access:||The: 08.07.2026 at: 13:14:15 (BOSS)|"
+                    "|The error will only be reported this once."));
+    userDriver.waitThreadEnd(t);
+    EXPECT_EQ(loginResult, 1);
+    auto after = readUser("BOSS");
+    EXPECT_EQ(after.ILLEGALACCESSSUPERVISOR, 0);
+    EXPECT_EQ(after.ILLEGALACCESSUSER, 1);  // only a password change clears it
+    EXPECT_EQ(after.LOGINCOUNT, 1);
+}
+
 TEST_F(Login, ADueIntervalAsksForANewPassword) {
     auto u = user("U", "alt");
     u.CHANGEPASSWORD = "Monthly";
