@@ -1,15 +1,22 @@
 #include "runtime/data/dictionary.h"
 
+#include "runtime/data/expr_binding.h"
 #include "runtime/os/path.h"
 
 namespace rt {
 
-ThreadDictionary::~ThreadDictionary() { release(); }
+// At thread end the thread's bindings may be gone before the dictionary: close only.
+ThreadDictionary::~ThreadDictionary() {
+    for (auto& e : entries_) e.fields.reset();
+    release();
+}
 
 RelationManager& ThreadDictionary::add(const TableDef& def, void* buffer) {
     Entry e;
     e.file = std::make_unique<FileManager>(def, buffer);
     e.relation = std::make_unique<RelationManager>(*e.file);
+    e.fields = std::make_shared<DescribedRecordFields>(def.record, buffer);
+    threadBindings().bindFields(e.fields);
     entries_.push_back(std::move(e));
     return *entries_.back().relation;
 }
@@ -33,7 +40,11 @@ std::vector<FileManager*> ThreadDictionary::files() const {
 }
 
 void ThreadDictionary::release() {
-    for (auto& e : entries_) e.relation->close(false), e.file->closeAll();
+    for (auto& e : entries_) {
+        e.relation->close(false);
+        e.file->closeAll();
+        if (e.fields) threadBindings().unbindFields(*e.fields);  // still bound: drop it
+    }
     entries_.clear();
 }
 

@@ -14,6 +14,7 @@
 
 #include "runtime/data/file_manager.h"
 #include "runtime/data/relation_manager.h"
+#include "runtime/expr/bindings.h"
 
 namespace rt {
 
@@ -24,7 +25,8 @@ public:
     ThreadDictionary(const ThreadDictionary&) = delete;
     ThreadDictionary& operator=(const ThreadDictionary&) = delete;
 
-    // Builds the table's manager and relation manager for this thread and registers both.
+    // Builds the table's manager and relation manager for this thread and registers both; the
+    // buffer's fields are bound for the thread's expressions ("CUBK:CubeName") until release().
     RelationManager& add(const TableDef& def, void* buffer);
     FileManager* file(std::string_view label) const;
     RelationManager* relation(std::string_view label) const;
@@ -38,6 +40,7 @@ private:
     struct Entry {
         std::unique_ptr<FileManager> file;
         std::unique_ptr<RelationManager> relation;
+        std::shared_ptr<const FieldSource> fields;
     };
     std::vector<Entry> entries_;
 };

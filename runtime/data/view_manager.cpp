@@ -5,6 +5,7 @@
 
 #include "runtime/data/queue.h"
 #include "runtime/data/table_driver.h"
+#include "runtime/expr/expression.h"
 #include "runtime/text/strings.h"
 #include "runtime/thread/thread_state.h"
 
@@ -43,7 +44,8 @@ int ViewManager::setFilter(std::string_view text) {
         compiler = compilerSlot();
     }
     std::string error;
-    ViewPredicate p = compiler ? compiler(text, error) : nullptr;
+    // Filter texts are the evaluator's language unless someone installed another compiler.
+    ViewPredicate p = compiler ? compiler(text, error) : ViewPredicate(compileFilterPredicate(text, error));
     if (!p) return primary_.fail(ErrInvalidFilter, "", error.empty() ? std::string(text) : error);
     filter_ = std::move(p);
     return primary_.ok();

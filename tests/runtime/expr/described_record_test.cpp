@@ -1,5 +1,5 @@
 // Filters and orders over record buffers laid out by the table layer's record descriptors.
-#include "described_record_fields.h"
+#include "runtime/data/expr_binding.h"
 
 #include "runtime/expr/order.h"
 #include "runtime/text/date_time.h"
@@ -57,7 +57,7 @@ protected:
     }
 
     CubeKopfRecord CUBK;  // the thread's record buffer
-    test::DescribedRecordFields fields{cubeKopfDesc(), &CUBK};
+    DescribedRecordFields fields{cubeKopfDesc(), &CUBK};
 };
 
 TEST_F(DescribedRecordTest, FieldTypesAsTheEvaluatorSeesThem) {

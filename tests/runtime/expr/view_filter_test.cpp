@@ -1,6 +1,7 @@
 // Filter and order texts applied by the table layer's views to a local table file.
-#include "described_record_fields.h"
+#include "runtime/data/expr_binding.h"
 
+#include "runtime/data/dictionary.h"
 #include "runtime/data/file_manager.h"
 #include "runtime/data/table_def.h"
 #include "runtime/data/view_manager.h"
@@ -89,7 +90,7 @@ protected:
     TableDef def = cubeKopfTable(dir.file("CUBES.TPS"));
     CubeKopfRecord CUBK;
     FileManager fm{def, &CUBK};
-    test::DescribedRecordFields fields{def.record, &CUBK};
+    DescribedRecordFields fields{def.record, &CUBK};
 };
 
 TEST_F(ViewFilterTest, ListFiltersSelectRecords) {
@@ -115,6 +116,34 @@ TEST_F(ViewFilterTest, RejectedFilterIsError46WithTheEvaluatorsText) {
     EXPECT_EQ(fileErrorText(), "Missing closing parenthesis at position 29");
     EXPECT_EQ(view.setFilter("CUBK:Nichts = 1"), ErrInvalidFilter);
     EXPECT_EQ(fileErrorText(), "Unknown name 'CUBK:Nichts' at position 1");
+}
+
+// A thread's dictionary binds its buffers itself, and views compile filter texts without any
+// compiler installed: a list on a new thread filters by field labels at once.
+TEST(ThreadDictionaryBindings, TablesAddedToTheThreadAreKnownToFilters) {
+    voq::test::TempDir dir;
+    const TableDef def = cubeKopfTable(dir.file("CUBES.TPS"));
+    CubeKopfRecord CUBK;
+    threadBindings().clear();
+    threadDictionary().add(def, &CUBK);
+    FileManager& fm = *fileManager("VOQCubeKopf");
+    for (Long id : {1, 2, 3}) {
+        CUBK.ID = id;
+        CUBK.CubeName = id == 2 ? "Umsatz" : "Lager";
+        ASSERT_EQ(fm.insert(), 0) << errorText();
+    }
+    std::vector<Long> ids;
+    {
+        ViewManager view(fm);
+        ASSERT_EQ(view.setFilter("cubk:cubename = 'Umsatz' OR CUBK:ID = 3"), 0) << fileErrorText();
+        ASSERT_EQ(view.open(), 0);
+        while (view.next() == 0) ids.push_back(CUBK.ID);
+    }
+    EXPECT_EQ(ids, (std::vector<Long>{2, 3}));
+    threadDictionary().release();
+    FileManager plain(def, &CUBK);
+    ViewManager other(plain);  // released: the labels are unknown again
+    EXPECT_EQ(other.setFilter("CUBK:ID = 3"), ErrInvalidFilter);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// The evaluator's view of a record buffer described by the table layer's RecordDesc. Kept with
-// the tests until the table layer takes it over.
+// The evaluator's view of record buffers: a field source over a buffer described by its
+// RecordDesc, and the readers for DATE, TIME and MEMO variables.
 #pragma once
 
 #include "runtime/data/record.h"
@@ -8,7 +8,13 @@
 #include <string>
 #include <string_view>
 
-namespace rt::test {
+namespace rt {
+
+inline void readInto(const Date& d, Value& out) { out.setInt(d.value); }
+inline void readInto(const Time& t, Value& out) { out.setInt(t.value); }
+template <std::size_t N>
+void readInto(const Memo<N>& m, Value& out) { out.setText(m.str()); }
+
 
 class DescribedRecordFields final : public FieldSource {
 public:
@@ -44,4 +50,4 @@ private:
     const void* buffer_;
 };
 
-}  // namespace rt::test
+}  // namespace rt
