@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "core/clients/program_end.h"
+#include "core/common/common_window.h"
 #include "core/dictionary/dictionary.h"
 #include "core/dictionary/globals.h"
 #include "core/helpers/log_helpers.h"
@@ -17,6 +18,9 @@
 #include "runtime/text/strings.h"
 #include "runtime/thread/thread_state.h"
 #include "runtime/ui/dialogs.h"
+#include "runtime/classlib/browse_manager.h"
+#include "runtime/classlib/form_controller.h"
+#include "runtime/data/view_manager.h"
 #include "runtime/ui/window.h"
 
 using namespace mandant;
@@ -35,14 +39,6 @@ const rt::TableDef& workTable() {
 thread_local WorkRecord tWorkBuffer;
 // Stays open until the thread ends: its connection serves the thread's server tables.
 thread_local std::unique_ptr<rt::FileManager> tWorkTable;
-
-// ---- List colours --------------------------------------------------------------------------
-
-constexpr rt::Color kRowText = rt::rgb(64, 0, 64);
-constexpr rt::Color kRowSelected = rt::rgb(151, 180, 20);
-constexpr rt::Color kRowAlternate = rt::rgb(206, 255, 206);
-
-std::string flag(rt::Byte b) { return b ? "1" : "0"; }
 
 }  // namespace
 
@@ -125,131 +121,80 @@ std::vector<std::string> OdbcDriverNames() {
 
 // ---- The client form -----------------------------------------------------------------------
 
-void EditMandant() {
-    const std::uint8_t request = rt::ThreadRequest;
-    rt::ThreadRequest = 0;
-    rt::ThreadResponse = 2;
-    rt::FileManager& fm = *Access.Mandant;
-    rt::pushProcedureName("EditMandant");
-    if (fm.open() != 0) {
-        rt::message(rt::errorText() + " " + rt::fileErrorText(), "Mandant", rt::MessageIcon::Hand);
-        rt::popProcedureName();
-        return;
-    }
-    const bool insert = request == 1, view = request == 6, remove = request == 3;
-    const rt::SavedBuffer saved = fm.saveBuffer();
-    if (insert) {
-        // A copy keeps the values of the row it was made from; a new record starts with defaults.
-        const bool copy = !MAN.Driver.empty() || !MAN.Mandant.empty();
-        fm.primeRecord(copy);
-        if (!copy) {
-            MAN.Driver = "SQL Server";
-            MAN.Server = DefaultClientServer();
-        }
-    }
+namespace {
+// Set by the list's "Cop&y": the next insert starts with the current row's values.
+thread_local bool tCopyPending = false;
+}  // namespace
 
+void EditMandant() {
+    const bool copy = tCopyPending;
+    tCopyPending = false;
     rt::Window w("EditMandant", "Mandant");
     w.setPosition(0, 0, 250, 150);
     w.edit().centered = true;
     int y = 6;
-    auto entry = [&](int prompt, int id, const char* label, const std::string& value, int width) {
+    auto entry = [&](int prompt, int id, const char* label, const char* picture, int width) {
         w.add(prompt, rt::ControlKind::Prompt).setText(label).setPosition(6, y, 60, 10);
-        w.add(id, rt::ControlKind::Entry).setValue(value).setPosition(70, y, width, 10).setReadOnly(view || remove);
+        w.add(id, rt::ControlKind::Entry).setPicture(picture).setPosition(70, y, width, 10);
         y += 14;
     };
-    entry(PromptName, EntryName, "&Mand.Name:", MAN.Mandant.str(), 170);
-    w[EntryName].setPicture("@s40");
+    entry(PromptName, EntryName, "&Mand.Name:", "@s40", 170);
     w.add(PromptDriver, rt::ControlKind::Prompt).setText("Driver:").setPosition(6, y, 60, 10);
-    std::vector<std::string> drivers = OdbcDriverNames();
-    if (!MAN.Driver.empty() && std::find(drivers.begin(), drivers.end(), MAN.Driver.str()) == drivers.end())
-        drivers.push_back(MAN.Driver.str());
     std::string items;
-    for (const auto& d : drivers) items += (items.empty() ? "" : "|") + d;
-    auto drop = w.add(DropDriver, rt::ControlKind::DropList).setFrom(items).setPosition(70, y, 170, 10);
-    drop.setTip("Mögliche Datenbank ist MS-SQL oder Firebird (Server oder Embedded-Version)");
-    drop.setSelected(static_cast<int>(std::find(drivers.begin(), drivers.end(), MAN.Driver.str()) - drivers.begin()) + 1);
-    drop.setValue(MAN.Driver.str());
-    if (view || remove) drop.disable();
+    for (const auto& d : OdbcDriverNames()) items += (items.empty() ? "" : "|") + d;
+    w.add(DropDriver, rt::ControlKind::DropList)
+        .setFrom(items)
+        .setPosition(70, y, 170, 10)
+        .setTip("Mögliche Datenbank ist MS-SQL oder Firebird (Server oder Embedded-Version)");
     y += 14;
-    entry(PromptServer, EntryServer, "Server", MAN.Server.str(), 170);
-    w[EntryServer].setPicture("@s60").setTip("Hier wird der Datenbank-Server eingetragen");
-    entry(PromptDatabase, EntryDatabase, "&Datenbank:", MAN.Datenbank.str(), 170);
-    w[EntryDatabase].setPicture("@s60");
-    entry(PromptUser, EntryUser, "&Name:", MAN.Name.str(), 170);
-    w[EntryUser].setPicture("@s60");
-    entry(PromptPassword, EntryPassword, "&Passwort:", MAN.Passwort.str(), 120);
-    w[EntryPassword].setPicture("@s40");
-    auto check = [&](int id, const char* text, rt::Byte value, const char* tip, int x) {
-        w.add(id, rt::ControlKind::Check).setText(text).setValue(flag(value)).setTip(tip).setPosition(x, y, 70, 10)
-            .setEnabled(!view && !remove);
+    entry(PromptServer, EntryServer, "Server", "@s60", 170);
+    w[EntryServer].setTip("Hier wird der Datenbank-Server eingetragen");
+    entry(PromptDatabase, EntryDatabase, "&Datenbank:", "@s60", 170);
+    entry(PromptUser, EntryUser, "&Name:", "@s60", 170);
+    entry(PromptPassword, EntryPassword, "&Passwort:", "@s40", 120);
+    auto check = [&](int id, const char* text, const char* tip, int x) {
+        w.add(id, rt::ControlKind::Check).setText(text).setTip(tip).setPosition(x, y, 70, 10);
     };
-    check(CheckInactive, "Inaktiv", MAN.Inaktiv, "Daten für Connectionstring sind z.Z. inaktiv", 6);
-    check(CheckRegional, "Regional", MAN.Regional,
-          "Schalter für Regionaleinstellungen (REGIONAL=YES, nu rbei MSSQL)", 80);
-    check(CheckTrusted, "TrustedConnection", MAN.Trusted, "Schalter für TrustedConnection", 154);
+    check(CheckInactive, "Inaktiv", "Daten für Connectionstring sind z.Z. inaktiv", 6);
+    check(CheckRegional, "Regional", "Schalter für Regionaleinstellungen (REGIONAL=YES, nu rbei MSSQL)", 80);
+    check(CheckTrusted, "TrustedConnection", "Schalter für TrustedConnection", 154);
     y += 18;
     w.add(Ok, rt::ControlKind::Button).setText("&OK").setPosition(130, y, 50, 14).edit().defaultButton = true;
     w.add(Cancel, rt::ControlKind::Button).setText("&Abbrechen").setPosition(186, y, 56, 14);
     w.setSize(250, y + 20);
 
-    bool stored = false;
-    while (auto e = w.accept()) {
-        if (e.event != rt::Event::Accepted) continue;
-        if (e.control == Cancel) {
-            w.post(rt::Event::CloseWindow);
-        } else if (e.control == Ok) {
-            if (view) {
-                w.post(rt::Event::CloseWindow);
-                continue;
-            }
-            int rc = 0;
-            if (remove) {
-                rc = fm.deleteRecord();
-            } else {
-                MAN.Mandant = w[EntryName].value();
-                MAN.Driver = w[DropDriver].value();
-                MAN.Server = w[EntryServer].value();
-                MAN.Datenbank = w[EntryDatabase].value();
-                MAN.Name = w[EntryUser].value();
-                MAN.Passwort = w[EntryPassword].value();
-                MAN.Inaktiv = w[CheckInactive].value() == "1";
-                MAN.Regional = w[CheckRegional].value() == "1";
-                MAN.Trusted = w[CheckTrusted].value() == "1";
-                rc = fm.update();
-            }
-            if (rc != 0) {
-                rt::message(rt::errorText() + (rt::fileErrorText().empty() ? "" : "|" + rt::fileErrorText()),
-                            "Mandant", rt::MessageIcon::Exclamation);
-                continue;
-            }
-            stored = true;
-            w.post(rt::Event::CloseWindow);
-        }
-    }
-    if (!stored) {
-        if (insert && fm.reserved()) fm.cancelReserved();
-        fm.restoreBuffer(saved);
-    }
-    rt::ThreadResponse = stored ? 1 : 2;
-    fm.close();
-    rt::popProcedureName();
+    rt::FormController form(w, "EditMandant", *Relate.Mandant);
+    CommonWindow common(form);
+    form.modeTitle = [](std::uint8_t) -> std::optional<std::string> { return std::nullopt; };  // "Mandant" always
+    form.bind(EntryName, "MAN:Mandant");
+    form.bind(DropDriver, "MAN:Driver");
+    form.bind(EntryServer, "MAN:Server");
+    form.bind(EntryDatabase, "MAN:Datenbank");
+    form.bind(EntryUser, "MAN:Name");
+    form.bind(EntryPassword, "MAN:Passwort");
+    form.bind(CheckInactive, "MAN:Inaktiv");
+    form.bind(CheckRegional, "MAN:Regional");
+    form.bind(CheckTrusted, "MAN:Trusted");
+    form.setKeepBuffer(copy);
+    form.onPrimed = [copy] {
+        if (copy) return;
+        MAN.Driver = "SQL Server";
+        MAN.Server = DefaultClientServer();
+    };
+    form.setOkButton(Ok);
+    form.setCancelButton(Cancel);
+    form.setFirstField(EntryName);
+    form.run();
 }
 
 // ---- The client list -----------------------------------------------------------------------
 
-void ListMandant() {
-    const bool selecting = rt::ThreadRequest == 4;
-    rt::ThreadRequest = 0;
-    rt::ThreadResponse = 0;
+namespace {
+
+void addDefaultClient() {
     rt::FileManager& fm = *Access.Mandant;
-    rt::pushProcedureName("ListMandant");
-    if (fm.open() != 0) {
-        rt::message(rt::errorText() + " " + rt::fileErrorText(), "Mandanten", rt::MessageIcon::Hand);
-        rt::popProcedureName();
-        return;
-    }
+    if (fm.open() != 0) return;  // the list reports it when it opens the file
     if (fm.records() == 0) {
-        // An empty file gets the default client, so that there is always one to start with.
         fm.clearBuffer();
         MAN.ID = 1;
         MAN.Mandant = "Ihr Mandantenname";
@@ -263,129 +208,92 @@ void ListMandant() {
         MAN.Inaktiv = 0;
         fm.insertAsIs();
     }
+    fm.close();
+}
+
+}  // namespace
+
+void ListMandant() {
+    // An empty file gets the default client, so that there is always one to start with.
+    addDefaultClient();
 
     rt::Window w("ListMandant", "Mandanten");
     w.setPosition(0, 0, 330, 170);
     w.edit().centered = true;
-    w.add(List, rt::ControlKind::List).setPosition(4, 4, 322, 136).setColumns({
-        rt::ListColumn("Mandantenname", 90), rt::ListColumn("Driver", 60), rt::ListColumn("Server", 90),
-        rt::ListColumn("Datenbank", 80)});
+    w.add(List, rt::ControlKind::List).setPosition(4, 4, 322, 136);
     const struct {
         int id;
         const char* text;
         int width;
-    } buttons[] = {{Select, "&Auswahl", 44}, {Copy, "Cop&y", 40},     {Insert, "&Neu", 40},
+    } buttons[] = {{Select, "&Auswahl", 44},     {Copy, "Cop&y", 40},       {Insert, "&Neu", 40},
                    {Change, "&Bearbeiten", 50}, {Delete, "&Löschen", 44}, {Close, "&Schließen", 50}};
     int x = 4;
     for (const auto& b : buttons) {
         w.add(b.id, rt::ControlKind::Button).setText(b.text).setPosition(x, 146, b.width, 14);
         x += b.width + 4;
     }
-    w.alert(rt::keys::MouseRight);
-    w.alert(rt::keys::Apps);
 
-    std::vector<MandantRecord> records;
-    long long loaded = 0;  // rows loaded since the list opened: the colours alternate by it
-    auto load = [&](long keepId) {
-        records.clear();
-        std::vector<rt::ListRow> rows;
-        fm.setOrder(-1);
-        while (fm.next() == 0) {
-            records.push_back(MAN);
-            rt::ListRow row;
-            rt::Color back = (loaded++ % 2 == 0) ? rt::ColorNone : kRowAlternate;
-            for (const std::string& text : {MAN.Mandant.str(), MAN.Driver.str(), MAN.Server.str(), MAN.Datenbank.str()})
-                row.cells.emplace_back(text, kRowText, back);
-            for (auto& cell : row.cells) {
-                cell.selectedFore = kRowText;
-                cell.selectedBack = kRowSelected;
-            }
-            rows.push_back(std::move(row));
+    bool listAlive = false;
+    rt::WindowController wc(w, "ListMandant");
+    CommonWindow common(wc);
+    wc.addFile(*Relate.Mandant);
+    rt::ViewManager view(*Access.Mandant);
+    rt::BrowseManager list(wc, List, view);
+    list.addColumn("Mandantenname", 90, "MAN:Mandant", "@s40");
+    list.addColumn("Driver", 60, "MAN:Driver", "@s60");
+    list.addColumn("Server", 90, "MAN:Server", "@s60");
+    list.addColumn("Datenbank", 80, "MAN:Datenbank", "@s60");
+    list.addSortOrder({});  // file order
+    list.setButtons(Insert, Change, Delete);
+    list.setCloseButton(Close);
+    wc.setProcedure(1, EditMandant);
+    list.setFormProcedure(1);
+    list.popup().addItemMimic("Auswahl", Select, "&Auswahl");
+    list.popup().addItemMimic("Copy", Copy, "Cop&y");
+    auto copyState = [&] { w[Copy].setEnabled(list.rowsLoaded() > 0); };
+    list.afterForm = [&](std::uint8_t, std::uint8_t) { copyState(); };
+    // After the list has loaded its first rows.
+    struct AfterList : rt::WindowComponent {
+        rt::WindowController& wc;
+        std::function<void()> then;
+        AfterList(rt::WindowController& controller, std::function<void()> f) : wc(controller), then(std::move(f)) {
+            wc.addComponent(*this);
         }
-        int selected = rows.empty() ? 0 : 1;
-        for (std::size_t i = 0; i < records.size(); ++i)
-            if (records[i].ID == keepId) selected = static_cast<int>(i) + 1;
-        w[List].setRows(std::move(rows));
-        w[List].setSelected(selected);
-        w[Copy].setEnabled(!records.empty());
-        w[Change].setEnabled(!records.empty());
-        w[Delete].setEnabled(!records.empty());
-        w[Select].setEnabled(!records.empty());
-        if (selected) MAN = records[static_cast<std::size_t>(selected - 1)];
-    };
-    auto current = [&]() -> const MandantRecord* {
-        int row = w[List].selected();
-        if (row < 1 || row > static_cast<int>(records.size())) return nullptr;
-        return &records[static_cast<std::size_t>(row - 1)];
-    };
-    auto form = [&](std::uint8_t request, bool copy) {
-        const MandantRecord* row = current();
-        if (request != 1 && !row) return;
-        if (request == 1) {
-            if (copy && row) MAN = *row;
-            else fm.clearBuffer();
-        } else {
-            MAN = *row;
-            if (fm.fetch("MAN:KeyID") != 0) return;
+        ~AfterList() override { wc.removeComponent(*this); }
+        void opened() override { then(); }
+    } afterList(wc, copyState);
+    wc.onEvent = [&](const rt::EventInfo& e) {
+        if (e.event != rt::Event::Accepted) return false;
+        if (e.control == Select) {
+            if (list.rowsLoaded() > 0 && list.fetchSelected() == 0) SwitchClient(MAN.ID);
+            return true;
         }
-        rt::ThreadRequest = request;
-        EditMandant();
-        load(rt::ThreadResponse == 1 && request != 3 ? MAN.ID : row ? row->ID : 0);
-    };
-    load(0);
-
-    while (auto e = w.accept()) {
-        switch (e.event) {
-        case rt::Event::Accepted:
-            switch (e.control) {
-            case Select:
-                if (const MandantRecord* row = current()) SwitchClient(row->ID);
-                break;
-            case Copy: form(1, true); break;
-            case Insert: form(1, false); break;
-            case Change: form(2, false); break;
-            case Delete: form(3, false); break;
-            case List:
-                if (e.keyCode == rt::keys::MouseLeft2) form(2, false);
-                break;
-            case Close:
-                rt::ThreadResponse = selecting ? 2 : 1;
-                w.post(rt::Event::CloseWindow);
-                break;
-            default: break;
-            }
-            break;
-        case rt::Event::NewSelection:
-            if (e.control == List) {
-                if (const MandantRecord* row = current()) MAN = *row;
-            }
-            break;
-        case rt::Event::AlertKey:
-            if (e.keyCode == rt::keys::MouseRight || e.keyCode == rt::keys::Apps) {
-                const std::string off = records.empty() ? "~" : "";
-                const std::string items =
-                    off + "&Auswahl|-|" + off + "Cop&y|&Neu|" + off + "&Bearbeiten|" + off + "&Löschen";
-                switch (rt::popup(items)) {
-                case 1: if (const MandantRecord* row = current()) SwitchClient(row->ID); break;
-                case 2: form(1, true); break;
-                case 3: form(1, false); break;
-                case 4: form(2, false); break;
-                case 5: form(3, false); break;
-                default: break;
-                }
-            }
-            break;
-        case rt::Event::CloseWindow:
-        case rt::Event::CloseDown:
-            if (rt::ThreadResponse == 0) rt::ThreadResponse = selecting ? 2 : 1;
-            break;
-        default: break;
+        if (e.control == Copy) {
+            if (list.rowsLoaded() == 0) return true;
+            // The current row first, then the insert as "&Neu" starts it.
+            if (list.fetchSelected() == 0) tCopyPending = true;
+            list.ask(rt::request::Insert);
+            tCopyPending = false;
+            list.refresh();
+            copyState();
+            return true;
         }
-    }
-    // The record current in the list when it closed stays in the buffer for the caller.
-    if (const MandantRecord* row = current()) MAN = *row;
-    fm.close();
-    rt::popProcedureName();
+        return false;
+    };
+    // The record current in the list when it closes stays in the buffer for the caller; not when
+    // the list is gone already (the program ending from inside the loop).
+    struct AliveFlag {
+        bool& on;
+        explicit AliveFlag(bool& flag) : on(flag) { on = true; }
+        ~AliveFlag() { on = false; }
+    } aliveFlag(listAlive);
+    wc.onKill = [&] {
+        if (!listAlive) return;
+        if (list.rowsLoaded() > 0) list.fetchSelected();
+        else Access.Mandant->clearBuffer();
+    };
+    CommonList commonList(common, list);
+    wc.run();
 }
 
 // ---- The "Connect-String" window -----------------------------------------------------------
