@@ -127,6 +127,10 @@ bool waitInputHandled(WindowId window, int thread, std::uint64_t serial, std::ch
     // Every wait begun after the thread's latest take comes after this input was taken.
     auto& t = r.thread(thread);
     if (taken && t.waiting && t.waitSerial > t.takenAtWait) return true;
+    // The thread put a window or a prompt over this one before it took the input: the input
+    // waits for what the user does there.
+    bool covered = r.top(thread) != window || t.modalCalls > 0;
+    if (!taken && covered && t.waiting) return true;
     if (!threadRunning(thread)) return true;
     if (std::chrono::steady_clock::now() >= deadline) return false;
     r.changed.wait_for(lock, std::chrono::milliseconds(5));

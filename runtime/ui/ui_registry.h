@@ -98,7 +98,9 @@ bool waitThreadIdle(int thread, std::uint64_t after, std::chrono::milliseconds t
 // sendInput that tells which input it queued: its serial, 0 when the window took none.
 std::uint64_t sendInputSerial(WindowId id, const UserInput& input);
 // Waits until accept() has taken input `serial` of `window` (or the window has closed, which
-// drops what was queued) and its thread waits for the user again after that, or has ended.
+// drops what was queued) and its thread waits for the user again after that, or has ended;
+// or until the thread, before taking it, waits for the user in a window or prompt it put over
+// that window.
 bool waitInputHandled(WindowId window, int thread, std::uint64_t serial, std::chrono::milliseconds timeout);
 
 } // namespace rt

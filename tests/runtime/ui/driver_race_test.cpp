@@ -123,4 +123,38 @@ TEST_F(UiTest, InputPostedWhileTheThreadIsBusyIsHandledBeforeTheActionReturns) {
   user.waitThreadEnd(t);
 }
 
+TEST_F(UiTest, AnActionWhoseInputAWindowOpenedMeanwhileHoldsBackReturnsWhenThatWindowWaits) {
+  // The window's timer opens a form over it now and then: an input that came just before stays
+  // queued until the form has closed, and the action comes back once the form waits.
+  std::atomic<int> counted{0};
+  std::atomic<bool> wantForm{false};
+  int t = rt::startThread([&] {
+    rt::Window w("Liste", "Liste");
+    w.add(COUNT, ControlKind::Button).setText("&Zählen");
+    w.setTimer(1);
+    while (auto e = w.accept()) {
+      if (e.event == Event::Timer && wantForm.exchange(false)) {
+        rt::Window form("Formular", "Formular");
+        while (form.accept()) {
+        }
+      }
+      if (e.event == Event::Accepted && e.control == COUNT) ++counted;
+    }
+  });
+  rt::TestDriver quick(display, 2s);
+  auto w = quick.waitWindow("Liste");
+  int pressed = 0;
+  for (int i = 1; i <= 30; ++i) {
+    wantForm = true;
+    quick.press(w, COUNT); // comes back either way, never by its time limit
+    ++pressed;
+    auto form = quick.waitWindow("Formular");
+    quick.closeWindow(form);
+    quick.settle(t);
+    ASSERT_EQ(counted.load(), pressed) << "round " << i;
+  }
+  quick.closeWindow(w);
+  quick.waitThreadEnd(t);
+}
+
 } // namespace
