@@ -6,6 +6,7 @@
 
 #include "core/clients/clients.h"
 #include "core/clients/program_end.h"
+#include "core/common/focus_highlighter.h"
 #include "core/dictionary/dictionary.h"
 #include "core/dictionary/globals.h"
 #include "core/helpers/sql_helpers.h"
@@ -406,6 +407,11 @@ void Main() {
     buildToolbar(f);
     restoreFrameState(f);
     if (!cubeId.empty()) f.setHidden(true);
+    // The focus highlighter with the settings of all windows; it sees every event first.
+    FocusHighlighter highlighter(f);
+    highlighter.ENABLEOSK = 1;
+    highlighter.Init();
+    SetupCommonHighlighter(highlighter);
     f.open();
 
     IdleWatch idle;
@@ -450,6 +456,7 @@ void Main() {
     }
 
     while (auto e = f.accept()) {
+        highlighter.TakeEvent(e);
         const long long now = frameClock();
         if (e.event != rt::Event::Timer) {
             idle.activity(now);
@@ -523,6 +530,7 @@ void Main() {
         }
     }
     (void)splashThread;
+    highlighter.Kill();
     Relate.Mandant->close();
     saveFrameState(f);
     rt::popProcedureName();
