@@ -5,7 +5,7 @@
 
 #include "core/dictionary/dictionary.h"
 #include "core/security/security.h"
-#include "core/security/security_file.h"
+#include "runtime/os/process.h"
 #include "core/startup/startup.h"
 #include "core/dictionary/globals.h"
 #include "core/sync/structure_update.h"
@@ -56,42 +56,30 @@ const std::vector<CubeDef>& cubes() {
     return list;
 }
 
-// The demo user with every right on every procedure of the program, as the user administration
-// would set it up: the procedures registered, each given security level 1, the user holding the
-// highest right on all ten levels.
-std::string writeSecurity() {
+// The procedures as the program registers them at its start, so that the user administration
+// can give them their level.
+void registerProcedures() {
     FillProcedureTable();
     std::vector<std::string> rows;
     for (const auto& e : ProcedureTable) rows.push_back(e.row());
     UpdateProcedureList(kProcedureCount, kProcedureWidth, rows);
+}
 
-    rt::FileManager& procedures = ProcedureListFile();
-    if (OpenSecurityFile(procedures) != 0) return "security file: procedures";
-    procedures.setOrder(-1);
-    while (procedures.next() == 0) {
-        if (PRO.SECURITYLEVEL != 0) continue;
-        PRO.SECURITYLEVEL = 1;
-        if (SaveProcedureRecord() != 0) return "security file: procedure " + PRO.PROCEDURENAME.str();
-    }
-    procedures.close();
-
-    rt::FileManager& users = UserListFile();
-    if (OpenSecurityFile(users) != 0) return "security file: users";
-    USER = {};
-    USER.USERID = kDemoUser;
-    if (users.fetch("USER:KEYUSERID") != 0) {
-        USER = {};
-        USER.USERID = kDemoUser;
-        USER.USERNAME = "Demo Benutzer";
-        USER.PASSWORD = kDemoPassword;
-        USER.SUPERVISOR = 1;
-        for (int n = 1; n <= 10; ++n) USER.level(n) = RightNames().back();
-        USER.CHANGEPASSWORD = "Never";
-        USER.REPORTERROR = "User";
-        if (users.insert() != 0) return "security file: user " + rt::errorText();
-    }
-    users.close();
-    return {};
+// The demo user with every right on every procedure, made by the user administration program.
+std::string writeSecurity() {
+    auto run = [](std::vector<std::string> args) { return rt::startProcess("VOQSECURE", args, true); };
+    rt::ProcessResult r = run({"SETALLLEVELS", "1"});
+    if (!r.started) return "VOQSECURE cannot be started: " + r.errorText;
+    if (r.exitCode != 0) return "VOQSECURE SETALLLEVELS failed (" + std::to_string(r.exitCode) + ")";
+    const std::vector<std::string> fields = {"PASSWORD=" + std::string(kDemoPassword), "NAME=Demo Benutzer",
+                                             "SUPERVISOR=1", "RIGHTS=DELETE", "INTERVAL=Never"};
+    std::vector<std::string> add = {"ADDUSER", kDemoUser};
+    add.insert(add.end(), fields.begin(), fields.end());
+    if (run(add).exitCode == 0) return {};
+    std::vector<std::string> change = {"CHANGEUSER", kDemoUser};  // made by an earlier run
+    change.insert(change.end(), fields.begin(), fields.end());
+    r = run(change);
+    return r.exitCode == 0 ? std::string() : "VOQSECURE could not set up the user " + std::string(kDemoUser);
 }
 
 // On the calling program thread, with its dictionary.
@@ -182,12 +170,13 @@ std::string prepareDemoFolder(const std::string& folder, const DemoOptions& opti
         int t = rt::startThread([&error] {
             InitDictionary();
             error = writeTables();
-            if (error.empty()) error = writeSecurity();
+            if (error.empty()) registerProcedures();
             KillDictionary();
         });
         if (t == 0) error = "no program thread";
         rt::waitThread(t);
     }
+    if (error.empty()) error = writeSecurity();
     std::filesystem::current_path(previous, ec);
     return error;
 }
