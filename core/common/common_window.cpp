@@ -63,8 +63,8 @@ void SetRightsCheck(RightsCheck check) {
     s.rights = std::move(check);
 }
 
-int CheckProcedureAccess(const std::string& action, const std::string& procedure) {
-    std::function<int(const std::string&, const std::string&)> check;
+int WindowRightsCheck(std::string_view action, std::string_view procedure) {
+    std::function<int(std::string_view, std::string_view)> check;
     {
         auto& s = services();
         std::lock_guard lock(s.mutex);
@@ -73,15 +73,15 @@ int CheckProcedureAccess(const std::string& action, const std::string& procedure
     return check ? check(action, procedure) : 0;
 }
 
-void NoAccessMessage(const std::string& action) {
-    std::function<void(const std::string&)> show;
+void WindowNoAccessMessage(std::string_view action) {
+    std::function<void(std::string_view)> show;
     {
         auto& s = services();
         std::lock_guard lock(s.mutex);
         show = s.rights.noAccessMessage;
     }
     if (show) show(action);
-    else rt::message("No right: " + action, "Access", rt::MessageIcon::Exclamation);
+    else rt::message("No right: " + std::string(action), "Access", rt::MessageIcon::Exclamation);
 }
 
 namespace {
@@ -224,9 +224,9 @@ CommonList::CommonList(CommonWindow& window, rt::BrowseManager& list)
         wc_.onOpened = [this, opened] {
             if (opened) opened();
             wc_.window().setImmediateAll(true);
-            if (CheckProcedureAccess("Look", wc_.procedure()) != 1) {
+            if (WindowRightsCheck("Look", wc_.procedure()) != 1) {
                 lookRefused_ = true;
-                NoAccessMessage("Look");
+                WindowNoAccessMessage("Look");
                 wc_.close(rt::response::Cancelled);
             }
         };
@@ -238,8 +238,8 @@ CommonList::~CommonList() { wc_.removeComponent(*this); }
 bool CommonList::gate(std::uint8_t request) {
     std::string right = RightForRequest(request);
     if (right.empty()) return true;
-    if (CheckProcedureAccess(right, wc_.procedure()) == 1) return true;
-    NoAccessMessage(right);
+    if (WindowRightsCheck(right, wc_.procedure()) == 1) return true;
+    WindowNoAccessMessage(right);
     wc_.close(rt::response::Cancelled);
     return false;
 }

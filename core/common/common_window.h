@@ -49,14 +49,17 @@ void SetListFormatsFile(std::string file);
 
 // ---- Rights --------------------------------------------------------------------------------
 
-// The security module's two calls. Until it names them, every action is refused.
+// The security module's two calls (CheckProcedureAccess, NoAccessMessage), named here by the
+// program's start: SetRightsCheck({CheckProcedureAccess, NoAccessMessage}). Until then every
+// action is refused.
 struct RightsCheck {
-    std::function<int(const std::string& action, const std::string& procedure)> checkProcedureAccess;
-    std::function<void(const std::string& action)> noAccessMessage;
+    std::function<int(std::string_view action, std::string_view procedure)> checkProcedureAccess;
+    std::function<void(std::string_view action)> noAccessMessage;
 };
 void SetRightsCheck(RightsCheck check);
-int CheckProcedureAccess(const std::string& action, const std::string& procedure);
-void NoAccessMessage(const std::string& action);
+// Through the named calls: 1 when the action is allowed.
+int WindowRightsCheck(std::string_view action, std::string_view procedure);
+void WindowNoAccessMessage(std::string_view action);
 
 // The lists that test "Look" before they show and the action's right before their form.
 bool IsRightsGatedList(std::string_view procedure);

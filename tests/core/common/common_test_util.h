@@ -36,12 +36,14 @@ protected:
         example::addRecord(4, "GRUPPE", 2, "GNRow");
         example::formCalls = 0;
         example::printCalls = 0;
-        SetRightsCheck({[this](const std::string& action, const std::string& procedure) {
+        SetRightsCheck({[this](std::string_view action, std::string_view procedure) {
                             std::lock_guard lock(m);
                             checks.emplace_back(action, procedure);
-                            return refused.count(action) ? 0 : 1;
+                            return refused.count(std::string(action)) ? 0 : 1;
                         },
-                        [](const std::string& action) { rt::message("Keine Berechtigung: " + action, "Zugriff"); }});
+                        [](std::string_view action) {
+                            rt::message("Keine Berechtigung: " + std::string(action), "Zugriff");
+                        }});
     }
     void TearDown() override {
         display.shutdown();

@@ -102,7 +102,7 @@ int main(int argc, char** argv) {
     example::setTableFile(work + "/WERTE.TPS");
     SetWindowSettingsFile(work + "/VOQKIVORANT.INI");
     SetListFormatsFile(work + "/Formats.FDB");
-    SetRightsCheck({[](const std::string&, const std::string&) { return 1; }, {}});
+    SetRightsCheck({[](std::string_view, std::string_view) { return 1; }, {}});
     return rt::qt::runDisplay(
         argc, argv,
         [] {
