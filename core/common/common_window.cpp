@@ -246,6 +246,7 @@ bool CommonList::gate(std::uint8_t request) {
 
 int CommonList::init() {
     // After the list's own set-up, so that its columns are there.
+    started_ = true;
     formats_->init(wc_.procedure(), std::string(kApplicationName), wc_.window(), list_.listControl(),
                    ListFormatsFile(), WindowSettingsFile());
     list_.setListFormats(formats_);
@@ -255,6 +256,8 @@ int CommonList::init() {
 }
 
 void CommonList::kill() {
+    if (!started_) return;
+    started_ = false;
     if (formats_->kill() != 0) {
         // The list closes; other windows may hold unsaved work, so the program goes on.
         WindowErrorManager().throwMessage(rt::ListFormatManager::BrokenMessage);

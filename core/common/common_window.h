@@ -143,4 +143,5 @@ private:
     rt::ListFormatManager* formats_ = nullptr;
     bool gated_ = false;
     bool lookRefused_ = false;
+    bool started_ = false;
 };

@@ -220,6 +220,7 @@ void ListFormatManager::reset() {
 bool ListFormatManager::takeEvent(const EventInfo&) { return false; }
 
 int ListFormatManager::kill() {
+  if (!window_) return 0; // not attached: nothing to note
   int rc = works_ ? 0 : ErrFileNotOpen;
   if (works_ && !iniFile_.empty()) writeProfileString(iniFile_, procedure_, kFormatKey, current_);
   window_ = nullptr;

@@ -449,6 +449,7 @@ TEST_F(WindowTest, AWindowThatNeverOpenedWritesNoState) {
     EXPECT_EQ(user.lastMessageBox().title, "BrowseWerte");
     EXPECT_EQ(response, resp::Cancelled);
     EXPECT_EQ(ini("BrowseWerte", "XPos"), "<none>");
+    EXPECT_EQ(ini("BrowseWerte", "ListFormat"), "<none>");
     EXPECT_TRUE(display.shownWindows().empty());
 }
 
