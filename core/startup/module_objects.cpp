@@ -32,48 +32,6 @@ void VoqIniManager::savePreserved() {
     update(kPreserved, "GLO:ConnectGlobal", static_cast<long long>(GLO.ConnectGlobal.get()));
 }
 
-// ---- Stand-ins -----------------------------------------------------------------------------
-
-void ErrorManager::init() { started_ = true; }
-void ErrorManager::kill() { started_ = false; }
-
-void Translator::init() {
-    std::lock_guard lock(mutex_);
-    collected_.clear();
-}
-
-void Translator::setExtractFileName(std::string name) {
-    std::lock_guard lock(mutex_);
-    extractFile_ = std::move(name);
-}
-
-std::string Translator::extractFileName() const {
-    std::lock_guard lock(mutex_);
-    return extractFile_;
-}
-
-std::string Translator::translateText(std::string_view text) {
-    std::string clipped(rt::clip(text));
-    std::lock_guard lock(mutex_);
-    if (!clipped.empty()) collected_.insert(clipped);
-    return std::string(text);
-}
-
-void Translator::kill() {
-    std::lock_guard lock(mutex_);
-    std::string name(rt::clip(extractFile_));
-    if (name.empty()) return;
-    std::ofstream out(rt::resolvePath(name), std::ios::binary | std::ios::trunc);
-    for (const auto& text : collected_) out << text << "\r\n";
-}
-
-void FuzzyMatcher::init() { options_[1] = options_[2] = false; }
-void FuzzyMatcher::kill() {}
-void FuzzyMatcher::setOption(int option, bool on) {
-    if (option >= 1 && option <= 2) options_[option] = on;
-}
-bool FuzzyMatcher::option(int option) const { return option >= 1 && option <= 2 && options_[option]; }
-
 // ---- The objects ---------------------------------------------------------------------------
 
 namespace {

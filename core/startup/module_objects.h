@@ -8,6 +8,9 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/classlib/error_manager.h"
+#include "runtime/classlib/fuzzy_matcher.h"
+#include "runtime/classlib/translator.h"
 #include "runtime/ini/ini_manager.h"
 
 class OdbcConnection;
@@ -22,44 +25,10 @@ public:
     void savePreserved() override;   // SavePreserved
 };
 
-// Small stand-ins for the class library's objects: start-up starts and closes them, nothing
-// else of the program relies on more than what they offer here.
-class ErrorManager {
-public:
-    void init();
-    void kill();
-    bool started() const { return started_; }
-
-private:
-    bool started_ = false;
-};
-
-// Collects the window texts it is asked to translate (there are no translations) and writes
-// them, one per line, sorted, to its extract file when it is closed.
-class Translator {
-public:
-    void init();
-    void kill();  // writes the extract file anew when its name is not blank
-    void setExtractFileName(std::string name);
-    std::string extractFileName() const;
-    std::string translateText(std::string_view text);
-
-private:
-    mutable std::mutex mutex_;
-    std::string extractFile_;
-    std::set<std::string> collected_;
-};
-
-class FuzzyMatcher {
-public:
-    void init();
-    void kill();
-    void setOption(int option, bool on);
-    bool option(int option) const;
-
-private:
-    bool options_[3] = {false, false, false};
-};
+// The class library's objects serve the whole program.
+using ErrorManager = rt::ErrorManager;
+using Translator = rt::Translator;
+using FuzzyMatcher = rt::FuzzyMatcher;
 
 class DateUtility {};
 

@@ -4,6 +4,7 @@
 #include <mutex>
 #include <utility>
 
+#include "core/common/common_window.h"
 #include "core/dictionary/dictionary.h"
 #include "core/dictionary/globals.h"
 #include "core/helpers/log_helpers.h"
@@ -104,6 +105,7 @@ void ProgramMain() {
     GlobalFuzzyMatcher().init();
     GlobalFuzzyMatcher().setOption(1, true);
     GlobalFuzzyMatcher().setOption(2, false);
+    SetWindowServices(&GlobalErrorManager(), &GlobalTranslator());  // every window reports and translates through them
     // 2. The settings file; naming it loads the kept globals.
     GlobalIniManager().init(kSettingsFile);
     // 3. The main thread's dictionary.
@@ -126,6 +128,7 @@ void ProgramMain() {
     GlobalIniManager().close();
     GlobalFuzzyMatcher().kill();
     GlobalTranslator().kill();
+    SetWindowServices(nullptr, nullptr);
 }
 
 void ProgramModuleCleanUp() {
