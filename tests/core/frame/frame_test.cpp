@@ -349,6 +349,26 @@ TEST_F(Frame, ACubeOnTheCommandLineOpensWithoutLoginAndEndsTheProgram) {
     EXPECT_TRUE(hidden);
 }
 
+TEST_F(Frame, OutsideProgramsOfTheSetupAndUserMenus) {
+    addClients({{"Demo", clientDb()}});
+    chooseClient(1);
+    syncTables(clientDb());
+    setCommandLine({"\\U=DEMO"});
+    runMain();
+    auto f = waitFrame();
+    ASSERT_NE(f, 0u);
+    // No graphical ODBC administrator on this machine: the reason, titled "ODBC-Admin".
+    rt::sendInput(f, rt::UserInput(rt::Event::Accepted, ItemOdbcAdmin));
+    auto box = user_.waitMessageBox();
+    EXPECT_EQ(box.title, "ODBC-Admin");
+    EXPECT_FALSE(box.text.empty());
+    user_.answerMessageBox(rt::button::Ok);
+    // The user administration lies beside the program; it ends well: nothing is shown.
+    user_.press(f, ItemBenutzer);
+    EXPECT_EQ(user_.messageBoxes().size(), 1u);
+    endMain(f);
+}
+
 // A list on a thread of its own that notes the toolbar buttons it is sent.
 std::vector<int> forwarded;
 void SomeList() {
