@@ -10,7 +10,8 @@
 //   ds.GetCell(-1, 0);                   // row count as text
 //
 // The result of a load is published as an immutable snapshot, so a display thread that draws
-// the list while the owner's thread loads the next result sees the previous one whole.
+// the list while the owner's thread loads the next result sees the previous one whole. The
+// attached list reads that snapshot by range and formats only the rows it shows.
 
 #include <sql.h>
 #include <sqlext.h>
@@ -252,6 +253,8 @@ public:
     std::vector<OdbcCellRead> GETCELLHISTORY() const;
     // The format last set on the attached list.
     std::string appliedListFormat() const;
+    // Rows of the result formatted for the attached list so far (the list reads the rows it shows).
+    std::uint64_t listRowsRead() const;
 
     OdbcConnection* CONNECTION = nullptr;
     std::vector<OdbcListColumn> LISTCOLUMNS;

@@ -157,9 +157,27 @@ std::size_t OdbcDataSet::ListFeed::rowCount() const {
 
 std::uint64_t OdbcDataSet::ListFeed::revision() const { return ds_ ? ds_->snapshot()->stamp() : 0; }
 
+namespace {
+
+// One row of a result as the list shows it: the cells of the shown columns, each under its picture.
+rt::ListRow formatRow(const OdbcResult& result, int row, const std::vector<std::string>& pictures) {
+    rt::ListRow r;
+    const std::size_t n = pictures.empty() ? 1 : pictures.size();
+    r.cells.resize(n);
+    for (std::size_t k = 0; k < n; ++k) {
+        std::string text(rt::clip(result.cell(row, static_cast<int>(k) + 1)));
+        const std::string& picture = pictures.empty() ? std::string() : pictures[k];
+        r.cells[k].text = picture.empty() || text.empty() ? text : rt::formatPicture(text, picture);
+    }
+    return r;
+}
+
+}  // namespace
+
 rt::ListRow OdbcDataSet::ListFeed::row(std::size_t index) const {
     rt::ListRow r;
     if (!ds_) return r;
+    rowsRead_->fetch_add(1, std::memory_order_relaxed);
     const int row = static_cast<int>(index) + 1;
     const std::size_t n = pictures.empty() ? 1 : pictures.size();
     r.cells.resize(n);
@@ -170,6 +188,26 @@ rt::ListRow OdbcDataSet::ListFeed::row(std::size_t index) const {
     }
     return r;
 }
+
+std::shared_ptr<const rt::VirtualRows> OdbcDataSet::ListFeed::virtualRows() const {
+    // A traced data set logs every read the list makes, so those go through GetCell on this thread.
+    if (!ds_ || ds_->TRACEGETCELL != 0) return nullptr;
+    // The result is immutable once published and the pictures are copied: nothing the display
+    // reads changes while the owner loads the next result or builds another format.
+    std::shared_ptr<const OdbcResult> result = ds_->snapshot();
+    auto shown = std::make_shared<const std::vector<std::string>>(pictures);
+    const auto count = static_cast<std::size_t>(result->rowCount());
+    return rt::makeVirtualRows(count, [result, shown, counter = rowsRead_](std::size_t first, std::size_t n) {
+        std::vector<rt::ListRow> rows;
+        rows.reserve(n);
+        for (std::size_t i = first; i < first + n; ++i)
+            rows.push_back(formatRow(*result, static_cast<int>(i) + 1, *shown));
+        counter->fetch_add(rows.size(), std::memory_order_relaxed);
+        return rows;
+    });
+}
+
+std::uint64_t OdbcDataSet::listRowsRead() const { return feed_ ? feed_->rowsRead() : 0; }
 
 // ---- attaching ------------------------------------------------------------------------------
 

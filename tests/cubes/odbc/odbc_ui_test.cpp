@@ -2,9 +2,12 @@
 // diagnostics box and the CSV dialog.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <fstream>
 #include <sstream>
 #include <thread>
+
+#include <fmt/format.h>
 
 #include "cubes/odbc/odbc_class.h"
 #include "runtime/thread/thread.h"
@@ -52,6 +55,8 @@ protected:
             OdbcConnection con;
             con.Connect(connect);
             OdbcDataSet ds;
+            ds.TRACEGETCELL = traced ? 1 : 0;
+            dataSet = &ds;
             rt::Window w("Results", "Results");
             w.setSize(300, 200);
             w.add(LIST, rt::ControlKind::List).setPosition(4, 4, 292, 170);
@@ -68,9 +73,14 @@ protected:
                     ds.Open(LIST);
                 }
                 if (e.event == rt::Event::Accepted && e.control == EXPORT) ds.ExportCsv("");
+                if (e.event == rt::Event::NewSelection && e.control == LIST) {
+                    setRowResult = ds.SetRow(w[LIST].selected());
+                    currentField = ds.GetField("2");
+                }
                 lastQuery = ds.QUERY.str();
             }
             ds.DetachList();
+            dataSet = nullptr;
         });
     }
 
@@ -81,6 +91,10 @@ protected:
     std::string statement;
     std::string format;
     std::string lastQuery;
+    bool traced = false;
+    std::atomic<OdbcDataSet*> dataSet{nullptr};
+    int setRowResult = 0;
+    std::string currentField;
 };
 
 TEST_F(OdbcWindows, TheListShowsTheCellsWithTheBuiltFormat) {
@@ -209,6 +223,82 @@ TEST_F(OdbcWindows, CsvExportAsksForTheFile) {
     EXPECT_EQ(dialog.filters, (std::vector<rt::FileFilter>{{"CSV-Dateien", "*.CSV"}, {"Alle Dateien", "*.*"}}));
     EXPECT_EQ(readAll(dir.file("k.csv")), "Name;Anzahl\r\n\"Müller\";3\r\n\"Schulz\";5000\r\n");
     EXPECT_EQ(user.messageBoxes().size(), 1u);  // no message at the end
+    user.closeWindow(w);
+    user.waitThreadEnd(t);
+}
+
+TEST_F(OdbcWindows, ALargeResultIsShownWithoutFormattingEveryRow) {
+    constexpr int kRows = 200'000;
+    ASSERT_EQ(execSql(connect, "CREATE TABLE big (x INTEGER, name VARCHAR(40), note VARCHAR(20))"), "");
+    ASSERT_EQ(execSql(connect, fmt::format("WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n "
+                                           "WHERE x < {}) INSERT INTO big SELECT x, 'Zeile ' || x, "
+                                           "CASE WHEN x % 2 = 0 THEN 'gerade' END FROM n",
+                                           kRows)),
+              "");
+    int t = startResults();
+    auto w = user.waitWindow("Results");
+    statement = "SELECT x, name, note FROM big ORDER BY x";
+    user.press(w, RUN);
+    ASSERT_EQ(user.rowCount(w, LIST), std::size_t(kRows));
+    auto first = user.rows(w, LIST, 1, 2);
+    ASSERT_EQ(first.size(), 2u);
+    EXPECT_EQ(first[0].cells.size(), 3u);
+    EXPECT_EQ(first[0].cells[0].text, "1");
+    EXPECT_EQ(first[0].cells[1].text, "Zeile 1");
+    EXPECT_EQ(first[0].cells[2].text, "");  // NULL
+    EXPECT_EQ(first[1].cells[2].text, "gerade");
+    auto last = user.rows(w, LIST, kRows - 1, 10);  // fewer at the end
+    ASSERT_EQ(last.size(), 2u);
+    EXPECT_EQ(last[1].cells[0].text, "200.000");
+    EXPECT_EQ(last[1].cells[1].text, "Zeile 200000");
+    EXPECT_EQ(last[1].cells[2].text, "gerade");
+    // Only the rows read above were formatted, none at the publication.
+    EXPECT_EQ(dataSet.load()->listRowsRead(), 4u);
+
+    // Selecting a row far down makes it current.
+    user.selectRow(w, LIST, 150'001);
+    EXPECT_EQ(setRowResult, 150'001);
+    EXPECT_EQ(currentField, "Zeile 150001");
+    EXPECT_LE(dataSet.load()->listRowsRead(), 4u + 40u);
+    user.closeWindow(w);
+    user.waitThreadEnd(t);
+}
+
+TEST_F(OdbcWindows, AShownResultStaysWholeWhileTheNextLoads) {
+    int t = startResults();
+    auto w = user.waitWindow("Results");
+    statement = "SELECT Name, Anzahl FROM k ORDER BY Anzahl";
+    user.press(w, RUN);
+    auto before = user.control(w, LIST).virtualRows;
+    ASSERT_TRUE(before);
+    statement = "SELECT Anzahl FROM k WHERE Anzahl > 100";
+    user.press(w, RUN);
+    EXPECT_EQ(user.rowCount(w, LIST), 1u);
+    EXPECT_EQ(user.cell(w, LIST, 1, 1), "5.000");
+    // The display may still draw the earlier snapshot: it keeps its rows and their pictures.
+    ASSERT_EQ(before->rowCount(), 2u);
+    auto rows = before->rows(0, 2);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1].cells.at(0).text, "Schulz");
+    EXPECT_EQ(rows[1].cells.at(1).text, "5.000");
+    user.closeWindow(w);
+    user.waitThreadEnd(t);
+}
+
+TEST_F(OdbcWindows, ATracedDataSetLogsTheListsReads) {
+    traced = true;
+    int t = startResults();
+    auto w = user.waitWindow("Results");
+    statement = "SELECT Name, Anzahl FROM k ORDER BY Anzahl";
+    user.press(w, RUN);
+    ASSERT_EQ(user.rowCount(w, LIST), 2u);
+    EXPECT_EQ(user.cell(w, LIST, 2, 2), "5.000");
+    auto history = dataSet.load()->GETCELLHISTORY();
+    ASSERT_GE(history.size(), 4u);
+    EXPECT_EQ(history.back().REFERENCE, "Ergebnis");
+    EXPECT_EQ(history.back().ROW, 2);
+    EXPECT_EQ(history.back().COL, 2);
+    EXPECT_EQ(history.back().VALUE, "5000");
     user.closeWindow(w);
     user.waitThreadEnd(t);
 }
