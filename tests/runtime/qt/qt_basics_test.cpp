@@ -86,7 +86,10 @@ TEST_F(QtBasics, EveryIconFileOfTheWindowsHasAnIcon)
         "WAOK.ICO", "WIZCNCL.ICO", "WIZDEL.ICO", "WIZDITTO.ICO", "wizDown.ico", "WIZEDIT.ICO",
         "wizFirst.ico", "wizLast.ico", "wiznew.ico", "WIZOK.ICO", "wizPgDn.ico", "wizPgUp.ico",
         "wizUp.ico", "WWS.ICO", "~BoxOff.ICO", "~BoxOn.ICO", "~QbeMoveLeft.ico",
-        "~QbeMoveRght.ico", "WAOk.ico", "WACancel.ico",
+        "~QbeMoveRght.ico", "WAOk.ico", "WACancel.ico", "EXIT.ICO", "MARKTICK.ICO", "MARKCROSS.ICO",
+        "QbeOff.bmp", "QbeOffUp.bmp", "QbeOffDown.bmp", "QbeOn.bmp", "QbeOnUp.bmp", "QbeOnDown.bmp",
+        "QbeOnSum.bmp", "QbeOnCount.bmp", "QbeOnAvrg.bmp", "QbeOnMin.bmp", "QbeOnMax.bmp",
+        "QbeOnBreak.bmp",
     };
     for (const char* file : files) {
         EXPECT_FALSE(rt::qt::themeNamesForIcon(file).isEmpty()) << file;
