@@ -242,6 +242,8 @@ TEST_F(Frame, StartsOnTheChosenClientAndShowsMenuToolbarAndStatus) {
 
 TEST_F(Frame, WithoutAChosenClientTheListOpensAndItsCurrentRowIsTaken) {
     addClients({{"Eins", clientDb("1.db")}, {"Zwei", clientDb("2.db")}});
+    // The cockpit's start switch lies in the section named after the client's database.
+    rt::writeProfileNumber("VOQKivorant6.INI", clientDb("2.db"), "StartCockpit", 0);
     runMain();
     auto list = user_.waitWindow("Mandanten");
     user_.selectRow(list, mandant::List, 2);
@@ -250,6 +252,7 @@ TEST_F(Frame, WithoutAChosenClientTheListOpensAndItsCurrentRowIsTaken) {
     ASSERT_NE(f, 0u);
     EXPECT_EQ(GLO.MANDANTENNAME.get().str(), "Zwei");
     EXPECT_EQ(user_.statusText(f, 4), "Datenbank : " + clientDb("2.db"));
+    EXPECT_EQ(GLO.STARTCOCKPIT.get(), 0);
     endMain(f);
 }
 
