@@ -120,16 +120,90 @@ std::string TableDriver::selectList() const {
     return s;
 }
 
-// UPPER of the server. SQLite's own folds ASCII letters only: the German letters are replaced
-// after it.
-std::string TableDriver::upperExpr(const std::string& operand) const {
-    if (store_->dialect() != Dialect::SQLite) return "UPPER(" + operand + ")";
-    // The German letters (and é), written with char() so that the statement text stays ASCII
-    // whatever the driver's code page; SQLite's parser allows only a shallow nesting.
-    std::string e = "UPPER(" + operand + ")";
-    for (int lower : {0xE4, 0xF6, 0xFC, 0xE9})
-        e = "REPLACE(" + e + ", char(" + std::to_string(lower) + "), char(" + std::to_string(lower - 0x20) + "))";
-    return e;
+// Text key components on the server compare as the program's texts do: trailing blanks ignored
+// (RTRIM), and for nocase keys through the upper-case form. The key values are clipped (and on
+// the SQLite back end folded) here; the column side is folded by the server.
+bool TableDriver::keyText(const KeyDef& key, std::size_t component) const {
+    const auto& f = def_.record.field(static_cast<std::size_t>(key.components[component]));
+    return f.type == FieldType::String || f.type == FieldType::CString || f.type == FieldType::Memo;
+}
+
+bool TableDriver::sqliteFold(const KeyDef& key, std::size_t component) const {
+    return !local_ && store_->dialect() == Dialect::SQLite && key.nocase() && keyText(key, component);
+}
+
+namespace {
+
+// The letters that upper() folds beyond ASCII, as (lower, upper) code points: taken from upper()
+// itself so that the server's fold can never drift from the program's.
+const std::vector<std::pair<std::uint32_t, std::uint32_t>>& foldedLetters() {
+    static const std::vector<std::pair<std::uint32_t, std::uint32_t>> letters = [] {
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> out;
+        auto encode = [](std::uint32_t cp) {
+            std::string s;
+            if (cp < 0x800) {
+                s += static_cast<char>(0xC0 | (cp >> 6));
+                s += static_cast<char>(0x80 | (cp & 0x3F));
+            } else {
+                s += static_cast<char>(0xE0 | (cp >> 12));
+                s += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+                s += static_cast<char>(0x80 | (cp & 0x3F));
+            }
+            return s;
+        };
+        for (std::uint32_t cp = 0x80; cp < 0x2000; ++cp) {
+            std::string lowerText = encode(cp);
+            std::string upperText = upper(lowerText);
+            if (upperText == lowerText) continue;
+            // Decode the upper-case letter (two or three bytes).
+            auto b = [&](std::size_t i) { return static_cast<std::uint32_t>(static_cast<unsigned char>(upperText[i])); };
+            std::uint32_t up = upperText.size() == 2 ? ((b(0) & 0x1F) << 6) | (b(1) & 0x3F)
+                                                     : ((b(0) & 0x0F) << 12) | ((b(1) & 0x3F) << 6) | (b(2) & 0x3F);
+            out.emplace_back(cp, up);
+        }
+        return out;
+    }();
+    return letters;
+}
+
+// Letters replaced per stage of the SQLite fold: the library's parser takes only a shallow
+// nesting of function calls (a little over 25), so the replacements are spread over stages.
+constexpr std::size_t kLettersPerStage = 12;
+
+std::string foldAlias(std::size_t component, std::size_t stage) {
+    return fmt::format("\"voq$k{}_{}\"", component, stage);
+}
+
+}  // namespace
+
+// SQLite's UPPER folds ASCII only, and the driver cannot register our collation on the server
+// side. The other letters are replaced in SQL, in stages of nested derived tables (the parser
+// limit), each stage guarded so that pure ASCII values (length in characters equal to the
+// length in bytes) skip the replacements: the common case costs one UPPER.
+std::string TableDriver::source(const KeyDef* key) const {
+    if (!key) return table();
+    std::vector<std::size_t> folded;
+    for (std::size_t c = 0; c < key->components.size(); ++c)
+        if (sqliteFold(*key, c)) folded.push_back(c);
+    if (folded.empty()) return table();
+    const auto& letters = foldedLetters();
+    std::size_t stages = std::max<std::size_t>(1, (letters.size() + kLettersPerStage - 1) / kLettersPerStage);
+    std::string from = table();
+    for (std::size_t stage = 0; stage < stages; ++stage) {
+        std::string cols;
+        for (std::size_t c : folded) {
+            const auto& f = def_.record.field(static_cast<std::size_t>(key->components[c]));
+            std::string col = f.columnName();
+            std::string base = stage == 0 ? "UPPER(RTRIM(" + col + "))" : foldAlias(c, stage - 1);
+            std::string e = base;
+            for (std::size_t i = stage * kLettersPerStage; i < std::min(letters.size(), (stage + 1) * kLettersPerStage); ++i)
+                e = fmt::format("REPLACE({}, char({}), char({}))", e, letters[i].first, letters[i].second);
+            cols += fmt::format(", CASE WHEN length({0}) = length(CAST({0} AS BLOB)) THEN {1} ELSE {2} END AS {3}", col,
+                                base, e, foldAlias(c, stage));
+        }
+        from = "(SELECT *" + cols + " FROM " + from + ")";
+    }
+    return from;
 }
 
 std::string TableDriver::keyExpr(const KeyDef& key, std::size_t component) const {
@@ -137,13 +211,29 @@ std::string TableDriver::keyExpr(const KeyDef& key, std::size_t component) const
     std::string col = q(f.columnName());
     if (!f.isText()) return col;
     if (local_) return col + (key.nocase() ? " COLLATE VOQ_NOCASE" : " COLLATE RTRIM");
-    return key.nocase() ? upperExpr(col) : col;
+    if (!keyText(key, component)) return col;
+    if (sqliteFold(key, component)) {
+        const auto& letters = foldedLetters();
+        std::size_t stages = std::max<std::size_t>(1, (letters.size() + kLettersPerStage - 1) / kLettersPerStage);
+        return foldAlias(component, stages - 1);
+    }
+    return key.nocase() ? "UPPER(RTRIM(" + col + "))" : "RTRIM(" + col + ")";
 }
 
 std::string TableDriver::paramExpr(const KeyDef& key, std::size_t component) const {
-    const auto& f = def_.record.field(static_cast<std::size_t>(key.components[component]));
-    if (!local_ && f.isText() && key.nocase()) return upperExpr("?");
+    // The value comes folded on SQLite; UPPER there too in case the library folds more letters
+    // than ASCII (then the column side is folded by it as well).
+    if (!local_ && key.nocase() && keyText(key, component)) return "UPPER(?)";
     return "?";
+}
+
+SqlParam TableDriver::keyParam(const void* record, const KeyDef& key, std::size_t component) const {
+    int field = key.components[component];
+    SqlParam p = param(record, field);
+    if (local_ || !keyText(key, component) || p.kind != SqlParam::Text) return p;
+    p.s.resize(clip(p.s).size());
+    if (sqliteFold(key, component)) p.s = upper(p.s);
+    return p;
 }
 
 std::string TableDriver::optCondition(const KeyDef& key) const {
@@ -160,7 +250,14 @@ std::string TableDriver::optCondition(const KeyDef& key) const {
 std::vector<int> TableDriver::identityFields(int key) const {
     std::vector<int> out;
     if (local_) return out;
-    if (key >= 0 && def_.keys[static_cast<std::size_t>(key)].unique()) return out;
+    if (key >= 0 && def_.keys[static_cast<std::size_t>(key)].unique()) {
+        // A unique key orders totally, unless it compares texts: rows written past this layer
+        // may differ only in case or trailing blanks there.
+        const auto& k = def_.keys[static_cast<std::size_t>(key)];
+        bool text = false;
+        for (std::size_t c = 0; c < k.components.size(); ++c) text |= keyText(k, c);
+        if (!text) return out;
+    }
     int id = def_.identifyingKey();
     if (id < 0) return out;
     for (int f : def_.keys[static_cast<std::size_t>(id)].components) {
@@ -552,7 +649,7 @@ int TableDriver::step(int dir, StoreError& error) {
         }
         std::string where;
         if (key) where = optCondition(*key);
-        std::vector<int> seekFields;
+        std::vector<std::size_t> seekFields;  // expression index per parameter
         std::size_t seekCount = 0;
         if (seek_ != Seek::Start && seekRecord_) {
             // From: the key's components only, inclusive; After: with the record's identity.
@@ -570,7 +667,7 @@ int TableDriver::step(int dir, StoreError& error) {
                     for (std::size_t i = 0; i < seekCount; ++i) {
                         l += (i ? ", " : "") + exprs[i];
                         r += (i ? ", " : "") + pexpr(i);
-                        seekFields.push_back(fields[i]);
+                        seekFields.push_back(i);
                     }
                     cond = "(" + l + ") " + last + " (" + r + ")";
                 } else {
@@ -583,9 +680,9 @@ int TableDriver::step(int dir, StoreError& error) {
                     cond = tail;
                     // Parameter order of the expanded form.
                     std::function<void(std::size_t)> collect = [&](std::size_t n) {
-                        seekFields.push_back(fields[n]);
+                        seekFields.push_back(n);
                         if (n + 1 < seekCount) {
-                            seekFields.push_back(fields[n]);
+                            seekFields.push_back(n);
                             collect(n + 1);
                         }
                     };
@@ -596,7 +693,7 @@ int TableDriver::step(int dir, StoreError& error) {
         }
         std::string order;
         for (const auto& e : exprs) order += (order.empty() ? "" : ", ") + e + (dir > 0 ? "" : " DESC");
-        std::string sql = "SELECT " + selectList() + " FROM " + table();
+        std::string sql = "SELECT " + selectList() + " FROM " + source(key);
         if (!where.empty()) sql += " WHERE " + where;
         if (!order.empty()) sql += " ORDER BY " + order;
         // A server sends a whole result at once. After this manager wrote, reading goes on in
@@ -609,14 +706,16 @@ int TableDriver::step(int dir, StoreError& error) {
         cursor_ = cached(sql, error);
         if (!cursor_) return error.code ? error.code : 90;
         int index = 1;
-        for (int f : seekFields) {
-            if (f < 0) {
+        for (std::size_t i : seekFields) {
+            if (fields[i] < 0) {
                 SqlParam p;
                 p.kind = SqlParam::Int;
                 p.i = seekRow_;
                 cursor_->bind(index++, p);
+            } else if (key && i < key->components.size()) {
+                cursor_->bind(index++, keyParam(seekRecord_.get(), *key, i));
             } else {
-                cursor_->bind(index++, param(seekRecord_.get(), f));
+                cursor_->bind(index++, param(seekRecord_.get(), fields[i]));
             }
         }
         cursor_->setMaxRows(windowed_ && !limitClause ? serverReadWindow() : 0);
@@ -670,12 +769,12 @@ int TableDriver::fetch(int keyIndex, StoreError& error) {
     std::string where;
     for (std::size_t c = 0; c < key.components.size(); ++c)
         where += (c ? " AND " : "") + keyExpr(key, c) + " = " + paramExpr(key, c);
-    std::string sql = "SELECT " + selectList() + " FROM " + table() + " WHERE " + where;
+    std::string sql = "SELECT " + selectList() + " FROM " + source(&key) + " WHERE " + where;
     if (local_) sql += " ORDER BY rowid LIMIT 1";
     auto* stmt = cached(sql, error);
     if (!stmt) return error.code ? error.code : 90;
     int index = 1;
-    for (int f : key.components) stmt->bind(index++, param(fm_.buffer(), f));
+    for (std::size_t c = 0; c < key.components.size(); ++c) stmt->bind(index++, keyParam(fm_.buffer(), key, c));
     if (!stmt->execute(error)) return error.code ? error.code : 90;
     if (!stmt->fetch(error)) {
         stmt->close();
@@ -834,14 +933,14 @@ long long TableDriver::count(StoreError& error) {
 bool TableDriver::maxAuto(const KeyDef& key, std::int64_t& value, StoreError& error) {
     auto n = static_cast<std::size_t>(key.autoComponent);
     const auto& af = def_.record.field(static_cast<std::size_t>(key.components[n - 1]));
-    std::string sql = "SELECT MAX(" + q(af.columnName()) + ") FROM " + table();
+    std::string sql = "SELECT MAX(" + q(af.columnName()) + ") FROM " + (n > 1 ? source(&key) : table());
     std::string where;
     for (std::size_t c = 0; c + 1 < n; ++c) where += (c ? " AND " : "") + keyExpr(key, c) + " = " + paramExpr(key, c);
     if (!where.empty()) sql += " WHERE " + where;
     auto* stmt = cached(sql, error);
     if (!stmt) return false;
     int index = 1;
-    for (std::size_t c = 0; c + 1 < n; ++c) stmt->bind(index++, param(fm_.buffer(), key.components[c]));
+    for (std::size_t c = 0; c + 1 < n; ++c) stmt->bind(index++, keyParam(fm_.buffer(), key, c));
     if (!stmt->execute(error)) return false;
     value = 0;
     if (stmt->fetch(error)) {
@@ -875,10 +974,10 @@ bool TableDriver::collides(const KeyDef& key, bool excludeSelf, StoreError& erro
             }
         }
     }
-    auto* stmt = cached("SELECT COUNT(*) FROM " + table() + " WHERE " + where, error);
+    auto* stmt = cached("SELECT COUNT(*) FROM " + source(&key) + " WHERE " + where, error);
     if (!stmt) return false;
     int index = 1;
-    for (int f : key.components) stmt->bind(index++, param(fm_.buffer(), f));
+    for (std::size_t c = 0; c < key.components.size(); ++c) stmt->bind(index++, keyParam(fm_.buffer(), key, c));
     if (excludeSelf && lastRead_) {
         if (local_) {
             SqlParam p;

@@ -72,9 +72,12 @@ private:
     std::string q(const std::string& ident) const;  // quoted identifier (local) or as is
     std::string table() const;
     std::string selectList() const;
-    std::string upperExpr(const std::string& operand) const;
+    bool keyText(const KeyDef& key, std::size_t component) const;
+    bool sqliteFold(const KeyDef& key, std::size_t component) const;
+    std::string source(const KeyDef* key) const;  // table, or the folding derived table for key
     std::string keyExpr(const KeyDef& key, std::size_t component) const;
     std::string paramExpr(const KeyDef& key, std::size_t component) const;
+    SqlParam keyParam(const void* record, const KeyDef& key, std::size_t component) const;
     std::string optCondition(const KeyDef& key) const;
     std::vector<int> identityFields(int key) const;  // server: fields that make the order unique
     SqlParam param(const void* record, int field) const;

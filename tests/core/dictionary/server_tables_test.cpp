@@ -159,9 +159,7 @@ TEST_P(CubeTables, CubeNamesAreUniqueWithoutRegardToCaseAndBlankNamesStayOutOfTh
 }
 
 // Key values compare as the program's texts do: German letters folded, trailing blanks ignored.
-// Off until the server driver folds German letters on SQLite and drops trailing blanks of
-// CSTRING key values on PostgreSQL and SQLite.
-TEST_P(CubeTables, DISABLED_NameLookUpsFoldGermanLettersAndIgnoreTrailingBlanks) {
+TEST_P(CubeTables, NameLookUpsFoldGermanLettersAndIgnoreTrailingBlanks) {
     newHeader("Änderungen");
     CUBK = {};
     CUBK.CubeName = "änderungen";

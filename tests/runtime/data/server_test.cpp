@@ -503,3 +503,99 @@ TEST_P(Server, LongTextArrivesWhole) {
     EXPECT_EQ(r.Text.str(), text);
     fm.close();
 }
+
+TEST_P(Server, TextKeysFoldEveryLetterOfUpperAndIgnoreTrailingBlanks) {
+    struct Word {
+        rt::Long ID = 0;
+        rt::CString<81> Name;
+        rt::CString<21> Exact;
+    };
+    static const rt::TableDef def = rt::TableBuilder<Word>("Word", "WRD")
+                                        .server("dbo.WORDS", [] { return gConnect.get(); })
+                                        .create()
+                                        .field(&Word::ID, "ID")
+                                        .field(&Word::Name, "Name")
+                                        .field(&Word::Exact, "Exact")
+                                        .key("KeyID", {"ID"}, rt::Unique | rt::Primary, {}, 1)
+                                        .key("KeyName", {"Name"}, rt::Unique | rt::NoCase | rt::Opt)
+                                        .key("KeyExact", {"Exact"}, rt::Dup)
+                                        .build();
+    Word w;
+    rt::FileManager fm(def, &w);
+    ASSERT_EQ(fm.open(), 0) << rt::fileErrorText();
+    // Every letter that upper() folds, more than one stage of the SQLite fold.
+    const std::string lowerAll = "àáâãäåæçèéêëìíîïðñòóôõöøùúûüýþÿšžœ";
+    struct Case {
+        const char* stored;
+        const char* asked;  // another spelling that must find it
+    };
+    const std::vector<Case> cases = {
+        {"Änderungen", "ÄNDERUNGEN "}, {"öl", "Öl"},          {"Müller ", "MÜLLER"},
+        {"café", "CAFÉ"},              {"ÿšžœ", "ŸŠŽŒ"},       {"abc xyz", "ABC XYZ   "},
+        {"plain", "Plain"},
+    };
+    for (const auto& c : cases) {
+        w = Word();
+        w.Name = c.stored;
+        w.Exact = c.stored;
+        ASSERT_EQ(fm.insert(), 0) << c.stored << " " << rt::fileErrorText();
+    }
+    w = Word();
+    w.Name = lowerAll;
+    ASSERT_EQ(fm.insert(), 0) << rt::fileErrorText();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.asked);
+        w = Word();
+        w.Name = c.asked;
+        ASSERT_EQ(fm.fetch("WRD:KeyName"), 0) << rt::fileErrorText();
+        EXPECT_EQ(w.Name.str(), c.stored);
+        w.ID = 0;
+        w.Name = c.asked;
+        EXPECT_EQ(fm.insert(), rt::ErrDuplicateKey);  // the same name in another spelling
+    }
+    w = Word();
+    w.Name = rt::upper(lowerAll) + "  ";
+    ASSERT_EQ(fm.fetch("WRD:KeyName"), 0);
+    EXPECT_EQ(w.Name.str(), lowerAll);
+    // Not letters of upper(): ß, ÷ and × stay themselves.
+    for (const char* other : {"ß", "÷"}) {
+        w = Word();
+        w.Name = other;
+        ASSERT_EQ(fm.insert(), 0) << other;
+    }
+    w = Word();
+    w.Name = "×";
+    EXPECT_EQ(fm.fetch("WRD:KeyName"), 35);
+    w.Name = "SS";
+    EXPECT_EQ(fm.fetch("WRD:KeyName"), 35);
+
+    // A key without nocase keeps the case but not the trailing blanks.
+    w = Word();
+    w.Exact = "Müller";
+    ASSERT_EQ(fm.fetch("WRD:KeyExact"), 0);
+    EXPECT_EQ(w.Name.str(), "Müller ");
+    w = Word();
+    w.Exact = "müller";
+    EXPECT_EQ(fm.fetch("WRD:KeyExact"), 35);
+
+    // Name order folds as upper() does; from a value in another spelling, both ways.
+    std::vector<std::string> order;
+    fm.setOrder("WRD:KeyName");
+    while (fm.next() == 0) order.emplace_back(w.Name.clipped());
+    EXPECT_EQ(order, (std::vector<std::string>{"abc xyz", "café", "Müller", "plain", lowerAll, "Änderungen", "öl", "ß",
+                                               "÷", "ÿšžœ"}));
+    w = Word();
+    w.Name = "ÖL ";
+    ASSERT_EQ(fm.setFrom("WRD:KeyName"), 0);
+    ASSERT_EQ(fm.next(), 0);
+    EXPECT_EQ(w.Name.str(), "öl");
+    ASSERT_EQ(fm.next(), 0);
+    EXPECT_EQ(w.Name.str(), "ß");
+    w.Name = "öL";
+    ASSERT_EQ(fm.setFrom("WRD:KeyName"), 0);
+    ASSERT_EQ(fm.previous(), 0);
+    EXPECT_EQ(w.Name.str(), "öl");
+    ASSERT_EQ(fm.previous(), 0);
+    EXPECT_EQ(w.Name.str(), "Änderungen");
+    fm.close();
+}
