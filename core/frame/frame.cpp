@@ -378,15 +378,15 @@ void Main() {
     rt::setPointer(rt::Pointer::Busy);
     {
         rt::Window start("MainStartup", kStartupTitle);
-        start.setPosition(0, 0, 220, 40);
+        start.setPosition(0, 0, 300, 40);
         start.edit().centered = true;
         start.edit().resizable = false;
         start.add(StartLine1, rt::ControlKind::String)
             .setText("Dieser Prozess kann einige Sekunden dauern.")
-            .setPosition(8, 8, 204, 10);
+            .setPosition(8, 8, 284, 10);
         start.add(StartLine2, rt::ControlKind::String)
             .setText("Bitte warten, während das Programm die Verbindung zur Datenbank herstellt.")
-            .setPosition(8, 20, 204, 10);
+            .setPosition(8, 20, 284, 10);
         while (auto e = start.accept()) {
             if (e.event == rt::Event::OpenWindow) {
                 startupSteps(start);

@@ -67,7 +67,7 @@ void showActions(const StructureRun& run) {
     w.add(SheetActions, rt::ControlKind::Sheet).setPosition(4, 4, width - 8, height - 30);
     w.add(TabStructures, rt::ControlKind::Tab, SheetActions).setText("Structures");
     std::vector<rt::ListColumn> columns;
-    for (int c = 0; c < 8; ++c) columns.emplace_back("", c == 6 ? 90 : 60);
+    for (int width : {80, 80, 70, 45, 25, 25, 80, 20}) columns.emplace_back("", width);
     std::vector<rt::ListRow> rows;
     for (const auto& s : run.structures) {
         rt::ListRow r;
