@@ -13,14 +13,14 @@
 #include "core/dictionary/globals.h"
 #include "core/helpers/log_helpers.h"
 #include "core/helpers/text_helpers.h"
+#include "runtime/classlib/browse_manager.h"
+#include "runtime/classlib/form_controller.h"
 #include "runtime/data/errors.h"
+#include "runtime/data/view_manager.h"
 #include "runtime/ini/profile.h"
 #include "runtime/text/strings.h"
 #include "runtime/thread/thread_state.h"
 #include "runtime/ui/dialogs.h"
-#include "runtime/classlib/browse_manager.h"
-#include "runtime/classlib/form_controller.h"
-#include "runtime/data/view_manager.h"
 #include "runtime/ui/window.h"
 
 using namespace mandant;
