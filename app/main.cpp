@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/common/common_window.h"
 #include "core/frame/frame.h"
 #include "core/security/security.h"
 #include "core/startup/startup.h"
@@ -89,6 +90,7 @@ void runProgram(const std::vector<std::string>& parameters)
 {
     setCommandLine(parameters);
     setProcedureRegistration(UpdateProcedureList);
+    SetRightsCheck({CheckProcedureAccess, NoAccessMessage});
     setMainProcedure(Main);
     ProgramModuleInit();
     ProgramMain();
