@@ -24,17 +24,18 @@ RelationManager* RelationManager::related(std::string_view label) const {
     return relationManager(label);
 }
 
-int RelationManager::openRelated(std::vector<const RelationManager*>& seen, bool open, OpenMode mode) {
+// Opens the tables related to this one and theirs; each table opened is recorded in `opened`
+// (the list of the manager the open started from), so that its close closes the whole chain.
+int RelationManager::openRelated(std::vector<const RelationManager*>& seen, std::vector<RelationManager*>& opened,
+                                 OpenMode mode) {
     for (const auto& r : relations()) {
         bool parent = namesEqualNoCase(r.parent, label());
         RelationManager* other = related(parent ? r.child : r.parent);
         if (!other || std::find(seen.begin(), seen.end(), other) != seen.end()) continue;
         seen.push_back(other);
-        int rc = open ? other->file().open(mode) : other->file().close();
-        if (rc) return rc;
-        if (open) openedRelated_.push_back(other);
-        rc = other->openRelated(seen, open, mode);
-        if (rc) return rc;
+        if (int rc = other->file().open(mode)) return rc;
+        opened.push_back(other);
+        if (int rc = other->openRelated(seen, opened, mode)) return rc;
     }
     return 0;
 }
@@ -43,13 +44,24 @@ int RelationManager::open(bool withRelated, OpenMode mode) {
     int rc = file_.open(mode);
     if (rc || !withRelated) return rc;
     std::vector<const RelationManager*> seen{this};
-    return openRelated(seen, true, mode);
+    std::vector<RelationManager*> opened;
+    rc = openRelated(seen, opened, mode);
+    if (rc) {
+        // A related table that does not open: nothing of this open stays open.
+        for (auto it = opened.rbegin(); it != opened.rend(); ++it) (*it)->file().close();
+        file_.close();
+        return rc;
+    }
+    openedRelated_.push_back(std::move(opened));
+    return 0;
 }
 
 int RelationManager::close(bool withRelated) {
-    if (withRelated) {
-        for (auto* other : openedRelated_) other->file().close();
-        openedRelated_.clear();
+    if (withRelated && !openedRelated_.empty()) {
+        // Undoes the latest open with related tables (opens are counted); others' opens stay.
+        auto last = std::move(openedRelated_.back());
+        openedRelated_.pop_back();
+        for (auto it = last.rbegin(); it != last.rend(); ++it) (*it)->file().close();
     }
     return file_.close();
 }

@@ -28,7 +28,9 @@ public:
     // Finds the relation manager of a related table (default: the thread's dictionary).
     void setLookup(std::function<RelationManager*(std::string_view label)> lookup) { lookup_ = std::move(lookup); }
 
-    // Opens (closes) the table, and with withRelated its related tables and theirs.
+    // Opens (closes) the table, and with withRelated its related tables and theirs: the whole
+    // chain. A close with related undoes the latest open with related (opens are counted) and
+    // leaves what others opened.
     int open(bool withRelated = true, OpenMode mode = OpenMode::ReadWrite);
     int close(bool withRelated = true);
 
@@ -51,13 +53,13 @@ private:
     int cascadeDelete(const void* parentRecord);
     int cascadeUpdate(const void* oldParent, const void* newParent);
     RelationManager* related(std::string_view label) const;
-    int openRelated(std::vector<const RelationManager*>& seen, bool open, OpenMode mode);
+    int openRelated(std::vector<const RelationManager*>& seen, std::vector<RelationManager*>& opened, OpenMode mode);
 
     FileManager& file_;
     std::function<RelationManager*(std::string_view)> lookup_;
     std::vector<RelationDef> relations_;
     bool relationsDefined_ = false;
-    std::vector<RelationManager*> openedRelated_;
+    std::vector<std::vector<RelationManager*>> openedRelated_;  // per open with related tables
 };
 
 }  // namespace rt

@@ -709,3 +709,63 @@ TEST_F(LocalFile, WritingThroughAReadOnlyOpenIsAccessDenied) {
     EXPECT_EQ(rt::errorText(), "Access Denied");
     EXPECT_EQ(head.records(), 1);
 }
+
+TEST_F(LocalFile, ClosingWithRelatedClosesTheWholeChainItOpenedAndNoMore) {
+    // Line -> its parent Head -> Head's other child Note: opening Line brings in all three.
+    struct NoteRecord {
+        rt::Long ID = 0;
+        rt::Long ID_HEAD = 0;
+    };
+    static const rt::TableDef noteDef = rt::TableBuilder<NoteRecord>("Note", "NOTE")
+                                            .localFile([] { return gHeadFile.get(); })
+                                            .create()
+                                            .field(&NoteRecord::ID, "ID")
+                                            .field(&NoteRecord::ID_HEAD, "ID_HEAD")
+                                            .key("KeyHead", {"ID_HEAD"}, rt::Dup)
+                                            .build();
+    rt::declareRelation({"Head", "Note", "NOTE:KeyHead", {{"ID", "ID_HEAD"}}, rt::RelationRule::Nothing,
+                         rt::RelationRule::Nothing});
+    NoteRecord n;
+    rt::FileManager note(noteDef, &n);
+    rt::RelationManager noteRm(note);
+    auto find = [&](std::string_view l) -> rt::RelationManager* {
+        if (rt::equalsNoCase(l, "Head")) return &headRm;
+        if (rt::equalsNoCase(l, "Line")) return &lineRm;
+        if (rt::equalsNoCase(l, "Note")) return &noteRm;
+        return nullptr;
+    };
+    for (auto* rm : {&headRm, &lineRm, &noteRm}) rm->setLookup(find);
+    auto opened = [&] {
+        return std::string(line.isOpen() ? "L" : "") + (head.isOpen() ? "H" : "") + (note.isOpen() ? "N" : "");
+    };
+
+    ASSERT_EQ(lineRm.open(), 0) << rt::errorText();
+    EXPECT_EQ(opened(), "LHN");
+    ASSERT_EQ(lineRm.close(), 0);
+    EXPECT_EQ(opened(), "");
+
+    // Opens of others stay: Head was opened on its own before.
+    ASSERT_EQ(head.open(), 0);
+    ASSERT_EQ(lineRm.open(), 0);
+    ASSERT_EQ(lineRm.open(), 0);
+    lineRm.close();
+    EXPECT_EQ(opened(), "LHN");  // counted: one open of the chain is left
+    lineRm.close();
+    EXPECT_EQ(opened(), "H");
+    EXPECT_EQ(head.openCount(), 1);
+    head.close();
+
+    // Without its related tables the manager opens and closes only its own.
+    ASSERT_EQ(lineRm.open(false), 0);
+    lineRm.close();
+    EXPECT_EQ(opened(), "");
+
+    // A related table that cannot open fails the whole open, and leaves nothing open.
+    note.setName(dir.file("NOTES"));
+    note.setCreate(false);
+    EXPECT_EQ(lineRm.open(), rt::ErrFileNotFound);
+    EXPECT_EQ(opened(), "");
+    EXPECT_EQ(line.openCount(), 0);
+    EXPECT_EQ(head.openCount(), 0);
+    note.closeAll();
+}
