@@ -9,10 +9,12 @@
 
 #include "core/common/common_window.h"
 #include "core/frame/frame.h"
+#include "core/print/report_preview.h"
 #include "core/security/security.h"
 #include "core/startup/startup.h"
 #include "runtime/qt/qt_display.h"
 #include "runtime/qt/showcase.h"
+#include "runtime/report/qt/report_printer_qt.h"
 #include "runtime/thread/thread.h"
 #include "runtime/ui/display.h"
 #include "runtime/ui/window.h"
@@ -91,6 +93,9 @@ void runProgram(const std::vector<std::string>& parameters)
     setCommandLine(parameters);
     setProcedureRegistration(UpdateProcedureList);
     SetRightsCheck({CheckProcedureAccess, NoAccessMessage});
+    // Reports print through Qt and preview in the program's own preview window.
+    rt::qt::installReportPrinter();
+    installReportPreview();
     setMainProcedure(Main);
     ProgramModuleInit();
     ProgramMain();
