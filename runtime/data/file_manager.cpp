@@ -88,9 +88,18 @@ int FileManager::physicalOpen(OpenMode mode) {
         e = again;
     }
     if (rc != 0) return fail(rc, e.state, e.text);
+    openedReadOnly_ = mode == OpenMode::ReadOnly;
     if (lockRecover_ > 0) driver_->store()->setBusyTimeout(lockRecover_);
     return ok();
 }
+
+int FileManager::refuseWrites() { return readOnly() ? fail(ErrAccessDenied) : 0; }
+
+#define RT_REFUSE_WRITES()          \
+    do {                            \
+        int rc_ = refuseWrites();   \
+        if (rc_) return rc_;        \
+    } while (0)
 
 int FileManager::open(OpenMode mode) {
     if (!driver_->isOpen()) {
@@ -106,6 +115,7 @@ int FileManager::close() {
     if (openCount_ == 0 && driver_->isOpen()) {
         driver_->close();
         reservedRowPending_ = false;
+        openedReadOnly_ = false;
     }
     return ok();
 }
@@ -114,6 +124,7 @@ void FileManager::closeAll() {
     openCount_ = 0;
     if (driver_ && driver_->isOpen()) driver_->close();
     reservedRowPending_ = false;
+    openedReadOnly_ = false;
 }
 
 int FileManager::useFile() {
@@ -194,7 +205,9 @@ int FileManager::collidingKey() {
 }
 
 int FileManager::insert() {
+    RT_REFUSE_WRITES();
     RT_USE_FILE();
+    RT_REFUSE_WRITES();
     if (reservedRowPending_) {
         // The record was stored when it was primed: store the buffer into it.
         driver_->setLastRead(reservedAt_);
@@ -207,7 +220,9 @@ int FileManager::insert() {
 }
 
 int FileManager::insertAsIs() {
+    RT_REFUSE_WRITES();
     RT_USE_FILE();
+    RT_REFUSE_WRITES();
     StoreError e;
     if (!driver_->enforcesUnique()) {
         for (const auto& k : def_.keys)
@@ -217,7 +232,9 @@ int FileManager::insertAsIs() {
 }
 
 int FileManager::update() {
+    RT_REFUSE_WRITES();
     RT_USE_FILE();
+    RT_REFUSE_WRITES();
     StoreError e;
     if (!driver_->enforcesUnique()) {
         for (const auto& k : def_.keys)
@@ -228,7 +245,9 @@ int FileManager::update() {
 }
 
 int FileManager::updateIfUnchanged() {
+    RT_REFUSE_WRITES();
     RT_USE_FILE();
+    RT_REFUSE_WRITES();
     const void* read = driver_->lastRead();
     if (!read) return fail(ErrRecordNotAvailable);
     // Read the stored record again into a scratch buffer and compare it with the one read.
@@ -275,7 +294,9 @@ int FileManager::rollback() {
 }
 
 int FileManager::deleteRecord() {
+    RT_REFUSE_WRITES();
     RT_USE_FILE();
+    RT_REFUSE_WRITES();
     StoreError e;
     int rc = driver_->remove(e);
     return driverResult(*this, rc, e);
@@ -319,6 +340,7 @@ int FileManager::autoNumber(bool reserve) {
 
 int FileManager::primeRecord(bool keepBuffer) {
     RT_USE_FILE();
+    if (def_.hasAutoKey()) RT_REFUSE_WRITES();  // numbering stores the record
     reservedRowPending_ = false;
     if (!keepBuffer) def_.record.clear(buffer_);
     if (def_.primeValues) def_.primeValues(buffer_);

@@ -74,6 +74,8 @@ public:
     void closeAll();                                 // closes whatever the open count
     bool isOpen() const;
     int openCount() const { return openCount_; }
+    // Writes are refused with 5: the table is declared read only, or is open read only.
+    bool readOnly() const { return def_.readOnly || openedReadOnly_; }
     // Opens the table when it is not open (open on first use); every operation calls it.
     int useFile();
 
@@ -158,6 +160,7 @@ public:
 private:
     friend class TableDriver;
     int physicalOpen(OpenMode mode);
+    int refuseWrites();  // 5 when readOnly(), else 0
     int autoNumber(bool reserve);
     int collidingKey();  // the unique key whose values another record has; -1 if none
 
@@ -169,6 +172,7 @@ private:
     bool create_ = false;
     int lockRecover_ = 0;
     bool turbo_ = false;
+    bool openedReadOnly_ = false;
     int openCount_ = 0;
     bool reservedRowPending_ = false;
     int lastError_ = 0;

@@ -216,6 +216,7 @@ void addChildren(RelationManager& rm, Transaction& tx, std::vector<RelationManag
 }  // namespace
 
 int RelationManager::update() {
+    if (file_.readOnly()) return file_.fail(ErrAccessDenied);  // before any cascade
     if (int rc = file_.useFile()) return rc;
     const void* last = file_.lastRead();
     if (!last) return file_.update();
@@ -235,6 +236,7 @@ int RelationManager::update() {
 }
 
 int RelationManager::deleteRecord() {
+    if (file_.readOnly()) return file_.fail(ErrAccessDenied);  // before any cascade
     if (int rc = file_.useFile()) return rc;
     const void* last = file_.lastRead();
     if (!last) return file_.deleteRecord();

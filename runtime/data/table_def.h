@@ -69,6 +69,7 @@ struct TableDef {
     NameSource connectSource;   // server: the connect string at open (usually GLO:ConnectString)
     std::string driverOptions;  // "/TURBOSQL=TRUE": open without checking the table
     bool createFlag = false;    // create the table or file when opening finds it missing
+    bool readOnly = false;      // insert, change and delete through its managers are refused (5)
     RecordDesc record;
     std::vector<KeyDef> keys;
     std::function<void(void* record)> primeValues;  // the table's own priming values
@@ -110,6 +111,9 @@ public:
     }
     TableBuilder& driverOptions(std::string options) { def_.driverOptions = std::move(options); return *this; }
     TableBuilder& create(bool on = true) { def_.createFlag = on; return *this; }
+    // Read only: every insert, change and delete through the table's managers gives 5 (access
+    // denied) at once, before the store is asked.
+    TableBuilder& readOnly(bool on = true) { def_.readOnly = on; return *this; }
 
     template <class T>
     TableBuilder& field(T R::*member, std::string name, std::string picture = {}, std::string column = {}) {

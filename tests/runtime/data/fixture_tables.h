@@ -51,9 +51,10 @@ inline rt::Shared<std::string> gHeadFile;     // local file name from a global
 inline rt::Shared<std::string> gConnect;      // server connect string
 
 // store: local file (named by gHeadFile) or server table "dbo.HEAD" on gConnect.
-inline rt::TableDef makeHead(rt::StoreKind store) {
+inline rt::TableDef makeHead(rt::StoreKind store, bool readOnly = false) {
     using R = HeadRecord;
     rt::TableBuilder<R> b("Head", "HEAD");
+    b.readOnly(readOnly);
     if (store == rt::StoreKind::LocalFile)
         b.localFile([] { return gHeadFile.get(); });
     else
@@ -77,9 +78,10 @@ inline rt::TableDef makeHead(rt::StoreKind store) {
         .build();
 }
 
-inline rt::TableDef makeLine(rt::StoreKind store) {
+inline rt::TableDef makeLine(rt::StoreKind store, bool readOnly = false) {
     using R = LineRecord;
     rt::TableBuilder<R> b("Line", "LINE");
+    b.readOnly(readOnly);
     if (store == rt::StoreKind::LocalFile)
         b.localFile([] { return gHeadFile.get(); });
     else

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <thread>
 
 #include "runtime/data/table_driver.h"
@@ -598,4 +599,86 @@ TEST_P(Server, TextKeysFoldEveryLetterOfUpperAndIgnoreTrailingBlanks) {
     ASSERT_EQ(fm.previous(), 0);
     EXPECT_EQ(w.Name.str(), "Änderungen");
     fm.close();
+}
+
+TEST_P(Server, ReadOnlyTablesRefuseEveryWriteAtOnce) {
+    ASSERT_EQ(addHead("Kopf", "1"), 0);
+    ASSERT_EQ(addLine(1, "a"), 0);
+    ASSERT_EQ(addLine(1, "b"), 0);
+    static const rt::TableDef roHeadDef = makeHead(rt::StoreKind::Server, true);
+    static const rt::TableDef roLineDef = makeLine(rt::StoreKind::Server, true);
+    HeadRecord rh;
+    LineRecord rl;
+    rt::FileManager roHead(roHeadDef, &rh);
+    rt::FileManager roLine(roLineDef, &rl);
+    rt::RelationManager roHeadRm(roHead), roLineRm(roLine);
+    // Read-only header over writable lines, and a writable header over read-only lines.
+    roHeadRm.setLookup([&](std::string_view l) -> rt::RelationManager* {
+        return rt::equalsNoCase(l, "Line") ? &lineRm : nullptr;
+    });
+    headRm.setLookup([&](std::string_view l) -> rt::RelationManager* {
+        return rt::equalsNoCase(l, "Line") ? &roLineRm : nullptr;
+    });
+    auto rowCount = [&](const char* table) {
+        HeadRecord h;
+        LineRecord l;
+        bool isHead = std::string(table) == "Head";
+        rt::FileManager probe(isHead ? headDef() : lineDef(), isHead ? static_cast<void*>(&h) : &l);
+        return probe.records();
+    };
+
+    EXPECT_TRUE(roHead.readOnly());
+    EXPECT_FALSE(roHead.isOpen());
+    EXPECT_EQ(roHead.insert(), rt::ErrAccessDenied);
+    EXPECT_FALSE(roHead.isOpen());  // refused before the store is asked
+    EXPECT_EQ(rt::errorCode(), 5);
+    EXPECT_EQ(rt::errorText(), "Access Denied");
+    rh.ID = 1;
+    ASSERT_EQ(roHead.fetch("HEAD:KeyID"), 0);  // reading is fine
+    EXPECT_EQ(rh.Name, "Kopf");
+    rh.Name = "Neu";
+    struct Write {
+        const char* what;
+        std::function<int()> run;
+    };
+    const std::vector<Write> writes = {
+        {"insert", [&] { return roHead.insert(); }},
+        {"insertAsIs", [&] { return roHead.insertAsIs(); }},
+        {"update", [&] { return roHead.update(); }},
+        {"updateIfUnchanged", [&] { return roHead.updateIfUnchanged(); }},
+        {"deleteRecord", [&] { return roHead.deleteRecord(); }},
+        {"primeRecord", [&] { return roHead.primeRecord(); }},  // numbering would store it
+        {"relation update", [&] { return roHeadRm.update(); }},
+        {"relation delete", [&] { return roHeadRm.deleteRecord(); }},
+        {"relation insert", [&] { return roHeadRm.insert(); }},
+    };
+    for (const auto& w : writes) {
+        SCOPED_TRACE(w.what);
+        rt::clearError();
+        EXPECT_EQ(w.run(), rt::ErrAccessDenied);
+        EXPECT_EQ(rt::errorCode(), 5);
+    }
+    EXPECT_EQ(rowCount("Head"), 1);
+    EXPECT_EQ(rowCount("Line"), 2);
+    H.ID = 1;
+    ASSERT_EQ(head.fetch("HEAD:KeyID"), 0);
+    EXPECT_EQ(H.Name, "Kopf");
+
+    // A cascade into read-only lines refuses the header's delete; nothing is deleted.
+    EXPECT_EQ(headRm.deleteRecord(), rt::ErrAccessDenied);
+    EXPECT_EQ(rowCount("Head"), 1);
+    EXPECT_EQ(rowCount("Line"), 2);
+
+    // A table opened read only refuses writes as well, until it is opened again for writing.
+    roLine.closeAll();
+    line.closeAll();
+    ASSERT_EQ(line.open(rt::OpenMode::ReadOnly), 0);
+    EXPECT_TRUE(line.readOnly());
+    L.ID = 1;
+    ASSERT_EQ(line.fetch("LINE:KeyID"), 0);
+    EXPECT_EQ(line.deleteRecord(), rt::ErrAccessDenied);
+    line.close();
+    EXPECT_FALSE(line.readOnly());
+    EXPECT_EQ(rowCount("Line"), 2);
+    roHead.closeAll();
 }
