@@ -1,25 +1,13 @@
 #include "core/clients/program_end.h"
 
-#include <cstdio>
-#include <cstdlib>
-
 #include "core/startup/startup.h"
 #include "runtime/os/process.h"
-#include "runtime/thread/shared.h"
+#include "runtime/os/program_end.h"
 #include "runtime/ui/dialogs.h"
 
-namespace {
-rt::Shared<std::function<void(int)>> endHandler;
-}
+void EndProgramNow(int exitCode) { rt::endProgram(exitCode); }
 
-void EndProgramNow(int exitCode) {
-    if (auto handler = endHandler.get()) handler(exitCode);
-    std::fflush(stdout);
-    std::fflush(stderr);
-    std::_Exit(exitCode);
-}
-
-void setEndProgramHandler(std::function<void(int)> handler) { endHandler.set(std::move(handler)); }
+void setEndProgramHandler(std::function<void(int)> handler) { rt::setProgramEndHandler(std::move(handler)); }
 
 bool RestartProgram() {
     // The full path: a bare file name would be looked for along PATH, not where we run from.

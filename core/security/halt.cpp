@@ -1,29 +1,26 @@
 #include "core/security/halt.h"
 
-#include <cstdio>
-#include <cstdlib>
-#include <mutex>
 #include <string>
 
+#include "runtime/os/program_end.h"
 #include "runtime/os/trace.h"
 #include "runtime/ui/dialogs.h"
 #include "runtime/ui/display.h"
 
 namespace {
-std::mutex endMutex;
-std::function<void(int)> programEnd;
-
-// Other threads may hold windows and tables: the process ends at once, as the halt of the
-// system's design does; every change of the local files is committed already.
-[[noreturn]] void endProcess(int exitCode) {
-    std::fflush(nullptr);
-    std::_Exit(exitCode);
-}
+// Thrown by a replacement end that returned, so that HaltProgram returns to its caller.
+struct HaltReturned {};
 }  // namespace
 
 void setProgramEnd(std::function<void(int)> end) {
-    std::lock_guard lock(endMutex);
-    programEnd = std::move(end);
+    if (!end) {
+        rt::setProgramEndHandler({});
+        return;
+    }
+    rt::setProgramEndHandler([end = std::move(end)](int exitCode) {
+        end(exitCode);
+        throw HaltReturned{};
+    });
 }
 
 void HaltProgram(std::string_view text, int exitCode) {
@@ -32,14 +29,10 @@ void HaltProgram(std::string_view text, int exitCode) {
     } else {
         rt::trace("Halt: " + std::string(text));
     }
-    std::function<void(int)> end;
-    {
-        std::lock_guard lock(endMutex);
-        end = programEnd;
+    // Other threads may hold windows and tables: the process ends at once, as the halt of the
+    // system's design does; every change of the local files is committed already.
+    try {
+        rt::endProgram(exitCode);
+    } catch (const HaltReturned&) {
     }
-    if (end) {
-        end(exitCode);
-        return;
-    }
-    endProcess(exitCode);
 }

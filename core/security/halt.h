@@ -12,5 +12,6 @@ inline constexpr int kHaltErrorCode = 1;
 // HaltProgram, and its caller gives up what it was doing.
 void HaltProgram(std::string_view text, int exitCode = kHaltErrorCode);
 
-// Replaces the end of the program; an empty function restores the real end.
+// Replaces the end of the program (the program's one end, rt::setProgramEndHandler); an empty
+// function restores the real end. Only HaltProgram returns after the replacement returned.
 void setProgramEnd(std::function<void(int exitCode)> end);

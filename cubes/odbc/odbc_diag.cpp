@@ -1,12 +1,12 @@
 // The ODBC diagnostics box: go on, silence the failing handle, or end the program.
-#include <cstdio>
-#include <cstdlib>
+#include <cstdint>
 #include <map>
 #include <mutex>
 
 #include <fmt/format.h>
 
 #include "cubes/odbc/odbc_class.h"
+#include "runtime/os/program_end.h"
 
 namespace {
 
@@ -66,7 +66,4 @@ void ODBCGetDiag(SQLSMALLINT handleType, SQLHANDLE handle, OdbcConnection* conne
     }
 }
 
-void odbcTerminateDefault() {
-    std::fflush(nullptr);
-    std::_Exit(0);
-}
+void odbcTerminateDefault() { rt::endProgram(0); }

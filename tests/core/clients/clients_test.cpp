@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -56,6 +57,18 @@ TEST(ConnectStrings, FromAClientRecord) {
                                   std::string(60, 'b').c_str(), std::string(40, 'u').c_str(),
                                   std::string(40, 'p').c_str(), 1, 0);
     EXPECT_EQ(ConnectString(longer).size(), 255u);
+}
+
+// The end of the running program is the process's end, from any thread, with the code given.
+TEST(EndProgramNow, EndsTheProcessFromAProgramThread) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            int t = rt::startThread([] { EndProgramNow(1); });
+            rt::waitThread(t);
+            std::_Exit(99);
+        },
+        ::testing::ExitedWithCode(1), "");
 }
 
 TEST(ConnectStringWindowParts, TakenByPosition) {

@@ -1,6 +1,10 @@
 // The rights check, the refusal texts, the idle lock time and the halt.
 #include "tests/core/security/security_fixture.h"
 
+#include <cstdlib>
+
+#include "runtime/os/program_end.h"
+
 namespace {
 
 using sectest::SecurityTest;
@@ -122,6 +126,35 @@ TEST_F(SecurityTest, HaltShowsItsBoxFromAnyThreadAndEndsWithAnErrorCode) {
     EXPECT_EQ(ends, 1);
     EXPECT_EQ(endCode, kHaltErrorCode);
     EXPECT_NE(kHaltErrorCode, 0);
+}
+
+// Without a replacement the halt is the program's one end: the process goes, with its code.
+TEST(Halt, WithoutAReplacementTheProcessEndsWithTheErrorCode) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            int t = rt::startThread([] { HaltProgram("Disk Error"); });
+            rt::waitThread(t);
+            std::_Exit(99);
+        },
+        ::testing::ExitedWithCode(kHaltErrorCode), "Halt: Disk Error");
+}
+
+// The replacement of the program's end stands for every way of ending, so a test that catches
+// one catches the halt too.
+TEST(Halt, TheProgramsEndHandlerSeesTheHalt) {
+    struct Ended {
+        int code;
+    };
+    rt::setProgramEndHandler([](int code) { throw Ended{code}; });
+    int code = -1;
+    try {
+        HaltProgram("Disk Error", 3);
+    } catch (const Ended& e) {
+        code = e.code;
+    }
+    rt::setProgramEndHandler({});
+    EXPECT_EQ(code, 3);
 }
 
 TEST_F(SecurityTest, AFileThatIsNotASecurityFileIsAnInvalidFile) {
