@@ -50,7 +50,7 @@ void diagnostics(SQLSMALLINT type, SQLHANDLE handle, StoreError& error) {
 
 class OdbcStatement : public Statement {
 public:
-    explicit OdbcStatement(SQLHSTMT stmt) : stmt_(stmt) {}
+    OdbcStatement(SQLHSTMT stmt, bool bindResults) : stmt_(stmt), bindResults_(bindResults) {}
     ~OdbcStatement() override { SQLFreeHandle(SQL_HANDLE_STMT, stmt_); }
 
     void bind(int i, const SqlParam& p) override {
@@ -114,6 +114,7 @@ public:
 
     bool fetch(StoreError& error) override {
         if (columnCount() <= 0) return false;
+        if (!described_) bindColumns();
         SQLRETURN rc = SQLFetch(stmt_);
         if (rc == SQL_NO_DATA) return false;
         if (!SQL_SUCCEEDED(rc)) {
@@ -133,8 +134,16 @@ public:
     }
 
     bool columnInt(int i, std::int64_t& v) override {
-        std::string text;
-        if (!columnText(i, text)) return false;
+        std::string_view text;
+        std::string whole;
+        if (const Bound* b = bound(i)) {
+            if (b->length == SQL_NULL_DATA) return false;
+            if (fits(*b)) text = std::string_view(b->buffer.data(), static_cast<std::size_t>(b->length));
+        }
+        if (text.data() == nullptr) {
+            if (!columnText(i, whole)) return false;
+            text = whole;
+        }
         v = 0;
         auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
         if (ec == std::errc() && end == text.data() + text.size()) return true;
@@ -145,6 +154,17 @@ public:
     }
 
     bool columnText(int i, std::string& v) override {
+        if (const Bound* b = bound(i)) {
+            if (b->length == SQL_NULL_DATA) {
+                v.clear();
+                return false;
+            }
+            if (fits(*b)) {
+                v.assign(b->buffer.data(), static_cast<std::size_t>(b->length));
+                return true;
+            }
+            // Longer than the column said (SQLite keeps any length): read it whole below.
+        }
         v.clear();
         char chunk[4096];
         SQLLEN length = 0;
@@ -173,7 +193,49 @@ public:
     }
 
 private:
+    // Result columns of known, moderate size are bound, so that a row arrives with one fetch
+    // call instead of a call per column; long ones are read with SQLGetData.
+    struct Bound {
+        std::vector<char> buffer;
+        SQLLEN length = 0;
+    };
+    static constexpr SQLULEN kMaxBoundChars = 1024;
+
+    void bindColumns() {
+        described_ = true;
+        bound_.clear();
+        if (!bindResults_) return;
+        int n = columnCount();
+        bound_.resize(static_cast<std::size_t>(n));
+        for (int i = 0; i < n; ++i) {
+            SQLSMALLINT type = 0, digits = 0, nullable = 0, nameLength = 0;
+            SQLULEN size = 0;
+            SQLCHAR name[8];
+            SQLRETURN rc = SQLDescribeCol(stmt_, static_cast<SQLUSMALLINT>(i + 1), name, sizeof name, &nameLength,
+                                          &type, &size, &digits, &nullable);
+            if (!SQL_SUCCEEDED(rc) || size == 0 || size > kMaxBoundChars) continue;
+            if (type == SQL_LONGVARCHAR || type == SQL_WLONGVARCHAR || type == SQL_LONGVARBINARY ||
+                type == SQL_BINARY || type == SQL_VARBINARY)
+                continue;
+            // Sizes count characters: room for four bytes each, a sign, a point and the end.
+            auto& b = bound_[static_cast<std::size_t>(i)];
+            b.buffer.resize(size * 4 + 8);
+            if (!SQL_SUCCEEDED(SQLBindCol(stmt_, static_cast<SQLUSMALLINT>(i + 1), SQL_C_CHAR, b.buffer.data(),
+                                          static_cast<SQLLEN>(b.buffer.size()), &b.length)))
+                b.buffer.clear();
+        }
+    }
+    const Bound* bound(int i) const {
+        if (i < 0 || static_cast<std::size_t>(i) >= bound_.size()) return nullptr;
+        const Bound& b = bound_[static_cast<std::size_t>(i)];
+        return b.buffer.empty() ? nullptr : &b;
+    }
+    static bool fits(const Bound& b) { return b.length >= 0 && b.length < static_cast<SQLLEN>(b.buffer.size()); }
+
     SQLHSTMT stmt_;
+    bool bindResults_ = false;
+    bool described_ = false;
+    std::vector<Bound> bound_;
     std::vector<SqlParam> params_;
     std::vector<SQLLEN> lengths_;
     int columns_ = -1;
@@ -184,7 +246,13 @@ private:
 class OdbcStore : public Store {
 public:
     OdbcStore(SQLHDBC dbc, Dialect dialect, std::string database)
-        : dbc_(dbc), dialect_(dialect), database_(std::move(database)) {}
+        : dbc_(dbc), dialect_(dialect), database_(std::move(database)) {
+        // Bound result columns need SQLGetData after them for the long values.
+        SQLUINTEGER extensions = 0;
+        if (SQL_SUCCEEDED(SQLGetInfo(dbc_, SQL_GETDATA_EXTENSIONS, &extensions, sizeof extensions, nullptr)))
+            bindResults_ = (extensions & (SQL_GD_ANY_COLUMN | SQL_GD_ANY_ORDER | SQL_GD_BOUND)) ==
+                           (SQL_GD_ANY_COLUMN | SQL_GD_ANY_ORDER | SQL_GD_BOUND);
+    }
     ~OdbcStore() override {
         SQLDisconnect(dbc_);
         SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
@@ -204,7 +272,7 @@ public:
             SQLFreeHandle(SQL_HANDLE_STMT, stmt);
             return nullptr;
         }
-        return std::make_unique<OdbcStatement>(stmt);
+        return std::make_unique<OdbcStatement>(stmt, bindResults_);
     }
 
     bool exec(const std::string& sql, StoreError& error) override {
@@ -321,6 +389,7 @@ private:
     SQLHDBC dbc_;
     Dialect dialect_;
     std::string database_;
+    bool bindResults_ = false;
 };
 
 thread_local std::map<std::string, std::weak_ptr<Store>> tServerStores;

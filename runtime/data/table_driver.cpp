@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <cassert>
 #include <cstdio>
 
 #include "runtime/text/strings.h"
@@ -178,8 +179,9 @@ std::string foldAlias(std::size_t component, std::size_t stage) {
 
 // SQLite's UPPER folds ASCII only, and the driver cannot register our collation on the server
 // side. The other letters are replaced in SQL, in stages of nested derived tables (the parser
-// limit), each stage guarded so that pure ASCII values (length in characters equal to the
-// length in bytes) skip the replacements: the common case costs one UPPER.
+// limit), which the library flattens into one expression; the last stage is guarded so that
+// pure ASCII values (length in characters equal to the length in bytes) skip the replacements:
+// the common case costs one UPPER.
 std::string TableDriver::source(const KeyDef* key) const {
     if (!key) return table();
     std::vector<std::size_t> folded;
@@ -194,12 +196,14 @@ std::string TableDriver::source(const KeyDef* key) const {
         for (std::size_t c : folded) {
             const auto& f = def_.record.field(static_cast<std::size_t>(key->components[c]));
             std::string col = f.columnName();
-            std::string base = stage == 0 ? "UPPER(RTRIM(" + col + "))" : foldAlias(c, stage - 1);
-            std::string e = base;
+            std::string plain = "UPPER(RTRIM(" + col + "))";
+            std::string e = stage == 0 ? plain : foldAlias(c, stage - 1);
             for (std::size_t i = stage * kLettersPerStage; i < std::min(letters.size(), (stage + 1) * kLettersPerStage); ++i)
                 e = fmt::format("REPLACE({}, char({}), char({}))", e, letters[i].first, letters[i].second);
-            cols += fmt::format(", CASE WHEN length({0}) = length(CAST({0} AS BLOB)) THEN {1} ELSE {2} END AS {3}", col,
-                                base, e, foldAlias(c, stage));
+            // Only the last stage tests for ASCII: the earlier ones are then never evaluated.
+            if (stage + 1 == stages)
+                e = fmt::format("CASE WHEN length({0}) = length(CAST({0} AS BLOB)) THEN {1} ELSE {2} END", col, plain, e);
+            cols += ", " + e + " AS " + foldAlias(c, stage);
         }
         from = "(SELECT *" + cols + " FROM " + from + ")";
     }
@@ -366,6 +370,7 @@ void TableDriver::readRow(Statement& stmt, int first, void* record) {
                 f.ops->setInt(m, v);
             continue;
         }
+
         bool present = stmt.columnText(col, text);
         if (!present) {
             f.ops->clear(m);
@@ -396,6 +401,30 @@ std::shared_ptr<void> TableDriver::copyBuffer() const {
     d.copy(p, fm_.buffer());
     auto destroy = d.destroy;
     return std::shared_ptr<void>(p, [destroy](void* x) { destroy(x); });
+}
+
+template <class Text>
+Statement* TableDriver::slotted(std::size_t slot, Text text, StoreError& error) {
+    if (slot < slots_.size() && slots_[slot]) return slots_[slot];
+    Statement* stmt = cached(text(), error);
+    if (!stmt) return nullptr;
+    if (slot >= slots_.size()) slots_.resize(slot + 1, nullptr);
+    slots_[slot] = stmt;
+    return stmt;
+}
+
+std::size_t TableDriver::keySlot(const KeyDef& key, KeySlot which) const {
+    auto index = static_cast<std::size_t>(&key - def_.keys.data());
+    assert(index < def_.keys.size() && "key of another table");
+    return SlotsPerTable + index * SlotsPerKey + which;
+}
+
+void TableDriver::rememberRead() {
+    // The copy is reused unless someone keeps it (a saved position, the reading cursor's place).
+    if (lastRead_ && lastRead_.use_count() == 1)
+        def_.record.copy(lastRead_.get(), fm_.buffer());
+    else
+        lastRead_ = copyBuffer();
 }
 
 Statement* TableDriver::cached(const std::string& sql, StoreError& error) {
@@ -582,6 +611,7 @@ void TableDriver::close() {
     cursor_ = nullptr;
     cursorActive_ = false;
     statements_.clear();
+    slots_.clear();
     store_.reset();
     lastRead_.reset();
 }
@@ -766,12 +796,14 @@ int TableDriver::previous(StoreError& error) {
 int TableDriver::fetch(int keyIndex, StoreError& error) {
     endSql();
     const auto& key = def_.keys[static_cast<std::size_t>(keyIndex)];
-    std::string where;
-    for (std::size_t c = 0; c < key.components.size(); ++c)
-        where += (c ? " AND " : "") + keyExpr(key, c) + " = " + paramExpr(key, c);
-    std::string sql = "SELECT " + selectList() + " FROM " + source(&key) + " WHERE " + where;
-    if (local_) sql += " ORDER BY rowid LIMIT 1";
-    auto* stmt = cached(sql, error);
+    auto* stmt = slotted(keySlot(key, SlotFetch), [&] {
+        std::string where;
+        for (std::size_t c = 0; c < key.components.size(); ++c)
+            where += (c ? " AND " : "") + keyExpr(key, c) + " = " + paramExpr(key, c);
+        std::string sql = "SELECT " + selectList() + " FROM " + source(&key) + " WHERE " + where;
+        if (local_) sql += " ORDER BY rowid LIMIT 1";
+        return sql;
+    }, error);
     if (!stmt) return error.code ? error.code : 90;
     int index = 1;
     for (std::size_t c = 0; c < key.components.size(); ++c) stmt->bind(index++, keyParam(fm_.buffer(), key, c));
@@ -784,7 +816,7 @@ int TableDriver::fetch(int keyIndex, StoreError& error) {
     if (local_) stmt->columnInt(0, row);
     readRow(*stmt, local_ ? 1 : 0, fm_.buffer());
     stmt->close();
-    lastRead_ = copyBuffer();
+    rememberRead();
     lastRow_ = row;
     return 0;
 }
@@ -798,7 +830,8 @@ int TableDriver::refetch(StoreError& error) {
         def_.record.copy(fm_.buffer(), keep.get());
         return fetch(id, error);
     }
-    auto* stmt = cached("SELECT " + selectList() + " FROM " + table() + " WHERE rowid = ?", error);
+    auto* stmt = slotted(SlotRefetch, [&] { return "SELECT " + selectList() + " FROM " + table() + " WHERE rowid = ?"; },
+                         error);
     if (!stmt) return error.code ? error.code : 90;
     SqlParam p;
     p.kind = SqlParam::Int;
@@ -816,18 +849,20 @@ int TableDriver::refetch(StoreError& error) {
 
 int TableDriver::insert(StoreError& error) {
     endSql();
-    std::string cols, marks;
-    for (const auto& c : columns_) {
-        cols += (cols.empty() ? "" : ", ") + q(c.name);
-        marks += marks.empty() ? "?" : ", ?";
-    }
-    auto* stmt = cached("INSERT INTO " + table() + " (" + cols + ") VALUES (" + marks + ")", error);
+    auto* stmt = slotted(SlotInsert, [&] {
+        std::string cols, marks;
+        for (const auto& c : columns_) {
+            cols += (cols.empty() ? "" : ", ") + q(c.name);
+            marks += marks.empty() ? "?" : ", ?";
+        }
+        return "INSERT INTO " + table() + " (" + cols + ") VALUES (" + marks + ")";
+    }, error);
     if (!stmt) return error.code ? error.code : 90;
     int index = 1;
     bindColumns(*stmt, index, fm_.buffer());
     invalidate();
     if (!stmt->execute(error)) return error.duplicate ? 40 : (error.code ? error.code : 90);
-    lastRead_ = copyBuffer();
+    rememberRead();
     lastRow_ = local_ ? store_->lastInsertRowId() : 0;
     recentWrite_ = true;
     return 0;
@@ -922,7 +957,7 @@ int TableDriver::remove(StoreError& error) {
 }
 
 long long TableDriver::count(StoreError& error) {
-    auto* stmt = cached("SELECT COUNT(*) FROM " + table(), error);
+    auto* stmt = slotted(SlotCount, [&] { return "SELECT COUNT(*) FROM " + table(); }, error);
     if (!stmt || !stmt->execute(error)) return -1;
     std::int64_t n = -1;
     if (stmt->fetch(error)) stmt->columnInt(0, n);

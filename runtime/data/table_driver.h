@@ -88,6 +88,14 @@ private:
     std::string sqlType(const FieldDesc& f, bool pair) const;
     std::shared_ptr<void> copyBuffer() const;
     Statement* cached(const std::string& sql, StoreError& error);
+    // Statements whose text depends only on the open table (and a key): found by their slot
+    // without building the text again.
+    enum Slot : std::size_t { SlotInsert, SlotUpdate, SlotRemove, SlotCount, SlotRefetch, SlotsPerTable };
+    enum KeySlot : std::size_t { SlotFetch, SlotMaxAuto, SlotCollides, SlotCollidesOther, SlotsPerKey };
+    template <class Text>
+    Statement* slotted(std::size_t slot, Text text, StoreError& error);
+    std::size_t keySlot(const KeyDef& key, KeySlot which) const;
+    void rememberRead();  // the buffer as the record read last
     int step(int direction, StoreError& error);
     void invalidate() { cursorActive_ = false; }
 
@@ -99,6 +107,7 @@ private:
     bool local_ = true;
     std::vector<Column> columns_;
     std::map<std::string, std::unique_ptr<Statement>> statements_;
+    std::vector<Statement*> slots_;
 
     // Reading position.
     enum class Seek { Start, From, After, At };

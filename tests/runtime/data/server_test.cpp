@@ -682,3 +682,33 @@ TEST_P(Server, ReadOnlyTablesRefuseEveryWriteAtOnce) {
     EXPECT_EQ(rowCount("Line"), 2);
     roHead.closeAll();
 }
+
+TEST_P(Server, ValuesLongerThanTheirColumnArriveWhole) {
+    if (!sqlite()) GTEST_SKIP() << "PostgreSQL keeps to the column's size";
+    struct Narrow {
+        rt::Long ID = 0;
+        rt::CString<81> Name;
+    };
+    static const rt::TableDef def = rt::TableBuilder<Narrow>("Narrow", "NAR")
+                                        .server("dbo.NARROW", [] { return gConnect.get(); })
+                                        .field(&Narrow::ID, "ID")
+                                        .field(&Narrow::Name, "Name")
+                                        .key("KeyID", {"ID"}, rt::Unique | rt::Primary)
+                                        .build();
+    // SQLite keeps any length in a VARCHAR(5) column; the driver still reports size 5.
+    ASSERT_EQ(exec("CREATE TABLE NARROW (ID INT, Name VARCHAR(5))"), "");
+    std::string longText;
+    for (int i = 0; i < 30; ++i) longText += "ä";
+    ASSERT_EQ(exec("INSERT INTO NARROW VALUES (1, 'abc'), (2, '" + longText + "'), (3, NULL)"), "");
+    Narrow r;
+    rt::FileManager fm(def, &r);
+    ASSERT_EQ(fm.open(), 0) << rt::fileErrorText();
+    std::vector<std::string> names;
+    fm.setOrder("NAR:KeyID");
+    while (fm.next() == 0) names.push_back(r.Name.str());
+    EXPECT_EQ(names, (std::vector<std::string>{"abc", longText, ""}));
+    r.ID = 2;
+    ASSERT_EQ(fm.fetch("NAR:KeyID"), 0);
+    EXPECT_EQ(r.Name.str(), longText);
+    fm.close();
+}
