@@ -24,7 +24,7 @@
 #include "runtime/thread/thread.h"
 #include "runtime/thread/thread_state.h"
 #include "runtime/ui/dialogs.h"
-#include "runtime/ui/ui_registry.h"
+#include "runtime/ui/display.h"
 #include "runtime/ui/window.h"
 
 using namespace frame;
@@ -47,17 +47,12 @@ FrameProcedure findProcedure(const std::string& name) {
     return it == procedures().end() ? FrameProcedure() : it->second;
 }
 
-// Every input the display hands to any window of the program (and the events posted between
-// windows) raises the registry's serial.
-std::uint64_t uiInputSerial() {
-    auto& r = rt::uiRegistry();
-    std::lock_guard lock(r.mutex);
-    return r.lastInput;
-}
-
+// The user's input in any window of the program; events posted between windows (the idle
+// close among them) are not the user's doing and leave it alone.
 std::uint64_t activitySerial() {
     auto probe = probeOverride.get();
-    return probe ? probe() : uiInputSerial();
+    if (probe) return probe();
+    return static_cast<std::uint64_t>(rt::lastUserInputTime().time_since_epoch().count());
 }
 
 }  // namespace
@@ -468,7 +463,6 @@ void Main() {
             switch (idle.check(now)) {
             case IdleWatch::Step::CloseWindows:
                 for (int t = rt::MaxProgramThreads; t >= 2; --t) rt::postToThread(rt::Event::CloseWindow, 0, t);
-                seenInput = activitySerial();  // our own posts are not the user's doing
                 break;
             case IdleWatch::Step::Login: {
                 rt::String<30> id = GLO.LoginUser.get();

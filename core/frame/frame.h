@@ -52,7 +52,8 @@ void clearFrameProcedures();
 void setFrameClock(std::function<long long()> clock);
 long long frameClock();
 // What counts as the user's activity: a number that rises with every input of the user in any
-// window of the program. Tests put their own in place; empty restores the real one.
+// window of the program (the real one: rt::lastUserInputTime). Tests put their own in place;
+// empty restores the real one.
 void setActivityProbe(std::function<std::uint64_t()> probe);
 
 // ---- Start-up pieces -----------------------------------------------------------------------

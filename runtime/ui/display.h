@@ -12,6 +12,7 @@
 //   for the user, they call rt::promptShown(request.thread).
 // - User input goes back through rt::sendInput(windowId, input), from any thread.
 
+#include <chrono>
 #include <functional>
 #include <string>
 #include <utility>
@@ -172,5 +173,12 @@ void promptShown(int thread);
 // no input now (a window of its thread above it, or its thread waits in a modal call); the
 // input is then dropped.
 bool sendInput(WindowId id, const UserInput& input);
+
+// When the user last did something in a window of the program, on the steady clock: the newest
+// input the display reported through sendInput, taken by its window or not (a click on a window
+// that is blocked is the user's doing too). Events the program posts do not count, nor do focus
+// changes (GainFocus, LoseFocus, Selected): the display reports those also when the program
+// opens or closes a window. Before the first input: the clock's epoch (a zero time_point).
+std::chrono::steady_clock::time_point lastUserInputTime();
 
 } // namespace rt

@@ -1,5 +1,6 @@
 #include "runtime/ui/ui_registry.h"
 
+#include <atomic>
 #include <set>
 
 #include "runtime/thread/thread.h"
@@ -98,7 +99,19 @@ std::string inputRefusal(WindowId id) {
   return {};
 }
 
+namespace {
+std::atomic<std::chrono::steady_clock::rep> lastUserInput{0};
+
+bool isFocusChange(Event e) { return e == Event::GainFocus || e == Event::LoseFocus || e == Event::Selected; }
+} // namespace
+
+std::chrono::steady_clock::time_point lastUserInputTime() {
+  return std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(lastUserInput.load()));
+}
+
 std::uint64_t sendInputSerial(WindowId id, const UserInput& input) {
+  if (!isFocusChange(input.event))
+    lastUserInput.store(std::chrono::steady_clock::now().time_since_epoch().count());
   auto& r = uiRegistry();
   std::lock_guard lock(r.mutex);
   auto it = r.windows.find(id);

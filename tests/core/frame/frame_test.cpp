@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/clients/clients.h"
@@ -19,6 +21,7 @@
 #include "runtime/os/path.h"
 #include "runtime/thread/thread.h"
 #include "runtime/thread/thread_state.h"
+#include "runtime/ui/display.h"
 #include "runtime/ui/headless_display.h"
 #include "runtime/ui/window.h"
 #include "tests/support/test_support.h"
@@ -439,6 +442,62 @@ TEST_F(Frame, AfterTheIdleTimeTheWindowsCloseAndTheLoginComesAgain) {
     EXPECT_EQ(GLO.LoginUser.get().clipped(), "BERND");  // the globals follow who logged in
     EXPECT_EQ(GLO.SecureUserId.get().str(), "BERND");
     EXPECT_EQ(user_.statusText(f, 2), "Name of BERND");
+    endMain(f);
+}
+
+// The user's last input: what the display reports counts, focus changes and posts do not.
+TEST(LastUserInput, CountsTheUsersInputNotPostsOrFocusChanges) {
+    rt::HeadlessDisplay display;
+    rt::TestDriver user{display};
+    int t = rt::startThread([] {
+        rt::Window w("Plain", "Ein Fenster");
+        while (w.accept()) {
+        }
+    });
+    auto w = user.waitWindow("Ein Fenster");
+    const auto before = rt::lastUserInputTime();
+    ASSERT_TRUE(rt::post(rt::Event::User, 0, w));
+    user.settle(t);
+    user.activate(w);
+    EXPECT_EQ(rt::lastUserInputTime(), before);
+    user.resize(w, 200, 100);
+    const auto resized = rt::lastUserInputTime();
+    EXPECT_GT(resized, before);
+    EXPECT_LE(resized, std::chrono::steady_clock::now());
+    user.closeWindow(w);
+    user.waitThreadEnd(t);
+    EXPECT_GT(rt::lastUserInputTime(), resized);
+    display.shutdown();
+}
+
+TEST_F(Frame, InputInAListKeepsTheProgramOpenEventsPostedToItDoNot) {
+    addClients({{"Demo", clientDb()}});
+    chooseClient(1);
+    syncTables(clientDb());
+    lockTime_ = 6000;  // one minute
+    registerFrameProcedure("BrowseWerte", [](const std::string&) { SomeList(); });
+    setCommandLine({"\\U=ANNA"});
+    runMain();
+    auto f = waitFrame();
+    ASSERT_NE(f, 0u);
+    user_.press(f, ItemWerte);
+    auto list = user_.waitWindow("Liste");
+    // The user resizes the list: the minute starts again then.
+    clock_ = 1000 + 5000;
+    user_.resize(list, 300, 200);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1300));
+    clock_ = 1000 + 10000;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1300));
+    EXPECT_TRUE(user_.isOpen(list));
+    // Events another window posts to the list are no input of the user's: a minute after the
+    // resize the list is closed.
+    for (int i = 0; i < 26; ++i) {
+        rt::post(rt::Event::User, 0, list);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    clock_ = 1000 + 11500;
+    user_.waitClosed(list);
+    EXPECT_EQ(logins_, 1);
     endMain(f);
 }
 
