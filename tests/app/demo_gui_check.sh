@@ -1,0 +1,139 @@
+#!/usr/bin/env bash
+# GUI check of the demo: a small demo working folder, the program in it under Xvfb, the demo
+# user's login typed as the user types it, then the frame on the screen (screenshot, which stays
+# in the build tree) and the end through "File" > "Exit".
+# Usage: demo_gui_check.sh PROGRAM DEMO-SETUP SCREENSHOT.png
+set -euo pipefail
+
+# ---- Outside the X server: the folder, then Xvfb around this script ------------------------
+if [[ "${1:-}" != --inside ]]; then
+  for tool in xvfb-run xdotool import identify; do
+    command -v "$tool" >/dev/null || { echo "demo GUI check: $tool is missing (scripts/setup installs it)" >&2; exit 1; }
+  done
+  program="$(realpath "$1")"
+  setup="$(realpath "$2")"
+  shot="$(realpath -m "$3")"
+  self="$(realpath "$0")"
+  work="$(mktemp -d "${TMPDIR:-/tmp}/voq-demo-gui.XXXXXX")"
+  trap 'rm -rf "$work"' EXIT
+  mkdir -p "$work/demo" "$(dirname "$shot")"
+  rm -f "$shot" "${shot%.png}-failed.png"
+  timeout 60 "$setup" "$work/demo" --lines 2000 >"$work/setup.log" 2>&1 ||
+    { cat "$work/setup.log" >&2; echo "demo GUI check: the demo folder could not be prepared" >&2; exit 1; }
+  unset QT_QPA_PLATFORM
+  # A fatal error ends the program with its text on standard error, not with a box nobody answers.
+  export VOQ_NO_FATAL_BOX=1
+  # "-a" takes the first free display; two servers started at once may pick the same one and
+  # one of them fails: then again, from another number.
+  for attempt in 1 2 3; do
+    rm -f "$work/started"
+    status=0
+    timeout -k 5 110 xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1600x1000x24" \
+      "$self" --inside "$program" "$work" "$shot" || status=$?
+    [[ -f "$work/started" ]] && exit "$status"
+    echo "demo GUI check: Xvfb did not start (attempt $attempt)" >&2
+    sleep "$attempt"
+  done
+  exit 1
+fi
+
+# ---- Inside the X server ------------------------------------------------------------------
+program="$2"
+work="$3"
+shot="$4"
+log="${shot%.png}.log"
+touch "$work/started"
+deadline=$((SECONDS + 60))
+pid=""
+
+finish() {
+  if [[ -n "$pid" ]] && kill -0 "$pid" 2>/dev/null; then kill -9 "$pid" 2>/dev/null || true; fi
+}
+trap finish EXIT
+
+fail() {
+  echo "demo GUI check: $*" >&2
+  timeout 10 import -window root "${shot%.png}-failed.png" 2>/dev/null || true
+  if [[ -s "$log" ]]; then sed 's/^/  program: /' "$log" >&2; fi
+  exit 1
+}
+
+xdo() { timeout 10 xdotool "$@"; }
+# Ids of the mapped windows whose name matches (extended regular expression).
+visible() { xdo search --onlyvisible --name "$1" 2>/dev/null || true; }
+# Waits until the condition (a shell text) holds, while the program runs, at most until the deadline.
+waitFor() {
+  local what="$1" condition="$2"
+  until eval "$condition"; do
+    kill -0 "$pid" 2>/dev/null || fail "the program ended while waiting for $what"
+    ((SECONDS < deadline)) || fail "gave up waiting for $what after 60 s"
+    sleep 0.2
+  done
+}
+
+cd "$work/demo"
+"$program" >"$log" 2>&1 &
+pid=$!
+
+# The frame opens first, the login over it.
+login=""
+frame=""
+waitFor 'the login window' 'login="$(visible "^Login$" | head -n1)"; [[ -n "$login" ]]'
+waitFor 'the frame' 'frame="$(visible "^VOQKivorant  \(Version " | head -n1)"; [[ -n "$frame" ]]'
+# Any window but these two is a box the program put up.
+otherWindow() {
+  local w
+  for w in $(visible '.'); do
+    if [[ "$w" != "$frame" && "$w" != "$login" ]]; then
+      echo "\"$(xdo getwindowname "$w" 2>/dev/null)\" ($(xdo getwindowgeometry "$w" 2>/dev/null | sed -n 's/.*Geometry: //p'))"
+      return 0
+    fi
+  done
+  return 1
+}
+# No window manager gives the keyboard to the new window: the user's click does.
+waitFor 'the keyboard in the login window' \
+  'xdo windowfocus --sync "$login" >/dev/null 2>&1; [[ "$(xdo getwindowfocus 2>/dev/null)" == "$login" ]]'
+xdo key --clearmodifiers ctrl+a
+xdo type --delay 50 DEMO
+xdo key Tab
+xdo type --delay 50 demo
+xdo key Return
+
+# A refused login puts up a box (wrong password, "Halt") or ends the program; an accepted one
+# leaves the frame alone on the screen.
+waitFor 'the end of the login' \
+  'if box="$(otherWindow)"; then fail "a window $box came up at the login"; fi; [[ -z "$(visible "^Login$")" ]]'
+login=""
+sleep 1.5
+kill -0 "$pid" 2>/dev/null || fail "the program ended after the login"
+[[ -n "$(visible "^VOQKivorant  \(Version ")" ]] || fail "the frame is gone after the login"
+if box="$(otherWindow)"; then fail "a window $box stands beside the frame after the login"; fi
+
+timeout 10 import -window root "$shot" || fail "no screenshot"
+read -r width height colours < <(identify -format '%w %h %k\n' "$shot") || fail "the screenshot cannot be read"
+((width >= 1600 && height >= 1000)) || fail "screenshot of ${width}x${height}, not the whole screen"
+((colours > 20)) || fail "the screenshot is nearly blank ($colours colours)"
+echo "demo GUI check: frame after the login of DEMO, screenshot $shot (${width}x${height}, $colours colours)"
+
+# The end as the user chooses it: "File" > "Exit".
+ended=0
+for attempt in 1 2 3; do
+  xdo windowfocus --sync "$frame" >/dev/null 2>&1 || true
+  xdo key --clearmodifiers alt+f
+  sleep 0.5
+  xdo key x
+  for _ in $(seq 50); do
+    kill -0 "$pid" 2>/dev/null || { ended=1; break; }
+    ((SECONDS < deadline)) || break
+    sleep 0.2
+  done
+  ((ended)) && break
+  ((SECONDS < deadline)) || break
+done
+((ended)) || fail "the program did not end through File > Exit"
+status=0
+wait "$pid" || status=$?
+pid=""
+((status == 0)) || fail "the program ended with code $status"
+echo "demo GUI check: the program ended with code 0"
