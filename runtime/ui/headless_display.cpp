@@ -493,7 +493,23 @@ void TestDriver::setValue(WindowId window, int id, const std::string& value) {
   act(window, in);
 }
 
+bool TestDriver::heldBack(WindowId window, int id, Event event) const {
+  auto s = display_.shown(window);
+  const auto& shown = mustBeShown(s, window);
+  if (shown.window.immediate) return false;
+  auto c = control(window, id);
+  if (c.immediate) return false;
+  switch (c.kind) {
+  case ControlKind::Entry:
+  case ControlKind::Text: return event == Event::NewSelection;
+  case ControlKind::Region:
+    return event == Event::MouseIn || event == Event::MouseOut || event == Event::MouseDown || event == Event::MouseUp;
+  default: return false;
+  }
+}
+
 void TestDriver::type(WindowId window, int id, const std::string& value) {
+  if (heldBack(window, id, Event::NewSelection)) return;
   auto in = input(Event::NewSelection, id);
   in.value = value;
   act(window, in);
@@ -571,16 +587,23 @@ void TestDriver::key(WindowId window, int id, int keyCode, int row, int column) 
   act(window, in);
 }
 
-void TestDriver::mouseIn(WindowId window, int id) { act(window, input(Event::MouseIn, id)); }
-void TestDriver::mouseOut(WindowId window, int id) { act(window, input(Event::MouseOut, id)); }
+void TestDriver::mouseIn(WindowId window, int id) {
+  if (!heldBack(window, id, Event::MouseIn)) act(window, input(Event::MouseIn, id));
+}
+
+void TestDriver::mouseOut(WindowId window, int id) {
+  if (!heldBack(window, id, Event::MouseOut)) act(window, input(Event::MouseOut, id));
+}
 
 void TestDriver::mouseDown(WindowId window, int id, int keyCode) {
+  if (heldBack(window, id, Event::MouseDown)) return;
   auto in = input(Event::MouseDown, id);
   in.keyCode = keyCode;
   act(window, in);
 }
 
 void TestDriver::mouseUp(WindowId window, int id, int keyCode) {
+  if (heldBack(window, id, Event::MouseUp)) return;
   auto in = input(Event::MouseUp, id);
   in.keyCode = keyCode;
   act(window, in);

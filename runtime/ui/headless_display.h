@@ -179,7 +179,9 @@ public:
   // Actions.
   void press(WindowId window, int id);                          // button, menu item, region: Accepted
   void setValue(WindowId window, int id, const std::string& value); // entry, text, spin, combo: Accepted
-  void type(WindowId window, int id, const std::string& value); // NewSelection with the value (immediate)
+  // NewSelection with the value; an entry or text box reports typing only when it or its window
+  // reports at once (setImmediate), as on screen: otherwise nothing is sent.
+  void type(WindowId window, int id, const std::string& value);
   void check(WindowId window, int id, bool on);                 // check box, check item
   void choose(WindowId window, int radioId);                    // radio: its option group accepted
   void selectRow(WindowId window, int id, int row);             // list, tree: NewSelection
@@ -190,6 +192,8 @@ public:
   void expand(WindowId window, int id, int row);
   void contract(WindowId window, int id, int row);
   void key(WindowId window, int id, int keyCode, int row = 0, int column = 0);
+  // A region reports the mouse entering, leaving, going down and up only when it or its window
+  // reports at once; otherwise these send nothing (a press still reports Accepted).
   void mouseIn(WindowId window, int id);
   void mouseOut(WindowId window, int id);
   void mouseDown(WindowId window, int id, int keyCode = keys::MouseLeft);
@@ -200,7 +204,10 @@ public:
   void closeWindow(WindowId window);                            // the close box: CloseWindow
   void resize(WindowId window, int width, int height);          // Sized
   void maximize(WindowId window);                               // Maximized
-  // Any input; false when the window took none (nothing waits then).
+  // True when the screen keeps that event of the control to itself because neither the control
+  // nor its window reports at once (typing into an entry or text box, the mouse over a region).
+  bool heldBack(WindowId window, int id, Event event) const;
+  // Any input as it stands (nothing held back); false when the window took none (nothing waits then).
   bool send(WindowId window, const UserInput& input);
   // Waits until the thread waits for the user (or has ended).
   void settle(int thread);

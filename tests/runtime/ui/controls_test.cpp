@@ -32,7 +32,7 @@ void build(rt::Window& w) {
   w.add(TOOL_BUTTON, ControlKind::Button).setIcon("SMFIRST.ICO").setTip("First page(s)").edit().toolbar = true;
   w.add(PROMPT, ControlKind::Prompt).setText("&Name:").setPosition(4, 4, 30, 10);
   w.add(STRING, ControlKind::String).setText("Hinweis");
-  w.add(ENTRY, ControlKind::Entry).setPicture("@s20").edit().required = true;
+  w.add(ENTRY, ControlKind::Entry).setPicture("@s20").setImmediate(true).edit().required = true;
   w.add(PASSWORD, ControlKind::Entry).edit().password = true;
   w.add(TEXT, ControlKind::Text).setFont({"Courier New", 9}).edit().vscroll = true;
   w.add(BUTTON, ControlKind::Button).setText("&OK").setIcon("EXIT5.ICO").setTip("Schließen").edit().defaultButton = true;
@@ -153,6 +153,75 @@ TEST_F(ControlsTest, EachKindReportsTheUsersInputWithItsNewValue) {
   for (const auto& c : cases) {
     log.clear();
     c.act(user, w);
+    EXPECT_EQ(log.lines(), c.expected) << c.what;
+  }
+}
+
+// Typing into an entry and the mouse over a region reach the program only when the control or
+// its window reports at once; a list's selection, a press and an accepted entry always do.
+TEST_F(UiTest, ImmediateDecidesWhichEventsReachTheProgram) {
+  enum { LIST_ = 1, ENTRY_, REGION_ };
+  enum class Flag { None, Control, Window, All, AllOff };
+  struct Case {
+    const char* what;
+    Flag flag;
+    int control; // the one that gets its own flag
+    std::vector<std::string> expected;
+  };
+  // What the program sees of the user's actions below, in their order.
+  auto seen = [](bool typing, bool mouse) {
+    std::vector<std::string> out = {"NewSelection 1 row=2"};
+    if (typing) out.push_back("NewSelection 2 value=fe");
+    out.push_back("Accepted 2 value=fertig");
+    if (mouse) out.insert(out.end(), {"MouseIn 3", "MouseDown 3 key=513"});
+    out.push_back("Accepted 3");
+    if (mouse) out.insert(out.end(), {"MouseUp 3 key=519", "MouseOut 3"});
+    return out;
+  };
+  const std::vector<Case> cases = {
+      {"no flag", Flag::None, 0, seen(false, false)},
+      {"list flagged", Flag::Control, LIST_, seen(false, false)},
+      {"entry flagged", Flag::Control, ENTRY_, seen(true, false)},
+      {"region flagged", Flag::Control, REGION_, seen(false, true)},
+      {"window flagged", Flag::Window, 0, seen(true, true)},
+      {"all flagged", Flag::All, 0, seen(true, true)},
+      {"all flagged, then cleared", Flag::AllOff, 0, seen(false, false)},
+  };
+  for (const auto& c : cases) {
+    Log log;
+    int t = rt::startThread([&] {
+      rt::Window w("Sofort", "Sofort");
+      w.add(LIST_, ControlKind::List).setFrom("a|b|c");
+      w.add(ENTRY_, ControlKind::Entry);
+      w.add(REGION_, ControlKind::Region);
+      switch (c.flag) {
+      case Flag::None: break;
+      case Flag::Control: w[c.control].setImmediate(true); break;
+      case Flag::Window: w.setImmediate(true); break;
+      case Flag::All: w.setImmediateAll(true); break;
+      case Flag::AllOff: w.setImmediateAll(true).setImmediateAll(false); break;
+      }
+      while (auto e = w.accept()) {
+        if (e.event == Event::OpenWindow || e.event == Event::CloseWindow) continue;
+        std::string line = std::string(rt::eventName(e.event)) + " " + std::to_string(e.control);
+        if (e.control == ENTRY_) line += " value=" + w[ENTRY_].value();
+        if (e.row) line += " row=" + std::to_string(e.row);
+        if (e.keyCode) line += " key=" + std::to_string(e.keyCode);
+        log.add(line);
+      }
+    });
+    auto w = user.waitWindow("Sofort");
+    EXPECT_FALSE(user.heldBack(w, LIST_, Event::NewSelection)) << c.what;
+    user.selectRow(w, LIST_, 2);
+    user.type(w, ENTRY_, "fe");
+    user.setValue(w, ENTRY_, "fertig");
+    user.mouseIn(w, REGION_);
+    user.mouseDown(w, REGION_);
+    user.press(w, REGION_);
+    user.mouseUp(w, REGION_, rt::keys::MouseLeftUp);
+    user.mouseOut(w, REGION_);
+    user.closeWindow(w);
+    user.waitThreadEnd(t);
     EXPECT_EQ(log.lines(), c.expected) << c.what;
   }
 }
