@@ -1,35 +1,54 @@
 #include "runtime/data/queue.h"
 
+#include <numeric>
+
+#include "runtime/data/expr_binding.h"
+#include "runtime/expr/order.h"
 #include "runtime/text/strings.h"
 
 namespace rt {
 
+namespace {
+
+// UPPER(x) around a whole key: the inner text, else empty.
+std::string_view upperArgument(std::string_view key) {
+    if (key.size() < 7 || !equalsNoCase(key.substr(0, 6), "UPPER(") || key.back() != ')') return {};
+    return trimBlanks(key.substr(6, key.size() - 7));
+}
+
+// One queue entry at a time, its fields found by label or by name as the descriptor finds them.
+class EntryFields final : public FieldSource {
+public:
+    explicit EntryFields(const RecordDesc& desc) : desc_(desc) {}
+    void setEntry(const void* entry) { entry_ = entry; }
+
+    int fieldIndex(std::string_view label) const override { return desc_.find(label); }
+    void fieldValue(int index, Value& out) const override { DescribedRecordFields(desc_, entry_).fieldValue(index, out); }
+
+private:
+    const RecordDesc& desc_;
+    const void* entry_ = nullptr;
+};
+
+}  // namespace
+
 bool parseOrder(const RecordDesc& desc, std::string_view order, std::vector<OrderPart>& parts) {
     parts.clear();
-    std::size_t pos = 0;
-    while (pos <= order.size()) {
-        auto end = order.find(',', pos);
-        if (end == std::string_view::npos) end = order.size();
-        auto part = trimBlanks(order.substr(pos, end - pos));
-        pos = end + 1;
-        if (part.empty()) {
-            if (end == order.size()) break;
-            continue;
-        }
-        OrderPart p{-1, false, false};
-        if (part.front() == '+' || part.front() == '-') {
-            p.descending = part.front() == '-';
-            part = trimBlanks(part.substr(1));
-        }
-        std::string up = upper(part);
-        if (up.rfind("UPPER(", 0) == 0 && part.back() == ')') {
+    auto keys = parseOrder(order);
+    if (!keys) return false;
+    for (const SortKey& key : keys.value()) {
+        OrderPart p{-1, key.descending, false};
+        std::string_view label = key.expression;
+        if (!key.isName) {
+            label = upperArgument(label);
             p.nocase = true;
-            part = trimBlanks(part.substr(6, part.size() - 7));
         }
-        p.field = desc.find(part);
-        if (p.field < 0) return false;
+        p.field = label.empty() ? -1 : desc.find(label);
+        if (p.field < 0) {
+            parts.clear();
+            return false;
+        }
         parts.push_back(p);
-        if (end == order.size()) break;
     }
     return true;
 }
@@ -45,6 +64,61 @@ int compareField(const RecordDesc& desc, const void* a, const void* b, int field
     const auto& s = std::get<std::string>(x);
     const auto& t = std::get<std::string>(y);
     return nocase ? compareNoCase(s, t) : compareTrimmed(s, t);
+}
+
+bool sortedEntries(const QueueBase& queue, std::string_view order, std::vector<std::size_t>& indexes) {
+    indexes.clear();
+    const RecordDesc* desc = queue.desc();
+    if (!desc) return false;
+    const std::size_t n = queue.records();
+    indexes.resize(n);
+    std::iota(indexes.begin(), indexes.end(), std::size_t{0});
+
+    // Fields alone compare in place, without the evaluator.
+    std::vector<OrderPart> parts;
+    if (parseOrder(*desc, order, parts)) {
+        std::stable_sort(indexes.begin(), indexes.end(), [&](std::size_t a, std::size_t b) {
+            const void* x = queue.entry(a + 1);
+            const void* y = queue.entry(b + 1);
+            for (const auto& p : parts) {
+                int c = compareField(*desc, x, y, p.field, p.nocase);
+                if (c != 0) return p.descending ? c > 0 : c < 0;
+            }
+            return false;
+        });
+        return true;
+    }
+
+    // Any other key: the queue's fields are bound over the thread's (they win over a buffer
+    // with the same labels) while each entry's key values are computed once.
+    EntryFields fields(*desc);
+    Bindings& bindings = threadBindings();
+    bindings.bindFields(fields);
+    struct Unbind {
+        Bindings& b;
+        const FieldSource& f;
+        ~Unbind() { b.unbindFields(f); }
+    } unbind{bindings, fields};
+
+    auto compiled = Order::compile(order, bindings);
+    if (!compiled) {
+        indexes.clear();
+        return false;
+    }
+    const Order& o = compiled.value();
+    std::vector<std::vector<Value>> keys(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        fields.setEntry(queue.entry(i + 1));
+        auto values = o.keyValues(bindings);
+        if (!values) {
+            indexes.clear();
+            return false;
+        }
+        keys[i] = std::move(values).value();
+    }
+    std::stable_sort(indexes.begin(), indexes.end(),
+                     [&](std::size_t a, std::size_t b) { return o.compare(keys[a], keys[b]) < 0; });
+    return true;
 }
 
 }  // namespace rt

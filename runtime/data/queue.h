@@ -137,8 +137,8 @@ public:
         std::stable_sort(rows_.begin(), rows_.end(), lessThan);
         changed();
     }
-    // By field labels of the descriptor: "+C1,-RECORDID" (UPPER(x) for nocase). False when a
-    // label is unknown or the queue has no descriptor.
+    // By an order text over the descriptor's labels: "+C1,-RECORDID", "-UPPER(C1),+RECORDID*2"
+    // (see runtime/expr/order.h). False when the text is rejected or the queue has no descriptor.
     bool sort(std::string_view order);
 
     // Position of the first entry whose member equals value (text: trailing blanks ignored),
@@ -182,8 +182,9 @@ private:
     std::vector<R> rows_;
 };
 
-// Parses "+A,-B,UPPER(C)" against a descriptor: (field index, descending, nocase) per part;
-// false for an unknown label.
+// Resolves "+A,-B,UPPER(C)" against a descriptor when every key is a field label, optionally
+// inside UPPER( ): (field index, descending, nocase) per key; false when a key is anything else
+// (an unknown label, an expression), which only the evaluator can order by.
 struct OrderPart {
     int field;
     bool descending;
@@ -192,19 +193,19 @@ struct OrderPart {
 bool parseOrder(const RecordDesc& desc, std::string_view order, std::vector<OrderPart>& parts);
 // Compares two records of one layout on one field: <0, 0, >0.
 int compareField(const RecordDesc& desc, const void* a, const void* b, int field, bool nocase);
+// The entries of a queue with a descriptor in the order of an order text (rt::Order: any
+// expression over the entry's fields and the thread's bindings), as 0-based indexes, stable;
+// false when the text is rejected, a key cannot be computed or the queue has no descriptor.
+bool sortedEntries(const QueueBase& queue, std::string_view order, std::vector<std::size_t>& indexes);
 
 template <class R>
 bool Queue<R>::sort(std::string_view order) {
-    if (!desc_) return false;
-    std::vector<OrderPart> parts;
-    if (!parseOrder(*desc_, order, parts)) return false;
-    std::stable_sort(rows_.begin(), rows_.end(), [&](const R& a, const R& b) {
-        for (const auto& p : parts) {
-            int c = compareField(*desc_, &a, &b, p.field, p.nocase);
-            if (c != 0) return p.descending ? c > 0 : c < 0;
-        }
-        return false;
-    });
+    std::vector<std::size_t> indexes;
+    if (!sortedEntries(*this, order, indexes)) return false;
+    std::vector<R> sorted;
+    sorted.reserve(rows_.size());
+    for (std::size_t i : indexes) sorted.push_back(std::move(rows_[i]));
+    rows_ = std::move(sorted);
     changed();
     return true;
 }

@@ -6,6 +6,7 @@
 #include "runtime/data/queue.h"
 #include "runtime/data/table_driver.h"
 #include "runtime/expr/expression.h"
+#include "runtime/expr/order.h"
 #include "runtime/text/strings.h"
 #include "runtime/thread/thread_state.h"
 
@@ -54,51 +55,61 @@ int ViewManager::setFilter(std::string_view text) {
 void ViewManager::setOrderKey(int key) {
     orderKey_ = key;
     sort_.clear();
+    order_.reset();
     loaded_ = false;
 }
 
 void ViewManager::setOrder(std::vector<SortField> fields) {
     sort_ = std::move(fields);
+    order_.reset();
     loaded_ = false;
+}
+
+bool ViewManager::orderFields(std::string_view text, std::vector<SortField>& fields) const {
+    fields.clear();
+    std::vector<OrderPart> parts;
+    if (parseOrder(primary_.desc(), text, parts)) {
+        for (const auto& p : parts) fields.push_back(SortField{nullptr, p.field, p.descending, p.nocase});
+        return true;
+    }
+    // Keys of a joined table: each key on its own against the primary and then each join.
+    auto keys = parseOrder(text);
+    if (!keys || joins_.empty()) return false;
+    for (const SortKey& key : keys.value()) {
+        const std::string one = (key.descending ? "-" : "+") + key.expression;
+        if (parseOrder(primary_.desc(), one, parts)) {
+            fields.push_back(SortField{nullptr, parts[0].field, parts[0].descending, parts[0].nocase});
+            continue;
+        }
+        bool found = false;
+        for (const auto& j : joins_) {
+            if (parseOrder(j.file->desc(), one, parts)) {
+                fields.push_back(SortField{j.file, parts[0].field, parts[0].descending, parts[0].nocase});
+                found = true;
+                break;
+            }
+        }
+        if (!found) {
+            fields.clear();
+            return false;
+        }
+    }
+    return true;
 }
 
 int ViewManager::setOrder(std::string_view text) {
     loaded_ = false;
     sort_.clear();
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        auto end = text.find(',', pos);
-        if (end == std::string_view::npos) end = text.size();
-        auto part = trimBlanks(text.substr(pos, end - pos));
-        pos = end + 1;
-        if (part.empty()) continue;
-        SortField s;
-        if (part.front() == '+' || part.front() == '-') {
-            s.descending = part.front() == '-';
-            part = trimBlanks(part.substr(1));
-        }
-        if (upper(part).rfind("UPPER(", 0) == 0 && part.back() == ')') {
-            s.nocase = true;
-            part = trimBlanks(part.substr(6, part.size() - 7));
-        }
-        int idx = primary_.desc().find(part);
-        FileManager* owner = nullptr;
-        if (idx < 0)
-            for (auto& j : joins_) {
-                idx = j.file->desc().find(part);
-                if (idx >= 0) {
-                    owner = j.file;
-                    break;
-                }
-            }
-        if (idx < 0) {
-            sort_.clear();
-            return primary_.fail(ErrInvalidFilter, "", std::string(text));
-        }
-        s.file = owner;
-        s.field = idx;
-        sort_.push_back(s);
+    order_.reset();
+    // Fields (optionally in UPPER) compare in place; anything else goes through the evaluator.
+    std::vector<SortField> fields;
+    if (orderFields(text, fields)) {
+        sort_ = std::move(fields);
+        return primary_.ok();
     }
+    auto order = Order::compile(text);
+    if (!order) return primary_.fail(ErrInvalidFilter, "", order.error().describe());
+    if (!order.value().isEmpty()) order_ = std::make_shared<const Order>(std::move(order).value());
     return primary_.ok();
 }
 
@@ -192,8 +203,20 @@ int ViewManager::load() {
         Row row;
         row.primary = primary_.position();
         for (auto& j : joins_) row.joined.push_back(snapshot(*j.file));
+        if (order_) {
+            // Computed while the row's records are in their buffers, once per row.
+            auto keys = order_->keyValues();
+            if (!keys) {
+                rows_.clear();
+                return primary_.fail(ErrInvalidFilter, "", keys.error().describe());
+            }
+            row.keys = std::move(keys).value();
+        }
         rows_.push_back(std::move(row));
     }
+    if (order_)
+        std::stable_sort(rows_.begin(), rows_.end(),
+                         [&](const Row& a, const Row& b) { return order_->compare(a.keys, b.keys) < 0; });
     if (!sort_.empty()) {
         auto slot = [this](const SortField& s) -> std::size_t {
             if (!s.file || s.file == &primary_) return 0;

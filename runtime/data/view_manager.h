@@ -18,8 +18,11 @@
 #include <vector>
 
 #include "runtime/data/file_manager.h"
+#include "runtime/expr/value.h"
 
 namespace rt {
+
+class Order;
 
 using ViewPredicate = std::function<bool()>;
 
@@ -48,9 +51,10 @@ public:
     // A filter text for the registered compiler; "" clears. 46 when it is rejected (or no
     // compiler is registered yet).
     int setFilter(std::string_view text);
-    // Order: a key of the primary (default: record order), or sort fields, or a text of labels
-    // separated by "," each with an optional "+" or "-" and optionally inside UPPER( ); 46 for an
-    // unknown label.
+    // Order: a key of the primary (default: record order), or sort fields, or an order text
+    // (runtime/expr/order.h): "+UPPER(CUBK:CubeName),-CUBK:ID", any expression over the thread's
+    // bindings as a key. 46 when the text is rejected (the evaluator's message is the file error
+    // text).
     void setOrderKey(int key);
     void setOrder(std::vector<SortField> fields);
     int setOrder(std::string_view text);
@@ -78,17 +82,20 @@ private:
     int load();
     bool matchJoins();
     int step(int direction);
+    bool orderFields(std::string_view text, std::vector<SortField>& fields) const;
 
     FileManager& primary_;
     ViewPredicate filter_;
     int orderKey_ = -1;
     std::vector<SortField> sort_;
+    std::shared_ptr<const Order> order_;  // an order text beyond fields: keys computed per row
     std::vector<Join> joins_;
     // Snapshot rows: the primary record (with its place, so that it can be changed or deleted
     // after it was given) and each joined record.
     struct Row {
         Position primary;
         std::vector<std::shared_ptr<void>> joined;
+        std::vector<Value> keys;  // order_'s key values
     };
     std::vector<Row> rows_;
     long long pos_ = -1;

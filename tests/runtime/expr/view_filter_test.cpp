@@ -3,6 +3,7 @@
 
 #include "runtime/data/dictionary.h"
 #include "runtime/data/file_manager.h"
+#include "runtime/data/queue.h"
 #include "runtime/data/table_def.h"
 #include "runtime/data/view_manager.h"
 #include "runtime/expr/expression.h"
@@ -116,6 +117,65 @@ TEST_F(ViewFilterTest, RejectedFilterIsError46WithTheEvaluatorsText) {
     EXPECT_EQ(fileErrorText(), "Missing closing parenthesis at position 29");
     EXPECT_EQ(view.setFilter("CUBK:Nichts = 1"), ErrInvalidFilter);
     EXPECT_EQ(fileErrorText(), "Unknown name 'CUBK:Nichts' at position 1");
+}
+
+// One order text, one order: the view (keys computed from the table's buffer) and a queue of the
+// same records (keys computed from each entry) agree, for fields alone and for expressions.
+TEST_F(ViewFilterTest, ViewAndQueueSortedByOneTextAgree) {
+    struct Extra {
+        Long id;
+        const char* name;
+        const char* umsatz;
+    };
+    for (const Extra& r : {Extra{6, "alpha", "8"}, Extra{7, "Beta", "8"}, Extra{8, "Lager", "7"}}) {
+        CUBK.ID = r.id;
+        CUBK.Activ = 1;
+        CUBK.CubeName = r.name;
+        CUBK.Umsatz.set(std::string_view(r.umsatz));
+        ASSERT_EQ(fm.insert(), 0) << errorText();
+    }
+    // The queue holds the records the other way round, so that neither order is given for free.
+    Queue<CubeKopfRecord> queue(&def.record);
+    {
+        ViewManager all(fm);
+        ASSERT_EQ(all.open(), 0);
+        while (all.previous() == 0) queue.add(CUBK);
+    }
+    auto queueIds = [&] {
+        std::vector<Long> ids;
+        for (const auto& r : queue) ids.push_back(r.ID);
+        return ids;
+    };
+
+    const std::string_view orders[] = {
+        "-CUBK:Umsatz*2,+UPPER(CUBK:CubeName)",
+        "+UPPER(CUBK:CubeName),-CUBK:ID",
+        "-CUBK:Activ,+CUBK:Angelegt,-INSTRING('a',CUBK:CubeName,1,1),+CUBK:ID",
+        "+CUBK:CubeName,+CUBK:ID",
+    };
+    for (std::string_view order : orders) {
+        const std::vector<Long> fromView = read("", order);
+        CUBK = CubeKopfRecord{};  // the queue must not read the table's buffer
+        ASSERT_TRUE(queue.sort(order)) << order;
+        EXPECT_EQ(queueIds(), fromView) << order;
+        EXPECT_EQ(fromView.size(), 8u) << order;
+    }
+    EXPECT_EQ(read("", orders[0]), (std::vector<Long>{1, 4, 6, 7, 3, 8, 2, 5}));
+
+    // Rejected texts: 46 with the evaluator's message on the view, false on the queue (unsorted).
+    const std::vector<Long> before = queueIds();
+    for (std::string_view bad : {"+CUBK:ID,-CUBK:Nichts*2", "-(CUBK:ID", "+CUBK:ID,-"}) {
+        ViewManager view(fm);
+        EXPECT_EQ(view.setOrder(bad), ErrInvalidFilter) << bad;
+        EXPECT_FALSE(queue.sort(bad)) << bad;
+        EXPECT_EQ(queueIds(), before) << bad;
+    }
+    ViewManager view(fm);
+    EXPECT_EQ(view.setOrder("+CUBK:ID,-CUBK:Nichts*2"), ErrInvalidFilter);
+    EXPECT_EQ(fileErrorText(), "Unknown name 'CUBK:Nichts' at position 11");
+    // The queue's bindings are gone after the sort: the table's buffer is what the thread sees.
+    CUBK.ID = 42;
+    EXPECT_EQ(DecimalValue::compare(evaluateText("CUBK:ID").value().number(), DecimalValue(42)), 0);
 }
 
 // A thread's dictionary binds its buffers itself, and views compile filter texts without any
