@@ -243,6 +243,39 @@ TEST_P(Server, AutoNumberWithinHeaderCascadeAndCancelledInsert) {
     EXPECT_EQ(line.records(), 1);
 }
 
+// A session ended by the server while a number is taken: 90 at once, the number not taken again
+// (only a duplicate number is retried), for priming and for a plain insert.
+TEST_P(Server, LostConnectionWhileNumberingIs90AfterOneTry) {
+    if (sqlite()) GTEST_SKIP() << "a file database has no session to end";
+    ASSERT_EQ(head.open(), 0);
+    ASSERT_EQ(addHead("H1", "1"), 0);
+    for (bool prime : {true, false}) {
+        SCOPED_TRACE(prime ? "primeRecord" : "insert");
+        int tries = 0;
+        std::string ended;
+        head.setBeforeReserveHook([&] {
+            ++tries;
+            // From a second connection, between reading the highest number and storing the row.
+            ended = exec("SELECT pg_terminate_backend(pid) FROM pg_stat_activity"
+                         " WHERE datname = current_database() AND pid <> pg_backend_pid()");
+        });
+        head.clearBuffer();
+        H.Name = "lost";
+        H.Code = prime ? "p" : "i";
+        EXPECT_EQ(prime ? head.primeRecord(true) : head.insert(), 90);
+        EXPECT_EQ(rt::errorCode(), 90);
+        EXPECT_EQ(ended, "");
+        EXPECT_EQ(tries, 1);
+        head.setBeforeReserveHook({});
+        head.closeAll();
+        ASSERT_EQ(head.open(), 0) << rt::fileErrorText();
+    }
+    // Nothing of the failed attempts was stored, and a new session numbers on.
+    EXPECT_EQ(head.records(), 1);
+    ASSERT_EQ(addHead("H2", "2"), 0);
+    EXPECT_EQ(H.ID, 2);
+}
+
 TEST_P(Server, DateTimeColumnHoldsDateAndTime) {
     LogRecord g;
     rt::FileManager log(logDef(), &g);
