@@ -323,8 +323,15 @@ void OdbcDataSet::LoadResult() {
         SQLSMALLINT nameLen = 0, sqlType = 0, decimals = 0, nullable = 0;
         SQLULEN size = 0;
         if (!succeeded(SQLDescribeCol(HSTMT, c, name, sizeof name, &nameLen, &sqlType, &size, &decimals,
-                                      &nullable)))
-            continue;
+                                      &nullable))) {
+            // Undescribed, the column still holds cells: kept as a nameless text column, so that
+            // the descriptions stay one per column.
+            name[0] = 0;
+            sqlType = SQL_CHAR;
+            size = 0;
+            decimals = 0;
+            nullable = SQL_NULLABLE_UNKNOWN;
+        }
         OdbcColumn col;
         col.NAME = std::string(rt::clip(reinterpret_cast<const char*>(name)));
         col.KEY = fold(col.NAME);

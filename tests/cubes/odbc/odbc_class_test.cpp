@@ -123,6 +123,21 @@ TEST_F(SqliteDataSet, CellsFollowTheTypeAndTextTable) {
     EXPECT_TRUE(hooks.boxes.empty());
 }
 
+TEST_F(SqliteDataSet, TypeCodesOutsideTheTableAreReadAsText) {
+    // The SQLite driver reports TINYINT -6, BIT -7, BLOB -2, REAL 8 and an unknown declared type 12.
+    run(connect, {"CREATE TABLE other (t TINYINT, b BIT, y BLOB, r REAL, w WEIRDTYPE)",
+                  "INSERT INTO other VALUES (3, 1, x'4869', 2.5, 'w')"});
+    ASSERT_EQ(ds.SetQuery("SELECT * FROM other", 0), 0);
+    const char* expected[] = {"3", "1", "X'4869'", "2.5", "w"};  // the driver's text of a blob
+    auto cols = ds.RESULTSETCOLS();
+    ASSERT_EQ(cols.size(), std::size(expected));
+    for (std::size_t c = 0; c < cols.size(); ++c) {
+        EXPECT_EQ(cols[c].TYPE, 1) << cols[c].NAME;
+        EXPECT_EQ(ds.GetCell(1, static_cast<int>(c + 1)), expected[c]) << cols[c].NAME;
+    }
+    EXPECT_TRUE(hooks.boxes.empty());
+}
+
 TEST_F(SqliteDataSet, LongTextIsCutAtTwoHundredFiftyFiveWholeCharacters) {
     // 1,200 bytes: the receive buffer ends inside a character.
     std::string umlauts;
@@ -592,6 +607,29 @@ TEST(OdbcDataSetPg, OtherTypesAreReadAsText) {
     EXPECT_EQ(ds.GetCell(1, 2), "4869");
     EXPECT_EQ(ds.GetCell(1, 3), "2.5");
     EXPECT_EQ(ds.GetCell(1, 4), "Straße");
+    EXPECT_TRUE(hooks.boxes.empty());
+}
+
+TEST(OdbcDataSetPg, TypeCodesOutsideTheTableAreReadAsText) {
+    VOQ_PG_DATABASE(db);
+    HookRecorder hooks;
+    // What psqlODBC reports for these: money 6 (FLOAT), real 7, numeric 2; inet, interval and
+    // arrays 12 (VARCHAR); with these options bool -7 (BIT) and bytea -4 (LONGVARBINARY).
+    OdbcConnection con;
+    ASSERT_EQ(con.Connect(db.connectString() + ";BoolsAsChar=0;ByteaAsLongVarBinary=1"), 0);
+    OdbcDataSet ds;
+    ds.Init(&con, 0, "");
+    ds.SetQuery("SELECT 12.5::money AS m, 1.5::real AS r, 2::numeric AS n, '10.0.0.1'::inet AS i, "
+                "'1 day 02:03'::interval AS v, ARRAY[1,2] AS a, true AS b, 'Hi'::bytea AS y",
+                0);
+    const char* expected[] = {"$12.50", "1.5", "2", "10.0.0.1", "1 day 02:03:00", "{1,2}", "1", "4869"};
+    auto cols = ds.RESULTSETCOLS();
+    ASSERT_EQ(cols.size(), std::size(expected));
+    for (std::size_t c = 0; c < cols.size(); ++c) {
+        EXPECT_EQ(cols[c].TYPE, 1) << cols[c].NAME;
+        EXPECT_EQ(cols[c].COLUMN, static_cast<int>(c + 1)) << cols[c].NAME;
+        EXPECT_EQ(ds.GetCell(1, static_cast<int>(c + 1)), expected[c]) << cols[c].NAME;
+    }
     EXPECT_TRUE(hooks.boxes.empty());
 }
 
