@@ -5,6 +5,8 @@
 #include <atomic>
 
 #include "print_test_util.h"
+#include "runtime/report/print_previewer.h"
+#include "runtime/report/report_controller.h"
 #include "runtime/thread/thread_state.h"
 
 using namespace printtest;
@@ -390,6 +392,39 @@ TEST_F(PreviewTest, NoPagesAtAll) {
   EXPECT_EQ(response, 1);
   EXPECT_TRUE(list.empty());
   EXPECT_EQ(result, 0);
+}
+
+// The one wiring: a report run by the controller previews through the "Report Preview" window
+// and printing hands the printer only the pages left marked.
+TEST_F(PrintTest, TheEnginesPreviewIsTheReportPreviewAndPrintsTheMarkedPages) {
+  installReportPreview();
+  rt::Report report("Seiten");
+  report.setUnit(rt::ReportUnit::Points).setPaper(595, 842).setBody(40, 40, 500, 12);
+  int record = 0;
+  report.addBand(1, rt::BandKind::Detail).setSize(500, 12).addString(2, 0, 0, 200, 12).setUse([&] {
+    return "Seite " + std::to_string(record);
+  });
+  std::atomic<int> response{0};
+  int t = rt::startThread([&] {
+    rt::RecordProcessor records([&] { return record < 4 ? (++record, rt::RecordStep::Record) : rt::RecordStep::End; }, 4);
+    response = rt::ReportController(report, {.procedure = "DruckeSeiten"}).setDetail(1).run(records);
+  });
+  auto w = user.waitWindow(" Report Preview");
+  EXPECT_EQ(user.statusText(w, 2), "Page 1 of 4");
+  user.setValue(w, PAGE_SPIN, "2");
+  user.key(w, 0, rt::keys::KeypadPlus);
+  user.press(w, MARK_BOX);
+  user.setValue(w, PAGE_SPIN, "4");
+  user.press(w, MARK_BOX);
+  user.press(w, BUTTON_PRINT);
+  user.waitThreadEnd(t);
+  rt::setPreviewProcedure({});
+  EXPECT_EQ(response, 1);
+  std::vector<std::string> printed;
+  for (const auto& f : log->all()) printed.push_back(f.substr(f.rfind('/') + 1));
+  EXPECT_EQ(printed, (std::vector<std::string>{"P00001.svg", "P00003.svg"}));
+  EXPECT_EQ(log->begun, 1);
+  EXPECT_EQ(log->ended, 1);
 }
 
 } // namespace
