@@ -195,6 +195,35 @@ TEST_P(SqlToQueueTest, AStatementWithoutResultRowsReadsNothingAndSaysNothing) {
     EXPECT_TRUE(boxes().empty());
 }
 
+// The view opens on the table SqlToQueue has just opened itself, so "OPEN VIEW" has no engine
+// failure left to report. A first row the server fails to make is reported when it is read:
+// the SQLite driver stepping row by row makes it at the first fetch ("NEXT VIEW"); the
+// PostgreSQL driver makes the first rows while executing, even through a cursor, so there the
+// same failure comes as "EXECUTE QUERY" with the statement.
+TEST_P(SqlToQueueTest, AFirstRowTheServerFailsToMakeIsReportedWhereItFails) {
+    createCarrier();
+    std::string statement;
+    if (pg()) {
+        GLO.ConnectString = connect_ + ";UseDeclareFetch=1;Fetch=1";
+        statement = "SELECT 1 / (b - 1) FROM " + table("k");
+    } else {
+        GLO.ConnectString = connect_ + ";StepAPI=1";
+        statement = "SELECT abs(-9223372036854775807 - b) FROM " + table("k");
+    }
+    answerAll(1);
+    rt::Long n = 7;
+    EXPECT_EQ(SqlToQueue(statement, nullptr, {n}), 0);
+    ASSERT_EQ(boxes().size(), 1u);
+    const auto box = boxes()[0];
+    EXPECT_EQ(box.title, pg() ? "EXECUTE QUERY" : "NEXT VIEW") << box.text;
+    EXPECT_EQ(box.text.rfind("Error : ", 0), 0u) << box.text;
+    EXPECT_NE(box.text.find("\nFile Error : "), std::string::npos) << box.text;
+    EXPECT_NE(box.text.find(pg() ? "[22012]" : "integer overflow"), std::string::npos) << box.text;
+    EXPECT_EQ(box.text.find(statement) != std::string::npos, pg()) << box.text;
+    EXPECT_EQ(n, 7);
+    EXPECT_FALSE(Access.ACQTBL->isOpen());
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, SqlToQueueTest, ::testing::Values("sqlite", "pg"),
                          [](const auto& info) { return info.param; });
 
