@@ -200,6 +200,20 @@ bool sortedEntries(const QueueBase& queue, std::string_view order, std::vector<s
 
 template <class R>
 bool Queue<R>::sort(std::string_view order) {
+    if (!desc_) return false;
+    // Fields alone compare in place, the entries sorted where they are.
+    std::vector<OrderPart> parts;
+    if (parseOrder(*desc_, order, parts)) {
+        std::stable_sort(rows_.begin(), rows_.end(), [&](const R& a, const R& b) {
+            for (const auto& p : parts) {
+                int c = compareField(*desc_, &a, &b, p.field, p.nocase);
+                if (c != 0) return p.descending ? c > 0 : c < 0;
+            }
+            return false;
+        });
+        changed();
+        return true;
+    }
     std::vector<std::size_t> indexes;
     if (!sortedEntries(*this, order, indexes)) return false;
     std::vector<R> sorted;

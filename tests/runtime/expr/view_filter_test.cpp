@@ -161,6 +161,12 @@ TEST_F(ViewFilterTest, ViewAndQueueSortedByOneTextAgree) {
         EXPECT_EQ(fromView.size(), 8u) << order;
     }
     EXPECT_EQ(read("", orders[0]), (std::vector<Long>{1, 4, 6, 7, 3, 8, 2, 5}));
+    // Fields compared in place order as the evaluator does.
+    const std::pair<std::string_view, std::string_view> same[] = {
+        {"+UPPER(CUBK:CubeName),-CUBK:ID", "+UPPER(CUBK:CubeName),-CUBK:ID*1"},
+        {"-CUBK:Umsatz,+CUBK:Angelegt,+CUBK:CubeName,+CUBK:ID", "-CUBK:Umsatz*1,+CUBK:Angelegt+0,+CUBK:CubeName,+CUBK:ID"},
+    };
+    for (const auto& [fields, expression] : same) EXPECT_EQ(read("", fields), read("", expression)) << expression;
 
     // Rejected texts: 46 with the evaluator's message on the view, false on the queue (unsorted).
     const std::vector<Long> before = queueIds();
