@@ -4,7 +4,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -208,6 +210,9 @@ TEST_F(Frame, StartsOnTheChosenClientAndShowsMenuToolbarAndStatus) {
                                  "INSERT INTO tversion VALUES ('1.0.0.0')"), "");
     registerFrameProcedure("BrowseWerte", [](const std::string&) {});
     setCommandLine({"\\U=demo"});
+    // The working folder is fresh: the report and script folders are Main's.
+    ASSERT_FALSE(std::filesystem::exists(dir_.file("AUSWERT")));
+    ASSERT_FALSE(std::filesystem::exists(dir_.file("SKRIPT")));
     runMain();
     auto f = waitFrame();
     ASSERT_NE(f, 0u);
@@ -372,6 +377,42 @@ TEST_F(Frame, OutsideProgramsOfTheSetupAndUserMenus) {
     // The user administration lies beside the program; it ends well: nothing is shown.
     user_.press(f, ItemBenutzer);
     EXPECT_EQ(user_.messageBoxes().size(), 1u);
+    endMain(f);
+}
+
+// The ODBC administrator found along PATH starts, by either name, and nothing is said.
+TEST_F(Frame, TheOdbcAdministratorOnThePathStartsWithoutABox) {
+    struct PathGuard {
+        std::string old = std::getenv("PATH") ? std::getenv("PATH") : "";
+        ~PathGuard() { ::setenv("PATH", old.c_str(), 1); }
+    } path;
+    addClients({{"Demo", clientDb()}});
+    chooseClient(1);
+    syncTables(clientDb());
+    setCommandLine({"\\U=DEMO"});
+    runMain();
+    auto f = waitFrame();
+    ASSERT_NE(f, 0u);
+    for (const char* program : {"ODBCManageDataSourcesQ5", "ODBCManageDataSourcesQ4"}) {
+        SCOPED_TRACE(program);
+        voq::test::TempDir bin;
+        const std::string marker = bin.file("started");
+        {
+            std::ofstream script(bin.file(program));
+            script << "#!/bin/sh\necho \"${0##*/}\" > '" << marker << "'\n";
+        }
+        std::filesystem::permissions(bin.file(program), std::filesystem::perms::owner_all);
+        ::setenv("PATH", (bin.path().string() + ":" + path.old).c_str(), 1);
+        user_.press(f, ItemOdbcAdmin);
+        std::string started;
+        for (int i = 0; i < 500 && started.empty(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            std::ifstream in(marker);
+            std::getline(in, started);
+        }
+        EXPECT_EQ(started, program);
+        EXPECT_TRUE(user_.messageBoxes().empty());
+    }
     endMain(f);
 }
 
