@@ -17,6 +17,7 @@
 #include "runtime/thread/thread.h"
 #include "runtime/thread/thread_state.h"
 #include "runtime/ui/headless_display.h"
+#include "tests/core/support/core_test_support.h"
 #include "tests/support/test_support.h"
 
 using namespace mandant;
@@ -112,34 +113,19 @@ TEST(ConnectStringWindowParts, TakenByPosition) {
 
 // ---- Windows and the table -----------------------------------------------------------------
 
-struct Halted {
-    int code;
-};
-
-class Clients : public ::testing::Test {
+class Clients : public coretest::HaltingTest {
 protected:
-    void SetUp() override {
-        previous_ = std::filesystem::current_path();
-        std::filesystem::current_path(dir_.path());
-        resetGlobals();
-        setEndProgramHandler([](int code) { throw Halted{code}; });
-    }
     void TearDown() override {
         display_.shutdown();
-        setEndProgramHandler({});
         setProgramFilePath({});
-        std::filesystem::current_path(previous_);
+        HaltingTest::TearDown();
     }
     // Runs `body` on a program thread with its dictionary; returns the halt code or -1.
     int start(std::function<void()> body) {
         halted_ = -1;
         thread_ = rt::startThread([this, body = std::move(body)] {
             InitDictionary();
-            try {
-                body();
-            } catch (const Halted& h) {
-                halted_ = h.code;
-            }
+            halted_ = coretest::haltCode(body);
             KillDictionary();
         });
         return thread_;
@@ -158,8 +144,6 @@ protected:
         finish();
     }
 
-    voq::test::TempDir dir_;
-    std::filesystem::path previous_;
     rt::HeadlessDisplay display_;
     rt::TestDriver user_{display_};
     int thread_ = 0;

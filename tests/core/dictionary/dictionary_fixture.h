@@ -14,6 +14,7 @@
 #include "core/dictionary/dictionary.h"
 #include "core/dictionary/globals.h"
 #include "runtime/thread/thread_state.h"
+#include "tests/core/support/core_test_support.h"
 #include "tests/support/test_support.h"
 
 namespace dicttest {
@@ -59,23 +60,16 @@ inline Rows query(const std::string& connect, const std::string& sql) {
 }
 
 // A working folder of its own (the local table files lie there) and a blank program state.
-class WorkingFolder : public ::testing::Test {
+class WorkingFolder : public coretest::WorkingFolderTest {
 protected:
     void SetUp() override {
-        previous_ = std::filesystem::current_path();
-        std::filesystem::current_path(dir_.path());
-        resetGlobals();
+        WorkingFolderTest::SetUp();
         rt::clearError();
     }
     void TearDown() override {
         KillDictionary();
-        std::filesystem::current_path(previous_);
+        WorkingFolderTest::TearDown();
     }
-    std::string file(const std::string& name) const { return dir_.file(name); }
-    bool exists(const std::string& name) const { return std::filesystem::exists(dir_.file(name)); }
-
-    voq::test::TempDir dir_;
-    std::filesystem::path previous_;
 };
 
 // The client database on one of the two engines.
@@ -83,21 +77,12 @@ class ServerTables : public WorkingFolder, public ::testing::WithParamInterface<
 protected:
     void SetUp() override {
         WorkingFolder::SetUp();
-        if (pg()) {
-            pg_ = std::make_unique<voq::test::PgDatabase>();
-            if (pg_->connectString().empty()) {
-                if (voq::test::pgRequired()) FAIL() << "PostgreSQL test cluster not reachable";
-                GTEST_SKIP() << "PostgreSQL test cluster not running (scripts/pg-cluster start)";
-            }
-            connect_ = pg_->connectString();
-        } else {
-            connect_ = voq::test::sqliteConnectString(file("client.db"));
-        }
+        if (!coretest::openClientDatabase(GetParam(), file("client.db"), pg_, connect_)) return;
         GLO.ConnectString = connect_;
     }
     bool pg() const { return GetParam() == "pg"; }
     // The server's name of a table of schema dbo, as a fixture statement writes it.
-    std::string table(const std::string& name) const { return pg() ? "dbo." + name : name; }
+    std::string table(const std::string& name) const { return coretest::serverTable(pg(), name); }
     std::string byteType() const { return pg() ? "SMALLINT" : "TINYINT"; }
     std::string dateTimeType() const { return pg() ? "TIMESTAMP" : "DATETIME"; }
     void exec(const std::string& sql) const {

@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "core/clients/clients.h"
-#include "core/clients/program_end.h"
 #include "core/dictionary/dictionary.h"
 #include "core/dictionary/globals.h"
 #include "core/frame/frame.h"
@@ -26,6 +25,7 @@
 #include "runtime/ui/display.h"
 #include "runtime/ui/headless_display.h"
 #include "runtime/ui/window.h"
+#include "tests/core/support/core_test_support.h"
 #include "tests/support/test_support.h"
 
 using namespace frame;
@@ -79,17 +79,10 @@ TEST(IdleTimeOut, FiveClosingTicksThenTheLogin) {
 
 // ---- Main on a real client database --------------------------------------------------------
 
-struct Halted {
-    int code;
-};
-
-class Frame : public ::testing::Test {
+class Frame : public coretest::HaltingTest {
 protected:
     void SetUp() override {
-        previous_ = std::filesystem::current_path();
-        std::filesystem::current_path(dir_.path());
-        resetGlobals();
-        setEndProgramHandler([](int code) { throw Halted{code}; });
+        HaltingTest::SetUp();
         clock_ = 1000;
         setFrameClock([this] { return clock_.load(); });
         FrameHooks h;
@@ -110,13 +103,12 @@ protected:
     }
     void TearDown() override {
         display_.shutdown();
-        setEndProgramHandler({});
         setFrameHooks({});
         setFrameClock({});
         setActivityProbe({});
         clearFrameProcedures();
         setCommandLine({});
-        std::filesystem::current_path(previous_);
+        HaltingTest::TearDown();
     }
     std::string clientDb(const std::string& name = "client.db") const { return dir_.file(name); }
     void addClients(std::vector<std::pair<std::string, std::string>> clients) {
@@ -155,11 +147,7 @@ protected:
         halted_ = -1;
         thread_ = rt::startThread([this] {
             InitDictionary();
-            try {
-                Main();
-            } catch (const Halted& h) {
-                halted_ = h.code;
-            }
+            halted_ = coretest::haltCode(Main);
             KillDictionary();
         });
     }
@@ -185,8 +173,6 @@ protected:
         user_.waitThreadEnd(thread_);
     }
 
-    voq::test::TempDir dir_;
-    std::filesystem::path previous_;
     rt::HeadlessDisplay display_;
     rt::TestDriver user_{display_};
     std::atomic<long long> clock_{0};

@@ -11,6 +11,7 @@
 #include "core/dictionary/globals.h"
 #include "runtime/thread/thread_state.h"
 #include "runtime/ui/headless_display.h"
+#include "tests/core/support/core_test_support.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -23,16 +24,7 @@ struct Row {
 class SqlToQueueTest : public ::testing::TestWithParam<std::string> {
 protected:
     void SetUp() override {
-        if (pg()) {
-            pg_ = std::make_unique<voq::test::PgDatabase>();
-            if (pg_->connectString().empty()) {
-                if (voq::test::pgRequired()) FAIL() << "PostgreSQL test cluster not reachable";
-                GTEST_SKIP() << "PostgreSQL test cluster not running (scripts/pg-cluster start)";
-            }
-            connect_ = pg_->connectString();
-        } else {
-            connect_ = voq::test::sqliteConnectString(dir_.file("client.db"));
-        }
+        if (!coretest::openClientDatabase(GetParam(), dir_.file("client.db"), pg_, connect_)) return;
         resetGlobals();
         rt::clearError();
         GLO.ConnectString = connect_;
@@ -47,7 +39,7 @@ protected:
         display_.shutdown();
     }
     bool pg() const { return GetParam() == "pg"; }
-    std::string table(const std::string& name) const { return pg() ? "dbo." + name : name; }
+    std::string table(const std::string& name) const { return coretest::serverTable(pg(), name); }
     void exec(const std::string& sql) const { ASSERT_EQ(voq::test::execSql(connect_, sql), "") << sql; }
     void createCarrier() const {
         std::string columns;

@@ -17,16 +17,15 @@
 #include "runtime/thread/thread.h"
 #include "runtime/thread/thread_state.h"
 #include "runtime/ui/headless_display.h"
+#include "tests/core/support/core_test_support.h"
 #include "tests/support/test_support.h"
 
 namespace sectest {
 
-class SecurityTest : public ::testing::Test {
+class SecurityTest : public coretest::WorkingFolderTest {
 protected:
     void SetUp() override {
-        previous_ = std::filesystem::current_path();
-        std::filesystem::current_path(dir_.path());
-        resetGlobals();
+        WorkingFolderTest::SetUp();
         rt::clearError();
         rt::clearTestClock();
         security::setSecurityFileName("");
@@ -42,7 +41,7 @@ protected:
         UserListFile().closeAll();
         ProcedureListFile().closeAll();
         ApplicationListFile().closeAll();
-        std::filesystem::current_path(previous_);
+        WorkingFolderTest::TearDown();
     }
 
     // A user with a password and every right at level 1, as the administration program stores it.
@@ -111,8 +110,6 @@ protected:
         userDriver.setValue(w, LOGIN_PASSWORD, password);
     }
 
-    voq::test::TempDir dir_;
-    std::filesystem::path previous_;
     rt::HeadlessDisplay display;
     rt::TestDriver userDriver{display};
     std::atomic<int> endCode{-1};

@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "core/clients/program_end.h"
 #include "core/dictionary/dictionary.h"
 #include "core/dictionary/globals.h"
 #include "core/sync/structure_update.h"
@@ -17,6 +16,7 @@
 #include "runtime/thread/thread.h"
 #include "runtime/thread/thread_state.h"
 #include "runtime/ui/headless_display.h"
+#include "tests/core/support/core_test_support.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -186,10 +186,6 @@ TEST(KeyNames, PrimaryByPositionAndNamesAfterColonAndPoint) {
 
 // ---- Real runs -----------------------------------------------------------------------------
 
-struct Halted {
-    int code;
-};
-
 std::string readText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream s;
@@ -197,18 +193,11 @@ std::string readText(const std::string& path) {
     return s.str();
 }
 
-class Runs : public ::testing::Test {
+class Runs : public coretest::HaltingTest {
 protected:
-    void SetUp() override {
-        previous_ = std::filesystem::current_path();
-        std::filesystem::current_path(dir_.path());
-        resetGlobals();
-        setEndProgramHandler([](int code) { throw Halted{code}; });
-    }
     void TearDown() override {
         display_.shutdown();
-        setEndProgramHandler({});
-        std::filesystem::current_path(previous_);
+        HaltingTest::TearDown();
     }
     // StructureUpdate on a program thread with its dictionary; the window, when it comes, is
     // closed by `onWindow` (default: closed at once).
@@ -220,11 +209,7 @@ protected:
         Result result;
         int t = rt::startThread([&] {
             InitDictionary();
-            try {
-                StructureUpdate();
-            } catch (const Halted& h) {
-                result.halted = h.code;
-            }
+            result.halted = coretest::haltCode(StructureUpdate);
             result.run = lastStructureRun();
             KillDictionary();
         });
@@ -252,8 +237,6 @@ protected:
     }
     std::string log() const { return readText(dir_.file(kStructureLog)); }
 
-    voq::test::TempDir dir_;
-    std::filesystem::path previous_;
     rt::HeadlessDisplay display_;
     rt::TestDriver user_{display_};
 };

@@ -4,11 +4,13 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "runtime/data/dictionary.h"
 #include "runtime/data/file_manager.h"
 #include "runtime/data/relation_manager.h"
 #include "runtime/data/table_def.h"
+#include "runtime/text/strings.h"
 #include "runtime/thread/shared.h"
 
 namespace fixture {
@@ -126,6 +128,63 @@ inline rt::TableDef makeCarrier() {
 inline rt::TableDef makeChannel() {
     return rt::TableBuilder<NoFields>("LocalWork", "LW").server("LOCALWOR", [] { return gConnect.get(); }).build();
 }
+
+// The tables of one store, each defined once per test program (file managers keep a reference).
+template <rt::StoreKind Store>
+struct StoreDefs {
+    static const rt::TableDef& head() {
+        static const rt::TableDef d = makeHead(Store);
+        return d;
+    }
+    static const rt::TableDef& line() {
+        static const rt::TableDef d = makeLine(Store);
+        return d;
+    }
+    static const rt::TableDef& log() {
+        static const rt::TableDef d = makeLog(Store);
+        return d;
+    }
+};
+
+// A header and its lines on one store, their relation managers finding each other by name
+// (declareRelations), and rows added the way a form adds them: primed, then inserted.
+template <rt::StoreKind Store>
+struct HeadAndLines {
+    HeadAndLines() {
+        auto find = [this](std::string_view l) -> rt::RelationManager* {
+            if (rt::equalsNoCase(l, "Head")) return &headRm;
+            if (rt::equalsNoCase(l, "Line")) return &lineRm;
+            return nullptr;
+        };
+        headRm.setLookup(find);
+        lineRm.setLookup(find);
+    }
+    HeadAndLines(const HeadAndLines&) = delete;
+    HeadAndLines& operator=(const HeadAndLines&) = delete;
+
+    // A header with the given name and code, numbered by priming.
+    int addHead(const std::string& name, const std::string& code) {
+        head.clearBuffer();
+        H.Name = name;
+        H.Code = code;
+        int rc = headRm.primeRecord(true);
+        return rc ? rc : head.insert();
+    }
+    int addLine(int headId, const std::string& text) {
+        line.clearBuffer();
+        L.ID_HEAD = headId;
+        L.Text = text;
+        int rc = line.primeRecord(true);
+        return rc ? rc : line.insert();
+    }
+
+    HeadRecord H;
+    LineRecord L;
+    rt::FileManager head{StoreDefs<Store>::head(), &H};
+    rt::FileManager line{StoreDefs<Store>::line(), &L};
+    rt::RelationManager headRm{head};
+    rt::RelationManager lineRm{line};
+};
 
 inline void declareRelations() {
     rt::clearRelations();

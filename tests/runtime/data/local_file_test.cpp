@@ -19,25 +19,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const rt::TableDef& headDef() {
-    static const rt::TableDef d = makeHead(rt::StoreKind::LocalFile);
-    return d;
-}
-const rt::TableDef& lineDef() {
-    static const rt::TableDef d = makeLine(rt::StoreKind::LocalFile);
-    return d;
-}
-const rt::TableDef& logDef() {
-    static const rt::TableDef d = makeLog(rt::StoreKind::LocalFile);
-    return d;
-}
+using Defs = StoreDefs<rt::StoreKind::LocalFile>;
 
 std::string slurp(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-class LocalFile : public ::testing::Test {
+class LocalFile : public ::testing::Test, protected HeadAndLines<rt::StoreKind::LocalFile> {
 protected:
     void SetUp() override {
         gHeadFile.set(dir.file("ORDERS"));
@@ -49,42 +38,7 @@ protected:
         head.closeAll();
     }
 
-    // A header with the given name and code, numbered by priming.
-    int addHead(const std::string& name, const std::string& code) {
-        head.clearBuffer();
-        H.Name = name;
-        H.Code = code;
-        int rc = headRm.primeRecord(true);
-        if (rc) return rc;
-        return head.insert();
-    }
-    int addLine(int headId, const std::string& text) {
-        line.clearBuffer();
-        L.ID_HEAD = headId;
-        L.Text = text;
-        int rc = line.primeRecord(true);
-        if (rc) return rc;
-        return line.insert();
-    }
-
     voq::test::TempDir dir;
-    HeadRecord H;
-    LineRecord L;
-    rt::FileManager head{headDef(), &H};
-    rt::FileManager line{lineDef(), &L};
-    rt::RelationManager headRm{head};
-    rt::RelationManager lineRm{line};
-
-public:
-    LocalFile() {
-        auto find = [this](std::string_view l) -> rt::RelationManager* {
-            if (rt::equalsNoCase(l, "Head")) return &headRm;
-            if (rt::equalsNoCase(l, "Line")) return &lineRm;
-            return nullptr;
-        };
-        headRm.setLookup(find);
-        lineRm.setLookup(find);
-    }
 };
 
 }  // namespace
@@ -245,7 +199,7 @@ TEST_F(LocalFile, DuplicateOnAnotherUniqueKeyIsReportedNotRetried) {
 TEST_F(LocalFile, NumberTakenMeanwhileIsRetriedAtMostTenTimes) {
     ASSERT_EQ(head.open(), 0);
     HeadRecord other;
-    rt::FileManager rival(headDef(), &other);
+    rt::FileManager rival(Defs::head(), &other);
     ASSERT_EQ(rival.open(), 0);
     int taken = 0;
     // Another user stores the number just chosen, twice; the third attempt gets through.
@@ -480,7 +434,7 @@ TEST_F(LocalFile, EachThreadHasItsOwnBufferAndOpensTheFileTheGlobalNamesThen) {
     long long otherCount = -1;
     std::thread([&] {
         HeadRecord mine;
-        rt::FileManager fm(headDef(), &mine);
+        rt::FileManager fm(Defs::head(), &mine);
         otherCount = fm.records();
         otherName = fm.openedName();
         mine.Code = "T";
@@ -502,7 +456,7 @@ TEST_F(LocalFile, EachThreadHasItsOwnBufferAndOpensTheFileTheGlobalNamesThen) {
 TEST_F(LocalFile, ThreadDictionaryFindsManagersByLabel) {
     std::thread([&] {
         HeadRecord h;
-        auto& rm = rt::threadDictionary().add(headDef(), &h);
+        auto& rm = rt::threadDictionary().add(Defs::head(), &h);
         EXPECT_EQ(rt::fileManager("head"), &rm.file());
         EXPECT_EQ(rt::relationManager("HEAD"), &rm);
         EXPECT_EQ(rt::fileManager("Line"), nullptr);
@@ -514,7 +468,7 @@ TEST_F(LocalFile, ThreadDictionaryFindsManagersByLabel) {
 }
 
 TEST_F(LocalFile, DescriptorLooksUpFieldsByLabel) {
-    const auto& d = headDef().record;
+    const auto& d = Defs::head().record;
     EXPECT_EQ(d.find("head:name"), 1);
     EXPECT_EQ(d.find("Betrag"), 5);
     EXPECT_EQ(d.find("HEAD:Nope"), -1);
@@ -529,13 +483,13 @@ TEST_F(LocalFile, DescriptorLooksUpFieldsByLabel) {
     EXPECT_EQ(d.field(2).type, rt::FieldType::String);
     EXPECT_EQ(d.field(2).size, 10u);
     EXPECT_EQ(d.field(5).places, 1);
-    const auto& log = logDef().record;
+    const auto& log = Defs::log().record;
     ASSERT_EQ(log.fieldCount(), 6u);  // Updated, its group, date, time
     EXPECT_EQ(log.field(2).label, "LOG:Updated");
     EXPECT_EQ(log.field(3).type, rt::FieldType::Group);
     EXPECT_EQ(log.field(4).label, "LOG:Updated_Date");
-    EXPECT_EQ(headDef().keys[2].description, "HEAD:KeyCode");
-    EXPECT_EQ(lineDef().keys[2].description, "Kopf und PosNr");
+    EXPECT_EQ(Defs::head().keys[2].description, "HEAD:KeyCode");
+    EXPECT_EQ(Defs::line().keys[2].description, "Kopf und PosNr");
 }
 
 TEST(BackEnd, DetectedFromTheConnectString) {
@@ -621,7 +575,7 @@ TEST_F(LocalFile, ThreadsCreatingOneFileAtOnceAllGetIt) {
     for (int t = 0; t < 6; ++t)
         threads.emplace_back([&, t] {
             HeadRecord mine;
-            rt::FileManager fm(headDef(), &mine);
+            rt::FileManager fm(Defs::head(), &mine);
             if (fm.open() != 0) {
                 ++failures;
                 return;
@@ -645,7 +599,7 @@ TEST_F(LocalFile, ChangeOfARecordChangedMeanwhileIsRefused) {
     ASSERT_EQ(head.open(), 0);
     ASSERT_EQ(addHead("mine", "1"), 0);
     HeadRecord theirs;
-    rt::FileManager other(headDef(), &theirs);
+    rt::FileManager other(Defs::head(), &theirs);
     theirs.ID = 1;
     ASSERT_EQ(other.fetch("HEAD:KeyID"), 0);
     H.ID = 1;
@@ -681,7 +635,7 @@ TEST_F(LocalFile, TransactionsKeepOrUndoTogetherAndWaitForLocks) {
     std::promise<void> holding, release;
     std::thread other([&] {
         HeadRecord mine;
-        rt::FileManager fm(headDef(), &mine);
+        rt::FileManager fm(Defs::head(), &mine);
         fm.beginTransaction();
         mine.Code = "T";
         fm.insert();

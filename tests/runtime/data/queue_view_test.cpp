@@ -91,14 +91,7 @@ TEST(Queue, SortByFieldsAscendingDescendingAndLookup) {
 
 namespace {
 
-const rt::TableDef& headDef() {
-    static const rt::TableDef d = makeHead(rt::StoreKind::LocalFile);
-    return d;
-}
-const rt::TableDef& lineDef() {
-    static const rt::TableDef d = makeLine(rt::StoreKind::LocalFile);
-    return d;
-}
+using Defs = StoreDefs<rt::StoreKind::LocalFile>;
 
 class View : public ::testing::Test {
 protected:
@@ -137,8 +130,8 @@ protected:
     voq::test::TempDir dir;
     HeadRecord H;
     LineRecord L;
-    rt::FileManager head{headDef(), &H};
-    rt::FileManager line{lineDef(), &L};
+    rt::FileManager head{Defs::head(), &H};
+    rt::FileManager line{Defs::line(), &L};
 };
 
 }  // namespace

@@ -15,18 +15,8 @@ using namespace fixture;
 
 namespace {
 
-const rt::TableDef& headDef() {
-    static const rt::TableDef d = makeHead(rt::StoreKind::Server);
-    return d;
-}
-const rt::TableDef& lineDef() {
-    static const rt::TableDef d = makeLine(rt::StoreKind::Server);
-    return d;
-}
-const rt::TableDef& logDef() {
-    static const rt::TableDef d = makeLog(rt::StoreKind::Server);
-    return d;
-}
+using Defs = StoreDefs<rt::StoreKind::Server>;
+
 const rt::TableDef& carrierDef() {
     static const rt::TableDef d = makeCarrier();
     return d;
@@ -38,7 +28,7 @@ const rt::TableDef& channelDef() {
 
 enum class Engine { SQLite, PostgreSQL };
 
-class Server : public ::testing::TestWithParam<Engine> {
+class Server : public ::testing::TestWithParam<Engine>, protected HeadAndLines<rt::StoreKind::Server> {
 protected:
     void SetUp() override {
         declareRelations();
@@ -55,13 +45,6 @@ protected:
             connect = pg->connectString();
         }
         gConnect.set(connect);
-        auto find = [this](std::string_view l) -> rt::RelationManager* {
-            if (rt::equalsNoCase(l, "Head")) return &headRm;
-            if (rt::equalsNoCase(l, "Line")) return &lineRm;
-            return nullptr;
-        };
-        headRm.setLookup(find);
-        lineRm.setLookup(find);
     }
     void TearDown() override {
         head.closeAll();
@@ -70,31 +53,10 @@ protected:
     bool sqlite() const { return GetParam() == Engine::SQLite; }
     std::string exec(const std::string& sql) { return voq::test::execSql(connect, sql); }
 
-    int addHead(const std::string& name, const std::string& code) {
-        head.clearBuffer();
-        H.Name = name;
-        H.Code = code;
-        int rc = headRm.primeRecord(true);
-        return rc ? rc : head.insert();
-    }
-    int addLine(int headId, const std::string& text) {
-        line.clearBuffer();
-        L.ID_HEAD = headId;
-        L.Text = text;
-        int rc = line.primeRecord(true);
-        return rc ? rc : line.insert();
-    }
-
     voq::test::TempDir dir;
     std::unique_ptr<voq::test::PgDatabase> pg;
     std::string dbFile;
     std::string connect;
-    HeadRecord H;
-    LineRecord L;
-    rt::FileManager head{headDef(), &H};
-    rt::FileManager line{lineDef(), &L};
-    rt::RelationManager headRm{head};
-    rt::RelationManager lineRm{line};
 };
 
 }  // namespace
@@ -108,7 +70,7 @@ TEST_P(Server, OpenChecksTableAndColumnsAndCreatesOnlyWithTheFlag) {
     EXPECT_EQ(rt::errorCode(), 2);
     EXPECT_FALSE(rt::fileErrorText().empty());  // the driver's own words
     // Nothing was created by the failed open.
-    rt::FileManager probe(headDef(), &H);
+    rt::FileManager probe(Defs::head(), &H);
     probe.setCreate(false);
     EXPECT_EQ(probe.open(), 2);
 
@@ -278,7 +240,7 @@ TEST_P(Server, LostConnectionWhileNumberingIs90AfterOneTry) {
 
 TEST_P(Server, DateTimeColumnHoldsDateAndTime) {
     LogRecord g;
-    rt::FileManager log(logDef(), &g);
+    rt::FileManager log(Defs::log(), &g);
     ASSERT_EQ(log.open(), 0);
     g.Name = "vwCubes";
     g.Version = 3;
@@ -405,7 +367,7 @@ TEST_P(Server, PerThreadConnectionsSeeEachOthersCommittedRows) {
     long long seen = -1;
     std::thread([&] {
         HeadRecord mine;
-        rt::FileManager fm(headDef(), &mine);
+        rt::FileManager fm(Defs::head(), &mine);
         seen = fm.records();
         mine.Code = "T";
         fm.primeRecord(true);
@@ -448,7 +410,7 @@ TEST_P(Server, TransactionsAndChangesMeanwhile) {
     EXPECT_EQ(head.records(), 1);
 
     HeadRecord theirs;
-    rt::FileManager other(headDef(), &theirs);
+    rt::FileManager other(Defs::head(), &theirs);
     theirs.ID = 1;
     ASSERT_EQ(other.fetch("HEAD:KeyID"), 0);
     H.ID = 1;
@@ -656,7 +618,7 @@ TEST_P(Server, ReadOnlyTablesRefuseEveryWriteAtOnce) {
         HeadRecord h;
         LineRecord l;
         bool isHead = std::string(table) == "Head";
-        rt::FileManager probe(isHead ? headDef() : lineDef(), isHead ? static_cast<void*>(&h) : &l);
+        rt::FileManager probe(isHead ? Defs::head() : Defs::line(), isHead ? static_cast<void*>(&h) : &l);
         return probe.records();
     };
 
