@@ -12,6 +12,7 @@
 #include <unistd.h>
 #include <chrono>
 
+#include "runtime/os/program_end.h"
 #include "runtime/thread/thread.h"
 #include "runtime/ui/window.h"
 
@@ -121,8 +122,7 @@ int runDisplay(int& argc, char** argv, std::function<void()> program, std::funct
     GuiInvoker::shutdown();
     if (!rt::waitAllThreads(std::chrono::seconds(5))) {
         std::fprintf(stderr, "VOQKivorant: program threads did not end\n");
-        std::fflush(stderr);
-        std::_Exit(code ? code : 1);
+        rt::endProgram(code ? code : 1);
     }
     rt::setDisplay(nullptr);
     delete display;
@@ -141,9 +141,8 @@ void reportFatal(const std::string& what, int exitCode)
             QMessageBox::critical(nullptr, QStringLiteral("VOQKivorant"), text);
         });
     }
-    std::fflush(stdout);
     // Other threads may hold locks or half-done state: end without running their destructors.
-    std::_Exit(exitCode);
+    rt::endProgram(exitCode);
 }
 
 }  // namespace rt::qt
