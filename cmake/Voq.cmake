@@ -20,11 +20,11 @@ function(voq_add_all_subdirs)
   endforeach()
 endfunction()
 
-# voq_add_gtest(NAME name SOURCES a.cpp ... LIBS lib ... [LABELS l ...] [NEEDS_PG])
-# One GoogleTest program; every case becomes a CTest test.
-# NEEDS_PG: the cases use the private PostgreSQL test cluster (started by scripts/test).
+# voq_add_gtest(NAME name SOURCES a.cpp ... LIBS lib ... [LABELS l ...] [TEST_PREFIX p] [NEEDS_PG])
+# One GoogleTest program; every case becomes a CTest test (named with the prefix, when given).
+# NEEDS_PG marks programs whose cases use the private PostgreSQL test cluster (scripts/test).
 function(voq_add_gtest)
-  cmake_parse_arguments(T "NEEDS_PG" "NAME" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "NEEDS_PG" "NAME;TEST_PREFIX" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} voq_test_support GTest::gtest GTest::gtest_main)
   set(props TIMEOUT 300)
@@ -32,6 +32,7 @@ function(voq_add_gtest)
     list(APPEND props LABELS "${T_LABELS}")
   endif()
   gtest_discover_tests(${T_NAME}
+    TEST_PREFIX "${T_TEST_PREFIX}"
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
     DISCOVERY_TIMEOUT 60
     PROPERTIES ${props})
