@@ -869,47 +869,47 @@ int TableDriver::insert(StoreError& error) {
 }
 
 // WHERE clause that names the record read last: its row, or its identifying key's values, or
-// (tables without a unique key) all its columns.
-namespace {
-struct Identity {
+// (tables without a unique key) all its columns; fields gets the columns' fields (server).
+std::string TableDriver::lastReadWhere(std::vector<int>& fields) const {
+    fields.clear();
+    if (local_) return "rowid = ?";
+    int id = def_.identifyingKey();
+    if (id >= 0)
+        fields = def_.keys[static_cast<std::size_t>(id)].components;
+    else
+        for (const auto& c : columns_)
+            if (c.field >= 0 && def_.record.field(static_cast<std::size_t>(c.field)).type != FieldType::Blob &&
+                def_.record.field(static_cast<std::size_t>(c.field)).type != FieldType::Memo)
+                fields.push_back(c.field);
     std::string where;
-    std::vector<int> fields;
-};
-}  // namespace
+    for (int f : fields)
+        where += (where.empty() ? "" : " AND ") + q(def_.record.field(static_cast<std::size_t>(f)).columnName()) + " = ?";
+    return where;
+}
+
+void TableDriver::bindLastRead(Statement& stmt, int& index, const std::vector<int>& fields) const {
+    if (local_) {
+        SqlParam p;
+        p.kind = SqlParam::Int;
+        p.i = lastRow_;
+        stmt.bind(index++, p);
+    } else {
+        for (int f : fields) stmt.bind(index++, param(lastRead_.get(), f));
+    }
+}
 
 int TableDriver::update(StoreError& error) {
     endSql();
     if (!lastRead_) return 33;
     std::string set;
     for (const auto& c : columns_) set += (set.empty() ? "" : ", ") + q(c.name) + " = ?";
-    std::string where;
     std::vector<int> idFields;
-    if (local_) {
-        where = "rowid = ?";
-    } else {
-        int id = def_.identifyingKey();
-        if (id >= 0)
-            idFields = def_.keys[static_cast<std::size_t>(id)].components;
-        else
-            for (const auto& c : columns_)
-                if (c.field >= 0 && def_.record.field(static_cast<std::size_t>(c.field)).type != FieldType::Blob &&
-                    def_.record.field(static_cast<std::size_t>(c.field)).type != FieldType::Memo)
-                    idFields.push_back(c.field);
-        for (int f : idFields)
-            where += (where.empty() ? "" : " AND ") + q(def_.record.field(static_cast<std::size_t>(f)).columnName()) + " = ?";
-    }
+    std::string where = lastReadWhere(idFields);
     auto* stmt = cached("UPDATE " + table() + " SET " + set + " WHERE " + where, error);
     if (!stmt) return error.code ? error.code : 90;
     int index = 1;
     bindColumns(*stmt, index, fm_.buffer());
-    if (local_) {
-        SqlParam p;
-        p.kind = SqlParam::Int;
-        p.i = lastRow_;
-        stmt->bind(index++, p);
-    } else {
-        for (int f : idFields) stmt->bind(index++, param(lastRead_.get(), f));
-    }
+    bindLastRead(*stmt, index, idFields);
     invalidate();
     if (!stmt->execute(error)) return error.duplicate ? 40 : (error.code ? error.code : 90);
     if (stmt->rowsAffected() == 0) return 33;
@@ -921,33 +921,12 @@ int TableDriver::update(StoreError& error) {
 int TableDriver::remove(StoreError& error) {
     endSql();
     if (!lastRead_) return 33;
-    std::string where;
     std::vector<int> idFields;
-    if (local_) {
-        where = "rowid = ?";
-    } else {
-        int id = def_.identifyingKey();
-        if (id >= 0)
-            idFields = def_.keys[static_cast<std::size_t>(id)].components;
-        else
-            for (const auto& c : columns_)
-                if (c.field >= 0 && def_.record.field(static_cast<std::size_t>(c.field)).type != FieldType::Blob &&
-                    def_.record.field(static_cast<std::size_t>(c.field)).type != FieldType::Memo)
-                    idFields.push_back(c.field);
-        for (int f : idFields)
-            where += (where.empty() ? "" : " AND ") + q(def_.record.field(static_cast<std::size_t>(f)).columnName()) + " = ?";
-    }
+    std::string where = lastReadWhere(idFields);
     auto* stmt = cached("DELETE FROM " + table() + " WHERE " + where, error);
     if (!stmt) return error.code ? error.code : 90;
     int index = 1;
-    if (local_) {
-        SqlParam p;
-        p.kind = SqlParam::Int;
-        p.i = lastRow_;
-        stmt->bind(index++, p);
-    } else {
-        for (int f : idFields) stmt->bind(index++, param(lastRead_.get(), f));
-    }
+    bindLastRead(*stmt, index, idFields);
     invalidate();
     if (!stmt->execute(error)) return error.code ? error.code : 90;
     if (stmt->rowsAffected() == 0) return 33;
