@@ -1,5 +1,7 @@
 #include "runtime/os/path.h"
 
+#include "runtime/text/strings.h"
+
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -114,25 +116,10 @@ std::string absolutePath(std::string_view programPath) {
     return out;
 }
 
-std::string foldNameCase(std::string_view name) {
-    std::string out(name);
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        const auto c = static_cast<unsigned char>(out[i]);
-        if (c >= 'a' && c <= 'z') {
-            out[i] = static_cast<char>(c - 'a' + 'A');
-        } else if (c == 0xC3 && i + 1 < out.size()) {
-            // Latin-1 small letters U+00E0..U+00FE (not U+00F7, the division sign) lie 0x20
-            // above their capitals.
-            const auto d = static_cast<unsigned char>(out[i + 1]);
-            if (d >= 0xA0 && d <= 0xBE && d != 0xB7) out[i + 1] = static_cast<char>(d - 0x20);
-            ++i;
-        }
-    }
-    return out;
-}
+std::string foldNameCase(std::string_view name) { return upper(name); }
 
 bool namesEqualNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && foldNameCase(a) == foldNameCase(b);
+    return a.size() == b.size() && upper(a) == upper(b);
 }
 
 std::string currentFolder() {

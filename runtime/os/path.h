@@ -19,8 +19,8 @@ std::string resolvePath(std::string_view programPath);
 // resolvePath made absolute against the working folder and lexically normalised.
 std::string absolutePath(std::string_view programPath);
 
-// Upper case for comparing names: ASCII letters and the Latin-1 letters (ä→Ä, ö→Ö, ü→Ü, é→É,
-// ...); every other byte, invalid UTF-8 included, stays as it is.
+// Upper case for comparing names, folded as rt::upper does; names are equal when they match
+// byte for byte after folding (trailing blanks count).
 std::string foldNameCase(std::string_view name);
 bool namesEqualNoCase(std::string_view a, std::string_view b);
 
