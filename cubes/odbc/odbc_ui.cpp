@@ -159,14 +159,16 @@ std::uint64_t OdbcDataSet::ListFeed::revision() const { return ds_ ? ds_->snapsh
 
 namespace {
 
-// One row of a result as the list shows it: the cells of the shown columns, each under its picture.
-rt::ListRow formatRow(const OdbcResult& result, int row, const std::vector<std::string>& pictures) {
+// One row as the list shows it: the cells of the shown columns, each under its picture;
+// cellText(column) gives a cell's text without trailing blanks.
+template <class CellText>
+rt::ListRow formatRow(const std::vector<std::string>& pictures, CellText cellText) {
     rt::ListRow r;
     const std::size_t n = pictures.empty() ? 1 : pictures.size();
     r.cells.resize(n);
     for (std::size_t k = 0; k < n; ++k) {
-        std::string text(rt::clip(result.cell(row, static_cast<int>(k) + 1)));
-        const std::string& picture = pictures.empty() ? std::string() : pictures[k];
+        std::string text = cellText(static_cast<int>(k) + 1);
+        const std::string_view picture = pictures.empty() ? std::string_view() : std::string_view(pictures[k]);
         r.cells[k].text = picture.empty() || text.empty() ? text : rt::formatPicture(text, picture);
     }
     return r;
@@ -175,18 +177,10 @@ rt::ListRow formatRow(const OdbcResult& result, int row, const std::vector<std::
 }  // namespace
 
 rt::ListRow OdbcDataSet::ListFeed::row(std::size_t index) const {
-    rt::ListRow r;
-    if (!ds_) return r;
+    if (!ds_) return {};
     rowsRead_->fetch_add(1, std::memory_order_relaxed);
     const int row = static_cast<int>(index) + 1;
-    const std::size_t n = pictures.empty() ? 1 : pictures.size();
-    r.cells.resize(n);
-    for (std::size_t k = 0; k < n; ++k) {
-        std::string text = ds_->GetCell(row, static_cast<int>(k) + 1);
-        const std::string& picture = pictures.empty() ? std::string() : pictures[k];
-        r.cells[k].text = picture.empty() || text.empty() ? text : rt::formatPicture(text, picture);
-    }
-    return r;
+    return formatRow(pictures, [&](int column) { return ds_->GetCell(row, column); });
 }
 
 std::shared_ptr<const rt::VirtualRows> OdbcDataSet::ListFeed::virtualRows() const {
@@ -200,8 +194,10 @@ std::shared_ptr<const rt::VirtualRows> OdbcDataSet::ListFeed::virtualRows() cons
     return rt::makeVirtualRows(count, [result, shown, counter = rowsRead_](std::size_t first, std::size_t n) {
         std::vector<rt::ListRow> rows;
         rows.reserve(n);
-        for (std::size_t i = first; i < first + n; ++i)
-            rows.push_back(formatRow(*result, static_cast<int>(i) + 1, *shown));
+        for (std::size_t i = first; i < first + n; ++i) {
+            const int row = static_cast<int>(i) + 1;
+            rows.push_back(formatRow(*shown, [&](int column) { return std::string(rt::clip(result->cell(row, column))); }));
+        }
         counter->fetch_add(rows.size(), std::memory_order_relaxed);
         return rows;
     });
