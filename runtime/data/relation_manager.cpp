@@ -213,6 +213,13 @@ void addChildren(RelationManager& rm, Transaction& tx, std::vector<RelationManag
         addChildren(*child, tx, seen, find);
     }
 }
+
+// The table's store and those of its children, theirs and so on.
+void addFamily(RelationManager& rm, Transaction& tx, const std::function<RelationManager*(std::string_view)>& find) {
+    tx.add(rm.file());
+    std::vector<RelationManager*> seen{&rm};
+    addChildren(rm, tx, seen, find);
+}
 }  // namespace
 
 int RelationManager::update() {
@@ -223,10 +230,7 @@ int RelationManager::update() {
     auto old = file_.saveBuffer();
     file_.desc().copy(old.record.get(), last);
     Transaction tx;
-    tx.add(file_);
-    std::vector<RelationManager*> seen{this};
-    auto find = [this](std::string_view l) { return related(l); };
-    addChildren(*this, tx, seen, find);
+    addFamily(*this, tx, [this](std::string_view l) { return related(l); });
     auto current = file_.saveBuffer();
     int rc = cascadeUpdate(old.record.get(), current.record.get());
     if (rc == 0) rc = file_.update();
@@ -243,10 +247,7 @@ int RelationManager::deleteRecord() {
     auto parent = file_.saveBuffer();
     file_.desc().copy(parent.record.get(), last);
     Transaction tx;
-    tx.add(file_);
-    std::vector<RelationManager*> seen{this};
-    auto find = [this](std::string_view l) { return related(l); };
-    addChildren(*this, tx, seen, find);
+    addFamily(*this, tx, [this](std::string_view l) { return related(l); });
     int rc = cascadeDelete(parent.record.get());
     if (rc == 0) rc = file_.deleteRecord();
     if (rc) return rc;
@@ -262,10 +263,7 @@ int RelationManager::cancelReserved() {
     auto parent = file_.saveBuffer();
     if (reservedRecord) file_.desc().copy(parent.record.get(), reservedRecord);
     Transaction tx;
-    tx.add(file_);
-    std::vector<RelationManager*> seen{this};
-    auto find = [this](std::string_view l) { return related(l); };
-    addChildren(*this, tx, seen, find);
+    addFamily(*this, tx, [this](std::string_view l) { return related(l); });
     int rc = cascadeDelete(parent.record.get());
     if (rc == 0) rc = file_.cancelReserved();
     file_.restoreBuffer(buffer);
