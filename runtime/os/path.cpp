@@ -20,14 +20,28 @@ bool pathExists(const std::string& p) {
     return ::lstat(p.c_str(), &st) == 0;
 }
 
-std::string join(const std::string& base, const std::string& name) {
-    if (base.empty()) return name;
-    if (base.back() == '/') return base + name;
-    return base + "/" + name;
+std::string join(const std::string& base, std::string_view name) {
+    std::string out = base;
+    if (!out.empty() && out.back() != '/') out += '/';
+    out += name;
+    return out;
+}
+
+// The parts of a "/"-separated path, without the empty ones.
+std::vector<std::string_view> components(std::string_view path) {
+    std::vector<std::string_view> parts;
+    while (!path.empty()) {
+        const auto cut = path.find('/');
+        const std::string_view part = path.substr(0, cut);
+        if (!part.empty()) parts.push_back(part);
+        if (cut == std::string_view::npos) break;
+        path.remove_prefix(cut + 1);
+    }
+    return parts;
 }
 
 // The entry of folder whose name equals name without regard to case; empty when none.
-std::string findNoCase(const std::string& folder, const std::string& name) {
+std::string findNoCase(const std::string& folder, std::string_view name) {
     DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
     if (!dir) return {};
     const std::string want = foldNameCase(name);
@@ -51,20 +65,13 @@ std::string nativeSeparators(std::string_view programPath) {
     const bool absolute = s.front() == '/';
     const bool trailing = s.size() > 1 && s.back() == '/';
 
-    std::vector<std::string_view> parts;
-    std::string_view rest(s);
-    while (!rest.empty()) {
-        const auto cut = rest.find('/');
-        const std::string_view part = rest.substr(0, cut);
-        if (!part.empty() && part != ".") parts.push_back(part);
-        if (cut == std::string_view::npos) break;
-        rest.remove_prefix(cut + 1);
-    }
-
     std::string out = absolute ? "/" : "";
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        if (i > 0) out += '/';
-        out += parts[i];
+    bool first = true;
+    for (const std::string_view part : components(s)) {
+        if (part == ".") continue;
+        if (!first) out += '/';
+        out += part;
+        first = false;
     }
     if (out.empty()) return ".";
     if (trailing && out.back() != '/') out += '/';
@@ -77,21 +84,9 @@ std::string resolvePath(std::string_view programPath) {
 
     const bool absolute = native.front() == '/';
     const bool trailing = native.size() > 1 && native.back() == '/';
-    std::vector<std::string> parts;
-    {
-        std::string_view rest(native);
-        while (!rest.empty()) {
-            const auto cut = rest.find('/');
-            const std::string_view part = rest.substr(0, cut);
-            if (!part.empty()) parts.emplace_back(part);
-            if (cut == std::string_view::npos) break;
-            rest.remove_prefix(cut + 1);
-        }
-    }
-
     std::string out = absolute ? "/" : "";
     bool found = true;
-    for (const std::string& part : parts) {
+    for (const std::string_view part : components(native)) {
         std::string next = join(out, part);
         if (found && !pathExists(next)) {
             const std::string match = (part == "..") ? std::string() : findNoCase(out, part);
