@@ -5,18 +5,19 @@
 #include <unistd.h>
 
 #include <fstream>
-#include <sstream>
-#include <thread>
 
 #include "cubes/odbc/debug_queue.h"
 #include "cubes/odbc/odbc_class.h"
 #include "runtime/thread/thread.h"
 #include "runtime/ui/headless_display.h"
 #include "runtime/ui/window.h"
+#include "tests/cubes/odbc/odbc_test_helpers.h"
 #include "tests/support/test_support.h"
 
 namespace {
 
+using odbctest::eventually;
+using odbctest::readAll;
 using voq::test::TempDir;
 
 struct Row {
@@ -49,20 +50,6 @@ rt::Queue<Row> sample() {
     q.add(row("Ana", "12.75", -5));
     q.add(row("Bernardo", "0.05", 0));
     return q;
-}
-
-// Answers to prompts reach the program thread a little later than the test's next step.
-template <class Pred>
-bool eventually(Pred pred) {
-    for (int i = 0; i < 500 && !pred(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    return pred();
-}
-
-std::string readAll(const std::string& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 TEST(SaveQueueToFile, SemicolonFormat) {

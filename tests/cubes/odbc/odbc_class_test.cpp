@@ -3,14 +3,15 @@
 
 #include <atomic>
 #include <fstream>
-#include <sstream>
 #include <thread>
 
 #include "cubes/odbc/odbc_class.h"
+#include "tests/cubes/odbc/odbc_test_helpers.h"
 #include "tests/support/test_support.h"
 
 namespace {
 
+using odbctest::readAll;
 using voq::test::execSql;
 using voq::test::sqliteConnectString;
 using voq::test::TempDir;
@@ -52,13 +53,6 @@ struct HookRecorder {
     }
     ~HookRecorder() { setOdbcHooks(previous); }
 };
-
-std::string readAll(const std::string& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 void run(const std::string& connect, const std::vector<std::string>& statements) {
     for (const auto& s : statements) ASSERT_EQ(execSql(connect, s), "") << s;

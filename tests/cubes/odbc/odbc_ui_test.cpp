@@ -3,9 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <fstream>
-#include <sstream>
-#include <thread>
 
 #include <fmt/format.h>
 
@@ -13,30 +10,18 @@
 #include "runtime/thread/thread.h"
 #include "runtime/ui/headless_display.h"
 #include "runtime/ui/window.h"
+#include "tests/cubes/odbc/odbc_test_helpers.h"
 #include "tests/support/test_support.h"
 
 namespace {
 
-using namespace std::chrono_literals;
+using odbctest::eventually;
+using odbctest::readAll;
 using voq::test::execSql;
 using voq::test::sqliteConnectString;
 using voq::test::TempDir;
 
 enum { LIST = 1, RUN, EXPORT };
-
-// Answers to prompts reach the program thread a little later than the test's next step.
-template <class Pred>
-bool eventually(Pred pred) {
-    for (int i = 0; i < 500 && !pred(); ++i) std::this_thread::sleep_for(10ms);
-    return pred();
-}
-
-std::string readAll(const std::string& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 class OdbcWindows : public ::testing::Test {
 protected:

@@ -1,0 +1,21 @@
+#pragma once
+// Helpers the ODBC cube tests share.
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "runtime/os/files.h"
+
+namespace odbctest {
+
+// Answers to prompts reach the program thread a little later than the test's next step.
+template <class Pred>
+bool eventually(Pred pred) {
+    for (int i = 0; i < 500 && !pred(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return pred();
+}
+
+// A file's whole content; empty when it cannot be read.
+inline std::string readAll(const std::string& file) { return rt::readFile(file).value_or(std::string()); }
+
+}  // namespace odbctest
