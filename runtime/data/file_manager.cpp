@@ -207,7 +207,6 @@ int FileManager::collidingKey() {
 int FileManager::insert() {
     RT_REFUSE_WRITES();
     RT_USE_FILE();
-    RT_REFUSE_WRITES();
     if (reservedRowPending_) {
         // The record was stored when it was primed: store the buffer into it.
         driver_->setLastRead(reservedAt_);
@@ -222,7 +221,6 @@ int FileManager::insert() {
 int FileManager::insertAsIs() {
     RT_REFUSE_WRITES();
     RT_USE_FILE();
-    RT_REFUSE_WRITES();
     StoreError e;
     if (!driver_->enforcesUnique()) {
         for (const auto& k : def_.keys)
@@ -234,7 +232,6 @@ int FileManager::insertAsIs() {
 int FileManager::update() {
     RT_REFUSE_WRITES();
     RT_USE_FILE();
-    RT_REFUSE_WRITES();
     StoreError e;
     if (!driver_->enforcesUnique()) {
         for (const auto& k : def_.keys)
@@ -247,7 +244,6 @@ int FileManager::update() {
 int FileManager::updateIfUnchanged() {
     RT_REFUSE_WRITES();
     RT_USE_FILE();
-    RT_REFUSE_WRITES();
     const void* read = driver_->lastRead();
     if (!read) return fail(ErrRecordNotAvailable);
     // Read the stored record again into a scratch buffer and compare it with the one read.
@@ -296,7 +292,6 @@ int FileManager::rollback() {
 int FileManager::deleteRecord() {
     RT_REFUSE_WRITES();
     RT_USE_FILE();
-    RT_REFUSE_WRITES();
     StoreError e;
     int rc = driver_->remove(e);
     return driverResult(*this, rc, e);
