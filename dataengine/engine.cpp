@@ -59,6 +59,19 @@ HRESULT queryInterface(void* self, const GUID* iid, void** out)
 
 uint32_t addRef(void* self) { return ++static_cast<ObjectHead*>(self)->refs; }
 
+HRESULT collectionItem(const PtrArray& items, VARIANT index, void** out)
+{
+    if (!out) return E_POINTER;
+    const int i = rt::ole::variantNumber(index);
+    if (i < 0 || uint32_t(i) >= items.count()) {
+        *out = nullptr;
+        return DISP_E_BADINDEX;
+    }
+    *out = items.at(uint32_t(i));
+    addRef(*out);
+    return S_OK;
+}
+
 // Lowers the count; true when it reached 0 and the caller must destroy the object.
 static bool dropRef(void* self, uint32_t* left)
 {
@@ -137,16 +150,7 @@ HRESULT errorsCount(void* self, int32_t* out)
 
 HRESULT errorsItem(void* self, VARIANT index, void** out)
 {
-    if (!out) return E_POINTER;
-    auto* errors = static_cast<Errors*>(self);
-    const int i = rt::ole::variantNumber(index);
-    if (i < 0 || uint32_t(i) >= errors->items.count()) {
-        *out = nullptr;
-        return DISP_E_BADINDEX;
-    }
-    *out = errors->items.at(uint32_t(i));
-    addRef(*out);
-    return S_OK;
+    return collectionItem(static_cast<Errors*>(self)->items, index, out);
 }
 
 HRESULT errorsClear(void* self)

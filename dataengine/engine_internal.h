@@ -106,6 +106,9 @@ HRESULT unused6(void*, void*, void*, void*, void*, void*, void*);
     { &novaodbc::queryInterface, &novaodbc::addRef, release, &novaodbc::noTypeInfoCount,           \
       &novaodbc::noTypeInfo, &novaodbc::noIdsOfNames, &novaodbc::noInvoke }
 
+// Slot Item of a collection: the entry at index with one count for the caller.
+HRESULT collectionItem(const PtrArray& items, VARIANT index, void** out);
+
 // Recording into the engine's errors collection: the first diagnostic of the given handles.
 void recordError(Engine* engine, SQLHENV henv, SQLHDBC hdbc, SQLHSTMT hstmt);
 // A fixed text in the same form as a diagnostic.

@@ -141,16 +141,7 @@ HRESULT columnsCount(void* self, int32_t* out)
 
 HRESULT columnsItem(void* self, VARIANT index, void** out)
 {
-    if (!out) return E_POINTER;
-    auto* cols = static_cast<Columns*>(self);
-    const int i = rt::ole::variantNumber(index);
-    if (i < 0 || uint32_t(i) >= cols->items.count()) {
-        *out = nullptr;
-        return DISP_E_BADINDEX;
-    }
-    *out = cols->items.at(uint32_t(i));
-    addRef(*out);
-    return S_OK;
+    return collectionItem(static_cast<Columns*>(self)->items, index, out);
 }
 
 const NovaColumnsSlots kColumnsSlots = {
