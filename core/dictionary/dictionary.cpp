@@ -1,11 +1,5 @@
 #include "core/dictionary/dictionary.h"
 
-#include <memory>
-#include <string_view>
-
-#include "runtime/expr/bindings.h"
-#include "runtime/text/strings.h"
-
 #define VOQ_DEFINE_BUFFER(label, prefix) thread_local label##Record prefix;
 VOQ_DICTIONARY_TABLES(VOQ_DEFINE_BUFFER)
 #undef VOQ_DEFINE_BUFFER
@@ -15,17 +9,6 @@ thread_local DictionaryRelate Relate;
 
 namespace {
 
-// The script memo of Scripte, known to the expression evaluator as "SCR:Script" so that
-// filters and the query-by-example component can use it like a field.
-class ScripteMemo final : public rt::FieldSource {
-public:
-    int fieldIndex(std::string_view label) const override {
-        return rt::equalsNoCase(label, "SCR:Script") ? 0 : -1;
-    }
-    void fieldValue(int, rt::Value& out) const override { out.setText(SCR.Script.str()); }
-};
-
-thread_local std::shared_ptr<ScripteMemo> scripteMemo;
 thread_local bool built = false;
 
 template <class R>
@@ -75,17 +58,11 @@ void InitDictionary() {
     VOQ_ADD_TABLE(Mandant, MAN)
     VOQ_ADD_TABLE(CrossTab, CRO)
 #undef VOQ_ADD_TABLE
-    scripteMemo = std::make_shared<ScripteMemo>();
-    rt::threadBindings().bindFields(scripteMemo);
     built = true;
 }
 
 void KillDictionary() {
     if (!built) return;
-    if (scripteMemo) {
-        rt::threadBindings().unbindFields(*scripteMemo);
-        scripteMemo.reset();
-    }
     rt::threadDictionary().release();
     Access = DictionaryAccess{};
     Relate = DictionaryRelate{};
