@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "core/clients/clients.h"
 #include "core/dictionary/dictionary.h"
 #include "core/security/security.h"
 #include "runtime/os/process.h"
@@ -82,6 +83,16 @@ std::string writeSecurity() {
     return r.exitCode == 0 ? std::string() : "VOQSECURE could not set up the user " + std::string(kDemoUser);
 }
 
+// The demo client as the client list holds it.
+MandantRecord demoClient() {
+    MandantRecord c;
+    c.ID = 1;
+    c.Mandant = kDemoClient;
+    c.Driver = "SQLite3";
+    c.Datenbank = kDemoDatabase;
+    return c;
+}
+
 // On the calling program thread, with its dictionary.
 std::string writeTables() {
     GLO.ConnectString = demoConnectString();
@@ -93,11 +104,7 @@ std::string writeTables() {
     MAN = {};
     MAN.ID = 1;
     if (clients.fetch("MAN:KeyID") != 0) {
-        MAN = {};
-        MAN.ID = 1;
-        MAN.Mandant = kDemoClient;
-        MAN.Driver = "SQLite3";
-        MAN.Datenbank = kDemoDatabase;
+        MAN = demoClient();
         if (clients.insertAsIs() != 0) return "client file: " + rt::errorText();
     }
     clients.close();
@@ -154,9 +161,7 @@ std::string writeTables() {
 
 }  // namespace
 
-std::string demoConnectString() {
-    return std::string("DRIVER=SQLite3;SERVER=;UID=;PWD=;Database=") + kDemoDatabase;
-}
+std::string demoConnectString() { return ConnectString(demoClient()); }
 
 std::string prepareDemoFolder(const std::string& folder, const DemoOptions& options) {
     std::error_code ec;
