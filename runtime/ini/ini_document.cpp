@@ -10,12 +10,6 @@ namespace {
 
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
 
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-    return s;
-}
-
 bool validUtf8(std::string_view s) {
     std::size_t i = 0;
     while (i < s.size()) {
@@ -60,19 +54,25 @@ std::string oneLine(std::string_view s) {
 
 }  // namespace
 
+std::string_view trimIniBlanks(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    return s;
+}
+
 IniDocument::Line IniDocument::classify(std::string text) {
     Line line;
-    const std::string_view t = trim(text);
+    const std::string_view t = trimIniBlanks(text);
     if (!t.empty() && t.front() == '[') {
         const auto close = t.find(']');
         if (close != std::string_view::npos) {
             line.kind = Kind::Section;
-            line.name = foldNameCase(trim(t.substr(1, close - 1)));
+            line.name = foldNameCase(trimIniBlanks(t.substr(1, close - 1)));
         }
     } else if (!t.empty() && t.front() != ';' && t.front() != '#') {
         const auto eq = t.find('=');
         if (eq != std::string_view::npos) {
-            const std::string_view key = trim(t.substr(0, eq));
+            const std::string_view key = trimIniBlanks(t.substr(0, eq));
             if (!key.empty()) {
                 line.kind = Kind::Key;
                 line.name = foldNameCase(key);
@@ -140,14 +140,14 @@ std::size_t IniDocument::sectionEnd(std::size_t header) const {
 }
 
 std::optional<std::string> IniDocument::get(std::string_view section, std::string_view key) const {
-    const std::size_t header = findSection(foldNameCase(trim(section)));
+    const std::size_t header = findSection(foldNameCase(trimIniBlanks(section)));
     if (header == std::string::npos) return std::nullopt;
-    const std::string k = foldNameCase(trim(key));
+    const std::string k = foldNameCase(trimIniBlanks(key));
     const std::size_t end = sectionEnd(header);
     for (std::size_t i = header + 1; i < end; ++i) {
         const Line& line = lines_[i];
         if (line.kind != Kind::Key || line.name != k) continue;
-        std::string_view value = trim(std::string_view(line.text).substr(line.text.find('=') + 1));
+        std::string_view value = trimIniBlanks(std::string_view(line.text).substr(line.text.find('=') + 1));
         if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
             value.back() == value.front()) {
             value = value.substr(1, value.size() - 2);
@@ -158,14 +158,14 @@ std::optional<std::string> IniDocument::get(std::string_view section, std::strin
 }
 
 void IniDocument::set(std::string_view section, std::string_view key, std::string_view value) {
-    const std::string sectionName = oneLine(trim(section));
-    const std::string keyName = oneLine(trim(key));
+    const std::string sectionName = oneLine(trimIniBlanks(section));
+    const std::string keyName = oneLine(trimIniBlanks(key));
     const std::string text = oneLine(value);
     const std::string k = foldNameCase(keyName);
 
     std::size_t header = findSection(foldNameCase(sectionName));
     if (header == std::string::npos) {
-        if (!lines_.empty() && !trim(lines_.back().text).empty()) lines_.push_back(classify(""));
+        if (!lines_.empty() && !trimIniBlanks(lines_.back().text).empty()) lines_.push_back(classify(""));
         lines_.push_back(classify("[" + sectionName + "]"));
         lines_.push_back(classify(keyName + "=" + text));
         return;
@@ -180,7 +180,7 @@ void IniDocument::set(std::string_view section, std::string_view key, std::strin
             const std::string_view t = line.text;
             const auto eq = t.find('=');
             const std::string_view lead = t.substr(0, t.find_first_not_of(" \t"));
-            line = classify(std::string(lead) + std::string(trim(t.substr(0, eq))) + "=" + text);
+            line = classify(std::string(lead) + std::string(trimIniBlanks(t.substr(0, eq))) + "=" + text);
             return;
         }
         lastKey = i;
@@ -189,9 +189,9 @@ void IniDocument::set(std::string_view section, std::string_view key, std::strin
 }
 
 bool IniDocument::removeKey(std::string_view section, std::string_view key) {
-    const std::size_t header = findSection(foldNameCase(trim(section)));
+    const std::size_t header = findSection(foldNameCase(trimIniBlanks(section)));
     if (header == std::string::npos) return false;
-    const std::string k = foldNameCase(trim(key));
+    const std::string k = foldNameCase(trimIniBlanks(key));
     const std::size_t end = sectionEnd(header);
     for (std::size_t i = header + 1; i < end; ++i) {
         if (lines_[i].kind == Kind::Key && lines_[i].name == k) {
@@ -204,7 +204,7 @@ bool IniDocument::removeKey(std::string_view section, std::string_view key) {
 
 bool IniDocument::removeSection(std::string_view section) {
     // Every section of that name goes, so that no later copy of it comes to light.
-    const std::string folded = foldNameCase(trim(section));
+    const std::string folded = foldNameCase(trimIniBlanks(section));
     bool removed = false;
     for (std::size_t header = findSection(folded); header != std::string::npos; header = findSection(folded)) {
         const std::size_t end = sectionEnd(header);

@@ -9,6 +9,9 @@
 
 namespace rt {
 
+// The text without leading and trailing blanks and tabs, as names and values are read.
+std::string_view trimIniBlanks(std::string_view text);
+
 class IniDocument {
 public:
     // Lines may end in CR LF or LF. A UTF-8 byte-order mark is kept for writing. A line that is

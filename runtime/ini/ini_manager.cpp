@@ -3,11 +3,16 @@
 #include <algorithm>
 #include <cassert>
 
+#include "runtime/ini/ini_document.h"
 #include "runtime/ini/profile.h"
 #include "runtime/os/path.h"
 
 namespace rt {
 namespace {
+
+bool listed(const std::vector<std::string>& names, std::string_view name) {
+    return std::any_of(names.begin(), names.end(), [&](const std::string& n) { return namesEqualNoCase(n, name); });
+}
 
 // The list is one value: names separated by ",", with "\" escaping a "," or "\" in a name.
 std::string joinSections(const std::vector<std::string>& names) {
@@ -38,12 +43,9 @@ std::vector<std::string> splitSections(std::string_view value) {
     }
     names.push_back(std::move(current));
     std::vector<std::string> out;
-    for (auto& n : names) {
-        const auto first = n.find_first_not_of(" \t");
-        if (first == std::string::npos) continue;
-        n = n.substr(first, n.find_last_not_of(" \t") - first + 1);
-        const bool known = std::any_of(out.begin(), out.end(), [&](const std::string& o) { return namesEqualNoCase(o, n); });
-        if (!known) out.push_back(std::move(n));
+    for (const auto& n : names) {
+        const std::string_view name = trimIniBlanks(n);
+        if (!name.empty() && !listed(out, name)) out.emplace_back(name);
     }
     return out;
 }
@@ -63,8 +65,7 @@ void IniManager::setFileName(std::string_view fileName) {
     // Sections written by fetchPreserved overrides stay in the list.
     std::vector<std::string> merged = splitSections(list);
     for (auto& s : sections_) {
-        const bool known = std::any_of(merged.begin(), merged.end(), [&](const std::string& o) { return namesEqualNoCase(o, s); });
-        if (!known) merged.push_back(std::move(s));
+        if (!listed(merged, s)) merged.push_back(std::move(s));
     }
     sections_ = std::move(merged);
 }
@@ -105,13 +106,10 @@ long long IniManager::fetchNumber(std::string_view section, std::string_view key
 
 void IniManager::noteSection(std::string_view section) {
     if (namesEqualNoCase(section, kSectorsSection)) return;
-    std::string name(section);
-    const auto first = name.find_first_not_of(" \t");
-    if (first == std::string::npos) return;
-    name = name.substr(first, name.find_last_not_of(" \t") - first + 1);
+    const std::string_view name = trimIniBlanks(section);
+    if (name.empty()) return;
     std::lock_guard lock(mutex_);
-    const bool known = std::any_of(sections_.begin(), sections_.end(), [&](const std::string& s) { return namesEqualNoCase(s, name); });
-    if (!known) sections_.push_back(std::move(name));
+    if (!listed(sections_, name)) sections_.emplace_back(name);
 }
 
 bool IniManager::update(std::string_view section, std::string_view key, std::string_view value) {
