@@ -165,69 +165,35 @@ void setFieldFromText(const RecordDesc& desc, void* record, std::size_t index, s
 
 namespace detail {
 
+template <FieldType T, std::size_t Size = 0, int Places = 0>
+struct Traits {
+    static constexpr FieldType type = T;
+    static constexpr std::size_t size = Size;
+    static constexpr int places = Places;
+};
+
 template <class T>
 struct MemberTraits;
-
 template <>
-struct MemberTraits<Long> {
-    static constexpr FieldType type = FieldType::Long;
-    static constexpr std::size_t size = 0;
-    static constexpr int places = 0;
-};
+struct MemberTraits<Long> : Traits<FieldType::Long> {};
 template <>
-struct MemberTraits<Short> {
-    static constexpr FieldType type = FieldType::Short;
-    static constexpr std::size_t size = 0;
-    static constexpr int places = 0;
-};
+struct MemberTraits<Short> : Traits<FieldType::Short> {};
 template <>
-struct MemberTraits<Byte> {
-    static constexpr FieldType type = FieldType::Byte;
-    static constexpr std::size_t size = 0;
-    static constexpr int places = 0;
-};
+struct MemberTraits<Byte> : Traits<FieldType::Byte> {};
 template <>
-struct MemberTraits<Date> {
-    static constexpr FieldType type = FieldType::Date;
-    static constexpr std::size_t size = 0;
-    static constexpr int places = 0;
-};
+struct MemberTraits<Date> : Traits<FieldType::Date> {};
 template <>
-struct MemberTraits<Time> {
-    static constexpr FieldType type = FieldType::Time;
-    static constexpr std::size_t size = 0;
-    static constexpr int places = 0;
-};
+struct MemberTraits<Time> : Traits<FieldType::Time> {};
 template <int D, int P>
-struct MemberTraits<Decimal<D, P>> {
-    static constexpr FieldType type = FieldType::Decimal;
-    static constexpr std::size_t size = D;
-    static constexpr int places = P;
-};
+struct MemberTraits<Decimal<D, P>> : Traits<FieldType::Decimal, D, P> {};
 template <std::size_t N>
-struct MemberTraits<String<N>> {
-    static constexpr FieldType type = FieldType::String;
-    static constexpr std::size_t size = N;
-    static constexpr int places = 0;
-};
+struct MemberTraits<String<N>> : Traits<FieldType::String, N> {};
 template <std::size_t N>
-struct MemberTraits<CString<N>> {
-    static constexpr FieldType type = FieldType::CString;
-    static constexpr std::size_t size = N;
-    static constexpr int places = 0;
-};
+struct MemberTraits<CString<N>> : Traits<FieldType::CString, N> {};
 template <std::size_t N>
-struct MemberTraits<Memo<N>> {
-    static constexpr FieldType type = FieldType::Memo;
-    static constexpr std::size_t size = N;
-    static constexpr int places = 0;
-};
+struct MemberTraits<Memo<N>> : Traits<FieldType::Memo, N> {};
 template <>
-struct MemberTraits<Blob> {
-    static constexpr FieldType type = FieldType::Blob;
-    static constexpr std::size_t size = 0;
-    static constexpr int places = 0;
-};
+struct MemberTraits<Blob> : Traits<FieldType::Blob> {};
 
 template <class T>
 const FieldOps* opsFor() {
