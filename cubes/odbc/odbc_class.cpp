@@ -68,8 +68,6 @@ void appendDate(std::string& out, unsigned day, unsigned month, int year) {
     out += fmt::format_int(year).c_str();
 }
 
-std::string fold(std::string_view s) { return rt::upper(s); }
-
 }  // namespace
 
 // ---- hooks ----------------------------------------------------------------------------------
@@ -334,7 +332,7 @@ void OdbcDataSet::LoadResult() {
         }
         OdbcColumn col;
         col.NAME = std::string(rt::clip(reinterpret_cast<const char*>(name)));
-        col.KEY = fold(col.NAME);
+        col.KEY = rt::upper(col.NAME);
         col.SIZE = static_cast<std::int64_t>(size);
         col.DECIMALS = decimals;
         col.NULLABLE = nullable;
@@ -477,7 +475,7 @@ void OdbcDataSet::Clear() {
 
 void OdbcDataSet::Refresh() {
     std::string query = fullQuery();
-    std::string upperQuery = fold(query);
+    std::string upperQuery = rt::upper(query);
     std::size_t where = upperQuery.find(" WHERE ");
     if (where == std::string::npos) return;
     if (PARENTDS) {
@@ -546,7 +544,7 @@ int OdbcDataSet::columnPosition(std::string_view column) const {
     std::string_view c = rt::trimBlanks(column);
     if (!c.empty() && c.find_first_not_of("0123456789") == std::string_view::npos)
         return std::atoi(std::string(c).c_str());
-    std::string key = fold(c);
+    std::string key = rt::upper(c);
     auto r = snapshot();
     for (const OdbcColumn& col : r->columns())
         if (col.KEY == key) return col.COLUMN;
