@@ -46,7 +46,7 @@ int ViewManager::setFilter(std::string_view text) {
     }
     std::string error;
     // Filter texts are the evaluator's language unless someone installed another compiler.
-    ViewPredicate p = compiler ? compiler(text, error) : ViewPredicate(compileFilterPredicate(text, error));
+    ViewPredicate p = compiler ? compiler(text, error) : compileFilterPredicate(text, error);
     if (!p) return primary_.fail(ErrInvalidFilter, "", error.empty() ? std::string(text) : error);
     filter_ = std::move(p);
     return primary_.ok();

@@ -1,6 +1,6 @@
 // ViewManager: the records of a table (optionally joined to others) that pass a filter, in an
 // order. The filter is a predicate over the thread's record buffers; a filter text is compiled
-// by the expression evaluator once it registers itself (setFilterCompiler).
+// by the expression evaluator unless another compiler is installed (setFilterCompiler).
 //
 //   rt::ViewManager view(fm);
 //   view.setFilter([] { return CUBK.Activ == 1; });
@@ -27,7 +27,7 @@ class Order;
 using ViewPredicate = std::function<bool()>;
 
 // Compiles a filter text into a predicate; returns an empty function and an error text when the
-// text is rejected. Registered once, process-wide, by the expression evaluator.
+// text is rejected. Installed process-wide in place of the evaluator; an empty one restores it.
 using FilterCompiler = std::function<ViewPredicate(std::string_view text, std::string& error)>;
 void setFilterCompiler(FilterCompiler compiler);
 
