@@ -11,6 +11,7 @@
 // (pg-declare); its throughput is measured over that many rows.
 #include "dataengine/nova_odbc.h"
 #include "runtime/ole/ole.h"
+#include "tests/dataengine/engine_client.h"
 #include "tests/support/test_support.h"
 
 #include <dlfcn.h>
@@ -27,6 +28,8 @@
 
 namespace {
 
+using enginetest::release;
+using enginetest::slotsOf;
 using Clock = std::chrono::steady_clock;
 
 const char* kSelect = "SELECT t1, t2, t3, i1, i2, i3, f, d, m FROM bench";
@@ -138,13 +141,6 @@ Result rawLoop(const std::string& cs, size_t block, long limit)
     return r;
 }
 
-template <typename Slots>
-const Slots* slots(void* o)
-{
-    return *static_cast<const Slots* const*>(o);
-}
-uint32_t release(void* o) { return slots<RtDispatchSlots>(o)->Release(o); }
-
 Result engineLoop(const std::string& cs)
 {
     static FODBC_CreateEngine_t create = [] {
@@ -159,7 +155,7 @@ Result engineLoop(const std::string& cs)
     void* engine = create();
     rt::ole::Bstr none(std::string_view("")), connect{std::string_view(cs)}, sql{std::string_view(kSelect)};
     void* env = nullptr;
-    slots<NovaEngineSlots>(engine)->CreateEnvironment(engine, none.get(), none.get(), none.get(), &env);
+    slotsOf<NovaEngineSlots>(engine)->CreateEnvironment(engine, none.get(), none.get(), none.get(), &env);
     VARIANT empty, mode, lock;
     rtVariantInit(&empty);
     rtVariantInit(&mode);
@@ -168,19 +164,19 @@ Result engineLoop(const std::string& cs)
     lock = mode;
     lock.iVal = 1;
     void* conn = nullptr;
-    if (slots<NovaEnvironmentSlots>(env)->OpenConnection(env, none.get(), mode, empty, 0, connect.get(), 0, &conn) != S_OK) {
+    if (slotsOf<NovaEnvironmentSlots>(env)->OpenConnection(env, none.get(), mode, empty, 0, connect.get(), 0, &conn) != S_OK) {
         fmt::print(stderr, "engine connect failed\n");
         std::exit(1);
     }
     const auto start = Clock::now();
     void* rs = nullptr;
-    if (slots<NovaConnectionSlots>(conn)->OpenResultset(conn, sql.get(), mode, lock, empty, &rs) != S_OK) {
+    if (slotsOf<NovaConnectionSlots>(conn)->OpenResultset(conn, sql.get(), mode, lock, empty, &rs) != S_OK) {
         fmt::print(stderr, "engine open failed\n");
         std::exit(1);
     }
     VARIANT row;
     long checksum = 0;
-    while (slots<NovaResultsetSlots>(rs)->GetRows(rs, empty, &row) == S_OK) {
+    while (slotsOf<NovaResultsetSlots>(rs)->GetRows(rs, empty, &row) == S_OK) {
         checksum += static_cast<VARIANT*>(row.parray->pvData)[3].lVal;
         rtVariantClear(&row);
         ++r.rows;
@@ -188,7 +184,7 @@ Result engineLoop(const std::string& cs)
     release(rs);
     r.seconds = std::chrono::duration<double>(Clock::now() - start).count();
     if (checksum == 0) r.rows = 0;
-    slots<NovaConnectionSlots>(conn)->Close(conn);
+    slotsOf<NovaConnectionSlots>(conn)->Close(conn);
     release(conn);
     release(env);
     release(engine);
