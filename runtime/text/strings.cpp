@@ -50,6 +50,14 @@ inline std::uint32_t decodeAt(std::string_view text, std::size_t i, std::size_t&
     return cp;
 }
 
+// Bytes of the character at text[i].
+inline std::size_t charBytesAt(std::string_view text, std::size_t i) noexcept {
+    if (static_cast<unsigned char>(text[i]) < 0x80) return 1;
+    std::size_t len;
+    decodeAt(text, i, len);
+    return len;
+}
+
 void appendUtf8(std::string& out, std::uint32_t cp) {
     if (cp < 0x80) {
         out.push_back(static_cast<char>(cp));
@@ -125,6 +133,19 @@ constexpr std::array<std::uint16_t, 32> kCp1252High = {
 
 int compareCodePoints(std::uint32_t a, std::uint32_t b) noexcept { return a < b ? -1 : (a > b ? 1 : 0); }
 
+// The character at text[i] folded as upper() does; i moves past it.
+inline std::uint32_t nextFolded(std::string_view text, std::size_t& i) noexcept {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c < 0x80) {
+        ++i;
+        return upperCp(c);
+    }
+    std::size_t len;
+    const std::uint32_t cp = upperCp(decodeAt(text, i, len));
+    i += len;
+    return cp;
+}
+
 }  // namespace
 
 std::string_view clip(std::string_view text) noexcept {
@@ -141,31 +162,13 @@ std::string_view trimBlanks(std::string_view text) noexcept {
 
 std::size_t charLength(std::string_view text) noexcept {
     std::size_t n = 0;
-    for (std::size_t i = 0; i < text.size();) {
-        if (static_cast<unsigned char>(text[i]) < 0x80) {
-            ++i;
-        } else {
-            std::size_t len;
-            decodeAt(text, i, len);
-            i += len;
-        }
-        ++n;
-    }
+    for (std::size_t i = 0; i < text.size(); i += charBytesAt(text, i)) ++n;
     return n;
 }
 
 std::size_t byteOffsetOfChar(std::string_view text, std::size_t charIndex) noexcept {
     std::size_t i = 0;
-    while (charIndex > 0 && i < text.size()) {
-        if (static_cast<unsigned char>(text[i]) < 0x80) {
-            ++i;
-        } else {
-            std::size_t len;
-            decodeAt(text, i, len);
-            i += len;
-        }
-        --charIndex;
-    }
+    for (; charIndex > 0 && i < text.size(); --charIndex) i += charBytesAt(text, i);
     return i;
 }
 
@@ -204,34 +207,13 @@ int compareNoCase(std::string_view a, std::string_view b) noexcept {
     b = clip(b);
     std::size_t i = 0, j = 0;
     while (i < a.size() && j < b.size()) {
-        const auto ca = static_cast<unsigned char>(a[i]);
-        const auto cb = static_cast<unsigned char>(b[j]);
-        std::uint32_t pa, pb;
-        if (ca < 0x80) {
-            pa = upperCp(ca);
-            ++i;
-        } else {
-            std::size_t len;
-            pa = upperCp(decodeAt(a, i, len));
-            i += len;
-        }
-        if (cb < 0x80) {
-            pb = upperCp(cb);
-            ++j;
-        } else {
-            std::size_t len;
-            pb = upperCp(decodeAt(b, j, len));
-            j += len;
-        }
+        const std::uint32_t pa = nextFolded(a, i);
+        const std::uint32_t pb = nextFolded(b, j);
         if (pa != pb) return compareCodePoints(pa, pb);
     }
     if (i == a.size() && j == b.size()) return 0;
-    if (i < a.size()) {
-        std::size_t len;
-        return compareCodePoints(upperCp(decodeAt(a, i, len)), ' ');
-    }
-    std::size_t len;
-    return compareCodePoints(' ', upperCp(decodeAt(b, j, len)));
+    if (i < a.size()) return compareCodePoints(nextFolded(a, i), ' ');
+    return compareCodePoints(' ', nextFolded(b, j));
 }
 
 bool equalsNoCase(std::string_view a, std::string_view b) noexcept { return compareNoCase(a, b) == 0; }
