@@ -4,7 +4,6 @@
 #include "runtime/ui/ui_registry.h"
 
 namespace rt {
-namespace {
 
 std::vector<std::string> splitBars(std::string_view text) {
   std::vector<std::string> out;
@@ -17,6 +16,8 @@ std::vector<std::string> splitBars(std::string_view text) {
   }
   return out;
 }
+
+namespace {
 
 std::string lines(std::string_view text) {
   std::string out(text);

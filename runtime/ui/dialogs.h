@@ -10,6 +10,9 @@
 
 namespace rt {
 
+// "a|b|c" → {"a", "b", "c"}; an empty text is one empty item.
+std::vector<std::string> splitBars(std::string_view text);
+
 // Message box. "|" in the text starts a new line. Standard buttons give their button:: flag,
 // a button list ("&Weiter|&Stop|&Ende") the 1-based position of the pressed button.
 // defaultButton 0: the first button.

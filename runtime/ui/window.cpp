@@ -276,17 +276,12 @@ int ControlRef::selected() const { return state().selected; }
 
 ControlRef& ControlRef::setFrom(std::string_view items) {
   std::vector<ListRow> rows;
-  if (!items.empty()) {
-    std::size_t start = 0;
-    for (;;) {
-      std::size_t bar = items.find('|', start);
+  if (!items.empty())
+    for (std::string& item : splitBars(items)) {
       ListRow row;
-      row.cells.push_back(ListCell{std::string(items.substr(start, bar == std::string_view::npos ? bar : bar - start))});
+      row.cells.push_back(ListCell{std::move(item)});
       rows.push_back(std::move(row));
-      if (bar == std::string_view::npos) break;
-      start = bar + 1;
     }
-  }
   return setRows(std::move(rows));
 }
 
