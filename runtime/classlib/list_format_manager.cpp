@@ -106,6 +106,14 @@ int ListFormatManager::withFile(const std::function<int(FileManager&)>& work) {
   return rc;
 }
 
+int ListFormatManager::fetchFormat(FileManager& fm, const std::string& name) {
+  record_ = ListFormatRecord{};
+  record_.AppName = application_;
+  record_.ProcName = procedure_;
+  record_.FormatName = name;
+  return fm.fetch("KeyFormat");
+}
+
 std::vector<std::string> ListFormatManager::storedFormats() {
   std::vector<std::string> out;
   withFile([&](FileManager& fm) {
@@ -137,11 +145,7 @@ bool ListFormatManager::saveFormat(std::string_view name) {
   if (n.empty() || equalsNoCase(n, DefaultFormat)) return false;
   std::string widths = joinWidths(currentWidths());
   int rc = withFile([&](FileManager& fm) {
-    record_ = ListFormatRecord{};
-    record_.AppName = application_;
-    record_.ProcName = procedure_;
-    record_.FormatName = n;
-    if (fm.fetch("KeyFormat") == 0) {
+    if (fetchFormat(fm, n) == 0) {
       record_.Widths = widths;
       record_.SortOrder = sortOrderNote();
       return fm.update();
@@ -167,11 +171,7 @@ bool ListFormatManager::applyFormat(std::string_view name) {
   std::vector<int> widths;
   std::string sort;
   int rc = withFile([&](FileManager& fm) {
-    record_ = ListFormatRecord{};
-    record_.AppName = application_;
-    record_.ProcName = procedure_;
-    record_.FormatName = n;
-    int r = fm.fetch("KeyFormat");
+    int r = fetchFormat(fm, n);
     if (r == 0) {
       widths = splitWidths(record_.Widths.str());
       sort = std::string(clip(record_.SortOrder.str()));
@@ -194,11 +194,7 @@ bool ListFormatManager::applyFormat(std::string_view name) {
 bool ListFormatManager::deleteFormat(std::string_view name) {
   std::string n(trimBlanks(name));
   int rc = withFile([&](FileManager& fm) {
-    record_ = ListFormatRecord{};
-    record_.AppName = application_;
-    record_.ProcName = procedure_;
-    record_.FormatName = n;
-    int r = fm.fetch("KeyFormat");
+    int r = fetchFormat(fm, n);
     return r == 0 ? fm.deleteRecord() : r;
   });
   if (rc == 0 && equalsNoCase(current_, n)) current_ = std::string(DefaultFormat);

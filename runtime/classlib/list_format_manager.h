@@ -81,6 +81,8 @@ public:
 
 private:
   int withFile(const std::function<int(FileManager&)>& work);
+  // Reads this procedure's stored layout `name` into record_; 0 when it is stored.
+  int fetchFormat(FileManager& fm, const std::string& name);
   std::vector<int> currentWidths() const;
   void applyWidths(const std::vector<int>& widths);
 
