@@ -1,13 +1,13 @@
 #include "core/clients/program_end.h"
 
+#include <string>
+
 #include "core/startup/startup.h"
 #include "runtime/os/process.h"
 #include "runtime/os/program_end.h"
 #include "runtime/ui/dialogs.h"
 
 void EndProgramNow(int exitCode) { rt::endProgram(exitCode); }
-
-void setEndProgramHandler(std::function<void(int)> handler) { rt::setProgramEndHandler(std::move(handler)); }
 
 bool RestartProgram() {
     // The full path: a bare file name would be looked for along PATH, not where we run from.

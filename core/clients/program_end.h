@@ -1,15 +1,8 @@
 // Ending the running program at once (no closing steps), and starting it anew.
 #pragma once
 
-#include <functional>
-#include <string>
-
 // Ends the process at once with the exit code; nothing of the main routine's closing steps runs.
 [[noreturn]] void EndProgramNow(int exitCode);
-
-// Tests put their own ending in place (rt::setProgramEndHandler: it throws to get the thread
-// back; when it returns, the process ends); an empty function restores the process end.
-void setEndProgramHandler(std::function<void(int exitCode)> handler);
 
 // Starts the running program again by its full path, without waiting, and ends this process
 // once the new one has started. When it cannot be started, the reason is shown and false

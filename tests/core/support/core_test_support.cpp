@@ -1,6 +1,6 @@
 #include "tests/core/support/core_test_support.h"
 
-#include "core/clients/program_end.h"
+#include "runtime/os/program_end.h"
 
 namespace coretest {
 
@@ -15,11 +15,11 @@ struct Halted {
 
 void HaltingTest::SetUp() {
     WorkingFolderTest::SetUp();
-    setEndProgramHandler([](int code) { throw Halted{code}; });
+    rt::setProgramEndHandler([](int code) { throw Halted{code}; });
 }
 
 void HaltingTest::TearDown() {
-    setEndProgramHandler({});
+    rt::setProgramEndHandler({});
     WorkingFolderTest::TearDown();
 }
 
