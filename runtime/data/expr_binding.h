@@ -33,7 +33,7 @@ public:
             out.setText({});
             return;
         }
-        const void* member = static_cast<const char*>(buffer_) + f.offset;
+        const void* member = f.memberIn(buffer_);
         switch (f.type) {
             case FieldType::Long:
             case FieldType::Short:

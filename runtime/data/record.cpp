@@ -37,31 +37,19 @@ int RecordDesc::find(std::string_view labelOrName) const {
     return -1;
 }
 
-namespace {
-
-const void* member(const void* record, const FieldDesc& f) { return static_cast<const char*>(record) + f.offset; }
-void* member(void* record, const FieldDesc& f) { return static_cast<char*>(record) + f.offset; }
-
-bool isIntType(FieldType t) {
-    return t == FieldType::Long || t == FieldType::Short || t == FieldType::Byte || t == FieldType::Date ||
-           t == FieldType::Time;
-}
-
-}  // namespace
-
 FieldValue RecordDesc::get(const void* record, std::size_t index) const {
     const auto& f = fields_.at(index);
     if (!f.stored()) return std::string();
-    if (isIntType(f.type)) return f.ops->getInt(member(record, f));
-    if (f.type == FieldType::Decimal) return f.ops->getDecimal(member(record, f));
-    return std::string(f.ops->getText(member(record, f)));
+    if (f.isInt()) return f.ops->getInt(f.memberIn(record));
+    if (f.type == FieldType::Decimal) return f.ops->getDecimal(f.memberIn(record));
+    return std::string(f.ops->getText(f.memberIn(record)));
 }
 
 bool RecordDesc::set(void* record, std::size_t index, const FieldValue& value) const {
     const auto& f = fields_.at(index);
     if (!f.stored()) return false;
-    void* m = member(record, f);
-    if (isIntType(f.type)) {
+    void* m = f.memberIn(record);
+    if (f.isInt()) {
         std::int64_t v = 0;
         if (auto* i = std::get_if<std::int64_t>(&value)) v = *i;
         else if (auto* d = std::get_if<DecimalValue>(&value)) v = d->toInt64();
@@ -98,21 +86,21 @@ void RecordDesc::setText(void* record, std::size_t index, std::string_view text)
 
 void RecordDesc::clear(void* record) const {
     for (const auto& f : fields_)
-        if (f.stored()) f.ops->clear(member(record, f));
+        if (f.stored()) f.ops->clear(f.memberIn(record));
 }
 
 bool RecordDesc::isEmpty(const void* record, std::size_t index) const {
     const auto& f = fields_.at(index);
     if (!f.stored()) return true;
-    if (isIntType(f.type)) return f.ops->getInt(member(record, f)) == 0;
-    if (f.type == FieldType::Decimal) return f.ops->getDecimal(member(record, f)).isZero();
-    return clip(f.ops->getText(member(record, f))).empty();
+    if (f.isInt()) return f.ops->getInt(f.memberIn(record)) == 0;
+    if (f.type == FieldType::Decimal) return f.ops->getDecimal(f.memberIn(record)).isZero();
+    return clip(f.ops->getText(f.memberIn(record))).empty();
 }
 
 void setFieldFromText(const RecordDesc& desc, void* record, std::size_t index, std::string_view text) {
     const auto& f = desc.fields().at(index);
     if (!f.stored()) return;
-    void* m = member(record, f);
+    void* m = f.memberIn(record);
     if (f.isText()) {
         f.ops->setText(m, text);
         return;

@@ -127,6 +127,13 @@ struct FieldDesc {
         return type == FieldType::String || type == FieldType::CString || type == FieldType::Memo ||
                type == FieldType::Blob;
     }
+    bool isInt() const {  // held as a whole number by its ops
+        return type == FieldType::Long || type == FieldType::Short || type == FieldType::Byte ||
+               type == FieldType::Date || type == FieldType::Time;
+    }
+    // The member in a record of this layout (stored fields only).
+    const void* memberIn(const void* record) const { return static_cast<const char*>(record) + offset; }
+    void* memberIn(void* record) const { return static_cast<char*>(record) + offset; }
 };
 
 // The fields of one record type. Immutable once built.

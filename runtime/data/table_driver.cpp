@@ -11,14 +11,6 @@ namespace rt {
 
 namespace {
 
-bool isInt(FieldType t) {
-    return t == FieldType::Long || t == FieldType::Short || t == FieldType::Byte || t == FieldType::Date ||
-           t == FieldType::Time;
-}
-
-const void* memberOf(const void* record, const FieldDesc& f) { return static_cast<const char*>(record) + f.offset; }
-void* memberOf(void* record, const FieldDesc& f) { return static_cast<char*>(record) + f.offset; }
-
 std::int64_t pow10(int n) {
     std::int64_t v = 1;
     while (n-- > 0) v *= 10;
@@ -276,8 +268,8 @@ std::vector<int> TableDriver::identityFields(int key) const {
 SqlParam TableDriver::param(const void* record, int field) const {
     const auto& f = def_.record.field(static_cast<std::size_t>(field));
     SqlParam p;
-    const void* m = memberOf(record, f);
-    if (isInt(f.type)) {
+    const void* m = f.memberIn(record);
+    if (f.isInt()) {
         std::int64_t v = f.ops->getInt(m);
         if (!local_ && f.type == FieldType::Date) {
             if (v == 0) return p;
@@ -329,8 +321,8 @@ void TableDriver::bindColumns(Statement& stmt, int& index, const void* record) c
         SqlParam p;
         const auto& df = def_.record.field(static_cast<std::size_t>(c.dateField));
         const auto& tf = def_.record.field(static_cast<std::size_t>(c.timeField));
-        auto d = static_cast<DateNumber>(df.ops->getInt(memberOf(record, df)));
-        auto t = static_cast<TimeNumber>(tf.ops->getInt(memberOf(record, tf)));
+        auto d = static_cast<DateNumber>(df.ops->getInt(df.memberIn(record)));
+        auto t = static_cast<TimeNumber>(tf.ops->getInt(tf.memberIn(record)));
         if (d != 0) {
             p.kind = SqlParam::DateTime;
             p.s = dateText(d) + " " + timeText(t == 0 ? 1 : t, true);
@@ -355,13 +347,13 @@ void TableDriver::readRow(Statement& stmt, int first, void* record) {
                 auto sp = text.find_first_of(" T");
                 if (sp != std::string::npos) t = parseTime(std::string_view(text).substr(sp + 1));
             }
-            df.ops->setInt(memberOf(record, df), d);
-            tf.ops->setInt(memberOf(record, tf), t);
+            df.ops->setInt(df.memberIn(record), d);
+            tf.ops->setInt(tf.memberIn(record), t);
             continue;
         }
         const auto& f = def_.record.field(static_cast<std::size_t>(c.field));
-        void* m = memberOf(record, f);
-        if (local_ && (isInt(f.type) || (f.type == FieldType::Decimal && f.size <= 18))) {
+        void* m = f.memberIn(record);
+        if (local_ && (f.isInt() || (f.type == FieldType::Decimal && f.size <= 18))) {
             std::int64_t v = 0;
             if (!stmt.columnInt(col, v)) v = 0;
             if (f.type == FieldType::Decimal)
@@ -390,7 +382,7 @@ void TableDriver::readRow(Statement& stmt, int first, void* record) {
         const auto& c = columns_[k];
         if (c.field >= 0) {
             const auto& f = def_.record.field(static_cast<std::size_t>(c.field));
-            f.ops->clear(memberOf(record, f));
+            f.ops->clear(f.memberIn(record));
         }
     }
 }
@@ -440,7 +432,7 @@ Statement* TableDriver::cached(const std::string& sql, StoreError& error) {
 std::string TableDriver::sqlType(const FieldDesc& f, bool pair) const {
     Dialect d = store_->dialect();
     if (local_) {
-        if (isInt(f.type) || (f.type == FieldType::Decimal && f.size <= 18)) return "INTEGER";
+        if (f.isInt() || (f.type == FieldType::Decimal && f.size <= 18)) return "INTEGER";
         if (f.type == FieldType::Blob) return "BLOB";
         return "TEXT";
     }
