@@ -6,6 +6,7 @@
 
 #include "runtime/os/files.h"
 #include "runtime/report/font_metrics.h"
+#include "runtime/text/strings.h"
 
 namespace rt {
 namespace {
@@ -54,8 +55,7 @@ std::string base64(const std::string& data) {
 }
 
 std::string mimeOf(const std::string& file) {
-  std::string f = file;
-  for (auto& ch : f) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  const std::string f = lower(file);
   if (f.ends_with(".png")) return "image/png";
   if (f.ends_with(".jpg") || f.ends_with(".jpeg")) return "image/jpeg";
   if (f.ends_with(".svg")) return "image/svg+xml";
