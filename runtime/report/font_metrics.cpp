@@ -3,12 +3,13 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
+#include "runtime/os/files.h"
 #include "runtime/os/path.h"
 #include "runtime/os/trace.h"
 #include "runtime/report/layout.h"
@@ -47,10 +48,9 @@ std::int16_t s16(const std::string& d, std::size_t p) { return static_cast<std::
 
 Face loadFace(const std::string& file) {
   Face face;
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return face;
-  std::string d((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (d.size() < 12) return face;
+  std::optional<std::string> content = readFile(file);
+  if (!content || content->size() < 12) return face;
+  const std::string& d = *content;
   std::map<std::string, std::size_t> tables;
   int n = u16(d, 4);
   for (int i = 0; i < n; ++i) {
