@@ -11,8 +11,7 @@ std::string ElapsedTimeText(std::int32_t from, std::int32_t to, std::uint8_t mod
     std::int64_t s = seconds - 60 * minutes;
     std::int64_t hours = minutes / 60;
     std::int64_t m = minutes - 60 * hours;
-    int width = hours > 9'999 ? 5 : hours > 999 ? 4 : hours > 99 ? 3 : 2;
-    std::string h = fmt::format("{:0{}d}", hours, width);
+    std::string h = fmt::format("{:02d}", hours);
     std::string full = fmt::format("{}:{:02d}:{:02d}:{:02d}", h, m, s, hundredths);
     switch (mode) {
     case 0: return "Time Expired " + full;
