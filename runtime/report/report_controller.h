@@ -50,8 +50,8 @@ inline constexpr int Cancel = 4;
 struct ProgressWindowOptions {
   std::string procedure;             // names the window (and its saved state)
   std::string title = "Progress...";
-  std::string cancelIcon;            // "WACANCEL.ICO"
-  std::string cancelTip;             // "Cancel Report"
+  std::string cancelIcon{};          // "WACANCEL.ICO"
+  std::string cancelTip{};           // "Cancel Report"
   int timer = 10;                    // hundredths of a second
   int recordsPerTick = 50;
   bool preview = true;               // through the print previewer (else straight to the printer)
