@@ -860,19 +860,22 @@ int TableDriver::insert(StoreError& error) {
     return 0;
 }
 
-// WHERE clause that names the record read last: its row, or its identifying key's values, or
-// (tables without a unique key) all its columns; fields gets the columns' fields (server).
-std::string TableDriver::lastReadWhere(std::vector<int>& fields) const {
-    fields.clear();
-    if (local_) return "rowid = ?";
+// The record read last is named by its row (local file), or by its identifying key's values, or
+// (tables without a unique key) by all its columns but blobs and memos: their fields.
+std::vector<int> TableDriver::lastReadFields() const {
+    std::vector<int> fields;
+    if (local_) return fields;
     int id = def_.identifyingKey();
-    if (id >= 0)
-        fields = def_.keys[static_cast<std::size_t>(id)].components;
-    else
-        for (const auto& c : columns_)
-            if (c.field >= 0 && def_.record.field(static_cast<std::size_t>(c.field)).type != FieldType::Blob &&
-                def_.record.field(static_cast<std::size_t>(c.field)).type != FieldType::Memo)
-                fields.push_back(c.field);
+    if (id >= 0) return def_.keys[static_cast<std::size_t>(id)].components;
+    for (const auto& c : columns_)
+        if (c.field >= 0 && def_.record.field(static_cast<std::size_t>(c.field)).type != FieldType::Blob &&
+            def_.record.field(static_cast<std::size_t>(c.field)).type != FieldType::Memo)
+            fields.push_back(c.field);
+    return fields;
+}
+
+std::string TableDriver::lastReadWhere(const std::vector<int>& fields) const {
+    if (local_) return "rowid = ?";
     std::string where;
     for (int f : fields)
         where += (where.empty() ? "" : " AND ") + q(def_.record.field(static_cast<std::size_t>(f)).columnName()) + " = ?";
@@ -893,11 +896,12 @@ void TableDriver::bindLastRead(Statement& stmt, int& index, const std::vector<in
 int TableDriver::update(StoreError& error) {
     endSql();
     if (!lastRead_) return 33;
-    std::string set;
-    for (const auto& c : columns_) set += (set.empty() ? "" : ", ") + q(c.name) + " = ?";
-    std::vector<int> idFields;
-    std::string where = lastReadWhere(idFields);
-    auto* stmt = cached("UPDATE " + table() + " SET " + set + " WHERE " + where, error);
+    const std::vector<int> idFields = lastReadFields();
+    auto* stmt = slotted(SlotUpdate, [&] {
+        std::string set;
+        for (const auto& c : columns_) set += (set.empty() ? "" : ", ") + q(c.name) + " = ?";
+        return "UPDATE " + table() + " SET " + set + " WHERE " + lastReadWhere(idFields);
+    }, error);
     if (!stmt) return error.code ? error.code : 90;
     int index = 1;
     bindColumns(*stmt, index, fm_.buffer());
@@ -913,9 +917,8 @@ int TableDriver::update(StoreError& error) {
 int TableDriver::remove(StoreError& error) {
     endSql();
     if (!lastRead_) return 33;
-    std::vector<int> idFields;
-    std::string where = lastReadWhere(idFields);
-    auto* stmt = cached("DELETE FROM " + table() + " WHERE " + where, error);
+    const std::vector<int> idFields = lastReadFields();
+    auto* stmt = slotted(SlotRemove, [&] { return "DELETE FROM " + table() + " WHERE " + lastReadWhere(idFields); }, error);
     if (!stmt) return error.code ? error.code : 90;
     int index = 1;
     bindLastRead(*stmt, index, idFields);

@@ -82,7 +82,8 @@ private:
     std::vector<int> identityFields(int key) const;  // server: fields that make the order unique
     SqlParam param(const void* record, int field) const;
     void bindColumns(Statement& stmt, int& index, const void* record) const;
-    std::string lastReadWhere(std::vector<int>& fields) const;
+    std::vector<int> lastReadFields() const;
+    std::string lastReadWhere(const std::vector<int>& fields) const;
     void bindLastRead(Statement& stmt, int& index, const std::vector<int>& fields) const;
     void readRow(Statement& stmt, int firstColumn, void* record);
     bool createTable(StoreError& error);
