@@ -153,6 +153,14 @@ void report(std::string_view title, std::string_view text) {
     rt::message(text, title, rt::MessageIcon::Information);
 }
 
+// The report of a failed store; 1 for the caller to hand on.
+int updateFailed() {
+    report("Update Operation Error", "An error (" + err() +
+                                         ") was experienced when attempting to update a record from the file.  "
+                                         "Probable Cause: " + rt::errorText() + ".");
+    return 1;
+}
+
 bool sameRecord(const rt::RecordDesc& desc, const void* a, const void* b) {
     for (std::size_t i = 0; i < desc.fieldCount(); ++i)
         if (desc.text(a, i) != desc.text(b, i)) return false;
@@ -206,10 +214,7 @@ int SaveRecord(rt::FileManager& file, std::string_view tableName) {
     const void* read = file.lastRead();
     if (!driver || !driver->isOpen() || !read) {
         rt::setError(rt::ErrFileNotOpen, rt::dataErrorText(rt::ErrFileNotOpen));
-        report("Update Operation Error", "An error (" + err() +
-                                             ") was experienced when attempting to update a record from the file.  "
-                                             "Probable Cause: " + rt::errorText() + ".");
-        return 1;
+        return updateFailed();
     }
     rt::Store& store = *driver->store();
     store.setBusyTimeout(2);
@@ -233,20 +238,13 @@ int SaveRecord(rt::FileManager& file, std::string_view tableName) {
     if (!changedElsewhere) rc = file.update();
     if (changedElsewhere || rc != 0) {
         store.rollback();
-        if (changedElsewhere)
-            report("Update Operation Error", "This record was changed by another station.");
-        else
-            report("Update Operation Error", "An error (" + err() +
-                                                 ") was experienced when attempting to update a record from the file.  "
-                                                 "Probable Cause: " + rt::errorText() + ".");
+        if (!changedElsewhere) return updateFailed();
+        report("Update Operation Error", "This record was changed by another station.");
         return 1;
     }
     if (!store.commit(e)) {
         rt::setFileError(rt::ErrFileSystem, rt::dataErrorText(rt::ErrFileSystem), e.state, e.text);
-        report("Update Operation Error", "An error (" + err() +
-                                             ") was experienced when attempting to update a record from the file.  "
-                                             "Probable Cause: " + rt::errorText() + ".");
-        return 1;
+        return updateFailed();
     }
     return 0;
 }
