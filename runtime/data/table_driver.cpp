@@ -941,12 +941,14 @@ long long TableDriver::count(StoreError& error) {
 
 bool TableDriver::maxAuto(const KeyDef& key, std::int64_t& value, StoreError& error) {
     auto n = static_cast<std::size_t>(key.autoComponent);
-    const auto& af = def_.record.field(static_cast<std::size_t>(key.components[n - 1]));
-    std::string sql = "SELECT MAX(" + q(af.columnName()) + ") FROM " + (n > 1 ? source(&key) : table());
-    std::string where;
-    for (std::size_t c = 0; c + 1 < n; ++c) where += (c ? " AND " : "") + keyExpr(key, c) + " = " + paramExpr(key, c);
-    if (!where.empty()) sql += " WHERE " + where;
-    auto* stmt = cached(sql, error);
+    auto* stmt = slotted(keySlot(key, SlotMaxAuto), [&] {
+        const auto& af = def_.record.field(static_cast<std::size_t>(key.components[n - 1]));
+        std::string sql = "SELECT MAX(" + q(af.columnName()) + ") FROM " + (n > 1 ? source(&key) : table());
+        std::string where;
+        for (std::size_t c = 0; c + 1 < n; ++c) where += (c ? " AND " : "") + keyExpr(key, c) + " = " + paramExpr(key, c);
+        if (!where.empty()) sql += " WHERE " + where;
+        return sql;
+    }, error);
     if (!stmt) return false;
     int index = 1;
     for (std::size_t c = 0; c + 1 < n; ++c) stmt->bind(index++, keyParam(fm_.buffer(), key, c));
@@ -965,38 +967,28 @@ bool TableDriver::collides(const KeyDef& key, bool excludeSelf, StoreError& erro
         for (int f : key.components) allEmpty &= def_.record.isEmpty(fm_.buffer(), static_cast<std::size_t>(f));
         if (allEmpty) return false;
     }
-    std::string where;
-    for (std::size_t c = 0; c < key.components.size(); ++c)
-        where += (c ? " AND " : "") + keyExpr(key, c) + " = " + paramExpr(key, c);
+    // Other records than the one read last: on the server only a table with an identifying key
+    // can tell them apart.
+    const bool others = excludeSelf && lastRead_;
     std::vector<int> self;
-    if (excludeSelf && lastRead_) {
-        if (local_) {
-            where += " AND rowid <> ?";
-        } else {
-            int id = def_.identifyingKey();
-            if (id >= 0) {
-                self = def_.keys[static_cast<std::size_t>(id)].components;
-                std::string s;
-                for (int f : self)
-                    s += (s.empty() ? "" : " AND ") + q(def_.record.field(static_cast<std::size_t>(f)).columnName()) + " = ?";
-                where += " AND NOT (" + s + ")";
-            }
-        }
+    if (others && !local_) {
+        int id = def_.identifyingKey();
+        if (id >= 0) self = def_.keys[static_cast<std::size_t>(id)].components;
     }
-    auto* stmt = cached("SELECT COUNT(*) FROM " + source(&key) + " WHERE " + where, error);
+    auto* stmt = slotted(keySlot(key, others ? SlotCollidesOther : SlotCollides), [&] {
+        std::string where;
+        for (std::size_t c = 0; c < key.components.size(); ++c)
+            where += (c ? " AND " : "") + keyExpr(key, c) + " = " + paramExpr(key, c);
+        if (others && local_)
+            where += " AND rowid <> ?";
+        else if (!self.empty())
+            where += " AND NOT (" + lastReadWhere(self) + ")";
+        return "SELECT COUNT(*) FROM " + source(&key) + " WHERE " + where;
+    }, error);
     if (!stmt) return false;
     int index = 1;
     for (std::size_t c = 0; c < key.components.size(); ++c) stmt->bind(index++, keyParam(fm_.buffer(), key, c));
-    if (excludeSelf && lastRead_) {
-        if (local_) {
-            SqlParam p;
-            p.kind = SqlParam::Int;
-            p.i = lastRow_;
-            stmt->bind(index++, p);
-        } else {
-            for (int f : self) stmt->bind(index++, param(lastRead_.get(), f));
-        }
-    }
+    if (others) bindLastRead(*stmt, index, self);
     if (!stmt->execute(error)) return false;
     std::int64_t n = 0;
     if (stmt->fetch(error)) stmt->columnInt(0, n);
