@@ -1,7 +1,6 @@
 #include "core/sync/structure_update.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <memory>
 #include <set>
 
@@ -9,6 +8,7 @@
 #include "core/dictionary/dictionary.h"
 #include "core/dictionary/globals.h"
 #include "core/helpers/log_helpers.h"
+#include "core/helpers/sql_helpers.h"
 #include "runtime/data/back_end.h"
 #include "runtime/data/dictionary.h"
 #include "runtime/text/date_time.h"
@@ -101,11 +101,6 @@ void showActions(const StructureRun& run) {
             rt::message("Script is in your Windows clipboard now.", "");
         }
     }
-}
-
-long leadingNumber(std::string_view text) {
-    std::string t(rt::trimBlanks(text));
-    return std::strtol(t.c_str(), nullptr, 10);
 }
 
 }  // namespace
@@ -280,7 +275,7 @@ bool WidenConnectColumn() {
     fm->setSql(query);
     rt::setClipboard(query);
     bool widened = false;
-    if (fm->next() == 0 && leadingNumber(AQRY.C01.str()) == 100) {
+    if (fm->next() == 0 && SqlVariable::leadingNumber(AQRY.C01.str()) == 100) {
         fm->setSql("ALTER TABLE [dbo].[VOQCUBEKOPF] ALTER COLUMN [CONNECT] VARCHAR(256)");
         widened = true;
     }
