@@ -9,6 +9,8 @@
 #include <random>
 #include <vector>
 
+#include "runtime/text/date_time.h"
+
 namespace demo {
 
 namespace {
@@ -72,13 +74,6 @@ const std::array<const char*, 6> kBranchen = {"Bürotechnik", "Handel", "Logisti
 // Months weigh differently: a quiet summer, a strong autumn and December.
 const std::array<double, 12> kMonatsGewicht = {0.9, 0.85, 1.0, 0.95, 0.95, 0.8,
                                                0.7, 0.75, 1.05, 1.15, 1.25, 1.3};
-
-bool isLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
-int daysIn(int y, int m)
-{
-    static const int d[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return m == 2 && isLeap(y) ? 29 : d[m - 1];
-}
 
 }  // namespace
 
@@ -159,7 +154,7 @@ std::string writeDemoDatabase(const std::string& file, const DemoOptions& option
     for (int y = 2023; y <= 2026; ++y)
         for (int m = 1; m <= 12; ++m) {
             if (y == 2026 && m == 12) break;
-            for (int d = 1; d <= daysIn(y, m); ++d) {
+            for (int d = 1; d <= rt::daysInMonth(y, m); ++d) {
                 tage.push_back({y, m, d});
                 tagGewicht.push_back(kMonatsGewicht[m - 1] * (1.0 + 0.08 * (y - 2023)));
             }
