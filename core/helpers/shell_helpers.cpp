@@ -1,16 +1,14 @@
 #include "core/helpers/shell_helpers.h"
 
-#include <mutex>
-
 #include "runtime/os/process.h"
 #include "runtime/text/strings.h"
+#include "runtime/thread/shared.h"
 #include "runtime/thread/thread.h"
 #include "runtime/ui/dialogs.h"
 #include "runtime/ui/window.h"
 
 namespace {
-std::mutex lastFileMutex;
-std::string lastFile;
+rt::Shared<std::string> lastFile;
 }  // namespace
 
 std::string ShellErrorText(int code)
@@ -51,15 +49,11 @@ void RunShellExecute(long /*windowHandle: the box belongs to the calling thread'
 void ShellOpenFile(std::string_view file)
 {
     std::string name(rt::clip(rt::cutChars(file, 255)));
-    {
-        std::lock_guard lock(lastFileMutex);
-        lastFile = name;
-    }
+    lastFile.set(name);
     RunShellExecute(static_cast<long>(rt::topWindow(rt::threadNumber())), name);
 }
 
 std::string LastShellOpenFile()
 {
-    std::lock_guard lock(lastFileMutex);
-    return lastFile;
+    return lastFile.get();
 }

@@ -2,12 +2,12 @@
 
 #include <filesystem>
 #include <memory>
-#include <mutex>
 
 #include "core/security/halt.h"
 #include "runtime/data/sql_store.h"
 #include "runtime/data/table_driver.h"
 #include "runtime/os/path.h"
+#include "runtime/thread/shared.h"
 #include "runtime/thread/thread_state.h"
 #include "runtime/ui/dialogs.h"
 
@@ -43,20 +43,13 @@ using rt::Opt;
 using rt::Primary;
 using rt::Unique;
 
-std::mutex fileNameMutex;
-std::string fileName = "SECURITY";
+rt::Shared<std::string> fileName{"SECURITY"};
 
 }  // namespace
 
-std::string securityFileName() {
-    std::lock_guard lock(fileNameMutex);
-    return fileName;
-}
+std::string securityFileName() { return fileName.get(); }
 
-void setSecurityFileName(std::string name) {
-    std::lock_guard lock(fileNameMutex);
-    fileName = name.empty() ? "SECURITY" : std::move(name);
-}
+void setSecurityFileName(std::string name) { fileName.set(name.empty() ? "SECURITY" : std::move(name)); }
 
 const rt::TableDef& UserList() {
     using R = UserListRecord;
