@@ -7,18 +7,14 @@
 #include <map>
 #include <mutex>
 
+#include "runtime/text/strings.h"
+
 namespace rt {
 
 // ---------------------------------------------------------------------------------------------
 // AutoValue
 
 namespace {
-
-std::string upper(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return out;
-}
 
 std::string_view trim(std::string_view s) {
   while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
