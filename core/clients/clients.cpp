@@ -63,11 +63,14 @@ std::string DefaultClientServer() {
 void TakeOverClient(long id) {
     rt::FileManager& fm = *Access.Mandant;
     fm.clearBuffer();
-    if (fm.open() == 0) {
+    if (const int rc = fm.open(); rc == 0) {
         MAN.ID = static_cast<rt::Long>(id);
         if (fm.fetch("MAN:KeyID") != 0) fm.clearBuffer();
         fm.close();
     } else {
+        // Everything that follows (no connection, an empty list) comes from the damaged file:
+        // the user hears of the file first.
+        WindowErrorManager().throwFile(rc, fm.name());
         fm.clearBuffer();
     }
     GLO.DbUser = MAN.Name.str();

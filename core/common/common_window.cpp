@@ -17,6 +17,7 @@ struct Services {
     std::mutex mutex;
     rt::ErrorManager* errors = nullptr;
     rt::Translator* translator = nullptr;
+    rt::IniManager* ini = nullptr;
     RightsCheck rights;
 };
 
@@ -43,11 +44,22 @@ rt::Translator& WindowTranslator() {
     return s.translator ? *s.translator : *own;
 }
 
-void SetWindowServices(rt::ErrorManager* errors, rt::Translator* translator) {
+rt::IniManager& WindowIniManager() {
+    auto& s = services();
+    std::lock_guard lock(s.mutex);
+    if (s.ini) return *s.ini;
+    static rt::IniManager* own = new rt::IniManager;  // outlives detached threads at process end
+    const std::string file = settingsFile.get();
+    if (own->fileName() != file) own->setFileName(file);
+    return *own;
+}
+
+void SetWindowServices(rt::ErrorManager* errors, rt::Translator* translator, rt::IniManager* ini) {
     auto& s = services();
     std::lock_guard lock(s.mutex);
     s.errors = errors;
     s.translator = translator;
+    s.ini = ini;
 }
 
 std::string WindowSettingsFile() { return settingsFile.get(); }
@@ -178,7 +190,7 @@ int StartProcedure(std::string_view procedure, std::function<void()> body) {
 
 CommonWindow::CommonWindow(rt::WindowController& controller)
     : wc_(controller), highlighter_(std::make_unique<FocusHighlighter>(controller.window())) {
-    wc_.setIniFile(WindowSettingsFile());
+    wc_.setIniManager(&WindowIniManager());
     wc_.setErrorManager(&WindowErrorManager());
     wc_.setTranslator(&WindowTranslator());
     // Made, switched off for the touch keyboard, and set up with the settings of all windows.
@@ -248,7 +260,7 @@ int CommonList::init() {
     // After the list's own set-up, so that its columns are there.
     started_ = true;
     formats_->init(wc_.procedure(), std::string(kApplicationName), wc_.window(), list_.listControl(),
-                   ListFormatsFile(), WindowSettingsFile());
+                   ListFormatsFile(), &WindowIniManager());
     list_.setListFormats(formats_);
     formats_->setSortOrder(list_.sortOrder());
     formats_->reset();

@@ -29,8 +29,9 @@ std::string fileName(const rt::FileManager& fm) {
 
 std::string sqlLiteral(const SqlVariable& v) {
     if (v.numeric()) return v.get();
+    const std::string value = v.get();  // the loop below views it, so it must outlive the loop
     std::string out = "'";
-    for (char c : rt::clip(v.get())) {
+    for (char c : rt::clip(value)) {
         out += c;
         if (c == '\'') out += '\'';
     }

@@ -43,23 +43,30 @@ long ClippedLength(std::string_view text)
     return static_cast<long>(rt::charLength(rt::clip(text)));
 }
 
-std::string ReplaceString(std::string_view replacement, std::string_view find, std::string_view text)
+namespace {
+
+// Position of find in text ignoring case, from byte from; npos when absent.
+std::size_t findNoCase(std::string_view text, std::string_view find, const std::string& findUp)
+{
+    // upper() keeps the byte length of every letter it folds, so positions carry over.
+    const std::string textUp = rt::upper(text);
+    return textUp.size() == text.size() ? textUp.find(findUp) : text.find(find);
+}
+
+}  // namespace
+
+std::optional<std::string> ReplaceString(std::string_view replacement, std::string_view find, std::string_view text)
 {
     const std::size_t width = rt::charLength(text);
     if (find.empty()) return std::string(text);
     const std::string_view repl = rt::clip(replacement);
     const std::string findUp = rt::upper(find);
+    // Every search starts again at the beginning, so a replacement holding find would be found
+    // again after each insertion: such a pair can never end.
+    if (findNoCase(repl, find, findUp) != std::string::npos) return std::nullopt;
     std::string work(rt::clip(text));
-    std::size_t from = 0;  // byte position where the next search starts
-    for (;;) {
-        // upper() keeps the byte length of every letter it folds, so positions carry over.
-        const std::string workUp = rt::upper(work);
-        const std::size_t p = workUp.size() == work.size() ? workUp.find(findUp, from)
-                                                           : work.find(find, from);
-        if (p == std::string::npos) break;
+    for (std::size_t p; (p = findNoCase(work, find, findUp)) != std::string::npos;)
         work = work.substr(0, p) + std::string(repl) + work.substr(p + find.size());
-        from = p + repl.size();
-    }
     return rt::padChars(work, width);
 }
 
@@ -74,7 +81,7 @@ std::string ReplaceConnectDatabase(std::string_view connect, std::string_view cu
     oldName = rt::cutChars(oldName, 50);
     if (rt::equalsTrimmed(currentDatabase, oldName)) return std::string(rt::clip(work));
     const std::string_view oldClipped = rt::clip(oldName);
-    if (!oldClipped.empty()) work = ReplaceString("", oldClipped, work);
+    if (!oldClipped.empty()) work = *ReplaceString("", oldClipped, work);  // removing always ends
     work = std::string(rt::clip(work)) + std::string(rt::clip(currentDatabase));
     return std::string(rt::clip(rt::cutChars(work, 250)));
 }

@@ -105,7 +105,8 @@ void ProgramMain() {
     GlobalFuzzyMatcher().init();
     GlobalFuzzyMatcher().setOption(1, true);
     GlobalFuzzyMatcher().setOption(2, false);
-    SetWindowServices(&GlobalErrorManager(), &GlobalTranslator());  // every window reports and translates through them
+    // Every window reports, translates and keeps its state through them.
+    SetWindowServices(&GlobalErrorManager(), &GlobalTranslator(), &GlobalIniManager());
     // 2. The settings file; naming it loads the kept globals.
     GlobalIniManager().init(kSettingsFile);
     // 3. The main thread's dictionary.

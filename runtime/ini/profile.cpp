@@ -2,7 +2,6 @@
 
 #include <sys/stat.h>
 
-#include <cassert>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -90,10 +89,21 @@ Load load(FileEntry& entry, const std::string& path, IniDocument& doc) {
 
 bool blank(std::string_view s) { return s.find_first_not_of(" \t") == std::string_view::npos; }
 
-bool validNames(std::string_view section, std::string_view key) {
-    // A name with "=" or "]" would read back as another name; callers never pass one.
-    assert(key.find('=') == std::string_view::npos && section.find(']') == std::string_view::npos);
-    return !blank(section) && !blank(key);
+// A name that would read back as another line (a key with "=", or beginning like a comment or a
+// section header; a section with "]"; a line break in either) can never be found again.
+bool readableNames(std::string_view section, std::string_view key) {
+    const std::string_view k = trimIniBlanks(key);
+    const std::string_view s = trimIniBlanks(section);
+    return k.find_first_of("=\r\n") == std::string_view::npos && s.find_first_of("]\r\n") == std::string_view::npos &&
+           k.front() != ';' && k.front() != '#' && k.front() != '[';
+}
+
+bool validNames(std::string_view file, std::string_view section, std::string_view key) {
+    if (blank(section) || blank(key)) return false;
+    if (readableNames(section, key)) return true;
+    trace("INI file " + std::string(file) + ": section \"" + std::string(section) + "\", key \"" + std::string(key) +
+          "\" could never be read back; not written");
+    return false;
 }
 
 std::optional<std::string> readValue(std::string_view file, std::string_view section, std::string_view key) {
@@ -178,7 +188,7 @@ long long profileNumber(std::string_view text) {
 
 bool writeProfileString(std::string_view file, std::string_view section, std::string_view key,
                         std::string_view value) {
-    if (!validNames(section, key)) return false;
+    if (!validNames(file, section, key)) return false;
     return edit(file, true, [&](IniDocument& doc) {
         doc.set(section, key, value);
         return true;

@@ -30,7 +30,9 @@ long long getProfileNumber(std::string_view file, std::string_view section, std:
 long long profileNumber(std::string_view text);
 
 // Writes a key (the file and the section are created when missing). False when the file could
-// not be written.
+// not be written, and refused (false, with a trace line) for names that could never be read back:
+// a key with "=" or a line break, or beginning with ";", "#" or "["; a section with "]" or a line
+// break; a blank key or section.
 bool writeProfileString(std::string_view file, std::string_view section, std::string_view key,
                         std::string_view value);
 bool writeProfileNumber(std::string_view file, std::string_view section, std::string_view key,

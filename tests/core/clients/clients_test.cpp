@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 
@@ -311,6 +313,35 @@ TEST_F(Clients, AFailedConnectionReportsAndTakesTheClientChosenInTheList) {
     finish();
     EXPECT_EQ(GLO.MANDANTENNAME.get().str(), "Gut");
     EXPECT_EQ(GLO.ConnectString.get().str(), "DRIVER=SQLite3;SERVER=;UID=;PWD=;Database=" + good);
+}
+
+TEST_F(Clients, ADamagedClientFileIsTheFirstThingReported) {
+    const struct { const char* what; std::string content; } damaged[] = {
+        {"garbled", std::string("SQLite format 3") + std::string(4000, '\x5a')},
+        {"not ours", "[MANDANT]\r\nKivorant=1\r\n"},
+    };
+    for (const auto& d : damaged) {
+        std::ofstream(dir_.file("MandantSQL.TPS"), std::ios::binary | std::ios::trunc) << d.content;
+        const std::size_t before = user_.messageBoxes().size();
+        for (int i = 0; i < 8; ++i) user_.queueMessageBoxAnswer(rt::button::Ok);
+        start([] {
+            TakeOverClient(1);
+            CheckMandantConnection();
+        });
+        // Whatever follows is answered; the list, when it comes, is closed.
+        while (rt::threadRunning(thread_)) {
+            if (auto w = display_.waitForWindow([](const auto& s) { return s.window.title == "Mandanten"; },
+                                                std::chrono::milliseconds(50))) {
+                user_.waitWindow("Mandanten");
+                user_.press(w, Close);
+            }
+        }
+        finish();
+        const auto boxes = user_.messageBoxes();
+        ASSERT_GT(boxes.size(), before) << d.what;
+        EXPECT_NE(boxes[before].text.find("MandantSQL.TPS"), std::string::npos) << d.what << ": " << boxes[before].text;
+        EXPECT_NE(boxes[before].title, "Verbindungs-Fehler") << d.what;
+    }
 }
 
 TEST_F(Clients, AGoodConnectionShowsNothing) {

@@ -24,10 +24,17 @@ TEST(TextHelpers, ReplaceString)
         {"X", "ab", "ab-AB-aB", "X-X-X   "},                       // every one, any case
         {"langer Text", "#", "a#b", "ala"},                         // cut to the given length
         {"x", "", "unchanged", "unchanged"},                       // empty find never matches
-        {"#cparameter#", "#cParameter#", "= #cParameter# ", "= #cparameter# "},  // ends
         {"ä", "Ö", "xöx", "xäx"},                                   // umlauts fold
+        {"", "ab", "aabb", "    "},                                 // what a removal joins goes too
+        {"b", "ab", "aab", "b  "},                                  // each search starts at the front
     };
     for (const auto& c : cases) EXPECT_EQ(ReplaceString(c.repl, c.find, c.text), c.want) << c.text;
+}
+
+TEST(TextHelpers, ReplaceStringRefusesPairsThatNeverEnd)
+{
+    EXPECT_EQ(ReplaceString("#cparameter#", "#cParameter#", "= #cParameter# "), std::nullopt);
+    EXPECT_EQ(ReplaceString("xABx", "ab", "no match here"), std::nullopt);  // refused whatever the text
 }
 
 TEST(TextHelpers, ReplaceConnectDatabase)

@@ -12,6 +12,7 @@
 #include "runtime/classlib/list_format_manager.h"
 #include "runtime/classlib/window_controller.h"
 #include "runtime/data/dictionary.h"
+#include "runtime/ini/ini_manager.h"
 #include "runtime/ini/profile.h"
 #include "runtime/thread/shared.h"
 #include "runtime/thread/thread.h"
@@ -157,7 +158,9 @@ TEST_F(ClasslibTest, AFailingSetUpEndsTheProcedureWithoutAWindow) {
     int t = rt::startThread([&] {
         rt::Window w("Fails", "Fails");
         rt::WindowController wc(w, "Fails");
-        wc.setIniFile(dir.file("STATE.INI"));
+        rt::IniManager state;
+        state.setFileName(dir.file("STATE.INI"));
+        wc.setIniManager(&state);
         Failing f;
         wc.addComponent(f);
         response = wc.run();
@@ -282,7 +285,10 @@ TEST_F(ClasslibTest, TheListsFilterAndTheOrdersFilterApplyTogether) {
 }
 
 TEST_F(ClasslibTest, ListFormatsSeparateInMemorySharedInTheFile) {
-    std::string formats = dir.file("Formats.FDB"), ini = dir.file("APP.INI");
+    std::string formats = dir.file("Formats.FDB");
+    rt::IniManager settings;
+    settings.setFileName(dir.file("APP.INI"));
+    rt::IniManager* ini = &settings;
     std::atomic<int> step{0};
     std::vector<std::string> seenByB;
     std::atomic<int> widthB{0}, widthA{0};
@@ -341,7 +347,7 @@ TEST_F(ClasslibTest, ListFormatManagerWithoutAUsableFileKeepsTheDesign) {
         rt::Window w("L", "L");
         w.add(LIST, rt::ControlKind::List).setColumns({rt::ListColumn("A", 20)});
         auto& m = rt::ListFormatManager::forThread("L");
-        EXPECT_NE(m.init("L", "App", w, LIST, dir.file("Formats.FDB"), dir.file("APP.INI")), 0);
+        EXPECT_NE(m.init("L", "App", w, LIST, dir.file("Formats.FDB"), nullptr), 0);
         EXPECT_FALSE(m.works());
         EXPECT_FALSE(m.saveFormat("X"));
         EXPECT_TRUE(m.storedFormats().empty());

@@ -110,6 +110,19 @@ TEST_F(ProfileTest, CreatedOnFirstWriteWithCrLf) {
     EXPECT_FALSE(fs::exists("Y.INI"));
 }
 
+TEST_F(ProfileTest, NamesThatCouldNeverBeReadBackAreRefused) {
+    const struct { const char* section; const char* key; } refused[] = {
+        {"S", "a=b"}, {"S", ";Kommentar"}, {"S", " #x"}, {"S", "[x]"}, {"S", "a\nb"},
+        {"Fenster]x", "k"}, {"S\r\n", "k"},
+    };
+    for (const auto& c : refused) EXPECT_FALSE(rt::writeProfileString("Z.INI", c.section, c.key, "v")) << c.key;
+    EXPECT_FALSE(fs::exists("Z.INI"));
+    EXPECT_EQ(traces().size(), std::size(refused));
+    // What stays readable is written and found again.
+    EXPECT_TRUE(rt::writeProfileString("Z.INI", "[S", "a;b#c[d", "v"));
+    EXPECT_EQ(rt::getProfileString("Z.INI", "[S", "a;b#c[d", ""), "v");
+}
+
 TEST_F(ProfileTest, UpdateKeepsCommentsOtherSectionsAndOrder) {
     spit("QBESetup.INI",
          "; options of the query-by-example component\n"

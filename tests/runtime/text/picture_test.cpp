@@ -250,6 +250,8 @@ TEST_F(PictureTest, Patterns) {
         {5551234567, "@p(###) ###-####p", "(555) 123-4567"},
         {42, "@P(###) ###-####P", "(000) 000-0042"},
         {7, "@pPage: <<<#p", "Page:    7"},
+        {-5, "@p(###) ###-####p", "-(000) 000-0005"},  // the sign is kept in front
+        {-12, "@pSeite <<<#p", "-Seite   12"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(formatPicture(c.value, c.picture), c.shown) << c.value << " " << c.picture;
