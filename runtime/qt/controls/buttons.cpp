@@ -111,29 +111,10 @@ void radioValue(Core& core, QtWindow& w, QtControl& c) {
 
 }  // namespace
 
-const ControlKindOps& buttonOps() {
-    static const ControlKindOps ops{.create = createButton, .look = buttonLook};
-    return ops;
-}
-
-const ControlKindOps& checkOps() {
-    static const ControlKindOps ops{.create = createCheck, .look = checkLook, .value = checkValue};
-    return ops;
-}
-
-const ControlKindOps& optionOps() {
-    static const ControlKindOps ops{.create = createOption, .look = groupLook, .value = optionValue};
-    return ops;
-}
-
-const ControlKindOps& groupOps() {
-    static const ControlKindOps ops{.create = createGroup, .look = groupLook};
-    return ops;
-}
-
-const ControlKindOps& radioOps() {
-    static const ControlKindOps ops{.create = createRadio, .look = radioLook, .value = radioValue};
-    return ops;
-}
+const ControlKindOps kButtonOps{.create = createButton, .look = buttonLook};
+const ControlKindOps kCheckOps{.create = createCheck, .look = checkLook, .value = checkValue};
+const ControlKindOps kOptionOps{.create = createOption, .look = groupLook, .value = optionValue};
+const ControlKindOps kGroupOps{.create = createGroup, .look = groupLook};
+const ControlKindOps kRadioOps{.create = createRadio, .look = radioLook, .value = radioValue};
 
 }  // namespace rt::qt

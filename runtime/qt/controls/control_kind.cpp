@@ -4,31 +4,31 @@ namespace rt::qt {
 
 const ControlKindOps& controlKindOps(ControlKind kind) {
     switch (kind) {
-    case ControlKind::Prompt: return promptOps();
-    case ControlKind::String: return stringOps();
-    case ControlKind::Entry: return entryOps();
-    case ControlKind::Text: return textOps();
-    case ControlKind::Button: return buttonOps();
-    case ControlKind::Check: return checkOps();
-    case ControlKind::Option: return optionOps();
-    case ControlKind::Radio: return radioOps();
-    case ControlKind::Group: return groupOps();
+    case ControlKind::Prompt: return kPromptOps;
+    case ControlKind::String: return kStringOps;
+    case ControlKind::Entry: return kEntryOps;
+    case ControlKind::Text: return kTextOps;
+    case ControlKind::Button: return kButtonOps;
+    case ControlKind::Check: return kCheckOps;
+    case ControlKind::Option: return kOptionOps;
+    case ControlKind::Radio: return kRadioOps;
+    case ControlKind::Group: return kGroupOps;
     case ControlKind::DropList:
-    case ControlKind::DropCombo: return dropListOps();
-    case ControlKind::Spin: return spinOps();
+    case ControlKind::DropCombo: return kDropListOps;
+    case ControlKind::Spin: return kSpinOps;
     case ControlKind::List:
-    case ControlKind::Tree: return listOps();
-    case ControlKind::Sheet: return sheetOps();
-    case ControlKind::Tab: return tabOps();
-    case ControlKind::Box: return boxOps();
-    case ControlKind::Line: return lineOps();
-    case ControlKind::Panel: return panelOps();
-    case ControlKind::Image: return imageOps();
-    case ControlKind::Region: return regionOps();
-    case ControlKind::Progress: return progressOps();
-    case ControlKind::Ole: return oleOps();
-    case ControlKind::Menu: return menuOps();
-    case ControlKind::Item: return itemOps();
+    case ControlKind::Tree: return kListOps;
+    case ControlKind::Sheet: return kSheetOps;
+    case ControlKind::Tab: return kTabOps;
+    case ControlKind::Box: return kBoxOps;
+    case ControlKind::Line: return kLineOps;
+    case ControlKind::Panel: return kPanelOps;
+    case ControlKind::Image: return kImageOps;
+    case ControlKind::Region: return kRegionOps;
+    case ControlKind::Progress: return kProgressOps;
+    case ControlKind::Ole: return kOleOps;
+    case ControlKind::Menu: return kMenuOps;
+    case ControlKind::Item: return kItemOps;
     }
     static const ControlKindOps none;
     return none;

@@ -31,28 +31,28 @@ struct ControlKindOps {
 const ControlKindOps& controlKindOps(ControlKind kind);
 
 // The kinds, one family per file.
-const ControlKindOps& promptOps();
-const ControlKindOps& stringOps();
-const ControlKindOps& entryOps();
-const ControlKindOps& textOps();
-const ControlKindOps& buttonOps();
-const ControlKindOps& checkOps();
-const ControlKindOps& optionOps();
-const ControlKindOps& groupOps();
-const ControlKindOps& radioOps();
-const ControlKindOps& dropListOps();
-const ControlKindOps& spinOps();
-const ControlKindOps& progressOps();
-const ControlKindOps& listOps();
-const ControlKindOps& sheetOps();
-const ControlKindOps& tabOps();
-const ControlKindOps& boxOps();
-const ControlKindOps& lineOps();
-const ControlKindOps& panelOps();
-const ControlKindOps& regionOps();
-const ControlKindOps& imageOps();
-const ControlKindOps& oleOps();
-const ControlKindOps& menuOps();
-const ControlKindOps& itemOps();
+extern const ControlKindOps kPromptOps;
+extern const ControlKindOps kStringOps;
+extern const ControlKindOps kEntryOps;
+extern const ControlKindOps kTextOps;
+extern const ControlKindOps kButtonOps;
+extern const ControlKindOps kCheckOps;
+extern const ControlKindOps kOptionOps;
+extern const ControlKindOps kGroupOps;
+extern const ControlKindOps kRadioOps;
+extern const ControlKindOps kDropListOps;
+extern const ControlKindOps kSpinOps;
+extern const ControlKindOps kProgressOps;
+extern const ControlKindOps kListOps;
+extern const ControlKindOps kSheetOps;
+extern const ControlKindOps kTabOps;
+extern const ControlKindOps kBoxOps;
+extern const ControlKindOps kLineOps;
+extern const ControlKindOps kPanelOps;
+extern const ControlKindOps kRegionOps;
+extern const ControlKindOps kImageOps;
+extern const ControlKindOps kOleOps;
+extern const ControlKindOps kMenuOps;
+extern const ControlKindOps kItemOps;
 
 }  // namespace rt::qt

@@ -69,9 +69,6 @@ void dropListList(Core&, QtWindow& w, QtControl& c) {
 
 }  // namespace
 
-const ControlKindOps& dropListOps() {
-    static const ControlKindOps ops{.create = createDropList, .value = dropListValue, .list = dropListList};
-    return ops;
-}
+const ControlKindOps kDropListOps{.create = createDropList, .value = dropListValue, .list = dropListList};
 
 }  // namespace rt::qt

@@ -79,14 +79,7 @@ bool textTyped(const QtControl& c, std::string& text) {
 
 }  // namespace
 
-const ControlKindOps& entryOps() {
-    static const ControlKindOps ops{.create = createEntry, .look = entryLook, .value = entryValue, .typed = entryTyped};
-    return ops;
-}
-
-const ControlKindOps& textOps() {
-    static const ControlKindOps ops{.create = createText, .look = textLook, .value = textValue, .typed = textTyped};
-    return ops;
-}
+const ControlKindOps kEntryOps{.create = createEntry, .look = entryLook, .value = entryValue, .typed = entryTyped};
+const ControlKindOps kTextOps{.create = createText, .look = textLook, .value = textValue, .typed = textTyped};
 
 }  // namespace rt::qt

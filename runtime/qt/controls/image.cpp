@@ -63,9 +63,6 @@ void imageLook(Core&, QtWindow& w, QtControl& c) {
 
 }  // namespace
 
-const ControlKindOps& imageOps() {
-    static const ControlKindOps ops{.create = createImage, .look = imageLook};
-    return ops;
-}
+const ControlKindOps kImageOps{.create = createImage, .look = imageLook};
 
 }  // namespace rt::qt

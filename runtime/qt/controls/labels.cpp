@@ -39,14 +39,7 @@ void stringValue(Core& core, QtWindow& w, QtControl& c) { core.applyLook(w, c); 
 
 }  // namespace
 
-const ControlKindOps& promptOps() {
-    static const ControlKindOps ops{.create = createLabel, .look = promptLook};
-    return ops;
-}
-
-const ControlKindOps& stringOps() {
-    static const ControlKindOps ops{.create = createLabel, .look = stringLook, .value = stringValue};
-    return ops;
-}
+const ControlKindOps kPromptOps{.create = createLabel, .look = promptLook};
+const ControlKindOps kStringOps{.create = createLabel, .look = stringLook, .value = stringValue};
 
 }  // namespace rt::qt

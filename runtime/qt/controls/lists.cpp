@@ -127,9 +127,6 @@ void listList(Core&, QtWindow& w, QtControl& c) {
 
 }  // namespace
 
-const ControlKindOps& listOps() {
-    static const ControlKindOps ops{.create = createList, .value = listValue, .list = listList};
-    return ops;
-}
+const ControlKindOps kListOps{.create = createList, .value = listValue, .list = listList};
 
 }  // namespace rt::qt

@@ -75,14 +75,7 @@ void itemValue(Core&, QtWindow&, QtControl& c) {
 
 }  // namespace
 
-const ControlKindOps& menuOps() {
-    static const ControlKindOps ops{.create = createMenu, .look = menuLook};
-    return ops;
-}
-
-const ControlKindOps& itemOps() {
-    static const ControlKindOps ops{.create = createItem, .look = itemLook, .value = itemValue};
-    return ops;
-}
+const ControlKindOps kMenuOps{.create = createMenu, .look = menuLook};
+const ControlKindOps kItemOps{.create = createItem, .look = itemLook, .value = itemValue};
 
 }  // namespace rt::qt

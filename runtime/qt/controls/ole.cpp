@@ -44,10 +44,6 @@ void registerOleView(const std::string& progId, OleViewFactory factory) {
     std::lock_guard lock(gOleMutex);
     oleViews()[rt::lower(progId)] = std::move(factory);
 }
-
-const ControlKindOps& oleOps() {
-    static const ControlKindOps ops{.create = createOle};
-    return ops;
-}
+const ControlKindOps kOleOps{.create = createOle};
 
 }  // namespace rt::qt

@@ -53,14 +53,7 @@ void progressValue(Core&, QtWindow&, QtControl& c) {
 
 }  // namespace
 
-const ControlKindOps& spinOps() {
-    static const ControlKindOps ops{.create = createSpin, .look = spinLook, .value = spinValue};
-    return ops;
-}
-
-const ControlKindOps& progressOps() {
-    static const ControlKindOps ops{.create = createProgress, .look = progressLook, .value = progressValue};
-    return ops;
-}
+const ControlKindOps kSpinOps{.create = createSpin, .look = spinLook, .value = spinValue};
+const ControlKindOps kProgressOps{.create = createProgress, .look = progressLook, .value = progressValue};
 
 }  // namespace rt::qt

@@ -96,24 +96,9 @@ void regionLook(Core&, QtWindow&, QtControl& c) {
 
 }  // namespace
 
-const ControlKindOps& boxOps() {
-    static const ControlKindOps ops{.create = createBox, .look = boxLook, .paintsOwnFill = true};
-    return ops;
-}
-
-const ControlKindOps& lineOps() {
-    static const ControlKindOps ops{.create = createLine, .look = lineLook, .paintsOwnFill = true};
-    return ops;
-}
-
-const ControlKindOps& panelOps() {
-    static const ControlKindOps ops{.create = createPanel};
-    return ops;
-}
-
-const ControlKindOps& regionOps() {
-    static const ControlKindOps ops{.create = createRegion, .look = regionLook, .paintsOwnFill = true};
-    return ops;
-}
+const ControlKindOps kBoxOps{.create = createBox, .look = boxLook, .paintsOwnFill = true};
+const ControlKindOps kLineOps{.create = createLine, .look = lineLook, .paintsOwnFill = true};
+const ControlKindOps kPanelOps{.create = createPanel};
+const ControlKindOps kRegionOps{.create = createRegion, .look = regionLook, .paintsOwnFill = true};
 
 }  // namespace rt::qt

@@ -65,14 +65,7 @@ void tabRemove(QtControl& c) {
 
 }  // namespace
 
-const ControlKindOps& sheetOps() {
-    static const ControlKindOps ops{.create = createSheet, .value = sheetValue};
-    return ops;
-}
-
-const ControlKindOps& tabOps() {
-    static const ControlKindOps ops{.create = createTab, .look = tabLook, .remove = tabRemove};
-    return ops;
-}
+const ControlKindOps kSheetOps{.create = createSheet, .value = sheetValue};
+const ControlKindOps kTabOps{.create = createTab, .look = tabLook, .remove = tabRemove};
 
 }  // namespace rt::qt
