@@ -11,8 +11,7 @@ const char* const kUsage = "usage: voq-demo-setup FOLDER [--lines N]\n";
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc < 2) {
         std::fputs(kUsage, stderr);
         return 2;

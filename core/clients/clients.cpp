@@ -1,11 +1,10 @@
 #include "core/clients/clients.h"
 
+#include <algorithm>
+#include <memory>
 #include <sql.h>
 #include <sqlext.h>
 #include <unistd.h>
-
-#include <algorithm>
-#include <memory>
 
 #include "core/clients/program_end.h"
 #include "core/common/common_window.h"
@@ -228,7 +227,7 @@ void ListMandant() {
         int id;
         const char* text;
         int width;
-    } buttons[] = {{Select, "&Auswahl", 44},     {Copy, "Cop&y", 40},       {Insert, "&Neu", 40},
+    } buttons[] = {{Select, "&Auswahl", 44},    {Copy, "Cop&y", 40},      {Insert, "&Neu", 40},
                    {Change, "&Bearbeiten", 50}, {Delete, "&Löschen", 44}, {Close, "&Schließen", 50}};
     int x = 4;
     for (const auto& b : buttons) {
@@ -292,8 +291,10 @@ void ListMandant() {
     } aliveFlag(listAlive);
     wc.onKill = [&] {
         if (!listAlive) return;
-        if (list.rowsLoaded() > 0) list.fetchSelected();
-        else Access.Mandant->clearBuffer();
+        if (list.rowsLoaded() > 0)
+            list.fetchSelected();
+        else
+            Access.Mandant->clearBuffer();
     };
     CommonList commonList(common, list);
     wc.run();
@@ -359,7 +360,9 @@ void src_CreateConnectStringDriver(std::string_view connect) {
     entry(PromptCsDatabase, EntryCsDatabase, "DATABASE:", p.database, 180, "@s100");
     entry(PromptCsRegional, EntryCsRegional, "REGIONAL:", p.regional, 24, "@s3");
     w.add(CsOk, rt::ControlKind::Button).setText("&OK").setTip("Accept operation").setPosition(180, y + 4, 50, 14);
-    w.add(CsCancel, rt::ControlKind::Button).setText("&Abbrechen").setTip("Cancel Operation")
+    w.add(CsCancel, rt::ControlKind::Button)
+        .setText("&Abbrechen")
+        .setTip("Cancel Operation")
         .setPosition(236, y + 4, 56, 14);
     w.setSize(300, y + 24);
 

@@ -92,16 +92,18 @@ void WindowNoAccessMessage(std::string_view action) {
         std::lock_guard lock(s.mutex);
         show = s.rights.noAccessMessage;
     }
-    if (show) show(action);
-    else rt::message("No right: " + std::string(action), "Access", rt::MessageIcon::Exclamation);
+    if (show)
+        show(action);
+    else
+        rt::message("No right: " + std::string(action), "Access", rt::MessageIcon::Exclamation);
 }
 
 namespace {
 constexpr std::array<std::string_view, 5> kGatedLists = {"BrowseSQLScript", "BrowseWerte", "BrowseCubeKopf",
                                                          "BrowseProvKey", "BrowseDBUpdateLog"};
-constexpr std::array<std::string_view, 9> kColouredLists = {"ListMandant", "BrowseSQLScript", "BrowseWerte",
+constexpr std::array<std::string_view, 9> kColouredLists = {"ListMandant",    "BrowseSQLScript",   "BrowseWerte",
                                                             "BrowseCubeKopf", "BrowseCubeAnzeige", "ListeSQL_QBE",
-                                                            "QBEWindow", "FieldMaskBrowse", "UpdateCubeKopf"};
+                                                            "QBEWindow",      "FieldMaskBrowse",   "UpdateCubeKopf"};
 }  // namespace
 
 bool IsRightsGatedList(std::string_view procedure) {
@@ -259,8 +261,8 @@ bool CommonList::gate(std::uint8_t request) {
 int CommonList::init() {
     // After the list's own set-up, so that its columns are there.
     started_ = true;
-    formats_->init(wc_.procedure(), std::string(kApplicationName), wc_.window(), list_.listControl(),
-                   ListFormatsFile(), &WindowIniManager());
+    formats_->init(wc_.procedure(), std::string(kApplicationName), wc_.window(), list_.listControl(), ListFormatsFile(),
+                   &WindowIniManager());
     list_.setListFormats(formats_);
     formats_->setSortOrder(list_.sortOrder());
     formats_->reset();

@@ -26,11 +26,11 @@
 #include "core/common/focus_highlighter.h"
 #include "runtime/classlib/browse_manager.h"
 #include "runtime/classlib/error_manager.h"
-#include "runtime/ini/ini_manager.h"
 #include "runtime/classlib/form_controller.h"
 #include "runtime/classlib/list_format_manager.h"
 #include "runtime/classlib/translator.h"
 #include "runtime/classlib/window_controller.h"
+#include "runtime/ini/ini_manager.h"
 
 inline constexpr std::string_view kWindowSettingsFile = ".\\VOQKIVORANT.INI";
 inline constexpr std::string_view kApplicationName = "VOQKivorant";

@@ -142,18 +142,12 @@ IdleWatch::Step IdleWatch::check(long long now) {
 
 const std::vector<FrameMenuTarget>& frameMenuTargets() {
     static const std::vector<FrameMenuTarget> list = {
-        {ItemCockpit, "ControllingCockpit", "", true},
-        {ItemCubeAnzeige, "BrowseCubeAnzeige", "", true},
-        {ItemCubeTree, "CubeTreeAnzeige", "", true},
-        {ItemCubeKopf, "BrowseCubeKopf", "", true},
-        {ItemCubeGruppe, "BrowseCubeGruppe", "", true},
-        {ItemWerte, "BrowseWerte", "", true},
-        {ItemSkriptAuto, "BrowseSQLSkript1", "", true},
-        {ItemSqlScript, "BrowseSQLScript", "", true},
-        {ItemUpdateLog, "BrowseDBUpdateLog", "", true},
-        {ItemSqlResult, "SQLQueryResult_N", "0", true},
-        {ItemCrossTab, "SQLQueryResult_N", "1", true},
-        {ItemQbe, "QueryByExample", "", false},
+        {ItemCockpit, "ControllingCockpit", "", true},  {ItemCubeAnzeige, "BrowseCubeAnzeige", "", true},
+        {ItemCubeTree, "CubeTreeAnzeige", "", true},    {ItemCubeKopf, "BrowseCubeKopf", "", true},
+        {ItemCubeGruppe, "BrowseCubeGruppe", "", true}, {ItemWerte, "BrowseWerte", "", true},
+        {ItemSkriptAuto, "BrowseSQLSkript1", "", true}, {ItemSqlScript, "BrowseSQLScript", "", true},
+        {ItemUpdateLog, "BrowseDBUpdateLog", "", true}, {ItemSqlResult, "SQLQueryResult_N", "0", true},
+        {ItemCrossTab, "SQLQueryResult_N", "1", true},  {ItemQbe, "QueryByExample", "", false},
         {ItemProvKey, "BrowseProvKey", "", true},
     };
     return list;
@@ -432,8 +426,10 @@ void Main() {
         GLO.LoginUser = id;
         rt::Long lock = 0;
         auto h = hooks.get();
-        if (h.lockTime) h.lockTime(lock);
-        else GetUserLockTime(lock);
+        if (h.lockTime)
+            h.lockTime(lock);
+        else
+            GetUserLockTime(lock);
         GLO.LockTime = lock;
         if (lock > 0) {
             idle.start(lock, frameClock());
@@ -475,8 +471,10 @@ void Main() {
                 break;
             case IdleWatch::Step::Login: {
                 rt::String<30> id = GLO.LoginUser.get();
-                if (askLogin(id)) takeUser(f, id);
-                else f.post(rt::Event::CloseWindow);
+                if (askLogin(id))
+                    takeUser(f, id);
+                else
+                    f.post(rt::Event::CloseWindow);
                 idle.loggedIn(frameClock());
                 seenInput = activitySerial();
                 break;
@@ -488,9 +486,7 @@ void Main() {
 
         switch (e.event) {
         case rt::Event::CloseWindow:
-        case rt::Event::CloseDown:
-            rt::closeOtherThreads(std::chrono::seconds(5));
-            break;
+        case rt::Event::CloseDown: rt::closeOtherThreads(std::chrono::seconds(5)); break;
         case rt::Event::Accepted: {
             const int c = e.control;
             if (rt::toolbar::isButton(c)) {

@@ -47,8 +47,7 @@ void FillProcedureTable() {
     setEntry(23, "BrowseDBUpdateLog", "Window", "VOQDBUpdateLog anzeigen");
     setEntry(25, "BrowseSQLScript", "Window", "xxxxxxxxx INAKTIV xxxxxxxxxxxxxSQL-Scripte verwalten");
     setEntry(42, "BrowseWerte", "Window", "Auswahltabelle");
-    setEntry(60, "Main", "Frame",
-             "Auswerte-Tool für SQL-Datenbanken (mit automatischem Skript-Updater) (07.2018)");
+    setEntry(60, "Main", "Frame", "Auswerte-Tool für SQL-Datenbanken (mit automatischem Skript-Updater) (07.2018)");
 }
 
 void setMainProcedure(MainProcedure main) { mainProcedure.set(std::move(main)); }

@@ -1,7 +1,5 @@
 #include "runtime/ini/profile.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -10,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <sys/stat.h>
 
 #include "runtime/ini/ini_document.h"
 #include "runtime/os/files.h"
@@ -59,8 +58,8 @@ Load load(FileEntry& entry, const std::string& path, IniDocument& doc) {
         }
         return Load::Unreadable;
     }
-    const std::string stamp = std::to_string(st.st_size) + "/" + std::to_string(st.st_mtim.tv_sec) + "." +
-                              std::to_string(st.st_mtim.tv_nsec);
+    const std::string stamp =
+        std::to_string(st.st_size) + "/" + std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
     auto report = [&](const std::string& what) {
         const std::string key = what + "@" + stamp;
         if (entry.lastReport == key) return;
@@ -145,8 +144,7 @@ std::string getProfileString(std::string_view file, std::string_view section, st
     return value ? std::move(*value) : std::string(defaultValue);
 }
 
-std::optional<std::string> tryGetProfileString(std::string_view file, std::string_view section,
-                                               std::string_view key) {
+std::optional<std::string> tryGetProfileString(std::string_view file, std::string_view section, std::string_view key) {
     return readValue(file, section, key);
 }
 
@@ -186,8 +184,7 @@ long long profileNumber(std::string_view text) {
     return static_cast<long long>(magnitude);
 }
 
-bool writeProfileString(std::string_view file, std::string_view section, std::string_view key,
-                        std::string_view value) {
+bool writeProfileString(std::string_view file, std::string_view section, std::string_view key, std::string_view value) {
     if (!validNames(file, section, key)) return false;
     return edit(file, true, [&](IniDocument& doc) {
         doc.set(section, key, value);
@@ -195,8 +192,7 @@ bool writeProfileString(std::string_view file, std::string_view section, std::st
     });
 }
 
-bool writeProfileNumber(std::string_view file, std::string_view section, std::string_view key,
-                        long long value) {
+bool writeProfileNumber(std::string_view file, std::string_view section, std::string_view key, long long value) {
     return writeProfileString(file, section, key, std::to_string(value));
 }
 

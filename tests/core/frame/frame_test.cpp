@@ -1,12 +1,13 @@
 // The main frame: start-up steps on a real SQLite client database, version check, command line,
 // login, menu, toolbar forwarding and the idle time-out.
-#include <gtest/gtest.h>
+#include "core/frame/frame.h"
 
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <string>
 #include <thread>
 #include <vector>
@@ -15,7 +16,6 @@
 #include "core/common/common_window.h"
 #include "core/dictionary/dictionary.h"
 #include "core/dictionary/globals.h"
-#include "core/frame/frame.h"
 #include "core/startup/startup.h"
 #include "core/sync/structure_update.h"
 #include "runtime/classlib/toolbar.h"
@@ -39,7 +39,7 @@ TEST(ErpVersion, ComparedAsText) {
         const char* version;
         bool tooLow;
     } cases[] = {
-        {"0.9.9661", false}, {"0.9.9660", true}, {"0.9.10000", true}, {"1.0", false},
+        {"0.9.9661", false}, {"0.9.9660", true},     {"0.9.10000", true}, {"1.0", false},
         {"1.0.0.0", false},  {"0.9.9661   ", false}, {"", true},
     };
     for (const auto& c : cases) EXPECT_EQ(ErpVersionTooLow(c.version), c.tooLow) << c.version;
@@ -197,10 +197,11 @@ protected:
 TEST_F(Frame, StartsOnTheChosenClientAndShowsMenuToolbarAndStatus) {
     addClients({{"Demo GmbH", clientDb()}});
     chooseClient(1);
-    ASSERT_EQ(voq::test::execSql(voq::test::sqliteConnectString(clientDb()),
-                                 "CREATE TABLE tversion (cVersion VARCHAR(20))"), "");
-    ASSERT_EQ(voq::test::execSql(voq::test::sqliteConnectString(clientDb()),
-                                 "INSERT INTO tversion VALUES ('1.0.0.0')"), "");
+    ASSERT_EQ(
+        voq::test::execSql(voq::test::sqliteConnectString(clientDb()), "CREATE TABLE tversion (cVersion VARCHAR(20))"),
+        "");
+    ASSERT_EQ(voq::test::execSql(voq::test::sqliteConnectString(clientDb()), "INSERT INTO tversion VALUES ('1.0.0.0')"),
+              "");
     registerFrameProcedure("BrowseWerte", [](const std::string&) {});
     setCommandLine({"\\U=demo"});
     // The working folder is fresh: the report and script folders are Main's.
@@ -251,9 +252,12 @@ TEST_F(Frame, TheFrameKeepsItsSizeAndPositionUnderMain) {
     user_.resize(f, 620, 410);
     user_.move(f, 40, 30);
     endMain(f);
-    const struct { const char* key; const char* value; } saved[] = {
-        {"XPos", "40"}, {"YPos", "30"}, {"Width", "620"}, {"Height", "410"}, {"Maximize", "No"}};
-    for (const auto& s : saved) EXPECT_EQ(rt::getProfileString("VOQKIVORANT.INI", "Main", s.key, "?"), s.value) << s.key;
+    const struct {
+        const char* key;
+        const char* value;
+    } saved[] = {{"XPos", "40"}, {"YPos", "30"}, {"Width", "620"}, {"Height", "410"}, {"Maximize", "No"}};
+    for (const auto& s : saved)
+        EXPECT_EQ(rt::getProfileString("VOQKIVORANT.INI", "Main", s.key, "?"), s.value) << s.key;
     EXPECT_EQ(settings_.writtenSections(), std::vector<std::string>{"Main"});
     // The next start puts it there again.
     runMain();
@@ -312,8 +316,9 @@ TEST_F(Frame, AnErpVersionTooLowEndsTheProgram) {
     }
     auto box = user_.waitMessageBox();
     EXPECT_EQ(box.title, "Version");
-    EXPECT_EQ(box.text, "JTL-WAWI-Version ist zu niedrig\n\nDas VOQAddOn benötigt mindestens die Version "
-                        "0.9.9661.\nDas Programm wird beendet.");
+    EXPECT_EQ(box.text,
+              "JTL-WAWI-Version ist zu niedrig\n\nDas VOQAddOn benötigt mindestens die Version "
+              "0.9.9661.\nDas Programm wird beendet.");
     user_.answerMessageBox(rt::button::Ok);
     user_.waitThreadEnd(thread_);
     EXPECT_EQ(halted_, 1);
@@ -357,7 +362,10 @@ TEST_F(Frame, ACubeOnTheCommandLineOpensWithoutLoginAndEndsTheProgram) {
     setCommandLine({"\\ID=7", "\\P=2026"});
     std::atomic<bool> hidden{false};
     FrameHooks h;
-    h.login = [this](rt::String<30>&) -> rt::Byte { ++logins_; return 1; };
+    h.login = [this](rt::String<30>&) -> rt::Byte {
+        ++logins_;
+        return 1;
+    };
     h.showCube = [&](long id) {
         shownCube_ = id;
         for (const auto& w : rt::openWindows())

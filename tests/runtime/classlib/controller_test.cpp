@@ -1,10 +1,9 @@
 // The window controller's steps, the list's loading and locators, and the list-format manager,
 // on a small local table.
 
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <mutex>
 
 #include "runtime/classlib/browse_manager.h"
@@ -59,8 +58,8 @@ protected:
         namesFile.set(dir.file("NAMES.TPS"));
         auto& fm = names().file();
         fm.open();
-        const char* list[] = {"Anton", "Berta", "Cäsar", "Dora", "Emil", "Friedrich", "Gustav", "Heinrich",
-                              "Ida", "Julius", "Kaufmann", "Ludwig"};
+        const char* list[] = {"Anton",  "Berta",    "Cäsar", "Dora",   "Emil",     "Friedrich",
+                              "Gustav", "Heinrich", "Ida",   "Julius", "Kaufmann", "Ludwig"};
         int id = 10;
         for (const char* n : list) {
             NAM.ID = id;
@@ -90,8 +89,7 @@ void namesList(rt::Locator locator, int pageSize, std::function<void(rt::BrowseM
     rt::BrowseManager list(wc, LIST, view);
     list.addColumn("ID", 30, "NAM:ID", "@n6", rt::Justify::Right);
     list.addColumn("Name", 100, "NAM:Name");
-    list.addSortOrder(rt::sortByKey(0, "NAM:KeyName", locator, "NAM:Name",
-                                    locator == rt::Locator::Entry ? ENTRY : 0));
+    list.addSortOrder(rt::sortByKey(0, "NAM:KeyName", locator, "NAM:Name", locator == rt::Locator::Entry ? ENTRY : 0));
     list.setCloseButton(CLOSE);
     list.setPageSize(pageSize);
     if (more) more(list);
