@@ -196,6 +196,7 @@ OdbcDataSet::OdbcDataSet() : id_(nextDataSetId++) {
 }
 
 OdbcDataSet::~OdbcDataSet() {
+    *self_ = nullptr;
     // A list that still reads from here finds no rows rather than a dead data set.
     if (feed_ && listWindow_) {
         feed_->orphan();

@@ -209,7 +209,8 @@ public:
     void Init(OdbcConnection* connection, int list, std::string_view name);
     void Init(OdbcConnection* connection, rt::Window& window, int list, std::string_view name);
     // Attaches a list control of a window (of this thread): the list shows this data set's
-    // cells, and its alert keys go to TakeEvent. Without a window only LISTBOX is set.
+    // cells, and TakeEvent is registered for its alert keys, so the window's owner need not pass
+    // events on. Without a window only LISTBOX is set.
     void AttachList(int list);
     void AttachList(rt::Window& window, int list);
     // The owner calls it before the list's window goes away.
@@ -292,6 +293,10 @@ private:
     std::string appliedFormat_;
     std::string fullQuery_;  // the whole statement of which QUERY holds the start
     rt::Window* listWindow_ = nullptr;
+    int takeEventRegistration_ = 0;  // TakeEvent on the list window's alert keys
+    // What the registration reaches; null once this data set is gone, since the window may
+    // outlive it.
+    std::shared_ptr<OdbcDataSet*> self_ = std::make_shared<OdbcDataSet*>(this);
     std::unique_ptr<ListFeed> feed_;
 };
 

@@ -47,7 +47,8 @@ std::string odbcCsvValue(std::string_view value) {
                 continue;
             }
         }
-        if (c <= 32 || c == '"' || c == 0x81 || c == 0xA0)
+        // Bytes of other letters (à is C3 A0, Š is C5 A0) stay as they are.
+        if (c <= 32 || c == '"')
             cleaned.push_back(' ');
         else if (c == '{')
             cleaned.push_back('[');

@@ -237,10 +237,16 @@ void OdbcDataSet::AttachList(rt::Window& window, int list) {
     c.setListSource(feed_.get());
     window.alert(rt::keys::Ctrl | rt::keys::MouseRight);
     if (DEBUGKEY != 0) window.alert(DEBUGKEY);
+    takeEventRegistration_ =
+        window.registerEvent(rt::Event::AlertKey, list, [self = self_](const rt::EventInfo& e) {
+            if (*self) (*self)->TakeEvent(e);
+        });
 }
 
 void OdbcDataSet::DetachList() {
     if (listWindow_ && LISTBOX != 0 && listWindow_->has(LISTBOX)) listWindow_->control(LISTBOX).setListSource(nullptr);
+    if (listWindow_ && takeEventRegistration_ != 0) listWindow_->unregisterEvent(takeEventRegistration_);
+    takeEventRegistration_ = 0;
     listWindow_ = nullptr;
 }
 

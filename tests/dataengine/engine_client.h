@@ -79,7 +79,8 @@ inline void* openResultset(void* conn, const std::string& sql, HRESULT* hr = nul
     return rs;
 }
 
-// A cell as text: "I4:42", "BSTR:abc", "NULL", "EMPTY", "R8:1.5", "I2:3", "UI1:200", "R4:2.5".
+// A cell as text: "I4:42", "BSTR:abc", "NULL", "EMPTY", "R8:1.5", "I2:3", "UI1:200", "R4:2.5",
+// "BYTES:ab".
 inline std::string cellText(const VARIANT& v)
 {
     switch (v.vt) {
@@ -96,6 +97,8 @@ inline std::string cellText(const VARIANT& v)
     }
     case VT_R4: return "R4:" + std::to_string(v.fltVal);
     case VT_BSTR: return "BSTR:" + rt::ole::bstrToUtf8(v.bstrVal);
+    case VT_ARRAY | VT_UI1:
+        return "BYTES:" + std::string(static_cast<const char*>(v.parray->pvData), v.parray->rgsabound[0].cElements);
     default: return "VT" + std::to_string(v.vt);
     }
 }

@@ -576,8 +576,8 @@ TEST_F(FakeDm, ColumnsAreBoundByTheirSqlType)
         {"real", SQL_REAL, 7, 0, 4, "0.5", SQL_C_FLOAT, 4, "R4:0.500000"},
         {"bit", SQL_BIT, 1, 0, 1, "1", SQL_C_BIT, 1, "UI1:1"},
         {"tinyint", SQL_TINYINT, 3, 0, 1, "200", SQL_C_UTINYINT, 1, "UI1:200"},
-        {"binary", SQL_BINARY, 4, 0, 4, "ab", 0, 0, "EMPTY"},
-        {"longvarbinary", SQL_LONGVARBINARY, 0, 0, 0, "ab", 0, 0, "EMPTY"},
+        {"binary", SQL_BINARY, 4, 0, 4, "ab", 0, 0, "BYTES:ab"},
+        {"longvarbinary", SQL_LONGVARBINARY, 0, 0, 0, "ab", 0, 0, "BYTES:ab"},
     };
     connect();
     for (const auto& c : cases) {
@@ -596,9 +596,12 @@ TEST_F(FakeDm, ColumnsAreBoundByTheirSqlType)
             EXPECT_EQ(cols[0].type, c.sqlType);
             EXPECT_EQ(getRow(rs), (std::vector<std::string>{c.cell, "I4:7"}));
         } else {
-            // Binding stops at a column that cannot be bound; its values and those after it are empty.
+            // Binding stops at a column that cannot be bound; it and those after it are read
+            // with SQLGetData, one row per fetch.
             EXPECT_EQ(fake().count("SQLBindCol"), 0);
-            EXPECT_EQ(getRow(rs), (std::vector<std::string>{"EMPTY", "EMPTY"}));
+            EXPECT_EQ(getRow(rs), (std::vector<std::string>{c.cell, "I4:7"}));
+            EXPECT_EQ(logOf("SQLGetData"), (std::vector<std::string>{"SQLGetData 1 -2 65536", "SQLGetData 2 -16 8"}));
+            EXPECT_EQ(fake().count("SQLExtendedFetch"), 0);
         }
         release(rs);
         rs = nullptr;
@@ -623,9 +626,11 @@ TEST_F(FakeDm, ColumnNamesAreCutTo29Characters)
 {
     connect();
     fake().addColumn("a_column_name_of_35_characters_xyz", SQL_INTEGER, 10, 0, 4, "");
+    fake().addColumn("Übersicht_Größe_Änderung_Öl_xyz", SQL_INTEGER, 10, 0, 4, "");
+    fake().addColumn("€€€€€€€€€€€€€€€€€€€€€€€€€€€€€€€€€€€€€€€€€€", SQL_INTEGER, 10, 0, 4, "");
     open("SELECT 1");
-    EXPECT_EQ(logOf("SQLDescribeCol").at(0), "SQLDescribeCol 1 30");
-    EXPECT_EQ(columnNames(rs), std::vector<std::string>{"a_column_name_of_35_character"});
+    EXPECT_EQ(columnNames(rs), (std::vector<std::string>{"a_column_name_of_35_character", "Übersicht_Größe_Änderung_Öl_x",
+                                                         "€€€€€€€€€€€€€€€€€€€€€€€€€€€€€"}));
 }
 
 TEST_F(FakeDm, DuplicateNamesTakeTheTableNameTheDriverReports)
@@ -831,7 +836,40 @@ TEST_F(FakeDm, ATextBufferTooLargeStopsBindingButNotTheOpen)
     const char* r[] = {"1", "text", "3"};
     fake().addRow(r, 3);
     open("SELECT a, huge, c FROM t");
-    EXPECT_EQ(getRow(rs), (std::vector<std::string>{"I4:1", "EMPTY", "EMPTY"}));
+    // The huge column and the one after it are read unbound, in pieces.
+    EXPECT_EQ(getRow(rs), (std::vector<std::string>{"I4:1", "BSTR:text", "I4:3"}));
+    EXPECT_EQ(logOf("SQLBindCol"), std::vector<std::string>{"SQLBindCol 1 -16 4"});
+    EXPECT_EQ(fake().count("SQLSetStmtOption 9"), 0);
+    EXPECT_TRUE(errors(engine).empty());
+}
+
+TEST_F(FakeDm, ATextLongerThanItsBufferIsReadWholeFromItsRow)
+{
+    connect();
+    fake().addColumn("n", SQL_INTEGER, 10, 0, 4, "");
+    fake().addColumn("t", SQL_VARCHAR, 2, 0, 2, "");
+    const std::string longText(200000, 'x');
+    const char* rows[][2] = {{"1", "ab"}, {"2", longText.c_str()}, {"3", "abcdefghijklmnop"}};
+    for (auto& r : rows) fake().addRow(r, 2);
+    open("SELECT n, t FROM t");
+    const auto got = allRows(rs);
+    ASSERT_EQ(got.size(), 3u);
+    EXPECT_EQ(got[1], (std::vector<std::string>{"I4:2", "BSTR:" + longText}));
+    EXPECT_EQ(got[2], (std::vector<std::string>{"I4:3", "BSTR:abcdefghijklmnop"}));
+    // The rows came in one block; the long ones were positioned to and read in pieces.
+    EXPECT_EQ(logOf("SQLSetPos"), (std::vector<std::string>{"SQLSetPos 2 0 0", "SQLSetPos 3 0 0"}));
+    EXPECT_EQ(fake().count("SQLGetData"), 5);
+    EXPECT_TRUE(errors(engine).empty());
+
+    // A driver that cannot read the rest: the part that arrived is kept and the failure recorded.
+    release(rs);
+    rs = nullptr;
+    fake().setResult("SQLGetData", SQL_ERROR);
+    for (int i = 0; i < 2; ++i) fake().pushDiag(SQL_SUCCESS, "HYC00", 0, "Optional feature not implemented");
+    open("SELECT n, t FROM t");
+    EXPECT_EQ(allRows(rs).at(2), (std::vector<std::string>{"I4:3", "BSTR:abcdefgh"}));
+    ASSERT_EQ(errors(engine).size(), 2u);
+    EXPECT_NE(errors(engine)[0].description.find("Optional feature"), std::string::npos);
 }
 
 TEST(ConnectValue, CutsTheValueAfterTheKey)
@@ -883,5 +921,8 @@ TEST_F(FakeDm, ARefusedBindingStopsBindingAtThatColumn)
     fake().pushResult("SQLBindCol", SQL_ERROR);
     open("SELECT a, b, c FROM t");
     EXPECT_EQ(fake().count("SQLBindCol"), 2);
-    EXPECT_EQ(getRow(rs), (std::vector<std::string>{"I4:1", "EMPTY", "EMPTY"}));
+    // The refused column and the one after it are read unbound from single-row fetches.
+    EXPECT_EQ(getRow(rs), (std::vector<std::string>{"I4:1", "I4:2", "I4:3"}));
+    EXPECT_EQ(logOf("SQLSetStmtOption 9 ").back(), "SQLSetStmtOption 9 1");
+    EXPECT_EQ(fake().count("SQLFetch"), 1);
 }

@@ -47,6 +47,11 @@ struct Stmt {
     SQLULEN rowsetSize = 1;
     size_t next = 0;
     bool executed = false;
+    // The rows of the last fetch start at blockStart; SQLSetPos moves within them. SQLGetData
+    // goes on where it stopped in each column until the row changes.
+    size_t blockStart = 0;
+    size_t position = 0;
+    std::map<int, size_t> readOffsets;
 };
 
 struct State {
@@ -132,6 +137,9 @@ size_t fill(Stmt* s, size_t rows)
         return done;
     }
     auto& data = st().rows;
+    s->blockStart = s->next;
+    s->position = 0;
+    s->readOffsets.clear();
     while (done < rows && s->next < data.size()) {
         for (auto& [col, b] : s->bound)
             if (col >= 1 && size_t(col) <= data[s->next].size()) put(b, done, data[s->next][size_t(col) - 1]);
@@ -397,6 +405,47 @@ FAKE_API SQLRETURN SQLExtendedFetch(SQLHSTMT h, SQLUSMALLINT orientation, SQLLEN
     if (status)
         for (size_t i = 0; i < s->rowsetSize; ++i) status[i] = i < n ? SQL_ROW_SUCCESS : SQL_ROW_NOROW;
     return n ? rc : SQL_NO_DATA;
+}
+
+FAKE_API SQLRETURN SQLSetPos(SQLHSTMT h, SQLSETPOSIROW row, SQLUSMALLINT operation, SQLUSMALLINT lock)
+{
+    logCall("SQLSetPos " + std::to_string(row) + " " + std::to_string(operation) + " " + std::to_string(lock));
+    SQLRETURN rc = answer("SQLSetPos");
+    if (!SQL_SUCCEEDED(rc)) return rc;
+    auto* s = static_cast<Stmt*>(h);
+    s->position = row - 1;
+    s->readOffsets.clear();
+    return rc;
+}
+
+// Serves the current row's value: text and bytes in pieces, other types whole.
+FAKE_API SQLRETURN SQLGetData(SQLHSTMT h, SQLUSMALLINT col, SQLSMALLINT cType, SQLPOINTER buf, SQLLEN length, SQLLEN* ind)
+{
+    logCall("SQLGetData " + std::to_string(col) + " " + std::to_string(cType) + " " + std::to_string(length));
+    SQLRETURN rc = answer("SQLGetData");
+    if (!SQL_SUCCEEDED(rc)) return rc;
+    auto* s = static_cast<Stmt*>(h);
+    const size_t row = s->blockStart + s->position;
+    if (row >= st().rows.size() || col < 1 || col > st().rows[row].size()) return SQL_ERROR;
+    const auto& value = st().rows[row][col - 1];
+    if (!value) {
+        *ind = SQL_NULL_DATA;
+        return rc;
+    }
+    if (cType != SQL_C_CHAR && cType != SQL_C_BINARY) {
+        put({cType, static_cast<char*>(buf), length, ind}, 0, value);
+        return rc;
+    }
+    auto offset = s->readOffsets.find(col);
+    if (offset != s->readOffsets.end() && offset->second >= value->size()) return SQL_NO_DATA;
+    const size_t from = offset == s->readOffsets.end() ? 0 : offset->second;
+    const size_t room = size_t(length) - (cType == SQL_C_CHAR ? 1 : 0);
+    const size_t n = std::min(value->size() - from, room);
+    std::memcpy(buf, value->data() + from, n);
+    if (cType == SQL_C_CHAR) static_cast<char*>(buf)[n] = 0;
+    *ind = SQLLEN(value->size() - from);
+    s->readOffsets[col] = from + n;
+    return from + n < value->size() ? SQL_SUCCESS_WITH_INFO : rc;
 }
 
 FAKE_API SQLRETURN SQLError(SQLHENV env, SQLHDBC dbc, SQLHSTMT stmt, SQLCHAR* state, SQLINTEGER* native, SQLCHAR* message,

@@ -124,6 +124,76 @@ TEST_P(RealDriver, ColumnsAreDescribedWithNamesCutTo29)
     EXPECT_EQ(cols[2].name, "a_column_name_of_35_character");
 }
 
+TEST_P(RealDriver, NamesAreCutAt29CharactersNotBytes)
+{
+    HRESULT hr;
+    rs = openResultset(conn, "SELECT 1 AS \"Übersicht_Größe_Änderung_Öl_x\", 2 AS \"Übersicht_Größe_Änderung_Öl_xyz\"", &hr);
+    ASSERT_EQ(hr, S_OK);
+    EXPECT_EQ(columnNames(rs), (std::vector<std::string>{"Übersicht_Größe_Änderung_Öl_x", "Übersicht_Größe_Änderung_Öl_x"}));
+}
+
+TEST_P(RealDriver, LongAndBinaryValuesArriveWholeAndSoDoTheColumnsAfterThem)
+{
+    // A long text beyond any buffer the engine binds (psqlODBC reports it as 10,000,000
+    // characters here), bytes with a zero inside, and columns after them.
+    if (pg()) {
+        release(conn);
+        HRESULT hr;
+        conn = openConnection(env, connect_ + ";MaxLongVarcharSize=10000000", &hr, i2(0));
+        ASSERT_EQ(hr, S_OK);
+        ASSERT_EQ(voq::test::execSql(connect_, "CREATE TABLE L (id INTEGER, note TEXT, data BYTEA, after INTEGER)"), "");
+        ASSERT_EQ(voq::test::execSql(connect_, "INSERT INTO L VALUES (1, repeat('äx', 50000), '\\x6162006364', 42), "
+                                               "(2, NULL, NULL, 43), (3, '', '', 44)"), "");
+    } else {
+        ASSERT_EQ(voq::test::execSql(connect_, "CREATE TABLE L (id INTEGER, note TEXT, data BLOB, after INTEGER)"), "");
+        ASSERT_EQ(voq::test::execSql(connect_, "INSERT INTO L VALUES (1, replace(hex(zeroblob(50000)), '00', 'äx'), "
+                                               "X'6162006364', 42), (2, NULL, NULL, 43), (3, '', X'', 44)"), "");
+    }
+    std::string longText;
+    for (int i = 0; i < 50000; ++i) longText += "äx";
+    HRESULT hr;
+    rs = openResultset(conn, "SELECT id, note, data, after FROM L ORDER BY id", &hr);
+    ASSERT_EQ(hr, S_OK);
+    const auto rows = allRows(rs);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0], (std::vector<std::string>{"I4:1", "BSTR:" + longText, std::string("BYTES:ab\0cd", 11), "I4:42"}));
+    EXPECT_EQ(rows[1], (std::vector<std::string>{"I4:2", "NULL", "NULL", "I4:43"}));
+    EXPECT_EQ(rows[2], (std::vector<std::string>{"I4:3", "BSTR:", "BYTES:", "I4:44"}));
+    EXPECT_TRUE(errors(engine).empty());
+    if (pg()) {
+        release(rs);
+        rs = openResultset(conn, "SELECT 1 id, 'long text'::text note, 42 after", &hr);
+        ASSERT_EQ(hr, S_OK);
+        EXPECT_EQ(getRow(rs), (std::vector<std::string>{"I4:1", "BSTR:long text", "I4:42"}));
+    }
+}
+
+TEST_P(RealDriver, ValuesLongerThanTheirReportedSizeArriveWhole)
+{
+    // psqlODBC sizes a numeric without precision too small; SQLite keeps longer texts than a
+    // VARCHAR's size. Several such rows share one block.
+    const std::string digits = "1234567890123456789012345678901";
+    const std::string text33 = "abcdefghijklmnopqrstuvwxyzäöüßÄÖÜ";
+    ASSERT_EQ(voq::test::execSql(connect_, pg() ? "CREATE TABLE N (v VARCHAR(40), n NUMERIC)" : "CREATE TABLE N (v VARCHAR(5), n DECIMAL(5,2))"), "");
+    for (int i = 0; i < 5; ++i)
+        ASSERT_EQ(voq::test::execSql(connect_, "INSERT INTO N VALUES ('" + std::string(i % 2 ? "abc" : text33) + "', " + digits + ".99)"), "");
+    HRESULT hr;
+    rs = openResultset(conn, "SELECT v, n FROM N UNION ALL SELECT NULL, SUM(n) FROM N", &hr);
+    ASSERT_EQ(hr, S_OK);
+    const auto rows = allRows(rs);
+    ASSERT_EQ(rows.size(), 6u);
+    for (size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(rows[i][0], "BSTR:" + (i % 2 ? std::string("abc") : text33)) << i;
+        if (pg()) {
+            EXPECT_EQ(rows[i][1], "BSTR:" + digits + ".99") << i;
+        }
+    }
+    if (pg()) {
+        EXPECT_EQ(rows[5][1], "BSTR:6172839450617283945061728394509.95");
+    }
+    for (const auto& e : errors(engine)) ADD_FAILURE() << e.description;
+}
+
 TEST_P(RealDriver, DuplicateColumnNamesAreQualifiedWithTheirTables)
 {
     HRESULT hr;

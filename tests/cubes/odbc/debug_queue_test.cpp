@@ -236,7 +236,8 @@ TEST_F(DebugQueueWindow, DebugKeyOnTheDataSetListShowsColumnsThenCells) {
         w.add(LIST, rt::ControlKind::List);
         ds.Init(&con, w, LIST, "");
         ds.SetQuery("SELECT 'a' AS x, 5 AS y", LIST);
-        while (auto e = w.accept()) ds.TakeEvent(e);
+        while (w.accept()) {
+        }  // the data set's registered TakeEvent handles the key
         ds.DetachList();
     });
     auto w = user.waitWindow("Results");

@@ -50,8 +50,8 @@ protected:
             ds.Init(&con, w, LIST, "Ergebnis");
             ds.Clear();
             format = ds.appliedListFormat();
+            // No TakeEvent here: attaching the list registered it.
             while (auto e = w.accept()) {
-                ds.TakeEvent(e);
                 if (e.event == rt::Event::Accepted && e.control == RUN) {
                     ds.QUERY = statement;
                     ds.Clear();
