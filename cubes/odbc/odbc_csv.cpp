@@ -2,7 +2,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -65,8 +64,7 @@ std::string odbcCsvValue(std::string_view value) {
 void OdbcDataSet::ExportCsv(std::string_view fileName) {
     auto r = snapshot();
     if (r->rowCount() == 0) {
-        if (fileName.empty())
-            showMessage("Keine Daten zum Kopieren vorhanden", "Kopieren", OdbcIcon::Information);
+        if (fileName.empty()) showMessage("Keine Daten zum Kopieren vorhanden", "Kopieren", OdbcIcon::Information);
         return;
     }
     std::string file(fileName);

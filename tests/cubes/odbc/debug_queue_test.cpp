@@ -1,12 +1,11 @@
 // The queue inspection window and its two file formats.
-#include <gtest/gtest.h>
+#include "cubes/odbc/debug_queue.h"
 
 #include <fcntl.h>
+#include <fstream>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <fstream>
-
-#include "cubes/odbc/debug_queue.h"
 #include "cubes/odbc/odbc_class.h"
 #include "runtime/thread/thread.h"
 #include "runtime/ui/headless_display.h"
