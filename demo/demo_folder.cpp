@@ -25,6 +25,14 @@ struct FieldDef {
     const char* group;      // value list GRUPPE: 1 column, 2 row, 3 data, 4 page
 };
 
+// A list cube: its long query runs into the query runner's list instead of the pivot viewer.
+struct ListFieldDef {
+    const char* expression;
+    const char* caption;
+    const char* valueForm;  // the runner's value format
+    const char* alignment;
+};
+
 struct CubeDef {
     const char* name;
     const char* description;
@@ -53,6 +61,16 @@ const std::vector<CubeDef>& cubes() {
           {"nJahr", "Jahr", "@n4", "0", "1"},
           {"fUmsatz", "Umsatz", "@n-14.2", "0", "3"},
           {"kUmsatzPos", "Positionen", "@n8", "1", "3"}}},
+    };
+    return list;
+}
+
+const std::vector<ListFieldDef>& listCubeFields() {
+    static const std::vector<ListFieldDef> list = {
+        {"kUmsatzPos", "Position", "RecordID", "Right"}, {"dDatum", "Datum", "Date", "Left"},
+        {"cKunde", "Kunde", "", ""},                     {"cOrt", "Ort", "", ""},
+        {"cArtikel", "Artikel", "", ""},                 {"fMenge", "Menge", "", "Right"},
+        {"fUmsatz", "Umsatz", "Money", "Right"},
     };
     return list;
 }
@@ -153,6 +171,28 @@ std::string writeTables() {
                 CUBD.Gruppierung = 1;
                 if (Access.VOQCubeDetail->update() != 0) return "cube fields: " + rt::errorText();
             }
+        }
+        if (headers.primeRecord() != 0) return "cube headers: " + rt::errorText();
+        CUBK.ID_CUBG = group;
+        CUBK.CubeName = kDemoListCube;
+        CUBK.Beschreibung = "Auftragspositionen mit Kunde, Artikel und Umsatz";
+        CUBK.Activ = 1;
+        CUBK.Zugriff = "3";
+        CUBK.BigQuery = "SELECT #FELDLISTE# FROM vDemoUmsatz";
+        CUBK.TabName = "vDemoUmsatz";
+        CUBK.Intern = 0;
+        if (Access.VOQCubeKopf->update() != 0) return "cube headers: " + rt::errorText();
+        const rt::Long listCube = CUBK.ID;
+        for (const ListFieldDef& f : listCubeFields()) {
+            CUBD = {};
+            CUBD.ID_CUBK = listCube;
+            if (Access.VOQCubeDetail->primeRecord(true) != 0) return "cube fields: " + rt::errorText();
+            CUBD.FeldName = f.expression;
+            CUBD.Feldname1 = f.caption;
+            CUBD.CubeFeldName = f.expression;
+            CUBD.Picture = f.valueForm;
+            CUBD.Aggregat = f.alignment;
+            if (Access.VOQCubeDetail->update() != 0) return "cube fields: " + rt::errorText();
         }
     }
     headers.close();

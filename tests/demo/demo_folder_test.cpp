@@ -38,7 +38,7 @@ TEST(DemoFolder, HoldsTheChosenClientTheTablesAndTheCubesOnce) {
     const std::string db = folder + "/" + demo::kDemoDatabase;
     EXPECT_EQ(scalar(db, "SELECT count(*) FROM tUmsatzPos"), "2000");
     EXPECT_EQ(scalar(db, "SELECT group_concat(CUBENAME, '|') FROM (SELECT CUBENAME FROM VOQCUBEKOPF ORDER BY ID)"),
-              "Umsatz Warengruppen|Umsatz Plattformen|Kunden je Ort");
+              "Umsatz Warengruppen|Umsatz Plattformen|Kunden je Ort|Umsatzliste");
     EXPECT_EQ(scalar(db, "SELECT count(*) FROM VOQCUBEDETAIL WHERE ID_CUBK = 1"), "6");
     EXPECT_EQ(scalar(db, "SELECT max(POSNR) FROM VOQCUBEDETAIL WHERE ID_CUBK = 3"), "5");
     EXPECT_EQ(scalar(db, "SELECT GRUPPENNAME FROM VOQCUBEGRUPPE"), "Vertrieb");
