@@ -67,8 +67,8 @@ std::string composeLine(std::string_view kind, int count, Cell cell) {
     std::string line = kind == "HTML" ? "<tr>" : "";
     for (int c = 1; c <= count; ++c) line += cell(c);
     if (kind == "HTML") line += "</tr>";
-    if (kind == "TXT") line.erase(0, line.find_first_not_of(' ') == std::string::npos ? line.size()
-                                                                                      : line.find_first_not_of(' '));
+    if (kind == "TXT")
+        line.erase(0, line.find_first_not_of(' ') == std::string::npos ? line.size() : line.find_first_not_of(' '));
     return line;
 }
 
@@ -87,7 +87,8 @@ std::string FormatExportCell(std::string_view value, std::string_view kind, int 
     }
     if (kind == "HTML") return "<td>" + escapeHtml(rt::clip(v)) + "</td>";
     if (kind == "HTMLHeader") return "<th>" + escapeHtml(rt::clip(v)) + "</th>";
-    if (kind == "TXT" || kind == "TXTHeader") return " " + rt::padChars(v, static_cast<std::size_t>(std::max(width, 0)));
+    if (kind == "TXT" || kind == "TXTHeader")
+        return " " + rt::padChars(v, static_cast<std::size_t>(std::max(width, 0)));
     return std::string(v);
 }
 
@@ -134,7 +135,8 @@ std::string ExportQueryResult(std::string_view kind, const QueryExportData& data
     std::vector<int> widths(n + 1);
     for (int c = 1; c <= n; ++c) widths[c] = columnWidth(data.columns, c);
     for (const QueryResultEntry& row : data.rows)
-        file.line(composeLine(kind, n, [&](int c) { return FormatExportCell(resultColumn(row, c).str(), kind, widths[c]); }));
+        file.line(
+            composeLine(kind, n, [&](int c) { return FormatExportCell(resultColumn(row, c).str(), kind, widths[c]); }));
     if (kind == "HTML") {
         file.line("</table>");
         file.line("</body>");

@@ -16,7 +16,7 @@ struct QueryExportData {
     int columnCount = 0;
     std::vector<std::string> headings;  // column 1 first
     std::string cubeName;
-    std::string folder;                 // the export folder (GLO:Excelpfad)
+    std::string folder;  // the export folder (GLO:Excelpfad)
 };
 
 // Writes the file of the kind ("CSV", "HTML", "TXT") and opens it. The full name of the file

@@ -21,8 +21,8 @@ enum ReportControls {
     TITLE = 10,
     DATE,
     PAGE,
-    HEADING1 = 20,   // .. HEADING1 + 14
-    COLUMN1 = 40,    // .. COLUMN1 + 14
+    HEADING1 = 20,  // .. HEADING1 + 14
+    COLUMN1 = 40,   // .. COLUMN1 + 14
 };
 
 constexpr int kCharUnits = 5;
@@ -45,11 +45,11 @@ struct ReportShape {
 
 const ReportShape& shapeOf(Variant v) {
     static const ReportShape landscape{"PrintReportQueryQ_LS", {9, 61, 720, 356}, {9, 8, 720, 40}, 720,
-                                       {9, 420, 720, 27}, {500, 2, 58, 11}};
+                                       {9, 420, 720, 27},      {500, 2, 58, 11}};
     static const ReportShape portrait{"PrintReportQueryQ", {7, 63, 521, 542}, {5, 8, 520, 42}, 520,
-                                      {7, 608, 520, 27}, {319, 2, 58, 11}};
+                                      {7, 608, 520, 27},   {319, 2, 58, 11}};
     static const ReportShape switching{"PrintReportQuery", {5, 57, 521, 622}, {5, 8, 695, 52}, 520,
-                                       {7, 683, 519, 31}, {248, 4, 58, 11}};
+                                       {7, 683, 519, 31},  {248, 4, 58, 11}};
     return v == Variant::Landscape ? landscape : v == Variant::Portrait ? portrait : switching;
 }
 
@@ -95,7 +95,9 @@ void printResult(Variant variant, std::string_view title, const QueryResultQueue
     report.setBody(shape.body.x, shape.body.y, shape.body.width, shape.body.height);
     auto& header = report.addBand(HEADER, rt::BandKind::PageHeader)
                        .setPosition(shape.header.x, shape.header.y, shape.header.width, shape.header.height);
-    header.addString(TITLE, 0, 0, 400, kLineHeight).setText(std::string(rt::cutChars(title, kTitleChars))).setFont(font);
+    header.addString(TITLE, 0, 0, 400, kLineHeight)
+        .setText(std::string(rt::cutChars(title, kTitleChars)))
+        .setFont(font);
     header.addString(DATE, shape.header.width - 80, 0, 80, kLineHeight)
         .setUse([] { return std::to_string(rt::today()); })
         .setPicture("@d17")
@@ -121,9 +123,8 @@ void printResult(Variant variant, std::string_view title, const QueryResultQueue
         if (variant == Variant::Landscape) traceColumn(c);
         ++laid;
         std::string heading(rt::cutChars(c.COLUMNHEADER.str(), kTitleChars));
-        int headingLength = variant == Variant::Switching
-                                ? static_cast<int>(ClippedLength(heading))
-                                : static_cast<int>(rt::charLength(rt::trimBlanks(heading)));
+        int headingLength = variant == Variant::Switching ? static_cast<int>(ClippedLength(heading))
+                                                          : static_cast<int>(rt::charLength(rt::trimBlanks(heading)));
         int width = std::max<int>(c.MAXIMUMLENGTHDATA, headingLength) * kCharUnits;
         if (laid <= kResultColumns) {
             rt::ReportControl& head = report.control(HEADING1 + laid - 1);
@@ -131,10 +132,14 @@ void printResult(Variant variant, std::string_view title, const QueryResultQueue
             head.setX(x).setWidth(width).setText(heading);
             cell.setX(x).setWidth(width);
             const std::string_view j = rt::clip(c.JUSTIFICATION);
-            if (j == "Left") cell.setJustify(rt::Justify::Left);
-            else if (j == "Center") cell.setJustify(rt::Justify::Center);
-            else if (j == "Right") cell.setJustify(rt::Justify::Right);
-            else if (j == "Decimal") cell.setJustify(rt::Justify::Decimal);
+            if (j == "Left")
+                cell.setJustify(rt::Justify::Left);
+            else if (j == "Center")
+                cell.setJustify(rt::Justify::Center);
+            else if (j == "Right")
+                cell.setJustify(rt::Justify::Right);
+            else if (j == "Decimal")
+                cell.setJustify(rt::Justify::Decimal);
         }
         x += width + kColumnGap;
     }

@@ -28,9 +28,14 @@ namespace {
 
 constexpr std::size_t kStatementChars = 10000;
 constexpr std::size_t kParameterChars = 60;
-constexpr int kCharUnits = 5;      // dialog units per character of the list
+constexpr int kCharUnits = 5;  // dialog units per character of the list
 constexpr int kPrintLandscape = 420;
-constexpr const char* kInitialOrder = "+LQQ:C1";
+// The initial order "+LQQ:C1": ascending by column 1, as text.
+const std::vector<rt::QueueKey<QueryResultEntry>>& initialOrder() {
+    static const std::vector<rt::QueueKey<QueryResultEntry>> keys = {
+        rt::QueueKey<QueryResultEntry>(&QueryResultEntry::C1)};
+    return keys;
+}
 
 // The runner's own description of a column, one per cube field.
 struct QueryFieldEntry {
@@ -225,8 +230,9 @@ void QueryRunner::fillResult() {
         &SQLFileRecord::F11, &SQLFileRecord::F12, &SQLFileRecord::F13, &SQLFileRecord::F14, &SQLFileRecord::F15};
     rt::Long number = 0;
     QueryResultEntry row;
+    // Every row of the statement fills the same columns: the others stay blank from here on.
+    SQLF = SQLFileRecord{};
     for (;;) {
-        SQLF = SQLFileRecord{};
         const int rc = view_->next();
         if (rc == rt::ErrRecordNotAvailable) break;
         if (rc != 0) {
@@ -239,7 +245,8 @@ void QueryRunner::fillResult() {
             std::string value = FormatValue(SQLF.*source[c - 1], types[c - 1]);
             if (c <= NUMBEROFCOLUMNSDISPLAYEDINQ && columns[c]) {
                 std::size_t length = std::min<std::size_t>(rt::charLength(value), 255);
-                if (length > columns[c]->MAXIMUMLENGTHDATA) columns[c]->MAXIMUMLENGTHDATA = static_cast<rt::Byte>(length);
+                if (length > columns[c]->MAXIMUMLENGTHDATA)
+                    columns[c]->MAXIMUMLENGTHDATA = static_cast<rt::Byte>(length);
             }
             resultColumn(row, c) = value;
         }
@@ -329,7 +336,7 @@ void QueryRunner::headerPressed(int column) {
 
 void QueryRunner::originalOrder() {
     removeMark(QUEUESORTINGORDERFIELD);
-    rows_.sort(kInitialOrder);
+    rows_.sortBy(initialOrder());
     QUEUESORTINGORDERFIELD = 0;
     publishRows();
 }
@@ -370,11 +377,14 @@ bool QueryRunner::takeEvent(const rt::EventInfo& e) {
         (e.keyCode == rt::keys::MouseRight || e.keyCode == rt::keys::Apps)) {
         rt::PopupMenu menu(&window_);
         menu.addItems(kRunQueryPopup, {"Print", "CSV", "HTML", "TXT", "Original"});
-        const std::string chosen = menu.ask(e.keyCode == rt::keys::MouseRight ? e.x : -1,
-                                            e.keyCode == rt::keys::MouseRight ? e.y : -1);
-        if (chosen == "Print") print(false);
-        else if (chosen == "CSV" || chosen == "HTML" || chosen == "TXT") exportResult(chosen);
-        else if (chosen == "Original") originalOrder();
+        const std::string chosen =
+            menu.ask(e.keyCode == rt::keys::MouseRight ? e.x : -1, e.keyCode == rt::keys::MouseRight ? e.y : -1);
+        if (chosen == "Print")
+            print(false);
+        else if (chosen == "CSV" || chosen == "HTML" || chosen == "TXT")
+            exportResult(chosen);
+        else if (chosen == "Original")
+            originalOrder();
         return true;
     }
     if (e.event == rt::Event::Accepted && e.control == RUNQUERY_PRINTTEST) {
@@ -437,7 +447,7 @@ void QueryRunner::run() {
         buildLayout();
         SQLSELECTSTRING = prepareStatement();
         if (runSql()) fillResult();
-        rows_.sort(kInitialOrder);
+        rows_.sortBy(initialOrder());
         listColumns();
         publishRows();
         if (fields_.size() > static_cast<std::size_t>(kResultColumns)) {
@@ -456,7 +466,9 @@ void QueryRunner::run() {
 }  // namespace
 
 std::string FormatValue(std::string_view value, std::string_view fieldType) {
-    std::string v(rt::trimBlanks(value));
+    const std::string_view trimmed = rt::trimBlanks(value);
+    if (fieldType.empty()) return std::string(trimmed);
+    std::string v(trimmed);
     std::string out;
     if (fieldType == "Date") {
         out = rt::cutChars(v, 10);

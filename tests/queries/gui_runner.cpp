@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QImage>
 #include <QTimer>
-
 #include <chrono>
 #include <cstdio>
 #include <filesystem>

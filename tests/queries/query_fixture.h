@@ -4,7 +4,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-
 #include <memory>
 #include <string>
 #include <vector>
@@ -45,8 +44,10 @@ protected:
         exec("CREATE TABLE " + coretest::serverTable(pg(), "VOQCUBEKOPF") +
              " (ID INT NOT NULL PRIMARY KEY, ID_CUBG INT, CUBENAME VARCHAR(20), ACTIV " + byte +
              ", BESCHREIBUNG VARCHAR(100), CONNECT VARCHAR(255), ZUGRIFF VARCHAR(20), QUERY VARCHAR(250), "
-             "QUERYPARAMETER VARCHAR(250), PATCH " + byte + ", TABNAME VARCHAR(50), INTERN " + byte +
-             ", BIGQUERY VARCHAR(8000), PARAMETERNAME VARCHAR(50), COMPRESS " + byte + ", ZEITRAUM SMALLINT, "
+             "QUERYPARAMETER VARCHAR(250), PATCH " +
+             byte + ", TABNAME VARCHAR(50), INTERN " + byte +
+             ", BIGQUERY VARCHAR(8000), PARAMETERNAME VARCHAR(50), COMPRESS " + byte +
+             ", ZEITRAUM SMALLINT, "
              "BERECHTIGTERUSER VARCHAR(511))");
         exec("CREATE TABLE " + coretest::serverTable(pg(), "VOQCUBEGRUPPE") +
              " (ID INT NOT NULL PRIMARY KEY, GRUPPENNAME VARCHAR(30), BESCHREIBUNG VARCHAR(100), ACTIV " + byte + ")");
@@ -55,8 +56,9 @@ protected:
              "CUBEFELDNAME VARCHAR(100), PICTURE VARCHAR(20), AGGREGAT VARCHAR(10), GRUPPE VARCHAR(10), GRUPPIERUNG " +
              byte + ")");
         exec("CREATE TABLE kunden (nr INT, name VARCHAR(40), ort VARCHAR(40), umsatz DECIMAL(12,2))");
-        exec("INSERT INTO kunden VALUES (1, 'Meier', 'Köln', 1234.5), (2, 'Schmidt', 'D''dorf', 80), "
-             "(3, 'Albers', 'Bonn', -7.25), (10, 'Zander', 'Aachen', 0)");
+        exec(
+            "INSERT INTO kunden VALUES (1, 'Meier', 'Köln', 1234.5), (2, 'Schmidt', 'D''dorf', 80), "
+            "(3, 'Albers', 'Bonn', -7.25), (10, 'Zander', 'Aachen', 0)");
     }
     void TearDown() override {
         display.shutdown();

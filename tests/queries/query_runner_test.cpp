@@ -1,8 +1,10 @@
 // The query runner on SQLite and PostgreSQL through the headless display: statements with their
 // parameters and field list, the value forms, the sort cycle, the popup menu, the failures.
-#include "tests/queries/query_fixture.h"
-
 #include "core/helpers/input_box.h"
+#include "queries/reports/result_reports.h"
+#include "runtime/os/files.h"
+#include "runtime/report/report.h"
+#include "tests/queries/query_fixture.h"
 
 namespace querytest {
 namespace {
@@ -43,36 +45,41 @@ TEST_P(QueryTest, StatementsParametersAndFieldListsGiveTheirRows) {
         Rows rows;
     } cases[] = {
         {"field list with and without alias",
-         {.bigQuery = "SELECT #FELDLISTE# FROM kunden WHERE nr < 3",
-          .fields = {{"name", "Name"}, {"ort", "ort"}}},
+         {.bigQuery = "SELECT #FELDLISTE# FROM kunden WHERE nr < 3", .fields = {{"name", "Name"}, {"ort", "ort"}}},
          nullptr,
          "SELECT name AS Name, ort FROM kunden WHERE nr < 3",
          {"Name", "ort"},
          {{"Meier", "Köln"}, {"Schmidt", "D'dorf"}}},
         {"text parameter with a quote",
-         {.parameter = "cParameter", .bigQuery = "SELECT name FROM kunden WHERE ort = #cParameter#",
+         {.parameter = "cParameter",
+          .bigQuery = "SELECT name FROM kunden WHERE ort = #cParameter#",
           .fields = {{"name", ""}}},
          "D'dorf",
          "SELECT name FROM kunden WHERE ort = 'D''dorf'",
          {"name"},
          {{"Schmidt"}}},
         {"empty text parameter",
-         {.parameter = "cParameter", .bigQuery = "SELECT name FROM kunden #cParameter#WHERE nr = 3",
+         {.parameter = "cParameter",
+          .bigQuery = "SELECT name FROM kunden #cParameter#WHERE nr = 3",
           .fields = {{"name", "Kunde"}}},
          "",
          "SELECT name FROM kunden WHERE nr = 3",
          {"Kunde"},
          {{"Albers"}}},
         {"numeric parameter 0 runs the long query",
-         {.query = "SELECT name FROM kunden", .parameter = "WHERE nr = #nParameter#",
-          .bigQuery = "SELECT name FROM kunden WHERE nr > #nParameter# AND nr < 3", .fields = {{"name", "Name"}}},
+         {.query = "SELECT name FROM kunden",
+          .parameter = "WHERE nr = #nParameter#",
+          .bigQuery = "SELECT name FROM kunden WHERE nr > #nParameter# AND nr < 3",
+          .fields = {{"name", "Name"}}},
          "0",
          "SELECT name FROM kunden WHERE nr > 0 AND nr < 3",
          {"Name"},
          {{"Meier"}, {"Schmidt"}}},
         {"numeric parameter 10 runs the query and the parameter text",
-         {.query = "SELECT name FROM kunden", .parameter = "WHERE nr = #nParameter#",
-          .bigQuery = "SELECT name FROM kunden", .fields = {{"name", "Name"}}},
+         {.query = "SELECT name FROM kunden",
+          .parameter = "WHERE nr = #nParameter#",
+          .bigQuery = "SELECT name FROM kunden",
+          .fields = {{"name", "Name"}}},
          "10",
          "SELECT name FROM kunden WHERE nr = 10",
          {"Name"},
@@ -182,6 +189,73 @@ TEST_P(QueryTest, MoreThanFifteenFieldsShowTheFirstFifteenAndSaySoOnce) {
     const auto list = user.control(w, RUNQUERY_LIST).list;
     EXPECT_EQ(list->columns.at(14).heading, "f15");
     EXPECT_GT(list->columns.at(14).width, 0);
+    closeRunner(w, t);
+}
+
+// The layout width picks the report: 3 columns of 10, 20 and 30 characters make 306 (portrait),
+// 5 columns of 20 make 510 (landscape); the export writes the list as sorted.
+TEST_P(QueryTest, PrintPicksTheReportByTheLayoutWidthAndExportsFollowTheSort) {
+    exec("CREATE TABLE breit (a VARCHAR(40), b VARCHAR(40), c VARCHAR(40), d VARCHAR(40), e VARCHAR(40))");
+    exec("INSERT INTO breit VALUES ('" + std::string(10, 'a') + "', '" + std::string(20, 'b') + "', '" +
+         std::string(30, 'c') + "', '" + std::string(20, 'd') + "', '" + std::string(20, 'e') + "')");
+    std::vector<rt::Orientation> printed;
+    SetResultReportHook([&](rt::Report& report, ReportStage stage) {
+        if (stage == ReportStage::Laid) printed.push_back(report.orientation());
+    });
+    const struct {
+        std::vector<Field> fields;
+        rt::Orientation orientation;
+    } cases[] = {
+        {{{"a", "a"}, {"b", "b"}, {"c", "c"}}, rt::Orientation::Portrait},
+        {{{"b", "b"}, {"d", "d"}, {"e", "e"}, {"b", "b2"}, {"d", "d2"}}, rt::Orientation::Landscape},
+    };
+    int number = 0;
+    for (const auto& c : cases) {
+        rt::Long id = addCube({.name = "Breit " + std::to_string(++number),
+                               .bigQuery = "SELECT #FELDLISTE# FROM breit",
+                               .fields = c.fields});
+        int t = startRunner(id);
+        auto w = waitRunner();
+        user.queuePopupAnswer(1);
+        user.key(w, RUNQUERY_LIST, rt::keys::MouseRight, 1, 1);
+        ASSERT_EQ(printed.size(), static_cast<std::size_t>(number));
+        EXPECT_EQ(printed.back(), c.orientation);
+        closeRunner(w, t);
+    }
+    SetResultReportHook({});
+
+    // Sorted descending by column 2, then "Export To CSV (opens with Excel)".
+    GLO.Excelpfad = dir_.path().string();
+    rt::Long id = addCube({.name = "Kunden: A/Z",
+                           .bigQuery = "SELECT #FELDLISTE# FROM kunden",
+                           .fields = {{"name", "Name"}, {"ort", "Ort"}}});
+    int t = startRunner(id);
+    auto w = waitRunner();
+    user.headerClick(w, RUNQUERY_LIST, 2);
+    user.headerClick(w, RUNQUERY_LIST, 2);
+    user.queuePopupAnswer(2);
+    user.key(w, RUNQUERY_LIST, rt::keys::MouseRight, 1, 1);
+    closeRunner(w, t);
+    auto csv = rt::readFile(file("Kunden  A Z.CSV"));
+    ASSERT_TRUE(csv);
+    EXPECT_EQ(rt::fromCp1252(*csv),
+              "\"Name\";\"<Ort\";\r\n\"Meier\";\"Köln\";\r\n\"Schmidt\";\"D'dorf\";\r\n"
+              "\"Albers\";\"Bonn\";\r\n\"Zander\";\"Aachen\";\r\n");
+}
+
+// A read error in the middle of the rows (a server cursor fetching two rows at a time) is an
+// error, not the end of the data.
+TEST_P(QueryTest, AReadErrorWhileFillingIsReportedAndShowsNoRows) {
+    if (!pg()) GTEST_SKIP() << "SQLite builds its result when the statement runs";
+    GLO.ConnectString = connect_ + ";UseDeclareFetch=1;Fetch=2";
+    rt::Long id = addCube({.bigQuery = "SELECT #FELDLISTE# FROM generate_series(1, 6) AS g(x)",
+                           .fields = {{"CAST(12 / (4 - x) AS VARCHAR(5))", "v"}}});
+    user.queueMessageBoxAnswer(rt::button::Ok);
+    int t = startRunner(id);
+    auto w = waitRunner();
+    ASSERT_EQ(user.messageBoxes().size(), 1u);
+    EXPECT_EQ(user.lastMessageBox().text.rfind("Error:", 0), 0u) << user.lastMessageBox().text;
+    EXPECT_EQ(user.rowCount(w, RUNQUERY_LIST), 0u);
     closeRunner(w, t);
 }
 

@@ -1,13 +1,12 @@
 // The list reports: column placement, hidden columns, the landscape switch, and the landscape
 // report printed to PDF through Qt PrintSupport and read back with pdftotext.
-#include <gtest/gtest.h>
+#include "queries/reports/result_reports.h"
 
 #include <QGuiApplication>
-
 #include <cstdio>
+#include <gtest/gtest.h>
 #include <memory>
 
-#include "queries/reports/result_reports.h"
 #include "runtime/report/qt/report_printer_qt.h"
 #include "runtime/report/report.h"
 #include "runtime/thread/thread.h"
@@ -73,7 +72,8 @@ protected:
             e.LENGTHHEADER = static_cast<rt::Byte>(cols[i].second.size());
             e.JUSTIFICATION = justification;
             columns.add(e);
-            if (i < 15) resultColumn(row, static_cast<int>(i) + 1) = std::string(cols[i].first, static_cast<char>('a' + i));
+            if (i < 15)
+                resultColumn(row, static_cast<int>(i) + 1) = std::string(cols[i].first, static_cast<char>('a' + i));
         }
         rows.add(row);
     }
@@ -165,7 +165,10 @@ TEST_F(ResultReports, TheLandscapeReportPrintsToPdf) {
     }
     columns.add({.COLUMNNUMBER = 1, .COLUMNHEADER = "Name", .MAXIMUMLENGTHDATA = 8, .LENGTHHEADER = 4});
     columns.add({.COLUMNNUMBER = 2, .COLUMNHEADER = "Ort", .MAXIMUMLENGTHDATA = 4, .LENGTHHEADER = 3});
-    columns.add({.COLUMNNUMBER = 3, .COLUMNHEADER = "Umsatz", .MAXIMUMLENGTHDATA = 6, .LENGTHHEADER = 6,
+    columns.add({.COLUMNNUMBER = 3,
+                 .COLUMNHEADER = "Umsatz",
+                 .MAXIMUMLENGTHDATA = 6,
+                 .LENGTHHEADER = 6,
                  .JUSTIFICATION = "Right"});
     print(PrintReportQueryQ_LS);
     ASSERT_GE(pages.size(), 2u);
