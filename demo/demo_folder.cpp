@@ -25,18 +25,13 @@ struct FieldDef {
     const char* group;      // value list GRUPPE: 1 column, 2 row, 3 data, 4 page
 };
 
-// A list cube: its long query runs into the query runner's list instead of the pivot viewer.
-struct ListFieldDef {
-    const char* expression;
-    const char* caption;
-    const char* valueForm;  // the runner's value format
-    const char* alignment;
-};
-
 struct CubeDef {
     const char* name;
     const char* description;
     std::vector<FieldDef> fields;
+    // A list cube's long query: it runs into the query runner's list instead of the pivot viewer
+    // (its fields' pictures are then value formats and their aggregates alignments).
+    const char* bigQuery = nullptr;
 };
 
 const std::vector<CubeDef>& cubes() {
@@ -64,19 +59,16 @@ const std::vector<CubeDef>& cubes() {
           {"nJahr", "Jahr", "@n4", "0", "1"},
           {"fUmsatz", "Umsatz", "@n-14.2", "0", "3"},
           {"kUmsatzPos", "Positionen", "@n8", "1", "3"}}},
-    };
-    return list;
-}
-
-const std::vector<ListFieldDef>& listCubeFields() {
-    static const std::vector<ListFieldDef> list = {
-        {"kUmsatzPos", "Position", "RecordID", "Right"},
-        {"dDatum", "Datum", "Date", "Left"},
-        {"cKunde", "Kunde", "", ""},
-        {"cOrt", "Ort", "", ""},
-        {"cArtikel", "Artikel", "", ""},
-        {"fMenge", "Menge", "", "Right"},
-        {"fUmsatz", "Umsatz", "Money", "Right"},
+        {kDemoListCube,
+         "Auftragspositionen mit Kunde, Artikel und Umsatz",
+         {{"kUmsatzPos", "Position", "RecordID", "Right", ""},
+          {"dDatum", "Datum", "Date", "Left", ""},
+          {"cKunde", "Kunde", "", "", ""},
+          {"cOrt", "Ort", "", "", ""},
+          {"cArtikel", "Artikel", "", "", ""},
+          {"fMenge", "Menge", "", "Right", ""},
+          {"fUmsatz", "Umsatz", "Money", "Right", ""}},
+         "SELECT #FELDLISTE# FROM vDemoUmsatz"},
     };
     return list;
 }
@@ -159,7 +151,8 @@ std::string writeTables() {
             CUBK.Zugriff = "3";
             CUBK.Query = "SELECT * FROM vDemoUmsatz";
             CUBK.TabName = "vDemoUmsatz";
-            CUBK.Intern = 1;
+            CUBK.Intern = cube.bigQuery ? 0 : 1;
+            if (cube.bigQuery) CUBK.BigQuery = cube.bigQuery;
             CUBK.Compress = 1;
             CUBK.Zeitraum = 4;
             if (Access.VOQCubeKopf->update() != 0) return "cube headers: " + rt::errorText();
@@ -177,28 +170,6 @@ std::string writeTables() {
                 CUBD.Gruppierung = 1;
                 if (Access.VOQCubeDetail->update() != 0) return "cube fields: " + rt::errorText();
             }
-        }
-        if (headers.primeRecord() != 0) return "cube headers: " + rt::errorText();
-        CUBK.ID_CUBG = group;
-        CUBK.CubeName = kDemoListCube;
-        CUBK.Beschreibung = "Auftragspositionen mit Kunde, Artikel und Umsatz";
-        CUBK.Activ = 1;
-        CUBK.Zugriff = "3";
-        CUBK.BigQuery = "SELECT #FELDLISTE# FROM vDemoUmsatz";
-        CUBK.TabName = "vDemoUmsatz";
-        CUBK.Intern = 0;
-        if (Access.VOQCubeKopf->update() != 0) return "cube headers: " + rt::errorText();
-        const rt::Long listCube = CUBK.ID;
-        for (const ListFieldDef& f : listCubeFields()) {
-            CUBD = {};
-            CUBD.ID_CUBK = listCube;
-            if (Access.VOQCubeDetail->primeRecord(true) != 0) return "cube fields: " + rt::errorText();
-            CUBD.FeldName = f.expression;
-            CUBD.Feldname1 = f.caption;
-            CUBD.CubeFeldName = f.expression;
-            CUBD.Picture = f.valueForm;
-            CUBD.Aggregat = f.alignment;
-            if (Access.VOQCubeDetail->update() != 0) return "cube fields: " + rt::errorText();
         }
     }
     headers.close();

@@ -19,6 +19,7 @@
 #include "runtime/os/process.h"
 #include "runtime/qt/qt_display.h"
 #include "runtime/ui/window.h"
+#include "tests/support/screenshot_check.h"
 
 namespace {
 
@@ -26,16 +27,6 @@ rt::WindowId runnerWindow() {
     for (const auto& w : rt::openWindows())
         if (w.procedure == "RunQuery" && w.title.find(demo::kDemoListCube) != std::string::npos) return w.id;
     return 0;
-}
-
-bool looksReal(const std::string& file) {
-    QImage image(QString::fromStdString(file));
-    if (image.isNull() || image.width() < 400 || image.height() < 200) return false;
-    std::set<QRgb> colours;
-    for (int y = 0; y < image.height(); y += 3)
-        for (int x = 0; x < image.width(); x += 3) colours.insert(image.pixel(x, y));
-    std::fprintf(stderr, "%s: %dx%d, %zu colours\n", file.c_str(), image.width(), image.height(), colours.size());
-    return colours.size() > 8;
 }
 
 void schedule(rt::qt::QtDisplay& display, std::string folder) {
@@ -64,7 +55,8 @@ void schedule(rt::qt::QtDisplay& display, std::string folder) {
         }
         case 1: {
             const std::string file = folder + "/runner.png";
-            if (!display.windowWidget(w)->grab().save(QString::fromStdString(file), "PNG") || !looksReal(file)) {
+            if (!display.windowWidget(w)->grab().save(QString::fromStdString(file), "PNG") ||
+                !voq::test::looksLikeAWindow(file, 400, 200)) {
                 timer->stop();
                 QCoreApplication::exit(3);
                 return;

@@ -12,6 +12,7 @@
 #include "runtime/text/date_time.h"
 #include "runtime/thread/thread.h"
 #include "runtime/ui/headless_display.h"
+#include "tests/support/command_output.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -31,13 +32,7 @@ std::vector<std::string> fileLines(const std::string& file) {
 }
 
 std::string readBack(const std::string& kind, const std::string& file) {
-    std::string out;
-    std::string command = "python3 '" VOQ_READ_BACK "' " + kind + " '" + file + "' 2>&1";
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-    char buf[4096];
-    std::size_t n;
-    while (pipe && (n = fread(buf, 1, sizeof buf, pipe.get())) > 0) out.append(buf, n);
-    return out;
+    return voq::test::commandOutput("python3 '" VOQ_READ_BACK "' " + kind + " '" + file + "' 2>&1");
 }
 
 class QueryExports : public ::testing::Test {

@@ -1,5 +1,9 @@
 // The query runner on SQLite and PostgreSQL through the headless display: statements with their
 // parameters and field list, the value forms, the sort cycle, the popup menu, the failures.
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include "core/helpers/input_box.h"
 #include "queries/reports/result_reports.h"
 #include "runtime/os/files.h"
@@ -199,8 +203,10 @@ TEST_P(QueryTest, PrintPicksTheReportByTheLayoutWidthAndExportsFollowTheSort) {
     exec("INSERT INTO breit VALUES ('" + std::string(10, 'a') + "', '" + std::string(20, 'b') + "', '" +
          std::string(30, 'c') + "', '" + std::string(20, 'd') + "', '" + std::string(20, 'e') + "')");
     std::vector<rt::Orientation> printed;
+    std::atomic<int> done{0};
     SetResultReportHook([&](rt::Report& report, ReportStage stage) {
         if (stage == ReportStage::Laid) printed.push_back(report.orientation());
+        if (stage == ReportStage::Done) ++done;
     });
     const struct {
         std::vector<Field> fields;
@@ -218,6 +224,9 @@ TEST_P(QueryTest, PrintPicksTheReportByTheLayoutWidthAndExportsFollowTheSort) {
         auto w = waitRunner();
         user.queuePopupAnswer(1);
         user.key(w, RUNQUERY_LIST, rt::keys::MouseRight, 1, 1);
+        // The report runs on with its progress window.
+        for (int i = 0; i < 500 && done < number; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        ASSERT_EQ(done, number);
         ASSERT_EQ(printed.size(), static_cast<std::size_t>(number));
         EXPECT_EQ(printed.back(), c.orientation);
         closeRunner(w, t);

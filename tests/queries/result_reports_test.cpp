@@ -11,6 +11,7 @@
 #include "runtime/report/report.h"
 #include "runtime/thread/thread.h"
 #include "runtime/ui/headless_display.h"
+#include "tests/support/command_output.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -22,23 +23,6 @@ QGuiApplication& app() {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     static QGuiApplication a(argc, argv);
     return a;
-}
-
-std::string run(const std::string& command) {
-    std::string out;
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-    char buf[4096];
-    std::size_t n;
-    while (pipe && (n = fread(buf, 1, sizeof buf, pipe.get())) > 0) out.append(buf, n);
-    return out;
-}
-
-// Runs of blanks as one blank.
-std::string squeeze(const std::string& s) {
-    std::string out;
-    for (char c : s)
-        if (c != ' ' || out.empty() || out.back() != ' ') out += c;
-    return out;
 }
 
 using Printer = void (*)(std::string_view, const QueryResultQueue&, const ColumnListQueue&);
@@ -172,14 +156,16 @@ TEST_F(ResultReports, TheLandscapeReportPrintsToPdf) {
                  .JUSTIFICATION = "Right"});
     print(PrintReportQueryQ_LS);
     ASSERT_GE(pages.size(), 2u);
-    std::string info = run("pdfinfo '" + pdf + "' 2>&1");
-    EXPECT_NE(squeeze(info).find("Pages: " + std::to_string(pages.size()) + "\n"), std::string::npos) << info;
+    std::string info = voq::test::commandOutput("pdfinfo '" + pdf + "' 2>&1");
+    EXPECT_NE(voq::test::squeezeBlanks(info).find("Pages: " + std::to_string(pages.size()) + "\n"), std::string::npos)
+        << info;
     EXPECT_NE(info.find("842 x 595"), std::string::npos) << info;
-    std::string first = squeeze(run("pdftotext -layout -f 1 -l 1 '" + pdf + "' - 2>&1"));
+    std::string first =
+        voq::test::squeezeBlanks(voq::test::commandOutput("pdftotext -layout -f 1 -l 1 '" + pdf + "' - 2>&1"));
     for (const char* text : {"Kunden je Ort", "Name Ort Umsatz", "Kunde 1 Köln 10,00", "Kunde 2 Bonn 20,00", "Seite 1"})
         EXPECT_NE(first.find(text), std::string::npos) << text << "\n" << first;
-    std::string last = run("pdftotext -layout -f " + std::to_string(pages.size()) + " -l " +
-                           std::to_string(pages.size()) + " '" + pdf + "' - 2>&1");
+    std::string last = voq::test::commandOutput("pdftotext -layout -f " + std::to_string(pages.size()) + " -l " +
+                                                std::to_string(pages.size()) + " '" + pdf + "' - 2>&1");
     EXPECT_NE(last.find("Kunde 60"), std::string::npos) << last;
 }
 
