@@ -12,6 +12,7 @@
 #include "core/print/report_preview.h"
 #include "core/security/security.h"
 #include "core/startup/startup.h"
+#include "cubes/provkey/prov_key.h"
 #include "runtime/qt/qt_display.h"
 #include "runtime/qt/showcase.h"
 #include "runtime/report/qt/report_printer_qt.h"
@@ -97,6 +98,7 @@ void runProgram(const std::vector<std::string>& parameters)
     rt::qt::installReportPrinter();
     installReportPreview();
     setMainProcedure(Main);
+    registerFrameProcedure("BrowseProvKey", [](const std::string&) { BrowseProvKey(); });
     ProgramModuleInit();
     ProgramMain();
     ProgramModuleCleanUp();
