@@ -85,7 +85,9 @@ void Calendar::build(long verticalPosition) {
     for (int c = 0; c < 7; ++c)
         w_.add(HeadFirst + c, rt::ControlKind::String)
             .setText(heads[c])
-            .setFontColor(c == 5 ? kGreen : c == 6 ? kRed : kNavy)
+            .setFontColor(c == 5   ? kGreen
+                          : c == 6 ? kRed
+                                   : kNavy)
             .setPosition(kGridX + c * kCellWidth, 4, kCellWidth, 10);
     for (int k = 0; k < kCells; ++k) {
         const int x = kGridX + (k % 7) * kCellWidth;
@@ -94,7 +96,10 @@ void Calendar::build(long verticalPosition) {
         w_.add(CellArea + k, rt::ControlKind::Region).setPosition(x, y, kCellWidth, kCellHeight);
     }
     const int bottom = kGridY + 6 * kCellHeight + 6;
-    w_.add(Today, rt::ControlKind::Button).setIcon("DATE.ICO").setTip("zum Tag springen").setPosition(4, bottom, 14, 14);
+    w_.add(Today, rt::ControlKind::Button)
+        .setIcon("DATE.ICO")
+        .setTip("zum Tag springen")
+        .setPosition(4, bottom, 14, 14);
     w_.add(MonthPrompt, rt::ControlKind::Prompt).setText("Monat").setPosition(22, bottom + 2, 22, 10);
     w_.add(MonthSpin, rt::ControlKind::Spin)
         .setPicture("n2")

@@ -31,8 +31,12 @@ std::string InputDateBox(std::string_view message) {
     };
     dateRow(FromPrompt, FromDate, FromCalendar, "von", 22);
     dateRow(ToPrompt, ToDate, ToCalendar, "bis", 40);
-    w.add(Ok, rt::ControlKind::Button).setText("&OK").setIcon("WAOk.ico").setPosition(80, 58, 50, 14).edit().defaultButton =
-        true;
+    w.add(Ok, rt::ControlKind::Button)
+        .setText("&OK")
+        .setIcon("WAOk.ico")
+        .setPosition(80, 58, 50, 14)
+        .edit()
+        .defaultButton = true;
     w.add(Cancel, rt::ControlKind::Button).setText("&Abbrechen").setIcon("WACancel.ico").setPosition(134, 58, 50, 14);
 
     std::string answer;

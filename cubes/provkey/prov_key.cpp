@@ -51,8 +51,8 @@ void fillDropList(rt::ControlRef list, const char* heading, std::vector<rt::List
 }
 
 void deriveKey(rt::Window& w) {
-    PROK.PROVISIONSKEY = ProvisionsKey(PROK.Mitarbeiter.str(), PROK.Plattform.str(), PROK.Shop.str(),
-                                       PROK.Warengruppe.str());
+    PROK.PROVISIONSKEY =
+        ProvisionsKey(PROK.Mitarbeiter.str(), PROK.Plattform.str(), PROK.Shop.str(), PROK.Warengruppe.str());
     w[Key].setValue(PROK.PROVISIONSKEY.str());
 }
 
@@ -126,8 +126,7 @@ void EditProvKey() {
     };
     // The key follows the fields at every event, whatever was typed into it.
     form.addFilter([&](const rt::EventInfo& e) {
-        if (e.event == rt::Event::OpenWindow || form.mode() == rt::request::View ||
-            form.mode() == rt::request::Delete)
+        if (e.event == rt::Event::OpenWindow || form.mode() == rt::request::View || form.mode() == rt::request::Delete)
             return false;
         form.readControls();
         deriveKey(w);

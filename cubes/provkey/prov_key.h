@@ -25,12 +25,34 @@ inline constexpr const char* kProductGroupStatement = "SELECT cName FROM tWareng
 // Controls (for tests through the display).
 namespace provkey {
 enum ListControl {
-    Sheet = 1, TabId, TabKey, List, Insert, Change, Delete, Close,
+    Sheet = 1,
+    TabId,
+    TabKey,
+    List,
+    Insert,
+    Change,
+    Delete,
+    Close,
 };
 enum FormControl {
-    FormSheet = 20, FormTab,
-    IdPrompt, Id, EmployeePrompt, Employee, PlatformPrompt, Platform, ShopPrompt, Shop,
-    ProductGroupPrompt, ProductGroup, KeyPrompt, Key, CommissionPrompt, Commission, Ok, Cancel,
+    FormSheet = 20,
+    FormTab,
+    IdPrompt,
+    Id,
+    EmployeePrompt,
+    Employee,
+    PlatformPrompt,
+    Platform,
+    ShopPrompt,
+    Shop,
+    ProductGroupPrompt,
+    ProductGroup,
+    KeyPrompt,
+    Key,
+    CommissionPrompt,
+    Commission,
+    Ok,
+    Cancel,
 };
 inline constexpr const char* kListTitle = "Liste der Provisionsschlüssel";
 inline constexpr const char* kFormTitle = "Provisionsschlüssel";

@@ -3,7 +3,6 @@
 #include "core/calendar/calendar.h"
 
 #include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
 
@@ -61,12 +60,12 @@ TEST_F(CalendarTest, TheMonthGridStartsOnMondayWithTheMonthsDays) {
         const char* title;
         int firstCell, days;
     } cases[] = {
-        {2, 1900, "Februar 1900", 3, 28},   // 1 Feb 1900 was a Thursday
-        {2, 2000, "Februar 2000", 1, 29},   // a Tuesday
-        {2, 2023, "Februar 2023", 2, 28},   // a Wednesday
-        {2, 2024, "Februar 2024", 3, 29},   // a Thursday
-        {12, 2024, "Dezember 2024", 6, 31}, // a Sunday: the 31st lies in the 37th cell
-        {1, 2024, "Januar 2024", 0, 31},    // a Monday
+        {2, 1900, "Februar 1900", 3, 28},    // 1 Feb 1900 was a Thursday
+        {2, 2000, "Februar 2000", 1, 29},    // a Tuesday
+        {2, 2023, "Februar 2023", 2, 28},    // a Wednesday
+        {2, 2024, "Februar 2024", 3, 29},    // a Thursday
+        {12, 2024, "Dezember 2024", 6, 31},  // a Sunday: the 31st lies in the 37th cell
+        {1, 2024, "Januar 2024", 0, 31},     // a Monday
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.title);
@@ -177,8 +176,8 @@ TEST_F(CalendarTest, YearsOutsideTheCalendarAreRefused) {
          day(1, 1, 1801)},
         {day(1, 1, 1801), keys::Left, "You can not use the calendar for\ndates before the year 1801", "Januar 1801",
          day(1, 1, 1801)},
-        {day(15, 12, 9999), keys::Down, "You can not use the calendar for\ndates after the year 9999",
-         "Dezember 9999", day(31, 12, 9999)},
+        {day(15, 12, 9999), keys::Down, "You can not use the calendar for\ndates after the year 9999", "Dezember 9999",
+         day(31, 12, 9999)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.title);

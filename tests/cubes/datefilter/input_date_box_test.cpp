@@ -3,7 +3,6 @@
 #include "cubes/datefilter/input_date_box.h"
 
 #include <gtest/gtest.h>
-
 #include <string>
 
 #include "core/calendar/calendar.h"

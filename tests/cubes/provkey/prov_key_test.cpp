@@ -3,7 +3,6 @@
 #include "cubes/provkey/prov_key.h"
 
 #include <gtest/gtest.h>
-
 #include <memory>
 #include <string>
 #include <vector>
