@@ -12,6 +12,7 @@
 #include "core/print/report_preview.h"
 #include "core/security/security.h"
 #include "core/startup/startup.h"
+#include "core/updater/update_log_list.h"
 #include "cubes/provkey/prov_key.h"
 #include "pivot/pivot_control.h"
 #include "runtime/qt/qt_display.h"
@@ -98,8 +99,9 @@ void runProgram(const std::vector<std::string>& parameters)
     // Reports print through Qt and preview in the program's own preview window.
     rt::qt::installReportPrinter();
     installReportPreview();
-    setMainProcedure(Main);
+    registerFrameProcedure("BrowseDBUpdateLog", [](const std::string&) { BrowseDBUpdateLog(); });
     registerFrameProcedure("BrowseProvKey", [](const std::string&) { BrowseProvKey(); });
+    setMainProcedure(Main);
     ProgramModuleInit();
     ProgramMain();
     ProgramModuleCleanUp();
