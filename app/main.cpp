@@ -12,6 +12,7 @@
 #include "core/print/report_preview.h"
 #include "core/security/security.h"
 #include "core/startup/startup.h"
+#include "pivot/pivot_control.h"
 #include "runtime/qt/qt_display.h"
 #include "runtime/qt/showcase.h"
 #include "runtime/report/qt/report_printer_qt.h"
@@ -107,6 +108,8 @@ void runProgram(const std::vector<std::string>& parameters)
 int main(int argc, char** argv)
 {
     const Options options = parseOptions(argc, argv);
+    // The pivot-table control is built in: creatable by its ProgID from the start.
+    pivot::registerPivotControl();
     return rt::qt::runDisplay(
         argc, argv,
         [&options] {
