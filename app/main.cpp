@@ -12,6 +12,8 @@
 #include "core/print/report_preview.h"
 #include "core/security/security.h"
 #include "core/startup/startup.h"
+#include "core/updater/update_log_list.h"
+#include "cubes/provkey/prov_key.h"
 #include "pivot/pivot_control.h"
 #include "runtime/qt/qt_display.h"
 #include "runtime/qt/showcase.h"
@@ -97,6 +99,8 @@ void runProgram(const std::vector<std::string>& parameters)
     // Reports print through Qt and preview in the program's own preview window.
     rt::qt::installReportPrinter();
     installReportPreview();
+    registerFrameProcedure("BrowseDBUpdateLog", [](const std::string&) { BrowseDBUpdateLog(); });
+    registerFrameProcedure("BrowseProvKey", [](const std::string&) { BrowseProvKey(); });
     setMainProcedure(Main);
     ProgramModuleInit();
     ProgramMain();
