@@ -132,7 +132,7 @@ int main(int argc, char** argv) {
     }
     std::string list;
     for (const Field& f : fields) list += (list.empty() ? "" : ", ") + f.expression + " AS " + f.alias;
-    statement = rt::clip(ReplaceString(list, "#FELDLISTE#", rt::padChars(statement, 10000)));
+    statement = rt::clip(ReplaceString(list, "#FELDLISTE#", rt::padChars(statement, 10000)).value_or(statement));
 
     long plainRows = 0;
     const std::string plainFile = folder + "/plain.csv";

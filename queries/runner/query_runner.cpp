@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "core/common/common_window.h"
@@ -84,7 +85,9 @@ std::string fieldList(const std::vector<CubeField>& fields) {
 // Every occurrence of the placeholder (in any case) replaced within the statement's room.
 std::string replaceIn(std::string_view statement, std::string_view placeholder, std::string_view value) {
     std::string room = rt::padChars(statement, kStatementChars);
-    return std::string(rt::clip(ReplaceString(value, placeholder, room)));
+    // A value holding the placeholder itself is not put in: the statement stays as it was.
+    std::optional<std::string> replaced = ReplaceString(value, placeholder, room);
+    return std::string(rt::clip(replaced ? *replaced : room));
 }
 
 std::string numberText(double value) {
