@@ -13,6 +13,7 @@
 #include "core/security/security.h"
 #include "core/startup/startup.h"
 #include "core/updater/update_log_list.h"
+#include "core/updater/update_scripts.h"
 #include "pivot/pivot_control.h"
 #include "runtime/qt/qt_display.h"
 #include "runtime/qt/showcase.h"
@@ -99,6 +100,7 @@ void runProgram(const std::vector<std::string>& parameters)
     rt::qt::installReportPrinter();
     installReportPreview();
     registerFrameProcedure("BrowseDBUpdateLog", [](const std::string&) { BrowseDBUpdateLog(); });
+    registerFrameProcedure("BrowseSQLSkript1", [](const std::string&) { BrowseSQLSkript1(); });
     setMainProcedure(Main);
     ProgramModuleInit();
     ProgramMain();
