@@ -14,6 +14,7 @@
 #include "core/startup/startup.h"
 #include "core/updater/update_log_list.h"
 #include "core/updater/update_scripts.h"
+#include "cubes/provkey/prov_key.h"
 #include "pivot/pivot_control.h"
 #include "runtime/qt/qt_display.h"
 #include "runtime/qt/showcase.h"
@@ -101,6 +102,7 @@ void runProgram(const std::vector<std::string>& parameters)
     installReportPreview();
     registerFrameProcedure("BrowseDBUpdateLog", [](const std::string&) { BrowseDBUpdateLog(); });
     registerFrameProcedure("BrowseSQLSkript1", [](const std::string&) { BrowseSQLSkript1(); });
+    registerFrameProcedure("BrowseProvKey", [](const std::string&) { BrowseProvKey(); });
     setMainProcedure(Main);
     ProgramModuleInit();
     ProgramMain();
