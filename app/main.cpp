@@ -13,6 +13,7 @@
 #include "core/security/security.h"
 #include "core/startup/startup.h"
 #include "pivot/pivot_control.h"
+#include "pivot/qt/pivot_view.h"
 #include "runtime/qt/qt_display.h"
 #include "runtime/qt/showcase.h"
 #include "runtime/report/qt/report_printer_qt.h"
@@ -110,6 +111,7 @@ int main(int argc, char** argv)
     const Options options = parseOptions(argc, argv);
     // The pivot-table control is built in: creatable by its ProgID from the start.
     pivot::registerPivotControl();
+    pivot::qt::registerPivotView();
     return rt::qt::runDisplay(
         argc, argv,
         [&options] {
