@@ -12,6 +12,7 @@
 #include "core/print/report_preview.h"
 #include "core/security/security.h"
 #include "core/startup/startup.h"
+#include "core/updater/update_log_list.h"
 #include "pivot/pivot_control.h"
 #include "pivot/qt/pivot_view.h"
 #include "runtime/qt/qt_display.h"
@@ -98,6 +99,7 @@ void runProgram(const std::vector<std::string>& parameters)
     // Reports print through Qt and preview in the program's own preview window.
     rt::qt::installReportPrinter();
     installReportPreview();
+    registerFrameProcedure("BrowseDBUpdateLog", [](const std::string&) { BrowseDBUpdateLog(); });
     setMainProcedure(Main);
     ProgramModuleInit();
     ProgramMain();
