@@ -1,7 +1,5 @@
 #include "pivot/qt/pivot_view.h"
 
-#include "runtime/qt/qt_display.h"
-
 #include <QApplication>
 #include <QBoxLayout>
 #include <QDialog>
@@ -16,8 +14,9 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
-
 #include <algorithm>
+
+#include "runtime/qt/qt_display.h"
 
 namespace pivot::qt {
 
@@ -26,8 +25,7 @@ namespace {
 const char* kMime = "application/x-voq-pivot-field";
 constexpr int kMarker = 12;  // the +/- box before a row heading that can collapse
 
-QFont fontOf(const FontSpec& f)
-{
+QFont fontOf(const FontSpec& f) {
     QFont q(QString::fromStdString(f.name));
     q.setPointSizeF(f.size > 0 ? f.size : 8);
     q.setBold(f.bold);
@@ -38,8 +36,7 @@ QFont fontOf(const FontSpec& f)
 
 }  // namespace
 
-QColor oleColor(uint32_t ole)
-{
+QColor oleColor(uint32_t ole) {
     if (ole & 0x80000000u) {
         QPalette p = QApplication::palette();
         switch (ole & 0xFF) {
@@ -59,8 +56,7 @@ QColor oleColor(uint32_t ole)
 // The grid
 
 PivotGrid::PivotGrid(std::shared_ptr<PivotControl> control, QWidget* parent)
-    : QAbstractScrollArea(parent), control_(std::move(control))
-{
+    : QAbstractScrollArea(parent), control_(std::move(control)) {
     viewport()->setMouseTracking(true);
     setMouseTracking(true);
     horizontalScrollBar()->setSingleStep(20);
@@ -68,8 +64,7 @@ PivotGrid::PivotGrid(std::shared_ptr<PivotControl> control, QWidget* parent)
     reload();
 }
 
-void PivotGrid::reload()
-{
+void PivotGrid::reload() {
     table_ = control_->table();
     look_ = control_->look();
     QFontMetrics fm(fontOf(look_.font));
@@ -89,18 +84,13 @@ void PivotGrid::reload()
     viewport()->update();
 }
 
-int PivotGrid::headingWidth() const
-{
+int PivotGrid::headingWidth() const {
     return widths_[0] * std::max<int>(1, table_ ? int(table_->rows().fields.size()) : 1);
 }
 
-int PivotGrid::headingHeight() const
-{
-    return std::max(1, table_ ? table_->columnLevels() : 1) * rowHeight_;
-}
+int PivotGrid::headingHeight() const { return std::max(1, table_ ? table_->columnLevels() : 1) * rowHeight_; }
 
-void PivotGrid::updateScrollBars()
-{
+void PivotGrid::updateScrollBars() {
     if (!table_) return;
     int contentW = lefts_.empty() ? 0 : lefts_.back();
     int contentH = int(table_->lineCount()) * rowHeight_;
@@ -111,20 +101,17 @@ void PivotGrid::updateScrollBars()
     verticalScrollBar()->setPageStep(std::max(1, viewH));
 }
 
-void PivotGrid::resizeEvent(QResizeEvent* e)
-{
+void PivotGrid::resizeEvent(QResizeEvent* e) {
     QAbstractScrollArea::resizeEvent(e);
     updateScrollBars();
 }
 
-int PivotGrid::columnLeft(int gridCol) const
-{
+int PivotGrid::columnLeft(int gridCol) const {
     if (gridCol == 0) return 0;
     return headingWidth() + lefts_[size_t(gridCol - 1)] - horizontalScrollBar()->value();
 }
 
-int PivotGrid::columnAt(int x) const
-{
+int PivotGrid::columnAt(int x) const {
     if (!table_) return -1;
     if (x < headingWidth()) return 0;
     int cx = x - headingWidth() + horizontalScrollBar()->value();
@@ -134,8 +121,7 @@ int PivotGrid::columnAt(int x) const
     return c;
 }
 
-void PivotGrid::paintEvent(QPaintEvent*)
-{
+void PivotGrid::paintEvent(QPaintEvent*) {
     QPainter p(viewport());
     const PivotTable& t = *table_;
     const int W = viewport()->width(), H = viewport()->height();
@@ -168,11 +154,14 @@ void PivotGrid::paintEvent(QPaintEvent*)
             int w = widths_[c + 1];
             QRect r(x, y, w, rowHeight_);
             bool total = totalLine || t.isTotalColumn(c);
-            if (total) p.fillRect(r, totBack);
-            else p.fillRect(r, QApplication::palette().color(QPalette::Base));
+            if (total)
+                p.fillRect(r, totBack);
+            else
+                p.fillRect(r, QApplication::palette().color(QPalette::Base));
             p.setPen(total ? totFore : QApplication::palette().color(QPalette::Text));
             p.setFont(total ? totFont : font);
-            p.drawText(r.adjusted(2, 0, -3, 0), Qt::AlignRight | Qt::AlignVCenter, QString::fromStdString(t.text(line, c)));
+            p.drawText(r.adjusted(2, 0, -3, 0), Qt::AlignRight | Qt::AlignVCenter,
+                       QString::fromStdString(t.text(line, c)));
             if (lines) {
                 p.setPen(grid);
                 p.drawLine(r.topRight(), r.bottomRight());
@@ -234,12 +223,14 @@ void PivotGrid::paintEvent(QPaintEvent*)
             p.setPen(total && level == lineLevel ? totFore : headFore);
             p.setFont(total && level == lineLevel ? totFont : headFont);
             int indent = 3;
-            bool item = l.kind == LineKind::Collapsed || (l.kind != LineKind::Total && !(l.kind == LineKind::Subtotal && level == lineLevel));
+            bool item = l.kind == LineKind::Collapsed ||
+                        (l.kind != LineKind::Total && !(l.kind == LineKind::Subtotal && level == lineLevel));
             if (item && level + 1 < depth) {
                 QRect box(cell.left() + 3, y + (rowHeight_ - 9) / 2, 9, 9);
                 p.drawRect(box);
                 p.drawLine(box.left() + 2, box.center().y(), box.right() - 2, box.center().y());
-                if (l.kind == LineKind::Collapsed) p.drawLine(box.center().x(), box.top() + 2, box.center().x(), box.bottom() - 2);
+                if (l.kind == LineKind::Collapsed)
+                    p.drawLine(box.center().x(), box.top() + 2, box.center().x(), box.bottom() - 2);
                 indent += kMarker + 2;
             }
             p.drawText(cell.adjusted(indent, 0, -2, 0), Qt::AlignLeft | Qt::AlignVCenter,
@@ -265,8 +256,7 @@ void PivotGrid::paintEvent(QPaintEvent*)
     p.drawRect(corner.adjusted(0, 0, -1, -1));
 }
 
-void PivotGrid::mousePressEvent(QMouseEvent* e)
-{
+void PivotGrid::mousePressEvent(QMouseEvent* e) {
     const QPoint pos = e->position().toPoint();
     int hh = headingHeight();
     if (pos.y() < hh) {
@@ -293,22 +283,21 @@ void PivotGrid::mousePressEvent(QMouseEvent* e)
     control_->setShowDetail(rows.fields[size_t(level)], l.kind == LineKind::Collapsed && level == lineLevel);
 }
 
-bool PivotGrid::headingShown(size_t line, int level) const
-{
+bool PivotGrid::headingShown(size_t line, int level) const {
     const auto& rows = table_->rows();
     const auto& l = rows.lines[line];
     int lineLevel = l.kind == LineKind::Total ? 0 : rows.nodes[size_t(l.node)].level;
     if (level == lineLevel || line == 0) return true;
     const auto& prev = rows.lines[line - 1];
-    if (prev.kind == LineKind::Total || (prev.kind == LineKind::Subtotal && rows.nodes[size_t(prev.node)].level <= level))
+    if (prev.kind == LineKind::Total ||
+        (prev.kind == LineKind::Subtotal && rows.nodes[size_t(prev.node)].level <= level))
         return true;
     for (int k = 0; k <= level; ++k)
         if (table_->rowHeading(line, k) != table_->rowHeading(line - 1, k)) return true;
     return false;
 }
 
-void PivotGrid::mouseMoveEvent(QMouseEvent* e)
-{
+void PivotGrid::mouseMoveEvent(QMouseEvent* e) {
     const QPoint pos = e->position().toPoint();
     if (resizing_ >= 0) {
         int w = std::max(8, resizeWidth_ + pos.x() - resizeStart_);
@@ -331,8 +320,7 @@ void PivotGrid::mouseMoveEvent(QMouseEvent* e)
     viewport()->setCursor(onEdge ? Qt::SplitHCursor : Qt::ArrowCursor);
 }
 
-void PivotGrid::mouseReleaseEvent(QMouseEvent*)
-{
+void PivotGrid::mouseReleaseEvent(QMouseEvent*) {
     if (resizing_ >= 0) {
         int c = resizing_;
         resizing_ = -1;
@@ -344,22 +332,19 @@ void PivotGrid::mouseReleaseEvent(QMouseEvent*)
 // Field buttons and areas
 
 FieldButton::FieldButton(std::shared_ptr<PivotControl> control, int field, const FieldDef& def, QWidget* parent)
-    : QToolButton(parent), control_(std::move(control)), field_(field), def_(def)
-{
+    : QToolButton(parent), control_(std::move(control)), field_(field), def_(def) {
     setText(QString::fromStdString(def.caption.empty() ? def.name : def.caption));
     setToolTip(QString::fromStdString(def.name));
     setAutoRaise(false);
     connect(this, &QToolButton::clicked, this, [this] { showMenu(); });
 }
 
-void FieldButton::mousePressEvent(QMouseEvent* e)
-{
+void FieldButton::mousePressEvent(QMouseEvent* e) {
     pressAt_ = e->position().toPoint();
     QToolButton::mousePressEvent(e);
 }
 
-void FieldButton::mouseMoveEvent(QMouseEvent* e)
-{
+void FieldButton::mouseMoveEvent(QMouseEvent* e) {
     if (!(e->buttons() & Qt::LeftButton) ||
         (e->position().toPoint() - pressAt_).manhattanLength() < QApplication::startDragDistance()) {
         QToolButton::mouseMoveEvent(e);
@@ -374,8 +359,7 @@ void FieldButton::mouseMoveEvent(QMouseEvent* e)
     drag->exec(Qt::MoveAction);
 }
 
-void FieldButton::showMenu()
-{
+void FieldButton::showMenu() {
     QMenu menu(this);
     QAction* filter = nullptr;
     if (def_.orientation != DataArea) filter = menu.addAction(QStringLiteral("Filter…"));
@@ -422,8 +406,7 @@ void FieldButton::showMenu()
 }
 
 FieldArea::FieldArea(std::shared_ptr<PivotControl> control, int orientation, const QString& title, QWidget* parent)
-    : QFrame(parent), control_(std::move(control)), orientation_(orientation)
-{
+    : QFrame(parent), control_(std::move(control)), orientation_(orientation) {
     setAcceptDrops(true);
     setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     layout_ = new QBoxLayout(orientation == RowArea ? QBoxLayout::TopToBottom : QBoxLayout::LeftToRight, this);
@@ -435,8 +418,7 @@ FieldArea::FieldArea(std::shared_ptr<PivotControl> control, int orientation, con
     layout_->addStretch(1);
 }
 
-void FieldArea::setButtons(const std::vector<std::pair<int, FieldDef>>& fields, const Look& look)
-{
+void FieldArea::setButtons(const std::vector<std::pair<int, FieldDef>>& fields, const Look& look) {
     for (auto* b : buttons_) b->deleteLater();
     buttons_.clear();
     title_->setVisible(fields.empty());
@@ -456,13 +438,11 @@ void FieldArea::setButtons(const std::vector<std::pair<int, FieldDef>>& fields, 
     }
 }
 
-void FieldArea::dragEnterEvent(QDragEnterEvent* e)
-{
+void FieldArea::dragEnterEvent(QDragEnterEvent* e) {
     if (e->mimeData()->hasFormat(kMime)) e->acceptProposedAction();
 }
 
-void FieldArea::dropEvent(QDropEvent* e)
-{
+void FieldArea::dropEvent(QDropEvent* e) {
     bool ok = false;
     int field = e->mimeData()->data(kMime).toInt(&ok);
     if (!ok) return;
@@ -478,16 +458,16 @@ void FieldArea::dropEvent(QDropEvent* e)
     auto control = control_;
     int orientation = orientation_;
     // After the drag has ended: the buttons are rebuilt by the change.
-    QMetaObject::invokeMethod(this, [control, field, orientation, position] {
-        control->moveField(field, orientation, position);
-    }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [control, field, orientation, position] { control->moveField(field, orientation, position); },
+        Qt::QueuedConnection);
 }
 
 // ---------------------------------------------------------------------------------------------
 // The whole view
 
-PivotView::PivotView(std::shared_ptr<PivotControl> control, QWidget* parent) : QWidget(parent), control_(std::move(control))
-{
+PivotView::PivotView(std::shared_ptr<PivotControl> control, QWidget* parent)
+    : QWidget(parent), control_(std::move(control)) {
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(0, 0, 0, 0);
     grid->setSpacing(2);
@@ -511,20 +491,21 @@ PivotView::PivotView(std::shared_ptr<PivotControl> control, QWidget* parent) : Q
     QPointer<PivotView> self(this);
     listener_ = control_->addListener([alive, self] {
         if (alive.expired()) return;
-        QMetaObject::invokeMethod(QApplication::instance(), [self] {
-            if (self) self->reload();
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            QApplication::instance(),
+            [self] {
+                if (self) self->reload();
+            },
+            Qt::QueuedConnection);
     });
 }
 
-PivotView::~PivotView()
-{
+PivotView::~PivotView() {
     control_->removeListener(listener_);
     alive_.reset();
 }
 
-void PivotView::reload()
-{
+void PivotView::reload() {
     auto fields = control_->fields();
     Look look = control_->look();
     std::vector<std::vector<std::pair<int, FieldDef>>> areas(5);
@@ -539,8 +520,7 @@ void PivotView::reload()
     grid_->reload();
 }
 
-void registerPivotView()
-{
+void registerPivotView() {
     rt::qt::registerOleView(kProgId, [](std::shared_ptr<rt::AutomationObject> object, QWidget* parent) -> QWidget* {
         auto control = std::dynamic_pointer_cast<PivotControl>(object);
         if (!control) return nullptr;

@@ -3,16 +3,15 @@
 // dragged between them, item filters, and the table itself, drawn cell by cell for what is in
 // sight so that scrolling stays smooth however large the table is.
 
-#include "pivot/pivot_control.h"
-
 #include <QAbstractScrollArea>
 #include <QFrame>
 #include <QPointer>
 #include <QToolButton>
 #include <QWidget>
-
 #include <memory>
 #include <vector>
+
+#include "pivot/pivot_control.h"
 
 class QBoxLayout;
 class QLabel;
@@ -50,8 +49,8 @@ private:
     std::shared_ptr<PivotControl> control_;
     std::shared_ptr<const PivotTable> table_;
     Look look_;
-    std::vector<int> widths_;   // grid columns: 0 the row headings, then the values
-    std::vector<int> lefts_;    // content x of each value column (after the heading column)
+    std::vector<int> widths_;  // grid columns: 0 the row headings, then the values
+    std::vector<int> lefts_;   // content x of each value column (after the heading column)
     int rowHeight_ = 18;
     int resizing_ = -1, resizeStart_ = 0, resizeWidth_ = 0;
 };

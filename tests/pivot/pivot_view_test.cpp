@@ -1,12 +1,13 @@
 // The control's Qt view on the offscreen platform: field buttons in their areas, a field dropped
 // into another area, collapsing by the row heading, and a picture of the view.
 #include "pivot/qt/pivot_view.h"
-#include "tests/pivot/pivot_fixture.h"
 
 #include <QApplication>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QMouseEvent>
+
+#include "tests/pivot/pivot_fixture.h"
 
 using namespace pivottest;
 
@@ -14,16 +15,14 @@ namespace {
 
 class PivotViewTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
+    static void SetUpTestSuite() {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         static int argc = 1;
         static char name[] = "pivot_view_test";
         static char* argv[] = {name, nullptr};
         if (!qApp) new QApplication(argc, argv);
     }
-    void SetUp() override
-    {
+    void SetUp() override {
         connect_ = voq::test::sqliteConnectString((dir_.path() / "sales.db").string());
         writeSales(connect_);
         control_ = newControl();
@@ -39,8 +38,7 @@ protected:
         rt::automationCall(c, "RefreshData");
         control_->setHiddenItems(3, {"Messe"});
     }
-    static std::vector<pivot::qt::FieldButton*> buttons(QWidget& in, pivot::qt::FieldArea* area = nullptr)
-    {
+    static std::vector<pivot::qt::FieldButton*> buttons(QWidget& in, pivot::qt::FieldArea* area = nullptr) {
         std::vector<pivot::qt::FieldButton*> out;
         for (auto* b : in.findChildren<pivot::qt::FieldButton*>())
             if (!area || b->parentWidget() == area) out.push_back(b);
@@ -51,8 +49,7 @@ protected:
     std::shared_ptr<pivot::PivotControl> control_;
 };
 
-TEST_F(PivotViewTest, FieldsAreDraggedBetweenAreasAndRowsCollapse)
-{
+TEST_F(PivotViewTest, FieldsAreDraggedBetweenAreasAndRowsCollapse) {
     pivot::qt::PivotView view(control_);
     view.resize(900, 420);
     view.show();
@@ -60,8 +57,7 @@ TEST_F(PivotViewTest, FieldsAreDraggedBetweenAreasAndRowsCollapse)
 
     auto all = buttons(view);
     ASSERT_EQ(all.size(), 5u);
-    for (auto* b : all)
-        EXPECT_EQ(b->objectName(), b->field() == 3 ? "filtered" : "field") << b->text().toStdString();
+    for (auto* b : all) EXPECT_EQ(b->objectName(), b->field() == 3 ? "filtered" : "field") << b->text().toStdString();
 
     // The year dropped on the row area, after the two row fields.
     auto areas = view.findChildren<pivot::qt::FieldArea*>();
