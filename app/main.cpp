@@ -13,6 +13,7 @@
 #include "core/security/security.h"
 #include "core/startup/startup.h"
 #include "core/updater/update_log_list.h"
+#include "cubes/provkey/prov_key.h"
 #include "pivot/pivot_control.h"
 #include "pivot/qt/pivot_view.h"
 #include "runtime/qt/qt_display.h"
@@ -93,6 +94,7 @@ void runProgram(const std::vector<std::string>& parameters) {
     rt::qt::installReportPrinter();
     installReportPreview();
     registerFrameProcedure("BrowseDBUpdateLog", [](const std::string&) { BrowseDBUpdateLog(); });
+    registerFrameProcedure("BrowseProvKey", [](const std::string&) { BrowseProvKey(); });
     setMainProcedure(Main);
     ProgramModuleInit();
     ProgramMain();
