@@ -4,4 +4,8 @@
 
 #include <string_view>
 
+namespace rt {
+
 inline constexpr std::string_view kCommissionPicture = "@n-8.`1";
+
+}  // namespace rt
