@@ -185,7 +185,8 @@ std::string writeTables() {
             const char* description;
             const char* text;
         } demoScripts[] = {
-            {"Umsatz je Monat", "Umsatz und Deckungsbeitrag je Monat", "SELECT nJahr, nMonat, SUM(fUmsatz) AS Umsatz,\n"
+            {"Umsatz je Monat", "Umsatz und Deckungsbeitrag je Monat",
+             "SELECT nJahr, nMonat, SUM(fUmsatz) AS Umsatz,\n"
              "       SUM(fDeckungsbeitrag) AS DB\nFROM vDemoUmsatz\nGROUP BY nJahr, nMonat\nORDER BY nJahr, nMonat"},
             {"Kunden je Ort", "Anzahl der Kunden je Ort", "SELECT cOrt, COUNT(*) AS Kunden FROM tKunde GROUP BY cOrt"},
         };
