@@ -13,6 +13,7 @@
 #include "core/security/security.h"
 #include "core/startup/startup.h"
 #include "core/updater/update_log_list.h"
+#include "core/updater/update_scripts.h"
 #include "cubes/provkey/prov_key.h"
 #include "pivot/pivot_control.h"
 #include "pivot/qt/pivot_view.h"
@@ -94,6 +95,7 @@ void runProgram(const std::vector<std::string>& parameters) {
     rt::qt::installReportPrinter();
     installReportPreview();
     registerFrameProcedure("BrowseDBUpdateLog", [](const std::string&) { BrowseDBUpdateLog(); });
+    registerFrameProcedure("BrowseSQLSkript1", [](const std::string&) { BrowseSQLSkript1(); });
     registerFrameProcedure("BrowseProvKey", [](const std::string&) { BrowseProvKey(); });
     setMainProcedure(Main);
     ProgramModuleInit();

@@ -3,9 +3,11 @@
 #include "core/updater/updater.h"
 
 #include <algorithm>
+#include <chrono>
 #include <functional>
 #include <gtest/gtest.h>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/common/common_window.h"
@@ -14,6 +16,7 @@
 #include "core/dictionary/records.h"
 #include "core/dictionary/tables.h"
 #include "core/updater/update_log_list.h"
+#include "core/updater/update_scripts.h"
 #include "runtime/data/file_manager.h"
 #include "runtime/text/date_time.h"
 #include "runtime/thread/thread.h"
@@ -361,6 +364,137 @@ TEST_P(UpdaterOnEngines, LoggedVersionsAreListedAndASecondRunSkipsThem) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, UpdaterOnEngines, ::testing::Values("sqlite", "pg"));
+
+// ---- The update-script list and form -------------------------------------------------------
+
+class UpdateScripts : public Updater {
+protected:
+    void TearDown() override {
+        SetUpdaterChannelFactory({});
+        Updater::TearDown();
+    }
+    // Waits until the updater's progress window has come and gone.
+    void waitRun(int thread) {
+        user_.settle(thread);
+        for (int i = 0; i < 500; ++i) {
+            const auto open = display_.shownWindows();
+            if (std::none_of(open.begin(), open.end(), [](auto& w) { return w.window.title == "Progress..."; })) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        user_.settle(thread);
+    }
+    int startList() {
+        return rt::startThread([] {
+            InitDictionary();
+            BrowseSQLSkript1();
+            KillDictionary();
+        });
+    }
+    // The records of the file as stored.
+    std::vector<SKRIPTRecord> stored(const std::string& name) {
+        std::vector<SKRIPTRecord> out;
+        onThread([&] {
+            SKRIPTRecord r;
+            rt::FileManager fm(dictionary::SKRIPT(), &r);
+            fm.setName(file(name));
+            ASSERT_EQ(fm.open(), 0);
+            fm.setOrder("UPD:BY_ID");
+            while (fm.next() == 0) out.push_back(r);
+            fm.close();
+        });
+        return out;
+    }
+};
+
+TEST_F(UpdateScripts, NoFileChosenAndJaOpensAnEmptySkriptTpsWhereTheFormKeepsTheWholeText) {
+    GLO.UserName = "Demo Benutzer";
+    rt::FileDialogResult cancelled;
+    user_.queueFileDialogAnswer(cancelled);
+    user_.queueMessageBoxAnswer("Ja");
+    int t = startList();
+    auto w = user_.waitWindow("SQL-Skripte");
+    EXPECT_TRUE(startsWith(user_.lastMessageBox().text, "Keine Skript-Datei ausgewählt. Soll eine leere Datei"));
+    EXPECT_EQ(user_.lastMessageBox().title, "Skript-Datei");
+    EXPECT_EQ(user_.text(w, skript::FileName), file("Skript.TPS"));
+    EXPECT_EQ(user_.rowCount(w, skript::List), 0u);
+
+    const std::string whole(kScriptTextLimit, 'x');
+    user_.press(w, skript::Insert);
+    auto f = user_.waitWindow("EditSkript1");
+    EXPECT_EQ(user_.value(f, skript::DropType), "View");
+    user_.setValue(f, skript::EntryName, "vNeu");
+    user_.setValue(f, skript::TextScript, whole + "yyy");
+    user_.press(f, skript::Ok);
+    user_.waitClosed(f);
+    ASSERT_EQ(user_.rowCount(w, skript::List), 1u);
+
+    // Another day: only the description changes, the record is stamped.
+    rt::setTestClock(rt::dateFromYmd(2026, 12, 11), 100);
+    user_.press(w, skript::Change);
+    f = user_.waitWindow("EditSkript1");
+    EXPECT_EQ(user_.value(f, skript::TextScript), whole);
+    user_.setValue(f, skript::EntryDescription, "neu beschrieben");
+    user_.press(f, skript::Ok);
+    user_.waitClosed(f);
+    EXPECT_EQ(user_.cell(w, skript::List, 1, 5), "11.12.2026");
+    // Emptied text: a BLOB of size 0.
+    user_.press(w, skript::Change);
+    f = user_.waitWindow("EditSkript1");
+    user_.setValue(f, skript::TextScript, "");
+    user_.press(f, skript::Ok);
+    user_.waitClosed(f);
+    user_.press(w, skript::Close);
+    rt::waitThread(t);
+
+    auto records = stored("Skript.TPS");
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].NAME.str().substr(0, 4), "vNeu");
+    EXPECT_EQ(records[0].ADDNAME.str().substr(0, 13), "Demo Benutzer");
+    EXPECT_EQ(records[0].ADDEDDATE, rt::dateFromYmd(2026, 12, 10));
+    EXPECT_EQ(records[0].UPDATEDDATE, rt::dateFromYmd(2026, 12, 11));
+    EXPECT_EQ(records[0].SCRIPT.size(), 0u);
+}
+
+TEST_F(UpdateScripts, LadeSkripteRunsTheUpdaterOnTheListsFileWithTheClientsDriverAndForce) {
+    writeScripts(
+        {{0, 1, 1, "View", "vA", "CREATE VIEW vA AS SELECT 1"}, {0, 2, 1, "View", "vB", "CREATE VIEW vB AS SELECT 2"}});
+    GLO.ConnectString = "DRIVER=PostgreSQL Unicode;SERVER=db;UID=u;PWD=p;Database=erp";
+    GLO.Server = "db";
+    GLO.DbUser = "u";
+    GLO.DbPassword = "p";
+    GLO.Database = "erp";
+    Lines connects;
+    SetUpdaterChannelFactory([&] {
+        return std::make_unique<ScriptedChannel>(sent_, [&](const std::string& sql) -> StatementResult {
+            if (startsWith(sql, "SELECT count(*)")) return rows({{"1", "", ""}});
+            if (startsWith(sql, "SELECT DBU_Type")) return rows({{"View", "vA", "1"}, {"View", "vB", "1"}});
+            return {};
+        });
+    });
+    rt::FileDialogResult chosen;
+    chosen.ok = true;
+    chosen.path = file("Skript.TPS");
+    user_.queueFileDialogAnswer(chosen);
+    int t = startList();
+    auto w = user_.waitWindow("SQL-Skripte");
+    EXPECT_EQ(user_.rowCount(w, skript::List), 2u);
+    user_.press(w, skript::Load);  // equal versions: nothing installed
+    waitRun(t);
+    auto installs = [&] {
+        return std::count_if(sent_.begin(), sent_.end(),
+                             [](auto& s) { return startsWith(s, "Insert Into dbo.VOQDBUpdateLog Values('v"); });
+    };
+    EXPECT_EQ(installs(), 0);
+    user_.check(w, skript::Force, true);
+    user_.press(w, skript::Load);
+    waitRun(t);
+    EXPECT_EQ(installs(), 2);
+    EXPECT_EQ(GLO.ForceUpdate.get(), 1);
+    user_.press(w, skript::Close);
+    rt::waitThread(t);
+    EXPECT_EQ(ClientConnectionOf(GLO.ConnectString.get().str()).driver, "PostgreSQL Unicode");
+    EXPECT_TRUE(ClientConnectionOf("DRIVER=SQL Server;SERVER=x;Database=eb;Trusted_Connection=True").trusted);
+}
 
 TEST(UpdaterTexts, QuotesBracketsAndPropertyBatches) {
     EXPECT_EQ(KRUUpdater::Q("O'Brien  "), "'O''Brien'");
