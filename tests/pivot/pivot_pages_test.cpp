@@ -11,21 +11,10 @@ namespace {
 class PivotPages : public ::testing::Test {
 protected:
     void SetUp() override {
-        connect_ = voq::test::sqliteConnectString((dir_.path() / "sales.db").string());
-        writeSales(connect_);
-        control_ = newControl();
-        auto& c = *control_;
-        rt::automationSet(c, "GNConnectType", 3);
-        rt::automationSet(c, "GNConnect", connect_);
-        rt::automationSet(c, "GNRecordSource", "SELECT * FROM Verkauf");
-        rt::automationCall(c, "Fields.Add", {"Region", "Region", 2});
-        rt::automationCall(c, "Fields.Add", {"Jahr", "Jahr", 1});
-        rt::automationCall(c, "Fields.Add", {"Umsatz", "Umsatz", 3});
-        rt::automationCall(c, "RefreshData");
+        control_ = salesControl(dir_, {{"Region", "Region", 2}, {"Jahr", "Jahr", 1}, {"Umsatz", "Umsatz", 3}});
     }
     void TearDown() override { display_.shutdown(); }
     voq::test::TempDir dir_;
-    std::string connect_;
     std::shared_ptr<pivot::PivotControl> control_;
     rt::HeadlessDisplay display_;
     rt::TestDriver user_{display_};
