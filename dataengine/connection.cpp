@@ -109,8 +109,7 @@ SQLUSMALLINT completionMode(const VARIANT& prompt)
 // it takes when it prepares the statement itself. Resultsets are prepared only to describe
 // their columns before they run (no parameters, run once), so that driver prepares them
 // itself. Attribute 65540 is its server-side-prepare switch; other drivers are left alone.
-void tuneDriver(Connection* c)
-{
+void tuneDriver(Connection* c) {
     char name[64] = {0};
     SQLSMALLINT length = 0;
     if (!succeeded(dm::SQLGetInfo(c->hdbc, SQL_DRIVER_NAME, name, SQLSMALLINT(sizeof name), &length))) return;

@@ -14,15 +14,17 @@ namespace novaodbc::dm {
 
 // The table's entries, in their fixed order. The last one, beyond the 39 of the original
 // table, sets driver-specific connection options, whose numbers do not fit SQLSetConnectOption.
-#define NOVAODBC_DM_FUNCTIONS(X)                                                                                      \
-    X(SQLAllocConnect)                                                                                                \
-    X(SQLAllocEnv) X(SQLAllocStmt) X(SQLBindCol) X(SQLCancel) X(SQLDescribeCol) X(SQLDisconnect) X(SQLDriverConnect)  \
-        X(SQLError) X(SQLExecDirect) X(SQLExecute) X(SQLExtendedFetch) X(SQLFetch) X(SQLFreeConnect) X(SQLFreeEnv)    \
-            X(SQLFreeStmt) X(SQLGetCursorName) X(SQLGetData) X(SQLGetFunctions) X(SQLGetInfo) X(SQLMoreResults)       \
-                X(SQLNumResultCols) X(SQLParamData) X(SQLPrepare) X(SQLPutData) X(SQLRowCount) X(SQLSetConnectOption) \
-                    X(SQLSetPos) X(SQLSetStmtOption) X(SQLTransact) X(SQLBindParameter) X(SQLNumParams)               \
-                        X(SQLGetStmtOption) X(SQLDataSources) X(SQLConnect) X(SQLGetDiagRec) X(SQLColAttribute)       \
-                            X(SQLColumns) X(SQLColAttributes) X(SQLSetConnectAttr)
+// clang-format off
+#define NOVAODBC_DM_FUNCTIONS(X)                                                                   \
+    X(SQLAllocConnect) X(SQLAllocEnv) X(SQLAllocStmt) X(SQLBindCol) X(SQLCancel) X(SQLDescribeCol)  \
+    X(SQLDisconnect) X(SQLDriverConnect) X(SQLError) X(SQLExecDirect) X(SQLExecute)                 \
+    X(SQLExtendedFetch) X(SQLFetch) X(SQLFreeConnect) X(SQLFreeEnv) X(SQLFreeStmt)                  \
+    X(SQLGetCursorName) X(SQLGetData) X(SQLGetFunctions) X(SQLGetInfo) X(SQLMoreResults)            \
+    X(SQLNumResultCols) X(SQLParamData) X(SQLPrepare) X(SQLPutData) X(SQLRowCount)                  \
+    X(SQLSetConnectOption) X(SQLSetPos) X(SQLSetStmtOption) X(SQLTransact) X(SQLBindParameter)      \
+    X(SQLNumParams) X(SQLGetStmtOption) X(SQLDataSources) X(SQLConnect) X(SQLGetDiagRec)            \
+    X(SQLColAttribute) X(SQLColumns) X(SQLColAttributes) X(SQLSetConnectAttr)
+// clang-format on
 
 enum Entry : int {
 #define NOVAODBC_DM_ENUM(name) e##name,
