@@ -10,6 +10,7 @@
 #include "core/common/common_window.h"
 #include "core/frame/frame.h"
 #include "core/print/report_preview.h"
+#include "core/scripts/sql_scripts.h"
 #include "core/security/security.h"
 #include "core/startup/startup.h"
 #include "core/updater/update_log_list.h"
@@ -96,6 +97,7 @@ void runProgram(const std::vector<std::string>& parameters) {
     installReportPreview();
     registerFrameProcedure("BrowseDBUpdateLog", [](const std::string&) { BrowseDBUpdateLog(); });
     registerFrameProcedure("BrowseSQLSkript1", [](const std::string&) { BrowseSQLSkript1(); });
+    registerFrameProcedure("BrowseSQLScript", [](const std::string&) { BrowseSQLScript(); });
     registerFrameProcedure("BrowseProvKey", [](const std::string&) { BrowseProvKey(); });
     setMainProcedure(Main);
     ProgramModuleInit();

@@ -5,6 +5,7 @@
 #include "core/common/common_window.h"
 #include "core/dictionary/dictionary.h"
 #include "core/helpers/sql_helpers.h"
+#include "cubes/commission_picture.h"
 #include "runtime/classlib/browse_manager.h"
 #include "runtime/classlib/form_controller.h"
 #include "runtime/classlib/request.h"

@@ -11,6 +11,9 @@ namespace {
 
 using namespace rt;
 
+// Leading minus, point grouping, comma decimal, one place.
+constexpr std::string_view kPointGroupedOnePlace = "@n-8.`1";
+
 DecimalValue dec(std::string_view text) { return DecimalValue::parse(text).value(); }
 
 class PictureTest : public ::testing::Test {
@@ -77,9 +80,9 @@ struct NumberCase {
 // Shown forms, and each shown form reads back as the value rounded to the picture's places.
 const NumberCase kNumbers[] = {
     {"-1234.5", "@n-16.`2", "-1.234,50"},
-    {"1234.5", kCommissionPicture, "1.234,5"},
-    {"-1234.5", kCommissionPicture, "-1.234,5"},
-    {"0", kCommissionPicture, "0,0"},
+    {"1234.5", kPointGroupedOnePlace, "1.234,5"},
+    {"-1234.5", kPointGroupedOnePlace, "-1.234,5"},
+    {"0", kPointGroupedOnePlace, "0,0"},
     {"12345", "@n-14", "12,345"},
     {"-5", "@n-14", "-5"},
     {"1234567", "@n9", "1,234,567"},
@@ -119,7 +122,7 @@ TEST_F(PictureTest, NumbersFromIntegersDoublesAndText) {
     EXPECT_EQ(formatPicture(-1234.5, "@n-16.`2"), "-1.234,50");
     EXPECT_EQ(formatPicture(2.675, "@n-10.2"), "2.68");
     EXPECT_EQ(formatPicture(-2.675, "@n-10.2"), "-2.68");
-    EXPECT_EQ(formatPicture("1234.5", kCommissionPicture), "1.234,5");
+    EXPECT_EQ(formatPicture("1234.5", kPointGroupedOnePlace), "1.234,5");
     EXPECT_EQ(formatPicture("kein Wert", "@n8"), "0");
     EXPECT_EQ(formatPicture(std::int64_t{12}, "@s5"), "12");
     EXPECT_EQ(formatPicture(dec("12.50"), "@s5"), "12.50");
@@ -140,10 +143,10 @@ TEST_F(PictureTest, UnreadableNumbersGiveZero) {
     for (std::string_view bad : {"abc", "12x", "1,2,3.4.5", "######", "--5", "1.234,5,6", "12.5.", "(5"})
         EXPECT_TRUE(deformatNumber(bad, "@n-14.2").isZero()) << bad;
     EXPECT_TRUE(deformatNumber("", "@n8").isZero());
-    EXPECT_TRUE(deformatNumber("   ", kCommissionPicture).isZero());
+    EXPECT_TRUE(deformatNumber("   ", kPointGroupedOnePlace).isZero());
     EXPECT_EQ(deformatInt64("12,6", "@n-16.`2"), 13);
     EXPECT_EQ(deformatInt64(" -7 ", "@n_4"), -7);
-    EXPECT_EQ(deformatNumber("1234,5", kCommissionPicture), dec("1234.5"));  // typed without groups
+    EXPECT_EQ(deformatNumber("1234,5", kPointGroupedOnePlace), dec("1234.5"));  // typed without groups
 }
 
 TEST_F(PictureTest, TextPictures) {
