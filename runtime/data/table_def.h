@@ -116,7 +116,10 @@ public:
     // denied) at once, before the store is asked.
     TableBuilder& readOnly(bool on = true) { def_.readOnly = on; return *this; }
     // A local file that holds passwords: created readable and writable by its owner only.
-    TableBuilder& ownerOnly(bool on = true) { def_.ownerOnly = on; return *this; }
+    TableBuilder& ownerOnly(bool on = true) {
+        def_.ownerOnly = on;
+        return *this;
+    }
 
     template <class T>
     TableBuilder& field(T R::*member, std::string name, std::string picture = {}, std::string column = {}) {
