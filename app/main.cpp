@@ -10,10 +10,13 @@
 #include "core/common/common_window.h"
 #include "core/frame/frame.h"
 #include "core/print/report_preview.h"
+#include "core/scripts/sql_scripts.h"
 #include "core/security/security.h"
 #include "core/startup/startup.h"
 #include "core/updater/update_log_list.h"
 #include "core/updater/update_scripts.h"
+#include "cubes/display/cockpit.h"
+#include "cubes/display/cube_display.h"
 #include "cubes/provkey/prov_key.h"
 #include "pivot/pivot_control.h"
 #include "pivot/qt/pivot_view.h"
@@ -96,6 +99,9 @@ void runProgram(const std::vector<std::string>& parameters) {
     installReportPreview();
     registerFrameProcedure("BrowseDBUpdateLog", [](const std::string&) { BrowseDBUpdateLog(); });
     registerFrameProcedure("BrowseSQLSkript1", [](const std::string&) { BrowseSQLSkript1(); });
+    registerFrameProcedure("BrowseSQLScript", [](const std::string&) { BrowseSQLScript(); });
+    registerFrameProcedure("BrowseCubeAnzeige", [](const std::string&) { BrowseCubeAnzeige(); });
+    registerFrameProcedure("ControllingCockpit", [](const std::string&) { ControllingCockpit(); });
     registerFrameProcedure("BrowseProvKey", [](const std::string&) { BrowseProvKey(); });
     setMainProcedure(Main);
     ProgramModuleInit();
