@@ -12,6 +12,7 @@
 #include "core/print/report_preview.h"
 #include "core/security/security.h"
 #include "core/startup/startup.h"
+#include "cubes/viewer/anzeige_cube.h"
 #include "runtime/qt/qt_display.h"
 #include "runtime/qt/showcase.h"
 #include "runtime/report/qt/report_printer_qt.h"
@@ -96,6 +97,9 @@ void runProgram(const std::vector<std::string>& parameters)
     // Reports print through Qt and preview in the program's own preview window.
     rt::qt::installReportPrinter();
     installReportPreview();
+    FrameHooks hooks;
+    hooks.showCube = AnzeigeCube;  // "\ID": the cube in the pivot viewer
+    setFrameHooks(hooks);
     setMainProcedure(Main);
     ProgramModuleInit();
     ProgramMain();
