@@ -13,6 +13,7 @@
 #include "core/security/security.h"
 #include "core/startup/startup.h"
 #include "cubes/viewer/anzeige_cube.h"
+#include "pivot/pivot_control.h"
 #include "runtime/qt/qt_display.h"
 #include "runtime/qt/showcase.h"
 #include "runtime/report/qt/report_printer_qt.h"
@@ -24,12 +25,11 @@ namespace {
 
 struct Options {
     bool showcase = false;
-    std::string screenshot;  // grab the frame into this PNG file once it shows, then end
+    std::string screenshot;            // grab the frame into this PNG file once it shows, then end
     std::vector<std::string> program;  // the program's own parameters ("\ID=12", "\U=DEMO")
 };
 
-Options parseOptions(int argc, char** argv)
-{
+Options parseOptions(int argc, char** argv) {
     Options options;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -47,8 +47,7 @@ Options parseOptions(int argc, char** argv)
 
 // Waits until the frame and, with the showcase, its child are on the screen and painted, grabs
 // the frame and closes it.
-void scheduleScreenshot(rt::qt::QtDisplay& display, const std::string& file, bool showcase)
-{
+void scheduleScreenshot(rt::qt::QtDisplay& display, const std::string& file, bool showcase) {
     auto* timer = new QTimer(qApp);
     auto shownSince = std::make_shared<std::chrono::steady_clock::time_point>();
     QObject::connect(timer, &QTimer::timeout, timer, [&display, file, timer, shownSince, showcase] {
@@ -61,20 +60,16 @@ void scheduleScreenshot(rt::qt::QtDisplay& display, const std::string& file, boo
                 frame = w.id;
                 frameTitled = w.title.rfind("VOQKivorant", 0) == 0;
             }
-            if (showcase && w.procedure == rt::qt::kShowcaseProcedure && display.windowWidget(w.id))
-                ready = true;
+            if (showcase && w.procedure == rt::qt::kShowcaseProcedure && display.windowWidget(w.id)) ready = true;
             // The program's frame is ready once no other window (start-up, login) stands before it.
-            if (!showcase && !w.frame)
-                ready = false;
+            if (!showcase && !w.frame) ready = false;
         }
         if (!frame || !ready || !frameTitled || !display.frameWidget()) {
             *shownSince = {};
             return;
         }
-        if (*shownSince == std::chrono::steady_clock::time_point())
-            *shownSince = now;
-        if (now - *shownSince < std::chrono::milliseconds(1200))
-            return;  // let the windows settle and paint
+        if (*shownSince == std::chrono::steady_clock::time_point()) *shownSince = now;
+        if (now - *shownSince < std::chrono::milliseconds(1200)) return;  // let the windows settle and paint
         timer->stop();
         const QPixmap picture = display.frameWidget()->grab();
         if (!picture.save(QString::fromStdString(file), "PNG")) {
@@ -89,8 +84,7 @@ void scheduleScreenshot(rt::qt::QtDisplay& display, const std::string& file, boo
 }
 
 // The program: module initialisation, the main routine with the frame, clean-up; on thread 1.
-void runProgram(const std::vector<std::string>& parameters)
-{
+void runProgram(const std::vector<std::string>& parameters) {
     setCommandLine(parameters);
     setProcedureRegistration(UpdateProcedureList);
     SetRightsCheck({CheckProcedureAccess, NoAccessMessage});
@@ -108,9 +102,10 @@ void runProgram(const std::vector<std::string>& parameters)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     const Options options = parseOptions(argc, argv);
+    // The pivot-table control is built in: creatable by its ProgID from the start.
+    pivot::registerPivotControl();
     return rt::qt::runDisplay(
         argc, argv,
         [&options] {
@@ -120,7 +115,6 @@ int main(int argc, char** argv)
                 runProgram(options.program);
         },
         [&options](rt::qt::QtDisplay& display) {
-            if (!options.screenshot.empty())
-                scheduleScreenshot(display, options.screenshot, options.showcase);
+            if (!options.screenshot.empty()) scheduleScreenshot(display, options.screenshot, options.showcase);
         });
 }

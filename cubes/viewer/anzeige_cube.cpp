@@ -1,11 +1,10 @@
 #include "cubes/viewer/anzeige_cube.h"
 
-#include <unistd.h>
-
 #include <charconv>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "core/common/common_window.h"
@@ -39,14 +38,12 @@ std::function<bool()> adminCheck;
 std::mutex runCodeMutex;
 int lastRunCode = 0;
 
-int runCode()
-{
+int runCode() {
     std::lock_guard lock(runCodeMutex);
     return lastRunCode;
 }
 
-bool VUISADMIN()
-{
+bool VUISADMIN() {
     std::function<bool()> check;
     {
         std::lock_guard lock(adminMutex);
@@ -55,14 +52,12 @@ bool VUISADMIN()
     return check ? check() : ::geteuid() == 0;
 }
 
-void diagnoseLine(std::string_view file, std::string_view line)
-{
+void diagnoseLine(std::string_view file, std::string_view line) {
     if (GLO.DIAGNOSE.get() == 1) AppendLogLine(file, line);
 }
 
 // The date filter window answers "#dParameter#": a date, or from ";" to.
-std::string askDateParameter(const std::string& message)
-{
+std::string askDateParameter(const std::string& message) {
     // The date filter window is not part of the program yet: no date means no date condition.
     DebugTrace("AnzeigeCube: " + message + " - kein Datumsfilter verfügbar");
     return {};
@@ -71,8 +66,7 @@ std::string askDateParameter(const std::string& message)
 std::string askTextParameter(const std::string& message) { return InputBox("", "Wert", "Parameter", message); }
 
 // Runs a count statement of the diagnosis; 0 when it fails (after saying why).
-long diagnosisCount(const std::string& statement)
-{
+long diagnosisCount(const std::string& statement) {
     rt::FileManager& table = *Access.VOQSQLTBL;
     if (table.open() != 0) {
         rt::message(rt::errorText() + "|" + rt::fileErrorText(), "Diagnose");
@@ -91,8 +85,7 @@ long diagnosisCount(const std::string& statement)
     return count;
 }
 
-std::string columnCountStatement(std::string_view table)
-{
+std::string columnCountStatement(std::string_view table) {
     return "SELECT Count(column_name) FROM INFORMATION_SCHEMA.COLUMNS WHERE TABLE_NAME = " + SqlQuoted(table);
 }
 
@@ -121,7 +114,8 @@ private:
     void stopLoad();
 
     // A member of a field the control handed back; its errors count like the control's own.
-    void fieldSet(const std::shared_ptr<rt::AutomationObject>& field, std::string_view name, const rt::AutoValue& value);
+    void fieldSet(const std::shared_ptr<rt::AutomationObject>& field, std::string_view name,
+                  const rt::AutoValue& value);
 
     rt::Window& w_;
     long cubeId_;
@@ -129,8 +123,7 @@ private:
     std::string logName_;
 };
 
-void Viewer::open()
-{
+void Viewer::open() {
     // Whether the control is there at all, before the window builds on it.
     auto probe = rt::createAutomationObject(kPivotProgId);
     if (GLO.DIAGNOSE.get() == 1) {
@@ -143,9 +136,10 @@ void Viewer::open()
         diagnoseLine(kPivotRegistrationLog, "Registrierung GNOVA3.OCX ist OK");
         diagnoseLine(kPivotRegistrationLog, "Runcode : " + std::to_string(runCode()));
     } else if (!VUISADMIN()) {
-        rt::message("Dem User fehlen Admin-Rechte.||Starten Sie das Programm einmalig als Admin, damit die für die "
-                    "Programmausführung notwendige OCX-Datei auf Ihrem System registriert werden kann.",
-                    "Admin-Rechte", rt::MessageIcon::Information);
+        rt::message(
+            "Dem User fehlen Admin-Rechte.||Starten Sie das Programm einmalig als Admin, damit die für die "
+            "Programmausführung notwendige OCX-Datei auf Ihrem System registriert werden kann.",
+            "Admin-Rechte", rt::MessageIcon::Information);
         return;
     } else {
         const rt::ProcessResult r = rt::startProcess("RegSvr32.exe", {"/s", "GNOVA3.OCX"}, true);
@@ -167,14 +161,12 @@ void Viewer::open()
     w_.setTitle(std::string(CUBK.CubeName.clipped()) + "/ " + std::string(CUBK.Beschreibung.clipped()));
 }
 
-void Viewer::stopLoad()
-{
+void Viewer::stopLoad() {
     // The control goes with the window; nothing of this load is kept.
     w_.post(rt::Event::CloseWindow);
 }
 
-bool Viewer::load()
-{
+bool Viewer::load() {
     stop_ = false;
     pivot().createObject(kPivotProgId);
     pivot().setReportErrors(true);
@@ -199,8 +191,8 @@ bool Viewer::load()
     ask.text = askTextParameter;
     ask.number = askTextParameter;
     ask.date = askDateParameter;
-    const CubeStatement statement = PrepareCubeStatement(CUBK, GLO.StartParameter.get().clipped(),
-                                                         rt::ymdFromDate(rt::today()).year, ask);
+    const CubeStatement statement =
+        PrepareCubeStatement(CUBK, GLO.StartParameter.get().clipped(), rt::ymdFromDate(rt::today()).year, ask);
     rt::setClipboard(statement.clipboard);
 
     pivot().oleSet("GNConnectType", std::string(CUBK.Zugriff.clipped()));
@@ -221,8 +213,7 @@ bool Viewer::load()
     return true;
 }
 
-bool Viewer::diagnoseTable()
-{
+bool Viewer::diagnoseTable() {
     long count = 0;
     if (!CUBK.TabName.empty()) count = diagnosisCount(columnCountStatement(CUBK.TabName.clipped()));
     if (rt::fileExists(logName_)) rt::removeFile(rt::resolvePath(logName_));
@@ -240,8 +231,7 @@ bool Viewer::diagnoseTable()
     return !stop_;
 }
 
-bool Viewer::diagnoseField()
-{
+bool Viewer::diagnoseField() {
     const std::string expression(CUBD.FeldName.clipped());
     const std::string caption(CUBD.Feldname1.clipped());
     const long count = diagnosisCount(columnCountStatement(CUBK.TabName.clipped()) +
@@ -260,8 +250,7 @@ bool Viewer::diagnoseField()
 }
 
 void Viewer::fieldSet(const std::shared_ptr<rt::AutomationObject>& field, std::string_view name,
-                      const rt::AutoValue& value)
-{
+                      const rt::AutoValue& value) {
     if (!field) return;
     try {
         field->set(name, value);
@@ -271,8 +260,7 @@ void Viewer::fieldSet(const std::shared_ptr<rt::AutomationObject>& field, std::s
 }
 
 // The orientation as the control reads it: the code's number, or the code itself.
-rt::AutoValue orientation(std::string_view code)
-{
+rt::AutoValue orientation(std::string_view code) {
     code = rt::trimBlanks(code);
     long long n = 0;
     auto [end, ec] = std::from_chars(code.data(), code.data() + code.size(), n);
@@ -280,8 +268,7 @@ rt::AutoValue orientation(std::string_view code)
     return std::string(code);
 }
 
-void Viewer::addField(bool dataField)
-{
+void Viewer::addField(bool dataField) {
     const rt::AutoValue result =
         pivot().oleCall("Fields.Add", {std::string(CUBD.FeldName.clipped()), std::string(CUBD.Feldname1.clipped()),
                                        orientation(CUBD.Gruppe.clipped())});
@@ -289,7 +276,8 @@ void Viewer::addField(bool dataField)
     if (dataField) {
         if (!CUBD.Aggregat.empty()) {
             fieldSet(field, "NumberFormat", std::string(CUBD.Picture.clipped()));
-            fieldSet(field, "AggregateFunc", static_cast<long long>(SqlVariable::leadingNumber(CUBD.Aggregat.clipped())));
+            fieldSet(field, "AggregateFunc",
+                     static_cast<long long>(SqlVariable::leadingNumber(CUBD.Aggregat.clipped())));
         }
         fieldSet(field, "GroupFooterType", CUBD.Feldname1.clipped() == "DB %" ? 4 : 1);
     } else if (CUBD.Gruppierung == 0) {
@@ -297,8 +285,7 @@ void Viewer::addField(bool dataField)
     }
 }
 
-bool Viewer::fields()
-{
+bool Viewer::fields() {
     rt::FileManager& details = *Access.VOQCubeDetail;
     CUBD = {};
     CUBD.ID_CUBK = CUBK.ID;
@@ -314,8 +301,7 @@ bool Viewer::fields()
     return !stop_;
 }
 
-void Viewer::look()
-{
+void Viewer::look() {
     auto p = pivot();
     p.oleSet("BorderStyle", 1);
     p.oleSet("RowStyle", 1);
@@ -340,25 +326,23 @@ void Viewer::look()
     p.oleSet("TotalsFont", "MS Sans Serif");
 }
 
-void Viewer::showDetail(int on)
-{
+void Viewer::showDetail(int on) {
     const long long count = pivot().oleGet("Fields.Count").toInt();
     for (long long i = 0; i < count; ++i) pivot().oleCall("Fields.Item(" + std::to_string(i) + ").ShowDetail", {on});
 }
 
-void Viewer::columnWidths()
-{
+void Viewer::columnWidths() {
     const long long columns = pivot().oleGet("ColCount").toInt();
     for (long long i = 1; i <= columns - 1; ++i) pivot().oleSet("ColWidth", 65, {i});
 }
 
-void Viewer::dump()
-{
+void Viewer::dump() {
     GLO.Trace = 1;
     auto p = pivot();
     const long long colDepth = p.oleGet("GetColDepth", {0}).toInt();
     DebugTrace("Anzahl Spalten : " + std::to_string(colDepth + 1));
-    for (long long i = 0; i <= colDepth + 1; ++i) DebugTrace(p.oleGet("Fields(" + std::to_string(i) + ").Name").toText());
+    for (long long i = 0; i <= colDepth + 1; ++i)
+        DebugTrace(p.oleGet("Fields(" + std::to_string(i) + ").Name").toText());
     const long long rowDepth = p.oleGet("GetRowDepth", {0}).toInt();
     DebugTrace("Anzahl Zeilen : " + std::to_string(rowDepth));
     for (long long i = 0; i <= rowDepth; ++i)
@@ -376,8 +360,7 @@ void Viewer::dump()
     }
 }
 
-void Viewer::excel()
-{
+void Viewer::excel() {
     const std::string file = rt::absolutePath(std::string(GLO.Excelpfad.get().clipped()) + "\\" +
                                               std::string(CUBK.CubeName.clipped()) + ".XLS");
     auto flag = [&](int control) { return w_[control].value() == "1" ? 1 : 0; };
@@ -385,36 +368,35 @@ void Viewer::excel()
     pivot().oleCall("ExportToExcel", {file, flag(InclSums), flag(InclFormat), flag(InclColor), flag(ExclRepeat)});
     pivot().setReportErrors(false);
     if (w_[StartExcel].value() != "1") return;
-    if (rt::fileExists(file)) RunShellExecute(static_cast<long>(w_.id()), file);
-    else rt::message("Datei " + file + " wurde nicht angelegt", "Dateifehler", rt::MessageIcon::Information);
+    if (rt::fileExists(file))
+        RunShellExecute(static_cast<long>(w_.id()), file);
+    else
+        rt::message("Datei " + file + " wurde nicht angelegt", "Dateifehler", rt::MessageIcon::Information);
 }
 
-void Viewer::print()
-{
+void Viewer::print() {
     pivot().oleSet("HeaderCaption", std::string(CUBK.Beschreibung.clipped()));
     pivot().oleSet("PrinterOrientation", 2);
     pivot().oleSet("IncludeColorsInPrintout", 1);
     pivot().oleCall("PrintPreview");
 }
 
-void Viewer::properties()
-{
+void Viewer::properties() {
     pivot().setReportErrors(true);
     if (auto object = pivot().object()) object->doVerb(-7);
     pivot().setReportErrors(false);
 }
 
-void Viewer::chooseFolder()
-{
-    const rt::FileDialogResult r = rt::folderDialog("Pfad für Excel-Exportdatei", std::string(GLO.Excelpfad.get().clipped()));
+void Viewer::chooseFolder() {
+    const rt::FileDialogResult r =
+        rt::folderDialog("Pfad für Excel-Exportdatei", std::string(GLO.Excelpfad.get().clipped()));
     // A cancelled dialog keeps the path the user had.
     if (!r.ok) return;
     GLO.Excelpfad = r.path;
     w_[ExcelPath].setValue(r.path);
 }
 
-bool Viewer::takeEvent(const rt::EventInfo& e)
-{
+bool Viewer::takeEvent(const rt::EventInfo& e) {
     if (e.event != rt::Event::Accepted) return false;
     GLO.Excelpfad = w_[ExcelPath].value();
     switch (e.control) {
@@ -434,8 +416,7 @@ bool Viewer::takeEvent(const rt::EventInfo& e)
     }
 }
 
-void layout(rt::Window& w)
-{
+void layout(rt::Window& w) {
     using K = rt::ControlKind;
     w.setSize(480, 280).setMinSize(480, 280);
     int x = 4;
@@ -470,9 +451,15 @@ void layout(rt::Window& w)
     check(ExclRepeat, "excl. Namenswiederholungen", 96, false);
     w.add(ExcelPathPrompt, K::Prompt).setText("Excel-Pfad:").setPosition(x, 23, 38, 10);
     x += 38;
-    w.add(ExcelPath, K::Entry).setPicture("@s255").setValue(std::string(GLO.Excelpfad.get().clipped())).setPosition(x, 21, 70, 12);
+    w.add(ExcelPath, K::Entry)
+        .setPicture("@s255")
+        .setValue(std::string(GLO.Excelpfad.get().clipped()))
+        .setPosition(x, 21, 70, 12);
     x += 71;
-    w.add(ExcelPathButton, K::Button).setText("...").setTip("Verzeichnis für Excel-Exportdatei").setPosition(x, 21, 12, 12);
+    w.add(ExcelPathButton, K::Button)
+        .setText("...")
+        .setTip("Verzeichnis für Excel-Exportdatei")
+        .setPosition(x, 21, 12, 12);
     x += 14;
     check(StartExcel, "Excel starten", 50, true);
     w.add(Excel, K::Button).setText("Excel").setPosition(444, 20, 32, 14);
@@ -482,14 +469,12 @@ void layout(rt::Window& w)
 
 }  // namespace
 
-void SetViewerAdminCheck(std::function<bool()> isAdmin)
-{
+void SetViewerAdminCheck(std::function<bool()> isAdmin) {
     std::lock_guard lock(adminMutex);
     adminCheck = std::move(isAdmin);
 }
 
-void AnzeigeCube(long cubeId)
-{
+void AnzeigeCube(long cubeId) {
     rt::Window w("AnzeigeCube", "Cube-Anzeige");
     layout(w);
 

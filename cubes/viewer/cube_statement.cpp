@@ -10,36 +10,30 @@ namespace {
 
 bool contains(std::string_view text, std::string_view what) { return text.find(what) != std::string_view::npos; }
 
-std::string joined(std::string_view query, std::string_view parameterText)
-{
+std::string joined(std::string_view query, std::string_view parameterText) {
     return std::string(rt::clip(query)) + " " + std::string(rt::clip(parameterText));
 }
 
 // The message of the parameter prompt: the general one, or one naming the cube's parameter.
-std::string askMessage(const VOQCubeKopfRecord& cube, std::string_view general, std::string_view named)
-{
+std::string askMessage(const VOQCubeKopfRecord& cube, std::string_view general, std::string_view named) {
     if (cube.ParameterName.empty()) return std::string(general);
     return std::string(named) + std::string(cube.ParameterName.clipped()) + " ein";
 }
 
-std::string textMessage(const VOQCubeKopfRecord& cube)
-{
+std::string textMessage(const VOQCubeKopfRecord& cube) {
     return askMessage(cube, "Character Parameter eingeben", "Geben Sie einen Wert für ");
 }
 
-std::string numberMessage(const VOQCubeKopfRecord& cube)
-{
+std::string numberMessage(const VOQCubeKopfRecord& cube) {
     return askMessage(cube, "Nummerischen Parameter eingeben", "Geben Sie einen nummerischen Wert für ");
 }
 
-std::string dateMessage(const VOQCubeKopfRecord& cube)
-{
+std::string dateMessage(const VOQCubeKopfRecord& cube) {
     return askMessage(cube, "Geben Sie ein Datum/Datumsbereich ein", "Geben Sie einen Wert für ");
 }
 
 // A typed number; text that is no number reads 0.
-double readNumber(std::string_view answer)
-{
+double readNumber(std::string_view answer) {
     answer = rt::trimBlanks(answer);
     if (!answer.empty() && answer.front() == '+') answer.remove_prefix(1);
     double value = 0;
@@ -48,22 +42,19 @@ double readNumber(std::string_view answer)
 }
 
 // Up to 15 significant digits, no trailing point.
-std::string numberText(double value)
-{
+std::string numberText(double value) {
     char buffer[40];
     std::snprintf(buffer, sizeof buffer, "%.15g", value);
     return buffer;
 }
 
-std::string ask(const std::function<std::string(const std::string&)>& how, const std::string& message)
-{
+std::string ask(const std::function<std::string(const std::string&)>& how, const std::string& message) {
     return how ? how(message) : std::string();
 }
 
 // The comparison operator that stands (blanks between) directly before position at, if any:
 // its start, else at.
-std::size_t operatorStart(std::string_view text, std::size_t at)
-{
+std::size_t operatorStart(std::string_view text, std::size_t at) {
     std::size_t end = at;
     while (end > 0 && text[end - 1] == ' ') --end;
     std::size_t start = end;
@@ -74,8 +65,7 @@ std::size_t operatorStart(std::string_view text, std::size_t at)
 
 }  // namespace
 
-std::string SqlQuoted(std::string_view text)
-{
+std::string SqlQuoted(std::string_view text) {
     std::string out = "'";
     for (char c : text) {
         if (c == '\'') out += '\'';
@@ -84,8 +74,7 @@ std::string SqlQuoted(std::string_view text)
     return out + "'";
 }
 
-std::string ReplacePlaceholder(std::string_view statement, std::string_view placeholder, std::string_view value)
-{
+std::string ReplacePlaceholder(std::string_view statement, std::string_view placeholder, std::string_view value) {
     if (placeholder.empty()) return std::string(statement);
     // ReplaceString keeps the width of the text it gets: room for every replacement is added,
     // so that a long query is never cut.
@@ -99,8 +88,7 @@ std::string ReplacePlaceholder(std::string_view statement, std::string_view plac
     return std::string(rt::clip(ReplaceString(value, placeholder, padded)));
 }
 
-std::string InsertCubeAnswer(std::string_view statement, std::string_view placeholder, std::string_view answer)
-{
+std::string InsertCubeAnswer(std::string_view statement, std::string_view placeholder, std::string_view answer) {
     const std::size_t semicolon = answer.find(';');
     if (semicolon == std::string_view::npos) {
         return ReplacePlaceholder(statement, placeholder, SqlQuoted(rt::clip(answer)));
@@ -124,8 +112,7 @@ std::string InsertCubeAnswer(std::string_view statement, std::string_view placeh
     return work;
 }
 
-std::string AddEvaluationPeriod(std::string_view statement, int zeitraum, int currentYear)
-{
+std::string AddEvaluationPeriod(std::string_view statement, int zeitraum, int currentYear) {
     std::string clause;
     switch (zeitraum) {
     case 1: clause = " Jahr='" + std::to_string(currentYear) + "'"; break;
@@ -139,8 +126,7 @@ std::string AddEvaluationPeriod(std::string_view statement, int zeitraum, int cu
 }
 
 CubeStatement PrepareCubeStatement(const VOQCubeKopfRecord& cube, std::string_view startParameter, int currentYear,
-                                   const CubeParameterAsk& asker)
-{
+                                   const CubeParameterAsk& asker) {
     CubeStatement out;
     const std::string_view query = cube.Query.clipped();
     const std::string_view bigQuery = cube.BigQuery.clipped();
@@ -160,7 +146,8 @@ CubeStatement PrepareCubeStatement(const VOQCubeKopfRecord& cube, std::string_vi
         }
         if (contains(parameterText, "cParameter"))
             out.statement = ReplacePlaceholder(joined(query, parameterText), "#cParameter#", answer);
-        else if (parameterText.empty() || contains(parameterText, "nParameter") || contains(parameterText, "dParameter"))
+        else if (parameterText.empty() || contains(parameterText, "nParameter") ||
+                 contains(parameterText, "dParameter"))
             out.statement = std::string(query);
         else
             out.statement = joined(query, parameterText);
@@ -196,18 +183,24 @@ CubeStatement PrepareCubeStatement(const VOQCubeKopfRecord& cube, std::string_vi
     bool dropped = false;
     if (!dropped && contains(parameterText, "cParameter")) {
         const std::string answer = ask(asker.text, textMessage(cube));
-        if (rt::clip(answer).empty()) dropped = true;
-        else work = InsertCubeAnswer(work, "#cParameter#", answer);
+        if (rt::clip(answer).empty())
+            dropped = true;
+        else
+            work = InsertCubeAnswer(work, "#cParameter#", answer);
     }
     if (!dropped && contains(parameterText, "nParameter")) {
         const double number = readNumber(ask(asker.number, numberMessage(cube)));
-        if (number == 0) dropped = true;
-        else work = ReplacePlaceholder(work, "#nParameter#", numberText(number));
+        if (number == 0)
+            dropped = true;
+        else
+            work = ReplacePlaceholder(work, "#nParameter#", numberText(number));
     }
     if (!dropped && contains(parameterText, "dParameter")) {
         const std::string answer = ask(asker.date, dateMessage(cube));
-        if (rt::clip(answer).empty()) dropped = true;
-        else work = InsertCubeAnswer(work, "#dParameter#", answer);
+        if (rt::clip(answer).empty())
+            dropped = true;
+        else
+            work = InsertCubeAnswer(work, "#dParameter#", answer);
     }
     if (dropped) work = std::string(query);
     out.statement = AddEvaluationPeriod(work, cube.Zeitraum, currentYear);

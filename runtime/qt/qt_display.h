@@ -73,7 +73,7 @@ public:
     class Core;
 
 private:
-    Core* core_;  // lives on the GUI thread
+    std::unique_ptr<Core> core_;  // lives on the GUI thread
 };
 
 }  // namespace rt::qt

@@ -1,10 +1,11 @@
 // The pivot viewer against a recording control: what it tells the control, in which order, for
 // the cubes of a real SQLite client database, and what its buttons do.
-#include <gtest/gtest.h>
+#include "cubes/viewer/anzeige_cube.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -16,7 +17,6 @@
 #include "core/helpers/input_box.h"
 #include "core/helpers/log_helpers.h"
 #include "core/sync/structure_update.h"
-#include "cubes/viewer/anzeige_cube.h"
 #include "runtime/os/trace.h"
 #include "runtime/text/date_time.h"
 #include "runtime/thread/thread.h"
@@ -192,8 +192,9 @@ protected:
     void SetUp() override {
         WorkingFolderTest::SetUp();
         connect_ = voq::test::sqliteConnectString(file("client.db"));
-        ASSERT_EQ(voq::test::execSql(connect_, "CREATE TABLE tUmsatz (cGruppe TEXT, nJahr INTEGER, fUmsatz REAL, "
-                                               "fDB REAL, fMenge REAL)"),
+        ASSERT_EQ(voq::test::execSql(connect_,
+                                     "CREATE TABLE tUmsatz (cGruppe TEXT, nJahr INTEGER, fUmsatz REAL, "
+                                     "fDB REAL, fMenge REAL)"),
                   "");
         GLO.ConnectString = connect_;
         onThread([] {
@@ -340,7 +341,7 @@ struct EdgeCase {
     const char* name;
     CubeSpec cube;
     int connectGlobal;
-    const char* answer;  // typed into the parameter box; null: none is asked
+    const char* answer;                      // typed into the parameter box; null: none is asked
     std::vector<std::string> expectedCalls;  // each found in the recording, in this order
 };
 
@@ -354,12 +355,17 @@ TEST_F(AnzeigeCubeTest, EdgeCases) {
     compressed.compress = 1;
     const std::string year = std::to_string(rt::ymdFromDate(rt::today()).year);
     const EdgeCase cases[] = {
-        {"text parameter 4711 and the period", withParameter, 0, "4711",
+        {"text parameter 4711 and the period",
+         withParameter,
+         0,
+         "4711",
          {"GNRecordSource=\"SELECT * FROM tUmsatz WHERE cGruppe = '4711' AND Jahr='" + year + "'\""}},
-        {"a range", range, 0, "A;M",
-         {"GNRecordSource=\"SELECT * FROM tUmsatz WHERE cGruppe   BETWEEN 'A' AND 'M'\""}},
+        {"a range", range, 0, "A;M", {"GNRecordSource=\"SELECT * FROM tUmsatz WHERE cGruppe   BETWEEN 'A' AND 'M'\""}},
         {"the client's connect string for every cube", {}, 1, nullptr, {"GNConnect=\"" + connect_ + "\""}},
-        {"collapsed on opening", compressed, 0, nullptr,
+        {"collapsed on opening",
+         compressed,
+         0,
+         nullptr,
          {"Refresh()", "cGruppe.ShowDetail(0)", "nJahr.ShowDetail(0)", "fUmsatz.ShowDetail(0)", "fDB.ShowDetail(0)",
           "fMenge.ShowDetail(0)"}},
     };
@@ -452,8 +458,7 @@ TEST_F(AnzeigeCubeTest, ExcelExportAndItsFolder) {
     user_.queueMessageBoxAnswer(rt::button::Ok);
     user_.press(w, Excel);
     const std::string xls = file("aus") + "/Umsatz.XLS";
-    EXPECT_EQ(callsSince(before),
-              (std::vector<std::string>{"ExportToExcel(\"" + xls + "\",1,1,0,0)"}));
+    EXPECT_EQ(callsSince(before), (std::vector<std::string>{"ExportToExcel(\"" + xls + "\",1,1,0,0)"}));
     const auto box = user_.lastMessageBox();
     EXPECT_EQ(box.text, "Datei " + xls + " wurde nicht angelegt");
     EXPECT_EQ(box.title, "Dateifehler");
@@ -467,8 +472,16 @@ TEST_F(AnzeigeCubeTest, TextDumpToTheTrace) {
     trace_.clear();
     user_.press(w, Dump);
     const std::vector<std::string> expected = {
-        "Anzahl Spalten : 1", "cGruppe", "nJahr", "Anzahl Zeilen : 1", "0/ Zeile 0", "1/ Zeile 1",
-        "Anzahl Zeilen  : 1", "Anzahl Spalten : 2", "1;2;3;4;5;6", "11;12;13;14;15;16",
+        "Anzahl Spalten : 1",
+        "cGruppe",
+        "nJahr",
+        "Anzahl Zeilen : 1",
+        "0/ Zeile 0",
+        "1/ Zeile 1",
+        "Anzahl Zeilen  : 1",
+        "Anzahl Spalten : 2",
+        "1;2;3;4;5;6",
+        "11;12;13;14;15;16",
     };
     std::vector<std::string> lines;
     for (const auto& t : trace_) lines.push_back(t.substr(t.find("- ") + 2));
@@ -491,7 +504,11 @@ TEST_F(AnzeigeCubeTest, RegistrationCheck) {
     const RegistrationCase cases[] = {
         {"registered", true, false, nullptr, true, {"Registrierung GNOVA3.OCX ist OK", "Runcode : 0"}},
         {"missing, no admin", false, false, "Admin-Rechte", false, {"------- Registrierung GNOVA3.OCX prüfen -------"}},
-        {"missing, admin", false, true, "Fehler beim Registrieren von GNOVA3.OCX", true,
+        {"missing, admin",
+         false,
+         true,
+         "Fehler beim Registrieren von GNOVA3.OCX",
+         true,
          {"Registrierung GNOVA3.OCX fehlgeschlagen", "Runcode : 2"}},
     };
     for (const RegistrationCase& c : cases) {

@@ -1,10 +1,9 @@
 // The statement the viewer gives its control: placeholders answered, the evaluation period added.
-#include <gtest/gtest.h>
+#include "cubes/viewer/cube_statement.h"
 
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
-
-#include "cubes/viewer/cube_statement.h"
 
 namespace {
 
@@ -26,9 +25,8 @@ TEST(CubeStatement, PreparedAsTheCubeSays) {
          "SELECT * FROM t WHERE Nr = '4711' AND Jahr='2026'"},
         {"text answer with a quote", "SELECT * FROM t", "", "WHERE Name = #cParameter#", 0, "", "O'Neil",
          "SELECT * FROM t WHERE Name = 'O''Neil'"},
-        {"range: only its own operator goes", "SELECT * FROM t WHERE a>=1 AND b<>2", "",
-         "AND Name = #cParameter#", 0, "", "A;M",
-         "SELECT * FROM t WHERE a>=1 AND b<>2 AND Name   BETWEEN 'A' AND 'M'"},
+        {"range: only its own operator goes", "SELECT * FROM t WHERE a>=1 AND b<>2", "", "AND Name = #cParameter#", 0,
+         "", "A;M", "SELECT * FROM t WHERE a>=1 AND b<>2 AND Name   BETWEEN 'A' AND 'M'"},
         {"range without blanks", "SELECT * FROM t", "", "WHERE Datum>=#dParameter#", 0, "", "01.01.2026;31.01.2026",
          "SELECT * FROM t WHERE Datum BETWEEN '01.01.2026' AND '31.01.2026'"},
         {"empty text answer: the query alone", "SELECT * FROM t", "", "WHERE Name = #cParameter#", 0, "", "",
@@ -83,13 +81,13 @@ TEST(CubeStatement, MessagesNameTheParameter) {
     };
     PrepareCubeStatement(cube, "", 2026, {answer, answer, answer});
     EXPECT_EQ(asked, (std::vector<std::string>{"Character Parameter eingeben", "Nummerischen Parameter eingeben",
-                                                "Geben Sie ein Datum/Datumsbereich ein"}));
+                                               "Geben Sie ein Datum/Datumsbereich ein"}));
     cube.ParameterName = "Kunde";
     asked.clear();
     const CubeStatement s = PrepareCubeStatement(cube, "", 2026, {answer, answer, answer});
     EXPECT_EQ(asked, (std::vector<std::string>{"Geben Sie einen Wert für Kunde ein",
-                                                "Geben Sie einen nummerischen Wert für Kunde ein",
-                                                "Geben Sie einen Wert für Kunde ein"}));
+                                               "Geben Sie einen nummerischen Wert für Kunde ein",
+                                               "Geben Sie einen Wert für Kunde ein"}));
     // Every placeholder asked is answered.
     EXPECT_EQ(s.statement, "SELECT * FROM t WHERE a = '7' AND b = 7 AND c = '7'");
     EXPECT_EQ(s.clipboard, s.statement);
