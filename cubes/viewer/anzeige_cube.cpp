@@ -418,7 +418,8 @@ bool Viewer::takeEvent(const rt::EventInfo& e) {
 
 void layout(rt::Window& w) {
     using K = rt::ControlKind;
-    w.setSize(480, 280).setMinSize(480, 280);
+    w.setSize(600, 340);
+    w.edit().centered = true;
     int x = 4;
     auto iconButton = [&](int id, const char* icon, const char* tip) {
         w.add(id, K::Button).setIcon(icon).setTip(tip).setPosition(x, 4, 16, 14);
@@ -431,40 +432,40 @@ void layout(rt::Window& w) {
     iconButton(Collapse, "FOLDER.ICO", "Darstellung zusammenklappen");
     iconButton(Expand, "FOLDEROPEN.ICO", "Darstellung aufklappen");
     iconButton(Refresh, "REFRESH.ICO", "Datenanzeige aktualisieren");
-    button(Save, "Sichern", 36);
-    button(Dump, "Cube auslesen", 52);
-    button(ColumnWidth, "Spaltenbreite", 50);
-    button(Properties, "Properties", 42);
-    w.add(Print, K::Button).setText("Drucken").setIcon("PRINT.ICO").setPosition(x, 4, 46, 14);
-    x += 48;
-    button(Load, "Laden", 32);
-    w.add(Ok, K::Button).setText("OK").setPosition(444, 4, 32, 14);
+    button(Save, "Sichern", 40);
+    button(Dump, "Cube auslesen", 60);
+    button(ColumnWidth, "Spaltenbreite", 58);
+    button(Properties, "Properties", 48);
+    w.add(Print, K::Button).setText("Drucken").setIcon("PRINT.ICO").setPosition(x, 4, 52, 14);
+    x += 54;
+    button(Load, "Laden", 36);
+    w.add(Ok, K::Button).setText("OK").setPosition(560, 4, 36, 14);
 
     x = 4;
     auto check = [&](int id, const char* text, int width, bool on) {
         w.add(id, K::Check).setText(text).setValue(on ? "1" : "0").setPosition(x, 22, width, 10);
         x += width + 2;
     };
-    check(InclSums, "incl. Summen", 54, false);
-    check(InclFormat, "incl. Format", 50, true);
-    check(InclColor, "incl. Farbe", 46, true);
-    check(ExclRepeat, "excl. Namenswiederholungen", 96, false);
-    w.add(ExcelPathPrompt, K::Prompt).setText("Excel-Pfad:").setPosition(x, 23, 38, 10);
-    x += 38;
+    check(InclSums, "incl. Summen", 58, false);
+    check(InclFormat, "incl. Format", 56, true);
+    check(InclColor, "incl. Farbe", 52, true);
+    check(ExclRepeat, "excl. Namenswiederholungen", 112, false);
+    w.add(ExcelPathPrompt, K::Prompt).setText("Excel-Pfad:").setPosition(x, 23, 40, 10);
+    x += 40;
     w.add(ExcelPath, K::Entry)
         .setPicture("@s255")
         .setValue(std::string(GLO.Excelpfad.get().clipped()))
-        .setPosition(x, 21, 70, 12);
-    x += 71;
+        .setPosition(x, 21, 92, 12);
+    x += 93;
     w.add(ExcelPathButton, K::Button)
         .setText("...")
         .setTip("Verzeichnis für Excel-Exportdatei")
         .setPosition(x, 21, 12, 12);
     x += 14;
-    check(StartExcel, "Excel starten", 50, true);
-    w.add(Excel, K::Button).setText("Excel").setPosition(444, 20, 32, 14);
+    check(StartExcel, "Excel starten", 56, true);
+    w.add(Excel, K::Button).setText("Excel").setPosition(560, 20, 36, 14);
 
-    w.add(Pivot, K::Ole).setPosition(4, 38, 472, 238);
+    w.add(Pivot, K::Ole).setPosition(4, 38, 592, 298);
 }
 
 }  // namespace
@@ -492,6 +493,8 @@ void AnzeigeCube(long cubeId) {
         wc.resizer().setRule(Pivot, rt::resize::GrowWidth | rt::resize::GrowHeight);
         wc.resizer().setRule(Ok, rt::resize::MoveRight);
         wc.resizer().setRule(Excel, rt::resize::MoveRight);
+        wc.resizer().setMinSize(480, 280);
+        w.setMinSize(480, 280);
         wc.resizer().resize();
     };
     wc.onEvent = [&](const rt::EventInfo& e) { return viewer.takeEvent(e); };

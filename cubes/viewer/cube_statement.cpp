@@ -181,27 +181,27 @@ CubeStatement PrepareCubeStatement(const VOQCubeKopfRecord& cube, std::string_vi
     // turn, and an empty answer (or a number 0) leaves the query without its condition.
     std::string work = parameterText.empty() ? std::string(query) : joined(query, parameterText);
     bool dropped = false;
-    if (!dropped && contains(parameterText, "cParameter")) {
-        const std::string answer = ask(asker.text, textMessage(cube));
-        if (rt::clip(answer).empty())
+    // A text or date answer; an empty one drops the condition.
+    auto answerText = [&](std::string_view name, const std::function<std::string(const std::string&)>& how,
+                          const std::string& message) {
+        if (dropped || !contains(parameterText, name)) return;
+        const std::string answer = ask(how, message);
+        if (rt::clip(answer).empty()) {
             dropped = true;
-        else
-            work = InsertCubeAnswer(work, "#cParameter#", answer);
-    }
+        } else {
+            work = InsertCubeAnswer(work, "#" + std::string(name) + "#", answer);
+        }
+    };
+    answerText("cParameter", asker.text, textMessage(cube));
     if (!dropped && contains(parameterText, "nParameter")) {
         const double number = readNumber(ask(asker.number, numberMessage(cube)));
-        if (number == 0)
+        if (number == 0) {
             dropped = true;
-        else
+        } else {
             work = ReplacePlaceholder(work, "#nParameter#", numberText(number));
+        }
     }
-    if (!dropped && contains(parameterText, "dParameter")) {
-        const std::string answer = ask(asker.date, dateMessage(cube));
-        if (rt::clip(answer).empty())
-            dropped = true;
-        else
-            work = InsertCubeAnswer(work, "#dParameter#", answer);
-    }
+    answerText("dParameter", asker.date, dateMessage(cube));
     if (dropped) work = std::string(query);
     out.statement = AddEvaluationPeriod(work, cube.Zeitraum, currentYear);
     out.clipboard = out.statement;

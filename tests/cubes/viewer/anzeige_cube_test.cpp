@@ -23,9 +23,11 @@
 #include "runtime/ui/automation.h"
 #include "runtime/ui/headless_display.h"
 #include "tests/core/support/core_test_support.h"
+#include "tests/cubes/viewer/cube_fixture.h"
 #include "tests/support/test_support.h"
 
 using namespace anzeige;
+using namespace viewertest;
 
 namespace {
 
@@ -136,33 +138,6 @@ private:
     std::map<std::string, rt::AutoValue> props_;
 };
 
-// ---- Cubes on a real client database --------------------------------------------------------
-
-struct FieldSpec {
-    const char* name;
-    const char* caption;
-    const char* picture;
-    const char* aggregate;
-    const char* group;
-    int grouping;
-};
-
-struct CubeSpec {
-    std::string name = "Umsatz";
-    std::string description = "Umsatz je Gruppe";
-    std::string query = "SELECT * FROM tUmsatz";
-    std::string parameterText;
-    std::string connect = "DSN=eigener";
-    std::string tabName = "tUmsatz";
-    int compress = 0;
-    int zeitraum = 0;
-    std::vector<FieldSpec> fields = {
-        {"cGruppe", "Gruppe", "@s30", "0", "2", 1},    {"nJahr", "Jahr", "@n4", "0", "1", 0},
-        {"fUmsatz", "Umsatz", "@n-14.2", "0", "3", 1}, {"fDB", "DB %", "@n6.1", "2", "3", 1},
-        {"fMenge", "Menge", "", "", "3", 1},
-    };
-};
-
 const std::vector<std::string> kLook = {
     "BorderStyle=1",
     "RowStyle=1",
@@ -219,44 +194,10 @@ protected:
         rt::unregisterControlFactory(kPivotProgId);
         WorkingFolderTest::TearDown();
     }
-    void onThread(std::function<void()> body) {
-        rt::waitThread(rt::startThread([&] {
-            InitDictionary();
-            body();
-            KillDictionary();
-        }));
-    }
+    void onThread(std::function<void()> body) { onProgramThread(body); }
     long addCube(const CubeSpec& spec) {
         long id = 0;
-        onThread([&] {
-            ASSERT_EQ(Relate.VOQCubeKopf->open(), 0);
-            ASSERT_EQ(Relate.VOQCubeKopf->primeRecord(), 0);
-            CUBK.CubeName = spec.name;
-            CUBK.Beschreibung = spec.description;
-            CUBK.Activ = 1;
-            CUBK.Zugriff = "3";
-            CUBK.Connect = spec.connect;
-            CUBK.Query = spec.query;
-            CUBK.QueryParameter = spec.parameterText;
-            CUBK.TabName = spec.tabName;
-            CUBK.Compress = static_cast<rt::Byte>(spec.compress);
-            CUBK.Zeitraum = static_cast<rt::Short>(spec.zeitraum);
-            ASSERT_EQ(Access.VOQCubeKopf->update(), 0);
-            id = CUBK.ID;
-            for (const FieldSpec& f : spec.fields) {
-                CUBD = {};
-                CUBD.ID_CUBK = CUBK.ID;
-                ASSERT_EQ(Access.VOQCubeDetail->primeRecord(true), 0);
-                CUBD.FeldName = f.name;
-                CUBD.Feldname1 = f.caption;
-                CUBD.Picture = f.picture;
-                CUBD.Aggregat = f.aggregate;
-                CUBD.Gruppe = f.group;
-                CUBD.Gruppierung = static_cast<rt::Byte>(f.grouping);
-                ASSERT_EQ(Access.VOQCubeDetail->update(), 0);
-            }
-            Relate.VOQCubeKopf->close();
-        });
+        onThread([&] { storeCube(spec, id); });
         return id;
     }
     // Starts the viewer on a program thread of its own.
