@@ -10,10 +10,15 @@
 #include "core/common/common_window.h"
 #include "core/frame/frame.h"
 #include "core/print/report_preview.h"
+#include "core/scripts/sql_scripts.h"
 #include "core/security/security.h"
 #include "core/startup/startup.h"
+#include "core/updater/update_log_list.h"
+#include "core/updater/update_scripts.h"
+#include "cubes/provkey/prov_key.h"
 #include "cubes/viewer/anzeige_cube.h"
 #include "pivot/pivot_control.h"
+#include "pivot/qt/pivot_view.h"
 #include "runtime/qt/qt_display.h"
 #include "runtime/qt/showcase.h"
 #include "runtime/report/qt/report_printer_qt.h"
@@ -94,6 +99,10 @@ void runProgram(const std::vector<std::string>& parameters) {
     FrameHooks hooks;
     hooks.showCube = AnzeigeCube;  // "\ID": the cube in the pivot viewer
     setFrameHooks(hooks);
+    registerFrameProcedure("BrowseDBUpdateLog", [](const std::string&) { BrowseDBUpdateLog(); });
+    registerFrameProcedure("BrowseSQLSkript1", [](const std::string&) { BrowseSQLSkript1(); });
+    registerFrameProcedure("BrowseSQLScript", [](const std::string&) { BrowseSQLScript(); });
+    registerFrameProcedure("BrowseProvKey", [](const std::string&) { BrowseProvKey(); });
     setMainProcedure(Main);
     ProgramModuleInit();
     ProgramMain();
@@ -106,6 +115,7 @@ int main(int argc, char** argv) {
     const Options options = parseOptions(argc, argv);
     // The pivot-table control is built in: creatable by its ProgID from the start.
     pivot::registerPivotControl();
+    pivot::qt::registerPivotView();
     return rt::qt::runDisplay(
         argc, argv,
         [&options] {

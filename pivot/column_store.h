@@ -22,9 +22,9 @@ double parseNumber(std::string_view text);
 struct Column {
     std::string name;
     bool numeric = false;
-    std::vector<double> num;         // numeric: one value per row
-    std::vector<uint32_t> code;      // text: one dictionary code per row
-    std::vector<std::string> dict;   // text: dict[0] is the NULL entry
+    std::vector<double> num;        // numeric: one value per row
+    std::vector<uint32_t> code;     // text: one dictionary code per row
+    std::vector<std::string> dict;  // text: dict[0] is the NULL entry
 
     // The value of a row as a number (text parsed; NULL and non-numbers are NaN).
     double number(size_t row) const { return numeric ? num[row] : dictNumbers()[code[row]]; }

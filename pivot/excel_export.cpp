@@ -1,12 +1,11 @@
 #include "pivot/excel_export.h"
 
-#include "pivot/number_format.h"
-
-#include <xlsxwriter.h>
-
 #include <algorithm>
 #include <map>
 #include <vector>
+#include <xlsxwriter.h>
+
+#include "pivot/number_format.h"
 
 namespace pivot {
 
@@ -17,8 +16,7 @@ class Formats {
 public:
     Formats(lxw_workbook* wb, const Look& look, const ExcelOptions& o) : wb_(wb), look_(look), o_(o) {}
     enum Role { Heading, Item, Total, Value, TotalValue };
-    lxw_format* get(Role role, const std::string& numberFormat = {})
-    {
+    lxw_format* get(Role role, const std::string& numberFormat = {}) {
         std::string key = std::to_string(int(role)) + '\x1f' + numberFormat;
         auto it = cache_.find(key);
         if (it != cache_.end()) return it->second;
@@ -29,8 +27,15 @@ public:
             uint32_t back = 0, fore = 0;
             bool set = true;
             switch (role) {
-            case Heading: back = look_.headingsBack; fore = look_.headingsFore; break;
-            case Total: case TotalValue: back = look_.totalsBack; fore = look_.totalsFore; break;
+            case Heading:
+                back = look_.headingsBack;
+                fore = look_.headingsFore;
+                break;
+            case Total:
+            case TotalValue:
+                back = look_.totalsBack;
+                fore = look_.totalsFore;
+                break;
             default: set = false; break;
             }
             if (set) {
@@ -52,8 +57,8 @@ private:
 
 }  // namespace
 
-bool writeExcel(const std::string& file, const PivotTable& t, const Look& look, const ExcelOptions& o, std::string& error)
-{
+bool writeExcel(const std::string& file, const PivotTable& t, const Look& look, const ExcelOptions& o,
+                std::string& error) {
     lxw_workbook* wb = workbook_new(file.c_str());
     if (!wb) {
         error = file + ": Datei kann nicht angelegt werden";
@@ -76,7 +81,8 @@ bool writeExcel(const std::string& file, const PivotTable& t, const Look& look, 
             worksheet_write_blank(ws, lxw_row_t(level), lxw_col_t(rl), formats.get(Formats::Heading));
         for (size_t i = 0; i < cols.size(); ++i) {
             std::string h = t.columnHeading(cols[i], level);
-            worksheet_write_string(ws, lxw_row_t(level), lxw_col_t(rowLevels + int(i)), h.c_str(), formats.get(Formats::Heading));
+            worksheet_write_string(ws, lxw_row_t(level), lxw_col_t(rowLevels + int(i)), h.c_str(),
+                                   formats.get(Formats::Heading));
         }
     }
     for (size_t rl = 0; rl < t.rows().fields.size(); ++rl) {
@@ -97,9 +103,12 @@ bool writeExcel(const std::string& file, const PivotTable& t, const Look& look, 
             if (!same) outerChanged = true;
             previous[size_t(level)] = h;
             auto* f = formats.get(total ? Formats::Total : Formats::Item);
-            if (o.noRepeatedNames && same) worksheet_write_blank(ws, row, lxw_col_t(level), f);
-            else if (h.empty()) worksheet_write_blank(ws, row, lxw_col_t(level), f);
-            else worksheet_write_string(ws, row, lxw_col_t(level), h.c_str(), f);
+            if (o.noRepeatedNames && same)
+                worksheet_write_blank(ws, row, lxw_col_t(level), f);
+            else if (h.empty())
+                worksheet_write_blank(ws, row, lxw_col_t(level), f);
+            else
+                worksheet_write_string(ws, row, lxw_col_t(level), h.c_str(), f);
         }
         if (total) std::fill(previous.begin(), previous.end(), std::string());
         for (size_t i = 0; i < cols.size(); ++i) {
@@ -109,13 +118,16 @@ bool writeExcel(const std::string& file, const PivotTable& t, const Look& look, 
             std::string nf = d >= 0 ? spreadsheetFormat(t.fields()[size_t(d)].numberFormat) : std::string();
             auto* f = formats.get(totalCell ? Formats::TotalValue : Formats::Value, nf);
             auto v = t.value(l, c);
-            if (v) worksheet_write_number(ws, row, lxw_col_t(rowLevels + int(i)), *v, f);
-            else if (totalCell && o.colors) worksheet_write_blank(ws, row, lxw_col_t(rowLevels + int(i)), f);
+            if (v)
+                worksheet_write_number(ws, row, lxw_col_t(rowLevels + int(i)), *v, f);
+            else if (totalCell && o.colors)
+                worksheet_write_blank(ws, row, lxw_col_t(rowLevels + int(i)), f);
         }
         ++row;
     }
     worksheet_set_column(ws, 0, lxw_col_t(rowLevels - 1), 22, nullptr);
-    if (!cols.empty()) worksheet_set_column(ws, lxw_col_t(rowLevels), lxw_col_t(rowLevels + int(cols.size()) - 1), 14, nullptr);
+    if (!cols.empty())
+        worksheet_set_column(ws, lxw_col_t(rowLevels), lxw_col_t(rowLevels + int(cols.size()) - 1), 14, nullptr);
 
     lxw_error e = workbook_close(wb);
     if (e != LXW_NO_ERROR) {

@@ -1,9 +1,9 @@
 #pragma once
 // The pivot table as a spreadsheet (xlsx, whatever the file's extension).
 
-#include "pivot/pivot_control.h"
-
 #include <string>
+
+#include "pivot/pivot_control.h"
 
 namespace pivot {
 

@@ -1,8 +1,5 @@
 #include "pivot/layout_file.h"
 
-#include "pivot/number_format.h"
-#include "runtime/text/strings.h"
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -12,12 +9,14 @@
 #include <sstream>
 #include <unistd.h>
 
+#include "pivot/number_format.h"
+#include "runtime/text/strings.h"
+
 namespace pivot {
 
 namespace {
 
-std::string escape(std::string_view s)
-{
+std::string escape(std::string_view s) {
     std::string out;
     for (char c : s) {
         switch (c) {
@@ -31,8 +30,7 @@ std::string escape(std::string_view s)
     return out;
 }
 
-std::string unescape(std::string_view s)
-{
+std::string unescape(std::string_view s) {
     std::string out;
     for (size_t i = 0; i < s.size(); ++i) {
         if (s[i] != '\\' || i + 1 == s.size()) {
@@ -45,8 +43,7 @@ std::string unescape(std::string_view s)
     return out;
 }
 
-int toInt(const std::string& s, int def)
-{
+int toInt(const std::string& s, int def) {
     try {
         return std::stoi(s);
     } catch (...) {
@@ -56,8 +53,7 @@ int toInt(const std::string& s, int def)
 
 }  // namespace
 
-bool writeLayout(const std::string& file, const Layout& layout, std::string& error)
-{
+bool writeLayout(const std::string& file, const Layout& layout, std::string& error) {
     std::ostringstream out;
     out << "[Pivot]\nVersion=1\nFelder=" << layout.fields.size() << "\n";
     for (size_t i = 0; i < layout.fields.size(); ++i) {
@@ -96,8 +92,7 @@ bool writeLayout(const std::string& file, const Layout& layout, std::string& err
     return true;
 }
 
-bool readLayout(const std::string& file, Layout& layout, std::string& error)
-{
+bool readLayout(const std::string& file, Layout& layout, std::string& error) {
     std::ifstream in(file, std::ios::binary);
     if (!in) {
         error = file + ": " + std::strerror(errno);
@@ -128,16 +123,26 @@ bool readLayout(const std::string& file, Layout& layout, std::string& error)
             continue;
         }
         if (!f) continue;
-        if (key == "Name") f->name = unescape(value);
-        else if (key == "Caption") f->caption = unescape(value);
-        else if (key == "Orientation") f->orientation = std::clamp(toInt(value, 0), 0, 4);
-        else if (key == "Position") f->position = toInt(value, 0);
-        else if (key == "AggregateFunc") f->aggregate = std::clamp(toInt(value, 0), 0, 8);
-        else if (key == "NumberFormat") f->numberFormat = unescape(value);
-        else if (key == "GroupFooterType") f->footerType = toInt(value, 1) == 4 ? 4 : 1;
-        else if (key == "GroupFooterVisible") f->footerVisible = toInt(value, 1) != 0;
-        else if (key == "ShowDetail") f->showDetail = toInt(value, 1) != 0;
-        else if (key == "Ausgeblendet") f->hiddenItems.insert(unescape(value));
+        if (key == "Name")
+            f->name = unescape(value);
+        else if (key == "Caption")
+            f->caption = unescape(value);
+        else if (key == "Orientation")
+            f->orientation = std::clamp(toInt(value, 0), 0, 4);
+        else if (key == "Position")
+            f->position = toInt(value, 0);
+        else if (key == "AggregateFunc")
+            f->aggregate = std::clamp(toInt(value, 0), 0, 8);
+        else if (key == "NumberFormat")
+            f->numberFormat = unescape(value);
+        else if (key == "GroupFooterType")
+            f->footerType = toInt(value, 1) == 4 ? 4 : 1;
+        else if (key == "GroupFooterVisible")
+            f->footerVisible = toInt(value, 1) != 0;
+        else if (key == "ShowDetail")
+            f->showDetail = toInt(value, 1) != 0;
+        else if (key == "Ausgeblendet")
+            f->hiddenItems.insert(unescape(value));
     }
     if (!sawHeader) {
         error = file + ": kein Pivot-Layout";
@@ -146,8 +151,7 @@ bool readLayout(const std::string& file, Layout& layout, std::string& error)
     return true;
 }
 
-void applyLayout(const Layout& layout, std::vector<FieldDef>& fields)
-{
+void applyLayout(const Layout& layout, std::vector<FieldDef>& fields) {
     std::vector<bool> used(fields.size(), false);
     for (const FieldDef& saved : layout.fields) {
         for (size_t i = 0; i < fields.size(); ++i) {

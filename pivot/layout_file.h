@@ -4,11 +4,11 @@
 // connect string or password reaches the disk. Written to a temporary file and renamed over
 // the old one, so a failed write leaves the old layout.
 
-#include "pivot/pivot_engine.h"
-
 #include <map>
 #include <string>
 #include <vector>
+
+#include "pivot/pivot_engine.h"
 
 namespace pivot {
 

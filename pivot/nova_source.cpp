@@ -1,14 +1,13 @@
 #include "pivot/nova_source.h"
 
-#include "dataengine/nova_odbc.h"
-#include "runtime/ole/ole.h"
-
-#include <dlfcn.h>
-#include <unistd.h>
-
 #include <cstdio>
+#include <dlfcn.h>
 #include <filesystem>
 #include <mutex>
+#include <unistd.h>
+
+#include "dataengine/nova_odbc.h"
+#include "runtime/ole/ole.h"
 
 namespace pivot {
 
@@ -18,16 +17,14 @@ std::mutex gLibMutex;
 std::string gLibPath;
 void* gLib = nullptr;
 
-std::string programDir()
-{
+std::string programDir() {
     std::error_code ec;
     auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
     return ec ? std::string() : exe.parent_path().string();
 }
 
 // The library stays loaded for the life of the process, as the engine keeps the driver manager.
-FODBC_CreateEngine_t engineExport(std::string& error)
-{
+FODBC_CreateEngine_t engineExport(std::string& error) {
     std::lock_guard lock(gLibMutex);
     if (!gLib) {
         std::vector<std::string> tries;
@@ -42,29 +39,24 @@ FODBC_CreateEngine_t engineExport(std::string& error)
             tries.push_back("libNovaODBC3.so");
         }
         for (auto& t : tries) {
-            if (t.find('/') != std::string::npos && !std::filesystem::exists(t))
-                continue;
+            if (t.find('/') != std::string::npos && !std::filesystem::exists(t)) continue;
             gLib = dlopen(t.c_str(), RTLD_NOW | RTLD_LOCAL);
-            if (gLib)
-                break;
+            if (gLib) break;
             const char* e = dlerror();
             error = e ? e : "libNovaODBC3.so";
         }
         if (!gLib) {
-            if (error.empty())
-                error = "Die Datenbank-Engine libNovaODBC3.so wurde nicht gefunden.";
+            if (error.empty()) error = "Die Datenbank-Engine libNovaODBC3.so wurde nicht gefunden.";
             return nullptr;
         }
     }
     auto f = reinterpret_cast<FODBC_CreateEngine_t>(dlsym(gLib, NOVA_EXPORT_NAME));
-    if (!f)
-        error = "libNovaODBC3.so: " NOVA_EXPORT_NAME " fehlt.";
+    if (!f) error = "libNovaODBC3.so: " NOVA_EXPORT_NAME " fehlt.";
     return f;
 }
 
 template <typename Slots>
-const Slots* slots(void* o)
-{
+const Slots* slots(void* o) {
     return *static_cast<const Slots* const*>(o);
 }
 
@@ -76,13 +68,14 @@ public:
     ~Ref() { reset(); }
     Ref(const Ref&) = delete;
     Ref& operator=(const Ref&) = delete;
-    void** out() { reset(); return &p_; }
+    void** out() {
+        reset();
+        return &p_;
+    }
     void* get() const { return p_; }
     explicit operator bool() const { return p_ != nullptr; }
-    void reset()
-    {
-        if (p_)
-            slots<RtDispatchSlots>(p_)->Release(p_);
+    void reset() {
+        if (p_) slots<RtDispatchSlots>(p_)->Release(p_);
         p_ = nullptr;
     }
 
@@ -90,8 +83,7 @@ private:
     void* p_ = nullptr;
 };
 
-VARIANT number(int16_t v)
-{
+VARIANT number(int16_t v) {
     VARIANT x;
     rtVariantInit(&x);
     x.vt = VT_I2;
@@ -99,15 +91,13 @@ VARIANT number(int16_t v)
     return x;
 }
 
-VARIANT none()
-{
+VARIANT none() {
     VARIANT x;
     rtVariantInit(&x);
     return x;
 }
 
-std::string newestError(void* engine, const char* fallback)
-{
+std::string newestError(void* engine, const char* fallback) {
     Ref errs;
     if (slots<NovaEngineSlots>(engine)->Errors(engine, errs.out()) == S_OK && errs) {
         int32_t n = 0;
@@ -120,8 +110,7 @@ std::string newestError(void* engine, const char* fallback)
                 std::string text = d.utf8();
                 e.reset();
                 slots<NovaErrorsSlots>(errs.get())->Clear(errs.get());
-                if (!text.empty())
-                    return text;
+                if (!text.empty()) return text;
             }
         }
     }
@@ -129,32 +118,34 @@ std::string newestError(void* engine, const char* fallback)
 }
 
 // SQL types whose values arrive as numbers, or as text that is a number.
-bool numericType(int16_t t)
-{
+bool numericType(int16_t t) {
     switch (t) {
-    case 2: case 3: case -5:          // NUMERIC, DECIMAL, BIGINT: text
-    case 4: case 5: case 6: case 7: case 8: case -6: case -7:
-        return true;
-    default:
-        return false;
+    case 2:
+    case 3:
+    case -5:  // NUMERIC, DECIMAL, BIGINT: text
+    case 4:
+    case 5:
+    case 6:
+    case 7:
+    case 8:
+    case -6:
+    case -7: return true;
+    default: return false;
     }
 }
 
 }  // namespace
 
-void setEngineLibrary(std::string path)
-{
+void setEngineLibrary(std::string path) {
     std::lock_guard lock(gLibMutex);
     gLibPath = std::move(path);
 }
 
-ReadResult readThroughEngine(const std::string& connect, const std::string& sql, ColumnStore& store)
-{
+ReadResult readThroughEngine(const std::string& connect, const std::string& sql, ColumnStore& store) {
     store.clear();
     ReadResult r;
     auto create = engineExport(r.error);
-    if (!create)
-        return r;
+    if (!create) return r;
 
     Ref engine;
     *engine.out() = create();
@@ -165,8 +156,9 @@ ReadResult readThroughEngine(const std::string& connect, const std::string& sql,
     Ref env;
     {
         rt::ole::Bstr name(std::string_view("Default_Environment")), empty(std::string_view(""));
-        if (slots<NovaEngineSlots>(engine.get())->CreateEnvironment(engine.get(), name.get(), empty.get(), empty.get(),
-                                                                      env.out()) != S_OK || !env) {
+        if (slots<NovaEngineSlots>(engine.get())
+                    ->CreateEnvironment(engine.get(), name.get(), empty.get(), empty.get(), env.out()) != S_OK ||
+            !env) {
             r.error = newestError(engine.get(), "ODBC-Umgebung nicht verfügbar");
             return r;
         }
@@ -175,7 +167,8 @@ ReadResult readThroughEngine(const std::string& connect, const std::string& sql,
     rt::ole::Bstr connectText(connect), noName(std::string_view(""));
     // No prompt: the control runs without a dialog of the driver.
     if (slots<NovaEnvironmentSlots>(env.get())->OpenConnection(env.get(), noName.get(), number(0), none(), 0,
-                                                                 connectText.get(), 0, conn.out()) != S_OK || !conn) {
+                                                               connectText.get(), 0, conn.out()) != S_OK ||
+        !conn) {
         r.error = newestError(engine.get(), "Verbindung fehlgeschlagen");
         return r;
     }
@@ -187,8 +180,9 @@ ReadResult readThroughEngine(const std::string& connect, const std::string& sql,
     // The resultset keeps the statement text by reference: it lives until the resultset is gone.
     rt::ole::Bstr sqlText(sql);
     Ref rs;
-    if (slots<NovaConnectionSlots>(conn.get())->OpenResultset(conn.get(), sqlText.get(), number(0), number(1), none(),
-                                                               rs.out()) != S_OK || !rs) {
+    if (slots<NovaConnectionSlots>(conn.get())
+                ->OpenResultset(conn.get(), sqlText.get(), number(0), number(1), none(), rs.out()) != S_OK ||
+        !rs) {
         r.error = newestError(engine.get(), "Abfrage fehlgeschlagen");
         return r;
     }

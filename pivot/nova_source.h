@@ -2,9 +2,9 @@
 // Reads a record source through the data engine NovaODBC3, loaded at run time: engine ->
 // environment -> connection -> resultset -> rows, every row into the column store.
 
-#include "pivot/column_store.h"
-
 #include <string>
+
+#include "pivot/column_store.h"
 
 namespace pivot {
 

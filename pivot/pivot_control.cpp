@@ -1,13 +1,14 @@
 #include "pivot/pivot_control.h"
 
+#include <algorithm>
+
+#include "pivot/excel_export.h"
 #include "pivot/layout_file.h"
 #include "pivot/nova_source.h"
 #include "pivot/number_format.h"
-#include "pivot/excel_export.h"
-
+#include "pivot/print_report.h"
+#include "pivot/property_pages.h"
 #include "runtime/text/strings.h"
-
-#include <algorithm>
 
 namespace pivot {
 
@@ -16,34 +17,34 @@ using rt::AutoValue;
 
 namespace {
 
-constexpr long kBadIndex = 0x8002000BL;      // DISP_E_BADINDEX
-constexpr long kInvalidArg = 0x80070057L;    // E_INVALIDARG
-constexpr long kNoMember = 0x80020003L;      // DISP_E_MEMBERNOTFOUND
-constexpr long kFail = 0x80004005L;          // E_FAIL
+constexpr long kBadIndex = 0x8002000BL;    // DISP_E_BADINDEX
+constexpr long kInvalidArg = 0x80070057L;  // E_INVALIDARG
+constexpr long kNoMember = 0x80020003L;    // DISP_E_MEMBERNOTFOUND
+constexpr long kFail = 0x80004005L;        // E_FAIL
 
-std::mutex gHandlerMutex;
-PivotControl::Handler gPrintPreview, gPropertyPages;
-
-[[noreturn]] void badIndex(std::string_view member) { throw AutomationError(std::string(member) + ": Index außerhalb des Bereichs", kBadIndex); }
-[[noreturn]] void badValue(std::string_view member) { throw AutomationError(std::string(member) + ": ungültiger Wert", kInvalidArg); }
-[[noreturn]] void noMember(std::string_view member) { throw AutomationError("Unbekanntes Element: " + std::string(member), kNoMember); }
+[[noreturn]] void badIndex(std::string_view member) {
+    throw AutomationError(std::string(member) + ": Index außerhalb des Bereichs", kBadIndex);
+}
+[[noreturn]] void badValue(std::string_view member) {
+    throw AutomationError(std::string(member) + ": ungültiger Wert", kInvalidArg);
+}
+[[noreturn]] void noMember(std::string_view member) {
+    throw AutomationError("Unbekanntes Element: " + std::string(member), kNoMember);
+}
 
 bool is(std::string_view name, std::string_view member) { return rt::equalsNoCase(name, member); }
 
-const AutoValue& arg(const std::vector<AutoValue>& args, size_t i, std::string_view member)
-{
+const AutoValue& arg(const std::vector<AutoValue>& args, size_t i, std::string_view member) {
     if (i >= args.size() || args[i].isEmpty())
         throw AutomationError(std::string(member) + ": Argument fehlt", kInvalidArg);
     return args[i];
 }
 
-int64_t intArg(const std::vector<AutoValue>& args, size_t i, std::string_view member)
-{
+int64_t intArg(const std::vector<AutoValue>& args, size_t i, std::string_view member) {
     return arg(args, i, member).toInt();
 }
 
-int64_t ranged(const AutoValue& v, int64_t lo, int64_t hi, std::string_view member)
-{
+int64_t ranged(const AutoValue& v, int64_t lo, int64_t hi, std::string_view member) {
     // Text that is no number is a bad value, not 0.
     if (v.type() == AutoValue::Type::Text) {
         double d = parseNumber(v.toText());
@@ -56,8 +57,7 @@ int64_t ranged(const AutoValue& v, int64_t lo, int64_t hi, std::string_view memb
 
 }  // namespace
 
-uint32_t resolveOleColor(uint32_t ole)
-{
+uint32_t resolveOleColor(uint32_t ole) {
     if (ole & 0x80000000u) {
         switch (ole & 0xFF) {
         case 5: return 0xFFFFFF;   // window
@@ -74,8 +74,7 @@ uint32_t resolveOleColor(uint32_t ole)
     return (r << 16) | (g << 8) | b;
 }
 
-bool validOleColor(int64_t v)
-{
+bool validOleColor(int64_t v) {
     if (v < 0 || v > 0xFFFFFFFFLL) return false;
     uint32_t u = uint32_t(v);
     if (u & 0x80000000u) return (u & 0x7FFFFF00u) == 0 && (u & 0xFF) <= 30;
@@ -96,28 +95,24 @@ struct PivotControl::State {
     std::map<int, std::function<void()>> listeners;
     int nextListener = 1;
 
-    std::shared_ptr<const PivotTable> current()
-    {
+    std::shared_ptr<const PivotTable> current() {
         if (dirty || !table) {
             table = pivot.compute(fields);
             dirty = false;
         }
         return table;
     }
-    void checkField(int64_t i, std::string_view member) const
-    {
+    void checkField(int64_t i, std::string_view member) const {
         if (i < 0 || i >= int64_t(fields.size())) badIndex(member);
     }
-    void renumber(int orientation)
-    {
+    void renumber(int orientation) {
         std::vector<FieldDef*> area;
         for (auto& f : fields)
             if (f.orientation == orientation) area.push_back(&f);
         std::stable_sort(area.begin(), area.end(), [](auto* a, auto* b) { return a->position < b->position; });
         for (size_t i = 0; i < area.size(); ++i) area[i]->position = int(i) * 2;
     }
-    void place(FieldDef& f, int orientation, int position)
-    {
+    void place(FieldDef& f, int orientation, int position) {
         int old = f.orientation;
         f.orientation = orientation;
         // Between the neighbours: positions are kept even, so an odd one slots in.
@@ -131,8 +126,7 @@ namespace {
 
 // Changes run under the lock; the listeners run after it, when the view is to follow now.
 template <class F>
-void change(PivotControl::State& s, F&& f, bool notify = true)
-{
+void change(PivotControl::State& s, F&& f, bool notify = true) {
     std::vector<std::function<void()>> call;
     {
         std::lock_guard lock(s.mutex);
@@ -144,8 +138,7 @@ void change(PivotControl::State& s, F&& f, bool notify = true)
     for (auto& l : call) l();
 }
 
-FontSpec* fontOf(Look& look, std::string_view name)
-{
+FontSpec* fontOf(Look& look, std::string_view name) {
     if (is(name, "Font")) return &look.font;
     if (is(name, "FieldFont")) return &look.fieldFont;
     if (is(name, "FilteredFieldFont")) return &look.filteredFont;
@@ -154,22 +147,28 @@ FontSpec* fontOf(Look& look, std::string_view name)
     return nullptr;
 }
 
-uint32_t* colorOf(Look& look, std::string_view name)
-{
-    struct { const char* name; uint32_t Look::*member; } table[] = {
-        {"FieldsBackColor", &Look::fieldsBack}, {"FieldsForeColor", &Look::fieldsFore},
-        {"FilteredFieldBackColor", &Look::filteredBack}, {"FilteredFieldForeColor", &Look::filteredFore},
-        {"CubeBackColor", &Look::cubeBack}, {"HeadingsBackColor", &Look::headingsBack},
-        {"HeadingsForeColor", &Look::headingsFore}, {"TotalsBackColor", &Look::totalsBack},
-        {"TotalsForeColor", &Look::totalsFore}, {"GridColor", &Look::gridColor},
+uint32_t* colorOf(Look& look, std::string_view name) {
+    struct {
+        const char* name;
+        uint32_t Look::*member;
+    } table[] = {
+        {"FieldsBackColor", &Look::fieldsBack},
+        {"FieldsForeColor", &Look::fieldsFore},
+        {"FilteredFieldBackColor", &Look::filteredBack},
+        {"FilteredFieldForeColor", &Look::filteredFore},
+        {"CubeBackColor", &Look::cubeBack},
+        {"HeadingsBackColor", &Look::headingsBack},
+        {"HeadingsForeColor", &Look::headingsFore},
+        {"TotalsBackColor", &Look::totalsBack},
+        {"TotalsForeColor", &Look::totalsFore},
+        {"GridColor", &Look::gridColor},
     };
     for (auto& e : table)
         if (is(name, e.name)) return &(look.*(e.member));
     return nullptr;
 }
 
-int* styleOf(Look& look, std::string_view name)
-{
+int* styleOf(Look& look, std::string_view name) {
     if (is(name, "BorderStyle")) return &look.borderStyle;
     if (is(name, "RowStyle")) return &look.rowStyle;
     if (is(name, "ColStyle")) return &look.colStyle;
@@ -179,9 +178,9 @@ int* styleOf(Look& look, std::string_view name)
 
 class FontObject : public rt::AutomationObject {
 public:
-    FontObject(std::shared_ptr<PivotControl::State> s, std::string which) : s_(std::move(s)), which_(std::move(which)) {}
-    AutoValue get(std::string_view name, const std::vector<AutoValue>&) override
-    {
+    FontObject(std::shared_ptr<PivotControl::State> s, std::string which)
+        : s_(std::move(s)), which_(std::move(which)) {}
+    AutoValue get(std::string_view name, const std::vector<AutoValue>&) override {
         std::lock_guard lock(s_->mutex);
         FontSpec& f = *fontOf(s_->look, which_);
         if (is(name, "Name")) return f.name;
@@ -191,8 +190,7 @@ public:
         if (is(name, "Underline")) return f.underline ? 1 : 0;
         noMember(name);
     }
-    void set(std::string_view name, const AutoValue& v, const std::vector<AutoValue>&) override
-    {
+    void set(std::string_view name, const AutoValue& v, const std::vector<AutoValue>&) override {
         change(*s_, [&] {
             FontSpec& f = *fontOf(s_->look, which_);
             if (is(name, "Name")) {
@@ -202,10 +200,14 @@ public:
                 double d = v.toDouble();
                 if (!(d >= 1 && d <= 400)) badValue(name);
                 f.size = d;
-            } else if (is(name, "Bold")) f.bold = v.toBool();
-            else if (is(name, "Italic")) f.italic = v.toBool();
-            else if (is(name, "Underline")) f.underline = v.toBool();
-            else noMember(name);
+            } else if (is(name, "Bold"))
+                f.bold = v.toBool();
+            else if (is(name, "Italic"))
+                f.italic = v.toBool();
+            else if (is(name, "Underline"))
+                f.underline = v.toBool();
+            else
+                noMember(name);
         });
     }
     AutoValue call(std::string_view name, const std::vector<AutoValue>& args) override { return get(name, args); }
@@ -218,8 +220,7 @@ private:
 class FieldObject : public rt::AutomationObject {
 public:
     FieldObject(std::shared_ptr<PivotControl::State> s, int index) : s_(std::move(s)), i_(index) {}
-    AutoValue get(std::string_view name, const std::vector<AutoValue>&) override
-    {
+    AutoValue get(std::string_view name, const std::vector<AutoValue>&) override {
         std::lock_guard lock(s_->mutex);
         const FieldDef& f = s_->fields[size_t(i_)];
         if (is(name, "Name")) return f.name;
@@ -234,28 +235,33 @@ public:
         if (is(name, "Index")) return i_;
         noMember(name);
     }
-    void set(std::string_view name, const AutoValue& v, const std::vector<AutoValue>&) override
-    {
+    void set(std::string_view name, const AutoValue& v, const std::vector<AutoValue>&) override {
         change(*s_, [&] {
             FieldDef& f = s_->fields[size_t(i_)];
-            if (is(name, "Caption")) f.caption = v.toText();
-            else if (is(name, "Orientation")) s_->place(f, int(ranged(v, 0, 4, name)), -1);
-            else if (is(name, "Position")) s_->place(f, f.orientation, int(ranged(v, 0, 1 << 20, name)));
+            if (is(name, "Caption"))
+                f.caption = v.toText();
+            else if (is(name, "Orientation"))
+                s_->place(f, int(ranged(v, 0, 4, name)), -1);
+            else if (is(name, "Position"))
+                s_->place(f, f.orientation, int(ranged(v, 0, 1 << 20, name)));
             else if (is(name, "NumberFormat")) {
                 if (!validNumberFormat(v.toText())) badValue(name);
                 f.numberFormat = std::string(rt::trimBlanks(v.toText()));
-            } else if (is(name, "AggregateFunc")) f.aggregate = int(ranged(v, 0, 8, name));
+            } else if (is(name, "AggregateFunc"))
+                f.aggregate = int(ranged(v, 0, 8, name));
             else if (is(name, "GroupFooterType")) {
                 int t = int(ranged(v, 1, 4, name));
                 if (t != FooterAggregate && t != FooterRatio) badValue(name);
                 f.footerType = t;
-            } else if (is(name, "GroupFooterVisible")) f.footerVisible = ranged(v, -1, 1, name) != 0;
-            else if (is(name, "ShowDetail")) f.showDetail = ranged(v, -1, 1, name) != 0;
-            else noMember(name);
+            } else if (is(name, "GroupFooterVisible"))
+                f.footerVisible = ranged(v, -1, 1, name) != 0;
+            else if (is(name, "ShowDetail"))
+                f.showDetail = ranged(v, -1, 1, name) != 0;
+            else
+                noMember(name);
         });
     }
-    AutoValue call(std::string_view name, const std::vector<AutoValue>& args) override
-    {
+    AutoValue call(std::string_view name, const std::vector<AutoValue>& args) override {
         if (is(name, "ShowDetail") && !args.empty()) {
             set(name, args[0], {});
             return {};
@@ -264,8 +270,7 @@ public:
     }
 
 private:
-    int positionOf(const FieldDef& f) const
-    {
+    int positionOf(const FieldDef& f) const {
         int n = 0;
         for (auto& o : s_->fields)
             if (&o != &f && o.orientation == f.orientation && o.position < f.position) ++n;
@@ -278,8 +283,7 @@ private:
 class FieldsObject : public rt::AutomationObject {
 public:
     explicit FieldsObject(std::shared_ptr<PivotControl::State> s) : s_(std::move(s)) {}
-    AutoValue get(std::string_view name, const std::vector<AutoValue>& args) override
-    {
+    AutoValue get(std::string_view name, const std::vector<AutoValue>& args) override {
         if (is(name, "Count")) {
             std::lock_guard lock(s_->mutex);
             return int64_t(s_->fields.size());
@@ -288,13 +292,11 @@ public:
         noMember(name);
     }
     void set(std::string_view name, const AutoValue&, const std::vector<AutoValue>&) override { noMember(name); }
-    AutoValue call(std::string_view name, const std::vector<AutoValue>& args) override
-    {
+    AutoValue call(std::string_view name, const std::vector<AutoValue>& args) override {
         if (is(name, "Add")) return add(args);
         return get(name, args);
     }
-    AutoValue item(const std::vector<AutoValue>& args, std::string_view member)
-    {
+    AutoValue item(const std::vector<AutoValue>& args, std::string_view member) {
         int64_t i = intArg(args, 0, member);
         {
             std::lock_guard lock(s_->mutex);
@@ -304,8 +306,7 @@ public:
     }
 
 private:
-    AutoValue add(const std::vector<AutoValue>& args)
-    {
+    AutoValue add(const std::vector<AutoValue>& args) {
         std::string name(rt::trimBlanks(arg(args, 0, "Fields.Add").toText()));
         if (name.empty()) badValue("Fields.Add");
         std::string caption = args.size() > 1 ? args[1].toText() : name;
@@ -326,22 +327,22 @@ private:
 
 }  // namespace
 
-void registerPivotControl()
-{
-    rt::registerControlFactory(kProgId, [] { return std::shared_ptr<rt::AutomationObject>(std::make_shared<PivotControl>()); });
+void registerPivotControl() {
+    rt::registerControlFactory(kProgId,
+                               [] { return std::shared_ptr<rt::AutomationObject>(std::make_shared<PivotControl>()); });
 }
 
 PivotControl::PivotControl() : s_(std::make_shared<State>()) {}
 PivotControl::~PivotControl() = default;
 
-AutoValue PivotControl::get(std::string_view name, const std::vector<AutoValue>& args)
-{
+AutoValue PivotControl::get(std::string_view name, const std::vector<AutoValue>& args) {
     if (is(name, "Fields")) {
         auto fields = std::make_shared<FieldsObject>(s_);
         if (!args.empty()) return fields->item(args, "Fields");
         return std::shared_ptr<rt::AutomationObject>(fields);
     }
-    if (fontOf(s_->look, name)) return std::shared_ptr<rt::AutomationObject>(std::make_shared<FontObject>(s_, std::string(name)));
+    if (fontOf(s_->look, name))
+        return std::shared_ptr<rt::AutomationObject>(std::make_shared<FontObject>(s_, std::string(name)));
 
     std::lock_guard lock(s_->mutex);
     Look& look = s_->look;
@@ -409,8 +410,7 @@ AutoValue PivotControl::get(std::string_view name, const std::vector<AutoValue>&
     noMember(name);
 }
 
-void PivotControl::set(std::string_view name, const AutoValue& v, const std::vector<AutoValue>& args)
-{
+void PivotControl::set(std::string_view name, const AutoValue& v, const std::vector<AutoValue>& args) {
     if (is(name, "Fields")) noMember(name);
     if (is(name, "ColWidth")) {
         int64_t c = intArg(args, 0, name);
@@ -432,10 +432,14 @@ void PivotControl::set(std::string_view name, const AutoValue& v, const std::vec
         Look& look = s_->look;
         if (is(name, "GNConnectType")) {
             // Only the data engine's ODBC is a data source of this control.
-            if (ranged(v, 0, 99, name) != 3) throw AutomationError("GNConnectType: nur 3 (ODBC) wird unterstützt", kInvalidArg);
-        } else if (is(name, "GNConnect")) s_->connect = v.toText();
-        else if (is(name, "GNRecordSource")) s_->recordSource = v.toText();
-        else if (int* st = styleOf(look, name)) *st = int(ranged(v, 0, 3, name));
+            if (ranged(v, 0, 99, name) != 3)
+                throw AutomationError("GNConnectType: nur 3 (ODBC) wird unterstützt", kInvalidArg);
+        } else if (is(name, "GNConnect"))
+            s_->connect = v.toText();
+        else if (is(name, "GNRecordSource"))
+            s_->recordSource = v.toText();
+        else if (int* st = styleOf(look, name))
+            *st = int(ranged(v, 0, 3, name));
         else if (uint32_t* c = colorOf(look, name)) {
             if (v.type() == AutoValue::Type::Text && isNull(parseNumber(v.toText()))) badValue(name);
             if (!validOleColor(v.toInt())) badValue(name);
@@ -444,16 +448,20 @@ void PivotControl::set(std::string_view name, const AutoValue& v, const std::vec
             std::string n(rt::trimBlanks(v.toText()));
             if (n.empty()) badValue(name);
             f->name = n;
-        } else if (is(name, "FooterCaption")) look.footerCaption = v.toText();
-        else if (is(name, "HeaderCaption")) look.headerCaption = v.toText();
-        else if (is(name, "PrinterOrientation")) look.printerOrientation = int(ranged(v, 1, 2, name));
-        else if (is(name, "IncludeColorsInPrintout")) look.includeColors = ranged(v, -1, 1, name) != 0;
-        else noMember(name);
+        } else if (is(name, "FooterCaption"))
+            look.footerCaption = v.toText();
+        else if (is(name, "HeaderCaption"))
+            look.headerCaption = v.toText();
+        else if (is(name, "PrinterOrientation"))
+            look.printerOrientation = int(ranged(v, 1, 2, name));
+        else if (is(name, "IncludeColorsInPrintout"))
+            look.includeColors = ranged(v, -1, 1, name) != 0;
+        else
+            noMember(name);
     });
 }
 
-AutoValue PivotControl::call(std::string_view name, const std::vector<AutoValue>& args)
-{
+AutoValue PivotControl::call(std::string_view name, const std::vector<AutoValue>& args) {
     if (is(name, "RefreshData")) {
         refreshData();
         return {};
@@ -485,7 +493,9 @@ AutoValue PivotControl::call(std::string_view name, const std::vector<AutoValue>
         std::string file(rt::trimBlanks(arg(args, 0, name).toText()));
         if (file.empty()) badValue(name);
         ExcelOptions o;
-        auto flag = [&](size_t i, bool def) { return i < args.size() && !args[i].isEmpty() ? ranged(args[i], -1, 1, name) != 0 : def; };
+        auto flag = [&](size_t i, bool def) {
+            return i < args.size() && !args[i].isEmpty() ? ranged(args[i], -1, 1, name) != 0 : def;
+        };
         o.totals = flag(1, o.totals);
         o.formats = flag(2, o.formats);
         o.colors = flag(3, o.colors);
@@ -494,88 +504,55 @@ AutoValue PivotControl::call(std::string_view name, const std::vector<AutoValue>
         return {};
     }
     if (is(name, "PrintPreview")) {
-        Handler h;
-        {
-            std::lock_guard lock(gHandlerMutex);
-            h = gPrintPreview;
-        }
-        if (!h) throw AutomationError("PrintPreview: keine Druckvorschau verfügbar", kFail);
-        h(*this);
+        printPreview(*this);
         return {};
     }
     return get(name, args);
 }
 
-bool PivotControl::doVerb(int verb)
-{
+bool PivotControl::doVerb(int verb) {
     if (verb != -7) return false;
-    Handler h;
-    {
-        std::lock_guard lock(gHandlerMutex);
-        h = gPropertyPages;
-    }
-    if (!h) return false;
-    h(*this);
+    showPropertyPages(*this);
     return true;
 }
 
-void PivotControl::setPrintPreviewHandler(Handler h)
-{
-    std::lock_guard lock(gHandlerMutex);
-    gPrintPreview = std::move(h);
-}
-
-void PivotControl::setPropertyPagesHandler(Handler h)
-{
-    std::lock_guard lock(gHandlerMutex);
-    gPropertyPages = std::move(h);
-}
-
-std::shared_ptr<const PivotTable> PivotControl::table()
-{
+std::shared_ptr<const PivotTable> PivotControl::table() {
     std::lock_guard lock(s_->mutex);
     return s_->current();
 }
 
-std::vector<FieldDef> PivotControl::fields()
-{
+std::vector<FieldDef> PivotControl::fields() {
     std::lock_guard lock(s_->mutex);
     return s_->fields;
 }
 
-Look PivotControl::look()
-{
+Look PivotControl::look() {
     std::lock_guard lock(s_->mutex);
     return s_->look;
 }
 
-std::shared_ptr<const ColumnStore> PivotControl::data()
-{
+std::shared_ptr<const ColumnStore> PivotControl::data() {
     std::lock_guard lock(s_->mutex);
     return s_->store;
 }
 
-int PivotControl::colWidth(int c)
-{
+int PivotControl::colWidth(int c) {
     std::lock_guard lock(s_->mutex);
     auto it = s_->widths.find(c);
     return it != s_->widths.end() ? it->second : c == 0 ? 140 : 80;
 }
 
-void PivotControl::setColWidth(int c, int w)
-{
+void PivotControl::setColWidth(int c, int w) {
     change(*s_, [&] { s_->widths[c] = std::max(0, w); });
 }
 
-std::shared_ptr<const Dimension> PivotControl::items(int field)
-{
+std::shared_ptr<const Dimension> PivotControl::items(int field) {
     std::lock_guard lock(s_->mutex);
     s_->checkField(field, "Fields");
     return s_->pivot.dimension(s_->fields[size_t(field)]);
 }
 
-void PivotControl::moveField(int field, int orientation, int position)
-{
+void PivotControl::moveField(int field, int orientation, int position) {
     if (orientation < 0 || orientation > 4) badValue("Orientation");
     change(*s_, [&] {
         s_->checkField(field, "Fields");
@@ -583,24 +560,21 @@ void PivotControl::moveField(int field, int orientation, int position)
     });
 }
 
-void PivotControl::setHiddenItems(int field, std::set<std::string> hidden)
-{
+void PivotControl::setHiddenItems(int field, std::set<std::string> hidden) {
     change(*s_, [&] {
         s_->checkField(field, "Fields");
         s_->fields[size_t(field)].hiddenItems = std::move(hidden);
     });
 }
 
-void PivotControl::setShowDetail(int field, bool on)
-{
+void PivotControl::setShowDetail(int field, bool on) {
     change(*s_, [&] {
         s_->checkField(field, "Fields");
         s_->fields[size_t(field)].showDetail = on;
     });
 }
 
-void PivotControl::setFieldProperties(int field, const FieldDef& v)
-{
+void PivotControl::setFieldProperties(int field, const FieldDef& v) {
     if (v.orientation < 0 || v.orientation > 4) badValue("Orientation");
     if (v.aggregate < 0 || v.aggregate > 8) badValue("AggregateFunc");
     if (!validNumberFormat(v.numberFormat)) badValue("NumberFormat");
@@ -614,29 +588,25 @@ void PivotControl::setFieldProperties(int field, const FieldDef& v)
     });
 }
 
-void PivotControl::refreshData()
-{
+void PivotControl::refreshData() {
     std::string connect, sql;
     {
         std::lock_guard lock(s_->mutex);
         connect = s_->connect;
         sql = s_->recordSource;
     }
-    if (rt::trimBlanks(sql).empty())
-        throw AutomationError("RefreshData: keine Datenquelle (GNRecordSource)", kFail);
+    if (rt::trimBlanks(sql).empty()) throw AutomationError("RefreshData: keine Datenquelle (GNRecordSource)", kFail);
     // Read outside the lock: the view keeps showing the old data meanwhile.
     auto store = std::make_shared<ColumnStore>();
     ReadResult r = readThroughEngine(connect, sql, *store);
-    if (!r.ok)
-        throw AutomationError(r.error, kFail);
+    if (!r.ok) throw AutomationError(r.error, kFail);
     change(*s_, [&] {
         s_->store = store;
         s_->pivot.setData(store);
     });
 }
 
-void PivotControl::saveLayout(const std::string& file)
-{
+void PivotControl::saveLayout(const std::string& file) {
     Layout l;
     {
         std::lock_guard lock(s_->mutex);
@@ -644,24 +614,20 @@ void PivotControl::saveLayout(const std::string& file)
         l.widths = s_->widths;
     }
     std::string error;
-    if (!writeLayout(file, l, error))
-        throw AutomationError("Save: " + error, kFail);
+    if (!writeLayout(file, l, error)) throw AutomationError("Save: " + error, kFail);
 }
 
-void PivotControl::loadLayout(const std::string& file)
-{
+void PivotControl::loadLayout(const std::string& file) {
     Layout l;
     std::string error;
-    if (!readLayout(file, l, error))
-        throw AutomationError("Load: " + error, kFail);
+    if (!readLayout(file, l, error)) throw AutomationError("Load: " + error, kFail);
     change(*s_, [&] {
         applyLayout(l, s_->fields);
         s_->widths = l.widths;
     });
 }
 
-void PivotControl::exportToExcel(const std::string& file, const ExcelOptions& options)
-{
+void PivotControl::exportToExcel(const std::string& file, const ExcelOptions& options) {
     std::shared_ptr<const PivotTable> t;
     Look look;
     {
@@ -670,20 +636,17 @@ void PivotControl::exportToExcel(const std::string& file, const ExcelOptions& op
         look = s_->look;
     }
     std::string error;
-    if (!writeExcel(file, *t, look, options, error))
-        throw AutomationError("ExportToExcel: " + error, kFail);
+    if (!writeExcel(file, *t, look, options, error)) throw AutomationError("ExportToExcel: " + error, kFail);
 }
 
-int PivotControl::addListener(std::function<void()> f)
-{
+int PivotControl::addListener(std::function<void()> f) {
     std::lock_guard lock(s_->mutex);
     int id = s_->nextListener++;
     s_->listeners[id] = std::move(f);
     return id;
 }
 
-void PivotControl::removeListener(int id)
-{
+void PivotControl::removeListener(int id) {
     std::lock_guard lock(s_->mutex);
     s_->listeners.erase(id);
 }

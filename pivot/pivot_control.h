@@ -4,10 +4,6 @@
 // view (pivot/qt) reads and changes the same state from the display thread, so every member
 // takes the control's lock.
 
-#include "pivot/pivot_engine.h"
-
-#include "runtime/ui/automation.h"
-
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -15,6 +11,9 @@
 #include <mutex>
 #include <string>
 #include <vector>
+
+#include "pivot/pivot_engine.h"
+#include "runtime/ui/automation.h"
 
 namespace pivot {
 
@@ -49,10 +48,10 @@ struct Look {
 };
 
 struct ExcelOptions {
-    bool totals = false;          // incl. Summen
-    bool formats = true;          // incl. Format
-    bool colors = true;           // incl. Farbe
-    bool noRepeatedNames = false; // excl. Namenswiederholungen
+    bool totals = false;           // incl. Summen
+    bool formats = true;           // incl. Format
+    bool colors = true;            // incl. Farbe
+    bool noRepeatedNames = false;  // excl. Namenswiederholungen
 };
 
 class PivotControl : public rt::AutomationObject, public std::enable_shared_from_this<PivotControl> {
@@ -77,9 +76,9 @@ public:
     void setHiddenItems(int field, std::set<std::string> hidden);
     void setShowDetail(int field, bool on);
     void setFieldProperties(int field, const FieldDef& values);  // caption, orientation, aggregate, format
-    void refreshData();                                            // throws AutomationError
-    void saveLayout(const std::string& file);                      // throws AutomationError
-    void loadLayout(const std::string& file);                      // throws AutomationError
+    void refreshData();                                          // throws AutomationError
+    void saveLayout(const std::string& file);                    // throws AutomationError
+    void loadLayout(const std::string& file);                    // throws AutomationError
     void exportToExcel(const std::string& file, const ExcelOptions& options);  // throws AutomationError
     // The data read last, for a pivot of one's own (benchmarks, tests).
     std::shared_ptr<const ColumnStore> data();
@@ -87,12 +86,6 @@ public:
     // Called after every change that the view shows (on the changing thread).
     int addListener(std::function<void()> f);
     void removeListener(int id);
-
-    // The print preview and the property pages are shown by whoever hosts them (the report
-    // preview, the property-page window); the control hands itself over.
-    using Handler = std::function<void(PivotControl&)>;
-    static void setPrintPreviewHandler(Handler h);
-    static void setPropertyPagesHandler(Handler h);
 
     struct State;
 

@@ -1,7 +1,5 @@
 #include "pivot/pivot_engine.h"
 
-#include "pivot/number_format.h"
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -9,16 +7,16 @@
 #include <numeric>
 #include <unordered_map>
 
+#include "pivot/number_format.h"
+
 namespace pivot {
 
 // ---------------------------------------------------------------------------------------------
 // Aggregates
 
-void Acc::add(double v)
-{
+void Acc::add(double v) {
     rows += 1;
-    if (isNull(v))
-        return;
+    if (isNull(v)) return;
     n += 1;
     sum += v;
     double delta = v - mean;
@@ -32,15 +30,17 @@ void Acc::add(double v)
     }
 }
 
-void Acc::merge(const Acc& o)
-{
-    if (o.rows == 0)
-        return;
+void Acc::merge(const Acc& o) {
+    if (o.rows == 0) return;
     rows += o.rows;
-    if (o.n == 0)
-        return;
+    if (o.n == 0) return;
     if (n == 0) {
-        n = o.n; sum = o.sum; mean = o.mean; m2 = o.m2; min = o.min; max = o.max;
+        n = o.n;
+        sum = o.sum;
+        mean = o.mean;
+        m2 = o.m2;
+        min = o.min;
+        max = o.max;
         return;
     }
     double total = n + o.n;
@@ -53,21 +53,35 @@ void Acc::merge(const Acc& o)
     n = total;
 }
 
-std::optional<double> aggregateOf(const Acc& a, int aggregate)
-{
-    if (a.rows == 0)
-        return std::nullopt;
+std::optional<double> aggregateOf(const Acc& a, int aggregate) {
+    if (a.rows == 0) return std::nullopt;
     switch (aggregate) {
     case Count: return a.n;
-    case Sum: if (a.n > 0) return a.sum; break;
-    case Average: if (a.n > 0) return a.sum / a.n; break;
-    case Max: if (a.n > 0) return a.max; break;
-    case Min: if (a.n > 0) return a.min; break;
+    case Sum:
+        if (a.n > 0) return a.sum;
+        break;
+    case Average:
+        if (a.n > 0) return a.sum / a.n;
+        break;
+    case Max:
+        if (a.n > 0) return a.max;
+        break;
+    case Min:
+        if (a.n > 0) return a.min;
+        break;
     // Sample statistics need two values; the population ones one.
-    case StDev: if (a.n > 1) return std::sqrt(std::max(0.0, a.m2 / (a.n - 1))); break;
-    case StDevP: if (a.n > 0) return std::sqrt(std::max(0.0, a.m2 / a.n)); break;
-    case Var: if (a.n > 1) return std::max(0.0, a.m2 / (a.n - 1)); break;
-    case VarP: if (a.n > 0) return std::max(0.0, a.m2 / a.n); break;
+    case StDev:
+        if (a.n > 1) return std::sqrt(std::max(0.0, a.m2 / (a.n - 1)));
+        break;
+    case StDevP:
+        if (a.n > 0) return std::sqrt(std::max(0.0, a.m2 / a.n));
+        break;
+    case Var:
+        if (a.n > 1) return std::max(0.0, a.m2 / (a.n - 1));
+        break;
+    case VarP:
+        if (a.n > 0) return std::max(0.0, a.m2 / a.n);
+        break;
     default: break;
     }
     return std::nullopt;
@@ -83,8 +97,7 @@ int precedence(char op) { return op == '*' || op == '/' ? 2 : op == 'n' ? 3 : 1;
 
 }  // namespace
 
-Expression Expression::parse(std::string_view text, const ColumnStore& store)
-{
+Expression Expression::parse(std::string_view text, const ColumnStore& store) {
     Expression e;
     std::vector<char> ops;  // '(' , operators, 'n' for a unary minus
     bool expectOperand = true;
@@ -99,7 +112,10 @@ Expression Expression::parse(std::string_view text, const ColumnStore& store)
     size_t i = 0;
     while (i < text.size()) {
         char c = text[i];
-        if (c == ' ' || c == '\t') { ++i; continue; }
+        if (c == ' ' || c == '\t') {
+            ++i;
+            continue;
+        }
         if (c == '(') {
             if (!expectOperand) return {};
             ops.push_back('(');
@@ -158,15 +174,20 @@ Expression Expression::parse(std::string_view text, const ColumnStore& store)
 }
 
 template <typename Get>
-double Expression::eval(Get&& operand) const
-{
+double Expression::eval(Get&& operand) const {
     double stack[64];
     size_t sp = 0;
     for (const Token& t : tokens) {
         switch (t.kind) {
-        case Token::Number: if (sp < 64) stack[sp++] = t.value; break;
-        case Token::Column: if (sp < 64) stack[sp++] = operand(t.column); break;
-        case Token::Neg: if (sp >= 1) stack[sp - 1] = -stack[sp - 1]; break;
+        case Token::Number:
+            if (sp < 64) stack[sp++] = t.value;
+            break;
+        case Token::Column:
+            if (sp < 64) stack[sp++] = operand(t.column);
+            break;
+        case Token::Neg:
+            if (sp >= 1) stack[sp - 1] = -stack[sp - 1];
+            break;
         case Token::Op: {
             if (sp < 2) return kNull;
             double b = stack[--sp], a = stack[sp - 1], r;
@@ -187,10 +208,7 @@ double Expression::eval(Get&& operand) const
 // ---------------------------------------------------------------------------------------------
 // Items
 
-std::string itemText(double v, const FieldDef& f)
-{
-    return formatNumber(v, f.numberFormat);
-}
+std::string itemText(double v, const FieldDef& f) { return formatNumber(v, f.numberFormat); }
 
 namespace {
 
@@ -200,26 +218,21 @@ struct Binding {
     Expression expr;
 };
 
-Binding bind(const FieldDef& f, const ColumnStore& store)
-{
+Binding bind(const FieldDef& f, const ColumnStore& store) {
     Binding b;
     b.column = store.find(f.name);
-    if (b.column < 0 && f.name.find_first_of("+-*/") != std::string::npos)
-        b.expr = Expression::parse(f.name, store);
+    if (b.column < 0 && f.name.find_first_of("+-*/") != std::string::npos) b.expr = Expression::parse(f.name, store);
     return b;
 }
 
-std::vector<double> computedValues(const Expression& e, const ColumnStore& store)
-{
+std::vector<double> computedValues(const Expression& e, const ColumnStore& store) {
     std::vector<double> v(store.rowCount());
-    for (size_t r = 0; r < v.size(); ++r)
-        v[r] = e.eval([&](int c) { return store.column(size_t(c)).number(r); });
+    for (size_t r = 0; r < v.size(); ++r) v[r] = e.eval([&](int c) { return store.column(size_t(c)).number(r); });
     return v;
 }
 
 std::shared_ptr<Dimension> numericDimension(const std::vector<double>& values, const double* direct, size_t rows,
-                                            const FieldDef& f)
-{
+                                            const FieldDef& f) {
     auto d = std::make_shared<Dimension>();
     const double* v = direct ? direct : values.data();
     std::unordered_map<uint64_t, uint32_t> seen;
@@ -251,13 +264,11 @@ std::shared_ptr<Dimension> numericDimension(const std::vector<double>& values, c
         d->items.push_back({itemText(distinct[order[i]], f), false});
     }
     d->rowItem.resize(rows);
-    for (size_t r = 0; r < rows; ++r)
-        d->rowItem[r] = first[r] == UINT32_MAX ? 0 : rank[first[r]];
+    for (size_t r = 0; r < rows; ++r) d->rowItem[r] = first[r] == UINT32_MAX ? 0 : rank[first[r]];
     return d;
 }
 
-std::shared_ptr<Dimension> textDimension(const Column& c, size_t rows)
-{
+std::shared_ptr<Dimension> textDimension(const Column& c, size_t rows) {
     auto d = std::make_shared<Dimension>();
     std::vector<bool> used(c.dict.size(), false);
     for (size_t r = 0; r < rows; ++r) used[c.code[r]] = true;
@@ -280,34 +291,27 @@ std::shared_ptr<Dimension> textDimension(const Column& c, size_t rows)
 
 }  // namespace
 
-std::string Axis::headingText(const Line& line, int level) const
-{
+std::string Axis::headingText(const Line& line, int level) const {
     const Node& n = nodes[size_t(line.node)];
-    if (line.kind == LineKind::Total)
-        return level == 0 ? "Gesamtergebnis" : "";
-    if (level < 0 || level > n.level)
-        return {};
+    if (line.kind == LineKind::Total) return level == 0 ? "Gesamtergebnis" : "";
+    if (level < 0 || level > n.level) return {};
     std::string t = items[size_t(level)][n.path[size_t(level)]].text;
-    if (line.kind == LineKind::Subtotal && level == n.level)
-        t += " Ergebnis";
+    if (line.kind == LineKind::Subtotal && level == n.level) t += " Ergebnis";
     return t;
 }
 
 // ---------------------------------------------------------------------------------------------
 // The pivot
 
-void Pivot::setData(std::shared_ptr<const ColumnStore> store)
-{
+void Pivot::setData(std::shared_ptr<const ColumnStore> store) {
     store_ = std::move(store);
     dims_.clear();
 }
 
-std::shared_ptr<const Dimension> Pivot::dimension(const FieldDef& f)
-{
+std::shared_ptr<const Dimension> Pivot::dimension(const FieldDef& f) {
     std::string key = f.name + '\x1f' + f.numberFormat;
     auto it = dims_.find(key);
-    if (it != dims_.end())
-        return it->second;
+    if (it != dims_.end()) return it->second;
     static const ColumnStore empty;
     const ColumnStore& store = store_ ? *store_ : empty;
     size_t rows = store.rowCount();
@@ -331,13 +335,12 @@ namespace {
 
 // The leaves of one axis: each included row's combination of items, numbered in sorted order.
 struct Leaves {
-    std::vector<uint32_t> rowLeaf;               // per raw row (UINT32_MAX: filtered out)
-    std::vector<std::vector<uint32_t>> paths;    // per leaf, item per level
+    std::vector<uint32_t> rowLeaf;             // per raw row (UINT32_MAX: filtered out)
+    std::vector<std::vector<uint32_t>> paths;  // per leaf, item per level
 };
 
 Leaves makeLeaves(const std::vector<std::shared_ptr<const Dimension>>& dims, const std::vector<uint8_t>& include,
-                  size_t rows)
-{
+                  size_t rows) {
     Leaves out;
     out.rowLeaf.assign(rows, UINT32_MAX);
     std::vector<uint64_t> radix(dims.size());
@@ -401,8 +404,7 @@ Leaves makeLeaves(const std::vector<std::shared_ptr<const Dimension>>& dims, con
     return out;
 }
 
-void buildNodes(Axis& axis, const Leaves& leaves, int parent, int level, uint32_t first, uint32_t end)
-{
+void buildNodes(Axis& axis, const Leaves& leaves, int parent, int level, uint32_t first, uint32_t end) {
     int depth = int(axis.fields.size());
     uint32_t i = first;
     while (i < end) {
@@ -425,8 +427,7 @@ void buildNodes(Axis& axis, const Leaves& leaves, int parent, int level, uint32_
     }
 }
 
-void emitLines(Axis& axis, const std::vector<FieldDef>& fields, int node)
-{
+void emitLines(Axis& axis, const std::vector<FieldDef>& fields, int node) {
     const Axis::Node& n = axis.nodes[size_t(node)];
     int depth = int(axis.fields.size());
     if (n.level == depth - 1) {
@@ -439,13 +440,11 @@ void emitLines(Axis& axis, const std::vector<FieldDef>& fields, int node)
         return;
     }
     for (int c : n.children) emitLines(axis, fields, c);
-    if (f.footerVisible)
-        axis.lines.push_back({node, LineKind::Subtotal});
+    if (f.footerVisible) axis.lines.push_back({node, LineKind::Subtotal});
 }
 
-void buildAxis(Axis& axis, const std::vector<FieldDef>& fields, const std::vector<std::shared_ptr<const Dimension>>& dims,
-               const Leaves& leaves)
-{
+void buildAxis(Axis& axis, const std::vector<FieldDef>& fields,
+               const std::vector<std::shared_ptr<const Dimension>>& dims, const Leaves& leaves) {
     for (auto& d : dims) axis.items.push_back(d->items);
     axis.nodes.clear();
     axis.nodes.push_back({});
@@ -461,8 +460,7 @@ void buildAxis(Axis& axis, const std::vector<FieldDef>& fields, const std::vecto
 
 }  // namespace
 
-std::shared_ptr<const PivotTable> Pivot::compute(const std::vector<FieldDef>& fields)
-{
+std::shared_ptr<const PivotTable> Pivot::compute(const std::vector<FieldDef>& fields) {
     auto t = std::make_shared<PivotTable>();
     t->fields_ = fields;
     static const ColumnStore empty;
@@ -511,22 +509,28 @@ std::shared_ptr<const PivotTable> Pivot::compute(const std::vector<FieldDef>& fi
         const uint32_t* code = nullptr;
         const double* dictNum = nullptr;
         std::vector<double> values;
-        double at(size_t r) const { return num ? num[r] : code ? dictNum[code[r]] : values.empty() ? kNull : values[r]; }
+        double at(size_t r) const {
+            return num ? num[r] : code ? dictNum[code[r]] : values.empty() ? kNull : values[r];
+        }
     };
     std::vector<Source> sources;
     auto columnSource = [&](int col) {
         Source s;
         const Column& c = store.column(size_t(col));
-        if (c.numeric) s.num = c.num.data();
-        else s.code = c.code.data(), s.dictNum = c.dictNumbers().data();
+        if (c.numeric)
+            s.num = c.num.data();
+        else
+            s.code = c.code.data(), s.dictNum = c.dictNumbers().data();
         return s;
     };
     for (int fi : t->data_) {
         const FieldDef& f = fields[size_t(fi)];
         Binding b = bind(f, store);
         Source s;
-        if (b.column >= 0) s = columnSource(b.column);
-        else if (b.expr.ok) s.values = computedValues(b.expr, store);
+        if (b.column >= 0)
+            s = columnSource(b.column);
+        else if (b.expr.ok)
+            s.values = computedValues(b.expr, store);
         sources.push_back(std::move(s));
         t->measures_.push_back({fi, -1});
         t->ratio_.push_back(b.column < 0 && b.expr.ok && f.footerType == FooterRatio ? b.expr : Expression{});
@@ -588,33 +592,24 @@ std::shared_ptr<const PivotTable> Pivot::compute(const std::vector<FieldDef>& fi
 // ---------------------------------------------------------------------------------------------
 // Reading the table
 
-std::string PivotTable::columnHeading(size_t col, int level) const
-{
+std::string PivotTable::columnHeading(size_t col, int level) const {
     int fieldLevels = int(cols_.fields.size());
-    if (level < fieldLevels)
-        return cols_.headingText(columnLine(col), level);
+    if (level < fieldLevels) return cols_.headingText(columnLine(col), level);
     int d = dataFieldOf(col);
-    if (d < 0 || level != fieldLevels)
-        return {};
+    if (d < 0 || level != fieldLevels) return {};
     const FieldDef& f = fields_[size_t(d)];
     return f.caption.empty() ? f.name : f.caption;
 }
 
-std::string PivotTable::rowHeading(size_t line, int level) const
-{
-    return rows_.headingText(rows_.lines[line], level);
-}
+std::string PivotTable::rowHeading(size_t line, int level) const { return rows_.headingText(rows_.lines[line], level); }
 
-std::optional<double> PivotTable::value(size_t line, size_t col) const
-{
+std::optional<double> PivotTable::value(size_t line, size_t col) const {
     int d = dataFieldOf(col);
-    if (d < 0 || line >= lineCount() || col >= columnCount())
-        return std::nullopt;
+    if (d < 0 || line >= lineCount() || col >= columnCount()) return std::nullopt;
     size_t j = col % dataSpan();
     int rn = rows_.lines[line].node, cn = columnLine(col).node;
     const Acc& a = acc(rn, cn, j);
-    if (a.rows == 0)
-        return std::nullopt;
+    if (a.rows == 0) return std::nullopt;
     bool footer = rows_.lines[line].kind != LineKind::Item || columnLine(col).kind != LineKind::Item;
     if (footer && ratio_[j].ok) {
         // "DB %" and the like: the ratio of the footer's sums, not an aggregate of row ratios.
@@ -624,20 +619,31 @@ std::optional<double> PivotTable::value(size_t line, size_t col) const
             const Acc& op = acc(rn, cn, size_t(ratioMeasure_[j][k]));
             return op.n > 0 ? op.sum : kNull;
         });
-        if (isNull(v) || std::isinf(v))
-            return std::nullopt;
+        if (isNull(v) || std::isinf(v)) return std::nullopt;
         return v;
     }
     return aggregateOf(a, fields_[size_t(d)].aggregate);
 }
 
-std::string PivotTable::text(size_t line, size_t col) const
-{
+std::string PivotTable::text(size_t line, size_t col) const {
     auto v = value(line, col);
-    if (!v)
-        return {};
+    if (!v) return {};
     int d = dataFieldOf(col);
     return formatNumber(*v, fields_[size_t(d)].numberFormat);
+}
+
+bool headingShown(const PivotTable& table, size_t line, int level) {
+    const auto& rows = table.rows();
+    const auto& l = rows.lines[line];
+    int lineLevel = l.kind == LineKind::Total ? 0 : rows.nodes[size_t(l.node)].level;
+    if (level == lineLevel || line == 0) return true;
+    const auto& prev = rows.lines[line - 1];
+    if (prev.kind == LineKind::Total ||
+        (prev.kind == LineKind::Subtotal && rows.nodes[size_t(prev.node)].level <= level))
+        return true;
+    for (int k = 0; k <= level; ++k)
+        if (table.rowHeading(line, k) != table.rowHeading(line - 1, k)) return true;
+    return false;
 }
 
 }  // namespace pivot

@@ -2,14 +2,14 @@
 // The headless pivot: fields placed in areas, items sorted and filtered, every cell, subtotal
 // and total aggregated from the raw rows of a column store, and the lines and columns shown.
 
-#include "pivot/column_store.h"
-
 #include <map>
 #include <memory>
 #include <optional>
 #include <set>
 #include <string>
 #include <vector>
+
+#include "pivot/column_store.h"
 
 namespace pivot {
 
@@ -20,10 +20,10 @@ enum FooterType { FooterAggregate = 1, FooterRatio = 4 };
 inline constexpr const char* kNullItem = "(leer)";
 
 struct FieldDef {
-    std::string name;     // a result column, or + - * / over column names and numbers
+    std::string name;  // a result column, or + - * / over column names and numbers
     std::string caption;
     int orientation = Hidden;
-    int position = 0;     // order within its area
+    int position = 0;  // order within its area
     int aggregate = Sum;
     std::string numberFormat;
     int footerType = FooterAggregate;
@@ -34,8 +34,8 @@ struct FieldDef {
 
 // A value sink for one group of raw rows; merged bottom-up, so every footer sees the raw rows.
 struct Acc {
-    double rows = 0;   // raw rows, NULLs included
-    double n = 0;      // non-NULL values
+    double rows = 0;  // raw rows, NULLs included
+    double n = 0;     // non-NULL values
     double sum = 0;
     double mean = 0;
     double m2 = 0;
@@ -70,21 +70,21 @@ struct Item {
 };
 
 struct Axis {
-    std::vector<int> fields;                 // field indexes, outer first
-    std::vector<std::vector<Item>> items;    // per level, sorted
+    std::vector<int> fields;               // field indexes, outer first
+    std::vector<std::vector<Item>> items;  // per level, sorted
     struct Node {
-        int level = -1;                      // -1: the grand total
-        std::vector<uint32_t> path;          // item per level 0..level
+        int level = -1;              // -1: the grand total
+        std::vector<uint32_t> path;  // item per level 0..level
         std::vector<int> children;
         uint32_t firstLeaf = 0, endLeaf = 0;
     };
-    std::vector<Node> nodes;                 // node 0 is the root
-    std::vector<int> leafNode;               // leaf index -> node
+    std::vector<Node> nodes;    // node 0 is the root
+    std::vector<int> leafNode;  // leaf index -> node
     struct Line {
         int node;
         LineKind kind;
     };
-    std::vector<Line> lines;                 // what is shown, in order
+    std::vector<Line> lines;  // what is shown, in order
     std::string headingText(const Line& line, int level) const;
 };
 
@@ -116,16 +116,15 @@ public:
     std::vector<int> data_;
     std::vector<FieldDef> fields_;
     struct Measure {
-        int field = -1;                 // data field, or -1 for an operand sum
-        int column = -1;                // operand column
+        int field = -1;   // data field, or -1 for an operand sum
+        int column = -1;  // operand column
     };
     std::vector<Measure> measures_;
-    std::vector<Expression> ratio_;      // per data-field position: the footer ratio (ok when used)
+    std::vector<Expression> ratio_;               // per data-field position: the footer ratio (ok when used)
     std::vector<std::vector<int>> ratioMeasure_;  // per data-field position: measure of each operand column
-    std::vector<Acc> cells_;             // [rowNode][colNode][measure]
+    std::vector<Acc> cells_;                      // [rowNode][colNode][measure]
     size_t colNodes_ = 0;
-    const Acc& acc(int rowNode, int colNode, size_t m) const
-    {
+    const Acc& acc(int rowNode, int colNode, size_t m) const {
         return cells_[(size_t(rowNode) * colNodes_ + size_t(colNode)) * measures_.size() + m];
     }
 };
@@ -151,6 +150,10 @@ private:
     std::shared_ptr<const ColumnStore> store_;
     std::map<std::string, std::shared_ptr<const Dimension>> dims_;
 };
+
+// True when a row heading is written on that line at that level: on the first line of its group
+// (names are not repeated), always on the line's own level.
+bool headingShown(const PivotTable& table, size_t line, int level);
 
 // The display text of a number in a field's format.
 std::string itemText(double v, const FieldDef& f);

@@ -14,6 +14,7 @@
 #include "core/helpers/log_helpers.h"
 #include "core/helpers/shell_helpers.h"
 #include "core/helpers/sql_helpers.h"
+#include "cubes/datefilter/input_date_box.h"
 #include "cubes/viewer/cube_statement.h"
 #include "runtime/data/errors.h"
 #include "runtime/data/view_manager.h"
@@ -57,11 +58,7 @@ void diagnoseLine(std::string_view file, std::string_view line) {
 }
 
 // The date filter window answers "#dParameter#": a date, or from ";" to.
-std::string askDateParameter(const std::string& message) {
-    // The date filter window is not part of the program yet: no date means no date condition.
-    DebugTrace("AnzeigeCube: " + message + " - kein Datumsfilter verfügbar");
-    return {};
-}
+std::string askDateParameter(const std::string& message) { return InputDateBox(message); }
 
 std::string askTextParameter(const std::string& message) { return InputBox("", "Wert", "Parameter", message); }
 

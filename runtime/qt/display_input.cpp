@@ -60,8 +60,11 @@ void QtDisplay::Core::sendGeometry(QtWindow& w) {
     const QPoint at = w.top()->pos();
     input.x = w.units.toX(at.x());
     input.y = w.units.toY(at.y());
-    input.width = w.units.toX(w.canvas->width());
-    input.height = w.units.toY(w.canvas->height());
+    // A frame's canvas is hidden: its size is the window's own.
+    const QSize px = w.props.frame ? w.top()->size() : w.canvas->size();
+    if (w.props.frame && (w.top()->isMaximized() || w.top()->isMinimized())) return;
+    input.width = w.units.toX(px.width());
+    input.height = w.units.toY(px.height());
     // Only what the user changed: the size the procedure gave comes back as no event.
     if (input.width == w.sizeSent.width() && input.height == w.sizeSent.height()) return;
     w.sizeSent = QSize(input.width, input.height);
@@ -94,6 +97,9 @@ bool QtDisplay::Core::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::Close: return onClose(watched, event);
     case QEvent::WindowActivate: onActivate(watched); break;
     case QEvent::Move: onMove(watched); break;
+    case QEvent::Resize:
+        if (QtWindow* w = watchedWindow(watched); w && w->props.frame && watched == w->main) sendGeometry(*w);
+        break;
     case QEvent::WindowStateChange: onStateChange(watched); break;
     case QEvent::FocusIn: onFocusIn(watched); break;
     case QEvent::KeyPress:

@@ -2,6 +2,7 @@
 #include <QLabel>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTimer>
 #include <algorithm>
 #include <set>
 
@@ -112,7 +113,7 @@ void QtDisplay::Core::showWindow(QtWindow& w) {
     }
     w.main->adjustSize();
     if (w.sub) w.sub->adjustSize();
-    if (props.frame && props.width == 0) {
+    if (props.frame && (props.width <= 0 || props.height <= 0)) {
         const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
         top->resize(std::min(1200, screen.width()), std::min(800, screen.height()));
     }
@@ -136,6 +137,12 @@ void QtDisplay::Core::showWindow(QtWindow& w) {
     else
         top->show();
     w.shown = true;
+    if (props.frame) {
+        // The size it got, once the procedure's state is applied, so that it is kept when it closes.
+        QTimer::singleShot(0, this, [this, id = props.id] {
+            if (QtWindow* win = find(id)) sendGeometry(*win);
+        });
+    }
     if (props.focus)
         if (QtControl* c = controlOf(w, props.focus))
             if (c->focusWidget) c->focusWidget->setFocus();
@@ -208,6 +215,11 @@ void QtDisplay::Core::applyGeometry(QtWindow& w) {
         size = QSize(props.width > 0 ? size.width() : used.right() + w.units.x(6),
                      props.height > 0 ? size.height() : used.bottom() + w.units.y(6));
     }
+    if (props.frame && props.width > 0 && props.height > 0) {
+        // A frame's canvas is hidden: the size is the window's own.
+        Applying applying(*this);
+        top->resize(size);
+    }
     w.canvas->wanted = size;
     w.canvas->updateGeometry();
     w.sizeSent = QSize(w.units.toX(size.width()), w.units.toY(size.height()));
@@ -243,7 +255,8 @@ void QtDisplay::Core::buildStatus(QtWindow& w) {
         for (std::size_t i = 0; i < zones.size(); ++i) {
             auto* label = new QLabel;
             label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-            const bool rest = zones[i].width <= 0;
+            // Zone 1 shows help lines: it grows with the bar, so that they are not cut.
+            const bool rest = zones[i].width <= 0 || i == 0;
             if (rest)
                 bar->addWidget(label, 1);
             else
@@ -253,7 +266,10 @@ void QtDisplay::Core::buildStatus(QtWindow& w) {
     }
     for (std::size_t i = 0; i < zones.size(); ++i) {
         QLabel* label = w.zones[i];
-        if (zones[i].width > 0) label->setFixedWidth(w.units.x(zones[i].width));
+        if (zones[i].width > 0 && i == 0)
+            label->setMinimumWidth(w.units.x(zones[i].width));
+        else if (zones[i].width > 0)
+            label->setFixedWidth(w.units.x(zones[i].width));
         label->setText(qs(zones[i].text));
     }
 }

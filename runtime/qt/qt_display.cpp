@@ -13,24 +13,32 @@ namespace rt::qt {
 
 // The program side: hands work to the GUI thread.
 
-QtDisplay::QtDisplay() : core_(std::make_unique<Core>()) {}
+QtDisplay::QtDisplay() : core_(std::make_shared<Core>()) {}
 
 QtDisplay::~QtDisplay() = default;
 
 void QtDisplay::openWindow(const WindowSnapshot& window) {
-    GuiInvoker::post([core = core_.get(), window] { core->open(window); });
+    GuiInvoker::post([weak = std::weak_ptr<Core>(core_), window] {
+        if (auto core = weak.lock()) core->open(window);
+    });
 }
 
 void QtDisplay::updateWindow(const WindowUpdate& update) {
-    GuiInvoker::post([core = core_.get(), update] { core->update(update); });
+    GuiInvoker::post([weak = std::weak_ptr<Core>(core_), update] {
+        if (auto core = weak.lock()) core->update(update);
+    });
 }
 
 void QtDisplay::closeWindow(WindowId id) {
-    GuiInvoker::post([core = core_.get(), id] { core->close(id); });
+    GuiInvoker::post([weak = std::weak_ptr<Core>(core_), id] {
+        if (auto core = weak.lock()) core->close(id);
+    });
 }
 
 void QtDisplay::arrangeWindows(WindowId frame, Arrangement how) {
-    GuiInvoker::post([core = core_.get(), frame, how] { core->arrange(frame, how); });
+    GuiInvoker::post([weak = std::weak_ptr<Core>(core_), frame, how] {
+        if (auto core = weak.lock()) core->arrange(frame, how);
+    });
 }
 
 void QtDisplay::runOnDisplayThread(std::function<void()> f) { GuiInvoker::post(std::move(f)); }
@@ -43,7 +51,9 @@ DialogUnits QtDisplay::dialogUnits() const {
 int QtDisplay::messageBox(const MessageBoxRequest& request) {
     return askOnGui<int>(
         request.thread,
-        [core = core_.get(), request](std::function<void(int)> answer) {
+        [weak = std::weak_ptr<Core>(core_), request](std::function<void(int)> answer) {
+            auto core = weak.lock();
+            if (!core) return;  // the display is gone: the caller gets its fallback
             core->beginThreadModal(request.thread);
             showMessageBox(core->dialogParent(request.owner), request, [core, request, answer](int result) {
                 core->endThreadModal(request.thread);
@@ -56,7 +66,9 @@ int QtDisplay::messageBox(const MessageBoxRequest& request) {
 FileDialogResult QtDisplay::fileDialog(const FileDialogRequest& request) {
     return askOnGui<FileDialogResult>(
         request.thread,
-        [core = core_.get(), request](std::function<void(FileDialogResult)> answer) {
+        [weak = std::weak_ptr<Core>(core_), request](std::function<void(FileDialogResult)> answer) {
+            auto core = weak.lock();
+            if (!core) return;  // the display is gone: the caller gets its fallback
             core->beginThreadModal(request.thread);
             showFileDialog(core->dialogParent(request.owner), request, [core, request, answer](FileDialogResult r) {
                 core->endThreadModal(request.thread);
@@ -69,7 +81,9 @@ FileDialogResult QtDisplay::fileDialog(const FileDialogRequest& request) {
 ColorDialogResult QtDisplay::colorDialog(const ColorDialogRequest& request) {
     return askOnGui<ColorDialogResult>(
         request.thread,
-        [core = core_.get(), request](std::function<void(ColorDialogResult)> answer) {
+        [weak = std::weak_ptr<Core>(core_), request](std::function<void(ColorDialogResult)> answer) {
+            auto core = weak.lock();
+            if (!core) return;  // the display is gone: the caller gets its fallback
             core->beginThreadModal(request.thread);
             showColorDialog(core->dialogParent(request.owner), request, [core, request, answer](ColorDialogResult r) {
                 core->endThreadModal(request.thread);
@@ -82,7 +96,9 @@ ColorDialogResult QtDisplay::colorDialog(const ColorDialogRequest& request) {
 PrinterDialogResult QtDisplay::printerDialog(const PrinterDialogRequest& request) {
     return askOnGui<PrinterDialogResult>(
         request.thread,
-        [core = core_.get(), request](std::function<void(PrinterDialogResult)> answer) {
+        [weak = std::weak_ptr<Core>(core_), request](std::function<void(PrinterDialogResult)> answer) {
+            auto core = weak.lock();
+            if (!core) return;  // the display is gone: the caller gets its fallback
             core->beginThreadModal(request.thread);
             showPrinterDialog(core->dialogParent(request.owner), request,
                               [core, request, answer](PrinterDialogResult r) {
@@ -96,7 +112,9 @@ PrinterDialogResult QtDisplay::printerDialog(const PrinterDialogRequest& request
 int QtDisplay::popupMenu(const PopupMenuRequest& request) {
     return askOnGui<int>(
         request.thread,
-        [core = core_.get(), request](std::function<void(int)> answer) {
+        [weak = std::weak_ptr<Core>(core_), request](std::function<void(int)> answer) {
+            auto core = weak.lock();
+            if (!core) return;  // the display is gone: the caller gets its fallback
             QPoint at = QCursor::pos();
             QtWindow* w = core->find(request.owner);
             if (w && request.x >= 0 && request.y >= 0)

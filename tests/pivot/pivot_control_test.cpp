@@ -1,11 +1,11 @@
 // The control's automation members: bad indexes and values give the control's error and leave
 // it working; the layout file and the spreadsheet export.
-#include "tests/pivot/pivot_fixture.h"
-
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+
+#include "tests/pivot/pivot_fixture.h"
 
 using namespace pivottest;
 using rt::AutoValue;
@@ -14,29 +14,16 @@ namespace {
 
 class PivotControlTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        connect_ = voq::test::sqliteConnectString((dir_.path() / "sales.db").string());
-        writeSales(connect_);
-        control_ = newControl();
+    void SetUp() override {
+        control_ = salesControl(dir_, {{"Region", "Region", 2}, {"Jahr", "Jahr", 1}, {"Umsatz", "Umsatz", 3}});
         ASSERT_TRUE(control_);
-        auto& c = *control_;
-        rt::automationSet(c, "GNConnectType", 3);
-        rt::automationSet(c, "GNConnect", connect_);
-        rt::automationSet(c, "GNRecordSource", "SELECT * FROM Verkauf");
-        rt::automationCall(c, "Fields.Add", {"Region", "Region", 2});
-        rt::automationCall(c, "Fields.Add", {"Jahr", "Jahr", 1});
-        auto f = rt::automationCall(c, "Fields.Add", {"Umsatz", "Umsatz", 3}).toObject();
-        f->set("NumberFormat", "#,##0.00");
-        rt::automationCall(c, "RefreshData");
+        rt::automationSet(*control_, "Fields(2).NumberFormat", "#,##0.00");
     }
     voq::test::TempDir dir_;
-    std::string connect_;
     std::shared_ptr<pivot::PivotControl> control_;
 };
 
-TEST_F(PivotControlTest, BadIndexesAndValuesAreTheControlsError)
-{
+TEST_F(PivotControlTest, BadIndexesAndValuesAreTheControlsError) {
     auto& c = *control_;
     enum Kind { Get, Set, Call };
     struct Case {
@@ -82,9 +69,12 @@ TEST_F(PivotControlTest, BadIndexesAndValuesAreTheControlsError)
         SCOPED_TRACE(k.path + " " + k.value.toText());
         EXPECT_THROW(
             {
-                if (k.kind == Get) rt::automationGet(c, k.path, k.args);
-                else if (k.kind == Set) rt::automationSet(c, k.path, k.value, k.args);
-                else rt::automationCall(c, k.path, k.args);
+                if (k.kind == Get)
+                    rt::automationGet(c, k.path, k.args);
+                else if (k.kind == Set)
+                    rt::automationSet(c, k.path, k.value, k.args);
+                else
+                    rt::automationCall(c, k.path, k.args);
             },
             rt::AutomationError);
     }
@@ -107,8 +97,7 @@ TEST_F(PivotControlTest, BadIndexesAndValuesAreTheControlsError)
     EXPECT_EQ(rt::automationGet(c, "ColCount").toInt(), 7);
 }
 
-TEST_F(PivotControlTest, EngineFailuresAreTheControlsErrorToo)
-{
+TEST_F(PivotControlTest, EngineFailuresAreTheControlsErrorToo) {
     auto& c = *control_;
     rt::automationSet(c, "GNRecordSource", "SELECT * FROM Fehlt");
     try {
@@ -121,8 +110,7 @@ TEST_F(PivotControlTest, EngineFailuresAreTheControlsErrorToo)
     EXPECT_EQ(rt::automationGet(c, "RowCount").toInt(), 5);
 }
 
-TEST_F(PivotControlTest, LayoutRoundTripsWithoutTheConnectString)
-{
+TEST_F(PivotControlTest, LayoutRoundTripsWithoutTheConnectString) {
     auto& c = *control_;
     rt::automationSet(c, "Fields(0).ShowDetail", 0);
     rt::automationSet(c, "Fields(1).Orientation", 2);
@@ -157,8 +145,7 @@ TEST_F(PivotControlTest, LayoutRoundTripsWithoutTheConnectString)
     EXPECT_EQ(other->colWidth(1), 65);
 }
 
-TEST_F(PivotControlTest, ExcelExportReadsBackWithItsNumbersAndShape)
-{
+TEST_F(PivotControlTest, ExcelExportReadsBackWithItsNumbersAndShape) {
     auto& c = *control_;
     auto file = (dir_.path() / "Verkauf.XLS").string();
     auto script = (dir_.path() / "read.py").string();
@@ -167,7 +154,8 @@ TEST_F(PivotControlTest, ExcelExportReadsBackWithItsNumbersAndShape)
         py << "import sys, openpyxl\n"
               "ws = openpyxl.load_workbook(open(sys.argv[1], 'rb')).active\n"
               "for row in ws.iter_rows(values_only=True):\n"
-              "    print(';'.join('' if v is None else (('%.2f' % v) if isinstance(v, float) else str(v)) for v in row))\n"
+              "    print(';'.join('' if v is None else (('%.2f' % v) if isinstance(v, float) else str(v)) for v in "
+              "row))\n"
               "print('FORMAT', ws.cell(row=3, column=2).number_format)\n";
     }
     auto read = [&] {

@@ -1,10 +1,10 @@
 // Every cell, subtotal and total of a pivot over a small sales table, against values worked out
 // here from the raw rows, read through the automation members the viewer uses.
-#include "tests/pivot/pivot_fixture.h"
-
 #include <algorithm>
 #include <functional>
 #include <map>
+
+#include "tests/pivot/pivot_fixture.h"
 
 using namespace pivottest;
 using rt::AutoValue;
@@ -14,8 +14,7 @@ namespace {
 const char* kCaptions[] = {"Summe", "Anzahl", "Mittel", "Max", "Min", "StAbw", "StAbwN", "Varianz", "VarianzN"};
 
 // Aggregate 0-8 over non-NULL values, two-pass, straight from the definitions.
-std::optional<double> expected(int aggregate, const std::vector<double>& v, size_t rows)
-{
+std::optional<double> expected(int aggregate, const std::vector<double>& v, size_t rows) {
     if (rows == 0) return std::nullopt;
     double n = double(v.size());
     if (aggregate == 1) return n;
@@ -29,9 +28,13 @@ std::optional<double> expected(int aggregate, const std::vector<double>& v, size
     case 2: return mean;
     case 3: return *std::max_element(v.begin(), v.end());
     case 4: return *std::min_element(v.begin(), v.end());
-    case 5: if (n < 2) return std::nullopt; return std::sqrt(ss / (n - 1));
+    case 5:
+        if (n < 2) return std::nullopt;
+        return std::sqrt(ss / (n - 1));
     case 6: return std::sqrt(ss / n);
-    case 7: if (n < 2) return std::nullopt; return ss / (n - 1);
+    case 7:
+        if (n < 2) return std::nullopt;
+        return ss / (n - 1);
     case 8: return ss / n;
     }
     return std::nullopt;
@@ -39,8 +42,7 @@ std::optional<double> expected(int aggregate, const std::vector<double>& v, size
 
 class PivotEngine : public ::testing::TestWithParam<std::string> {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         if (GetParam() == "sqlite") {
             connect_ = voq::test::sqliteConnectString((dir_.path() / "sales.db").string());
         } else {
@@ -81,9 +83,8 @@ protected:
     }
 
     // The raw rows a heading stands for ("" matches everything at that level).
-    std::vector<const Sale*> rowsFor(const std::string& region, const std::optional<std::string>& gruppe, bool anyGruppe,
-                                     const std::string& jahr) const
-    {
+    std::vector<const Sale*> rowsFor(const std::string& region, const std::optional<std::string>& gruppe,
+                                     bool anyGruppe, const std::string& jahr) const {
         std::vector<const Sale*> out;
         for (const Sale& s : sales()) {
             if (std::string(s.kanal) == "Messe") continue;
@@ -99,8 +100,7 @@ protected:
     }
 
     // Walks the whole grid and checks each value cell; returns the row headings seen.
-    std::vector<std::string> checkAll()
-    {
+    std::vector<std::string> checkAll() {
         auto& c = *control_;
         int64_t rows = rt::automationGet(c, "RowCount").toInt(), cols = rt::automationGet(c, "ColCount").toInt();
         std::vector<std::string> seen;
@@ -143,8 +143,11 @@ protected:
                     // (EK of a row without Umsatz is not an operand: the expression is NULL there.)
                     double ekAll = 0;
                     for (auto* s : raw) ekAll += s->ek;
-                    if (footer) want = raw.empty() || sumU == 0 ? std::nullopt : std::optional<double>((sumU - ekAll) / sumU * 100);
-                    else want = expected(2, ratios, raw.size());
+                    if (footer)
+                        want = raw.empty() || sumU == 0 ? std::nullopt
+                                                        : std::optional<double>((sumU - ekAll) / sumU * 100);
+                    else
+                        want = expected(2, ratios, raw.size());
                 } else {
                     int a = int(std::find(std::begin(kCaptions), std::end(kCaptions), caption) - std::begin(kCaptions));
                     EXPECT_LT(a, 9) << caption;
@@ -153,7 +156,8 @@ protected:
                 }
                 AutoValue got = rt::automationGet(c, "DataValue", {r, col});
                 if (!want) {
-                    EXPECT_TRUE(got.isEmpty()) << h0 << "/" << h1 << " " << jahr << " " << caption << " = " << got.toText();
+                    EXPECT_TRUE(got.isEmpty())
+                        << h0 << "/" << h1 << " " << jahr << " " << caption << " = " << got.toText();
                 } else {
                     EXPECT_NEAR(got.toDouble(), *want, 1e-9 * std::max(1.0, std::fabs(*want)))
                         << h0 << "/" << h1 << " " << jahr << " " << caption;
@@ -172,16 +176,13 @@ protected:
     std::shared_ptr<pivot::PivotControl> control_;
 };
 
-TEST_P(PivotEngine, EveryCellSubtotalAndTotalMatchesTheRawRows)
-{
+TEST_P(PivotEngine, EveryCellSubtotalAndTotalMatchesTheRawRows) {
     auto seen = checkAll();
     // Items in German order with NULL first, a subtotal after each region, the grand total last;
     // the fair's channel (Zeppelin's Tee) is filtered out by the page field.
-    std::vector<std::string> want = {
-        "Ahorn|Kaffee", "Ahorn|Tee", "Ahorn Ergebnis|",
-        "Ährenfeld|(leer)", "Ährenfeld|Kaffee", "Ährenfeld|Tee", "Ährenfeld Ergebnis|",
-        "Zeppelin|Kaffee", "Zeppelin Ergebnis|",
-        "Gesamtergebnis|"};
+    std::vector<std::string> want = {"Ahorn|Kaffee",       "Ahorn|Tee",      "Ahorn Ergebnis|",     "Ährenfeld|(leer)",
+                                     "Ährenfeld|Kaffee",   "Ährenfeld|Tee",  "Ährenfeld Ergebnis|", "Zeppelin|Kaffee",
+                                     "Zeppelin Ergebnis|", "Gesamtergebnis|"};
     EXPECT_EQ(seen, want);
     // 2 years + the total, 10 data fields each.
     EXPECT_EQ(rt::automationGet(*control_, "ColCount").toInt(), 1 + 3 * 10);
@@ -189,12 +190,12 @@ TEST_P(PivotEngine, EveryCellSubtotalAndTotalMatchesTheRawRows)
     EXPECT_EQ(control_->table()->text(0, 0), "200,00");
 }
 
-TEST_P(PivotEngine, NoGroupingCollapseAndFiltersKeepTheTotals)
-{
+TEST_P(PivotEngine, NoGroupingCollapseAndFiltersKeepTheTotals) {
     auto& c = *control_;
     rt::automationSet(c, "Fields(0).GroupFooterVisible", 0);  // "Gruppierung" 0 on the regions
     auto seen = checkAll();
-    EXPECT_EQ(std::count_if(seen.begin(), seen.end(), [](auto& s) { return s.find("Ergebnis|") != std::string::npos; }), 0);
+    EXPECT_EQ(std::count_if(seen.begin(), seen.end(), [](auto& s) { return s.find("Ergebnis|") != std::string::npos; }),
+              0);
     EXPECT_EQ(seen.back(), "Gesamtergebnis|");
 
     // Collapsed regions: one line each, holding the region's total.

@@ -2,16 +2,15 @@
 // A small sales table for the pivot tests, written into a real database, and the control
 // loaded with it through the data engine.
 
-#include "pivot/nova_source.h"
-#include "pivot/pivot_control.h"
-#include "tests/support/test_support.h"
-
-#include <gtest/gtest.h>
-
 #include <cmath>
+#include <gtest/gtest.h>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "pivot/nova_source.h"
+#include "pivot/pivot_control.h"
+#include "tests/support/test_support.h"
 
 namespace pivottest {
 
@@ -26,8 +25,7 @@ struct Sale {
 
 // Two regions (one sorts by its umlaut), groups with a NULL, a cell of one row, a NULL amount,
 // and a channel that the page filter leaves out.
-inline const std::vector<Sale>& sales()
-{
+inline const std::vector<Sale>& sales() {
     static const std::vector<Sale> rows = {
         {"Ährenfeld", "Tee", 2024, "Laden", 120.50, 80},
         {"Ährenfeld", "Tee", 2024, "Laden", 79.50, 50},
@@ -45,14 +43,14 @@ inline const std::vector<Sale>& sales()
     return rows;
 }
 
-inline std::string createSql(bool pg)
-{
-    return std::string("CREATE TABLE Verkauf (Region VARCHAR(30), Gruppe VARCHAR(30), Jahr INTEGER, Kanal VARCHAR(10), "
-                       "Umsatz DECIMAL(12,2), EK ") + (pg ? "DOUBLE PRECISION" : "DOUBLE") + ")";
+inline std::string createSql(bool pg) {
+    return std::string(
+               "CREATE TABLE Verkauf (Region VARCHAR(30), Gruppe VARCHAR(30), Jahr INTEGER, Kanal VARCHAR(10), "
+               "Umsatz DECIMAL(12,2), EK ") +
+           (pg ? "DOUBLE PRECISION" : "DOUBLE") + ")";
 }
 
-inline void writeSales(const std::string& connect, bool pg = false)
-{
+inline void writeSales(const std::string& connect, bool pg = false) {
     ASSERT_EQ(voq::test::execSql(connect, createSql(pg)), "");
     for (const Sale& s : sales()) {
         std::string sql = "INSERT INTO Verkauf VALUES ('" + std::string(s.region) + "', " +
@@ -63,11 +61,31 @@ inline void writeSales(const std::string& connect, bool pg = false)
     }
 }
 
-inline std::shared_ptr<pivot::PivotControl> newControl()
-{
+inline std::shared_ptr<pivot::PivotControl> newControl() {
     pivot::setEngineLibrary(NOVA_ENGINE_PATH);
     pivot::registerPivotControl();
     return std::dynamic_pointer_cast<pivot::PivotControl>(rt::createAutomationObject("GridnovaLib.Gnova.3"));
+}
+
+// A control over the sales table of a new SQLite database in `dir`: the data source set, then
+// the fields (name, caption, orientation) added and the data read.
+struct SalesField {
+    const char* name;
+    const char* caption;
+    int orientation;
+};
+inline std::shared_ptr<pivot::PivotControl> salesControl(const voq::test::TempDir& dir,
+                                                         std::vector<SalesField> fields) {
+    std::string connect = voq::test::sqliteConnectString((dir.path() / "sales.db").string());
+    writeSales(connect);
+    auto control = newControl();
+    auto& c = *control;
+    rt::automationSet(c, "GNConnectType", 3);
+    rt::automationSet(c, "GNConnect", connect);
+    rt::automationSet(c, "GNRecordSource", "SELECT * FROM Verkauf");
+    for (auto& f : fields) rt::automationCall(c, "Fields.Add", {f.name, f.caption, f.orientation});
+    rt::automationCall(c, "RefreshData");
+    return control;
 }
 
 }  // namespace pivottest

@@ -54,7 +54,7 @@ void createGroup(Core&, QtWindow&, QtControl& c, QWidget* parent) { c.widget = n
 
 void createOption(Core& core, QtWindow& w, QtControl& c, QWidget* parent) {
     createGroup(core, w, c, parent);
-    c.buttons = new QButtonGroup;
+    c.buttons = new QButtonGroup(c.widget);  // goes with its group box
     c.buttons->setExclusive(true);
 }
 

@@ -48,14 +48,6 @@ void createItem(Core& core, QtWindow& w, QtControl& c, QWidget*) {
         else
             core.send(win, inputOf(Event::Accepted, ctl.state.id));
     });
-    QObject::connect(c.action, &QAction::hovered, &core, [&core, wid = w.props.id, id = c.state.id] {
-        QtWindow* win = core.find(wid);
-        if (!win) return;
-        QtControl* ctl = core.controlOf(*win, id);
-        // Zone 1 of the window's status bar (or the frame's) shows the help line.
-        QtWindow* shown = !win->zones.empty() ? win : core.frame();
-        if (ctl && shown && !shown->zones.empty()) shown->zones[0]->setText(qs(ctl->state.help));
-    });
 }
 
 void itemLook(Core&, QtWindow&, QtControl& c) {
@@ -66,6 +58,8 @@ void itemLook(Core&, QtWindow&, QtControl& c) {
         c.action->setCheckable(s.checkItem);
         c.action->setIcon(iconFor(qs(s.icon)));
         c.action->setToolTip(qs(s.tip));
+        // The menu sends it as the status tip of the item under the mouse; zone 1 shows it.
+        c.action->setStatusTip(qs(s.help));
     }
 }
 
