@@ -3,7 +3,6 @@
 #include <charconv>
 #include <cstdio>
 
-#include "core/helpers/text_helpers.h"
 #include "runtime/text/strings.h"
 
 namespace {
@@ -76,16 +75,19 @@ std::string SqlQuoted(std::string_view text) {
 
 std::string ReplacePlaceholder(std::string_view statement, std::string_view placeholder, std::string_view value) {
     if (placeholder.empty()) return std::string(statement);
-    // ReplaceString keeps the width of the text it gets: room for every replacement is added,
-    // so that a long query is never cut.
-    const std::string up = rt::upper(statement);
+    // One pass from left to right: an answer is never searched again, whatever it holds, and
+    // the statement grows as it needs, so that a long query is never cut.
+    const std::string up = rt::upper(statement);  // keeps the byte positions
     const std::string find = rt::upper(placeholder);
-    std::size_t count = 0;
-    for (std::size_t p = up.find(find); p != std::string::npos; p = up.find(find, p + find.size())) ++count;
-    if (count == 0) return std::string(statement);
-    const std::size_t room = count * rt::charLength(rt::clip(value));
-    std::string padded = std::string(statement) + std::string(room, ' ');
-    return std::string(rt::clip(ReplaceString(value, placeholder, padded)));
+    const std::string_view with = rt::clip(value);
+    std::string out;
+    std::size_t from = 0;
+    for (std::size_t p = up.find(find); p != std::string::npos; p = up.find(find, from)) {
+        out.append(statement.substr(from, p - from)).append(with);
+        from = p + find.size();
+    }
+    out.append(statement.substr(from));
+    return out;
 }
 
 std::string InsertCubeAnswer(std::string_view statement, std::string_view placeholder, std::string_view answer) {

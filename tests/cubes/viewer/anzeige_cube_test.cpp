@@ -17,6 +17,7 @@
 #include "core/helpers/input_box.h"
 #include "core/helpers/log_helpers.h"
 #include "core/sync/structure_update.h"
+#include "cubes/datefilter/input_date_box.h"
 #include "runtime/os/trace.h"
 #include "runtime/text/date_time.h"
 #include "runtime/thread/thread.h"
@@ -292,6 +293,8 @@ TEST_F(AnzeigeCubeTest, EdgeCases) {
     withParameter.zeitraum = 1;
     CubeSpec range = withParameter;
     range.zeitraum = 0;
+    CubeSpec dated;
+    dated.parameterText = "WHERE dDatum = #dParameter#";
     CubeSpec compressed;
     compressed.compress = 1;
     const std::string year = std::to_string(rt::ymdFromDate(rt::today()).year);
@@ -302,6 +305,11 @@ TEST_F(AnzeigeCubeTest, EdgeCases) {
          "4711",
          {"GNRecordSource=\"SELECT * FROM tUmsatz WHERE cGruppe = '4711' AND Jahr='" + year + "'\""}},
         {"a range", range, 0, "A;M", {"GNRecordSource=\"SELECT * FROM tUmsatz WHERE cGruppe   BETWEEN 'A' AND 'M'\""}},
+        {"a date range from the date filter",
+         dated,
+         0,
+         "01.01.2026;31.01.2026",
+         {"GNRecordSource=\"SELECT * FROM tUmsatz WHERE dDatum   BETWEEN '01.01.2026' AND '31.01.2026'\""}},
         {"the client's connect string for every cube", {}, 1, nullptr, {"GNConnect=\"" + connect_ + "\""}},
         {"collapsed on opening",
          compressed,
@@ -317,7 +325,13 @@ TEST_F(AnzeigeCubeTest, EdgeCases) {
         CubeSpec cube = c.cube;
         cube.name += std::to_string(++n);
         open(addCube(cube));
-        if (c.answer) {
+        if (c.cube.parameterText.find("#dParameter#") != std::string::npos) {
+            const rt::WindowId box = user_.waitWindow(datefilter::kTitle);
+            const std::string answer = c.answer;
+            user_.setValue(box, datefilter::FromDate, answer.substr(0, answer.find(';')));
+            user_.setValue(box, datefilter::ToDate, answer.substr(answer.find(';') + 1));
+            user_.press(box, datefilter::Ok);
+        } else if (c.answer) {
             const rt::WindowId box = user_.waitWindow("Parameter");
             EXPECT_EQ(user_.text(box, INPUTBOX_MESSAGE), "Character Parameter eingeben");
             user_.setValue(box, INPUTBOX_ENTRY, c.answer);

@@ -29,6 +29,8 @@ TEST(CubeStatement, PreparedAsTheCubeSays) {
          "", "A;M", "SELECT * FROM t WHERE a>=1 AND b<>2 AND Name   BETWEEN 'A' AND 'M'"},
         {"range without blanks", "SELECT * FROM t", "", "WHERE Datum>=#dParameter#", 0, "", "01.01.2026;31.01.2026",
          "SELECT * FROM t WHERE Datum BETWEEN '01.01.2026' AND '31.01.2026'"},
+        {"an answer holding the placeholder", "SELECT * FROM t", "", "WHERE a = #cParameter#", 0, "", "#cParameter#",
+         "SELECT * FROM t WHERE a = '#cParameter#'"},
         {"empty text answer: the query alone", "SELECT * FROM t", "", "WHERE Name = #cParameter#", 0, "", "",
          "SELECT * FROM t"},
         {"number", "SELECT * FROM t", "", "WHERE Menge > #nParameter#", 0, "", " 12.50 ",
