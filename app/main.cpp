@@ -15,6 +15,7 @@
 #include "core/updater/update_log_list.h"
 #include "core/updater/update_scripts.h"
 #include "cubes/provkey/prov_key.h"
+#include "cubes/sqlresult/sql_result.h"
 #include "pivot/pivot_control.h"
 #include "pivot/qt/pivot_view.h"
 #include "runtime/qt/qt_display.h"
@@ -97,6 +98,7 @@ void runProgram(const std::vector<std::string>& parameters) {
     registerFrameProcedure("BrowseDBUpdateLog", [](const std::string&) { BrowseDBUpdateLog(); });
     registerFrameProcedure("BrowseSQLSkript1", [](const std::string&) { BrowseSQLSkript1(); });
     registerFrameProcedure("BrowseProvKey", [](const std::string&) { BrowseProvKey(); });
+    registerFrameProcedure("SQLQueryResult_N", [](const std::string& mode) { SQLQueryResult_N(mode); });
     setMainProcedure(Main);
     ProgramModuleInit();
     ProgramMain();

@@ -120,6 +120,7 @@ TEST(CaseFolding, CompareNoCase) {
         {"müller", "MÜLLER", 0}, {"Öl", "öl  ", 0},      {"straße", "STRAßE", 0}, {"abc", "ABD", -1},
         {"Zebra", "äpfel", -1},  {"b", "A", 1},         {"ab", "AB!", -1},       {"", "   ", 0},
         {"Ärger", "ärger", 0},   {"MeierWebNord", "meierwebnord", 0},
+        {"Umsatz je Vertreter", "UMSATZ JE VERTRETER 2", -1}, {"a b", "A", 1},
     };
     for (const auto& c : cases) {
         const int r = compareNoCase(c.a, c.b);
