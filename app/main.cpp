@@ -10,10 +10,13 @@
 #include "core/common/common_window.h"
 #include "core/frame/frame.h"
 #include "core/print/report_preview.h"
+#include "core/scripts/sql_scripts.h"
 #include "core/security/security.h"
 #include "core/startup/startup.h"
 #include "core/updater/update_log_list.h"
 #include "core/updater/update_scripts.h"
+#include "cubes/display/cockpit.h"
+#include "cubes/display/cube_display.h"
 #include "cubes/provkey/prov_key.h"
 #include "cubes/sqlresult/sql_result.h"
 #include "pivot/pivot_control.h"
@@ -97,6 +100,9 @@ void runProgram(const std::vector<std::string>& parameters) {
     installReportPreview();
     registerFrameProcedure("BrowseDBUpdateLog", [](const std::string&) { BrowseDBUpdateLog(); });
     registerFrameProcedure("BrowseSQLSkript1", [](const std::string&) { BrowseSQLSkript1(); });
+    registerFrameProcedure("BrowseSQLScript", [](const std::string&) { BrowseSQLScript(); });
+    registerFrameProcedure("BrowseCubeAnzeige", [](const std::string&) { BrowseCubeAnzeige(); });
+    registerFrameProcedure("ControllingCockpit", [](const std::string&) { ControllingCockpit(); });
     registerFrameProcedure("BrowseProvKey", [](const std::string&) { BrowseProvKey(); });
     registerFrameProcedure("SQLQueryResult_N", [](const std::string& mode) { SQLQueryResult_N(mode); });
     setMainProcedure(Main);

@@ -11,6 +11,7 @@
 #include "core/sync/structure_update.h"
 #include "runtime/ini/profile.h"
 #include "runtime/os/process.h"
+#include "runtime/text/date_time.h"
 #include "runtime/thread/thread.h"
 #include "runtime/thread/thread_state.h"
 
@@ -173,6 +174,59 @@ std::string writeTables() {
         }
     }
     headers.close();
+
+    // A script file and an update-script file for the lists that open them.
+    GLO.SCRIPT = (std::filesystem::current_path() / "Scripte.TPS").string();
+    rt::FileManager& scripts = *Access.Scripte;
+    if (scripts.open() != 0) return "script file: " + rt::errorText();
+    if (scripts.records() == 0) {
+        const struct {
+            const char* name;
+            const char* description;
+            const char* text;
+        } demoScripts[] = {
+            {"Umsatz je Monat", "Umsatz und Deckungsbeitrag je Monat",
+             "SELECT nJahr, nMonat, SUM(fUmsatz) AS Umsatz,\n"
+             "       SUM(fDeckungsbeitrag) AS DB\nFROM vDemoUmsatz\nGROUP BY nJahr, nMonat\nORDER BY nJahr, nMonat"},
+            {"Kunden je Ort", "Anzahl der Kunden je Ort", "SELECT cOrt, COUNT(*) AS Kunden FROM tKunde GROUP BY cOrt"},
+        };
+        for (const auto& d : demoScripts) {
+            if (scripts.primeRecord() != 0) return "script file: " + rt::errorText();
+            SCR.Bezeichnung = d.name;
+            SCR.Beschreibung = d.description;
+            SCR.Tabelle = "vDemoUmsatz";
+            SCR.Script = d.text;
+            if (scripts.update() != 0) return "script file: " + rt::errorText();
+        }
+    }
+    scripts.close();
+    GLO.SCRIPT = (std::filesystem::current_path() / "Skript.TPS").string();
+    rt::FileManager& updates = *Access.SKRIPT;
+    if (updates.open() != 0) return "update-script file: " + rt::errorText();
+    if (updates.records() == 0) {
+        UPD = {};
+        UPD.ID = 1;
+        UPD.VERSION = 2;
+        UPD.TYPE = "View";
+        UPD.ORDERTOEXECUTE = 1;
+        UPD.NAME = "vDemoUmsatz";
+        UPD.DESCRIPTION = "Verkaufszeilen mit Kunde, Artikel, Plattform und Shop";
+        UPD.ADDNAME = "Demo Benutzer";
+        UPD.ADDEDDATE = rt::dateFromYmd(2026, 3, 2);
+        UPD.SCRIPT = "CREATE VIEW vDemoUmsatz AS SELECT * FROM tUmsatzPos";
+        if (updates.insertAsIs() != 0) return "update-script file: " + rt::errorText();
+    }
+    updates.close();
+    GLO.SCRIPT = "";
+
+    // The cockpit of the demo database opens the demo cubes.
+    if (rt::getProfileString(".\\VOQKivorant6.INI", kDemoDatabase, "Cube1", "").empty()) {
+        for (std::size_t n = 0; n < cubes().size() && n < 6; ++n) {
+            const std::string k = std::to_string(n + 1);
+            rt::writeProfileString(".\\VOQKivorant6.INI", kDemoDatabase, "Cube" + k, std::to_string(n + 1));
+            rt::writeProfileString(".\\VOQKivorant6.INI", kDemoDatabase, "Text" + k, cubes()[n].name);
+        }
+    }
     return {};
 }
 

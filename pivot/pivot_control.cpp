@@ -6,6 +6,8 @@
 #include "pivot/layout_file.h"
 #include "pivot/nova_source.h"
 #include "pivot/number_format.h"
+#include "pivot/print_report.h"
+#include "pivot/property_pages.h"
 #include "runtime/text/strings.h"
 
 namespace pivot {
@@ -19,9 +21,6 @@ constexpr long kBadIndex = 0x8002000BL;    // DISP_E_BADINDEX
 constexpr long kInvalidArg = 0x80070057L;  // E_INVALIDARG
 constexpr long kNoMember = 0x80020003L;    // DISP_E_MEMBERNOTFOUND
 constexpr long kFail = 0x80004005L;        // E_FAIL
-
-std::mutex gHandlerMutex;
-PivotControl::Handler gPrintPreview, gPropertyPages;
 
 [[noreturn]] void badIndex(std::string_view member) {
     throw AutomationError(std::string(member) + ": Index außerhalb des Bereichs", kBadIndex);
@@ -505,13 +504,7 @@ AutoValue PivotControl::call(std::string_view name, const std::vector<AutoValue>
         return {};
     }
     if (is(name, "PrintPreview")) {
-        Handler h;
-        {
-            std::lock_guard lock(gHandlerMutex);
-            h = gPrintPreview;
-        }
-        if (!h) throw AutomationError("PrintPreview: keine Druckvorschau verfügbar", kFail);
-        h(*this);
+        printPreview(*this);
         return {};
     }
     return get(name, args);
@@ -519,24 +512,8 @@ AutoValue PivotControl::call(std::string_view name, const std::vector<AutoValue>
 
 bool PivotControl::doVerb(int verb) {
     if (verb != -7) return false;
-    Handler h;
-    {
-        std::lock_guard lock(gHandlerMutex);
-        h = gPropertyPages;
-    }
-    if (!h) return false;
-    h(*this);
+    showPropertyPages(*this);
     return true;
-}
-
-void PivotControl::setPrintPreviewHandler(Handler h) {
-    std::lock_guard lock(gHandlerMutex);
-    gPrintPreview = std::move(h);
-}
-
-void PivotControl::setPropertyPagesHandler(Handler h) {
-    std::lock_guard lock(gHandlerMutex);
-    gPropertyPages = std::move(h);
 }
 
 std::shared_ptr<const PivotTable> PivotControl::table() {

@@ -87,12 +87,6 @@ public:
     int addListener(std::function<void()> f);
     void removeListener(int id);
 
-    // The print preview and the property pages are shown by whoever hosts them (the report
-    // preview, the property-page window); the control hands itself over.
-    using Handler = std::function<void(PivotControl&)>;
-    static void setPrintPreviewHandler(Handler h);
-    static void setPropertyPagesHandler(Handler h);
-
     struct State;
 
 private:

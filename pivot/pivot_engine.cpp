@@ -632,4 +632,18 @@ std::string PivotTable::text(size_t line, size_t col) const {
     return formatNumber(*v, fields_[size_t(d)].numberFormat);
 }
 
+bool headingShown(const PivotTable& table, size_t line, int level) {
+    const auto& rows = table.rows();
+    const auto& l = rows.lines[line];
+    int lineLevel = l.kind == LineKind::Total ? 0 : rows.nodes[size_t(l.node)].level;
+    if (level == lineLevel || line == 0) return true;
+    const auto& prev = rows.lines[line - 1];
+    if (prev.kind == LineKind::Total ||
+        (prev.kind == LineKind::Subtotal && rows.nodes[size_t(prev.node)].level <= level))
+        return true;
+    for (int k = 0; k <= level; ++k)
+        if (table.rowHeading(line, k) != table.rowHeading(line - 1, k)) return true;
+    return false;
+}
+
 }  // namespace pivot

@@ -151,6 +151,10 @@ private:
     std::map<std::string, std::shared_ptr<const Dimension>> dims_;
 };
 
+// True when a row heading is written on that line at that level: on the first line of its group
+// (names are not repeated), always on the line's own level.
+bool headingShown(const PivotTable& table, size_t line, int level);
+
 // The display text of a number in a field's format.
 std::string itemText(double v, const FieldDef& f);
 

@@ -283,19 +283,7 @@ void PivotGrid::mousePressEvent(QMouseEvent* e) {
     control_->setShowDetail(rows.fields[size_t(level)], l.kind == LineKind::Collapsed && level == lineLevel);
 }
 
-bool PivotGrid::headingShown(size_t line, int level) const {
-    const auto& rows = table_->rows();
-    const auto& l = rows.lines[line];
-    int lineLevel = l.kind == LineKind::Total ? 0 : rows.nodes[size_t(l.node)].level;
-    if (level == lineLevel || line == 0) return true;
-    const auto& prev = rows.lines[line - 1];
-    if (prev.kind == LineKind::Total ||
-        (prev.kind == LineKind::Subtotal && rows.nodes[size_t(prev.node)].level <= level))
-        return true;
-    for (int k = 0; k <= level; ++k)
-        if (table_->rowHeading(line, k) != table_->rowHeading(line - 1, k)) return true;
-    return false;
-}
+bool PivotGrid::headingShown(size_t line, int level) const { return pivot::headingShown(*table_, line, level); }
 
 void PivotGrid::mouseMoveEvent(QMouseEvent* e) {
     const QPoint pos = e->position().toPoint();

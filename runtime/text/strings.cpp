@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 namespace rt {
 
@@ -150,6 +151,14 @@ inline std::uint32_t nextFolded(std::string_view text, std::size_t& i) noexcept 
 
 std::string_view clip(std::string_view text) noexcept {
     std::size_t end = text.size();
+    // Fixed-length fields end in long runs of blanks: eight at a time first.
+    constexpr std::uint64_t kEightBlanks = 0x2020202020202020ull;
+    while (end >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + end - 8, sizeof word);
+        if (word != kEightBlanks) break;
+        end -= 8;
+    }
     while (end > 0 && text[end - 1] == ' ') --end;
     return text.substr(0, end);
 }

@@ -15,22 +15,11 @@ namespace {
 class PivotControlTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        connect_ = voq::test::sqliteConnectString((dir_.path() / "sales.db").string());
-        writeSales(connect_);
-        control_ = newControl();
+        control_ = salesControl(dir_, {{"Region", "Region", 2}, {"Jahr", "Jahr", 1}, {"Umsatz", "Umsatz", 3}});
         ASSERT_TRUE(control_);
-        auto& c = *control_;
-        rt::automationSet(c, "GNConnectType", 3);
-        rt::automationSet(c, "GNConnect", connect_);
-        rt::automationSet(c, "GNRecordSource", "SELECT * FROM Verkauf");
-        rt::automationCall(c, "Fields.Add", {"Region", "Region", 2});
-        rt::automationCall(c, "Fields.Add", {"Jahr", "Jahr", 1});
-        auto f = rt::automationCall(c, "Fields.Add", {"Umsatz", "Umsatz", 3}).toObject();
-        f->set("NumberFormat", "#,##0.00");
-        rt::automationCall(c, "RefreshData");
+        rt::automationSet(*control_, "Fields(2).NumberFormat", "#,##0.00");
     }
     voq::test::TempDir dir_;
-    std::string connect_;
     std::shared_ptr<pivot::PivotControl> control_;
 };
 

@@ -67,4 +67,25 @@ inline std::shared_ptr<pivot::PivotControl> newControl() {
     return std::dynamic_pointer_cast<pivot::PivotControl>(rt::createAutomationObject("GridnovaLib.Gnova.3"));
 }
 
+// A control over the sales table of a new SQLite database in `dir`: the data source set, then
+// the fields (name, caption, orientation) added and the data read.
+struct SalesField {
+    const char* name;
+    const char* caption;
+    int orientation;
+};
+inline std::shared_ptr<pivot::PivotControl> salesControl(const voq::test::TempDir& dir,
+                                                         std::vector<SalesField> fields) {
+    std::string connect = voq::test::sqliteConnectString((dir.path() / "sales.db").string());
+    writeSales(connect);
+    auto control = newControl();
+    auto& c = *control;
+    rt::automationSet(c, "GNConnectType", 3);
+    rt::automationSet(c, "GNConnect", connect);
+    rt::automationSet(c, "GNRecordSource", "SELECT * FROM Verkauf");
+    for (auto& f : fields) rt::automationCall(c, "Fields.Add", {f.name, f.caption, f.orientation});
+    rt::automationCall(c, "RefreshData");
+    return control;
+}
+
 }  // namespace pivottest

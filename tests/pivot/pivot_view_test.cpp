@@ -23,19 +23,12 @@ protected:
         if (!qApp) new QApplication(argc, argv);
     }
     void SetUp() override {
-        connect_ = voq::test::sqliteConnectString((dir_.path() / "sales.db").string());
-        writeSales(connect_);
-        control_ = newControl();
-        auto& c = *control_;
-        rt::automationSet(c, "GNConnectType", 3);
-        rt::automationSet(c, "GNConnect", connect_);
-        rt::automationSet(c, "GNRecordSource", "SELECT * FROM Verkauf");
-        rt::automationCall(c, "Fields.Add", {"Region", "Region", 2});
-        rt::automationCall(c, "Fields.Add", {"Gruppe", "Warengruppe", 2});
-        rt::automationCall(c, "Fields.Add", {"Jahr", "Jahr", 1});
-        rt::automationCall(c, "Fields.Add", {"Kanal", "Kanal", 4});
-        rt::automationCall(c, "Fields.Add", {"Umsatz", "Umsatz", 3}).toObject()->set("NumberFormat", "#,##0.00");
-        rt::automationCall(c, "RefreshData");
+        control_ = salesControl(dir_, {{"Region", "Region", 2},
+                                       {"Gruppe", "Warengruppe", 2},
+                                       {"Jahr", "Jahr", 1},
+                                       {"Kanal", "Kanal", 4},
+                                       {"Umsatz", "Umsatz", 3}});
+        rt::automationSet(*control_, "Fields(4).NumberFormat", "#,##0.00");
         control_->setHiddenItems(3, {"Messe"});
     }
     static std::vector<pivot::qt::FieldButton*> buttons(QWidget& in, pivot::qt::FieldArea* area = nullptr) {
@@ -45,7 +38,6 @@ protected:
         return out;
     }
     voq::test::TempDir dir_;
-    std::string connect_;
     std::shared_ptr<pivot::PivotControl> control_;
 };
 
