@@ -15,6 +15,8 @@
 #include "core/startup/startup.h"
 #include "core/updater/update_log_list.h"
 #include "core/updater/update_scripts.h"
+#include "cubes/display/cockpit.h"
+#include "cubes/display/cube_display.h"
 #include "cubes/provkey/prov_key.h"
 #include "pivot/pivot_control.h"
 #include "pivot/qt/pivot_view.h"
@@ -98,6 +100,8 @@ void runProgram(const std::vector<std::string>& parameters) {
     registerFrameProcedure("BrowseDBUpdateLog", [](const std::string&) { BrowseDBUpdateLog(); });
     registerFrameProcedure("BrowseSQLSkript1", [](const std::string&) { BrowseSQLSkript1(); });
     registerFrameProcedure("BrowseSQLScript", [](const std::string&) { BrowseSQLScript(); });
+    registerFrameProcedure("BrowseCubeAnzeige", [](const std::string&) { BrowseCubeAnzeige(); });
+    registerFrameProcedure("ControllingCockpit", [](const std::string&) { ControllingCockpit(); });
     registerFrameProcedure("BrowseProvKey", [](const std::string&) { BrowseProvKey(); });
     setMainProcedure(Main);
     ProgramModuleInit();
