@@ -17,7 +17,10 @@
 #include "core/updater/update_scripts.h"
 #include "cubes/display/cockpit.h"
 #include "cubes/display/cube_display.h"
+#include "cubes/display/viewer_link.h"
 #include "cubes/provkey/prov_key.h"
+#include "cubes/sqlresult/sql_result.h"
+#include "cubes/viewer/anzeige_cube.h"
 #include "pivot/pivot_control.h"
 #include "pivot/qt/pivot_view.h"
 #include "runtime/qt/qt_display.h"
@@ -97,12 +100,17 @@ void runProgram(const std::vector<std::string>& parameters) {
     // Reports print through Qt and preview in the program's own preview window.
     rt::qt::installReportPrinter();
     installReportPreview();
+    FrameHooks hooks;
+    hooks.showCube = AnzeigeCube;  // "\ID": the cube in the pivot viewer
+    setFrameHooks(hooks);
+    SetCubeViewer(AnzeigeCube);  // the cube lists and the cockpit open their cubes in it
     registerFrameProcedure("BrowseDBUpdateLog", [](const std::string&) { BrowseDBUpdateLog(); });
     registerFrameProcedure("BrowseSQLSkript1", [](const std::string&) { BrowseSQLSkript1(); });
     registerFrameProcedure("BrowseSQLScript", [](const std::string&) { BrowseSQLScript(); });
     registerFrameProcedure("BrowseCubeAnzeige", [](const std::string&) { BrowseCubeAnzeige(); });
     registerFrameProcedure("ControllingCockpit", [](const std::string&) { ControllingCockpit(); });
     registerFrameProcedure("BrowseProvKey", [](const std::string&) { BrowseProvKey(); });
+    registerFrameProcedure("SQLQueryResult_N", [](const std::string& mode) { SQLQueryResult_N(mode); });
     setMainProcedure(Main);
     ProgramModuleInit();
     ProgramMain();
