@@ -347,9 +347,8 @@ TEST_F(Runs, AConnectColumnOfTheOldWidthIsWidenedWhereTheServerCan) {
     Result r = runSync();
     EXPECT_EQ(r.run.widening, "ALTER TABLE [dbo].[VOQCUBEKOPF] ALTER COLUMN [CONNECT] VARCHAR(256)");
     EXPECT_FALSE(r.run.widened);  // refused by the server, harmlessly, and not claimed
-    EXPECT_EQ(firstValue(GLO.ConnectString.get().str(),
-                                  "SELECT sql FROM sqlite_master WHERE name = 'VOQCUBEKOPF'")
-                  .find("CONNECT VARCHAR(100)") != std::string::npos,
+    EXPECT_EQ(firstValue(GLO.ConnectString.get().str(), "SELECT sql FROM sqlite_master WHERE name = 'VOQCUBEKOPF'")
+                      .find("CONNECT VARCHAR(100)") != std::string::npos,
               true);
 }
 
@@ -358,13 +357,14 @@ TEST_F(Runs, OnPostgresTheConnectColumnKeepsItsWidth) {
     GLO.ConnectString = pg.connectString();
     GLO.Database = pg.name();
     ASSERT_EQ(voq::test::execSql(pg.connectString(), "CREATE DOMAIN dbo.tinyint AS SMALLINT"), "");
-    ASSERT_EQ(voq::test::execSql(pg.connectString(), "CREATE TABLE dbo.VOQCUBEKOPF (ID INT, CONNECT VARCHAR(100))"), "");
+    ASSERT_EQ(voq::test::execSql(pg.connectString(), "CREATE TABLE dbo.VOQCUBEKOPF (ID INT, CONNECT VARCHAR(100))"),
+              "");
     Result r = runSync();
     EXPECT_EQ(r.run.widening, "");
     EXPECT_FALSE(r.run.widened);
     EXPECT_EQ(firstValue(pg.connectString(),
-                                  "SELECT character_maximum_length FROM information_schema.columns"
-                                  " WHERE table_name = 'voqcubekopf' AND column_name = 'connect'"),
+                         "SELECT character_maximum_length FROM information_schema.columns"
+                         " WHERE table_name = 'voqcubekopf' AND column_name = 'connect'"),
               "100");
 }
 
