@@ -295,7 +295,7 @@ int TableDriver::open(const std::string& name, const std::string& connect, OpenM
 }
 
 int TableDriver::openLocal(const std::string& name, bool create, bool readOnly, StoreError& error) {
-    store_ = openLocalStore(name, create, readOnly, error);
+    store_ = openLocalStore(name, create, readOnly, error, def_.ownerOnly);
     if (!store_) return error.code;
     sql_.reset(true, store_->dialect(), name);
     std::string layout;
@@ -675,11 +675,11 @@ bool TableDriver::maxAuto(const KeyDef& key, std::int64_t& value, StoreError& er
     return error.ok();
 }
 
-bool TableDriver::collides(const KeyDef& key, bool excludeSelf, StoreError& error) {
+TableDriver::Collision TableDriver::collides(const KeyDef& key, bool excludeSelf, StoreError& error) {
     if (key.opt()) {
         bool allEmpty = true;
         for (int f : key.components) allEmpty &= def_.record.isEmpty(fm_.buffer(), static_cast<std::size_t>(f));
-        if (allEmpty) return false;
+        if (allEmpty) return Collision::None;
     }
     // Other records than the one read last: on the server only a table with an identifying key
     // can tell them apart.
@@ -692,15 +692,16 @@ bool TableDriver::collides(const KeyDef& key, bool excludeSelf, StoreError& erro
     auto* stmt = slotted(
         keySlot(key, others ? SlotCollidesOther : SlotCollides), [&] { return sql_.collidesSql(key, others, self); },
         error);
-    if (!stmt) return false;
+    if (!stmt) return Collision::CheckFailed;
     int index = 1;
     for (std::size_t c = 0; c < key.components.size(); ++c) stmt->bind(index++, keyParam(fm_.buffer(), key, c));
     if (others) bindLastRead(*stmt, index, self);
-    if (!stmt->execute(error)) return false;
+    if (!stmt->execute(error)) return Collision::CheckFailed;
     std::int64_t n = 0;
-    if (stmt->fetch(error)) stmt->columnInt(0, n);
+    const bool counted = stmt->fetch(error) && stmt->columnInt(0, n);
     stmt->close();
-    return n > 0;
+    if (!counted || !error.ok()) return Collision::CheckFailed;
+    return n > 0 ? Collision::Duplicate : Collision::None;
 }
 
 int TableDriver::setSql(std::string_view sql, StoreError& error) {
