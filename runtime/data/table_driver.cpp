@@ -11,6 +11,34 @@ namespace rt {
 
 namespace {
 
+// "-123.45" as units of `places` decimals, the common form a server gives a DECIMAL column in.
+// False for anything else (more decimals than places, exponents, blanks, too many digits), which
+// the text parser then reads.
+bool plainDecimalUnits(std::string_view t, int places, std::int64_t& units) {
+    std::size_t i = 0;
+    const bool negative = !t.empty() && t[0] == '-';
+    if (negative) ++i;
+    std::int64_t v = 0;
+    int digits = 0, decimals = -1;
+    for (; i < t.size(); ++i) {
+        const char ch = t[i];
+        if (ch == '.' && decimals < 0) {
+            decimals = 0;
+            continue;
+        }
+        if (ch < '0' || ch > '9' || ++digits > 18) return false;
+        v = v * 10 + (ch - '0');
+        if (decimals >= 0 && ++decimals > places) return false;
+    }
+    if (digits == 0) return false;
+    for (int k = decimals < 0 ? 0 : decimals; k < places; ++k, ++digits) {
+        if (digits >= 18) return false;
+        v *= 10;
+    }
+    units = negative ? -v : v;
+    return true;
+}
+
 std::int64_t pow10(int n) {
     std::int64_t v = 1;
     while (n-- > 0) v *= 10;
@@ -190,6 +218,15 @@ void TableDriver::readRow(Statement& stmt, int first, void* record) {
         }
         const auto& f = def_.record.field(static_cast<std::size_t>(c.field));
         void* m = f.memberIn(record);
+        // Whole numbers come typed from either back end; decimals from the local file as units.
+        if (!local_ && (f.type == FieldType::Long || f.type == FieldType::Short || f.type == FieldType::Byte)) {
+            std::int64_t v = 0;
+            if (stmt.columnInt(col, v))
+                f.ops->setInt(m, v);
+            else
+                f.ops->clear(m);
+            continue;
+        }
         if (local_ && (f.isInt() || (f.type == FieldType::Decimal && f.size <= 18))) {
             std::int64_t v = 0;
             if (!stmt.columnInt(col, v)) v = 0;
@@ -205,7 +242,10 @@ void TableDriver::readRow(Statement& stmt, int first, void* record) {
             f.ops->clear(m);
             continue;
         }
-        if (!local_ && f.type == FieldType::Date) {
+        std::int64_t units = 0;
+        if (!local_ && f.type == FieldType::Decimal && f.size <= 18 && plainDecimalUnits(text, f.places, units)) {
+            f.ops->setDecimal(m, DecimalValue::fromUnits(units, f.places));
+        } else if (!local_ && f.type == FieldType::Date) {
             f.ops->setInt(m, parseDate(text));
         } else if (!local_ && f.type == FieldType::Time) {
             auto sp = text.find(' ');
