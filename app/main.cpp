@@ -12,6 +12,9 @@
 #include "core/print/report_preview.h"
 #include "core/security/security.h"
 #include "core/startup/startup.h"
+#include "cubes/deflist/deflist.h"
+#include "cubes/groups/groups.h"
+#include "cubes/values/values.h"
 #include "runtime/qt/qt_display.h"
 #include "runtime/qt/showcase.h"
 #include "runtime/report/qt/report_printer_qt.h"
@@ -97,6 +100,10 @@ void runProgram(const std::vector<std::string>& parameters)
     rt::qt::installReportPrinter();
     installReportPreview();
     setMainProcedure(Main);
+    registerFrameProcedure("BrowseWerte", [](const std::string&) { BrowseWerte(); });
+    registerFrameProcedure("BrowseCubeGruppe", [](const std::string&) { BrowseCubeGruppe(); });
+    registerFrameProcedure("CubeTreeAnzeige", [](const std::string&) { CubeTreeAnzeige(); });
+    registerFrameProcedure("BrowseCubeKopf", [](const std::string&) { BrowseCubeKopf(); });
     ProgramModuleInit();
     ProgramMain();
     ProgramModuleCleanUp();
