@@ -10,11 +10,17 @@
 #include "core/common/common_window.h"
 #include "core/frame/frame.h"
 #include "core/print/report_preview.h"
+#include "core/scripts/sql_scripts.h"
 #include "core/security/security.h"
 #include "core/startup/startup.h"
+#include "core/updater/update_log_list.h"
+#include "core/updater/update_scripts.h"
 #include "cubes/deflist/deflist.h"
 #include "cubes/groups/groups.h"
+#include "cubes/provkey/prov_key.h"
 #include "cubes/values/values.h"
+#include "pivot/pivot_control.h"
+#include "pivot/qt/pivot_view.h"
 #include "runtime/qt/qt_display.h"
 #include "runtime/qt/showcase.h"
 #include "runtime/report/qt/report_printer_qt.h"
@@ -26,12 +32,11 @@ namespace {
 
 struct Options {
     bool showcase = false;
-    std::string screenshot;  // grab the frame into this PNG file once it shows, then end
+    std::string screenshot;            // grab the frame into this PNG file once it shows, then end
     std::vector<std::string> program;  // the program's own parameters ("\ID=12", "\U=DEMO")
 };
 
-Options parseOptions(int argc, char** argv)
-{
+Options parseOptions(int argc, char** argv) {
     Options options;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -49,8 +54,7 @@ Options parseOptions(int argc, char** argv)
 
 // Waits until the frame and, with the showcase, its child are on the screen and painted, grabs
 // the frame and closes it.
-void scheduleScreenshot(rt::qt::QtDisplay& display, const std::string& file, bool showcase)
-{
+void scheduleScreenshot(rt::qt::QtDisplay& display, const std::string& file, bool showcase) {
     auto* timer = new QTimer(qApp);
     auto shownSince = std::make_shared<std::chrono::steady_clock::time_point>();
     QObject::connect(timer, &QTimer::timeout, timer, [&display, file, timer, shownSince, showcase] {
@@ -63,20 +67,16 @@ void scheduleScreenshot(rt::qt::QtDisplay& display, const std::string& file, boo
                 frame = w.id;
                 frameTitled = w.title.rfind("VOQKivorant", 0) == 0;
             }
-            if (showcase && w.procedure == rt::qt::kShowcaseProcedure && display.windowWidget(w.id))
-                ready = true;
+            if (showcase && w.procedure == rt::qt::kShowcaseProcedure && display.windowWidget(w.id)) ready = true;
             // The program's frame is ready once no other window (start-up, login) stands before it.
-            if (!showcase && !w.frame)
-                ready = false;
+            if (!showcase && !w.frame) ready = false;
         }
         if (!frame || !ready || !frameTitled || !display.frameWidget()) {
             *shownSince = {};
             return;
         }
-        if (*shownSince == std::chrono::steady_clock::time_point())
-            *shownSince = now;
-        if (now - *shownSince < std::chrono::milliseconds(1200))
-            return;  // let the windows settle and paint
+        if (*shownSince == std::chrono::steady_clock::time_point()) *shownSince = now;
+        if (now - *shownSince < std::chrono::milliseconds(1200)) return;  // let the windows settle and paint
         timer->stop();
         const QPixmap picture = display.frameWidget()->grab();
         if (!picture.save(QString::fromStdString(file), "PNG")) {
@@ -91,14 +91,17 @@ void scheduleScreenshot(rt::qt::QtDisplay& display, const std::string& file, boo
 }
 
 // The program: module initialisation, the main routine with the frame, clean-up; on thread 1.
-void runProgram(const std::vector<std::string>& parameters)
-{
+void runProgram(const std::vector<std::string>& parameters) {
     setCommandLine(parameters);
     setProcedureRegistration(UpdateProcedureList);
     SetRightsCheck({CheckProcedureAccess, NoAccessMessage});
     // Reports print through Qt and preview in the program's own preview window.
     rt::qt::installReportPrinter();
     installReportPreview();
+    registerFrameProcedure("BrowseDBUpdateLog", [](const std::string&) { BrowseDBUpdateLog(); });
+    registerFrameProcedure("BrowseSQLSkript1", [](const std::string&) { BrowseSQLSkript1(); });
+    registerFrameProcedure("BrowseSQLScript", [](const std::string&) { BrowseSQLScript(); });
+    registerFrameProcedure("BrowseProvKey", [](const std::string&) { BrowseProvKey(); });
     setMainProcedure(Main);
     registerFrameProcedure("BrowseWerte", [](const std::string&) { BrowseWerte(); });
     registerFrameProcedure("BrowseCubeGruppe", [](const std::string&) { BrowseCubeGruppe(); });
@@ -111,9 +114,11 @@ void runProgram(const std::vector<std::string>& parameters)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     const Options options = parseOptions(argc, argv);
+    // The pivot-table control is built in: creatable by its ProgID from the start.
+    pivot::registerPivotControl();
+    pivot::qt::registerPivotView();
     return rt::qt::runDisplay(
         argc, argv,
         [&options] {
@@ -123,7 +128,6 @@ int main(int argc, char** argv)
                 runProgram(options.program);
         },
         [&options](rt::qt::QtDisplay& display) {
-            if (!options.screenshot.empty())
-                scheduleScreenshot(display, options.screenshot, options.showcase);
+            if (!options.screenshot.empty()) scheduleScreenshot(display, options.screenshot, options.showcase);
         });
 }

@@ -20,6 +20,13 @@ function(voq_add_all_subdirs)
   endforeach()
 endfunction()
 
+# voq_add_library(name [STATIC|SHARED] sources...)
+# A library of the tree: its headers are included by their path from the top folder.
+function(voq_add_library name)
+  add_library(${name} ${ARGN})
+  target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
+endfunction()
+
 # voq_add_gtest(NAME name SOURCES a.cpp ... LIBS lib ... [LABELS l ...] [TEST_PREFIX p] [NEEDS_PG])
 # One GoogleTest program; every case becomes a CTest test (named with the prefix, when given).
 # NEEDS_PG marks programs whose cases use the private PostgreSQL test cluster (scripts/test).

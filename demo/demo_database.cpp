@@ -212,6 +212,15 @@ std::string writeDemoDatabase(const std::string& file, const DemoOptions& option
                  " JOIN tPlattform pl ON pl.kPlattform = p.kPlattform"
                  " JOIN tShop s ON s.kShop = p.kShop JOIN tBenutzer b ON b.kBenutzer = p.kBenutzer;"
                  "CREATE INDEX ixUmsatzDatum ON tUmsatzPos (dDatum);"
+                 // What the SQL object updater logged when it installed the demo's view.
+                 "CREATE TABLE VOQDBUpdateLog (DBU_TableName VARCHAR(50) NOT NULL, DBU_Version INTEGER NOT NULL,"
+                 " DBU_Type VARCHAR(30) NOT NULL, DBU_Updated DATETIME NOT NULL, DBU_Statement TEXT NOT NULL,"
+                 " PRIMARY KEY (DBU_TableName, DBU_Version));"
+                 "INSERT INTO VOQDBUpdateLog VALUES"
+                 " ('vDemoUmsatz', 1, 'View', '2026-01-12 09:30:00', 'CREATE VIEW vDemoUmsatz AS SELECT 1'),"
+                 " ('vDemoUmsatz', 2, 'View', '2026-03-02 14:05:00', 'CREATE VIEW vDemoUmsatz AS SELECT 2'),"
+                 " ('Update Log', 1, '6F9619FF-8B86-D011-B42D-00C04FC9', '2026-03-02 14:05:01',"
+                 " '[]Updated version from 1 to 2|vDemoUmsatz|1|2|OK');"
                  "COMMIT;"))
         return db.error;
     return {};

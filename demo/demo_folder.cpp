@@ -5,12 +5,13 @@
 
 #include "core/clients/clients.h"
 #include "core/dictionary/dictionary.h"
-#include "core/security/security.h"
-#include "runtime/os/process.h"
-#include "core/startup/startup.h"
 #include "core/dictionary/globals.h"
+#include "core/security/security.h"
+#include "core/startup/startup.h"
 #include "core/sync/structure_update.h"
 #include "runtime/ini/profile.h"
+#include "runtime/os/process.h"
+#include "runtime/text/date_time.h"
 #include "runtime/thread/thread.h"
 #include "runtime/thread/thread_state.h"
 
@@ -29,30 +30,46 @@ struct CubeDef {
     const char* name;
     const char* description;
     std::vector<FieldDef> fields;
+    // A list cube's long query: it runs into the query runner's list instead of the pivot viewer
+    // (its fields' pictures are then value formats and their aggregates alignments).
+    const char* bigQuery = nullptr;
 };
 
 const std::vector<CubeDef>& cubes() {
     static const std::vector<CubeDef> list = {
-        {kDemoCubes[0], "Umsatz und Deckungsbeitrag je Warengruppe und Jahr",
+        {kDemoCubes[0],
+         "Umsatz und Deckungsbeitrag je Warengruppe und Jahr",
          {{"cWarengruppe", "Warengruppe", "@s30", "0", "2"},
           {"cArtikel", "Artikel", "@s40", "0", "2"},
           {"nJahr", "Jahr", "@n4", "0", "1"},
           {"cPlattform", "Plattform", "@s30", "0", "4"},
           {"fUmsatz", "Umsatz", "@n-14.2", "0", "3"},
           {"fDeckungsbeitrag", "Deckungsbeitrag", "@n-14.2", "0", "3"}}},
-        {kDemoCubes[1], "Umsatz je Plattform und Shop nach Monaten",
+        {kDemoCubes[1],
+         "Umsatz je Plattform und Shop nach Monaten",
          {{"cPlattform", "Plattform", "@s30", "0", "2"},
           {"cShop", "Shop", "@s30", "0", "2"},
           {"nMonat", "Monat", "@n2", "0", "1"},
           {"nJahr", "Jahr", "@n4", "0", "4"},
           {"fUmsatz", "Umsatz", "@n-14.2", "0", "3"},
           {"fMenge", "Menge", "@n-10", "0", "3"}}},
-        {kDemoCubes[2], "Kunden je Ort mit Umsatz und Anzahl der Positionen",
+        {kDemoCubes[2],
+         "Kunden je Ort mit Umsatz und Anzahl der Positionen",
          {{"cOrt", "Ort", "@s40", "0", "2"},
           {"cKunde", "Kunde", "@s60", "0", "2"},
           {"nJahr", "Jahr", "@n4", "0", "1"},
           {"fUmsatz", "Umsatz", "@n-14.2", "0", "3"},
           {"kUmsatzPos", "Positionen", "@n8", "1", "3"}}},
+        {kDemoListCube,
+         "Auftragspositionen mit Kunde, Artikel und Umsatz",
+         {{"kUmsatzPos", "Position", "RecordID", "Right", ""},
+          {"dDatum", "Datum", "Date", "Left", ""},
+          {"cKunde", "Kunde", "", "", ""},
+          {"cOrt", "Ort", "", "", ""},
+          {"cArtikel", "Artikel", "", "", ""},
+          {"fMenge", "Menge", "", "Right", ""},
+          {"fUmsatz", "Umsatz", "Money", "Right", ""}},
+         "SELECT #FELDLISTE# FROM vDemoUmsatz"},
     };
     return list;
 }
@@ -135,7 +152,8 @@ std::string writeTables() {
             CUBK.Zugriff = "3";
             CUBK.Query = "SELECT * FROM vDemoUmsatz";
             CUBK.TabName = "vDemoUmsatz";
-            CUBK.Intern = 1;
+            CUBK.Intern = cube.bigQuery ? 0 : 1;
+            if (cube.bigQuery) CUBK.BigQuery = cube.bigQuery;
             CUBK.Compress = 1;
             CUBK.Zeitraum = 4;
             if (Access.VOQCubeKopf->update() != 0) return "cube headers: " + rt::errorText();
@@ -156,6 +174,50 @@ std::string writeTables() {
         }
     }
     headers.close();
+
+    // A script file and an update-script file for the lists that open them.
+    GLO.SCRIPT = (std::filesystem::current_path() / "Scripte.TPS").string();
+    rt::FileManager& scripts = *Access.Scripte;
+    if (scripts.open() != 0) return "script file: " + rt::errorText();
+    if (scripts.records() == 0) {
+        const struct {
+            const char* name;
+            const char* description;
+            const char* text;
+        } demoScripts[] = {
+            {"Umsatz je Monat", "Umsatz und Deckungsbeitrag je Monat",
+             "SELECT nJahr, nMonat, SUM(fUmsatz) AS Umsatz,\n"
+             "       SUM(fDeckungsbeitrag) AS DB\nFROM vDemoUmsatz\nGROUP BY nJahr, nMonat\nORDER BY nJahr, nMonat"},
+            {"Kunden je Ort", "Anzahl der Kunden je Ort", "SELECT cOrt, COUNT(*) AS Kunden FROM tKunde GROUP BY cOrt"},
+        };
+        for (const auto& d : demoScripts) {
+            if (scripts.primeRecord() != 0) return "script file: " + rt::errorText();
+            SCR.Bezeichnung = d.name;
+            SCR.Beschreibung = d.description;
+            SCR.Tabelle = "vDemoUmsatz";
+            SCR.Script = d.text;
+            if (scripts.update() != 0) return "script file: " + rt::errorText();
+        }
+    }
+    scripts.close();
+    GLO.SCRIPT = (std::filesystem::current_path() / "Skript.TPS").string();
+    rt::FileManager& updates = *Access.SKRIPT;
+    if (updates.open() != 0) return "update-script file: " + rt::errorText();
+    if (updates.records() == 0) {
+        UPD = {};
+        UPD.ID = 1;
+        UPD.VERSION = 2;
+        UPD.TYPE = "View";
+        UPD.ORDERTOEXECUTE = 1;
+        UPD.NAME = "vDemoUmsatz";
+        UPD.DESCRIPTION = "Verkaufszeilen mit Kunde, Artikel, Plattform und Shop";
+        UPD.ADDNAME = "Demo Benutzer";
+        UPD.ADDEDDATE = rt::dateFromYmd(2026, 3, 2);
+        UPD.SCRIPT = "CREATE VIEW vDemoUmsatz AS SELECT * FROM tUmsatzPos";
+        if (updates.insertAsIs() != 0) return "update-script file: " + rt::errorText();
+    }
+    updates.close();
+    GLO.SCRIPT = "";
     return {};
 }
 

@@ -23,5 +23,7 @@ std::string prepareDemoFolder(const std::string& folder, const DemoOptions& opti
 
 // Cube definitions written by prepareDemoFolder, by name.
 const char* const kDemoCubes[] = {"Umsatz Warengruppen", "Umsatz Plattformen", "Kunden je Ort"};
+// The list cube written after them, whose long query runs into the query runner's list.
+inline constexpr const char* kDemoListCube = "Umsatzliste";
 
 }  // namespace demo

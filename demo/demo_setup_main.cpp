@@ -5,13 +5,27 @@
 
 #include "demo/demo_folder.h"
 
-int main(int argc, char** argv)
-{
+namespace {
+
+const char* const kUsage = "usage: voq-demo-setup FOLDER [--lines N]\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: voq-demo-setup FOLDER [--lines N]\n");
+        std::fputs(kUsage, stderr);
         return 2;
     }
     std::string folder = argv[1];
+    // An option where the folder belongs is never taken for a folder name.
+    if (folder == "--help" || folder == "-h") {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (folder.starts_with("-")) {
+        std::fprintf(stderr, "voq-demo-setup: unknown argument %s\n%s", folder.c_str(), kUsage);
+        return 2;
+    }
     demo::DemoOptions options;
     for (int i = 2; i < argc; ++i) {
         std::string a = argv[i];

@@ -1,11 +1,10 @@
 #include "core/clients/clients.h"
 
+#include <algorithm>
+#include <memory>
 #include <sql.h>
 #include <sqlext.h>
 #include <unistd.h>
-
-#include <algorithm>
-#include <memory>
 
 #include "core/clients/program_end.h"
 #include "core/common/common_window.h"
@@ -63,11 +62,14 @@ std::string DefaultClientServer() {
 void TakeOverClient(long id) {
     rt::FileManager& fm = *Access.Mandant;
     fm.clearBuffer();
-    if (fm.open() == 0) {
+    if (const int rc = fm.open(); rc == 0) {
         MAN.ID = static_cast<rt::Long>(id);
         if (fm.fetch("MAN:KeyID") != 0) fm.clearBuffer();
         fm.close();
     } else {
+        // Everything that follows (no connection, an empty list) comes from the damaged file:
+        // the user hears of the file first.
+        WindowErrorManager().throwFile(rc, fm.name());
         fm.clearBuffer();
     }
     GLO.DbUser = MAN.Name.str();
@@ -225,7 +227,7 @@ void ListMandant() {
         int id;
         const char* text;
         int width;
-    } buttons[] = {{Select, "&Auswahl", 44},     {Copy, "Cop&y", 40},       {Insert, "&Neu", 40},
+    } buttons[] = {{Select, "&Auswahl", 44},    {Copy, "Cop&y", 40},      {Insert, "&Neu", 40},
                    {Change, "&Bearbeiten", 50}, {Delete, "&Löschen", 44}, {Close, "&Schließen", 50}};
     int x = 4;
     for (const auto& b : buttons) {
@@ -289,8 +291,10 @@ void ListMandant() {
     } aliveFlag(listAlive);
     wc.onKill = [&] {
         if (!listAlive) return;
-        if (list.rowsLoaded() > 0) list.fetchSelected();
-        else Access.Mandant->clearBuffer();
+        if (list.rowsLoaded() > 0)
+            list.fetchSelected();
+        else
+            Access.Mandant->clearBuffer();
     };
     CommonList commonList(common, list);
     wc.run();
@@ -356,7 +360,9 @@ void src_CreateConnectStringDriver(std::string_view connect) {
     entry(PromptCsDatabase, EntryCsDatabase, "DATABASE:", p.database, 180, "@s100");
     entry(PromptCsRegional, EntryCsRegional, "REGIONAL:", p.regional, 24, "@s3");
     w.add(CsOk, rt::ControlKind::Button).setText("&OK").setTip("Accept operation").setPosition(180, y + 4, 50, 14);
-    w.add(CsCancel, rt::ControlKind::Button).setText("&Abbrechen").setTip("Cancel Operation")
+    w.add(CsCancel, rt::ControlKind::Button)
+        .setText("&Abbrechen")
+        .setTip("Cancel Operation")
         .setPosition(236, y + 4, 56, 14);
     w.setSize(300, y + 24);
 

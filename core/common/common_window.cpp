@@ -17,6 +17,7 @@ struct Services {
     std::mutex mutex;
     rt::ErrorManager* errors = nullptr;
     rt::Translator* translator = nullptr;
+    rt::IniManager* ini = nullptr;
     RightsCheck rights;
 };
 
@@ -43,11 +44,22 @@ rt::Translator& WindowTranslator() {
     return s.translator ? *s.translator : *own;
 }
 
-void SetWindowServices(rt::ErrorManager* errors, rt::Translator* translator) {
+rt::IniManager& WindowIniManager() {
+    auto& s = services();
+    std::lock_guard lock(s.mutex);
+    if (s.ini) return *s.ini;
+    static rt::IniManager* own = new rt::IniManager;  // outlives detached threads at process end
+    const std::string file = settingsFile.get();
+    if (own->fileName() != file) own->setFileName(file);
+    return *own;
+}
+
+void SetWindowServices(rt::ErrorManager* errors, rt::Translator* translator, rt::IniManager* ini) {
     auto& s = services();
     std::lock_guard lock(s.mutex);
     s.errors = errors;
     s.translator = translator;
+    s.ini = ini;
 }
 
 std::string WindowSettingsFile() { return settingsFile.get(); }
@@ -80,16 +92,18 @@ void WindowNoAccessMessage(std::string_view action) {
         std::lock_guard lock(s.mutex);
         show = s.rights.noAccessMessage;
     }
-    if (show) show(action);
-    else rt::message("No right: " + std::string(action), "Access", rt::MessageIcon::Exclamation);
+    if (show)
+        show(action);
+    else
+        rt::message("No right: " + std::string(action), "Access", rt::MessageIcon::Exclamation);
 }
 
 namespace {
 constexpr std::array<std::string_view, 5> kGatedLists = {"BrowseSQLScript", "BrowseWerte", "BrowseCubeKopf",
                                                          "BrowseProvKey", "BrowseDBUpdateLog"};
-constexpr std::array<std::string_view, 9> kColouredLists = {"ListMandant", "BrowseSQLScript", "BrowseWerte",
+constexpr std::array<std::string_view, 9> kColouredLists = {"ListMandant",    "BrowseSQLScript",   "BrowseWerte",
                                                             "BrowseCubeKopf", "BrowseCubeAnzeige", "ListeSQL_QBE",
-                                                            "QBEWindow", "FieldMaskBrowse", "UpdateCubeKopf"};
+                                                            "QBEWindow",      "FieldMaskBrowse",   "UpdateCubeKopf"};
 }  // namespace
 
 bool IsRightsGatedList(std::string_view procedure) {
@@ -178,7 +192,7 @@ int StartProcedure(std::string_view procedure, std::function<void()> body) {
 
 CommonWindow::CommonWindow(rt::WindowController& controller)
     : wc_(controller), highlighter_(std::make_unique<FocusHighlighter>(controller.window())) {
-    wc_.setIniFile(WindowSettingsFile());
+    wc_.setIniManager(&WindowIniManager());
     wc_.setErrorManager(&WindowErrorManager());
     wc_.setTranslator(&WindowTranslator());
     // Made, switched off for the touch keyboard, and set up with the settings of all windows.
@@ -247,8 +261,8 @@ bool CommonList::gate(std::uint8_t request) {
 int CommonList::init() {
     // After the list's own set-up, so that its columns are there.
     started_ = true;
-    formats_->init(wc_.procedure(), std::string(kApplicationName), wc_.window(), list_.listControl(),
-                   ListFormatsFile(), WindowSettingsFile());
+    formats_->init(wc_.procedure(), std::string(kApplicationName), wc_.window(), list_.listControl(), ListFormatsFile(),
+                   &WindowIniManager());
     list_.setListFormats(formats_);
     formats_->setSortOrder(list_.sortOrder());
     formats_->reset();

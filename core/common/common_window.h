@@ -30,6 +30,7 @@
 #include "runtime/classlib/list_format_manager.h"
 #include "runtime/classlib/translator.h"
 #include "runtime/classlib/window_controller.h"
+#include "runtime/ini/ini_manager.h"
 
 inline constexpr std::string_view kWindowSettingsFile = ".\\VOQKIVORANT.INI";
 inline constexpr std::string_view kApplicationName = "VOQKivorant";
@@ -37,11 +38,14 @@ inline constexpr std::string_view kListFormatsFile = "Formats.FDB";
 
 // ---- Services ------------------------------------------------------------------------------
 
-// The error manager and translator the windows name; start-up may name its own objects.
+// The error manager, translator and settings manager the windows name; start-up names its own
+// objects.
 rt::ErrorManager& WindowErrorManager();
 rt::Translator& WindowTranslator();
-void SetWindowServices(rt::ErrorManager* errors, rt::Translator* translator);
-// The settings file of window state and list formats (tests point it elsewhere).
+rt::IniManager& WindowIniManager();
+void SetWindowServices(rt::ErrorManager* errors, rt::Translator* translator, rt::IniManager* ini = nullptr);
+// The settings file of window state and list formats while start-up has named no settings
+// manager (tests point it elsewhere).
 std::string WindowSettingsFile();
 void SetWindowSettingsFile(std::string file);
 std::string ListFormatsFile();

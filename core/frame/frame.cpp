@@ -6,6 +6,7 @@
 
 #include "core/clients/clients.h"
 #include "core/clients/program_end.h"
+#include "core/common/common_window.h"
 #include "core/common/focus_highlighter.h"
 #include "core/dictionary/dictionary.h"
 #include "core/dictionary/globals.h"
@@ -141,18 +142,12 @@ IdleWatch::Step IdleWatch::check(long long now) {
 
 const std::vector<FrameMenuTarget>& frameMenuTargets() {
     static const std::vector<FrameMenuTarget> list = {
-        {ItemCockpit, "ControllingCockpit", "", true},
-        {ItemCubeAnzeige, "BrowseCubeAnzeige", "", true},
-        {ItemCubeTree, "CubeTreeAnzeige", "", true},
-        {ItemCubeKopf, "BrowseCubeKopf", "", true},
-        {ItemCubeGruppe, "BrowseCubeGruppe", "", true},
-        {ItemWerte, "BrowseWerte", "", true},
-        {ItemSkriptAuto, "BrowseSQLSkript1", "", true},
-        {ItemSqlScript, "BrowseSQLScript", "", true},
-        {ItemUpdateLog, "BrowseDBUpdateLog", "", true},
-        {ItemSqlResult, "SQLQueryResult_N", "0", true},
-        {ItemCrossTab, "SQLQueryResult_N", "1", true},
-        {ItemQbe, "QueryByExample", "", false},
+        {ItemCockpit, "ControllingCockpit", "", true},  {ItemCubeAnzeige, "BrowseCubeAnzeige", "", true},
+        {ItemCubeTree, "CubeTreeAnzeige", "", true},    {ItemCubeKopf, "BrowseCubeKopf", "", true},
+        {ItemCubeGruppe, "BrowseCubeGruppe", "", true}, {ItemWerte, "BrowseWerte", "", true},
+        {ItemSkriptAuto, "BrowseSQLSkript1", "", true}, {ItemSqlScript, "BrowseSQLScript", "", true},
+        {ItemUpdateLog, "BrowseDBUpdateLog", "", true}, {ItemSqlResult, "SQLQueryResult_N", "0", true},
+        {ItemCrossTab, "SQLQueryResult_N", "1", true},  {ItemQbe, "QueryByExample", "", false},
         {ItemProvKey, "BrowseProvKey", "", true},
     };
     return list;
@@ -259,24 +254,26 @@ void buildToolbar(rt::Window& f) {
     check.edit().toolbar = true;
 }
 
+// The frame's state goes through the settings manager like every window's, so "Main" is in its
+// list of written sections.
 void restoreFrameState(rt::Window& f) {
-    const char* file = kSettingsFile;
-    if (!rt::tryGetProfileString(file, "Main", "XPos")) return;
-    long long x = rt::getProfileNumber(file, "Main", "XPos", 0), y = rt::getProfileNumber(file, "Main", "YPos", 0);
-    long long w = rt::getProfileNumber(file, "Main", "Width", 0), h = rt::getProfileNumber(file, "Main", "Height", 0);
+    rt::IniManager& ini = WindowIniManager();
+    if (!ini.tryFetch("Main", "XPos")) return;
+    long long x = ini.fetchNumber("Main", "XPos", 0), y = ini.fetchNumber("Main", "YPos", 0);
+    long long w = ini.fetchNumber("Main", "Width", 0), h = ini.fetchNumber("Main", "Height", 0);
     if (w > 0 && h > 0) f.setPosition(int(x), int(y), int(w), int(h));
-    if (rt::equalsNoCase(rt::getProfileString(file, "Main", "Maximize", ""), "Yes")) f.setMaximized(true);
+    if (rt::equalsNoCase(ini.fetch("Main", "Maximize", ""), "Yes")) f.setMaximized(true);
 }
 
 void saveFrameState(const rt::Window& f) {
-    const char* file = kSettingsFile;
+    rt::IniManager& ini = WindowIniManager();
     const auto& p = f.props();
-    rt::writeProfileString(file, "Main", "Maximize", p.maximized ? "Yes" : "No");
-    rt::writeProfileString(file, "Main", "Minimize", p.minimized ? "Yes" : "No");
-    rt::writeProfileNumber(file, "Main", "XPos", p.x);
-    rt::writeProfileNumber(file, "Main", "YPos", p.y);
-    rt::writeProfileNumber(file, "Main", "Width", p.width);
-    rt::writeProfileNumber(file, "Main", "Height", p.height);
+    ini.update("Main", "Maximize", p.maximized ? "Yes" : "No");
+    ini.update("Main", "Minimize", p.minimized ? "Yes" : "No");
+    ini.update("Main", "XPos", static_cast<long long>(p.x));
+    ini.update("Main", "YPos", static_cast<long long>(p.y));
+    ini.update("Main", "Width", static_cast<long long>(p.width));
+    ini.update("Main", "Height", static_cast<long long>(p.height));
 }
 
 // The full name of a user of the security file; the ID when there is none.
@@ -315,7 +312,12 @@ void startOdbcAdmin() {
 }
 
 void startUserAdministration() {
-    rt::ProcessResult r = rt::startProcess("VOQSECURE.EXE", {"\\U=" + GLO.SecureUserId.get().str()}, true);
+    const std::vector<std::string> args = {"\\U=" + GLO.SecureUserId.get().str()};
+    // Beside the program first, as the program file names it; else where the system finds it.
+    const std::string folder = SplitPath(ProgramFilePath(), 3, 0);
+    rt::ProcessResult r;
+    if (!folder.empty()) r = rt::startProcess(folder + "VOQSECURE.EXE", args, true);
+    if (!r.started) r = rt::startProcess("VOQSECURE.EXE", args, true);
     const int code = r.started ? r.exitCode : -4;
     if (code != 0) rt::message("Fehler aufgetreten (Code): " + std::to_string(code), "Fehler");
 }
@@ -416,6 +418,7 @@ void Main() {
         GLO.LoginUser = id;
         if (!askLogin(id)) {
             f.close();
+            saveFrameState(f);
             Relate.Mandant->close();
             rt::popProcedureName();
             return;
@@ -423,8 +426,10 @@ void Main() {
         GLO.LoginUser = id;
         rt::Long lock = 0;
         auto h = hooks.get();
-        if (h.lockTime) h.lockTime(lock);
-        else GetUserLockTime(lock);
+        if (h.lockTime)
+            h.lockTime(lock);
+        else
+            GetUserLockTime(lock);
         GLO.LockTime = lock;
         if (lock > 0) {
             idle.start(lock, frameClock());
@@ -466,8 +471,10 @@ void Main() {
                 break;
             case IdleWatch::Step::Login: {
                 rt::String<30> id = GLO.LoginUser.get();
-                if (askLogin(id)) takeUser(f, id);
-                else f.post(rt::Event::CloseWindow);
+                if (askLogin(id))
+                    takeUser(f, id);
+                else
+                    f.post(rt::Event::CloseWindow);
                 idle.loggedIn(frameClock());
                 seenInput = activitySerial();
                 break;
@@ -479,9 +486,7 @@ void Main() {
 
         switch (e.event) {
         case rt::Event::CloseWindow:
-        case rt::Event::CloseDown:
-            rt::closeOtherThreads(std::chrono::seconds(5));
-            break;
+        case rt::Event::CloseDown: rt::closeOtherThreads(std::chrono::seconds(5)); break;
         case rt::Event::Accepted: {
             const int c = e.control;
             if (rt::toolbar::isButton(c)) {

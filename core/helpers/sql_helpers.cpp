@@ -29,8 +29,9 @@ std::string fileName(const rt::FileManager& fm) {
 
 std::string sqlLiteral(const SqlVariable& v) {
     if (v.numeric()) return v.get();
+    const std::string value = v.get();  // the loop below views it, so it must outlive the loop
     std::string out = "'";
-    for (char c : rt::clip(v.get())) {
+    for (char c : rt::clip(value)) {
         out += c;
         if (c == '\'') out += '\'';
     }
@@ -94,10 +95,10 @@ std::string substituteBound(std::string_view text, const std::vector<BoundName>&
 }
 
 void setColumns(const std::vector<const SqlVariable*>& vars) {
-    const rt::CString<256>* cols[kMaxVariables] = {
-        &AQRY.C01, &AQRY.C02, &AQRY.C03, &AQRY.C04, &AQRY.C05, &AQRY.C06, &AQRY.C07, &AQRY.C08,
-        &AQRY.C09, &AQRY.C10, &AQRY.C11, &AQRY.C12, &AQRY.C13, &AQRY.C14, &AQRY.C15, &AQRY.C16,
-        &AQRY.C17, &AQRY.C18, &AQRY.C19, &AQRY.C20, &AQRY.C21, &AQRY.C22, &AQRY.C23, &AQRY.C24};
+    const rt::CString<256>* cols[kMaxVariables] = {&AQRY.C01, &AQRY.C02, &AQRY.C03, &AQRY.C04, &AQRY.C05, &AQRY.C06,
+                                                   &AQRY.C07, &AQRY.C08, &AQRY.C09, &AQRY.C10, &AQRY.C11, &AQRY.C12,
+                                                   &AQRY.C13, &AQRY.C14, &AQRY.C15, &AQRY.C16, &AQRY.C17, &AQRY.C18,
+                                                   &AQRY.C19, &AQRY.C20, &AQRY.C21, &AQRY.C22, &AQRY.C23, &AQRY.C24};
     for (std::size_t k = 0; k < vars.size(); ++k) vars[k]->set(cols[k]->clipped());
 }
 
@@ -169,8 +170,7 @@ rt::Byte SqlToQueue(std::string_view statement, const SqlQueueTarget* queue,
 
     if (view.open() != 0) {
         if (rt::errorCode() == rt::ErrFileSystem) {
-            if (!rt::fileErrorCode().empty())
-                rt::message(errorPart() + "|" + driverPart("File Error : "), "OPEN VIEW");
+            if (!rt::fileErrorCode().empty()) rt::message(errorPart() + "|" + driverPart("File Error : "), "OPEN VIEW");
         } else {
             rt::message(errorPart() + "|File : " + fileName(table), "OPEN VIEW");
         }

@@ -1,14 +1,13 @@
 #include "core/helpers/text_helpers.h"
 
-#include "runtime/text/strings.h"
-
 #include <string_view>
+
+#include "runtime/text/strings.h"
 
 namespace {
 
 // Character positions work on code points so that umlauts count as one.
-std::vector<std::string_view> chars(std::string_view text)
-{
+std::vector<std::string_view> chars(std::string_view text) {
     std::vector<std::string_view> out;
     const std::size_t n = rt::charLength(text);
     out.reserve(n);
@@ -23,64 +22,67 @@ std::vector<std::string_view> chars(std::string_view text)
 
 }  // namespace
 
-std::string CleanFileName(std::string_view name)
-{
+std::string CleanFileName(std::string_view name) {
     std::string out;
     for (char c : rt::cutChars(name, 255)) {
         switch (c) {
-        case '\\': case '/': case ':': case '*': case '?': case '"': case '<': case '>': case '|':
-            out += ' ';
-            break;
-        default:
-            out += c;
+        case '\\':
+        case '/':
+        case ':':
+        case '*':
+        case '?':
+        case '"':
+        case '<':
+        case '>':
+        case '|': out += ' '; break;
+        default: out += c;
         }
     }
     return std::string(rt::clip(out));
 }
 
-long ClippedLength(std::string_view text)
-{
-    return static_cast<long>(rt::charLength(rt::clip(text)));
+long ClippedLength(std::string_view text) { return static_cast<long>(rt::charLength(rt::clip(text))); }
+
+namespace {
+
+// Position of find in text ignoring case, from byte from; npos when absent.
+std::size_t findNoCase(std::string_view text, std::string_view find, const std::string& findUp) {
+    // upper() keeps the byte length of every letter it folds, so positions carry over.
+    const std::string textUp = rt::upper(text);
+    return textUp.size() == text.size() ? textUp.find(findUp) : text.find(find);
 }
 
-std::string ReplaceString(std::string_view replacement, std::string_view find, std::string_view text)
-{
+}  // namespace
+
+std::optional<std::string> ReplaceString(std::string_view replacement, std::string_view find, std::string_view text) {
     const std::size_t width = rt::charLength(text);
     if (find.empty()) return std::string(text);
     const std::string_view repl = rt::clip(replacement);
     const std::string findUp = rt::upper(find);
+    // Every search starts again at the beginning, so a replacement holding find would be found
+    // again after each insertion: such a pair can never end.
+    if (findNoCase(repl, find, findUp) != std::string::npos) return std::nullopt;
     std::string work(rt::clip(text));
-    std::size_t from = 0;  // byte position where the next search starts
-    for (;;) {
-        // upper() keeps the byte length of every letter it folds, so positions carry over.
-        const std::string workUp = rt::upper(work);
-        const std::size_t p = workUp.size() == work.size() ? workUp.find(findUp, from)
-                                                           : work.find(find, from);
-        if (p == std::string::npos) break;
+    for (std::size_t p; (p = findNoCase(work, find, findUp)) != std::string::npos;)
         work = work.substr(0, p) + std::string(repl) + work.substr(p + find.size());
-        from = p + repl.size();
-    }
     return rt::padChars(work, width);
 }
 
-std::string ReplaceConnectDatabase(std::string_view connect, std::string_view currentDatabase)
-{
+std::string ReplaceConnectDatabase(std::string_view connect, std::string_view currentDatabase) {
     std::string work(rt::cutChars(connect, 250));
     std::string_view oldName;
     const std::size_t at = connect.find("Database=");
     // Without "Database=" the text after its eighth character counts as the old name, as before.
-    oldName = at != std::string_view::npos ? connect.substr(at + 9)
-                                            : rt::subChars(connect, 8, std::string_view::npos);
+    oldName = at != std::string_view::npos ? connect.substr(at + 9) : rt::subChars(connect, 8, std::string_view::npos);
     oldName = rt::cutChars(oldName, 50);
     if (rt::equalsTrimmed(currentDatabase, oldName)) return std::string(rt::clip(work));
     const std::string_view oldClipped = rt::clip(oldName);
-    if (!oldClipped.empty()) work = ReplaceString("", oldClipped, work);
+    if (!oldClipped.empty()) work = *ReplaceString("", oldClipped, work);  // removing always ends
     work = std::string(rt::clip(work)) + std::string(rt::clip(currentDatabase));
     return std::string(rt::clip(rt::cutChars(work, 250)));
 }
 
-std::vector<std::string> SplitToQueue(std::string_view separator, std::string_view text)
-{
+std::vector<std::string> SplitToQueue(std::string_view separator, std::string_view text) {
     std::vector<std::string> out;
     const std::string_view sep = rt::clip(separator);
     std::string_view rest = text;
@@ -96,16 +98,14 @@ std::vector<std::string> SplitToQueue(std::string_view separator, std::string_vi
     return out;
 }
 
-std::string DigitsOnly(std::string_view text)
-{
+std::string DigitsOnly(std::string_view text) {
     std::string out;
     for (std::string_view c : chars(rt::cutChars(text, 255)))
         out += (c.size() == 1 && c[0] >= '0' && c[0] <= '9') ? c[0] : ' ';
     return std::string(rt::clip(out));
 }
 
-std::string SplitPath(std::string_view path, int mode, int nameFlag)
-{
+std::string SplitPath(std::string_view path, int mode, int nameFlag) {
     const std::string_view p = rt::clip(path);
     const std::size_t slash = p.find_last_of("\\/");
     const std::string_view folder = slash == std::string_view::npos ? std::string_view() : p.substr(0, slash + 1);
@@ -118,9 +118,13 @@ std::string SplitPath(std::string_view path, int mode, int nameFlag)
         ext = ext.substr(0, ext.find('.'));
     }
     std::string out;
-    if (nameFlag != 0) out = std::string(name) + "." + std::string(ext);
-    else if (mode == 1) out = name;
-    else if (mode == 2) out = ext;
-    else if (mode == 3) out = folder;
+    if (nameFlag != 0)
+        out = std::string(name) + "." + std::string(ext);
+    else if (mode == 1)
+        out = name;
+    else if (mode == 2)
+        out = ext;
+    else if (mode == 3)
+        out = folder;
     return std::string(rt::clip(out));
 }

@@ -1,5 +1,6 @@
 #pragma once
 // Small text and path routines shared by the windows of every subsystem.
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,8 +13,9 @@ long ClippedLength(std::string_view text);
 
 // Replaces every occurrence of find (case-insensitive, used with its full length) in text by
 // the clipped replacement; the result has the character length of the given text (padded or
-// cut). The search goes on after the inserted text, so a replacement containing find ends.
-std::string ReplaceString(std::string_view replacement, std::string_view find, std::string_view text);
+// cut). Each search starts again at the beginning of the text, so what a replacement joins
+// together is found too. No result when the replacement contains find: that could never end.
+std::optional<std::string> ReplaceString(std::string_view replacement, std::string_view find, std::string_view text);
 
 // Points a connect string at currentDatabase: the old name (after the first "Database=", to the
 // end, at most 50 characters) is removed wherever it stands and currentDatabase appended.

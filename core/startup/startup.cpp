@@ -47,8 +47,7 @@ void FillProcedureTable() {
     setEntry(23, "BrowseDBUpdateLog", "Window", "VOQDBUpdateLog anzeigen");
     setEntry(25, "BrowseSQLScript", "Window", "xxxxxxxxx INAKTIV xxxxxxxxxxxxxSQL-Scripte verwalten");
     setEntry(42, "BrowseWerte", "Window", "Auswahltabelle");
-    setEntry(60, "Main", "Frame",
-             "Auswerte-Tool für SQL-Datenbanken (mit automatischem Skript-Updater) (07.2018)");
+    setEntry(60, "Main", "Frame", "Auswerte-Tool für SQL-Datenbanken (mit automatischem Skript-Updater) (07.2018)");
 }
 
 void setMainProcedure(MainProcedure main) { mainProcedure.set(std::move(main)); }
@@ -105,7 +104,8 @@ void ProgramMain() {
     GlobalFuzzyMatcher().init();
     GlobalFuzzyMatcher().setOption(1, true);
     GlobalFuzzyMatcher().setOption(2, false);
-    SetWindowServices(&GlobalErrorManager(), &GlobalTranslator());  // every window reports and translates through them
+    // Every window reports, translates and keeps its state through them.
+    SetWindowServices(&GlobalErrorManager(), &GlobalTranslator(), &GlobalIniManager());
     // 2. The settings file; naming it loads the kept globals.
     GlobalIniManager().init(kSettingsFile);
     // 3. The main thread's dictionary.

@@ -3,14 +3,17 @@
 #include <algorithm>
 
 #include "core/helpers/text_helpers.h"
+#include "queries/reports/result_reports.h"
+#include "queries/results/result_queues.h"
+#include "queries/runner/query_runner.h"
 
 // Each window's owner enables its call here when the window joins the program.
 
 bool PivotViewerAvailable() { return false; }
 void OpenPivotViewer(long) {}
 
-bool QueryRunnerAvailable() { return false; }
-void OpenQueryRunner(long) {}
+bool QueryRunnerAvailable() { return true; }
+void OpenQueryRunner(long cubeId) { RunQuery(static_cast<rt::Long>(cubeId)); }
 
 bool CubeExportAvailable() { return false; }
 void ExportCube() {}
@@ -30,5 +33,31 @@ long ListReportWidth(const std::vector<ListReportColumn>& columns) {
     return width;
 }
 
-bool ListReportsAvailable() { return false; }
-void PrintListReport(std::string_view, const std::vector<ListReportColumn>&, const std::vector<ListReportRow>&) {}
+bool ListReportsAvailable() { return true; }
+
+void PrintListReport(std::string_view title, const std::vector<ListReportColumn>& columns,
+                     const std::vector<ListReportRow>& rows) {
+    ColumnListQueue columnQueue;
+    for (const auto& c : columns) {
+        ColumnListEntry entry;
+        entry.COLUMNNUMBER = static_cast<rt::Byte>(c.number);
+        entry.COLUMNHEADER = c.heading;
+        entry.MAXIMUMLENGTHDATA = static_cast<rt::Byte>(c.maxLength);
+        entry.LENGTHHEADER = static_cast<rt::Byte>(c.headingLength);
+        entry.COLUMNSWIDTH = c.width;
+        entry.JUSTIFICATION = c.justification;
+        entry.EXTRACTVALUEOPTION = c.option;
+        columnQueue.add(entry);
+    }
+    QueryResultQueue rowQueue;
+    rt::Long counter = 0;
+    for (const auto& r : rows) {
+        QueryResultEntry entry;
+        for (std::size_t c = 0; c < r.size() && c < static_cast<std::size_t>(kResultColumns); ++c)
+            resultColumn(entry, static_cast<int>(c) + 1) = r[c];
+        entry.RECORDID = ++counter;
+        rowQueue.add(entry);
+    }
+    if (ListReportWidth(columns) < kLandscapeWidth) PrintReportQueryQ(title, rowQueue, columnQueue);
+    else PrintReportQueryQ_LS(title, rowQueue, columnQueue);
+}

@@ -38,7 +38,7 @@ struct ListReportColumn {
     std::string justification;
     std::string option;
 };
-using ListReportRow = std::vector<std::string>;  // C1, C2, ... as texts
+using ListReportRow = std::vector<std::string>;  // C1, C2, ... as texts; numbered as they come
 // The sum over the columns of the larger of longest value and clipped heading, times 5, plus 2.
 long ListReportWidth(const std::vector<ListReportColumn>& columns);
 inline constexpr long kLandscapeWidth = 420;

@@ -50,11 +50,10 @@ CubeListReport CubeListReportData(const std::string& query) {
     const auto saved = cubes.saveBuffer();
     if (cubes.open() == 0) {
         cubes.setOrder(-1);
-        long counter = 1;
         while (cubes.next() == 0) {
             if (!rt::clip(query).empty() && (!passes || !passes())) continue;
             report.rows.push_back({std::to_string(CUBK.ID), std::to_string(CUBK.Intern), CUBK.CubeName.str(),
-                                   CUBK.Beschreibung.str(), std::to_string(counter++)});
+                                   CUBK.Beschreibung.str()});
         }
         cubes.close();
     }

@@ -4,10 +4,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fmt/format.h>
 #include <map>
 #include <utility>
-
-#include <fmt/format.h>
 
 #include "cubes/odbc/odbc_list_feed.h"
 #include "runtime/text/date_time.h"
@@ -135,17 +134,17 @@ void OdbcConnection::Disconnect() {
 int OdbcConnection::Connect(std::string_view connectString) {
     Disconnect();
     if (!succeeded(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &HENV))) return -1;
-    if (!succeeded(SQLSetEnvAttr(HENV, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3),
-                                 SQL_IS_INTEGER)))
+    if (!succeeded(
+            SQLSetEnvAttr(HENV, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), SQL_IS_INTEGER)))
         return -1;
     if (!succeeded(SQLAllocHandle(SQL_HANDLE_DBC, HENV, &HDBC))) return -1;
     SQLSetConnectAttr(HDBC, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(5), 0);
     CONNREQUEST = connectString;
     std::string request = CONNREQUEST.str();
     SQLCHAR out[1024] = {};
-    SQLRETURN rc = SQLDriverConnect(HDBC, nullptr, reinterpret_cast<SQLCHAR*>(request.data()),
-                                    static_cast<SQLSMALLINT>(request.size()), out, sizeof out, nullptr,
-                                    SQL_DRIVER_NOPROMPT);
+    SQLRETURN rc =
+        SQLDriverConnect(HDBC, nullptr, reinterpret_cast<SQLCHAR*>(request.data()),
+                         static_cast<SQLSMALLINT>(request.size()), out, sizeof out, nullptr, SQL_DRIVER_NOPROMPT);
     if (!succeeded(rc)) return -1;
     CONNECTIONSTRING = reinterpret_cast<const char*>(out);
     return 0;
@@ -182,8 +181,7 @@ std::size_t OdbcResult::cellCount() const {
 }
 
 std::size_t OdbcResult::memoryBytes() const {
-    return text_.capacity() + offsets_.capacity() * sizeof(std::uint64_t) +
-           lengths_.capacity() * sizeof(std::int32_t);
+    return text_.capacity() + offsets_.capacity() * sizeof(std::uint64_t) + lengths_.capacity() * sizeof(std::int32_t);
 }
 
 // ---- OdbcDataSet ----------------------------------------------------------------------------
@@ -196,6 +194,7 @@ OdbcDataSet::OdbcDataSet() : id_(nextDataSetId++) {
 }
 
 OdbcDataSet::~OdbcDataSet() {
+    *self_ = nullptr;
     // A list that still reads from here finds no rows rather than a dead data set.
     if (feed_ && listWindow_) {
         feed_->orphan();
@@ -320,8 +319,7 @@ void OdbcDataSet::LoadResult() {
         SQLCHAR name[64] = {};
         SQLSMALLINT nameLen = 0, sqlType = 0, decimals = 0, nullable = 0;
         SQLULEN size = 0;
-        if (!succeeded(SQLDescribeCol(HSTMT, c, name, sizeof name, &nameLen, &sqlType, &size, &decimals,
-                                      &nullable))) {
+        if (!succeeded(SQLDescribeCol(HSTMT, c, name, sizeof name, &nameLen, &sqlType, &size, &decimals, &nullable))) {
             // Undescribed, the column still holds cells: kept as a nameless text column, so that
             // the descriptions stay one per column.
             name[0] = 0;
@@ -339,17 +337,48 @@ void OdbcDataSet::LoadResult() {
         col.COLUMN = c;
         SQLSMALLINT cType = SQL_C_CHAR;
         switch (sqlType) {
-        case SQL_GUID: col.TYPE = SQL_GUID; cType = SQL_C_GUID; col.TARGETSIZE = 16; break;
-        case SQL_INTEGER: col.TYPE = SQL_INTEGER; cType = SQL_C_SLONG; col.TARGETSIZE = 4; break;
-        case SQL_SMALLINT: col.TYPE = SQL_SMALLINT; cType = SQL_C_SSHORT; col.TARGETSIZE = 2; break;
+        case SQL_GUID:
+            col.TYPE = SQL_GUID;
+            cType = SQL_C_GUID;
+            col.TARGETSIZE = 16;
+            break;
+        case SQL_INTEGER:
+            col.TYPE = SQL_INTEGER;
+            cType = SQL_C_SLONG;
+            col.TARGETSIZE = 4;
+            break;
+        case SQL_SMALLINT:
+            col.TYPE = SQL_SMALLINT;
+            cType = SQL_C_SSHORT;
+            col.TARGETSIZE = 2;
+            break;
         // 64 bits, so values beyond 2^31 are read whole.
-        case SQL_BIGINT: col.TYPE = SQL_BIGINT; cType = SQL_C_SBIGINT; col.TARGETSIZE = 8; break;
-        case SQL_TYPE_DATE: col.TYPE = SQL_TYPE_DATE; cType = SQL_C_TYPE_DATE; col.TARGETSIZE = 6; break;
+        case SQL_BIGINT:
+            col.TYPE = SQL_BIGINT;
+            cType = SQL_C_SBIGINT;
+            col.TARGETSIZE = 8;
+            break;
+        case SQL_TYPE_DATE:
+            col.TYPE = SQL_TYPE_DATE;
+            cType = SQL_C_TYPE_DATE;
+            col.TARGETSIZE = 6;
+            break;
         case SQL_TYPE_TIMESTAMP:
-            col.TYPE = SQL_TYPE_TIMESTAMP; cType = SQL_C_TYPE_TIMESTAMP; col.TARGETSIZE = 16; break;
-        case SQL_TYPE_TIME: col.TYPE = SQL_TYPE_TIME; cType = SQL_C_TYPE_TIME; col.TARGETSIZE = 6; break;
+            col.TYPE = SQL_TYPE_TIMESTAMP;
+            cType = SQL_C_TYPE_TIMESTAMP;
+            col.TARGETSIZE = 16;
+            break;
+        case SQL_TYPE_TIME:
+            col.TYPE = SQL_TYPE_TIME;
+            cType = SQL_C_TYPE_TIME;
+            col.TARGETSIZE = 6;
+            break;
         // Everything else, driver-specific codes included, is read as text.
-        default: col.TYPE = SQL_CHAR; cType = SQL_C_CHAR; col.TARGETSIZE = kTextBuffer; break;
+        default:
+            col.TYPE = SQL_CHAR;
+            cType = SQL_C_CHAR;
+            col.TARGETSIZE = kTextBuffer;
+            break;
         }
         result->columns_.push_back(std::move(col));
         targets.push_back({c, cType});
@@ -383,14 +412,38 @@ void OdbcDataSet::LoadResult() {
             SQLPOINTER target = nullptr;
             SQLLEN size = 0;
             switch (t.cType) {
-            case SQL_C_GUID: target = &guid; size = sizeof guid; break;
-            case SQL_C_SLONG: target = &i32; size = sizeof i32; break;
-            case SQL_C_SSHORT: target = &i16; size = sizeof i16; break;
-            case SQL_C_SBIGINT: target = &i64; size = sizeof i64; break;
-            case SQL_C_TYPE_DATE: target = &date; size = sizeof date; break;
-            case SQL_C_TYPE_TIME: target = &time; size = sizeof time; break;
-            case SQL_C_TYPE_TIMESTAMP: target = &stamp; size = sizeof stamp; break;
-            default: target = buffer; size = sizeof buffer; break;
+            case SQL_C_GUID:
+                target = &guid;
+                size = sizeof guid;
+                break;
+            case SQL_C_SLONG:
+                target = &i32;
+                size = sizeof i32;
+                break;
+            case SQL_C_SSHORT:
+                target = &i16;
+                size = sizeof i16;
+                break;
+            case SQL_C_SBIGINT:
+                target = &i64;
+                size = sizeof i64;
+                break;
+            case SQL_C_TYPE_DATE:
+                target = &date;
+                size = sizeof date;
+                break;
+            case SQL_C_TYPE_TIME:
+                target = &time;
+                size = sizeof time;
+                break;
+            case SQL_C_TYPE_TIMESTAMP:
+                target = &stamp;
+                size = sizeof stamp;
+                break;
+            default:
+                target = buffer;
+                size = sizeof buffer;
+                break;
             }
             SQLRETURN rc = SQLGetData(HSTMT, static_cast<SQLUSMALLINT>(t.number), t.cType, target, size, &ind);
             if (!succeeded(rc)) {
@@ -425,16 +478,15 @@ void OdbcDataSet::LoadResult() {
                 break;
             case SQL_C_GUID:
                 text += fmt::format("{:08X}-{:04X}-{:04X}-{:02X}{:02X}-{:02X}{:02X}{:02X}{:02X}{:02X}{:02X}",
-                                    guid.Data1, guid.Data2, guid.Data3, guid.Data4[0], guid.Data4[1],
-                                    guid.Data4[2], guid.Data4[3], guid.Data4[4], guid.Data4[5],
-                                    guid.Data4[6], guid.Data4[7]);
+                                    guid.Data1, guid.Data2, guid.Data3, guid.Data4[0], guid.Data4[1], guid.Data4[2],
+                                    guid.Data4[3], guid.Data4[4], guid.Data4[5], guid.Data4[6], guid.Data4[7]);
                 break;
             default: break;
             }
             if (text.size() == before) continue;
             cellEnd[static_cast<std::size_t>(t.number - 1)] = text.size();
-            cellLen[static_cast<std::size_t>(t.number - 1)] = static_cast<std::int32_t>(
-                ind == SQL_NO_TOTAL ? static_cast<SQLLEN>(text.size() - before) : ind);
+            cellLen[static_cast<std::size_t>(t.number - 1)] =
+                static_cast<std::int32_t>(ind == SQL_NO_TOTAL ? static_cast<SQLLEN>(text.size() - before) : ind);
         }
         // Columns are read in order, so the cells of a row lie in column order in the text.
         std::uint64_t last = rowStart;

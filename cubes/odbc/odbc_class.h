@@ -13,15 +13,14 @@
 // the list while the owner's thread loads the next result sees the previous one whole. The
 // attached list reads that snapshot by range and formats only the rows it shows.
 
-#include <sql.h>
-#include <sqlext.h>
-
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <set>
+#include <sql.h>
+#include <sqlext.h>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,7 +40,7 @@ class OdbcDataSet;
 enum class OdbcIcon { Information, Question };
 
 struct OdbcMessage {
-    std::string text;                  // lines separated by CR LF
+    std::string text;  // lines separated by CR LF
     std::string title;
     OdbcIcon icon = OdbcIcon::Information;
     std::vector<std::string> buttons;  // with "&" mnemonics; empty: one OK button
@@ -119,9 +118,9 @@ private:
 
 // One entry of RESULTSETCOLS.
 struct OdbcColumn {
-    std::string NAME;   // as the driver reports it, trailing blanks removed
-    std::string KEY;    // NAME in upper case
-    int TYPE = 0;       // kept type code: 1 text, 4, 5, -5, 91, 92, 93, -11
+    std::string NAME;  // as the driver reports it, trailing blanks removed
+    std::string KEY;   // NAME in upper case
+    int TYPE = 0;      // kept type code: 1 text, 4, 5, -5, 91, 92, 93, -11
     std::int64_t SIZE = 0;
     std::int16_t DECIMALS = 0;
     std::int16_t NULLABLE = 0;
@@ -157,8 +156,8 @@ private:
     std::vector<OdbcColumn> columns_;
     int rowCount_ = 0;
     int colCount_ = 0;
-    std::string text_;                  // every cell's text, row by row
-    std::vector<std::uint64_t> offsets_; // cell i spans text_[offsets_[i], offsets_[i+1])
+    std::string text_;                    // every cell's text, row by row
+    std::vector<std::uint64_t> offsets_;  // cell i spans text_[offsets_[i], offsets_[i+1])
     std::vector<std::int32_t> lengths_;
     std::uint64_t stamp_ = 0;
 };
@@ -170,16 +169,16 @@ struct OdbcListColumn {
     int COLNUMBER = 0;
     std::string COLNAME;  // compared with KEY
     std::string CAPTION;
-    int WIDTH = 0;        // not used by the list format
+    int WIDTH = 0;  // not used by the list format
     std::string PICTURE;
-    int VISIBLE = 1;      // 0 = hidden
+    int VISIBLE = 1;  // 0 = hidden
 };
 
 // FILTERVARS and VARS entry: a link to a variable of the owner.
 struct OdbcVarLink {
-    std::string ID;                                // column name or number (VARS), token (FILTERVARS)
+    std::string ID;                                  // column name or number (VARS), token (FILTERVARS)
     std::function<void(const std::string&)> assign;  // receives a value, converting it to its type
-    std::function<std::string()> value;            // the current value as text
+    std::function<std::string()> value;              // the current value as text
 };
 
 // DEPENDENT entry.
@@ -209,7 +208,8 @@ public:
     void Init(OdbcConnection* connection, int list, std::string_view name);
     void Init(OdbcConnection* connection, rt::Window& window, int list, std::string_view name);
     // Attaches a list control of a window (of this thread): the list shows this data set's
-    // cells, and its alert keys go to TakeEvent. Without a window only LISTBOX is set.
+    // cells, and TakeEvent is registered for its alert keys, so the window's owner need not pass
+    // events on. Without a window only LISTBOX is set.
     void AttachList(int list);
     void AttachList(rt::Window& window, int list);
     // The owner calls it before the list's window goes away.
@@ -292,13 +292,16 @@ private:
     std::string appliedFormat_;
     std::string fullQuery_;  // the whole statement of which QUERY holds the start
     rt::Window* listWindow_ = nullptr;
+    int takeEventRegistration_ = 0;  // TakeEvent on the list window's alert keys
+    // What the registration reaches; null once this data set is gone, since the window may
+    // outlive it.
+    std::shared_ptr<OdbcDataSet*> self_ = std::make_shared<OdbcDataSet*>(this);
     std::unique_ptr<ListFeed> feed_;
 };
 
 // The diagnostics box of a failed call on (handle type, handle). Silent when the first record's
 // native code is 0 or the handle was silenced with "&Stop".
-void ODBCGetDiag(SQLSMALLINT handleType, SQLHANDLE handle, OdbcConnection* connection,
-                 std::string_view context);
+void ODBCGetDiag(SQLSMALLINT handleType, SQLHANDLE handle, OdbcConnection* connection, std::string_view context);
 
 // Forgets the diagnostics memory of a handle that is being freed, so a later handle at the same
 // address is reported again.

@@ -2,7 +2,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -47,7 +46,8 @@ std::string odbcCsvValue(std::string_view value) {
                 continue;
             }
         }
-        if (c <= 32 || c == '"' || c == 0x81 || c == 0xA0)
+        // Bytes of other letters (à is C3 A0, Š is C5 A0) stay as they are.
+        if (c <= 32 || c == '"')
             cleaned.push_back(' ');
         else if (c == '{')
             cleaned.push_back('[');
@@ -64,8 +64,7 @@ std::string odbcCsvValue(std::string_view value) {
 void OdbcDataSet::ExportCsv(std::string_view fileName) {
     auto r = snapshot();
     if (r->rowCount() == 0) {
-        if (fileName.empty())
-            showMessage("Keine Daten zum Kopieren vorhanden", "Kopieren", OdbcIcon::Information);
+        if (fileName.empty()) showMessage("Keine Daten zum Kopieren vorhanden", "Kopieren", OdbcIcon::Information);
         return;
     }
     std::string file(fileName);

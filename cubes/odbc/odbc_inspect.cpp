@@ -1,8 +1,6 @@
 // The data set's result shown in the queue inspection window.
 #include "cubes/odbc/odbc_class.h"
 
-#ifdef VOQ_ODBC_QUEUES
-
 #include <algorithm>
 #include <limits>
 
@@ -81,10 +79,3 @@ void OdbcDataSet::InspectResult() {
         }
     debugQueue(cells, 1, 1, 1, 1, 1, "", "", "");
 }
-
-#else
-
-// Without the table layer's queues there is no inspection window.
-void OdbcDataSet::InspectResult() {}
-
-#endif

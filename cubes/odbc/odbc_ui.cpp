@@ -196,7 +196,8 @@ std::shared_ptr<const rt::VirtualRows> OdbcDataSet::ListFeed::virtualRows() cons
         rows.reserve(n);
         for (std::size_t i = first; i < first + n; ++i) {
             const int row = static_cast<int>(i) + 1;
-            rows.push_back(formatRow(*shown, [&](int column) { return std::string(rt::clip(result->cell(row, column))); }));
+            rows.push_back(
+                formatRow(*shown, [&](int column) { return std::string(rt::clip(result->cell(row, column))); }));
         }
         counter->fetch_add(rows.size(), std::memory_order_relaxed);
         return rows;
@@ -237,10 +238,15 @@ void OdbcDataSet::AttachList(rt::Window& window, int list) {
     c.setListSource(feed_.get());
     window.alert(rt::keys::Ctrl | rt::keys::MouseRight);
     if (DEBUGKEY != 0) window.alert(DEBUGKEY);
+    takeEventRegistration_ = window.registerEvent(rt::Event::AlertKey, list, [self = self_](const rt::EventInfo& e) {
+        if (*self) (*self)->TakeEvent(e);
+    });
 }
 
 void OdbcDataSet::DetachList() {
     if (listWindow_ && LISTBOX != 0 && listWindow_->has(LISTBOX)) listWindow_->control(LISTBOX).setListSource(nullptr);
+    if (listWindow_ && takeEventRegistration_ != 0) listWindow_->unregisterEvent(takeEventRegistration_);
+    takeEventRegistration_ = 0;
     listWindow_ = nullptr;
 }
 

@@ -4,6 +4,7 @@
 
 #include "runtime/data/file_manager.h"
 #include "runtime/data/table_def.h"
+#include "runtime/ini/ini_manager.h"
 #include "runtime/ini/profile.h"
 #include "runtime/text/strings.h"
 #include "runtime/thread/thread_state.h"
@@ -76,11 +77,11 @@ ListFormatManager::ListFormatManager() = default;
 ListFormatManager::~ListFormatManager() = default;
 
 int ListFormatManager::init(std::string procedure, std::string application, Window& window, int listControl,
-                            std::string formatFile, std::string iniFile) {
+                            std::string formatFile, IniManager* ini) {
   procedure_ = std::move(procedure);
   application_ = std::move(application);
   formatFile_ = std::move(formatFile);
-  iniFile_ = std::move(iniFile);
+  ini_ = ini;
   window_ = &window;
   list_ = listControl;
   designWidths_.clear();
@@ -208,8 +209,8 @@ void ListFormatManager::setSortOrder(int order) {
 std::string ListFormatManager::sortOrderNote() const { return "SortOrder" + std::to_string(sortOrder_); }
 
 void ListFormatManager::reset() {
-  if (iniFile_.empty() || !works_) return;
-  std::string name(trimBlanks(getProfileString(iniFile_, procedure_, kFormatKey, "")));
+  if (!ini_ || !works_) return;
+  std::string name(trimBlanks(ini_->fetch(procedure_, kFormatKey, "")));
   if (!name.empty() && !applyFormat(name)) applyFormat(DefaultFormat);
 }
 
@@ -218,7 +219,7 @@ bool ListFormatManager::takeEvent(const EventInfo&) { return false; }
 int ListFormatManager::kill() {
   if (!window_) return 0; // not attached: nothing to note
   int rc = works_ ? 0 : ErrFileNotOpen;
-  if (works_ && !iniFile_.empty()) writeProfileString(iniFile_, procedure_, kFormatKey, current_);
+  if (works_ && ini_) ini_->update(procedure_, kFormatKey, current_);
   window_ = nullptr;
   return rc;
 }

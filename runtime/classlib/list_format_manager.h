@@ -24,6 +24,7 @@ namespace rt {
 
 class Window;
 class FileManager;
+class IniManager;
 struct EventInfo;
 
 struct ListFormatRecord {
@@ -51,7 +52,7 @@ public:
   // Attaches the list of a window; opens the format file (created when missing). 0, or the
   // table error when the file cannot be used (the manager then keeps the design layout).
   int init(std::string procedure, std::string application, Window& window, int listControl,
-           std::string formatFile, std::string iniFile);
+           std::string formatFile, IniManager* ini);
   // Applies the layout last used for the list (the design one when none is noted).
   void reset();
   bool works() const { return works_; }
@@ -86,7 +87,8 @@ private:
   std::vector<int> currentWidths() const;
   void applyWidths(const std::vector<int>& widths);
 
-  std::string procedure_, application_, formatFile_, iniFile_;
+  std::string procedure_, application_, formatFile_;
+  IniManager* ini_ = nullptr;  // notes the layout in use; none notes nothing
   Window* window_ = nullptr;
   int list_ = 0;
   std::vector<int> designWidths_;

@@ -5,6 +5,7 @@
 #include "runtime/classlib/error_manager.h"
 #include "runtime/classlib/translator.h"
 #include "runtime/data/relation_manager.h"
+#include "runtime/ini/ini_manager.h"
 #include "runtime/ini/profile.h"
 #include "runtime/text/strings.h"
 #include "runtime/thread/thread_state.h"
@@ -24,7 +25,7 @@ WindowController::~WindowController() {
   if (initialised_ && !killed_) kill();
 }
 
-void WindowController::setIniFile(std::string file) { iniFile_ = std::move(file); }
+void WindowController::setIniManager(IniManager* ini) { ini_ = ini; }
 void WindowController::setErrorManager(ErrorManager* errors) { errors_ = errors; }
 ErrorManager& WindowController::errors() const { return errors_ ? *errors_ : defaultErrorManager(); }
 void WindowController::setTranslator(Translator* translator) { translator_ = translator; }
@@ -179,13 +180,13 @@ constexpr const char* kNo = "No";
 } // namespace
 
 void WindowController::restoreWindowState() {
-  if (iniFile_.empty()) return;
-  auto x = tryGetProfileString(iniFile_, procedure_, "XPos");
+  if (!ini_) return;
+  auto x = ini_->tryFetch(procedure_, "XPos");
   if (!x) return;
   long long px = profileNumber(*x);
-  long long py = getProfileNumber(iniFile_, procedure_, "YPos", 0);
-  long long w = getProfileNumber(iniFile_, procedure_, "Width", 0);
-  long long h = getProfileNumber(iniFile_, procedure_, "Height", 0);
+  long long py = ini_->fetchNumber(procedure_, "YPos", 0);
+  long long w = ini_->fetchNumber(procedure_, "Width", 0);
+  long long h = ini_->fetchNumber(procedure_, "Height", 0);
   const WindowProps& p = window_.props();
   int width = w > 0 ? static_cast<int>(w) : p.width;
   int height = h > 0 ? static_cast<int>(h) : p.height;
@@ -198,21 +199,21 @@ void WindowController::restoreWindowState() {
   }
   window_.setPosition(static_cast<int>(px), static_cast<int>(py), width, height);
   auto yes = [&](const char* key) {
-    return equalsNoCase(trimBlanks(getProfileString(iniFile_, procedure_, key, kNo)), kYes);
+    return equalsNoCase(trimBlanks(ini_->fetch(procedure_, key, kNo)), kYes);
   };
   if (yes("Maximize")) window_.setMaximized(true);
   else if (yes("Minimize")) window_.setMinimized(true);
 }
 
 void WindowController::saveWindowState() {
-  if (iniFile_.empty()) return;
+  if (!ini_) return;
   const WindowProps& p = window_.props();
-  writeProfileString(iniFile_, procedure_, "Maximize", p.maximized ? kYes : kNo);
-  writeProfileString(iniFile_, procedure_, "Minimize", p.minimized ? kYes : kNo);
-  writeProfileNumber(iniFile_, procedure_, "XPos", p.x);
-  writeProfileNumber(iniFile_, procedure_, "YPos", p.y);
-  writeProfileNumber(iniFile_, procedure_, "Width", p.width);
-  writeProfileNumber(iniFile_, procedure_, "Height", p.height);
+  ini_->update(procedure_, "Maximize", p.maximized ? kYes : kNo);
+  ini_->update(procedure_, "Minimize", p.minimized ? kYes : kNo);
+  ini_->update(procedure_, "XPos", static_cast<long long>(p.x));
+  ini_->update(procedure_, "YPos", static_cast<long long>(p.y));
+  ini_->update(procedure_, "Width", static_cast<long long>(p.width));
+  ini_->update(procedure_, "Height", static_cast<long long>(p.height));
 }
 
 } // namespace rt

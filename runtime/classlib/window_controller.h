@@ -5,7 +5,7 @@
 //     rt::Window window("BrowseSomething", "Something");
 //     ... controls ...
 //     rt::WindowController wc(window, "BrowseSomething");
-//     wc.setIniFile(".\\SETTINGS.INI");        // window state: a section per procedure
+//     wc.setIniManager(&settings);             // window state: a section per procedure
 //     wc.addCloseButton(CLOSE, rt::response::Completed);
 //     wc.addFile(*rt::relationManager("Something"));
 //     rt::BrowseManager list(wc, LIST, view);   // a component: set up, events, close
@@ -34,6 +34,7 @@ namespace rt {
 
 class Window;
 class ErrorManager;
+class IniManager;
 class Translator;
 class RelationManager;
 class WindowController;
@@ -62,8 +63,10 @@ public:
   const std::string& procedure() const { return procedure_; }
 
   // ---- Set-up (before run) ----
-  void setIniFile(std::string file); // window state; "" keeps none
-  const std::string& iniFile() const { return iniFile_; }
+  // Window state goes through the settings manager, so its list of written sections holds
+  // the window's section; none keeps no state.
+  void setIniManager(IniManager* ini);
+  IniManager* iniManager() const { return ini_; }
   void setErrorManager(ErrorManager* errors);
   ErrorManager& errors() const;      // the named one, else a process-wide default
   void setTranslator(Translator* translator);
@@ -117,7 +120,7 @@ protected:
 private:
   Window& window_;
   std::string procedure_;
-  std::string iniFile_;
+  IniManager* ini_ = nullptr;
   ErrorManager* errors_ = nullptr;
   Translator* translator_ = nullptr;
   int firstField_ = 0;

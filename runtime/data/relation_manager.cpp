@@ -171,52 +171,28 @@ int RelationManager::cascadeUpdate(const void* oldParent, const void* newParent)
 }
 
 namespace {
-// One transaction per store touched by the cascade.
-class Transaction {
-public:
-    bool add(FileManager& fm) {
-        if (!fm.driver() || !fm.driver()->store()) return true;
-        Store* s = fm.driver()->store();
-        if (std::find(stores_.begin(), stores_.end(), s) != stores_.end()) return true;
-        StoreError e;
-        if (!s->begin(e)) return false;
-        stores_.push_back(s);
-        return true;
-    }
-    bool commit() {
-        bool ok = true;
-        for (auto* s : stores_) {
-            StoreError e;
-            ok = s->commit(e) && ok;
-        }
-        stores_.clear();
-        return ok;
-    }
-    void rollback() {
-        for (auto* s : stores_) s->rollback();
-        stores_.clear();
-    }
-    ~Transaction() { rollback(); }
+// The cascade's transaction takes in the store of each open table it touches.
+void addFile(TransactionGuard& tx, FileManager& fm) {
+    if (!fm.driver() || !fm.driver()->store()) return;
+    StoreError e;
+    tx.add(*fm.driver()->store(), e);
+}
 
-private:
-    std::vector<Store*> stores_;
-};
-
-void addChildren(RelationManager& rm, Transaction& tx, std::vector<RelationManager*>& seen,
+void addChildren(RelationManager& rm, TransactionGuard& tx, std::vector<RelationManager*>& seen,
                  const std::function<RelationManager*(std::string_view)>& find) {
     for (const auto& r : rm.relations()) {
         if (!namesEqualNoCase(r.parent, rm.label())) continue;
         RelationManager* child = find(r.child);
         if (!child || std::find(seen.begin(), seen.end(), child) != seen.end()) continue;
         seen.push_back(child);
-        if (child->file().useFile() == 0) tx.add(child->file());
+        if (child->file().useFile() == 0) addFile(tx, child->file());
         addChildren(*child, tx, seen, find);
     }
 }
 
 // The table's store and those of its children, theirs and so on.
-void addFamily(RelationManager& rm, Transaction& tx, const std::function<RelationManager*(std::string_view)>& find) {
-    tx.add(rm.file());
+void addFamily(RelationManager& rm, TransactionGuard& tx, const std::function<RelationManager*(std::string_view)>& find) {
+    addFile(tx, rm.file());
     std::vector<RelationManager*> seen{&rm};
     addChildren(rm, tx, seen, find);
 }
@@ -229,13 +205,13 @@ int RelationManager::update() {
     if (!last) return file_.update();
     auto old = file_.saveBuffer();
     file_.desc().copy(old.record.get(), last);
-    Transaction tx;
+    TransactionGuard tx;
     addFamily(*this, tx, [this](std::string_view l) { return related(l); });
     auto current = file_.saveBuffer();
     int rc = cascadeUpdate(old.record.get(), current.record.get());
     if (rc == 0) rc = file_.update();
     if (rc) return rc;
-    if (!tx.commit()) return file_.fail(ErrFileSystem, "", "commit failed");
+    if (StoreError e; !tx.commit(e)) return file_.fail(ErrFileSystem, "", "commit failed");
     return 0;
 }
 
@@ -246,12 +222,12 @@ int RelationManager::deleteRecord() {
     if (!last) return file_.deleteRecord();
     auto parent = file_.saveBuffer();
     file_.desc().copy(parent.record.get(), last);
-    Transaction tx;
+    TransactionGuard tx;
     addFamily(*this, tx, [this](std::string_view l) { return related(l); });
     int rc = cascadeDelete(parent.record.get());
     if (rc == 0) rc = file_.deleteRecord();
     if (rc) return rc;
-    if (!tx.commit()) return file_.fail(ErrFileSystem, "", "commit failed");
+    if (StoreError e; !tx.commit(e)) return file_.fail(ErrFileSystem, "", "commit failed");
     return 0;
 }
 
@@ -262,13 +238,13 @@ int RelationManager::cancelReserved() {
     const void* reservedRecord = file_.reservedPosition().record.get();
     auto parent = file_.saveBuffer();
     if (reservedRecord) file_.desc().copy(parent.record.get(), reservedRecord);
-    Transaction tx;
+    TransactionGuard tx;
     addFamily(*this, tx, [this](std::string_view l) { return related(l); });
     int rc = cascadeDelete(parent.record.get());
     if (rc == 0) rc = file_.cancelReserved();
     file_.restoreBuffer(buffer);
     if (rc) return rc;
-    if (!tx.commit()) return file_.fail(ErrFileSystem, "", "commit failed");
+    if (StoreError e; !tx.commit(e)) return file_.fail(ErrFileSystem, "", "commit failed");
     return 0;
 }
 

@@ -3,6 +3,7 @@
 // speak SQL, so one table driver generates statements for either, with the store's dialect.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -68,6 +69,38 @@ protected:
 private:
     int depth_ = 0;
     bool failed_ = false;
+};
+
+// A transaction on each store added, rolled back unless committed: every way out of a change
+// that does not reach commit() undoes it.
+class TransactionGuard {
+public:
+    TransactionGuard() = default;
+    TransactionGuard(const TransactionGuard&) = delete;
+    TransactionGuard& operator=(const TransactionGuard&) = delete;
+    ~TransactionGuard() { rollback(); }
+
+    // Begins on the store; a store added before is not begun again.
+    bool add(Store& store, StoreError& error) {
+        if (std::find(stores_.begin(), stores_.end(), &store) != stores_.end()) return true;
+        if (!store.begin(error)) return false;
+        stores_.push_back(&store);
+        return true;
+    }
+    // Commits every store; false when one failed (error: the last failure).
+    bool commit(StoreError& error) {
+        bool ok = true;
+        for (auto* s : stores_) ok = s->commit(error) && ok;
+        stores_.clear();
+        return ok;
+    }
+    void rollback() {
+        for (auto* s : stores_) s->rollback();
+        stores_.clear();
+    }
+
+private:
+    std::vector<Store*> stores_;
 };
 
 // Local table files: the thread's connection to a file, shared by the tables in it.

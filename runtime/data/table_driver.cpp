@@ -1,10 +1,10 @@
 #include "runtime/data/table_driver.h"
 
-#include <fmt/format.h>
-
 #include <cassert>
 #include <cstdio>
+#include <fmt/format.h>
 
+#include "runtime/data/errors.h"
 #include "runtime/text/strings.h"
 
 namespace rt {
@@ -58,6 +58,9 @@ TimeNumber parseTime(std::string_view s) {
     return timeFromHms(h, mi, se, hu);
 }
 
+// A failed statement's error number: the driver's, else a file system error.
+int failed(const StoreError& error) { return error.code ? error.code : ErrFileSystem; }
+
 }  // namespace
 
 int& serverReadWindow() {
@@ -65,182 +68,16 @@ int& serverReadWindow() {
     return rows;
 }
 
-TableDriver::TableDriver(FileManager& fm) : fm_(fm), def_(fm.def()) {}
+TableDriver::TableDriver(FileManager& fm) : fm_(fm), def_(fm.def()), sql_(fm.def()) {}
 TableDriver::~TableDriver() { close(); }
-
-void TableDriver::buildColumns() {
-    columns_.clear();
-    const auto& fields = def_.record.fields();
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        const auto& f = fields[i];
-        if (f.type == FieldType::Group) continue;
-        if (!f.stored()) {
-            // STRING(8) with a DATE and a TIME laid over it: one server date-time column.
-            if (!local_ && i + 3 < fields.size() + 0 && fields[i + 1].type == FieldType::Group &&
-                fields[i + 2].type == FieldType::Date && fields[i + 3].type == FieldType::Time) {
-                Column c;
-                c.name = f.columnName();
-                c.dateField = static_cast<int>(i + 2);
-                c.timeField = static_cast<int>(i + 3);
-                columns_.push_back(c);
-                i += 3;
-            }
-            continue;
-        }
-        Column c;
-        c.name = f.columnName();
-        c.field = static_cast<int>(i);
-        columns_.push_back(c);
-    }
-}
-
-std::string TableDriver::q(const std::string& ident) const {
-    if (!local_) return ident;
-    std::string out = "\"";
-    for (char c : ident) out += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return out + "\"";
-}
-
-std::string TableDriver::table() const { return local_ ? q(def_.label) : tableName_; }
-
-std::string TableDriver::selectList() const {
-    std::string s = local_ ? "rowid" : "";
-    for (const auto& c : columns_) {
-        if (!s.empty()) s += ", ";
-        s += q(c.name);
-    }
-    if (s.empty()) s = "1";
-    return s;
-}
-
-// Text key components on the server compare as the program's texts do: trailing blanks ignored
-// (RTRIM), and for nocase keys through the upper-case form. The key values are clipped (and on
-// the SQLite back end folded) here; the column side is folded by the server.
-bool TableDriver::keyText(const KeyDef& key, std::size_t component) const {
-    const auto& f = def_.record.field(static_cast<std::size_t>(key.components[component]));
-    return f.type == FieldType::String || f.type == FieldType::CString || f.type == FieldType::Memo;
-}
-
-bool TableDriver::sqliteFold(const KeyDef& key, std::size_t component) const {
-    return !local_ && store_->dialect() == Dialect::SQLite && key.nocase() && keyText(key, component);
-}
-
-namespace {
-
-// The letters that upper() folds beyond ASCII, as (lower, upper) code points: taken from upper()
-// itself so that the server's fold can never drift from the program's.
-const std::vector<std::pair<std::uint32_t, std::uint32_t>>& foldedLetters() {
-    static const std::vector<std::pair<std::uint32_t, std::uint32_t>> letters = [] {
-        std::vector<std::pair<std::uint32_t, std::uint32_t>> out;
-        auto encode = [](std::uint32_t cp) {
-            std::string s;
-            if (cp < 0x800) {
-                s += static_cast<char>(0xC0 | (cp >> 6));
-                s += static_cast<char>(0x80 | (cp & 0x3F));
-            } else {
-                s += static_cast<char>(0xE0 | (cp >> 12));
-                s += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-                s += static_cast<char>(0x80 | (cp & 0x3F));
-            }
-            return s;
-        };
-        for (std::uint32_t cp = 0x80; cp < 0x2000; ++cp) {
-            std::string lowerText = encode(cp);
-            std::string upperText = upper(lowerText);
-            if (upperText == lowerText) continue;
-            // Decode the upper-case letter (two or three bytes).
-            auto b = [&](std::size_t i) { return static_cast<std::uint32_t>(static_cast<unsigned char>(upperText[i])); };
-            std::uint32_t up = upperText.size() == 2 ? ((b(0) & 0x1F) << 6) | (b(1) & 0x3F)
-                                                     : ((b(0) & 0x0F) << 12) | ((b(1) & 0x3F) << 6) | (b(2) & 0x3F);
-            out.emplace_back(cp, up);
-        }
-        return out;
-    }();
-    return letters;
-}
-
-// Letters replaced per stage of the SQLite fold: the library's parser takes only a shallow
-// nesting of function calls (a little over 25), so the replacements are spread over stages.
-constexpr std::size_t kLettersPerStage = 12;
-
-std::string foldAlias(std::size_t component, std::size_t stage) {
-    return fmt::format("\"voq$k{}_{}\"", component, stage);
-}
-
-}  // namespace
-
-// SQLite's UPPER folds ASCII only, and the driver cannot register our collation on the server
-// side. The other letters are replaced in SQL, in stages of nested derived tables (the parser
-// limit), which the library flattens into one expression; the last stage is guarded so that
-// pure ASCII values (length in characters equal to the length in bytes) skip the replacements:
-// the common case costs one UPPER.
-std::string TableDriver::source(const KeyDef* key) const {
-    if (!key) return table();
-    std::vector<std::size_t> folded;
-    for (std::size_t c = 0; c < key->components.size(); ++c)
-        if (sqliteFold(*key, c)) folded.push_back(c);
-    if (folded.empty()) return table();
-    const auto& letters = foldedLetters();
-    std::size_t stages = std::max<std::size_t>(1, (letters.size() + kLettersPerStage - 1) / kLettersPerStage);
-    std::string from = table();
-    for (std::size_t stage = 0; stage < stages; ++stage) {
-        std::string cols;
-        for (std::size_t c : folded) {
-            const auto& f = def_.record.field(static_cast<std::size_t>(key->components[c]));
-            std::string col = f.columnName();
-            std::string plain = "UPPER(RTRIM(" + col + "))";
-            std::string e = stage == 0 ? plain : foldAlias(c, stage - 1);
-            for (std::size_t i = stage * kLettersPerStage; i < std::min(letters.size(), (stage + 1) * kLettersPerStage); ++i)
-                e = fmt::format("REPLACE({}, char({}), char({}))", e, letters[i].first, letters[i].second);
-            // Only the last stage tests for ASCII: the earlier ones are then never evaluated.
-            if (stage + 1 == stages)
-                e = fmt::format("CASE WHEN length({0}) = length(CAST({0} AS BLOB)) THEN {1} ELSE {2} END", col, plain, e);
-            cols += ", " + e + " AS " + foldAlias(c, stage);
-        }
-        from = "(SELECT *" + cols + " FROM " + from + ")";
-    }
-    return from;
-}
-
-std::string TableDriver::keyExpr(const KeyDef& key, std::size_t component) const {
-    const auto& f = def_.record.field(static_cast<std::size_t>(key.components[component]));
-    std::string col = q(f.columnName());
-    if (!f.isText()) return col;
-    if (local_) return col + (key.nocase() ? " COLLATE VOQ_NOCASE" : " COLLATE RTRIM");
-    if (!keyText(key, component)) return col;
-    if (sqliteFold(key, component)) {
-        const auto& letters = foldedLetters();
-        std::size_t stages = std::max<std::size_t>(1, (letters.size() + kLettersPerStage - 1) / kLettersPerStage);
-        return foldAlias(component, stages - 1);
-    }
-    return key.nocase() ? "UPPER(RTRIM(" + col + "))" : "RTRIM(" + col + ")";
-}
-
-std::string TableDriver::paramExpr(const KeyDef& key, std::size_t component) const {
-    // The value comes folded on SQLite; UPPER there too in case the library folds more letters
-    // than ASCII (then the column side is folded by it as well).
-    if (!local_ && key.nocase() && keyText(key, component)) return "UPPER(?)";
-    return "?";
-}
 
 SqlParam TableDriver::keyParam(const void* record, const KeyDef& key, std::size_t component) const {
     int field = key.components[component];
     SqlParam p = param(record, field);
-    if (local_ || !keyText(key, component) || p.kind != SqlParam::Text) return p;
+    if (local_ || !sql_.keyText(key, component) || p.kind != SqlParam::Text) return p;
     p.s.resize(clip(p.s).size());
-    if (sqliteFold(key, component)) p.s = upper(p.s);
+    if (sql_.sqliteFold(key, component)) p.s = upper(p.s);
     return p;
-}
-
-std::string TableDriver::optCondition(const KeyDef& key) const {
-    if (!key.opt()) return {};
-    std::string s;
-    for (int idx : key.components) {
-        const auto& f = def_.record.field(static_cast<std::size_t>(idx));
-        if (!s.empty()) s += " OR ";
-        s += f.isText() ? "RTRIM(" + q(f.columnName()) + ") <> ''" : q(f.columnName()) + " <> 0";
-    }
-    return "(" + s + ")";
 }
 
 std::vector<int> TableDriver::identityFields(int key) const {
@@ -251,7 +88,7 @@ std::vector<int> TableDriver::identityFields(int key) const {
         // may differ only in case or trailing blanks there.
         const auto& k = def_.keys[static_cast<std::size_t>(key)];
         bool text = false;
-        for (std::size_t c = 0; c < k.components.size(); ++c) text |= keyText(k, c);
+        for (std::size_t c = 0; c < k.components.size(); ++c) text |= sql_.keyText(k, c);
         if (!text) return out;
     }
     int id = def_.identifyingKey();
@@ -313,7 +150,7 @@ SqlParam TableDriver::param(const void* record, int field) const {
 }
 
 void TableDriver::bindColumns(Statement& stmt, int& index, const void* record) const {
-    for (const auto& c : columns_) {
+    for (const auto& c : sql_.columns()) {
         if (c.field >= 0) {
             stmt.bind(index++, param(record, c.field));
             continue;
@@ -334,8 +171,8 @@ void TableDriver::bindColumns(Statement& stmt, int& index, const void* record) c
 void TableDriver::readRow(Statement& stmt, int first, void* record) {
     int n = stmt.columnCount();
     std::string& text = scratch_;
-    for (std::size_t k = 0; k < columns_.size() && first + static_cast<int>(k) < n; ++k) {
-        const auto& c = columns_[k];
+    for (std::size_t k = 0; k < sql_.columns().size() && first + static_cast<int>(k) < n; ++k) {
+        const auto& c = sql_.columns()[k];
         int col = first + static_cast<int>(k);
         if (c.field < 0) {
             const auto& df = def_.record.field(static_cast<std::size_t>(c.dateField));
@@ -378,8 +215,8 @@ void TableDriver::readRow(Statement& stmt, int first, void* record) {
         }
     }
     // Fields the row has no column for start empty.
-    for (std::size_t k = static_cast<std::size_t>(std::max(0, n - first)); k < columns_.size(); ++k) {
-        const auto& c = columns_[k];
+    for (std::size_t k = static_cast<std::size_t>(std::max(0, n - first)); k < sql_.columns().size(); ++k) {
+        const auto& c = sql_.columns()[k];
         if (c.field >= 0) {
             const auto& f = def_.record.field(static_cast<std::size_t>(c.field));
             f.ops->clear(f.memberIn(record));
@@ -429,173 +266,97 @@ Statement* TableDriver::cached(const std::string& sql, StoreError& error) {
     return raw;
 }
 
-std::string TableDriver::sqlType(const FieldDesc& f, bool pair) const {
-    Dialect d = store_->dialect();
-    if (local_) {
-        if (f.isInt() || (f.type == FieldType::Decimal && f.size <= 18)) return "INTEGER";
-        if (f.type == FieldType::Blob) return "BLOB";
-        return "TEXT";
-    }
-    if (pair) return d == Dialect::PostgreSQL ? "TIMESTAMP" : "DATETIME";
-    switch (f.type) {
-    case FieldType::Long:
-    case FieldType::Short: return "INT";
-    case FieldType::Byte: return d == Dialect::PostgreSQL ? "SMALLINT" : "TINYINT";
-    case FieldType::Date: return d == Dialect::SQLite ? "DATE" : d == Dialect::PostgreSQL ? "DATE" : "DATETIME";
-    case FieldType::Time: return "TIME";
-    case FieldType::Decimal:
-        return d == Dialect::SQLite ? "NUMERIC" : fmt::format("DECIMAL({},{})", f.size, f.places);
-    case FieldType::Blob: return d == Dialect::PostgreSQL ? "BYTEA" : "TEXT";
-    case FieldType::Memo: return "TEXT";
-    case FieldType::String:
-    case FieldType::CString: {
-        std::size_t n = f.type == FieldType::CString ? f.size - 1 : f.size;
-        if (f.size > 256) return "TEXT";
-        return fmt::format("VARCHAR({})", n);
-    }
-    case FieldType::Group: break;
-    }
-    return "TEXT";
-}
-
-std::string TableDriver::layoutText() const {
-    std::string s;
-    for (const auto& f : def_.record.fields()) {
-        if (!f.stored()) continue;
-        s += fmt::format("{}:{}:{}:{};", f.columnName(), fieldTypeName(f.type), f.size, f.places);
-    }
-    s += "|";
-    for (const auto& k : def_.keys) {
-        s += fmt::format("{}:{}:", k.name, k.flags & (Unique | NoCase | Opt));
-        for (int c : k.components) s += def_.record.field(static_cast<std::size_t>(c)).columnName() + ",";
-        s += ";";
-    }
-    return s;
-}
-
 bool TableDriver::createTable(StoreError& error) {
-    std::string cols;
-    for (const auto& c : columns_) {
-        if (!cols.empty()) cols += ", ";
-        bool pair = c.field < 0;
-        const auto& f = def_.record.field(static_cast<std::size_t>(pair ? c.dateField : c.field));
-        cols += q(c.name) + " " + sqlType(f, pair);
-    }
-    if (cols.empty()) return false;
-    if (!store_->begin(error)) return false;
-    bool ok = store_->exec("CREATE TABLE " + table() + " (" + cols + ")", error);
-    for (std::size_t i = 0; ok && i < def_.keys.size(); ++i) {
-        const auto& k = def_.keys[i];
-        std::string name = local_ ? q(def_.label + "$" + k.name)
-                                  : (k.serverName.empty() ? tableName_ + "_" + k.name : k.serverName);
-        auto dot = name.find('.');
-        if (!local_ && dot != std::string::npos) name = name.substr(dot + 1);
-        if (!local_) {
-            auto dot2 = tableName_.find('.');
-            std::string bare = dot2 == std::string::npos ? tableName_ : tableName_.substr(dot2 + 1);
-            if (k.serverName.empty()) name = bare + "_" + k.name;
-        }
-        std::string comps;
-        for (std::size_t c = 0; c < k.components.size(); ++c) {
-            if (!comps.empty()) comps += ", ";
-            comps += local_ ? keyExpr(k, c) : q(def_.record.field(static_cast<std::size_t>(k.components[c])).columnName());
-        }
-        std::string sql = std::string(k.unique() ? "CREATE UNIQUE INDEX " : "CREATE INDEX ") + name + " ON " +
-                          table() + " (" + comps + ")";
-        if (local_ && k.opt()) sql += " WHERE " + optCondition(k);
-        // Server tables keep optional unique keys as plain indexes: many empty entries may exist.
-        if (!local_ && k.opt() && k.unique())
-            sql = "CREATE INDEX " + name + " ON " + table() + " (" + comps + ")";
-        ok = store_->exec(sql, error);
-    }
-    if (ok && local_) ok = setLocalTableLayout(*store_, def_.label, layoutText(), error);
-    if (!ok) {
-        store_->rollback();
-        return false;
-    }
-    return store_->commit(error);
+    const std::vector<std::string> statements = sql_.createStatements();
+    if (statements.empty()) return false;
+    TransactionGuard tx;
+    if (!tx.add(*store_, error)) return false;
+    for (const auto& sql : statements)
+        if (!store_->exec(sql, error)) return false;
+    if (local_ && !setLocalTableLayout(*store_, def_.label, sql_.layoutText(), error)) return false;
+    return tx.commit(error);
 }
 
 int TableDriver::open(const std::string& name, const std::string& connect, OpenMode mode, bool create, bool check,
                       StoreError& error) {
     close();
     local_ = def_.store == StoreKind::LocalFile;
-    bool readOnly = mode == OpenMode::ReadOnly;
-    if (local_) {
-        store_ = openLocalStore(name, create, readOnly, error);
-        if (!store_) return error.code;
-        buildColumns();
-        std::string layout;
-        bool exists = false;
-        if (!localTableLayout(*store_, def_.label, layout, exists, error)) {
-            store_.reset();
-            return error.code ? error.code : 90;
-        }
-        if (!exists) {
-            if (!create || readOnly) {
-                store_.reset();
-                error.code = 2;
-                return 2;
-            }
-            if (!createTable(error)) {
-                // Another thread or process may have created it at the same moment.
-                StoreError again;
-                bool nowThere = false;
-                if (!localTableLayout(*store_, def_.label, layout, nowThere, again) || !nowThere ||
-                    layout != layoutText()) {
-                    store_.reset();
-                    return error.code ? error.code : 90;
-                }
-                error = StoreError();
-            }
-        } else if (layout != layoutText()) {
-            store_.reset();
-            error.code = 47;
-            error.text = "the file holds " + def_.label + " with another layout";
-            return 47;
-        }
-    } else {
-        store_ = openServerStore(connect, error);
-        if (!store_) return error.code ? error.code : 90;
-        tableName_ = name;
-        // The SQLite back end keeps the tables of schema dbo in the file itself.
-        if (store_->dialect() == Dialect::SQLite && name.find('.') != std::string::npos &&
-            upper(name.substr(0, 4)) == "DBO.")
-            tableName_ = name.substr(4);
-        buildColumns();
-        if (check && !columns_.empty()) {
-            auto probe = [&](const std::string& list, StoreError& e) {
-                auto stmt = store_->prepare("SELECT " + list + " FROM " + tableName_ + " WHERE 1=0", e);
-                return stmt && stmt->execute(e);
-            };
-            std::string list;
-            for (const auto& c : columns_) list += (list.empty() ? "" : ", ") + c.name;
-            StoreError e1;
-            if (!probe(list, e1)) {
-                StoreError e2;
-                bool tableThere = probe("*", e2);
-                if (!tableThere && create) {
-                    StoreError e3;
-                    if (!createTable(e3) || !probe(list, e3)) {
-                        error = e3;
-                        error.code = 90;
-                        store_.reset();
-                        return 90;
-                    }
-                } else {
-                    error = e1;
-                    error.code = tableThere ? 47 : 2;
-                    store_.reset();
-                    return error.code;
-                }
-            }
-        }
+    const int rc = local_ ? openLocal(name, create, mode == OpenMode::ReadOnly, error)
+                          : openServer(name, connect, create, check, error);
+    if (rc) {
+        store_.reset();
+        return rc;
     }
     openedName_ = name;
     key_ = -1;
     seek_ = Seek::Start;
     invalidate();
     return 0;
+}
+
+int TableDriver::openLocal(const std::string& name, bool create, bool readOnly, StoreError& error) {
+    store_ = openLocalStore(name, create, readOnly, error);
+    if (!store_) return error.code;
+    sql_.reset(true, store_->dialect(), name);
+    std::string layout;
+    bool exists = false;
+    if (!localTableLayout(*store_, def_.label, layout, exists, error)) return failed(error);
+    if (exists) {
+        if (layout == sql_.layoutText()) return 0;
+        error.code = ErrInvalidRecordDeclaration;
+        error.text = "the file holds " + def_.label + " with another layout";
+        return ErrInvalidRecordDeclaration;
+    }
+    if (!create || readOnly) {
+        error.code = ErrFileNotFound;
+        return ErrFileNotFound;
+    }
+    if (!createTable(error)) {
+        // Another thread or process may have created it at the same moment.
+        StoreError again;
+        bool nowThere = false;
+        if (!localTableLayout(*store_, def_.label, layout, nowThere, again) || !nowThere || layout != sql_.layoutText())
+            return failed(error);
+        error = StoreError();
+    }
+    return 0;
+}
+
+int TableDriver::openServer(const std::string& name, const std::string& connect, bool create, bool check,
+                            StoreError& error) {
+    store_ = openServerStore(connect, error);
+    if (!store_) return failed(error);
+    std::string tableName = name;
+    // The SQLite back end keeps the tables of schema dbo in the file itself.
+    if (store_->dialect() == Dialect::SQLite && name.find('.') != std::string::npos &&
+        upper(name.substr(0, 4)) == "DBO.")
+        tableName = name.substr(4);
+    sql_.reset(false, store_->dialect(), tableName);
+    if (check && !sql_.columns().empty()) return checkServerColumns(create, error);
+    return 0;
+}
+
+int TableDriver::checkServerColumns(bool create, StoreError& error) {
+    auto probe = [&](const std::string& list, StoreError& e) {
+        auto stmt = store_->prepare("SELECT " + list + " FROM " + sql_.tableName() + " WHERE 1=0", e);
+        return stmt && stmt->execute(e);
+    };
+    std::string list;
+    for (const auto& c : sql_.columns()) list += (list.empty() ? "" : ", ") + c.name;
+    StoreError e1;
+    if (probe(list, e1)) return 0;
+    StoreError e2;
+    const bool tableThere = probe("*", e2);
+    if (!tableThere && create) {
+        StoreError e3;
+        if (createTable(e3) && probe(list, e3)) return 0;
+        error = e3;
+        error.code = ErrFileSystem;
+        return ErrFileSystem;
+    }
+    error = e1;
+    error.code = tableThere ? ErrInvalidRecordDeclaration : ErrFileNotFound;
+    return error.code;
 }
 
 void TableDriver::close() {
@@ -642,117 +403,100 @@ Position TableDriver::position() const {
     return p;
 }
 
-int TableDriver::step(int dir, StoreError& error) {
-    if (!cursorActive_ || cursorDir_ != dir) {
-        const KeyDef* key = key_ >= 0 ? &def_.keys[static_cast<std::size_t>(key_)] : nullptr;
-        std::vector<std::string> exprs;
-        std::vector<int> fields;  // field per expression; -1 = rowid
-        if (key) {
-            for (std::size_t c = 0; c < key->components.size(); ++c) {
-                exprs.push_back(keyExpr(*key, c));
-                fields.push_back(key->components[c]);
-            }
+void TableDriver::cursorOrder(const KeyDef* key, std::vector<std::string>& exprs, std::vector<int>& fields) const {
+    if (key) {
+        for (std::size_t c = 0; c < key->components.size(); ++c) {
+            exprs.push_back(sql_.keyExpr(*key, c));
+            fields.push_back(key->components[c]);
         }
-        if (local_) {
-            exprs.push_back("rowid");
-            fields.push_back(-1);
-        } else {
-            for (int f : identityFields(key_)) {
-                exprs.push_back(q(def_.record.field(static_cast<std::size_t>(f)).columnName()));
-                fields.push_back(f);
-            }
-            if (!key && exprs.empty())
-                for (const auto& c : columns_)
-                    if (c.field >= 0) {
-                        exprs.push_back(q(c.name));
-                        fields.push_back(c.field);
-                        break;
-                    }
-        }
-        std::string where;
-        if (key) where = optCondition(*key);
-        std::vector<std::size_t> seekFields;  // expression index per parameter
-        std::size_t seekCount = 0;
-        if (seek_ != Seek::Start && seekRecord_) {
-            // From: the key's components only, inclusive; After: with the record's identity.
-            seekCount = seek_ == Seek::From ? (key ? key->components.size() : 0) : exprs.size();
-            if (seekCount > 0) {
-                const char* strict = dir > 0 ? ">" : "<";
-                std::string last = seek_ == Seek::After ? std::string(strict) : (dir > 0 ? ">=" : "<=");
-                auto pexpr = [&](std::size_t i) {
-                    if (fields[i] < 0 || !key || i >= key->components.size()) return std::string("?");
-                    return paramExpr(*key, i);
-                };
-                std::string cond;
-                if (local_) {
-                    std::string l, r;
-                    for (std::size_t i = 0; i < seekCount; ++i) {
-                        l += (i ? ", " : "") + exprs[i];
-                        r += (i ? ", " : "") + pexpr(i);
-                        seekFields.push_back(i);
-                    }
-                    cond = "(" + l + ") " + last + " (" + r + ")";
-                } else {
-                    // Expanded form: row values are not understood by every server.
-                    std::string tail;
-                    for (std::size_t n = seekCount; n-- > 0;) {
-                        std::string cmp = exprs[n] + " " + (n + 1 == seekCount ? last : std::string(strict)) + " " + pexpr(n);
-                        tail = tail.empty() ? cmp : "(" + cmp + " OR (" + exprs[n] + " = " + pexpr(n) + " AND " + tail + "))";
-                    }
-                    cond = tail;
-                    // Parameter order of the expanded form.
-                    std::function<void(std::size_t)> collect = [&](std::size_t n) {
-                        seekFields.push_back(n);
-                        if (n + 1 < seekCount) {
-                            seekFields.push_back(n);
-                            collect(n + 1);
-                        }
-                    };
-                    collect(0);
-                }
-                where += (where.empty() ? "" : " AND ") + cond;
-            }
-        }
-        std::string order;
-        for (const auto& e : exprs) order += (order.empty() ? "" : ", ") + e + (dir > 0 ? "" : " DESC");
-        std::string sql = "SELECT " + selectList() + " FROM " + source(key);
-        if (!where.empty()) sql += " WHERE " + where;
-        if (!order.empty()) sql += " ORDER BY " + order;
-        // A server sends a whole result at once. After this manager wrote, reading goes on in
-        // windows of a unique order, so that each fresh start after a write does not fetch the
-        // rest of the table again; a plain read takes the whole result in one go.
-        windowed_ = !local_ && recentWrite_ && ((key && key->unique()) || !identityFields(key_).empty());
-        bool limitClause = store_->dialect() == Dialect::SQLite || store_->dialect() == Dialect::PostgreSQL;
-        if (windowed_ && limitClause) sql += " LIMIT " + std::to_string(serverReadWindow());
-        if (cursor_) cursor_->close();
-        cursor_ = cached(sql, error);
-        if (!cursor_) return error.code ? error.code : 90;
-        int index = 1;
-        for (std::size_t i : seekFields) {
-            if (fields[i] < 0) {
-                SqlParam p;
-                p.kind = SqlParam::Int;
-                p.i = seekRow_;
-                cursor_->bind(index++, p);
-            } else if (key && i < key->components.size()) {
-                cursor_->bind(index++, keyParam(seekRecord_.get(), *key, i));
-            } else {
-                cursor_->bind(index++, param(seekRecord_.get(), fields[i]));
-            }
-        }
-        cursor_->setMaxRows(windowed_ && !limitClause ? serverReadWindow() : 0);
-        if (!cursor_->execute(error)) return error.code ? error.code : 90;
-        cursorActive_ = true;
-        cursorDir_ = dir;
-        cursorRows_ = 0;
     }
+    if (local_) {
+        exprs.push_back("rowid");
+        fields.push_back(-1);
+        return;
+    }
+    for (int f : identityFields(key_)) {
+        exprs.push_back(sql_.columnOf(f));
+        fields.push_back(f);
+    }
+    if (!key && exprs.empty())
+        for (const auto& c : sql_.columns())
+            if (c.field >= 0) {
+                exprs.push_back(sql_.quoted(c.name));
+                fields.push_back(c.field);
+                break;
+            }
+}
+
+void TableDriver::bindSeek(const KeyDef* key, const std::vector<int>& fields, const std::vector<std::size_t>& params) {
+    int index = 1;
+    for (std::size_t i : params) {
+        if (fields[i] < 0) {
+            SqlParam p;
+            p.kind = SqlParam::Int;
+            p.i = seekRow_;
+            cursor_->bind(index++, p);
+        } else if (key && i < key->components.size()) {
+            cursor_->bind(index++, keyParam(seekRecord_.get(), *key, i));
+        } else {
+            cursor_->bind(index++, param(seekRecord_.get(), fields[i]));
+        }
+    }
+}
+
+int TableDriver::openCursor(int dir, StoreError& error) {
+    const KeyDef* key = key_ >= 0 ? &def_.keys[static_cast<std::size_t>(key_)] : nullptr;
+    std::vector<std::string> exprs;
+    std::vector<int> fields;  // field per expression; -1 = rowid
+    cursorOrder(key, exprs, fields);
+    std::string where;
+    if (key) where = sql_.optCondition(*key);
+    std::vector<std::size_t> params;  // expression index per parameter
+    if (seek_ != Seek::Start && seekRecord_) {
+        // From: the key's components only, inclusive; After: with the record's identity.
+        const std::size_t count = seek_ == Seek::From ? (key ? key->components.size() : 0) : exprs.size();
+        if (count > 0) {
+            std::vector<std::string> marks;
+            for (std::size_t i = 0; i < count; ++i)
+                marks.push_back(fields[i] < 0 || !key || i >= key->components.size() ? std::string("?")
+                                                                                     : sql_.paramExpr(*key, i));
+            const std::string cond = sql_.seekCondition(exprs, marks, count, dir > 0, seek_ != Seek::After, params);
+            where += (where.empty() ? "" : " AND ") + cond;
+        }
+    }
+    std::string order;
+    for (const auto& e : exprs) order += (order.empty() ? "" : ", ") + e + (dir > 0 ? "" : " DESC");
+    std::string sql = "SELECT " + sql_.selectList() + " FROM " + sql_.source(key);
+    if (!where.empty()) sql += " WHERE " + where;
+    if (!order.empty()) sql += " ORDER BY " + order;
+    // A server sends a whole result at once. After this manager wrote, reading goes on in
+    // windows of a unique order, so that each fresh start after a write does not fetch the
+    // rest of the table again; a plain read takes the whole result in one go.
+    windowed_ = !local_ && recentWrite_ && ((key && key->unique()) || !identityFields(key_).empty());
+    bool limitClause = store_->dialect() == Dialect::SQLite || store_->dialect() == Dialect::PostgreSQL;
+    if (windowed_ && limitClause) sql += " LIMIT " + std::to_string(serverReadWindow());
+    if (cursor_) cursor_->close();
+    cursor_ = cached(sql, error);
+    if (!cursor_) return failed(error);
+    bindSeek(key, fields, params);
+    cursor_->setMaxRows(windowed_ && !limitClause ? serverReadWindow() : 0);
+    if (!cursor_->execute(error)) return failed(error);
+    cursorActive_ = true;
+    cursorDir_ = dir;
+    cursorRows_ = 0;
+    return 0;
+}
+
+int TableDriver::step(int dir, StoreError& error) {
+    if (!cursorActive_ || cursorDir_ != dir)
+        if (int rc = openCursor(dir, error)) return rc;
     if (!cursor_->fetch(error)) {
         cursorActive_ = false;
         if (!error.ok()) return error.code;
         if (windowed_ && cursorRows_ >= serverReadWindow() && seek_ == Seek::After)
             return step(dir, error);  // the next window, after the record read last
-        seek_ = Seek::Start;  // past the end: the other direction starts again from its end
-        return 33;
+        seek_ = Seek::Start;          // past the end: the other direction starts again from its end
+        return ErrRecordNotAvailable;
     }
     ++cursorRows_;
     std::int64_t row = 0;
@@ -760,10 +504,7 @@ int TableDriver::step(int dir, StoreError& error) {
     readRow(*cursor_, local_ ? 1 : 0, fm_.buffer());
     // The copy of the previous record is reused unless someone kept it (a saved position).
     if (seekRecord_ == lastRead_) seekRecord_.reset();
-    if (lastRead_ && lastRead_.use_count() == 1)
-        def_.record.copy(lastRead_.get(), fm_.buffer());
-    else
-        lastRead_ = copyBuffer();
+    rememberRead();
     lastRow_ = row;
     seek_ = Seek::After;
     seekRecord_ = lastRead_;
@@ -773,7 +514,7 @@ int TableDriver::step(int dir, StoreError& error) {
 
 int TableDriver::next(StoreError& error) {
     if (sqlStmt_) {
-        if (!sqlStmt_->fetch(error)) return error.ok() ? 33 : error.code;
+        if (!sqlStmt_->fetch(error)) return error.ok() ? ErrRecordNotAvailable : error.code;
         readRow(*sqlStmt_, 0, fm_.buffer());
         return 0;
     }
@@ -781,28 +522,22 @@ int TableDriver::next(StoreError& error) {
 }
 
 int TableDriver::previous(StoreError& error) {
-    if (sqlStmt_) return 33;
+    if (sqlStmt_) return ErrRecordNotAvailable;
     return step(-1, error);
 }
 
 int TableDriver::fetch(int keyIndex, StoreError& error) {
     endSql();
     const auto& key = def_.keys[static_cast<std::size_t>(keyIndex)];
-    auto* stmt = slotted(keySlot(key, SlotFetch), [&] {
-        std::string where;
-        for (std::size_t c = 0; c < key.components.size(); ++c)
-            where += (c ? " AND " : "") + keyExpr(key, c) + " = " + paramExpr(key, c);
-        std::string sql = "SELECT " + selectList() + " FROM " + source(&key) + " WHERE " + where;
-        if (local_) sql += " ORDER BY rowid LIMIT 1";
-        return sql;
-    }, error);
-    if (!stmt) return error.code ? error.code : 90;
+    auto* stmt = slotted(
+        keySlot(key, SlotFetch), [&] { return sql_.fetchSql(key); }, error);
+    if (!stmt) return failed(error);
     int index = 1;
     for (std::size_t c = 0; c < key.components.size(); ++c) stmt->bind(index++, keyParam(fm_.buffer(), key, c));
-    if (!stmt->execute(error)) return error.code ? error.code : 90;
+    if (!stmt->execute(error)) return failed(error);
     if (!stmt->fetch(error)) {
         stmt->close();
-        return error.ok() ? 35 : error.code;
+        return error.ok() ? ErrRecordNotFound : error.code;
     }
     std::int64_t row = 0;
     if (local_) stmt->columnInt(0, row);
@@ -814,25 +549,25 @@ int TableDriver::fetch(int keyIndex, StoreError& error) {
 }
 
 int TableDriver::refetch(StoreError& error) {
-    if (!lastRead_) return 33;
+    if (!lastRead_) return ErrRecordNotAvailable;
     if (!local_) {
         int id = def_.identifyingKey();
-        if (id < 0) return 35;
+        if (id < 0) return ErrRecordNotFound;
         auto keep = lastRead_;
         def_.record.copy(fm_.buffer(), keep.get());
         return fetch(id, error);
     }
-    auto* stmt = slotted(SlotRefetch, [&] { return "SELECT " + selectList() + " FROM " + table() + " WHERE rowid = ?"; },
-                         error);
-    if (!stmt) return error.code ? error.code : 90;
+    auto* stmt = slotted(
+        SlotRefetch, [&] { return sql_.refetchSql(); }, error);
+    if (!stmt) return failed(error);
     SqlParam p;
     p.kind = SqlParam::Int;
     p.i = lastRow_;
     stmt->bind(1, p);
-    if (!stmt->execute(error)) return error.code ? error.code : 90;
+    if (!stmt->execute(error)) return failed(error);
     if (!stmt->fetch(error)) {
         stmt->close();
-        return error.ok() ? 35 : error.code;
+        return error.ok() ? ErrRecordNotFound : error.code;
     }
     readRow(*stmt, 1, fm_.buffer());
     stmt->close();
@@ -841,19 +576,13 @@ int TableDriver::refetch(StoreError& error) {
 
 int TableDriver::insert(StoreError& error) {
     endSql();
-    auto* stmt = slotted(SlotInsert, [&] {
-        std::string cols, marks;
-        for (const auto& c : columns_) {
-            cols += (cols.empty() ? "" : ", ") + q(c.name);
-            marks += marks.empty() ? "?" : ", ?";
-        }
-        return "INSERT INTO " + table() + " (" + cols + ") VALUES (" + marks + ")";
-    }, error);
-    if (!stmt) return error.code ? error.code : 90;
+    auto* stmt = slotted(
+        SlotInsert, [&] { return sql_.insertSql(); }, error);
+    if (!stmt) return failed(error);
     int index = 1;
     bindColumns(*stmt, index, fm_.buffer());
     invalidate();
-    if (!stmt->execute(error)) return error.duplicate ? 40 : (error.code ? error.code : 90);
+    if (!stmt->execute(error)) return error.duplicate ? ErrDuplicateKey : failed(error);
     rememberRead();
     lastRow_ = local_ ? store_->lastInsertRowId() : 0;
     recentWrite_ = true;
@@ -867,19 +596,11 @@ std::vector<int> TableDriver::lastReadFields() const {
     if (local_) return fields;
     int id = def_.identifyingKey();
     if (id >= 0) return def_.keys[static_cast<std::size_t>(id)].components;
-    for (const auto& c : columns_)
+    for (const auto& c : sql_.columns())
         if (c.field >= 0 && def_.record.field(static_cast<std::size_t>(c.field)).type != FieldType::Blob &&
             def_.record.field(static_cast<std::size_t>(c.field)).type != FieldType::Memo)
             fields.push_back(c.field);
     return fields;
-}
-
-std::string TableDriver::lastReadWhere(const std::vector<int>& fields) const {
-    if (local_) return "rowid = ?";
-    std::string where;
-    for (int f : fields)
-        where += (where.empty() ? "" : " AND ") + q(def_.record.field(static_cast<std::size_t>(f)).columnName()) + " = ?";
-    return where;
 }
 
 void TableDriver::bindLastRead(Statement& stmt, int& index, const std::vector<int>& fields) const {
@@ -895,20 +616,17 @@ void TableDriver::bindLastRead(Statement& stmt, int& index, const std::vector<in
 
 int TableDriver::update(StoreError& error) {
     endSql();
-    if (!lastRead_) return 33;
+    if (!lastRead_) return ErrRecordNotAvailable;
     const std::vector<int> idFields = lastReadFields();
-    auto* stmt = slotted(SlotUpdate, [&] {
-        std::string set;
-        for (const auto& c : columns_) set += (set.empty() ? "" : ", ") + q(c.name) + " = ?";
-        return "UPDATE " + table() + " SET " + set + " WHERE " + lastReadWhere(idFields);
-    }, error);
-    if (!stmt) return error.code ? error.code : 90;
+    auto* stmt = slotted(
+        SlotUpdate, [&] { return sql_.updateSql(idFields); }, error);
+    if (!stmt) return failed(error);
     int index = 1;
     bindColumns(*stmt, index, fm_.buffer());
     bindLastRead(*stmt, index, idFields);
     invalidate();
-    if (!stmt->execute(error)) return error.duplicate ? 40 : (error.code ? error.code : 90);
-    if (stmt->rowsAffected() == 0) return 33;
+    if (!stmt->execute(error)) return error.duplicate ? ErrDuplicateKey : failed(error);
+    if (stmt->rowsAffected() == 0) return ErrRecordNotAvailable;
     lastRead_ = copyBuffer();
     recentWrite_ = true;
     return 0;
@@ -916,22 +634,24 @@ int TableDriver::update(StoreError& error) {
 
 int TableDriver::remove(StoreError& error) {
     endSql();
-    if (!lastRead_) return 33;
+    if (!lastRead_) return ErrRecordNotAvailable;
     const std::vector<int> idFields = lastReadFields();
-    auto* stmt = slotted(SlotRemove, [&] { return "DELETE FROM " + table() + " WHERE " + lastReadWhere(idFields); }, error);
-    if (!stmt) return error.code ? error.code : 90;
+    auto* stmt = slotted(
+        SlotRemove, [&] { return sql_.removeSql(idFields); }, error);
+    if (!stmt) return failed(error);
     int index = 1;
     bindLastRead(*stmt, index, idFields);
     invalidate();
-    if (!stmt->execute(error)) return error.code ? error.code : 90;
-    if (stmt->rowsAffected() == 0) return 33;
+    if (!stmt->execute(error)) return failed(error);
+    if (stmt->rowsAffected() == 0) return ErrRecordNotAvailable;
     lastRead_.reset();
     recentWrite_ = true;
     return 0;
 }
 
 long long TableDriver::count(StoreError& error) {
-    auto* stmt = slotted(SlotCount, [&] { return "SELECT COUNT(*) FROM " + table(); }, error);
+    auto* stmt = slotted(
+        SlotCount, [&] { return sql_.countSql(); }, error);
     if (!stmt || !stmt->execute(error)) return -1;
     std::int64_t n = -1;
     if (stmt->fetch(error)) stmt->columnInt(0, n);
@@ -941,14 +661,8 @@ long long TableDriver::count(StoreError& error) {
 
 bool TableDriver::maxAuto(const KeyDef& key, std::int64_t& value, StoreError& error) {
     auto n = static_cast<std::size_t>(key.autoComponent);
-    auto* stmt = slotted(keySlot(key, SlotMaxAuto), [&] {
-        const auto& af = def_.record.field(static_cast<std::size_t>(key.components[n - 1]));
-        std::string sql = "SELECT MAX(" + q(af.columnName()) + ") FROM " + (n > 1 ? source(&key) : table());
-        std::string where;
-        for (std::size_t c = 0; c + 1 < n; ++c) where += (c ? " AND " : "") + keyExpr(key, c) + " = " + paramExpr(key, c);
-        if (!where.empty()) sql += " WHERE " + where;
-        return sql;
-    }, error);
+    auto* stmt = slotted(
+        keySlot(key, SlotMaxAuto), [&] { return sql_.maxAutoSql(key); }, error);
     if (!stmt) return false;
     int index = 1;
     for (std::size_t c = 0; c + 1 < n; ++c) stmt->bind(index++, keyParam(fm_.buffer(), key, c));
@@ -975,16 +689,9 @@ bool TableDriver::collides(const KeyDef& key, bool excludeSelf, StoreError& erro
         int id = def_.identifyingKey();
         if (id >= 0) self = def_.keys[static_cast<std::size_t>(id)].components;
     }
-    auto* stmt = slotted(keySlot(key, others ? SlotCollidesOther : SlotCollides), [&] {
-        std::string where;
-        for (std::size_t c = 0; c < key.components.size(); ++c)
-            where += (c ? " AND " : "") + keyExpr(key, c) + " = " + paramExpr(key, c);
-        if (others && local_)
-            where += " AND rowid <> ?";
-        else if (!self.empty())
-            where += " AND NOT (" + lastReadWhere(self) + ")";
-        return "SELECT COUNT(*) FROM " + source(&key) + " WHERE " + where;
-    }, error);
+    auto* stmt = slotted(
+        keySlot(key, others ? SlotCollidesOther : SlotCollides), [&] { return sql_.collidesSql(key, others, self); },
+        error);
     if (!stmt) return false;
     int index = 1;
     for (std::size_t c = 0; c < key.components.size(); ++c) stmt->bind(index++, keyParam(fm_.buffer(), key, c));
@@ -1002,8 +709,8 @@ int TableDriver::setSql(std::string_view sql, StoreError& error) {
     std::string text = store_->adaptSql(sql, error);
     if (!error.ok()) return error.code;
     auto stmt = store_->prepare(text, error);
-    if (!stmt) return error.code ? error.code : 90;
-    if (!stmt->execute(error)) return error.code ? error.code : 90;
+    if (!stmt) return failed(error);
+    if (!stmt->execute(error)) return failed(error);
     // Kept even without a result: reading then ends at once instead of reading the table.
     sqlStmt_ = std::move(stmt);
     return 0;

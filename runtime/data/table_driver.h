@@ -1,6 +1,22 @@
-// Internal: one open table of one manager on its store; generates the statements for the
-// store's dialect and keeps the reading position.
-#pragma once
+// Internal: one open table of one manager on its store; runs the statements that TableSql
+// writes for the store's back end and keeps the reading position.
+//
+// The reading position (the cursor):
+//  - key_ is the order (-1: the table's own order, the row id or the identity columns); seek_
+//    says where the next read starts: Start (the first record in the direction read), From (the
+//    first at or past seekRecord_'s key values, set by setFrom), At (the record seekRecord_ and
+//    seekRow_ name, inclusive, after resetTo), After (past it: the record read last).
+//  - While cursorActive_, cursor_ is an executed statement reading in cursorDir_ from that place;
+//    the next read in the same direction fetches its next row. Any write, order or position
+//    change drops it (invalidate), and the next read runs a fresh query from seek_, so a read
+//    after a write sees the write.
+//  - After every successful read seek_ is After, seekRecord_ is lastRead_ and seekRow_ its row:
+//    a change of direction starts from the record read last. Past the end seek_ is Start again.
+//  - windowed_: on a server after this manager wrote, the query reads serverReadWindow() rows at
+//    a time in a unique order (cursorRows_ counts them); the end of a full window runs the next.
+//  - sqlStmt_ (setSql) replaces the cursor: next() reads its rows until another call ends it.
+//  - lastRead_ (with lastRow_ on a local file) is the record read or written last, which update,
+//    remove and refetch name; a copy of the buffer, shared with saved positions.
 
 #include <map>
 #include <memory>
@@ -10,6 +26,7 @@
 
 #include "runtime/data/file_manager.h"
 #include "runtime/data/sql_store.h"
+#include "runtime/data/table_sql.h"
 
 namespace rt {
 
@@ -56,39 +73,29 @@ public:
     void endSql();
 
     const void* lastRead() const { return lastRead_.get(); }
-    void setLastRead(const Position& pos) { lastRead_ = pos.record; lastRow_ = pos.rowId; }
-    void forgetLastRead() { lastRead_.reset(); lastRow_ = 0; }
+    void setLastRead(const Position& pos) {
+        lastRead_ = pos.record;
+        lastRow_ = pos.rowId;
+    }
+    void forgetLastRead() {
+        lastRead_.reset();
+        lastRow_ = 0;
+    }
     bool hasLastRead() const { return lastRead_ != nullptr; }
 
 private:
-    struct Column {
-        std::string name;
-        int field = -1;
-        int dateField = -1;  // date-time pair on the server
-        int timeField = -1;
-    };
-
-    void buildColumns();
-    std::string q(const std::string& ident) const;  // quoted identifier (local) or as is
-    std::string table() const;
-    std::string selectList() const;
-    bool keyText(const KeyDef& key, std::size_t component) const;
-    bool sqliteFold(const KeyDef& key, std::size_t component) const;
-    std::string source(const KeyDef* key) const;  // table, or the folding derived table for key
-    std::string keyExpr(const KeyDef& key, std::size_t component) const;
-    std::string paramExpr(const KeyDef& key, std::size_t component) const;
+    int openLocal(const std::string& name, bool create, bool readOnly, StoreError& error);
+    int openServer(const std::string& name, const std::string& connect, bool create, bool check, StoreError& error);
+    // Server: do the declared columns exist (or, with create, can the missing table be made)?
+    int checkServerColumns(bool create, StoreError& error);
     SqlParam keyParam(const void* record, const KeyDef& key, std::size_t component) const;
-    std::string optCondition(const KeyDef& key) const;
     std::vector<int> identityFields(int key) const;  // server: fields that make the order unique
     SqlParam param(const void* record, int field) const;
     void bindColumns(Statement& stmt, int& index, const void* record) const;
     std::vector<int> lastReadFields() const;
-    std::string lastReadWhere(const std::vector<int>& fields) const;
     void bindLastRead(Statement& stmt, int& index, const std::vector<int>& fields) const;
     void readRow(Statement& stmt, int firstColumn, void* record);
     bool createTable(StoreError& error);
-    std::string layoutText() const;
-    std::string sqlType(const FieldDesc& f, bool pair) const;
     std::shared_ptr<void> copyBuffer() const;
     Statement* cached(const std::string& sql, StoreError& error);
     // Statements whose text depends only on the open table (and a key): found by their slot
@@ -100,15 +107,19 @@ private:
     std::size_t keySlot(const KeyDef& key, KeySlot which) const;
     void rememberRead();  // the buffer as the record read last
     int step(int direction, StoreError& error);
+    // Runs the query of the reading position in a direction: cursor_ ready to fetch.
+    int openCursor(int direction, StoreError& error);
+    // The order of a cursor: the key's expressions, then what makes it unique (field -1: row id).
+    void cursorOrder(const KeyDef* key, std::vector<std::string>& exprs, std::vector<int>& fields) const;
+    void bindSeek(const KeyDef* key, const std::vector<int>& fields, const std::vector<std::size_t>& params);
     void invalidate() { cursorActive_ = false; }
 
     FileManager& fm_;
     const TableDef& def_;
     std::shared_ptr<Store> store_;
     std::string openedName_;
-    std::string tableName_;
+    TableSql sql_;
     bool local_ = true;
-    std::vector<Column> columns_;
     std::map<std::string, std::unique_ptr<Statement>> statements_;
     std::vector<Statement*> slots_;
 

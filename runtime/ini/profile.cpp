@@ -1,8 +1,5 @@
 #include "runtime/ini/profile.h"
 
-#include <sys/stat.h>
-
-#include <cassert>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -11,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <sys/stat.h>
 
 #include "runtime/ini/ini_document.h"
 #include "runtime/os/files.h"
@@ -60,8 +58,8 @@ Load load(FileEntry& entry, const std::string& path, IniDocument& doc) {
         }
         return Load::Unreadable;
     }
-    const std::string stamp = std::to_string(st.st_size) + "/" + std::to_string(st.st_mtim.tv_sec) + "." +
-                              std::to_string(st.st_mtim.tv_nsec);
+    const std::string stamp =
+        std::to_string(st.st_size) + "/" + std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
     auto report = [&](const std::string& what) {
         const std::string key = what + "@" + stamp;
         if (entry.lastReport == key) return;
@@ -90,10 +88,21 @@ Load load(FileEntry& entry, const std::string& path, IniDocument& doc) {
 
 bool blank(std::string_view s) { return s.find_first_not_of(" \t") == std::string_view::npos; }
 
-bool validNames(std::string_view section, std::string_view key) {
-    // A name with "=" or "]" would read back as another name; callers never pass one.
-    assert(key.find('=') == std::string_view::npos && section.find(']') == std::string_view::npos);
-    return !blank(section) && !blank(key);
+// A name that would read back as another line (a key with "=", or beginning like a comment or a
+// section header; a section with "]"; a line break in either) can never be found again.
+bool readableNames(std::string_view section, std::string_view key) {
+    const std::string_view k = trimIniBlanks(key);
+    const std::string_view s = trimIniBlanks(section);
+    return k.find_first_of("=\r\n") == std::string_view::npos && s.find_first_of("]\r\n") == std::string_view::npos &&
+           k.front() != ';' && k.front() != '#' && k.front() != '[';
+}
+
+bool validNames(std::string_view file, std::string_view section, std::string_view key) {
+    if (blank(section) || blank(key)) return false;
+    if (readableNames(section, key)) return true;
+    trace("INI file " + std::string(file) + ": section \"" + std::string(section) + "\", key \"" + std::string(key) +
+          "\" could never be read back; not written");
+    return false;
 }
 
 std::optional<std::string> readValue(std::string_view file, std::string_view section, std::string_view key) {
@@ -135,8 +144,7 @@ std::string getProfileString(std::string_view file, std::string_view section, st
     return value ? std::move(*value) : std::string(defaultValue);
 }
 
-std::optional<std::string> tryGetProfileString(std::string_view file, std::string_view section,
-                                               std::string_view key) {
+std::optional<std::string> tryGetProfileString(std::string_view file, std::string_view section, std::string_view key) {
     return readValue(file, section, key);
 }
 
@@ -176,17 +184,15 @@ long long profileNumber(std::string_view text) {
     return static_cast<long long>(magnitude);
 }
 
-bool writeProfileString(std::string_view file, std::string_view section, std::string_view key,
-                        std::string_view value) {
-    if (!validNames(section, key)) return false;
+bool writeProfileString(std::string_view file, std::string_view section, std::string_view key, std::string_view value) {
+    if (!validNames(file, section, key)) return false;
     return edit(file, true, [&](IniDocument& doc) {
         doc.set(section, key, value);
         return true;
     });
 }
 
-bool writeProfileNumber(std::string_view file, std::string_view section, std::string_view key,
-                        long long value) {
+bool writeProfileNumber(std::string_view file, std::string_view section, std::string_view key, long long value) {
     return writeProfileString(file, section, key, std::to_string(value));
 }
 

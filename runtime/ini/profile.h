@@ -17,8 +17,7 @@ namespace rt {
 // The value, or the default only when the key is missing (a present empty value reads as "").
 std::string getProfileString(std::string_view file, std::string_view section, std::string_view key,
                              std::string_view defaultValue);
-std::optional<std::string> tryGetProfileString(std::string_view file, std::string_view section,
-                                               std::string_view key);
+std::optional<std::string> tryGetProfileString(std::string_view file, std::string_view section, std::string_view key);
 
 // The value converted by profileNumber, or the default when the key is missing.
 long long getProfileNumber(std::string_view file, std::string_view section, std::string_view key,
@@ -30,11 +29,11 @@ long long getProfileNumber(std::string_view file, std::string_view section, std:
 long long profileNumber(std::string_view text);
 
 // Writes a key (the file and the section are created when missing). False when the file could
-// not be written.
-bool writeProfileString(std::string_view file, std::string_view section, std::string_view key,
-                        std::string_view value);
-bool writeProfileNumber(std::string_view file, std::string_view section, std::string_view key,
-                        long long value);
+// not be written, and refused (false, with a trace line) for names that could never be read back:
+// a key with "=" or a line break, or beginning with ";", "#" or "["; a section with "]" or a line
+// break; a blank key or section.
+bool writeProfileString(std::string_view file, std::string_view section, std::string_view key, std::string_view value);
+bool writeProfileNumber(std::string_view file, std::string_view section, std::string_view key, long long value);
 
 // Removes a key or a whole section. True when the file holds no such key or section
 // afterwards; a missing file is not created.

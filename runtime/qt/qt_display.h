@@ -25,8 +25,7 @@ void setUpApplication(QApplication& app);
 // before the event loop (for checks that watch the windows). Without a display to show on, the
 // program is not started: a message on standard error and exit code 1.
 class QtDisplay;
-int runDisplay(int& argc, char** argv, std::function<void()> program,
-               std::function<void(QtDisplay&)> started = {});
+int runDisplay(int& argc, char** argv, std::function<void()> program, std::function<void(QtDisplay&)> started = {});
 
 // Reports a failure of program code to the user (a message box while the GUI runs, always
 // standard error) and ends the process with the given exit code.
@@ -73,7 +72,9 @@ public:
     class Core;
 
 private:
-    Core* core_;  // lives on the GUI thread
+    // Lives on the GUI thread. Work posted there holds it weakly: what is still queued when the
+    // display goes away finds it gone and does nothing.
+    std::shared_ptr<Core> core_;
 };
 
 }  // namespace rt::qt

@@ -561,6 +561,13 @@ std::string formatPattern(std::string_view digitsIn, std::string_view pattern) {
 }
 
 std::optional<DecimalValue> readPattern(std::string_view text, std::string_view pattern) {
+    // The sign a negative number is shown with stands in front of the pattern.
+    const std::string_view trimmed = trimBlanks(text);
+    if (trimmed.size() > 1 && trimmed.front() == '-' && pattern.substr(0, 1) != "-") {
+        auto positive = readPattern(trimmed.substr(1), pattern);
+        if (positive) return -*positive;
+        return std::nullopt;
+    }
     std::string digits;
     if (charLength(text) == charLength(pattern) && text.size() == pattern.size()) {
         bool aligned = true;
@@ -610,7 +617,12 @@ std::string formatDecimal(const DecimalValue& value, const ParsedPicture& p) {
         case PictureKind::Number: return formatNumber(value, p.num);
         case PictureKind::Date: return formatDateValue(value.roundToInt64(), p);
         case PictureKind::Time: return formatTimeValue(value.roundToInt64(), p);
-        case PictureKind::Pattern: return formatPattern(digitsOf(value.roundedOrSame(0).toString()), p.pattern);
+        case PictureKind::Pattern: {
+            // A pattern has no place for a sign, so a negative number is shown with one in front.
+            const DecimalValue whole = value.roundedOrSame(0);
+            const std::string shown = formatPattern(digitsOf(whole.toString()), p.pattern);
+            return whole.isNegative() ? "-" + shown : shown;
+        }
         case PictureKind::Text: return cutToWidth(value.toString(), p.width);
         case PictureKind::Invalid: break;
     }

@@ -53,10 +53,6 @@ PictureKind pictureKind(std::string_view picture) noexcept;
 // pattern's length; 0 for an invalid picture.
 int pictureWidth(std::string_view picture);
 
-// The commission rate picture: leading minus, point grouping, comma decimal, one place
-// (1234.5 -> "1.234,5").
-inline constexpr std::string_view kCommissionPicture = "@n-8.`1";
-
 // ---- Formatting ------------------------------------------------------------------------------
 // Every overload accepts every picture kind: a number under a date or time picture is a day or
 // time number, a text under a number, date or time picture is read as a number first (0 when it

@@ -636,6 +636,13 @@ void TestDriver::resize(WindowId window, int width, int height) {
   act(window, in);
 }
 
+void TestDriver::move(WindowId window, int x, int y) {
+  auto in = input(Event::Moved, 0);
+  in.x = x;
+  in.y = y;
+  act(window, in);
+}
+
 void TestDriver::maximize(WindowId window) { act(window, input(Event::Maximized, 0)); }
 
 void TestDriver::queueMessageBoxAnswer(int result) {

@@ -203,6 +203,7 @@ public:
   void activate(WindowId window);                               // GainFocus
   void closeWindow(WindowId window);                            // the close box: CloseWindow
   void resize(WindowId window, int width, int height);          // Sized
+  void move(WindowId window, int x, int y);                     // Moved
   void maximize(WindowId window);                               // Maximized
   // True when the screen keeps that event of the control to itself because neither the control
   // nor its window reports at once (typing into an entry or text box, the mouse over a region).

@@ -923,8 +923,26 @@ EventInfo Window::accept() {
     }
     if (info.event == Event::CloseWindow || info.event == Event::CloseDown) closeRequested_ = true;
     current_ = std::move(info);
+    runRegistered(current_);
     return current_;
   }
+}
+
+int Window::registerEvent(Event event, int control, std::function<void(const EventInfo&)> handler) {
+  registered_.push_back({nextRegistration_, event, control, std::move(handler)});
+  return nextRegistration_++;
+}
+
+void Window::unregisterEvent(int registration) {
+  std::erase_if(registered_, [&](const Registration& r) { return r.number == registration; });
+}
+
+void Window::runRegistered(const EventInfo& info) {
+  // A handler may register or unregister others: run the ones matching now from a copy.
+  std::vector<std::function<void(const EventInfo&)>> due;
+  for (const Registration& r : registered_)
+    if (r.event == info.event && (r.control == 0 || r.control == info.control)) due.push_back(r.handler);
+  for (auto& handler : due) handler(info);
 }
 
 } // namespace rt

@@ -18,6 +18,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -162,6 +163,11 @@ public:
   Window& alert(int keyCode);
   Window& removeAlert(int keyCode);
   bool alerted(int keyCode) const;
+  // A handler that sees every `event` of `control` (0: of any control) before accept() returns
+  // it, so a helper object works whether or not the procedure passes events on. Gives its
+  // number for unregisterEvent.
+  int registerEvent(Event event, int control, std::function<void(const EventInfo&)> handler);
+  void unregisterEvent(int registration);
   // Moves the focus to a control.
   Window& select(int control);
   int focus() const;
@@ -222,6 +228,15 @@ private:
   bool closeRequested_ = false;
   bool keepOpen_ = false;
   EventInfo current_;
+  struct Registration {
+    int number;
+    Event event;
+    int control;
+    std::function<void(const EventInfo&)> handler;
+  };
+  std::vector<Registration> registered_;
+  int nextRegistration_ = 1;
+  void runRegistered(const EventInfo& info);
   std::chrono::steady_clock::time_point nextTimer_;
 };
 

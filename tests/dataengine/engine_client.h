@@ -1,27 +1,25 @@
 #pragma once
 // Test-side access to the engine's object tree through its slot tables, as a consumer does.
 
-#include "dataengine/nova_odbc.h"
-#include "runtime/ole/ole.h"
-
 #include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "dataengine/nova_odbc.h"
+#include "runtime/ole/ole.h"
+
 namespace enginetest {
 
 template <typename Slots>
-const Slots* slotsOf(void* object)
-{
+const Slots* slotsOf(void* object) {
     return *static_cast<const Slots* const*>(object);
 }
 
 inline uint32_t addRef(void* o) { return slotsOf<RtDispatchSlots>(o)->AddRef(o); }
 inline uint32_t release(void* o) { return slotsOf<RtDispatchSlots>(o)->Release(o); }
 
-inline VARIANT i2(int16_t v)
-{
+inline VARIANT i2(int16_t v) {
     VARIANT x;
     rtVariantInit(&x);
     x.vt = VT_I2;
@@ -29,8 +27,7 @@ inline VARIANT i2(int16_t v)
     return x;
 }
 
-inline VARIANT i4(int32_t v)
-{
+inline VARIANT i4(int32_t v) {
     VARIANT x;
     rtVariantInit(&x);
     x.vt = VT_I4;
@@ -38,15 +35,13 @@ inline VARIANT i4(int32_t v)
     return x;
 }
 
-inline VARIANT empty()
-{
+inline VARIANT empty() {
     VARIANT x;
     rtVariantInit(&x);
     return x;
 }
 
-inline void* createEnvironment(void* engine, HRESULT* hr = nullptr)
-{
+inline void* createEnvironment(void* engine, HRESULT* hr = nullptr) {
     void* env = reinterpret_cast<void*>(1);
     rt::ole::Bstr name(std::string_view("Default_Environment")), none(std::string_view(""));
     HRESULT r = slotsOf<NovaEngineSlots>(engine)->CreateEnvironment(engine, name.get(), none.get(), none.get(), &env);
@@ -54,24 +49,22 @@ inline void* createEnvironment(void* engine, HRESULT* hr = nullptr)
     return env;
 }
 
-inline void* openConnection(void* env, const std::string& connect, HRESULT* hr = nullptr, VARIANT prompt = empty())
-{
+inline void* openConnection(void* env, const std::string& connect, HRESULT* hr = nullptr, VARIANT prompt = empty()) {
     void* conn = nullptr;
     rt::ole::Bstr c(connect);
     rt::ole::Bstr name(std::string_view(""));
-    HRESULT r = slotsOf<NovaEnvironmentSlots>(env)->OpenConnection(env, name.get(), prompt, empty(), 0, c.get(), 0, &conn);
+    HRESULT r =
+        slotsOf<NovaEnvironmentSlots>(env)->OpenConnection(env, name.get(), prompt, empty(), 0, c.get(), 0, &conn);
     if (hr) *hr = r;
     return conn;
 }
 
-inline HRESULT execute(void* conn, const std::string& sql)
-{
+inline HRESULT execute(void* conn, const std::string& sql) {
     rt::ole::Bstr s(sql);
     return slotsOf<NovaConnectionSlots>(conn)->Execute(conn, s.get(), empty());
 }
 
-inline void* openResultset(void* conn, const std::string& sql, HRESULT* hr = nullptr, int16_t lockType = 1)
-{
+inline void* openResultset(void* conn, const std::string& sql, HRESULT* hr = nullptr, int16_t lockType = 1) {
     void* rs = reinterpret_cast<void*>(1);
     rt::ole::Bstr s(sql);
     HRESULT r = slotsOf<NovaConnectionSlots>(conn)->OpenResultset(conn, s.get(), i2(0), i2(lockType), empty(), &rs);
@@ -79,9 +72,9 @@ inline void* openResultset(void* conn, const std::string& sql, HRESULT* hr = nul
     return rs;
 }
 
-// A cell as text: "I4:42", "BSTR:abc", "NULL", "EMPTY", "R8:1.5", "I2:3", "UI1:200", "R4:2.5".
-inline std::string cellText(const VARIANT& v)
-{
+// A cell as text: "I4:42", "BSTR:abc", "NULL", "EMPTY", "R8:1.5", "I2:3", "UI1:200", "R4:2.5",
+// "BYTES:ab".
+inline std::string cellText(const VARIANT& v) {
     switch (v.vt) {
     case VT_EMPTY: return "EMPTY";
     case VT_NULL: return "NULL";
@@ -96,13 +89,14 @@ inline std::string cellText(const VARIANT& v)
     }
     case VT_R4: return "R4:" + std::to_string(v.fltVal);
     case VT_BSTR: return "BSTR:" + rt::ole::bstrToUtf8(v.bstrVal);
+    case VT_ARRAY | VT_UI1:
+        return "BYTES:" + std::string(static_cast<const char*>(v.parray->pvData), v.parray->rgsabound[0].cElements);
     default: return "VT" + std::to_string(v.vt);
     }
 }
 
 // One GetRows call; the row's cells as text (empty when the call failed).
-inline std::vector<std::string> getRow(void* rs, HRESULT* hr = nullptr)
-{
+inline std::vector<std::string> getRow(void* rs, HRESULT* hr = nullptr) {
     VARIANT out;
     rtVariantInit(&out);
     std::vector<std::string> cells;
@@ -117,8 +111,7 @@ inline std::vector<std::string> getRow(void* rs, HRESULT* hr = nullptr)
     return cells;
 }
 
-inline std::vector<std::vector<std::string>> allRows(void* rs)
-{
+inline std::vector<std::vector<std::string>> allRows(void* rs) {
     std::vector<std::vector<std::string>> rows;
     for (;;) {
         HRESULT hr;
@@ -136,8 +129,7 @@ struct ColumnInfo {
     bool operator==(const ColumnInfo&) const = default;
 };
 
-inline std::vector<ColumnInfo> columns(void* rs, HRESULT* hr = nullptr)
-{
+inline std::vector<ColumnInfo> columns(void* rs, HRESULT* hr = nullptr) {
     std::vector<ColumnInfo> out;
     void* cols = nullptr;
     HRESULT r = slotsOf<NovaResultsetSlots>(rs)->Columns(rs, &cols);
@@ -161,8 +153,7 @@ inline std::vector<ColumnInfo> columns(void* rs, HRESULT* hr = nullptr)
     return out;
 }
 
-inline std::vector<std::string> columnNames(void* rs)
-{
+inline std::vector<std::string> columnNames(void* rs) {
     std::vector<std::string> names;
     for (auto& c : columns(rs)) names.push_back(c.name);
     return names;
@@ -173,8 +164,7 @@ struct ErrorInfo {
     std::string description;
 };
 
-inline std::vector<ErrorInfo> errors(void* engine)
-{
+inline std::vector<ErrorInfo> errors(void* engine) {
     std::vector<ErrorInfo> out;
     void* errs = nullptr;
     if (slotsOf<NovaEngineSlots>(engine)->Errors(engine, &errs) != S_OK) return out;
@@ -195,12 +185,11 @@ inline std::vector<ErrorInfo> errors(void* engine)
     return out;
 }
 
-inline void clearErrors(void* engine)
-{
+inline void clearErrors(void* engine) {
     void* errs = nullptr;
     if (slotsOf<NovaEngineSlots>(engine)->Errors(engine, &errs) != S_OK) return;
     slotsOf<NovaErrorsSlots>(errs)->Clear(errs);
     release(errs);
 }
 
-} // namespace enginetest
+}  // namespace enginetest

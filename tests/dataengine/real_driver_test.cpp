@@ -1,17 +1,16 @@
 // The engine library as its consumer loads it, on the real drivers: SQLite ODBC and PostgreSQL
 // through psqlODBC.
-#include "tests/dataengine/engine_client.h"
-#include "tests/support/test_support.h"
-
 #include <dlfcn.h>
 #include <gtest/gtest.h>
+
+#include "tests/dataengine/engine_client.h"
+#include "tests/support/test_support.h"
 
 using namespace enginetest;
 
 namespace {
 
-void* loadEngine()
-{
+void* loadEngine() {
     static FODBC_CreateEngine_t create = [] {
         void* lib = dlopen(NOVA_ENGINE_PATH, RTLD_NOW | RTLD_LOCAL);
         if (!lib) {
@@ -37,8 +36,7 @@ const char* kFixture[] = {
 
 class RealDriver : public ::testing::TestWithParam<std::string> {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         if (GetParam() == "sqlite") {
             connect_ = voq::test::sqliteConnectString(dir_.file("engine.db"));
         } else {
@@ -58,8 +56,7 @@ protected:
         conn = openConnection(env, connect_, &hr, i2(0));
         ASSERT_EQ(hr, S_OK) << (errors(engine).empty() ? "" : errors(engine)[0].description);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         if (rs) {
             EXPECT_EQ(release(rs), 0u);
         }
@@ -85,10 +82,9 @@ protected:
     void* rs = nullptr;
 };
 
-} // namespace
+}  // namespace
 
-TEST_P(RealDriver, RowsArriveWithNullsUmlautsBigintsAndDecimalsIntact)
-{
+TEST_P(RealDriver, RowsArriveWithNullsUmlautsBigintsAndDecimalsIntact) {
     HRESULT hr;
     rs = openResultset(conn, "SELECT id, name, amount, big, d, f, small FROM T ORDER BY id", &hr);
     ASSERT_EQ(hr, S_OK);
@@ -109,8 +105,7 @@ TEST_P(RealDriver, RowsArriveWithNullsUmlautsBigintsAndDecimalsIntact)
     EXPECT_TRUE(errors(engine).empty());
 }
 
-TEST_P(RealDriver, ColumnsAreDescribedWithNamesCutTo29)
-{
+TEST_P(RealDriver, ColumnsAreDescribedWithNamesCutTo29) {
     HRESULT hr;
     rs = openResultset(conn, "SELECT id, name, a_column_name_of_35_characters_xyz FROM T", &hr);
     ASSERT_EQ(hr, S_OK);
@@ -124,8 +119,86 @@ TEST_P(RealDriver, ColumnsAreDescribedWithNamesCutTo29)
     EXPECT_EQ(cols[2].name, "a_column_name_of_35_character");
 }
 
-TEST_P(RealDriver, DuplicateColumnNamesAreQualifiedWithTheirTables)
-{
+TEST_P(RealDriver, NamesAreCutAt29CharactersNotBytes) {
+    HRESULT hr;
+    rs = openResultset(conn, "SELECT 1 AS \"Übersicht_Größe_Änderung_Öl_x\", 2 AS \"Übersicht_Größe_Änderung_Öl_xyz\"",
+                       &hr);
+    ASSERT_EQ(hr, S_OK);
+    EXPECT_EQ(columnNames(rs),
+              (std::vector<std::string>{"Übersicht_Größe_Änderung_Öl_x", "Übersicht_Größe_Änderung_Öl_x"}));
+}
+
+TEST_P(RealDriver, LongAndBinaryValuesArriveWholeAndSoDoTheColumnsAfterThem) {
+    // A long text beyond any buffer the engine binds (psqlODBC reports it as 10,000,000
+    // characters here), bytes with a zero inside, and columns after them.
+    if (pg()) {
+        release(conn);
+        HRESULT hr;
+        conn = openConnection(env, connect_ + ";MaxLongVarcharSize=10000000", &hr, i2(0));
+        ASSERT_EQ(hr, S_OK);
+        ASSERT_EQ(voq::test::execSql(connect_, "CREATE TABLE L (id INTEGER, note TEXT, data BYTEA, after INTEGER)"),
+                  "");
+        ASSERT_EQ(voq::test::execSql(connect_,
+                                     "INSERT INTO L VALUES (1, repeat('äx', 50000), '\\x6162006364', 42), "
+                                     "(2, NULL, NULL, 43), (3, '', '', 44)"),
+                  "");
+    } else {
+        ASSERT_EQ(voq::test::execSql(connect_, "CREATE TABLE L (id INTEGER, note TEXT, data BLOB, after INTEGER)"), "");
+        ASSERT_EQ(voq::test::execSql(connect_,
+                                     "INSERT INTO L VALUES (1, replace(hex(zeroblob(50000)), '00', 'äx'), "
+                                     "X'6162006364', 42), (2, NULL, NULL, 43), (3, '', X'', 44)"),
+                  "");
+    }
+    std::string longText;
+    for (int i = 0; i < 50000; ++i) longText += "äx";
+    HRESULT hr;
+    rs = openResultset(conn, "SELECT id, note, data, after FROM L ORDER BY id", &hr);
+    ASSERT_EQ(hr, S_OK);
+    const auto rows = allRows(rs);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0],
+              (std::vector<std::string>{"I4:1", "BSTR:" + longText, std::string("BYTES:ab\0cd", 11), "I4:42"}));
+    EXPECT_EQ(rows[1], (std::vector<std::string>{"I4:2", "NULL", "NULL", "I4:43"}));
+    EXPECT_EQ(rows[2], (std::vector<std::string>{"I4:3", "BSTR:", "BYTES:", "I4:44"}));
+    EXPECT_TRUE(errors(engine).empty());
+    if (pg()) {
+        release(rs);
+        rs = openResultset(conn, "SELECT 1 id, 'long text'::text note, 42 after", &hr);
+        ASSERT_EQ(hr, S_OK);
+        EXPECT_EQ(getRow(rs), (std::vector<std::string>{"I4:1", "BSTR:long text", "I4:42"}));
+    }
+}
+
+TEST_P(RealDriver, ValuesLongerThanTheirReportedSizeArriveWhole) {
+    // psqlODBC sizes a numeric without precision too small; SQLite keeps longer texts than a
+    // VARCHAR's size. Several such rows share one block.
+    const std::string digits = "1234567890123456789012345678901";
+    const std::string text33 = "abcdefghijklmnopqrstuvwxyzäöüßÄÖÜ";
+    ASSERT_EQ(voq::test::execSql(connect_, pg() ? "CREATE TABLE N (v VARCHAR(40), n NUMERIC)"
+                                                : "CREATE TABLE N (v VARCHAR(5), n DECIMAL(5,2))"),
+              "");
+    for (int i = 0; i < 5; ++i)
+        ASSERT_EQ(voq::test::execSql(connect_, "INSERT INTO N VALUES ('" + std::string(i % 2 ? "abc" : text33) + "', " +
+                                                   digits + ".99)"),
+                  "");
+    HRESULT hr;
+    rs = openResultset(conn, "SELECT v, n FROM N UNION ALL SELECT NULL, SUM(n) FROM N", &hr);
+    ASSERT_EQ(hr, S_OK);
+    const auto rows = allRows(rs);
+    ASSERT_EQ(rows.size(), 6u);
+    for (size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(rows[i][0], "BSTR:" + (i % 2 ? std::string("abc") : text33)) << i;
+        if (pg()) {
+            EXPECT_EQ(rows[i][1], "BSTR:" + digits + ".99") << i;
+        }
+    }
+    if (pg()) {
+        EXPECT_EQ(rows[5][1], "BSTR:6172839450617283945061728394509.95");
+    }
+    for (const auto& e : errors(engine)) ADD_FAILURE() << e.description;
+}
+
+TEST_P(RealDriver, DuplicateColumnNamesAreQualifiedWithTheirTables) {
     HRESULT hr;
     rs = openResultset(conn, "SELECT x.k, y.k FROM A x INNER JOIN B y ON x.i = y.i", &hr);
     ASSERT_EQ(hr, S_OK);
@@ -133,7 +206,8 @@ TEST_P(RealDriver, DuplicateColumnNamesAreQualifiedWithTheirTables)
     // SQLite reports the table names; psqlODBC gives them too or leaves them to the FROM clause.
     ASSERT_EQ(names.size(), 2u);
     if (pg()) {
-        EXPECT_TRUE(names == (std::vector<std::string>{"a.k", "b.k"}) || names == (std::vector<std::string>{"A.k", "B.k"}))
+        EXPECT_TRUE(names == (std::vector<std::string>{"a.k", "b.k"}) ||
+                    names == (std::vector<std::string>{"A.k", "B.k"}))
             << names[0] << " " << names[1];
     } else {
         EXPECT_EQ(names, (std::vector<std::string>{"A.k", "B.k"}));
@@ -141,8 +215,7 @@ TEST_P(RealDriver, DuplicateColumnNamesAreQualifiedWithTheirTables)
     EXPECT_EQ(allRows(rs), (std::vector<std::vector<std::string>>{{"BSTR:a-one", "BSTR:b-one"}}));
 }
 
-TEST_P(RealDriver, ErrorsAreRecordedNewestFirstAndExecuteRecordsNone)
-{
+TEST_P(RealDriver, ErrorsAreRecordedNewestFirstAndExecuteRecordsNone) {
     HRESULT hr;
     void* r = openResultset(conn, "SELECT * FROM missing_one", &hr);
     EXPECT_EQ(hr, E_FAIL);
@@ -168,8 +241,7 @@ TEST_P(RealDriver, ErrorsAreRecordedNewestFirstAndExecuteRecordsNone)
     EXPECT_TRUE(errors(engine).empty());
 }
 
-TEST_P(RealDriver, ReopeningTheStatementReadsTheRowsAgain)
-{
+TEST_P(RealDriver, ReopeningTheStatementReadsTheRowsAgain) {
     HRESULT hr;
     rs = openResultset(conn, "SELECT i FROM A", &hr);
     ASSERT_EQ(hr, S_OK);
@@ -179,8 +251,7 @@ TEST_P(RealDriver, ReopeningTheStatementReadsTheRowsAgain)
     EXPECT_TRUE(errors(engine).empty());
 }
 
-TEST_P(RealDriver, ManyRowsCrossBlockBoundariesInOrder)
-{
+TEST_P(RealDriver, ManyRowsCrossBlockBoundariesInOrder) {
     for (int n = 0; n < 12; ++n)  // doubles the rows: 4096 in the end
         ASSERT_EQ(voq::test::execSql(connect_, "INSERT INTO A (i, k) SELECT i + (SELECT max(i) FROM A), k FROM A"), "");
     HRESULT hr;
@@ -191,8 +262,7 @@ TEST_P(RealDriver, ManyRowsCrossBlockBoundariesInOrder)
     for (size_t i = 0; i < rows.size(); ++i) ASSERT_EQ(rows[i][0], "I4:" + std::to_string(i + 1));
 }
 
-TEST_P(RealDriver, ReferenceCountsAndTheWalkRelease)
-{
+TEST_P(RealDriver, ReferenceCountsAndTheWalkRelease) {
     EXPECT_EQ(addRef(conn), 2u);
     EXPECT_EQ(release(conn), 1u);
     HRESULT hr;
@@ -219,8 +289,7 @@ TEST_P(RealDriver, ReferenceCountsAndTheWalkRelease)
     EXPECT_EQ(release(col), 0u);
 }
 
-TEST_P(RealDriver, ARefusedConnectStringRecordsTheDriversReason)
-{
+TEST_P(RealDriver, ARefusedConnectStringRecordsTheDriversReason) {
     HRESULT hr;
     void* c = openConnection(env, "DRIVER=NoSuchDriverAnywhere;Database=x", &hr);
     EXPECT_EQ(hr, E_FAIL);
@@ -233,11 +302,11 @@ TEST_P(RealDriver, ARefusedConnectStringRecordsTheDriversReason)
 INSTANTIATE_TEST_SUITE_P(Drivers, RealDriver, ::testing::Values("sqlite", "pg"),
                          [](const auto& info) { return info.param; });
 
-TEST(RealDriverPg, ServerCursorWithOneRowPerRoundTripServesAllRows)
-{
+TEST(RealDriverPg, ServerCursorWithOneRowPerRoundTripServesAllRows) {
     VOQ_PG_DATABASE(db);
     ASSERT_EQ(voq::test::execSql(db.connectString(), "CREATE TABLE n (i INTEGER, t VARCHAR(10))"), "");
-    ASSERT_EQ(voq::test::execSql(db.connectString(), "INSERT INTO n SELECT g, 'r' || g FROM generate_series(1, 2500) g"), "");
+    ASSERT_EQ(
+        voq::test::execSql(db.connectString(), "INSERT INTO n SELECT g, 'r' || g FROM generate_series(1, 2500) g"), "");
     void* engine = loadEngine();
     void* env = createEnvironment(engine);
     HRESULT hr;
@@ -256,8 +325,7 @@ TEST(RealDriverPg, ServerCursorWithOneRowPerRoundTripServesAllRows)
     release(engine);
 }
 
-TEST(RealDriverSqlite, ARefusedDriverConnectFallsBackToTheDataSourceNamedInTheString)
-{
+TEST(RealDriverSqlite, ARefusedDriverConnectFallsBackToTheDataSourceNamedInTheString) {
     voq::test::TempDir dir;
     const std::string db = dir.file("dsn.db");
     ASSERT_EQ(voq::test::execSql(voq::test::sqliteConnectString(db), "CREATE TABLE d (v INTEGER)"), "");
@@ -276,8 +344,10 @@ TEST(RealDriverSqlite, ARefusedDriverConnectFallsBackToTheDataSourceNamedInTheSt
     HRESULT hr;
     // The driver named first does not exist, so only SQLConnect on the data source succeeds.
     void* conn = openConnection(env, "DRIVER=NoSuchDriverAnywhere;DSN=VoqEngineDsn;UID=;PWD=", &hr, i2(0));
-    if (old) setenv("ODBCINI", saved.c_str(), 1);
-    else unsetenv("ODBCINI");
+    if (old)
+        setenv("ODBCINI", saved.c_str(), 1);
+    else
+        unsetenv("ODBCINI");
     ASSERT_EQ(hr, S_OK) << (errors(engine).empty() ? "" : errors(engine)[0].description);
     void* rs = openResultset(conn, "SELECT v FROM d", &hr);
     ASSERT_EQ(hr, S_OK);

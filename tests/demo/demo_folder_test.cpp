@@ -1,15 +1,15 @@
 // The demo working folder: client, settings, the program's tables and the cubes.
-#include <gtest/gtest.h>
-#include <sqlite3.h>
+#include "demo/demo_folder.h"
 
 #include <filesystem>
+#include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <string>
 
 #include "core/dictionary/dictionary.h"
 #include "core/dictionary/globals.h"
 #include "core/security/security.h"
 #include "core/sync/structure_update.h"
-#include "demo/demo_folder.h"
 #include "runtime/ini/profile.h"
 #include "runtime/thread/thread.h"
 #include "tests/support/test_support.h"
@@ -38,13 +38,14 @@ TEST(DemoFolder, HoldsTheChosenClientTheTablesAndTheCubesOnce) {
     const std::string db = folder + "/" + demo::kDemoDatabase;
     EXPECT_EQ(scalar(db, "SELECT count(*) FROM tUmsatzPos"), "2000");
     EXPECT_EQ(scalar(db, "SELECT group_concat(CUBENAME, '|') FROM (SELECT CUBENAME FROM VOQCUBEKOPF ORDER BY ID)"),
-              "Umsatz Warengruppen|Umsatz Plattformen|Kunden je Ort");
+              "Umsatz Warengruppen|Umsatz Plattformen|Kunden je Ort|Umsatzliste");
     EXPECT_EQ(scalar(db, "SELECT count(*) FROM VOQCUBEDETAIL WHERE ID_CUBK = 1"), "6");
     EXPECT_EQ(scalar(db, "SELECT max(POSNR) FROM VOQCUBEDETAIL WHERE ID_CUBK = 3"), "5");
     EXPECT_EQ(scalar(db, "SELECT GRUPPENNAME FROM VOQCUBEGRUPPE"), "Vertrieb");
     // The view answers every cube field.
-    EXPECT_NE(scalar(db, "SELECT count(cWarengruppe || cArtikel || nJahr || cPlattform || fUmsatz || fDeckungsbeitrag "
-                         "|| cShop || nMonat || fMenge || cOrt || cKunde || kUmsatzPos) FROM vDemoUmsatz"),
+    EXPECT_NE(scalar(db,
+                     "SELECT count(cWarengruppe || cArtikel || nJahr || cPlattform || fUmsatz || fDeckungsbeitrag "
+                     "|| cShop || nMonat || fMenge || cOrt || cKunde || kUmsatzPos) FROM vDemoUmsatz"),
               "0");
     EXPECT_EQ(rt::getProfileString(folder + "/VOQKivorant6.INI", "MANDANT", "Kivorant", ""), "1");
     // The demo user, and no procedure without a level.

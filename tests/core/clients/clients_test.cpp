@@ -1,14 +1,16 @@
 // Client connections: connect strings, take-over, the connection test, the list and the form,
 // the "Connect-String" window.
-#include <gtest/gtest.h>
-#include <unistd.h>
+#include "core/clients/clients.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <gtest/gtest.h>
 #include <string>
+#include <unistd.h>
 
-#include "core/clients/clients.h"
 #include "core/clients/program_end.h"
 #include "core/dictionary/dictionary.h"
 #include "core/dictionary/globals.h"
@@ -54,9 +56,9 @@ TEST(ConnectStrings, FromAClientRecord) {
         {client("SQLite3", " ", "demo.db", "", "", 0, 0), "DRIVER=SQLite3;SERVER= ;UID=;PWD=;Database=demo.db"},
     };
     for (const auto& c : cases) EXPECT_EQ(ConnectString(c.record), c.expected);
-    MandantRecord longer = client(std::string(60, 'd').c_str(), std::string(60, 's').c_str(),
-                                  std::string(60, 'b').c_str(), std::string(40, 'u').c_str(),
-                                  std::string(40, 'p').c_str(), 1, 0);
+    MandantRecord longer =
+        client(std::string(60, 'd').c_str(), std::string(60, 's').c_str(), std::string(60, 'b').c_str(),
+               std::string(40, 'u').c_str(), std::string(40, 'p').c_str(), 1, 0);
     EXPECT_EQ(ConnectString(longer).size(), 255u);
 }
 
@@ -80,8 +82,9 @@ TEST(ConnectStringWindowParts, TakenByPosition) {
         ConnectStringParts parts;
         std::string rebuilt;
     } cases[] = {
-        {"", {"DRIVER=SQL Server;SERVER=PC\\ERP;UID=Dein_Name;PWD=Dein_Kennwort;Database=Dein_Mandant",
-              "SQL Server", "PC\\ERP", "Dein_Name", "Dein_Kennwort", "Dein_Mandant", ""},
+        {"",
+         {"DRIVER=SQL Server;SERVER=PC\\ERP;UID=Dein_Name;PWD=Dein_Kennwort;Database=Dein_Mandant", "SQL Server",
+          "PC\\ERP", "Dein_Name", "Dein_Kennwort", "Dein_Mandant", ""},
          "DRIVER=SQL Server;SERVER=PC\\ERP;UID=Dein_Name;PWD=Dein_Kennwort;Database=Dein_Mandant"},
         // A trusted string: the database lands in the user, "True" in the password.
         {"DRIVER=SQL Server;SERVER=x;Database=eb;Trusted_Connection=True",
@@ -313,6 +316,38 @@ TEST_F(Clients, AFailedConnectionReportsAndTakesTheClientChosenInTheList) {
     EXPECT_EQ(GLO.ConnectString.get().str(), "DRIVER=SQLite3;SERVER=;UID=;PWD=;Database=" + good);
 }
 
+TEST_F(Clients, ADamagedClientFileIsTheFirstThingReported) {
+    const struct {
+        const char* what;
+        std::string content;
+    } damaged[] = {
+        {"garbled", std::string("SQLite format 3") + std::string(4000, '\x5a')},
+        {"not ours", "[MANDANT]\r\nKivorant=1\r\n"},
+    };
+    for (const auto& d : damaged) {
+        std::ofstream(dir_.file("MandantSQL.TPS"), std::ios::binary | std::ios::trunc) << d.content;
+        const std::size_t before = user_.messageBoxes().size();
+        for (int i = 0; i < 8; ++i) user_.queueMessageBoxAnswer(rt::button::Ok);
+        start([] {
+            TakeOverClient(1);
+            CheckMandantConnection();
+        });
+        // Whatever follows is answered; the list, when it comes, is closed.
+        while (rt::threadRunning(thread_)) {
+            if (auto w = display_.waitForWindow([](const auto& s) { return s.window.title == "Mandanten"; },
+                                                std::chrono::milliseconds(50))) {
+                user_.waitWindow("Mandanten");
+                user_.press(w, Close);
+            }
+        }
+        finish();
+        const auto boxes = user_.messageBoxes();
+        ASSERT_GT(boxes.size(), before) << d.what;
+        EXPECT_NE(boxes[before].text.find("MandantSQL.TPS"), std::string::npos) << d.what << ": " << boxes[before].text;
+        EXPECT_NE(boxes[before].title, "Verbindungs-Fehler") << d.what;
+    }
+}
+
 TEST_F(Clients, AGoodConnectionShowsNothing) {
     addClients({named(1, "Gut", dir_.file("good.db"))});
     start([] {
@@ -342,8 +377,9 @@ TEST_F(Clients, TheConnectStringWindowWritesTheCubeHeader) {
     user_.setValue(w, EntryCsServer, "z");
     user_.press(w, CsCancel);
     finish();
-    EXPECT_EQ(result, "DRIVER=SQL Server;SERVER=y;UID=u;PWD=p;Database=eb;Regional=Yes|"
-                      "DRIVER=SQL Server;SERVER=y;UID=u;PWD=p;Database=eb;Regional=Yes");
+    EXPECT_EQ(result,
+              "DRIVER=SQL Server;SERVER=y;UID=u;PWD=p;Database=eb;Regional=Yes|"
+              "DRIVER=SQL Server;SERVER=y;UID=u;PWD=p;Database=eb;Regional=Yes");
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QImage>
 #include <QTimer>
-
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -15,6 +14,7 @@
 #include "runtime/qt/qt_display.h"
 #include "runtime/ui/window.h"
 #include "tests/core/common/example_procedures.h"
+#include "tests/support/screenshot_check.h"
 
 namespace {
 
@@ -22,16 +22,6 @@ rt::WindowId windowOf(const std::string& procedure) {
     for (const auto& w : rt::openWindows())
         if (w.procedure == procedure) return w.id;
     return 0;
-}
-
-bool looksReal(const std::string& file) {
-    QImage image(QString::fromStdString(file));
-    if (image.isNull() || image.width() < 300 || image.height() < 150) return false;
-    std::set<QRgb> colours;
-    for (int y = 0; y < image.height(); y += 3)
-        for (int x = 0; x < image.width(); x += 3) colours.insert(image.pixel(x, y));
-    std::fprintf(stderr, "%s: %dx%d, %zu colours\n", file.c_str(), image.width(), image.height(), colours.size());
-    return colours.size() > 8;
 }
 
 void schedule(rt::qt::QtDisplay& display, std::string folder) {
@@ -66,7 +56,8 @@ void schedule(rt::qt::QtDisplay& display, std::string folder) {
         case 2: {
             bool ok = display.windowWidget(list)->grab().save(QString::fromStdString(folder + "/list.png"), "PNG") &&
                       display.windowWidget(form)->grab().save(QString::fromStdString(folder + "/form.png"), "PNG");
-            ok = ok && looksReal(folder + "/list.png") && looksReal(folder + "/form.png");
+            ok = ok && voq::test::looksLikeAWindow(folder + "/list.png", 300, 150) &&
+                 voq::test::looksLikeAWindow(folder + "/form.png", 300, 150);
             if (!ok) {
                 timer->stop();
                 QCoreApplication::exit(3);

@@ -1,23 +1,25 @@
 // The main frame: start-up steps on a real SQLite client database, version check, command line,
 // login, menu, toolbar forwarding and the idle time-out.
-#include <gtest/gtest.h>
+#include "core/frame/frame.h"
 
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "core/clients/clients.h"
+#include "core/common/common_window.h"
 #include "core/dictionary/dictionary.h"
 #include "core/dictionary/globals.h"
-#include "core/frame/frame.h"
 #include "core/startup/startup.h"
 #include "core/sync/structure_update.h"
 #include "runtime/classlib/toolbar.h"
+#include "runtime/ini/ini_manager.h"
 #include "runtime/ini/profile.h"
 #include "runtime/os/path.h"
 #include "runtime/thread/thread.h"
@@ -37,7 +39,7 @@ TEST(ErpVersion, ComparedAsText) {
         const char* version;
         bool tooLow;
     } cases[] = {
-        {"0.9.9661", false}, {"0.9.9660", true}, {"0.9.10000", true}, {"1.0", false},
+        {"0.9.9661", false}, {"0.9.9660", true},     {"0.9.10000", true}, {"1.0", false},
         {"1.0.0.0", false},  {"0.9.9661   ", false}, {"", true},
     };
     for (const auto& c : cases) EXPECT_EQ(ErpVersionTooLow(c.version), c.tooLow) << c.version;
@@ -83,6 +85,9 @@ class Frame : public coretest::HaltingTest {
 protected:
     void SetUp() override {
         HaltingTest::SetUp();
+        // Window state goes through the settings manager, as start-up names it.
+        settings_.setFileName(".\\VOQKIVORANT.INI");
+        SetWindowServices(nullptr, nullptr, &settings_);
         clock_ = 1000;
         setFrameClock([this] { return clock_.load(); });
         FrameHooks h;
@@ -108,6 +113,7 @@ protected:
         setActivityProbe({});
         clearFrameProcedures();
         setCommandLine({});
+        SetWindowServices(nullptr, nullptr);
         HaltingTest::TearDown();
     }
     std::string clientDb(const std::string& name = "client.db") const { return dir_.file(name); }
@@ -173,6 +179,7 @@ protected:
         user_.waitThreadEnd(thread_);
     }
 
+    rt::IniManager settings_;
     rt::HeadlessDisplay display_;
     rt::TestDriver user_{display_};
     std::atomic<long long> clock_{0};
@@ -190,10 +197,11 @@ protected:
 TEST_F(Frame, StartsOnTheChosenClientAndShowsMenuToolbarAndStatus) {
     addClients({{"Demo GmbH", clientDb()}});
     chooseClient(1);
-    ASSERT_EQ(voq::test::execSql(voq::test::sqliteConnectString(clientDb()),
-                                 "CREATE TABLE tversion (cVersion VARCHAR(20))"), "");
-    ASSERT_EQ(voq::test::execSql(voq::test::sqliteConnectString(clientDb()),
-                                 "INSERT INTO tversion VALUES ('1.0.0.0')"), "");
+    ASSERT_EQ(
+        voq::test::execSql(voq::test::sqliteConnectString(clientDb()), "CREATE TABLE tversion (cVersion VARCHAR(20))"),
+        "");
+    ASSERT_EQ(voq::test::execSql(voq::test::sqliteConnectString(clientDb()), "INSERT INTO tversion VALUES ('1.0.0.0')"),
+              "");
     registerFrameProcedure("BrowseWerte", [](const std::string&) {});
     setCommandLine({"\\U=demo"});
     // The working folder is fresh: the report and script folders are Main's.
@@ -231,7 +239,33 @@ TEST_F(Frame, StartsOnTheChosenClientAndShowsMenuToolbarAndStatus) {
     EXPECT_EQ(GLO.ConnectGlobal.get(), 1);
     endMain(f);
     EXPECT_EQ(halted_, -1);
-    EXPECT_EQ(rt::getProfileString("VOQKIVORANT.INI", "Main", "XPos", "?") != "?", true);
+}
+
+// The frame's size and position are kept under "Main", written through the settings manager.
+TEST_F(Frame, TheFrameKeepsItsSizeAndPositionUnderMain) {
+    addClients({{"Demo", clientDb()}});
+    chooseClient(1);
+    syncTables(clientDb());
+    runMain();
+    auto f = waitFrame();
+    ASSERT_NE(f, 0u);
+    user_.resize(f, 620, 410);
+    user_.move(f, 40, 30);
+    endMain(f);
+    const struct {
+        const char* key;
+        const char* value;
+    } saved[] = {{"XPos", "40"}, {"YPos", "30"}, {"Width", "620"}, {"Height", "410"}, {"Maximize", "No"}};
+    for (const auto& s : saved)
+        EXPECT_EQ(rt::getProfileString("VOQKIVORANT.INI", "Main", s.key, "?"), s.value) << s.key;
+    EXPECT_EQ(settings_.writtenSections(), std::vector<std::string>{"Main"});
+    // The next start puts it there again.
+    runMain();
+    f = waitFrame();
+    ASSERT_NE(f, 0u);
+    const auto w = user_.window(f);
+    EXPECT_EQ(std::vector<int>({w.x, w.y, w.width, w.height}), std::vector<int>({40, 30, 620, 410}));
+    endMain(f);
 }
 
 TEST_F(Frame, WithoutAChosenClientTheListOpensAndItsCurrentRowIsTaken) {
@@ -282,8 +316,9 @@ TEST_F(Frame, AnErpVersionTooLowEndsTheProgram) {
     }
     auto box = user_.waitMessageBox();
     EXPECT_EQ(box.title, "Version");
-    EXPECT_EQ(box.text, "JTL-WAWI-Version ist zu niedrig\n\nDas VOQAddOn benötigt mindestens die Version "
-                        "0.9.9661.\nDas Programm wird beendet.");
+    EXPECT_EQ(box.text,
+              "JTL-WAWI-Version ist zu niedrig\n\nDas VOQAddOn benötigt mindestens die Version "
+              "0.9.9661.\nDas Programm wird beendet.");
     user_.answerMessageBox(rt::button::Ok);
     user_.waitThreadEnd(thread_);
     EXPECT_EQ(halted_, 1);
@@ -315,6 +350,9 @@ TEST_F(Frame, ARefusedLoginEndsTheProgram) {
     EXPECT_EQ(logins_, 1);
     EXPECT_EQ(halted_, -1);
     for (const auto& s : display_.shownWindows()) EXPECT_NE(s.window.procedure, "Main");
+    // The frame closed as it does at every end: its state is saved.
+    EXPECT_TRUE(rt::tryGetProfileString("VOQKIVORANT.INI", "Main", "Maximize").has_value());
+    EXPECT_EQ(settings_.writtenSections(), std::vector<std::string>{"Main"});
 }
 
 TEST_F(Frame, ACubeOnTheCommandLineOpensWithoutLoginAndEndsTheProgram) {
@@ -324,7 +362,10 @@ TEST_F(Frame, ACubeOnTheCommandLineOpensWithoutLoginAndEndsTheProgram) {
     setCommandLine({"\\ID=7", "\\P=2026"});
     std::atomic<bool> hidden{false};
     FrameHooks h;
-    h.login = [this](rt::String<30>&) -> rt::Byte { ++logins_; return 1; };
+    h.login = [this](rt::String<30>&) -> rt::Byte {
+        ++logins_;
+        return 1;
+    };
     h.showCube = [&](long id) {
         shownCube_ = id;
         for (const auto& w : rt::openWindows())
@@ -363,6 +404,40 @@ TEST_F(Frame, OutsideProgramsOfTheSetupAndUserMenus) {
     // The user administration lies beside the program; it ends well: nothing is shown.
     user_.press(f, ItemBenutzer);
     EXPECT_EQ(user_.messageBoxes().size(), 1u);
+    // A stand-in beside the program notes its arguments, takes its time and ends with a code.
+    struct ProgramGuard {
+        ~ProgramGuard() { setProgramFilePath({}); }
+    } guard;
+    voq::test::TempDir bin;
+    {
+        std::ofstream script(bin.file("VOQSECURE"));
+        script << "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" << bin.file("args") << "'\nsleep 0.3\n"
+               << "echo done > '" << bin.file("ended") << "'\nexit $(cat '" << bin.file("code") << "')\n";
+    }
+    std::filesystem::permissions(bin.file("VOQSECURE"), std::filesystem::perms::owner_all);
+    setProgramFilePath(bin.file("VOQKivorant"));
+    const auto slurp = [](const std::string& file) {
+        std::ifstream in(file);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    for (int code : {0, 3}) {
+        SCOPED_TRACE(code);
+        std::filesystem::remove(bin.file("ended"));
+        std::ofstream(bin.file("code")) << code << "\n";
+        const std::size_t before = user_.messageBoxes().size();
+        if (code != 0) user_.queueMessageBoxAnswer(rt::button::Ok);
+        user_.press(f, ItemBenutzer);
+        user_.settle(thread_);
+        // The frame waited for the program: it had ended before anything was said.
+        EXPECT_EQ(slurp(bin.file("ended")), "done\n");
+        EXPECT_EQ(slurp(bin.file("args")), "\\U=DEMO\n");
+        const auto boxes = user_.messageBoxes();
+        ASSERT_EQ(boxes.size(), before + (code != 0));
+        if (code != 0) {
+            EXPECT_EQ(boxes.back().title, "Fehler");
+            EXPECT_EQ(boxes.back().text, "Fehler aufgetreten (Code): 3");
+        }
+    }
     endMain(f);
 }
 

@@ -2,9 +2,8 @@
 // variables, server calls with bound names, and the message boxes of its failures.
 #include "core/helpers/sql_helpers.h"
 
-#include <gtest/gtest.h>
-
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <memory>
 
 #include "core/dictionary/dictionary.h"
@@ -146,7 +145,8 @@ TEST_P(SqlToQueueTest, AFailedAddIsReportedAndReadingGoesOn) {
     answerAll(3);
     int adds = 0;
     rt::CString<256> a;
-    SqlQueueTarget failing{[] {}, [&adds] {
+    SqlQueueTarget failing{[] {},
+                           [&adds] {
                                ++adds;
                                return int(rt::ErrDuplicateKey);
                            }};
@@ -159,14 +159,21 @@ TEST_P(SqlToQueueTest, AFailedAddIsReportedAndReadingGoesOn) {
 
 TEST_P(SqlToQueueTest, BoundNamesOfAServerCallTakeTheVariablesValues) {
     createCarrier();
-    rt::CString<41> name("O'Brien");
-    rt::Long number = 7;
-    EXPECT_EQ(SqlToQueue("INSERT INTO " + table("k") + " (a, b) /* CALL */ VALUES (&name, &number)", nullptr,
-                         {name, number}),
-              1);
-    rt::Long n = 0;
-    EXPECT_EQ(SqlToQueue("SELECT b FROM " + table("k") + " WHERE a = 'O''Brien'", nullptr, {n}), 1);
-    EXPECT_EQ(n, 7);
+    exec("CREATE TABLE " + table("t") + " (id INTEGER, a VARCHAR(250))");
+    // Short, medium and long texts with quotes: each arrives whole and with its quotes intact.
+    const std::string values[] = {"O'Brien", "Müller's Größe 'A' und 'B' zu 22",
+                                  std::string(90, 'x') + "'" + std::string(109, 'y')};
+    rt::Long id = 0;
+    for (const std::string& value : values) {
+        ++id;
+        rt::CString<256> text(value);
+        EXPECT_EQ(
+            SqlToQueue("INSERT INTO " + table("t") + " (id, a) /* CALL */ VALUES (&id, &text)", nullptr, {id, text}),
+            1);
+        rt::CString<256> back;
+        EXPECT_EQ(SqlToQueue("SELECT a FROM " + table("t") + " WHERE id = " + std::to_string(id), nullptr, {back}), 1);
+        EXPECT_EQ(std::string(back.clipped()), value);
+    }
 }
 
 TEST_P(SqlToQueueTest, AnAmpersandInsideABoundNameIsImproper) {

@@ -37,7 +37,7 @@ TEST_P(CubeListTest, ListsEveryCubeWithItsGroupAndCopiesOne) {
     EXPECT_EQ(user.cell(w, List, 1, 3), "Vertrieb");
     EXPECT_EQ(user.cell(w, List, 2, 4), "Waise");
     EXPECT_EQ(user.cell(w, List, 2, 3), "");
-    EXPECT_FALSE(user.enabled(w, Show));
+    EXPECT_TRUE(user.enabled(w, Show));       // lists run already; the pivot viewer is still to come
     EXPECT_FALSE(user.enabled(w, Export));
 
     user.selectRow(w, List, 1);
@@ -96,7 +96,7 @@ TEST_P(CubeListTest, PrintoutRowsFollowTheQueryText) {
     onThread([] {
         CubeListReport all = CubeListReportData("");
         ASSERT_EQ(all.rows.size(), 2u);
-        EXPECT_EQ(all.rows[0], (ListReportRow{"1", "1", "Absatz", "Absatz je Monat", "1"}));
+        EXPECT_EQ(all.rows[0], (ListReportRow{"1", "1", "Absatz", "Absatz je Monat"}));
         EXPECT_GE(ListReportWidth(all.columns), kLandscapeWidth);
         CubeListReport some = CubeListReportData("CUBK:ID = 2");
         ASSERT_EQ(some.rows.size(), 1u);

@@ -1,10 +1,9 @@
 // The window controller's steps, the list's loading and locators, and the list-format manager,
 // on a small local table.
 
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <mutex>
 
 #include "runtime/classlib/browse_manager.h"
@@ -12,6 +11,7 @@
 #include "runtime/classlib/list_format_manager.h"
 #include "runtime/classlib/window_controller.h"
 #include "runtime/data/dictionary.h"
+#include "runtime/ini/ini_manager.h"
 #include "runtime/ini/profile.h"
 #include "runtime/thread/shared.h"
 #include "runtime/thread/thread.h"
@@ -58,8 +58,8 @@ protected:
         namesFile.set(dir.file("NAMES.TPS"));
         auto& fm = names().file();
         fm.open();
-        const char* list[] = {"Anton", "Berta", "Cäsar", "Dora", "Emil", "Friedrich", "Gustav", "Heinrich",
-                              "Ida", "Julius", "Kaufmann", "Ludwig"};
+        const char* list[] = {"Anton",  "Berta",    "Cäsar", "Dora",   "Emil",     "Friedrich",
+                              "Gustav", "Heinrich", "Ida",   "Julius", "Kaufmann", "Ludwig"};
         int id = 10;
         for (const char* n : list) {
             NAM.ID = id;
@@ -89,8 +89,7 @@ void namesList(rt::Locator locator, int pageSize, std::function<void(rt::BrowseM
     rt::BrowseManager list(wc, LIST, view);
     list.addColumn("ID", 30, "NAM:ID", "@n6", rt::Justify::Right);
     list.addColumn("Name", 100, "NAM:Name");
-    list.addSortOrder(rt::sortByKey(0, "NAM:KeyName", locator, "NAM:Name",
-                                    locator == rt::Locator::Entry ? ENTRY : 0));
+    list.addSortOrder(rt::sortByKey(0, "NAM:KeyName", locator, "NAM:Name", locator == rt::Locator::Entry ? ENTRY : 0));
     list.setCloseButton(CLOSE);
     list.setPageSize(pageSize);
     if (more) more(list);
@@ -157,7 +156,9 @@ TEST_F(ClasslibTest, AFailingSetUpEndsTheProcedureWithoutAWindow) {
     int t = rt::startThread([&] {
         rt::Window w("Fails", "Fails");
         rt::WindowController wc(w, "Fails");
-        wc.setIniFile(dir.file("STATE.INI"));
+        rt::IniManager state;
+        state.setFileName(dir.file("STATE.INI"));
+        wc.setIniManager(&state);
         Failing f;
         wc.addComponent(f);
         response = wc.run();
@@ -282,7 +283,10 @@ TEST_F(ClasslibTest, TheListsFilterAndTheOrdersFilterApplyTogether) {
 }
 
 TEST_F(ClasslibTest, ListFormatsSeparateInMemorySharedInTheFile) {
-    std::string formats = dir.file("Formats.FDB"), ini = dir.file("APP.INI");
+    std::string formats = dir.file("Formats.FDB");
+    rt::IniManager settings;
+    settings.setFileName(dir.file("APP.INI"));
+    rt::IniManager* ini = &settings;
     std::atomic<int> step{0};
     std::vector<std::string> seenByB;
     std::atomic<int> widthB{0}, widthA{0};
@@ -341,7 +345,7 @@ TEST_F(ClasslibTest, ListFormatManagerWithoutAUsableFileKeepsTheDesign) {
         rt::Window w("L", "L");
         w.add(LIST, rt::ControlKind::List).setColumns({rt::ListColumn("A", 20)});
         auto& m = rt::ListFormatManager::forThread("L");
-        EXPECT_NE(m.init("L", "App", w, LIST, dir.file("Formats.FDB"), dir.file("APP.INI")), 0);
+        EXPECT_NE(m.init("L", "App", w, LIST, dir.file("Formats.FDB"), nullptr), 0);
         EXPECT_FALSE(m.works());
         EXPECT_FALSE(m.saveFormat("X"));
         EXPECT_TRUE(m.storedFormats().empty());

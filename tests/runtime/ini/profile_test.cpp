@@ -1,12 +1,12 @@
-#include <gtest/gtest.h>
+#include "runtime/ini/profile.h"
 
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <mutex>
 #include <thread>
 #include <vector>
 
-#include "runtime/ini/profile.h"
 #include "runtime/os/trace.h"
 #include "tests/support/test_support.h"
 
@@ -19,9 +19,7 @@ std::string slurp(const fs::path& p) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-void spit(const fs::path& p, const std::string& content) {
-    std::ofstream(p, std::ios::binary) << content;
-}
+void spit(const fs::path& p, const std::string& content) { std::ofstream(p, std::ios::binary) << content; }
 
 // Each case runs in a fresh working folder and collects the trace lines.
 class ProfileTest : public ::testing::Test {
@@ -50,14 +48,37 @@ protected:
 };
 
 TEST(ProfileNumber, Table) {
-    const struct { const char* text; long long value; } cases[] = {
-        {"0", 0}, {"1", 1}, {"42", 42}, {"-7", -7}, {"+7", 7}, {"  12 ", 12}, {"\t3", 3},
-        {"3.7", 3}, {"-3.7", -3}, {"5.", 5}, {"007", 7},
-        {"", 0}, {" ", 0}, {"abc", 0}, {"12abc", 0}, {"1 2", 0}, {"1e3", 0}, {"0x10", 0},
-        {"-", 0}, {".5", 0}, {"1.2.3", 0}, {"- 5", 0}, {"Yes", 0},
+    const struct {
+        const char* text;
+        long long value;
+    } cases[] = {
+        {"0", 0},
+        {"1", 1},
+        {"42", 42},
+        {"-7", -7},
+        {"+7", 7},
+        {"  12 ", 12},
+        {"\t3", 3},
+        {"3.7", 3},
+        {"-3.7", -3},
+        {"5.", 5},
+        {"007", 7},
+        {"", 0},
+        {" ", 0},
+        {"abc", 0},
+        {"12abc", 0},
+        {"1 2", 0},
+        {"1e3", 0},
+        {"0x10", 0},
+        {"-", 0},
+        {".5", 0},
+        {"1.2.3", 0},
+        {"- 5", 0},
+        {"Yes", 0},
         {"9223372036854775807", 9223372036854775807LL},
         {"-9223372036854775808", -9223372036854775807LL - 1},
-        {"9223372036854775808", 0}, {"99999999999999999999999", 0},
+        {"9223372036854775808", 0},
+        {"99999999999999999999999", 0},
     };
     for (const auto& c : cases) EXPECT_EQ(rt::profileNumber(c.text), c.value) << '"' << c.text << '"';
 }
@@ -65,16 +86,17 @@ TEST(ProfileNumber, Table) {
 TEST_F(ProfileTest, DefaultOnlyWhenMissing) {
     spit("VOQKivorant6.INI", "[MANDANT]\r\nKivorant=3\r\nEmpty=\r\nBlank=   \r\nText=abc\r\n");
     const char* file = ".\\VOQKivorant6.INI";
-    const struct { const char* section; const char* key; std::string text; long long number; } cases[] = {
-        {"MANDANT", "Kivorant", "3", 3},
-        {"mandant", "KIVORANT", "3", 3},
-        {"MANDANT", "Empty", "", 0},   // present: the default is not used, empty reads as 0
-        {"MANDANT", "Blank", "", 0},
-        {"MANDANT", "Text", "abc", 0},  // non-numeric reads as 0
-        {"MANDANT", "Missing", "dflt", 5},
-        {"Other", "Kivorant", "dflt", 5},
-        {"", "Kivorant", "dflt", 5},
-        {"MANDANT", "", "dflt", 5},
+    const struct {
+        const char* section;
+        const char* key;
+        std::string text;
+        long long number;
+    } cases[] = {
+        {"MANDANT", "Kivorant", "3", 3},   {"mandant", "KIVORANT", "3", 3},
+        {"MANDANT", "Empty", "", 0},  // present: the default is not used, empty reads as 0
+        {"MANDANT", "Blank", "", 0},       {"MANDANT", "Text", "abc", 0},  // non-numeric reads as 0
+        {"MANDANT", "Missing", "dflt", 5}, {"Other", "Kivorant", "dflt", 5},
+        {"", "Kivorant", "dflt", 5},       {"MANDANT", "", "dflt", 5},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(rt::getProfileString(file, c.section, c.key, "dflt"), c.text) << c.section << "/" << c.key;
@@ -108,6 +130,22 @@ TEST_F(ProfileTest, CreatedOnFirstWriteWithCrLf) {
     EXPECT_FALSE(rt::writeProfileString("Y.INI", "", "k", "v"));
     EXPECT_FALSE(rt::writeProfileString("Y.INI", "S", " ", "v"));
     EXPECT_FALSE(fs::exists("Y.INI"));
+}
+
+TEST_F(ProfileTest, NamesThatCouldNeverBeReadBackAreRefused) {
+    const struct {
+        const char* section;
+        const char* key;
+    } refused[] = {
+        {"S", "a=b"},  {"S", ";Kommentar"}, {"S", " #x"},   {"S", "[x]"},
+        {"S", "a\nb"}, {"Fenster]x", "k"},  {"S\r\n", "k"},
+    };
+    for (const auto& c : refused) EXPECT_FALSE(rt::writeProfileString("Z.INI", c.section, c.key, "v")) << c.key;
+    EXPECT_FALSE(fs::exists("Z.INI"));
+    EXPECT_EQ(traces().size(), std::size(refused));
+    // What stays readable is written and found again.
+    EXPECT_TRUE(rt::writeProfileString("Z.INI", "[S", "a;b#c[d", "v"));
+    EXPECT_EQ(rt::getProfileString("Z.INI", "[S", "a;b#c[d", ""), "v");
 }
 
 TEST_F(ProfileTest, UpdateKeepsCommentsOtherSectionsAndOrder) {
@@ -145,8 +183,8 @@ TEST_F(ProfileTest, UpdateKeepsCommentsOtherSectionsAndOrder) {
 TEST_F(ProfileTest, RelativeNamesAndAnyCaseOfTheFileName) {
     fs::create_directory("Sub");
     spit("Sub/Settings.ini", "[S]\nk=found\n");
-    const char* names[] = {".\\Sub\\Settings.ini", "./Sub/Settings.ini", "Sub\\settings.INI",
-                           ".\\SUB\\SETTINGS.INI", "sub/Settings.Ini"};
+    const char* names[] = {".\\Sub\\Settings.ini", "./Sub/Settings.ini", "Sub\\settings.INI", ".\\SUB\\SETTINGS.INI",
+                           "sub/Settings.Ini"};
     for (const char* name : names) EXPECT_EQ(rt::getProfileString(name, "s", "K", ""), "found") << name;
     // A write through another case of the name changes the existing file, not a second one.
     EXPECT_TRUE(rt::writeProfileString(".\\SUB\\SETTINGS.INI", "S", "k", "changed"));

@@ -1,14 +1,17 @@
 // The Qt display with real widgets on the offscreen platform: procedures run on program threads,
 // the test acts as the user on the widgets and sees what the procedures receive.
+#include "runtime/qt/qt_display.h"
+
 #include <QApplication>
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
-#include <QImage>
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -27,10 +30,10 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTreeView>
-#include <gtest/gtest.h>
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <gtest/gtest.h>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -38,7 +41,6 @@
 #include "runtime/qt/fonts.h"
 #include "runtime/qt/gui_invoker.h"
 #include "runtime/qt/list_model.h"
-#include "runtime/qt/qt_display.h"
 #include "runtime/thread/thread.h"
 #include "runtime/ui/dialogs.h"
 #include "runtime/ui/window.h"
@@ -49,38 +51,47 @@ namespace {
 using namespace std::chrono_literals;
 
 enum {
-    ENTRY = 1, CHECK, OPTION, RADIO1, RADIO2, DROP, SPIN, LIST, TREE, FILL, ASK, BUSY, SAVE, PROMPT, MENU, ITEM,
+    ENTRY = 1,
+    CHECK,
+    OPTION,
+    RADIO1,
+    RADIO2,
+    DROP,
+    SPIN,
+    LIST,
+    TREE,
+    FILL,
+    ASK,
+    BUSY,
+    SAVE,
+    PROMPT,
+    MENU,
+    ITEM,
 };
 
 // What a procedure received, shared with the test's GUI thread.
 class Log {
 public:
-    void add(const rt::EventInfo& e)
-    {
+    void add(const rt::EventInfo& e) {
         std::lock_guard lock(mutex_);
         events_.push_back(e);
     }
-    void note(std::string text)
-    {
+    void note(std::string text) {
         std::lock_guard lock(mutex_);
         notes_.push_back(std::move(text));
     }
-    std::vector<rt::EventInfo> events() const
-    {
+    std::vector<rt::EventInfo> events() const {
         std::lock_guard lock(mutex_);
         return events_;
     }
-    std::vector<std::string> notes() const
-    {
+    std::vector<std::string> notes() const {
         std::lock_guard lock(mutex_);
         return notes_;
     }
-    bool has(const std::function<bool(const rt::EventInfo&)>& match) const
-    {
+    bool has(const std::function<bool(const rt::EventInfo&)>& match) const {
         std::lock_guard lock(mutex_);
         for (const auto& e : events_)
-            if (match(e))
-                return true;
+            if (match(e)) return true;
         return false;
     }
 
@@ -90,8 +101,7 @@ private:
     std::vector<std::string> notes_;
 };
 
-rt::ListRow row(std::vector<std::string> texts, int level = 0)
-{
+rt::ListRow row(std::vector<std::string> texts, int level = 0) {
     rt::ListRow r;
     for (auto& t : texts) {
         rt::ListCell cell;
@@ -102,8 +112,7 @@ rt::ListRow row(std::vector<std::string> texts, int level = 0)
     return r;
 }
 
-rt::ListColumn column(const std::string& heading, int width)
-{
+rt::ListColumn column(const std::string& heading, int width) {
     rt::ListColumn c;
     c.heading = heading;
     c.width = width;
@@ -111,8 +120,7 @@ rt::ListColumn column(const std::string& heading, int width)
 }
 
 // A window with one control of the kinds the user changes.
-void formProcedure(Log& log)
-{
+void formProcedure(Log& log) {
     rt::Window w("QtForm", "Formular");
     w.setPosition(0, 0, 240, 160);
     w.add(PROMPT, rt::ControlKind::Prompt).setText("&Name:").setPosition(4, 6, 30, 10);
@@ -127,7 +135,8 @@ void formProcedure(Log& log)
     list.setColumns({column("ID", 20), column("Name", 80)});
     list.setRows({row({"1", "eins"}), row({"2", "zwei"}), row({"3", "drei"})});
     list.setDragIds({"Feld"}).setDropIds({"Feld"});
-    w.add(TREE, rt::ControlKind::Tree).setPosition(4, 86, 110, 60)
+    w.add(TREE, rt::ControlKind::Tree)
+        .setPosition(4, 86, 110, 60)
         .setRows({row({"Wurzel"}, 1), row({"Ast"}, -2), row({"Blatt"}, 3), row({"Zweig"}, 2)});
     w.add(FILL, rt::ControlKind::Button).setText("&Füllen").setPosition(124, 90, 50, 14);
     w.add(ASK, rt::ControlKind::Button).setText("&Fragen").setPosition(180, 90, 50, 14);
@@ -135,21 +144,25 @@ void formProcedure(Log& log)
     w.add(SAVE, rt::ControlKind::Button).setText("&Sichern").setPosition(180, 108, 50, 14);
     w.alert(rt::keys::F1 + 1);
     w.add(MENU, rt::ControlKind::Menu).setText("&Ansicht");
-    w.add(ITEM, rt::ControlKind::Item, MENU).setText("&Raster").setHelp("Raster zeigen").setValue("1").edit().checkItem = true;
+    w.add(ITEM, rt::ControlKind::Item, MENU)
+        .setText("&Raster")
+        .setHelp("Raster zeigen")
+        .setValue("1")
+        .edit()
+        .checkItem = true;
     w.setStatusZones({80, 0});
     w[ENTRY].setHelp("Name der Auswertung");
     while (auto e = w.accept()) {
         log.add(e);
-        if (e.event != rt::Event::Accepted)
-            continue;
+        if (e.event != rt::Event::Accepted) continue;
         if (e.control == FILL) {
             std::vector<rt::ListRow> rows;
-            for (int i = 1; i <= 5; ++i)
-                rows.push_back(row({std::to_string(i * 10), "neu " + std::to_string(i)}));
+            for (int i = 1; i <= 5; ++i) rows.push_back(row({std::to_string(i * 10), "neu " + std::to_string(i)}));
             w[LIST].setRows(rows);
             w[ENTRY].setValue("neu");
         } else if (e.control == ASK) {
-            const int answer = rt::message("Zeile 1|Zeile 2", "Titel", rt::MessageIcon::Question, "&Weiter|&Stop|&Ende");
+            const int answer =
+                rt::message("Zeile 1|Zeile 2", "Titel", rt::MessageIcon::Question, "&Weiter|&Stop|&Ende");
             log.note("answer " + std::to_string(answer));
         } else if (e.control == BUSY) {
             std::this_thread::sleep_for(1500ms);  // the thread is busy, not in accept()
@@ -163,8 +176,7 @@ void formProcedure(Log& log)
 
 class QtDisplayTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
+    static void SetUpTestSuite() {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         static int argc = 1;
         static char name[] = "rt_qt_display_test";
@@ -175,45 +187,37 @@ protected:
         rt::setDisplay(display_);
     }
 
-    void TearDown() override
-    {
-        for (const auto& w : rt::openWindows())
-            rt::post(rt::Event::CloseDown, 0, w.id);
+    void TearDown() override {
+        for (const auto& w : rt::openWindows()) rt::post(rt::Event::CloseDown, 0, w.id);
         pumpUntil([] { return rt::runningThreadCount() == 0; }, 10s);
     }
 
-    static bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 5s)
-    {
+    static bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 5s) {
         const auto end = std::chrono::steady_clock::now() + timeout;
         while (!done()) {
-            if (std::chrono::steady_clock::now() > end)
-                return false;
+            if (std::chrono::steady_clock::now() > end) return false;
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
             std::this_thread::sleep_for(2ms);
         }
         return true;
     }
 
-    static rt::WindowId waitWindow(const std::string& procedure)
-    {
+    static rt::WindowId waitWindow(const std::string& procedure) {
         rt::WindowId id = 0;
         pumpUntil([&] {
             for (const auto& w : rt::openWindows())
-                if (w.procedure == procedure && display_->windowWidget(w.id))
-                    id = w.id;
+                if (w.procedure == procedure && display_->windowWidget(w.id)) id = w.id;
             return id != 0;
         });
         return id;
     }
 
     template <typename W>
-    static W* widget(rt::WindowId id, int control)
-    {
+    static W* widget(rt::WindowId id, int control) {
         return qobject_cast<W*>(display_->controlWidget(id, control));
     }
 
-    static bool waitEvent(const Log& log, const std::function<bool(const rt::EventInfo&)>& match)
-    {
+    static bool waitEvent(const Log& log, const std::function<bool(const rt::EventInfo&)>& match) {
         return pumpUntil([&] { return log.has(match); });
     }
 
@@ -225,8 +229,7 @@ protected:
 QApplication* QtDisplayTest::app_ = nullptr;
 rt::qt::QtDisplay* QtDisplayTest::display_ = nullptr;
 
-TEST_F(QtDisplayTest, UserInputOnTheWidgetsReachesTheProcedureWithItsValue)
-{
+TEST_F(QtDisplayTest, UserInputOnTheWidgetsReachesTheProcedureWithItsValue) {
     Log& log = log_;
     rt::startThread([&log] { formProcedure(log); });
     const rt::WindowId id = waitWindow("QtForm");
@@ -259,6 +262,9 @@ TEST_F(QtDisplayTest, UserInputOnTheWidgetsReachesTheProcedureWithItsValue)
         return e.event == rt::Event::Accepted && e.control == OPTION && e.value == "b";
     }));
     EXPECT_FALSE(widget<QRadioButton>(id, RADIO1)->isChecked());
+    // The radios' group goes with its box when the window closes.
+    QPointer<QButtonGroup> group = widget<QWidget>(id, OPTION)->findChild<QButtonGroup*>();
+    ASSERT_TRUE(group);
 
     auto* drop = widget<QComboBox>(id, DROP);
     ASSERT_TRUE(drop);
@@ -307,10 +313,22 @@ TEST_F(QtDisplayTest, UserInputOnTheWidgetsReachesTheProcedureWithItsValue)
     display_->windowWidget(id)->close();
     EXPECT_TRUE(waitEvent(log, [](const rt::EventInfo& e) { return e.event == rt::Event::CloseWindow; }));
     EXPECT_TRUE(pumpUntil([&] { return display_->windowWidget(id) == nullptr && rt::runningThreadCount() == 0; }));
+    EXPECT_TRUE(pumpUntil([&] { return group.isNull(); }));
 }
 
-TEST_F(QtDisplayTest, RowDraggedOntoAnotherRowGivesDragAndDrop)
-{
+TEST_F(QtDisplayTest, WorkQueuedForADisplayThatIsGoneDoesNothing) {
+    auto gone = std::make_unique<rt::qt::QtDisplay>();
+    rt::WindowSnapshot snapshot;
+    snapshot.window.id = 987654;
+    snapshot.window.procedure = "QtGone";
+    snapshot.window.title = "Verschwunden";
+    gone->openWindow(snapshot);
+    gone.reset();
+    QCoreApplication::processEvents();
+    for (QWidget* top : QApplication::topLevelWidgets()) EXPECT_NE(top->windowTitle(), "Verschwunden");
+}
+
+TEST_F(QtDisplayTest, RowDraggedOntoAnotherRowGivesDragAndDrop) {
     Log& log = log_;
     rt::startThread([&log] { formProcedure(log); });
     const rt::WindowId id = waitWindow("QtForm");
@@ -321,16 +339,14 @@ TEST_F(QtDisplayTest, RowDraggedOntoAnotherRowGivesDragAndDrop)
     const QPoint third = list->visualRect(list->model()->index(2, 1)).center();
     QTest::mousePress(viewport, Qt::LeftButton, {}, first);
     QTest::mouseRelease(viewport, Qt::LeftButton, {}, third);
-    EXPECT_TRUE(waitEvent(log, [](const rt::EventInfo& e) {
-        return e.event == rt::Event::Drag && e.control == LIST && e.row == 1;
-    }));
+    EXPECT_TRUE(waitEvent(
+        log, [](const rt::EventInfo& e) { return e.event == rt::Event::Drag && e.control == LIST && e.row == 1; }));
     EXPECT_TRUE(waitEvent(log, [](const rt::EventInfo& e) {
         return e.event == rt::Event::Drop && e.control == LIST && e.row == 1 && e.dropRow == 3;
     }));
 }
 
-TEST_F(QtDisplayTest, AMillionRowListShowsRowsReadFromItsSnapshotAsTheyComeIntoView)
-{
+TEST_F(QtDisplayTest, AMillionRowListShowsRowsReadFromItsSnapshotAsTheyComeIntoView) {
     constexpr std::size_t Million = 1'000'000;
     static std::atomic<std::size_t> rowsRead{0};
     rowsRead = 0;
@@ -353,8 +369,7 @@ TEST_F(QtDisplayTest, AMillionRowListShowsRowsReadFromItsSnapshotAsTheyComeIntoV
         w.add(FILL, rt::ControlKind::Button).setText("&Neu").setPosition(4, 106, 40, 12);
         while (auto e = w.accept()) {
             log.add(e);
-            if (e.event == rt::Event::Accepted && e.control == FILL)
-                w[LIST].setVirtualRows(snapshot(" neu"));
+            if (e.event == rt::Event::Accepted && e.control == FILL) w[LIST].setVirtualRows(snapshot(" neu"));
         }
     });
     const rt::WindowId id = waitWindow("QtMillion");
@@ -381,25 +396,26 @@ TEST_F(QtDisplayTest, AMillionRowListShowsRowsReadFromItsSnapshotAsTheyComeIntoV
     // A new snapshot of as many rows replaces the texts; the view stays where it was.
     const int scroll = list->verticalScrollBar()->value();
     widget<QPushButton>(id, FILL)->click();
-    EXPECT_TRUE(pumpUntil(
-        [&] { return list->model()->index(int(Million) - 1, 1).data().toString() == "Zeile 1000000 neu"; }));
+    EXPECT_TRUE(
+        pumpUntil([&] { return list->model()->index(int(Million) - 1, 1).data().toString() == "Zeile 1000000 neu"; }));
     EXPECT_EQ(list->verticalScrollBar()->value(), scroll);
 }
 
-TEST_F(QtDisplayTest, RowsOfAListWithoutDragAndDropIdsAreNotDragged)
-{
+TEST_F(QtDisplayTest, RowsOfAListWithoutDragAndDropIdsAreNotDragged) {
     Log& log = log_;
     rt::startThread([&log] {
         rt::Window w("QtNoDrag", "Ohne Ziehen");
         w.setPosition(0, 0, 200, 100);
-        w.add(LIST, rt::ControlKind::List).setPosition(4, 4, 90, 90)
+        w.add(LIST, rt::ControlKind::List)
+            .setPosition(4, 4, 90, 90)
             .setRows({row({"eins"}), row({"zwei"}), row({"drei"})});
-        w.add(TREE, rt::ControlKind::List).setPosition(100, 4, 90, 90)
+        w.add(TREE, rt::ControlKind::List)
+            .setPosition(100, 4, 90, 90)
             .setRows({row({"eins"}), row({"zwei"}), row({"drei"})})
-            .setDragIds({"Feld"}).setDropIds({"Gruppe"});
+            .setDragIds({"Feld"})
+            .setDropIds({"Gruppe"});
         w.add(FILL, rt::ControlKind::Button).setText("&Fertig").setPosition(4, 96, 40, 12);
-        while (auto e = w.accept())
-            log.add(e);
+        while (auto e = w.accept()) log.add(e);
     });
     const rt::WindowId id = waitWindow("QtNoDrag");
     ASSERT_NE(id, 0u);
@@ -413,12 +429,13 @@ TEST_F(QtDisplayTest, RowsOfAListWithoutDragAndDropIdsAreNotDragged)
     }
     // The button's event comes after whatever the lists sent.
     widget<QPushButton>(id, FILL)->click();
-    ASSERT_TRUE(waitEvent(log, [](const rt::EventInfo& e) { return e.event == rt::Event::Accepted && e.control == FILL; }));
-    EXPECT_FALSE(log.has([](const rt::EventInfo& e) { return e.event == rt::Event::Drag || e.event == rt::Event::Drop; }));
+    ASSERT_TRUE(
+        waitEvent(log, [](const rt::EventInfo& e) { return e.event == rt::Event::Accepted && e.control == FILL; }));
+    EXPECT_FALSE(
+        log.has([](const rt::EventInfo& e) { return e.event == rt::Event::Drag || e.event == rt::Event::Drop; }));
 }
 
-TEST_F(QtDisplayTest, HelpLinesGoToStatusZoneOneAndCheckItemsGiveTheirValue)
-{
+TEST_F(QtDisplayTest, HelpLinesGoToStatusZoneOneAndCheckItemsGiveTheirValue) {
     Log& log = log_;
     rt::startThread([&log] { formProcedure(log); });
     const rt::WindowId id = waitWindow("QtForm");
@@ -435,21 +452,25 @@ TEST_F(QtDisplayTest, HelpLinesGoToStatusZoneOneAndCheckItemsGiveTheirValue)
     for (QAction* menu : main->menuBar()->actions())
         if (menu->menu())
             for (QAction* a : menu->menu()->actions())
-                if (a->text() == "&Raster")
-                    item = a;
+                if (a->text() == "&Raster") item = a;
     ASSERT_TRUE(item);
     EXPECT_TRUE(item->isCheckable());
     EXPECT_TRUE(item->isChecked());
-    emit item->hovered();
-    EXPECT_EQ(zones[0]->text(), "Raster zeigen");
+    // The menu opened from the menu bar, the mouse over the item.
+    QMenu* menu = qobject_cast<QMenu*>(item->parent());
+    ASSERT_TRUE(menu);
+    main->menuBar()->setActiveAction(menu->menuAction());
+    ASSERT_TRUE(pumpUntil([&] { return menu->isVisible(); }));
+    QTest::mouseMove(menu, menu->actionGeometry(item).center());
+    EXPECT_TRUE(pumpUntil([&] { return zones[0]->text() == "Raster zeigen"; })) << zones[0]->text().toStdString();
+    menu->hide();
     item->trigger();
     EXPECT_TRUE(waitEvent(log, [](const rt::EventInfo& e) {
         return e.event == rt::Event::Accepted && e.control == ITEM && e.value == "0";
     }));
 }
 
-TEST_F(QtDisplayTest, TreeShowsLevelsAndReportsExpandAndContract)
-{
+TEST_F(QtDisplayTest, TreeShowsLevelsAndReportsExpandAndContract) {
     Log& log = log_;
     rt::startThread([&log] { formProcedure(log); });
     const rt::WindowId id = waitWindow("QtForm");
@@ -466,17 +487,15 @@ TEST_F(QtDisplayTest, TreeShowsLevelsAndReportsExpandAndContract)
     EXPECT_FALSE(tree->isExpanded(branch));  // published contracted
 
     tree->expand(branch);
-    EXPECT_TRUE(waitEvent(log, [](const rt::EventInfo& e) {
-        return e.event == rt::Event::Expanded && e.control == TREE && e.row == 2;
-    }));
+    EXPECT_TRUE(waitEvent(
+        log, [](const rt::EventInfo& e) { return e.event == rt::Event::Expanded && e.control == TREE && e.row == 2; }));
     tree->collapse(root);
     EXPECT_TRUE(waitEvent(log, [](const rt::EventInfo& e) {
         return e.event == rt::Event::Contracted && e.control == TREE && e.row == 1;
     }));
 }
 
-TEST_F(QtDisplayTest, MessageBoxShowsLinesAndButtonsAndBlocksOnlyItsThread)
-{
+TEST_F(QtDisplayTest, MessageBoxShowsLinesAndButtonsAndBlocksOnlyItsThread) {
     Log& log = log_;
     rt::startThread([&log] { formProcedure(log); });
     const rt::WindowId id = waitWindow("QtForm");
@@ -485,8 +504,7 @@ TEST_F(QtDisplayTest, MessageBoxShowsLinesAndButtonsAndBlocksOnlyItsThread)
     QMessageBox* box = nullptr;
     ASSERT_TRUE(pumpUntil([&] {
         for (QWidget* top : QApplication::topLevelWidgets())
-            if (auto* b = qobject_cast<QMessageBox*>(top); b && b->isVisible())
-                box = b;
+            if (auto* b = qobject_cast<QMessageBox*>(top); b && b->isVisible()) box = b;
         return box != nullptr;
     }));
     EXPECT_EQ(box->text(), "Zeile 1\nZeile 2");
@@ -495,8 +513,7 @@ TEST_F(QtDisplayTest, MessageBoxShowsLinesAndButtonsAndBlocksOnlyItsThread)
     QAbstractButton* stop = nullptr;
     for (QAbstractButton* b : box->buttons()) {
         texts << b->text();
-        if (b->text() == "&Stop")
-            stop = b;
+        if (b->text() == "&Stop") stop = b;
     }
     EXPECT_EQ(texts.size(), 3);
     EXPECT_TRUE(texts.contains("&Weiter") && texts.contains("&Ende"));
@@ -512,11 +529,11 @@ TEST_F(QtDisplayTest, MessageBoxShowsLinesAndButtonsAndBlocksOnlyItsThread)
         return !notes.empty() && notes.back() == "answer 2";
     }));
     QTest::mouseClick(widget<QPushButton>(id, FILL), Qt::LeftButton);
-    EXPECT_TRUE(waitEvent(log, [](const rt::EventInfo& e) { return e.event == rt::Event::Accepted && e.control == FILL; }));
+    EXPECT_TRUE(
+        waitEvent(log, [](const rt::EventInfo& e) { return e.event == rt::Event::Accepted && e.control == FILL; }));
 }
 
-TEST_F(QtDisplayTest, WindowOfABusyThreadStaysPainted)
-{
+TEST_F(QtDisplayTest, WindowOfABusyThreadStaysPainted) {
     Log& log = log_;
     rt::startThread([&log] { formProcedure(log); });
     const rt::WindowId id = waitWindow("QtForm");
@@ -533,8 +550,7 @@ TEST_F(QtDisplayTest, WindowOfABusyThreadStaysPainted)
     EXPECT_TRUE(pumpUntil([&] { return !log.notes().empty(); }, 10s));
 }
 
-TEST_F(QtDisplayTest, FileDialogAnswersPathAndFilterAndLeavesTheWorkingFolder)
-{
+TEST_F(QtDisplayTest, FileDialogAnswersPathAndFilterAndLeavesTheWorkingFolder) {
     voq::test::TempDir temp;
     const QString before = QDir::currentPath();
     QDir(QString::fromStdString(temp.path().string())).mkpath("export");
@@ -545,8 +561,7 @@ TEST_F(QtDisplayTest, FileDialogAnswersPathAndFilterAndLeavesTheWorkingFolder)
     QFileDialog* dialog = nullptr;
     ASSERT_TRUE(pumpUntil([&] {
         for (QWidget* top : QApplication::topLevelWidgets())
-            if (auto* d = qobject_cast<QFileDialog*>(top); d && d->isVisible())
-                dialog = d;
+            if (auto* d = qobject_cast<QFileDialog*>(top); d && d->isVisible()) dialog = d;
         return dialog != nullptr;
     }));
     EXPECT_EQ(dialog->windowTitle(), "Export");
@@ -561,10 +576,9 @@ TEST_F(QtDisplayTest, FileDialogAnswersPathAndFilterAndLeavesTheWorkingFolder)
     EXPECT_EQ(QDir::currentPath(), before);
 }
 
-std::atomic<int> gChildX{0}, gChildY{0}, gChildWidth{0};
+std::atomic<int> gChildX{0}, gChildY{0}, gChildWidth{0}, gFrameWidth{0};
 
-void frameProcedure(std::atomic<int>& childThread)
-{
+void frameProcedure(std::atomic<int>& childThread) {
     rt::Window f("QtFrame", "Rahmen");
     f.setFrame(true);
     f.setStatusZones({60, 0});
@@ -584,14 +598,15 @@ void frameProcedure(std::atomic<int>& childThread)
                     }
                 }
             });
+        } else if (e.event == rt::Event::Sized) {
+            gFrameWidth = f.props().width;
         } else if (e.event == rt::Event::Accepted && e.control == 2) {
             rt::display().arrangeWindows(f.id(), rt::Arrangement::Tile);
         }
     }
 }
 
-TEST_F(QtDisplayTest, ChildOfAnotherThreadStandsInTheFramesMdiArea)
-{
+TEST_F(QtDisplayTest, ChildOfAnotherThreadStandsInTheFramesMdiArea) {
     std::atomic<int> child{0};
     rt::startThread([&child] { frameProcedure(child); });
     const rt::WindowId frameId = waitWindow("QtFrame");
@@ -606,6 +621,11 @@ TEST_F(QtDisplayTest, ChildOfAnotherThreadStandsInTheFramesMdiArea)
     ASSERT_TRUE(sub);
     EXPECT_EQ(sub->mdiArea(), mdi);
     EXPECT_EQ(sub->windowTitle(), "Kind");
+    // The frame's own size reaches its procedure: the size it opened with, then the user's.
+    EXPECT_TRUE(pumpUntil([&] { return gFrameWidth > 0; }));
+    const int opened = gFrameWidth;
+    frame->resize(frame->width() + 120, frame->height());
+    EXPECT_TRUE(pumpUntil([&] { return gFrameWidth > opened; })) << opened << " " << gFrameWidth;
     // A child that opens is the active window; activating one tells the runtime too.
     EXPECT_TRUE(pumpUntil([&] { return rt::activeWindow() == childId; }));
     mdi->setActiveSubWindow(nullptr);
@@ -622,16 +642,14 @@ TEST_F(QtDisplayTest, ChildOfAnotherThreadStandsInTheFramesMdiArea)
     for (QAction* menu : frame->menuBar()->actions())
         if (menu->menu())
             for (QAction* item : menu->menu()->actions())
-                if (item->text() == "T&ile")
-                    tile = item;
+                if (item->text() == "T&ile") tile = item;
     ASSERT_TRUE(tile);
     sub->move(300, 200);
     tile->trigger();
     EXPECT_TRUE(pumpUntil([&] { return sub->pos() == QPoint(0, 0); }));
 }
 
-void callerProcedure(Log& log)
-{
+void callerProcedure(Log& log) {
     rt::Window list("QtCaller", "Liste");
     list.setPosition(0, 0, 120, 60);
     list.add(1, rt::ControlKind::Button).setText("&Ändern").setPosition(4, 4, 50, 14);
@@ -641,15 +659,13 @@ void callerProcedure(Log& log)
             rt::Window form("QtCalledForm", "Datensatz bearbeiten");
             form.setPosition(0, 0, 100, 40);
             form.add(1, rt::ControlKind::Entry).setPosition(4, 4, 80, 11);
-            while (auto f = form.accept())
-                log.add(f);
+            while (auto f = form.accept()) log.add(f);
             log.note("form closed");
         }
     }
 }
 
-TEST_F(QtDisplayTest, FormOnTheCallersThreadStandsAboveItAndBlocksIt)
-{
+TEST_F(QtDisplayTest, FormOnTheCallersThreadStandsAboveItAndBlocksIt) {
     Log& log = log_;
     rt::startThread([&log] { callerProcedure(log); });
     const rt::WindowId callerId = waitWindow("QtCaller");
@@ -665,7 +681,8 @@ TEST_F(QtDisplayTest, FormOnTheCallersThreadStandsAboveItAndBlocksIt)
     QTest::mouseClick(widget<QPushButton>(callerId, 1), Qt::LeftButton);
     QTest::keyClicks(widget<QLineEdit>(formId, 1), "x");
     QTest::keyClick(widget<QLineEdit>(formId, 1), Qt::Key_Return);
-    EXPECT_TRUE(waitEvent(log, [](const rt::EventInfo& e) { return e.event == rt::Event::Accepted && e.value == "x"; }));
+    EXPECT_TRUE(
+        waitEvent(log, [](const rt::EventInfo& e) { return e.event == rt::Event::Accepted && e.value == "x"; }));
     form->close();
     EXPECT_TRUE(pumpUntil([&] {
         const auto notes = log.notes();
@@ -675,8 +692,7 @@ TEST_F(QtDisplayTest, FormOnTheCallersThreadStandsAboveItAndBlocksIt)
     EXPECT_EQ(log.notes().size(), 1u);  // the press meanwhile opened no second form
 }
 
-TEST_F(QtDisplayTest, ChildOfAHiddenFrameIsAWindowOfItsOwn)
-{
+TEST_F(QtDisplayTest, ChildOfAHiddenFrameIsAWindowOfItsOwn) {
     rt::startThread([] {
         rt::Window f("QtHiddenFrame", "Rahmen");
         f.setFrame(true).setHidden(true);
@@ -700,8 +716,7 @@ TEST_F(QtDisplayTest, ChildOfAHiddenFrameIsAWindowOfItsOwn)
     EXPECT_TRUE(pumpUntil([] { return rt::runningThreadCount() == 0; }));
 }
 
-TEST_F(QtDisplayTest, PromptsDismissedAtTheEndLetTheirThreadsGoOn)
-{
+TEST_F(QtDisplayTest, PromptsDismissedAtTheEndLetTheirThreadsGoOn) {
     std::atomic<int> answer{-1};
     std::atomic<bool> fileOk{true};
     rt::startThread([&] {
@@ -710,8 +725,7 @@ TEST_F(QtDisplayTest, PromptsDismissedAtTheEndLetTheirThreadsGoOn)
     });
     ASSERT_TRUE(pumpUntil([] {
         for (QWidget* top : QApplication::topLevelWidgets())
-            if (qobject_cast<QMessageBox*>(top) && top->isVisible())
-                return true;
+            if (qobject_cast<QMessageBox*>(top) && top->isVisible()) return true;
         return false;
     }));
     display_->dismissPrompts();
@@ -719,8 +733,7 @@ TEST_F(QtDisplayTest, PromptsDismissedAtTheEndLetTheirThreadsGoOn)
     EXPECT_NE(answer.load(), rt::button::Yes);
     ASSERT_TRUE(pumpUntil([] {
         for (QWidget* top : QApplication::topLevelWidgets())
-            if (qobject_cast<QFileDialog*>(top) && top->isVisible())
-                return true;
+            if (qobject_cast<QFileDialog*>(top) && top->isVisible()) return true;
         return false;
     }));
     display_->dismissPrompts();
@@ -728,8 +741,7 @@ TEST_F(QtDisplayTest, PromptsDismissedAtTheEndLetTheirThreadsGoOn)
     EXPECT_FALSE(fileOk.load());
 }
 
-TEST_F(QtDisplayTest, ControlsMadeAtRunTimeTabsAndGroupsShowAsTheProcedureSays)
-{
+TEST_F(QtDisplayTest, ControlsMadeAtRunTimeTabsAndGroupsShowAsTheProcedureSays) {
     enum { SHEET = 1, TAB1, TAB2, ON_TAB2, GROUP, IN_GROUP, ADD, REMOVE, OFF };
     std::atomic<int> made{0};
     rt::startThread([&made] {
@@ -745,8 +757,7 @@ TEST_F(QtDisplayTest, ControlsMadeAtRunTimeTabsAndGroupsShowAsTheProcedureSays)
         w.add(REMOVE, rt::ControlKind::Button).setText("Weg").setPosition(50, 70, 40, 14);
         w.add(OFF, rt::ControlKind::Button).setText("Aus").setPosition(96, 70, 40, 14);
         while (auto e = w.accept()) {
-            if (e.event != rt::Event::Accepted)
-                continue;
+            if (e.event != rt::Event::Accepted) continue;
             if (e.control == ADD) {
                 const int id = w.create(rt::ControlKind::Button);
                 w[id].setText("Laufzeit").setPosition(140, 70, 50, 14);
@@ -785,8 +796,7 @@ TEST_F(QtDisplayTest, ControlsMadeAtRunTimeTabsAndGroupsShowAsTheProcedureSays)
     EXPECT_TRUE(pumpUntil([&] { return sheet->currentIndex() == 1 && onTab2->isVisible(); }));
 }
 
-TEST_F(QtDisplayTest, FolderAndColourDialogsClipboardAndPointer)
-{
+TEST_F(QtDisplayTest, FolderAndColourDialogsClipboardAndPointer) {
     voq::test::TempDir temp;
     const std::string start = temp.path().string();
     std::atomic<bool> done{false};
@@ -804,8 +814,7 @@ TEST_F(QtDisplayTest, FolderAndColourDialogsClipboardAndPointer)
     QFileDialog* dialog = nullptr;
     ASSERT_TRUE(pumpUntil([&] {
         for (QWidget* top : QApplication::topLevelWidgets())
-            if (auto* d = qobject_cast<QFileDialog*>(top); d && d->isVisible())
-                dialog = d;
+            if (auto* d = qobject_cast<QFileDialog*>(top); d && d->isVisible()) dialog = d;
         return dialog != nullptr;
     }));
     EXPECT_EQ(dialog->fileMode(), QFileDialog::Directory);
@@ -816,8 +825,7 @@ TEST_F(QtDisplayTest, FolderAndColourDialogsClipboardAndPointer)
     QColorDialog* colours = nullptr;
     ASSERT_TRUE(pumpUntil([&] {
         for (QWidget* top : QApplication::topLevelWidgets())
-            if (auto* d = qobject_cast<QColorDialog*>(top); d && d->isVisible())
-                colours = d;
+            if (auto* d = qobject_cast<QColorDialog*>(top); d && d->isVisible()) colours = d;
         return colours != nullptr;
     }));
     EXPECT_EQ(colours->currentColor(), QColor(206, 255, 206));
@@ -843,8 +851,7 @@ public:
     rt::AutoValue call(std::string_view, const std::vector<rt::AutoValue>&) override { return {}; }
 };
 
-TEST_F(QtDisplayTest, HostedControlShowsTheViewRegisteredForItsProgId)
-{
+TEST_F(QtDisplayTest, HostedControlShowsTheViewRegisteredForItsProgId) {
     rt::registerControlFactory("Test.Hosted.1", [] { return std::make_shared<NoMembers>(); });
     std::atomic<bool> viewGotObject{false};
     rt::qt::registerOleView("TEST.HOSTED.1", [&](std::shared_ptr<rt::AutomationObject> object, QWidget* parent) {
@@ -872,8 +879,7 @@ TEST_F(QtDisplayTest, HostedControlShowsTheViewRegisteredForItsProgId)
     rt::unregisterControlFactory("Test.Hosted.1");
 }
 
-TEST_F(QtDisplayTest, WindowAboveAnotherThreadsWindowOutlivesItsClose)
-{
+TEST_F(QtDisplayTest, WindowAboveAnotherThreadsWindowOutlivesItsClose) {
     // A window of thread B opened while thread A's window is below it in the stacking, then A's
     // window closes: B's window stays shown and usable.
     std::atomic<int> stage{0};
@@ -881,8 +887,7 @@ TEST_F(QtDisplayTest, WindowAboveAnotherThreadsWindowOutlivesItsClose)
         rt::Window a("QtLower", "Unten");
         a.setPosition(0, 0, 100, 50);
         a.open();
-        while (stage.load() < 1)
-            std::this_thread::sleep_for(5ms);
+        while (stage.load() < 1) std::this_thread::sleep_for(5ms);
         a.close();
         stage = 2;
     });
@@ -908,8 +913,7 @@ TEST_F(QtDisplayTest, WindowAboveAnotherThreadsWindowOutlivesItsClose)
     EXPECT_EQ(display_->windowWidget(upper), upperTop.data());
 }
 
-TEST_F(QtDisplayTest, DialogUnitsGiveWindowAndControlSizesInPixels)
-{
+TEST_F(QtDisplayTest, DialogUnitsGiveWindowAndControlSizesInPixels) {
     Log& log = log_;
     rt::startThread([&log] { formProcedure(log); });
     const rt::WindowId id = waitWindow("QtForm");
@@ -925,8 +929,7 @@ TEST_F(QtDisplayTest, DialogUnitsGiveWindowAndControlSizesInPixels)
     EXPECT_NEAR(published.pixelsY * 8, units.baseY(), 1e-9);
 }
 
-TEST_F(QtDisplayTest, ImagesShowAtTheirOwnOrTheShownSize)
-{
+TEST_F(QtDisplayTest, ImagesShowAtTheirOwnOrTheShownSize) {
     voq::test::TempDir temp;
     const std::string png = temp.file("logo.png");
     QImage picture(40, 20, QImage::Format_RGB32);
@@ -936,8 +939,9 @@ TEST_F(QtDisplayTest, ImagesShowAtTheirOwnOrTheShownSize)
     {
         QFile file(QString::fromStdString(svg));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("<svg xmlns='http://www.w3.org/2000/svg' width='210' height='297'>"
-                   "<rect x='10' y='10' width='190' height='277' fill='white' stroke='black'/></svg>");
+        file.write(
+            "<svg xmlns='http://www.w3.org/2000/svg' width='210' height='297'>"
+            "<rect x='10' y='10' width='190' height='277' fill='white' stroke='black'/></svg>");
     }
     std::atomic<bool> loaded{false};
     rt::startThread([&] {
@@ -963,8 +967,7 @@ TEST_F(QtDisplayTest, ImagesShowAtTheirOwnOrTheShownSize)
     EXPECT_EQ(page->pixmap().size(), QSize(units.x(105), units.y(148)));
 }
 
-TEST_F(QtDisplayTest, PopupMenuAnswersThePositionAmongItems)
-{
+TEST_F(QtDisplayTest, PopupMenuAnswersThePositionAmongItems) {
     std::atomic<int> answer{-1};
     rt::startThread([&answer] {
         rt::Window w("QtPopup", "Popup");
@@ -976,14 +979,12 @@ TEST_F(QtDisplayTest, PopupMenuAnswersThePositionAmongItems)
     QMenu* menu = nullptr;
     ASSERT_TRUE(pumpUntil([&] {
         for (QWidget* top : QApplication::topLevelWidgets())
-            if (auto* m = qobject_cast<QMenu*>(top); m && m->isVisible())
-                menu = m;
+            if (auto* m = qobject_cast<QMenu*>(top); m && m->isVisible()) menu = m;
         return menu != nullptr;
     }));
     QList<QAction*> items;
     for (QAction* a : menu->actions())
-        if (!a->isSeparator())
-            items << a;
+        if (!a->isSeparator()) items << a;
     ASSERT_EQ(items.size(), 3);
     items[2]->trigger();
     menu->hide();

@@ -14,27 +14,10 @@
 #include "runtime/report/print_previewer.h"
 #include "runtime/report/qt/report_printer_qt.h"
 #include "runtime/report/report.h"
+#include "tests/support/command_output.h"
 #include "tests/support/test_support.h"
 
 namespace {
-
-std::string run(const std::string& command) {
-  std::string out;
-  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-  if (!pipe) return out;
-  char buf[4096];
-  std::size_t n;
-  while ((n = fread(buf, 1, sizeof buf, pipe.get())) > 0) out.append(buf, n);
-  return out;
-}
-
-// Runs of blanks as one blank.
-std::string squeeze(const std::string& s) {
-  std::string out;
-  for (char c : s)
-    if (c != ' ' || out.empty() || out.back() != ' ') out += c;
-  return out;
-}
 
 QGuiApplication& app() {
   static int argc = 1;
@@ -77,20 +60,20 @@ TEST(ReportPdf, AThreePageReportPrintsToPdfWithItsTextsAndPageSizes) {
   EXPECT_TRUE(rt::PrintPreviewer(report).display());
   ASSERT_TRUE(rt::fileExists(pdf));
 
-  std::string info = run("pdfinfo -f 1 -l 3 '" + pdf + "' 2>&1");
-  EXPECT_NE(squeeze(info).find("Pages: 3"), std::string::npos) << info;
-  EXPECT_NE(squeeze(info).find("Page 1 size: 595 x 842 pts"), std::string::npos) << info;
-  EXPECT_NE(squeeze(info).find("Page 2 size: 595 x 842 pts"), std::string::npos) << info;
-  EXPECT_NE(squeeze(info).find("Page 3 size: 842 x 595 pts"), std::string::npos) << info;
+  std::string info = voq::test::commandOutput("pdfinfo -f 1 -l 3 '" + pdf + "' 2>&1");
+  EXPECT_NE(voq::test::squeezeBlanks(info).find("Pages: 3"), std::string::npos) << info;
+  EXPECT_NE(voq::test::squeezeBlanks(info).find("Page 1 size: 595 x 842 pts"), std::string::npos) << info;
+  EXPECT_NE(voq::test::squeezeBlanks(info).find("Page 2 size: 595 x 842 pts"), std::string::npos) << info;
+  EXPECT_NE(voq::test::squeezeBlanks(info).find("Page 3 size: 842 x 595 pts"), std::string::npos) << info;
 
   for (int page = 1; page <= 3; ++page) {
-    std::string text = run("pdftotext -layout -f " + std::to_string(page) + " -l " + std::to_string(page) + " '" + pdf + "' - 2>&1");
+    std::string text = voq::test::commandOutput("pdftotext -layout -f " + std::to_string(page) + " -l " + std::to_string(page) + " '" + pdf + "' - 2>&1");
     EXPECT_NE(text.find("Report der Tabelle Scripte"), std::string::npos) << text;
-    EXPECT_NE(squeeze(text).find("Seite " + std::to_string(page)), std::string::npos) << text;
+    EXPECT_NE(voq::test::squeezeBlanks(text).find("Seite " + std::to_string(page)), std::string::npos) << text;
     for (int rec = 2 * page - 1; rec <= std::min(5, 2 * page); ++rec)
       EXPECT_NE(text.find("Skript Nummer " + std::to_string(rec)), std::string::npos) << page << ": " << text;
   }
-  std::string second = run("pdftotext -f 2 -l 2 '" + pdf + "' - 2>&1");
+  std::string second = voq::test::commandOutput("pdftotext -f 2 -l 2 '" + pdf + "' - 2>&1");
   EXPECT_EQ(second.find("Skript Nummer 1\n"), std::string::npos);
   report.close();
   rt::setReportPrinter({});
@@ -112,8 +95,8 @@ TEST(ReportPdf, OnlyTheEntriesOfThePageListArePrintedInTheirOrder) {
   rt::PreviewQueue list = {report.pages()[4], report.pages()[0], report.pages()[0]};
   ASSERT_TRUE(report.printPages(list));
   ASSERT_TRUE(report.flush());
-  EXPECT_NE(squeeze(run("pdfinfo '" + pdf + "'")).find("Pages: 3"), std::string::npos);
-  std::string text = run("pdftotext '" + pdf + "' -");
+  EXPECT_NE(voq::test::squeezeBlanks(voq::test::commandOutput("pdfinfo '" + pdf + "'")).find("Pages: 3"), std::string::npos);
+  std::string text = voq::test::commandOutput("pdftotext '" + pdf + "' -");
   auto five = text.find("Blatt 5"), one = text.find("Blatt 1");
   EXPECT_NE(five, std::string::npos);
   EXPECT_LT(five, one);

@@ -1,7 +1,6 @@
 #include "runtime/text/picture.h"
 
 #include <gtest/gtest.h>
-
 #include <ostream>
 
 namespace rt {
@@ -11,6 +10,9 @@ std::ostream& operator<<(std::ostream& os, const DecimalValue& v) { return os <<
 namespace {
 
 using namespace rt;
+
+// Leading minus, point grouping, comma decimal, one place.
+constexpr std::string_view kPointGroupedOnePlace = "@n-8.`1";
 
 DecimalValue dec(std::string_view text) { return DecimalValue::parse(text).value(); }
 
@@ -26,11 +28,21 @@ TEST_F(PictureTest, Kinds) {
         PictureKind kind;
     };
     const Case cases[] = {
-        {"@s20", PictureKind::Text},     {"@S69@", PictureKind::Text},       {"s160", PictureKind::Text},
-        {"@n-14", PictureKind::Number},  {"@N12.`2", PictureKind::Number},   {"N_4", PictureKind::Number},
-        {"@d17", PictureKind::Date},     {"@D6", PictureKind::Date},         {"D17", PictureKind::Date},
-        {"@t7", PictureKind::Time},      {"@T4", PictureKind::Time},         {"T8", PictureKind::Time},
-        {"@pSeite <<<#p", PictureKind::Pattern}, {"", PictureKind::Invalid}, {"@x12", PictureKind::Invalid},
+        {"@s20", PictureKind::Text},
+        {"@S69@", PictureKind::Text},
+        {"s160", PictureKind::Text},
+        {"@n-14", PictureKind::Number},
+        {"@N12.`2", PictureKind::Number},
+        {"N_4", PictureKind::Number},
+        {"@d17", PictureKind::Date},
+        {"@D6", PictureKind::Date},
+        {"D17", PictureKind::Date},
+        {"@t7", PictureKind::Time},
+        {"@T4", PictureKind::Time},
+        {"T8", PictureKind::Time},
+        {"@pSeite <<<#p", PictureKind::Pattern},
+        {"", PictureKind::Invalid},
+        {"@x12", PictureKind::Invalid},
     };
     for (const auto& c : cases) EXPECT_EQ(pictureKind(c.picture), c.kind) << c.picture;
 }
@@ -40,9 +52,20 @@ TEST_F(PictureTest, Widths) {
         std::string_view picture;
         int width;
     };
-    const Case cases[] = {{"@s20", 20},   {"@S1", 1},      {"@n-14", 14},           {"@n_6", 6},  {"@n-6.1", 6},
-                          {"@d17", 10},   {"@d6", 8},      {"@d2", 10},             {"@t7", 5},   {"@t8", 8},
-                          {"@t3", 7},     {"@t4", 8},      {"@pSeite <<<#p", 10},   {"@p(###) ###-####p", 14},
+    const Case cases[] = {{"@s20", 20},
+                          {"@S1", 1},
+                          {"@n-14", 14},
+                          {"@n_6", 6},
+                          {"@n-6.1", 6},
+                          {"@d17", 10},
+                          {"@d6", 8},
+                          {"@d2", 10},
+                          {"@t7", 5},
+                          {"@t8", 8},
+                          {"@t3", 7},
+                          {"@t4", 8},
+                          {"@pSeite <<<#p", 10},
+                          {"@p(###) ###-####p", 14},
                           {"", 0}};
     for (const auto& c : cases) EXPECT_EQ(pictureWidth(c.picture), c.width) << c.picture;
 }
@@ -57,9 +80,9 @@ struct NumberCase {
 // Shown forms, and each shown form reads back as the value rounded to the picture's places.
 const NumberCase kNumbers[] = {
     {"-1234.5", "@n-16.`2", "-1.234,50"},
-    {"1234.5", kCommissionPicture, "1.234,5"},
-    {"-1234.5", kCommissionPicture, "-1.234,5"},
-    {"0", kCommissionPicture, "0,0"},
+    {"1234.5", kPointGroupedOnePlace, "1.234,5"},
+    {"-1234.5", kPointGroupedOnePlace, "-1.234,5"},
+    {"0", kPointGroupedOnePlace, "0,0"},
     {"12345", "@n-14", "12,345"},
     {"-5", "@n-14", "-5"},
     {"1234567", "@n9", "1,234,567"},
@@ -99,7 +122,7 @@ TEST_F(PictureTest, NumbersFromIntegersDoublesAndText) {
     EXPECT_EQ(formatPicture(-1234.5, "@n-16.`2"), "-1.234,50");
     EXPECT_EQ(formatPicture(2.675, "@n-10.2"), "2.68");
     EXPECT_EQ(formatPicture(-2.675, "@n-10.2"), "-2.68");
-    EXPECT_EQ(formatPicture("1234.5", kCommissionPicture), "1.234,5");
+    EXPECT_EQ(formatPicture("1234.5", kPointGroupedOnePlace), "1.234,5");
     EXPECT_EQ(formatPicture("kein Wert", "@n8"), "0");
     EXPECT_EQ(formatPicture(std::int64_t{12}, "@s5"), "12");
     EXPECT_EQ(formatPicture(dec("12.50"), "@s5"), "12.50");
@@ -120,10 +143,10 @@ TEST_F(PictureTest, UnreadableNumbersGiveZero) {
     for (std::string_view bad : {"abc", "12x", "1,2,3.4.5", "######", "--5", "1.234,5,6", "12.5.", "(5"})
         EXPECT_TRUE(deformatNumber(bad, "@n-14.2").isZero()) << bad;
     EXPECT_TRUE(deformatNumber("", "@n8").isZero());
-    EXPECT_TRUE(deformatNumber("   ", kCommissionPicture).isZero());
+    EXPECT_TRUE(deformatNumber("   ", kPointGroupedOnePlace).isZero());
     EXPECT_EQ(deformatInt64("12,6", "@n-16.`2"), 13);
     EXPECT_EQ(deformatInt64(" -7 ", "@n_4"), -7);
-    EXPECT_EQ(deformatNumber("1234,5", kCommissionPicture), dec("1234.5"));  // typed without groups
+    EXPECT_EQ(deformatNumber("1234,5", kPointGroupedOnePlace), dec("1234.5"));  // typed without groups
 }
 
 TEST_F(PictureTest, TextPictures) {
@@ -146,9 +169,8 @@ struct DateCase {
 TEST_F(PictureTest, DatesFormatAndReadBack) {
     const DateNumber day = dateFromYmd(2003, 2, 1);
     const DateCase cases[] = {
-        {"@d1", "02/01/03"},   {"@d2", "02/01/2003"}, {"@d6", "01.02.03"},  {"@D6", "01.02.03"},
-        {"@d17", "01.02.2003"}, {"D17", "01.02.2003"}, {"@d17b", "01.02.2003"},
-        {"@d18", "Samstag, 1. Februar 2003"},
+        {"@d1", "02/01/03"},    {"@d2", "02/01/2003"}, {"@d6", "01.02.03"},     {"@D6", "01.02.03"},
+        {"@d17", "01.02.2003"}, {"D17", "01.02.2003"}, {"@d17b", "01.02.2003"}, {"@d18", "Samstag, 1. Februar 2003"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(formatPicture(std::int64_t{day}, c.picture), c.shown) << c.picture;
@@ -164,7 +186,7 @@ TEST_F(PictureTest, DatesReadFromOtherTypings) {
         DateNumber day;
     };
     const Case cases[] = {
-        {"1/2/2003", "@d6", dateFromYmd(2003, 2, 1)},      // day/month/year built by the calendar
+        {"1/2/2003", "@d6", dateFromYmd(2003, 2, 1)},  // day/month/year built by the calendar
         {"1/12/2026", "D6", dateFromYmd(2026, 12, 1)},
         {"010203", "@d6", dateFromYmd(2003, 2, 1)},
         {"01022003", "@d17", dateFromYmd(2003, 2, 1)},
@@ -174,8 +196,14 @@ TEST_F(PictureTest, DatesReadFromOtherTypings) {
         {"12/31/1999", "@d2", dateFromYmd(1999, 12, 31)},
         {"1. März 2024", "@d18", dateFromYmd(2024, 3, 1)},
         // unreadable or impossible
-        {"29.02.1900", "@d17", 0}, {"31.02.2003", "@d17", 0}, {"abc", "@d17", 0}, {"", "@d17", 0},
-        {"1.2", "@d17", 0},        {"01.02.03.04", "@d6", 0}, {"13/13/2003", "@d2", 0}, {"1.2.123456", "@d17", 0},
+        {"29.02.1900", "@d17", 0},
+        {"31.02.2003", "@d17", 0},
+        {"abc", "@d17", 0},
+        {"", "@d17", 0},
+        {"1.2", "@d17", 0},
+        {"01.02.03.04", "@d6", 0},
+        {"13/13/2003", "@d2", 0},
+        {"1.2.123456", "@d17", 0},
     };
     for (const auto& c : cases) EXPECT_EQ(deformatDate(c.text, c.picture), c.day) << c.text << " " << c.picture;
 }
@@ -195,7 +223,7 @@ TEST_F(PictureTest, SystemDateFormatIsOneSetting) {
 TEST_F(PictureTest, TimesFormatAndReadBack) {
     const TimeNumber t = timeFromHms(13, 5, 9);
     const DateCase cases[] = {
-        {"@t1", "13:05"}, {"@t3", "01:05PM"}, {"@t4", "13:05:09"}, {"@T4", "13:05:09"},
+        {"@t1", "13:05"}, {"@t3", "01:05PM"},  {"@t4", "13:05:09"}, {"@T4", "13:05:09"},
         {"@t7", "13:05"}, {"@t8", "13:05:09"}, {"T8", "13:05:09"},
     };
     for (const auto& c : cases) {
@@ -219,11 +247,18 @@ TEST_F(PictureTest, TimesReadFromOtherTypings) {
         TimeNumber time;
     };
     const Case cases[] = {
-        {"1305", "@t1", timeFromHms(13, 5)},      {"8", "@t7", timeFromHms(8, 0)},
-        {"12:30am", "@t3", timeFromHms(0, 30)},   {"1:05 pm", "@t3", timeFromHms(13, 5)},
+        {"1305", "@t1", timeFromHms(13, 5)},
+        {"8", "@t7", timeFromHms(8, 0)},
+        {"12:30am", "@t3", timeFromHms(0, 30)},
+        {"1:05 pm", "@t3", timeFromHms(13, 5)},
         {"13.05.09", "@t8", timeFromHms(13, 5, 9)},
-        {"25:00", "@t1", 0}, {"13:61", "@t7", 0}, {"ab", "@t1", 0}, {"13PM", "@t3", 0}, {"", "@t7", 0},
-        {"1:2:3:4:5", "@t4", 0}, {"12:30xm", "@t3", 0},
+        {"25:00", "@t1", 0},
+        {"13:61", "@t7", 0},
+        {"ab", "@t1", 0},
+        {"13PM", "@t3", 0},
+        {"", "@t7", 0},
+        {"1:2:3:4:5", "@t4", 0},
+        {"12:30xm", "@t3", 0},
     };
     for (const auto& c : cases) EXPECT_EQ(deformatTime(c.text, c.picture), c.time) << c.text << " " << c.picture;
 }
@@ -244,12 +279,11 @@ TEST_F(PictureTest, Patterns) {
         std::string_view picture, shown;
     };
     const Case cases[] = {
-        {5, "@pSeite <<<#p", "Seite    5"},
-        {1234, "@pSeite <<<#p", "Seite 1234"},
-        {0, "@pSeite <<<#p", "Seite    0"},
-        {5551234567, "@p(###) ###-####p", "(555) 123-4567"},
-        {42, "@P(###) ###-####P", "(000) 000-0042"},
-        {7, "@pPage: <<<#p", "Page:    7"},
+        {5, "@pSeite <<<#p", "Seite    5"},           {1234, "@pSeite <<<#p", "Seite 1234"},
+        {0, "@pSeite <<<#p", "Seite    0"},           {5551234567, "@p(###) ###-####p", "(555) 123-4567"},
+        {42, "@P(###) ###-####P", "(000) 000-0042"},  {7, "@pPage: <<<#p", "Page:    7"},
+        {-5, "@p(###) ###-####p", "-(000) 000-0005"},  // the sign is kept in front
+        {-12, "@pSeite <<<#p", "-Seite   12"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(formatPicture(c.value, c.picture), c.shown) << c.value << " " << c.picture;

@@ -1,0 +1,65 @@
+// SQL script tables: the list "SQL-Scripte" over a script file the user chooses (GLO:SCRIPT),
+// the form that edits a script, runs it on the client's database and loads or saves it as a
+// text file, and the report of the file.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+void BrowseSQLScript();
+void EditSQLScripte();
+void DruckeScripte();
+
+// The batches of a script: lines holding only "GO" separate them; empty batches are dropped.
+std::vector<std::string> SplitGoBatches(std::string_view script);
+// Every whole word CREATE (any case) becomes ALTER; names and words that contain it stay.
+std::string CreateWordsToAlter(std::string_view script);
+
+inline constexpr std::size_t kScriptMemoLimit = 64000;
+
+namespace sqlscript {
+enum {
+    Sheet = 1,
+    TabName,
+    TabId,
+    List,
+    FileName,
+    Insert,
+    Change,
+    Delete,
+    Print,
+    Copy,
+    NewFile,
+    PrintMemo,
+    Select,
+    Close,
+    Help,
+    LocatorName,
+    // form
+    MenuEditor = 30,
+    MenuFile,
+    ItemOpen,
+    ItemSaveAs,
+    MenuEdit,
+    ItemCut,
+    ItemCopy,
+    ItemPaste,
+    ItemWordWrap,
+    FormSheet,
+    TabGeneral,
+    PromptId,
+    EntryId,
+    PromptName,
+    EntryName,
+    PromptTable,
+    EntryTable,
+    PromptDescription,
+    EntryDescription,
+    TextScript,
+    Run,
+    Replace,
+    Ok,
+    Cancel,
+};
+}  // namespace sqlscript

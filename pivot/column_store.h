@@ -1,0 +1,61 @@
+#pragma once
+// The rows of a record source held by column: text columns dictionary-encoded (code 0 is NULL),
+// numeric columns as doubles (NaN is NULL). Read once; every pivot works on this copy.
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace pivot {
+
+inline constexpr double kNull = std::numeric_limits<double>::quiet_NaN();
+inline bool isNull(double v) { return std::isnan(v); }
+
+// Reads a number as the engine hands it in text (DECIMAL, NUMERIC, BIGINT): "." as the decimal
+// mark whatever the locale, surrounding blanks allowed. NaN when the text is no number.
+double parseNumber(std::string_view text);
+
+struct Column {
+    std::string name;
+    bool numeric = false;
+    std::vector<double> num;        // numeric: one value per row
+    std::vector<uint32_t> code;     // text: one dictionary code per row
+    std::vector<std::string> dict;  // text: dict[0] is the NULL entry
+
+    // The value of a row as a number (text parsed; NULL and non-numbers are NaN).
+    double number(size_t row) const { return numeric ? num[row] : dictNumbers()[code[row]]; }
+    const std::vector<double>& dictNumbers() const;
+
+private:
+    mutable std::vector<double> dictNum_;
+};
+
+class ColumnStore {
+public:
+    size_t rowCount() const { return rows_; }
+    const std::vector<Column>& columns() const { return columns_; }
+    const Column& column(size_t i) const { return columns_[i]; }
+
+    // The column a field name names: equal ignoring case, else equal without a table qualifier
+    // on either side ("A.k" and "k"). -1 when none.
+    int find(std::string_view name) const;
+
+    // Building (the reader and tests).
+    void clear();
+    size_t addColumn(std::string name, bool numeric);
+    void appendNumber(size_t col, double v) { columns_[col].num.push_back(v); }
+    void appendText(size_t col, std::string_view text);
+    void appendNull(size_t col);
+    void finishRow() { ++rows_; }
+
+private:
+    std::vector<Column> columns_;
+    std::vector<std::unordered_map<std::string, uint32_t>> index_;
+    size_t rows_ = 0;
+};
+
+}  // namespace pivot

@@ -1,0 +1,161 @@
+#pragma once
+// The headless pivot: fields placed in areas, items sorted and filtered, every cell, subtotal
+// and total aggregated from the raw rows of a column store, and the lines and columns shown.
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "pivot/column_store.h"
+
+namespace pivot {
+
+enum Orientation { Hidden = 0, ColumnArea = 1, RowArea = 2, DataArea = 3, PageArea = 4 };
+enum Aggregate { Sum = 0, Count = 1, Average = 2, Max = 3, Min = 4, StDev = 5, StDevP = 6, Var = 7, VarP = 8 };
+enum FooterType { FooterAggregate = 1, FooterRatio = 4 };
+
+inline constexpr const char* kNullItem = "(leer)";
+
+struct FieldDef {
+    std::string name;  // a result column, or + - * / over column names and numbers
+    std::string caption;
+    int orientation = Hidden;
+    int position = 0;  // order within its area
+    int aggregate = Sum;
+    std::string numberFormat;
+    int footerType = FooterAggregate;
+    bool footerVisible = true;
+    bool showDetail = true;
+    std::set<std::string> hiddenItems;  // item texts filtered out
+};
+
+// A value sink for one group of raw rows; merged bottom-up, so every footer sees the raw rows.
+struct Acc {
+    double rows = 0;  // raw rows, NULLs included
+    double n = 0;     // non-NULL values
+    double sum = 0;
+    double mean = 0;
+    double m2 = 0;
+    double min = 0;
+    double max = 0;
+    void add(double v);
+    void merge(const Acc& o);
+};
+std::optional<double> aggregateOf(const Acc& a, int aggregate);
+
+// A computed field's expression in postfix form.
+struct Expression {
+    struct Token {
+        enum Kind { Number, Column, Op, Neg } kind;
+        double value = 0;
+        int column = -1;
+        char op = 0;
+    };
+    std::vector<Token> tokens;
+    std::vector<int> columns;  // distinct operand columns
+    bool ok = false;
+    static Expression parse(std::string_view text, const ColumnStore& store);
+    template <typename Get>
+    double eval(Get&& operand) const;
+};
+
+enum class LineKind { Item, Subtotal, Collapsed, Total };
+
+struct Item {
+    std::string text;
+    bool null = false;
+};
+
+struct Axis {
+    std::vector<int> fields;               // field indexes, outer first
+    std::vector<std::vector<Item>> items;  // per level, sorted
+    struct Node {
+        int level = -1;              // -1: the grand total
+        std::vector<uint32_t> path;  // item per level 0..level
+        std::vector<int> children;
+        uint32_t firstLeaf = 0, endLeaf = 0;
+    };
+    std::vector<Node> nodes;    // node 0 is the root
+    std::vector<int> leafNode;  // leaf index -> node
+    struct Line {
+        int node;
+        LineKind kind;
+    };
+    std::vector<Line> lines;  // what is shown, in order
+    std::string headingText(const Line& line, int level) const;
+};
+
+class PivotTable {
+public:
+    const Axis& rows() const { return rows_; }
+    const Axis& cols() const { return cols_; }
+    const std::vector<int>& dataFields() const { return data_; }
+    const std::vector<FieldDef>& fields() const { return fields_; }
+
+    size_t lineCount() const { return rows_.lines.size(); }
+    // Shown columns: every column line times every data field (one when there is none).
+    size_t columnCount() const { return cols_.lines.size() * dataSpan(); }
+    size_t dataSpan() const { return data_.empty() ? 1 : data_.size(); }
+    const Axis::Line& columnLine(size_t col) const { return cols_.lines[col / dataSpan()]; }
+    int dataFieldOf(size_t col) const { return data_.empty() ? -1 : data_[col % dataSpan()]; }
+    // Column heading levels: the column fields, then the data field's caption when there are data fields.
+    int columnLevels() const { return int(cols_.fields.size()) + (data_.empty() ? 0 : 1); }
+    std::string columnHeading(size_t col, int level) const;
+    std::string rowHeading(size_t line, int level) const;
+    bool isTotalLine(size_t line) const { return rows_.lines[line].kind != LineKind::Item; }
+    bool isTotalColumn(size_t col) const { return columnLine(col).kind != LineKind::Item; }
+
+    std::optional<double> value(size_t line, size_t col) const;
+    std::string text(size_t line, size_t col) const;
+
+    // Built by Pivot::compute.
+    Axis rows_, cols_;
+    std::vector<int> data_;
+    std::vector<FieldDef> fields_;
+    struct Measure {
+        int field = -1;   // data field, or -1 for an operand sum
+        int column = -1;  // operand column
+    };
+    std::vector<Measure> measures_;
+    std::vector<Expression> ratio_;               // per data-field position: the footer ratio (ok when used)
+    std::vector<std::vector<int>> ratioMeasure_;  // per data-field position: measure of each operand column
+    std::vector<Acc> cells_;                      // [rowNode][colNode][measure]
+    size_t colNodes_ = 0;
+    const Acc& acc(int rowNode, int colNode, size_t m) const {
+        return cells_[(size_t(rowNode) * colNodes_ + size_t(colNode)) * measures_.size() + m];
+    }
+};
+
+// The items of one field over the store: sorted (numbers numerically, text in German order,
+// NULL first as "(leer)") with each raw row's item.
+struct Dimension {
+    std::vector<Item> items;
+    std::vector<uint32_t> rowItem;
+};
+
+class Pivot {
+public:
+    // The store the pivot reads; items are cached per field name until the data changes.
+    void setData(std::shared_ptr<const ColumnStore> store);
+    const std::shared_ptr<const ColumnStore>& data() const { return store_; }
+
+    std::shared_ptr<const PivotTable> compute(const std::vector<FieldDef>& fields);
+    // The sorted items of a field (for filters and page fields).
+    std::shared_ptr<const Dimension> dimension(const FieldDef& field);
+
+private:
+    std::shared_ptr<const ColumnStore> store_;
+    std::map<std::string, std::shared_ptr<const Dimension>> dims_;
+};
+
+// True when a row heading is written on that line at that level: on the first line of its group
+// (names are not repeated), always on the line's own level.
+bool headingShown(const PivotTable& table, size_t line, int level);
+
+// The display text of a number in a field's format.
+std::string itemText(double v, const FieldDef& f);
+
+}  // namespace pivot

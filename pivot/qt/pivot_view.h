@@ -1,0 +1,110 @@
+#pragma once
+// The pivot control on screen: page, column, row and data areas with field buttons that are
+// dragged between them, item filters, and the table itself, drawn cell by cell for what is in
+// sight so that scrolling stays smooth however large the table is.
+
+#include <QAbstractScrollArea>
+#include <QFrame>
+#include <QPointer>
+#include <QToolButton>
+#include <QWidget>
+#include <memory>
+#include <vector>
+
+#include "pivot/pivot_control.h"
+
+class QBoxLayout;
+class QLabel;
+
+namespace pivot::qt {
+
+// Registers the view for the control's ProgID with the Qt display (idempotent).
+void registerPivotView();
+
+// QColor of an OLE colour, system colours from the application's palette.
+QColor oleColor(uint32_t ole);
+
+class PivotGrid : public QAbstractScrollArea {
+    Q_OBJECT
+public:
+    explicit PivotGrid(std::shared_ptr<PivotControl> control, QWidget* parent = nullptr);
+    void reload();
+    // For checks: the grid column and line under a point of the viewport (-1 when none).
+    int headingHeight() const;
+    int headingWidth() const;  // one column of ColWidth(0) per row field
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void resizeEvent(QResizeEvent*) override;
+    void mousePressEvent(QMouseEvent*) override;
+    void mouseMoveEvent(QMouseEvent*) override;
+    void mouseReleaseEvent(QMouseEvent*) override;
+
+private:
+    void updateScrollBars();
+    int columnAt(int x) const;  // grid column (0 headings) under a viewport x, -1 none
+    int columnLeft(int gridCol) const;
+    bool headingShown(size_t line, int level) const;  // first line of its group at that level
+
+    std::shared_ptr<PivotControl> control_;
+    std::shared_ptr<const PivotTable> table_;
+    Look look_;
+    std::vector<int> widths_;  // grid columns: 0 the row headings, then the values
+    std::vector<int> lefts_;   // content x of each value column (after the heading column)
+    int rowHeight_ = 18;
+    int resizing_ = -1, resizeStart_ = 0, resizeWidth_ = 0;
+};
+
+class FieldButton : public QToolButton {
+    Q_OBJECT
+public:
+    FieldButton(std::shared_ptr<PivotControl> control, int field, const FieldDef& def, QWidget* parent);
+    int field() const { return field_; }
+
+protected:
+    void mousePressEvent(QMouseEvent*) override;
+    void mouseMoveEvent(QMouseEvent*) override;
+
+private:
+    void showMenu();
+    std::shared_ptr<PivotControl> control_;
+    int field_;
+    FieldDef def_;
+    QPoint pressAt_;
+};
+
+class FieldArea : public QFrame {
+    Q_OBJECT
+public:
+    FieldArea(std::shared_ptr<PivotControl> control, int orientation, const QString& title, QWidget* parent);
+    void setButtons(const std::vector<std::pair<int, FieldDef>>& fields, const Look& look);
+
+protected:
+    void dragEnterEvent(QDragEnterEvent*) override;
+    void dropEvent(QDropEvent*) override;
+
+private:
+    std::shared_ptr<PivotControl> control_;
+    int orientation_;
+    QLabel* title_;
+    QBoxLayout* layout_;
+    std::vector<FieldButton*> buttons_;
+};
+
+class PivotView : public QWidget {
+    Q_OBJECT
+public:
+    PivotView(std::shared_ptr<PivotControl> control, QWidget* parent = nullptr);
+    ~PivotView() override;
+    PivotGrid* grid() const { return grid_; }
+
+private:
+    void reload();
+    std::shared_ptr<PivotControl> control_;
+    int listener_ = 0;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    FieldArea *fieldList_, *page_, *columns_, *rows_, *data_;
+    PivotGrid* grid_;
+};
+
+}  // namespace pivot::qt

@@ -1,0 +1,68 @@
+// Images: a picture file or an icon, at the size the control shows it, scrolled.
+#include <QIcon>
+#include <QImageReader>
+#include <QLabel>
+#include <QPixmap>
+
+#include "runtime/qt/controls/control_kind.h"
+#include "runtime/qt/icons.h"
+
+namespace rt::qt {
+
+namespace {
+
+void createImage(Core&, QtWindow&, QtControl& c, QWidget* parent) {
+    auto* label = new QLabel(parent);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    c.widget = label;
+}
+
+// The picture read at the shown size (page pictures are SVG and stay sharp at every zoom).
+QPixmap readPicture(const QString& name, QSize shown) {
+    QString file = name;
+    file.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    QImageReader reader(file);
+    if (reader.canRead()) {
+        QSize natural = reader.size();
+        if (shown.isValid() || shown.width() > 0 || shown.height() > 0) {
+            QSize target = shown;
+            if (target.width() <= 0) target.setWidth(natural.width());
+            if (target.height() <= 0) target.setHeight(natural.height());
+            reader.setScaledSize(target);
+        }
+        return QPixmap::fromImage(reader.read());
+    }
+    const QIcon icon = iconFor(name);
+    if (!icon.isNull()) return icon.pixmap(shown.isValid() && !shown.isEmpty() ? shown : QSize(32, 32));
+    return {};
+}
+
+void imageLook(Core&, QtWindow& w, QtControl& c) {
+    const ControlState& s = c.state;
+    auto* label = static_cast<QLabel*>(c.widget);
+    if (!label) return;
+    // The shown size: the virtual size, else the control's size unless it scrolls, else the
+    // picture's own.
+    QSize shown;
+    if (s.virtualWidth > 0 || s.virtualHeight > 0)
+        shown = QSize(s.virtualWidth > 0 ? w.units.x(s.virtualWidth) : 0,
+                      s.virtualHeight > 0 ? w.units.y(s.virtualHeight) : 0);
+    else if (s.width > 0 && s.height > 0 && !s.hscroll && !s.vscroll)
+        shown = QSize(w.units.x(s.width), w.units.y(s.height));
+    const QString key = qs(s.icon) + QLatin1Char('|') + QString::number(shown.width()) + QLatin1Char('x') +
+                        QString::number(shown.height()) + QLatin1Char('|') + QString::number(s.scrollX) +
+                        QLatin1Char(',') + QString::number(s.scrollY);
+    if (label->property("rtImage").toString() == key) return;
+    label->setProperty("rtImage", key);
+    QPixmap pixmap;
+    if (!s.icon.empty()) pixmap = readPicture(qs(s.icon), shown);
+    if (!pixmap.isNull() && (s.scrollX || s.scrollY))
+        pixmap = pixmap.copy(w.units.x(s.scrollX), w.units.y(s.scrollY), pixmap.width(), pixmap.height());
+    label->setPixmap(pixmap);
+}
+
+}  // namespace
+
+const ControlKindOps kImageOps{.create = createImage, .look = imageLook};
+
+}  // namespace rt::qt

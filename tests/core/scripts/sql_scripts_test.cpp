@@ -1,0 +1,138 @@
+// SQL script tables: the GO batches and CREATE words, running a script on a real database, the
+// text files of the form, and the one running list.
+#include "core/scripts/sql_scripts.h"
+
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/common/common_window.h"
+#include "core/dictionary/dictionary.h"
+#include "core/dictionary/globals.h"
+#include "runtime/thread/thread.h"
+#include "runtime/ui/headless_display.h"
+#include "tests/core/support/core_test_support.h"
+#include "tests/support/test_support.h"
+
+using namespace sqlscript;
+
+namespace {
+
+TEST(ScriptTexts, GoBatchesAndCreateWords) {
+    using Lines = std::vector<std::string>;
+    EXPECT_EQ(SplitGoBatches("SELECT 1\nGO\nSELECT 2\r\n  go  \r\nSELECT 3"),
+              (Lines{"SELECT 1\n", "SELECT 2\r\n", "SELECT 3"}));
+    EXPECT_EQ(SplitGoBatches("SELECT 'GO'\nGOTO x\nGO\n\nGO\n"), (Lines{"SELECT 'GO'\nGOTO x\n"}));
+    EXPECT_EQ(SplitGoBatches("   \n"), Lines{});
+    EXPECT_EQ(CreateWordsToAlter("create view vCreated AS /* recreate */ SELECT 1 AS CREATE_DATE; Create PROC p"),
+              "ALTER view vCreated AS /* recreate */ SELECT 1 AS CREATE_DATE; ALTER PROC p");
+}
+
+class Scripts : public coretest::WorkingFolderTest {
+protected:
+    void SetUp() override {
+        WorkingFolderTest::SetUp();
+        SetRightsCheck({[](std::string_view, std::string_view) { return 1; }, {}});
+    }
+    void TearDown() override {
+        display_.shutdown();
+        SetRightsCheck({});
+        WorkingFolderTest::TearDown();
+    }
+    int startList() {
+        return rt::startThread([] {
+            InitDictionary();
+            BrowseSQLScript();
+            KillDictionary();
+        });
+    }
+    rt::FileDialogResult chosen(const std::string& path) {
+        rt::FileDialogResult r;
+        r.ok = true;
+        r.path = path;
+        return r;
+    }
+    rt::HeadlessDisplay display_;
+    rt::TestDriver user_{display_};
+};
+
+TEST_F(Scripts, AktualisierenRunsTheBatchesInTurnAndStopsAtTheFirstErrorNamingIt) {
+    const std::string db = file("client.db");
+    GLO.ConnectString = voq::test::sqliteConnectString(db);
+    ASSERT_EQ(voq::test::execSql(GLO.ConnectString.get().str(),
+                                 "CREATE TABLE VOQSQLTBL (f1 varchar(255), f2 varchar(255), f3 varchar(255))"),
+              "");
+    user_.queueFileDialogAnswer(chosen(file("Scripte.TPS")));
+    int t = startList();
+    auto w = user_.waitWindow("SQL-Scripte");
+    user_.press(w, Insert);
+    auto f = user_.waitWindow("EditSQLScripte");
+    user_.setValue(f, EntryName, "Anlage");
+    user_.setValue(f, TextScript,
+                   "CREATE TABLE a (x int)\nGO\nINSERT INTO a VALUES (1)\nGO\nINSERT INTO fehlt VALUES (1)\nGO\n"
+                   "INSERT INTO a VALUES (2)\n");
+    user_.queueMessageBoxAnswer(rt::button::Ok);
+    user_.press(f, sqlscript::Run);
+    user_.settle(t);
+    const auto box = user_.lastMessageBox();
+    EXPECT_EQ(box.text.rfind("Batch 3 von 4:", 0), 0u) << box.text;
+    EXPECT_NE(box.text.find("fehlt"), std::string::npos) << box.text;
+    // The batches before the error ran, the one after it did not.
+    // (abs() of the smallest integer overflows: the statement fails unless a holds just the 1.)
+    EXPECT_EQ(voq::test::execSql(GLO.ConnectString.get().str(),
+                                 "SELECT CASE WHEN (SELECT COUNT(*) FROM a) = 1 AND (SELECT MAX(x) FROM a) = 1 THEN 1 "
+                                 "ELSE abs(-9223372036854775808) END"),
+              "");
+    user_.press(f, Ok);
+    user_.waitClosed(f);
+    user_.press(w, Close);
+    rt::waitThread(t);
+}
+
+TEST_F(Scripts, TextFilesKeepTheWholeScriptAndTheListRunsOnce) {
+    std::string longText;
+    for (int i = 0; longText.size() < 30000; ++i) longText += "SELECT " + std::to_string(i) + ";\n";
+    {
+        std::ofstream out(file("gross.sql"), std::ios::binary);
+        out << longText;
+    }
+    user_.queueFileDialogAnswer(chosen(file("Scripte.TPS")));
+    int t = startList();
+    auto w = user_.waitWindow("SQL-Scripte");
+    // A second start while it runs only brings it to the front.
+    int second = startList();
+    rt::waitThread(second);
+    EXPECT_EQ(user_.fileDialogs().size(), 1u);
+
+    user_.press(w, Insert);
+    auto f = user_.waitWindow("EditSQLScripte");
+    user_.queueFileDialogAnswer(chosen(file("gross.sql")));
+    user_.press(f, ItemOpen);
+    user_.settle(t);
+    EXPECT_TRUE(user_.value(f, TextScript) == longText) << user_.value(f, TextScript).size();
+    EXPECT_EQ(user_.window(f).title, file("gross.sql"));
+    user_.queueFileDialogAnswer(chosen(file("kopie.sql")));
+    user_.press(f, ItemSaveAs);
+    user_.settle(t);
+    std::ifstream in(file("kopie.sql"), std::ios::binary);
+    std::stringstream copy;
+    copy << in.rdbuf();
+    EXPECT_TRUE(copy.str() == longText) << copy.str().size() << " of " << longText.size();
+    user_.press(f, Cancel);
+    user_.waitClosed(f);
+    user_.press(w, Close);
+    rt::waitThread(t);
+
+    // Closed, the list can be started again.
+    user_.queueFileDialogAnswer(rt::FileDialogResult{});
+    user_.queueMessageBoxAnswer(rt::button::Ok);
+    int third = startList();
+    rt::waitThread(third);
+    EXPECT_EQ(user_.fileDialogs().size(), 4u);
+    EXPECT_EQ(user_.lastMessageBox().text, "Keine Scriptdatei ausgewählt");
+    EXPECT_EQ(user_.lastMessageBox().title, "Abbruch");
+}
+
+}  // namespace

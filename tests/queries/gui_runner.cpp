@@ -1,0 +1,109 @@
+// The query runner in the Qt front end on the demo's list cube: the demo folder with a small
+// order data set, the runner's window with its list sorted by "Kunde", grabbed into
+// runner.png, then closed with its close button. Usage: queries_gui_runner OUTPUT_FOLDER
+#include <QApplication>
+#include <QImage>
+#include <QTimer>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "core/common/common_window.h"
+#include "core/dictionary/dictionary.h"
+#include "core/dictionary/globals.h"
+#include "demo/demo_folder.h"
+#include "queries/runner/query_runner.h"
+#include "runtime/os/process.h"
+#include "runtime/qt/qt_display.h"
+#include "runtime/ui/window.h"
+#include "tests/support/screenshot_check.h"
+
+namespace {
+
+rt::WindowId runnerWindow() {
+    for (const auto& w : rt::openWindows())
+        if (w.procedure == "RunQuery" && w.title.find(demo::kDemoListCube) != std::string::npos) return w.id;
+    return 0;
+}
+
+void schedule(rt::qt::QtDisplay& display, std::string folder) {
+    auto* timer = new QTimer(qApp);
+    auto step = std::make_shared<int>(0);
+    auto since = std::make_shared<std::chrono::steady_clock::time_point>(std::chrono::steady_clock::now());
+    auto started = std::chrono::steady_clock::now();
+    QObject::connect(timer, &QTimer::timeout, timer, [&display, folder, timer, step, since, started] {
+        auto now = std::chrono::steady_clock::now();
+        if (now - started > std::chrono::seconds(90)) {
+            std::fprintf(stderr, "the runner did not show its list\n");
+            timer->stop();
+            QCoreApplication::exit(2);
+            return;
+        }
+        if (now - *since < std::chrono::milliseconds(1200)) return;  // let the window settle and paint
+        rt::WindowId w = runnerWindow();
+        if (!w || !display.windowWidget(w)) return;
+        switch (*step) {
+        case 0: {
+            // Sorted by "Kunde", ascending.
+            rt::UserInput click(rt::Event::HeaderPressed, RUNQUERY_LIST);
+            click.column = 3;
+            rt::sendInput(w, click);
+            break;
+        }
+        case 1: {
+            const std::string file = folder + "/runner.png";
+            if (!display.windowWidget(w)->grab().save(QString::fromStdString(file), "PNG") ||
+                !voq::test::looksLikeAWindow(file, 400, 200)) {
+                timer->stop();
+                QCoreApplication::exit(3);
+                return;
+            }
+            rt::sendInput(w, rt::UserInput(rt::Event::Accepted, RUNQUERY_CLOSE));
+            timer->stop();
+            break;
+        }
+        }
+        ++*step;
+        *since = now;
+    });
+    timer->start(100);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s OUTPUT_FOLDER\n", argv[0]);
+        return 64;
+    }
+    std::string folder = std::filesystem::absolute(argv[1]).string();
+    std::string work = folder + "/work";
+    std::filesystem::remove_all(work);
+    std::filesystem::create_directories(work);
+    if (std::string error = demo::prepareDemoFolder(work, {.salesLines = 2000}); !error.empty()) {
+        std::fprintf(stderr, "demo folder: %s\n", error.c_str());
+        return 1;
+    }
+    std::filesystem::current_path(work);
+    GLO.ConnectString = demo::demoConnectString();
+    GLO.Database = demo::kDemoDatabase;
+    GLO.Excelpfad = work;
+    SetWindowSettingsFile(work + "/VOQKIVORANT.INI");
+    rt::setShellOpenProgram("true");
+    return rt::qt::runDisplay(
+        argc, argv,
+        [] {
+            InitDictionary();
+            Relate.VOQCubeKopf->open();
+            CUBK.CubeName = demo::kDemoListCube;
+            const bool found = Access.VOQCubeKopf->fetch("CUBK:KeyCubeName") == 0;
+            const rt::Long id = CUBK.ID;
+            Relate.VOQCubeKopf->close();
+            if (found) RunQuery(id);
+            KillDictionary();
+        },
+        [folder](rt::qt::QtDisplay& display) { schedule(display, folder); });
+}
