@@ -58,6 +58,8 @@ void PrintListReport(std::string_view title, const std::vector<ListReportColumn>
         entry.RECORDID = ++counter;
         rowQueue.add(entry);
     }
-    if (ListReportWidth(columns) < kLandscapeWidth) PrintReportQueryQ(title, rowQueue, columnQueue);
-    else PrintReportQueryQ_LS(title, rowQueue, columnQueue);
+    if (ListReportWidth(columns) < kLandscapeWidth)
+        PrintReportQueryQ(title, rowQueue, columnQueue);
+    else
+        PrintReportQueryQ_LS(title, rowQueue, columnQueue);
 }

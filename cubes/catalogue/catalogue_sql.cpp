@@ -63,9 +63,7 @@ std::string BackEndSql(std::string_view statement, std::string_view connectStrin
     return out;
 }
 
-std::string BackEndSql(std::string_view statement) {
-    return BackEndSql(statement, GLO.ConnectString.get().str());
-}
+std::string BackEndSql(std::string_view statement) { return BackEndSql(statement, GLO.ConnectString.get().str()); }
 
 bool CatalogueCount(std::string_view statement, long& count) {
     rt::FileManager& sql = *Access.VOQSQLTBL;

@@ -24,9 +24,7 @@ long fieldCount(std::string_view tabName, std::string_view feldName) {
 
 }  // namespace
 
-bool IsComputedField(std::string_view expression) {
-    return expression.find_first_of("+-*/") != std::string_view::npos;
-}
+bool IsComputedField(std::string_view expression) { return expression.find_first_of("+-*/") != std::string_view::npos; }
 
 std::string AppendFieldChoice(std::string_view expression, std::string_view choice) {
     if (rt::clip(choice).empty()) return std::string(expression);
@@ -56,8 +54,8 @@ std::string FieldStatus(std::string_view tabName, std::string_view feldName) {
 std::vector<std::string> ColumnChoices(std::string_view tabName) {
     std::vector<std::string> choices;
     rt::FileManager& sql = *Access.VOQSQLTBL;
-    const std::string statement = "SELECT column_name FROM INFORMATION_SCHEMA.COLUMNS WHERE TABLE_NAME = '" +
-                                  SqlQuoted(rt::clip(tabName)) + "'";
+    const std::string statement =
+        "SELECT column_name FROM INFORMATION_SCHEMA.COLUMNS WHERE TABLE_NAME = '" + SqlQuoted(rt::clip(tabName)) + "'";
     if (sql.open() == 0) {
         if (sql.setSql(BackEndSql(statement)) == 0) {
             while (sql.next() == 0) choices.push_back(SQL.f1.str());
@@ -75,24 +73,36 @@ CubeCopy& PendingCubeCopy() {
     return copy;
 }
 
+namespace {
+
+// The cube's fields in position order, read before anything is written: the writes must not move
+// the walk through them.
+std::vector<VOQCubeDetailRecord> fieldsOfCube(rt::FileManager& fields, long cubeId) {
+    std::vector<VOQCubeDetailRecord> list;
+    CUBD = {};
+    CUBD.ID_CUBK = static_cast<rt::Long>(cubeId);
+    fields.setFrom("CUBD:KeyPosNr");
+    while (fields.next() == 0 && CUBD.ID_CUBK == cubeId) list.push_back(CUBD);
+    return list;
+}
+
+}  // namespace
+
 bool CopyCubeFields(long sourceId, long targetId) {
     rt::FileManager& fields = *Access.VOQCubeDetail;
     if (fields.open() != 0) return false;
     const auto saved = fields.saveBuffer();
-    // Read first, then write: the inserts must not move the walk through the source's fields.
-    std::vector<VOQCubeDetailRecord> source;
-    CUBD = {};
-    CUBD.ID_CUBK = static_cast<rt::Long>(sourceId);
-    fields.setFrom("CUBD:KeyPosNr");
-    while (fields.next() == 0 && CUBD.ID_CUBK == sourceId) source.push_back(CUBD);
+    const std::vector<VOQCubeDetailRecord> source = fieldsOfCube(fields, sourceId);
     bool ok = fields.beginTransaction() == 0;
     for (std::size_t i = 0; ok && i < source.size(); ++i) {
         CUBD = source[i];
         CUBD.ID_CUBK = static_cast<rt::Long>(targetId);
         ok = fields.insert() == 0;
     }
-    if (ok) ok = fields.commit() == 0;
-    else fields.rollback();
+    if (ok)
+        ok = fields.commit() == 0;
+    else
+        fields.rollback();
     fields.restoreBuffer(saved);
     fields.close();
     return ok;
@@ -105,13 +115,12 @@ bool ReorderCubeFields(long cubeId, int source, int target) {
     if (fields.open() != 0) return false;
     const auto saved = fields.saveBuffer();
     std::vector<long> positions;
-    CUBD = {};
-    CUBD.ID_CUBK = static_cast<rt::Long>(cubeId);
-    fields.setFrom("CUBD:KeyPosNr");
-    while (fields.next() == 0 && CUBD.ID_CUBK == cubeId) positions.push_back(CUBD.PosNr);
+    for (const auto& field : fieldsOfCube(fields, cubeId)) positions.push_back(field.PosNr);
     const int rows = static_cast<int>(positions.size());
-    if (target == 0) target = 1;
-    else if (target < 0) target = rows;
+    if (target == 0)
+        target = 1;
+    else if (target < 0)
+        target = rows;
     bool ok = true;
     if (target > 0 && target != source && source >= 1 && source <= rows && target <= rows) {
         // Fetches the field at a position and stores it at another; a field that cannot be
@@ -134,8 +143,10 @@ bool ReorderCubeFields(long cubeId, int source, int target) {
             if (row == target) break;
         }
         if (ok) ok = move(kPlaceholderPosition, freePosition);
-        if (ok) ok = fields.commit() == 0;
-        else fields.rollback();
+        if (ok)
+            ok = fields.commit() == 0;
+        else
+            fields.rollback();
     }
     fields.restoreBuffer(saved);
     fields.close();

@@ -10,12 +10,36 @@
 namespace {
 
 enum {
-    PageHeader = 1, Title, HeadId, HeadName, HeadDescription, HeadConnect, HeadZugriff, HeadQuery,
-    GroupHeader = 20, CubeId, CubeName, CubeDescription, CubeConnect, CubeZugriff, CubeZugriffName, CubeQuery,
-    CubePatch, CubePatchText, CubeBigQuery,
-    Detail = 40, FieldPos, FieldName, FieldCaption, FieldPicture, FieldGruppe, FieldGruppeName, FieldAggregat,
+    PageHeader = 1,
+    Title,
+    HeadId,
+    HeadName,
+    HeadDescription,
+    HeadConnect,
+    HeadZugriff,
+    HeadQuery,
+    GroupHeader = 20,
+    CubeId,
+    CubeName,
+    CubeDescription,
+    CubeConnect,
+    CubeZugriff,
+    CubeZugriffName,
+    CubeQuery,
+    CubePatch,
+    CubePatchText,
+    CubeBigQuery,
+    Detail = 40,
+    FieldPos,
+    FieldName,
+    FieldCaption,
+    FieldPicture,
+    FieldGruppe,
+    FieldGruppeName,
+    FieldAggregat,
     FieldAggregatName,
-    GroupFooter = 60, Rule,
+    GroupFooter = 60,
+    Rule,
     CubeBreak = 70,
 };
 
@@ -42,8 +66,12 @@ void DruckeCube(long cubeId) {
             int id;
             const char* text;
             double x;
-        } captions[] = {{HeadId, "ID", 0},         {HeadName, "Cube Name", 40}, {HeadDescription, "Beschreibung", 140},
-                        {HeadConnect, "Connect", 280}, {HeadZugriff, "Zugriff", 380}, {HeadQuery, "Query", 440}};
+        } captions[] = {{HeadId, "ID", 0},
+                        {HeadName, "Cube Name", 40},
+                        {HeadDescription, "Beschreibung", 140},
+                        {HeadConnect, "Connect", 280},
+                        {HeadZugriff, "Zugriff", 380},
+                        {HeadQuery, "Query", 440}};
         for (const auto& c : captions) head.addString(c.id, c.x, 30, 90, 12).setText(c.text).setBold();
 
         auto& group = report.addBand(GroupHeader, rt::BandKind::GroupHeader).setSize(535, 60);
@@ -79,7 +107,8 @@ void DruckeCube(long cubeId) {
 
         auto& footer = report.addBand(GroupFooter, rt::BandKind::GroupFooter).setSize(535, 8);
         footer.addLine(Rule, 0, 4, 535, 0);
-        report.addBreak(CubeBreak, [] { return std::to_string(CUBK.ID); }, GroupHeader, GroupFooter);
+        report.addBreak(
+            CubeBreak, [] { return std::to_string(CUBK.ID); }, GroupHeader, GroupFooter);
 
         rt::FileManager& fields = *Access.VOQCubeDetail;
         auto start = [&] {

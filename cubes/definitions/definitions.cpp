@@ -57,9 +57,9 @@ void UpdateCubeKopf() {
     if (copy.keepBuffer) CUBK.CubeName = "";
 
     rt::Window w("UpdateCubeKopf", kCubeFormTitle);
-    w.setPosition(0, 0, 420, 290);
+    w.setPosition(0, 0, 420, 302);
     w.edit().centered = true;
-    w.add(Sheet, rt::ControlKind::Sheet).setPosition(4, 4, 412, 262);
+    w.add(Sheet, rt::ControlKind::Sheet).setPosition(4, 4, 412, 272);
     w.add(TabGeneral, rt::ControlKind::Tab, Sheet).setText("General");
     int y = 22;
     auto prompt = [&](int id, const char* text, int x = 10) {
@@ -101,15 +101,16 @@ void UpdateCubeKopf() {
     y += 11;
     help(ParameterHelp1, "Hier kann ein Query-Parameter eingetragen werden.", 74, 320);
     y += 9;
-    help(ParameterHelp2,
-         "Die Platzhalter #cParameter# und #nParameter# öffnen eine Inputbox. Der eingegebene Wert wird in der "
-         "Datenbank gesucht.",
-         74, 330);
+    help(ParameterHelp2, "Die Platzhalter #cParameter# und #nParameter# öffnen", 74, 330);
+    y += 9;
+    help(ParameterHelp3, "eine Inputbox. Der eingegebene Wert wird in der Datenbank gesucht.", 74, 330);
     y += 13;
     prompt(PromptTabName, "Tabellen-Name");
     entry(EntryTabName, "@s50", 120).setTip("Tabellen oder Viewname");
-    w.add(CheckTable, rt::ControlKind::Button, TabGeneral).setText("Prüfen")
-        .setTip("Prüfen, ob Tabelle/ View in DB vorhanden ist").setPosition(200, y, 40, 11);
+    w.add(CheckTable, rt::ControlKind::Button, TabGeneral)
+        .setText("Prüfen")
+        .setTip("Prüfen, ob Tabelle/ View in DB vorhanden ist")
+        .setPosition(200, y, 40, 11);
     y += 15;
     auto check = [&](int id, const char* text, const char* tip, int x) {
         w.add(id, rt::ControlKind::Check, TabGeneral).setText(text).setTip(tip).setPosition(x, y, 70, 10);
@@ -135,7 +136,9 @@ void UpdateCubeKopf() {
                    {RadioNone, "ohne", "4"}};
     int x = 16;
     for (const auto& p : periods) {
-        w.add(p.id, rt::ControlKind::Radio, OptionZeitraum).setText(p.text).setRadioValue(p.value)
+        w.add(p.id, rt::ControlKind::Radio, OptionZeitraum)
+            .setText(p.text)
+            .setRadioValue(p.value)
             .setPosition(x, y + 9, 90, 10);
         x += 94;
     }
@@ -150,9 +153,11 @@ void UpdateCubeKopf() {
     w.add(TextUsers, rt::ControlKind::Text, TabUsers).setPosition(10, 34, 396, 220);
 
     w.add(TabQuery, rt::ControlKind::Tab, Sheet).setText("Abfrage");
-    w.add(QueryNote, rt::ControlKind::String, TabQuery).setText("Ein Eintrag hier hat Vorrang vor der Variable Query.")
+    w.add(QueryNote, rt::ControlKind::String, TabQuery)
+        .setText("Ein Eintrag hier hat Vorrang vor der Variable Query.")
         .setPosition(10, 22, 300, 10);
-    w.add(TextBigQuery, rt::ControlKind::Text, TabQuery).setTip("Query-Definition incl. kpl. Abfrage")
+    w.add(TextBigQuery, rt::ControlKind::Text, TabQuery)
+        .setTip("Query-Definition incl. kpl. Abfrage")
         .setPosition(10, 34, 396, 206);
     w.add(QueryNote2, rt::ControlKind::String, TabQuery)
         .setText("Platzhalter #FELDLISTE# wird bei Query-Funktion zur Laufzeit mit Feldnamen ersetzt")
@@ -165,9 +170,9 @@ void UpdateCubeKopf() {
     w.add(FieldDelete, rt::ControlKind::Button, TabFields).setText("&Delete").setPosition(358, 246, 50, 14);
     w[FieldList].setDragIds({"CubeDetail"}).setDropIds({"CubeDetail"});
 
-    w.add(Ok, rt::ControlKind::Button).setText("OK").setPosition(254, 272, 50, 14).edit().defaultButton = true;
-    w.add(Cancel, rt::ControlKind::Button).setText("Cancel").setPosition(308, 272, 50, 14);
-    w.add(Button2, rt::ControlKind::Button).setText("Button2").setPosition(362, 272, 50, 14);
+    w.add(Ok, rt::ControlKind::Button).setText("OK").setPosition(254, 282, 50, 14).edit().defaultButton = true;
+    w.add(Cancel, rt::ControlKind::Button).setText("Cancel").setPosition(308, 282, 50, 14);
+    w.add(Button2, rt::ControlKind::Button).setText("Button2").setPosition(362, 282, 50, 14);
 
     rt::FormController form(w, "UpdateCubeKopf", *Relate.VOQCubeKopf);
     CommonWindow common(form);
@@ -300,7 +305,8 @@ void UpdateCubeKopf() {
         switch (e.control) {
         case EntryZugriff:
             form.readControls();
-            if (!rt::clip(CUBK.Zugriff.str()).empty() && !lookupValue("TREIBER", CUBK.Zugriff)) focusBack = EntryZugriff;
+            if (!rt::clip(CUBK.Zugriff.str()).empty() && !lookupValue("TREIBER", CUBK.Zugriff))
+                focusBack = EntryZugriff;
             redisplay();
             if (focusBack) {
                 w.select(focusBack);
@@ -370,7 +376,9 @@ void UpdateCubeDetail() {
     y += 14;
     prompt(DPromptFeld, "&Feldname");
     entry(DEntryFeld, "@s100", 150);
-    w.add(DClear, rt::ControlKind::Button, DTabGeneral).setText("Leeren").setTip("Feldinhalt kpl. löschen")
+    w.add(DClear, rt::ControlKind::Button, DTabGeneral)
+        .setText("Leeren")
+        .setTip("Feldinhalt kpl. löschen")
         .setPosition(224, y, 30, 10);
     w.add(DCheck, rt::ControlKind::Button, DTabGeneral).setText("Prüfen").setPosition(258, y, 30, 10);
     y += 12;
@@ -388,15 +396,18 @@ void UpdateCubeDetail() {
     y += 14;
     prompt(DPromptAggregat, "Aggregat");
     prompt(DPromptJustification, "Justification");
-    w.add(DAggregat, rt::ControlKind::DropCombo, DTabGeneral).setPosition(70, y, 60, 10)
+    w.add(DAggregat, rt::ControlKind::DropCombo, DTabGeneral)
+        .setPosition(70, y, 60, 10)
         .setFrom(pivot ? "0|1|2|3|4|5|6|7|8" : "Left|Center|Right|Decimal|Money");
     w.add(DAggregatName, rt::ControlKind::String, DTabGeneral).setPosition(136, y, 80, 10);
     w[DPromptAggregat].setHidden(!pivot);
     w[DAggregatName].setHidden(!pivot);
     w[DPromptJustification].setHidden(pivot);
     y += 14;
-    w.add(DOptionGruppe, rt::ControlKind::Option, DTabGeneral).setText("Gruppierung")
-        .setTip("Gruppierung der auszuwertenden Daten").setPosition(10, y, 250, 22);
+    w.add(DOptionGruppe, rt::ControlKind::Option, DTabGeneral)
+        .setText("Gruppierung")
+        .setTip("Gruppierung der auszuwertenden Daten")
+        .setPosition(10, y, 250, 22);
     const struct {
         int id;
         const char* text;
@@ -408,12 +419,16 @@ void UpdateCubeDetail() {
                   {DRadioData, "Daten", "3"}};
     int x = 16;
     for (const auto& g : groups) {
-        w.add(g.id, rt::ControlKind::Radio, DOptionGruppe).setText(g.text).setRadioValue(g.value)
+        w.add(g.id, rt::ControlKind::Radio, DOptionGruppe)
+            .setText(g.text)
+            .setRadioValue(g.value)
             .setPosition(x, y + 9, 46, 10);
         x += 48;
     }
-    w.add(DCheckGruppierung, rt::ControlKind::Check, DTabGeneral).setText("Gruppierung")
-        .setTip("Gruppensumme ein-/ ausschalten (Standard = Ein)").setPosition(264, y + 9, 56, 10);
+    w.add(DCheckGruppierung, rt::ControlKind::Check, DTabGeneral)
+        .setText("Gruppierung")
+        .setTip("Gruppensumme ein-/ ausschalten (Standard = Ein)")
+        .setPosition(264, y + 9, 56, 10);
     w.add(DOk, rt::ControlKind::Button).setText("OK").setPosition(220, 212, 50, 14).edit().defaultButton = true;
     w.add(DCancel, rt::ControlKind::Button).setText("Cancel").setPosition(274, 212, 50, 14);
 

@@ -15,8 +15,8 @@ using namespace cubeliste;
 namespace {
 
 void fillQbeFields() {
-    QBEFieldList = std::array<rt::String<50>, 6>{rt::String<50>("CUBK:ID"),          rt::String<50>("CUBK:Intern"),
-                                                 rt::String<50>("CUBG:GruppenName"), rt::String<50>("CUBK:CubeName"),
+    QBEFieldList = std::array<rt::String<50>, 6>{rt::String<50>("CUBK:ID"),           rt::String<50>("CUBK:Intern"),
+                                                 rt::String<50>("CUBG:GruppenName"),  rt::String<50>("CUBK:CubeName"),
                                                  rt::String<50>("CUBK:Beschreibung"), rt::String<50>("CUBK:TabName")};
     QBEFieldCount = 6;
     QBEQueryFilter = "INSTRING('CUBK:',UPPER(que:query),1,1)";
@@ -52,8 +52,8 @@ CubeListReport CubeListReportData(const std::string& query) {
         cubes.setOrder(-1);
         while (cubes.next() == 0) {
             if (!rt::clip(query).empty() && (!passes || !passes())) continue;
-            report.rows.push_back({std::to_string(CUBK.ID), std::to_string(CUBK.Intern), CUBK.CubeName.str(),
-                                   CUBK.Beschreibung.str()});
+            report.rows.push_back(
+                {std::to_string(CUBK.ID), std::to_string(CUBK.Intern), CUBK.CubeName.str(), CUBK.Beschreibung.str()});
         }
         cubes.close();
     }
@@ -77,21 +77,29 @@ void BrowseCubeKopf() {
     const struct {
         int id;
         const char* text;
-    } buttons[] = {{Insert, "&Insert"}, {Change, "&Change"}, {Delete, "&Delete"}, {Show, "Anzeigen"},
-                   {Copy, "C&opy"},     {Import, "&Import"}, {Export, "&Export"}, {Print, "&Print"},
-                   {PrintScreen, "&Print Screen"}};
+    } buttons[] = {{Insert, "&Insert"}, {Change, "&Change"}, {Delete, "&Delete"},
+                   {Show, "Anzeigen"},  {Copy, "C&opy"},     {Import, "&Import"},
+                   {Export, "&Export"}, {Print, "&Print"},   {PrintScreen, "&Print Screen"}};
     int y = 20;
     for (const auto& b : buttons) {
         w.add(b.id, rt::ControlKind::Button).setText(b.text).setPosition(400, y, 64, 14);
         y += 17;
     }
-    w.add(Diagnose, rt::ControlKind::Check).setText("Diagnose").setTip("Diagnose einschalten beim Aufruf von Auswertungen")
+    w.add(Diagnose, rt::ControlKind::Check)
+        .setText("Diagnose")
+        .setTip("Diagnose einschalten beim Aufruf von Auswertungen")
         .setPosition(400, y + 2, 64, 10);
-    w.add(QueryBuilder, rt::ControlKind::Button).setIcon("qkqbe.ico").setTip("Abfrage-Tool starten")
+    w.add(QueryBuilder, rt::ControlKind::Button)
+        .setIcon("qkqbe.ico")
+        .setTip("Abfrage-Tool starten")
         .setPosition(4, 240, 16, 16);
-    w.add(QueryReset, rt::ControlKind::Button).setIcon("WIZDITTO.ICO").setTip("Abfrage-Ergebnis zurücksetzen")
+    w.add(QueryReset, rt::ControlKind::Button)
+        .setIcon("WIZDITTO.ICO")
+        .setTip("Abfrage-Ergebnis zurücksetzen")
         .setPosition(22, 240, 16, 16);
-    w.add(QueryPrint, rt::ControlKind::Button).setIcon("PRINT.ICO").setTip("Abfrage-Ergebnis drucken")
+    w.add(QueryPrint, rt::ControlKind::Button)
+        .setIcon("PRINT.ICO")
+        .setTip("Abfrage-Ergebnis drucken")
         .setPosition(40, 240, 16, 16);
     w.add(QueryOn, rt::ControlKind::String).setPosition(62, 244, 60, 10);
     w.add(Close, rt::ControlKind::Button).setText("Close").setPosition(346, 240, 56, 14);

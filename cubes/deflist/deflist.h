@@ -20,8 +20,27 @@ CubeListReport CubeListReportData(const std::string& query);
 // Window equates, for tests.
 namespace cubeliste {
 enum {
-    List = 1, Sheet, TabName, TabId, LocatorName, Insert, Change, Delete, Show, Copy, Import, Export, Print,
-    PrintScreen, Diagnose, QueryBuilder, QueryReset, QueryPrint, QueryOn, Close, Help,
+    List = 1,
+    Sheet,
+    TabName,
+    TabId,
+    LocatorName,
+    Insert,
+    Change,
+    Delete,
+    Show,
+    Copy,
+    Import,
+    Export,
+    Print,
+    PrintScreen,
+    Diagnose,
+    QueryBuilder,
+    QueryReset,
+    QueryPrint,
+    QueryOn,
+    Close,
+    Help,
 };
 }  // namespace cubeliste
 

@@ -21,7 +21,9 @@ void CubeTree::remember(long groupId) {
     if (!remembered(groupId)) expanded_.push_back(groupId);
 }
 
-void CubeTree::forget(long groupId) { expanded_.erase(std::remove(expanded_.begin(), expanded_.end(), groupId), expanded_.end()); }
+void CubeTree::forget(long groupId) {
+    expanded_.erase(std::remove(expanded_.begin(), expanded_.end(), groupId), expanded_.end());
+}
 
 bool CubeTree::remembered(long groupId) const {
     return std::find(expanded_.begin(), expanded_.end(), groupId) != expanded_.end();
@@ -118,6 +120,23 @@ bool CubeTree::load() {
     return ok;
 }
 
+// Reads the group again by its identifier and tests it for cubes; false on a read error.
+bool CubeTree::rereadGroup(long groupId, bool& found, bool& hasCubes) {
+    rt::FileManager& groups = *Access.VOQCubeGruppe;
+    if (groups.open() != 0) return false;
+    if (Access.VOQCubeKopf->open() != 0) {
+        groups.close();
+        return false;
+    }
+    CUBG.ID = static_cast<rt::Long>(groupId);
+    found = groups.fetch("CUBG:KeyID") == 0;
+    bool ok = true;
+    if (found) ok = readCubes(groupId, hasCubes);
+    Access.VOQCubeKopf->close();
+    groups.close();
+    return ok;
+}
+
 bool CubeTree::expand(int r) {
     if (r < 1 || r > count()) return true;
     CubeTreeRow& row = rows_[static_cast<std::size_t>(r) - 1];
@@ -129,28 +148,27 @@ bool CubeTree::expand(int r) {
     }
     if (row.instance != 1) return true;
     const long id = row.groupId;
-    rt::FileManager& groups = *Access.VOQCubeGruppe;
-    if (groups.open() != 0) return false;
-    if (Access.VOQCubeKopf->open() != 0) {
-        groups.close();
-        return false;
-    }
-    bool ok = true;
-    CUBG.ID = static_cast<rt::Long>(id);
-    const bool found = groups.fetch("CUBG:KeyID") == 0;
     bool hasCubes = false;
-    if (found && readCubes(id, hasCubes)) {
+    bool found = false;
+    if (!rereadGroup(id, found, hasCubes)) return false;
+    bool ok = true;
+    if (found) {
         CubeTreeRow& again = rows_[static_cast<std::size_t>(r) - 1];
         again.level = std::labs(again.level);
         remember(id);
         again.loaded = hasCubes ? 1 : 0;
-        if (hasCubes) ok = insertCubes(r, id) >= 0;
-        else forget(id);
+        if (hasCubes) {
+            ok = Access.VOQCubeKopf->open() == 0;
+            if (ok) {
+                ok = insertCubes(r, id) >= 0;
+                Access.VOQCubeKopf->close();
+            }
+        } else {
+            forget(id);
+        }
     } else {
-        ok = found;
+        ok = false;
     }
-    Access.VOQCubeKopf->close();
-    groups.close();
     return ok;
 }
 
@@ -165,17 +183,9 @@ bool CubeTree::contract(int r) {
     if (row.loaded != 1) return true;
     const long id = row.groupId;
     forget(id);
-    rt::FileManager& groups = *Access.VOQCubeGruppe;
-    if (groups.open() != 0) return false;
-    if (Access.VOQCubeKopf->open() != 0) {
-        groups.close();
-        return false;
-    }
-    CUBG.ID = static_cast<rt::Long>(id);
     bool hasCubes = false;
-    const bool ok = groups.fetch("CUBG:KeyID") == 0 && readCubes(id, hasCubes);
-    Access.VOQCubeKopf->close();
-    groups.close();
+    bool found = false;
+    const bool ok = rereadGroup(id, found, hasCubes) && found;
     CubeTreeRow& again = rows_[static_cast<std::size_t>(r) - 1];
     again.level = hasCubes ? -1 : 1;
     again.loaded = 0;

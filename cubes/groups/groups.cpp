@@ -96,7 +96,9 @@ void EditCubeGruppe() {
     prompt(PromptDescription, "&Beschreibung:");
     w.add(EntryDescription, rt::ControlKind::Entry, TabGeneral).setPicture("@s100").setPosition(74, y, 240, 10);
     y += 14;
-    w.add(CheckActive, rt::ControlKind::Check, TabGeneral).setText("Aktiv").setTip("Aktive Gruppe")
+    w.add(CheckActive, rt::ControlKind::Check, TabGeneral)
+        .setText("Aktiv")
+        .setTip("Aktive Gruppe")
         .setPosition(74, y, 60, 10);
     w.add(TabCubes, rt::ControlKind::Tab, FormSheet).setText("&2) VOQCubeKopf");
     w.add(CubeList, rt::ControlKind::List, TabCubes).setPosition(8, 22, 314, 118);
@@ -175,7 +177,10 @@ void CubeTreeAnzeige() {
     w.add(Tree, rt::ControlKind::Tree).setPosition(6, 6, 504, 226);
     w.add(Execute, rt::ControlKind::Button).setText("&Ausführen").setPosition(6, 238, 60, 16);
     w.add(TreeOk, rt::ControlKind::Button).setText("&OK").setIcon("WAOK.ICO").setPosition(396, 238, 54, 16);
-    w.add(TreeCancel, rt::ControlKind::Button).setText("&Cancel").setIcon("WACANCEL.ICO").setTip("Abbrechen")
+    w.add(TreeCancel, rt::ControlKind::Button)
+        .setText("&Cancel")
+        .setIcon("WACANCEL.ICO")
+        .setTip("Abbrechen")
         .setPosition(456, 238, 54, 16);
     w[Execute].setEnabled(PivotViewerAvailable());
 
@@ -242,9 +247,7 @@ void CubeTreeAnzeige() {
                 failed(tree.contract(e.row));
                 show(std::min(e.row, tree.count()));
                 return true;
-            case rt::Event::NewSelection:
-                newSelection(w[Tree].selected());
-                return true;
+            case rt::Event::NewSelection: newSelection(w[Tree].selected()); return true;
             case rt::Event::AlertKey: {
                 const int row = e.row > 0 ? e.row : w[Tree].selected();
                 if (e.keyCode == rt::keys::KeypadPlus) {

@@ -12,11 +12,11 @@ void CubeTreeAnzeige();
 
 // One row of the cube tree (CubeTreeQueue).
 struct CubeTreeRow {
-    std::string display;   // M_DISPLAY
-    long level = 0;        // 0 root, 1 group, 2 cube; negative while collapsed with children
-    long loaded = 0;       // 1 when the row's children are in the rows
-    int instance = 0;      // 0 root, 1 group, 2 cube
-    long groupId = 0;      // the group a group row stands for (its position in CUBG:KeyID)
+    std::string display;  // M_DISPLAY
+    long level = 0;       // 0 root, 1 group, 2 cube; negative while collapsed with children
+    long loaded = 0;      // 1 when the row's children are in the rows
+    int instance = 0;     // 0 root, 1 group, 2 cube
+    long groupId = 0;     // the group a group row stands for (its position in CUBG:KeyID)
     // The cube-header buffer when the row was made.
     long cubeGroup = 0;    // CUBK:ID_CUBG
     std::string cubeName;  // CUBK:CubeName
@@ -45,15 +45,16 @@ public:
     const std::vector<long>& expandedGroups() const { return expanded_; }
 
     // Toolbar navigation from a row: the row to go to (the same row when there is no move).
-    int nextGroup(int row);      // last record
-    int groupOf(int row) const;  // first record
-    int nextSameLevel(int row);  // next page
+    int nextGroup(int row);          // last record
+    int groupOf(int row) const;      // first record
+    int nextSameLevel(int row);      // next page
     int previousSameLevel(int row);  // previous page
-    int down(int row);           // next record
-    int up(int row);             // previous record
+    int down(int row);               // next record
+    int up(int row);                 // previous record
 
 private:
     bool readCubes(long groupId, bool& hasCubes);
+    bool rereadGroup(long groupId, bool& found, bool& hasCubes);
     int insertCubes(int afterRow, long groupId);
     void remember(long groupId);
     void forget(long groupId);
@@ -67,12 +68,40 @@ private:
 // Window equates, for tests.
 namespace cubegruppe {
 enum {
-    List = 1, Sheet, TabId, TabName, LocatorName, Insert, Change, Delete, Print, Select, Close,
+    List = 1,
+    Sheet,
+    TabId,
+    TabName,
+    LocatorName,
+    Insert,
+    Change,
+    Delete,
+    Print,
+    Select,
+    Close,
     // form
-    FormSheet = 20, TabGeneral, TabCubes, PromptId, EntryId, PromptName, EntryName, PromptDescription,
-    EntryDescription, CheckActive, CubeList, CubeNew, CubeChange, CubeDelete, Ok, Cancel, Help,
+    FormSheet = 20,
+    TabGeneral,
+    TabCubes,
+    PromptId,
+    EntryId,
+    PromptName,
+    EntryName,
+    PromptDescription,
+    EntryDescription,
+    CheckActive,
+    CubeList,
+    CubeNew,
+    CubeChange,
+    CubeDelete,
+    Ok,
+    Cancel,
+    Help,
     // tree
-    TreeOk = 50, TreeCancel, Tree, Execute,
+    TreeOk = 50,
+    TreeCancel,
+    Tree,
+    Execute,
 };
 }  // namespace cubegruppe
 

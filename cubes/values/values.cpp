@@ -131,8 +131,12 @@ void EditWerte() {
     y += 14;
     prompt(PromptName, "&Bezeichnung");
     w.add(EntryName, rt::ControlKind::Entry, FormTab).setPicture("@s20").setPosition(64, y, 90, 10);
-    w.add(Ok, rt::ControlKind::Button).setText("OK").setIcon("WAOK.ICO").setPosition(78, 90, 50, 14)
-        .edit().defaultButton = true;
+    w.add(Ok, rt::ControlKind::Button)
+        .setText("OK")
+        .setIcon("WAOK.ICO")
+        .setPosition(78, 90, 50, 14)
+        .edit()
+        .defaultButton = true;
     w.add(Cancel, rt::ControlKind::Button).setText("Abbrechen").setIcon("WACANCEL.ICO").setPosition(132, 90, 54, 14);
 
     rt::FormController form(w, "EditWerte", *Relate.VOQGNEquates);
@@ -164,8 +168,8 @@ void BrowseWerte() {
     const struct {
         int id;
         const char* text;
-    } buttons[] = {{Insert, "&Insert"}, {Change, "&Change"}, {Delete, "&Delete"},
-                   {Select, "&Select"}, {PrintScreen, "&PrintScreen"}, {Close, "Close"}, {Help, "Help"}};
+    } buttons[] = {{Insert, "&Insert"},           {Change, "&Change"}, {Delete, "&Delete"}, {Select, "&Select"},
+                   {PrintScreen, "&PrintScreen"}, {Close, "Close"},    {Help, "Help"}};
     int y = 20;
     for (const auto& b : buttons) {
         w.add(b.id, rt::ControlKind::Button).setText(b.text).setPosition(200, y, 54, 14);

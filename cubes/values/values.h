@@ -38,10 +38,29 @@ ValueListReport ValueListReportData();
 // Window equates, for tests.
 namespace werte {
 enum {
-    Sheet = 1, TabId, List, Insert, Change, Delete, Select, PrintScreen, Close, Help,
+    Sheet = 1,
+    TabId,
+    List,
+    Insert,
+    Change,
+    Delete,
+    Select,
+    PrintScreen,
+    Close,
+    Help,
     // form
-    FormSheet = 20, FormTab, PromptId, EntryId, PromptFilter, DropFilter, PromptWert, EntryWert, PromptName, EntryName,
-    Ok, Cancel,
+    FormSheet = 20,
+    FormTab,
+    PromptId,
+    EntryId,
+    PromptFilter,
+    DropFilter,
+    PromptWert,
+    EntryWert,
+    PromptName,
+    EntryName,
+    Ok,
+    Cancel,
 };
 }  // namespace werte
 

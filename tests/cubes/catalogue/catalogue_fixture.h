@@ -44,18 +44,18 @@ protected:
         exec("CREATE TABLE " + table("VOQCUBEGRUPPE") + " (ID INT NOT NULL PRIMARY KEY, GRUPPENNAME VARCHAR(30), " +
              "BESCHREIBUNG VARCHAR(100), ACTIV " + (pg() ? "SMALLINT" : "TINYINT") + ")");
         onThread([] {
-            for (rt::FileManager* fm : {Access.VOQCubeKopf, Access.VOQCubeDetail, Access.VOQGNEquates, Access.VOQSQLTBL}) {
+            for (rt::FileManager* fm :
+                 {Access.VOQCubeKopf, Access.VOQCubeDetail, Access.VOQGNEquates, Access.VOQSQLTBL}) {
                 ASSERT_EQ(fm->open(), 0) << fm->label() << ": " << rt::errorText() << " " << rt::fileErrorText();
                 fm->close();
             }
         });
-        SetRightsCheck({[this](std::string_view action, std::string_view) {
-                            std::lock_guard lock(m_);
-                            return refused_.count(std::string(action)) ? 0 : 1;
-                        },
-                        [](std::string_view action) {
-                            rt::message("Keine Berechtigung: " + std::string(action), "Zugriff");
-                        }});
+        SetRightsCheck(
+            {[this](std::string_view action, std::string_view) {
+                 std::lock_guard lock(m_);
+                 return refused_.count(std::string(action)) ? 0 : 1;
+             },
+             [](std::string_view action) { rt::message("Keine Berechtigung: " + std::string(action), "Zugriff"); }});
     }
     void TearDown() override {
         display.shutdown();

@@ -1,7 +1,7 @@
 // Statements of the cube catalogue: quotes in names, bracket quoting per back end, and counts
 // from the server's column catalogue.
-#include "cubes/catalogue/catalogue_calls.h"
 #include "cubes/catalogue/catalogue_sql.h"
+#include "cubes/catalogue/catalogue_calls.h"
 #include "tests/cubes/catalogue/catalogue_fixture.h"
 
 namespace {
@@ -13,7 +13,8 @@ TEST(CatalogueSql, BracketsFollowTheBackEnd) {
     struct Case {
         std::string connect, statement, expected;
     } cases[] = {
-        {sqlServer, "INSERT INTO [dbo].[VOQGNEQUATES] VALUES (2,'x')", "INSERT INTO [dbo].[VOQGNEQUATES] VALUES (2,'x')"},
+        {sqlServer, "INSERT INTO [dbo].[VOQGNEQUATES] VALUES (2,'x')",
+         "INSERT INTO [dbo].[VOQGNEQUATES] VALUES (2,'x')"},
         {sqlite, "SELECT [a] FROM [dbo].[T]", "SELECT [a] FROM [dbo].[T]"},
         {pg, "INSERT INTO [dbo].[VOQGNEQUATES] VALUES (2,'GRUPPE',0,'GNHidden'  )",
          "INSERT INTO dbo.VOQGNEQUATES VALUES (2,'GRUPPE',0,'GNHidden'  )"},
@@ -39,8 +40,9 @@ TEST(CatalogueSql, ListReportWidthDecidesTheOrientation) {
         return c;
     };
     // The cube list's printout: always landscape.
-    EXPECT_EQ(ListReportWidth({column("ID", 8), column("Intern", 6), column("CubeName", 20), column("Beschreibung", 65)}),
-              503);
+    EXPECT_EQ(
+        ListReportWidth({column("ID", 8), column("Intern", 6), column("CubeName", 20), column("Beschreibung", 65)}),
+        503);
     // A heading longer than its values counts with its own length.
     ListReportColumn wide;
     wide.heading = "Bezeichnung  ";

@@ -22,8 +22,8 @@ TEST(FieldExpression, ChoicesGrowAFormulaOrReplaceTheExpression) {
         const char* choice;
         const char* expected;
     } cases[] = {
-        {"Menge", "-", "-"},          {"Menge*", "Preis", "Menge*Preis"}, {"", "Menge", "Menge"},
-        {"a+", " ", "a+"},            {" +", "Preis", "Preis"},           {"Menge-Rabatt ", "/", "Menge-Rabatt/"},
+        {"Menge", "-", "-"}, {"Menge*", "Preis", "Menge*Preis"}, {"", "Menge", "Menge"},
+        {"a+", " ", "a+"},   {" +", "Preis", "Preis"},           {"Menge-Rabatt ", "/", "Menge-Rabatt/"},
     };
     for (const auto& c : cases) EXPECT_EQ(AppendFieldChoice(c.expression, c.choice), c.expected) << c.expression;
     EXPECT_TRUE(IsComputedField("a+b"));

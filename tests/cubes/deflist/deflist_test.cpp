@@ -1,7 +1,7 @@
 // The cube definition list: the outer join on the groups, copying with its renumbering and kept
 // settings, a cancelled copy, the diagnosis switch and the printout's rows.
-#include "cubes/definitions/definitions.h"
 #include "cubes/deflist/deflist.h"
+#include "cubes/definitions/definitions.h"
 #include "runtime/classlib/request.h"
 #include "tests/cubes/catalogue/catalogue_fixture.h"
 
@@ -37,7 +37,7 @@ TEST_P(CubeListTest, ListsEveryCubeWithItsGroupAndCopiesOne) {
     EXPECT_EQ(user.cell(w, List, 1, 3), "Vertrieb");
     EXPECT_EQ(user.cell(w, List, 2, 4), "Waise");
     EXPECT_EQ(user.cell(w, List, 2, 3), "");
-    EXPECT_TRUE(user.enabled(w, Show));       // lists run already; the pivot viewer is still to come
+    EXPECT_TRUE(user.enabled(w, Show));  // lists run already; the pivot viewer is still to come
     EXPECT_FALSE(user.enabled(w, Export));
 
     user.selectRow(w, List, 1);

@@ -43,7 +43,8 @@ TEST_P(CubeGroupTest, TreeRowsThroughExpandingContractingAndReloading) {
         std::vector<std::string> rows;
     } steps[] = {
         // Opening: every active group expanded, inactive group left out, a group without cubes flat.
-        {Load, 0,
+        {Load,
+         0,
          {"CubeGruppen 0", "Vertrieb 1", "Umsatz ( U01) 2", "Marge ( U02) 2", "Leer 1", "Einkauf 1",
           "Bestellungen ( E01) 2"}},
         // Contracting the root collapses all and forgets them.
@@ -56,11 +57,13 @@ TEST_P(CubeGroupTest, TreeRowsThroughExpandingContractingAndReloading) {
         {Load, 0, {"CubeGruppen 0", "Vertrieb -1", "Leer 1", "Einkauf 1", "Bestellungen ( E01) 2"}},
         {Contract, 4, {"CubeGruppen 0", "Vertrieb -1", "Leer 1", "Einkauf -1"}},
         // Expanding the root shows all; with expand-all set a reload expands what was contracted.
-        {Expand, 1,
+        {Expand,
+         1,
          {"CubeGruppen 0", "Vertrieb 1", "Umsatz ( U01) 2", "Marge ( U02) 2", "Leer 1", "Einkauf 1",
           "Bestellungen ( E01) 2"}},
         {Contract, 2, {"CubeGruppen 0", "Vertrieb -1", "Leer 1", "Einkauf 1", "Bestellungen ( E01) 2"}},
-        {Load, 0,
+        {Load,
+         0,
          {"CubeGruppen 0", "Vertrieb 1", "Umsatz ( U01) 2", "Marge ( U02) 2", "Leer 1", "Einkauf 1",
           "Bestellungen ( E01) 2"}},
     };
