@@ -16,8 +16,11 @@
 #include "core/updater/update_log_list.h"
 #include "core/updater/update_scripts.h"
 #include "cubes/deflist/deflist.h"
+#include "cubes/display/cockpit.h"
+#include "cubes/display/cube_display.h"
 #include "cubes/groups/groups.h"
 #include "cubes/provkey/prov_key.h"
+#include "cubes/sqlresult/sql_result.h"
 #include "cubes/values/values.h"
 #include "pivot/pivot_control.h"
 #include "pivot/qt/pivot_view.h"
@@ -101,7 +104,10 @@ void runProgram(const std::vector<std::string>& parameters) {
     registerFrameProcedure("BrowseDBUpdateLog", [](const std::string&) { BrowseDBUpdateLog(); });
     registerFrameProcedure("BrowseSQLSkript1", [](const std::string&) { BrowseSQLSkript1(); });
     registerFrameProcedure("BrowseSQLScript", [](const std::string&) { BrowseSQLScript(); });
+    registerFrameProcedure("BrowseCubeAnzeige", [](const std::string&) { BrowseCubeAnzeige(); });
+    registerFrameProcedure("ControllingCockpit", [](const std::string&) { ControllingCockpit(); });
     registerFrameProcedure("BrowseProvKey", [](const std::string&) { BrowseProvKey(); });
+    registerFrameProcedure("SQLQueryResult_N", [](const std::string& mode) { SQLQueryResult_N(mode); });
     setMainProcedure(Main);
     registerFrameProcedure("BrowseWerte", [](const std::string&) { BrowseWerte(); });
     registerFrameProcedure("BrowseCubeGruppe", [](const std::string&) { BrowseCubeGruppe(); });

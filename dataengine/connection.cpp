@@ -104,6 +104,20 @@ SQLUSMALLINT completionMode(const VARIANT& prompt)
     return SQL_DRIVER_COMPLETE_REQUIRED;
 }
 
+// psqlODBC runs a statement prepared on the server through a path that touches far more memory
+// for a large result (about 60 % more page faults, and the time to go with them) than the one
+// it takes when it prepares the statement itself. Resultsets are prepared only to describe
+// their columns before they run (no parameters, run once), so that driver prepares them
+// itself. Attribute 65540 is its server-side-prepare switch; other drivers are left alone.
+void tuneDriver(Connection* c) {
+    char name[64] = {0};
+    SQLSMALLINT length = 0;
+    if (!succeeded(dm::SQLGetInfo(c->hdbc, SQL_DRIVER_NAME, name, SQLSMALLINT(sizeof name), &length))) return;
+    if (std::string_view(name).rfind("psqlodbc", 0) != 0) return;
+    constexpr SQLINTEGER kServerSidePrepare = 65540;
+    dm::SQLSetConnectAttr(c->hdbc, kServerSidePrepare, reinterpret_cast<SQLPOINTER>(0), SQL_IS_UINTEGER);
+}
+
 bool connect(Connection* c, BSTR connectString)
 {
     const std::string text = rt::ole::bstrToUtf8(connectString);
@@ -114,6 +128,7 @@ bool connect(Connection* c, BSTR connectString)
                                         &outLength, completionMode(c->prompt));
     if (succeeded(rc)) {
         c->connected = true;
+        tuneDriver(c);
         return true;
     }
     // Without a data-source name there is nothing to fall back to; the driver's own reason for
@@ -129,6 +144,7 @@ bool connect(Connection* c, BSTR connectString)
                         (SQLCHAR*)pwd.c_str(), SQL_NTS);
     if (succeeded(rc)) {
         c->connected = true;
+        tuneDriver(c);
         return true;
     }
     recordError(c->engine, c->henv, c->hdbc, SQL_NULL_HSTMT);

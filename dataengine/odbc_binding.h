@@ -5,15 +5,16 @@
 // manager, looks the function up, stores its address and calls it. A function that cannot be
 // bound answers SQL_ERROR, and lastCallUnbound() tells the error recorder why.
 
+#include <atomic>
 #include <sql.h>
 #include <sqlext.h>
-
-#include <atomic>
 #include <string>
 
 namespace novaodbc::dm {
 
-// The table's entries, in their fixed order.
+// The table's entries, in their fixed order. The last one, beyond the 39 of the original
+// table, sets driver-specific connection options, whose numbers do not fit SQLSetConnectOption.
+// clang-format off
 #define NOVAODBC_DM_FUNCTIONS(X)                                                                   \
     X(SQLAllocConnect) X(SQLAllocEnv) X(SQLAllocStmt) X(SQLBindCol) X(SQLCancel) X(SQLDescribeCol)  \
     X(SQLDisconnect) X(SQLDriverConnect) X(SQLError) X(SQLExecDirect) X(SQLExecute)                 \
@@ -22,15 +23,16 @@ namespace novaodbc::dm {
     X(SQLNumResultCols) X(SQLParamData) X(SQLPrepare) X(SQLPutData) X(SQLRowCount)                  \
     X(SQLSetConnectOption) X(SQLSetPos) X(SQLSetStmtOption) X(SQLTransact) X(SQLBindParameter)      \
     X(SQLNumParams) X(SQLGetStmtOption) X(SQLDataSources) X(SQLConnect) X(SQLGetDiagRec)            \
-    X(SQLColAttribute) X(SQLColumns) X(SQLColAttributes)
+    X(SQLColAttribute) X(SQLColumns) X(SQLColAttributes) X(SQLSetConnectAttr)
+// clang-format on
 
 enum Entry : int {
 #define NOVAODBC_DM_ENUM(name) e##name,
     NOVAODBC_DM_FUNCTIONS(NOVAODBC_DM_ENUM)
 #undef NOVAODBC_DM_ENUM
-    kEntryCount
+        kEntryCount
 };
-static_assert(kEntryCount == 39);
+static_assert(kEntryCount == 40);
 
 extern const char* const kEntryNames[kEntryCount];
 extern std::atomic<void*> table[kEntryCount];
@@ -46,8 +48,7 @@ struct Caller;
 template <int I, typename R, typename... A>
 struct Caller<I, R (*)(A...)> {
     using Fn = R (*)(A...);
-    static R firstUse(A... a) noexcept
-    {
+    static R firstUse(A... a) noexcept {
         void* p = bind(I);
         if (!p) {
             unboundFlag = true;
@@ -55,16 +56,15 @@ struct Caller<I, R (*)(A...)> {
         }
         return reinterpret_cast<Fn>(p)(a...);
     }
-    static R call(A... a) noexcept
-    {
+    static R call(A... a) noexcept {
         unboundFlag = false;
         return reinterpret_cast<Fn>(table[I].load(std::memory_order_acquire))(a...);
     }
 };
 
 // dm::SQLFetch(...) and so on: the same signatures as the driver manager's functions.
-#define NOVAODBC_DM_CALLER(name)                                                                   \
-    using name##_t = decltype(&::name);                                                            \
+#define NOVAODBC_DM_CALLER(name)        \
+    using name##_t = decltype(&::name); \
     inline constexpr auto name = &Caller<e##name, name##_t>::call;
 NOVAODBC_DM_FUNCTIONS(NOVAODBC_DM_CALLER)
 #undef NOVAODBC_DM_CALLER
@@ -81,4 +81,4 @@ void setLibraryName(const std::string& name);
 int loadCount();
 bool loaded();
 
-} // namespace novaodbc::dm
+}  // namespace novaodbc::dm

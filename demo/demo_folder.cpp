@@ -218,6 +218,15 @@ std::string writeTables() {
     }
     updates.close();
     GLO.SCRIPT = "";
+
+    // The cockpit of the demo database opens the demo cubes.
+    if (rt::getProfileString(".\\VOQKivorant6.INI", kDemoDatabase, "Cube1", "").empty()) {
+        for (std::size_t n = 0; n < cubes().size() && n < 6; ++n) {
+            const std::string k = std::to_string(n + 1);
+            rt::writeProfileString(".\\VOQKivorant6.INI", kDemoDatabase, "Cube" + k, std::to_string(n + 1));
+            rt::writeProfileString(".\\VOQKivorant6.INI", kDemoDatabase, "Text" + k, cubes()[n].name);
+        }
+    }
     return {};
 }
 

@@ -10,6 +10,7 @@
 
 #include "cubes/odbc/odbc_list_feed.h"
 #include "runtime/text/date_time.h"
+#include "runtime/thread/shared.h"
 
 namespace {
 
@@ -21,12 +22,14 @@ constexpr int kTextBuffer = 1024;
 
 // ---- module-wide state --------------------------------------------------------------------
 
-std::mutex hooksMutex;
-OdbcHooks hooks;
+rt::Shared<OdbcHooks> hooks;
 
-std::mutex defaultMutex;
-OdbcConnection* defaultConn = nullptr;
-bool defaultTaken = false;  // only the first connection of the process becomes the default
+// Only the first connection of the process becomes the default.
+struct DefaultConnection {
+    OdbcConnection* connection = nullptr;
+    bool taken = false;
+};
+rt::Shared<DefaultConnection> defaultConn;
 
 std::atomic<int> nextDataSetId{1};
 std::atomic<std::uint64_t> nextStamp{1};
@@ -72,36 +75,33 @@ void appendDate(std::string& out, unsigned day, unsigned month, int year) {
 // ---- hooks ----------------------------------------------------------------------------------
 
 OdbcHooks setOdbcHooks(OdbcHooks h) {
-    std::lock_guard lock(hooksMutex);
-    std::swap(hooks, h);
-    return h;
+    return hooks.update([&](OdbcHooks& current) {
+        std::swap(current, h);
+        return h;
+    });
 }
 
-OdbcHooks odbcHooks() {
-    std::lock_guard lock(hooksMutex);
-    return hooks;
-}
+OdbcHooks odbcHooks() { return hooks.get(); }
 
 // ---- OdbcConnection -------------------------------------------------------------------------
 
 OdbcConnection::OdbcConnection() {
-    std::lock_guard lock(defaultMutex);
-    if (!defaultTaken) {
-        defaultTaken = true;
-        defaultConn = this;
-    }
+    defaultConn.update([this](DefaultConnection& d) {
+        if (!d.taken) {
+            d.taken = true;
+            d.connection = this;
+        }
+    });
 }
 
 OdbcConnection::~OdbcConnection() {
     Disconnect();
-    std::lock_guard lock(defaultMutex);
-    if (defaultConn == this) defaultConn = nullptr;
+    defaultConn.update([this](DefaultConnection& d) {
+        if (d.connection == this) d.connection = nullptr;
+    });
 }
 
-OdbcConnection* OdbcConnection::defaultConnection() {
-    std::lock_guard lock(defaultMutex);
-    return defaultConn;
-}
+OdbcConnection* OdbcConnection::defaultConnection() { return defaultConn.get().connection; }
 
 void OdbcConnection::addUser(OdbcDataSet* ds) {
     std::lock_guard lock(usersMutex_);
@@ -390,6 +390,15 @@ void OdbcDataSet::LoadResult() {
     std::vector<std::uint64_t>& offsets = result->offsets_;
     std::vector<std::int32_t>& lengths = result->lengths_;
     offsets.push_back(0);
+    // Drivers that know the row count up front (psqlODBC, SQLite ODBC hold the whole result)
+    // let the cell index be sized once; the text is sized from its first rows.
+    SQLLEN expected = -1;
+    if (!succeeded(SQLRowCount(HSTMT, &expected))) expected = -1;
+    if (expected > 0) {
+        offsets.reserve(static_cast<std::size_t>(expected) * cols + 1);
+        lengths.reserve(static_cast<std::size_t>(expected) * cols);
+    }
+    constexpr int kSampleRows = 1024;
 
     char buffer[kTextBuffer];
     SQL_DATE_STRUCT date{};
@@ -403,6 +412,10 @@ void OdbcDataSet::LoadResult() {
     std::vector<std::int32_t> cellLen(cols);
     int rows = 0;
     while (succeeded(SQLFetch(HSTMT))) {
+        if (rows == kSampleRows && expected > rows) {
+            const double perRow = static_cast<double>(text.size()) / rows;
+            text.reserve(static_cast<std::size_t>(perRow * static_cast<double>(expected) * 1.02) + 64);
+        }
         ++rows;
         const std::uint64_t rowStart = text.size();
         std::fill(cellEnd.begin(), cellEnd.end(), std::size_t(-1));
@@ -497,10 +510,14 @@ void OdbcDataSet::LoadResult() {
         }
     }
     result->rowCount_ = rows;
-    // The result stays for a while: give back what the growth left unused.
-    text.shrink_to_fit();
-    offsets.shrink_to_fit();
-    lengths.shrink_to_fit();
+    // The result stays for a while: give back what the growth left unused, unless that is
+    // little (each shrink copies the whole buffer).
+    auto trim = [](auto& v) {
+        if (v.capacity() - v.size() > v.size() / 8) v.shrink_to_fit();
+    };
+    trim(text);
+    trim(offsets);
+    trim(lengths);
     publish(std::move(result));
 }
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <numeric>
 #include <optional>
 #include <vector>
 
@@ -31,12 +32,35 @@ constexpr std::size_t kStatementChars = 10000;
 constexpr std::size_t kParameterChars = 60;
 constexpr int kCharUnits = 5;  // dialog units per character of the list
 constexpr int kPrintLandscape = 420;
-// The initial order "+LQQ:C1": ascending by column 1, as text.
-const std::vector<rt::QueueKey<QueryResultEntry>>& initialOrder() {
-    static const std::vector<rt::QueueKey<QueryResultEntry>> keys = {
-        rt::QueueKey<QueryResultEntry>(&QueryResultEntry::C1)};
-    return keys;
+// Sorts the rows by one column's text, stably: the positions are sorted and the rows then moved
+// into place once each, as moving whole rows about while sorting costs far more.
+void sortRows(QueryResultQueue& rows, int column, bool descending) {
+    const std::size_t n = rows.records();
+    const ResultColumnMember member = kResultColumnMembers.at(column - 1);
+    std::vector<std::size_t> order(n);
+    std::iota(order.begin(), order.end(), std::size_t{1});
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        int c = rt::compareTrimmed(rows.get(a).*member, rows.get(b).*member);
+        return descending ? c > 0 : c < 0;
+    });
+    // Position p takes the row that stood at order[p - 1]; each cycle of moves is followed once.
+    std::vector<bool> placed(n + 1, false);
+    for (std::size_t start = 1; start <= n; ++start) {
+        if (placed[start] || order[start - 1] == start) continue;
+        QueryResultEntry first = std::move(rows.get(start));
+        std::size_t p = start;
+        while (order[p - 1] != start) {
+            rows.get(p) = std::move(rows.get(order[p - 1]));
+            placed[p] = true;
+            p = order[p - 1];
+        }
+        rows.get(p) = std::move(first);
+        placed[p] = true;
+    }
 }
+
+// The initial order "+LQQ:C1": ascending by column 1, as text.
+void initialOrder(QueryResultQueue& rows) { sortRows(rows, 1, false); }
 
 // The runner's own description of a column, one per cube field.
 struct QueryFieldEntry {
@@ -244,14 +268,15 @@ void QueryRunner::fillResult() {
             rows_.free();
             return;
         }
-        for (int c = 1; c <= kResultColumns; ++c) {
+        // Columns beyond the cube's fields are neither shown, exported nor printed: not kept.
+        for (int c = 1; c <= NUMBEROFCOLUMNSDISPLAYEDINQ; ++c) {
             std::string value = FormatValue(SQLF.*source[c - 1], types[c - 1]);
-            if (c <= NUMBEROFCOLUMNSDISPLAYEDINQ && columns[c]) {
+            if (columns[c]) {
                 std::size_t length = std::min<std::size_t>(rt::charLength(value), 255);
                 if (length > columns[c]->MAXIMUMLENGTHDATA)
                     columns[c]->MAXIMUMLENGTHDATA = static_cast<rt::Byte>(length);
             }
-            resultColumn(row, c) = value;
+            resultColumn(row, c) = std::move(value);
         }
         row.RECORDID = ++number;
         rows_.add(row);
@@ -333,13 +358,13 @@ void QueryRunner::headerPressed(int column) {
     const bool ascending = heading.empty() || heading[0] != '>';
     std::string rest = !heading.empty() && (heading[0] == '<' || heading[0] == '>') ? heading.substr(1) : heading;
     setHeading(column, std::string(ascending ? ">" : "<") + std::string(rt::trimBlanks(rest)));
-    rows_.sortBy({rt::QueueKey<QueryResultEntry>(kResultColumnMembers[column - 1], !ascending)});
+    sortRows(rows_, column, !ascending);
     publishRows();
 }
 
 void QueryRunner::originalOrder() {
     removeMark(QUEUESORTINGORDERFIELD);
-    rows_.sortBy(initialOrder());
+    initialOrder(rows_);
     QUEUESORTINGORDERFIELD = 0;
     publishRows();
 }
@@ -450,7 +475,7 @@ void QueryRunner::run() {
         buildLayout();
         SQLSELECTSTRING = prepareStatement();
         if (runSql()) fillResult();
-        rows_.sortBy(initialOrder());
+        initialOrder(rows_);
         listColumns();
         publishRows();
         if (fields_.size() > static_cast<std::size_t>(kResultColumns)) {

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 namespace rt {
 
@@ -150,6 +151,14 @@ inline std::uint32_t nextFolded(std::string_view text, std::size_t& i) noexcept 
 
 std::string_view clip(std::string_view text) noexcept {
     std::size_t end = text.size();
+    // Fixed-length fields end in long runs of blanks: eight at a time first.
+    constexpr std::uint64_t kEightBlanks = 0x2020202020202020ull;
+    while (end >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + end - 8, sizeof word);
+        if (word != kEightBlanks) break;
+        end -= 8;
+    }
     while (end > 0 && text[end - 1] == ' ') --end;
     return text.substr(0, end);
 }
@@ -211,9 +220,13 @@ int compareNoCase(std::string_view a, std::string_view b) noexcept {
         const std::uint32_t pb = nextFolded(b, j);
         if (pa != pb) return compareCodePoints(pa, pb);
     }
-    if (i == a.size() && j == b.size()) return 0;
-    if (i < a.size()) return compareCodePoints(nextFolded(a, i), ' ');
-    return compareCodePoints(' ', nextFolded(b, j));
+    // The shorter text counts as padded with blanks: the rest of the longer one decides at its
+    // first character that is not a blank ("A B" after "A", not equal to it).
+    while (i < a.size())
+        if (const std::uint32_t pa = nextFolded(a, i); pa != ' ') return compareCodePoints(pa, ' ');
+    while (j < b.size())
+        if (const std::uint32_t pb = nextFolded(b, j); pb != ' ') return compareCodePoints(' ', pb);
+    return 0;
 }
 
 bool equalsNoCase(std::string_view a, std::string_view b) noexcept { return compareNoCase(a, b) == 0; }

@@ -30,46 +30,27 @@ rt::WindowId runnerWindow() {
 }
 
 void schedule(rt::qt::QtDisplay& display, std::string folder) {
-    auto* timer = new QTimer(qApp);
-    auto step = std::make_shared<int>(0);
-    auto since = std::make_shared<std::chrono::steady_clock::time_point>(std::chrono::steady_clock::now());
-    auto started = std::chrono::steady_clock::now();
-    QObject::connect(timer, &QTimer::timeout, timer, [&display, folder, timer, step, since, started] {
-        auto now = std::chrono::steady_clock::now();
-        if (now - started > std::chrono::seconds(90)) {
-            std::fprintf(stderr, "the runner did not show its list\n");
-            timer->stop();
-            QCoreApplication::exit(2);
-            return;
-        }
-        if (now - *since < std::chrono::milliseconds(1200)) return;  // let the window settle and paint
-        rt::WindowId w = runnerWindow();
-        if (!w || !display.windowWidget(w)) return;
-        switch (*step) {
-        case 0: {
-            // Sorted by "Kunde", ascending.
-            rt::UserInput click(rt::Event::HeaderPressed, RUNQUERY_LIST);
-            click.column = 3;
-            rt::sendInput(w, click);
-            break;
-        }
-        case 1: {
-            const std::string file = folder + "/runner.png";
-            if (!display.windowWidget(w)->grab().save(QString::fromStdString(file), "PNG") ||
-                !voq::test::looksLikeAWindow(file, 400, 200)) {
-                timer->stop();
-                QCoreApplication::exit(3);
-                return;
-            }
-            rt::sendInput(w, rt::UserInput(rt::Event::Accepted, RUNQUERY_CLOSE));
-            timer->stop();
-            break;
-        }
-        }
-        ++*step;
-        *since = now;
-    });
-    timer->start(100);
+    using voq::test::GuiStep;
+    voq::test::runGuiSteps({[&display] {
+                                rt::WindowId w = runnerWindow();
+                                if (!w || !display.windowWidget(w)) return GuiStep::Wait;
+                                // Sorted by "Kunde", ascending.
+                                rt::UserInput click(rt::Event::HeaderPressed, RUNQUERY_LIST);
+                                click.column = 3;
+                                rt::sendInput(w, click);
+                                return GuiStep::Done;
+                            },
+                            [&display, folder] {
+                                rt::WindowId w = runnerWindow();
+                                const std::string file = folder + "/runner.png";
+                                if (!w || !display.windowWidget(w)->grab().save(QString::fromStdString(file), "PNG") ||
+                                    !voq::test::looksLikeAWindow(file, 400, 200))
+                                    return GuiStep::Failed;
+                                rt::sendInput(w, rt::UserInput(rt::Event::Accepted, RUNQUERY_CLOSE));
+                                return GuiStep::Done;
+                            }},
+                           std::chrono::milliseconds(1200), std::chrono::seconds(90),
+                           "the runner did not show its list");
 }
 
 }  // namespace

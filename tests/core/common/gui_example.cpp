@@ -25,57 +25,38 @@ rt::WindowId windowOf(const std::string& procedure) {
 }
 
 void schedule(rt::qt::QtDisplay& display, std::string folder) {
-    auto* timer = new QTimer(qApp);
-    auto step = std::make_shared<int>(0);
-    auto since = std::make_shared<std::chrono::steady_clock::time_point>(std::chrono::steady_clock::now());
-    auto started = std::chrono::steady_clock::now();
-    QObject::connect(timer, &QTimer::timeout, timer, [&display, folder, timer, step, since, started] {
-        auto now = std::chrono::steady_clock::now();
-        if (now - started > std::chrono::seconds(60)) {
-            std::fprintf(stderr, "the example did not open\n");
-            timer->stop();
-            QCoreApplication::exit(2);
-            return;
-        }
-        if (now - *since < std::chrono::milliseconds(800)) return;  // let the windows settle and paint
-        rt::WindowId list = windowOf("BrowseWerte");
-        rt::WindowId form = windowOf("EditWerte");
-        switch (*step) {
-        case 0: {
-            if (!list || !display.windowWidget(list)) return;
-            rt::UserInput row(rt::Event::NewSelection, example::LIST);
-            row.row = 2;
-            rt::sendInput(list, row);
-            rt::sendInput(list, rt::UserInput(rt::Event::Accepted, example::CHANGE));
-            break;
-        }
-        case 1:
-            if (!form || !display.windowWidget(form)) return;
-            rt::sendInput(form, rt::UserInput(rt::Event::Selected, example::NAME_ENTRY));
-            break;
-        case 2: {
-            bool ok = display.windowWidget(list)->grab().save(QString::fromStdString(folder + "/list.png"), "PNG") &&
-                      display.windowWidget(form)->grab().save(QString::fromStdString(folder + "/form.png"), "PNG");
-            ok = ok && voq::test::looksLikeAWindow(folder + "/list.png", 300, 150) &&
-                 voq::test::looksLikeAWindow(folder + "/form.png", 300, 150);
-            if (!ok) {
-                timer->stop();
-                QCoreApplication::exit(3);
-                return;
-            }
-            rt::sendInput(form, rt::UserInput(rt::Event::Accepted, example::CANCEL));
-            break;
-        }
-        case 3:
-            if (form) return;
-            rt::sendInput(list, rt::UserInput(rt::Event::Accepted, example::CLOSE));
-            timer->stop();
-            break;
-        }
-        ++*step;
-        *since = now;
-    });
-    timer->start(100);
+    using voq::test::GuiStep;
+    auto list = [] { return windowOf("BrowseWerte"); };
+    auto form = [] { return windowOf("EditWerte"); };
+    voq::test::runGuiSteps(
+        {[&display, list] {
+             if (!list() || !display.windowWidget(list())) return GuiStep::Wait;
+             rt::UserInput row(rt::Event::NewSelection, example::LIST);
+             row.row = 2;
+             rt::sendInput(list(), row);
+             rt::sendInput(list(), rt::UserInput(rt::Event::Accepted, example::CHANGE));
+             return GuiStep::Done;
+         },
+         [&display, form] {
+             if (!form() || !display.windowWidget(form())) return GuiStep::Wait;
+             rt::sendInput(form(), rt::UserInput(rt::Event::Selected, example::NAME_ENTRY));
+             return GuiStep::Done;
+         },
+         [&display, folder, list, form] {
+             bool ok = display.windowWidget(list())->grab().save(QString::fromStdString(folder + "/list.png"), "PNG") &&
+                       display.windowWidget(form())->grab().save(QString::fromStdString(folder + "/form.png"), "PNG");
+             ok = ok && voq::test::looksLikeAWindow(folder + "/list.png", 300, 150) &&
+                  voq::test::looksLikeAWindow(folder + "/form.png", 300, 150);
+             if (!ok) return GuiStep::Failed;
+             rt::sendInput(form(), rt::UserInput(rt::Event::Accepted, example::CANCEL));
+             return GuiStep::Done;
+         },
+         [list, form] {
+             if (form()) return GuiStep::Wait;
+             rt::sendInput(list(), rt::UserInput(rt::Event::Accepted, example::CLOSE));
+             return GuiStep::Done;
+         }},
+        std::chrono::milliseconds(800), std::chrono::seconds(60), "the example did not open");
 }
 
 }  // namespace
