@@ -18,10 +18,12 @@
 #include "cubes/deflist/deflist.h"
 #include "cubes/display/cockpit.h"
 #include "cubes/display/cube_display.h"
+#include "cubes/display/viewer_link.h"
 #include "cubes/groups/groups.h"
 #include "cubes/provkey/prov_key.h"
 #include "cubes/sqlresult/sql_result.h"
 #include "cubes/values/values.h"
+#include "cubes/viewer/anzeige_cube.h"
 #include "pivot/pivot_control.h"
 #include "pivot/qt/pivot_view.h"
 #include "runtime/qt/qt_display.h"
@@ -101,6 +103,10 @@ void runProgram(const std::vector<std::string>& parameters) {
     // Reports print through Qt and preview in the program's own preview window.
     rt::qt::installReportPrinter();
     installReportPreview();
+    FrameHooks hooks;
+    hooks.showCube = AnzeigeCube;  // "\ID": the cube in the pivot viewer
+    setFrameHooks(hooks);
+    SetCubeViewer(AnzeigeCube);  // the cube lists and the cockpit open their cubes in it
     registerFrameProcedure("BrowseDBUpdateLog", [](const std::string&) { BrowseDBUpdateLog(); });
     registerFrameProcedure("BrowseSQLSkript1", [](const std::string&) { BrowseSQLSkript1(); });
     registerFrameProcedure("BrowseSQLScript", [](const std::string&) { BrowseSQLScript(); });

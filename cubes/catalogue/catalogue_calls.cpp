@@ -3,14 +3,16 @@
 #include <algorithm>
 
 #include "core/helpers/text_helpers.h"
+#include "cubes/display/viewer_link.h"
 #include "queries/reports/result_reports.h"
 #include "queries/results/result_queues.h"
 #include "queries/runner/query_runner.h"
 
 // Each window's owner enables its call here when the window joins the program.
 
-bool PivotViewerAvailable() { return false; }
-void OpenPivotViewer(long) {}
+// The viewer the program names at start (the cube lists and the cockpit share it).
+bool PivotViewerAvailable() { return CubeViewerAvailable(); }
+void OpenPivotViewer(long cubeId) { ShowCubeInViewer(cubeId); }
 
 bool QueryRunnerAvailable() { return true; }
 void OpenQueryRunner(long cubeId) { RunQuery(static_cast<rt::Long>(cubeId)); }

@@ -2,6 +2,8 @@
 // and the group list with its form.
 #include "cubes/groups/groups.h"
 
+#include "cubes/display/viewer_link.h"
+
 #include "runtime/classlib/request.h"
 #include "runtime/classlib/toolbar.h"
 #include "tests/cubes/catalogue/catalogue_fixture.h"
@@ -112,7 +114,13 @@ TEST_P(CubeGroupTest, ToolbarNavigationMovesThroughTheTree) {
     });
 }
 
-TEST_P(CubeGroupTest, TreeWindowShowsTheGroupsAndClosesWithItsButtons) {
+TEST_P(CubeGroupTest, TreeWindowOpensOnlyCubeRowsInTheViewer) {
+    std::mutex m;
+    std::vector<long> opened;
+    SetCubeViewer([&](long id) {
+        std::lock_guard lock(m);
+        opened.push_back(id);
+    });
     int t = start(req::None, CubeTreeAnzeige);
     auto w = user.waitWindow(kTreeTitle);
     user.settle(t);
@@ -120,14 +128,20 @@ TEST_P(CubeGroupTest, TreeWindowShowsTheGroupsAndClosesWithItsButtons) {
     EXPECT_EQ(user.cell(w, Tree, 3), "Umsatz ( U01)");
     EXPECT_EQ(user.rows(w, Tree)[1].level, 2);
     EXPECT_EQ(user.selected(w, Tree), 1);
-    EXPECT_FALSE(user.enabled(w, Execute));  // until the pivot viewer is there
+    for (int row : {1, 2, 3}) {  // the root, a group, a cube
+        user.selectRow(w, Tree, row);
+        user.press(w, Execute);
+        user.settle(t);
+    }
     user.contract(w, Tree, 2);
     user.settle(t);
     EXPECT_EQ(user.rowCount(w, Tree), 5u);
     EXPECT_EQ(user.rows(w, Tree)[1].level, -2);
     user.press(w, TreeOk);
     user.waitThreadEnd(t);
+    SetCubeViewer({});
     EXPECT_EQ(response, resp::Completed);
+    EXPECT_EQ(opened, std::vector<long>{10});
 }
 
 TEST_P(CubeGroupTest, GroupListAddsAGroupAndTheFormShowsItsCubes) {
