@@ -10,16 +10,6 @@
 #include "runtime/thread/thread_state.h"
 #include "runtime/ui/dialogs.h"
 
-std::string SqlQuoted(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        if (c == '\'') out += '\'';
-        out += c;
-    }
-    return out;
-}
-
 namespace {
 
 bool plainName(std::string_view name) {

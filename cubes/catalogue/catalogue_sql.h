@@ -5,9 +5,9 @@
 #include <string>
 #include <string_view>
 
-// A name or text to stand between single quotes in a statement: each quote doubled, so a name
-// with "'" can neither break nor change the statement.
-std::string SqlQuoted(std::string_view text);
+// Names and texts go into a statement through SqlQuoted (between single quotes, each quote
+// doubled), so a name with "'" can neither break nor change the statement.
+#include "cubes/viewer/cube_statement.h"
 
 // A statement written with "[name]" quoting as the client's back end reads it: unchanged where
 // the brackets are understood (SQL Server, SQLite); elsewhere a bracketed name loses its
