@@ -36,9 +36,9 @@ namespace rt {
 class FormController : public WindowController, public ToolbarTarget {
 public:
   static constexpr int HistoryKey = keys::Ctrl + 'H';
-    // What OK asks in delete mode before it deletes (No is the default answer).
-    static constexpr std::string_view DeleteQuestion = "Wollen Sie diesen Datensatz wirklich löschen?";
-    static constexpr std::string_view DeleteTitle = "Datensatz löschen";
+  // What OK asks in delete mode before it deletes (No is the default answer).
+  static constexpr std::string_view DeleteQuestion = "Wollen Sie diesen Datensatz wirklich löschen?";
+  static constexpr std::string_view DeleteTitle = "Datensatz löschen";
 
   FormController(Window& window, std::string procedure, RelationManager& table);
   ~FormController() override;

@@ -169,7 +169,7 @@ struct ControlState {
   bool password = false;
   bool immediate = false;     // report every change at once (NewSelection while typing, MouseIn/Out)
   bool defaultButton = false;
-    bool cancelButton = false;  // Button: what Esc presses
+  bool cancelButton = false;  // Button: what Esc presses
   bool flat = false;
   bool checkItem = false;     // menu Item with a check mark
   bool separator = false;     // menu Item that is a separator
