@@ -12,6 +12,7 @@
 #include "core/print/report_preview.h"
 #include "core/scripts/sql_scripts.h"
 #include "core/security/security.h"
+#include "core/splash/splash.h"
 #include "core/startup/startup.h"
 #include "core/updater/update_log_list.h"
 #include "core/updater/update_scripts.h"
@@ -97,6 +98,10 @@ void runProgram(const std::vector<std::string>& parameters) {
     // Reports print through Qt and preview in the program's own preview window.
     rt::qt::installReportPrinter();
     installReportPreview();
+    FrameHooks hooks;
+    hooks.splash = [] { MySplash(); };  // after the login, on a thread of its own
+    setFrameHooks(hooks);
+    SetSplashCockpit([] { ControllingCockpit(); });
     registerFrameProcedure("BrowseDBUpdateLog", [](const std::string&) { BrowseDBUpdateLog(); });
     registerFrameProcedure("BrowseSQLSkript1", [](const std::string&) { BrowseSQLSkript1(); });
     registerFrameProcedure("BrowseSQLScript", [](const std::string&) { BrowseSQLScript(); });

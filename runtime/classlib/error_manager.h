@@ -54,10 +54,10 @@ private:
 // Pushes a procedure name for the lifetime of the object.
 class ProcedureName {
 public:
-  explicit ProcedureName(std::string name) { ErrorManager::pushProcedure(std::move(name)); }
-  ~ProcedureName() { ErrorManager::popProcedure(); }
-  ProcedureName(const ProcedureName&) = delete;
-  ProcedureName& operator=(const ProcedureName&) = delete;
+    explicit ProcedureName(std::string name) { ErrorManager::pushProcedure(std::move(name)); }
+    ~ProcedureName() { ErrorManager::popProcedure(); }
+    ProcedureName(const ProcedureName&) = delete;
+    ProcedureName& operator=(const ProcedureName&) = delete;
 };
 
 } // namespace rt
