@@ -19,6 +19,7 @@
 #include "cubes/display/cockpit.h"
 #include "cubes/display/cube_display.h"
 #include "cubes/provkey/prov_key.h"
+#include "cubes/sqlresult/sql_result.h"
 #include "pivot/pivot_control.h"
 #include "pivot/qt/pivot_view.h"
 #include "runtime/qt/qt_display.h"
@@ -108,6 +109,7 @@ void runProgram(const std::vector<std::string>& parameters) {
     registerFrameProcedure("BrowseCubeAnzeige", [](const std::string&) { BrowseCubeAnzeige(); });
     registerFrameProcedure("ControllingCockpit", [](const std::string&) { ControllingCockpit(); });
     registerFrameProcedure("BrowseProvKey", [](const std::string&) { BrowseProvKey(); });
+    registerFrameProcedure("SQLQueryResult_N", [](const std::string& mode) { SQLQueryResult_N(mode); });
     setMainProcedure(Main);
     ProgramModuleInit();
     ProgramMain();

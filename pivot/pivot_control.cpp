@@ -536,6 +536,13 @@ std::shared_ptr<const ColumnStore> PivotControl::data() {
     return s_->store;
 }
 
+void PivotControl::setData(std::shared_ptr<const ColumnStore> store) {
+    change(*s_, [&] {
+        s_->store = store;
+        s_->pivot.setData(store);
+    });
+}
+
 int PivotControl::colWidth(int c) {
     std::lock_guard lock(s_->mutex);
     auto it = s_->widths.find(c);

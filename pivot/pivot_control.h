@@ -82,6 +82,8 @@ public:
     void exportToExcel(const std::string& file, const ExcelOptions& options);  // throws AutomationError
     // The data read last, for a pivot of one's own (benchmarks, tests).
     std::shared_ptr<const ColumnStore> data();
+    // Rows from elsewhere than the record source (benchmarks).
+    void setData(std::shared_ptr<const ColumnStore> store);
 
     // Called after every change that the view shows (on the changing thread).
     int addListener(std::function<void()> f);

@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <map>
-#include <mutex>
 
 #include "core/clients/clients.h"
 #include "core/clients/program_end.h"
@@ -34,18 +33,15 @@ namespace {
 
 rt::Shared<std::vector<std::string>> commandLine;
 rt::Shared<FrameHooks> hooks;
-std::mutex proceduresMutex;
-std::map<std::string, FrameProcedure>& procedures() {
-    static std::map<std::string, FrameProcedure> map;
-    return map;
-}
+rt::Shared<std::map<std::string, FrameProcedure>> procedures;
 rt::Shared<std::function<long long()>> clockOverride;
 rt::Shared<std::function<std::uint64_t()>> probeOverride;
 
 FrameProcedure findProcedure(const std::string& name) {
-    std::lock_guard lock(proceduresMutex);
-    auto it = procedures().find(name);
-    return it == procedures().end() ? FrameProcedure() : it->second;
+    return procedures.update([&](const auto& map) {
+        auto it = map.find(name);
+        return it == map.end() ? FrameProcedure() : it->second;
+    });
 }
 
 // The user's input in any window of the program; events posted between windows (the idle
@@ -79,13 +75,11 @@ std::string CommandParameter(std::string_view name) {
 void setFrameHooks(FrameHooks h) { hooks.set(std::move(h)); }
 
 void registerFrameProcedure(std::string name, FrameProcedure procedure) {
-    std::lock_guard lock(proceduresMutex);
-    procedures()[std::move(name)] = std::move(procedure);
+    procedures.update([&](auto& map) { map[std::move(name)] = std::move(procedure); });
 }
 
 void clearFrameProcedures() {
-    std::lock_guard lock(proceduresMutex);
-    procedures().clear();
+    procedures.update([](auto& map) { map.clear(); });
 }
 
 void setFrameClock(std::function<long long()> clock) { clockOverride.set(std::move(clock)); }
@@ -322,24 +316,24 @@ void startUserAdministration() {
     if (code != 0) rt::message("Fehler aufgetreten (Code): " + std::to_string(code), "Fehler");
 }
 
-// Start-up steps 6 to 15, while the start-up window is shown. False: the program is to end.
+// The start-up steps while the start-up window is shown; a wrong ERP version ends the program.
 void startupSteps(rt::Window& start) {
-    // 6. The current client; none yet: the client list.
+    // The current client; none yet: the client list.
     long id = static_cast<long>(rt::getProfileNumber(GLO.IniFile.get().str(), "MANDANT", "Kivorant", 0));
     if (id == 0) {
         rt::ThreadRequest = 4;
         ListMandant();
         id = MAN.ID;
     }
-    // 7.-9.
+    // Its connection, also on the clipboard, and whether it works.
     TakeOverClient(id);
     rt::setClipboard(GLO.ConnectString.get().str());
     CheckMandantConnection();
-    // 10.
+    // The export folder defaults to the working folder.
     if (GLO.Excelpfad.get().empty()) GLO.Excelpfad = rt::currentFolder();
-    // 11.
+    // The database structure brought up to date.
     StructureUpdate();
-    // 12.
+    // The ERP's version must fit (not in query mode).
     if (GLO.RunMode.get() != "Q" && !CheckErpVersion()) {
         start.close();
         rt::setPointer(rt::Pointer::Arrow);
@@ -347,12 +341,12 @@ void startupSteps(rt::Window& start) {
         // An end for a reason, not a normal one.
         EndProgramNow(1);
     }
-    // 13.
+    // The globals of the session.
     QueryString = "";
     GLO.STARTCOCKPIT = static_cast<rt::Byte>(
         rt::getProfileNumber(GLO.IniFile.get().str(), GLO.Database.get().str(), "StartCockpit", 1));
     GLO.Trace = 1;
-    // 14. Open while the frame runs.
+    // The client table stays open while the frame runs.
     Relate.Mandant->open();
 }
 
@@ -360,9 +354,143 @@ void startupSteps(rt::Window& start) {
 
 // ---- Main ----------------------------------------------------------------------------------
 
+namespace {
+
+// The start-up window: shown while the program connects, closed when it is done.
+void showStartup() {
+    rt::Window start("MainStartup", kStartupTitle);
+    start.setPosition(0, 0, 300, 40);
+    start.edit().centered = true;
+    start.edit().resizable = false;
+    start.add(StartLine1, rt::ControlKind::String)
+        .setText("Dieser Prozess kann einige Sekunden dauern.")
+        .setPosition(8, 8, 284, 10);
+    start.add(StartLine2, rt::ControlKind::String)
+        .setText("Bitte warten, während das Programm die Verbindung zur Datenbank herstellt.")
+        .setPosition(8, 20, 284, 10);
+    while (auto e = start.accept()) {
+        if (e.event == rt::Event::OpenWindow) {
+            startupSteps(start);
+            start.close();  // the connection is made: on to the frame
+        }
+    }
+}
+
+// The frame's window with its menu, toolbar, status zones and the place it had last time; hidden
+// while a cube started from the command line shows.
+void buildFrame(rt::Window& f, bool hidden) {
+    f.setFrame(true).setIcon("WWS.ICO");
+    f.setStatusZones({200, 90, 150, 0});
+    f.setStatusText(3, "Server : " + GLO.Server.get().str());
+    f.setStatusText(4, "Datenbank : " + GLO.Database.get().str());
+    buildMenu(f);
+    buildToolbar(f);
+    restoreFrameState(f);
+    if (hidden) f.setHidden(true);
+}
+
+// The login of the program start and the idle watch of the user who logged in; false when the
+// login was cancelled.
+bool loginAtStart(rt::Window& f, IdleWatch& idle) {
+    rt::String<30> id = CommandParameter("U");
+    GLO.LoginUser = id;
+    if (!askLogin(id)) return false;
+    GLO.LoginUser = id;
+    rt::Long lock = 0;
+    auto h = hooks.get();
+    if (h.lockTime)
+        h.lockTime(lock);
+    else
+        GetUserLockTime(lock);
+    GLO.LockTime = lock;
+    if (lock > 0) {
+        idle.start(lock, frameClock());
+        GLO.LastActivity = static_cast<rt::Long>(idle.lastActivity());
+        if (f.timer() < 1 || f.timer() > 100) f.setTimer(100);
+    }
+    takeUser(f, id);
+    f.setImmediateAll(true);
+    return true;
+}
+
+// The idle watch sees every event: after the lock time the other windows close, then the login
+// is asked again.
+void watchIdle(rt::Window& f, IdleWatch& idle, std::uint64_t& seenInput, const rt::EventInfo& e) {
+    const long long now = frameClock();
+    if (e.event != rt::Event::Timer) {
+        idle.activity(now);
+    } else if (std::uint64_t serial = activitySerial(); serial != seenInput) {
+        seenInput = serial;  // input in another window of the program
+        idle.activity(now);
+    }
+    if (e.event == rt::Event::OpenWindow || GLO.LockTime.get() == 0) return;
+    switch (idle.check(now)) {
+    case IdleWatch::Step::CloseWindows:
+        for (int t = rt::MaxProgramThreads; t >= 2; --t) rt::postToThread(rt::Event::CloseWindow, 0, t);
+        break;
+    case IdleWatch::Step::Login: {
+        rt::String<30> id = GLO.LoginUser.get();
+        if (askLogin(id))
+            takeUser(f, id);
+        else
+            f.post(rt::Event::CloseWindow);
+        idle.loggedIn(frameClock());
+        seenInput = activitySerial();
+        break;
+    }
+    case IdleWatch::Step::None: break;
+    }
+    GLO.LastActivity = static_cast<rt::Long>(idle.lastActivity());
+}
+
+// A menu item that starts a registered procedure, on a thread of its own when it says so.
+void runMenuTarget(int item) {
+    for (const auto& t : frameMenuTargets()) {
+        if (t.item != item) continue;
+        FrameProcedure proc = findProcedure(t.procedure);
+        if (!proc) return;
+        if (t.ownThread)
+            rt::startThread([proc](const std::string& parameter) { proc(parameter); }, t.parameter);
+        else
+            proc(t.parameter);
+        return;
+    }
+}
+
+// A menu item or toolbar button of the frame; toolbar buttons act on the active window's thread.
+void frameAccepted(rt::Window& f, int c) {
+    if (rt::toolbar::isButton(c)) {
+        const int thread = rt::activeWindowThread();
+        if (thread && thread != rt::threadNumber()) rt::postToThread(rt::Event::Accepted, c, thread);
+        return;
+    }
+    if (c == ToolConnectGlobal) {
+        GLO.ConnectGlobal = static_cast<rt::Byte>(f[ToolConnectGlobal].value() == "1");
+    } else if (c == ItemExit) {
+        f.post(rt::Event::CloseWindow);
+    } else if (c == ItemPrintSetup) {
+        rt::printerDialog("Drucker einrichten", true);
+    } else if (c == ItemTile || c == ItemCascade || c == ItemArrange) {
+        rt::display().arrangeWindows(f.id(), c == ItemTile      ? rt::Arrangement::Tile
+                                             : c == ItemCascade ? rt::Arrangement::Cascade
+                                                                : rt::Arrangement::ArrangeIcons);
+    } else if (c == ItemMandanten) {
+        rt::ThreadRequest = 0;
+        ListMandant();
+    } else if (c == ItemOdbcAdmin) {
+        startOdbcAdmin();
+    } else if (c == ItemBenutzer) {
+        startUserAdministration();
+    } else {
+        runMenuTarget(c);
+    }
+}
+
+}  // namespace
+
 void Main() {
-    rt::pushProcedureName("Main");
-    // 1.-4.
+    rt::ProcedureName procedure("Main");
+    // The program's version, its folders and the client's INI file.
     GLO.INFO = ProgramVersionText();
     GLO.FrameTitle = "VOQKivorant  (" + GLO.INFO.get().str() + ")";
     GLO.ProgramFile = SplitPath(ProgramFilePath(), 0, 1);
@@ -371,39 +499,13 @@ void Main() {
     }
     GLO.IniFile = kClientIniFile;
 
-    // 5.-15. The start-up window.
     rt::setPointer(rt::Pointer::Busy);
-    {
-        rt::Window start("MainStartup", kStartupTitle);
-        start.setPosition(0, 0, 300, 40);
-        start.edit().centered = true;
-        start.edit().resizable = false;
-        start.add(StartLine1, rt::ControlKind::String)
-            .setText("Dieser Prozess kann einige Sekunden dauern.")
-            .setPosition(8, 8, 284, 10);
-        start.add(StartLine2, rt::ControlKind::String)
-            .setText("Bitte warten, während das Programm die Verbindung zur Datenbank herstellt.")
-            .setPosition(8, 20, 284, 10);
-        while (auto e = start.accept()) {
-            if (e.event == rt::Event::OpenWindow) {
-                startupSteps(start);
-                start.close();  // 15.
-            }
-        }
-    }
+    showStartup();
 
-    // 16. The frame.
     rt::setPointer(rt::Pointer::Arrow);
     const std::string cubeId = CommandParameter("ID");
     rt::Window f("Main", GLO.FrameTitle.get().str());
-    f.setFrame(true).setIcon("WWS.ICO");
-    f.setStatusZones({200, 90, 150, 0});
-    f.setStatusText(3, "Server : " + GLO.Server.get().str());
-    f.setStatusText(4, "Datenbank : " + GLO.Database.get().str());
-    buildMenu(f);
-    buildToolbar(f);
-    restoreFrameState(f);
-    if (!cubeId.empty()) f.setHidden(true);
+    buildFrame(f, !cubeId.empty());
     // The focus highlighter with the settings of all windows; it sees every event first.
     FocusHighlighter highlighter(f);
     highlighter.ENABLEOSK = 1;
@@ -414,40 +516,21 @@ void Main() {
     IdleWatch idle;
     std::uint64_t seenInput = activitySerial();
     if (cubeId.empty()) {
-        rt::String<30> id = CommandParameter("U");
-        GLO.LoginUser = id;
-        if (!askLogin(id)) {
+        if (!loginAtStart(f, idle)) {
             f.close();
             saveFrameState(f);
             Relate.Mandant->close();
-            rt::popProcedureName();
             return;
         }
-        GLO.LoginUser = id;
-        rt::Long lock = 0;
-        auto h = hooks.get();
-        if (h.lockTime)
-            h.lockTime(lock);
-        else
-            GetUserLockTime(lock);
-        GLO.LockTime = lock;
-        if (lock > 0) {
-            idle.start(lock, frameClock());
-            GLO.LastActivity = static_cast<rt::Long>(idle.lastActivity());
-            if (f.timer() < 1 || f.timer() > 100) f.setTimer(100);
-        }
-        takeUser(f, id);
-        f.setImmediateAll(true);
         seenInput = activitySerial();
     }
 
     // The frame's open event: the window was opened before the login, so it is handled here,
     // before the first event of the loop.
-    int splashThread = 0;
     f.setTitle(GLO.FrameTitle.get().str());
     if (cubeId.empty()) {
         auto h = hooks.get();
-        if (GLO.RunMode.get() != "Q" && h.splash) splashThread = rt::startThread(h.splash);
+        if (GLO.RunMode.get() != "Q" && h.splash) rt::startThread(h.splash);
     } else {
         GLO.StartParameter = CommandParameter("P");
         auto h = hooks.get();
@@ -457,80 +540,15 @@ void Main() {
 
     while (auto e = f.accept()) {
         highlighter.TakeEvent(e);
-        const long long now = frameClock();
-        if (e.event != rt::Event::Timer) {
-            idle.activity(now);
-        } else if (std::uint64_t serial = activitySerial(); serial != seenInput) {
-            seenInput = serial;  // input in another window of the program
-            idle.activity(now);
-        }
-        if (e.event != rt::Event::OpenWindow && GLO.LockTime.get() != 0) {
-            switch (idle.check(now)) {
-            case IdleWatch::Step::CloseWindows:
-                for (int t = rt::MaxProgramThreads; t >= 2; --t) rt::postToThread(rt::Event::CloseWindow, 0, t);
-                break;
-            case IdleWatch::Step::Login: {
-                rt::String<30> id = GLO.LoginUser.get();
-                if (askLogin(id))
-                    takeUser(f, id);
-                else
-                    f.post(rt::Event::CloseWindow);
-                idle.loggedIn(frameClock());
-                seenInput = activitySerial();
-                break;
-            }
-            case IdleWatch::Step::None: break;
-            }
-            GLO.LastActivity = static_cast<rt::Long>(idle.lastActivity());
-        }
-
+        watchIdle(f, idle, seenInput, e);
         switch (e.event) {
         case rt::Event::CloseWindow:
         case rt::Event::CloseDown: rt::closeOtherThreads(std::chrono::seconds(5)); break;
-        case rt::Event::Accepted: {
-            const int c = e.control;
-            if (rt::toolbar::isButton(c)) {
-                const int thread = rt::activeWindowThread();
-                if (thread && thread != rt::threadNumber()) rt::postToThread(rt::Event::Accepted, c, thread);
-                break;
-            }
-            if (c == ToolConnectGlobal) {
-                GLO.ConnectGlobal = static_cast<rt::Byte>(f[ToolConnectGlobal].value() == "1");
-            } else if (c == ItemExit) {
-                f.post(rt::Event::CloseWindow);
-            } else if (c == ItemPrintSetup) {
-                rt::printerDialog("Drucker einrichten", true);
-            } else if (c == ItemTile || c == ItemCascade || c == ItemArrange) {
-                rt::display().arrangeWindows(f.id(), c == ItemTile      ? rt::Arrangement::Tile
-                                                     : c == ItemCascade ? rt::Arrangement::Cascade
-                                                                        : rt::Arrangement::ArrangeIcons);
-            } else if (c == ItemMandanten) {
-                rt::ThreadRequest = 0;
-                ListMandant();
-            } else if (c == ItemOdbcAdmin) {
-                startOdbcAdmin();
-            } else if (c == ItemBenutzer) {
-                startUserAdministration();
-            } else {
-                for (const auto& t : frameMenuTargets()) {
-                    if (t.item != c) continue;
-                    FrameProcedure proc = findProcedure(t.procedure);
-                    if (!proc) break;
-                    if (t.ownThread)
-                        rt::startThread([proc](const std::string& parameter) { proc(parameter); }, t.parameter);
-                    else
-                        proc(t.parameter);
-                    break;
-                }
-            }
-            break;
-        }
+        case rt::Event::Accepted: frameAccepted(f, e.control); break;
         default: break;
         }
     }
-    (void)splashThread;
     highlighter.Kill();
     Relate.Mandant->close();
     saveFrameState(f);
-    rt::popProcedureName();
 }

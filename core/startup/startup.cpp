@@ -114,7 +114,7 @@ void ProgramMain() {
     applicationIcon.set("WWS.ICO");
     // 5. Run mode: the drive of the program file.
     GLO.RunMode = RunModeFromProgramPath(ProgramFilePath());
-    // 6.
+    // 6. The file that collects texts without a translation.
     GlobalTranslator().setExtractFileName("Extract.trn");
     // 7. The procedures known to the security module.
     FillProcedureTable();

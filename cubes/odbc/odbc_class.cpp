@@ -10,6 +10,7 @@
 
 #include "cubes/odbc/odbc_list_feed.h"
 #include "runtime/text/date_time.h"
+#include "runtime/thread/shared.h"
 
 namespace {
 
@@ -21,12 +22,14 @@ constexpr int kTextBuffer = 1024;
 
 // ---- module-wide state --------------------------------------------------------------------
 
-std::mutex hooksMutex;
-OdbcHooks hooks;
+rt::Shared<OdbcHooks> hooks;
 
-std::mutex defaultMutex;
-OdbcConnection* defaultConn = nullptr;
-bool defaultTaken = false;  // only the first connection of the process becomes the default
+// Only the first connection of the process becomes the default.
+struct DefaultConnection {
+    OdbcConnection* connection = nullptr;
+    bool taken = false;
+};
+rt::Shared<DefaultConnection> defaultConn;
 
 std::atomic<int> nextDataSetId{1};
 std::atomic<std::uint64_t> nextStamp{1};
@@ -72,36 +75,33 @@ void appendDate(std::string& out, unsigned day, unsigned month, int year) {
 // ---- hooks ----------------------------------------------------------------------------------
 
 OdbcHooks setOdbcHooks(OdbcHooks h) {
-    std::lock_guard lock(hooksMutex);
-    std::swap(hooks, h);
-    return h;
+    return hooks.update([&](OdbcHooks& current) {
+        std::swap(current, h);
+        return h;
+    });
 }
 
-OdbcHooks odbcHooks() {
-    std::lock_guard lock(hooksMutex);
-    return hooks;
-}
+OdbcHooks odbcHooks() { return hooks.get(); }
 
 // ---- OdbcConnection -------------------------------------------------------------------------
 
 OdbcConnection::OdbcConnection() {
-    std::lock_guard lock(defaultMutex);
-    if (!defaultTaken) {
-        defaultTaken = true;
-        defaultConn = this;
-    }
+    defaultConn.update([this](DefaultConnection& d) {
+        if (!d.taken) {
+            d.taken = true;
+            d.connection = this;
+        }
+    });
 }
 
 OdbcConnection::~OdbcConnection() {
     Disconnect();
-    std::lock_guard lock(defaultMutex);
-    if (defaultConn == this) defaultConn = nullptr;
+    defaultConn.update([this](DefaultConnection& d) {
+        if (d.connection == this) d.connection = nullptr;
+    });
 }
 
-OdbcConnection* OdbcConnection::defaultConnection() {
-    std::lock_guard lock(defaultMutex);
-    return defaultConn;
-}
+OdbcConnection* OdbcConnection::defaultConnection() { return defaultConn.get().connection; }
 
 void OdbcConnection::addUser(OdbcDataSet* ds) {
     std::lock_guard lock(usersMutex_);

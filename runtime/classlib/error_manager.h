@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "runtime/thread/thread_state.h"  // ProcedureName
+
 namespace rt {
 
 class ErrorManager {
@@ -49,15 +51,6 @@ private:
   mutable std::mutex mutex_;
   bool started_ = false;
   std::function<void(const std::string&, const std::string&)> reporter_;
-};
-
-// Pushes a procedure name for the lifetime of the object.
-class ProcedureName {
-public:
-    explicit ProcedureName(std::string name) { ErrorManager::pushProcedure(std::move(name)); }
-    ~ProcedureName() { ErrorManager::popProcedure(); }
-    ProcedureName(const ProcedureName&) = delete;
-    ProcedureName& operator=(const ProcedureName&) = delete;
 };
 
 } // namespace rt

@@ -53,7 +53,7 @@ int WindowController::init() {
   namePushed_ = true;
   initialised_ = true;
   request_ = ThreadRequest;
-  // 3.
+  // 3. The first field takes the focus; the request is taken over.
   if (firstField_) window_.select(firstField_);
   ThreadRequest = request::None;
   ThreadResponse = response::None;
@@ -79,7 +79,7 @@ int WindowController::init() {
   }
   // 6. The texts; the window opens with the first event.
   if (translator_) translator_->translateWindow(window_);
-  // 7.
+  // 7. The size and place the window had last time.
   resizer_.init(window_);
   restoreWindowState();
   resizer_.resize();

@@ -220,9 +220,13 @@ int compareNoCase(std::string_view a, std::string_view b) noexcept {
         const std::uint32_t pb = nextFolded(b, j);
         if (pa != pb) return compareCodePoints(pa, pb);
     }
-    if (i == a.size() && j == b.size()) return 0;
-    if (i < a.size()) return compareCodePoints(nextFolded(a, i), ' ');
-    return compareCodePoints(' ', nextFolded(b, j));
+    // The shorter text counts as padded with blanks: the rest of the longer one decides at its
+    // first character that is not a blank ("A B" after "A", not equal to it).
+    while (i < a.size())
+        if (const std::uint32_t pa = nextFolded(a, i); pa != ' ') return compareCodePoints(pa, ' ');
+    while (j < b.size())
+        if (const std::uint32_t pb = nextFolded(b, j); pb != ' ') return compareCodePoints(' ', pb);
+    return 0;
 }
 
 bool equalsNoCase(std::string_view a, std::string_view b) noexcept { return compareNoCase(a, b) == 0; }

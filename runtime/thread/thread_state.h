@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace rt {
@@ -50,6 +51,15 @@ void pushProcedureName(std::string name);
 void popProcedureName();
 // Innermost procedure name, empty when none was pushed.
 std::string currentProcedureName();
+
+// Pushes a procedure name for the lifetime of the object: popped on every way out of the scope.
+class ProcedureName {
+public:
+    explicit ProcedureName(std::string name) { pushProcedureName(std::move(name)); }
+    ~ProcedureName() { popProcedureName(); }
+    ProcedureName(const ProcedureName&) = delete;
+    ProcedureName& operator=(const ProcedureName&) = delete;
+};
 
 // Puts the calling thread's state back to what a new thread starts with. startThread does this
 // before the start hooks run.

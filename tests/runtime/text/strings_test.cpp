@@ -128,6 +128,9 @@ TEST(CaseFolding, CompareNoCase) {
         EXPECT_EQ((back > 0) - (back < 0), -c.sign) << c.b << " vs " << c.a;
     }
     EXPECT_TRUE(equalsNoCase("Kleinteile", "KLEINTEILE "));
+    // What goes on after a blank still counts.
+    EXPECT_LT(compareNoCase("Umsatz je Vertreter", "UMSATZ JE VERTRETER 2"), 0);
+    EXPECT_GT(compareNoCase("a b", "A"), 0);
 }
 
 TEST(Cp1252, RoundTripAndReplacement) {

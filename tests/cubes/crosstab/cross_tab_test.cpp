@@ -1,0 +1,75 @@
+// The cross-tab definitions through the headless display: a copy keeps every part but the
+// identifier and the title.
+#include "cubes/crosstab/cross_tab.h"
+
+#include <gtest/gtest.h>
+
+#include "core/common/common_window.h"
+#include "core/dictionary/dictionary.h"
+#include "runtime/thread/thread.h"
+#include "runtime/ui/headless_display.h"
+#include "tests/core/support/core_test_support.h"
+
+namespace {
+
+using namespace crosstab;
+
+class CrossTabList : public coretest::WorkingFolderTest {
+protected:
+    void SetUp() override {
+        coretest::WorkingFolderTest::SetUp();
+        SetRightsCheck({[](std::string_view, std::string_view) { return 1; }, [](std::string_view) {}});
+        rt::waitThread(rt::startThread([] {
+            InitDictionary();
+            Access.CrossTab->open();
+            CRO = {};
+            CRO.ID = 7;
+            CRO.Title = "Umsatz je Vertreter";
+            CRO.RowValue = "cVertreterNr+' '+cName";
+            CRO.ColValue = "YEAR(dDatum)";
+            CRO.Aggregate = "SUM(fUmsatz)";
+            CRO.FromExpression = "tUmsatz WHERE cOrt = #cParameter#";
+            Access.CrossTab->insertAsIs();
+            Access.CrossTab->close();
+            KillDictionary();
+        }));
+    }
+    void TearDown() override {
+        display_.shutdown();
+        SetRightsCheck({});
+        coretest::WorkingFolderTest::TearDown();
+    }
+
+    rt::HeadlessDisplay display_;
+    rt::TestDriver user_{display_};
+};
+
+TEST_F(CrossTabList, ACopyStartsWithEveryPartButIdentifierAndTitle) {
+    const int t = rt::startThread([] {
+        InitDictionary();
+        BrowseCrossTab();
+        KillDictionary();
+    });
+    auto list = user_.waitWindow(kListTitle);
+    EXPECT_FALSE(user_.enabled(list, Print));
+    user_.queueMessageBoxAnswer(rt::button::Ok);
+    user_.press(list, Copy);
+    EXPECT_EQ(user_.lastMessageBox().title, kCopiedText);
+    auto form = user_.waitWindow("Datensatz anlegen");
+    EXPECT_EQ(user_.value(form, Title), "");
+    EXPECT_EQ(user_.value(form, Row), "cVertreterNr+' '+cName");
+    EXPECT_EQ(user_.value(form, Col), "YEAR(dDatum)");
+    EXPECT_EQ(user_.value(form, Aggregate), "SUM(fUmsatz)");
+    EXPECT_EQ(user_.value(form, From), "tUmsatz WHERE cOrt = #cParameter#");
+    user_.setValue(form, Title, "Umsatz je Vertreter 2");
+    user_.press(form, Ok);
+    user_.waitClosed(form);
+    ASSERT_EQ(user_.rowCount(list, List), 2u);
+    EXPECT_EQ(user_.cell(list, List, 2, 1), "Umsatz je Vertreter 2");
+    EXPECT_EQ(user_.cell(list, List, 2, 5), "tUmsatz WHERE cOrt = #cParameter#");
+    EXPECT_EQ(user_.cell(list, List, 1, 1), "Umsatz je Vertreter");
+    user_.press(list, Close);
+    user_.waitThreadEnd(t);
+}
+
+}  // namespace

@@ -1,0 +1,222 @@
+// The SQL query and cross-tab results window on the SQLite demo database and on PostgreSQL:
+// saved queries with parameters run into the result list, the server's errors, two windows at
+// once and the cross tab's EXECUTE statement.
+#include "cubes/sqlresult/sql_result.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "core/common/common_window.h"
+#include "core/dictionary/dictionary.h"
+#include "core/dictionary/globals.h"
+#include "core/helpers/input_box.h"
+#include "core/sync/structure_update.h"
+#include "cubes/crosstab/cross_tab.h"
+#include "cubes/sqlqueries/sql_queries.h"
+#include "demo/demo_database.h"
+#include "runtime/thread/thread.h"
+#include "runtime/ui/headless_display.h"
+#include "tests/core/support/core_test_support.h"
+
+namespace {
+
+using namespace sqlresult;
+using Rows = std::vector<std::vector<std::string>>;
+
+class ResultWindow : public coretest::WorkingFolderTest, public ::testing::WithParamInterface<std::string> {
+protected:
+    void SetUp() override {
+        coretest::WorkingFolderTest::SetUp();
+        if (!coretest::openClientDatabase(GetParam(), file("client.db"), pg_, connect_)) return;
+        if (GetParam() == "pg") {
+            exec("CREATE DOMAIN dbo.tinyint AS SMALLINT");
+            exec("CREATE TABLE dbo.tPlattform (kPlattform INTEGER, cName VARCHAR(50))");
+            exec("INSERT INTO dbo.tPlattform VALUES (1, 'Ladengeschäft'), (2, 'Onlineshop'), (3, 'Marktplatz')");
+            exec("CREATE TABLE dbo.tShop (kShop INTEGER, cName VARCHAR(50))");
+            exec("INSERT INTO dbo.tShop VALUES (1, 'Zentrale Köln'), (2, 'Filiale München')");
+        } else {
+            ASSERT_EQ(demo::writeDemoDatabase(file("client.db"), {.salesLines = 10}), "");
+        }
+        GLO.ConnectString = connect_;
+        GLO.SQL_QBE = "SQLDEMO.TPS";
+        SetRightsCheck({[](std::string_view, std::string_view) { return 1; }, [](std::string_view) {}});
+        onThread([] {
+            StructureRun run;
+            std::string error;
+            EXPECT_TRUE(SynchroniseStructures(run, error)) << error;
+            Access.SQLQuerries->open();
+            SQLQBE = {};
+            SQLQBE.ID = 1;
+            SQLQBE.DESCRIPTION = "Plattformen";
+            SQLQBE.QUERY =
+                "SELECT kPlattform, cName FROM tPlattform WHERE cName = #cParameter# OR cName = "
+                "'Marktplatz' ORDER BY kPlattform";
+            Access.SQLQuerries->insertAsIs();
+            Access.SQLQuerries->close();
+            Access.CrossTab->open();
+            CRO = {};
+            CRO.ID = 1;
+            CRO.Title = "A'B";
+            CRO.RowValue = "cName+' '+cOrt";
+            CRO.ColValue = "YEAR(dDatum)";
+            CRO.Aggregate = "SUM(fUmsatz)";
+            CRO.FromExpression = "tKunde WHERE cOrt = #cParameter# AND dDatum > #dParameter#";
+            Access.CrossTab->insertAsIs();
+            Access.CrossTab->close();
+        });
+        ready_ = true;
+    }
+    void TearDown() override {
+        display_.shutdown();
+        SetRightsCheck({});
+        coretest::WorkingFolderTest::TearDown();
+    }
+    void exec(const std::string& sql) const { ASSERT_EQ(voq::test::execSql(connect_, sql), "") << sql; }
+    static void onThread(const std::function<void()>& body) {
+        rt::waitThread(rt::startThread([&body] {
+            InitDictionary();
+            body();
+            KillDictionary();
+        }));
+    }
+    // Opens a results window and returns it; its thread in `thread`.
+    rt::WindowId open(const std::string& mode, int& thread) {
+        thread = rt::startThread([mode] {
+            InitDictionary();
+            SQLQueryResult_N(mode);
+            KillDictionary();
+        });
+        return user_.waitTopWindow(thread);
+    }
+    void answer(const std::string& value) {
+        const auto box = user_.waitWindow("Parameter");
+        user_.setValue(box, INPUTBOX_ENTRY, value);
+        user_.press(box, INPUTBOX_OK);
+    }
+    std::vector<std::vector<std::string>> cells(rt::WindowId w) const {
+        std::vector<std::vector<std::string>> out;
+        for (const auto& row : user_.rows(w, Results)) {
+            out.emplace_back();
+            for (const auto& c : row.cells) out.back().push_back(c.text);
+        }
+        return out;
+    }
+    void close(rt::WindowId w, int thread) {
+        user_.closeWindow(w);
+        user_.waitThreadEnd(thread);
+    }
+
+    std::unique_ptr<voq::test::PgDatabase> pg_;
+    std::string connect_;
+    bool ready_ = false;
+    rt::HeadlessDisplay display_;
+    rt::TestDriver user_{display_};
+};
+
+TEST_P(ResultWindow, ASavedQueryRunsWithItsParameterOnce) {
+    if (!ready_) return;
+    int t = 0;
+    auto w = open("0", t);
+    EXPECT_EQ(user_.window(w).title, kQueryTitle);
+    EXPECT_TRUE(user_.hidden(w, CrossTabData));
+    EXPECT_EQ(user_.text(w, FileName), "SQLDEMO.TPS");
+
+    // Leaving the saved queries without a choice keeps what was typed.
+    user_.setValue(w, QueryBox, "SELECT 1");
+    user_.press(w, Read);
+    user_.press(user_.waitWindow(sqlqueries::kListTitle), sqlqueries::Close);
+    user_.press(w, sqlresult::Run);
+    EXPECT_EQ(cells(w), Rows{{"1"}});
+
+    user_.press(w, Read);
+    user_.press(user_.waitWindow(sqlqueries::kListTitle), sqlqueries::Select);
+    EXPECT_EQ(user_.value(w, QueryBox),
+              "SELECT kPlattform, cName FROM tPlattform WHERE cName = #cParameter# OR "
+              "cName = 'Marktplatz' ORDER BY kPlattform");
+    user_.press(w, sqlresult::Run);
+    answer("Onlineshop");
+    const Rows expected = {{"2", "Onlineshop"}, {"3", "Marktplatz"}};
+    EXPECT_EQ(cells(w), expected);
+    EXPECT_EQ(user_.value(w, QueryBox),
+              "SELECT kPlattform, cName FROM tPlattform WHERE cName = 'Onlineshop' OR "
+              "cName = 'Marktplatz' ORDER BY kPlattform");
+    EXPECT_EQ(user_.value(w, Elapsed).rfind("Time Expired ", 0), 0u);
+
+    // The placeholder is gone from the box: the second run asks nothing.
+    user_.press(w, sqlresult::Run);
+    EXPECT_EQ(display_.waitForWindow([](const auto& s) { return s.window.title == "Parameter"; },
+                                     std::chrono::milliseconds(0)),
+              0u);
+    EXPECT_EQ(cells(w), expected);
+    close(w, t);
+    EXPECT_EQ(GLO.SQL_QBE.get().str(), "SQL_QBE.TPS");
+}
+
+TEST_P(ResultWindow, TheServersErrorIsShownAndAnAnswerNamingItsPlaceholderIsRefused) {
+    if (!ready_) return;
+    int t = 0;
+    auto w = open("0", t);
+    user_.setValue(w, QueryBox, "SELECT cName FROM tNirgends");
+    user_.queueMessageBoxAnswer("&Weiter");
+    user_.press(w, sqlresult::Run);
+    ASSERT_EQ(user_.messageBoxes().size(), 1u);
+    EXPECT_EQ(user_.messageBoxes()[0].title, "ODBCGetDiag( 3 )");
+    EXPECT_NE(rt::upper(user_.messageBoxes()[0].text).find("TNIRGENDS"), std::string::npos);
+    EXPECT_EQ(user_.rowCount(w, Results), 0u);
+
+    user_.setValue(w, QueryBox, "SELECT cName FROM tPlattform WHERE cName = #cParameter#");
+    user_.queueMessageBoxAnswer(rt::button::Ok);
+    user_.press(w, sqlresult::Run);
+    answer("x #CPARAMETER#");
+    EXPECT_EQ(user_.lastMessageBox().text, "Die Eingabe darf den Platzhalter #cParameter# nicht enthalten.");
+    EXPECT_EQ(user_.value(w, QueryBox), "SELECT cName FROM tPlattform WHERE cName = #cParameter#");
+    close(w, t);
+}
+
+TEST_P(ResultWindow, TwoWindowsKeepTheirOwnResults) {
+    if (!ready_) return;
+    int ta = 0, tb = 0;
+    auto a = open("0", ta);
+    user_.setValue(a, QueryBox, "SELECT cName FROM tPlattform ORDER BY kPlattform");
+    user_.press(a, sqlresult::Run);
+    auto b = open("0", tb);
+    user_.setValue(b, QueryBox, "SELECT cName FROM tShop ORDER BY kShop");
+    user_.press(b, sqlresult::Run);
+    EXPECT_EQ(cells(a).at(0), std::vector<std::string>{"Ladengeschäft"});
+    EXPECT_EQ(cells(b).at(0), std::vector<std::string>{"Zentrale Köln"});
+    close(b, tb);
+    EXPECT_EQ(cells(a).at(1), std::vector<std::string>{"Onlineshop"});
+    close(a, ta);
+}
+
+TEST_P(ResultWindow, TheCrossTabSendsItsPartsQuotedToTheServer) {
+    if (!ready_) return;
+    int t = 0;
+    auto w = open("1", t);
+    EXPECT_EQ(user_.window(w).title, kCrossTabTitle);
+    for (int hidden : {Read, sqlresult::Run, ChooseFile, FileName}) EXPECT_TRUE(user_.hidden(w, hidden)) << hidden;
+    EXPECT_FALSE(user_.hidden(w, CrossTabData));
+    user_.queueMessageBoxAnswer("&Weiter");
+    user_.press(w, CrossTabData);
+    user_.press(user_.waitWindow(crosstab::kListTitle), crosstab::Select);
+    answer("Köln'er");
+    // The procedure lives on the ERP's server only: here the engine refuses the statement.
+    EXPECT_EQ(user_.value(w, QueryBox),
+              "EXECUTE spVOQDynamicCrossTab \r\n"
+              "@RowValue='cName+'' ''+cOrt', \r\n"
+              "@ColValue='YEAR(dDatum)', \r\n"
+              "@Aggregate='SUM(fUmsatz)', \r\n"
+              "@FromExpression='tKunde WHERE cOrt = ''Köln''''er'' AND dDatum > "
+              "#dParameter#', \r\n"
+              "@Title='A''B'");
+    ASSERT_EQ(user_.messageBoxes().size(), 1u);
+    EXPECT_EQ(user_.messageBoxes()[0].title, "ODBCGetDiag( 3 )");
+    EXPECT_EQ(user_.rowCount(w, Results), 0u);
+    close(w, t);
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, ResultWindow, ::testing::Values("sqlite", "pg"));
+
+}  // namespace
