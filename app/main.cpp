@@ -18,8 +18,10 @@
 #include "core/updater/update_scripts.h"
 #include "cubes/display/cockpit.h"
 #include "cubes/display/cube_display.h"
+#include "cubes/display/viewer_link.h"
 #include "cubes/provkey/prov_key.h"
 #include "cubes/sqlresult/sql_result.h"
+#include "cubes/viewer/anzeige_cube.h"
 #include "pivot/pivot_control.h"
 #include "pivot/qt/pivot_view.h"
 #include "runtime/qt/qt_display.h"
@@ -101,8 +103,10 @@ void runProgram(const std::vector<std::string>& parameters) {
     installReportPreview();
     FrameHooks hooks;
     hooks.splash = [] { MySplash(); };  // after the login, on a thread of its own
+    hooks.showCube = AnzeigeCube;       // "\ID": the cube in the pivot viewer
     setFrameHooks(hooks);
     SetSplashCockpit([] { ControllingCockpit(); });
+    SetCubeViewer(AnzeigeCube);  // the cube lists and the cockpit open their cubes in it
     registerFrameProcedure("BrowseDBUpdateLog", [](const std::string&) { BrowseDBUpdateLog(); });
     registerFrameProcedure("BrowseSQLSkript1", [](const std::string&) { BrowseSQLSkript1(); });
     registerFrameProcedure("BrowseSQLScript", [](const std::string&) { BrowseSQLScript(); });

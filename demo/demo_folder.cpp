@@ -150,6 +150,7 @@ std::string writeTables() {
             CUBK.Beschreibung = cube.description;
             CUBK.Activ = 1;
             CUBK.Zugriff = "3";
+            CUBK.Connect = demoConnectString();  // the pivot control reads the cube through it
             CUBK.Query = "SELECT * FROM vDemoUmsatz";
             CUBK.TabName = "vDemoUmsatz";
             CUBK.Intern = cube.bigQuery ? 0 : 1;

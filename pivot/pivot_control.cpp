@@ -97,11 +97,19 @@ struct PivotControl::State {
 
     std::shared_ptr<const PivotTable> current() {
         if (dirty || !table) {
-            table = pivot.compute(fields);
             dirty = false;
+            try {
+                table = pivot.compute(fields);
+                tooLarge = false;
+            } catch (const std::exception&) {
+                // More cells than memory holds: an empty table rather than an end of the program.
+                table = pivot.compute({});
+                tooLarge = true;
+            }
         }
         return table;
     }
+    bool tooLarge = false;
     void checkField(int64_t i, std::string_view member) const {
         if (i < 0 || i >= int64_t(fields.size())) badIndex(member);
     }
@@ -611,6 +619,9 @@ void PivotControl::refreshData() {
         s_->store = store;
         s_->pivot.setData(store);
     });
+    std::lock_guard lock(s_->mutex);
+    s_->current();
+    if (s_->tooLarge) throw AutomationError("RefreshData: die Tabelle ist für den Speicher zu groß", kFail);
 }
 
 void PivotControl::saveLayout(const std::string& file) {

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <map>
 #include <numeric>
+#include <stdexcept>
 #include <unordered_map>
 
 #include "pivot/number_format.h"
@@ -275,8 +276,16 @@ std::shared_ptr<Dimension> textDimension(const Column& c, size_t rows) {
     std::vector<uint32_t> order;
     for (uint32_t i = 1; i < c.dict.size(); ++i)
         if (used[i]) order.push_back(i);
-    std::sort(order.begin(), order.end(),
-              [&](uint32_t a, uint32_t b) { return compareGerman(c.dict[a], c.dict[b]) < 0; });
+    // Text that is all numbers (a year the driver hands as text) sorts as numbers.
+    const auto& nums = c.dictNumbers();
+    bool allNumbers = std::all_of(order.begin(), order.end(), [&](uint32_t i) { return !isNull(nums[i]); });
+    if (allNumbers)
+        std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+            return nums[a] != nums[b] ? nums[a] < nums[b] : compareGerman(c.dict[a], c.dict[b]) < 0;
+        });
+    else
+        std::sort(order.begin(), order.end(),
+                  [&](uint32_t a, uint32_t b) { return compareGerman(c.dict[a], c.dict[b]) < 0; });
     std::vector<uint32_t> rank(c.dict.size(), 0);
     uint32_t base = used[0] ? 1 : 0;
     if (used[0]) d->items.push_back({kNullItem, true});
@@ -555,6 +564,10 @@ std::shared_ptr<const PivotTable> Pivot::compute(const std::vector<FieldDef>& fi
     const size_t M = t->measures_.size();
     const size_t rowNodes = t->rows_.nodes.size(), colNodes = t->cols_.nodes.size();
     t->colNodes_ = colNodes;
+    // Every row group times every column group is held; beyond this the table is refused
+    // rather than the memory exhausted.
+    constexpr size_t kMaxCells = size_t(24) << 20;
+    if (rowNodes * colNodes * std::max<size_t>(M, 1) > kMaxCells) throw std::length_error("zu viele Zellen");
     t->cells_.assign(rowNodes * colNodes * std::max<size_t>(M, 1), Acc{});
     if (M == 0) {
         // No data fields: the cells still know whether rows fall in them.

@@ -28,6 +28,7 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+constexpr int kRounds = 5;
 double seconds(Clock::time_point from) { return std::chrono::duration<double>(Clock::now() - from).count(); }
 
 struct Field {
@@ -134,12 +135,12 @@ int main(int argc, char** argv) {
     for (const Field& f : fields) list += (list.empty() ? "" : ", ") + f.expression + " AS " + f.alias;
     statement = rt::clip(ReplaceString(list, "#FELDLISTE#", rt::padChars(statement, 10000)).value_or(statement));
 
+    // Both sides in turns, the best of each counted: the machine may be busy with other work.
     long plainRows = 0;
     const std::string plainFile = folder + "/plain.csv";
-    double plain = plainLoop(GLO.ConnectString.get().str(), statement, fields, plainFile, plainRows);
-
-    double fill = 0, exported = 0;
-    {
+    double plain = 1e9, fill = 1e9, exported = 1e9;
+    for (int round = 0; round < kRounds; ++round) {
+        plain = std::min(plain, plainLoop(GLO.ConnectString.get().str(), statement, fields, plainFile, plainRows));
         rt::HeadlessDisplay display;
         rt::TestDriver user(display, std::chrono::minutes(5));
         auto start = Clock::now();
@@ -149,18 +150,23 @@ int main(int argc, char** argv) {
             KillDictionary();
         });
         auto w = user.waitWindow("RunQuery");
-        fill = seconds(start);
+        const double filled = seconds(start);
         auto exportStart = Clock::now();
         user.queuePopupAnswer(2);
         user.key(w, RUNQUERY_LIST, rt::keys::MouseRight, 1, 1);
-        exported = seconds(exportStart);
+        const double written = seconds(exportStart);
         user.press(w, RUNQUERY_CLOSE);
         user.waitThreadEnd(t);
+        if (filled + written < fill + exported) {
+            fill = filled;
+            exported = written;
+        }
     }
     const std::string runnerFile = folder + "/Umsatzliste.CSV";
     const bool same = rt::readFile(runnerFile) == rt::readFile(plainFile);
     const double runner = fill + exported;
-    fmt::print("query runner, {} rows x {} columns from the demo database (SQLite ODBC)\n", plainRows, fields.size());
+    fmt::print("query runner, {} rows x {} columns from the demo database (SQLite ODBC), best of {} rounds\n",
+               plainRows, fields.size(), kRounds);
     fmt::print("  plain ODBC fetch loop, format, sort, CSV:  {:8.3f} s\n", plain);
     fmt::print("  runner: window with the filled list:        {:8.3f} s\n", fill);
     fmt::print("  runner: CSV export:                         {:8.3f} s\n", exported);

@@ -213,13 +213,8 @@ void addDefaultClient() {
     fm.close();
 }
 
-}  // namespace
-
-void ListMandant() {
-    // An empty file gets the default client, so that there is always one to start with.
-    addDefaultClient();
-
-    rt::Window w("ListMandant", "Mandanten");
+// The list's window: the list above a row of buttons.
+void buildClientList(rt::Window& w) {
     w.setPosition(0, 0, 330, 170);
     w.edit().centered = true;
     w.add(List, rt::ControlKind::List).setPosition(4, 4, 322, 136);
@@ -234,6 +229,29 @@ void ListMandant() {
         w.add(b.id, rt::ControlKind::Button).setText(b.text).setPosition(x, 146, b.width, 14);
         x += b.width + 4;
     }
+}
+
+// "Auswahl": the client of the current row becomes the program's.
+void selectClient(rt::BrowseManager& list) {
+    if (list.rowsLoaded() > 0 && list.fetchSelected() == 0) SwitchClient(MAN.ID);
+}
+
+// "Copy": a new client, its form starting from the current row as "&Neu" starts it.
+void copyClient(rt::BrowseManager& list) {
+    if (list.fetchSelected() == 0) tCopyPending = true;
+    list.ask(rt::request::Insert);
+    tCopyPending = false;
+    list.refresh();
+}
+
+}  // namespace
+
+void ListMandant() {
+    // An empty file gets the default client, so that there is always one to start with.
+    addDefaultClient();
+
+    rt::Window w("ListMandant", "Mandanten");
+    buildClientList(w);
 
     bool listAlive = false;
     rt::WindowController wc(w, "ListMandant");
@@ -267,16 +285,12 @@ void ListMandant() {
     wc.onEvent = [&](const rt::EventInfo& e) {
         if (e.event != rt::Event::Accepted) return false;
         if (e.control == Select) {
-            if (list.rowsLoaded() > 0 && list.fetchSelected() == 0) SwitchClient(MAN.ID);
+            selectClient(list);
             return true;
         }
         if (e.control == Copy) {
             if (list.rowsLoaded() == 0) return true;
-            // The current row first, then the insert as "&Neu" starts it.
-            if (list.fetchSelected() == 0) tCopyPending = true;
-            list.ask(rt::request::Insert);
-            tCopyPending = false;
-            list.refresh();
+            copyClient(list);
             copyState();
             return true;
         }

@@ -256,7 +256,7 @@ void QueryRunner::fillResult() {
         &SQLFileRecord::F6,  &SQLFileRecord::F7,  &SQLFileRecord::F8,  &SQLFileRecord::F9,  &SQLFileRecord::F10,
         &SQLFileRecord::F11, &SQLFileRecord::F12, &SQLFileRecord::F13, &SQLFileRecord::F14, &SQLFileRecord::F15};
     rt::Long number = 0;
-    QueryResultEntry row;
+    const QueryResultEntry blank;
     // Every row of the statement fills the same columns: the others stay blank from here on.
     SQLF = SQLFileRecord{};
     for (;;) {
@@ -268,6 +268,8 @@ void QueryRunner::fillResult() {
             rows_.free();
             return;
         }
+        // The row is filled where it stands in the queue, not copied there.
+        QueryResultEntry& row = rows_.get(rows_.add(blank));
         // Columns beyond the cube's fields are neither shown, exported nor printed: not kept.
         for (int c = 1; c <= NUMBEROFCOLUMNSDISPLAYEDINQ; ++c) {
             std::string value = FormatValue(SQLF.*source[c - 1], types[c - 1]);
@@ -276,10 +278,9 @@ void QueryRunner::fillResult() {
                 if (length > columns[c]->MAXIMUMLENGTHDATA)
                     columns[c]->MAXIMUMLENGTHDATA = static_cast<rt::Byte>(length);
             }
-            resultColumn(row, c) = std::move(value);
+            resultColumn(row, c) = value;
         }
         row.RECORDID = ++number;
-        rows_.add(row);
     }
 }
 

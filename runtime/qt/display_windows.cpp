@@ -118,8 +118,10 @@ void QtDisplay::Core::showWindow(QtWindow& w) {
         top->resize(std::min(1200, screen.width()), std::min(800, screen.height()));
     }
     if (props.x == 0 && props.y == 0 && !w.sub) {
-        // The middle of the window below it, or of the screen.
+        // The middle of the window below it, or of the screen (also when the one below is hidden,
+        // as the frame is while a cube opened from the command line shows).
         QWidget* below = top->parentWidget() ? top->parentWidget()->window() : nullptr;
+        if (below && !below->isVisible()) below = nullptr;
         const QRect area = below ? below->geometry() : QGuiApplication::primaryScreen()->availableGeometry();
         top->move(area.center() - QPoint(top->width() / 2, top->height() / 2));
     } else if (props.x == 0 && props.y == 0 && props.centered && w.sub && w.sub->mdiArea()) {

@@ -83,7 +83,13 @@ public:
     template <std::size_t M>
     String& operator=(const CString<M>& other) { assign(other.str()); return *this; }
 
-    void assign(std::string_view text) { text_ = padChars(text, N); }
+    // In place: a field read row after row keeps its one buffer.
+    void assign(std::string_view text) {
+        const std::string_view cut = cutChars(text, N);
+        const std::size_t have = charLength(cut);
+        text_.assign(cut.data(), cut.size());
+        text_.append(N - have, ' ');
+    }
     void clear() { text_.assign(N, ' '); }
 
     static constexpr std::size_t capacity() noexcept { return N; }

@@ -5,74 +5,21 @@
 # Usage: demo_gui_check.sh PROGRAM DEMO-SETUP SCREENSHOT.png
 set -euo pipefail
 
-# ---- Outside the X server: the folder, then Xvfb around this script ------------------------
-if [[ "${1:-}" != --inside ]]; then
-  for tool in xvfb-run xdotool import identify; do
-    command -v "$tool" >/dev/null || { echo "demo GUI check: $tool is missing (scripts/setup installs it)" >&2; exit 1; }
-  done
-  program="$(realpath "$1")"
-  setup="$(realpath "$2")"
-  shot="$(realpath -m "$3")"
-  self="$(realpath "$0")"
-  work="$(mktemp -d "${TMPDIR:-/tmp}/voq-demo-gui.XXXXXX")"
-  trap 'rm -rf "$work"' EXIT
-  mkdir -p "$work/demo" "$(dirname "$shot")"
-  rm -f "$shot" "${shot%.png}-failed.png"
-  timeout 60 "$setup" "$work/demo" --lines 2000 >"$work/setup.log" 2>&1 ||
-    { cat "$work/setup.log" >&2; echo "demo GUI check: the demo folder could not be prepared" >&2; exit 1; }
-  unset QT_QPA_PLATFORM
-  # A fatal error ends the program with its text on standard error, not with a box nobody answers.
-  export VOQ_NO_FATAL_BOX=1
-  # "-a" takes the first free display; two servers started at once may pick the same one and
-  # one of them fails: then again, from another number.
-  for attempt in 1 2 3; do
-    rm -f "$work/started"
-    status=0
-    timeout -k 5 110 xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1600x1000x24" \
-      "$self" --inside "$program" "$work" "$shot" || status=$?
-    [[ -f "$work/started" ]] && exit "$status"
-    echo "demo GUI check: Xvfb did not start (attempt $attempt)" >&2
-    sleep "$attempt"
-  done
-  exit 1
-fi
+CHECK="demo GUI check"
+source "$(dirname "$(realpath "$0")")/gui_check_lib.sh"
+# Outside the X server this prepares the folder and runs the check again inside Xvfb.
+gui_check_outer "$@"
 
 # ---- Inside the X server ------------------------------------------------------------------
-program="$2"
-work="$3"
-shot="$4"
-log="${shot%.png}.log"
-touch "$work/started"
-deadline=$((SECONDS + 60))
-pid=""
 
 finish() {
   if [[ -n "$pid" ]] && kill -0 "$pid" 2>/dev/null; then kill -9 "$pid" 2>/dev/null || true; fi
 }
 trap finish EXIT
-
-fail() {
-  echo "demo GUI check: $*" >&2
-  timeout 10 import -window root "${shot%.png}-failed.png" 2>/dev/null || true
-  if [[ -s "$log" ]]; then sed 's/^/  program: /' "$log" >&2; fi
-  exit 1
-}
-
-xdo() { timeout 10 xdotool "$@"; }
-# Ids of the mapped windows whose name matches (extended regular expression).
-visible() { xdo search --onlyvisible --name "$1" 2>/dev/null || true; }
-# Waits until the condition (a shell text) holds, while the program runs, at most until the deadline.
-waitFor() {
-  local what="$1" condition="$2"
-  until eval "$condition"; do
-    kill -0 "$pid" 2>/dev/null || fail "the program ended while waiting for $what"
-    ((SECONDS < deadline)) || fail "gave up waiting for $what after 60 s"
-    sleep 0.2
-  done
-}
+fail() { check_fail "$@"; }
 
 cd "$work/demo"
-"$program" >"$log" 2>&1 &
+"$program" >"$LOG" 2>&1 &
 pid=$!
 
 # The frame opens first, the login over it.

@@ -188,3 +188,24 @@ TEST_F(PivotControlTest, ExcelExportReadsBackWithItsNumbersAndShape) {
 }
 
 }  // namespace
+
+TEST(PivotControlLimits, ATableBeyondMemoryIsLeftEmptyNotACrash) {
+    // 6,000 row items x 6,000 column items: 36 million cells are refused.
+    auto store = std::make_shared<pivot::ColumnStore>();
+    size_t a = store->addColumn("A", true), b = store->addColumn("B", true), v = store->addColumn("V", true);
+    for (int i = 0; i < 6000; ++i) {
+        store->appendNumber(a, i);
+        store->appendNumber(b, i);
+        store->appendNumber(v, 1);
+        store->finishRow();
+    }
+    pivot::PivotControl c;
+    rt::automationCall(c, "Fields.Add", {"A", "A", 2});
+    rt::automationCall(c, "Fields.Add", {"B", "B", 1});
+    rt::automationCall(c, "Fields.Add", {"V", "V", 3});
+    c.setData(store);
+    EXPECT_EQ(rt::automationGet(c, "RowCount").toInt(), 2);  // the heading and an empty total
+    // A smaller layout works again.
+    rt::automationSet(c, "Fields(1).Orientation", 0);
+    EXPECT_EQ(rt::automationGet(c, "RowCount").toInt(), 6002);
+}

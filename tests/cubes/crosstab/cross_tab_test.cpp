@@ -9,6 +9,7 @@
 #include "runtime/thread/thread.h"
 #include "runtime/ui/headless_display.h"
 #include "tests/core/support/core_test_support.h"
+#include "tests/cubes/support/cubes_test_support.h"
 
 namespace {
 
@@ -18,9 +19,7 @@ class CrossTabList : public coretest::WorkingFolderTest {
 protected:
     void SetUp() override {
         coretest::WorkingFolderTest::SetUp();
-        SetRightsCheck({[](std::string_view, std::string_view) { return 1; }, [](std::string_view) {}});
-        rt::waitThread(rt::startThread([] {
-            InitDictionary();
+        cubestest::runWithDictionary([] {
             Access.CrossTab->open();
             CRO = {};
             CRO.ID = 7;
@@ -31,25 +30,20 @@ protected:
             CRO.FromExpression = "tUmsatz WHERE cOrt = #cParameter#";
             Access.CrossTab->insertAsIs();
             Access.CrossTab->close();
-            KillDictionary();
-        }));
+        });
     }
     void TearDown() override {
         display_.shutdown();
-        SetRightsCheck({});
         coretest::WorkingFolderTest::TearDown();
     }
 
+    cubestest::AllRights rights_;
     rt::HeadlessDisplay display_;
     rt::TestDriver user_{display_};
 };
 
 TEST_F(CrossTabList, ACopyStartsWithEveryPartButIdentifierAndTitle) {
-    const int t = rt::startThread([] {
-        InitDictionary();
-        BrowseCrossTab();
-        KillDictionary();
-    });
+    const int t = cubestest::startWithDictionary(BrowseCrossTab);
     auto list = user_.waitWindow(kListTitle);
     EXPECT_FALSE(user_.enabled(list, Print));
     user_.queueMessageBoxAnswer(rt::button::Ok);

@@ -15,6 +15,7 @@
 #include "runtime/thread/thread.h"
 #include "runtime/ui/headless_display.h"
 #include "tests/core/support/core_test_support.h"
+#include "tests/cubes/support/cubes_test_support.h"
 
 namespace {
 
@@ -41,7 +42,6 @@ protected:
         coretest::WorkingFolderTest::SetUp();
         if (!coretest::openClientDatabase(GetParam(), file("client.db"), pg_, connect_)) return;
         if (pg()) {
-            exec("CREATE DOMAIN dbo.tinyint AS SMALLINT");
             for (const char* t : {"tPlattform", "tShop", "tWarengruppe", "tBenutzer"})
                 exec(std::string("CREATE TABLE dbo.") + t + " (k INTEGER, cName VARCHAR(50))");
             exec("INSERT INTO dbo.tPlattform VALUES (1, 'Ladengeschäft'), (2, 'Onlineshop')");
@@ -52,35 +52,16 @@ protected:
             ASSERT_EQ(demo::writeDemoDatabase(file("client.db"), {.salesLines = 10}), "");
         }
         GLO.ConnectString = connect_;
-        SetRightsCheck({[](std::string_view, std::string_view) { return 1; }, [](std::string_view) {}});
-        onThread([] {
-            StructureRun run;
-            std::string error;
-            EXPECT_TRUE(SynchroniseStructures(run, error)) << error;
-        });
+        cubestest::createProgramTables(connect_, pg());
         ready_ = true;
     }
     void TearDown() override {
         display_.shutdown();
-        SetRightsCheck({});
         coretest::WorkingFolderTest::TearDown();
     }
     bool pg() const { return GetParam() == "pg"; }
     void exec(const std::string& sql) const { ASSERT_EQ(voq::test::execSql(connect_, sql), "") << sql; }
-    static void onThread(std::function<void()> body) {
-        rt::waitThread(rt::startThread([&body] {
-            InitDictionary();
-            body();
-            KillDictionary();
-        }));
-    }
-    int startList() {
-        return rt::startThread([] {
-            InitDictionary();
-            BrowseProvKey();
-            KillDictionary();
-        });
-    }
+    int startList() { return cubestest::startWithDictionary(BrowseProvKey); }
     std::vector<std::string> entries(rt::WindowId w, int id) const {
         std::vector<std::string> out;
         for (const auto& row : user_.rows(w, id)) out.push_back(row.cells.at(0).text);
@@ -88,7 +69,7 @@ protected:
     }
     int records() {
         long n = -1;
-        onThread([&n] {
+        cubestest::runWithDictionary([&n] {
             Access.VOQProvKey->open();
             n = static_cast<long>(Access.VOQProvKey->records());
             Access.VOQProvKey->close();
@@ -96,6 +77,7 @@ protected:
         return static_cast<int>(n);
     }
 
+    cubestest::AllRights rights_;
     std::unique_ptr<voq::test::PgDatabase> pg_;
     std::string connect_;
     bool ready_ = false;

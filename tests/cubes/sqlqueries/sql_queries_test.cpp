@@ -14,6 +14,7 @@
 #include "runtime/thread/thread_state.h"
 #include "runtime/ui/headless_display.h"
 #include "tests/core/support/core_test_support.h"
+#include "tests/cubes/support/cubes_test_support.h"
 
 namespace {
 
@@ -23,10 +24,8 @@ class SavedQueries : public coretest::WorkingFolderTest {
 protected:
     void SetUp() override {
         coretest::WorkingFolderTest::SetUp();
-        SetRightsCheck({[](std::string_view, std::string_view) { return 1; }, [](std::string_view) {}});
         GLO.SQL_QBE = "SQL_QBE.TPS";
-        rt::waitThread(rt::startThread([] {
-            InitDictionary();
+        cubestest::runWithDictionary([] {
             Access.SQLQuerries->open();
             const struct {
                 int id;
@@ -43,23 +42,20 @@ protected:
                 Access.SQLQuerries->insertAsIs();
             }
             Access.SQLQuerries->close();
-            KillDictionary();
-        }));
+        });
     }
     void TearDown() override {
         display_.shutdown();
-        SetRightsCheck({});
         coretest::WorkingFolderTest::TearDown();
     }
     int startList(std::uint8_t request, std::string* answer) {
-        return rt::startThread([request, answer] {
-            InitDictionary();
+        return cubestest::startWithDictionary([request, answer] {
             rt::ThreadRequest = request;
             *answer = ListeSQL_QBE("");
-            KillDictionary();
         });
     }
 
+    cubestest::AllRights rights_;
     rt::HeadlessDisplay display_;
     rt::TestDriver user_{display_};
 };

@@ -19,6 +19,7 @@
 #include "runtime/thread/thread.h"
 #include "runtime/ui/headless_display.h"
 #include "tests/core/support/core_test_support.h"
+#include "tests/cubes/support/cubes_test_support.h"
 
 namespace {
 
@@ -31,7 +32,6 @@ protected:
         coretest::WorkingFolderTest::SetUp();
         if (!coretest::openClientDatabase(GetParam(), file("client.db"), pg_, connect_)) return;
         if (GetParam() == "pg") {
-            exec("CREATE DOMAIN dbo.tinyint AS SMALLINT");
             exec("CREATE TABLE dbo.tPlattform (kPlattform INTEGER, cName VARCHAR(50))");
             exec("INSERT INTO dbo.tPlattform VALUES (1, 'Ladengeschäft'), (2, 'Onlineshop'), (3, 'Marktplatz')");
             exec("CREATE TABLE dbo.tShop (kShop INTEGER, cName VARCHAR(50))");
@@ -41,11 +41,8 @@ protected:
         }
         GLO.ConnectString = connect_;
         GLO.SQL_QBE = "SQLDEMO.TPS";
-        SetRightsCheck({[](std::string_view, std::string_view) { return 1; }, [](std::string_view) {}});
-        onThread([] {
-            StructureRun run;
-            std::string error;
-            EXPECT_TRUE(SynchroniseStructures(run, error)) << error;
+        cubestest::createProgramTables(connect_, GetParam() == "pg");
+        cubestest::runWithDictionary([] {
             Access.SQLQuerries->open();
             SQLQBE = {};
             SQLQBE.ID = 1;
@@ -70,24 +67,12 @@ protected:
     }
     void TearDown() override {
         display_.shutdown();
-        SetRightsCheck({});
         coretest::WorkingFolderTest::TearDown();
     }
     void exec(const std::string& sql) const { ASSERT_EQ(voq::test::execSql(connect_, sql), "") << sql; }
-    static void onThread(const std::function<void()>& body) {
-        rt::waitThread(rt::startThread([&body] {
-            InitDictionary();
-            body();
-            KillDictionary();
-        }));
-    }
     // Opens a results window and returns it; its thread in `thread`.
     rt::WindowId open(const std::string& mode, int& thread) {
-        thread = rt::startThread([mode] {
-            InitDictionary();
-            SQLQueryResult_N(mode);
-            KillDictionary();
-        });
+        thread = cubestest::startWithDictionary([mode] { SQLQueryResult_N(mode); });
         return user_.waitTopWindow(thread);
     }
     void answer(const std::string& value) {
@@ -108,6 +93,7 @@ protected:
         user_.waitThreadEnd(thread);
     }
 
+    cubestest::AllRights rights_;
     std::unique_ptr<voq::test::PgDatabase> pg_;
     std::string connect_;
     bool ready_ = false;

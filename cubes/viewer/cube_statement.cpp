@@ -1,0 +1,211 @@
+#include "cubes/viewer/cube_statement.h"
+
+#include <charconv>
+#include <cstdio>
+
+#include "runtime/text/strings.h"
+
+namespace {
+
+bool contains(std::string_view text, std::string_view what) { return text.find(what) != std::string_view::npos; }
+
+std::string joined(std::string_view query, std::string_view parameterText) {
+    return std::string(rt::clip(query)) + " " + std::string(rt::clip(parameterText));
+}
+
+// The message of the parameter prompt: the general one, or one naming the cube's parameter.
+std::string askMessage(const VOQCubeKopfRecord& cube, std::string_view general, std::string_view named) {
+    if (cube.ParameterName.empty()) return std::string(general);
+    return std::string(named) + std::string(cube.ParameterName.clipped()) + " ein";
+}
+
+std::string textMessage(const VOQCubeKopfRecord& cube) {
+    return askMessage(cube, "Character Parameter eingeben", "Geben Sie einen Wert für ");
+}
+
+std::string numberMessage(const VOQCubeKopfRecord& cube) {
+    return askMessage(cube, "Nummerischen Parameter eingeben", "Geben Sie einen nummerischen Wert für ");
+}
+
+std::string dateMessage(const VOQCubeKopfRecord& cube) {
+    return askMessage(cube, "Geben Sie ein Datum/Datumsbereich ein", "Geben Sie einen Wert für ");
+}
+
+// A typed number; text that is no number reads 0.
+double readNumber(std::string_view answer) {
+    answer = rt::trimBlanks(answer);
+    if (!answer.empty() && answer.front() == '+') answer.remove_prefix(1);
+    double value = 0;
+    auto [end, ec] = std::from_chars(answer.data(), answer.data() + answer.size(), value);
+    return ec == std::errc() && end == answer.data() + answer.size() ? value : 0.0;
+}
+
+// Up to 15 significant digits, no trailing point.
+std::string numberText(double value) {
+    char buffer[40];
+    std::snprintf(buffer, sizeof buffer, "%.15g", value);
+    return buffer;
+}
+
+std::string ask(const std::function<std::string(const std::string&)>& how, const std::string& message) {
+    return how ? how(message) : std::string();
+}
+
+// The comparison operator that stands (blanks between) directly before position at, if any:
+// its start, else at.
+std::size_t operatorStart(std::string_view text, std::size_t at) {
+    std::size_t end = at;
+    while (end > 0 && text[end - 1] == ' ') --end;
+    std::size_t start = end;
+    while (start > 0 && end - start < 2 && (text[start - 1] == '=' || text[start - 1] == '<' || text[start - 1] == '>'))
+        --start;
+    return start < end ? start : at;
+}
+
+}  // namespace
+
+std::string SqlQuoted(std::string_view text) {
+    std::string out = "'";
+    for (char c : text) {
+        if (c == '\'') out += '\'';
+        out += c;
+    }
+    return out + "'";
+}
+
+std::string ReplacePlaceholder(std::string_view statement, std::string_view placeholder, std::string_view value) {
+    if (placeholder.empty()) return std::string(statement);
+    // One pass from left to right: an answer is never searched again, whatever it holds, and
+    // the statement grows as it needs, so that a long query is never cut.
+    const std::string up = rt::upper(statement);  // keeps the byte positions
+    const std::string find = rt::upper(placeholder);
+    const std::string_view with = rt::clip(value);
+    std::string out;
+    std::size_t from = 0;
+    for (std::size_t p = up.find(find); p != std::string::npos; p = up.find(find, from)) {
+        out.append(statement.substr(from, p - from)).append(with);
+        from = p + find.size();
+    }
+    out.append(statement.substr(from));
+    return out;
+}
+
+std::string InsertCubeAnswer(std::string_view statement, std::string_view placeholder, std::string_view answer) {
+    const std::size_t semicolon = answer.find(';');
+    if (semicolon == std::string_view::npos) {
+        return ReplacePlaceholder(statement, placeholder, SqlQuoted(rt::clip(answer)));
+    }
+    const std::string_view from = rt::clip(rt::cutChars(answer.substr(0, semicolon), 30));
+    const std::string_view to = rt::clip(rt::cutChars(answer.substr(semicolon + 1), 30));
+    const std::string range = " BETWEEN " + SqlQuoted(from) + " AND " + SqlQuoted(to);
+
+    // Only the operator that compares with the placeholder goes; the rest of the statement stays.
+    std::string work(statement);
+    const std::string find = rt::upper(placeholder);
+    for (std::size_t p = rt::upper(work).find(find); p != std::string::npos;) {
+        const std::size_t start = operatorStart(work, p);
+        std::size_t opEnd = start;
+        while (opEnd < p && work[opEnd] != ' ') ++opEnd;
+        work.erase(start, opEnd - start);
+        p -= opEnd - start;
+        work.replace(p, placeholder.size(), range);
+        p = rt::upper(work).find(find, p + range.size());
+    }
+    return work;
+}
+
+std::string AddEvaluationPeriod(std::string_view statement, int zeitraum, int currentYear) {
+    std::string clause;
+    switch (zeitraum) {
+    case 1: clause = " Jahr='" + std::to_string(currentYear) + "'"; break;
+    case 2: clause = " Jahr='" + std::to_string(currentYear - 1) + "'"; break;
+    case 3: clause = " Jahr>='" + std::to_string(currentYear - 1) + "'"; break;
+    default: break;
+    }
+    std::string work(rt::trimBlanks(statement));
+    if (clause.empty()) return work;
+    return work + (contains(rt::upper(work), "WHERE") ? " AND" : " WHERE") + clause;
+}
+
+CubeStatement PrepareCubeStatement(const VOQCubeKopfRecord& cube, std::string_view startParameter, int currentYear,
+                                   const CubeParameterAsk& asker) {
+    CubeStatement out;
+    const std::string_view query = cube.Query.clipped();
+    const std::string_view bigQuery = cube.BigQuery.clipped();
+    const std::string_view parameterText = cube.QueryParameter.clipped();
+    out.useLong = !bigQuery.empty();
+
+    if (!rt::clip(startParameter).empty()) {
+        // A start without a user at hand: the start parameter answers the text placeholder; a
+        // cube asking for another one runs on its bare query.
+        const std::string answer = SqlQuoted(rt::clip(startParameter));
+        if (out.useLong) {
+            out.longStatement = std::string(bigQuery);
+            if (contains(parameterText, "cParameter"))
+                out.longStatement = ReplacePlaceholder(out.longStatement, "#cParameter#", answer);
+            out.clipboard = rt::upper(out.longStatement);
+            return out;
+        }
+        if (contains(parameterText, "cParameter"))
+            out.statement = ReplacePlaceholder(joined(query, parameterText), "#cParameter#", answer);
+        else if (parameterText.empty() || contains(parameterText, "nParameter") ||
+                 contains(parameterText, "dParameter"))
+            out.statement = std::string(query);
+        else
+            out.statement = joined(query, parameterText);
+        out.statement = AddEvaluationPeriod(out.statement, cube.Zeitraum, currentYear);
+        out.clipboard = out.statement;
+        return out;
+    }
+
+    if (out.useLong) {
+        // The long query carries its placeholders itself; the parameter text only says which.
+        std::string work(bigQuery);
+        if (contains(parameterText, "cParameter")) {
+            const std::string answer = ask(asker.text, textMessage(cube));
+            work = ReplacePlaceholder(work, "#cParameter#", SqlQuoted(rt::clip(answer)));
+        }
+        if (contains(parameterText, "nParameter")) {
+            const double number = readNumber(ask(asker.number, numberMessage(cube)));
+            work = ReplacePlaceholder(work, "#nParameter#", numberText(number));
+        }
+        if (contains(parameterText, "dParameter")) {
+            const std::string answer = ask(asker.date, dateMessage(cube));
+            work = answer.empty() ? ReplacePlaceholder(work, "#dParameter#", "''")
+                                  : InsertCubeAnswer(work, "#dParameter#", answer);
+        }
+        out.longStatement = std::move(work);
+        out.clipboard = rt::upper(out.longStatement);
+        return out;
+    }
+
+    // Short query: the parameter text follows the query; each placeholder it holds is asked in
+    // turn, and an empty answer (or a number 0) leaves the query without its condition.
+    std::string work = parameterText.empty() ? std::string(query) : joined(query, parameterText);
+    bool dropped = false;
+    // A text or date answer; an empty one drops the condition.
+    auto answerText = [&](std::string_view name, const std::function<std::string(const std::string&)>& how,
+                          const std::string& message) {
+        if (dropped || !contains(parameterText, name)) return;
+        const std::string answer = ask(how, message);
+        if (rt::clip(answer).empty()) {
+            dropped = true;
+        } else {
+            work = InsertCubeAnswer(work, "#" + std::string(name) + "#", answer);
+        }
+    };
+    answerText("cParameter", asker.text, textMessage(cube));
+    if (!dropped && contains(parameterText, "nParameter")) {
+        const double number = readNumber(ask(asker.number, numberMessage(cube)));
+        if (number == 0) {
+            dropped = true;
+        } else {
+            work = ReplacePlaceholder(work, "#nParameter#", numberText(number));
+        }
+    }
+    answerText("dParameter", asker.date, dateMessage(cube));
+    if (dropped) work = std::string(query);
+    out.statement = AddEvaluationPeriod(work, cube.Zeitraum, currentYear);
+    out.clipboard = out.statement;
+    return out;
+}

@@ -1,0 +1,71 @@
+# Shared parts of the GUI checks: a small demo working folder, the check run again inside Xvfb,
+# and the helpers the checks use there. Source it, set CHECK (the check's name), then:
+#   gui_check_outer "$@"        outside the X server (returns only inside it, with program,
+#                               work folder and screenshot in program, work, shot, the started
+#                               program's id to go in pid, and a deadline 60 s ahead)
+
+check_fail() {
+  echo "$CHECK: $*" >&2
+  timeout 10 import -window root "${SHOT%.png}-failed.png" 2>/dev/null || true
+  if [[ -s "$LOG" ]]; then sed 's/^/  program: /' "$LOG" >&2; fi
+  exit 1
+}
+
+xdo() { timeout 10 xdotool "$@"; }
+# Ids of the mapped windows whose name matches (extended regular expression).
+visible() { xdo search --onlyvisible --name "$1" 2>/dev/null || true; }
+# Waits until the condition (a shell text) holds, while the program runs, at most until the deadline.
+waitFor() {
+  local what="$1" condition="$2"
+  until eval "$condition"; do
+    kill -0 "$pid" 2>/dev/null || check_fail "the program ended while waiting for $what"
+    ((SECONDS < deadline)) || check_fail "gave up waiting for $what after 60 s"
+    sleep 0.2
+  done
+}
+
+# Usage: gui_check_outer PROGRAM DEMO-SETUP SCREENSHOT.png (from the check's own command line).
+gui_check_outer() {
+  if [[ "${1:-}" == --inside ]]; then
+    PROGRAM="$2"
+    WORK="$3"
+    SHOT="$4"
+    LOG="${SHOT%.png}.log"
+    program="$PROGRAM" work="$WORK" shot="$SHOT"
+    deadline=$((SECONDS + 60))
+    pid=""
+    touch "$WORK/started"
+    return 0
+  fi
+  local tool
+  for tool in xvfb-run xdotool import identify openbox; do
+    command -v "$tool" >/dev/null || { echo "$CHECK: $tool is missing (scripts/setup installs it)" >&2; exit 1; }
+  done
+  local program setup shot self work
+  program="$(realpath "$1")"
+  setup="$(realpath "$2")"
+  shot="$(realpath -m "$3")"
+  self="$(realpath "$0")"
+  work="$(mktemp -d "${TMPDIR:-/tmp}/voq-gui.XXXXXX")"
+  trap 'rm -rf "$work"' EXIT
+  mkdir -p "$work/demo" "$(dirname "$shot")"
+  rm -f "$shot" "${shot%.png}-failed.png"
+  timeout 60 "$setup" "$work/demo" --lines 2000 >"$work/setup.log" 2>&1 ||
+    { cat "$work/setup.log" >&2; echo "$CHECK: the demo folder could not be prepared" >&2; exit 1; }
+  unset QT_QPA_PLATFORM
+  # A fatal error ends the program with its text on standard error, not with a box nobody answers.
+  export VOQ_NO_FATAL_BOX=1
+  # "-a" takes the first free display; two servers started at once may pick the same one and
+  # one of them fails: then again, from another number.
+  local attempt status
+  for attempt in 1 2 3; do
+    rm -f "$work/started"
+    status=0
+    timeout -k 5 110 xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1600x1000x24" \
+      "$self" --inside "$program" "$work" "$shot" || status=$?
+    [[ -f "$work/started" ]] && exit "$status"
+    echo "$CHECK: Xvfb did not start (attempt $attempt)" >&2
+    sleep "$attempt"
+  done
+  exit 1
+}

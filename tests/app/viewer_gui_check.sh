@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# GUI check of the pivot viewer: a small demo working folder, the program started with "\ID=1"
+# under Xvfb with a window manager, the first demo cube in the viewer on the screen (screenshot,
+# which stays in the build tree), then the viewer closed, which ends the program.
+# Usage: viewer_gui_check.sh PROGRAM DEMO-SETUP SCREENSHOT.png
+set -euo pipefail
+
+CHECK="viewer GUI check"
+source "$(dirname "$(realpath "$0")")/gui_check_lib.sh"
+# Outside the X server this prepares the folder and runs the check again inside Xvfb.
+gui_check_outer "$@"
+
+# ---- Inside the X server ------------------------------------------------------------------
+wm=""
+
+finish() {
+  if [[ -n "$pid" ]] && kill -0 "$pid" 2>/dev/null; then kill -9 "$pid" 2>/dev/null || true; fi
+  if [[ -n "$wm" ]]; then kill "$wm" 2>/dev/null || true; fi
+}
+trap finish EXIT
+fail() { check_fail "$@"; }
+
+openbox >/dev/null 2>&1 &
+wm=$!
+cd "$work/demo"
+"$program" '\ID=1' >"$LOG" 2>&1 &
+pid=$!
+
+viewer=""
+waitFor 'the viewer' 'viewer="$(visible "^Umsatz Warengruppen/ " | head -n1)"; [[ -n "$viewer" ]]'
+sleep 2
+kill -0 "$pid" 2>/dev/null || fail "the program ended with the viewer open"
+for w in $(visible '.'); do
+  name="$(xdo getwindowname "$w" 2>/dev/null || true)"
+  case "$name" in
+    "Umsatz Warengruppen/ "* | "" | "VOQKivorant"*) ;;
+    *) fail "a window \"$name\" stands beside the viewer" ;;
+  esac
+done
+
+timeout 10 import -window root "$shot" || fail "no screenshot"
+read -r width height colours < <(identify -format '%w %h %k\n' "$shot") || fail "the screenshot cannot be read"
+((colours > 20)) || fail "the screenshot is nearly blank ($colours colours)"
+echo "viewer GUI check: the demo cube in the viewer, screenshot $shot (${width}x${height}, $colours colours)"
+
+# Closing the viewer ends the program that "\ID" started.
+# The window manager's close (Alt+F4) asks the window to close, as its close box does.
+xdo windowactivate --sync "$viewer" >/dev/null 2>&1 || true
+xdo key --clearmodifiers alt+F4
+for _ in $(seq 100); do
+  kill -0 "$pid" 2>/dev/null || break
+  sleep 0.2
+done
+kill -0 "$pid" 2>/dev/null && fail "the program did not end when the viewer closed"
+status=0
+wait "$pid" || status=$?
+pid=""
+((status == 0)) || fail "the program ended with code $status"
+echo "viewer GUI check: the program ended with code 0"
