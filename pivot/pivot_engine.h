@@ -105,8 +105,10 @@ public:
     int columnLevels() const { return int(cols_.fields.size()) + (data_.empty() ? 0 : 1); }
     std::string columnHeading(size_t col, int level) const;
     std::string rowHeading(size_t line, int level) const;
-    bool isTotalLine(size_t line) const { return rows_.lines[line].kind != LineKind::Item; }
-    bool isTotalColumn(size_t col) const { return columnLine(col).kind != LineKind::Item; }
+    // Subtotals and the grand total; a collapsed item is an item (it holds its group's total).
+    bool isTotalLine(size_t line) const { return isTotal(rows_.lines[line].kind); }
+    bool isTotalColumn(size_t col) const { return isTotal(columnLine(col).kind); }
+    static bool isTotal(LineKind k) { return k == LineKind::Subtotal || k == LineKind::Total; }
 
     std::optional<double> value(size_t line, size_t col) const;
     std::string text(size_t line, size_t col) const;

@@ -262,20 +262,21 @@ const rt::TableDef& CrossTab() {
 const rt::TableDef& Mandant() {
     using R = MandantRecord;
     static const rt::TableDef def = rt::TableBuilder<R>("Mandant", "MAN")
-        .localFile("MandantSQL.TPS")
-        .create()
-        .field(&R::ID, "ID", "@N4")
-        .field(&R::Mandant, "Mandant", "@s40")
-        .field(&R::Driver, "Driver", "@s60")
-        .field(&R::Server, "Server", "@s60")
-        .field(&R::Datenbank, "Datenbank", "@s60")
-        .field(&R::Name, "Name", "@s40")
-        .field(&R::Passwort, "Passwort", "@s40")
-        .field(&R::Regional, "Regional", "@n3")
-        .field(&R::Trusted, "Trusted", "@n3")
-        .field(&R::Inaktiv, "Inaktiv", "@n1")
-        .key("KeyID", {"ID"}, Unique | NoCase | Opt, {}, 1)
-        .build();
+                                        .localFile("MandantSQL.TPS")
+                                        .create()
+                                        .ownerOnly()
+                                        .field(&R::ID, "ID", "@N4")
+                                        .field(&R::Mandant, "Mandant", "@s40")
+                                        .field(&R::Driver, "Driver", "@s60")
+                                        .field(&R::Server, "Server", "@s60")
+                                        .field(&R::Datenbank, "Datenbank", "@s60")
+                                        .field(&R::Name, "Name", "@s40")
+                                        .field(&R::Passwort, "Passwort", "@s40")
+                                        .field(&R::Regional, "Regional", "@n3")
+                                        .field(&R::Trusted, "Trusted", "@n3")
+                                        .field(&R::Inaktiv, "Inaktiv", "@n1")
+                                        .key("KeyID", {"ID"}, Unique | NoCase | Opt, {}, 1)
+                                        .build();
     return def;
 }
 
@@ -411,16 +412,17 @@ const rt::TableDef& ImpFile() {
 const rt::TableDef& MandantOLD() {
     using R = MandantOLDRecord;
     static const rt::TableDef def = rt::TableBuilder<R>("MandantOLD", "MAN1")
-        .localFile("MANDANTO")
-        .create()
-        .field(&R::ID, "ID", "@N4")
-        .field(&R::Mandant, "Mandant", "@s40")
-        .field(&R::Server, "Server", "@s40")
-        .field(&R::Datenbank, "Datenbank", "@s40")
-        .field(&R::Name, "Name", "@s40")
-        .field(&R::Passwort, "Passwort", "@s40")
-        .key("KeyID", {"ID"}, Unique | NoCase | Opt, {}, 1)
-        .build();
+                                        .localFile("MANDANTO")
+                                        .create()
+                                        .ownerOnly()
+                                        .field(&R::ID, "ID", "@N4")
+                                        .field(&R::Mandant, "Mandant", "@s40")
+                                        .field(&R::Server, "Server", "@s40")
+                                        .field(&R::Datenbank, "Datenbank", "@s40")
+                                        .field(&R::Name, "Name", "@s40")
+                                        .field(&R::Passwort, "Passwort", "@s40")
+                                        .key("KeyID", {"ID"}, Unique | NoCase | Opt, {}, 1)
+                                        .build();
     return def;
 }
 

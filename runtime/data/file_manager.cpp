@@ -13,7 +13,10 @@ constexpr int kAutoNumberAttempts = 10;
 }
 
 FileManager::FileManager(const TableDef& def, void* buffer)
-    : def_(def), buffer_(buffer), driver_(std::make_unique<TableDriver>(*this)), create_(def.createFlag),
+    : def_(def),
+      buffer_(buffer),
+      driver_(std::make_unique<TableDriver>(*this)),
+      create_(def.createFlag),
       turbo_(upper(def.driverOptions).find("/TURBOSQL=TRUE") != std::string::npos) {}
 
 FileManager::~FileManager() { closeAll(); }
@@ -95,10 +98,10 @@ int FileManager::physicalOpen(OpenMode mode) {
 
 int FileManager::refuseWrites() { return readOnly() ? fail(ErrAccessDenied) : 0; }
 
-#define RT_REFUSE_WRITES()          \
-    do {                            \
-        int rc_ = refuseWrites();   \
-        if (rc_) return rc_;        \
+#define RT_REFUSE_WRITES()        \
+    do {                          \
+        int rc_ = refuseWrites(); \
+        if (rc_) return rc_;      \
     } while (0)
 
 int FileManager::open(OpenMode mode) {
@@ -132,10 +135,10 @@ int FileManager::useFile() {
     return physicalOpen(OpenMode::ReadWrite);
 }
 
-#define RT_USE_FILE()             \
-    do {                          \
-        int rc_ = useFile();      \
-        if (rc_) return rc_;      \
+#define RT_USE_FILE()        \
+    do {                     \
+        int rc_ = useFile(); \
+        if (rc_) return rc_; \
     } while (0)
 
 static int driverResult(FileManager& fm, int rc, const StoreError& e) {
@@ -187,9 +190,26 @@ long long FileManager::records() {
     if (useFile()) return -1;
     StoreError e;
     long long n = driver_->count(e);
-    if (n < 0) fail(ErrFileSystem, e.state, e.text);
-    else ok();
+    if (n < 0)
+        fail(ErrFileSystem, e.state, e.text);
+    else
+        ok();
     return n;
+}
+
+// 0 when no unique key of the buffer is taken, ErrDuplicateKey when one is, else the error of the
+// check that could not be made (in e): a record is never stored on a check that failed.
+static int checkUniqueKeys(TableDriver& driver, const TableDef& def, bool excludeSelf, StoreError& e) {
+    if (driver.enforcesUnique()) return 0;
+    for (const auto& k : def.keys) {
+        if (!k.unique()) continue;
+        switch (driver.collides(k, excludeSelf, e)) {
+        case TableDriver::Collision::None: break;
+        case TableDriver::Collision::Duplicate: return ErrDuplicateKey;
+        case TableDriver::Collision::CheckFailed: return e.code ? e.code : ErrFileSystem;
+        }
+    }
+    return 0;
 }
 
 int FileManager::collidingKey() {
@@ -199,7 +219,7 @@ int FileManager::collidingKey() {
             const auto& k = def_.keys[i];
             if (!k.unique() || (pass == 0) != (k.autoComponent > 0)) continue;
             StoreError e;
-            if (driver_->collides(k, false, e)) return static_cast<int>(i);
+            if (driver_->collides(k, false, e) == TableDriver::Collision::Duplicate) return static_cast<int>(i);
         }
     return -1;
 }
@@ -222,10 +242,8 @@ int FileManager::insertAsIs() {
     RT_REFUSE_WRITES();
     RT_USE_FILE();
     StoreError e;
-    if (!driver_->enforcesUnique()) {
-        for (const auto& k : def_.keys)
-            if (k.unique() && driver_->collides(k, false, e)) return fail(ErrDuplicateKey);
-    }
+    if (int rc = checkUniqueKeys(*driver_, def_, false, e))
+        return rc == ErrDuplicateKey ? fail(ErrDuplicateKey) : driverResult(*this, rc, e);
     return driverResult(*this, driver_->insert(e), e);
 }
 
@@ -233,10 +251,8 @@ int FileManager::update() {
     RT_REFUSE_WRITES();
     RT_USE_FILE();
     StoreError e;
-    if (!driver_->enforcesUnique()) {
-        for (const auto& k : def_.keys)
-            if (k.unique() && driver_->collides(k, true, e)) return fail(ErrDuplicateKey);
-    }
+    if (int rc = checkUniqueKeys(*driver_, def_, true, e))
+        return rc == ErrDuplicateKey ? fail(ErrDuplicateKey) : driverResult(*this, rc, e);
     int rc = driver_->update(e);
     return driverResult(*this, rc, e);
 }
@@ -309,14 +325,7 @@ int FileManager::autoNumber(bool reserve) {
         }
         if (beforeReserve_) beforeReserve_();
         StoreError e;
-        int rc = 0;
-        if (!driver_->enforcesUnique()) {
-            for (const auto& k : def_.keys)
-                if (k.unique() && driver_->collides(k, false, e)) {
-                    rc = ErrDuplicateKey;
-                    break;
-                }
-        }
+        int rc = checkUniqueKeys(*driver_, def_, false, e);
         if (rc == 0) rc = driver_->insert(e);
         if (rc == 0) {
             if (reserve) {

@@ -138,6 +138,10 @@ public:
         std::string whole;
         if (const Bound* b = bound(i)) {
             if (b->length == SQL_NULL_DATA) return false;
+            if (b->whole) {
+                v = b->integer;
+                return true;
+            }
             if (fits(*b)) text = std::string_view(b->buffer.data(), static_cast<std::size_t>(b->length));
         }
         if (text.data() == nullptr) {
@@ -158,6 +162,10 @@ public:
             if (b->length == SQL_NULL_DATA) {
                 v.clear();
                 return false;
+            }
+            if (b->whole) {
+                v = std::to_string(b->integer);
+                return true;
             }
             if (fits(*b)) {
                 v.assign(b->buffer.data(), static_cast<std::size_t>(b->length));
@@ -198,6 +206,8 @@ private:
     struct Bound {
         std::vector<char> buffer;
         SQLLEN length = 0;
+        bool whole = false;  // a whole-number column, bound as a 64-bit integer
+        std::int64_t integer = 0;
     };
     static constexpr SQLULEN kMaxBoundChars = 1024;
 
@@ -217,8 +227,16 @@ private:
             if (type == SQL_LONGVARCHAR || type == SQL_WLONGVARCHAR || type == SQL_LONGVARBINARY ||
                 type == SQL_BINARY || type == SQL_VARBINARY)
                 continue;
-            // Sizes count characters: room for four bytes each, a sign, a point and the end.
             auto& b = bound_[static_cast<std::size_t>(i)];
+            // Whole numbers arrive as numbers, so reading them needs no text in between.
+            if (type == SQL_INTEGER || type == SQL_SMALLINT || type == SQL_TINYINT || type == SQL_BIGINT) {
+                b.buffer.resize(1);  // marks the column bound
+                b.whole = SQL_SUCCEEDED(SQLBindCol(stmt_, static_cast<SQLUSMALLINT>(i + 1), SQL_C_SBIGINT, &b.integer,
+                                                   sizeof b.integer, &b.length));
+                if (!b.whole) b.buffer.clear();
+                continue;
+            }
+            // Sizes count characters: room for four bytes each, a sign, a point and the end.
             b.buffer.resize(size * 4 + 8);
             if (!SQL_SUCCEEDED(SQLBindCol(stmt_, static_cast<SQLUSMALLINT>(i + 1), SQL_C_CHAR, b.buffer.data(),
                                           static_cast<SQLLEN>(b.buffer.size()), &b.length)))

@@ -105,7 +105,9 @@ private:
 
 // Local table files: the thread's connection to a file, shared by the tables in it.
 // Returns null with the error set (2 missing, 5 denied, 47 not one of ours, 90 other).
-std::shared_ptr<Store> openLocalStore(const std::string& path, bool create, bool readOnly, StoreError& error);
+// ownerOnly: a file created here is readable and writable by its owner only (0600).
+std::shared_ptr<Store> openLocalStore(const std::string& path, bool create, bool readOnly, StoreError& error,
+                                      bool ownerOnly = false);
 
 // Server: the thread's connection for a connect string.
 std::shared_ptr<Store> openServerStore(const std::string& connectString, StoreError& error);

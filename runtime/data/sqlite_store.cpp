@@ -1,14 +1,14 @@
 // Local table files: SQLite databases reached through the sqlite3 library, one connection per
 // thread and file, shared by the tables the file holds.
-#include <sqlite3.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <mutex>
+#include <sqlite3.h>
+#include <unistd.h>
 
 #include "runtime/data/sql_store.h"
 #include "runtime/text/strings.h"
@@ -56,8 +56,8 @@ void sqliteError(sqlite3* db, int rc, StoreError& error) {
     error.native = rc;
     error.state = std::to_string(rc);
     error.text = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
-    error.duplicate = (rc & 0xff) == SQLITE_CONSTRAINT &&
-                      (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY);
+    error.duplicate =
+        (rc & 0xff) == SQLITE_CONSTRAINT && (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY);
     if ((rc & 0xff) == SQLITE_NOTADB) error.code = 47;
     if ((rc & 0xff) == SQLITE_READONLY) error.code = 5;  // written through a read-only open
 }
@@ -75,9 +75,7 @@ public:
         switch (p.kind) {
         case SqlParam::Null: sqlite3_bind_null(stmt_, i); break;
         case SqlParam::Int: sqlite3_bind_int64(stmt_, i, p.i); break;
-        case SqlParam::Blob:
-            sqlite3_bind_blob64(stmt_, i, p.s.data(), p.s.size(), SQLITE_TRANSIENT);
-            break;
+        case SqlParam::Blob: sqlite3_bind_blob64(stmt_, i, p.s.data(), p.s.size(), SQLITE_TRANSIENT); break;
         default: sqlite3_bind_text64(stmt_, i, p.s.data(), p.s.size(), SQLITE_TRANSIENT, SQLITE_UTF8); break;
         }
     }
@@ -223,7 +221,8 @@ bool queryInt(sqlite3* db, const char* sql, std::int64_t& value) {
 
 }  // namespace
 
-std::shared_ptr<Store> openLocalStore(const std::string& path, bool create, bool readOnly, StoreError& error) {
+std::shared_ptr<Store> openLocalStore(const std::string& path, bool create, bool readOnly, StoreError& error,
+                                      bool ownerOnly) {
     namespace fs = std::filesystem;
     std::error_code ec;
     std::string key = fs::absolute(path, ec).lexically_normal().string();
@@ -269,6 +268,17 @@ std::shared_ptr<Store> openLocalStore(const std::string& path, bool create, bool
         }
     }
 
+    if (fresh && ownerOnly) {
+        // Made before SQLite opens it, with the mode it keeps (its journal files take it over),
+        // so that it is never readable by others, not even for a moment.
+        const int fd = ::open(key.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            error.code = errno == EACCES ? 5 : 3;
+            error.text = key;
+            return nullptr;
+        }
+        ::close(fd);
+    }
     sqlite3* db = nullptr;
     int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
     if (fresh) flags |= SQLITE_OPEN_CREATE;
@@ -301,7 +311,8 @@ std::shared_ptr<Store> openLocalStore(const std::string& path, bool create, bool
             return nullptr;
         }
         if (!store->exec("PRAGMA journal_mode=WAL", error) ||
-            !store->exec("CREATE TABLE IF NOT EXISTS voq_tables (name TEXT PRIMARY KEY COLLATE VOQ_NOCASE, layout TEXT NOT NULL)",
+            !store->exec("CREATE TABLE IF NOT EXISTS voq_tables (name TEXT PRIMARY KEY COLLATE VOQ_NOCASE, layout TEXT "
+                         "NOT NULL)",
                          error))
             return nullptr;
     }

@@ -70,6 +70,7 @@ struct TableDef {
     std::string driverOptions;  // "/TURBOSQL=TRUE": open without checking the table
     bool createFlag = false;    // create the table or file when opening finds it missing
     bool readOnly = false;      // insert, change and delete through its managers are refused (5)
+    bool ownerOnly = false;     // local: a file it creates only its owner may read (it holds secrets)
     RecordDesc record;
     std::vector<KeyDef> keys;
     std::function<void(void* record)> primeValues;  // the table's own priming values
@@ -114,6 +115,11 @@ public:
     // Read only: every insert, change and delete through the table's managers gives 5 (access
     // denied) at once, before the store is asked.
     TableBuilder& readOnly(bool on = true) { def_.readOnly = on; return *this; }
+    // A local file that holds passwords: created readable and writable by its owner only.
+    TableBuilder& ownerOnly(bool on = true) {
+        def_.ownerOnly = on;
+        return *this;
+    }
 
     template <class T>
     TableBuilder& field(T R::*member, std::string name, std::string picture = {}, std::string column = {}) {

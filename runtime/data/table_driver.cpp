@@ -11,6 +11,34 @@ namespace rt {
 
 namespace {
 
+// "-123.45" as units of `places` decimals, the common form a server gives a DECIMAL column in.
+// False for anything else (more decimals than places, exponents, blanks, too many digits), which
+// the text parser then reads.
+bool plainDecimalUnits(std::string_view t, int places, std::int64_t& units) {
+    std::size_t i = 0;
+    const bool negative = !t.empty() && t[0] == '-';
+    if (negative) ++i;
+    std::int64_t v = 0;
+    int digits = 0, decimals = -1;
+    for (; i < t.size(); ++i) {
+        const char ch = t[i];
+        if (ch == '.' && decimals < 0) {
+            decimals = 0;
+            continue;
+        }
+        if (ch < '0' || ch > '9' || ++digits > 18) return false;
+        v = v * 10 + (ch - '0');
+        if (decimals >= 0 && ++decimals > places) return false;
+    }
+    if (digits == 0) return false;
+    for (int k = decimals < 0 ? 0 : decimals; k < places; ++k, ++digits) {
+        if (digits >= 18) return false;
+        v *= 10;
+    }
+    units = negative ? -v : v;
+    return true;
+}
+
 std::int64_t pow10(int n) {
     std::int64_t v = 1;
     while (n-- > 0) v *= 10;
@@ -190,6 +218,15 @@ void TableDriver::readRow(Statement& stmt, int first, void* record) {
         }
         const auto& f = def_.record.field(static_cast<std::size_t>(c.field));
         void* m = f.memberIn(record);
+        // Whole numbers come typed from either back end; decimals from the local file as units.
+        if (!local_ && (f.type == FieldType::Long || f.type == FieldType::Short || f.type == FieldType::Byte)) {
+            std::int64_t v = 0;
+            if (stmt.columnInt(col, v))
+                f.ops->setInt(m, v);
+            else
+                f.ops->clear(m);
+            continue;
+        }
         if (local_ && (f.isInt() || (f.type == FieldType::Decimal && f.size <= 18))) {
             std::int64_t v = 0;
             if (!stmt.columnInt(col, v)) v = 0;
@@ -205,7 +242,10 @@ void TableDriver::readRow(Statement& stmt, int first, void* record) {
             f.ops->clear(m);
             continue;
         }
-        if (!local_ && f.type == FieldType::Date) {
+        std::int64_t units = 0;
+        if (!local_ && f.type == FieldType::Decimal && f.size <= 18 && plainDecimalUnits(text, f.places, units)) {
+            f.ops->setDecimal(m, DecimalValue::fromUnits(units, f.places));
+        } else if (!local_ && f.type == FieldType::Date) {
             f.ops->setInt(m, parseDate(text));
         } else if (!local_ && f.type == FieldType::Time) {
             auto sp = text.find(' ');
@@ -295,7 +335,7 @@ int TableDriver::open(const std::string& name, const std::string& connect, OpenM
 }
 
 int TableDriver::openLocal(const std::string& name, bool create, bool readOnly, StoreError& error) {
-    store_ = openLocalStore(name, create, readOnly, error);
+    store_ = openLocalStore(name, create, readOnly, error, def_.ownerOnly);
     if (!store_) return error.code;
     sql_.reset(true, store_->dialect(), name);
     std::string layout;
@@ -675,11 +715,11 @@ bool TableDriver::maxAuto(const KeyDef& key, std::int64_t& value, StoreError& er
     return error.ok();
 }
 
-bool TableDriver::collides(const KeyDef& key, bool excludeSelf, StoreError& error) {
+TableDriver::Collision TableDriver::collides(const KeyDef& key, bool excludeSelf, StoreError& error) {
     if (key.opt()) {
         bool allEmpty = true;
         for (int f : key.components) allEmpty &= def_.record.isEmpty(fm_.buffer(), static_cast<std::size_t>(f));
-        if (allEmpty) return false;
+        if (allEmpty) return Collision::None;
     }
     // Other records than the one read last: on the server only a table with an identifying key
     // can tell them apart.
@@ -692,15 +732,16 @@ bool TableDriver::collides(const KeyDef& key, bool excludeSelf, StoreError& erro
     auto* stmt = slotted(
         keySlot(key, others ? SlotCollidesOther : SlotCollides), [&] { return sql_.collidesSql(key, others, self); },
         error);
-    if (!stmt) return false;
+    if (!stmt) return Collision::CheckFailed;
     int index = 1;
     for (std::size_t c = 0; c < key.components.size(); ++c) stmt->bind(index++, keyParam(fm_.buffer(), key, c));
     if (others) bindLastRead(*stmt, index, self);
-    if (!stmt->execute(error)) return false;
+    if (!stmt->execute(error)) return Collision::CheckFailed;
     std::int64_t n = 0;
-    if (stmt->fetch(error)) stmt->columnInt(0, n);
+    const bool counted = stmt->fetch(error) && stmt->columnInt(0, n);
     stmt->close();
-    return n > 0;
+    if (!counted || !error.ok()) return Collision::CheckFailed;
+    return n > 0 ? Collision::Duplicate : Collision::None;
 }
 
 int TableDriver::setSql(std::string_view sql, StoreError& error) {

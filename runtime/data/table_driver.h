@@ -62,9 +62,10 @@ public:
     long long count(StoreError& error);
     // Highest value of the key's auto component among records sharing its leading components.
     bool maxAuto(const KeyDef& key, std::int64_t& value, StoreError& error);
-    // True when another record (not the one read last, when `excludeSelf`) has the buffer's
-    // values in the key.
-    bool collides(const KeyDef& key, bool excludeSelf, StoreError& error);
+    // Whether another record (not the one read last, when `excludeSelf`) has the buffer's values
+    // in the key. A check that could not be made says so (with the error), never "no duplicate".
+    enum class Collision { None, Duplicate, CheckFailed };
+    Collision collides(const KeyDef& key, bool excludeSelf, StoreError& error);
     // Local: does the store enforce unique keys itself (then no pre-check is needed).
     bool enforcesUnique() const { return local_; }
 

@@ -118,11 +118,17 @@ std::uint64_t sendInputSerial(WindowId id, const UserInput& input) {
   if (it == r.windows.end() || !it->second->open) return 0;
   WindowCore& core = *it->second;
   auto& t = r.thread(core.thread);
-  if (t.modalCalls > 0) return 0;
-  if (r.top(core.thread) != id) return 0;
-  // A system-modal window of another thread takes all input for itself.
-  for (auto& [otherId, other] : r.windows) {
-    if (otherId != id && other->open && other->modal) return 0;
+  // Where the window stands and how large it is are facts, not commands: they reach a window
+  // under a modal one too (the frame under the login), so that its state is kept as it is.
+  const bool geometry = input.event == Event::Sized || input.event == Event::Moved || input.event == Event::Maximized ||
+                        input.event == Event::Iconized || input.event == Event::Restored;
+  if (!geometry) {
+      if (t.modalCalls > 0) return 0;
+      if (r.top(core.thread) != id) return 0;
+      // A system-modal window of another thread takes all input for itself.
+      for (auto& [otherId, other] : r.windows) {
+          if (otherId != id && other->open && other->modal) return 0;
+      }
   }
   if (input.event == Event::GainFocus) r.active = id;
   return r.push(core, QueuedEvent{input, true});

@@ -84,3 +84,11 @@ wait "$pid" || status=$?
 pid=""
 ((status == 0)) || fail "the program ended with code $status"
 echo "demo GUI check: the program ended with code 0"
+
+# The frame's size and position were kept under "Main" (a size of 0 would open it wrong next time).
+main_key() { sed -n '/^\[Main\]/,/^\[/p' VOQKIVORANT.INI | tr -d '\r' | sed -n "s/^$1=//p" | head -n1; }
+for key in Width Height; do
+  value="$(main_key "$key")"
+  [[ "$value" =~ ^[0-9]+$ ]] && ((value > 0)) || fail "section Main of VOQKIVORANT.INI holds $key=\"$value\""
+done
+echo "demo GUI check: the frame's state is kept (Width=$(main_key Width), Height=$(main_key Height))"

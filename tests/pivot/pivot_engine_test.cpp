@@ -203,6 +203,8 @@ TEST_P(PivotEngine, NoGroupingCollapseAndFiltersKeepTheTotals) {
     for (int i = 0; i < rt::automationGet(c, "Fields.Count").toInt(); ++i)
         rt::automationCall(c, "Fields.Item(" + std::to_string(i) + ").ShowDetail", {0});
     EXPECT_EQ(rt::automationGet(c, "RowCount").toInt(), 1 + 3 + 1);
+    // A folded region is an item that holds its total, not a total line (the export keeps it).
+    EXPECT_FALSE(control_->table()->isTotalLine(0));
     EXPECT_EQ(rt::automationGet(c, "GetRowHeading", {1, 0}).toText(), "Ahorn");
     EXPECT_TRUE(rt::automationGet(c, "GetRowHeading", {1, 1}).toText().empty());
     // Ahorn's total sum over both years: 200 + 99.99 + 42 + 18.

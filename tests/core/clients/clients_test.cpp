@@ -181,6 +181,9 @@ TEST_F(Clients, TakeOverSetsTheClientGlobals) {
     EXPECT_EQ(GLO.Database.get().str(), "eazybusiness");
     EXPECT_EQ(GLO.MANDANTENNAME.get().str(), "Muster AG");
     EXPECT_EQ(GLO.Server.get().str(), "PC\\ERP");
+    // The client file holds the database passwords: only its owner may read it.
+    EXPECT_EQ(std::filesystem::status(dir_.file("MandantSQL.TPS")).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     EXPECT_EQ(GLO.ConnectString.get().str(),
               "DRIVER=SQL Server;SERVER=PC\\ERP;UID=sa;PWD=geheim;Database=eazybusiness;Regional=Yes");
 }

@@ -50,6 +50,9 @@ TEST_F(Registration, AFreshFileGetsEveryProcedureAsNewWithoutLevel) {
     rows[59] = row("BrowseWerte", "Window", std::string(60, 'd') + "REST");
     EXPECT_EQ(run(rows), 1);
     EXPECT_TRUE(std::filesystem::exists("SECURITY.TPS"));
+    // It holds the users' passwords: only its owner may read it.
+    EXPECT_EQ(std::filesystem::status("SECURITY.TPS").permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     auto list = procedures();
     ASSERT_EQ(list.size(), 4u);
     for (const auto& p : list) {

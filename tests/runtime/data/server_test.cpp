@@ -1,9 +1,8 @@
 // Server tables over unixODBC: the SQLite ODBC driver and PostgreSQL 15 through psqlODBC.
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <functional>
+#include <gtest/gtest.h>
 #include <thread>
 
 #include "runtime/data/table_driver.h"
@@ -218,8 +217,9 @@ TEST_P(Server, LostConnectionWhileNumberingIs90AfterOneTry) {
         head.setBeforeReserveHook([&] {
             ++tries;
             // From a second connection, between reading the highest number and storing the row.
-            ended = exec("SELECT pg_terminate_backend(pid) FROM pg_stat_activity"
-                         " WHERE datname = current_database() AND pid <> pg_backend_pid()");
+            ended = exec(
+                "SELECT pg_terminate_backend(pid) FROM pg_stat_activity"
+                " WHERE datname = current_database() AND pid <> pg_backend_pid()");
         });
         head.clearBuffer();
         H.Name = "lost";
@@ -236,6 +236,31 @@ TEST_P(Server, LostConnectionWhileNumberingIs90AfterOneTry) {
     EXPECT_EQ(head.records(), 1);
     ASSERT_EQ(addHead("H2", "2"), 0);
     EXPECT_EQ(H.ID, 2);
+}
+
+// The duplicate test has three answers: none, a duplicate, and "could not tell", which stops the
+// insert with the check's error instead of storing.
+TEST_P(Server, TheDuplicateTestTellsACheckThatFailedFromNoDuplicate) {
+    using C = rt::TableDriver::Collision;
+    ASSERT_EQ(head.open(), 0);
+    ASSERT_EQ(addHead("H1", "1"), 0);
+    const rt::KeyDef& byCode = Defs::head().keys[static_cast<std::size_t>(Defs::head().findKey("KeyCode"))];
+    rt::StoreError e;
+    head.clearBuffer();
+    H.Code = "1";
+    EXPECT_EQ(head.driver()->collides(byCode, false, e), C::Duplicate);
+    H.Code = "2";
+    EXPECT_EQ(head.driver()->collides(byCode, false, e), C::None);
+    // The table goes away under the open file: the test cannot be made.
+    ASSERT_EQ(exec(sqlite() ? "DROP TABLE HEAD" : "DROP TABLE dbo.head"), "");
+    EXPECT_EQ(head.driver()->collides(byCode, false, e), C::CheckFailed);
+    EXPECT_FALSE(e.ok());
+    head.clearBuffer();
+    H.ID = 5;
+    H.Name = "H5";
+    H.Code = "5";
+    EXPECT_EQ(head.insertAsIs(), rt::ErrFileSystem);
+    EXPECT_FALSE(rt::fileErrorText().empty());
 }
 
 TEST_P(Server, DateTimeColumnHoldsDateAndTime) {
@@ -526,9 +551,8 @@ TEST_P(Server, TextKeysFoldEveryLetterOfUpperAndIgnoreTrailingBlanks) {
         const char* asked;  // another spelling that must find it
     };
     const std::vector<Case> cases = {
-        {"Änderungen", "ÄNDERUNGEN "}, {"öl", "Öl"},          {"Müller ", "MÜLLER"},
-        {"café", "CAFÉ"},              {"ÿšžœ", "ŸŠŽŒ"},       {"abc xyz", "ABC XYZ   "},
-        {"plain", "Plain"},
+        {"Änderungen", "ÄNDERUNGEN "}, {"öl", "Öl"},       {"Müller ", "MÜLLER"}, {"café", "CAFÉ"}, {"ÿšžœ", "ŸŠŽŒ"},
+        {"abc xyz", "ABC XYZ   "},     {"plain", "Plain"},
     };
     for (const auto& c : cases) {
         w = Word();
@@ -608,12 +632,10 @@ TEST_P(Server, ReadOnlyTablesRefuseEveryWriteAtOnce) {
     rt::FileManager roLine(roLineDef, &rl);
     rt::RelationManager roHeadRm(roHead), roLineRm(roLine);
     // Read-only header over writable lines, and a writable header over read-only lines.
-    roHeadRm.setLookup([&](std::string_view l) -> rt::RelationManager* {
-        return rt::equalsNoCase(l, "Line") ? &lineRm : nullptr;
-    });
-    headRm.setLookup([&](std::string_view l) -> rt::RelationManager* {
-        return rt::equalsNoCase(l, "Line") ? &roLineRm : nullptr;
-    });
+    roHeadRm.setLookup(
+        [&](std::string_view l) -> rt::RelationManager* { return rt::equalsNoCase(l, "Line") ? &lineRm : nullptr; });
+    headRm.setLookup(
+        [&](std::string_view l) -> rt::RelationManager* { return rt::equalsNoCase(l, "Line") ? &roLineRm : nullptr; });
     auto rowCount = [&](const char* table) {
         HeadRecord h;
         LineRecord l;
