@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "cubes/viewer/anzeige_cube.h"  // the ProgID of the control the splash tests
+
 void MySplash();
 
 // What the splash starts when it closes with GLO:STARTCOCKPIT 1 (the program names the cockpit).
@@ -16,7 +18,6 @@ void SetSplashTimer(int hundredths);
 // Where a picture of the splash is found: the working folder, else the program's pictures.
 std::string SplashPicture(const std::string& name);
 
-inline constexpr const char* kPivotProgId = "GridnovaLib.Gnova.3";
 
 namespace splash {
 enum { Background = 1, Frame, Product, Logo, Line1, Line2, Version, Maker, Ok, Area };
