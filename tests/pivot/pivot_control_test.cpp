@@ -209,3 +209,13 @@ TEST(PivotControlLimits, ATableBeyondMemoryIsLeftEmptyNotACrash) {
     rt::automationSet(c, "Fields(1).Orientation", 0);
     EXPECT_EQ(rt::automationGet(c, "RowCount").toInt(), 6002);
 }
+
+TEST_F(PivotControlTest, WithoutColumnFieldsTheValuesAreNoTotals) {
+    auto& c = *control_;
+    rt::automationSet(c, "Fields(1).Orientation", 0);
+    auto t = control_->table();
+    ASSERT_EQ(t->columnCount(), 1u);
+    EXPECT_FALSE(t->isTotalColumn(0));
+    EXPECT_TRUE(t->isTotalLine(t->lineCount() - 1));
+    EXPECT_NEAR(rt::automationGet(c, "DataValue", {1, 1}).toDouble(), 359.99, 1e-9);  // Ahorn over both years
+}
