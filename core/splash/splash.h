@@ -18,7 +18,6 @@ void SetSplashTimer(int hundredths);
 // Where a picture of the splash is found: the working folder, else the program's pictures.
 std::string SplashPicture(const std::string& name);
 
-
 namespace splash {
 enum { Background = 1, Frame, Product, Logo, Line1, Line2, Version, Maker, Ok, Area };
 }  // namespace splash
