@@ -623,7 +623,8 @@ std::optional<double> PivotTable::value(size_t line, size_t col) const {
     int rn = rows_.lines[line].node, cn = columnLine(col).node;
     const Acc& a = acc(rn, cn, j);
     if (a.rows == 0) return std::nullopt;
-    bool footer = rows_.lines[line].kind != LineKind::Item || columnLine(col).kind != LineKind::Item;
+    bool footer =
+        rows_.lines[line].kind != LineKind::Item || (!cols_.fields.empty() && columnLine(col).kind != LineKind::Item);
     if (footer && ratio_[j].ok) {
         // "DB %" and the like: the ratio of the footer's sums, not an aggregate of row ratios.
         const auto& cols = ratio_[j].columns;

@@ -107,7 +107,8 @@ public:
     std::string rowHeading(size_t line, int level) const;
     // Subtotals and the grand total; a collapsed item is an item (it holds its group's total).
     bool isTotalLine(size_t line) const { return isTotal(rows_.lines[line].kind); }
-    bool isTotalColumn(size_t col) const { return isTotal(columnLine(col).kind); }
+    // Without column fields the one column holds the row's own values, not a total.
+    bool isTotalColumn(size_t col) const { return !cols_.fields.empty() && isTotal(columnLine(col).kind); }
     static bool isTotal(LineKind k) { return k == LineKind::Subtotal || k == LineKind::Total; }
 
     std::optional<double> value(size_t line, size_t col) const;

@@ -98,7 +98,7 @@ void buildPrintReport(const PivotTable& t, const Look& look, const std::function
     for (int level = 0; level < levels; ++level) {
         for (size_t k = 0; k < widest; ++k) {
             auto& c = head.addString(HEADINGS + level * 1000 + int(k), 0, headTop - kMargin + level * kLine, 10, kLine);
-            c.setFont(font).setBold();
+            c.setFont(font).setBold().setJustify(rt::Justify::Right, 2);
             if (colours) c.setBackground(bgr(look.headingsBack)).setFontColor(bgr(look.headingsFore));
             c.setUse([&t, st, level, k] {
                 size_t col = st->first + k;

@@ -278,6 +278,13 @@ public:
 
     Dialect dialect() const override { return dialect_; }
 
+    // The driver knows its connection to be gone (it lost the server on an earlier call).
+    bool connectionDead() const {
+        SQLUINTEGER dead = SQL_CD_FALSE;
+        return SQL_SUCCEEDED(SQLGetConnectAttr(dbc_, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) &&
+               dead == SQL_CD_TRUE;
+    }
+
     std::unique_ptr<Statement> prepare(const std::string& sql, StoreError& error) override {
         SQLHSTMT stmt = SQL_NULL_HSTMT;
         if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt))) {
@@ -417,8 +424,12 @@ thread_local std::map<std::string, std::weak_ptr<Store>> tServerStores;
 std::shared_ptr<Store> openServerStore(const std::string& connectString, StoreError& error) {
     auto it = tServerStores.find(connectString);
     if (it != tServerStores.end()) {
-        if (auto store = it->second.lock()) return store;
-        tServerStores.erase(it);
+        // A connection the server has dropped is not handed out again, even while other tables
+        // still hold it: the next open connects anew (and keeps failing only while the server
+        // does not answer).
+        auto store = it->second.lock();
+        if (store && !static_cast<OdbcStore&>(*store).connectionDead()) return store;
+        if (!store) tServerStores.erase(it);
     }
     SQLHENV env = environment();
     SQLHDBC dbc = SQL_NULL_HDBC;

@@ -263,6 +263,26 @@ TEST_P(Server, TheDuplicateTestTellsACheckThatFailedFromNoDuplicate) {
     EXPECT_FALSE(rt::fileErrorText().empty());
 }
 
+// The server drops the session while another table of the thread still holds it: the next open
+// connects anew instead of handing out the dead connection again.
+TEST_P(Server, AfterALostConnectionTheNextOpenConnectsAnew) {
+    if (sqlite()) GTEST_SKIP() << "a file database has no session to end";
+    ASSERT_EQ(head.open(), 0);
+    ASSERT_EQ(line.open(), 0);
+    ASSERT_EQ(addHead("H1", "1"), 0);
+    ASSERT_EQ(exec("SELECT pg_terminate_backend(pid) FROM pg_stat_activity"
+                   " WHERE datname = current_database() AND pid <> pg_backend_pid()"),
+              "");
+    EXPECT_LT(head.records(), 0);  // the loss shows on the next statement
+    head.close();
+    ASSERT_EQ(head.open(), 0) << rt::fileErrorText();
+    EXPECT_EQ(head.records(), 1);
+    // The table that still held the old connection gets the new one when it opens again.
+    line.close();
+    ASSERT_EQ(line.open(), 0) << rt::fileErrorText();
+    EXPECT_EQ(line.records(), 0);
+}
+
 TEST_P(Server, DateTimeColumnHoldsDateAndTime) {
     LogRecord g;
     rt::FileManager log(Defs::log(), &g);

@@ -929,6 +929,38 @@ TEST_F(QtDisplayTest, DialogUnitsGiveWindowAndControlSizesInPixels) {
     EXPECT_NEAR(published.pixelsY * 8, units.baseY(), 1e-9);
 }
 
+TEST_F(QtDisplayTest, EntriesTakeTheirLengthAndAlignmentFromThePicture) {
+    const struct {
+        const char* picture;
+        int maxLength;
+        Qt::Alignment alignment;
+    } cases[] = {{"@s12", 12, Qt::AlignLeft},
+                 {"S5", 5, Qt::AlignLeft},
+                 {"@n-10.2", 32767, Qt::AlignRight},
+                 {"@d17", 32767, Qt::AlignLeft},
+                 {"", 32767, Qt::AlignLeft}};
+    rt::startThread([cases] {
+        rt::Window w("QtPictures", "Bilder");
+        w.setPosition(0, 0, 120, 80);
+        int control = 0;
+        for (const auto& c : cases) {
+            ++control;
+            w.add(control, rt::ControlKind::Entry).setPicture(c.picture).setPosition(4, control * 12, 80, 10);
+        }
+        while (w.accept()) {
+        }
+    });
+    const rt::WindowId id = waitWindow("QtPictures");
+    ASSERT_NE(id, 0u);
+    int control = 0;
+    for (const auto& c : cases) {
+        auto* entry = widget<QLineEdit>(id, ++control);
+        ASSERT_TRUE(entry) << c.picture;
+        EXPECT_EQ(entry->maxLength(), c.maxLength) << c.picture;
+        EXPECT_EQ(entry->alignment() & Qt::AlignHorizontal_Mask, c.alignment) << c.picture;
+    }
+}
+
 TEST_F(QtDisplayTest, ImagesShowAtTheirOwnOrTheShownSize) {
     voq::test::TempDir temp;
     const std::string png = temp.file("logo.png");
