@@ -15,11 +15,14 @@
 #include "core/startup/startup.h"
 #include "core/updater/update_log_list.h"
 #include "core/updater/update_scripts.h"
+#include "cubes/deflist/deflist.h"
 #include "cubes/display/cockpit.h"
 #include "cubes/display/cube_display.h"
 #include "cubes/display/viewer_link.h"
+#include "cubes/groups/groups.h"
 #include "cubes/provkey/prov_key.h"
 #include "cubes/sqlresult/sql_result.h"
+#include "cubes/values/values.h"
 #include "cubes/viewer/anzeige_cube.h"
 #include "pivot/pivot_control.h"
 #include "pivot/qt/pivot_view.h"
@@ -112,6 +115,10 @@ void runProgram(const std::vector<std::string>& parameters) {
     registerFrameProcedure("BrowseProvKey", [](const std::string&) { BrowseProvKey(); });
     registerFrameProcedure("SQLQueryResult_N", [](const std::string& mode) { SQLQueryResult_N(mode); });
     setMainProcedure(Main);
+    registerFrameProcedure("BrowseWerte", [](const std::string&) { BrowseWerte(); });
+    registerFrameProcedure("BrowseCubeGruppe", [](const std::string&) { BrowseCubeGruppe(); });
+    registerFrameProcedure("CubeTreeAnzeige", [](const std::string&) { CubeTreeAnzeige(); });
+    registerFrameProcedure("BrowseCubeKopf", [](const std::string&) { BrowseCubeKopf(); });
     ProgramModuleInit();
     ProgramMain();
     ProgramModuleCleanUp();

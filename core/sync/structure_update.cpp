@@ -264,7 +264,7 @@ void SchemaSync::keys(const rt::TableDef& def, const std::string& name) {
 
 const StructureRun& lastStructureRun() { return tLastRun; }
 
-bool WidenConnectColumn() {
+bool WidenConnectColumn(std::string* sent) {
     rt::RelationManager* rm = Relate.ACQTBL;
     rt::FileManager* fm = Access.ACQTBL;
     rm->open();
@@ -276,8 +276,9 @@ bool WidenConnectColumn() {
     rt::setClipboard(query);
     bool widened = false;
     if (fm->next() == 0 && SqlVariable::leadingNumber(AQRY.C01.str()) == 100) {
-        fm->setSql("ALTER TABLE [dbo].[VOQCUBEKOPF] ALTER COLUMN [CONNECT] VARCHAR(256)");
-        widened = true;
+        const std::string alter = "ALTER TABLE [dbo].[VOQCUBEKOPF] ALTER COLUMN [CONNECT] VARCHAR(256)";
+        if (sent) *sent = alter;
+        widened = fm->setSql(alter) == 0;
     }
     rm->close();
     return widened;
@@ -325,7 +326,7 @@ bool SynchroniseStructures(StructureRun& run, std::string& error) {
         if (rt::FileManager* fm = rt::fileManager(label)) sync.handleTable(*fm);
     }
     run.structures = sync.structures();
-    run.widened = WidenConnectColumn();
+    run.widened = WidenConnectColumn(&run.widening);
     return true;
 }
 

@@ -79,8 +79,9 @@ inline constexpr const char* kActionsTitle = "Actions performed";
 void StructureUpdate();
 
 // The widening step alone (also run by StructureUpdate): true when the connect column was found
-// 100 characters wide and the ALTER statement was sent.
-bool WidenConnectColumn();
+// 100 characters wide and the server took the ALTER statement (a server that cannot alter a
+// column refuses it harmlessly). The statement, when it was sent, goes to `sent`.
+bool WidenConnectColumn(std::string* sent = nullptr);
 
 // What the last run on this thread did, for the frame and for tests.
 struct StructureRun {
@@ -89,6 +90,7 @@ struct StructureRun {
     std::vector<StructureEntry> structures;
     bool windowShown = false;
     bool widened = false;
+    std::string widening;  // the widening statement, when it was sent
 };
 const StructureRun& lastStructureRun();
 

@@ -219,3 +219,19 @@ TEST_F(PivotControlTest, WithoutColumnFieldsTheValuesAreNoTotals) {
     EXPECT_TRUE(t->isTotalLine(t->lineCount() - 1));
     EXPECT_NEAR(rt::automationGet(c, "DataValue", {1, 1}).toDouble(), 359.99, 1e-9);  // Ahorn over both years
 }
+
+TEST_F(PivotControlTest, FieldsFindTheirColumnsCaseBlindUnqualifiedAndCut) {
+    auto& c = *control_;
+    // The engine cuts the long name to 29 characters; the field keeps the whole name.
+    rt::automationSet(c, "GNRecordSource",
+                      "SELECT v.Region, v.Jahr, v.Umsatz AS Umsatz_im_Berichtszeitraum_insgesamt FROM Verkauf v");
+    rt::automationCall(c, "Fields.Add", {"Umsatz_im_Berichtszeitraum_insgesamt", "Lang", 3});
+    rt::automationCall(c, "Fields.Add", {"VERKAUF.umsatz_im_berichtszeitraum_insgesamt", "Qualifiziert", 3});
+    rt::automationSet(c, "Fields(2).Orientation", 0);
+    rt::automationCall(c, "RefreshData");
+    auto t = control_->table();
+    size_t total = t->lineCount() - 1, col = t->columnCount() - 2;
+    EXPECT_EQ(t->columnHeading(col, 1), "Lang");
+    EXPECT_NEAR(*t->value(total, col), 1489.24, 1e-9);
+    EXPECT_NEAR(*t->value(total, col + 1), 1489.24, 1e-9);
+}

@@ -241,7 +241,8 @@ protected:
     rt::TestDriver user_{display_};
 };
 
-std::vector<std::string> sqliteTables(const std::string& file) {
+// The first column of every row a query gives.
+std::vector<std::string> firstColumn(const std::string& cs, const std::string& sql) {
     std::vector<std::string> names;
     SQLHENV env;
     SQLHDBC dbc;
@@ -249,10 +250,9 @@ std::vector<std::string> sqliteTables(const std::string& file) {
     SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
     SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
     SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
-    std::string cs = voq::test::sqliteConnectString(file);
     SQLDriverConnect(dbc, nullptr, (SQLCHAR*)cs.c_str(), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
     SQLAllocHandle(SQL_HANDLE_STMT, dbc, &st);
-    SQLExecDirect(st, (SQLCHAR*)"SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name", SQL_NTS);
+    SQLExecDirect(st, (SQLCHAR*)sql.c_str(), SQL_NTS);
     while (SQL_SUCCEEDED(SQLFetch(st))) {
         char buf[256];
         SQLLEN len = 0;
@@ -264,6 +264,16 @@ std::vector<std::string> sqliteTables(const std::string& file) {
     SQLFreeHandle(SQL_HANDLE_DBC, dbc);
     SQLFreeHandle(SQL_HANDLE_ENV, env);
     return names;
+}
+
+std::vector<std::string> sqliteTables(const std::string& file) {
+    return firstColumn(voq::test::sqliteConnectString(file),
+                       "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name");
+}
+
+std::string firstValue(const std::string& cs, const std::string& sql) {
+    auto values = firstColumn(cs, sql);
+    return values.empty() ? std::string("(no row)") : values.front();
 }
 
 TEST_F(Runs, OnSqliteTheFirstStartCreatesTheTablesAndTheSecondChangesNothing) {
@@ -326,14 +336,36 @@ TEST_F(Runs, AMissingColumnIsAddedAndTheWindowListsWhatWasSent) {
     EXPECT_TRUE(runSync().run.logged.empty());  // the column is back
 }
 
-TEST_F(Runs, AConnectColumnOfTheOldWidthIsWidened) {
+// What the widening sends, and the column's width afterwards, on the engines here: SQLite finds
+// the width but has no ALTER COLUMN; PostgreSQL does not take the bracketed catalogue query.
+TEST_F(Runs, AConnectColumnOfTheOldWidthIsWidenedWhereTheServerCan) {
     const std::string db = dir_.file("client.db");
     GLO.ConnectString = voq::test::sqliteConnectString(db);
     GLO.Database = "client";
     ASSERT_EQ(voq::test::execSql(GLO.ConnectString.get().str(), "CREATE TABLE VOQCUBEKOPF (ID INT, CONNECT VARCHAR(100))"),
               "");
     Result r = runSync();
-    EXPECT_TRUE(r.run.widened);  // SQLite has no ALTER COLUMN: the statement fails harmlessly
+    EXPECT_EQ(r.run.widening, "ALTER TABLE [dbo].[VOQCUBEKOPF] ALTER COLUMN [CONNECT] VARCHAR(256)");
+    EXPECT_FALSE(r.run.widened);  // refused by the server, harmlessly, and not claimed
+    EXPECT_EQ(firstValue(GLO.ConnectString.get().str(), "SELECT sql FROM sqlite_master WHERE name = 'VOQCUBEKOPF'")
+                      .find("CONNECT VARCHAR(100)") != std::string::npos,
+              true);
+}
+
+TEST_F(Runs, OnPostgresTheConnectColumnKeepsItsWidth) {
+    VOQ_PG_DATABASE(pg);
+    GLO.ConnectString = pg.connectString();
+    GLO.Database = pg.name();
+    ASSERT_EQ(voq::test::execSql(pg.connectString(), "CREATE DOMAIN dbo.tinyint AS SMALLINT"), "");
+    ASSERT_EQ(voq::test::execSql(pg.connectString(), "CREATE TABLE dbo.VOQCUBEKOPF (ID INT, CONNECT VARCHAR(100))"),
+              "");
+    Result r = runSync();
+    EXPECT_EQ(r.run.widening, "");
+    EXPECT_FALSE(r.run.widened);
+    EXPECT_EQ(firstValue(pg.connectString(),
+                         "SELECT character_maximum_length FROM information_schema.columns"
+                         " WHERE table_name = 'voqcubekopf' AND column_name = 'connect'"),
+              "100");
 }
 
 TEST_F(Runs, AServerThatCannotBeReachedEndsTheProgramWithAnErrorCode) {
