@@ -197,6 +197,9 @@ void QtDisplay::Core::applyFontAndColours(QtWindow& w, QtControl& c) {
         pal.setColor(QPalette::Text, color);
         pal.setColor(QPalette::ButtonText, color);
     }
+    // A field the user cannot change looks so: the window's colour instead of the input white.
+    const bool input = s.kind == ControlKind::Entry || s.kind == ControlKind::Text || s.kind == ControlKind::Spin;
+    if (input && s.readOnly && s.background == ColorNone) pal.setColor(QPalette::Base, pal.color(QPalette::Window));
     if (s.background != ColorNone && !controlKindOps(s.kind).paintsOwnFill) {
         const QColor color = toQColor(s.background);
         pal.setColor(QPalette::Window, color);
