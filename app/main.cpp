@@ -12,6 +12,7 @@
 #include "core/print/report_preview.h"
 #include "core/scripts/sql_scripts.h"
 #include "core/security/security.h"
+#include "core/splash/splash.h"
 #include "core/startup/startup.h"
 #include "core/updater/update_log_list.h"
 #include "core/updater/update_scripts.h"
@@ -104,8 +105,10 @@ void runProgram(const std::vector<std::string>& parameters) {
     rt::qt::installReportPrinter();
     installReportPreview();
     FrameHooks hooks;
-    hooks.showCube = AnzeigeCube;  // "\ID": the cube in the pivot viewer
+    hooks.splash = [] { MySplash(); };  // after the login, on a thread of its own
+    hooks.showCube = AnzeigeCube;       // "\ID": the cube in the pivot viewer
     setFrameHooks(hooks);
+    SetSplashCockpit([] { ControllingCockpit(); });
     SetCubeViewer(AnzeigeCube);  // the cube lists and the cockpit open their cubes in it
     registerFrameProcedure("BrowseDBUpdateLog", [](const std::string&) { BrowseDBUpdateLog(); });
     registerFrameProcedure("BrowseSQLSkript1", [](const std::string&) { BrowseSQLSkript1(); });

@@ -130,6 +130,7 @@ void QtDisplay::Core::showWindow(QtWindow& w) {
                   std::max(0, area.center().y() - top->height() / 2));
     }
     if (props.modal) top->setWindowModality(Qt::ApplicationModal);
+    if (!props.caption && !w.sub) top->setWindowFlag(Qt::FramelessWindowHint, true);
     if (props.maximized)
         top->showMaximized();
     else if (props.minimized)

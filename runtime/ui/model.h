@@ -238,6 +238,7 @@ struct WindowProps {
   bool mdiChild = false;       // child of the frame when a frame is open
   bool modal = false;          // system-modal: no other window of the program takes input
   bool resizable = true;
+  bool caption = true;  // false: no title bar and no frame (a splash window)
   bool maximized = false;
   bool minimized = false;
   bool hidden = false;
