@@ -11,6 +11,7 @@
 #include "runtime/classlib/form_controller.h"
 #include "runtime/data/errors.h"
 #include "runtime/data/view_manager.h"
+#include "runtime/expr/bindings.h"
 #include "runtime/thread/thread.h"
 #include "runtime/thread/thread_state.h"
 #include "runtime/ui/dialogs.h"
@@ -260,6 +261,23 @@ void UpdateCubeKopf() {
         w[FieldChange].disable();
         w[FieldDelete].disable();
     }
+
+    // The row's status and names, for the list formats the user keeps.
+    struct RowNames {
+        RowNames() {
+            auto& names = rt::threadBindings();
+            names.bindValue("LOC:FeldStatus",
+                            [](rt::Value& v) { v.setText(FieldStatus(CUBK.TabName.str(), CUBD.FeldName.str())); });
+            names.bindValue("LOC:Gruppe",
+                            [](rt::Value& v) { v.setText(ValueName("GRUPPE", std::string_view(CUBD.Gruppe.str()))); });
+            names.bindValue("LOC:Aggregat", [](rt::Value& v) {
+                v.setText(ValueName("AGGREGAT", std::string_view(CUBD.Aggregat.str())));
+            });
+        }
+        ~RowNames() {
+            for (const char* name : {"LOC:FeldStatus", "LOC:Gruppe", "LOC:Aggregat"}) rt::threadBindings().unbind(name);
+        }
+    } rowNames;
 
     form.onOpened = [&] {
         auto& data = w[FieldList].editList();

@@ -6,6 +6,7 @@
 #include "cubes/definitions/definitions.h"
 #include "runtime/classlib/browse_manager.h"
 #include "runtime/data/view_manager.h"
+#include "runtime/expr/bindings.h"
 #include "runtime/expr/expression.h"
 #include "runtime/ui/dialogs.h"
 #include "runtime/ui/window.h"
@@ -62,6 +63,14 @@ CubeListReport CubeListReportData(const std::string& query) {
 }
 
 void BrowseCubeKopf() {
+    // The query text, as the query builder's filters name it.
+    struct QueryName {
+        QueryName() {
+            rt::threadBindings().bindValue("QueryString",
+                                           [](rt::Value& v) { v.setText(std::string(QueryString.get().clipped())); });
+        }
+        ~QueryName() { rt::threadBindings().unbind("QueryString"); }
+    } queryName;
     QueryString = "";
     fillQbeFields();
 
