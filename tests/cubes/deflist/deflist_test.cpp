@@ -38,7 +38,7 @@ TEST_P(CubeListTest, ListsEveryCubeWithItsGroupAndCopiesOne) {
     EXPECT_EQ(user.cell(w, List, 2, 4), "Waise");
     EXPECT_EQ(user.cell(w, List, 2, 3), "");
     EXPECT_TRUE(user.enabled(w, Show));  // lists run already; the pivot viewer is still to come
-    EXPECT_FALSE(user.enabled(w, Export));
+    EXPECT_TRUE(user.enabled(w, Export));
 
     user.selectRow(w, List, 1);
     user.queueMessageBoxAnswer(rt::button::Ok);
@@ -81,6 +81,19 @@ TEST_P(CubeListTest, CancelledCopyLeavesNothingBehind) {
     user.waitThreadEnd(t);
     EXPECT_EQ(count("VOQCUBEKOPF"), 2);
     EXPECT_EQ(count("VOQCUBEDETAIL"), 3);
+}
+
+TEST_P(CubeListTest, ExportWritesTheSelectedCube) {
+    int t = start(req::None, BrowseCubeKopf);
+    auto w = user.waitWindow(kCubeListTitle);
+    user.selectRow(w, List, 1);
+    user.queueMessageBoxAnswer(rt::button::Ok);
+    user.press(w, Export);
+    user.settle(t);
+    EXPECT_EQ(user.lastMessageBox().title, "Export");
+    user.press(w, Close);
+    user.waitThreadEnd(t);
+    EXPECT_TRUE(exists("AUSWERT/Absatz.GNF"));
 }
 
 TEST_P(CubeListTest, RefusedLookClosesTheListUnshown) {
