@@ -4,6 +4,7 @@
 
 #include "core/helpers/text_helpers.h"
 #include "cubes/display/viewer_link.h"
+#include "cubes/exportfile/export_file.h"
 #include "queries/reports/result_reports.h"
 #include "queries/results/result_queues.h"
 #include "queries/runner/query_runner.h"
@@ -17,9 +18,9 @@ void OpenPivotViewer(long cubeId) { ShowCubeInViewer(cubeId); }
 bool QueryRunnerAvailable() { return true; }
 void OpenQueryRunner(long cubeId) { RunQuery(static_cast<rt::Long>(cubeId)); }
 
-bool CubeExportAvailable() { return false; }
-void ExportCube() {}
-void ImportCube() {}
+bool CubeExportAvailable() { return true; }
+void ExportCube() { cubeexport::ExportCube(); }
+void ImportCube() { cubeexport::ImportCube(); }
 
 bool QueryBuilderAvailable() { return false; }
 void OpenQueryBuilder() {}
