@@ -84,6 +84,19 @@ TEST_P(CubeListTest, CancelledCopyLeavesNothingBehind) {
     EXPECT_EQ(count("VOQCUBEDETAIL"), 3);
 }
 
+TEST_P(CubeListTest, ExportWritesTheSelectedCube) {
+    int t = start(req::None, BrowseCubeKopf);
+    auto w = user.waitWindow(kCubeListTitle);
+    user.selectRow(w, List, 1);
+    user.queueMessageBoxAnswer(rt::button::Ok);
+    user.press(w, Export);
+    user.settle(t);
+    EXPECT_EQ(user.lastMessageBox().title, "Export");
+    user.press(w, Close);
+    user.waitThreadEnd(t);
+    EXPECT_TRUE(exists("AUSWERT/Absatz.GNF"));
+}
+
 TEST_P(CubeListTest, RefusedLookClosesTheListUnshown) {
     refuse({"Look"});
     int t = start(req::None, BrowseCubeKopf);
