@@ -232,7 +232,11 @@ void QtDisplay::Core::placeControl(QtWindow& w, QtControl& c) {
     QSize natural = c.widget->sizeHint();
     if (s.kind == ControlKind::Image && (width == 0 || height == 0))
         if (auto* label = static_cast<QLabel*>(c.widget); !label->pixmap().isNull()) natural = label->pixmap().size();
-    const int pw = width > 0 ? u.x(width) : std::max(natural.width(), 1);
+    int pw = width > 0 ? u.x(width) : std::max(natural.width(), 1);
+    // A check box, radio or button shows its whole text in the font it uses, also where the
+    // procedure's width was measured for another font.
+    if (s.kind == ControlKind::Check || s.kind == ControlKind::Radio || s.kind == ControlKind::Button)
+        pw = std::max(pw, natural.width());
     const int ph = height > 0 ? u.y(height) : std::max(natural.height(), 1);
     c.widget->setGeometry(u.x(x), u.y(y), pw, ph);
     if (s.toolbar && w.toolCanvas) {
