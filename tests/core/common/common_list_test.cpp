@@ -618,7 +618,7 @@ TEST_F(WindowTest, ListFormatsAreKeptPerThreadAndSharedThroughTheFile) {
     // Thread A: a narrow first column, saved as "Schmal".
     user.queuePopupAnswer(6);  // "Format &Setup..."
     user.key(wa, LIST, rt::keys::MouseRight, 1);
-    auto setup = user.waitWindow("Format Setup");
+    auto setup = user.waitWindow("ListFormatSetup");
     user.selectRow(setup, Columns, 1);
     user.setValue(setup, Width, "50");
     user.setValue(setup, Name, "Schmal");
@@ -659,6 +659,33 @@ TEST_F(WindowTest, ListFormatsAreKeptPerThreadAndSharedThroughTheFile) {
     EXPECT_EQ(user.control(wc, LIST).list->columns[0].width, 50);
     user.press(wc, CLOSE);
     user.waitThreadEnd(c);
+}
+
+TEST_F(WindowTest, FormatSetupRefusesAWidthThatIsNoNumberAndApplyKeepsEditedWidths) {
+    enum { Formats = 2, Columns = 6, Width = 8, Apply = 10, Close = 12 };
+    int t = startList();
+    auto w = user.waitWindow(kListTitle);
+    user.queuePopupAnswer(6);  // "Format &Setup..."
+    user.key(w, LIST, rt::keys::MouseRight, 1);
+    auto setup = user.waitWindow("Listenformat einrichten");
+    EXPECT_EQ(user.cell(setup, Formats, 1), "Default Format");
+    user.selectRow(setup, Formats, 1);
+    user.selectRow(setup, Columns, 1);
+    const auto beeps = display.beeps().size();
+    user.setValue(setup, Width, "breit");
+    EXPECT_EQ(display.beeps().size(), beeps + 1);
+    EXPECT_EQ(user.value(setup, Width), "21");
+    EXPECT_EQ(user.cell(setup, Columns, 1, 2), "21");
+    user.setValue(setup, Width, "40");
+    user.press(setup, Apply);
+    EXPECT_EQ(user.cell(setup, Columns, 1, 2), "40");
+    // Choosing the layout again and applying it brings back its widths.
+    user.selectRow(setup, Formats, 1);
+    user.press(setup, Apply);
+    EXPECT_EQ(user.cell(setup, Columns, 1, 2), "21");
+    user.press(setup, Close);
+    user.press(w, CLOSE);
+    user.waitThreadEnd(t);
 }
 
 TEST_F(WindowTest, BrokenListFormatsCloseTheListButNotTheProgram) {
