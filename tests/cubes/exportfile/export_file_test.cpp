@@ -179,6 +179,21 @@ TEST_P(ExportFileTest, AFileWithOnlyAScriptStoresAndRunsItUnlessRefused) {
     });
 }
 
+TEST_P(ExportFileTest, AFieldTheDatabaseRefusesTakesTheWholeCubeBack) {
+    exportCube(16, {rt::button::Ok, rt::button::Ok});
+    if (pg())
+        exec("ALTER TABLE " + table("VOQCUBEDETAIL") +
+             " ADD CONSTRAINT KEIN_PREIS CHECK (FELDNAME <> 'preis') NOT VALID");
+    else
+        exec("CREATE TRIGGER KEIN_PREIS BEFORE INSERT ON " + table("VOQCUBEDETAIL") +
+             " WHEN NEW.FELDNAME = 'preis' BEGIN SELECT RAISE(ABORT, 'kein preis'); END");
+    auto shown = importFile(exported_, {rt::button::Ok});
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].rfind("Der Cube Umsatz wurde nicht eingelesen: ", 0), 0u) << shown[0];
+    EXPECT_EQ(count("VOQCUBEKOPF"), 1);
+    EXPECT_EQ(count("VOQCUBEDETAIL"), 3);
+}
+
 TEST_P(ExportFileTest, UnreadableFilesImportNothing) {
     std::ofstream(file("Text.GNF")) << "K;Umsatz;kein Cube\n";
     for (const std::string& path : {file("Fehlt.GNF"), file("Text.GNF")}) {
