@@ -27,6 +27,7 @@
 #include "cubes/viewer/anzeige_cube.h"
 #include "pivot/pivot_control.h"
 #include "pivot/qt/pivot_view.h"
+#include "queries/qbe/query_by_example.h"
 #include "runtime/qt/qt_display.h"
 #include "runtime/qt/showcase.h"
 #include "runtime/report/qt/report_printer_qt.h"
@@ -116,6 +117,7 @@ void runProgram(const std::vector<std::string>& parameters) {
     registerFrameProcedure("BrowseCubeAnzeige", [](const std::string&) { BrowseCubeAnzeige(); });
     registerFrameProcedure("ControllingCockpit", [](const std::string&) { ControllingCockpit(); });
     registerFrameProcedure("BrowseProvKey", [](const std::string&) { BrowseProvKey(); });
+    registerFrameProcedure("QueryByExample", [](const std::string&) { QueryByExample(""); });
     registerFrameProcedure("SQLQueryResult_N", [](const std::string& mode) { SQLQueryResult_N(mode); });
     setMainProcedure(Main);
     registerFrameProcedure("BrowseWerte", [](const std::string&) { BrowseWerte(); });

@@ -1,0 +1,245 @@
+#include "queries/qbe/query_by_example.h"
+
+#include <vector>
+
+#include "core/common/common_window.h"
+#include "queries/qbe/qbe_grid.h"
+#include "queries/qbe/qbe_options.h"
+#include "queries/qbe/qbe_report.h"
+#include "queries/qbe/qbe_view.h"
+#include "runtime/classlib/window_controller.h"
+#include "runtime/text/strings.h"
+#include "runtime/ui/dialogs.h"
+#include "runtime/ui/window.h"
+
+using namespace qbe;
+
+namespace {
+
+constexpr int kMaxColumns = 24;
+constexpr int kColumnWidth = 60;
+constexpr int kRowHeight = 24;
+
+// The code entries of a cell, in code order (entry n is code n).
+const std::vector<std::string>& codeNames() {
+    static const std::vector<std::string> names = {"Off", "Off, up", "Off, down", "On",      "On, up",  "On, down",
+                                                   "Sum", "Count",   "Average",   "Minimum", "Maximum", "Break"};
+    return names;
+}
+
+void fillList(rt::ControlRef list, const std::vector<std::string>& texts, int width) {
+    rt::ListData& data = list.editList();
+    data.columns = {rt::ListColumn("", width)};
+    data.rows.clear();
+    for (const auto& t : texts) data.rows.push_back({{rt::ListCell(t)}});
+    data.lineHeight = 10;
+}
+
+class Grid {
+public:
+    Grid();
+    void run();
+
+private:
+    void chooseSource(int number);
+    void layout();
+    void takeCells();
+    bool build(bool runForm, std::string& filter, std::string& order);
+    void showSource(const std::string& filter, const std::string& order);
+
+    rt::Window w_;
+    std::vector<QBEColumn> columns_;
+    int source_ = 0;
+    int rows_ = 1;
+};
+
+Grid::Grid() : w_("QueryByExample", kGridTitle) {
+    w_.setPosition(0, 0, 620, 300);
+    w_.edit().centered = true;
+    w_.setIcon("QBE.ico");
+    w_.add(SourcePrompt, rt::ControlKind::Prompt).setText("Select file:").setPosition(4, 6, 40, 10);
+    w_.add(SourceList, rt::ControlKind::DropList).setPosition(46, 4, 100, 12);
+    std::vector<std::string> sources(kQBESources.begin(), kQBESources.end());
+    fillList(w_[SourceList], sources, 100);
+    w_.add(ExecutionList, rt::ControlKind::DropList).setPosition(152, 4, 50, 12);
+    fillList(w_[ExecutionList], {"View", "Report"}, 50);
+    w_[ExecutionList].setValue("View");
+    const struct {
+        int id;
+        const char* text;
+        const char* icon;
+        int x;
+    } buttons[] = {{AddRow, "Add row", "QbeAddRow.ico", 208},         {DeleteRow, "Delete row", "QbeDelRow.ico", 264},
+                   {ViewSource, "View source", "QbeSource.ico", 320}, {Execute, "Execute", "QbeExecute.ico", 376},
+                   {Options, "Options", "QbeOptions.ico", 432},       {ExitButton, "Exit", "QbeExitApp.ico", 562}};
+    for (const auto& b : buttons)
+        w_.add(b.id, rt::ControlKind::Button).setText(b.text).setIcon(b.icon).setPosition(b.x, 3, 54, 14);
+    // The options, load and save windows are not there yet.
+    w_[Options].disable();
+    for (int r = 1; r <= kQBEMaxRows; ++r)
+        w_.add(RowLabel + r, rt::ControlKind::String)
+            .setText(std::to_string(r) + ".")
+            .setPosition(4, 32 + r * kRowHeight, 12, 10)
+            .hide();
+    for (int c = 0; c < kMaxColumns; ++c) {
+        const int x = 18 + c * (kColumnWidth + 2);
+        w_.add(Heading + c, rt::ControlKind::Entry).setPosition(x, 24, kColumnWidth, 11).setReadOnly(true).hide();
+        w_[Heading + c].edit().background = rt::rgb(255, 255, 0);
+        for (int r = 1; r <= kQBEMaxRows; ++r) {
+            const int y = 30 + r * kRowHeight;
+            w_.add(cellId(c, r), rt::ControlKind::Entry).setPicture("@S255").setPosition(x, y, kColumnWidth, 9).hide();
+            w_.add(codeId(c, r), rt::ControlKind::DropList).setPosition(x, y + 10, kColumnWidth, 11).hide();
+            fillList(w_[codeId(c, r)], codeNames(), kColumnWidth);
+        }
+    }
+    for (int id : {AddRow, DeleteRow, ViewSource, Execute}) w_[id].disable();
+    w_.setImmediateAll(true);
+}
+
+void Grid::chooseSource(int number) {
+    source_ = number;
+    columns_.assign(1, QBESetAllColumn());
+    for (auto& c : QBESourceFields(kQBESources[static_cast<std::size_t>(number - 1)])) columns_.push_back(std::move(c));
+    rows_ = 1;
+    layout();
+}
+
+void Grid::layout() {
+    for (int c = 0; c < kMaxColumns; ++c) {
+        const bool used = c < static_cast<int>(columns_.size());
+        w_[Heading + c].setHidden(!used);
+        if (used) w_[Heading + c].setValue(columns_[static_cast<std::size_t>(c)].HEADER);
+        for (int r = 1; r <= kQBEMaxRows; ++r) {
+            const bool shown = used && r <= rows_;
+            w_[cellId(c, r)].setHidden(!shown);
+            w_[codeId(c, r)].setHidden(!shown);
+            if (!shown) continue;
+            QBEColumn& col = columns_[static_cast<std::size_t>(c)];
+            w_[cellId(c, r)].setValue(col.source(r));
+            const int code = col.type(r);
+            w_[codeId(c, r)].setValue(codeNames()[static_cast<std::size_t>(code >= 1 && code <= 12 ? code - 1 : 0)]);
+        }
+    }
+    // The "SET ALL" cells show the built row text; they take no input.
+    for (int r = 1; r <= kQBEMaxRows; ++r) {
+        w_[RowLabel + r].setHidden(r > rows_ || columns_.empty());
+        w_[cellId(0, r)].setReadOnly(true);
+    }
+    const bool chosen = !columns_.empty();
+    w_[ViewSource].setEnabled(chosen);
+    w_[Execute].setEnabled(chosen);
+    w_[AddRow].setEnabled(chosen && rows_ < kQBEMaxRows);
+    w_[DeleteRow].setEnabled(chosen && rows_ >= 2);
+}
+
+void Grid::takeCells() {
+    for (std::size_t c = 1; c < columns_.size() && c < static_cast<std::size_t>(kMaxColumns); ++c)
+        for (int r = 1; r <= rows_; ++r) columns_[c].source(r) = w_[cellId(static_cast<int>(c), r)].value();
+}
+
+bool Grid::build(bool runForm, std::string& filter, std::string& order) {
+    takeCells();
+    QBEBuild b = BuildQBEFilter(columns_, rows_, runForm, filter);
+    if (b.ok) b = BuildQBEOrder(columns_, rows_, runForm, order);
+    if (!b.ok) {
+        rt::beep();
+        rt::message(b.message, b.title, rt::MessageIcon::Exclamation);
+        return false;
+    }
+    for (int r = 1; r <= rows_; ++r) w_[cellId(0, r)].setValue(columns_[0].source(r));
+    return true;
+}
+
+void Grid::showSource(const std::string& filter, const std::string& order) {
+    rt::Window s("QBESourceView", kSourceViewTitle);
+    s.setPosition(0, 0, 300, 200).edit().centered = true;
+    s.add(SourceFilter + 10, rt::ControlKind::Prompt).setText("Filter").setPosition(4, 4, 60, 10);
+    s.add(SourceFilter, rt::ControlKind::Text).setValue(filter).setReadOnly(true).setPosition(4, 14, 292, 80);
+    s.add(SourceOrder + 10, rt::ControlKind::Prompt).setText("Order").setPosition(4, 98, 60, 10);
+    s.add(SourceOrder, rt::ControlKind::Text).setValue(order).setReadOnly(true).setPosition(4, 108, 292, 66);
+    for (int id : {SourceFilter, SourceOrder}) {
+        s[id].edit().font.face = "Courier New";
+    }
+    s.add(SourceOk, rt::ControlKind::Button).setText("OK").setPosition(246, 180, 50, 14);
+    while (auto e = s.accept())
+        if (e.event == rt::Event::Accepted && e.control == SourceOk) s.post(rt::Event::CloseWindow);
+}
+
+void Grid::run() {
+    rt::WindowController wc(w_, "QueryByExample");
+    CommonWindow common(wc);
+    wc.onInit = [] {
+        LoadQBEOptions();
+        return 0;
+    };
+    wc.onEvent = [&](const rt::EventInfo& e) {
+        if (e.event != rt::Event::Accepted) return false;
+        if (e.control >= Code && e.control < Code + kMaxColumns * 16) {
+            const int c = (e.control - Code) / 16, r = (e.control - Code) % 16;
+            const auto& names = codeNames();
+            int code = 0;
+            for (std::size_t i = 0; i < names.size(); ++i)
+                if (rt::clip(w_[e.control].value()) == names[i]) code = static_cast<int>(i) + 1;
+            // A code in the "SET ALL" column goes to every column of its row.
+            if (c == 0)
+                for (auto& col : columns_) col.type(r) = code;
+            else if (static_cast<std::size_t>(c) < columns_.size())
+                columns_[static_cast<std::size_t>(c)].type(r) = code;
+            takeCells();
+            layout();
+            return true;
+        }
+        switch (e.control) {
+        case SourceList: {
+            const std::string chosen(rt::clip(w_[SourceList].value()));
+            for (std::size_t i = 0; i < kQBESources.size(); ++i)
+                if (kQBESources[i] == chosen) chooseSource(static_cast<int>(i) + 1);
+            return true;
+        }
+        case AddRow:
+            takeCells();
+            if (rows_ < kQBEMaxRows) ++rows_;
+            layout();
+            return true;
+        case DeleteRow:
+            takeCells();
+            if (rows_ >= 2) {
+                for (auto& col : columns_) {
+                    col.source(rows_).clear();
+                    col.type(rows_) = 0;
+                }
+                --rows_;
+            }
+            layout();
+            return true;
+        case ViewSource: {
+            std::string filter, order;
+            if (build(false, filter, order)) showSource(filter, order);
+            return true;
+        }
+        case Execute: {
+            std::string filter, order;
+            if (!build(true, filter, order)) return true;
+            if (QBEOptions().reportSource != 0) showSource(filter, order);
+            const std::vector<std::string> sources(kQBESources.begin(), kQBESources.end());
+            if (rt::clip(w_[ExecutionList].value()) == "Report")
+                QBEReport(sources, columns_, filter, order, rows_, source_);
+            else
+                QBEView(sources, columns_, filter, order, rows_, source_);
+            return true;
+        }
+        case ExitButton: wc.close(rt::response::Completed); return true;
+        default: return false;
+        }
+    };
+    wc.run();
+}
+
+}  // namespace
+
+void QueryByExample(const std::string& tableLabel) {
+    // Printing a saved definition straight away needs the load window, which is not there yet.
+    if (!rt::clip(tableLabel).empty()) return;
+    Grid grid;
+    grid.run();
+}

@@ -1,0 +1,95 @@
+// Query by example's grid on the demo database: a source laid out from the source text,
+// conditions and codes in several cells, the built source shown and the view run from the grid.
+#include "queries/qbe/query_by_example.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "core/dictionary/globals.h"
+#include "demo/demo_database.h"
+#include "queries/qbe/qbe_view.h"
+#include "runtime/ui/headless_display.h"
+#include "tests/core/support/core_test_support.h"
+#include "tests/cubes/support/cubes_test_support.h"
+
+namespace {
+
+using namespace qbe;
+
+class QueryByExampleGrid : public coretest::WorkingFolderTest {
+protected:
+    void SetUp() override {
+        coretest::WorkingFolderTest::SetUp();
+        ASSERT_EQ(demo::writeDemoDatabase(file("client.db"), {.salesLines = 10}), "");
+        connect_ = voq::test::sqliteConnectString(file("client.db"));
+        GLO.ConnectString = connect_;
+        cubestest::createProgramTables(connect_, false);
+        ASSERT_EQ(voq::test::execSql(connect_,
+                                     "INSERT INTO VOQCUBEKOPF (ID, ID_CUBG, CubeName, Activ) VALUES "
+                                     "(1, 4, 'Umsatz', 1), (2, 2, 'Bestand', 1), (3, 9, 'Rohertrag', 0)"),
+                  "");
+        std::ofstream("VOQKivorant.qbe")
+            << "[VOQCubeKopf]\nFIELDS=3\nFIELD1=CUBK:ID, Nummer, @n-14, R\n"
+               "FIELD2=CUBK:ID_CUBG, Gruppe, @n-14, R\nFIELD3=CUBK:CubeName, Name, @s20, L\n";
+    }
+    void TearDown() override {
+        display_.shutdown();
+        coretest::WorkingFolderTest::TearDown();
+    }
+
+    cubestest::AllRights rights_;
+    std::string connect_;
+    rt::HeadlessDisplay display_;
+    rt::TestDriver user_{display_};
+};
+
+TEST_F(QueryByExampleGrid, ConditionsAndCodesRunTheView) {
+    const int t = cubestest::startWithDictionary([] { QueryByExample(""); });
+    auto w = user_.waitWindow(kGridTitle);
+    EXPECT_FALSE(user_.enabled(w, Execute));
+    user_.chooseEntry(w, SourceList, 3);
+    EXPECT_EQ(user_.value(w, Heading + 0), "SET ALL");
+    EXPECT_EQ(user_.value(w, Heading + 3), "Name");
+    EXPECT_TRUE(user_.hidden(w, Heading + 4));
+    EXPECT_TRUE(user_.enabled(w, Execute));
+    EXPECT_FALSE(user_.enabled(w, DeleteRow));
+
+    // Row 1: names after "B", shown ascending, the group summed; row 2: the number 3.
+    user_.press(w, AddRow);
+    user_.setValue(w, cellId(3, 1), "> 'B'");
+    user_.chooseEntry(w, codeId(3, 1), 5);  // On, up
+    user_.chooseEntry(w, codeId(2, 1), 7);  // Sum
+    user_.setValue(w, cellId(1, 2), "3");
+    user_.chooseEntry(w, codeId(1, 2), 4);  // On
+    user_.press(w, ViewSource);
+    auto s = user_.waitWindow(kSourceViewTitle);
+    EXPECT_EQ(user_.value(s, SourceFilter), "    ((Name > 'B'))\r\n OR ((Nummer = 3))\r\n ");
+    EXPECT_EQ(user_.value(s, SourceOrder), " + Name\r\n");
+    user_.press(s, SourceOk);
+    user_.waitClosed(s);
+    EXPECT_EQ(user_.value(w, cellId(0, 2)), "OR ((Nummer = 3))");
+
+    user_.press(w, Execute);
+    auto v = user_.waitWindow(" QBE View [VOQCubeKopf]");
+    // Sum line, then all three records by name: Bestand, Rohertrag (number 3), Umsatz.
+    ASSERT_EQ(user_.rowCount(v, qbeview::List), 4u);
+    EXPECT_EQ(user_.cell(v, qbeview::List, 1, 1), "Sum");
+    EXPECT_EQ(user_.cell(v, qbeview::List, 1, 3), "15");
+    EXPECT_EQ(user_.cell(v, qbeview::List, 2, 4), "Bestand");
+    EXPECT_EQ(user_.cell(v, qbeview::List, 3, 4), "Rohertrag");
+    EXPECT_EQ(user_.cell(v, qbeview::List, 4, 4), "Umsatz");
+    user_.press(v, qbeview::Ok);
+    user_.waitClosed(v);
+
+    // An open literal is refused with the cell's place.
+    user_.setValue(w, cellId(2, 2), "'offen");
+    user_.queueMessageBoxAnswer(rt::button::Ok);
+    user_.press(w, Execute);
+    ASSERT_EQ(user_.messageBoxes().size(), 1u);
+    EXPECT_EQ(user_.messageBoxes()[0].text, "Error in filter at Gruppe row number 2");
+    user_.press(w, ExitButton);
+    user_.waitThreadEnd(t);
+}
+
+}  // namespace
