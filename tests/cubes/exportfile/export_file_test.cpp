@@ -4,10 +4,13 @@
 #include <filesystem>
 #include <fstream>
 
+#include "cubes/deflist/deflist.h"
 #include "cubes/exportfile/export_file.h"
+#include "runtime/classlib/request.h"
 #include "tests/cubes/catalogue/catalogue_fixture.h"
 
-using namespace cubeexport;
+using cubeexport::ExportFileName;
+using cubeexport::ImportCubeFile;
 
 namespace {
 
@@ -67,7 +70,7 @@ protected:
             [id] {
                 CUBK.ID = static_cast<rt::Long>(id);
                 ASSERT_EQ(Access.VOQCubeKopf->fetch("CUBK:KeyID"), 0);
-                ExportCube();
+                cubeexport::ExportCube();
             },
             std::move(answers));
     }
@@ -176,6 +179,21 @@ TEST_P(ExportFileTest, AFileWithOnlyAScriptStoresAndRunsItUnlessRefused) {
     });
 }
 
+TEST_P(ExportFileTest, AFieldTheDatabaseRefusesTakesTheWholeCubeBack) {
+    exportCube(16, {rt::button::Ok, rt::button::Ok});
+    if (pg())
+        exec("ALTER TABLE " + table("VOQCUBEDETAIL") +
+             " ADD CONSTRAINT KEIN_PREIS CHECK (FELDNAME <> 'preis') NOT VALID");
+    else
+        exec("CREATE TRIGGER KEIN_PREIS BEFORE INSERT ON " + table("VOQCUBEDETAIL") +
+             " WHEN NEW.FELDNAME = 'preis' BEGIN SELECT RAISE(ABORT, 'kein preis'); END");
+    auto shown = importFile(exported_, {rt::button::Ok});
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].rfind("Der Cube Umsatz wurde nicht eingelesen: ", 0), 0u) << shown[0];
+    EXPECT_EQ(count("VOQCUBEKOPF"), 1);
+    EXPECT_EQ(count("VOQCUBEDETAIL"), 3);
+}
+
 TEST_P(ExportFileTest, UnreadableFilesImportNothing) {
     std::ofstream(file("Text.GNF")) << "K;Umsatz;kein Cube\n";
     for (const std::string& path : {file("Fehlt.GNF"), file("Text.GNF")}) {
@@ -190,12 +208,34 @@ TEST_P(ExportFileTest, TheImportDialogStartsInTheExportFolderAndLeavesTheWorking
     const auto working = std::filesystem::current_path();
     user.queueFileDialogAnswer({true, exported_, 1});
     exportCube(16, {rt::button::Ok, rt::button::Ok});
-    auto shown = run([] { ImportCube(); }, {rt::button::Ok});
+    auto shown = run([] { cubeexport::ImportCube(); }, {rt::button::Ok});
     ASSERT_EQ(user.fileDialogs().size(), 1u);
     EXPECT_EQ(user.fileDialogs()[0].title, "Importdatei auswählen");
     EXPECT_EQ(std::filesystem::path(user.fileDialogs()[0].folder), working / "AUSWERT");
     EXPECT_EQ(std::filesystem::current_path(), working);
     EXPECT_EQ(shown, (std::vector<std::string>{"Die Cube-Informationen für Umsatz wurden eingelesen."}));
+    EXPECT_FALSE(cube("Umsatz17").empty());
+}
+
+TEST_P(ExportFileTest, TheCubeListExportsTheSelectedCubeAndImportsAFile) {
+    using namespace cubeliste;
+    int t = start(rt::request::None, BrowseCubeKopf);
+    auto w = user.waitWindow(kCubeListTitle);
+    user.settle(t);
+    ASSERT_EQ(user.rowCount(w, List), 1u);
+    user.selectRow(w, List, 1);
+    user.queueMessageBoxAnswer(rt::button::Ok);
+    user.queueMessageBoxAnswer(rt::button::Ok);
+    user.press(w, Export);
+    user.settle(t);
+    EXPECT_EQ(user.lastMessageBox().text, "Exportdatei " + exported_ + " erstellt");
+    user.queueFileDialogAnswer({true, exported_, 1});
+    user.queueMessageBoxAnswer(rt::button::Ok);
+    user.press(w, Import);
+    user.settle(t);
+    EXPECT_EQ(user.rowCount(w, List), 2u);
+    user.press(w, Close);
+    user.waitThreadEnd(t);
     EXPECT_FALSE(cube("Umsatz17").empty());
 }
 
