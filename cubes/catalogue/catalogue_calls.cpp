@@ -5,6 +5,7 @@
 #include "core/helpers/text_helpers.h"
 #include "cubes/display/viewer_link.h"
 #include "cubes/exportfile/export_file.h"
+#include "queries/builder/qbe_window.h"
 #include "queries/reports/result_reports.h"
 #include "queries/results/result_queues.h"
 #include "queries/runner/query_runner.h"
@@ -22,8 +23,8 @@ bool CubeExportAvailable() { return true; }
 void ExportCube() { cubeexport::ExportCube(); }
 void ImportCube() { cubeexport::ImportCube(); }
 
-bool QueryBuilderAvailable() { return false; }
-void OpenQueryBuilder() {}
+bool QueryBuilderAvailable() { return true; }
+void OpenQueryBuilder() { QBEWindow(); }
 
 bool QueryByExampleAvailable() { return false; }
 void OpenQueryByExample(std::string_view) {}

@@ -244,7 +244,10 @@ void QtDisplay::Core::placeControl(QtWindow& w, QtControl& c) {
         for (auto& [id, other] : w.controls)
             if (other.widget && other.state.toolbar) used |= other.widget->geometry();
         w.toolCanvas->wanted = QSize(used.right() + 4, used.bottom() + 3);
-        w.toolCanvas->setMinimumSize(w.toolCanvas->wanted);
+        // Only its height is a minimum: a control placed by the window's width (at its right edge)
+        // would otherwise hold the window at its width, so that it could neither shrink nor be
+        // maximised.
+        w.toolCanvas->setMinimumHeight(w.toolCanvas->wanted.height());
         w.toolCanvas->updateGeometry();
     }
 }

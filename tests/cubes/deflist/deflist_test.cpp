@@ -39,6 +39,8 @@ TEST_P(CubeListTest, ListsEveryCubeWithItsGroupAndCopiesOne) {
     EXPECT_EQ(user.cell(w, List, 2, 3), "");
     EXPECT_TRUE(user.enabled(w, Show));  // lists run already; the pivot viewer is still to come
     EXPECT_TRUE(user.enabled(w, Export));
+    EXPECT_TRUE(user.enabled(w, QueryBuilder));
+    EXPECT_FALSE(user.enabled(w, QueryReset));
     EXPECT_TRUE(user.enabled(w, Import));
 
     user.selectRow(w, List, 1);

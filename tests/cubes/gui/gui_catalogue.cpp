@@ -23,6 +23,7 @@
 #include "runtime/qt/qt_display.h"
 #include "runtime/thread/thread_state.h"
 #include "runtime/ui/window.h"
+#include "tests/support/demo_gui.h"
 #include "tests/support/screenshot_check.h"
 
 namespace {
@@ -104,19 +105,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s OUTPUT_FOLDER\n", argv[0]);
         return 64;
     }
-    const std::string folder = std::filesystem::absolute(argv[1]).string();
-    const std::string work = folder + "/work";
-    std::filesystem::remove_all(work);
-    std::filesystem::create_directories(work);
-    if (std::string error = demo::prepareDemoFolder(work, {.salesLines = 2000}); !error.empty()) {
-        std::fprintf(stderr, "demo folder: %s\n", error.c_str());
-        return 1;
-    }
-    std::filesystem::current_path(work);
-    GLO.ConnectString = demo::demoConnectString();
-    GLO.Database = demo::kDemoDatabase;
-    SetWindowSettingsFile(work + "/VOQKIVORANT.INI");
-    SetRightsCheck({[](std::string_view, std::string_view) { return 1; }, [](std::string_view) {}});
+    const std::string folder = voq::test::enterDemoFolder(argv[1], 2000);
+    if (folder.empty()) return 1;
     return rt::qt::runDisplay(
         argc, argv,
         [] {

@@ -2,33 +2,5 @@
 # The cube catalogue's windows on the demo client in the Qt front end, under Xvfb with the
 # openbox window manager; the screenshots stay in the build tree.
 # Usage: gui_check.sh PROGRAM OUTPUT_FOLDER
-set -euo pipefail
-shots=(BrowseWerte BrowseCubeGruppe CubeTreeAnzeige BrowseCubeKopf UpdateCubeKopf)
-if [[ "${1:-}" == --inside ]]; then
-  openbox >/dev/null 2>&1 &
-  trap 'kill $! 2>/dev/null || true' EXIT
-  sleep 0.5
-  exec "$2" "$3"
-fi
-for tool in xvfb-run openbox; do
-  command -v "$tool" >/dev/null || { echo "cube catalogue GUI check: $tool is missing (scripts/setup installs it)" >&2; exit 1; }
-done
-out="$(realpath -m "$2")"
-mkdir -p "$out"
-for s in "${shots[@]}"; do rm -f "$out/$s.png"; done
-unset QT_QPA_PLATFORM
-export VOQ_NO_FATAL_BOX=1
-status=1
-# Two servers started at once may pick the same display: then again, from another number.
-for attempt in 1 2 3; do
-  status=0
-  timeout -k 5 200 xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1400x900x24" \
-    "$(realpath "$0")" --inside "$(realpath "$1")" "$out" || status=$?
-  [[ -s "$out/${shots[-1]}.png" || $status -ne 1 ]] && break
-  sleep "$attempt"
-done
-for s in "${shots[@]}"; do
-  [[ -s "$out/$s.png" ]] || { echo "cube catalogue GUI check: no screenshot of $s" >&2; exit 1; }
-done
-((status == 0)) || exit "$status"
-echo "cube catalogue GUI check: screenshots in $out"
+exec "$(dirname "$(realpath "$0")")/../../support/openbox_gui_check.sh" "cube catalogue" "$1" "$2" \
+  BrowseWerte BrowseCubeGruppe CubeTreeAnzeige BrowseCubeKopf UpdateCubeKopf
