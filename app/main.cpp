@@ -12,14 +12,18 @@
 #include "core/print/report_preview.h"
 #include "core/scripts/sql_scripts.h"
 #include "core/security/security.h"
+#include "core/splash/splash.h"
 #include "core/startup/startup.h"
 #include "core/updater/update_log_list.h"
 #include "core/updater/update_scripts.h"
+#include "cubes/deflist/deflist.h"
 #include "cubes/display/cockpit.h"
 #include "cubes/display/cube_display.h"
 #include "cubes/display/viewer_link.h"
+#include "cubes/groups/groups.h"
 #include "cubes/provkey/prov_key.h"
 #include "cubes/sqlresult/sql_result.h"
+#include "cubes/values/values.h"
 #include "cubes/viewer/anzeige_cube.h"
 #include "pivot/pivot_control.h"
 #include "pivot/qt/pivot_view.h"
@@ -101,8 +105,10 @@ void runProgram(const std::vector<std::string>& parameters) {
     rt::qt::installReportPrinter();
     installReportPreview();
     FrameHooks hooks;
-    hooks.showCube = AnzeigeCube;  // "\ID": the cube in the pivot viewer
+    hooks.splash = [] { MySplash(); };  // after the login, on a thread of its own
+    hooks.showCube = AnzeigeCube;       // "\ID": the cube in the pivot viewer
     setFrameHooks(hooks);
+    SetSplashCockpit([] { ControllingCockpit(); });
     SetCubeViewer(AnzeigeCube);  // the cube lists and the cockpit open their cubes in it
     registerFrameProcedure("BrowseDBUpdateLog", [](const std::string&) { BrowseDBUpdateLog(); });
     registerFrameProcedure("BrowseSQLSkript1", [](const std::string&) { BrowseSQLSkript1(); });
@@ -112,6 +118,10 @@ void runProgram(const std::vector<std::string>& parameters) {
     registerFrameProcedure("BrowseProvKey", [](const std::string&) { BrowseProvKey(); });
     registerFrameProcedure("SQLQueryResult_N", [](const std::string& mode) { SQLQueryResult_N(mode); });
     setMainProcedure(Main);
+    registerFrameProcedure("BrowseWerte", [](const std::string&) { BrowseWerte(); });
+    registerFrameProcedure("BrowseCubeGruppe", [](const std::string&) { BrowseCubeGruppe(); });
+    registerFrameProcedure("CubeTreeAnzeige", [](const std::string&) { CubeTreeAnzeige(); });
+    registerFrameProcedure("BrowseCubeKopf", [](const std::string&) { BrowseCubeKopf(); });
     ProgramModuleInit();
     ProgramMain();
     ProgramModuleCleanUp();

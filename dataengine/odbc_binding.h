@@ -36,7 +36,7 @@ static_assert(kEntryCount == 40);
 
 extern const char* const kEntryNames[kEntryCount];
 extern std::atomic<void*> table[kEntryCount];
-extern thread_local bool unboundFlag;
+extern thread_local constinit bool unboundFlag;
 
 // Binds entry i: loads the manager when needed and stores the function's address. nullptr when
 // the manager cannot be loaded or lacks the function.

@@ -228,6 +228,35 @@ std::string writeTables() {
             rt::writeProfileString(".\\VOQKivorant6.INI", kDemoDatabase, "Text" + k, cubes()[n].name);
         }
     }
+
+    // The fields query by example offers for its three sources, in record order.
+    if (!std::filesystem::exists("VOQKivorant.qbe")) {
+        const struct {
+            const char* source;
+            std::vector<const char*> fields;
+        } sources[] = {
+            {"CrossTab",
+             {"CRO:ID, ID, @n-14, R", "CRO:Title, Titel, @s100, L", "CRO:RowValue, Zeilenwert, @s100, L",
+              "CRO:ColValue, Spaltenwert, @s100, L", "CRO:Aggregate, Aggregat, @s100, L",
+              "CRO:FromExpression, From-Ausdruck, @s100, L"}},
+            {"VOQCubeGruppe",
+             {"CUBG:ID, ID, @n-14, R", "CUBG:GruppenName, Gruppe, @s30, L", "CUBG:Beschreibung, Beschreibung, @s100, L",
+              "CUBG:Activ, Aktiv, @n3, R"}},
+            {"VOQCubeKopf",
+             {"CUBK:ID, ID, @n-14, R", "CUBK:ID_CUBG, Gruppe, @n-14, R", "CUBK:CubeName, Cube, @s20, L",
+              "CUBK:Activ, Aktiv, @n3, R", "CUBK:Beschreibung, Beschreibung, @s100, L",
+              "CUBK:Connect, Connect, @s60, L", "CUBK:Zugriff, Zugriff, @s20, L", "CUBK:Query, Query, @s100, L",
+              "CUBK:QueryParameter, Query-Parameter, @s100, L", "CUBK:Patch, Patch, @n3, R",
+              "CUBK:TabName, Tabelle, @s50, L", "CUBK:Intern, Intern, @n3, R", "CUBK:BigQuery, Abfrage, @s100, L",
+              "CUBK:ParameterName, Parameter, @s50, L", "CUBK:Compress, Komprimiert, @n3, R",
+              "CUBK:Zeitraum, Zeitraum, @n-7, R", "CUBK:BerechtigterUser, Berechtigte Benutzer, @s100, L"}},
+        };
+        for (const auto& s : sources) {
+            rt::writeProfileNumber(".\\VOQKivorant.qbe", s.source, "FIELDS", static_cast<long long>(s.fields.size()));
+            for (std::size_t i = 0; i < s.fields.size(); ++i)
+                rt::writeProfileString(".\\VOQKivorant.qbe", s.source, "FIELD" + std::to_string(i + 1), s.fields[i]);
+        }
+    }
     return {};
 }
 

@@ -41,6 +41,14 @@ int ColumnStore::find(std::string_view name) const {
         if (rt::equalsNoCase(columns_[i].name, name)) return int(i);
     for (size_t i = 0; i < columns_.size(); ++i)
         if (rt::equalsNoCase(unqualified(columns_[i].name), unqualified(name))) return int(i);
+    // The engine hands column names cut to 29 characters: a longer field name matches its cut.
+    constexpr size_t kCut = 29;
+    std::string_view plain = unqualified(name);
+    if (rt::charLength(plain) > kCut)
+        for (size_t i = 0; i < columns_.size(); ++i) {
+            std::string_view col = unqualified(columns_[i].name);
+            if (rt::charLength(col) == kCut && rt::equalsNoCase(col, rt::cutChars(plain, kCut))) return int(i);
+        }
     return -1;
 }
 

@@ -41,7 +41,8 @@ public:
     const Column& column(size_t i) const { return columns_[i]; }
 
     // The column a field name names: equal ignoring case, else equal without a table qualifier
-    // on either side ("A.k" and "k"). -1 when none.
+    // on either side ("A.k" and "k"), else a field name longer than the engine's 29 characters
+    // by its first 29. -1 when none.
     int find(std::string_view name) const;
 
     // Building (the reader and tests).

@@ -30,6 +30,14 @@ const rt::DateNumber kLastDay = rt::dateFromYmd(rt::kLastYear, 12, 31);
 
 long packed(const rt::Ymd& d) { return d.year * 65536L + d.month * 256L + d.day; }
 
+// The left edge of the window that opens the calendar: the window on top of this thread.
+int callerX() {
+    const rt::WindowId caller = rt::topWindow(rt::threadNumber());
+    for (const auto& p : rt::openWindows())
+        if (p.id == caller) return p.x;
+    return 0;
+}
+
 class Calendar {
 public:
     Calendar(rt::DateNumber& date, long verticalPosition);
@@ -52,6 +60,7 @@ private:
     long start_ = 0;
     int month_ = 0;
     int year_ = 0;
+    int callerX_ = callerX();  // before the calendar's own window is on top
     rt::Window w_;
     bool closing_ = false;
 };
@@ -70,12 +79,8 @@ void Calendar::build(long verticalPosition) {
     w_.setSize(kWindowWidth, kWindowHeight);
     if (verticalPosition != 0) {
         // Beside the caller: its left edge, above or below the given line.
-        int x = 0;
-        const rt::WindowId caller = rt::topWindow(rt::threadNumber());
-        for (const auto& p : rt::openWindows())
-            if (p.id == caller) x = p.x;
         const long y = verticalPosition > 0 ? verticalPosition + 30 : -verticalPosition - kWindowHeight - 5;
-        w_.setPosition(x, static_cast<int>(y > 0 ? y : 1));
+        w_.setPosition(callerX_, static_cast<int>(y > 0 ? y : 1));
     } else {
         w_.edit().centered = true;
     }

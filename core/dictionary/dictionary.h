@@ -60,8 +60,10 @@ struct DictionaryRelate {
     VOQ_DICTIONARY_TABLES(VOQ_RELATE_MEMBER)
 #undef VOQ_RELATE_MEMBER
 };
-extern thread_local DictionaryAccess Access;
-extern thread_local DictionaryRelate Relate;
+// constinit: read directly, without the initialisation wrapper of a thread-local object (the
+// sanitizer build mistakes that wrapper's answer for a null pointer).
+extern thread_local constinit DictionaryAccess Access;
+extern thread_local constinit DictionaryRelate Relate;
 
 // Builds the calling thread's dictionary: 25 table managers and 25 relation managers, none of
 // them opened. A second call on a thread that has its dictionary does nothing.

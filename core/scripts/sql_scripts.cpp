@@ -43,26 +43,24 @@ std::string chooseScriptFile() {
     return {};
 }
 
-// The driver's message for driver errors, else the runtime's text.
-std::string statementError() {
+}  // namespace
+
+std::string LastStatementError() {
     return rt::errorCode() == rt::ErrFileSystem && !rt::fileErrorText().empty() ? rt::fileErrorText() : rt::errorText();
 }
 
-// Sends one statement through the ad-hoc SQL table on the client's connection.
-bool sendStatement(const std::string& sql, std::string& error) {
+bool SendScriptStatement(const std::string& sql, std::string& error) {
     rt::FileManager& fm = *Access.VOQSQLTBL;
     fm.setConnectString(GLO.ConnectString.get().str());
     if (fm.open() != 0) {
-        error = statementError();
+        error = LastStatementError();
         return false;
     }
     const bool ok = fm.setSql(sql) == 0;
-    if (!ok) error = statementError();
+    if (!ok) error = LastStatementError();
     fm.close();
     return ok;
 }
-
-}  // namespace
 
 // ---- Script texts --------------------------------------------------------------------------
 
@@ -193,7 +191,7 @@ void EditSQLScripte() {
         const std::vector<std::string> batches = SplitGoBatches(script());
         for (std::size_t i = 0; i < batches.size(); ++i) {
             std::string error;
-            if (!sendStatement(batches[i], error)) {
+            if (!SendScriptStatement(batches[i], error)) {
                 // The first failing batch stops the run and is named.
                 const std::string where = batches.size() > 1 ? "Batch " + std::to_string(i + 1) + " von " +
                                                                    std::to_string(batches.size()) + ":||"
@@ -207,10 +205,10 @@ void EditSQLScripte() {
     auto replace = [&] {
         const std::string text = script();
         std::string error;
-        if (!sendStatement(text, error)) rt::message(error);
+        if (!SendScriptStatement(text, error)) rt::message(error);
         rt::message(text);
         const std::string altered = CreateWordsToAlter(text);
-        if (!sendStatement(altered, error)) rt::message(error);
+        if (!SendScriptStatement(altered, error)) rt::message(error);
         rt::message(altered);
     };
     form.onEvent = [&](const rt::EventInfo& e) {

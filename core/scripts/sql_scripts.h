@@ -18,6 +18,12 @@ std::string CreateWordsToAlter(std::string_view script);
 
 inline constexpr std::size_t kScriptMemoLimit = 64000;
 
+// Sends one statement through the ad-hoc SQL table on the client's connection; on failure
+// `error` holds the driver's message (driver errors) or the runtime's text.
+bool SendScriptStatement(const std::string& sql, std::string& error);
+// The calling thread's last error: the driver's message for driver errors, else the runtime's text.
+std::string LastStatementError();
+
 namespace sqlscript {
 enum {
     Sheet = 1,

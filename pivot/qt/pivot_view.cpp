@@ -15,6 +15,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <algorithm>
+#include <atomic>
 
 #include "runtime/qt/qt_display.h"
 
@@ -477,11 +478,14 @@ PivotView::PivotView(std::shared_ptr<PivotControl> control, QWidget* parent)
     // Changes come from the program thread as well: the view follows on its own thread.
     std::weak_ptr<bool> alive = alive_;
     QPointer<PivotView> self(this);
-    listener_ = control_->addListener([alive, self] {
-        if (alive.expired()) return;
+    // A burst of changes (a width for every column) comes out as one redraw.
+    auto pending = std::make_shared<std::atomic<bool>>(false);
+    listener_ = control_->addListener([alive, self, pending] {
+        if (alive.expired() || pending->exchange(true)) return;
         QMetaObject::invokeMethod(
             QApplication::instance(),
-            [self] {
+            [self, pending] {
+                pending->store(false);
                 if (self) self->reload();
             },
             Qt::QueuedConnection);

@@ -8,6 +8,7 @@
 #include "runtime/text/picture.h"
 #include "runtime/text/strings.h"
 #include "runtime/thread/thread_state.h"
+#include "runtime/ui/dialogs.h"
 #include "runtime/ui/window.h"
 
 namespace rt {
@@ -109,6 +110,7 @@ int FormController::init() {
   if (modeTitle) {
     if (auto title = modeTitle(m)) window().setTitle(*title);
   }
+  if (cancel_ && window().has(cancel_)) window().control(cancel_).edit().cancelButton = true;
   bool readOnly = m == request::View || m == request::Delete;
   for (const auto& b : bindings_)
     if (window().has(b.control)) window().control(b.control).setReadOnly(readOnly);
@@ -140,6 +142,10 @@ bool FormController::takeOk() {
     close(response::Cancelled);
     return true;
   }
+  // A deletion cannot be undone: the user confirms it first, and only a clear yes deletes.
+  if (mode() == request::Delete &&
+      message(DeleteQuestion, DeleteTitle, MessageIcon::Question, button::Yes | button::No, button::No) != button::Yes)
+      return false;
   readControls();
   if (mode() != request::Delete && validate && !validate()) return false;
   if (!store()) return false;

@@ -3,7 +3,8 @@
 // change, delete or view. The record is buffered: insert primes a new one (numbering and
 // reserving it on a table with an auto-numbered key), change and delete keep the record as it
 // was, and cancel puts that back (and gives up a reserved new record). OK stores (insert,
-// change) or deletes and closes with "completed"; in view mode OK only closes, "cancelled".
+// change) or, once the user confirmed it, deletes and closes with "completed"; in view mode OK only closes,
+// "cancelled".
 //
 //   rt::Window window("EditWerte", "GNEquates bearbeiten");
 //   rt::FormController form(window, "EditWerte", *Relate.VOQGNEquates);
@@ -35,6 +36,9 @@ namespace rt {
 class FormController : public WindowController, public ToolbarTarget {
 public:
   static constexpr int HistoryKey = keys::Ctrl + 'H';
+  // What OK asks in delete mode before it deletes (No is the default answer).
+  static constexpr std::string_view DeleteQuestion = "Wollen Sie diesen Datensatz wirklich löschen?";
+  static constexpr std::string_view DeleteTitle = "Datensatz löschen";
 
   FormController(Window& window, std::string procedure, RelationManager& table);
   ~FormController() override;

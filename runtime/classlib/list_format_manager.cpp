@@ -236,23 +236,23 @@ enum SetupControl {
 void ListFormatManager::setupDialog() {
   if (!window_) return;
   const auto design = window_->control(list_).list().columns;
-  Window w("ListFormatSetup", "Format Setup");
+  Window w("ListFormatSetup", "Listenformat einrichten");
   w.setPosition(0, 0, 260, 150);
   w.edit().centered = true;
   w.setModal(true);
-  w.add(FormatsPrompt, ControlKind::Prompt).setText("List &Formats").setPosition(4, 4, 100, 10);
+  w.add(FormatsPrompt, ControlKind::Prompt).setText("Listen&formate").setPosition(4, 4, 100, 10);
   w.add(Formats, ControlKind::List).setPosition(4, 16, 110, 90);
   w.add(NamePrompt, ControlKind::Prompt).setText("&Name:").setPosition(4, 112, 30, 10);
   w.add(Name, ControlKind::Entry).setPicture("@s40").setPosition(36, 110, 78, 12);
-  w.add(ColumnsPrompt, ControlKind::Prompt).setText("&Columns").setPosition(124, 4, 100, 10);
+  w.add(ColumnsPrompt, ControlKind::Prompt).setText("&Spalten").setPosition(124, 4, 100, 10);
   w.add(Columns, ControlKind::List).setPosition(124, 16, 130, 74);
-  w.control(Columns).setColumns({ListColumn("Column", 90), ListColumn("Width", 30, Justify::Right)});
-  w.add(WidthPrompt, ControlKind::Prompt).setText("&Width:").setPosition(124, 96, 30, 10);
+  w.control(Columns).setColumns({ListColumn("Spalte", 90), ListColumn("Breite", 30, Justify::Right)});
+  w.add(WidthPrompt, ControlKind::Prompt).setText("&Breite:").setPosition(124, 96, 30, 10);
   w.add(Width, ControlKind::Entry).setPicture("@n4").setPosition(160, 94, 40, 12);
-  w.add(SaveButton, ControlKind::Button).setText("&Save").setPosition(4, 130, 50, 14);
-  w.add(ApplyButton, ControlKind::Button).setText("&Apply").setPosition(58, 130, 50, 14);
-  w.add(DeleteButton, ControlKind::Button).setText("&Delete").setPosition(112, 130, 50, 14);
-  w.add(CloseButton, ControlKind::Button).setText("&Close").setPosition(204, 130, 50, 14);
+  w.add(SaveButton, ControlKind::Button).setText("S&peichern").setPosition(4, 130, 50, 14);
+  w.add(ApplyButton, ControlKind::Button).setText("&Anwenden").setPosition(58, 130, 50, 14);
+  w.add(DeleteButton, ControlKind::Button).setText("&Löschen").setPosition(112, 130, 50, 14);
+  w.add(CloseButton, ControlKind::Button).setText("S&chließen").setPosition(204, 130, 50, 14);
 
   auto fillFormats = [&] {
     std::vector<ListRow> rows;
@@ -261,8 +261,9 @@ void ListFormatManager::setupDialog() {
       r.cells.emplace_back(n);
       rows.push_back(std::move(r));
     }
+    // A list shows no mnemonics: the built-in layout without its "&".
     ListRow d;
-    d.cells.emplace_back(std::string(DefaultFormat));
+    d.cells.emplace_back(std::string(DefaultFormat.substr(1)));
     rows.push_back(d);
     w.control(Formats).setRows(std::move(rows));
   };
@@ -271,7 +272,7 @@ void ListFormatManager::setupDialog() {
     auto widths = currentWidths();
     for (std::size_t i = 0; i < design.size(); ++i) {
       ListRow r;
-      r.cells.emplace_back(design[i].heading.empty() ? "Column " + std::to_string(i + 1) : design[i].heading);
+      r.cells.emplace_back(design[i].heading.empty() ? "Spalte " + std::to_string(i + 1) : design[i].heading);
       r.cells.emplace_back(std::to_string(i < widths.size() ? widths[i] : 0));
       rows.push_back(std::move(r));
     }
@@ -283,16 +284,21 @@ void ListFormatManager::setupDialog() {
     int row = w.control(Formats).selected();
     const auto& rows = w.control(Formats).list().rows;
     if (row < 1 || static_cast<std::size_t>(row) > rows.size()) return {};
-    return rows[static_cast<std::size_t>(row) - 1].cells[0].text;
+    const std::string& text = rows[static_cast<std::size_t>(row) - 1].cells[0].text;
+    return text == DefaultFormat.substr(1) ? std::string(DefaultFormat) : text;
   };
+  // Apply takes the layout the user chose in the list since the last change of a width; the
+  // widths edited meanwhile are in the list already and stay.
+  bool formatChosen = false;
   fillFormats();
   fillColumns();
   w.control(Name).setValue(current_ == DefaultFormat ? std::string() : current_);
 
   while (EventInfo e = w.accept()) {
     if (e.event == Event::NewSelection && e.control == Formats) {
-      std::string f = chosenFormat();
-      w.control(Name).setValue(f == DefaultFormat ? std::string() : f);
+        formatChosen = true;
+        std::string f = chosenFormat();
+        w.control(Name).setValue(f == DefaultFormat ? std::string() : f);
     } else if (e.event == Event::NewSelection && e.control == Columns) {
       int row = w.control(Columns).selected();
       auto widths = currentWidths();
@@ -302,16 +308,28 @@ void ListFormatManager::setupDialog() {
       int row = w.control(Columns).selected();
       auto widths = currentWidths();
       if (row >= 1 && static_cast<std::size_t>(row) <= widths.size()) {
-        widths[static_cast<std::size_t>(row) - 1] = static_cast<int>(profileNumber(e.value));
-        applyWidths(widths);
-        fillColumns();
+          // Only a whole number is a width; anything else is refused and the width shown again.
+          const std::string typed(trimBlanks(e.value));
+          const bool number =
+              !typed.empty() && typed.size() <= 4 && typed.find_first_not_of("0123456789") == std::string::npos;
+          if (number) {
+              widths[static_cast<std::size_t>(row) - 1] = std::stoi(typed);
+              applyWidths(widths);
+              fillColumns();
+              formatChosen = false;
+          } else {
+              beep(Beep::Exclamation);
+              w.control(Width).setValue(std::to_string(widths[static_cast<std::size_t>(row) - 1]));
+              w.select(Width);
+          }
       }
     } else if (e.event == Event::Accepted && e.control == SaveButton) {
       std::string n(trimBlanks(w.control(Name).value()));
       if (!n.empty() && saveFormat(n)) fillFormats();
     } else if (e.event == Event::Accepted && e.control == ApplyButton) {
       std::string f = chosenFormat();
-      if (!f.empty()) applyFormat(f);
+      if (!f.empty() && formatChosen) applyFormat(f);
+      formatChosen = false;
       fillColumns();
     } else if (e.event == Event::Accepted && e.control == DeleteButton) {
       std::string f = chosenFormat();

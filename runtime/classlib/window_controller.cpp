@@ -30,7 +30,11 @@ void WindowController::setErrorManager(ErrorManager* errors) { errors_ = errors;
 ErrorManager& WindowController::errors() const { return errors_ ? *errors_ : defaultErrorManager(); }
 void WindowController::setTranslator(Translator* translator) { translator_ = translator; }
 void WindowController::setFirstField(int control) { firstField_ = control; }
-void WindowController::addCloseButton(int control, std::uint8_t response) { closeButtons_[control] = response; }
+void WindowController::addCloseButton(int control, std::uint8_t response) {
+    closeButtons_[control] = response;
+    // Esc presses the button that cancels.
+    if (response == response::Cancelled && window_.has(control)) window_.control(control).edit().cancelButton = true;
+}
 void WindowController::addFile(RelationManager& file) { files_.push_back(&file); }
 
 void WindowController::addComponent(WindowComponent& component) {

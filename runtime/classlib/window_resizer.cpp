@@ -40,11 +40,17 @@ void WindowResizer::init(Window& window) {
   designHeight_ = p.height;
   if (p.minWidth == 0 && p.minHeight == 0 && p.width > 0 && p.height > 0) window.setMinSize(p.width, p.height);
   places_.clear();
+  bool grows = false;
   for (int id : window.controlIds()) {
     const ControlState& s = window.control(id).state();
     if (s.toolbar) continue;
     places_[id] = Place{s.x, s.y, s.width, s.height, defaultRule(s, p.width, p.height)};
+    grows = grows || (places_[id].rule & (resize::GrowWidth | resize::GrowHeight));
   }
+  // Without a control that takes up the new room (a plain form), the controls keep their places:
+  // following the edges would only tear labels from their fields.
+  if (!grows)
+      for (auto& [id, place] : places_) place.rule = resize::Fixed;
 }
 
 void WindowResizer::setMinSize(int width, int height) {

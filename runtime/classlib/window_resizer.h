@@ -1,6 +1,8 @@
 #pragma once
 // Keeps a window's controls in place when the user changes its size: each control follows the
-// window's right and bottom edges as its rule says. The window cannot be made smaller than its
+// window's right and bottom edges as its rule says. By default lists, trees, sheets, texts and
+// pictures grow and small controls keep to the nearest edges; in a window without any of those
+// growing controls every control stays where it is. The window cannot be made smaller than its
 // opening size unless a minimum is given.
 //
 //   rt::WindowResizer resizer;

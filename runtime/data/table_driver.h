@@ -17,6 +17,7 @@
 //  - sqlStmt_ (setSql) replaces the cursor: next() reads its rows until another call ends it.
 //  - lastRead_ (with lastRow_ on a local file) is the record read or written last, which update,
 //    remove and refetch name; a copy of the buffer, shared with saved positions.
+#pragma once
 
 #include <map>
 #include <memory>

@@ -197,6 +197,9 @@ void QtDisplay::Core::applyFontAndColours(QtWindow& w, QtControl& c) {
         pal.setColor(QPalette::Text, color);
         pal.setColor(QPalette::ButtonText, color);
     }
+    // A field the user cannot change looks so: the window's colour instead of the input white.
+    const bool input = s.kind == ControlKind::Entry || s.kind == ControlKind::Text || s.kind == ControlKind::Spin;
+    if (input && s.readOnly && s.background == ColorNone) pal.setColor(QPalette::Base, pal.color(QPalette::Window));
     if (s.background != ColorNone && !controlKindOps(s.kind).paintsOwnFill) {
         const QColor color = toQColor(s.background);
         pal.setColor(QPalette::Window, color);
@@ -229,7 +232,11 @@ void QtDisplay::Core::placeControl(QtWindow& w, QtControl& c) {
     QSize natural = c.widget->sizeHint();
     if (s.kind == ControlKind::Image && (width == 0 || height == 0))
         if (auto* label = static_cast<QLabel*>(c.widget); !label->pixmap().isNull()) natural = label->pixmap().size();
-    const int pw = width > 0 ? u.x(width) : std::max(natural.width(), 1);
+    int pw = width > 0 ? u.x(width) : std::max(natural.width(), 1);
+    // A check box, radio or button shows its whole text in the font it uses, also where the
+    // procedure's width was measured for another font.
+    if (s.kind == ControlKind::Check || s.kind == ControlKind::Radio || s.kind == ControlKind::Button)
+        pw = std::max(pw, natural.width());
     const int ph = height > 0 ? u.y(height) : std::max(natural.height(), 1);
     c.widget->setGeometry(u.x(x), u.y(y), pw, ph);
     if (s.toolbar && w.toolCanvas) {
@@ -237,7 +244,10 @@ void QtDisplay::Core::placeControl(QtWindow& w, QtControl& c) {
         for (auto& [id, other] : w.controls)
             if (other.widget && other.state.toolbar) used |= other.widget->geometry();
         w.toolCanvas->wanted = QSize(used.right() + 4, used.bottom() + 3);
-        w.toolCanvas->setMinimumSize(w.toolCanvas->wanted);
+        // Only its height is a minimum: a control placed by the window's width (at its right edge)
+        // would otherwise hold the window at its width, so that it could neither shrink nor be
+        // maximised.
+        w.toolCanvas->setMinimumHeight(w.toolCanvas->wanted.height());
         w.toolCanvas->updateGeometry();
     }
 }

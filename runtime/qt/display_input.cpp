@@ -211,6 +211,21 @@ bool QtDisplay::Core::onKeyPress(QObject* watched, QEvent* event) {
         send(*w, input);
         return true;
     }
+    // Esc acts as the window's cancel button, or asks the window to close; the frame keeps it.
+    if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier && !w->props.frame) {
+        flushFocused(*w);
+        std::vector<ControlState> states;
+        for (int id : w->order) states.push_back(w->controls[id].state);
+        const UserInput input = escapeInput(states, [&](const ControlState& s) {
+            const QtControl* c = controlOf(*w, s.id);
+            return c && c->widget && c->widget->isVisibleTo(w->main) && c->widget->isEnabled();
+        });
+        if (input.event == Event::Accepted)
+            static_cast<QPushButton*>(controlOf(*w, input.control)->widget)->click();
+        else
+            send(*w, input);
+        return true;
+    }
     // Enter presses the window's default button, except in multi-line text and on buttons.
     if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && key->modifiers() == Qt::NoModifier &&
         !qobject_cast<QPlainTextEdit*>(watched) && !qobject_cast<QPushButton*>(watched) &&

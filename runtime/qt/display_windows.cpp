@@ -130,6 +130,7 @@ void QtDisplay::Core::showWindow(QtWindow& w) {
                   std::max(0, area.center().y() - top->height() / 2));
     }
     if (props.modal) top->setWindowModality(Qt::ApplicationModal);
+    if (!props.caption && !w.sub) top->setWindowFlag(Qt::FramelessWindowHint, true);
     if (props.maximized)
         top->showMaximized();
     else if (props.minimized)
@@ -205,6 +206,10 @@ void QtDisplay::Core::applyWindow(QtWindow& w, const WindowProps& props, bool fi
 void QtDisplay::Core::applyGeometry(QtWindow& w) {
     const WindowProps& props = w.props;
     QWidget* top = w.top();
+    // The size the display itself reported (the user or the window manager resized it, or
+    // maximised it) is taken as it stands: fitting the window to it again would undo that.
+    const bool echo = w.shown && props.width == w.sizeSent.width() && props.height == w.sizeSent.height();
+    const bool managed = top->windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen);
     QSize size(w.units.x(props.width), w.units.y(props.height));
     if (props.width <= 0 || props.height <= 0) {
         // As large as the controls need.
@@ -224,12 +229,12 @@ void QtDisplay::Core::applyGeometry(QtWindow& w) {
     w.canvas->updateGeometry();
     w.sizeSent = QSize(w.units.toX(size.width()), w.units.toY(size.height()));
     if (!props.resizable && !props.frame) w.canvas->setFixedSize(size);
-    if (w.shown) {
+    if (w.shown && !echo && !managed) {
         Applying applying(*this);
         w.main->adjustSize();
         if (w.sub) w.sub->adjustSize();
     }
-    if (props.x != 0 || props.y != 0) {
+    if ((props.x != 0 || props.y != 0) && !managed) {
         Applying applying(*this);
         top->move(w.units.x(props.x), w.units.y(props.y));
         w.posSent = QPoint(props.x, props.y);

@@ -3,6 +3,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QIconEngine>
+#include <QPainter>
+#include <QPainterPath>
 #include <QStyle>
 
 namespace rt::qt {
@@ -108,6 +111,110 @@ constexpr IconEntry kIcons[] = {
     {"application", "applications-office", QStyle::SP_ComputerIcon},
 };
 
+// Icons whose meaning the theme has no picture for, or only a grey one that looks disabled:
+// drawn here, in colour, at any size.
+enum class Drawn { None, PageUp, PageDown, Tick, Cross, Zoom, BoxTick, BoxCross };
+
+class DrawnIcon : public QIconEngine {
+public:
+    explicit DrawnIcon(Drawn kind) : kind_(kind) {}
+    QIconEngine* clone() const override { return new DrawnIcon(kind_); }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        QPixmap pm(size);
+        pm.fill(Qt::transparent);
+        QPainter p(&pm);
+        paint(&p, QRect(QPoint(0, 0), size), mode, state);
+        return pm;
+    }
+    void paint(QPainter* p, const QRect& rect, QIcon::Mode mode, QIcon::State) override {
+        p->save();
+        p->setRenderHint(QPainter::Antialiasing);
+        p->translate(rect.topLeft());
+        p->scale(rect.width() / 16.0, rect.height() / 16.0);
+        const bool off = mode == QIcon::Disabled;
+        const QColor ink = off ? QColor(160, 160, 160) : QColor(40, 40, 40);
+        const QColor green = off ? ink : QColor(0, 150, 0);
+        const QColor red = off ? ink : QColor(210, 0, 0);
+        auto pen = [&](const QColor& c, double w) {
+            p->setPen(QPen(c, w, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p->setBrush(Qt::NoBrush);
+        };
+        auto chevron = [&](double y, bool up) {
+            QPainterPath path;
+            path.moveTo(3, up ? y + 3 : y - 3);
+            path.lineTo(8, y);
+            path.lineTo(13, up ? y + 3 : y - 3);
+            p->drawPath(path);
+        };
+        auto tick = [&](double s, double dx, double dy) {
+            QPainterPath path;
+            path.moveTo(dx + 2 * s, dy + 8.5 * s);
+            path.lineTo(dx + 6 * s, dy + 12.5 * s);
+            path.lineTo(dx + 14 * s, dy + 3.5 * s);
+            p->drawPath(path);
+        };
+        auto cross = [&](double a, double b) {
+            p->drawLine(QPointF(a, a), QPointF(b, b));
+            p->drawLine(QPointF(a, b), QPointF(b, a));
+        };
+        switch (kind_) {
+        case Drawn::PageUp:
+        case Drawn::PageDown: {
+            // Two chevrons: a page, where the line buttons show one.
+            const bool up = kind_ == Drawn::PageUp;
+            pen(ink, 2);
+            chevron(up ? 3.5 : 6.5, up);
+            chevron(up ? 9.5 : 12.5, up);
+            break;
+        }
+        case Drawn::Tick:
+            pen(green, 2.4);
+            tick(1, 0, 0);
+            break;
+        case Drawn::Cross:
+            pen(red, 2.4);
+            cross(3.5, 12.5);
+            break;
+        case Drawn::Zoom:
+            p->setPen(QPen(ink, 1.5));
+            p->setBrush(off ? QColor(230, 230, 230) : QColor(190, 220, 255));
+            p->drawEllipse(QPointF(6.5, 6.5), 4.5, 4.5);
+            pen(off ? ink : QColor(120, 80, 30), 2.6);
+            p->drawLine(QPointF(10, 10), QPointF(14.5, 14.5));
+            break;
+        case Drawn::BoxTick:
+        case Drawn::BoxCross:
+            p->setPen(QPen(ink, 1));
+            p->setBrush(Qt::white);
+            p->drawRect(QRectF(1.5, 1.5, 13, 13));
+            if (kind_ == Drawn::BoxTick) {
+                pen(green, 2);
+                tick(0.75, 2, 2);
+            } else {
+                pen(red, 2);
+                cross(4.5, 11.5);
+            }
+            break;
+        case Drawn::None: break;
+        }
+        p->restore();
+    }
+
+private:
+    Drawn kind_;
+};
+
+Drawn drawnFor(const QString& key) {
+    static const std::pair<const char*, Drawn> kDrawn[] = {
+        {"wizpgup", Drawn::PageUp},   {"wizpgdn", Drawn::PageDown}, {"marktick", Drawn::Tick},
+        {"markcross", Drawn::Cross},  {"smzoom", Drawn::Zoom},      {"checkall", Drawn::BoxTick},
+        {"checkno", Drawn::BoxCross},
+    };
+    for (const auto& [file, kind] : kDrawn)
+        if (key == QLatin1String(file)) return kind;
+    return Drawn::None;
+}
+
 QString iconKey(const QString& iconFile)
 {
     QString key = iconFile.trimmed();
@@ -183,6 +290,7 @@ QIcon iconFor(const QString& iconFile)
                 return icon;
         }
     }
+    if (const Drawn drawn = drawnFor(iconKey(iconFile)); drawn != Drawn::None) return QIcon(new DrawnIcon(drawn));
     const IconEntry* entry = findEntry(iconKey(iconFile));
     if (entry) {
         for (const QString& theme : QString::fromLatin1(entry->themes).split(QLatin1Char(';'), Qt::SkipEmptyParts)) {

@@ -15,6 +15,7 @@
 #include "runtime/report/page_picture.h"
 #include "runtime/text/picture.h"
 #include "runtime/text/strings.h"
+#include "runtime/ui/dialogs.h"
 
 namespace rt {
 
@@ -636,8 +637,10 @@ bool Report::printPages(const PreviewQueue& pages) {
     options_.title = title_;
     if (!job_->begin(options_)) {
       trace("report: the printer did not start the job " + title_);
-      job_.reset();
-      return false;
+      if (!offerPdfFile()) {
+          job_.reset();
+          return false;
+      }
     }
   }
   bool ok = true;
@@ -648,10 +651,40 @@ bool Report::printPages(const PreviewQueue& pages) {
   return ok;
 }
 
+bool Report::offerPdfFile() {
+    if (!options_.outputFile.empty()) {
+        message(fmt::format("Die Datei \"{}\" kann nicht geschrieben werden.", options_.outputFile), "Drucken",
+                MessageIcon::Hand);
+        return false;
+    }
+    const std::string printer = options_.printer.empty() ? std::string("Standarddrucker") : options_.printer;
+    const int answer = message(fmt::format("Der Drucker ({}) ist nicht verfügbar.|Die Seiten können stattdessen in "
+                                           "eine PDF-Datei gedruckt werden.",
+                                           printer),
+                               "Drucken", MessageIcon::Exclamation, "In &PDF-Datei drucken|&Abbrechen", 2);
+    if (answer != 1) return false;
+    std::string proposed = title_.empty() ? std::string("Bericht") : title_;
+    for (char& c : proposed)
+        if (std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos) c = '_';
+    FileDialogResult file = saveFileDialog("In PDF-Datei drucken", proposed + ".pdf", "PDF-Dateien|*.pdf");
+    if (!file.ok || file.path.empty()) return false;
+    if (std::filesystem::path(file.path).extension().empty()) file.path += ".pdf";
+    options_.outputFile = file.path;
+    pdfInstead_ = true;
+    if (job_->begin(options_)) return true;
+    message(fmt::format("Die Datei \"{}\" kann nicht geschrieben werden.", file.path), "Drucken", MessageIcon::Hand);
+    options_.outputFile.clear();
+    pdfInstead_ = false;
+    return false;
+}
+
 bool Report::flush() {
   if (!job_) return true;
   bool ok = job_->end();
   job_.reset();
+  // The next job looks for the printer again.
+  if (pdfInstead_) options_.outputFile.clear();
+  pdfInstead_ = false;
   return ok;
 }
 

@@ -138,7 +138,8 @@ public:
   std::string printerName();
   std::string printerPort();
   // Prints exactly the entries of the list, in order, into the running print job (started when
-  // none runs). False when there is no printer or a page could not be printed.
+  // none runs). False when there is no printer or a page could not be printed. A printer that
+  // does not start the job is told to the user, who may print into a PDF file instead.
   bool printPages(const PreviewQueue& pages);
   // Ends the running print job: the document goes to the printer or file.
   bool flush();
@@ -156,6 +157,7 @@ private:
   std::string controlValue(ReportControl& c);
   void writePage();
   void removeFiles();
+  bool offerPdfFile();
 
   std::string title_;
   ReportUnit unit_ = ReportUnit::Points;
@@ -184,6 +186,7 @@ private:
 
   PrintJobOptions options_;
   std::unique_ptr<ReportPrinter> job_;
+  bool pdfInstead_ = false;  // this job goes into the file the user chose for want of a printer
   int printedCount_ = 0;
 };
 

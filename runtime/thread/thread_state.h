@@ -11,9 +11,9 @@ namespace rt {
 // Request a caller hands to the window procedure it calls next (0 none, 1 insert, 2 change,
 // 3 delete, 4 select, 5 process, 6 view), the procedure's answer (1 completed, 2 cancelled) and
 // the forms' navigation request.
-extern thread_local std::uint8_t ThreadRequest;
-extern thread_local std::uint8_t ThreadResponse;
-extern thread_local std::int32_t ThreadVcrRequest;
+extern thread_local constinit std::uint8_t ThreadRequest;
+extern thread_local constinit std::uint8_t ThreadResponse;
+extern thread_local constinit std::int32_t ThreadVcrRequest;
 
 // The error status of the calling thread: the last run-time error (number and text), the driver's
 // own code and text for file system errors (90), the file it concerned, and the stack of

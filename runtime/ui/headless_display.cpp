@@ -587,6 +587,25 @@ void TestDriver::key(WindowId window, int id, int keyCode, int row, int column) 
   act(window, in);
 }
 
+void TestDriver::escape(WindowId window) {
+    auto s = display_.shown(window);
+    const auto& shown = mustBeShown(s, window);
+    const auto& alerts = shown.window.alertKeys;
+    if (std::find(alerts.begin(), alerts.end(), keys::Esc) != alerts.end()) {
+        key(window, shown.window.focus, keys::Esc);
+        return;
+    }
+    if (shown.window.frame) return;
+    act(window, escapeInput(shown.controls, [&](const ControlState& c) {
+            for (int p = c.parent; p != 0;) {
+                auto parent = control(window, p);
+                if (!parent.enabled || parent.hidden) return false;
+                p = parent.parent;
+            }
+            return true;
+        }));
+}
+
 void TestDriver::mouseIn(WindowId window, int id) {
   if (!heldBack(window, id, Event::MouseIn)) act(window, input(Event::MouseIn, id));
 }

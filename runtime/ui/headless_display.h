@@ -192,6 +192,9 @@ public:
   void expand(WindowId window, int id, int row);
   void contract(WindowId window, int id, int row);
   void key(WindowId window, int id, int keyCode, int row = 0, int column = 0);
+  // Esc as the screen handles it: an AlertKey where the window alerts it, else the window's
+  // cancel button, else CloseWindow (see escapeInput); the frame ignores it.
+  void escape(WindowId window);
   // A region reports the mouse entering, leaving, going down and up only when it or its window
   // reports at once; otherwise these send nothing (a press still reports Accepted).
   void mouseIn(WindowId window, int id);

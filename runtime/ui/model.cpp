@@ -30,6 +30,14 @@ std::shared_ptr<const VirtualRows> makeVirtualRows(
   return std::make_shared<FunctionRows>(count, std::move(read));
 }
 
+UserInput escapeInput(const std::vector<ControlState>& controls,
+                      const std::function<bool(const ControlState&)>& operable) {
+    for (const auto& c : controls)
+        if (c.kind == ControlKind::Button && c.cancelButton && c.enabled && !c.hidden && operable(c))
+            return UserInput(Event::Accepted, c.id);
+    return UserInput(Event::CloseWindow);
+}
+
 bool dropAccepted(const ControlState& source, const ControlState& target) {
   for (const auto& id : source.dragIds)
     if (std::find(target.dropIds.begin(), target.dropIds.end(), id) != target.dropIds.end()) return true;

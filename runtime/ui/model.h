@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "runtime/ui/event.h"
+
 namespace rt {
 
 class AutomationObject;
@@ -167,6 +169,7 @@ struct ControlState {
   bool password = false;
   bool immediate = false;     // report every change at once (NewSelection while typing, MouseIn/Out)
   bool defaultButton = false;
+  bool cancelButton = false;  // Button: what Esc presses
   bool flat = false;
   bool checkItem = false;     // menu Item with a check mark
   bool separator = false;     // menu Item that is a separator
@@ -208,6 +211,12 @@ struct ControlState {
 // True when a row dragged from `source` may be dropped onto `target`.
 bool dropAccepted(const ControlState& source, const ControlState& target);
 
+// Esc in a window that does not alert it (the desktop's convention): the first cancel button
+// that is shown and enabled is pressed (Accepted); without one the window is asked to close
+// (CloseWindow). `operable` tells whether the screen shows the button and takes it.
+UserInput escapeInput(const std::vector<ControlState>& controls,
+                      const std::function<bool(const ControlState&)>& operable);
+
 struct StatusZone {
   int width = 0;               // dialog units; 0 or negative: the rest
   std::string text;
@@ -229,6 +238,7 @@ struct WindowProps {
   bool mdiChild = false;       // child of the frame when a frame is open
   bool modal = false;          // system-modal: no other window of the program takes input
   bool resizable = true;
+  bool caption = true;  // false: no title bar and no frame (a splash window)
   bool maximized = false;
   bool minimized = false;
   bool hidden = false;

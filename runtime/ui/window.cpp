@@ -518,6 +518,10 @@ Window& Window::setModal(bool modal) {
   edit().modal = modal;
   return *this;
 }
+Window& Window::setCaption(bool caption) {
+    edit().caption = caption;
+    return *this;
+}
 Window& Window::setMaximized(bool maximized) {
   auto& p = edit();
   p.maximized = maximized;

@@ -146,6 +146,7 @@ public:
   Window& setFrame(bool frame);
   Window& setMdiChild(bool mdiChild);
   Window& setModal(bool modal);
+  Window& setCaption(bool caption);
   Window& setMaximized(bool maximized);
   Window& setMinimized(bool minimized);
   Window& setHidden(bool hidden);

@@ -237,6 +237,7 @@ TEST_F(Clients, CopyIsOnlyEnabledWithRowsAndANewClientGetsTheDefaults) {
     user_.press(w, Delete);
     auto f = user_.waitWindow("EditMandant");
     EXPECT_EQ(user_.window(f).title, "Mandant");
+    user_.queueMessageBoxAnswer(rt::button::Yes);
     user_.press(f, Ok);
     user_.waitClosed(f);
     EXPECT_EQ(user_.rows(w, List).size(), 0u);

@@ -54,8 +54,10 @@ TEST_F(WindowTest, CloseButtonAnswersCancelledWhenSelectingElseCompleted) {
         int t = startList(c.request);
         auto w = user.waitWindow(kListTitle);
         EXPECT_EQ(user.hidden(w, SELECT), c.request != req::Select);
-        if (c.closeBox) user.closeWindow(w);
-        else user.press(w, CLOSE);
+        if (c.closeBox)
+            user.closeWindow(w);
+        else
+            user.press(w, CLOSE);
         user.waitThreadEnd(t);
         EXPECT_EQ(response, c.expected);
     }
@@ -141,6 +143,23 @@ TEST_F(WindowTest, ChangeStoresOnOkAndCancelPutsTheRecordBack) {
     EXPECT_EQ(nameOf(3), "GNSpalte");
 }
 
+TEST_F(WindowTest, EscCancelsAFormAndClosesAList) {
+    int t = start(req::Change, formOn(3));
+    auto f = user.waitWindow("EditWerte");
+    EXPECT_TRUE(user.control(f, CANCEL).cancelButton);
+    user.setValue(f, NAME_ENTRY, "Verworfen");
+    user.escape(f);
+    user.waitThreadEnd(t);
+    EXPECT_EQ(response, resp::Cancelled);
+    EXPECT_EQ(nameOf(3), "GNColumn");
+
+    t = startList();
+    auto w = user.waitWindow(kListTitle);
+    user.escape(w);
+    user.waitThreadEnd(t);
+    EXPECT_FALSE(user.isOpen(w));
+}
+
 TEST_F(WindowTest, InsertNumbersTheRecordAndCancelGivesTheNumberBack) {
     int t = start(req::Insert, [] { ExampleForm(); });
     auto w = user.waitWindow("EditWerte");
@@ -189,6 +208,17 @@ TEST_F(WindowTest, InsertFromTheListShowsTheNewRecordSelected) {
     user.press(w, DELETE);
     f = user.waitWindow("EditWerte");
     EXPECT_EQ(user.window(f).title, "");
+    EXPECT_TRUE(user.control(f, NAME_ENTRY).readOnly);
+    // OK asks first; No (the default) keeps the record and the form.
+    user.press(f, OK);
+    auto question = user.waitMessageBox();
+    EXPECT_EQ(question.text, "Wollen Sie diesen Datensatz wirklich löschen?");
+    EXPECT_EQ(question.defaultButton, rt::button::No);
+    user.answerMessageBox(rt::button::No);
+    user.settle(t);
+    EXPECT_TRUE(user.isOpen(f));
+    EXPECT_EQ(recordCount(), 4);
+    user.queueMessageBoxAnswer(rt::button::Yes);
     user.press(f, OK);
     user.settle(t);
     EXPECT_EQ(listRows(user, w), 3);
@@ -250,7 +280,7 @@ TEST_F(WindowTest, RightsOfTheGatedListsOverActionAndGrant) {
         int button;  // 0: the "Look" test at opening
         bool granted;
     } cases[] = {
-        {"Look", 0, true},        {"Look", 0, false},     {"Add", INSERT, true},     {"Add", INSERT, false},
+        {"Look", 0, true},        {"Look", 0, false},        {"Add", INSERT, true},    {"Add", INSERT, false},
         {"Change", CHANGE, true}, {"Change", CHANGE, false}, {"Delete", DELETE, true}, {"Delete", DELETE, false},
     };
     for (const auto& c : cases) {
@@ -304,7 +334,7 @@ TEST_F(WindowTest, RightsOfTheGatedListsOverActionAndGrant) {
         user.waitThreadEnd(t);
         EXPECT_EQ(response, c.granted ? resp::Completed : resp::Cancelled);
         EXPECT_EQ(checked(), (std::vector<std::pair<std::string, std::string>>{{"Look", "BrowseWerte"},
-                                                                              {c.action, "BrowseWerte"}}));
+                                                                               {c.action, "BrowseWerte"}}));
     }
 }
 
@@ -337,7 +367,8 @@ TEST_F(WindowTest, PrintingNeedsNoRightAndUngatedListsAskNothing) {
 
 TEST_F(WindowTest, EveryGatedListClosesWithoutLook) {
     refuse({"Look"});
-    for (const char* name : {"BrowseSQLScript", "BrowseWerte", "BrowseCubeKopf", "BrowseProvKey", "BrowseDBUpdateLog"}) {
+    for (const char* name :
+         {"BrowseSQLScript", "BrowseWerte", "BrowseCubeKopf", "BrowseProvKey", "BrowseDBUpdateLog"}) {
         SCOPED_TRACE(name);
         EXPECT_TRUE(IsRightsGatedList(name));
         user.queueMessageBoxAnswer(rt::button::Ok);
@@ -375,9 +406,10 @@ TEST_F(WindowTest, EveryFormShowsTheTitleOfItsMode) {
     for (const auto& row : table) {
         std::string form = row.form;
         bool keeps = form == "EditMandant";
-        std::pair<std::uint8_t, std::string> modes[] = {
-            {req::View, row.view}, {req::Insert, row.insert}, {req::Change, row.change},
-            {req::Delete, keeps ? kFormTitle : ""}};
+        std::pair<std::uint8_t, std::string> modes[] = {{req::View, row.view},
+                                                        {req::Insert, row.insert},
+                                                        {req::Change, row.change},
+                                                        {req::Delete, keeps ? kFormTitle : ""}};
         for (const auto& [mode, title] : modes) {
             SCOPED_TRACE(form + " mode " + std::to_string(mode));
             int t = start(mode, [form] {
@@ -586,7 +618,7 @@ TEST_F(WindowTest, ListFormatsAreKeptPerThreadAndSharedThroughTheFile) {
     // Thread A: a narrow first column, saved as "Schmal".
     user.queuePopupAnswer(6);  // "Format &Setup..."
     user.key(wa, LIST, rt::keys::MouseRight, 1);
-    auto setup = user.waitWindow("Format Setup");
+    auto setup = user.waitWindow("ListFormatSetup");
     user.selectRow(setup, Columns, 1);
     user.setValue(setup, Width, "50");
     user.setValue(setup, Name, "Schmal");
@@ -629,6 +661,33 @@ TEST_F(WindowTest, ListFormatsAreKeptPerThreadAndSharedThroughTheFile) {
     user.waitThreadEnd(c);
 }
 
+TEST_F(WindowTest, FormatSetupRefusesAWidthThatIsNoNumberAndApplyKeepsEditedWidths) {
+    enum { Formats = 2, Columns = 6, Width = 8, Apply = 10, Close = 12 };
+    int t = startList();
+    auto w = user.waitWindow(kListTitle);
+    user.queuePopupAnswer(6);  // "Format &Setup..."
+    user.key(w, LIST, rt::keys::MouseRight, 1);
+    auto setup = user.waitWindow("Listenformat einrichten");
+    EXPECT_EQ(user.cell(setup, Formats, 1), "Default Format");
+    user.selectRow(setup, Formats, 1);
+    user.selectRow(setup, Columns, 1);
+    const auto beeps = display.beeps().size();
+    user.setValue(setup, Width, "breit");
+    EXPECT_EQ(display.beeps().size(), beeps + 1);
+    EXPECT_EQ(user.value(setup, Width), "21");
+    EXPECT_EQ(user.cell(setup, Columns, 1, 2), "21");
+    user.setValue(setup, Width, "40");
+    user.press(setup, Apply);
+    EXPECT_EQ(user.cell(setup, Columns, 1, 2), "40");
+    // Choosing the layout again and applying it brings back its widths.
+    user.selectRow(setup, Formats, 1);
+    user.press(setup, Apply);
+    EXPECT_EQ(user.cell(setup, Columns, 1, 2), "21");
+    user.press(setup, Close);
+    user.press(w, CLOSE);
+    user.waitThreadEnd(t);
+}
+
 TEST_F(WindowTest, BrokenListFormatsCloseTheListButNotTheProgram) {
     std::filesystem::create_directory(dir.file("Formats.FDB"));
     std::atomic<bool> otherDone{false};
@@ -661,10 +720,18 @@ TEST(ThreadPlan, MenuListsRunOnThreadsOfTheirOwnFormsOnTheCallers) {
         bool own;
         int stack;
     } cases[] = {
-        {"BrowseWerte", true, 25'000},      {"BrowseCubeKopf", true, 50'000}, {"BrowseDBUpdateLog", true, 25'000},
-        {"SQLQueryResult_N", true, 25'000}, {"ControllingCockpit", true, 25'000}, {"DruckeCube", true, 25'000},
-        {"MySplash", true, 0},              {"ThumbnailWindow", true, 50'000}, {"EditWerte", false, 0},
-        {"ListMandant", false, 0},          {"QueryByExample", false, 0},     {"AnzeigeCube", false, 0},
+        {"BrowseWerte", true, 25'000},
+        {"BrowseCubeKopf", true, 50'000},
+        {"BrowseDBUpdateLog", true, 25'000},
+        {"SQLQueryResult_N", true, 25'000},
+        {"ControllingCockpit", true, 25'000},
+        {"DruckeCube", true, 25'000},
+        {"MySplash", true, 0},
+        {"ThumbnailWindow", true, 50'000},
+        {"EditWerte", false, 0},
+        {"ListMandant", false, 0},
+        {"QueryByExample", false, 0},
+        {"AnzeigeCube", false, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.procedure);
@@ -686,7 +753,8 @@ TEST_F(WindowTest, ListKeysCallTheFormWhileTheListHasTheFocus) {
     struct Case {
         int key;
         const char* title;
-    } cases[] = {{rt::keys::Insert, "Datensatz anlegen"}, {rt::keys::Enter, "Datensatz bearbeiten"}, {rt::keys::Delete, ""}};
+    } cases[] = {
+        {rt::keys::Insert, "Datensatz anlegen"}, {rt::keys::Enter, "Datensatz bearbeiten"}, {rt::keys::Delete, ""}};
     int t = startList();
     auto w = user.waitWindow(kListTitle);
     for (const auto& c : cases) {

@@ -5,7 +5,7 @@ set -euo pipefail
 program="$1"
 out="$2"
 mkdir -p "$out"
-rm -f "$out/list.png" "$out/form.png"
+rm -f "$out/list.png" "$out/form.png" "$out/delete_form.png" "$out/delete_question.png"
 export VOQ_NO_FATAL_BOX=1
 if command -v xvfb-run >/dev/null 2>&1; then
   unset QT_QPA_PLATFORM
@@ -13,4 +13,4 @@ if command -v xvfb-run >/dev/null 2>&1; then
 else
   QT_QPA_PLATFORM=offscreen timeout 120 "$program" "$out"
 fi
-[[ -s "$out/list.png" && -s "$out/form.png" ]]
+[[ -s "$out/list.png" && -s "$out/form.png" && -s "$out/delete_form.png" && -s "$out/delete_question.png" ]]

@@ -1,7 +1,13 @@
 // The example list and its form in the Qt front end: opens the list, then the form on its second
-// row, grabs both windows into PNG files and ends. Usage: core_common_gui_example OUTPUT_FOLDER
+// row, grabs both windows into PNG files, leaves the form with Esc, opens it to delete the row
+// (grabbing it and the question that OK asks), answers No and leaves with Esc again, then ends.
+// Usage: core_common_gui_example OUTPUT_FOLDER
 #include <QApplication>
 #include <QImage>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 #include <chrono>
 #include <cstdio>
@@ -17,6 +23,19 @@
 #include "tests/support/screenshot_check.h"
 
 namespace {
+
+// Esc as the user types it into the window's first entry.
+void pressEsc(rt::qt::QtDisplay& display, rt::WindowId window) {
+    QWidget* target = display.windowWidget(window)->findChildren<QLineEdit*>().value(0);
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(target, &press);
+}
+
+QMessageBox* shownMessageBox() {
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (auto* box = qobject_cast<QMessageBox*>(top); box && box->isVisible()) return box;
+    return nullptr;
+}
 
 rt::WindowId windowOf(const std::string& procedure) {
     for (const auto& w : rt::openWindows())
@@ -48,7 +67,35 @@ void schedule(rt::qt::QtDisplay& display, std::string folder) {
              ok = ok && voq::test::looksLikeAWindow(folder + "/list.png", 300, 150) &&
                   voq::test::looksLikeAWindow(folder + "/form.png", 300, 150);
              if (!ok) return GuiStep::Failed;
-             rt::sendInput(form(), rt::UserInput(rt::Event::Accepted, example::CANCEL));
+             pressEsc(display, form());
+             return GuiStep::Done;
+         },
+         [list, form] {
+             if (form()) return GuiStep::Wait;
+             rt::sendInput(list(), rt::UserInput(rt::Event::Accepted, example::DELETE));
+             return GuiStep::Done;
+         },
+         [&display, folder, form] {
+             if (!form() || !display.windowWidget(form())) return GuiStep::Wait;
+             const bool ok =
+                 display.windowWidget(form())->grab().save(QString::fromStdString(folder + "/delete_form.png"), "PNG");
+             if (!ok) return GuiStep::Failed;
+             rt::sendInput(form(), rt::UserInput(rt::Event::Accepted, example::OK));
+             return GuiStep::Done;
+         },
+         [folder] {
+             QMessageBox* box = shownMessageBox();
+             if (!box) return GuiStep::Wait;
+             const bool ok = box->grab().save(QString::fromStdString(folder + "/delete_question.png"), "PNG") &&
+                             box->text() == QStringLiteral("Wollen Sie diesen Datensatz wirklich löschen?") &&
+                             box->defaultButton() == box->button(QMessageBox::No);
+             if (!ok) return GuiStep::Failed;
+             box->button(QMessageBox::No)->click();
+             return GuiStep::Done;
+         },
+         [&display, form] {
+             if (shownMessageBox() || !form()) return shownMessageBox() ? GuiStep::Wait : GuiStep::Failed;
+             pressEsc(display, form());
              return GuiStep::Done;
          },
          [list, form] {

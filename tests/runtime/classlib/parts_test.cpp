@@ -127,6 +127,24 @@ TEST(WindowResizer, ControlsFollowTheirEdgesAndTheWindowKeepsItsMinimum) {
     EXPECT_EQ(at(2), (std::vector<int>{150, 80, 40, 14}));
 }
 
+TEST(WindowResizer, AFormWithoutGrowingControlsKeepsEveryControlInPlace) {
+    rt::Window w;
+    w.setPosition(0, 0, 200, 100);
+    w.add(1, rt::ControlKind::Prompt).setText("Passwort").setPosition(4, 60, 40, 10);
+    w.add(2, rt::ControlKind::Entry).setPosition(50, 60, 100, 10);
+    w.add(3, rt::ControlKind::Check).setText("Aktiv").setPosition(120, 76, 60, 10);
+    w.add(4, rt::ControlKind::Button).setText("OK").setPosition(150, 84, 40, 14);
+    rt::WindowResizer r;
+    r.init(w);
+    w.setSize(600, 400);  // maximised
+    r.resize();
+    const std::vector<std::vector<int>> design{{4, 60}, {50, 60}, {120, 76}, {150, 84}};
+    for (int id = 1; id <= 4; ++id) {
+        const auto& s = w.control(id).state();
+        EXPECT_EQ((std::vector<int>{s.x, s.y}), design[id - 1]) << id;
+    }
+}
+
 TEST(FuzzyMatcher, OptionsAndScores) {
     rt::FuzzyMatcher m;
     m.init();

@@ -101,6 +101,31 @@ TEST_F(QtBasics, EveryIconFileOfTheWindowsHasAnIcon)
     EXPECT_TRUE(rt::qt::iconFor("").isNull());
 }
 
+TEST_F(QtBasics, PageAndLineButtonsDifferAndMarksShowInColour) {
+    auto image = [](const char* file) { return rt::qt::iconFor(file).pixmap(32, 32).toImage(); };
+    EXPECT_NE(image("wizPgUp.ico"), image("wizUp.ico"));
+    EXPECT_NE(image("wizPgDn.ico"), image("wizDown.ico"));
+    EXPECT_NE(image("wizPgUp.ico"), image("wizPgDn.ico"));
+    // The mark of a page is a green tick, of an unmarked one a red cross; the tool icons are not
+    // the grey of a disabled button.
+    struct Case {
+        const char* file;
+        int hue;  // 0 red, 120 green, -1 any colour but grey
+    };
+    for (const Case& c :
+         {Case{"MARKTICK.ICO", 120}, Case{"MARKCROSS.ICO", 0}, Case{"SMZOOM.ICO", -1}, Case{"CHECKNO.ICO", 0}}) {
+        const QImage img = image(c.file);
+        bool found = false;
+        for (int y = 0; y < img.height() && !found; ++y)
+            for (int x = 0; x < img.width() && !found; ++x) {
+                const QColor px = img.pixelColor(x, y);
+                found =
+                    px.alpha() > 200 && px.hsvSaturation() > 150 && (c.hue < 0 || std::abs(px.hsvHue() - c.hue) < 20);
+            }
+        EXPECT_TRUE(found) << c.file;
+    }
+}
+
 TEST_F(QtBasics, InvokerRunsWorkOnTheGuiThreadAndDropsItAfterShutdown)
 {
     rt::qt::GuiInvoker::install();

@@ -692,6 +692,33 @@ TEST_F(QtDisplayTest, FormOnTheCallersThreadStandsAboveItAndBlocksIt) {
     EXPECT_EQ(log.notes().size(), 1u);  // the press meanwhile opened no second form
 }
 
+TEST_F(QtDisplayTest, EscPressesTheCancelButtonElseClosesAndReadOnlyFieldsLookSo) {
+    Log& log = log_;
+    for (bool withCancel : {true, false}) {
+        rt::startThread([&log, withCancel] {
+            rt::Window w("QtEsc", "Esc");
+            w.setPosition(0, 0, 120, 40);
+            w.add(1, rt::ControlKind::Entry).setPosition(4, 4, 80, 11);
+            w.add(2, rt::ControlKind::Entry).setPosition(4, 18, 80, 11).setReadOnly(true);
+            if (withCancel) w.add(3, rt::ControlKind::Button).setText("Abbrechen").edit().cancelButton = true;
+            w.add(4, rt::ControlKind::Check).setText("TrustedConnection").setPosition(4, 30, 20, 10);
+            while (auto e = w.accept()) log.add(e);
+        });
+        const rt::WindowId id = waitWindow("QtEsc");
+        ASSERT_NE(id, 0u);
+        auto* editable = widget<QLineEdit>(id, 1);
+        EXPECT_NE(editable->palette().color(QPalette::Base), widget<QLineEdit>(id, 2)->palette().color(QPalette::Base));
+        auto* check = widget<QCheckBox>(id, 4);
+        EXPECT_GE(check->width(), check->sizeHint().width());  // the whole text, not cut
+        QTest::keyClick(editable, Qt::Key_Escape);
+        EXPECT_TRUE(waitEvent(log, [withCancel](const rt::EventInfo& e) {
+            return withCancel ? e.event == rt::Event::Accepted && e.control == 3 : e.event == rt::Event::CloseWindow;
+        }));
+        if (withCancel) display_->windowWidget(id)->close();
+        EXPECT_TRUE(pumpUntil([] { return rt::runningThreadCount() == 0; }));
+    }
+}
+
 TEST_F(QtDisplayTest, ChildOfAHiddenFrameIsAWindowOfItsOwn) {
     rt::startThread([] {
         rt::Window f("QtHiddenFrame", "Rahmen");

@@ -20,15 +20,19 @@ struct Log {
   std::mutex mutex;
   std::vector<std::string> printed;
   int jobs = 0;
+  bool noPrinter = false;  // only a PDF file starts a job
+  std::vector<std::string> files;
 };
 
 class Printer : public rt::ReportPrinter {
 public:
   explicit Printer(std::shared_ptr<Log> log) : log_(std::move(log)) {}
-  bool begin(const rt::PrintJobOptions&) override {
-    std::lock_guard l(log_->mutex);
-    ++log_->jobs;
-    return true;
+  bool begin(const rt::PrintJobOptions& options) override {
+      std::lock_guard l(log_->mutex);
+      if (log_->noPrinter && options.outputFile.empty()) return false;
+      ++log_->jobs;
+      log_->files.push_back(options.outputFile);
+      return true;
   }
   bool printPage(const std::string& f) override {
     std::lock_guard l(log_->mutex);
@@ -91,6 +95,29 @@ TEST_F(ControllerTest, RecordsRunOnTheTimerThenThePreviewAndThePrinterGetThePage
   EXPECT_EQ(log->jobs, 1);
   EXPECT_EQ(report.pageCount(), 0); // closed: the page files are gone
   EXPECT_TRUE(display.shownWindows().empty()); // the progress window has gone
+}
+
+TEST_F(ControllerTest, AMissingPrinterIsToldAndAPdfFileMayTakeThePages) {
+    log->noPrinter = true;
+    report.open();
+    for (row = 1; row <= 3; ++row) report.print(1);
+    report.endPage();
+    for (bool toFile : {false, true}) {
+        SCOPED_TRACE(toFile);
+        user.queueMessageBoxAnswer(toFile ? "In &PDF-Datei drucken" : "&Abbrechen");
+        user.queueFileDialogAnswer({true, "/tmp/bericht", 1});
+        const bool printed = report.printPages(report.pages());
+        EXPECT_TRUE(report.flush());
+        EXPECT_EQ(printed, toFile);
+        const auto box = user.lastMessageBox();
+        EXPECT_EQ(box.text,
+                  "Der Drucker (Standarddrucker) ist nicht verfügbar.\nDie Seiten können stattdessen in eine "
+                  "PDF-Datei gedruckt werden.");
+        EXPECT_EQ(box.defaultButton, 2);
+    }
+    EXPECT_EQ(log->files, std::vector<std::string>{"/tmp/bericht.pdf"});
+    EXPECT_EQ(user.fileDialogs().at(0).filters.at(0).patterns, "*.pdf");
+    EXPECT_TRUE(report.printOptions().outputFile.empty());  // the next job looks for the printer again
 }
 
 TEST_F(ControllerTest, CancelEndsTheReportWithoutPrinting) {

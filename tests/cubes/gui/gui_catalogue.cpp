@@ -1,0 +1,121 @@
+// The cube catalogue's windows in the Qt front end on the demo folder: the value list, the
+// group list, the cube tree, the cube definition list and the cube form of a demo cube, one
+// after the other, each grabbed into OUTPUT_FOLDER/<procedure>.png and closed again.
+// Usage: cubes_gui_catalogue OUTPUT_FOLDER
+#include <QApplication>
+#include <QTimer>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/common/common_window.h"
+#include "core/dictionary/dictionary.h"
+#include "core/dictionary/globals.h"
+#include "cubes/definitions/definitions.h"
+#include "cubes/deflist/deflist.h"
+#include "cubes/groups/groups.h"
+#include "cubes/values/values.h"
+#include "demo/demo_folder.h"
+#include "runtime/qt/qt_display.h"
+#include "runtime/thread/thread_state.h"
+#include "runtime/ui/window.h"
+#include "tests/support/demo_gui.h"
+#include "tests/support/screenshot_check.h"
+
+namespace {
+
+struct Shot {
+    const char* procedure;
+    std::function<void()> open;
+};
+
+void UpdateDemoCube() {
+    Relate.VOQCubeKopf->open();
+    CUBK.CubeName = demo::kDemoCubes[0];
+    if (Access.VOQCubeKopf->fetch("CUBK:KeyCubeName") == 0) {
+        rt::ThreadRequest = rt::request::Change;
+        UpdateCubeKopf();
+    }
+    Relate.VOQCubeKopf->close();
+}
+
+const std::vector<Shot>& shots() {
+    static const std::vector<Shot> list = {
+        {"BrowseWerte", BrowseWerte},         {"BrowseCubeGruppe", BrowseCubeGruppe},
+        {"CubeTreeAnzeige", CubeTreeAnzeige}, {"BrowseCubeKopf", BrowseCubeKopf},
+        {"UpdateCubeKopf", UpdateDemoCube},
+    };
+    return list;
+}
+
+rt::WindowId windowOf(const std::string& procedure) {
+    for (const auto& w : rt::openWindows())
+        if (w.procedure == procedure) return w.id;
+    return 0;
+}
+
+void schedule(rt::qt::QtDisplay& display, std::string folder) {
+    auto* timer = new QTimer(qApp);
+    auto step = std::make_shared<std::size_t>(0);
+    auto seen = std::make_shared<std::chrono::steady_clock::time_point>();
+    auto started = std::chrono::steady_clock::now();
+    QObject::connect(timer, &QTimer::timeout, timer, [&display, folder, timer, step, seen, started] {
+        const auto now = std::chrono::steady_clock::now();
+        if (*step >= shots().size()) {
+            timer->stop();
+            return;
+        }
+        if (now - started > std::chrono::seconds(150)) {
+            std::fprintf(stderr, "%s did not show\n", shots()[*step].procedure);
+            timer->stop();
+            QCoreApplication::exit(2);
+            return;
+        }
+        const std::string procedure = shots()[*step].procedure;
+        rt::WindowId w = windowOf(procedure);
+        if (!w || !display.windowWidget(w)) {
+            *seen = {};
+            return;
+        }
+        if (*seen == std::chrono::steady_clock::time_point()) *seen = now;
+        if (now - *seen < std::chrono::milliseconds(1500)) return;  // let the window settle and paint
+        const std::string file = folder + "/" + procedure + ".png";
+        if (!display.windowWidget(w)->grab().save(QString::fromStdString(file), "PNG") ||
+            !voq::test::looksLikeAWindow(file, 300, 150)) {
+            std::fprintf(stderr, "%s: no proper grab\n", procedure.c_str());
+            timer->stop();
+            QCoreApplication::exit(3);
+            return;
+        }
+        rt::post(rt::Event::CloseWindow, 0, w);
+        ++*step;
+        *seen = {};
+    });
+    timer->start(100);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s OUTPUT_FOLDER\n", argv[0]);
+        return 64;
+    }
+    const std::string folder = voq::test::enterDemoFolder(argv[1], 2000);
+    if (folder.empty()) return 1;
+    return rt::qt::runDisplay(
+        argc, argv,
+        [] {
+            InitDictionary();
+            for (const auto& s : shots()) {
+                rt::ThreadRequest = rt::request::None;
+                s.open();
+            }
+            KillDictionary();
+        },
+        [folder](rt::qt::QtDisplay& display) { schedule(display, folder); });
+}
