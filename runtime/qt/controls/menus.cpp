@@ -17,7 +17,7 @@ QMenu* parentMenuOf(Core& core, QtWindow& w, const QtControl& c) {
 }
 
 void createMenu(Core& core, QtWindow& w, QtControl& c, QWidget*) {
-    c.menu = new QMenu;
+    c.menu = new QMenu(w.main);  // goes with its window
     if (QMenu* parentMenu = parentMenuOf(core, w, c))
         c.action = parentMenu->addMenu(c.menu);
     else
