@@ -1,8 +1,10 @@
 #include "queries/qbe/query_by_example.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "core/common/common_window.h"
+#include "queries/qbe/qbe_definitions.h"
 #include "queries/qbe/qbe_grid.h"
 #include "queries/qbe/qbe_options.h"
 #include "queries/qbe/qbe_report.h"
@@ -46,11 +48,14 @@ private:
     void takeCells();
     bool build(bool runForm, std::string& filter, std::string& order);
     void showSource(const std::string& filter, const std::string& order);
+    void load();
+    void save(bool as);
 
     rt::Window w_;
     std::vector<QBEColumn> columns_;
     int source_ = 0;
     int rows_ = 1;
+    std::string name_;
 };
 
 Grid::Grid() : w_("QueryByExample", kGridTitle) {
@@ -74,7 +79,17 @@ Grid::Grid() : w_("QueryByExample", kGridTitle) {
                    {Options, "Options", "QbeOptions.ico", 432},       {ExitButton, "Exit", "QbeExitApp.ico", 562}};
     for (const auto& b : buttons)
         w_.add(b.id, rt::ControlKind::Button).setText(b.text).setIcon(b.icon).setPosition(b.x, 3, 54, 14);
-    // The options, load and save windows are not there yet.
+    const struct {
+        int id;
+        const char* icon;
+        const char* tip;
+        int x;
+    } files[] = {{LoadButton, "QbeOpen.ico", "Open stored query", 488},
+                 {SaveButton, "QbeSave.ico", "Save current query", 506},
+                 {NewButton, "QbeNew.ico", "Create new query", 524}};
+    for (const auto& f : files)
+        w_.add(f.id, rt::ControlKind::Button).setIcon(f.icon).setTip(f.tip).setPosition(f.x, 3, 16, 14);
+    // The options window is not there yet.
     w_[Options].disable();
     for (int r = 1; r <= kQBEMaxRows; ++r)
         w_.add(RowLabel + r, rt::ControlKind::String)
@@ -92,7 +107,7 @@ Grid::Grid() : w_("QueryByExample", kGridTitle) {
             fillList(w_[codeId(c, r)], codeNames(), kColumnWidth);
         }
     }
-    for (int id : {AddRow, DeleteRow, ViewSource, Execute}) w_[id].disable();
+    for (int id : {AddRow, DeleteRow, ViewSource, Execute, SaveButton, NewButton}) w_[id].disable();
     w_.setImmediateAll(true);
 }
 
@@ -113,7 +128,10 @@ void Grid::layout() {
             const bool shown = used && r <= rows_;
             w_[cellId(c, r)].setHidden(!shown);
             w_[codeId(c, r)].setHidden(!shown);
-            if (!shown) continue;
+            if (!shown) {
+                w_[cellId(c, r)].setValue("");
+                continue;
+            }
             QBEColumn& col = columns_[static_cast<std::size_t>(c)];
             w_[cellId(c, r)].setValue(col.source(r));
             const int code = col.type(r);
@@ -126,6 +144,8 @@ void Grid::layout() {
         w_[cellId(0, r)].setReadOnly(true);
     }
     const bool chosen = !columns_.empty();
+    w_[SaveButton].setEnabled(chosen);
+    w_[NewButton].setEnabled(chosen);
     w_[ViewSource].setEnabled(chosen);
     w_[Execute].setEnabled(chosen);
     w_[AddRow].setEnabled(chosen && rows_ < kQBEMaxRows);
@@ -165,6 +185,45 @@ void Grid::showSource(const std::string& filter, const std::string& order) {
         if (e.event == rt::Event::Accepted && e.control == SourceOk) s.post(rt::Event::CloseWindow);
 }
 
+void Grid::load() {
+    const std::string name = QBEDefinitionWindow(false);
+    if (name.empty()) return;
+    std::string source;
+    for (const auto& e : QBEDefinitionList())
+        if (e.QUERYNAME == name) source = e.QUERYFILE;
+    if (source.empty()) {
+        rt::beep();
+        rt::message("    It was not posible to find the query.", "Load Error");
+        return;
+    }
+    // A definition of a source that is gone loads into the current source's grid.
+    int number = source_;
+    for (std::size_t i = 0; i < kQBESources.size(); ++i)
+        if (kQBESources[i] == source) number = static_cast<int>(i) + 1;
+    if (number == 0) return;
+    std::vector<QBEColumn> loaded;
+    int rows = 1;
+    std::string stored;
+    const auto fields = QBESourceFields(kQBESources[static_cast<std::size_t>(number - 1)]);
+    if (!LoadQBEDefinition(name, static_cast<long>(fields.size()), loaded, rows, stored)) return;
+    source_ = number;
+    w_[SourceList].setValue(std::string(kQBESources[static_cast<std::size_t>(number - 1)]));
+    columns_ = std::move(loaded);
+    rows_ = std::clamp(rows, 1, kQBEMaxRows);
+    name_ = name;
+    layout();
+}
+
+void Grid::save(bool as) {
+    if (columns_.empty()) return;
+    if (as) name_.clear();
+    if (name_.empty()) name_ = QBEDefinitionWindow(true);
+    if (name_.empty()) return;
+    takeCells();
+    if (int rc = SaveQBEDefinition(name_, kQBESources[static_cast<std::size_t>(source_ - 1)], rows_, columns_); rc != 0)
+        WindowErrorManager().throwFile(rc, "QBEFile");
+}
+
 void Grid::run() {
     rt::WindowController wc(w_, "QueryByExample");
     CommonWindow common(wc);
@@ -194,6 +253,7 @@ void Grid::run() {
             const std::string chosen(rt::clip(w_[SourceList].value()));
             for (std::size_t i = 0; i < kQBESources.size(); ++i)
                 if (kQBESources[i] == chosen) chooseSource(static_cast<int>(i) + 1);
+            name_.clear();
             return true;
         }
         case AddRow:
@@ -228,6 +288,12 @@ void Grid::run() {
                 QBEView(sources, columns_, filter, order, rows_, source_);
             return true;
         }
+        case LoadButton: load(); return true;
+        case SaveButton: save(false); return true;
+        case NewButton:
+            if (source_ != 0) chooseSource(source_);
+            name_.clear();
+            return true;
         case ExitButton: wc.close(rt::response::Completed); return true;
         default: return false;
         }
@@ -236,6 +302,58 @@ void Grid::run() {
 }
 
 }  // namespace
+
+std::string QBEDefinitionWindow(bool saving, const std::string& source) {
+    rt::Window w("QBEDefinitions", saving ? kSaveTitle : kLoadTitle);
+    w.setPosition(0, 0, 250, 170).edit().centered = true;
+    w.add(NameList, rt::ControlKind::List).setPosition(4, 4, 242, 124);
+    w.add(NameEntry, rt::ControlKind::Entry).setPicture("@s255").setPosition(4, 132, 242, 12);
+    w.add(NameDelete, rt::ControlKind::Button).setText("Delete").setPosition(4, 150, 50, 14);
+    w.add(NameOk, rt::ControlKind::Button).setText("Ok").setPosition(142, 150, 50, 14);
+    w.add(NameCancel, rt::ControlKind::Button).setText("Cancel").setPosition(196, 150, 50, 14);
+    std::vector<QBEDefinitionEntry> entries;
+    auto fill = [&] {
+        entries = QBEDefinitionList(source);
+        rt::ListData& data = w[NameList].editList();
+        data.columns = {rt::ListColumn("Query Name", 140), rt::ListColumn("File Name", 100)};
+        data.rows.clear();
+        for (const auto& e : entries) {
+            rt::ListCell file(e.QUERYFILE);
+            if (e.missingSource) {
+                file.fore = rt::rgb(255, 0, 0);
+                file.selectedBack = rt::rgb(255, 0, 0);
+            }
+            data.rows.push_back({{rt::ListCell(e.QUERYNAME), file}});
+        }
+    };
+    fill();
+    std::string result;
+    while (auto e = w.accept()) {
+        if (e.control == NameList && (e.event == rt::Event::NewSelection || e.event == rt::Event::Accepted)) {
+            const int row = w[NameList].selected();
+            if (row >= 1 && static_cast<std::size_t>(row) <= entries.size())
+                w[NameEntry].setValue(entries[static_cast<std::size_t>(row - 1)].QUERYNAME);
+            if (e.event == rt::Event::NewSelection) continue;
+        }
+        if (e.event != rt::Event::Accepted) continue;
+        const std::string name(rt::clip(rt::trimBlanks(w[NameEntry].value())));
+        if (e.control == NameDelete && !name.empty()) {
+            rt::beep();
+            if (rt::message("    Do you want to delete the query:|    '" + name + "'", "Delete Query",
+                            rt::MessageIcon::Question, rt::button::Yes | rt::button::No,
+                            rt::button::No) == rt::button::Yes) {
+                DeleteQBEDefinition(name);
+                fill();
+            }
+        } else if ((e.control == NameOk || e.control == NameList) && !name.empty()) {
+            result = QBEDefinitionName(name);
+            w.post(rt::Event::CloseWindow);
+        } else if (e.control == NameCancel) {
+            w.post(rt::Event::CloseWindow);
+        }
+    }
+    return result;
+}
 
 void QueryByExample(const std::string& tableLabel) {
     // Printing a saved definition straight away needs the load window, which is not there yet.

@@ -8,6 +8,11 @@
 // An empty label opens the grid; runs modally on the caller's thread.
 void QueryByExample(const std::string& tableLabel);
 
+// The load and save window of the saved definitions ("Load QBE Source" or "Save QBE Source"),
+// listing only a given source's definitions; the chosen name (single quotes made double), or
+// empty when cancelled.
+std::string QBEDefinitionWindow(bool saving, const std::string& source = {});
+
 namespace qbe {
 enum GridControl {
     SourcePrompt = 1,
@@ -23,6 +28,11 @@ enum GridControl {
     NewButton,
     ExitButton,
     SourceFilter = 20,  // the source window
+    NameList = 30,      // the load and save window
+    NameEntry,
+    NameDelete,
+    NameOk,
+    NameCancel,
     SourceOrder,
     SourceOk,
     RowLabel = 100,  // + row (1..15)
@@ -34,4 +44,6 @@ inline int cellId(int column, int row) { return Cell + column * 16 + row; }
 inline int codeId(int column, int row) { return Code + column * 16 + row; }
 inline constexpr const char* kGridTitle = " Query by Example";
 inline constexpr const char* kSourceViewTitle = "QBE Source View";
+inline constexpr const char* kLoadTitle = "Load QBE Source";
+inline constexpr const char* kSaveTitle = "Save QBE Source";
 }  // namespace qbe

@@ -92,4 +92,52 @@ TEST_F(QueryByExampleGrid, ConditionsAndCodesRunTheView) {
     user_.waitThreadEnd(t);
 }
 
+TEST_F(QueryByExampleGrid, ADefinitionSavedAndLoadedBackIntoTheGrid) {
+    const int t = cubestest::startWithDictionary([] { QueryByExample(""); });
+    auto w = user_.waitWindow(kGridTitle);
+    user_.chooseEntry(w, SourceList, 3);
+    user_.press(w, AddRow);
+    user_.setValue(w, cellId(3, 2), "'Umsatz'");
+    user_.chooseEntry(w, codeId(2, 1), 6);  // On, down
+    user_.press(w, SaveButton);
+    auto s = user_.waitWindow(kSaveTitle);
+    user_.setValue(s, NameEntry, "O'Brien");
+    user_.press(s, NameOk);
+    user_.waitClosed(s);
+
+    user_.press(w, NewButton);
+    EXPECT_EQ(user_.value(w, cellId(3, 2)), "");
+    EXPECT_TRUE(user_.hidden(w, cellId(3, 2)));
+    user_.press(w, LoadButton);
+    auto l = user_.waitWindow(kLoadTitle);
+    ASSERT_EQ(user_.rowCount(l, NameList), 1u);
+    EXPECT_EQ(user_.cell(l, NameList, 1, 1), "O\"Brien");
+    EXPECT_EQ(user_.cell(l, NameList, 1, 2), "VOQCubeKopf");
+    user_.selectRow(l, NameList, 1);
+    EXPECT_EQ(user_.value(l, NameEntry), "O\"Brien");
+    user_.press(l, NameOk);
+    user_.waitClosed(l);
+    EXPECT_FALSE(user_.hidden(w, cellId(3, 2)));
+    EXPECT_EQ(user_.value(w, cellId(3, 2)), "'Umsatz'");
+    EXPECT_EQ(user_.value(w, codeId(2, 1)), "On, down");
+    EXPECT_TRUE(user_.enabled(w, DeleteRow));
+
+    // Deleting asks first; No keeps it.
+    user_.press(w, LoadButton);
+    l = user_.waitWindow(kLoadTitle);
+    user_.selectRow(l, NameList, 1);
+    user_.queueMessageBoxAnswer(rt::button::No);
+    user_.press(l, NameDelete);
+    EXPECT_EQ(user_.rowCount(l, NameList), 1u);
+    user_.queueMessageBoxAnswer(rt::button::Yes);
+    user_.press(l, NameDelete);
+    EXPECT_EQ(user_.rowCount(l, NameList), 0u);
+    ASSERT_EQ(user_.messageBoxes().size(), 2u);
+    EXPECT_EQ(user_.messageBoxes()[0].title, "Delete Query");
+    user_.press(l, NameCancel);
+    user_.waitClosed(l);
+    user_.press(w, ExitButton);
+    user_.waitThreadEnd(t);
+}
+
 }  // namespace
