@@ -66,7 +66,7 @@ void QBEOptionValues::defaultView() {
     viewFontSize = d.viewFontSize;
 }
 
-QBEOptionValues QBEOptions() {
+QBEOptionValues CurrentQBEOptions() {
     std::lock_guard lock(optionsLock);
     return options;
 }
@@ -90,7 +90,7 @@ void LoadQBEOptions(std::string_view file) {
 }
 
 bool SaveQBEOptions(std::string_view file) {
-    QBEOptionValues o = QBEOptions();
+    QBEOptionValues o = CurrentQBEOptions();
     bool ok = true;
     eachKey(
         o,

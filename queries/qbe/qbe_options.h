@@ -34,7 +34,7 @@ struct QBEOptionValues {
 };
 
 // The process-wide options, as the component and the options window share them.
-QBEOptionValues QBEOptions();
+QBEOptionValues CurrentQBEOptions();
 void SetQBEOptions(const QBEOptionValues& values);
 
 // Reads the options file into the process-wide options (a missing key gives its default), and

@@ -7,6 +7,7 @@
 #include "core/dictionary/dictionary.h"
 #include "core/print/print_setup.h"
 #include "queries/qbe/qbe_options.h"
+#include "queries/qbe/qbe_view.h"
 #include "runtime/data/view_manager.h"
 #include "runtime/report/layout.h"
 #include "runtime/text/date_time.h"
@@ -29,15 +30,6 @@ void callHook(rt::Report& report, QBEReportStage stage) {
         hook = reportHook;
     }
     if (hook) hook(report, stage);
-}
-
-rt::FileManager* sourceFile(int number) {
-    switch (number) {
-    case 1: return Access.CrossTab;
-    case 2: return Access.VOQCubeGruppe;
-    case 3: return Access.VOQCubeKopf;
-    default: return nullptr;
-    }
 }
 
 rt::Justify justifyOf(const std::string& j, double& offset) {
@@ -99,12 +91,12 @@ void SetQBEReportHook(std::function<void(rt::Report&, QBEReportStage)> hook) {
 
 void QBEReport(const std::vector<std::string>& sources, std::vector<QBEColumn> columns, const std::string& filter,
                const std::string& order, int rows, int sourceNumber) {
-    rt::FileManager* file = sourceFile(sourceNumber);
+    rt::FileManager* file = QBESourceFile(sourceNumber);
     if (!file) return;
     const std::string source = sourceNumber >= 1 && static_cast<std::size_t>(sourceNumber) <= sources.size()
                                    ? sources[static_cast<std::size_t>(sourceNumber - 1)]
                                    : file->label();
-    const QBEOptionValues o = QBEOptions();
+    const QBEOptionValues o = CurrentQBEOptions();
     if (int rc = file->open(); rc != 0) {
         WindowErrorManager().throwFile(rc, file->label());
         return;

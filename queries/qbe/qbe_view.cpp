@@ -23,7 +23,9 @@ int compareValues(const std::string& a, const std::string& b) {
     return rt::clip(a).compare(rt::clip(b));
 }
 
-rt::FileManager* sourceFile(int number) {
+}  // namespace
+
+rt::FileManager* QBESourceFile(int number) {
     switch (number) {
     case 1: return Access.CrossTab;
     case 2: return Access.VOQCubeGruppe;
@@ -31,8 +33,6 @@ rt::FileManager* sourceFile(int number) {
     default: return nullptr;
     }
 }
-
-}  // namespace
 
 std::string QBECalculationLabel(const std::string& text) {
     const std::string t(rt::clip(text));
@@ -89,12 +89,12 @@ void QBECalculations::add(const std::vector<std::string>& values) {
 
 void QBEView(const std::vector<std::string>& sources, std::vector<QBEColumn> columns, const std::string& filter,
              const std::string& order, int rows, int sourceNumber) {
-    rt::FileManager* file = sourceFile(sourceNumber);
+    rt::FileManager* file = QBESourceFile(sourceNumber);
     if (!file) return;
     const std::string source = sourceNumber >= 1 && static_cast<std::size_t>(sourceNumber) <= sources.size()
                                    ? sources[static_cast<std::size_t>(sourceNumber - 1)]
                                    : file->label();
-    const QBEOptionValues options = QBEOptions();
+    const QBEOptionValues options = CurrentQBEOptions();
     if (int rc = file->open(); rc != 0) {
         WindowErrorManager().throwFile(rc, file->label());
         return;

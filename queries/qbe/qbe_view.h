@@ -8,6 +8,7 @@
 
 #include "queries/qbe/qbe_grid.h"
 #include "queries/qbe/qbe_options.h"
+#include "runtime/data/file_manager.h"
 #include "runtime/text/decimal.h"
 
 // The running calculations of the view: one line per column and, within it, per row whose code
@@ -36,6 +37,8 @@ private:
 // The view's label of a calculation text: its first four characters and "." when it is longer
 // than five.
 std::string QBECalculationLabel(const std::string& text);
+// The table of a source by its number (1 "CrossTab", 2 "VOQCubeGruppe", 3 "VOQCubeKopf").
+rt::FileManager* QBESourceFile(int number);
 // Percent of the records read, capped at 100; a source without records counts as done.
 int QBEProgressPercent(long long read, long long total);
 

@@ -7,6 +7,7 @@
 #include "queries/qbe/qbe_definitions.h"
 #include "queries/qbe/qbe_grid.h"
 #include "queries/qbe/qbe_options.h"
+#include "queries/qbe/qbe_options_window.h"
 #include "queries/qbe/qbe_report.h"
 #include "queries/qbe/qbe_view.h"
 #include "runtime/classlib/window_controller.h"
@@ -89,8 +90,6 @@ Grid::Grid() : w_("QueryByExample", kGridTitle) {
                  {NewButton, "QbeNew.ico", "Create new query", 524}};
     for (const auto& f : files)
         w_.add(f.id, rt::ControlKind::Button).setIcon(f.icon).setTip(f.tip).setPosition(f.x, 3, 16, 14);
-    // The options window is not there yet.
-    w_[Options].disable();
     for (int r = 1; r <= kQBEMaxRows; ++r)
         w_.add(RowLabel + r, rt::ControlKind::String)
             .setText(std::to_string(r) + ".")
@@ -280,7 +279,7 @@ void Grid::run() {
         case Execute: {
             std::string filter, order;
             if (!build(true, filter, order)) return true;
-            if (QBEOptions().reportSource != 0) showSource(filter, order);
+            if (CurrentQBEOptions().reportSource != 0) showSource(filter, order);
             const std::vector<std::string> sources(kQBESources.begin(), kQBESources.end());
             if (rt::clip(w_[ExecutionList].value()) == "Report")
                 QBEReport(sources, columns_, filter, order, rows_, source_);
@@ -288,6 +287,7 @@ void Grid::run() {
                 QBEView(sources, columns_, filter, order, rows_, source_);
             return true;
         }
+        case Options: QBEOptions(); return true;
         case LoadButton: load(); return true;
         case SaveButton: save(false); return true;
         case NewButton:

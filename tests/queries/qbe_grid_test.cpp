@@ -114,7 +114,7 @@ TEST(QueryByExampleOptions, DefaultsAndAChangedValueReadBack) {
     const std::string file = dir.file("QBESetup.INI");
     LoadQBEOptions(file);
     const QBEOptionValues defaults;
-    QBEOptionValues o = QBEOptions();
+    QBEOptionValues o = CurrentQBEOptions();
     EXPECT_EQ(o.reportColor, defaults.reportColor);
     EXPECT_EQ(o.reportText, defaults.reportText);
     EXPECT_EQ(o.viewColor, defaults.viewColor);
@@ -131,7 +131,7 @@ TEST(QueryByExampleOptions, DefaultsAndAChangedValueReadBack) {
     ASSERT_TRUE(SaveQBEOptions(file));
     SetQBEOptions(defaults);
     LoadQBEOptions(file);
-    o = QBEOptions();
+    o = CurrentQBEOptions();
     EXPECT_EQ(o.reportWidth, 420);
     EXPECT_EQ(o.viewColor[0], 255);
     EXPECT_EQ(o.reportText[3], "Summe");

@@ -8,7 +8,10 @@
 
 #include "core/dictionary/globals.h"
 #include "demo/demo_database.h"
+#include "queries/qbe/qbe_options.h"
+#include "queries/qbe/qbe_options_window.h"
 #include "queries/qbe/qbe_view.h"
+#include "runtime/ini/profile.h"
 #include "runtime/ui/headless_display.h"
 #include "tests/core/support/core_test_support.h"
 #include "tests/cubes/support/cubes_test_support.h"
@@ -138,6 +141,31 @@ TEST_F(QueryByExampleGrid, ADefinitionSavedAndLoadedBackIntoTheGrid) {
     user_.waitClosed(l);
     user_.press(w, ExitButton);
     user_.waitThreadEnd(t);
+}
+
+TEST_F(QueryByExampleGrid, OptionsWindowWritesOnOkOnly) {
+    SetQBEOptions({});
+    int t = cubestest::startWithDictionary(QBEOptions);
+    auto w = user_.waitWindow(qbeoptions::kTitle);
+    EXPECT_EQ(user_.value(w, qbeoptions::Number + 0), "297");
+    user_.setValue(w, qbeoptions::Text + 3, "Summe");
+    user_.press(w, qbeoptions::Cancel);
+    user_.waitThreadEnd(t);
+    EXPECT_FALSE(exists("QBESetup.INI"));
+    // What the fields changed stays in effect until the file is read again.
+    EXPECT_EQ(CurrentQBEOptions().reportText[3], "Summe");
+
+    t = cubestest::startWithDictionary(QBEOptions);
+    w = user_.waitWindow(qbeoptions::kTitle);
+    user_.setValue(w, qbeoptions::Number + 0, "420");
+    user_.press(w, qbeoptions::DefaultText);
+    EXPECT_EQ(user_.value(w, qbeoptions::Text + 3), "Sum");
+    user_.press(w, qbeoptions::Ok);
+    user_.waitThreadEnd(t);
+    EXPECT_EQ(rt::getProfileString(".\\QBESetup.INI", "QBE Setup", "Report width", ""), "420");
+    EXPECT_EQ(rt::getProfileString(".\\QBESetup.INI", "QBE Setup", "Report text4", ""), "Sum");
+    EXPECT_EQ(rt::getProfileString(".\\QBESetup.INI", "QBE Setup", "View color1", ""), "-1");
+    SetQBEOptions({});
 }
 
 }  // namespace
