@@ -57,6 +57,9 @@ private:
     int source_ = 0;
     int rows_ = 1;
     std::string name_;
+    bool modified_ = false;
+    // Asks to save a modified grid; false when the user cancels the action.
+    bool askToSave();
 };
 
 Grid::Grid() : w_("QueryByExample", kGridTitle) {
@@ -115,6 +118,7 @@ void Grid::chooseSource(int number) {
     columns_.assign(1, QBESetAllColumn());
     for (auto& c : QBESourceFields(kQBESources[static_cast<std::size_t>(number - 1)])) columns_.push_back(std::move(c));
     rows_ = 1;
+    modified_ = false;
     layout();
 }
 
@@ -184,7 +188,19 @@ void Grid::showSource(const std::string& filter, const std::string& order) {
         if (e.event == rt::Event::Accepted && e.control == SourceOk) s.post(rt::Event::CloseWindow);
 }
 
+bool Grid::askToSave() {
+    if (!modified_ || source_ == 0) return true;
+    const std::string source(kQBESources[static_cast<std::size_t>(source_ - 1)]);
+    const int answer = rt::message(
+        "    You have made changes to the " + source + " query.|    Do you want to save the query.", "Save Query",
+        rt::MessageIcon::Question, rt::button::Yes | rt::button::No | rt::button::Cancel, rt::button::Yes);
+    if (answer == rt::button::Cancel) return false;
+    if (answer == rt::button::Yes) save(false);
+    return true;
+}
+
 void Grid::load() {
+    if (!askToSave()) return;
     const std::string name = QBEDefinitionWindow(false);
     if (name.empty()) return;
     std::string source;
@@ -210,6 +226,7 @@ void Grid::load() {
     columns_ = std::move(loaded);
     rows_ = std::clamp(rows, 1, kQBEMaxRows);
     name_ = name;
+    modified_ = false;
     layout();
 }
 
@@ -221,6 +238,8 @@ void Grid::save(bool as) {
     takeCells();
     if (int rc = SaveQBEDefinition(name_, kQBESources[static_cast<std::size_t>(source_ - 1)], rows_, columns_); rc != 0)
         WindowErrorManager().throwFile(rc, "QBEFile");
+    else
+        modified_ = false;
 }
 
 void Grid::run() {
@@ -231,8 +250,15 @@ void Grid::run() {
         return 0;
     };
     wc.onEvent = [&](const rt::EventInfo& e) {
+        // Closing a modified grid asks first; its Cancel keeps the window open.
+        if (e.event == rt::Event::CloseWindow) return !askToSave();
         if (e.event != rt::Event::Accepted) return false;
+        if (e.control >= Cell && e.control < Cell + kMaxColumns * 16) {
+            modified_ = true;
+            return true;
+        }
         if (e.control >= Code && e.control < Code + kMaxColumns * 16) {
+            modified_ = true;
             const int c = (e.control - Code) / 16, r = (e.control - Code) % 16;
             const auto& names = codeNames();
             int code = 0;
@@ -249,6 +275,10 @@ void Grid::run() {
         }
         switch (e.control) {
         case SourceList: {
+            if (!askToSave()) {
+                w_[SourceList].setValue(std::string(source_ ? kQBESources[static_cast<std::size_t>(source_ - 1)] : ""));
+                return true;
+            }
             const std::string chosen(rt::clip(w_[SourceList].value()));
             for (std::size_t i = 0; i < kQBESources.size(); ++i)
                 if (kQBESources[i] == chosen) chooseSource(static_cast<int>(i) + 1);
@@ -256,11 +286,13 @@ void Grid::run() {
             return true;
         }
         case AddRow:
+            modified_ = true;
             takeCells();
             if (rows_ < kQBEMaxRows) ++rows_;
             layout();
             return true;
         case DeleteRow:
+            modified_ = true;
             takeCells();
             if (rows_ >= 2) {
                 for (auto& col : columns_) {
@@ -291,10 +323,16 @@ void Grid::run() {
         case LoadButton: load(); return true;
         case SaveButton: save(false); return true;
         case NewButton:
+            if (!askToSave()) return true;
             if (source_ != 0) chooseSource(source_);
             name_.clear();
             return true;
-        case ExitButton: wc.close(rt::response::Completed); return true;
+        case ExitButton:
+            if (askToSave()) {
+                modified_ = false;
+                wc.close(rt::response::Completed);
+            }
+            return true;
         default: return false;
         }
     };
@@ -356,8 +394,27 @@ std::string QBEDefinitionWindow(bool saving, const std::string& source) {
 }
 
 void QueryByExample(const std::string& tableLabel) {
-    // Printing a saved definition straight away needs the load window, which is not there yet.
-    if (!rt::clip(tableLabel).empty()) return;
+    const std::string label(rt::clip(tableLabel));
+    if (!label.empty()) {
+        // A caller's table: a saved definition of it printed straight away, without the grid.
+        int number = 0;
+        for (std::size_t i = 0; i < kQBESources.size(); ++i)
+            if (kQBESources[i] == label) number = static_cast<int>(i) + 1;
+        if (number == 0) return;
+        LoadQBEOptions();
+        const std::string name = QBEDefinitionWindow(false, label);
+        if (name.empty()) return;
+        std::vector<QBEColumn> columns;
+        int rows = 1;
+        std::string stored;
+        if (!LoadQBEDefinition(name, static_cast<long>(QBESourceFields(label).size()), columns, rows, stored)) {
+            rt::beep();
+            rt::message("    It was not posible to find the query.", "Load Error");
+            return;
+        }
+        QBEReport({kQBESources.begin(), kQBESources.end()}, columns, "", "", rows, number);
+        return;
+    }
     Grid grid;
     grid.run();
 }

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "core/dictionary/globals.h"
+#include "core/print/report_preview.h"
 #include "demo/demo_database.h"
 #include "queries/qbe/qbe_options.h"
 #include "queries/qbe/qbe_options_window.h"
@@ -91,6 +92,13 @@ TEST_F(QueryByExampleGrid, ConditionsAndCodesRunTheView) {
     user_.press(w, Execute);
     ASSERT_EQ(user_.messageBoxes().size(), 1u);
     EXPECT_EQ(user_.messageBoxes()[0].text, "Error in filter at Gruppe row number 2");
+    // The grid was changed: leaving asks to save, and Cancel stays.
+    user_.queueMessageBoxAnswer(rt::button::Cancel);
+    user_.press(w, ExitButton);
+    ASSERT_EQ(user_.messageBoxes().size(), 2u);
+    EXPECT_EQ(user_.messageBoxes()[1].title, "Save Query");
+    EXPECT_TRUE(user_.isOpen(w));
+    user_.queueMessageBoxAnswer(rt::button::No);
     user_.press(w, ExitButton);
     user_.waitThreadEnd(t);
 }
@@ -124,6 +132,15 @@ TEST_F(QueryByExampleGrid, ADefinitionSavedAndLoadedBackIntoTheGrid) {
     EXPECT_EQ(user_.value(w, cellId(3, 2)), "'Umsatz'");
     EXPECT_EQ(user_.value(w, codeId(2, 1)), "On, down");
     EXPECT_TRUE(user_.enabled(w, DeleteRow));
+
+    // A caller with the table's label prints the definition without the grid.
+    const int printer = cubestest::startWithDictionary([] { QueryByExample("VOQCubeKopf"); });
+    auto p = user_.waitWindow(kLoadTitle);
+    user_.selectRow(p, NameList, 1);
+    user_.press(p, NameOk);
+    auto report = user_.waitWindow(" Report Preview");
+    user_.press(report, preview::BUTTON_EXIT);
+    user_.waitThreadEnd(printer);
 
     // Deleting asks first; No keeps it.
     user_.press(w, LoadButton);
