@@ -66,6 +66,28 @@ Grid::Grid() : w_("QueryByExample", kGridTitle) {
     w_.setPosition(0, 0, 620, 300);
     w_.edit().centered = true;
     w_.setIcon("QBE.ico");
+    const struct {
+        int id, parent;
+        const char* text;
+        const char* tip;
+    } menu[] = {{MenuFile, 0, "&File", ""},
+                {ItemLoad, MenuFile, "&Load QBE...", "Open a QBE file"},
+                {ItemSave, MenuFile, "&Save QBE...", "Save the open QBE file"},
+                {ItemSaveAs, MenuFile, "Save QBE &As...", "Save the open QBE file with a new name"},
+                {ItemNew, MenuFile, "&New QBE", "Create a new QBE"},
+                {ItemPrintSetup, MenuFile, "P&rint Setup...", "Setup Printer"},
+                {ItemExit, MenuFile, "E&xit", "Exit this application"},
+                {MenuEdit, 0, "&Edit", ""},
+                {ItemInsertRow, MenuEdit, "&Insert row", "Add row to query"},
+                {ItemDeleteRow, MenuEdit, "&Delete row", "Delete row from query"},
+                {ItemOptions, MenuEdit, "&Options...", "Edit Options"},
+                {MenuView, 0, "&View", ""},
+                {ItemViewSource, MenuView, "View &Source", "View Query Source"},
+                {ItemExecute, MenuView, "&Execute QBE", "Execute the Query"},
+                {MenuHelp, 0, "&Help", ""},
+                {ItemHelp, MenuHelp, "&Help on Order and Filter", "Help on use of Order and Filter"}};
+    for (const auto& m : menu)
+        w_.add(m.id, m.parent ? rt::ControlKind::Item : rt::ControlKind::Menu, m.parent).setText(m.text).setTip(m.tip);
     w_.add(SourcePrompt, rt::ControlKind::Prompt).setText("Select file:").setPosition(4, 6, 40, 10);
     w_.add(SourceList, rt::ControlKind::DropList).setPosition(46, 4, 100, 12);
     std::vector<std::string> sources(kQBESources.begin(), kQBESources.end());
@@ -109,7 +131,9 @@ Grid::Grid() : w_("QueryByExample", kGridTitle) {
             fillList(w_[codeId(c, r)], codeNames(), kColumnWidth);
         }
     }
-    for (int id : {AddRow, DeleteRow, ViewSource, Execute, SaveButton, NewButton}) w_[id].disable();
+    for (int id : {AddRow, DeleteRow, ViewSource, Execute, SaveButton, NewButton, ItemSave, ItemSaveAs, ItemNew,
+                   ItemViewSource, ItemExecute, ItemInsertRow, ItemDeleteRow})
+        w_[id].disable();
     w_.setImmediateAll(true);
 }
 
@@ -147,6 +171,9 @@ void Grid::layout() {
         w_[cellId(0, r)].setReadOnly(true);
     }
     const bool chosen = !columns_.empty();
+    for (int id : {ItemSave, ItemSaveAs, ItemNew, ItemViewSource, ItemExecute}) w_[id].setEnabled(chosen);
+    w_[ItemInsertRow].setEnabled(chosen && rows_ < kQBEMaxRows);
+    w_[ItemDeleteRow].setEnabled(chosen && rows_ >= 2);
     w_[SaveButton].setEnabled(chosen);
     w_[NewButton].setEnabled(chosen);
     w_[ViewSource].setEnabled(chosen);
@@ -273,7 +300,18 @@ void Grid::run() {
             layout();
             return true;
         }
-        switch (e.control) {
+        // The menu's items do what their buttons do.
+        static const std::pair<int, int> same[] = {
+            {ItemLoad, LoadButton}, {ItemSave, SaveButton},       {ItemNew, NewButton},
+            {ItemExit, ExitButton}, {ItemInsertRow, AddRow},      {ItemDeleteRow, DeleteRow},
+            {ItemOptions, Options}, {ItemViewSource, ViewSource}, {ItemExecute, Execute}};
+        int control = e.control;
+        for (const auto& [item, button] : same)
+            if (control == item) control = button;
+        switch (control) {
+        case ItemSaveAs: save(true); return true;
+        case ItemPrintSetup: rt::printerDialog("Print Setup", true); return true;
+        case ItemHelp: QBEHelp(); return true;
         case SourceList: {
             if (!askToSave()) {
                 w_[SourceList].setValue(std::string(source_ ? kQBESources[static_cast<std::size_t>(source_ - 1)] : ""));
@@ -391,6 +429,45 @@ std::string QBEDefinitionWindow(bool saving, const std::string& source) {
         }
     }
     return result;
+}
+
+void QBEHelp() {
+    static const char* const codes[] = {"Don't sort on field, don't include field in view/report.",
+                                        "Sort field ascending, don't include field in view/report.",
+                                        "Sort field descending, don't include field in view/report",
+                                        "Don't sort on field, indlude field in view/report.",
+                                        "Sort field ascending, include field in view/report.",
+                                        "Sort field descending, include field in view/report.",
+                                        "Insert calculated sum of field in report.",
+                                        "Insert calculated count af field in report.",
+                                        "Insert calculated avarage of field in report.",
+                                        "Insert calculated minimum of field in report.",
+                                        "Insert calculated maximum of field in report.",
+                                        "Insert break in report. Calculations are reset if on same row as break."};
+    static const char* const filters[] = {
+        "Place your filter on the field you want to filter out.",
+        "Place quotationmarks around text strings and dates.",
+        "You can use: AND, OR, <, >, <=, >= and <> on the filter.",
+        "If you don't specify a logical operator, a equal sign ( = ) are placed at the filter.",
+        "All fields on a row are and'ed together. All rows are or'ed together.",
+        "You can place up to 15 rows on a query.",
+        "When you filter on a date, you have to use the same picture as in the report."};
+    rt::Window w("QBEHelp", kHelpTitle);
+    w.setPosition(0, 0, 330, 290).edit().centered = true;
+    w.add(HelpOrder, rt::ControlKind::Group).setText("Order").setPosition(4, 4, 322, 160);
+    w.add(HelpOrder + 100, rt::ControlKind::Image, HelpOrder).setIcon("QbeOrder.bmp").setPosition(10, 16, 14, 140);
+    for (int i = 0; i < 12; ++i)
+        w.add(HelpOrder + 101 + i, rt::ControlKind::String, HelpOrder)
+            .setText(codes[i])
+            .setPosition(28, 16 + i * 12, 294, 10);
+    w.add(HelpFilter, rt::ControlKind::Group).setText("Filter").setPosition(4, 168, 322, 96);
+    for (int i = 0; i < 7; ++i)
+        w.add(HelpFilter + 101 + i, rt::ControlKind::String, HelpFilter)
+            .setText(filters[i])
+            .setPosition(10, 180 + i * 12, 310, 10);
+    w.add(HelpOk, rt::ControlKind::Button).setText("Ok").setPosition(276, 270, 50, 14);
+    while (auto e = w.accept())
+        if (e.event == rt::Event::Accepted && e.control == HelpOk) w.post(rt::Event::CloseWindow);
 }
 
 void QueryByExample(const std::string& tableLabel) {

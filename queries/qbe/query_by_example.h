@@ -13,6 +13,9 @@ void QueryByExample(const std::string& tableLabel);
 // empty when cancelled.
 std::string QBEDefinitionWindow(bool saving, const std::string& source = {});
 
+// The help window on order codes and filters (" Help").
+void QBEHelp();
+
 namespace qbe {
 enum GridControl {
     SourcePrompt = 1,
@@ -35,6 +38,25 @@ enum GridControl {
     NameCancel,
     SourceOrder,
     SourceOk,
+    MenuFile = 40,  // the menu bar
+    ItemLoad,
+    ItemSave,
+    ItemSaveAs,
+    ItemNew,
+    ItemPrintSetup,
+    ItemExit,
+    MenuEdit,
+    ItemInsertRow,
+    ItemDeleteRow,
+    ItemOptions,
+    MenuView,
+    ItemViewSource,
+    ItemExecute,
+    MenuHelp,
+    ItemHelp,
+    HelpOk = 70,  // the help window
+    HelpOrder,
+    HelpFilter,
     RowLabel = 100,  // + row (1..15)
     Heading = 200,   // + column (0..)
     Cell = 1000,     // + column * 16 + row
@@ -44,6 +66,7 @@ inline int cellId(int column, int row) { return Cell + column * 16 + row; }
 inline int codeId(int column, int row) { return Code + column * 16 + row; }
 inline constexpr const char* kGridTitle = " Query by Example";
 inline constexpr const char* kSourceViewTitle = "QBE Source View";
+inline constexpr const char* kHelpTitle = " Help";
 inline constexpr const char* kLoadTitle = "Load QBE Source";
 inline constexpr const char* kSaveTitle = "Save QBE Source";
 }  // namespace qbe

@@ -52,7 +52,14 @@ TEST_F(QueryByExampleGrid, ConditionsAndCodesRunTheView) {
     const int t = cubestest::startWithDictionary([] { QueryByExample(""); });
     auto w = user_.waitWindow(kGridTitle);
     EXPECT_FALSE(user_.enabled(w, Execute));
+    EXPECT_FALSE(user_.enabled(w, ItemExecute));
+    user_.press(w, ItemHelp);
+    auto help = user_.waitWindow(kHelpTitle);
+    EXPECT_EQ(user_.text(help, HelpFilter + 106), "You can place up to 15 rows on a query.");
+    user_.press(help, HelpOk);
+    user_.waitClosed(help);
     user_.chooseEntry(w, SourceList, 3);
+    EXPECT_TRUE(user_.enabled(w, ItemExecute));
     EXPECT_EQ(user_.value(w, Heading + 0), "SET ALL");
     EXPECT_EQ(user_.value(w, Heading + 3), "Name");
     EXPECT_TRUE(user_.hidden(w, Heading + 4));
