@@ -3,8 +3,7 @@
 
 namespace novaodbc {
 
-std::string connectValue(std::string_view connect, std::string_view key)
-{
+std::string connectValue(std::string_view connect, std::string_view key) {
     const size_t k = connect.find(key);
     if (k == std::string_view::npos) return {};
     const size_t eq = connect.find('=', k);
@@ -19,8 +18,7 @@ uint32_t connectionRelease(void* self);
 
 // Commit, disconnect, free the handle. false when the driver refused; the handle is then kept
 // so that a later Close can try again.
-HRESULT closeConnection(Connection* c)
-{
+HRESULT closeConnection(Connection* c) {
     if (c->connected) {
         dm::SQLTransact(c->henv, c->hdbc, SQL_COMMIT);
         const SQLRETURN rc = dm::SQLDisconnect(c->hdbc);
@@ -43,14 +41,12 @@ HRESULT closeConnection(Connection* c)
 
 HRESULT connectionClose(void* self) { return closeConnection(static_cast<Connection*>(self)); }
 
-HRESULT connectionQueryTimeout(void* self, int32_t seconds)
-{
+HRESULT connectionQueryTimeout(void* self, int32_t seconds) {
     static_cast<Connection*>(self)->queryTimeout = seconds;
     return seconds;
 }
 
-HRESULT connectionExecute(void* self, BSTR sql, VARIANT)
-{
+HRESULT connectionExecute(void* self, BSTR sql, VARIANT) {
     return guarded([&]() -> HRESULT {
         auto* c = static_cast<Connection*>(self);
         SQLHSTMT st = SQL_NULL_HSTMT;
@@ -68,22 +64,39 @@ HRESULT connectionExecute(void* self, BSTR sql, VARIANT)
     });
 }
 
-HRESULT connectionOpenResultset(void* self, BSTR sql, VARIANT, VARIANT lockType, VARIANT, void** out)
-{
+HRESULT connectionOpenResultset(void* self, BSTR sql, VARIANT, VARIANT lockType, VARIANT, void** out) {
     return openResultset(static_cast<Connection*>(self), sql, lockType, out);
 }
 
 const NovaConnectionSlots kConnectionSlots = {
     NOVA_BASE_SLOTS(&connectionRelease),
-    &unused1, &connectionQueryTimeout,
-    &unused1, &unused1, &unused1, &unused1, &unused1, &unused1, &unused1, &unused1, &unused1, &unused1,
-    &unused1, &unused1, &unused1,
-    &connectionClose, &connectionExecute, &connectionOpenResultset,
-    &unused6, &unused0, &unused0, &unused0, &unused0, &unused1,
+    &unused1,
+    &connectionQueryTimeout,
+    &unused1,
+    &unused1,
+    &unused1,
+    &unused1,
+    &unused1,
+    &unused1,
+    &unused1,
+    &unused1,
+    &unused1,
+    &unused1,
+    &unused1,
+    &unused1,
+    &unused1,
+    &connectionClose,
+    &connectionExecute,
+    &connectionOpenResultset,
+    &unused6,
+    &unused0,
+    &unused0,
+    &unused0,
+    &unused0,
+    &unused1,
 };
 
-uint32_t connectionRelease(void* self)
-{
+uint32_t connectionRelease(void* self) {
     auto* c = static_cast<Connection*>(self);
     uint32_t left = c->head.refs - 1;
     if (c->head.refs == 1) {
@@ -98,8 +111,7 @@ uint32_t connectionRelease(void* self)
     return left;
 }
 
-SQLUSMALLINT completionMode(const VARIANT& prompt)
-{
+SQLUSMALLINT completionMode(const VARIANT& prompt) {
     if (prompt.vt == VT_I2 && prompt.iVal != -1) return SQLUSMALLINT(prompt.iVal);
     return SQL_DRIVER_COMPLETE_REQUIRED;
 }
@@ -118,14 +130,13 @@ void tuneDriver(Connection* c) {
     dm::SQLSetConnectAttr(c->hdbc, kServerSidePrepare, reinterpret_cast<SQLPOINTER>(0), SQL_IS_UINTEGER);
 }
 
-bool connect(Connection* c, BSTR connectString)
-{
+bool connect(Connection* c, BSTR connectString) {
     const std::string text = rt::ole::bstrToUtf8(connectString);
     SQLSMALLINT outLength = 0;
     const SQLSMALLINT length = text.size() < 0x7fff ? SQLSMALLINT(text.size()) : SQLSMALLINT(SQL_NTS);
     // There is no desktop window to parent a driver's dialog.
-    SQLRETURN rc = dm::SQLDriverConnect(c->hdbc, nullptr, (SQLCHAR*)text.c_str(), length, nullptr, 0,
-                                        &outLength, completionMode(c->prompt));
+    SQLRETURN rc = dm::SQLDriverConnect(c->hdbc, nullptr, (SQLCHAR*)text.c_str(), length, nullptr, 0, &outLength,
+                                        completionMode(c->prompt));
     if (succeeded(rc)) {
         c->connected = true;
         tuneDriver(c);
@@ -140,8 +151,8 @@ bool connect(Connection* c, BSTR connectString)
     const std::string dsn = connectValue(text, "DSN");
     const std::string uid = connectValue(text, "UID");
     const std::string pwd = connectValue(text, "PWD");
-    rc = dm::SQLConnect(c->hdbc, (SQLCHAR*)dsn.c_str(), SQL_NTS, (SQLCHAR*)uid.c_str(), SQL_NTS,
-                        (SQLCHAR*)pwd.c_str(), SQL_NTS);
+    rc = dm::SQLConnect(c->hdbc, (SQLCHAR*)dsn.c_str(), SQL_NTS, (SQLCHAR*)uid.c_str(), SQL_NTS, (SQLCHAR*)pwd.c_str(),
+                        SQL_NTS);
     if (succeeded(rc)) {
         c->connected = true;
         tuneDriver(c);
@@ -151,14 +162,14 @@ bool connect(Connection* c, BSTR connectString)
     return false;
 }
 
-} // namespace
+}  // namespace
 
-HRESULT openConnection(Environment* env, VARIANT prompt, BSTR connectString, void** out)
-{
+HRESULT openConnection(Environment* env, VARIANT prompt, BSTR connectString, void** out) {
     if (!out) return E_POINTER;
     *out = nullptr;
     return guarded([&]() -> HRESULT {
-        auto* c = new (std::nothrow) Connection{{&kConnectionSlots, 1}, env->engine, env->henv, SQL_NULL_HDBC, false, 0, {}};
+        auto* c =
+            new (std::nothrow) Connection{{&kConnectionSlots, 1}, env->engine, env->henv, SQL_NULL_HDBC, false, 0, {}};
         if (!c) return E_OUTOFMEMORY;
         rtVariantInit(&c->prompt);
         if (RT_FAILED(rtVariantCopy(&c->prompt, &prompt))) {
@@ -189,4 +200,4 @@ HRESULT openConnection(Environment* env, VARIANT prompt, BSTR connectString, voi
     });
 }
 
-} // namespace novaodbc
+}  // namespace novaodbc

@@ -8,8 +8,7 @@ namespace novaodbc {
 
 // ---- small utilities ----
 
-bool PtrArray::reserve(uint32_t size)
-{
+bool PtrArray::reserve(uint32_t size) {
     if (size <= capacity_) return true;
     uint32_t grow = step_;
     if (grow == 0) {
@@ -28,8 +27,7 @@ bool PtrArray::reserve(uint32_t size)
     return true;
 }
 
-bool PtrArray::insert(uint32_t pos, void* p)
-{
+bool PtrArray::insert(uint32_t pos, void* p) {
     if (pos > count_ || !reserve(count_ + 1)) return false;
     std::memmove(items_ + pos + 1, items_ + pos, size_t(count_ - pos) * sizeof(void*));
     items_[pos] = p;
@@ -37,8 +35,7 @@ bool PtrArray::insert(uint32_t pos, void* p)
     return true;
 }
 
-void PtrArray::remove(uint32_t pos)
-{
+void PtrArray::remove(uint32_t pos) {
     if (pos >= count_) return;
     std::memmove(items_ + pos, items_ + pos + 1, size_t(count_ - pos - 1) * sizeof(void*));
     items_[--count_] = nullptr;
@@ -48,8 +45,7 @@ bool succeeded(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WIT
 
 // ---- shared slots ----
 
-HRESULT queryInterface(void* self, const GUID* iid, void** out)
-{
+HRESULT queryInterface(void* self, const GUID* iid, void** out) {
     if (!iid || !out) return E_POINTER;
     if (!rt::ole::sameGuid(*iid, rt::ole::IID_IUnknown)) return E_NOINTERFACE;
     *out = self;
@@ -59,8 +55,7 @@ HRESULT queryInterface(void* self, const GUID* iid, void** out)
 
 uint32_t addRef(void* self) { return ++static_cast<ObjectHead*>(self)->refs; }
 
-HRESULT collectionItem(const PtrArray& items, VARIANT index, void** out)
-{
+HRESULT collectionItem(const PtrArray& items, VARIANT index, void** out) {
     if (!out) return E_POINTER;
     const int i = rt::ole::variantNumber(index);
     if (i < 0 || uint32_t(i) >= items.count()) {
@@ -73,8 +68,7 @@ HRESULT collectionItem(const PtrArray& items, VARIANT index, void** out)
 }
 
 // Lowers the count; true when it reached 0 and the caller must destroy the object.
-static bool dropRef(void* self, uint32_t* left)
-{
+static bool dropRef(void* self, uint32_t* left) {
     auto* head = static_cast<ObjectHead*>(self);
     assert(head->refs > 0 && "released more often than referenced");
     *left = --head->refs;
@@ -97,23 +91,20 @@ namespace {
 
 uint32_t errorRelease(void* self);
 
-HRESULT errorNumber(void* self, int32_t* out)
-{
+HRESULT errorNumber(void* self, int32_t* out) {
     if (!out) return E_POINTER;
     *out = static_cast<Error*>(self)->number;
     return S_OK;
 }
 
-HRESULT errorDescription(void* self, BSTR* out)
-{
+HRESULT errorDescription(void* self, BSTR* out) {
     if (!out) return E_POINTER;
     BSTR d = static_cast<Error*>(self)->description;
     *out = rtSysAllocStringLen(d, rtSysStringLen(d));
     return *out ? S_OK : E_OUTOFMEMORY;
 }
 
-HRESULT errorDestroy(void* self, uint32_t)
-{
+HRESULT errorDestroy(void* self, uint32_t) {
     auto* e = static_cast<Error*>(self);
     rtSysFreeString(e->description);
     delete e;
@@ -122,11 +113,17 @@ HRESULT errorDestroy(void* self, uint32_t)
 
 const NovaErrorSlots kErrorSlots = {
     NOVA_BASE_SLOTS(&errorRelease),
-    &errorNumber, &unused1, &errorDescription, &unused1, &unused1, &unused1, &unused1, &errorDestroy,
+    &errorNumber,
+    &unused1,
+    &errorDescription,
+    &unused1,
+    &unused1,
+    &unused1,
+    &unused1,
+    &errorDestroy,
 };
 
-uint32_t errorRelease(void* self)
-{
+uint32_t errorRelease(void* self) {
     uint32_t left;
     if (dropRef(self, &left)) errorDestroy(self, 1);
     return left;
@@ -136,25 +133,21 @@ uint32_t errorRelease(void* self)
 
 uint32_t errorsRelease(void* self);
 
-void releaseError(void* e)
-{
+void releaseError(void* e) {
     if (e) static_cast<const NovaErrorSlots*>(static_cast<ObjectHead*>(e)->slots)->base.Release(e);
 }
 
-HRESULT errorsCount(void* self, int32_t* out)
-{
+HRESULT errorsCount(void* self, int32_t* out) {
     if (!out) return E_POINTER;
     *out = int32_t(static_cast<Errors*>(self)->items.count());
     return S_OK;
 }
 
-HRESULT errorsItem(void* self, VARIANT index, void** out)
-{
+HRESULT errorsItem(void* self, VARIANT index, void** out) {
     return collectionItem(static_cast<Errors*>(self)->items, index, out);
 }
 
-HRESULT errorsClear(void* self)
-{
+HRESULT errorsClear(void* self) {
     auto* errors = static_cast<Errors*>(self);
     for (uint32_t i = 0; i < errors->items.count(); ++i) releaseError(errors->items.at(i));
     errors->items.clear();
@@ -163,11 +156,18 @@ HRESULT errorsClear(void* self)
 
 const NovaErrorsSlots kErrorsSlots = {
     NOVA_BASE_SLOTS(&errorsRelease),
-    &errorsCount, &unused1, &unused1, &unused4, &unused5, &unused0, &errorsItem, &unused1, &errorsClear,
+    &errorsCount,
+    &unused1,
+    &unused1,
+    &unused4,
+    &unused5,
+    &unused0,
+    &errorsItem,
+    &unused1,
+    &errorsClear,
 };
 
-uint32_t errorsRelease(void* self)
-{
+uint32_t errorsRelease(void* self) {
     uint32_t left;
     if (dropRef(self, &left)) {
         errorsClear(self);
@@ -176,13 +176,12 @@ uint32_t errorsRelease(void* self)
     return left;
 }
 
-} // namespace
+}  // namespace
 
 const char* const kNoDiagnosticText = "The ODBC call failed and the driver manager gave no diagnostic";
 const char* const kManagerNotLoadedText = "ODBC driver manager could not be loaded";
 
-static void insertError(Engine* engine, BSTR description, int32_t number)
-{
+static void insertError(Engine* engine, BSTR description, int32_t number) {
     auto* e = new (std::nothrow) Error{{&kErrorSlots, 1}, number, description};
     if (!e) {
         rtSysFreeString(description);
@@ -191,8 +190,7 @@ static void insertError(Engine* engine, BSTR description, int32_t number)
     if (!engine->errors->items.insert(0, e)) releaseError(e);
 }
 
-static int32_t stateNumber(std::string_view state)
-{
+static int32_t stateNumber(std::string_view state) {
     int32_t n = 0;
     for (char c : state) {
         if (c < '0' || c > '9') break;
@@ -201,8 +199,7 @@ static int32_t stateNumber(std::string_view state)
     return n;
 }
 
-void recordText(Engine* engine, std::string_view message, std::string_view state)
-{
+void recordText(Engine* engine, std::string_view message, std::string_view state) {
     if (!engine || !engine->errors) return;
     try {
         std::string text(message);
@@ -215,8 +212,7 @@ void recordText(Engine* engine, std::string_view message, std::string_view state
     }
 }
 
-void recordError(Engine* engine, SQLHENV henv, SQLHDBC hdbc, SQLHSTMT hstmt)
-{
+void recordError(Engine* engine, SQLHENV henv, SQLHDBC hdbc, SQLHSTMT hstmt) {
     if (!engine || !engine->errors) return;
     // The call that failed could not be bound: there is no driver manager to ask.
     if (dm::lastCallUnbound()) {
@@ -247,8 +243,7 @@ void recordError(Engine* engine, SQLHENV henv, SQLHDBC hdbc, SQLHSTMT hstmt)
 
 namespace {
 
-uint32_t environmentRelease(void* self)
-{
+uint32_t environmentRelease(void* self) {
     uint32_t left;
     if (dropRef(self, &left)) {
         auto* env = static_cast<Environment*>(self);
@@ -258,21 +253,19 @@ uint32_t environmentRelease(void* self)
     return left;
 }
 
-HRESULT environmentGetLoginTimeout(void* self, int32_t* out)
-{
+HRESULT environmentGetLoginTimeout(void* self, int32_t* out) {
     if (!out) return E_POINTER;
     *out = static_cast<Environment*>(self)->loginTimeout;
     return S_OK;
 }
 
-HRESULT environmentPutLoginTimeout(void* self, int32_t seconds)
-{
+HRESULT environmentPutLoginTimeout(void* self, int32_t seconds) {
     static_cast<Environment*>(self)->loginTimeout = seconds;
     return S_OK;
 }
 
-HRESULT environmentOpenConnection(void* self, BSTR, VARIANT prompt, VARIANT, int64_t, BSTR connect, int32_t, void** out)
-{
+HRESULT environmentOpenConnection(void* self, BSTR, VARIANT prompt, VARIANT, int64_t, BSTR connect, int32_t,
+                                  void** out) {
     return openConnection(static_cast<Environment*>(self), prompt, connect, out);
 }
 
@@ -280,19 +273,29 @@ HRESULT environmentUnused22(void*, BSTR, VARIANT, VARIANT, int64_t, BSTR, int32_
 
 const NovaEnvironmentSlots kEnvironmentSlots = {
     NOVA_BASE_SLOTS(&environmentRelease),
-    &unused1, &unused1, &unused1, &unused1, &unused1,
-    &environmentGetLoginTimeout, &environmentPutLoginTimeout,
-    &unused1, &unused1, &unused1,
-    &unused0, &unused0, &unused0, &unused0,
-    &environmentOpenConnection, &environmentUnused22,
+    &unused1,
+    &unused1,
+    &unused1,
+    &unused1,
+    &unused1,
+    &environmentGetLoginTimeout,
+    &environmentPutLoginTimeout,
+    &unused1,
+    &unused1,
+    &unused1,
+    &unused0,
+    &unused0,
+    &unused0,
+    &unused0,
+    &environmentOpenConnection,
+    &environmentUnused22,
 };
 
 // ---- engine ----
 
 uint32_t engineRelease(void* self);
 
-HRESULT engineEnvironments(void* self, void** out)
-{
+HRESULT engineEnvironments(void* self, void** out) {
     if (!out) return E_POINTER;
     auto* engine = static_cast<Engine*>(self);
     if (!engine->environments) return E_OUTOFMEMORY;
@@ -301,8 +304,7 @@ HRESULT engineEnvironments(void* self, void** out)
     return S_OK;
 }
 
-HRESULT engineErrors(void* self, void** out)
-{
+HRESULT engineErrors(void* self, void** out) {
     if (!out) return E_POINTER;
     auto* engine = static_cast<Engine*>(self);
     if (!engine->errors) return E_FAIL;
@@ -311,8 +313,7 @@ HRESULT engineErrors(void* self, void** out)
     return S_OK;
 }
 
-HRESULT engineCreateEnvironment(void* self, BSTR, BSTR, BSTR, void** out)
-{
+HRESULT engineCreateEnvironment(void* self, BSTR, BSTR, BSTR, void** out) {
     if (!out) return E_POINTER;
     *out = nullptr;
     auto* engine = static_cast<Engine*>(self);
@@ -322,9 +323,12 @@ HRESULT engineCreateEnvironment(void* self, BSTR, BSTR, BSTR, void** out)
     const SQLRETURN rc = dm::SQLAllocEnv(&henv);
     // Only a real success hands out an environment: a failed call leaves no usable handle.
     if (!succeeded(rc) || henv == SQL_NULL_HENV) {
-        if (dm::lastCallUnbound()) recordText(engine, kManagerNotLoadedText, "IM003");
-        else if (henv != SQL_NULL_HENV) recordError(engine, henv, SQL_NULL_HDBC, SQL_NULL_HSTMT);
-        else recordText(engine, kNoDiagnosticText, "HY000");
+        if (dm::lastCallUnbound())
+            recordText(engine, kManagerNotLoadedText, "IM003");
+        else if (henv != SQL_NULL_HENV)
+            recordError(engine, henv, SQL_NULL_HDBC, SQL_NULL_HSTMT);
+        else
+            recordText(engine, kNoDiagnosticText, "HY000");
         if (henv != SQL_NULL_HENV) dm::SQLFreeEnv(henv);
         environmentRelease(env);
         return E_FAIL;
@@ -336,30 +340,40 @@ HRESULT engineCreateEnvironment(void* self, BSTR, BSTR, BSTR, void** out)
 
 const NovaEngineSlots kEngineSlots = {
     NOVA_BASE_SLOTS(&engineRelease),
-    &unused1, &unused1, &unused1, &unused1, &unused1, &unused1,
-    &engineEnvironments, &engineErrors,
-    &unused1, &unused1, &unused1, &unused1, &unused1,
-    &unused4, &engineCreateEnvironment, &unused1, &unused1,
+    &unused1,
+    &unused1,
+    &unused1,
+    &unused1,
+    &unused1,
+    &unused1,
+    &engineEnvironments,
+    &engineErrors,
+    &unused1,
+    &unused1,
+    &unused1,
+    &unused1,
+    &unused1,
+    &unused4,
+    &engineCreateEnvironment,
+    &unused1,
+    &unused1,
 };
 
 // ---- environments collection ----
 
-uint32_t environmentsRelease(void* self)
-{
+uint32_t environmentsRelease(void* self) {
     uint32_t left;
     if (dropRef(self, &left)) delete static_cast<Environments*>(self);
     return left;
 }
 
-HRESULT environmentsCount(void*, int32_t* out)
-{
+HRESULT environmentsCount(void*, int32_t* out) {
     if (!out) return E_POINTER;
     *out = 1;
     return S_OK;
 }
 
-HRESULT environmentsItem(void* self, VARIANT, void** out)
-{
+HRESULT environmentsItem(void* self, VARIANT, void** out) {
     if (!out) return E_POINTER;
     Engine* engine = static_cast<Environments*>(self)->engine;
     rt::ole::Bstr name(std::string_view("Default_Environment"));
@@ -371,11 +385,17 @@ HRESULT environmentsItem(void* self, VARIANT, void** out)
 
 const NovaEnvironmentsSlots kEnvironmentsSlots = {
     NOVA_BASE_SLOTS(&environmentsRelease),
-    &environmentsCount, &unused1, &unused1, &unused4, &unused5, &unused0, &environmentsItem, &unused1,
+    &environmentsCount,
+    &unused1,
+    &unused1,
+    &unused4,
+    &unused5,
+    &unused0,
+    &environmentsItem,
+    &unused1,
 };
 
-uint32_t engineRelease(void* self)
-{
+uint32_t engineRelease(void* self) {
     uint32_t left;
     if (dropRef(self, &left)) {
         auto* engine = static_cast<Engine*>(self);
@@ -386,10 +406,9 @@ uint32_t engineRelease(void* self)
     return left;
 }
 
-} // namespace
+}  // namespace
 
-Engine* createEngine()
-{
+Engine* createEngine() {
     auto* engine = new (std::nothrow) Engine{{&kEngineSlots, 1}, nullptr, nullptr};
     if (!engine) return nullptr;
     engine->environments = new (std::nothrow) Environments{{&kEnvironmentsSlots, 1}, engine};
@@ -397,9 +416,6 @@ Engine* createEngine()
     return engine;
 }
 
-} // namespace novaodbc
+}  // namespace novaodbc
 
-extern "C" __attribute__((visibility("default"))) void* FODBC_CreateEngine(void)
-{
-    return novaodbc::createEngine();
-}
+extern "C" __attribute__((visibility("default"))) void* FODBC_CreateEngine(void) { return novaodbc::createEngine(); }

@@ -102,9 +102,11 @@ HRESULT unused4(void*, void*, void*, void*, void*);
 HRESULT unused5(void*, void*, void*, void*, void*, void*);
 HRESULT unused6(void*, void*, void*, void*, void*, void*, void*);
 
-#define NOVA_BASE_SLOTS(release)                                                                   \
-    { &novaodbc::queryInterface, &novaodbc::addRef, release, &novaodbc::noTypeInfoCount,           \
-      &novaodbc::noTypeInfo, &novaodbc::noIdsOfNames, &novaodbc::noInvoke }
+#define NOVA_BASE_SLOTS(release)                                                                                  \
+    {                                                                                                             \
+        &novaodbc::queryInterface, &novaodbc::addRef, release, &novaodbc::noTypeInfoCount, &novaodbc::noTypeInfo, \
+            &novaodbc::noIdsOfNames, &novaodbc::noInvoke                                                          \
+    }
 
 // Slot Item of a collection: the entry at index with one count for the caller.
 HRESULT collectionItem(const PtrArray& items, VARIANT index, void** out);
@@ -128,8 +130,7 @@ std::string connectValue(std::string_view connect, std::string_view key);
 
 // Runs a body that may allocate; no exception leaves the library.
 template <typename F>
-HRESULT guarded(F&& body) noexcept
-{
+HRESULT guarded(F&& body) noexcept {
     try {
         return body();
     } catch (const std::bad_alloc&) {
@@ -139,4 +140,4 @@ HRESULT guarded(F&& body) noexcept
     }
 }
 
-} // namespace novaodbc
+}  // namespace novaodbc

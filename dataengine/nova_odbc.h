@@ -1,3 +1,4 @@
+/* clang-format off: the object tables are laid out by hand, a slot a line */
 #pragma once
 /* The data engine NovaODBC3 as its consumers see it: the one export and the slot tables of the
  * objects it hands out. Every object's first member is its slot table; every operation takes the
@@ -183,3 +184,4 @@ typedef void* (*FODBC_CreateEngine_t)(void);
 #ifdef __cplusplus
 }
 #endif
+/* clang-format on */

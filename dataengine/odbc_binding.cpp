@@ -16,8 +16,7 @@ const char* const kEntryNames[kEntryCount] = {
 
 namespace {
 
-void* firstUseAddress(int i)
-{
+void* firstUseAddress(int i) {
     static void* const routines[kEntryCount] = {
 #define NOVAODBC_DM_FIRST(name) reinterpret_cast<void*>(&Caller<e##name, name##_t>::firstUse),
         NOVAODBC_DM_FUNCTIONS(NOVAODBC_DM_FIRST)
@@ -28,8 +27,7 @@ void* firstUseAddress(int i)
 
 // Guards the library handle and its name; the entries themselves are atomics, so two threads
 // binding one function at once both store the same address.
-std::mutex& libraryMutex()
-{
+std::mutex& libraryMutex() {
     static std::mutex m;
     return m;
 }
@@ -37,37 +35,33 @@ void* libraryHandle = nullptr;
 std::string* overrideName = nullptr;
 std::atomic<int> loads{0};
 
-} // namespace
+}  // namespace
 
 std::atomic<void*> table[kEntryCount];
 thread_local bool unboundFlag = false;
 
 namespace {
 struct TableInit {
-    TableInit()
-    {
+    TableInit() {
         for (int i = 0; i < kEntryCount; ++i) table[i].store(firstUseAddress(i), std::memory_order_release);
     }
 } tableInit;
-} // namespace
+}  // namespace
 
 namespace {
-std::string currentName()
-{
+std::string currentName() {
     if (overrideName) return *overrideName;
     const char* env = std::getenv("NOVAODBC_DRIVER_MANAGER");
     return env && *env ? env : "libodbc.so.2";
 }
-} // namespace
+}  // namespace
 
-std::string libraryName()
-{
+std::string libraryName() {
     std::lock_guard lock(libraryMutex());
     return currentName();
 }
 
-void* bind(int i) noexcept
-{
+void* bind(int i) noexcept {
     void* handle;
     {
         std::lock_guard lock(libraryMutex());
@@ -85,8 +79,7 @@ void* bind(int i) noexcept
     return p;
 }
 
-void setLibraryName(const std::string& name)
-{
+void setLibraryName(const std::string& name) {
     std::lock_guard lock(libraryMutex());
     delete overrideName;
     overrideName = new std::string(name);
@@ -96,10 +89,9 @@ void setLibraryName(const std::string& name)
 
 int loadCount() { return loads.load(); }
 
-bool loaded()
-{
+bool loaded() {
     std::lock_guard lock(libraryMutex());
     return libraryHandle != nullptr;
 }
 
-} // namespace novaodbc::dm
+}  // namespace novaodbc::dm

@@ -4,22 +4,19 @@ namespace novaodbc {
 
 namespace {
 
-char16_t upper(char16_t c)
-{
+char16_t upper(char16_t c) {
     if (c >= u'a' && c <= u'z') return char16_t(c - 32);
     if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return char16_t(c - 32);  // ä -> Ä and the like
     return c;
 }
 
-bool identifierChar(char16_t c)
-{
-    return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') ||
-           c == u'_' || c == u'#' || c == u'@' || c == u'$' || c >= 0x80;
+bool identifierChar(char16_t c) {
+    return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') || c == u'_' || c == u'#' ||
+           c == u'@' || c == u'$' || c >= 0x80;
 }
 
 // A keyword counts only as a word of its own, not inside a name such as FROMDATE or CONTACTS.
-size_t findWord(std::u16string_view upperText, std::u16string_view word, size_t from = 0)
-{
+size_t findWord(std::u16string_view upperText, std::u16string_view word, size_t from = 0) {
     for (size_t p = upperText.find(word, from); p != std::u16string_view::npos; p = upperText.find(word, p + 1)) {
         const bool before = p == 0 || !identifierChar(upperText[p - 1]);
         const size_t end = p + word.size();
@@ -29,8 +26,7 @@ size_t findWord(std::u16string_view upperText, std::u16string_view word, size_t 
     return std::u16string_view::npos;
 }
 
-std::u16string trim(std::u16string_view s)
-{
+std::u16string trim(std::u16string_view s) {
     size_t b = 0, e = s.size();
     while (b < e && (s[b] == u' ' || s[b] == u'\t' || s[b] == u'\r' || s[b] == u'\n')) ++b;
     while (e > b && (s[e - 1] == u' ' || s[e - 1] == u'\t' || s[e - 1] == u'\r' || s[e - 1] == u'\n')) --e;
@@ -38,8 +34,7 @@ std::u16string trim(std::u16string_view s)
 }
 
 // Replaces every whole-word occurrence of word in text (and its upper-case twin) by repl.
-void replaceWord(std::u16string& text, std::u16string& upperText, std::u16string_view word, std::u16string_view repl)
-{
+void replaceWord(std::u16string& text, std::u16string& upperText, std::u16string_view word, std::u16string_view repl) {
     size_t p = 0;
     while ((p = findWord(upperText, word, p)) != std::u16string::npos) {
         text.replace(p, word.size(), repl);
@@ -48,10 +43,9 @@ void replaceWord(std::u16string& text, std::u16string& upperText, std::u16string
     }
 }
 
-} // namespace
+}  // namespace
 
-std::optional<std::vector<std::u16string>> tableList(std::u16string_view sql)
-{
+std::optional<std::vector<std::u16string>> tableList(std::u16string_view sql) {
     std::u16string text(sql);
     std::u16string up(sql);
     for (auto& c : up) c = upper(c);
@@ -81,7 +75,8 @@ std::optional<std::vector<std::u16string>> tableList(std::u16string_view sql)
     size_t pos = 0;
     for (;;) {
         const size_t comma = text.find(u',', pos);
-        std::u16string part = trim(std::u16string_view(text).substr(pos, comma == std::u16string::npos ? std::u16string::npos : comma - pos));
+        std::u16string part = trim(
+            std::u16string_view(text).substr(pos, comma == std::u16string::npos ? std::u16string::npos : comma - pos));
         const size_t blank = part.find_first_of(u" \t\r\n");
         if (blank != std::u16string::npos) part = trim(std::u16string_view(part).substr(0, blank));
         if (!part.empty()) tables.push_back(std::move(part));
@@ -91,4 +86,4 @@ std::optional<std::vector<std::u16string>> tableList(std::u16string_view sql)
     return tables;
 }
 
-} // namespace novaodbc
+}  // namespace novaodbc

@@ -12,4 +12,4 @@ namespace novaodbc {
 // The table list, or nothing when the text has no FROM.
 std::optional<std::vector<std::u16string>> tableList(std::u16string_view sql);
 
-} // namespace novaodbc
+}  // namespace novaodbc

@@ -18,9 +18,10 @@ namespace {
 struct Db {
     sqlite3* h = nullptr;
     std::string error;
-    ~Db() { if (h) sqlite3_close(h); }
-    bool exec(const std::string& sql)
-    {
+    ~Db() {
+        if (h) sqlite3_close(h);
+    }
+    bool exec(const std::string& sql) {
         char* msg = nullptr;
         if (sqlite3_exec(h, sql.c_str(), nullptr, nullptr, &msg) != SQLITE_OK) {
             error = fmt::format("{} ({})", msg ? msg : "sqlite error", sql.substr(0, 60));
@@ -31,13 +32,11 @@ struct Db {
     }
 };
 
-const std::array<const char*, 5> kPlattformen = {"Ladengeschäft", "Onlineshop", "Marktplatz",
-                                                  "Telefonverkauf", "Außendienst"};
-const std::array<const char*, 4> kShops = {"Zentrale Köln", "Filiale München", "Filiale Hamburg",
-                                            "Webshop"};
-const std::array<const char*, 8> kBenutzer = {"Admin", "Müller, Anna", "Schmidt, Jörg",
-                                               "Weber, Katrin", "Fischer, Lars", "Becker, Sabine",
-                                               "Hoffmann, Uwe", "Schäfer, Petra"};
+const std::array<const char*, 5> kPlattformen = {"Ladengeschäft", "Onlineshop", "Marktplatz", "Telefonverkauf",
+                                                 "Außendienst"};
+const std::array<const char*, 4> kShops = {"Zentrale Köln", "Filiale München", "Filiale Hamburg", "Webshop"};
+const std::array<const char*, 8> kBenutzer = {"Admin",         "Müller, Anna",   "Schmidt, Jörg", "Weber, Katrin",
+                                              "Fischer, Lars", "Becker, Sabine", "Hoffmann, Uwe", "Schäfer, Petra"};
 
 struct Gruppe {
     const char* name;
@@ -45,40 +44,52 @@ struct Gruppe {
     double preisVon, preisBis;
 };
 const std::array<Gruppe, 7> kGruppen = {{
-    {"Bürobedarf", {"Ordner A4 breit", "Kugelschreiber blau", "Haftnotizen gelb", "Locher Metall",
-                    "Heftgerät groß", "Briefumschläge C4"}, 1.5, 19.9},
-    {"Papier", {"Kopierpapier 80 g", "Fotopapier glänzend", "Etiketten 70x36", "Karteikarten A6",
-                "Zeichenblock A3", "Endlospapier"}, 3.9, 39.0},
-    {"Druckerzubehör", {"Toner schwarz", "Tinte cyan", "Tinte magenta", "Tinte gelb",
-                        "Trommeleinheit", "Druckkopf-Reiniger"}, 12.0, 149.0},
-    {"Möbel", {"Bürostuhl Comfort", "Schreibtisch 160 cm", "Rollcontainer", "Aktenschrank",
-               "Besprechungstisch", "Stehpult"}, 89.0, 899.0},
-    {"Elektronik", {"USB-Stick 64 GB", "Tastatur kabellos", "Maus optisch", "Monitor 27 Zoll",
-                    "Headset Stereo", "Dockingstation"}, 9.9, 399.0},
-    {"Verpackung", {"Versandkarton S", "Versandkarton L", "Luftpolsterfolie", "Packband braun",
-                    "Füllmaterial", "Versandtaschen"}, 0.9, 29.0},
-    {"Reinigung", {"Bildschirmreiniger", "Mikrofasertücher", "Handseife", "Papierhandtücher",
-                   "Desinfektionsspray", "Müllbeutel 60 l"}, 2.5, 24.0},
+    {"Bürobedarf",
+     {"Ordner A4 breit", "Kugelschreiber blau", "Haftnotizen gelb", "Locher Metall", "Heftgerät groß",
+      "Briefumschläge C4"},
+     1.5,
+     19.9},
+    {"Papier",
+     {"Kopierpapier 80 g", "Fotopapier glänzend", "Etiketten 70x36", "Karteikarten A6", "Zeichenblock A3",
+      "Endlospapier"},
+     3.9,
+     39.0},
+    {"Druckerzubehör",
+     {"Toner schwarz", "Tinte cyan", "Tinte magenta", "Tinte gelb", "Trommeleinheit", "Druckkopf-Reiniger"},
+     12.0,
+     149.0},
+    {"Möbel",
+     {"Bürostuhl Comfort", "Schreibtisch 160 cm", "Rollcontainer", "Aktenschrank", "Besprechungstisch", "Stehpult"},
+     89.0,
+     899.0},
+    {"Elektronik",
+     {"USB-Stick 64 GB", "Tastatur kabellos", "Maus optisch", "Monitor 27 Zoll", "Headset Stereo", "Dockingstation"},
+     9.9,
+     399.0},
+    {"Verpackung",
+     {"Versandkarton S", "Versandkarton L", "Luftpolsterfolie", "Packband braun", "Füllmaterial", "Versandtaschen"},
+     0.9,
+     29.0},
+    {"Reinigung",
+     {"Bildschirmreiniger", "Mikrofasertücher", "Handseife", "Papierhandtücher", "Desinfektionsspray",
+      "Müllbeutel 60 l"},
+     2.5,
+     24.0},
 }};
 
-const std::array<const char*, 12> kOrte = {"Köln", "Düsseldorf", "Essen", "Bonn", "Münster",
-                                            "Aachen", "Dortmund", "Bielefeld", "Kassel", "Würzburg",
-                                            "Lübeck", "Göttingen"};
-const std::array<const char*, 12> kNamen = {"Becker", "Krüger", "Lehmann", "Schröder", "Neumann",
-                                             "Schwarz", "Zimmermann", "Braun", "Hartmann", "Wolf",
-                                             "Schulz", "Köhler"};
+const std::array<const char*, 12> kOrte = {"Köln",     "Düsseldorf", "Essen",  "Bonn",     "Münster", "Aachen",
+                                           "Dortmund", "Bielefeld",  "Kassel", "Würzburg", "Lübeck",  "Göttingen"};
+const std::array<const char*, 12> kNamen = {"Becker",     "Krüger", "Lehmann",  "Schröder", "Neumann", "Schwarz",
+                                            "Zimmermann", "Braun",  "Hartmann", "Wolf",     "Schulz",  "Köhler"};
 const std::array<const char*, 6> kFormen = {"GmbH", "KG", "e.K.", "GmbH & Co. KG", "AG", "OHG"};
-const std::array<const char*, 6> kBranchen = {"Bürotechnik", "Handel", "Logistik", "Praxis",
-                                               "Kanzlei", "Werkstatt"};
+const std::array<const char*, 6> kBranchen = {"Bürotechnik", "Handel", "Logistik", "Praxis", "Kanzlei", "Werkstatt"};
 
 // Months weigh differently: a quiet summer, a strong autumn and December.
-const std::array<double, 12> kMonatsGewicht = {0.9, 0.85, 1.0, 0.95, 0.95, 0.8,
-                                               0.7, 0.75, 1.05, 1.15, 1.25, 1.3};
+const std::array<double, 12> kMonatsGewicht = {0.9, 0.85, 1.0, 0.95, 0.95, 0.8, 0.7, 0.75, 1.05, 1.15, 1.25, 1.3};
 
 }  // namespace
 
-std::string writeDemoDatabase(const std::string& file, const DemoOptions& options)
-{
+std::string writeDemoDatabase(const std::string& file, const DemoOptions& options) {
     std::error_code ec;
     std::filesystem::remove(file, ec);
     Db db;
@@ -121,24 +132,27 @@ std::string writeDemoDatabase(const std::string& file, const DemoOptions& option
     const int kunden = 480;
     std::vector<double> kundenGewicht;
     for (int k = 1; k <= kunden; ++k) {
-        std::string firma = fmt::format("{} {} {}", kNamen[pick(kNamen.size())],
-                                        kBranchen[pick(kBranchen.size())], kFormen[pick(kFormen.size())]);
-        char* q = sqlite3_mprintf("INSERT INTO tKunde VALUES (%d, %Q, %Q)", k, firma.c_str(),
-                                  kOrte[pick(kOrte.size())]);
+        std::string firma = fmt::format("{} {} {}", kNamen[pick(kNamen.size())], kBranchen[pick(kBranchen.size())],
+                                        kFormen[pick(kFormen.size())]);
+        char* q =
+            sqlite3_mprintf("INSERT INTO tKunde VALUES (%d, %Q, %Q)", k, firma.c_str(), kOrte[pick(kOrte.size())]);
         bool ok = db.exec(q);
         sqlite3_free(q);
         if (!ok) return db.error;
         kundenGewicht.push_back(std::pow(uniform(0.05, 1.0), 3.0));
     }
-    struct Artikel { int gruppe; double vk, ek; };
+    struct Artikel {
+        int gruppe;
+        double vk, ek;
+    };
     std::vector<Artikel> artikel;
     for (size_t g = 0; g < kGruppen.size(); ++g) {
         for (auto* name : kGruppen[g].artikel) {
             double vk = std::round(uniform(kGruppen[g].preisVon, kGruppen[g].preisBis) * 100) / 100;
             double ek = std::round(vk * uniform(0.52, 0.78) * 100) / 100;
             artikel.push_back({int(g + 1), vk, ek});
-            char* q = sqlite3_mprintf("INSERT INTO tArtikel VALUES (%d, %Q, %d, %.2f, %.2f)",
-                                      int(artikel.size()), name, int(g + 1), vk, ek);
+            char* q = sqlite3_mprintf("INSERT INTO tArtikel VALUES (%d, %Q, %d, %.2f, %.2f)", int(artikel.size()), name,
+                                      int(g + 1), vk, ek);
             bool ok = db.exec(q);
             sqlite3_free(q);
             if (!ok) return db.error;
@@ -149,7 +163,9 @@ std::string writeDemoDatabase(const std::string& file, const DemoOptions& option
     std::discrete_distribution<int> plattformDist({30, 40, 15, 10, 5});
     std::discrete_distribution<int> shopDist({35, 20, 15, 30});
     std::vector<double> tagGewicht;  // 2023-01-01 .. 2026-11-30, growing over the years
-    struct Tag { int y, m, d; };
+    struct Tag {
+        int y, m, d;
+    };
     std::vector<Tag> tage;
     for (int y = 2023; y <= 2026; ++y)
         for (int m = 1; m <= 12; ++m) {

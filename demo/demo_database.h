@@ -5,8 +5,8 @@
 namespace demo {
 
 struct DemoOptions {
-    long salesLines = 200000;   // order lines in the sales table
-    unsigned seed = 20261210;   // same seed, same data
+    long salesLines = 200000;  // order lines in the sales table
+    unsigned seed = 20261210;  // same seed, same data
 };
 
 // Writes the demo ERP database as a SQLite file (replaced when present).

@@ -14,8 +14,8 @@ bool RestartProgram() {
     const std::string program = ProgramFilePath();
     rt::ProcessResult started = rt::startProcess(program, {}, false);
     if (!started.started) {
-        rt::message("Das Programm " + program + " konnte nicht neu gestartet werden.||" + started.errorText,
-                    "Fehler", rt::MessageIcon::Hand);
+        rt::message("Das Programm " + program + " konnte nicht neu gestartet werden.||" + started.errorText, "Fehler",
+                    rt::MessageIcon::Hand);
         return false;
     }
     EndProgramNow(0);

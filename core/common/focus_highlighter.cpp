@@ -79,9 +79,9 @@ void FocusHighlighter::Init() {
     alive_ = true;
     EXCLUDEDCONTROLTYPE.clear();
     // The common-files folder; there is no registry and no shell folder here, so it stays blank.
-    std::string folder = rt::registryRead("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
-                                          "CommonW6432Dir")
-                             .value_or("");
+    std::string folder =
+        rt::registryRead("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "CommonW6432Dir")
+            .value_or("");
     _POPUPTOUCHKEYBOARDFOLDER = folder;
     auto& k = keyboard();
     std::lock_guard lock(k.mutex);
@@ -131,8 +131,8 @@ void FocusHighlighter::Setup(rt::Byte changeColor, rt::Long backgroundColor, rt:
     using K = rt::ControlKind;
     // Displays, decorations, buttons and holders; the menus and hosted controls are the
     // platform's further kinds.
-    EXCLUDEDCONTROLTYPE = {K::String, K::Image, K::Region, K::Line, K::Box, K::Prompt, K::Group, K::Button,
-                           K::Progress, K::Sheet, K::Tab, K::Panel, K::Ole, K::Menu, K::Item};
+    EXCLUDEDCONTROLTYPE = {K::String,   K::Image, K::Region, K::Line,  K::Box, K::Prompt, K::Group, K::Button,
+                           K::Progress, K::Sheet, K::Tab,    K::Panel, K::Ole, K::Menu,   K::Item};
 }
 
 void FocusHighlighter::TakeEvent(const rt::EventInfo& event) {
@@ -152,8 +152,7 @@ void FocusHighlighter::TakeEvent(const rt::EventInfo& event) {
         Reset();
         SCFIELD = 0;
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -277,8 +276,10 @@ void FocusHighlighter::SetDecoration(bool on) {
         }
         return;
     }
-    if (DISPLAYINDICATOR && (!DISPLAYBOX || i > b)) blanked_ = Rect{x - i, y - b, w + 2 * i, h + 2 * b};
-    else if (DISPLAYBOX) blanked_ = Rect{x - b, y - b, w + 2 * b, h + 2 * b};
+    if (DISPLAYINDICATOR && (!DISPLAYBOX || i > b))
+        blanked_ = Rect{x - i, y - b, w + 2 * i, h + 2 * b};
+    else if (DISPLAYBOX)
+        blanked_ = Rect{x - b, y - b, w + 2 * b, h + 2 * b};
     removeDecoration();
 }
 

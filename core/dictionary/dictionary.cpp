@@ -26,11 +26,11 @@ void InitDictionary() {
     if (built) return;
     dictionary::declareRelations();
     // Reverse of the table list: VOQCubeKopf first, CrossTab last.
-#define VOQ_ADD_TABLE(label, prefix)                                       \
-    {                                                                      \
-        rt::RelationManager& rm = addTable(dictionary::label(), prefix);   \
-        Relate.label = &rm;                                                \
-        Access.label = &rm.file();                                         \
+#define VOQ_ADD_TABLE(label, prefix)                                     \
+    {                                                                    \
+        rt::RelationManager& rm = addTable(dictionary::label(), prefix); \
+        Relate.label = &rm;                                              \
+        Access.label = &rm.file();                                       \
     }
     VOQ_ADD_TABLE(VOQCubeKopf, CUBK)
     VOQ_ADD_TABLE(SQLFile, SQLF)

@@ -12,12 +12,12 @@ struct Globals {
     // Kept between runs in section "Preserved" of ".\VOQKIVORANT.INI".
     rt::Shared<rt::CString<256>> Excelpfad;
     rt::Shared<rt::Byte> ForceUpdate;
-    rt::Shared<rt::CString<256>> SQL_QBE;       // also names the file of SQLQuerries
+    rt::Shared<rt::CString<256>> SQL_QBE;  // also names the file of SQLQuerries
     rt::Shared<rt::Byte> ConnectGlobal;
 
     // File names of the tables named at open time.
-    rt::Shared<rt::CString<256>> SCRIPT;        // Scripte and SKRIPT
-    rt::Shared<rt::CString<256>> ImportFile;    // ImpFile01, ImpFile01_OLD, ImpFile
+    rt::Shared<rt::CString<256>> SCRIPT;      // Scripte and SKRIPT
+    rt::Shared<rt::CString<256>> ImportFile;  // ImpFile01, ImpFile01_OLD, ImpFile
 
     // Set during start-up.
     rt::Shared<rt::String<1>> RunMode;

@@ -5,8 +5,7 @@
 #include "runtime/ui/window.h"
 
 std::string InputBox(std::string_view value, std::string_view prompt, std::string_view caption,
-                     std::string_view message, int hideMessage, int keepCaption, int hidePrompt, int noValue)
-{
+                     std::string_view message, int hideMessage, int keepCaption, int hidePrompt, int noValue) {
     rt::Window w("InputBox", "Input Box");
     w.setSize(260, 90);
     w.add(INPUTBOX_MESSAGE, rt::ControlKind::String).setPosition(6, 6, 190, 44);

@@ -13,8 +13,7 @@ std::mutex traceSwitchMutex;
 std::function<bool()> traceSwitch;
 }  // namespace
 
-int AppendLogLine(std::string_view file, std::string_view line, int deviceFlag, int endFlag, int lineEndFlag)
-{
+int AppendLogLine(std::string_view file, std::string_view line, int deviceFlag, int endFlag, int lineEndFlag) {
     if (deviceFlag != 0) return 1;  // no print device to write to
     std::string target(rt::clip(rt::cutChars(file, 143)));
     std::string text(rt::cutChars(line, 5000));
@@ -34,14 +33,12 @@ int AppendLogLine(std::string_view file, std::string_view line, int deviceFlag, 
     return 0;
 }
 
-void SetDebugTraceSwitch(std::function<bool()> isOn)
-{
+void SetDebugTraceSwitch(std::function<bool()> isOn) {
     std::lock_guard lock(traceSwitchMutex);
     traceSwitch = std::move(isOn);
 }
 
-void DebugTrace(std::string_view text)
-{
+void DebugTrace(std::string_view text) {
     {
         std::lock_guard lock(traceSwitchMutex);
         if (!traceSwitch || !traceSwitch()) return;

@@ -11,8 +11,7 @@ namespace {
 rt::Shared<std::string> lastFile;
 }  // namespace
 
-std::string ShellErrorText(int code)
-{
+std::string ShellErrorText(int code) {
     switch (code) {
     case 0: return "Out of memory or file is corrupt when running program";
     case 2: return "File not found";
@@ -35,8 +34,7 @@ std::string ShellErrorText(int code)
     }
 }
 
-void RunShellExecute(long /*windowHandle: the box belongs to the calling thread's window*/, std::string_view file)
-{
+void RunShellExecute(long /*windowHandle: the box belongs to the calling thread's window*/, std::string_view file) {
     std::string name(rt::clip(rt::cutChars(file, 255)));
     rt::ShellOpenResult r = rt::shellOpen(name);
     if (r.code > 32) return;
@@ -46,14 +44,10 @@ void RunShellExecute(long /*windowHandle: the box belongs to the calling thread'
     rt::message(text + "\r\n" + name);
 }
 
-void ShellOpenFile(std::string_view file)
-{
+void ShellOpenFile(std::string_view file) {
     std::string name(rt::clip(rt::cutChars(file, 255)));
     lastFile.set(name);
     RunShellExecute(static_cast<long>(rt::topWindow(rt::threadNumber())), name);
 }
 
-std::string LastShellOpenFile()
-{
-    return lastFile.get();
-}
+std::string LastShellOpenFile() { return lastFile.get(); }

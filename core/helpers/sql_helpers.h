@@ -77,7 +77,8 @@ struct SqlQueueTarget {
 // A queue with the record its variables lie in.
 template <class R>
 SqlQueueTarget SqlQueue(rt::Queue<R>& queue, R& buffer) {
-    return {[&buffer] { buffer = R{}; }, [&queue, &buffer] {
+    return {[&buffer] { buffer = R{}; },
+            [&queue, &buffer] {
                 queue.add(buffer);
                 return 0;
             }};

@@ -21,11 +21,28 @@ void PrintSetupWindow(rt::PreviewQueue& pages, rt::Report& report, std::uint8_t&
 namespace printsetup {
 
 enum : int {
-  PRINTER_NAME = 1, PRINTER_PORT,
-  GROUP_RANGE, OPTION, RADIO_ALL, RADIO_CURRENT, RADIO_RANGE, PROMPT_FROM, SPIN_FROM, PROMPT_TO, SPIN_TO,
-  GROUP_COPIES, PROMPT_COPIES, SPIN_COPIES, CHECK_COLLATE,
-  PAGE_LABEL = 20, // nine labels: PAGE_LABEL + 0 .. 8, three stacks of three
-  GROUP_FILE = 30, CHECK_FILE, PRINT_PICTURE, PROGRESS, OK_BUTTON, CANCEL_BUTTON,
+    PRINTER_NAME = 1,
+    PRINTER_PORT,
+    GROUP_RANGE,
+    OPTION,
+    RADIO_ALL,
+    RADIO_CURRENT,
+    RADIO_RANGE,
+    PROMPT_FROM,
+    SPIN_FROM,
+    PROMPT_TO,
+    SPIN_TO,
+    GROUP_COPIES,
+    PROMPT_COPIES,
+    SPIN_COPIES,
+    CHECK_COLLATE,
+    PAGE_LABEL = 20,  // nine labels: PAGE_LABEL + 0 .. 8, three stacks of three
+    GROUP_FILE = 30,
+    CHECK_FILE,
+    PRINT_PICTURE,
+    PROGRESS,
+    OK_BUTTON,
+    CANCEL_BUTTON,
 };
 
 // Cuts the list to the pages from .. to (1-based, both included; from > to counts as to .. to).
@@ -38,4 +55,4 @@ std::array<std::string, 9> pageLabels(bool collate);
 // ".\View_001.WMF" for page 1.
 std::string viewFileName(int page);
 
-} // namespace printsetup
+}  // namespace printsetup

@@ -31,9 +31,9 @@ void installReportPreview();
 
 // Hand-over to the magnified page, written before its thread starts.
 struct ThumbnailHandOver {
-  std::string file;
-  int x = 0, y = 0, width = 0, height = 0; // the preview window
-  int mouseY = 0;
+    std::string file;
+    int x = 0, y = 0, width = 0, height = 0;  // the preview window
+    int mouseY = 0;
 };
 extern rt::Shared<ThumbnailHandOver> ThumbnailData;
 
@@ -41,16 +41,47 @@ namespace preview {
 
 // Controls of the preview window.
 enum : int {
-  MENU_FILE = 1, ITEM_PRINT, ITEM_EXIT,
-  MENU_VIEW, ITEM_FIRST, ITEM_NEXT, ITEM_PREVIOUS, ITEM_LAST, ITEM_SEP1, ITEM_MARK_ALL, ITEM_UNMARK_ALL,
-  ITEM_SEP2, ITEM_JUMP, ITEM_THUMBNAILS,
-  MENU_ZOOM, ITEM_NO_ZOOM, ITEM_SEP3, ITEM_PAGE_WIDTH, ITEM_SEP4, ITEM_ZOOM_50, ITEM_ZOOM_75, ITEM_ZOOM_100,
-  ITEM_ZOOM_200, ITEM_ZOOM_300,
-  BUTTON_PRINT = 40, BUTTON_EXIT, BUTTON_ZOOM, BUTTON_FIRST, BUTTON_PREVIOUS, BUTTON_NEXT, BUTTON_LAST,
-  BUTTON_MARK_ALL, BUTTON_UNMARK_ALL, BUTTON_JUMP, BUTTON_THUMBNAILS, PAGE_PROMPT, PAGE_SPIN,
-  MARK_PICTURE, MARK_BOX,
-  SINGLE_PAGE = 60, // the single-page picture (run-time)
-  FIRST_SLOT = 100, // grid slot k (from 1): FIRST_SLOT + 4 (k - 1) + 0 paper, 1 picture, 2 mark picture, 3 mark area
+    MENU_FILE = 1,
+    ITEM_PRINT,
+    ITEM_EXIT,
+    MENU_VIEW,
+    ITEM_FIRST,
+    ITEM_NEXT,
+    ITEM_PREVIOUS,
+    ITEM_LAST,
+    ITEM_SEP1,
+    ITEM_MARK_ALL,
+    ITEM_UNMARK_ALL,
+    ITEM_SEP2,
+    ITEM_JUMP,
+    ITEM_THUMBNAILS,
+    MENU_ZOOM,
+    ITEM_NO_ZOOM,
+    ITEM_SEP3,
+    ITEM_PAGE_WIDTH,
+    ITEM_SEP4,
+    ITEM_ZOOM_50,
+    ITEM_ZOOM_75,
+    ITEM_ZOOM_100,
+    ITEM_ZOOM_200,
+    ITEM_ZOOM_300,
+    BUTTON_PRINT = 40,
+    BUTTON_EXIT,
+    BUTTON_ZOOM,
+    BUTTON_FIRST,
+    BUTTON_PREVIOUS,
+    BUTTON_NEXT,
+    BUTTON_LAST,
+    BUTTON_MARK_ALL,
+    BUTTON_UNMARK_ALL,
+    BUTTON_JUMP,
+    BUTTON_THUMBNAILS,
+    PAGE_PROMPT,
+    PAGE_SPIN,
+    MARK_PICTURE,
+    MARK_BOX,
+    SINGLE_PAGE = 60,  // the single-page picture (run-time)
+    FIRST_SLOT = 100,  // grid slot k (from 1): FIRST_SLOT + 4 (k - 1) + 0 paper, 1 picture, 2 mark picture, 3 mark area
 };
 inline int slotPaper(int k) { return FIRST_SLOT + 4 * (k - 1); }
 inline int slotPicture(int k) { return slotPaper(k) + 1; }
@@ -73,12 +104,12 @@ enum class Zoom { Whole, PageWidth, P50, P75, P100, P200, P300 };
 // The page grid in dialog units for a window W x H (the toolbar and status bar taken off
 // inside) and a page aspect ratio height / width.
 struct GridCell {
-  int x = 0, y = 0;
+    int x = 0, y = 0;
 };
 struct GridLayout {
-  int cellWidth = 0, cellHeight = 0;
-  std::vector<GridCell> cells; // row by row
+    int cellWidth = 0, cellHeight = 0;
+    std::vector<GridCell> cells;  // row by row
 };
 GridLayout gridLayout(int windowWidth, int windowHeight, int across, int down, double ratio);
 
-} // namespace preview
+}  // namespace preview

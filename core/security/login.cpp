@@ -74,15 +74,15 @@ Outcome validate(const std::string& userId, const std::string& password, int& wr
 void illegalAccessNotices() {
     const UserListRecord me = USER;
     if (me.ILLEGALACCESSUSER == 1) {
-        std::string when = "||The attempt was made the: " + shownDate(me.DATEILLEGALACCESS) + " at: " +
-                           shownTime(me.TIMEILLEGALACCESS) + "||You ought to change your password.";
+        std::string when = "||The attempt was made the: " + shownDate(me.DATEILLEGALACCESS) +
+                           " at: " + shownTime(me.TIMEILLEGALACCESS) + "||You ought to change your password.";
         if (me.SUPERVISOR != 1 && isOneOf(me.REPORTERROR.str(), {"Both", "User"})) {
             rt::message("There has been an attempt to use your user ID and password." + when, "Illegal Access",
                         rt::MessageIcon::Information);
         } else if (me.SUPERVISOR == 1 && isOneOf(me.REPORTERROR.str(), {"Both", "User", "Supervisor"})) {
             rt::beep(rt::Beep::Exclamation);
-            rt::message("There has been an attempt to use your ID and password as supervisor." + when,
-                        "Illegal Access", rt::MessageIcon::Information);
+            rt::message("There has been an attempt to use your ID and password as supervisor." + when, "Illegal Access",
+                        rt::MessageIcon::Information);
         }
     }
     if (me.SUPERVISOR != 1) return;
@@ -220,7 +220,8 @@ rt::Byte LoginWindow(rt::String<30>& userId) {
     w.add(LOGIN_USERID_PROMPT, rt::ControlKind::Prompt).setText("User ID").setPosition(6, 22, 50, 10);
     w.add(LOGIN_USERID, rt::ControlKind::Entry).setPicture("@s30").setPosition(60, 22, 114, 12);
     w.add(LOGIN_PASSWORD_PROMPT, rt::ControlKind::Prompt).setText("Password").setPosition(6, 40, 50, 10);
-    w.add(LOGIN_PASSWORD, rt::ControlKind::Entry).setPicture("@s30").setPosition(60, 40, 114, 12).edit().password = true;
+    w.add(LOGIN_PASSWORD, rt::ControlKind::Entry).setPicture("@s30").setPosition(60, 40, 114, 12).edit().password =
+        true;
     w.add(LOGIN_OK, rt::ControlKind::Button).setText("OK").setPosition(6, 64, 50, 14).edit().defaultButton = true;
     w.add(LOGIN_CANCEL, rt::ControlKind::Button).setText("Cancel").setPosition(60, 64, 50, 14);
     w.add(LOGIN_NEWPASSWORD, rt::ControlKind::Button).setText("New password").setPosition(114, 64, 60, 14);

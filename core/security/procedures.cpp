@@ -15,7 +15,9 @@ class ProgressWindow {
 public:
     ProgressWindow() : w_("UpdateProcedureList", "Updating Program [VOQKivorant]") {
         w_.setSize(200, 60);
-        w_.add(PROGRESS_EXISTING_PROMPT, rt::ControlKind::Prompt).setText("Existing Procedures").setPosition(6, 6, 188, 10);
+        w_.add(PROGRESS_EXISTING_PROMPT, rt::ControlKind::Prompt)
+            .setText("Existing Procedures")
+            .setPosition(6, 6, 188, 10);
         w_.add(PROGRESS_EXISTING, rt::ControlKind::Progress).setRange(0, 100).setValue("0").setPosition(6, 16, 188, 8);
         w_.add(PROGRESS_NEW_PROMPT, rt::ControlKind::Prompt).setText("New Procedures").setPosition(6, 30, 188, 10);
         w_.add(PROGRESS_NEW, rt::ControlKind::Progress).setRange(0, 100).setValue("0").setPosition(6, 40, 188, 8);

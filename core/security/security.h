@@ -61,8 +61,23 @@ bool PasswordInHistory(std::string_view history, std::string_view password);
 std::string AppendPasswordHistory(std::string_view history, std::string_view oldPassword);
 
 // Control numbers of the windows (for tests through the display).
-enum LoginControl { LOGIN_HEADING = 1, LOGIN_USERID_PROMPT, LOGIN_USERID, LOGIN_PASSWORD_PROMPT, LOGIN_PASSWORD,
-                    LOGIN_OK, LOGIN_CANCEL, LOGIN_NEWPASSWORD };
-enum NewPasswordControl { NEWPW_HEADING = 1, NEWPW_NEW_PROMPT, NEWPW_NEW, NEWPW_REPEAT_PROMPT, NEWPW_REPEAT,
-                          NEWPW_OK, NEWPW_CANCEL };
+enum LoginControl {
+    LOGIN_HEADING = 1,
+    LOGIN_USERID_PROMPT,
+    LOGIN_USERID,
+    LOGIN_PASSWORD_PROMPT,
+    LOGIN_PASSWORD,
+    LOGIN_OK,
+    LOGIN_CANCEL,
+    LOGIN_NEWPASSWORD
+};
+enum NewPasswordControl {
+    NEWPW_HEADING = 1,
+    NEWPW_NEW_PROMPT,
+    NEWPW_NEW,
+    NEWPW_REPEAT_PROMPT,
+    NEWPW_REPEAT,
+    NEWPW_OK,
+    NEWPW_CANCEL
+};
 enum ProgressControl { PROGRESS_EXISTING_PROMPT = 1, PROGRESS_EXISTING, PROGRESS_NEW_PROMPT, PROGRESS_NEW };

@@ -151,15 +151,14 @@ std::string err() {
     return rt::errorText() + " (" + std::to_string(rt::errorCode()) + ")";
 }
 
-void report(std::string_view title, std::string_view text) {
-    rt::message(text, title, rt::MessageIcon::Information);
-}
+void report(std::string_view title, std::string_view text) { rt::message(text, title, rt::MessageIcon::Information); }
 
 // The report of a failed store; 1 for the caller to hand on.
 int updateFailed() {
     report("Update Operation Error", "An error (" + err() +
                                          ") was experienced when attempting to update a record from the file.  "
-                                         "Probable Cause: " + rt::errorText() + ".");
+                                         "Probable Cause: " +
+                                         rt::errorText() + ".");
     return 1;
 }
 

@@ -45,7 +45,8 @@ void setMainProcedure(MainProcedure main);
 
 // UpdateProcedureList of the security module: (row count, row width, the rows of exactly
 // `row width` characters) -> 1 when it added procedures that were not yet known.
-using ProcedureRegistration = std::function<rt::Byte(long rowCount, long rowWidth, const std::vector<std::string>& rows)>;
+using ProcedureRegistration =
+    std::function<rt::Byte(long rowCount, long rowWidth, const std::vector<std::string>& rows)>;
 void setProcedureRegistration(ProcedureRegistration registration);
 
 // Hands ProcedureTable to the registration; 1 when it added procedures (0 without one set).

@@ -108,9 +108,9 @@ void showActions(const StructureRun& run) {
 // ---- SchemaSync ----------------------------------------------------------------------------
 
 const std::vector<std::string>& structureTables() {
-    static const std::vector<std::string> list = {"VOQCubeKopf", "VOQCubeDetail", "VOQGNEquates", "VOQSQLTBL",
-                                                  "VOQQBESEARCH", "VOQQBEQUERY", "ACQTBL", "VOQProvKey",
-                                                  "SQLFile", "VOQCubeGruppe"};
+    static const std::vector<std::string> list = {"VOQCubeKopf",  "VOQCubeDetail", "VOQGNEquates", "VOQSQLTBL",
+                                                  "VOQQBESEARCH", "VOQQBEQUERY",   "ACQTBL",       "VOQProvKey",
+                                                  "SQLFile",      "VOQCubeGruppe"};
     return list;
 }
 
@@ -148,7 +148,7 @@ std::string SchemaSync::sqlType(const rt::FieldDesc& f, std::string_view backEnd
         case rt::FieldType::Short:
         case rt::FieldType::Time: type = "INT"; break;
         case rt::FieldType::Decimal:
-            type = access ? "CURRENCY"
+            type = access   ? "CURRENCY"
                    : sqlite ? "NUMERIC"
                             : "DECIMAL(" + std::to_string(f.size) + "," + std::to_string(f.places) + ")";
             break;
@@ -158,9 +158,12 @@ std::string SchemaSync::sqlType(const rt::FieldDesc& f, std::string_view backEnd
         }
     }
     if (f.size > 256 || f.type == rt::FieldType::Blob) {
-        if (access) type = "memo";
-        else if (firebird && f.size > 0) type = "VARCHAR(" + std::to_string(f.size - 1) + ")";
-        else type = "TEXT";
+        if (access)
+            type = "memo";
+        else if (firebird && f.size > 0)
+            type = "VARCHAR(" + std::to_string(f.size - 1) + ")";
+        else
+            type = "TEXT";
     }
     return type;
 }

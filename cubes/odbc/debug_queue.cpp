@@ -83,9 +83,8 @@ void resetDebugQueue() {
     lastX = lastY = 0;
 }
 
-int SaveQueueToFile(const rt::QueueBase& queue, rt::Byte, rt::Byte format, rt::Byte, rt::Byte,
-                    rt::Byte recordNumbers, std::string_view fileName, std::string_view separator,
-                    std::string_view quote) {
+int SaveQueueToFile(const rt::QueueBase& queue, rt::Byte, rt::Byte format, rt::Byte, rt::Byte, rt::Byte recordNumbers,
+                    std::string_view fileName, std::string_view separator, std::string_view quote) {
     const rt::RecordDesc* desc = queue.desc();
     if (!desc) return 0;
     const std::string sep = separator.empty() ? std::string(";") : std::string(rt::cutChars(separator, 1));
@@ -176,8 +175,8 @@ int SaveQueueToFile(const rt::QueueBase& queue, rt::Byte, rt::Byte format, rt::B
     return ok ? 1 : 0;
 }
 
-void debugQueue(const rt::QueueBase& queue, rt::Byte option1, rt::Byte format, rt::Byte option3,
-                rt::Byte option4, rt::Byte recordNumbers, std::string_view, std::string_view, std::string_view) {
+void debugQueue(const rt::QueueBase& queue, rt::Byte option1, rt::Byte format, rt::Byte option3, rt::Byte option4,
+                rt::Byte recordNumbers, std::string_view, std::string_view, std::string_view) {
     {
         std::lock_guard lock(stateMutex);
         if (ignoreAll) return;
@@ -196,8 +195,10 @@ void debugQueue(const rt::QueueBase& queue, rt::Byte option1, rt::Byte format, r
     int width = 400, height = 220;
     {
         std::lock_guard lock(stateMutex);
-        if (lastX != 0 || lastY != 0) w.setPosition(lastX, lastY, width, height);
-        else w.setSize(width, height);
+        if (lastX != 0 || lastY != 0)
+            w.setPosition(lastX, lastY, width, height);
+        else
+            w.setSize(width, height);
     }
     w.add(LIST, rt::ControlKind::List).setPosition(5, 5, width - 10, height - 35).editList().lineHeight = 11;
     w.add(PANEL, rt::ControlKind::Panel).setPosition(5, height - 25, width - 10, 22);

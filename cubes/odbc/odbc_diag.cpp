@@ -27,8 +27,7 @@ void odbcForgetHandle(SQLSMALLINT handleType, SQLHANDLE handle) {
     memory().erase({handleType, number(handle)});
 }
 
-void ODBCGetDiag(SQLSMALLINT handleType, SQLHANDLE handle, OdbcConnection* connection,
-                 std::string_view context) {
+void ODBCGetDiag(SQLSMALLINT handleType, SQLHANDLE handle, OdbcConnection* connection, std::string_view context) {
     const std::pair<int, std::uintptr_t> key{handleType, number(handle)};
     {
         std::lock_guard lock(memoryMutex);
@@ -45,9 +44,8 @@ void ODBCGetDiag(SQLSMALLINT handleType, SQLHANDLE handle, OdbcConnection* conne
 
     OdbcMessage box;
     box.text = fmt::format("henv:\t\t{}\r\nhdbc:\t\t{}\r\nNative code:\t{}\r\nError:\t\t{}\r\nSQLState:\t{}\r\n\r\n{}",
-                           connection ? number(connection->HENV) : 0, connection ? number(connection->HDBC) : 0,
-                           native, reinterpret_cast<const char*>(text), reinterpret_cast<const char*>(state),
-                           context);
+                           connection ? number(connection->HENV) : 0, connection ? number(connection->HDBC) : 0, native,
+                           reinterpret_cast<const char*>(text), reinterpret_cast<const char*>(state), context);
     box.title = fmt::format("ODBCGetDiag( {} )", handleType);
     box.icon = OdbcIcon::Information;
     box.buttons = {"&Weiter", "&Stop", "&Ende"};

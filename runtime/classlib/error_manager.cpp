@@ -7,18 +7,18 @@
 namespace rt {
 
 void ErrorManager::init() {
-  std::lock_guard lock(mutex_);
-  started_ = true;
+    std::lock_guard lock(mutex_);
+    started_ = true;
 }
 
 void ErrorManager::kill() {
-  std::lock_guard lock(mutex_);
-  started_ = false;
+    std::lock_guard lock(mutex_);
+    started_ = false;
 }
 
 bool ErrorManager::started() const {
-  std::lock_guard lock(mutex_);
-  return started_;
+    std::lock_guard lock(mutex_);
+    return started_;
 }
 
 void ErrorManager::pushProcedure(std::string name) { pushProcedureName(std::move(name)); }
@@ -27,60 +27,56 @@ std::string ErrorManager::procedure() { return currentProcedureName(); }
 std::vector<std::string> ErrorManager::procedures() { return errorStatus().procedureNames; }
 
 std::string ErrorManager::fileErrorMessage(int code, std::string_view table) {
-  std::string name(table);
-  switch (code) {
-  case ErrDuplicateKey:
-    return "The record cannot be stored in " + name + ":|another record has the same key values.";
-  case ErrRecordNotFound:
-  case ErrRecordNotAvailable:
-    return "The record of " + name + " is no longer there;|another user may have changed or deleted it.";
-  case ErrRelatedRecords:
-    return "The record of " + name + " cannot be deleted or changed:|related records exist.";
-  case ErrFileNotFound:
-  case ErrPathNotFound:
-    return "The file " + name + " cannot be found.";
-  case ErrAccessDenied:
-    return "Access to the file " + name + " is denied.";
-  case ErrFileSystem: {
-    std::string text = "Error with the file " + name + ": " + errorText();
-    if (!fileErrorCode().empty() || !fileErrorText().empty())
-      text += "|(" + fileErrorCode() + ") " + fileErrorText();
-    return text;
-  }
-  default: {
-    std::string text = errorText().empty() ? dataErrorText(code) : errorText();
-    return "Error (" + std::to_string(code) + ") with the file " + name + ":|" + text;
-  }
-  }
+    std::string name(table);
+    switch (code) {
+    case ErrDuplicateKey: return "The record cannot be stored in " + name + ":|another record has the same key values.";
+    case ErrRecordNotFound:
+    case ErrRecordNotAvailable:
+        return "The record of " + name + " is no longer there;|another user may have changed or deleted it.";
+    case ErrRelatedRecords: return "The record of " + name + " cannot be deleted or changed:|related records exist.";
+    case ErrFileNotFound:
+    case ErrPathNotFound: return "The file " + name + " cannot be found.";
+    case ErrAccessDenied: return "Access to the file " + name + " is denied.";
+    case ErrFileSystem: {
+        std::string text = "Error with the file " + name + ": " + errorText();
+        if (!fileErrorCode().empty() || !fileErrorText().empty())
+            text += "|(" + fileErrorCode() + ") " + fileErrorText();
+        return text;
+    }
+    default: {
+        std::string text = errorText().empty() ? dataErrorText(code) : errorText();
+        return "Error (" + std::to_string(code) + ") with the file " + name + ":|" + text;
+    }
+    }
 }
 
 int ErrorManager::throwFile(std::string_view table) { return throwFile(errorCode(), table); }
 
 int ErrorManager::throwFile(int code, std::string_view table) {
-  if (code == 0) return 0;
-  report(fileErrorMessage(code, table));
-  return code;
+    if (code == 0) return 0;
+    report(fileErrorMessage(code, table));
+    return code;
 }
 
 void ErrorManager::throwMessage(std::string_view text) { report(std::string(text)); }
 
 void ErrorManager::setReporter(std::function<void(const std::string&, const std::string&)> reporter) {
-  std::lock_guard lock(mutex_);
-  reporter_ = std::move(reporter);
+    std::lock_guard lock(mutex_);
+    reporter_ = std::move(reporter);
 }
 
 void ErrorManager::report(const std::string& text) {
-  std::function<void(const std::string&, const std::string&)> reporter;
-  {
-    std::lock_guard lock(mutex_);
-    reporter = reporter_;
-  }
-  std::string title = procedure();
-  if (reporter) {
-    reporter(title, text);
-    return;
-  }
-  message(text, title, MessageIcon::Exclamation, button::Ok);
+    std::function<void(const std::string&, const std::string&)> reporter;
+    {
+        std::lock_guard lock(mutex_);
+        reporter = reporter_;
+    }
+    std::string title = procedure();
+    if (reporter) {
+        reporter(title, text);
+        return;
+    }
+    message(text, title, MessageIcon::Exclamation, button::Ok);
 }
 
-} // namespace rt
+}  // namespace rt

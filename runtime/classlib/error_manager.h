@@ -17,40 +17,40 @@ namespace rt {
 
 class ErrorManager {
 public:
-  ErrorManager() = default;
-  virtual ~ErrorManager() = default;
-  ErrorManager(const ErrorManager&) = delete;
-  ErrorManager& operator=(const ErrorManager&) = delete;
+    ErrorManager() = default;
+    virtual ~ErrorManager() = default;
+    ErrorManager(const ErrorManager&) = delete;
+    ErrorManager& operator=(const ErrorManager&) = delete;
 
-  void init();
-  void kill();
-  bool started() const;
+    void init();
+    void kill();
+    bool started() const;
 
-  // The calling thread's name stack.
-  static void pushProcedure(std::string name);
-  static void popProcedure();
-  static std::string procedure(); // innermost, empty when none
-  static std::vector<std::string> procedures(); // outermost first
+    // The calling thread's name stack.
+    static void pushProcedure(std::string name);
+    static void popProcedure();
+    static std::string procedure();                // innermost, empty when none
+    static std::vector<std::string> procedures();  // outermost first
 
-  // The message for a table error of the calling thread's error status (code and texts), for a
-  // table (its label); shown in a message box titled with the current procedure name. Returns
-  // the error code. A code 0 shows nothing.
-  int throwFile(std::string_view table);
-  int throwFile(int code, std::string_view table);
-  // Any message of the class library, titled with the current procedure name.
-  void throwMessage(std::string_view text);
-  // The text throwFile shows for the calling thread's error status.
-  static std::string fileErrorMessage(int code, std::string_view table);
+    // The message for a table error of the calling thread's error status (code and texts), for a
+    // table (its label); shown in a message box titled with the current procedure name. Returns
+    // the error code. A code 0 shows nothing.
+    int throwFile(std::string_view table);
+    int throwFile(int code, std::string_view table);
+    // Any message of the class library, titled with the current procedure name.
+    void throwMessage(std::string_view text);
+    // The text throwFile shows for the calling thread's error status.
+    static std::string fileErrorMessage(int code, std::string_view table);
 
-  // Where messages go (tests, or a program without display); default rt::message.
-  void setReporter(std::function<void(const std::string& title, const std::string& text)> reporter);
+    // Where messages go (tests, or a program without display); default rt::message.
+    void setReporter(std::function<void(const std::string& title, const std::string& text)> reporter);
 
 private:
-  void report(const std::string& text);
+    void report(const std::string& text);
 
-  mutable std::mutex mutex_;
-  bool started_ = false;
-  std::function<void(const std::string&, const std::string&)> reporter_;
+    mutable std::mutex mutex_;
+    bool started_ = false;
+    std::function<void(const std::string&, const std::string&)> reporter_;
 };
 
-} // namespace rt
+}  // namespace rt

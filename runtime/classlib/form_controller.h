@@ -35,68 +35,68 @@ namespace rt {
 
 class FormController : public WindowController, public ToolbarTarget {
 public:
-  static constexpr int HistoryKey = keys::Ctrl + 'H';
-  // What OK asks in delete mode before it deletes (No is the default answer).
-  static constexpr std::string_view DeleteQuestion = "Wollen Sie diesen Datensatz wirklich löschen?";
-  static constexpr std::string_view DeleteTitle = "Datensatz löschen";
+    static constexpr int HistoryKey = keys::Ctrl + 'H';
+    // What OK asks in delete mode before it deletes (No is the default answer).
+    static constexpr std::string_view DeleteQuestion = "Wollen Sie diesen Datensatz wirklich löschen?";
+    static constexpr std::string_view DeleteTitle = "Datensatz löschen";
 
-  FormController(Window& window, std::string procedure, RelationManager& table);
-  ~FormController() override;
+    FormController(Window& window, std::string procedure, RelationManager& table);
+    ~FormController() override;
 
-  // A control shows and edits a field (of the form's table, or of another file).
-  void bind(int control, std::string_view fieldLabel);
-  void bind(int control, FileManager& file, std::string_view fieldLabel);
-  void setOkButton(int control) { ok_ = control; }
-  void setCancelButton(int control) { cancel_ = control; }
-  // Fields whose previous value the history brings back; all bound fields when none is named.
-  void addHistory(int control) { history_.insert(control); }
-  // The next insert keeps what the buffer holds (a copy) instead of clearing it.
-  void setKeepBuffer(bool keep) { keepBuffer_ = keep; }
+    // A control shows and edits a field (of the form's table, or of another file).
+    void bind(int control, std::string_view fieldLabel);
+    void bind(int control, FileManager& file, std::string_view fieldLabel);
+    void setOkButton(int control) { ok_ = control; }
+    void setCancelButton(int control) { cancel_ = control; }
+    // Fields whose previous value the history brings back; all bound fields when none is named.
+    void addHistory(int control) { history_.insert(control); }
+    // The next insert keeps what the buffer holds (a copy) instead of clearing it.
+    void setKeepBuffer(bool keep) { keepBuffer_ = keep; }
 
-  // The caption for a mode; nullopt keeps the window's title.
-  std::function<std::optional<std::string>(std::uint8_t mode)> modeTitle;
-  // After priming a new record (the procedure's own defaults).
-  std::function<void()> onPrimed;
-  // Before storing; false keeps the form open.
-  std::function<bool()> validate;
+    // The caption for a mode; nullopt keeps the window's title.
+    std::function<std::optional<std::string>(std::uint8_t mode)> modeTitle;
+    // After priming a new record (the procedure's own defaults).
+    std::function<void()> onPrimed;
+    // Before storing; false keeps the form open.
+    std::function<bool()> validate;
 
-  RelationManager& table() const { return table_; }
-  std::uint8_t mode() const { return request(); }
-  bool stored() const { return stored_; }
+    RelationManager& table() const { return table_; }
+    std::uint8_t mode() const { return request(); }
+    bool stored() const { return stored_; }
 
-  // The buffers into the bound controls, and back.
-  void showRecord();
-  void readControls();
-  // OK and cancel as the buttons do them; OK answers false when nothing could be stored.
-  bool takeOk();
-  void takeCancel();
-  // The kept value into the focused field; false when there is none.
-  bool restoreHistory(int control = 0);
+    // The buffers into the bound controls, and back.
+    void showRecord();
+    void readControls();
+    // OK and cancel as the buttons do them; OK answers false when nothing could be stored.
+    bool takeOk();
+    void takeCancel();
+    // The kept value into the focused field; false when there is none.
+    bool restoreHistory(int control = 0);
 
-  int init() override;
-  bool takeEvent(const EventInfo& event) override;
-  bool takeToolbar(int button) override;
+    int init() override;
+    bool takeEvent(const EventInfo& event) override;
+    bool takeToolbar(int button) override;
 
 private:
-  struct Binding {
-    int control;
-    FileManager* file;
-    int field;
-  };
-  void readControl(const Binding& b);
-  void showControl(const Binding& b);
-  bool store();
-  void keepHistory();
+    struct Binding {
+        int control;
+        FileManager* file;
+        int field;
+    };
+    void readControl(const Binding& b);
+    void showControl(const Binding& b);
+    bool store();
+    void keepHistory();
 
-  RelationManager& table_;
-  std::vector<Binding> bindings_;
-  std::set<int> history_;
-  int ok_ = 0, cancel_ = 0;
-  bool keepBuffer_ = false;
-  SavedBuffer saved_;
-  bool primed_ = false;
-  bool stored_ = false;
-  bool done_ = false;
+    RelationManager& table_;
+    std::vector<Binding> bindings_;
+    std::set<int> history_;
+    int ok_ = 0, cancel_ = 0;
+    bool keepBuffer_ = false;
+    SavedBuffer saved_;
+    bool primed_ = false;
+    bool stored_ = false;
+    bool done_ = false;
 };
 
-} // namespace rt
+}  // namespace rt

@@ -10,22 +10,22 @@ namespace rt {
 
 class FuzzyMatcher {
 public:
-  static constexpr int IgnoreCase = 1;
-  static constexpr int WordOnly = 2;
+    static constexpr int IgnoreCase = 1;
+    static constexpr int WordOnly = 2;
 
-  void init();  // both options off
-  void kill() {}
-  void setOption(int option, bool on);
-  bool option(int option) const;
+    void init();  // both options off
+    void kill() {}
+    void setOption(int option, bool on);
+    bool option(int option) const;
 
-  // Characters of the query found in the text in the same order, against the longer of the
-  // two lengths; a text that contains the query whole scores at least 80.
-  int match(std::string_view query, std::string_view text) const;
+    // Characters of the query found in the text in the same order, against the longer of the
+    // two lengths; a text that contains the query whole scores at least 80.
+    int match(std::string_view query, std::string_view text) const;
 
 private:
-  mutable std::mutex mutex_;
-  bool ignoreCase_ = false;
-  bool wordOnly_ = false;
+    mutable std::mutex mutex_;
+    bool ignoreCase_ = false;
+    bool wordOnly_ = false;
 };
 
-} // namespace rt
+}  // namespace rt

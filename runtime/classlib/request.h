@@ -14,13 +14,13 @@ inline constexpr std::uint8_t Delete = 3;
 inline constexpr std::uint8_t Select = 4;
 inline constexpr std::uint8_t Process = 5;
 inline constexpr std::uint8_t View = 6;
-} // namespace request
+}  // namespace request
 
 namespace response {
 inline constexpr std::uint8_t None = 0;
 inline constexpr std::uint8_t Completed = 1;
 inline constexpr std::uint8_t Cancelled = 2;
-} // namespace response
+}  // namespace response
 
 // A form's navigation request (ThreadVcrRequest): the form stored its record and asks its list
 // to move on and call it again for the record there.
@@ -32,6 +32,6 @@ inline constexpr int Up = 3;
 inline constexpr int Down = 4;
 inline constexpr int PageDown = 5;
 inline constexpr int Bottom = 6;
-} // namespace vcr
+}  // namespace vcr
 
-} // namespace rt
+}  // namespace rt

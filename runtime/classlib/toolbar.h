@@ -25,29 +25,29 @@ inline constexpr int Help = 29012;
 inline constexpr int First = Insert;
 inline constexpr int Last = Help;
 inline constexpr bool isButton(int control) { return control >= First && control <= Last; }
-} // namespace toolbar
+}  // namespace toolbar
 
 // What a toolbar button acts on: a list or a form.
 class ToolbarTarget {
 public:
-  virtual ~ToolbarTarget() = default;
-  // True when the target handled the button.
-  virtual bool takeToolbar(int button) = 0;
+    virtual ~ToolbarTarget() = default;
+    // True when the target handled the button.
+    virtual bool takeToolbar(int button) = 0;
 };
 
 // A window's link to the toolbar: the targets it has, the last one made current acts.
 class Toolbar {
 public:
-  void addTarget(ToolbarTarget* target);
-  void removeTarget(ToolbarTarget* target);
-  void setTarget(ToolbarTarget* target); // current; added when unknown
-  ToolbarTarget* target() const { return current_; }
-  // An accepted toolbar button goes to the current target; true when it took it.
-  bool takeEvent(const EventInfo& event);
+    void addTarget(ToolbarTarget* target);
+    void removeTarget(ToolbarTarget* target);
+    void setTarget(ToolbarTarget* target);  // current; added when unknown
+    ToolbarTarget* target() const { return current_; }
+    // An accepted toolbar button goes to the current target; true when it took it.
+    bool takeEvent(const EventInfo& event);
 
 private:
-  std::vector<ToolbarTarget*> targets_;
-  ToolbarTarget* current_ = nullptr;
+    std::vector<ToolbarTarget*> targets_;
+    ToolbarTarget* current_ = nullptr;
 };
 
-} // namespace rt
+}  // namespace rt

@@ -14,26 +14,26 @@ class Window;
 
 class Translator {
 public:
-  Translator() = default;
-  virtual ~Translator() = default;
-  Translator(const Translator&) = delete;
-  Translator& operator=(const Translator&) = delete;
+    Translator() = default;
+    virtual ~Translator() = default;
+    Translator(const Translator&) = delete;
+    Translator& operator=(const Translator&) = delete;
 
-  void init();  // forgets what was collected
-  // Writes the extract file anew when its name is not blank; false when it could not be written.
-  bool kill();
-  void setExtractFileName(std::string name);
-  std::string extractFileName() const;
+    void init();  // forgets what was collected
+    // Writes the extract file anew when its name is not blank; false when it could not be written.
+    bool kill();
+    void setExtractFileName(std::string name);
+    std::string extractFileName() const;
 
-  std::string translateText(std::string_view text);
-  // Goes over a window's title, control texts, tips, help lines and list headings.
-  void translateWindow(Window& window);
-  std::set<std::string> collected() const;
+    std::string translateText(std::string_view text);
+    // Goes over a window's title, control texts, tips, help lines and list headings.
+    void translateWindow(Window& window);
+    std::set<std::string> collected() const;
 
 private:
-  mutable std::mutex mutex_;
-  std::string extractFile_;
-  std::set<std::string> collected_;
+    mutable std::mutex mutex_;
+    std::string extractFile_;
+    std::set<std::string> collected_;
 };
 
-} // namespace rt
+}  // namespace rt

@@ -18,33 +18,33 @@ struct EventInfo;
 
 namespace resize {
 inline constexpr unsigned Fixed = 0;
-inline constexpr unsigned MoveRight = 1u << 0;  // x follows the right edge
-inline constexpr unsigned MoveDown = 1u << 1;   // y follows the bottom edge
-inline constexpr unsigned GrowWidth = 1u << 2;  // the right side follows the right edge
-inline constexpr unsigned GrowHeight = 1u << 3; // the bottom follows the bottom edge
-} // namespace resize
+inline constexpr unsigned MoveRight = 1u << 0;   // x follows the right edge
+inline constexpr unsigned MoveDown = 1u << 1;    // y follows the bottom edge
+inline constexpr unsigned GrowWidth = 1u << 2;   // the right side follows the right edge
+inline constexpr unsigned GrowHeight = 1u << 3;  // the bottom follows the bottom edge
+}  // namespace resize
 
 class WindowResizer {
 public:
-  // Remembers the window's design size and each control's place; the minimum size becomes the
-  // design size (setMinSize changes it).
-  void init(Window& window);
-  void setMinSize(int width, int height);
-  void setRule(int control, unsigned rule);
-  unsigned rule(int control) const;
-  // Places every control for the window's current size.
-  void resize();
-  // Sized, Maximized and Restored place the controls anew; never takes the event.
-  bool takeEvent(const EventInfo& event);
+    // Remembers the window's design size and each control's place; the minimum size becomes the
+    // design size (setMinSize changes it).
+    void init(Window& window);
+    void setMinSize(int width, int height);
+    void setRule(int control, unsigned rule);
+    unsigned rule(int control) const;
+    // Places every control for the window's current size.
+    void resize();
+    // Sized, Maximized and Restored place the controls anew; never takes the event.
+    bool takeEvent(const EventInfo& event);
 
 private:
-  struct Place {
-    int x, y, width, height;
-    unsigned rule;
-  };
-  Window* window_ = nullptr;
-  int designWidth_ = 0, designHeight_ = 0;
-  std::map<int, Place> places_;
+    struct Place {
+        int x, y, width, height;
+        unsigned rule;
+    };
+    Window* window_ = nullptr;
+    int designWidth_ = 0, designHeight_ = 0;
+    std::map<int, Place> places_;
 };
 
-} // namespace rt
+}  // namespace rt

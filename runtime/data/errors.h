@@ -12,16 +12,16 @@ enum DataError : int {
     ErrFileNotFound = 2,
     ErrPathNotFound = 3,
     ErrAccessDenied = 5,
-    ErrRecordNotAvailable = 33,   // end or start of the records reached
-    ErrRecordNotFound = 35,       // no record with the key values
+    ErrRecordNotAvailable = 33,  // end or start of the records reached
+    ErrRecordNotFound = 35,      // no record with the key values
     ErrFileNotOpen = 37,
     ErrDuplicateKey = 40,
-    ErrInvalidFilter = 46,        // a view's filter or order was rejected
+    ErrInvalidFilter = 46,  // a view's filter or order was rejected
     ErrInvalidRecordDeclaration = 47,
-    ErrRelatedRecords = 48,       // a restricting relation has children
+    ErrRelatedRecords = 48,  // a restricting relation has children
     ErrFileAlreadyOpen = 52,
-    ErrRecordChanged = 89,        // another station changed the record since it was read
-    ErrFileSystem = 90,           // the driver's own code and text in fileErrorCode/fileErrorText
+    ErrRecordChanged = 89,  // another station changed the record since it was read
+    ErrFileSystem = 90,     // the driver's own code and text in fileErrorCode/fileErrorText
 };
 
 // The runtime's text for an error number ("Record Not Available", ...).

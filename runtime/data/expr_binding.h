@@ -13,8 +13,9 @@ namespace rt {
 inline void readInto(const Date& d, Value& out) { out.setInt(d.value); }
 inline void readInto(const Time& t, Value& out) { out.setInt(t.value); }
 template <std::size_t N>
-void readInto(const Memo<N>& m, Value& out) { out.setText(m.str()); }
-
+void readInto(const Memo<N>& m, Value& out) {
+    out.setText(m.str());
+}
 
 class DescribedRecordFields final : public FieldSource {
 public:
@@ -35,13 +36,13 @@ public:
         }
         const void* member = f.memberIn(buffer_);
         switch (f.type) {
-            case FieldType::Long:
-            case FieldType::Short:
-            case FieldType::Byte:
-            case FieldType::Date:
-            case FieldType::Time: out.setInt(f.ops->getInt(member)); break;
-            case FieldType::Decimal: out.setNumber(f.ops->getDecimal(member)); break;
-            default: out.setText(f.ops->getText(member)); break;
+        case FieldType::Long:
+        case FieldType::Short:
+        case FieldType::Byte:
+        case FieldType::Date:
+        case FieldType::Time: out.setInt(f.ops->getInt(member)); break;
+        case FieldType::Decimal: out.setNumber(f.ops->getDecimal(member)); break;
+        default: out.setText(f.ops->getText(member)); break;
         }
     }
 

@@ -31,8 +31,8 @@ enum class OpenMode { ReadWrite, ReadOnly };
 
 // A record's place in a key order, taken with position() and given back to resetTo().
 struct Position {
-    std::shared_ptr<void> record;   // copy of the record as read
-    std::int64_t rowId = 0;         // local files: the row; 0 on the server
+    std::shared_ptr<void> record;  // copy of the record as read
+    std::int64_t rowId = 0;        // local files: the row; 0 on the server
     bool valid() const { return record != nullptr; }
 };
 
@@ -53,7 +53,9 @@ public:
     const std::string& label() const { return def_.label; }
     void* buffer() const { return buffer_; }
     template <class R>
-    R& record() const { return *static_cast<R*>(buffer_); }
+    R& record() const {
+        return *static_cast<R*>(buffer_);
+    }
 
     // ---- Naming and options (take effect at the next physical open) ----
     void setName(std::string physicalName);  // overrides the declared or global name
@@ -70,8 +72,8 @@ public:
 
     // ---- Open and close ----
     int open(OpenMode mode = OpenMode::ReadWrite);  // counted; opens the store on the first call
-    int close();                                     // counted; closes on the last
-    void closeAll();                                 // closes whatever the open count
+    int close();                                    // counted; closes on the last
+    void closeAll();                                // closes whatever the open count
     bool isOpen() const;
     int openCount() const { return openCount_; }
     // Writes are refused with 5: the table is declared read only, or is open read only.
@@ -93,8 +95,8 @@ public:
     // previous() the last at or before them.
     int setFrom(int key);
     int setFrom(std::string_view keyLabel) { return setFrom(keyIndex(keyLabel)); }
-    int next();      // 0, or 33 at the end
-    int previous();  // 0, or 33 at the start
+    int next();                 // 0, or 33 at the end
+    int previous();             // 0, or 33 at the start
     Position position() const;  // of the record read last
     // Continues in `key` order at the saved record: next() reads it again (or, when it is gone,
     // the one after it), previous() it or the one before it.

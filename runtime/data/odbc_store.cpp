@@ -68,7 +68,8 @@ public:
             SQLRETURN rc;
             if (p.kind == SqlParam::Null) {
                 lengths_[k] = SQL_NULL_DATA;
-                rc = SQLBindParameter(stmt_, n, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 1, 0, nullptr, 0, &lengths_[k]);
+                rc = SQLBindParameter(stmt_, n, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 1, 0, nullptr, 0,
+                                      &lengths_[k]);
             } else if (p.kind == SqlParam::Int && p.i >= INT32_MIN && p.i <= INT32_MAX) {
                 // 32-bit where it fits: every driver takes SQL_C_SLONG, not every one BIGINT.
                 p.i32 = static_cast<std::int32_t>(p.i);
@@ -86,10 +87,22 @@ public:
                     size = static_cast<SQLULEN>(p.digits);
                     digits = static_cast<SQLSMALLINT>(p.places);
                     break;
-                case SqlParam::Date: sqlType = SQL_DATE; size = 10; break;
-                case SqlParam::DateTime: sqlType = SQL_TIMESTAMP; size = 23; digits = 3; break;
-                case SqlParam::TimeOfDay: sqlType = SQL_TIME; size = 8; break;
-                default: if (size > 8000) sqlType = SQL_LONGVARCHAR; break;
+                case SqlParam::Date:
+                    sqlType = SQL_DATE;
+                    size = 10;
+                    break;
+                case SqlParam::DateTime:
+                    sqlType = SQL_TIMESTAMP;
+                    size = 23;
+                    digits = 3;
+                    break;
+                case SqlParam::TimeOfDay:
+                    sqlType = SQL_TIME;
+                    size = 8;
+                    break;
+                default:
+                    if (size > 8000) sqlType = SQL_LONGVARCHAR;
+                    break;
                 }
                 lengths_[k] = static_cast<SQLLEN>(p.s.size());
                 rc = SQLBindParameter(stmt_, n, SQL_PARAM_INPUT, p.kind == SqlParam::Blob ? SQL_C_BINARY : SQL_C_CHAR,
@@ -177,11 +190,13 @@ public:
         char chunk[4096];
         SQLLEN length = 0;
         for (;;) {
-            SQLRETURN rc = SQLGetData(stmt_, static_cast<SQLUSMALLINT>(i + 1), SQL_C_CHAR, chunk, sizeof chunk, &length);
+            SQLRETURN rc =
+                SQLGetData(stmt_, static_cast<SQLUSMALLINT>(i + 1), SQL_C_CHAR, chunk, sizeof chunk, &length);
             if (rc == SQL_NO_DATA) break;
             if (!SQL_SUCCEEDED(rc)) return false;
             if (length == SQL_NULL_DATA) return false;
-            if (rc == SQL_SUCCESS_WITH_INFO && (length == SQL_NO_TOTAL || length >= static_cast<SQLLEN>(sizeof chunk))) {
+            if (rc == SQL_SUCCESS_WITH_INFO &&
+                (length == SQL_NO_TOTAL || length >= static_cast<SQLLEN>(sizeof chunk))) {
                 v.append(chunk, sizeof chunk - 1);
                 continue;
             }
@@ -336,32 +351,37 @@ public:
             exec("ATTACH DATABASE '" + quoted + "' AS dbo", ignored);
         }
         exec("ATTACH DATABASE ':memory:' AS INFORMATION_SCHEMA", ignored);
-        exec("CREATE TABLE INFORMATION_SCHEMA.TABLES (TABLE_CATALOG TEXT COLLATE NOCASE, TABLE_SCHEMA TEXT "
-             "COLLATE NOCASE, TABLE_NAME TEXT COLLATE NOCASE, TABLE_TYPE TEXT COLLATE NOCASE)",
-             ignored);
-        exec("CREATE TABLE INFORMATION_SCHEMA.COLUMNS (TABLE_CATALOG TEXT COLLATE NOCASE, TABLE_SCHEMA TEXT "
-             "COLLATE NOCASE, TABLE_NAME TEXT COLLATE NOCASE, COLUMN_NAME TEXT COLLATE NOCASE, ORDINAL_POSITION "
-             "INTEGER, COLUMN_DEFAULT TEXT, IS_NULLABLE TEXT, DATA_TYPE TEXT COLLATE NOCASE, "
-             "CHARACTER_MAXIMUM_LENGTH INTEGER, NUMERIC_PRECISION INTEGER, NUMERIC_SCALE INTEGER)",
-             ignored);
-        exec("CREATE TABLE INFORMATION_SCHEMA.VIEWS (TABLE_CATALOG TEXT COLLATE NOCASE, TABLE_SCHEMA TEXT "
-             "COLLATE NOCASE, TABLE_NAME TEXT COLLATE NOCASE, VIEW_DEFINITION TEXT)",
-             ignored);
+        exec(
+            "CREATE TABLE INFORMATION_SCHEMA.TABLES (TABLE_CATALOG TEXT COLLATE NOCASE, TABLE_SCHEMA TEXT "
+            "COLLATE NOCASE, TABLE_NAME TEXT COLLATE NOCASE, TABLE_TYPE TEXT COLLATE NOCASE)",
+            ignored);
+        exec(
+            "CREATE TABLE INFORMATION_SCHEMA.COLUMNS (TABLE_CATALOG TEXT COLLATE NOCASE, TABLE_SCHEMA TEXT "
+            "COLLATE NOCASE, TABLE_NAME TEXT COLLATE NOCASE, COLUMN_NAME TEXT COLLATE NOCASE, ORDINAL_POSITION "
+            "INTEGER, COLUMN_DEFAULT TEXT, IS_NULLABLE TEXT, DATA_TYPE TEXT COLLATE NOCASE, "
+            "CHARACTER_MAXIMUM_LENGTH INTEGER, NUMERIC_PRECISION INTEGER, NUMERIC_SCALE INTEGER)",
+            ignored);
+        exec(
+            "CREATE TABLE INFORMATION_SCHEMA.VIEWS (TABLE_CATALOG TEXT COLLATE NOCASE, TABLE_SCHEMA TEXT "
+            "COLLATE NOCASE, TABLE_NAME TEXT COLLATE NOCASE, VIEW_DEFINITION TEXT)",
+            ignored);
         // The old column catalogue, which the program's 15-column carrier is declared over.
-        exec("CREATE TABLE INFORMATION_SCHEMA.syscolumns (name TEXT COLLATE NOCASE, id TEXT COLLATE NOCASE, colid "
-             "INTEGER, length INTEGER)",
-             ignored);
-        exec("CREATE TABLE INFORMATION_SCHEMA.ROUTINES (SPECIFIC_CATALOG TEXT, SPECIFIC_SCHEMA TEXT, "
-             "SPECIFIC_NAME TEXT COLLATE NOCASE, ROUTINE_CATALOG TEXT COLLATE NOCASE, ROUTINE_SCHEMA TEXT "
-             "COLLATE NOCASE, ROUTINE_NAME TEXT COLLATE NOCASE, ROUTINE_TYPE TEXT COLLATE NOCASE, "
-             "ROUTINE_DEFINITION TEXT)",
-             ignored);
+        exec(
+            "CREATE TABLE INFORMATION_SCHEMA.syscolumns (name TEXT COLLATE NOCASE, id TEXT COLLATE NOCASE, colid "
+            "INTEGER, length INTEGER)",
+            ignored);
+        exec(
+            "CREATE TABLE INFORMATION_SCHEMA.ROUTINES (SPECIFIC_CATALOG TEXT, SPECIFIC_SCHEMA TEXT, "
+            "SPECIFIC_NAME TEXT COLLATE NOCASE, ROUTINE_CATALOG TEXT COLLATE NOCASE, ROUTINE_SCHEMA TEXT "
+            "COLLATE NOCASE, ROUTINE_NAME TEXT COLLATE NOCASE, ROUTINE_TYPE TEXT COLLATE NOCASE, "
+            "ROUTINE_DEFINITION TEXT)",
+            ignored);
     }
 
 protected:
     bool beginTx(StoreError& error) override {
-        if (!SQL_SUCCEEDED(SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT,
-                                             reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0))) {
+        if (!SQL_SUCCEEDED(
+                SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0))) {
             diagnostics(SQL_HANDLE_DBC, dbc_, error);
             return false;
         }
@@ -406,9 +426,10 @@ private:
                  "pragma_table_info(m.name) p WHERE m.type IN ('table', 'view') AND m.name NOT LIKE 'sqlite\\_%' "
                  "ESCAPE '\\'",
              ignored);
-        exec("INSERT INTO INFORMATION_SCHEMA.syscolumns SELECT COLUMN_NAME, TABLE_NAME, ORDINAL_POSITION, "
-             "CHARACTER_MAXIMUM_LENGTH FROM INFORMATION_SCHEMA.COLUMNS",
-             ignored);
+        exec(
+            "INSERT INTO INFORMATION_SCHEMA.syscolumns SELECT COLUMN_NAME, TABLE_NAME, ORDINAL_POSITION, "
+            "CHARACTER_MAXIMUM_LENGTH FROM INFORMATION_SCHEMA.COLUMNS",
+            ignored);
     }
 
     SQLHDBC dbc_;

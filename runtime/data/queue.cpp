@@ -23,7 +23,9 @@ public:
     void setEntry(const void* entry) { entry_ = entry; }
 
     int fieldIndex(std::string_view label) const override { return desc_.find(label); }
-    void fieldValue(int index, Value& out) const override { DescribedRecordFields(desc_, entry_).fieldValue(index, out); }
+    void fieldValue(int index, Value& out) const override {
+        DescribedRecordFields(desc_, entry_).fieldValue(index, out);
+    }
 
 private:
     const RecordDesc& desc_;

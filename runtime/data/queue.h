@@ -89,7 +89,11 @@ public:
     }
 
     // Appends; with a position, inserts before it (beyond the end appends). Returns the position.
-    std::size_t add(const R& row) { rows_.push_back(row); changed(); return rows_.size(); }
+    std::size_t add(const R& row) {
+        rows_.push_back(row);
+        changed();
+        return rows_.size();
+    }
     std::size_t add(const R& row, std::size_t position) {
         if (position < 1 || position > rows_.size()) return add(row);
         rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(position - 1), row);
@@ -98,8 +102,8 @@ public:
     }
     // Inserts in the order of the keys (after equal entries); returns the position.
     std::size_t addSorted(const R& row, const std::vector<QueueKey<R>>& keys) {
-        auto it = std::upper_bound(rows_.begin(), rows_.end(), row,
-                                   [&](const R& a, const R& b) { return less(keys, a, b); });
+        auto it =
+            std::upper_bound(rows_.begin(), rows_.end(), row, [&](const R& a, const R& b) { return less(keys, a, b); });
         auto pos = static_cast<std::size_t>(it - rows_.begin()) + 1;
         rows_.insert(it, row);
         changed();
@@ -126,7 +130,10 @@ public:
         changed();
         return 0;
     }
-    void free() { rows_.clear(); changed(); }
+    void free() {
+        rows_.clear();
+        changed();
+    }
 
     // Stable sorts.
     void sortBy(const std::vector<QueueKey<R>>& keys) {

@@ -51,8 +51,10 @@ bool RecordDesc::set(void* record, std::size_t index, const FieldValue& value) c
     void* m = f.memberIn(record);
     if (f.isInt()) {
         std::int64_t v = 0;
-        if (auto* i = std::get_if<std::int64_t>(&value)) v = *i;
-        else if (auto* d = std::get_if<DecimalValue>(&value)) v = d->toInt64();
+        if (auto* i = std::get_if<std::int64_t>(&value))
+            v = *i;
+        else if (auto* d = std::get_if<DecimalValue>(&value))
+            v = d->toInt64();
         else {
             auto parsed = DecimalValue::parse(std::get<std::string>(value));
             v = parsed ? parsed->toInt64() : 0;
@@ -62,14 +64,20 @@ bool RecordDesc::set(void* record, std::size_t index, const FieldValue& value) c
     }
     if (f.type == FieldType::Decimal) {
         DecimalValue v;
-        if (auto* i = std::get_if<std::int64_t>(&value)) v = DecimalValue(*i);
-        else if (auto* d = std::get_if<DecimalValue>(&value)) v = *d;
-        else v = DecimalValue::parseOrZero(std::get<std::string>(value));
+        if (auto* i = std::get_if<std::int64_t>(&value))
+            v = DecimalValue(*i);
+        else if (auto* d = std::get_if<DecimalValue>(&value))
+            v = *d;
+        else
+            v = DecimalValue::parseOrZero(std::get<std::string>(value));
         return f.ops->setDecimal(m, v);
     }
-    if (auto* s = std::get_if<std::string>(&value)) f.ops->setText(m, *s);
-    else if (auto* i = std::get_if<std::int64_t>(&value)) f.ops->setText(m, std::to_string(*i));
-    else f.ops->setText(m, std::get<DecimalValue>(value).toString());
+    if (auto* s = std::get_if<std::string>(&value))
+        f.ops->setText(m, *s);
+    else if (auto* i = std::get_if<std::int64_t>(&value))
+        f.ops->setText(m, std::to_string(*i));
+    else
+        f.ops->setText(m, std::get<DecimalValue>(value).toString());
     return true;
 }
 

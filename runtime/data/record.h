@@ -25,9 +25,9 @@ namespace rt {
 
 // ---- Field member types ----------------------------------------------------------------------
 
-using Long = std::int32_t;    // LONG
-using Short = std::int16_t;   // SHORT
-using Byte = std::uint8_t;    // BYTE (flags: 0 off, 1 on)
+using Long = std::int32_t;   // LONG
+using Short = std::int16_t;  // SHORT
+using Byte = std::uint8_t;   // BYTE (flags: 0 off, 1 on)
 
 // DATE: a day number (0 = no date). Its own type so that a descriptor knows it from a LONG.
 struct Date {
@@ -35,7 +35,10 @@ struct Date {
     Date() = default;
     Date(DateNumber v) : value(v) {}  // NOLINT(implicit)
     operator DateNumber() const noexcept { return value; }
-    Date& operator=(DateNumber v) { value = v; return *this; }
+    Date& operator=(DateNumber v) {
+        value = v;
+        return *this;
+    }
 };
 
 // TIME: hundredths of a second since midnight plus one (0 = no time).
@@ -44,7 +47,10 @@ struct Time {
     Time() = default;
     Time(TimeNumber v) : value(v) {}  // NOLINT(implicit)
     operator TimeNumber() const noexcept { return value; }
-    Time& operator=(TimeNumber v) { value = v; return *this; }
+    Time& operator=(TimeNumber v) {
+        value = v;
+        return *this;
+    }
 };
 
 // MEMO(n): text of up to N characters, stored beside the record.
@@ -54,9 +60,18 @@ public:
     Memo() = default;
     Memo(std::string_view text) { assign(text); }  // NOLINT(implicit)
     Memo(const char* text) { assign(text ? std::string_view(text) : std::string_view()); }
-    Memo& operator=(std::string_view text) { assign(text); return *this; }
-    Memo& operator=(const char* text) { assign(text ? std::string_view(text) : std::string_view()); return *this; }
-    Memo& operator=(const std::string& text) { assign(text); return *this; }
+    Memo& operator=(std::string_view text) {
+        assign(text);
+        return *this;
+    }
+    Memo& operator=(const char* text) {
+        assign(text ? std::string_view(text) : std::string_view());
+        return *this;
+    }
+    Memo& operator=(const std::string& text) {
+        assign(text);
+        return *this;
+    }
     void assign(std::string_view text) { text_.assign(cutChars(text, N)); }
     void clear() { text_.clear(); }
     static constexpr std::size_t capacity() noexcept { return N; }
@@ -74,9 +89,18 @@ class Blob {
 public:
     Blob() = default;
     Blob(std::string_view bytes) : bytes_(bytes) {}  // NOLINT(implicit)
-    Blob& operator=(std::string_view bytes) { bytes_.assign(bytes); return *this; }
-    Blob& operator=(const std::string& bytes) { bytes_.assign(bytes); return *this; }
-    Blob& operator=(const char* bytes) { bytes_.assign(bytes ? bytes : ""); return *this; }
+    Blob& operator=(std::string_view bytes) {
+        bytes_.assign(bytes);
+        return *this;
+    }
+    Blob& operator=(const std::string& bytes) {
+        bytes_.assign(bytes);
+        return *this;
+    }
+    Blob& operator=(const char* bytes) {
+        bytes_.assign(bytes ? bytes : "");
+        return *this;
+    }
     void assign(std::string_view bytes) { bytes_.assign(bytes); }
     void clear() { bytes_.clear(); }
     std::size_t size() const noexcept { return bytes_.size(); }
@@ -100,26 +124,26 @@ using FieldValue = std::variant<std::int64_t, DecimalValue, std::string>;
 // Type-erased access to one member, working on the member's own address.
 struct FieldOps {
     FieldType type;
-    std::int64_t (*getInt)(const void* member);            // numbers, DATE, TIME
+    std::int64_t (*getInt)(const void* member);  // numbers, DATE, TIME
     void (*setInt)(void* member, std::int64_t value);
-    DecimalValue (*getDecimal)(const void* member);        // DECIMAL
+    DecimalValue (*getDecimal)(const void* member);  // DECIMAL
     bool (*setDecimal)(void* member, const DecimalValue&);
-    std::string_view (*getText)(const void* member);       // STRING, CSTRING, MEMO, BLOB
+    std::string_view (*getText)(const void* member);  // STRING, CSTRING, MEMO, BLOB
     void (*setText)(void* member, std::string_view value);
     void (*clear)(void* member);
 };
 
 struct FieldDesc {
-    std::string name;         // "CubeName"
-    std::string label;        // "CUBK:CubeName"
+    std::string name;   // "CubeName"
+    std::string label;  // "CUBK:CubeName"
     FieldType type = FieldType::Long;
-    std::size_t size = 0;     // n of STRING(n)/CSTRING(n)/MEMO(n), digits of DECIMAL, 0 else
-    int places = 0;           // DECIMAL places
-    std::string picture;      // "@s20"
-    std::string column;       // server column name; empty: the name
+    std::size_t size = 0;        // n of STRING(n)/CSTRING(n)/MEMO(n), digits of DECIMAL, 0 else
+    int places = 0;              // DECIMAL places
+    std::string picture;         // "@s20"
+    std::string column;          // server column name; empty: the name
     std::ptrdiff_t offset = -1;  // member offset; -1 for a field without storage of its own
     const FieldOps* ops = nullptr;
-    int groupCount = 0;       // Group: number of fields laid over the field before it
+    int groupCount = 0;  // Group: number of fields laid over the field before it
 
     const std::string& columnName() const { return column.empty() ? name : column; }
     bool stored() const { return offset >= 0; }
@@ -243,7 +267,10 @@ std::ptrdiff_t memberOffset(T R::*member) {
 template <class R>
 class RecordBuilder {
 public:
-    explicit RecordBuilder(std::string prefix) { desc_.prefix_ = std::move(prefix); init(); }
+    explicit RecordBuilder(std::string prefix) {
+        desc_.prefix_ = std::move(prefix);
+        init();
+    }
 
     // A field; the label is PREFIX:name, the server column the name unless `column` is given.
     template <class T>

@@ -73,7 +73,8 @@ void copyLinks(const RelationDef& r, const RecordDesc& parentDesc, const void* p
     for (const auto& [pf, cf] : r.links) {
         int pi = parentDesc.find(pf), ci = child.desc().find(cf);
         if (pi < 0 || ci < 0) continue;
-        child.desc().set(child.buffer(), static_cast<std::size_t>(ci), parentDesc.get(parent, static_cast<std::size_t>(pi)));
+        child.desc().set(child.buffer(), static_cast<std::size_t>(ci),
+                         parentDesc.get(parent, static_cast<std::size_t>(pi)));
     }
 }
 
@@ -81,7 +82,8 @@ bool linksMatch(const RelationDef& r, const RecordDesc& parentDesc, const void* 
     for (const auto& [pf, cf] : r.links) {
         int pi = parentDesc.find(pf), ci = child.desc().find(cf);
         if (pi < 0 || ci < 0) return false;
-        if (parentDesc.text(parent, static_cast<std::size_t>(pi)) != child.desc().text(child.buffer(), static_cast<std::size_t>(ci)))
+        if (parentDesc.text(parent, static_cast<std::size_t>(pi)) !=
+            child.desc().text(child.buffer(), static_cast<std::size_t>(ci)))
             return false;
     }
     return true;
@@ -98,7 +100,8 @@ bool linksChanged(const RelationDef& r, const RecordDesc& d, const void* a, cons
 // Reads the children of `parent` one at a time and hands each to `each`; the position is
 // taken anew after every child, so that deleting or re-linking it does not lose the place.
 template <class F>
-int forEachChild(const RelationDef& r, const RecordDesc& parentDesc, const void* parent, RelationManager& child, F each) {
+int forEachChild(const RelationDef& r, const RecordDesc& parentDesc, const void* parent, RelationManager& child,
+                 F each) {
     FileManager& cf = child.file();
     int key = cf.def().findKey(r.childKey);
     if (key < 0) return cf.fail(ErrInvalidRecordDeclaration);
@@ -131,7 +134,8 @@ int RelationManager::cascadeDelete(const void* parentRecord) {
             case RelationRule::Clear: {
                 for (const auto& link : r.links) {
                     int ci = child->file().desc().find(link.second);
-                    if (ci >= 0) child->file().desc().set(child->file().buffer(), static_cast<std::size_t>(ci), std::string());
+                    if (ci >= 0)
+                        child->file().desc().set(child->file().buffer(), static_cast<std::size_t>(ci), std::string());
                 }
                 return child->update();
             }
@@ -157,7 +161,8 @@ int RelationManager::cascadeUpdate(const void* oldParent, const void* newParent)
             if (r.onUpdate == RelationRule::Clear) {
                 for (const auto& link : r.links) {
                     int ci = child->file().desc().find(link.second);
-                    if (ci >= 0) child->file().desc().set(child->file().buffer(), static_cast<std::size_t>(ci), std::string());
+                    if (ci >= 0)
+                        child->file().desc().set(child->file().buffer(), static_cast<std::size_t>(ci), std::string());
                 }
             } else {
                 copyLinks(r, file_.desc(), newParent, child->file());
@@ -191,7 +196,8 @@ void addChildren(RelationManager& rm, TransactionGuard& tx, std::vector<Relation
 }
 
 // The table's store and those of its children, theirs and so on.
-void addFamily(RelationManager& rm, TransactionGuard& tx, const std::function<RelationManager*(std::string_view)>& find) {
+void addFamily(RelationManager& rm, TransactionGuard& tx,
+               const std::function<RelationManager*(std::string_view)>& find) {
     addFile(tx, rm.file());
     std::vector<RelationManager*> seen{&rm};
     addChildren(rm, tx, seen, find);

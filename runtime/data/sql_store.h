@@ -15,9 +15,9 @@ namespace rt {
 enum class Dialect { Local, SQLite, PostgreSQL, SqlServer, Other };
 
 struct StoreError {
-    int code = 0;            // runtime error number (90 for driver errors)
-    std::string state;       // the driver's code (SQLSTATE, or SQLite's result code)
-    std::string text;        // the driver's text
+    int code = 0;       // runtime error number (90 for driver errors)
+    std::string state;  // the driver's code (SQLSTATE, or SQLite's result code)
+    std::string text;   // the driver's text
     long native = 0;
     bool duplicate = false;  // the driver reports a unique-key violation
     bool ok() const { return code == 0; }
@@ -41,7 +41,7 @@ public:
     virtual int columnCount() = 0;
     virtual bool columnInt(int index0, std::int64_t& value) = 0;  // false for NULL
     virtual bool columnText(int index0, std::string& value) = 0;  // false for NULL
-    virtual void close() = 0;                      // ends the result, keeps the prepared text
+    virtual void close() = 0;                                     // ends the result, keeps the prepared text
     virtual long long rowsAffected() = 0;
     virtual void setMaxRows(long rows) {}  // 0: all
 };

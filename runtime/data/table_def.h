@@ -34,7 +34,7 @@ namespace rt {
 enum class StoreKind { LocalFile, Server };
 
 enum KeyFlag : unsigned {
-    Dup = 0,           // duplicates allowed (the default)
+    Dup = 0,  // duplicates allowed (the default)
     Unique = 1u << 0,
     Primary = 1u << 1,
     NoCase = 1u << 2,  // string components compare without regard to case
@@ -44,13 +44,13 @@ inline constexpr unsigned operator|(KeyFlag a, KeyFlag b) { return unsigned(a) |
 inline constexpr unsigned operator|(unsigned a, KeyFlag b) { return a | unsigned(b); }
 
 struct KeyDef {
-    std::string name;           // "KeyID"
-    std::string label;          // "CUBK:KeyID"
+    std::string name;             // "KeyID"
+    std::string label;            // "CUBK:KeyID"
     std::vector<int> components;  // field indices, all ascending
     unsigned flags = 0;
-    std::string serverName;     // index or constraint name on the server; may be empty
-    int autoComponent = 0;      // 1-based component numbered on insert; 0 none
-    std::string description;    // defaults to the label
+    std::string serverName;   // index or constraint name on the server; may be empty
+    int autoComponent = 0;    // 1-based component numbered on insert; 0 none
+    std::string description;  // defaults to the label
 
     bool unique() const { return flags & Unique; }
     bool primary() const { return flags & Primary; }
@@ -62,7 +62,7 @@ struct KeyDef {
 using NameSource = std::function<std::string()>;
 
 struct TableDef {
-    std::string label;          // "VOQCubeKopf"
+    std::string label;  // "VOQCubeKopf"
     StoreKind store = StoreKind::LocalFile;
     std::string physicalName;   // "dbo.VOQCUBEKOPF", "CROSSTAB", "DATEIEN\\GNSETUP.TPS"
     NameSource nameSource;      // when set, the physical name is taken from it when a thread opens
@@ -86,9 +86,7 @@ struct TableDef {
 template <class R>
 class TableBuilder {
 public:
-    TableBuilder(std::string label, std::string prefix) : record_(std::move(prefix)) {
-        def_.label = std::move(label);
-    }
+    TableBuilder(std::string label, std::string prefix) : record_(std::move(prefix)) { def_.label = std::move(label); }
 
     // Local table file; a name without extension gets ".TPS" when opened.
     TableBuilder& localFile(std::string fileName) {
@@ -110,11 +108,20 @@ public:
         def_.connectSource = std::move(connect);
         return *this;
     }
-    TableBuilder& driverOptions(std::string options) { def_.driverOptions = std::move(options); return *this; }
-    TableBuilder& create(bool on = true) { def_.createFlag = on; return *this; }
+    TableBuilder& driverOptions(std::string options) {
+        def_.driverOptions = std::move(options);
+        return *this;
+    }
+    TableBuilder& create(bool on = true) {
+        def_.createFlag = on;
+        return *this;
+    }
     // Read only: every insert, change and delete through the table's managers gives 5 (access
     // denied) at once, before the store is asked.
-    TableBuilder& readOnly(bool on = true) { def_.readOnly = on; return *this; }
+    TableBuilder& readOnly(bool on = true) {
+        def_.readOnly = on;
+        return *this;
+    }
     // A local file that holds passwords: created readable and writable by its owner only.
     TableBuilder& ownerOnly(bool on = true) {
         def_.ownerOnly = on;
@@ -128,8 +135,8 @@ public:
     }
     TableBuilder& dateTime(std::string name, Date R::*date, std::string dateName, std::string datePicture,
                            Time R::*time, std::string timeName, std::string timePicture) {
-        record_.dateTime(std::move(name), date, std::move(dateName), std::move(datePicture), time,
-                         std::move(timeName), std::move(timePicture));
+        record_.dateTime(std::move(name), date, std::move(dateName), std::move(datePicture), time, std::move(timeName),
+                         std::move(timePicture));
         return *this;
     }
 
@@ -181,9 +188,9 @@ private:
 enum class RelationRule { Nothing, Cascade, Restrict, Clear };
 
 struct RelationDef {
-    std::string parent;         // table label
-    std::string child;          // table label
-    std::string childKey;       // key of the child over the link fields ("CUBD:KeyID_CUBK")
+    std::string parent;    // table label
+    std::string child;     // table label
+    std::string childKey;  // key of the child over the link fields ("CUBD:KeyID_CUBK")
     std::vector<std::pair<std::string, std::string>> links;  // (parent field, child field) names
     RelationRule onUpdate = RelationRule::Nothing;
     RelationRule onDelete = RelationRule::Nothing;
@@ -192,6 +199,6 @@ struct RelationDef {
 // Process-wide list of relations, declared once at start-up before threads use them.
 void declareRelation(RelationDef relation);
 std::vector<RelationDef> relationsOf(std::string_view tableLabel);  // as parent or as child
-void clearRelations();  // for tests
+void clearRelations();                                              // for tests
 
 }  // namespace rt

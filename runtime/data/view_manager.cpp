@@ -171,7 +171,8 @@ bool ViewManager::matchJoins() {
                 FieldValue ov = j.file->desc().get(j.file->buffer(), static_cast<std::size_t>(b));
                 bool same;
                 if (auto* ps = std::get_if<std::string>(&pv); ps && std::holds_alternative<std::string>(ov))
-                    same = nocase ? equalsNoCase(*ps, std::get<std::string>(ov)) : equalsTrimmed(*ps, std::get<std::string>(ov));
+                    same = nocase ? equalsNoCase(*ps, std::get<std::string>(ov))
+                                  : equalsTrimmed(*ps, std::get<std::string>(ov));
                 else
                     same = primary_.desc().text(primary_.buffer(), static_cast<std::size_t>(a)) ==
                            j.file->desc().text(j.file->buffer(), static_cast<std::size_t>(b));
@@ -248,8 +249,10 @@ int ViewManager::step(int direction) {
     }
     long long n = static_cast<long long>(rows_.size());
     long long p = pos_;
-    if (direction > 0) p = p < 0 ? 0 : p + 1;
-    else p = p < 0 ? n - 1 : p - 1;
+    if (direction > 0)
+        p = p < 0 ? 0 : p + 1;
+    else
+        p = p < 0 ? n - 1 : p - 1;
     if (p < 0 || p >= n) {
         pos_ = p < 0 ? -1 : n;
         if (pos_ >= n) pos_ = n;
@@ -258,7 +261,8 @@ int ViewManager::step(int direction) {
     pos_ = p;
     const auto& row = rows_[static_cast<std::size_t>(p)];
     primary_.desc().copy(primary_.buffer(), row.primary.record.get());
-    for (std::size_t i = 0; i < joins_.size(); ++i) joins_[i].file->desc().copy(joins_[i].file->buffer(), row.joined[i].get());
+    for (std::size_t i = 0; i < joins_.size(); ++i)
+        joins_[i].file->desc().copy(joins_[i].file->buffer(), row.joined[i].get());
     // Writing through the primary's manager changes the record just given.
     if (primary_.driver()) primary_.driver()->setLastRead(row.primary);
     return primary_.ok();

@@ -64,13 +64,16 @@ public:
     void join(FileManager& other, int otherKey, std::vector<std::pair<std::string, std::string>> links,
               bool inner = false);
 
-    int open();   // opens the tables as needed and starts at the beginning
+    int open();  // opens the tables as needed and starts at the beginning
     int close();
     int reset();  // back to the beginning (reads the records anew)
     int next();   // 0, or 33 after the last
     int previous();
     long long records();  // records the view yields
-    int setSql(std::string_view statement) { sql_ = true; return primary_.setSql(statement); }
+    int setSql(std::string_view statement) {
+        sql_ = true;
+        return primary_.setSql(statement);
+    }
 
 private:
     struct Join {

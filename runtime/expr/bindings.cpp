@@ -30,8 +30,7 @@ Bindings::Bindings() : generation_(freshGeneration()) {}
 
 void Bindings::touch() { generation_ = freshGeneration(); }
 
-void Bindings::addVariable(std::string name, const void* address, ReadThunk read,
-                           std::function<void(Value&)> getter) {
+void Bindings::addVariable(std::string name, const void* address, ReadThunk read, std::function<void(Value&)> getter) {
     name = std::string(trimBlanks(name));
     assert(!name.empty());
     unbind(name);

@@ -40,21 +40,27 @@ public:
 
 inline void readInto(const DecimalValue& v, Value& out) { out.setNumber(v); }
 template <int D, int P>
-void readInto(const Decimal<D, P>& v, Value& out) { out.setNumber(v.value()); }
+void readInto(const Decimal<D, P>& v, Value& out) {
+    out.setNumber(v.value());
+}
 template <std::size_t N>
-void readInto(const String<N>& v, Value& out) { out.setText(v.str()); }
+void readInto(const String<N>& v, Value& out) {
+    out.setText(v.str());
+}
 template <std::size_t N>
-void readInto(const CString<N>& v, Value& out) { out.setText(v.str()); }
+void readInto(const CString<N>& v, Value& out) {
+    out.setText(v.str());
+}
 inline void readInto(const std::string& v, Value& out) { out.setText(v); }
 template <class T>
-    requires(std::is_integral_v<T>)
-void readInto(const T& v, Value& out) { out.setInt(static_cast<std::int64_t>(v)); }
+requires(std::is_integral_v<T>) void readInto(const T& v, Value& out) { out.setInt(static_cast<std::int64_t>(v)); }
 template <class T>
-    requires(std::is_floating_point_v<T>)
-void readInto(const T& v, Value& out) { out.setReal(static_cast<double>(v)); }
+requires(std::is_floating_point_v<T>) void readInto(const T& v, Value& out) { out.setReal(static_cast<double>(v)); }
 
 template <class T>
-concept Readable = requires(const T& v, Value& out) { readInto(v, out); };
+concept Readable = requires(const T& v, Value& out) {
+    readInto(v, out);
+};
 
 using ReadThunk = void (*)(const void*, Value&);
 
@@ -125,14 +131,17 @@ public:
     struct Target {
         const FieldSource* source = nullptr;  // a record field ...
         int index = -1;
-        const void* address = nullptr;        // ... or a variable at an address ...
+        const void* address = nullptr;  // ... or a variable at an address ...
         ReadThunk read = nullptr;
         const std::function<void(Value&)>* getter = nullptr;  // ... or a variable's getter
 
         void readValue(Value& out) const {
-            if (source) source->fieldValue(index, out);
-            else if (read) read(address, out);
-            else (*getter)(out);
+            if (source)
+                source->fieldValue(index, out);
+            else if (read)
+                read(address, out);
+            else
+                (*getter)(out);
         }
     };
     bool resolve(std::string_view name, Target& target) const;

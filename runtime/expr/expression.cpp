@@ -51,26 +51,29 @@ std::int64_t positionOf(std::string_view sub, std::string_view text, std::int64_
     const std::size_t textChars = charLength(text);
     for (auto p = static_cast<std::size_t>(start); p + subChars - 1 <= textChars; p += static_cast<std::size_t>(step)) {
         const std::size_t at = byteOffsetOfChar(text, p - 1);
-        if (text.substr(at, sub.size()) == sub) return static_cast<std::int64_t>((p - 1) / static_cast<std::size_t>(step)) + 1;
+        if (text.substr(at, sub.size()) == sub)
+            return static_cast<std::int64_t>((p - 1) / static_cast<std::size_t>(step)) + 1;
     }
     return 0;
 }
 
 void deformatOf(const Value& text, const Value& picture, Value& out) {
     PictureValue v = deformatPicture(text.toText(), picture.toText());
-    if (v.isText) out.setOwnedText(std::move(v.text));
-    else out.setNumber(v.number);
+    if (v.isText)
+        out.setOwnedText(std::move(v.text));
+    else
+        out.setNumber(v.number);
 }
 
 bool compareHolds(Op op, int c) {
     switch (op) {
-        case Op::Eq: return c == 0;
-        case Op::Ne: return c != 0;
-        case Op::Lt: return c < 0;
-        case Op::Gt: return c > 0;
-        case Op::Le: return c <= 0;
-        case Op::Ge: return c >= 0;
-        default: return false;
+    case Op::Eq: return c == 0;
+    case Op::Ne: return c != 0;
+    case Op::Lt: return c < 0;
+    case Op::Gt: return c > 0;
+    case Op::Le: return c <= 0;
+    case Op::Ge: return c >= 0;
+    default: return false;
     }
 }
 
@@ -88,81 +91,81 @@ void Program::eval(std::uint32_t index, Value& out) const {
     const Node& n = nodes[index];
     const std::uint32_t* kid = kids.data() + n.first;
     switch (n.op) {
-        case Op::Literal:
-            if (n.literal.isNumber()) out.setNumber(n.literal.number());
-            else out.setText(n.literal.text());
-            return;
-        case Op::Name:
-            targets[n.name].readValue(out);
-            return;
-        case Op::Neg: {
-            Value a;
-            out.setNumber(-operand(kid[0], a).toNumber());
-            return;
+    case Op::Literal:
+        if (n.literal.isNumber())
+            out.setNumber(n.literal.number());
+        else
+            out.setText(n.literal.text());
+        return;
+    case Op::Name: targets[n.name].readValue(out); return;
+    case Op::Neg: {
+        Value a;
+        out.setNumber(-operand(kid[0], a).toNumber());
+        return;
+    }
+    case Op::Add:
+    case Op::Sub:
+    case Op::Mul:
+    case Op::Div: {
+        Value a, b;
+        const DecimalValue x = operand(kid[0], a).toNumber();
+        const DecimalValue y = operand(kid[1], b).toNumber();
+        switch (n.op) {
+        case Op::Add: out.setNumber(x + y); break;
+        case Op::Sub: out.setNumber(x - y); break;
+        case Op::Mul: out.setNumber(x * y); break;
+        default: out.setNumber(y.isZero() ? DecimalValue() : (x / y).normalized()); break;
         }
-        case Op::Add:
-        case Op::Sub:
-        case Op::Mul:
-        case Op::Div: {
-            Value a, b;
-            const DecimalValue x = operand(kid[0], a).toNumber();
-            const DecimalValue y = operand(kid[1], b).toNumber();
-            switch (n.op) {
-                case Op::Add: out.setNumber(x + y); break;
-                case Op::Sub: out.setNumber(x - y); break;
-                case Op::Mul: out.setNumber(x * y); break;
-                default: out.setNumber(y.isZero() ? DecimalValue() : (x / y).normalized()); break;
+        return;
+    }
+    case Op::Eq:
+    case Op::Ne:
+    case Op::Lt:
+    case Op::Gt:
+    case Op::Le:
+    case Op::Ge: {
+        Value a, b;
+        const int c = compareValues(operand(kid[0], a), operand(kid[1], b));
+        out.setInt(compareHolds(n.op, c) ? 1 : 0);
+        return;
+    }
+    case Op::And:
+    case Op::Or: {
+        const bool isAnd = n.op == Op::And;
+        Value a;
+        for (std::uint32_t k = 0; k < n.count; ++k) {
+            if (operand(kid[k], a).isTrue() != isAnd) {
+                out.setInt(isAnd ? 0 : 1);
+                return;
             }
-            return;
         }
-        case Op::Eq:
-        case Op::Ne:
-        case Op::Lt:
-        case Op::Gt:
-        case Op::Le:
-        case Op::Ge: {
-            Value a, b;
-            const int c = compareValues(operand(kid[0], a), operand(kid[1], b));
-            out.setInt(compareHolds(n.op, c) ? 1 : 0);
-            return;
-        }
-        case Op::And:
-        case Op::Or: {
-            const bool isAnd = n.op == Op::And;
-            Value a;
-            for (std::uint32_t k = 0; k < n.count; ++k) {
-                if (operand(kid[k], a).isTrue() != isAnd) {
-                    out.setInt(isAnd ? 0 : 1);
-                    return;
-                }
-            }
-            out.setInt(isAnd ? 1 : 0);
-            return;
-        }
-        case Op::Upper: {
-            Value a;
-            upperOf(operand(kid[0], a), n.scratch, out);
-            return;
-        }
-        case Op::Instring: {
-            Value s, t, st, from;
-            const Value& sub = operand(kid[0], s);
-            const Value& text = operand(kid[1], t);
-            const std::int64_t step = n.count > 2 ? operand(kid[2], st).toNumber().toInt64() : 1;
-            const std::int64_t start = n.count > 3 ? operand(kid[3], from).toNumber().toInt64() : 1;
-            std::string subText, textText;
-            const std::string_view subView = sub.isText() ? sub.text() : std::string_view(subText = sub.toText());
-            const std::string_view textView = text.isText() ? text.text() : std::string_view(textText = text.toText());
-            out.setInt(positionOf(subView, textView, step, start));
-            return;
-        }
-        case Op::Deformat: {
-            Value a, b;
-            const Value& text = operand(kid[0], a);
-            const Value& picture = operand(kid[1], b);
-            deformatOf(text, picture, out);
-            return;
-        }
+        out.setInt(isAnd ? 1 : 0);
+        return;
+    }
+    case Op::Upper: {
+        Value a;
+        upperOf(operand(kid[0], a), n.scratch, out);
+        return;
+    }
+    case Op::Instring: {
+        Value s, t, st, from;
+        const Value& sub = operand(kid[0], s);
+        const Value& text = operand(kid[1], t);
+        const std::int64_t step = n.count > 2 ? operand(kid[2], st).toNumber().toInt64() : 1;
+        const std::int64_t start = n.count > 3 ? operand(kid[3], from).toNumber().toInt64() : 1;
+        std::string subText, textText;
+        const std::string_view subView = sub.isText() ? sub.text() : std::string_view(subText = sub.toText());
+        const std::string_view textView = text.isText() ? text.text() : std::string_view(textText = text.toText());
+        out.setInt(positionOf(subView, textView, step, start));
+        return;
+    }
+    case Op::Deformat: {
+        Value a, b;
+        const Value& text = operand(kid[0], a);
+        const Value& picture = operand(kid[1], b);
+        deformatOf(text, picture, out);
+        return;
+    }
     }
 }
 

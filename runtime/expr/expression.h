@@ -52,15 +52,24 @@ struct ExprError {
 template <class T>
 class ExprResult {
 public:
-    ExprResult(T value) : state_(std::move(value)) {}        // NOLINT(implicit)
+    ExprResult(T value) : state_(std::move(value)) {}          // NOLINT(implicit)
     ExprResult(ExprError error) : state_(std::move(error)) {}  // NOLINT(implicit)
 
     bool ok() const noexcept { return state_.index() == 0; }
     explicit operator bool() const noexcept { return ok(); }
 
-    const T& value() const& { assert(ok()); return std::get<0>(state_); }
-    T& value() & { assert(ok()); return std::get<0>(state_); }
-    T&& value() && { assert(ok()); return std::get<0>(std::move(state_)); }
+    const T& value() const& {
+        assert(ok());
+        return std::get<0>(state_);
+    }
+    T& value() & {
+        assert(ok());
+        return std::get<0>(state_);
+    }
+    T&& value() && {
+        assert(ok());
+        return std::get<0>(std::move(state_));
+    }
     T valueOr(T fallback) const { return ok() ? std::get<0>(state_) : std::move(fallback); }
 
     const ExprError& error() const {

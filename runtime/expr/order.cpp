@@ -38,10 +38,14 @@ ExprResult<std::vector<SortKey>> splitKeys(std::string_view text, std::vector<st
         bool quoted = false;
         while (end < text.size()) {
             const char c = text[end];
-            if (c == '\'') quoted = !quoted;
-            else if (!quoted && c == '(') ++depth;
-            else if (!quoted && c == ')' && depth > 0) --depth;
-            else if (!quoted && depth == 0 && c == ',') break;
+            if (c == '\'')
+                quoted = !quoted;
+            else if (!quoted && c == '(')
+                ++depth;
+            else if (!quoted && c == ')' && depth > 0)
+                --depth;
+            else if (!quoted && depth == 0 && c == ',')
+                break;
             ++end;
         }
         std::size_t b = i, e = end;

@@ -17,7 +17,7 @@ namespace rt {
 struct SortKey {
     std::string expression;  // trimmed, without its sign: "CUBK:CubeName"
     bool descending = false;
-    bool isName = false;     // the expression is a single name (the table layer may map it to a field)
+    bool isName = false;       // the expression is a single name (the table layer may map it to a field)
     std::size_t position = 0;  // 1-based character position of the key in the order text
 };
 

@@ -16,7 +16,26 @@ namespace {
 constexpr int kMaxDepth = 200;
 
 enum class Tok : std::uint8_t {
-    End, Number, String, Name, Picture, Eq, Ne, Lt, Gt, Le, Ge, Plus, Minus, Star, Slash, LParen, RParen, Comma, And, Or
+    End,
+    Number,
+    String,
+    Name,
+    Picture,
+    Eq,
+    Ne,
+    Lt,
+    Gt,
+    Le,
+    Ge,
+    Plus,
+    Minus,
+    Star,
+    Slash,
+    LParen,
+    RParen,
+    Comma,
+    And,
+    Or
 };
 
 struct Token {
@@ -58,11 +77,11 @@ private:
 
     bool unexpected() {
         switch (tok_.kind) {
-            case Tok::End: return fail(tok_.pos, "Unexpected end of expression");
-            case Tok::Name: return fail(tok_.pos, fmt::format("Unexpected name '{}'", tok_.raw));
-            case Tok::Number: return fail(tok_.pos, fmt::format("Unexpected number {}", tok_.raw));
-            case Tok::String: return fail(tok_.pos, fmt::format("Unexpected text {}", tok_.raw));
-            default: return fail(tok_.pos, fmt::format("Unexpected '{}'", tok_.raw));
+        case Tok::End: return fail(tok_.pos, "Unexpected end of expression");
+        case Tok::Name: return fail(tok_.pos, fmt::format("Unexpected name '{}'", tok_.raw));
+        case Tok::Number: return fail(tok_.pos, fmt::format("Unexpected number {}", tok_.raw));
+        case Tok::String: return fail(tok_.pos, fmt::format("Unexpected text {}", tok_.raw));
+        default: return fail(tok_.pos, fmt::format("Unexpected '{}'", tok_.raw));
         }
     }
 
@@ -109,9 +128,12 @@ private:
             std::size_t j = i;
             while (j < text_.size() && isNameChar(text_[j])) ++j;
             const std::string_view word = text_.substr(i, j - i);
-            if (equalsNoCase(word, "AND")) tok_.kind = Tok::And;
-            else if (equalsNoCase(word, "OR")) tok_.kind = Tok::Or;
-            else tok_.kind = Tok::Name;
+            if (equalsNoCase(word, "AND"))
+                tok_.kind = Tok::And;
+            else if (equalsNoCase(word, "OR"))
+                tok_.kind = Tok::Or;
+            else
+                tok_.kind = Tok::Name;
             end = j;
         } else if (c == '@') {
             end = pictureEnd(i);
@@ -128,20 +150,20 @@ private:
             end = i + 2;
         } else {
             switch (c) {
-                case '=': tok_.kind = Tok::Eq; break;
-                case '<': tok_.kind = Tok::Lt; break;
-                case '>': tok_.kind = Tok::Gt; break;
-                case '+': tok_.kind = Tok::Plus; break;
-                case '-': tok_.kind = Tok::Minus; break;
-                case '*': tok_.kind = Tok::Star; break;
-                case '/': tok_.kind = Tok::Slash; break;
-                case '(': tok_.kind = Tok::LParen; break;
-                case ')': tok_.kind = Tok::RParen; break;
-                case ',': tok_.kind = Tok::Comma; break;
-                default: {
-                    const std::size_t len = std::max<std::size_t>(1, byteOffsetOfChar(text_.substr(i), 1));
-                    return fail(i, fmt::format("Unexpected character '{}'", text_.substr(i, len)));
-                }
+            case '=': tok_.kind = Tok::Eq; break;
+            case '<': tok_.kind = Tok::Lt; break;
+            case '>': tok_.kind = Tok::Gt; break;
+            case '+': tok_.kind = Tok::Plus; break;
+            case '-': tok_.kind = Tok::Minus; break;
+            case '*': tok_.kind = Tok::Star; break;
+            case '/': tok_.kind = Tok::Slash; break;
+            case '(': tok_.kind = Tok::LParen; break;
+            case ')': tok_.kind = Tok::RParen; break;
+            case ',': tok_.kind = Tok::Comma; break;
+            default: {
+                const std::size_t len = std::max<std::size_t>(1, byteOffsetOfChar(text_.substr(i), 1));
+                return fail(i, fmt::format("Unexpected character '{}'", text_.substr(i, len)));
+            }
             }
         }
         tok_.raw = text_.substr(i, end - i);
@@ -234,13 +256,13 @@ private:
 
     static std::optional<Op> compareOp(Tok t) {
         switch (t) {
-            case Tok::Eq: return Op::Eq;
-            case Tok::Ne: return Op::Ne;
-            case Tok::Lt: return Op::Lt;
-            case Tok::Gt: return Op::Gt;
-            case Tok::Le: return Op::Le;
-            case Tok::Ge: return Op::Ge;
-            default: return std::nullopt;
+        case Tok::Eq: return Op::Eq;
+        case Tok::Ne: return Op::Ne;
+        case Tok::Lt: return Op::Lt;
+        case Tok::Gt: return Op::Gt;
+        case Tok::Le: return Op::Le;
+        case Tok::Ge: return Op::Ge;
+        default: return std::nullopt;
         }
     }
 
@@ -306,36 +328,31 @@ private:
     bool parsePrimary(std::uint32_t& out) {
         const Token t = tok_;
         switch (t.kind) {
-            case Tok::Number: {
-                DecimalValue n;
-                if (!readNumber(t.raw, n)) return fail(t.pos, fmt::format("Number out of range: {}", t.raw));
-                out = addLiteral(Value::ofNumber(n), t.pos);
-                return next();
-            }
-            case Tok::String:
-                out = addLiteral(Value::ofText(t.text), t.pos);
-                return next();
-            case Tok::Name: {
-                if (!next()) return false;
-                if (tok_.kind == Tok::LParen) return parseCall(t, out);
-                out = addName(t);
-                return true;
-            }
-            case Tok::LParen: {
-                if (++nesting_ > kMaxDepth) return fail(t.pos, "Expression too deeply nested");
-                if (!next()) return false;
-                if (!parseOr(out)) return false;
-                if (tok_.kind == Tok::End) return fail(t.pos, "Missing closing parenthesis");
-                if (tok_.kind != Tok::RParen) return unexpected();
-                --nesting_;
-                return next();
-            }
-            case Tok::Picture:
-                return fail(t.pos, fmt::format("A picture ({}) stands only as a function argument", t.raw));
-            case Tok::End:
-                return fail(t.pos, "Operand missing at the end of the expression");
-            default:
-                return unexpected();
+        case Tok::Number: {
+            DecimalValue n;
+            if (!readNumber(t.raw, n)) return fail(t.pos, fmt::format("Number out of range: {}", t.raw));
+            out = addLiteral(Value::ofNumber(n), t.pos);
+            return next();
+        }
+        case Tok::String: out = addLiteral(Value::ofText(t.text), t.pos); return next();
+        case Tok::Name: {
+            if (!next()) return false;
+            if (tok_.kind == Tok::LParen) return parseCall(t, out);
+            out = addName(t);
+            return true;
+        }
+        case Tok::LParen: {
+            if (++nesting_ > kMaxDepth) return fail(t.pos, "Expression too deeply nested");
+            if (!next()) return false;
+            if (!parseOr(out)) return false;
+            if (tok_.kind == Tok::End) return fail(t.pos, "Missing closing parenthesis");
+            if (tok_.kind != Tok::RParen) return unexpected();
+            --nesting_;
+            return next();
+        }
+        case Tok::Picture: return fail(t.pos, fmt::format("A picture ({}) stands only as a function argument", t.raw));
+        case Tok::End: return fail(t.pos, "Operand missing at the end of the expression");
+        default: return unexpected();
         }
     }
 
@@ -394,9 +411,8 @@ private:
         }
         --nesting_;
         if (args.size() < f->minArgs || args.size() > f->maxArgs) {
-            const std::string expected = f->minArgs == f->maxArgs
-                                             ? fmt::format("{}", f->minArgs)
-                                             : fmt::format("{} to {}", f->minArgs, f->maxArgs);
+            const std::string expected = f->minArgs == f->maxArgs ? fmt::format("{}", f->minArgs)
+                                                                  : fmt::format("{} to {}", f->minArgs, f->maxArgs);
             return fail(name.pos, fmt::format("{} takes {} arguments, not {}", f->name, expected, args.size()));
         }
         out = add(f->op, name.pos, args);

@@ -13,16 +13,33 @@
 namespace rt::expr_detail {
 
 enum class Op : std::uint8_t {
-    Literal, Name, Neg, Add, Sub, Mul, Div, Eq, Ne, Lt, Gt, Le, Ge, And, Or, Upper, Instring, Deformat
+    Literal,
+    Name,
+    Neg,
+    Add,
+    Sub,
+    Mul,
+    Div,
+    Eq,
+    Ne,
+    Lt,
+    Gt,
+    Le,
+    Ge,
+    And,
+    Or,
+    Upper,
+    Instring,
+    Deformat
 };
 
 struct Node {
     Op op = Op::Literal;
     std::uint32_t first = 0;  // operands: kids[first .. first + count)
     std::uint32_t count = 0;
-    std::uint32_t name = 0;   // Op::Name: index into names and targets
-    std::uint32_t pos = 0;    // byte offset in the text
-    Value literal;            // Op::Literal: always owns its text
+    std::uint32_t name = 0;       // Op::Name: index into names and targets
+    std::uint32_t pos = 0;        // byte offset in the text
+    Value literal;                // Op::Literal: always owns its text
     mutable std::string scratch;  // text results of this node, reused from record to record
 };
 

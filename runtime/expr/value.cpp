@@ -5,9 +5,8 @@
 namespace rt {
 
 void Value::setReal(double number) {
-    setNumber(DecimalValue::fromDouble(number, DecimalValue::kDefaultDivisionScale)
-                  .value_or(DecimalValue())
-                  .normalized());
+    setNumber(
+        DecimalValue::fromDouble(number, DecimalValue::kDefaultDivisionScale).value_or(DecimalValue()).normalized());
 }
 
 Value& Value::detach() {

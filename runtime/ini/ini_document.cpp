@@ -121,8 +121,7 @@ std::string IniDocument::serialize() const {
 }
 
 void IniDocument::dropInvalidLines() {
-    lines_.erase(std::remove_if(lines_.begin(), lines_.end(), [](const Line& l) { return l.invalid; }),
-                 lines_.end());
+    lines_.erase(std::remove_if(lines_.begin(), lines_.end(), [](const Line& l) { return l.invalid; }), lines_.end());
     invalidLines_ = 0;
 }
 
@@ -148,8 +147,7 @@ std::optional<std::string> IniDocument::get(std::string_view section, std::strin
         const Line& line = lines_[i];
         if (line.kind != Kind::Key || line.name != k) continue;
         std::string_view value = trimIniBlanks(std::string_view(line.text).substr(line.text.find('=') + 1));
-        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-            value.back() == value.front()) {
+        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
             value = value.substr(1, value.size() - 2);
         }
         return std::string(value);

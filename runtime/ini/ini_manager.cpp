@@ -153,8 +153,7 @@ void IniManager::preserveText(std::string key, std::function<std::string()> get,
     preserved_.push_back(Preserved{std::move(key), std::move(get), std::move(set), {}, {}});
 }
 
-void IniManager::preserveNumber(std::string key, std::function<long long()> get,
-                                std::function<void(long long)> set) {
+void IniManager::preserveNumber(std::string key, std::function<long long()> get, std::function<void(long long)> set) {
     std::lock_guard lock(mutex_);
     preserved_.push_back(Preserved{std::move(key), {}, {}, std::move(get), std::move(set)});
 }

@@ -50,8 +50,7 @@ public:
 
     // Kept variables of section "Preserved": the key is the variable's name. A missing key
     // loads as "" or 0. Numbers are written in decimal and read as profileNumber reads them.
-    void preserveText(std::string key, std::function<std::string()> get,
-                      std::function<void(const std::string&)> set);
+    void preserveText(std::string key, std::function<std::string()> get, std::function<void(const std::string&)> set);
     void preserveNumber(std::string key, std::function<long long()> get, std::function<void(long long)> set);
 
     // The preserved-load hook, run when the file is named: loads the registered variables.

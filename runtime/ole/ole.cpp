@@ -12,17 +12,26 @@ namespace {
 
 // Decodes one code point at p (end e); advances p. Returns -1 for a sequence cut off at the end,
 // 0xFFFD for an invalid one.
-int32_t decodeUtf8(const unsigned char*& p, const unsigned char* e)
-{
+int32_t decodeUtf8(const unsigned char*& p, const unsigned char* e) {
     const unsigned c = *p++;
     if (c < 0x80) return int32_t(c);
     int extra;
     uint32_t cp;
     uint32_t min;
-    if ((c & 0xE0) == 0xC0) { extra = 1; cp = c & 0x1F; min = 0x80; }
-    else if ((c & 0xF0) == 0xE0) { extra = 2; cp = c & 0x0F; min = 0x800; }
-    else if ((c & 0xF8) == 0xF0) { extra = 3; cp = c & 0x07; min = 0x10000; }
-    else return 0xFFFD;
+    if ((c & 0xE0) == 0xC0) {
+        extra = 1;
+        cp = c & 0x1F;
+        min = 0x80;
+    } else if ((c & 0xF0) == 0xE0) {
+        extra = 2;
+        cp = c & 0x0F;
+        min = 0x800;
+    } else if ((c & 0xF8) == 0xF0) {
+        extra = 3;
+        cp = c & 0x07;
+        min = 0x10000;
+    } else
+        return 0xFFFD;
     for (int i = 0; i < extra; ++i) {
         if (p == e) return -1;
         if ((*p & 0xC0) != 0x80) return 0xFFFD;
@@ -33,8 +42,7 @@ int32_t decodeUtf8(const unsigned char*& p, const unsigned char* e)
 }
 
 // Writes UTF-16 for utf8 into out (room for utf8.size() units is enough); returns the count.
-size_t convertInto(std::string_view utf8, char16_t* out)
-{
+size_t convertInto(std::string_view utf8, char16_t* out) {
     auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
     auto* e = p + utf8.size();
     char16_t* o = out;
@@ -55,17 +63,15 @@ size_t convertInto(std::string_view utf8, char16_t* out)
     return size_t(o - out);
 }
 
-} // namespace
+}  // namespace
 
-std::u16string utf8ToUtf16(std::string_view utf8)
-{
+std::u16string utf8ToUtf16(std::string_view utf8) {
     std::u16string out(utf8.size(), u'\0');
     out.resize(convertInto(utf8, out.data()));
     return out;
 }
 
-std::string utf16ToUtf8(std::u16string_view s)
-{
+std::string utf16ToUtf8(std::u16string_view s) {
     std::string out;
     out.reserve(s.size());
     for (size_t i = 0; i < s.size(); ++i) {
@@ -95,8 +101,7 @@ std::string utf16ToUtf8(std::u16string_view s)
     return out;
 }
 
-BSTR bstrFromUtf8(std::string_view utf8)
-{
+BSTR bstrFromUtf8(std::string_view utf8) {
     if (utf8.size() > 0x3ffffff0u) return nullptr;
     // UTF-8 never needs fewer bytes than UTF-16 units, so the byte count is room enough; the
     // prefix then states the real length.
@@ -108,22 +113,19 @@ BSTR bstrFromUtf8(std::string_view utf8)
     return s;
 }
 
-BSTR bstrFromUtf16(std::u16string_view text)
-{
+BSTR bstrFromUtf16(std::u16string_view text) {
     if (text.size() > 0x3ffffff0u) return nullptr;
     return rtSysAllocStringLen(text.data(), static_cast<uint32_t>(text.size()));
 }
 
-std::u16string_view bstrView(BSTR s)
-{
+std::u16string_view bstrView(BSTR s) {
     if (!s) return {};
     return {s, rtSysStringLen(s)};
 }
 
 std::string bstrToUtf8(BSTR s) { return utf16ToUtf8(bstrView(s)); }
 
-bool bstrAppend(BSTR* target, std::u16string_view text)
-{
+bool bstrAppend(BSTR* target, std::u16string_view text) {
     const std::u16string_view old = bstrView(*target);
     if (old.size() + text.size() > 0x3ffffff0u) return false;
     BSTR s = rtSysAllocStringLen(nullptr, static_cast<uint32_t>(old.size() + text.size()));
@@ -135,17 +137,15 @@ bool bstrAppend(BSTR* target, std::u16string_view text)
     return true;
 }
 
-int indexOf(std::u16string_view hay, std::u16string_view needle)
-{
+int indexOf(std::u16string_view hay, std::u16string_view needle) {
     const size_t p = hay.find(needle);
     return p == std::u16string_view::npos ? -1 : static_cast<int>(p);
 }
 
-int16_t variantNumber(const VARIANT& v)
-{
+int16_t variantNumber(const VARIANT& v) {
     if (v.vt == VT_I2) return v.iVal;
     if (v.vt == VT_I4) return static_cast<int16_t>(static_cast<uint16_t>(static_cast<uint32_t>(v.lVal) & 0xFFFFu));
     return 0;
 }
 
-} // namespace rt::ole
+}  // namespace rt::ole

@@ -44,8 +44,7 @@ public:
     explicit Bstr(std::string_view utf8) : s_(bstrFromUtf8(utf8)) {}
     ~Bstr() { rtSysFreeString(s_); }
     Bstr(Bstr&& o) noexcept : s_(std::exchange(o.s_, nullptr)) {}
-    Bstr& operator=(Bstr&& o) noexcept
-    {
+    Bstr& operator=(Bstr&& o) noexcept {
         if (this != &o) reset(std::exchange(o.s_, nullptr));
         return *this;
     }
@@ -53,10 +52,12 @@ public:
     Bstr& operator=(const Bstr&) = delete;
 
     BSTR get() const { return s_; }
-    BSTR* out() { reset(); return &s_; }
+    BSTR* out() {
+        reset();
+        return &s_;
+    }
     BSTR release() { return std::exchange(s_, nullptr); }
-    void reset(BSTR s = nullptr)
-    {
+    void reset(BSTR s = nullptr) {
         if (s_ != s) rtSysFreeString(s_);
         s_ = s;
     }
@@ -75,16 +76,29 @@ public:
     Variant(const Variant&) = delete;
     Variant& operator=(const Variant&) = delete;
 
-    static Variant i2(int16_t x) { Variant v; v.v_.vt = VT_I2; v.v_.iVal = x; return v; }
-    static Variant i4(int32_t x) { Variant v; v.v_.vt = VT_I4; v.v_.lVal = x; return v; }
+    static Variant i2(int16_t x) {
+        Variant v;
+        v.v_.vt = VT_I2;
+        v.v_.iVal = x;
+        return v;
+    }
+    static Variant i4(int32_t x) {
+        Variant v;
+        v.v_.vt = VT_I4;
+        v.v_.lVal = x;
+        return v;
+    }
     Variant(Variant&& o) noexcept : v_(o.v_) { rtVariantInit(&o.v_); }
 
     VARIANT& get() { return v_; }
     const VARIANT& get() const { return v_; }
-    VARIANT* out() { rtVariantClear(&v_); return &v_; }
+    VARIANT* out() {
+        rtVariantClear(&v_);
+        return &v_;
+    }
 
 private:
     VARIANT v_;
 };
 
-} // namespace rt::ole
+}  // namespace rt::ole

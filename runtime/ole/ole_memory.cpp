@@ -21,47 +21,50 @@ constexpr size_t kArrayFront = 16;
 size_t descriptorSize(uint32_t cDims) { return offsetof(SAFEARRAY, rgsabound) + cDims * sizeof(SAFEARRAYBOUND); }
 size_t roundUp16(size_t n) { return (n + 15) & ~size_t(15); }
 
-VARTYPE& arrayVartype(const SAFEARRAY* psa)
-{
+VARTYPE& arrayVartype(const SAFEARRAY* psa) {
     return *reinterpret_cast<VARTYPE*>(const_cast<char*>(reinterpret_cast<const char*>(psa)) - 4);
 }
 
-uint32_t elementSize(VARTYPE vt)
-{
+uint32_t elementSize(VARTYPE vt) {
     switch (vt) {
     case VT_VARIANT: return sizeof(VARIANT);
-    case VT_BSTR: case VT_UNKNOWN: case VT_DISPATCH: return sizeof(void*);
-    case VT_I2: case VT_BOOL: return 2;
-    case VT_I4: case VT_R4: case VT_ERROR: return 4;
-    case VT_R8: case VT_DATE: case VT_I8: case VT_CY: return 8;
-    case VT_UI1: case VT_I1: return 1;
+    case VT_BSTR:
+    case VT_UNKNOWN:
+    case VT_DISPATCH: return sizeof(void*);
+    case VT_I2:
+    case VT_BOOL: return 2;
+    case VT_I4:
+    case VT_R4:
+    case VT_ERROR: return 4;
+    case VT_R8:
+    case VT_DATE:
+    case VT_I8:
+    case VT_CY: return 8;
+    case VT_UI1:
+    case VT_I1: return 1;
     default: return 0;
     }
 }
 
-uint64_t elementCount(const SAFEARRAY* psa)
-{
+uint64_t elementCount(const SAFEARRAY* psa) {
     uint64_t n = 1;
     for (uint32_t i = 0; i < psa->cDims; ++i) n *= psa->rgsabound[i].cElements;
     return n;
 }
 
-uint32_t releaseObject(void* obj)
-{
+uint32_t releaseObject(void* obj) {
     if (!obj) return 0;
     auto slots = *static_cast<const RtDispatchSlots* const*>(obj);
     return slots->Release(obj);
 }
 
-void addRefObject(void* obj)
-{
+void addRefObject(void* obj) {
     if (!obj) return;
     auto slots = *static_cast<const RtDispatchSlots* const*>(obj);
     slots->AddRef(obj);
 }
 
-void clearElements(SAFEARRAY* psa)
-{
+void clearElements(SAFEARRAY* psa) {
     const uint64_t n = elementCount(psa);
     const VARTYPE vt = arrayVartype(psa);
     if (vt == VT_VARIANT) {
@@ -82,12 +85,11 @@ void clearElements(SAFEARRAY* psa)
     }
 }
 
-} // namespace
+}  // namespace
 
 extern "C" {
 
-BSTR rtSysAllocStringLen(const OLECHAR* text, uint32_t len)
-{
+BSTR rtSysAllocStringLen(const OLECHAR* text, uint32_t len) {
     const uint64_t bytes = uint64_t(len) * sizeof(OLECHAR);
     if (bytes > 0x7ffffff0u) return nullptr;
     auto* block = static_cast<char*>(std::malloc(kBstrHeader + bytes + sizeof(OLECHAR)));
@@ -96,22 +98,22 @@ BSTR rtSysAllocStringLen(const OLECHAR* text, uint32_t len)
     head[0] = kBstrMarker;
     head[1] = static_cast<uint32_t>(bytes);
     auto* s = reinterpret_cast<BSTR>(block + kBstrHeader);
-    if (text) std::memcpy(s, text, bytes);
-    else std::memset(s, 0, bytes);
+    if (text)
+        std::memcpy(s, text, bytes);
+    else
+        std::memset(s, 0, bytes);
     s[len] = 0;
     return s;
 }
 
-BSTR rtSysAllocString(const OLECHAR* text)
-{
+BSTR rtSysAllocString(const OLECHAR* text) {
     if (!text) return nullptr;
     uint32_t n = 0;
     while (text[n]) ++n;
     return rtSysAllocStringLen(text, n);
 }
 
-void rtSysFreeString(BSTR s)
-{
+void rtSysFreeString(BSTR s) {
     if (!s) return;
     uint32_t* head = bstrHeader(s);
     assert(head[0] == kBstrMarker && "string not made by rtSysAllocString");
@@ -122,13 +124,9 @@ void rtSysFreeString(BSTR s)
 uint32_t rtSysStringLen(BSTR s) { return s ? bstrHeader(s)[1] / sizeof(OLECHAR) : 0; }
 uint32_t rtSysStringByteLen(BSTR s) { return s ? bstrHeader(s)[1] : 0; }
 
-void rtVariantInit(VARIANT* v)
-{
-    std::memset(v, 0, sizeof *v);
-}
+void rtVariantInit(VARIANT* v) { std::memset(v, 0, sizeof *v); }
 
-HRESULT rtVariantClear(VARIANT* v)
-{
+HRESULT rtVariantClear(VARIANT* v) {
     if (!v) return E_INVALIDARG;
     if (!(v->vt & VT_BYREF)) {
         if (v->vt & VT_ARRAY) {
@@ -146,8 +144,7 @@ HRESULT rtVariantClear(VARIANT* v)
     return S_OK;
 }
 
-HRESULT rtVariantCopy(VARIANT* dest, const VARIANT* src)
-{
+HRESULT rtVariantCopy(VARIANT* dest, const VARIANT* src) {
     if (!dest || !src) return E_INVALIDARG;
     if (dest == src) return S_OK;
     HRESULT hr = rtVariantClear(dest);
@@ -172,8 +169,7 @@ HRESULT rtVariantCopy(VARIANT* dest, const VARIANT* src)
     return S_OK;
 }
 
-SAFEARRAY* rtSafeArrayCreate(VARTYPE vt, uint32_t cDims, const SAFEARRAYBOUND* bounds)
-{
+SAFEARRAY* rtSafeArrayCreate(VARTYPE vt, uint32_t cDims, const SAFEARRAYBOUND* bounds) {
     const uint32_t elem = elementSize(vt);
     if (elem == 0 || cDims == 0 || cDims > 0xffff || !bounds) return nullptr;
     uint64_t count = 1;
@@ -189,17 +185,19 @@ SAFEARRAY* rtSafeArrayCreate(VARTYPE vt, uint32_t cDims, const SAFEARRAYBOUND* b
     psa->cDims = static_cast<uint16_t>(cDims);
     psa->cbElements = elem;
     psa->fFeatures = FADF_HAVEVARTYPE;
-    if (vt == VT_VARIANT) psa->fFeatures |= FADF_VARIANT;
-    else if (vt == VT_BSTR) psa->fFeatures |= FADF_BSTR;
-    else if (vt == VT_UNKNOWN || vt == VT_DISPATCH) psa->fFeatures |= FADF_UNKNOWN;
+    if (vt == VT_VARIANT)
+        psa->fFeatures |= FADF_VARIANT;
+    else if (vt == VT_BSTR)
+        psa->fFeatures |= FADF_BSTR;
+    else if (vt == VT_UNKNOWN || vt == VT_DISPATCH)
+        psa->fFeatures |= FADF_UNKNOWN;
     psa->pvData = block + head;
     for (uint32_t i = 0; i < cDims; ++i) psa->rgsabound[cDims - 1 - i] = bounds[i];
     arrayVartype(psa) = vt;
     return psa;
 }
 
-HRESULT rtSafeArrayDestroy(SAFEARRAY* psa)
-{
+HRESULT rtSafeArrayDestroy(SAFEARRAY* psa) {
     if (!psa) return S_OK;
     if (psa->cLocks) return DISP_E_ARRAYISLOCKED;
     clearElements(psa);
@@ -207,8 +205,7 @@ HRESULT rtSafeArrayDestroy(SAFEARRAY* psa)
     return S_OK;
 }
 
-HRESULT rtSafeArrayCopy(const SAFEARRAY* psa, SAFEARRAY** out)
-{
+HRESULT rtSafeArrayCopy(const SAFEARRAY* psa, SAFEARRAY** out) {
     if (!out) return E_INVALIDARG;
     *out = nullptr;
     if (!psa) return S_OK;
@@ -253,37 +250,32 @@ HRESULT rtSafeArrayCopy(const SAFEARRAY* psa, SAFEARRAY** out)
 
 uint32_t rtSafeArrayGetDim(const SAFEARRAY* psa) { return psa ? psa->cDims : 0; }
 
-static const SAFEARRAYBOUND* boundOf(const SAFEARRAY* psa, uint32_t dim)
-{
+static const SAFEARRAYBOUND* boundOf(const SAFEARRAY* psa, uint32_t dim) {
     if (!psa || dim < 1 || dim > psa->cDims) return nullptr;
     return &psa->rgsabound[psa->cDims - dim];
 }
 
-HRESULT rtSafeArrayGetLBound(const SAFEARRAY* psa, uint32_t dim, int32_t* out)
-{
+HRESULT rtSafeArrayGetLBound(const SAFEARRAY* psa, uint32_t dim, int32_t* out) {
     const SAFEARRAYBOUND* b = boundOf(psa, dim);
     if (!b || !out) return DISP_E_BADINDEX;
     *out = b->lLbound;
     return S_OK;
 }
 
-HRESULT rtSafeArrayGetUBound(const SAFEARRAY* psa, uint32_t dim, int32_t* out)
-{
+HRESULT rtSafeArrayGetUBound(const SAFEARRAY* psa, uint32_t dim, int32_t* out) {
     const SAFEARRAYBOUND* b = boundOf(psa, dim);
     if (!b || !out) return DISP_E_BADINDEX;
     *out = static_cast<int32_t>(int64_t(b->lLbound) + int64_t(b->cElements) - 1);
     return S_OK;
 }
 
-HRESULT rtSafeArrayGetVartype(const SAFEARRAY* psa, VARTYPE* out)
-{
+HRESULT rtSafeArrayGetVartype(const SAFEARRAY* psa, VARTYPE* out) {
     if (!psa || !out) return E_INVALIDARG;
     *out = arrayVartype(psa);
     return S_OK;
 }
 
-HRESULT rtSafeArrayPtrOfIndex(const SAFEARRAY* psa, const int32_t* indices, void** out)
-{
+HRESULT rtSafeArrayPtrOfIndex(const SAFEARRAY* psa, const int32_t* indices, void** out) {
     if (!psa || !indices || !out) return E_INVALIDARG;
     // The first dimension varies fastest.
     uint64_t offset = 0;
@@ -299,4 +291,4 @@ HRESULT rtSafeArrayPtrOfIndex(const SAFEARRAY* psa, const int32_t* indices, void
     return S_OK;
 }
 
-} // extern "C"
+}  // extern "C"

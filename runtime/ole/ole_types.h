@@ -1,3 +1,4 @@
+/* clang-format off: the object tables are laid out by hand, a slot a line */
 #pragma once
 /* Automation types laid out as 64-bit OLE automation lays them out, so that a consumer written
  * to that layout (in C or C++) reads them directly, and the one allocator that every side of a
@@ -191,3 +192,4 @@ RT_OLE_API HRESULT rtSafeArrayPtrOfIndex(const SAFEARRAY* psa, const int32_t* in
 #ifdef __cplusplus
 }
 #endif
+/* clang-format on */

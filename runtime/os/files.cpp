@@ -70,8 +70,8 @@ bool copyFile(std::string_view from, std::string_view to, bool overwrite) {
     const std::string dst = resolvePath(to);
     if (src.empty() || dst.empty() || !fileExists(src)) return false;
     std::error_code ec;
-    const auto opts = overwrite ? std::filesystem::copy_options::overwrite_existing
-                                : std::filesystem::copy_options::none;
+    const auto opts =
+        overwrite ? std::filesystem::copy_options::overwrite_existing : std::filesystem::copy_options::none;
     return std::filesystem::copy_file(src, dst, opts, ec) && !ec;
 }
 
@@ -88,8 +88,7 @@ std::optional<std::string> readFile(std::string_view path, std::size_t maxBytes)
     const int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return std::nullopt;
     struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-        static_cast<std::size_t>(st.st_size) > maxBytes) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || static_cast<std::size_t>(st.st_size) > maxBytes) {
         ::close(fd);
         return std::nullopt;
     }

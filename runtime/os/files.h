@@ -30,7 +30,6 @@ std::optional<std::string> readFile(std::string_view path, std::size_t maxBytes 
 // it, so a failed write leaves the old file as it was. A target that is a symbolic link is
 // written through the link. The old file's permissions are kept. On failure returns false and
 // sets errorText (when given) to the system's reason.
-bool writeFileReplacing(std::string_view path, std::string_view content,
-                        std::string* errorText = nullptr);
+bool writeFileReplacing(std::string_view path, std::string_view content, std::string* errorText = nullptr);
 
 }  // namespace rt

@@ -113,9 +113,7 @@ std::string absolutePath(std::string_view programPath) {
 
 std::string foldNameCase(std::string_view name) { return upper(name); }
 
-bool namesEqualNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && upper(a) == upper(b);
-}
+bool namesEqualNoCase(std::string_view a, std::string_view b) { return a.size() == b.size() && upper(a) == upper(b); }
 
 std::string currentFolder() {
     std::error_code ec;

@@ -46,8 +46,7 @@ int waitFor(pid_t pid) {
 
 }  // namespace
 
-ProcessResult startProcess(std::string_view program, const std::vector<std::string>& args,
-                           bool wait) {
+ProcessResult startProcess(std::string_view program, const std::vector<std::string>& args, bool wait) {
     ProcessResult result;
     if (program.empty()) {
         result.startError = ENOENT;
@@ -136,8 +135,7 @@ ShellOpenResult shellOpen(std::string_view path) {
         target = resolvePath(given);
         if (target.empty() || (!fileExists(target) && !folderExists(target))) {
             const auto cut = target.rfind('/');
-            const bool folderThere = cut == std::string::npos || cut == 0 ||
-                                     folderExists(target.substr(0, cut));
+            const bool folderThere = cut == std::string::npos || cut == 0 || folderExists(target.substr(0, cut));
             result.code = folderThere ? kShellFileNotFound : kShellPathNotFound;
             return result;
         }

@@ -21,8 +21,7 @@ struct ProcessResult {
 // program first (whatever its case), then along PATH. A name ending in ".EXE" (any case) that
 // is not found as it stands is looked for without that extension. With wait, returns when it has ended;
 // without, the program runs on and is reaped in the background.
-ProcessResult startProcess(std::string_view program, const std::vector<std::string>& args,
-                           bool wait);
+ProcessResult startProcess(std::string_view program, const std::vector<std::string>& args, bool wait);
 
 // Shell-open codes: above 32 success; the others as the shell gives them.
 inline constexpr int kShellOpenOk = 42;

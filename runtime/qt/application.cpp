@@ -4,13 +4,13 @@
 #include <QMessageBox>
 #include <QStyleFactory>
 #include <QTranslator>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <unistd.h>
-#include <chrono>
 
 #include "runtime/os/program_end.h"
 #include "runtime/thread/thread.h"
@@ -25,8 +25,7 @@ namespace rt::qt {
 
 namespace {
 
-void onTerminate()
-{
+void onTerminate() {
     std::string what = "Unbekannter Programmfehler";
     if (auto current = std::current_exception()) {
         try {
@@ -39,11 +38,13 @@ void onTerminate()
     reportFatal(what, 70);
 }
 
-extern "C" void onCrashSignal(int signal)
-{
+extern "C" void onCrashSignal(int signal) {
     // Only what is safe in a signal handler: a line on standard error, then the end.
-    const char* name = signal == SIGSEGV ? "SIGSEGV" : signal == SIGBUS ? "SIGBUS" : signal == SIGFPE ? "SIGFPE"
-                       : signal == SIGILL ? "SIGILL" : "SIGABRT";
+    const char* name = signal == SIGSEGV  ? "SIGSEGV"
+                       : signal == SIGBUS ? "SIGBUS"
+                       : signal == SIGFPE ? "SIGFPE"
+                       : signal == SIGILL ? "SIGILL"
+                                          : "SIGABRT";
     const char head[] = "VOQKivorant: Programmabbruch durch Signal ";
     ssize_t ignored = ::write(2, head, sizeof head - 1);
     ignored = ::write(2, name, std::strlen(name));
@@ -54,10 +55,8 @@ extern "C" void onCrashSignal(int signal)
 
 }  // namespace
 
-void setUpApplication(QApplication& app)
-{
-    if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion")))
-        QApplication::setStyle(fusion);
+void setUpApplication(QApplication& app) {
+    if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) QApplication::setStyle(fusion);
     QApplication::setFont(defaultWindowFont());
     QApplication::setApplicationName(QStringLiteral("VOQKivorant"));
     setUpIconTheme();
@@ -70,20 +69,18 @@ void setUpApplication(QApplication& app)
         QCoreApplication::installTranslator(translator);
     GuiInvoker::install();
     std::set_terminate(onTerminate);
-    for (int signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL})
-        std::signal(signal, onCrashSignal);
+    for (int signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL}) std::signal(signal, onCrashSignal);
 }
 
-int runDisplay(int& argc, char** argv, std::function<void()> program, std::function<void(QtDisplay&)> started)
-{
+int runDisplay(int& argc, char** argv, std::function<void()> program, std::function<void(QtDisplay&)> started) {
     const bool platformGiven = qEnvironmentVariableIsSet("QT_QPA_PLATFORM");
     bool platformArgument = false;
-    for (int i = 1; i < argc; ++i)
-        platformArgument = platformArgument || std::strcmp(argv[i], "-platform") == 0;
+    for (int i = 1; i < argc; ++i) platformArgument = platformArgument || std::strcmp(argv[i], "-platform") == 0;
     if (!platformGiven && !platformArgument && qEnvironmentVariableIsEmpty("DISPLAY") &&
         qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
-        std::fprintf(stderr, "VOQKivorant: no display to show the windows on (start it under xvfb-run, "
-                             "or with QT_QPA_PLATFORM=offscreen)\n");
+        std::fprintf(stderr,
+                     "VOQKivorant: no display to show the windows on (start it under xvfb-run, "
+                     "or with QT_QPA_PLATFORM=offscreen)\n");
         return 1;
     }
 
@@ -109,15 +106,13 @@ int runDisplay(int& argc, char** argv, std::function<void()> program, std::funct
         }
         GuiInvoker::post([] { QCoreApplication::exit(0); });
     });
-    if (started)
-        started(*display);
+    if (started) started(*display);
 
     const int code = app.exec();
 
     // Windows still open are told that the program closes down; threads waiting for an answer
     // get "cancelled"; then they get a moment to end.
-    for (const auto& w : rt::openWindows())
-        rt::post(rt::Event::CloseDown, 0, w.id);
+    for (const auto& w : rt::openWindows()) rt::post(rt::Event::CloseDown, 0, w.id);
     display->dismissPrompts();
     GuiInvoker::shutdown();
     if (!rt::waitAllThreads(std::chrono::seconds(5))) {
@@ -129,17 +124,13 @@ int runDisplay(int& argc, char** argv, std::function<void()> program, std::funct
     return code;
 }
 
-void reportFatal(const std::string& what, int exitCode)
-{
+void reportFatal(const std::string& what, int exitCode) {
     std::fprintf(stderr, "VOQKivorant: %s\n", what.c_str());
     std::fflush(stderr);
     static std::atomic<bool> reporting{false};
     if (!reporting.exchange(true) && GuiInvoker::running() && !qEnvironmentVariableIsSet("VOQ_NO_FATAL_BOX")) {
-        const QString text = QString::fromStdString(what) +
-                             QStringLiteral("\n\nDas Programm wird beendet.");
-        GuiInvoker::call([&] {
-            QMessageBox::critical(nullptr, QStringLiteral("VOQKivorant"), text);
-        });
+        const QString text = QString::fromStdString(what) + QStringLiteral("\n\nDas Programm wird beendet.");
+        GuiInvoker::call([&] { QMessageBox::critical(nullptr, QStringLiteral("VOQKivorant"), text); });
     }
     // Other threads may hold locks or half-done state: end without running their destructors.
     rt::endProgram(exitCode);

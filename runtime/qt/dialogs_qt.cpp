@@ -20,10 +20,7 @@ namespace rt::qt {
 
 namespace {
 
-QString qs(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
+QString qs(const std::string& text) { return QString::fromStdString(text); }
 
 struct StandardButton {
     int flag;
@@ -31,15 +28,13 @@ struct StandardButton {
 };
 
 constexpr StandardButton kButtons[] = {
-    {button::Ok, QMessageBox::Ok},         {button::Yes, QMessageBox::Yes},
-    {button::No, QMessageBox::No},         {button::Abort, QMessageBox::Abort},
-    {button::Retry, QMessageBox::Retry},   {button::Ignore, QMessageBox::Ignore},
+    {button::Ok, QMessageBox::Ok},         {button::Yes, QMessageBox::Yes},     {button::No, QMessageBox::No},
+    {button::Abort, QMessageBox::Abort},   {button::Retry, QMessageBox::Retry}, {button::Ignore, QMessageBox::Ignore},
     {button::Cancel, QMessageBox::Cancel}, {button::Help, QMessageBox::Help},
 };
 
 // Paths of the program may use "\"; relative ones start in the working folder.
-QString localPath(const std::string& path)
-{
+QString localPath(const std::string& path) {
     QString p = qs(path);
     p.replace(QLatin1Char('\\'), QLatin1Char('/'));
     return p;
@@ -47,8 +42,7 @@ QString localPath(const std::string& path)
 
 }  // namespace
 
-void showMessageBox(QWidget* parent, const MessageBoxRequest& request, std::function<void(int)> answer)
-{
+void showMessageBox(QWidget* parent, const MessageBoxRequest& request, std::function<void(int)> answer) {
     auto* box = new QMessageBox(parent);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setProperty("rtPrompt", true);
@@ -65,8 +59,7 @@ void showMessageBox(QWidget* parent, const MessageBoxRequest& request, std::func
     }
     if (!request.iconFile.empty()) {
         const QIcon icon = iconFor(qs(request.iconFile));
-        if (!icon.isNull())
-            box->setIconPixmap(icon.pixmap(32, 32));
+        if (!icon.isNull()) box->setIconPixmap(icon.pixmap(32, 32));
     }
     auto results = std::make_shared<std::map<QAbstractButton*, int>>();
     if (!request.buttonTexts.empty()) {
@@ -75,30 +68,24 @@ void showMessageBox(QWidget* parent, const MessageBoxRequest& request, std::func
         for (const auto& text : request.buttonTexts) {
             QPushButton* b = box->addButton(qs(text), QMessageBox::ActionRole);
             (*results)[b] = position;
-            if (position == (request.defaultButton > 0 ? request.defaultButton : 1))
-                box->setDefaultButton(b);
+            if (position == (request.defaultButton > 0 ? request.defaultButton : 1)) box->setDefaultButton(b);
             ++position;
         }
     } else {
         int buttons = request.standardButtons ? request.standardButtons : button::Ok;
         QAbstractButton* first = nullptr;
         for (const auto& b : kButtons) {
-            if (!(buttons & b.flag))
-                continue;
+            if (!(buttons & b.flag)) continue;
             QAbstractButton* qb = box->addButton(b.qt);
             (*results)[qb] = b.flag;
-            if (!first)
-                first = qb;
-            if (request.defaultButton == b.flag)
-                box->setDefaultButton(static_cast<QPushButton*>(qb));
+            if (!first) first = qb;
+            if (request.defaultButton == b.flag) box->setDefaultButton(static_cast<QPushButton*>(qb));
         }
-        if (!request.defaultButton && first)
-            box->setDefaultButton(static_cast<QPushButton*>(first));
+        if (!request.defaultButton && first) box->setDefaultButton(static_cast<QPushButton*>(first));
         for (int flag : {button::Cancel, button::No, button::Ok})
             if (buttons & flag) {
                 for (auto& [qb, f] : *results)
-                    if (f == flag)
-                        box->setEscapeButton(qb);
+                    if (f == flag) box->setEscapeButton(qb);
                 break;
             }
     }
@@ -113,26 +100,21 @@ void showMessageBox(QWidget* parent, const MessageBoxRequest& request, std::func
     box->activateWindow();
 }
 
-QString qtNameFilter(const FileFilter& filter)
-{
+QString qtNameFilter(const FileFilter& filter) {
     QStringList patterns;
     for (const QString& p : qs(filter.patterns).split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
         const QString t = p.trimmed();
         patterns << t;
         // File names here are case-sensitive: offer the other case too.
-        if (t.toLower() != t && !patterns.contains(t.toLower()))
-            patterns << t.toLower();
-        if (t.toUpper() != t && !patterns.contains(t.toUpper()))
-            patterns << t.toUpper();
+        if (t.toLower() != t && !patterns.contains(t.toLower())) patterns << t.toLower();
+        if (t.toUpper() != t && !patterns.contains(t.toUpper())) patterns << t.toUpper();
     }
     QString name = qs(filter.name).trimmed();
-    if (name.isEmpty())
-        name = patterns.join(QLatin1Char(' '));
+    if (name.isEmpty()) name = patterns.join(QLatin1Char(' '));
     return name + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
 }
 
-void showFileDialog(QWidget* parent, const FileDialogRequest& request, std::function<void(FileDialogResult)> answer)
-{
+void showFileDialog(QWidget* parent, const FileDialogRequest& request, std::function<void(FileDialogResult)> answer) {
     // The dialog's folder is its own: the process's working folder is never changed.
     QString folder = localPath(request.folder);
     const QString file = localPath(request.file);
@@ -143,8 +125,7 @@ void showFileDialog(QWidget* parent, const FileDialogRequest& request, std::func
         else if (file.contains(QLatin1Char('/')))
             folder = info.absolutePath();
     }
-    if (folder.isEmpty())
-        folder = QDir::currentPath();
+    if (folder.isEmpty()) folder = QDir::currentPath();
     folder = QFileInfo(folder).absoluteFilePath();
 
     auto* dialog = new QFileDialog(parent, qs(request.title), folder);
@@ -153,8 +134,7 @@ void showFileDialog(QWidget* parent, const FileDialogRequest& request, std::func
     dialog->setOption(QFileDialog::DontUseNativeDialog);
     dialog->setWindowModality(Qt::NonModal);
     QStringList filters;
-    for (const auto& f : request.filters)
-        filters << qtNameFilter(f);
+    for (const auto& f : request.filters) filters << qtNameFilter(f);
     switch (request.kind) {
     case FileDialogKind::Open:
         dialog->setAcceptMode(QFileDialog::AcceptOpen);
@@ -175,13 +155,11 @@ void showFileDialog(QWidget* parent, const FileDialogRequest& request, std::func
         const int index = request.filterIndex >= 1 && request.filterIndex <= filters.size() ? request.filterIndex : 1;
         dialog->selectNameFilter(filters[index - 1]);
     }
-    if (!file.isEmpty() && request.kind != FileDialogKind::Folder)
-        dialog->selectFile(QFileInfo(file).fileName());
+    if (!file.isEmpty() && request.kind != FileDialogKind::Folder) dialog->selectFile(QFileInfo(file).fileName());
     QObject::connect(dialog, &QFileDialog::finished, dialog, [dialog, filters, answer](int result) {
         FileDialogResult r;
         r.ok = result == QDialog::Accepted && !dialog->selectedFiles().isEmpty();
-        if (r.ok)
-            r.path = QDir::toNativeSeparators(dialog->selectedFiles().first()).toStdString();
+        if (r.ok) r.path = QDir::toNativeSeparators(dialog->selectedFiles().first()).toStdString();
         const int index = filters.indexOf(dialog->selectedNameFilter());
         r.filterIndex = index >= 0 ? index + 1 : 1;
         answer(r);
@@ -189,14 +167,13 @@ void showFileDialog(QWidget* parent, const FileDialogRequest& request, std::func
     dialog->show();
 }
 
-void showColorDialog(QWidget* parent, const ColorDialogRequest& request, std::function<void(ColorDialogResult)> answer)
-{
+void showColorDialog(QWidget* parent, const ColorDialogRequest& request,
+                     std::function<void(ColorDialogResult)> answer) {
     auto* dialog = new QColorDialog(toQColor(request.color, Qt::white), parent);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setProperty("rtPrompt", true);
     dialog->setOption(QColorDialog::DontUseNativeDialog);
-    if (!request.title.empty())
-        dialog->setWindowTitle(qs(request.title));
+    if (!request.title.empty()) dialog->setWindowTitle(qs(request.title));
     QObject::connect(dialog, &QColorDialog::finished, dialog, [dialog, answer](int result) {
         ColorDialogResult r;
         r.ok = result == QDialog::Accepted;
@@ -207,11 +184,9 @@ void showColorDialog(QWidget* parent, const ColorDialogRequest& request, std::fu
 }
 
 void showPrinterDialog(QWidget* parent, const PrinterDialogRequest& request,
-                       std::function<void(PrinterDialogResult)> answer)
-{
+                       std::function<void(PrinterDialogResult)> answer) {
     auto printer = std::make_shared<QPrinter>();
-    if (!request.printer.empty())
-        printer->setPrinterName(qs(request.printer));
+    if (!request.printer.empty()) printer->setPrinterName(qs(request.printer));
     QDialog* dialog;
     if (request.setupOnly)
         dialog = new QPageSetupDialog(printer.get(), parent);
@@ -219,8 +194,7 @@ void showPrinterDialog(QWidget* parent, const PrinterDialogRequest& request,
         dialog = new QPrintDialog(printer.get(), parent);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setProperty("rtPrompt", true);
-    if (!request.title.empty())
-        dialog->setWindowTitle(qs(request.title));
+    if (!request.title.empty()) dialog->setWindowTitle(qs(request.title));
     QObject::connect(dialog, &QDialog::finished, dialog, [printer, answer](int result) {
         PrinterDialogResult r;
         r.ok = result == QDialog::Accepted;
@@ -232,8 +206,7 @@ void showPrinterDialog(QWidget* parent, const PrinterDialogRequest& request,
     dialog->show();
 }
 
-void showPopupMenu(QWidget* parent, QPoint at, const PopupMenuRequest& request, std::function<void(int)> answer)
-{
+void showPopupMenu(QWidget* parent, QPoint at, const PopupMenuRequest& request, std::function<void(int)> answer) {
     auto* menu = new QMenu(parent);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->setProperty("rtPrompt", true);

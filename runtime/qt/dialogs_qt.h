@@ -33,20 +33,17 @@ template <typename T>
 T askOnGui(int thread, std::function<void(std::function<void(T)>)> start, T fallback);
 
 template <typename T>
-T askOnGui(std::function<void(std::function<void(T)>)> start, T fallback)
-{
+T askOnGui(std::function<void(std::function<void(T)>)> start, T fallback) {
     return askOnGui<T>(0, std::move(start), std::move(fallback));
 }
 
 template <typename T>
-T askOnGui(int thread, std::function<void(std::function<void(T)>)> start, T fallback)
-{
+T askOnGui(int thread, std::function<void(std::function<void(T)>)> start, T fallback) {
     auto promise = std::make_shared<std::promise<T>>();
     auto answered = std::make_shared<std::atomic<bool>>(false);
     std::future<T> future = promise->get_future();
     std::function<void(T)> answer = [promise, answered](T value) {
-        if (!answered->exchange(true))
-            promise->set_value(std::move(value));
+        if (!answered->exchange(true)) promise->set_value(std::move(value));
     };
     if (GuiInvoker::onGuiThread()) {
         // Only tests ask on the GUI thread itself: wait in a local loop.
@@ -58,12 +55,10 @@ T askOnGui(int thread, std::function<void(std::function<void(T)>)> start, T fall
         auto state = std::make_shared<State>();
         state->result = fallback;
         start([state](T value) {
-            if (state->done)
-                return;
+            if (state->done) return;
             state->result = std::move(value);
             state->done = true;
-            if (state->loop)
-                state->loop->quit();
+            if (state->loop) state->loop->quit();
         });
         if (!state->done) {
             QEventLoop loop;
@@ -76,8 +71,7 @@ T askOnGui(int thread, std::function<void(std::function<void(T)>)> start, T fall
     GuiInvoker::post([thread, answered, start = std::move(start), answer = std::move(answer)]() mutable {
         start(std::move(answer));
         // Answers come on the GUI thread too: none can slip in between.
-        if (thread != 0 && !answered->load())
-            rt::promptShown(thread);
+        if (thread != 0 && !answered->load()) rt::promptShown(thread);
     });
     promise.reset();
     try {

@@ -19,18 +19,15 @@ QThread* gGuiThread = nullptr;
 
 }  // namespace
 
-void GuiInvoker::install()
-{
+void GuiInvoker::install() {
     std::lock_guard lock(gMutex);
-    if (gReceiver)
-        return;
+    if (gReceiver) return;
     gReceiver = new QObject;
     gGuiThread = QThread::currentThread();
     gRunning = true;
 }
 
-void GuiInvoker::shutdown()
-{
+void GuiInvoker::shutdown() {
     QObject* receiver;
     {
         std::lock_guard lock(gMutex);
@@ -42,29 +39,19 @@ void GuiInvoker::shutdown()
     delete receiver;
 }
 
-bool GuiInvoker::onGuiThread()
-{
-    return gGuiThread && QThread::currentThread() == gGuiThread;
-}
+bool GuiInvoker::onGuiThread() { return gGuiThread && QThread::currentThread() == gGuiThread; }
 
-bool GuiInvoker::running()
-{
-    return gRunning;
-}
+bool GuiInvoker::running() { return gRunning; }
 
-void GuiInvoker::post(std::function<void()> fn)
-{
+void GuiInvoker::post(std::function<void()> fn) {
     std::lock_guard lock(gMutex);
-    if (!gReceiver)
-        return;
+    if (!gReceiver) return;
     QMetaObject::invokeMethod(gReceiver, std::move(fn), Qt::QueuedConnection);
 }
 
-bool GuiInvoker::call(const std::function<void()>& fn)
-{
+bool GuiInvoker::call(const std::function<void()>& fn) {
     if (onGuiThread()) {
-        if (!gRunning)
-            return false;
+        if (!gRunning) return false;
         fn();
         return true;
     }
@@ -72,12 +59,12 @@ bool GuiInvoker::call(const std::function<void()>& fn)
     std::future<void> finished = done->get_future();
     {
         std::lock_guard lock(gMutex);
-        if (!gReceiver)
-            return false;
+        if (!gReceiver) return false;
         // fn is referenced, not copied: the caller waits below until it has run or was dropped.
         const std::function<void()>* work = &fn;
         QMetaObject::invokeMethod(
-            gReceiver, [done, work] {
+            gReceiver,
+            [done, work] {
                 (*work)();
                 done->set_value();
             },

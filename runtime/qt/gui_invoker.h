@@ -23,8 +23,7 @@ public:
     static bool call(const std::function<void()>& fn);
 
     template <typename T>
-    static T callValue(const std::function<T()>& fn, T fallback = T())
-    {
+    static T callValue(const std::function<T()>& fn, T fallback = T()) {
         T result = fallback;
         call([&] { result = fn(); });
         return result;

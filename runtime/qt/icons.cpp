@@ -13,7 +13,7 @@ namespace rt::qt {
 namespace {
 
 struct IconEntry {
-    const char* file;  // lower case, without "~" and extension
+    const char* file;    // lower case, without "~" and extension
     const char* themes;  // ';'-separated theme names, best first
     QStyle::StandardPixmap standard;
 };
@@ -215,38 +215,30 @@ Drawn drawnFor(const QString& key) {
     return Drawn::None;
 }
 
-QString iconKey(const QString& iconFile)
-{
+QString iconKey(const QString& iconFile) {
     QString key = iconFile.trimmed();
-    if (key.startsWith(QLatin1String("ICON:"), Qt::CaseInsensitive))
-        key = key.mid(5);
-    while (key.startsWith(QLatin1Char('~')))
-        key.remove(0, 1);
+    if (key.startsWith(QLatin1String("ICON:"), Qt::CaseInsensitive)) key = key.mid(5);
+    while (key.startsWith(QLatin1Char('~'))) key.remove(0, 1);
     key = QFileInfo(key).completeBaseName().isEmpty() ? key : QFileInfo(key).completeBaseName();
     return key.toLower();
 }
 
-const IconEntry* findEntry(const QString& key)
-{
+const IconEntry* findEntry(const QString& key) {
     for (const auto& entry : kIcons)
-        if (key == QLatin1String(entry.file))
-            return &entry;
+        if (key == QLatin1String(entry.file)) return &entry;
     return nullptr;
 }
 
 }  // namespace
 
-void setUpIconTheme()
-{
+void setUpIconTheme() {
     // Platforms without a desktop theme (offscreen, bare X servers) search no system folders.
     QStringList paths = QIcon::themeSearchPaths();
     QString dataDirs = qEnvironmentVariable("XDG_DATA_DIRS");
-    if (dataDirs.isEmpty())
-        dataDirs = QStringLiteral("/usr/local/share:/usr/share");
+    if (dataDirs.isEmpty()) dataDirs = QStringLiteral("/usr/local/share:/usr/share");
     for (const QString& dir : dataDirs.split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
         const QString icons = dir + QStringLiteral("/icons");
-        if (!paths.contains(icons) && QDir(icons).exists())
-            paths << icons;
+        if (!paths.contains(icons) && QDir(icons).exists()) paths << icons;
     }
     QIcon::setThemeSearchPaths(paths);
     const QString current = QIcon::themeName();
@@ -254,40 +246,34 @@ void setUpIconTheme()
         for (const char* theme : {"Adwaita", "breeze", "oxygen", "Tango"}) {
             bool found = false;
             for (const QString& dir : paths)
-                found = found || QFileInfo::exists(dir + QLatin1Char('/') + QLatin1String(theme) + QStringLiteral("/index.theme"));
+                found = found || QFileInfo::exists(dir + QLatin1Char('/') + QLatin1String(theme) +
+                                                   QStringLiteral("/index.theme"));
             if (found) {
                 QIcon::setThemeName(QLatin1String(theme));
                 break;
             }
         }
     }
-    if (QIcon::fallbackThemeName().isEmpty())
-        QIcon::setFallbackThemeName(QStringLiteral("hicolor"));
+    if (QIcon::fallbackThemeName().isEmpty()) QIcon::setFallbackThemeName(QStringLiteral("hicolor"));
 }
 
-QStringList themeNamesForIcon(const QString& iconFile)
-{
+QStringList themeNamesForIcon(const QString& iconFile) {
     const IconEntry* entry = findEntry(iconKey(iconFile));
-    if (!entry)
-        return {};
+    if (!entry) return {};
     return QString::fromLatin1(entry->themes).split(QLatin1Char(';'), Qt::SkipEmptyParts);
 }
 
-QIcon iconFor(const QString& iconFile)
-{
+QIcon iconFor(const QString& iconFile) {
     QString name = iconFile.trimmed();
-    while (name.startsWith(QLatin1Char('~')))
-        name.remove(0, 1);
-    if (name.isEmpty())
-        return {};
+    while (name.startsWith(QLatin1Char('~'))) name.remove(0, 1);
+    if (name.isEmpty()) return {};
     // A real image file beside the program's data wins over the stand-ins.
     if (name.contains(QLatin1Char('.'))) {
         QString path = name;
         path.replace(QLatin1Char('\\'), QLatin1Char('/'));
         if (QFileInfo(path).isFile()) {
             QIcon icon(path);
-            if (!icon.availableSizes().isEmpty() || !icon.pixmap(16).isNull())
-                return icon;
+            if (!icon.availableSizes().isEmpty() || !icon.pixmap(16).isNull()) return icon;
         }
     }
     if (const Drawn drawn = drawnFor(iconKey(iconFile)); drawn != Drawn::None) return QIcon(new DrawnIcon(drawn));
@@ -295,11 +281,9 @@ QIcon iconFor(const QString& iconFile)
     if (entry) {
         for (const QString& theme : QString::fromLatin1(entry->themes).split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
             QIcon icon = QIcon::fromTheme(theme);
-            if (!icon.isNull())
-                return icon;
+            if (!icon.isNull()) return icon;
         }
-        if (entry->standard != kNone && qApp)
-            return QApplication::style()->standardIcon(entry->standard);
+        if (entry->standard != kNone && qApp) return QApplication::style()->standardIcon(entry->standard);
         return {};
     }
     // Unknown names may be theme names themselves.

@@ -4,20 +4,15 @@
 
 namespace rt::qt {
 
-int modifierBits(Qt::KeyboardModifiers modifiers)
-{
+int modifierBits(Qt::KeyboardModifiers modifiers) {
     int bits = 0;
-    if (modifiers & Qt::ShiftModifier)
-        bits |= keys::Shift;
-    if (modifiers & Qt::ControlModifier)
-        bits |= keys::Ctrl;
-    if (modifiers & Qt::AltModifier)
-        bits |= keys::Alt;
+    if (modifiers & Qt::ShiftModifier) bits |= keys::Shift;
+    if (modifiers & Qt::ControlModifier) bits |= keys::Ctrl;
+    if (modifiers & Qt::AltModifier) bits |= keys::Alt;
     return bits;
 }
 
-int keyCodeOf(const QKeyEvent* event)
-{
+int keyCodeOf(const QKeyEvent* event) {
     const int key = event->key();
     int code = 0;
     if (key >= Qt::Key_A && key <= Qt::Key_Z)
@@ -51,11 +46,9 @@ int keyCodeOf(const QKeyEvent* event)
         default: return 0;
         }
     }
-    if (code == 0)
-        return 0;
+    if (code == 0) return 0;
     Qt::KeyboardModifiers modifiers = event->modifiers();
-    if (key == Qt::Key_Backtab)
-        modifiers |= Qt::ShiftModifier;
+    if (key == Qt::Key_Backtab) modifiers |= Qt::ShiftModifier;
     return code | modifierBits(modifiers);
 }
 

@@ -11,21 +11,26 @@
 
 namespace rt::qt {
 
-QColor toQColor(Color color, const QColor& fallback)
-{
-    if (color == ColorNone)
-        return fallback;
+QColor toQColor(Color color, const QColor& fallback) {
+    if (color == ColorNone) return fallback;
     if (color & 0x80000000u) {
         // System colours by number, as the platform's palette gives them.
         const QPalette pal = QApplication::palette();
         switch (color & 0xFF) {
-        case 1: case 12: return pal.color(QPalette::Dark);
-        case 2: case 13: return pal.color(QPalette::Highlight);
-        case 9: case 14: return pal.color(QPalette::HighlightedText);
-        case 4: case 15: case 3: return pal.color(QPalette::Button);
+        case 1:
+        case 12: return pal.color(QPalette::Dark);
+        case 2:
+        case 13: return pal.color(QPalette::Highlight);
+        case 9:
+        case 14: return pal.color(QPalette::HighlightedText);
+        case 4:
+        case 15:
+        case 3: return pal.color(QPalette::Button);
         case 5: return pal.color(QPalette::Base);
-        case 6: case 16: return pal.color(QPalette::Mid);
-        case 7: case 8: return pal.color(QPalette::Text);
+        case 6:
+        case 16: return pal.color(QPalette::Mid);
+        case 7:
+        case 8: return pal.color(QPalette::Text);
         case 17: return pal.color(QPalette::Disabled, QPalette::Text);
         case 18: return pal.color(QPalette::ButtonText);
         case 20: return pal.color(QPalette::Light);
@@ -38,38 +43,30 @@ QColor toQColor(Color color, const QColor& fallback)
     return QColor(int(color & 0xFF), int((color >> 8) & 0xFF), int((color >> 16) & 0xFF));
 }
 
-Color fromQColor(const QColor& color)
-{
-    if (!color.isValid())
-        return ColorNone;
+Color fromQColor(const QColor& color) {
+    if (!color.isValid()) return ColorNone;
     return rgb(color.red(), color.green(), color.blue());
 }
 
 RowsModel::RowsModel(bool tree, QObject* parent) : QAbstractItemModel(parent), tree_(tree) {}
 
-int RowsModel::flatCount() const
-{
-    if (virtual_)
-        return virtualCount_;
+int RowsModel::flatCount() const {
+    if (virtual_) return virtualCount_;
     return data_ ? int(data_->rows.size()) : 0;
 }
 
-void RowsModel::takeIcons()
-{
+void RowsModel::takeIcons() {
     icons_.clear();
     if (data_)
-        for (const auto& file : data_->icons)
-            icons_.push_back(iconFor(QString::fromStdString(file)));
+        for (const auto& file : data_->icons) icons_.push_back(iconFor(QString::fromStdString(file)));
 }
 
-void RowsModel::setRows(std::shared_ptr<const ListData> data)
-{
+void RowsModel::setRows(std::shared_ptr<const ListData> data) {
     const bool sameShape = !virtual_ && data_ && data && !tree_ && data_->rows.size() == data->rows.size() &&
                            data_->columns == data->columns && data_->icons == data->icons;
     if (sameShape) {
         data_ = std::move(data);
-        if (!data_->rows.empty())
-            emit dataChanged(index(0, 0), index(int(data_->rows.size()) - 1, columnCount() - 1));
+        if (!data_->rows.empty()) emit dataChanged(index(0, 0), index(int(data_->rows.size()) - 1, columnCount() - 1));
         return;
     }
     beginResetModel();
@@ -83,8 +80,7 @@ void RowsModel::setRows(std::shared_ptr<const ListData> data)
     endResetModel();
 }
 
-void RowsModel::setVirtualRows(std::shared_ptr<const ListData> data, std::shared_ptr<const VirtualRows> rows)
-{
+void RowsModel::setVirtualRows(std::shared_ptr<const ListData> data, std::shared_ptr<const VirtualRows> rows) {
     Q_ASSERT(!tree_ && rows);
     // Qt counts rows in int.
     const int count = int(std::min<std::size_t>(rows->rowCount(), std::size_t(std::numeric_limits<int>::max())));
@@ -95,8 +91,7 @@ void RowsModel::setVirtualRows(std::shared_ptr<const ListData> data, std::shared
         virtual_ = std::move(rows);
         blocks_.clear();
         blockOrder_.clear();
-        if (count > 0)
-            emit dataChanged(index(0, 0), index(count - 1, columnCount() - 1));
+        if (count > 0) emit dataChanged(index(0, 0), index(count - 1, columnCount() - 1));
         return;
     }
     beginResetModel();
@@ -113,10 +108,8 @@ void RowsModel::setVirtualRows(std::shared_ptr<const ListData> data, std::shared
     endResetModel();
 }
 
-const ListRow* RowsModel::virtualRow(int flat) const
-{
-    if (!virtual_ || flat < 0 || flat >= virtualCount_)
-        return nullptr;
+const ListRow* RowsModel::virtualRow(int flat) const {
+    if (!virtual_ || flat < 0 || flat >= virtualCount_) return nullptr;
     const int first = flat - flat % BlockRows;
     auto it = blocks_.find(first);
     if (it == blocks_.end()) {
@@ -134,8 +127,7 @@ const ListRow* RowsModel::virtualRow(int flat) const
     return at < block.size() ? &block[at] : nullptr;
 }
 
-void RowsModel::buildTree()
-{
+void RowsModel::buildTree() {
     const int n = flatCount();
     parent_.assign(n, -1);
     rowInParent_.assign(n, 0);
@@ -144,10 +136,8 @@ void RowsModel::buildTree()
     std::vector<int> stack;  // flat indexes of the open ancestors
     for (int i = 0; i < n; ++i) {
         int level = tree_ ? std::abs(data_->rows[i].level) : 1;
-        if (level < 1)
-            level = 1;
-        while (int(stack.size()) >= level)
-            stack.pop_back();
+        if (level < 1) level = 1;
+        while (int(stack.size()) >= level) stack.pop_back();
         // A row deeper than one below its predecessor hangs on the deepest open row.
         const int p = stack.empty() ? -1 : stack.back();
         parent_[i] = p;
@@ -162,86 +152,59 @@ void RowsModel::buildTree()
     }
 }
 
-QModelIndex RowsModel::indexOfRow(int row) const
-{
-    if (row < 1 || row > flatCount())
-        return {};
-    if (virtual_)
-        return createIndex(row - 1, 0, quintptr(row - 1));
+QModelIndex RowsModel::indexOfRow(int row) const {
+    if (row < 1 || row > flatCount()) return {};
+    if (virtual_) return createIndex(row - 1, 0, quintptr(row - 1));
     return createIndex(rowInParent_[row - 1], 0, quintptr(row - 1));
 }
 
-int RowsModel::rowOf(const QModelIndex& index) const
-{
-    return index.isValid() ? int(index.internalId()) + 1 : 0;
-}
+int RowsModel::rowOf(const QModelIndex& index) const { return index.isValid() ? int(index.internalId()) + 1 : 0; }
 
-bool RowsModel::contracted(int row) const
-{
+bool RowsModel::contracted(int row) const {
     return !virtual_ && row >= 1 && row <= flatCount() && data_->rows[row - 1].level < 0;
 }
 
-QModelIndex RowsModel::index(int row, int column, const QModelIndex& parent) const
-{
-    if (row < 0 || column < 0 || column >= columnCount())
-        return {};
+QModelIndex RowsModel::index(int row, int column, const QModelIndex& parent) const {
+    if (row < 0 || column < 0 || column >= columnCount()) return {};
     if (virtual_)
         return parent.isValid() || row >= virtualCount_ ? QModelIndex() : createIndex(row, column, quintptr(row));
     if (!parent.isValid()) {
-        if (row >= int(top_.size()))
-            return {};
+        if (row >= int(top_.size())) return {};
         return createIndex(row, column, quintptr(top_[row]));
     }
     const int p = int(parent.internalId());
-    if (p < 0 || p >= int(children_.size()) || row >= int(children_[p].size()))
-        return {};
+    if (p < 0 || p >= int(children_.size()) || row >= int(children_[p].size())) return {};
     return createIndex(row, column, quintptr(children_[p][row]));
 }
 
-QModelIndex RowsModel::parent(const QModelIndex& child) const
-{
-    if (!child.isValid() || virtual_)
-        return {};
+QModelIndex RowsModel::parent(const QModelIndex& child) const {
+    if (!child.isValid() || virtual_) return {};
     const int flat = int(child.internalId());
-    if (flat < 0 || flat >= int(parent_.size()) || parent_[flat] < 0)
-        return {};
+    if (flat < 0 || flat >= int(parent_.size()) || parent_[flat] < 0) return {};
     const int p = parent_[flat];
     return createIndex(rowInParent_[p], 0, quintptr(p));
 }
 
-int RowsModel::rowCount(const QModelIndex& parent) const
-{
-    if (!data_)
-        return 0;
-    if (virtual_)
-        return parent.isValid() ? 0 : virtualCount_;
-    if (!parent.isValid())
-        return int(top_.size());
-    if (parent.column() != 0)
-        return 0;
+int RowsModel::rowCount(const QModelIndex& parent) const {
+    if (!data_) return 0;
+    if (virtual_) return parent.isValid() ? 0 : virtualCount_;
+    if (!parent.isValid()) return int(top_.size());
+    if (parent.column() != 0) return 0;
     const int p = int(parent.internalId());
     return p >= 0 && p < int(children_.size()) ? int(children_[p].size()) : 0;
 }
 
-int RowsModel::columnCount(const QModelIndex&) const
-{
-    if (!data_ || data_->columns.empty())
-        return 1;
+int RowsModel::columnCount(const QModelIndex&) const {
+    if (!data_ || data_->columns.empty()) return 1;
     return int(data_->columns.size());
 }
 
-int RowsModel::cellIndex(int column) const
-{
-    return column;
-}
+int RowsModel::cellIndex(int column) const { return column; }
 
-const ListCell* RowsModel::cell(int flat, int column) const
-{
-    if (!data_ || flat < 0 || flat >= flatCount())
-        return nullptr;
+const ListCell* RowsModel::cell(int flat, int column) const {
+    if (!data_ || flat < 0 || flat >= flatCount()) return nullptr;
     const ListRow* row = virtual_ ? virtualRow(flat) : &data_->rows[flat];
-    if (!row)
-        return nullptr;
+    if (!row) return nullptr;
     const auto& cells = row->cells;
     const int c = cellIndex(column);
     return c >= 0 && c < int(cells.size()) ? &cells[c] : nullptr;
@@ -249,8 +212,7 @@ const ListCell* RowsModel::cell(int flat, int column) const
 
 namespace {
 
-Qt::Alignment alignmentOf(Justify justify)
-{
+Qt::Alignment alignmentOf(Justify justify) {
     switch (justify) {
     case Justify::Center: return Qt::AlignHCenter | Qt::AlignVCenter;
     case Justify::Right:
@@ -261,10 +223,8 @@ Qt::Alignment alignmentOf(Justify justify)
 
 }  // namespace
 
-QVariant RowsModel::data(const QModelIndex& index, int role) const
-{
-    if (!index.isValid())
-        return {};
+QVariant RowsModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid()) return {};
     const int flat = int(index.internalId());
     const ListCell* c = cell(flat, index.column());
     const ListColumn* column =
@@ -272,72 +232,55 @@ QVariant RowsModel::data(const QModelIndex& index, int role) const
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
-        if (role == Qt::ToolTipRole)
-            return {};
+        if (role == Qt::ToolTipRole) return {};
         return c ? QString::fromStdString(c->text) : QString();
     case Qt::DecorationRole:
         if (c && c->icon > 0 && c->icon <= int(icons_.size()) && (!column || column->hasIcon || tree_))
             return icons_[c->icon - 1];
         return {};
     case Qt::ForegroundRole:
-        if (c && c->fore != ColorNone)
-            return toQColor(c->fore);
+        if (c && c->fore != ColorNone) return toQColor(c->fore);
         return {};
     case Qt::BackgroundRole:
-        if (c && c->back != ColorNone)
-            return toQColor(c->back);
+        if (c && c->back != ColorNone) return toQColor(c->back);
         return {};
     case SelectedForeRole:
-        if (c && c->selectedFore != ColorNone)
-            return toQColor(c->selectedFore);
+        if (c && c->selectedFore != ColorNone) return toQColor(c->selectedFore);
         return {};
     case SelectedBackRole:
-        if (c && c->selectedBack != ColorNone)
-            return toQColor(c->selectedBack);
+        if (c && c->selectedBack != ColorNone) return toQColor(c->selectedBack);
         return {};
-    case Qt::TextAlignmentRole:
-        return column ? QVariant(alignmentOf(column->justify)) : QVariant();
+    case Qt::TextAlignmentRole: return column ? QVariant(alignmentOf(column->justify)) : QVariant();
     case Qt::FontRole:
         if (c && (!c->font.face.empty() || c->font.size > 0 || c->font.weight > 0 || c->font.italic))
-            return windowFont(QString::fromStdString(c->font.face), c->font.size, c->font.weight >= 600,
-                              c->font.italic, c->font.underline);
+            return windowFont(QString::fromStdString(c->font.face), c->font.size, c->font.weight >= 600, c->font.italic,
+                              c->font.underline);
         return {};
-    case FlatRowRole:
-        return flat + 1;
-    default:
-        return {};
+    case FlatRowRole: return flat + 1;
+    default: return {};
     }
 }
 
-QVariant RowsModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    if (orientation != Qt::Horizontal || !data_ || section < 0 || section >= int(data_->columns.size()))
-        return {};
+QVariant RowsModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || !data_ || section < 0 || section >= int(data_->columns.size())) return {};
     const auto& column = data_->columns[section];
-    if (role == Qt::DisplayRole)
-        return QString::fromStdString(column.heading);
-    if (role == Qt::TextAlignmentRole)
-        return QVariant(alignmentOf(column.headingJustify));
+    if (role == Qt::DisplayRole) return QString::fromStdString(column.heading);
+    if (role == Qt::TextAlignmentRole) return QVariant(alignmentOf(column.headingJustify));
     return {};
 }
 
-Qt::ItemFlags RowsModel::flags(const QModelIndex& index) const
-{
-    if (!index.isValid())
-        return Qt::NoItemFlags;
+Qt::ItemFlags RowsModel::flags(const QModelIndex& index) const {
+    if (!index.isValid()) return Qt::NoItemFlags;
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
 }
 
-QSize CellDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
-{
+QSize CellDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
     QSize size = QStyledItemDelegate::sizeHint(option, index);
-    if (lineHeight_ > 0)
-        size.setHeight(lineHeight_);
+    if (lineHeight_ > 0) size.setHeight(lineHeight_);
     return size;
 }
 
-void CellDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const
-{
+void CellDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const {
     QStyledItemDelegate::initStyleOption(option, index);
     if (option->state & QStyle::State_Selected) {
         const QVariant fore = index.data(SelectedForeRole);

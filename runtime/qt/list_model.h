@@ -38,7 +38,7 @@ public:
     bool isTree() const { return tree_; }
     int flatCount() const;
 
-    QModelIndex indexOfRow(int row) const;  // 1-based, invalid when out of range
+    QModelIndex indexOfRow(int row) const;      // 1-based, invalid when out of range
     int rowOf(const QModelIndex& index) const;  // 1-based, 0 for none
     // Tree: rows published as contracted (negative level).
     bool contracted(int row) const;
@@ -64,7 +64,7 @@ private:
 
     bool tree_;
     std::shared_ptr<const ListData> data_;
-    std::vector<int> parent_;      // flat index of the parent, -1 for top level
+    std::vector<int> parent_;  // flat index of the parent, -1 for top level
     std::vector<int> rowInParent_;
     std::vector<std::vector<int>> children_;
     std::vector<int> top_;

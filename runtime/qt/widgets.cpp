@@ -5,24 +5,19 @@
 
 namespace rt::qt {
 
-void Canvas::resizeEvent(QResizeEvent* event)
-{
+void Canvas::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    if (onResized)
-        onResized();
+    if (onResized) onResized();
 }
 
-void BoxWidget::paintEvent(QPaintEvent*)
-{
+void BoxWidget::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    if (fill.isValid())
-        painter.fillRect(rect(), fill);
+    if (fill.isValid()) painter.fillRect(rect(), fill);
     painter.setPen(border.isValid() ? border : palette().color(QPalette::WindowText));
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
-void LineWidget::paintEvent(QPaintEvent*)
-{
+void LineWidget::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setPen(color.isValid() ? color : palette().color(QPalette::WindowText));
     const QRect r = rect().adjusted(0, 0, -1, -1);
@@ -36,56 +31,42 @@ void LineWidget::paintEvent(QPaintEvent*)
         painter.drawLine(r.topLeft(), r.bottomRight());
 }
 
-RegionWidget::RegionWidget(QWidget* parent) : QWidget(parent)
-{
+RegionWidget::RegionWidget(QWidget* parent) : QWidget(parent) {
     setMouseTracking(true);
     setAttribute(Qt::WA_NoSystemBackground);
 }
 
-void RegionWidget::paintEvent(QPaintEvent*)
-{
-    if (!fill.isValid() && !border.isValid())
-        return;
+void RegionWidget::paintEvent(QPaintEvent*) {
+    if (!fill.isValid() && !border.isValid()) return;
     QPainter painter(this);
-    if (fill.isValid())
-        painter.fillRect(rect(), fill);
+    if (fill.isValid()) painter.fillRect(rect(), fill);
     if (border.isValid()) {
         painter.setPen(border);
         painter.drawRect(rect().adjusted(0, 0, -1, -1));
     }
 }
 
-void RegionWidget::enterEvent(QEnterEvent*)
-{
-    if (onMouse)
-        onMouse(Enter, nullptr);
+void RegionWidget::enterEvent(QEnterEvent*) {
+    if (onMouse) onMouse(Enter, nullptr);
 }
 
-void RegionWidget::leaveEvent(QEvent*)
-{
-    if (onMouse)
-        onMouse(Leave, nullptr);
+void RegionWidget::leaveEvent(QEvent*) {
+    if (onMouse) onMouse(Leave, nullptr);
 }
 
-void RegionWidget::mousePressEvent(QMouseEvent* event)
-{
-    if (onMouse)
-        onMouse(Down, event);
+void RegionWidget::mousePressEvent(QMouseEvent* event) {
+    if (onMouse) onMouse(Down, event);
 }
 
-void RegionWidget::mouseReleaseEvent(QMouseEvent* event)
-{
+void RegionWidget::mouseReleaseEvent(QMouseEvent* event) {
     if (onMouse) {
         onMouse(Up, event);
-        if (rect().contains(event->position().toPoint()))
-            onMouse(Click, event);
+        if (rect().contains(event->position().toPoint())) onMouse(Click, event);
     }
 }
 
-void RegionWidget::mouseDoubleClickEvent(QMouseEvent* event)
-{
-    if (onMouse)
-        onMouse(Double, event);
+void RegionWidget::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (onMouse) onMouse(Double, event);
 }
 
 }  // namespace rt::qt

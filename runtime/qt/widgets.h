@@ -50,7 +50,8 @@ public:
     explicit RegionWidget(QWidget* parent);
     QColor fill;
     QColor border;
-    std::function<void(int what, QMouseEvent* event)> onMouse;  // what: 0 enter, 1 leave, 2 down, 3 up, 4 click, 5 double
+    std::function<void(int what, QMouseEvent* event)>
+        onMouse;  // what: 0 enter, 1 leave, 2 down, 3 up, 4 click, 5 double
     enum { Enter, Leave, Down, Up, Click, Double };
 
 protected:

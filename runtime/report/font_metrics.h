@@ -32,4 +32,4 @@ std::vector<std::string> wrapTextLines(const ReportFont& font, std::string_view 
 // half-em width per character is used, and a trace line says so once).
 bool reportFontAvailable(const ReportFont& font);
 
-} // namespace rt
+}  // namespace rt

@@ -12,4 +12,4 @@ namespace rt {
 std::string pagePictureSvg(const PageData& page, ReportUnit unit);
 bool writePagePicture(const std::string& file, const PageData& page, ReportUnit unit);
 
-} // namespace rt
+}  // namespace rt

@@ -17,17 +17,20 @@ bool hasPreviewProcedure();
 
 class PrintPreviewer {
 public:
-  explicit PrintPreviewer(Report& report) : report_(report) {}
-  PrintPreviewer& setPreview(bool on) { preview_ = on; return *this; }
+    explicit PrintPreviewer(Report& report) : report_(report) {}
+    PrintPreviewer& setPreview(bool on) {
+        preview_ = on;
+        return *this;
+    }
 
-  // Closes the last page, previews (when wanted and installed), prints the page list left and
-  // ends the print job. True when pages were printed; false when the user left the preview
-  // without printing, nothing was left, or printing failed.
-  bool display();
+    // Closes the last page, previews (when wanted and installed), prints the page list left and
+    // ends the print job. True when pages were printed; false when the user left the preview
+    // without printing, nothing was left, or printing failed.
+    bool display();
 
 private:
-  Report& report_;
-  bool preview_ = true;
+    Report& report_;
+    bool preview_ = true;
 };
 
-} // namespace rt
+}  // namespace rt

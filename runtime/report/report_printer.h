@@ -9,23 +9,23 @@
 namespace rt {
 
 struct PrintJobOptions {
-  std::string title;       // document name
-  std::string printer;     // empty: the default printer
-  std::string outputFile;  // set: a PDF file instead of a printer
+    std::string title;       // document name
+    std::string printer;     // empty: the default printer
+    std::string outputFile;  // set: a PDF file instead of a printer
 };
 
 // One print job: pages are added one by one and go out when the job ends.
 class ReportPrinter {
 public:
-  virtual ~ReportPrinter() = default;
-  virtual bool begin(const PrintJobOptions& options) = 0;
-  virtual bool printPage(const std::string& pageFile) = 0;
-  virtual bool end() = 0;
+    virtual ~ReportPrinter() = default;
+    virtual bool begin(const PrintJobOptions& options) = 0;
+    virtual bool printPage(const std::string& pageFile) = 0;
+    virtual bool end() = 0;
 };
 
 struct PrinterInfo {
-  std::string name; // as the set-up shows it
-  std::string port;
+    std::string name;  // as the set-up shows it
+    std::string port;
 };
 
 using ReportPrinterFactory = std::function<std::unique_ptr<ReportPrinter>()>;
@@ -37,4 +37,4 @@ bool hasReportPrinter();
 std::unique_ptr<ReportPrinter> makeReportPrinter();
 PrinterInfo reportPrinterInfo(const PrintJobOptions& options);
 
-} // namespace rt
+}  // namespace rt

@@ -13,7 +13,7 @@ using TimeNumber = std::int32_t;
 
 constexpr DateNumber kNoDate = 0;
 constexpr TimeNumber kNoTime = 0;
-constexpr int kFirstYear = 1801;           // dates before 1801 are refused, except 29-31 Dec 1800
+constexpr int kFirstYear = 1801;  // dates before 1801 are refused, except 29-31 Dec 1800
 constexpr int kLastYear = 9999;
 constexpr TimeNumber kLastTime = 8640000;  // 23:59:59.99
 

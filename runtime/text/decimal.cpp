@@ -165,8 +165,7 @@ std::optional<DecimalValue> DecimalValue::fromDouble(double value, int scale) {
         if (c == '.') continue;
         digits.push_back(c);
     }
-    if (const auto dot = s.find('.'); dot != std::string_view::npos)
-        exponent -= static_cast<int>(s.size() - dot - 1);
+    if (const auto dot = s.find('.'); dot != std::string_view::npos) exponent -= static_cast<int>(s.size() - dot - 1);
     auto v = fromDigits(digits, exponent, negative, scale);
     if (!v) return std::nullopt;
     return v->rounded(scale);
@@ -251,9 +250,7 @@ std::optional<DecimalValue> DecimalValue::add(const DecimalValue& a, const Decim
     return fromUnits(sum, scale);
 }
 
-std::optional<DecimalValue> DecimalValue::subtract(const DecimalValue& a, const DecimalValue& b) {
-    return add(a, -b);
-}
+std::optional<DecimalValue> DecimalValue::subtract(const DecimalValue& a, const DecimalValue& b) { return add(a, -b); }
 
 std::optional<DecimalValue> DecimalValue::multiply(const DecimalValue& a, const DecimalValue& b) {
     return multiply(a, b, std::min(a.scale_ + b.scale_, kMaxScale));

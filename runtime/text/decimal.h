@@ -21,8 +21,8 @@ public:
 
     constexpr DecimalValue() = default;
     template <std::integral T>
-        requires(!std::same_as<T, bool>)
-    constexpr DecimalValue(T whole) : units_(whole), scale_(0) {}  // NOLINT(implicit): whole numbers
+    requires(!std::same_as<T, bool>) constexpr DecimalValue(T whole)
+        : units_(whole), scale_(0) {}  // NOLINT(implicit): whole numbers
 
     // units / 10^scale; scale in 0..kMaxScale.
     static DecimalValue fromUnits(Units units, int scale);
@@ -73,9 +73,15 @@ public:
 
     // Operators for everyday use: an overflow or a division by zero gives 0. Division rounds to
     // max(a.scale(), b.scale(), kDefaultDivisionScale) places.
-    friend DecimalValue operator+(const DecimalValue& a, const DecimalValue& b) { return add(a, b).value_or(DecimalValue()); }
-    friend DecimalValue operator-(const DecimalValue& a, const DecimalValue& b) { return subtract(a, b).value_or(DecimalValue()); }
-    friend DecimalValue operator*(const DecimalValue& a, const DecimalValue& b) { return multiply(a, b).value_or(DecimalValue()); }
+    friend DecimalValue operator+(const DecimalValue& a, const DecimalValue& b) {
+        return add(a, b).value_or(DecimalValue());
+    }
+    friend DecimalValue operator-(const DecimalValue& a, const DecimalValue& b) {
+        return subtract(a, b).value_or(DecimalValue());
+    }
+    friend DecimalValue operator*(const DecimalValue& a, const DecimalValue& b) {
+        return multiply(a, b).value_or(DecimalValue());
+    }
     friend DecimalValue operator/(const DecimalValue& a, const DecimalValue& b);
     DecimalValue operator-() const { return fromUnits(-units_, scale_); }
 
@@ -112,8 +118,7 @@ public:
         return true;
     }
     template <std::integral T>
-        requires(!std::same_as<T, bool>)
-    bool set(T value) { return set(DecimalValue(value)); }
+    requires(!std::same_as<T, bool>) bool set(T value) { return set(DecimalValue(value)); }
     bool set(double value) {
         auto v = DecimalValue::fromDouble(value, P);
         return v && set(*v);
@@ -131,11 +136,19 @@ public:
     }
 
     // Assignment without a result: on overflow the value is left unchanged (use set() to know).
-    Decimal& operator=(const DecimalValue& value) { set(value); return *this; }
+    Decimal& operator=(const DecimalValue& value) {
+        set(value);
+        return *this;
+    }
     template <std::integral T>
-        requires(!std::same_as<T, bool>)
-    Decimal& operator=(T value) { set(value); return *this; }
-    Decimal& operator=(double value) { set(value); return *this; }
+    requires(!std::same_as<T, bool>) Decimal& operator=(T value) {
+        set(value);
+        return *this;
+    }
+    Decimal& operator=(double value) {
+        set(value);
+        return *this;
+    }
 
     const DecimalValue& value() const noexcept { return value_; }
     operator const DecimalValue&() const noexcept { return value_; }  // NOLINT(implicit)
@@ -143,12 +156,12 @@ public:
     bool isZero() const noexcept { return value_.isZero(); }
     void clear() { value_ = DecimalValue::fromUnits(0, P); }
 
-    static bool fits(const DecimalValue& roundedValue) noexcept {
-        return roundedValue.integerDigits() <= D - P;
-    }
+    static bool fits(const DecimalValue& roundedValue) noexcept { return roundedValue.integerDigits() <= D - P; }
 
     friend bool operator==(const Decimal& a, const Decimal& b) noexcept { return a.value_ == b.value_; }
-    friend std::strong_ordering operator<=>(const Decimal& a, const Decimal& b) noexcept { return a.value_ <=> b.value_; }
+    friend std::strong_ordering operator<=>(const Decimal& a, const Decimal& b) noexcept {
+        return a.value_ <=> b.value_;
+    }
 
 private:
     DecimalValue value_ = DecimalValue::fromUnits(0, P);

@@ -17,20 +17,20 @@ namespace {
 // ---- Picture parsing -------------------------------------------------------------------------
 
 struct NumberPicture {
-    int width = 0;             // 0: no limit
-    bool parens = false;       // negative values in ( )
+    int width = 0;        // 0: no limit
+    bool parens = false;  // negative values in ( )
     bool trailingMinus = false;
-    char fill = 0;             // 0 none, '0', '*', '_'
-    char grouping = 0;         // 0 none, else the group separator
-    char decimalMark = '.';    // 0 for an implied point ("v")
+    char fill = 0;           // 0 none, '0', '*', '_'
+    char grouping = 0;       // 0 none, else the group separator
+    char decimalMark = '.';  // 0 for an implied point ("v")
     int places = 0;
     bool blankZero = false;
 };
 
 struct ParsedPicture {
     PictureKind kind = PictureKind::Invalid;
-    int width = 0;          // text width (0 no limit)
-    int number = 0;         // date / time picture number
+    int width = 0;   // text width (0 no limit)
+    int number = 0;  // date / time picture number
     bool blankZero = false;
     NumberPicture num;
     std::string_view pattern;  // @p
@@ -70,8 +70,8 @@ NumberPicture parseNumberPicture(std::string_view s) {
     std::string_view marks;
     {
         const std::size_t start = i;
-        while (i < s.size() && (s[i] == '.' || s[i] == ',' || s[i] == '`' || s[i] == '\'' || s[i] == 'v' ||
-                                s[i] == 'V' || s[i] == '_'))
+        while (i < s.size() &&
+               (s[i] == '.' || s[i] == ',' || s[i] == '`' || s[i] == '\'' || s[i] == 'v' || s[i] == 'V' || s[i] == '_'))
             ++i;
         marks = s.substr(start, i - start);
     }
@@ -79,11 +79,11 @@ NumberPicture parseNumberPicture(std::string_view s) {
     p.places = std::min(readInt(s, i), DecimalValue::kMaxScale);
     auto markOf = [](char c) -> char {
         switch (c) {
-            case '`':
-            case ',': return ',';
-            case 'v':
-            case 'V': return 0;
-            default: return '.';
+        case '`':
+        case ',': return ',';
+        case 'v':
+        case 'V': return 0;
+        default: return '.';
         }
     };
     auto groupOf = [](char c) -> char { return c == '_' ? ' ' : c; };
@@ -140,24 +140,23 @@ ParsedPicture parsePicture(std::string_view picture) {
     if (!s.empty() && s.back() == '@') s.remove_suffix(1);
     std::size_t i = 0;
     switch (kind) {
-        case 's':
-            r.kind = PictureKind::Text;
-            r.width = readInt(s, i);
-            return r;
-        case 'n':
-            r.kind = PictureKind::Number;
-            r.num = parseNumberPicture(s);
-            r.width = r.num.width;
-            return r;
-        case 'd':
-        case 't':
-            r.kind = kind == 'd' ? PictureKind::Date : PictureKind::Time;
-            r.number = readInt(s, i);
-            for (; i < s.size(); ++i)
-                if (lowerAscii(s[i]) == 'b') r.blankZero = true;
-            return r;
-        default:
-            return r;
+    case 's':
+        r.kind = PictureKind::Text;
+        r.width = readInt(s, i);
+        return r;
+    case 'n':
+        r.kind = PictureKind::Number;
+        r.num = parseNumberPicture(s);
+        r.width = r.num.width;
+        return r;
+    case 'd':
+    case 't':
+        r.kind = kind == 'd' ? PictureKind::Date : PictureKind::Time;
+        r.number = readInt(s, i);
+        for (; i < s.size(); ++i)
+            if (lowerAscii(s[i]) == 'b') r.blankZero = true;
+        return r;
+    default: return r;
     }
 }
 
@@ -196,8 +195,9 @@ void changeFormats(Change change) {
     h.current = std::move(next);
 }
 
-constexpr std::array<std::string_view, 12> kMonthNames = {"Januar", "Februar", "März",      "April",   "Mai",      "Juni",
-                                                          "Juli",   "August",  "September", "Oktober", "November", "Dezember"};
+constexpr std::array<std::string_view, 12> kMonthNames = {"Januar",    "Februar", "März",     "April",
+                                                          "Mai",       "Juni",    "Juli",     "August",
+                                                          "September", "Oktober", "November", "Dezember"};
 constexpr std::array<std::string_view, 12> kMonthShort = {"Jan", "Feb", "Mär", "Apr", "Mai", "Jun",
                                                           "Jul", "Aug", "Sep", "Okt", "Nov", "Dez"};
 constexpr std::array<std::string_view, 7> kDayNames = {"Sonntag",    "Montag",  "Dienstag", "Mittwoch",
@@ -206,21 +206,21 @@ constexpr std::array<std::string_view, 7> kDayShort = {"So", "Mo", "Di", "Mi", "
 
 std::string datePatternFor(const ParsedPicture& p) {
     switch (p.number) {
-        case 1: return "MM/dd/yy";
-        case 2: return "MM/dd/yyyy";
-        case 6: return "dd.MM.yy";
-        case 18: return formats()->longDate;
-        default: return formats()->shortDate;
+    case 1: return "MM/dd/yy";
+    case 2: return "MM/dd/yyyy";
+    case 6: return "dd.MM.yy";
+    case 18: return formats()->longDate;
+    default: return formats()->shortDate;
     }
 }
 
 std::string timePatternFor(const ParsedPicture& p) {
     switch (p.number) {
-        case 1: return "HH:mm";
-        case 3: return "hh:mmtt";
-        case 4: return "HH:mm:ss";
-        case 8: return formats()->longTime;
-        default: return formats()->shortTime;
+    case 1: return "HH:mm";
+    case 3: return "hh:mmtt";
+    case 4: return "HH:mm:ss";
+    case 8: return formats()->longTime;
+    default: return formats()->shortTime;
     }
 }
 
@@ -506,17 +506,15 @@ DateNumber readDate(std::string_view text, std::string_view pattern) {
         if (groups[k].size() > 4) return kNoDate;
         const int v = std::stoi(groups[k]);
         switch (order[k]) {
-            case DatePart::Day:
-                if (groups[k].size() > 2) return kNoDate;
-                day = v;
-                break;
-            case DatePart::Month:
-                if (groups[k].size() > 2) return kNoDate;
-                month = v;
-                break;
-            case DatePart::Year:
-                year = groups[k].size() <= 2 ? fourDigitYear(v) : v;
-                break;
+        case DatePart::Day:
+            if (groups[k].size() > 2) return kNoDate;
+            day = v;
+            break;
+        case DatePart::Month:
+            if (groups[k].size() > 2) return kNoDate;
+            month = v;
+            break;
+        case DatePart::Year: year = groups[k].size() <= 2 ? fourDigitYear(v) : v; break;
         }
     }
     return dateFromYmd(year, month, day);
@@ -614,17 +612,17 @@ std::string cutToWidth(std::string_view text, int width) {
 
 std::string formatDecimal(const DecimalValue& value, const ParsedPicture& p) {
     switch (p.kind) {
-        case PictureKind::Number: return formatNumber(value, p.num);
-        case PictureKind::Date: return formatDateValue(value.roundToInt64(), p);
-        case PictureKind::Time: return formatTimeValue(value.roundToInt64(), p);
-        case PictureKind::Pattern: {
-            // A pattern has no place for a sign, so a negative number is shown with one in front.
-            const DecimalValue whole = value.roundedOrSame(0);
-            const std::string shown = formatPattern(digitsOf(whole.toString()), p.pattern);
-            return whole.isNegative() ? "-" + shown : shown;
-        }
-        case PictureKind::Text: return cutToWidth(value.toString(), p.width);
-        case PictureKind::Invalid: break;
+    case PictureKind::Number: return formatNumber(value, p.num);
+    case PictureKind::Date: return formatDateValue(value.roundToInt64(), p);
+    case PictureKind::Time: return formatTimeValue(value.roundToInt64(), p);
+    case PictureKind::Pattern: {
+        // A pattern has no place for a sign, so a negative number is shown with one in front.
+        const DecimalValue whole = value.roundedOrSame(0);
+        const std::string shown = formatPattern(digitsOf(whole.toString()), p.pattern);
+        return whole.isNegative() ? "-" + shown : shown;
+    }
+    case PictureKind::Text: return cutToWidth(value.toString(), p.width);
+    case PictureKind::Invalid: break;
     }
     return value.toString();
 }
@@ -636,20 +634,20 @@ PictureKind pictureKind(std::string_view picture) noexcept { return parsePicture
 int pictureWidth(std::string_view picture) {
     const ParsedPicture p = parsePicture(picture);
     switch (p.kind) {
-        case PictureKind::Text:
-        case PictureKind::Number: return p.width;
-        case PictureKind::Date: {
-            // The widest day and month names in the long form.
-            const std::string pattern = datePatternFor(p);
-            int widest = 0;
-            for (const DateNumber d : {dateFromYmd(2000, 9, 27), dateFromYmd(2000, 12, 28), dateFromYmd(2000, 3, 29)})
-                widest = std::max(widest, static_cast<int>(charLength(formatDatePattern(d, pattern))));
-            return widest;
-        }
-        case PictureKind::Time:
-            return static_cast<int>(charLength(formatTimePattern(timeFromHms(23, 59, 59, 99), timePatternFor(p))));
-        case PictureKind::Pattern: return static_cast<int>(charLength(p.pattern));
-        case PictureKind::Invalid: break;
+    case PictureKind::Text:
+    case PictureKind::Number: return p.width;
+    case PictureKind::Date: {
+        // The widest day and month names in the long form.
+        const std::string pattern = datePatternFor(p);
+        int widest = 0;
+        for (const DateNumber d : {dateFromYmd(2000, 9, 27), dateFromYmd(2000, 12, 28), dateFromYmd(2000, 3, 29)})
+            widest = std::max(widest, static_cast<int>(charLength(formatDatePattern(d, pattern))));
+        return widest;
+    }
+    case PictureKind::Time:
+        return static_cast<int>(charLength(formatTimePattern(timeFromHms(23, 59, 59, 99), timePatternFor(p))));
+    case PictureKind::Pattern: return static_cast<int>(charLength(p.pattern));
+    case PictureKind::Invalid: break;
     }
     return 0;
 }
@@ -657,10 +655,10 @@ int pictureWidth(std::string_view picture) {
 std::string formatPicture(std::string_view text, std::string_view picture) {
     const ParsedPicture p = parsePicture(picture);
     switch (p.kind) {
-        case PictureKind::Text: return cutToWidth(text, p.width);
-        case PictureKind::Invalid: return std::string(text);
-        case PictureKind::Pattern: return formatPattern(digitsOf(text), p.pattern);
-        default: return formatDecimal(DecimalValue::parseOrZero(text), p);
+    case PictureKind::Text: return cutToWidth(text, p.width);
+    case PictureKind::Invalid: return std::string(text);
+    case PictureKind::Pattern: return formatPattern(digitsOf(text), p.pattern);
+    default: return formatDecimal(DecimalValue::parseOrZero(text), p);
     }
 }
 
@@ -675,11 +673,11 @@ std::string formatPicture(const std::string& text, std::string_view picture) {
 std::string formatPicture(std::int64_t value, std::string_view picture) {
     const ParsedPicture p = parsePicture(picture);
     switch (p.kind) {
-        case PictureKind::Date: return formatDateValue(value, p);
-        case PictureKind::Time: return formatTimeValue(value, p);
-        case PictureKind::Text: return cutToWidth(fmt::format("{}", value), p.width);
-        case PictureKind::Invalid: return fmt::format("{}", value);
-        default: return formatDecimal(DecimalValue(value), p);
+    case PictureKind::Date: return formatDateValue(value, p);
+    case PictureKind::Time: return formatTimeValue(value, p);
+    case PictureKind::Text: return cutToWidth(fmt::format("{}", value), p.width);
+    case PictureKind::Invalid: return fmt::format("{}", value);
+    default: return formatDecimal(DecimalValue(value), p);
     }
 }
 
@@ -701,15 +699,17 @@ PictureValue deformatPicture(std::string_view text, std::string_view picture) {
     const ParsedPicture p = parsePicture(picture);
     PictureValue r;
     switch (p.kind) {
-        case PictureKind::Text:
-        case PictureKind::Invalid:
-            r.isText = true;
-            r.text = std::string(text);
-            break;
-        case PictureKind::Number: r.number = readNumber(text, p.num).value_or(DecimalValue()); break;
-        case PictureKind::Date: r.number = DecimalValue(static_cast<std::int64_t>(readDate(text, datePatternFor(p)))); break;
-        case PictureKind::Time: r.number = DecimalValue(static_cast<std::int64_t>(readTime(text))); break;
-        case PictureKind::Pattern: r.number = readPattern(text, p.pattern).value_or(DecimalValue()); break;
+    case PictureKind::Text:
+    case PictureKind::Invalid:
+        r.isText = true;
+        r.text = std::string(text);
+        break;
+    case PictureKind::Number: r.number = readNumber(text, p.num).value_or(DecimalValue()); break;
+    case PictureKind::Date:
+        r.number = DecimalValue(static_cast<std::int64_t>(readDate(text, datePatternFor(p))));
+        break;
+    case PictureKind::Time: r.number = DecimalValue(static_cast<std::int64_t>(readTime(text))); break;
+    case PictureKind::Pattern: r.number = readPattern(text, p.pattern).value_or(DecimalValue()); break;
     }
     return r;
 }
@@ -763,25 +763,25 @@ std::string formatDatePattern(DateNumber date, std::string_view pattern) {
         pattern, kDateLetters,
         [&](char c, int count) {
             switch (lowerAscii(c)) {
-                case 'd':
-                    if (count >= 4)
-                        out += kDayNames[static_cast<std::size_t>(weekday(date))];
-                    else if (count == 3)
-                        out += kDayShort[static_cast<std::size_t>(weekday(date))];
-                    else
-                        out += count == 2 ? twoDigits(ymd.day) : fmt::format("{}", ymd.day);
-                    break;
-                case 'm':
-                    if (count >= 4)
-                        out += kMonthNames[static_cast<std::size_t>(ymd.month - 1)];
-                    else if (count == 3)
-                        out += kMonthShort[static_cast<std::size_t>(ymd.month - 1)];
-                    else
-                        out += count == 2 ? twoDigits(ymd.month) : fmt::format("{}", ymd.month);
-                    break;
-                default:  // y
-                    out += count <= 2 ? twoDigits(ymd.year % 100) : fmt::format("{:04d}", ymd.year);
-                    break;
+            case 'd':
+                if (count >= 4)
+                    out += kDayNames[static_cast<std::size_t>(weekday(date))];
+                else if (count == 3)
+                    out += kDayShort[static_cast<std::size_t>(weekday(date))];
+                else
+                    out += count == 2 ? twoDigits(ymd.day) : fmt::format("{}", ymd.day);
+                break;
+            case 'm':
+                if (count >= 4)
+                    out += kMonthNames[static_cast<std::size_t>(ymd.month - 1)];
+                else if (count == 3)
+                    out += kMonthShort[static_cast<std::size_t>(ymd.month - 1)];
+                else
+                    out += count == 2 ? twoDigits(ymd.month) : fmt::format("{}", ymd.month);
+                break;
+            default:  // y
+                out += count <= 2 ? twoDigits(ymd.year % 100) : fmt::format("{:04d}", ymd.year);
+                break;
             }
         },
         [&](std::string_view literal) { out += literal; });
@@ -796,18 +796,18 @@ std::string formatTimePattern(TimeNumber time, std::string_view pattern) {
         pattern, kTimeLetters,
         [&](char c, int count) {
             switch (c) {
-                case 'H': out += count >= 2 ? twoDigits(hms.hours) : fmt::format("{}", hms.hours); break;
-                case 'h': {
-                    const int h12 = hms.hours % 12 == 0 ? 12 : hms.hours % 12;
-                    out += count >= 2 ? twoDigits(h12) : fmt::format("{}", h12);
-                    break;
-                }
-                case 'm':
-                case 'M': out += count >= 2 ? twoDigits(hms.minutes) : fmt::format("{}", hms.minutes); break;
-                case 's': out += count >= 2 ? twoDigits(hms.seconds) : fmt::format("{}", hms.seconds); break;
-                default:  // t
-                    out += hms.hours < 12 ? (count >= 2 ? "AM" : "A") : (count >= 2 ? "PM" : "P");
-                    break;
+            case 'H': out += count >= 2 ? twoDigits(hms.hours) : fmt::format("{}", hms.hours); break;
+            case 'h': {
+                const int h12 = hms.hours % 12 == 0 ? 12 : hms.hours % 12;
+                out += count >= 2 ? twoDigits(h12) : fmt::format("{}", h12);
+                break;
+            }
+            case 'm':
+            case 'M': out += count >= 2 ? twoDigits(hms.minutes) : fmt::format("{}", hms.minutes); break;
+            case 's': out += count >= 2 ? twoDigits(hms.seconds) : fmt::format("{}", hms.seconds); break;
+            default:  // t
+                out += hms.hours < 12 ? (count >= 2 ? "AM" : "A") : (count >= 2 ? "PM" : "P");
+                break;
             }
         },
         [&](std::string_view literal) { out += literal; });

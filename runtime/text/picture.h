@@ -63,8 +63,8 @@ std::string formatPicture(const char* text, std::string_view picture);
 std::string formatPicture(const std::string& text, std::string_view picture);
 std::string formatPicture(std::int64_t value, std::string_view picture);
 template <std::integral T>
-    requires(!std::same_as<T, bool> && !std::same_as<T, std::int64_t>)
-std::string formatPicture(T value, std::string_view picture) {
+requires(!std::same_as<T, bool> && !std::same_as<T, std::int64_t>) std::string
+    formatPicture(T value, std::string_view picture) {
     return formatPicture(static_cast<std::int64_t>(value), picture);
 }
 std::string formatPicture(double value, std::string_view picture);
@@ -73,9 +73,9 @@ std::string formatPicture(const DecimalValue& value, std::string_view picture);
 // ---- Reading back ----------------------------------------------------------------------------
 
 struct PictureValue {
-    bool isText = false;   // "@s" (and invalid pictures): the text itself
-    std::string text;      // the text, when isText
-    DecimalValue number;   // otherwise: the number, day number or time number (0 when unreadable)
+    bool isText = false;  // "@s" (and invalid pictures): the text itself
+    std::string text;     // the text, when isText
+    DecimalValue number;  // otherwise: the number, day number or time number (0 when unreadable)
 };
 
 // The value that the displayed text stands for.
@@ -98,7 +98,7 @@ void setSystemLongDateFormat(std::string_view longPattern);
 void setSystemTimeFormat(std::string_view shortPattern, std::string_view longPattern);
 void resetSystemFormats();
 std::string systemDateFormat();
-std::string systemTimeFormat();      // short
+std::string systemTimeFormat();  // short
 std::string systemLongTimeFormat();
 
 // Format and read back with an explicit pattern (as above).

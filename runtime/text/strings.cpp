@@ -82,11 +82,11 @@ inline std::uint32_t upperCp(std::uint32_t cp) noexcept {
     if (cp < 0x80) return (cp >= 'a' && cp <= 'z') ? cp - 0x20 : cp;
     if (cp >= 0xE0 && cp <= 0xFE && cp != 0xF7) return cp - 0x20;
     switch (cp) {
-        case 0xFF: return 0x178;   // ÿ
-        case 0x161: return 0x160;  // š
-        case 0x17E: return 0x17D;  // ž
-        case 0x153: return 0x152;  // œ
-        default: return cp;
+    case 0xFF: return 0x178;   // ÿ
+    case 0x161: return 0x160;  // š
+    case 0x17E: return 0x17D;  // ž
+    case 0x153: return 0x152;  // œ
+    default: return cp;
     }
 }
 
@@ -94,11 +94,11 @@ inline std::uint32_t lowerCp(std::uint32_t cp) noexcept {
     if (cp < 0x80) return (cp >= 'A' && cp <= 'Z') ? cp + 0x20 : cp;
     if (cp >= 0xC0 && cp <= 0xDE && cp != 0xD7) return cp + 0x20;
     switch (cp) {
-        case 0x178: return 0xFF;
-        case 0x160: return 0x161;
-        case 0x17D: return 0x17E;
-        case 0x152: return 0x153;
-        default: return cp;
+    case 0x178: return 0xFF;
+    case 0x160: return 0x161;
+    case 0x17D: return 0x17E;
+    case 0x152: return 0x153;
+    default: return cp;
     }
 }
 

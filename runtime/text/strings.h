@@ -71,17 +71,36 @@ public:
     String(const char* text) { assign(text ? std::string_view(text) : std::string_view()); }
     String(const std::string& text) { assign(text); }
     template <std::size_t M>
-    String(const String<M>& other) { assign(other.str()); }
+    String(const String<M>& other) {
+        assign(other.str());
+    }
     template <std::size_t M>
-    String(const CString<M>& other) { assign(other.str()); }
+    String(const CString<M>& other) {
+        assign(other.str());
+    }
 
-    String& operator=(std::string_view text) { assign(text); return *this; }
-    String& operator=(const char* text) { assign(text ? std::string_view(text) : std::string_view()); return *this; }
-    String& operator=(const std::string& text) { assign(text); return *this; }
+    String& operator=(std::string_view text) {
+        assign(text);
+        return *this;
+    }
+    String& operator=(const char* text) {
+        assign(text ? std::string_view(text) : std::string_view());
+        return *this;
+    }
+    String& operator=(const std::string& text) {
+        assign(text);
+        return *this;
+    }
     template <std::size_t M>
-    String& operator=(const String<M>& other) { assign(other.str()); return *this; }
+    String& operator=(const String<M>& other) {
+        assign(other.str());
+        return *this;
+    }
     template <std::size_t M>
-    String& operator=(const CString<M>& other) { assign(other.str()); return *this; }
+    String& operator=(const CString<M>& other) {
+        assign(other.str());
+        return *this;
+    }
 
     // In place: a field read row after row keeps its one buffer.
     void assign(std::string_view text) {
@@ -94,9 +113,9 @@ public:
 
     static constexpr std::size_t capacity() noexcept { return N; }
 
-    const std::string& str() const noexcept { return text_; }       // padded, N characters
+    const std::string& str() const noexcept { return text_; }          // padded, N characters
     std::string_view clipped() const noexcept { return clip(text_); }  // without trailing blanks
-    bool empty() const noexcept { return clipped().empty(); }      // blank
+    bool empty() const noexcept { return clipped().empty(); }          // blank
     operator std::string_view() const noexcept { return text_; }
 
 private:
@@ -116,17 +135,36 @@ public:
     CString(const char* text) { assign(text ? std::string_view(text) : std::string_view()); }
     CString(const std::string& text) { assign(text); }
     template <std::size_t M>
-    CString(const CString<M>& other) { assign(other.str()); }
+    CString(const CString<M>& other) {
+        assign(other.str());
+    }
     template <std::size_t M>
-    CString(const String<M>& other) { assign(other.str()); }
+    CString(const String<M>& other) {
+        assign(other.str());
+    }
 
-    CString& operator=(std::string_view text) { assign(text); return *this; }
-    CString& operator=(const char* text) { assign(text ? std::string_view(text) : std::string_view()); return *this; }
-    CString& operator=(const std::string& text) { assign(text); return *this; }
+    CString& operator=(std::string_view text) {
+        assign(text);
+        return *this;
+    }
+    CString& operator=(const char* text) {
+        assign(text ? std::string_view(text) : std::string_view());
+        return *this;
+    }
+    CString& operator=(const std::string& text) {
+        assign(text);
+        return *this;
+    }
     template <std::size_t M>
-    CString& operator=(const CString<M>& other) { assign(other.str()); return *this; }
+    CString& operator=(const CString<M>& other) {
+        assign(other.str());
+        return *this;
+    }
     template <std::size_t M>
-    CString& operator=(const String<M>& other) { assign(other.str()); return *this; }
+    CString& operator=(const String<M>& other) {
+        assign(other.str());
+        return *this;
+    }
 
     void assign(std::string_view text) { text_.assign(cutChars(text, N - 1)); }
     void clear() { text_.clear(); }
@@ -148,13 +186,17 @@ template <class T>
 concept TextLike = std::is_convertible_v<const T&, std::string_view>;
 
 template <std::size_t N, TextLike T>
-bool operator==(const String<N>& a, const T& b) noexcept { return equalsTrimmed(a.str(), std::string_view(b)); }
+bool operator==(const String<N>& a, const T& b) noexcept {
+    return equalsTrimmed(a.str(), std::string_view(b));
+}
 template <std::size_t N, TextLike T>
 std::strong_ordering operator<=>(const String<N>& a, const T& b) noexcept {
     return compareTrimmed(a.str(), std::string_view(b)) <=> 0;
 }
 template <std::size_t N, TextLike T>
-bool operator==(const CString<N>& a, const T& b) noexcept { return equalsTrimmed(a.str(), std::string_view(b)); }
+bool operator==(const CString<N>& a, const T& b) noexcept {
+    return equalsTrimmed(a.str(), std::string_view(b));
+}
 template <std::size_t N, TextLike T>
 std::strong_ordering operator<=>(const CString<N>& a, const T& b) noexcept {
     return compareTrimmed(a.str(), std::string_view(b)) <=> 0;

@@ -10,36 +10,36 @@ namespace rt {
 template <class T>
 class Shared {
 public:
-  Shared() = default;
-  explicit Shared(T initial) : value_(std::move(initial)) {}
-  Shared(const Shared&) = delete;
-  Shared& operator=(const Shared&) = delete;
+    Shared() = default;
+    explicit Shared(T initial) : value_(std::move(initial)) {}
+    Shared(const Shared&) = delete;
+    Shared& operator=(const Shared&) = delete;
 
-  T get() const {
-    std::lock_guard lock(mutex_);
-    return value_;
-  }
+    T get() const {
+        std::lock_guard lock(mutex_);
+        return value_;
+    }
 
-  void set(T value) {
-    std::lock_guard lock(mutex_);
-    value_ = std::move(value);
-  }
+    void set(T value) {
+        std::lock_guard lock(mutex_);
+        value_ = std::move(value);
+    }
 
-  Shared& operator=(T value) {
-    set(std::move(value));
-    return *this;
-  }
+    Shared& operator=(T value) {
+        set(std::move(value));
+        return *this;
+    }
 
-  // Read-modify-write in one step: f gets the value by reference; its result is returned.
-  template <class F>
-  decltype(auto) update(F&& f) {
-    std::lock_guard lock(mutex_);
-    return std::forward<F>(f)(value_);
-  }
+    // Read-modify-write in one step: f gets the value by reference; its result is returned.
+    template <class F>
+    decltype(auto) update(F&& f) {
+        std::lock_guard lock(mutex_);
+        return std::forward<F>(f)(value_);
+    }
 
 private:
-  mutable std::mutex mutex_;
-  T value_{};
+    mutable std::mutex mutex_;
+    T value_{};
 };
 
-} // namespace rt
+}  // namespace rt

@@ -57,10 +57,10 @@ void unlockThread();
 
 class ThreadLockGuard {
 public:
-  ThreadLockGuard() { lockThread(); }
-  ~ThreadLockGuard() { unlockThread(); }
-  ThreadLockGuard(const ThreadLockGuard&) = delete;
-  ThreadLockGuard& operator=(const ThreadLockGuard&) = delete;
+    ThreadLockGuard() { lockThread(); }
+    ~ThreadLockGuard() { unlockThread(); }
+    ThreadLockGuard(const ThreadLockGuard&) = delete;
+    ThreadLockGuard& operator=(const ThreadLockGuard&) = delete;
 };
 
-} // namespace rt
+}  // namespace rt

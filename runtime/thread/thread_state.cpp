@@ -16,17 +16,17 @@ thread_local ErrorStatus status;
 ErrorStatus& errorStatus() { return status; }
 
 void setError(int code, std::string text, std::string fileName) {
-  status.clearError();
-  status.code = code;
-  status.text = std::move(text);
-  status.fileName = std::move(fileName);
+    status.clearError();
+    status.code = code;
+    status.text = std::move(text);
+    status.fileName = std::move(fileName);
 }
 
 void setFileError(int code, std::string text, std::string fileErrorCode, std::string fileErrorText,
                   std::string fileName) {
-  setError(code, std::move(text), std::move(fileName));
-  status.fileErrorCode = std::move(fileErrorCode);
-  status.fileErrorText = std::move(fileErrorText);
+    setError(code, std::move(text), std::move(fileName));
+    status.fileErrorCode = std::move(fileErrorCode);
+    status.fileErrorText = std::move(fileErrorText);
 }
 
 void clearError() { status.clearError(); }
@@ -38,19 +38,19 @@ const std::string& fileErrorText() { return status.fileErrorText; }
 void pushProcedureName(std::string name) { status.procedureNames.push_back(std::move(name)); }
 
 void popProcedureName() {
-  assert(!status.procedureNames.empty() && "procedure name popped that was never pushed");
-  if (!status.procedureNames.empty()) status.procedureNames.pop_back();
+    assert(!status.procedureNames.empty() && "procedure name popped that was never pushed");
+    if (!status.procedureNames.empty()) status.procedureNames.pop_back();
 }
 
 std::string currentProcedureName() {
-  return status.procedureNames.empty() ? std::string() : status.procedureNames.back();
+    return status.procedureNames.empty() ? std::string() : status.procedureNames.back();
 }
 
 void resetThreadState() {
-  ThreadRequest = 0;
-  ThreadResponse = 0;
-  ThreadVcrRequest = 0;
-  status = ErrorStatus{};
+    ThreadRequest = 0;
+    ThreadResponse = 0;
+    ThreadVcrRequest = 0;
+    status = ErrorStatus{};
 }
 
-} // namespace rt
+}  // namespace rt

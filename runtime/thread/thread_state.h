@@ -19,20 +19,20 @@ extern thread_local constinit std::int32_t ThreadVcrRequest;
 // own code and text for file system errors (90), the file it concerned, and the stack of
 // procedure names that error messages name.
 struct ErrorStatus {
-  int code = 0;
-  std::string text;
-  std::string fileErrorCode;
-  std::string fileErrorText;
-  std::string fileName;
-  std::vector<std::string> procedureNames;
+    int code = 0;
+    std::string text;
+    std::string fileErrorCode;
+    std::string fileErrorText;
+    std::string fileName;
+    std::vector<std::string> procedureNames;
 
-  void clearError() {
-    code = 0;
-    text.clear();
-    fileErrorCode.clear();
-    fileErrorText.clear();
-    fileName.clear();
-  }
+    void clearError() {
+        code = 0;
+        text.clear();
+        fileErrorCode.clear();
+        fileErrorText.clear();
+        fileName.clear();
+    }
 };
 
 ErrorStatus& errorStatus();
@@ -65,4 +65,4 @@ public:
 // before the start hooks run.
 void resetThreadState();
 
-} // namespace rt
+}  // namespace rt

@@ -6,164 +6,175 @@
 namespace rt {
 
 std::vector<std::string> splitBars(std::string_view text) {
-  std::vector<std::string> out;
-  std::size_t start = 0;
-  for (;;) {
-    std::size_t bar = text.find('|', start);
-    out.emplace_back(text.substr(start, bar == std::string_view::npos ? bar : bar - start));
-    if (bar == std::string_view::npos) break;
-    start = bar + 1;
-  }
-  return out;
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t bar = text.find('|', start);
+        out.emplace_back(text.substr(start, bar == std::string_view::npos ? bar : bar - start));
+        if (bar == std::string_view::npos) break;
+        start = bar + 1;
+    }
+    return out;
 }
 
 namespace {
 
 std::string lines(std::string_view text) {
-  std::string out(text);
-  for (char& c : out)
-    if (c == '|') c = '\n';
-  return out;
+    std::string out(text);
+    for (char& c : out)
+        if (c == '|') c = '\n';
+    return out;
 }
 
 int lowestButton(int buttons) { return buttons & -buttons; }
 
-} // namespace
+}  // namespace
 
 int message(std::string_view text, std::string_view title, MessageIcon icon, int buttons, int defaultButton) {
-  MessageBoxRequest r;
-  r.title = title;
-  r.text = lines(text);
-  r.icon = icon;
-  r.standardButtons = buttons == 0 ? button::Ok : buttons;
-  r.defaultButton = (defaultButton & r.standardButtons) ? defaultButton : lowestButton(r.standardButtons);
-  r.thread = threadNumber();
-  ModalCall call;
-  r.owner = call.owner();
-  return display().messageBox(r);
+    MessageBoxRequest r;
+    r.title = title;
+    r.text = lines(text);
+    r.icon = icon;
+    r.standardButtons = buttons == 0 ? button::Ok : buttons;
+    r.defaultButton = (defaultButton & r.standardButtons) ? defaultButton : lowestButton(r.standardButtons);
+    r.thread = threadNumber();
+    ModalCall call;
+    r.owner = call.owner();
+    return display().messageBox(r);
 }
 
 int message(std::string_view text, std::string_view title, MessageIcon icon, std::string_view buttonList,
             int defaultButton) {
-  MessageBoxRequest r;
-  r.title = title;
-  r.text = lines(text);
-  r.icon = icon;
-  r.buttonTexts = splitBars(buttonList);
-  r.standardButtons = 0;
-  int n = static_cast<int>(r.buttonTexts.size());
-  r.defaultButton = defaultButton >= 1 && defaultButton <= n ? defaultButton : 1;
-  r.thread = threadNumber();
-  ModalCall call;
-  r.owner = call.owner();
-  return display().messageBox(r);
+    MessageBoxRequest r;
+    r.title = title;
+    r.text = lines(text);
+    r.icon = icon;
+    r.buttonTexts = splitBars(buttonList);
+    r.standardButtons = 0;
+    int n = static_cast<int>(r.buttonTexts.size());
+    r.defaultButton = defaultButton >= 1 && defaultButton <= n ? defaultButton : 1;
+    r.thread = threadNumber();
+    ModalCall call;
+    r.owner = call.owner();
+    return display().messageBox(r);
 }
 
 std::vector<FileFilter> parseFileFilters(std::string_view text) {
-  std::vector<FileFilter> out;
-  if (text.empty()) return out;
-  auto parts = splitBars(text);
-  for (std::size_t i = 0; i + 1 < parts.size(); i += 2) out.push_back({parts[i], parts[i + 1]});
-  if (parts.size() % 2 == 1 && !parts.back().empty()) out.push_back({parts.back(), parts.back()});
-  return out;
+    std::vector<FileFilter> out;
+    if (text.empty()) return out;
+    auto parts = splitBars(text);
+    for (std::size_t i = 0; i + 1 < parts.size(); i += 2) out.push_back({parts[i], parts[i + 1]});
+    if (parts.size() % 2 == 1 && !parts.back().empty()) out.push_back({parts.back(), parts.back()});
+    return out;
 }
 
 FileDialogResult fileDialog(FileDialogRequest request) {
-  request.thread = threadNumber();
-  ModalCall call;
-  request.owner = call.owner();
-  FileDialogResult result = display().fileDialog(request);
-  if (!result.ok) result.path.clear();
-  return result;
+    request.thread = threadNumber();
+    ModalCall call;
+    request.owner = call.owner();
+    FileDialogResult result = display().fileDialog(request);
+    if (!result.ok) result.path.clear();
+    return result;
 }
 
 FileDialogResult openFileDialog(std::string title, std::string file, std::string_view filters, int filterIndex) {
-  FileDialogRequest r;
-  r.kind = FileDialogKind::Open;
-  r.title = std::move(title);
-  r.file = std::move(file);
-  r.filters = parseFileFilters(filters);
-  r.filterIndex = filterIndex;
-  return fileDialog(std::move(r));
+    FileDialogRequest r;
+    r.kind = FileDialogKind::Open;
+    r.title = std::move(title);
+    r.file = std::move(file);
+    r.filters = parseFileFilters(filters);
+    r.filterIndex = filterIndex;
+    return fileDialog(std::move(r));
 }
 
 FileDialogResult saveFileDialog(std::string title, std::string file, std::string_view filters, int filterIndex) {
-  FileDialogRequest r;
-  r.kind = FileDialogKind::Save;
-  r.title = std::move(title);
-  r.file = std::move(file);
-  r.filters = parseFileFilters(filters);
-  r.filterIndex = filterIndex;
-  return fileDialog(std::move(r));
+    FileDialogRequest r;
+    r.kind = FileDialogKind::Save;
+    r.title = std::move(title);
+    r.file = std::move(file);
+    r.filters = parseFileFilters(filters);
+    r.filterIndex = filterIndex;
+    return fileDialog(std::move(r));
 }
 
 FileDialogResult folderDialog(std::string title, std::string folder) {
-  FileDialogRequest r;
-  r.kind = FileDialogKind::Folder;
-  r.title = std::move(title);
-  r.folder = std::move(folder);
-  return fileDialog(std::move(r));
+    FileDialogRequest r;
+    r.kind = FileDialogKind::Folder;
+    r.title = std::move(title);
+    r.folder = std::move(folder);
+    return fileDialog(std::move(r));
 }
 
 ColorDialogResult colorDialog(std::string title, Color color) {
-  ColorDialogRequest r;
-  r.title = std::move(title);
-  r.color = color;
-  r.thread = threadNumber();
-  ModalCall call;
-  r.owner = call.owner();
-  ColorDialogResult result = display().colorDialog(r);
-  if (!result.ok) result.color = color;
-  return result;
+    ColorDialogRequest r;
+    r.title = std::move(title);
+    r.color = color;
+    r.thread = threadNumber();
+    ModalCall call;
+    r.owner = call.owner();
+    ColorDialogResult result = display().colorDialog(r);
+    if (!result.ok) result.color = color;
+    return result;
 }
 
 PrinterDialogResult printerDialog(std::string title, bool setupOnly) {
-  PrinterDialogRequest r;
-  r.title = std::move(title);
-  r.setupOnly = setupOnly;
-  r.thread = threadNumber();
-  ModalCall call;
-  r.owner = call.owner();
-  return display().printerDialog(r);
+    PrinterDialogRequest r;
+    r.title = std::move(title);
+    r.setupOnly = setupOnly;
+    r.thread = threadNumber();
+    ModalCall call;
+    r.owner = call.owner();
+    return display().printerDialog(r);
 }
 
 std::vector<PopupItem> parsePopup(std::string_view definition) {
-  std::vector<PopupItem> items;
-  if (definition.empty()) return items;
-  for (std::string& part : splitBars(definition)) {
-    PopupItem item;
-    if (part == "-") {
-      item.separator = true;
-      items.push_back(item);
-      continue;
+    std::vector<PopupItem> items;
+    if (definition.empty()) return items;
+    for (std::string& part : splitBars(definition)) {
+        PopupItem item;
+        if (part == "-") {
+            item.separator = true;
+            items.push_back(item);
+            continue;
+        }
+        std::string_view t = part;
+        for (bool more = true; more && !t.empty();) {
+            switch (t.front()) {
+            case '~':
+                item.enabled = false;
+                t.remove_prefix(1);
+                break;
+            case '-':
+                item.checkable = true;
+                item.checked = false;
+                t.remove_prefix(1);
+                break;
+            case '+':
+                item.checkable = true;
+                item.checked = true;
+                t.remove_prefix(1);
+                break;
+            default: more = false; break;
+            }
+        }
+        item.text = std::string(t);
+        items.push_back(std::move(item));
     }
-    std::string_view t = part;
-    for (bool more = true; more && !t.empty();) {
-      switch (t.front()) {
-      case '~': item.enabled = false; t.remove_prefix(1); break;
-      case '-': item.checkable = true; item.checked = false; t.remove_prefix(1); break;
-      case '+': item.checkable = true; item.checked = true; t.remove_prefix(1); break;
-      default: more = false; break;
-      }
-    }
-    item.text = std::string(t);
-    items.push_back(std::move(item));
-  }
-  return items;
+    return items;
 }
 
 int popup(std::string_view definition, int x, int y) {
-  PopupMenuRequest r;
-  r.items = parsePopup(definition);
-  r.x = x;
-  r.y = y;
-  r.thread = threadNumber();
-  ModalCall call;
-  r.owner = call.owner();
-  int chosen = display().popupMenu(r);
-  int selectable = 0;
-  for (const auto& i : r.items) selectable += i.separator ? 0 : 1;
-  return chosen >= 1 && chosen <= selectable ? chosen : 0;
+    PopupMenuRequest r;
+    r.items = parsePopup(definition);
+    r.x = x;
+    r.y = y;
+    r.thread = threadNumber();
+    ModalCall call;
+    r.owner = call.owner();
+    int chosen = display().popupMenu(r);
+    int selectable = 0;
+    for (const auto& i : r.items) selectable += i.separator ? 0 : 1;
+    return chosen >= 1 && chosen <= selectable ? chosen : 0;
 }
 
 void setClipboard(const std::string& text) { display().setClipboard(text); }
@@ -171,4 +182,4 @@ std::string clipboard() { return display().clipboard(); }
 void beep(Beep kind) { display().beep(kind); }
 void setPointer(Pointer pointer) { display().setPointer(pointer); }
 
-} // namespace rt
+}  // namespace rt

@@ -44,4 +44,4 @@ std::string clipboard();
 void beep(Beep kind = Beep::Default);
 void setPointer(Pointer pointer);
 
-} // namespace rt
+}  // namespace rt

@@ -34,88 +34,88 @@ inline constexpr int Retry = 16;
 inline constexpr int Ignore = 32;
 inline constexpr int Cancel = 64;
 inline constexpr int Help = 128;
-} // namespace button
+}  // namespace button
 
 enum class MessageIcon { None, Information, Exclamation, Question, Hand };
 
 struct MessageBoxRequest {
-  std::string title;                 // empty: no caption
-  std::string text;                  // lines separated by '\n'
-  MessageIcon icon = MessageIcon::None;
-  std::string iconFile;              // instead of icon, when set
-  int standardButtons = button::Ok;  // used when buttonTexts is empty
-  std::vector<std::string> buttonTexts; // custom buttons, with "&" mnemonics
-  int defaultButton = 0;             // a button flag, or a 1-based position for buttonTexts
-  int thread = 0;                    // asking program thread
-  WindowId owner = 0;                // the asking thread's top window, 0 none
+    std::string title;  // empty: no caption
+    std::string text;   // lines separated by '\n'
+    MessageIcon icon = MessageIcon::None;
+    std::string iconFile;                  // instead of icon, when set
+    int standardButtons = button::Ok;      // used when buttonTexts is empty
+    std::vector<std::string> buttonTexts;  // custom buttons, with "&" mnemonics
+    int defaultButton = 0;                 // a button flag, or a 1-based position for buttonTexts
+    int thread = 0;                        // asking program thread
+    WindowId owner = 0;                    // the asking thread's top window, 0 none
 };
 
 struct FileFilter {
-  std::string name;      // "Excel"
-  std::string patterns;  // "*.XLS" (several separated by ';')
-  bool operator==(const FileFilter&) const = default;
+    std::string name;      // "Excel"
+    std::string patterns;  // "*.XLS" (several separated by ';')
+    bool operator==(const FileFilter&) const = default;
 };
 
 enum class FileDialogKind { Open, Save, Folder };
 
 struct FileDialogRequest {
-  FileDialogKind kind = FileDialogKind::Open;
-  std::string title;
-  std::string file;                  // proposed file name or start path
-  std::string folder;                // start folder; empty: the working folder
-  std::vector<FileFilter> filters;
-  int filterIndex = 1;               // 1-based
-  int thread = 0;
-  WindowId owner = 0;
+    FileDialogKind kind = FileDialogKind::Open;
+    std::string title;
+    std::string file;    // proposed file name or start path
+    std::string folder;  // start folder; empty: the working folder
+    std::vector<FileFilter> filters;
+    int filterIndex = 1;  // 1-based
+    int thread = 0;
+    WindowId owner = 0;
 };
 
 struct FileDialogResult {
-  bool ok = false;                   // false: cancelled
-  std::string path;                  // chosen file or folder
-  int filterIndex = 1;               // filter in use when the user answered
+    bool ok = false;      // false: cancelled
+    std::string path;     // chosen file or folder
+    int filterIndex = 1;  // filter in use when the user answered
 };
 
 struct ColorDialogRequest {
-  std::string title;
-  Color color = ColorNone;
-  int thread = 0;
-  WindowId owner = 0;
+    std::string title;
+    Color color = ColorNone;
+    int thread = 0;
+    WindowId owner = 0;
 };
 
 struct ColorDialogResult {
-  bool ok = false;
-  Color color = ColorNone;
+    bool ok = false;
+    Color color = ColorNone;
 };
 
 struct PrinterDialogRequest {
-  std::string title;
-  std::string printer;               // current printer name, empty: default
-  bool setupOnly = false;            // printer set-up rather than print dialog
-  int thread = 0;
-  WindowId owner = 0;
+    std::string title;
+    std::string printer;     // current printer name, empty: default
+    bool setupOnly = false;  // printer set-up rather than print dialog
+    int thread = 0;
+    WindowId owner = 0;
 };
 
 struct PrinterDialogResult {
-  bool ok = false;
-  std::string printer;
-  int copies = 1;
-  bool landscape = false;
+    bool ok = false;
+    std::string printer;
+    int copies = 1;
+    bool landscape = false;
 };
 
 struct PopupItem {
-  std::string text;      // with "&" mnemonic
-  bool separator = false;
-  bool checkable = false;
-  bool checked = false;
-  bool enabled = true;
-  bool operator==(const PopupItem&) const = default;
+    std::string text;  // with "&" mnemonic
+    bool separator = false;
+    bool checkable = false;
+    bool checked = false;
+    bool enabled = true;
+    bool operator==(const PopupItem&) const = default;
 };
 
 struct PopupMenuRequest {
-  std::vector<PopupItem> items;
-  int x = -1, y = -1;    // dialog units in the owner window; -1: at the mouse
-  int thread = 0;
-  WindowId owner = 0;
+    std::vector<PopupItem> items;
+    int x = -1, y = -1;  // dialog units in the owner window; -1: at the mouse
+    int thread = 0;
+    WindowId owner = 0;
 };
 
 enum class Beep { Default, Asterisk, Exclamation, Hand, Question, Ok };
@@ -125,36 +125,36 @@ enum class Arrangement { Tile, Cascade, ArrangeIcons };
 // Pixels per dialog unit: a dialog unit is a quarter of the average character width and an
 // eighth of the character height of the window's font.
 struct DialogUnits {
-  double pixelsX = 1.5;
-  double pixelsY = 1.625;
+    double pixelsX = 1.5;
+    double pixelsY = 1.625;
 };
 
 class Display {
 public:
-  virtual ~Display() = default;
+    virtual ~Display() = default;
 
-  virtual void openWindow(const WindowSnapshot& window) = 0;
-  virtual void updateWindow(const WindowUpdate& update) = 0;
-  virtual void closeWindow(WindowId id) = 0;
+    virtual void openWindow(const WindowSnapshot& window) = 0;
+    virtual void updateWindow(const WindowUpdate& update) = 0;
+    virtual void closeWindow(WindowId id) = 0;
 
-  virtual int messageBox(const MessageBoxRequest& request) = 0;
-  virtual FileDialogResult fileDialog(const FileDialogRequest& request) = 0;
-  virtual ColorDialogResult colorDialog(const ColorDialogRequest& request) = 0;
-  virtual PrinterDialogResult printerDialog(const PrinterDialogRequest& request) = 0;
-  // 0 when nothing was chosen, else the 1-based position among the non-separator items.
-  virtual int popupMenu(const PopupMenuRequest& request) = 0;
+    virtual int messageBox(const MessageBoxRequest& request) = 0;
+    virtual FileDialogResult fileDialog(const FileDialogRequest& request) = 0;
+    virtual ColorDialogResult colorDialog(const ColorDialogRequest& request) = 0;
+    virtual PrinterDialogResult printerDialog(const PrinterDialogRequest& request) = 0;
+    // 0 when nothing was chosen, else the 1-based position among the non-separator items.
+    virtual int popupMenu(const PopupMenuRequest& request) = 0;
 
-  virtual void setClipboard(const std::string& text) = 0;
-  virtual std::string clipboard() = 0;
-  virtual void beep(Beep kind) = 0;
-  virtual void setPointer(Pointer pointer) = 0;
-  // The platform's arrangement of the frame's child windows.
-  virtual void arrangeWindows(WindowId frame, Arrangement how) = 0;
+    virtual void setClipboard(const std::string& text) = 0;
+    virtual std::string clipboard() = 0;
+    virtual void beep(Beep kind) = 0;
+    virtual void setPointer(Pointer pointer) = 0;
+    // The platform's arrangement of the frame's child windows.
+    virtual void arrangeWindows(WindowId frame, Arrangement how) = 0;
 
-  // Runs f on the display thread, later; returns at once.
-  virtual void runOnDisplayThread(std::function<void()> f) = 0;
+    // Runs f on the display thread, later; returns at once.
+    virtual void runOnDisplayThread(std::function<void()> f) = 0;
 
-  virtual DialogUnits dialogUnits() const { return {}; }
+    virtual DialogUnits dialogUnits() const { return {}; }
 };
 
 // The process's display. Set once by main() (or a test) before any program thread opens a
@@ -181,4 +181,4 @@ bool sendInput(WindowId id, const UserInput& input);
 // opens or closes a window. Before the first input: the clock's epoch (a zero time_point).
 std::chrono::steady_clock::time_point lastUserInputTime();
 
-} // namespace rt
+}  // namespace rt

@@ -32,112 +32,112 @@ namespace rt {
 
 class TestDriverError : public std::runtime_error {
 public:
-  using std::runtime_error::runtime_error;
+    using std::runtime_error::runtime_error;
 };
 
 class HeadlessDisplay : public Display {
 public:
-  // install: makes itself the process's display (and restores none when destroyed).
-  explicit HeadlessDisplay(bool install = true);
-  ~HeadlessDisplay() override; // shutdown() first
+    // install: makes itself the process's display (and restores none when destroyed).
+    explicit HeadlessDisplay(bool install = true);
+    ~HeadlessDisplay() override;  // shutdown() first
 
-  // Display
-  void openWindow(const WindowSnapshot& window) override;
-  void updateWindow(const WindowUpdate& update) override;
-  void closeWindow(WindowId id) override;
-  int messageBox(const MessageBoxRequest& request) override;
-  FileDialogResult fileDialog(const FileDialogRequest& request) override;
-  ColorDialogResult colorDialog(const ColorDialogRequest& request) override;
-  PrinterDialogResult printerDialog(const PrinterDialogRequest& request) override;
-  int popupMenu(const PopupMenuRequest& request) override;
-  void setClipboard(const std::string& text) override;
-  std::string clipboard() override;
-  void beep(Beep kind) override;
-  void setPointer(Pointer pointer) override;
-  void arrangeWindows(WindowId frame, Arrangement how) override;
-  void runOnDisplayThread(std::function<void()> f) override;
+    // Display
+    void openWindow(const WindowSnapshot& window) override;
+    void updateWindow(const WindowUpdate& update) override;
+    void closeWindow(WindowId id) override;
+    int messageBox(const MessageBoxRequest& request) override;
+    FileDialogResult fileDialog(const FileDialogRequest& request) override;
+    ColorDialogResult colorDialog(const ColorDialogRequest& request) override;
+    PrinterDialogResult printerDialog(const PrinterDialogRequest& request) override;
+    int popupMenu(const PopupMenuRequest& request) override;
+    void setClipboard(const std::string& text) override;
+    std::string clipboard() override;
+    void beep(Beep kind) override;
+    void setPointer(Pointer pointer) override;
+    void arrangeWindows(WindowId frame, Arrangement how) override;
+    void runOnDisplayThread(std::function<void()> f) override;
 
-  // Ends every pending prompt (cancelled), posts CloseDown to every open window and waits for
-  // the program threads, so a failed test does not leave threads hanging.
-  void shutdown(std::chrono::milliseconds timeout = std::chrono::seconds(5));
+    // Ends every pending prompt (cancelled), posts CloseDown to every open window and waits for
+    // the program threads, so a failed test does not leave threads hanging.
+    void shutdown(std::chrono::milliseconds timeout = std::chrono::seconds(5));
 
-  // What the screen shows.
-  struct Shown {
-    WindowProps window;
-    std::vector<ControlState> controls; // creation order
-    bool open = true;
-    int updates = 0;
-  };
-  std::optional<Shown> shown(WindowId id) const;
-  std::vector<Shown> shownWindows() const; // open ones, in opening order
-  // The newest open window that matches, waiting up to timeout; 0 when none came.
-  WindowId waitForWindow(const std::function<bool(const Shown&)>& match, std::chrono::milliseconds timeout);
-  // True when the window is not (or no longer) shown within timeout.
-  bool waitForClosed(WindowId id, std::chrono::milliseconds timeout);
-  std::vector<Beep> beeps() const;
-  Pointer pointer() const;
-  std::vector<std::pair<WindowId, Arrangement>> arrangements() const;
+    // What the screen shows.
+    struct Shown {
+        WindowProps window;
+        std::vector<ControlState> controls;  // creation order
+        bool open = true;
+        int updates = 0;
+    };
+    std::optional<Shown> shown(WindowId id) const;
+    std::vector<Shown> shownWindows() const;  // open ones, in opening order
+    // The newest open window that matches, waiting up to timeout; 0 when none came.
+    WindowId waitForWindow(const std::function<bool(const Shown&)>& match, std::chrono::milliseconds timeout);
+    // True when the window is not (or no longer) shown within timeout.
+    bool waitForClosed(WindowId id, std::chrono::milliseconds timeout);
+    std::vector<Beep> beeps() const;
+    Pointer pointer() const;
+    std::vector<std::pair<WindowId, Arrangement>> arrangements() const;
 
-  // Prompts (message boxes, dialogs, popup menus).
-  enum class PromptKind { MessageBox, FileDialog, ColorDialog, PrinterDialog, PopupMenu };
-  struct Prompt {
-    PromptKind kind = PromptKind::MessageBox;
-    MessageBoxRequest messageBox;
-    FileDialogRequest fileDialog;
-    ColorDialogRequest colorDialog;
-    PrinterDialogRequest printerDialog;
-    PopupMenuRequest popupMenu;
-    // the answer
-    bool answered = false;
-    int result = 0; // message box button, popup position
-    std::string buttonText; // queued message box answer by button text (instead of result)
-    FileDialogResult fileResult;
-    ColorDialogResult colorResult;
-    PrinterDialogResult printerResult;
-  };
-  // Answers used at once by the next prompt of that kind, in order.
-  void queueAnswer(Prompt answer);
-  // Oldest pending (unanswered) prompt of that kind; waits up to timeout.
-  std::optional<Prompt> waitPrompt(PromptKind kind, std::chrono::milliseconds timeout);
-  // Answers the oldest pending prompt of answer.kind; false when there is none.
-  bool answer(const Prompt& answer);
-  // Every prompt shown so far, answered ones included, oldest first.
-  std::vector<Prompt> history() const;
-  void clearHistory();
+    // Prompts (message boxes, dialogs, popup menus).
+    enum class PromptKind { MessageBox, FileDialog, ColorDialog, PrinterDialog, PopupMenu };
+    struct Prompt {
+        PromptKind kind = PromptKind::MessageBox;
+        MessageBoxRequest messageBox;
+        FileDialogRequest fileDialog;
+        ColorDialogRequest colorDialog;
+        PrinterDialogRequest printerDialog;
+        PopupMenuRequest popupMenu;
+        // the answer
+        bool answered = false;
+        int result = 0;          // message box button, popup position
+        std::string buttonText;  // queued message box answer by button text (instead of result)
+        FileDialogResult fileResult;
+        ColorDialogResult colorResult;
+        PrinterDialogResult printerResult;
+    };
+    // Answers used at once by the next prompt of that kind, in order.
+    void queueAnswer(Prompt answer);
+    // Oldest pending (unanswered) prompt of that kind; waits up to timeout.
+    std::optional<Prompt> waitPrompt(PromptKind kind, std::chrono::milliseconds timeout);
+    // Answers the oldest pending prompt of answer.kind; false when there is none.
+    bool answer(const Prompt& answer);
+    // Every prompt shown so far, answered ones included, oldest first.
+    std::vector<Prompt> history() const;
+    void clearHistory();
 
-  // Called by the state machinery when something changed (windows, prompts).
-  void notifyAll();
-  template <class Pred>
-  bool waitUntil(Pred pred, std::chrono::milliseconds timeout);
+    // Called by the state machinery when something changed (windows, prompts).
+    void notifyAll();
+    template <class Pred>
+    bool waitUntil(Pred pred, std::chrono::milliseconds timeout);
 
 private:
-  int ask(Prompt& prompt);
+    int ask(Prompt& prompt);
 
-  mutable std::mutex mutex_;
-  std::condition_variable changed_;
-  bool installed_ = false;
-  bool shuttingDown_ = false;
-  std::map<WindowId, Shown> windows_;
-  std::vector<WindowId> openOrder_;
-  std::deque<Prompt> queued_;
-  std::deque<std::shared_ptr<Prompt>> pending_;
-  std::vector<std::shared_ptr<Prompt>> history_;
-  std::string clipboard_;
-  std::vector<Beep> beeps_;
-  Pointer pointer_ = Pointer::Arrow;
-  std::vector<std::pair<WindowId, Arrangement>> arrangements_;
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    bool installed_ = false;
+    bool shuttingDown_ = false;
+    std::map<WindowId, Shown> windows_;
+    std::vector<WindowId> openOrder_;
+    std::deque<Prompt> queued_;
+    std::deque<std::shared_ptr<Prompt>> pending_;
+    std::vector<std::shared_ptr<Prompt>> history_;
+    std::string clipboard_;
+    std::vector<Beep> beeps_;
+    Pointer pointer_ = Pointer::Arrow;
+    std::vector<std::pair<WindowId, Arrangement>> arrangements_;
 
-  // The display thread for runOnDisplayThread.
-  std::thread worker_;
-  std::deque<std::function<void()>> work_;
-  bool stopWorker_ = false;
-  std::condition_variable workChanged_;
+    // The display thread for runOnDisplayThread.
+    std::thread worker_;
+    std::deque<std::function<void()>> work_;
+    bool stopWorker_ = false;
+    std::condition_variable workChanged_;
 };
 
 template <class Pred>
 bool HeadlessDisplay::waitUntil(Pred pred, std::chrono::milliseconds timeout) {
-  std::unique_lock lock(mutex_);
-  return changed_.wait_for(lock, timeout, [&] { return pred(); });
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, timeout, [&] { return pred(); });
 }
 
 // The test's user. Actions go through rt::sendInput like the GUI's and then wait until the
@@ -147,103 +147,102 @@ bool HeadlessDisplay::waitUntil(Pred pred, std::chrono::milliseconds timeout) {
 // TestDriverError.
 class TestDriver {
 public:
-  explicit TestDriver(HeadlessDisplay& display,
-                      std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    explicit TestDriver(HeadlessDisplay& display, std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
-  std::chrono::milliseconds timeout() const { return timeout_; }
+    std::chrono::milliseconds timeout() const { return timeout_; }
 
-  // Windows. waitWindow matches the title or the procedure name, exactly, among open windows
-  // (the newest first) and returns once the window's thread waits for the user.
-  WindowId waitWindow(const std::string& titleOrProcedure);
-  void waitClosed(WindowId window);
-  bool isOpen(WindowId window) const;
-  WindowProps window(WindowId window) const;
-  // The top window of a thread once it waits for the user.
-  WindowId waitTopWindow(int thread);
+    // Windows. waitWindow matches the title or the procedure name, exactly, among open windows
+    // (the newest first) and returns once the window's thread waits for the user.
+    WindowId waitWindow(const std::string& titleOrProcedure);
+    void waitClosed(WindowId window);
+    bool isOpen(WindowId window) const;
+    WindowProps window(WindowId window) const;
+    // The top window of a thread once it waits for the user.
+    WindowId waitTopWindow(int thread);
 
-  // What the screen shows of a control.
-  ControlState control(WindowId window, int id) const;
-  std::string text(WindowId window, int id) const;
-  std::string value(WindowId window, int id) const;
-  bool enabled(WindowId window, int id) const;
-  bool hidden(WindowId window, int id) const;
-  int selected(WindowId window, int id) const;
-  std::vector<ListRow> rows(WindowId window, int id) const; // a snapshot's rows too, all of them
-  std::size_t rowCount(WindowId window, int id) const;
-  // Rows first .. first + count - 1 (from 1), as a display reads the part of a list it shows.
-  std::vector<ListRow> rows(WindowId window, int id, std::size_t first, std::size_t count) const;
-  // Cell text, row and column from 1.
-  std::string cell(WindowId window, int id, int row, int column = 1) const;
-  std::string statusText(WindowId window, int zone) const;
+    // What the screen shows of a control.
+    ControlState control(WindowId window, int id) const;
+    std::string text(WindowId window, int id) const;
+    std::string value(WindowId window, int id) const;
+    bool enabled(WindowId window, int id) const;
+    bool hidden(WindowId window, int id) const;
+    int selected(WindowId window, int id) const;
+    std::vector<ListRow> rows(WindowId window, int id) const;  // a snapshot's rows too, all of them
+    std::size_t rowCount(WindowId window, int id) const;
+    // Rows first .. first + count - 1 (from 1), as a display reads the part of a list it shows.
+    std::vector<ListRow> rows(WindowId window, int id, std::size_t first, std::size_t count) const;
+    // Cell text, row and column from 1.
+    std::string cell(WindowId window, int id, int row, int column = 1) const;
+    std::string statusText(WindowId window, int zone) const;
 
-  // Actions.
-  void press(WindowId window, int id);                          // button, menu item, region: Accepted
-  void setValue(WindowId window, int id, const std::string& value); // entry, text, spin, combo: Accepted
-  // NewSelection with the value; an entry or text box reports typing only when it or its window
-  // reports at once (setImmediate), as on screen: otherwise nothing is sent.
-  void type(WindowId window, int id, const std::string& value);
-  void check(WindowId window, int id, bool on);                 // check box, check item
-  void choose(WindowId window, int radioId);                    // radio: its option group accepted
-  void selectRow(WindowId window, int id, int row);             // list, tree: NewSelection
-  void activateRow(WindowId window, int id, int row);           // double click: Accepted
-  void chooseEntry(WindowId window, int id, int row);           // drop list/combo entry: Accepted
-  void selectTab(WindowId window, int sheetId, int tab);        // NewSelection
-  void headerClick(WindowId window, int id, int column);        // HeaderPressed
-  void expand(WindowId window, int id, int row);
-  void contract(WindowId window, int id, int row);
-  void key(WindowId window, int id, int keyCode, int row = 0, int column = 0);
-  // Esc as the screen handles it: an AlertKey where the window alerts it, else the window's
-  // cancel button, else CloseWindow (see escapeInput); the frame ignores it.
-  void escape(WindowId window);
-  // A region reports the mouse entering, leaving, going down and up only when it or its window
-  // reports at once; otherwise these send nothing (a press still reports Accepted).
-  void mouseIn(WindowId window, int id);
-  void mouseOut(WindowId window, int id);
-  void mouseDown(WindowId window, int id, int keyCode = keys::MouseLeft);
-  void mouseUp(WindowId window, int id, int keyCode = keys::MouseLeft);
-  void drag(WindowId window, int id, int fromRow, int toRow);   // Drag, then Drop (drag ids needed)
-  void focus(WindowId window, int id);                          // Selected
-  void activate(WindowId window);                               // GainFocus
-  void closeWindow(WindowId window);                            // the close box: CloseWindow
-  void resize(WindowId window, int width, int height);          // Sized
-  void move(WindowId window, int x, int y);                     // Moved
-  void maximize(WindowId window);                               // Maximized
-  // True when the screen keeps that event of the control to itself because neither the control
-  // nor its window reports at once (typing into an entry or text box, the mouse over a region).
-  bool heldBack(WindowId window, int id, Event event) const;
-  // Any input as it stands (nothing held back); false when the window took none (nothing waits then).
-  bool send(WindowId window, const UserInput& input);
-  // Waits until the thread waits for the user (or has ended).
-  void settle(int thread);
+    // Actions.
+    void press(WindowId window, int id);                               // button, menu item, region: Accepted
+    void setValue(WindowId window, int id, const std::string& value);  // entry, text, spin, combo: Accepted
+    // NewSelection with the value; an entry or text box reports typing only when it or its window
+    // reports at once (setImmediate), as on screen: otherwise nothing is sent.
+    void type(WindowId window, int id, const std::string& value);
+    void check(WindowId window, int id, bool on);           // check box, check item
+    void choose(WindowId window, int radioId);              // radio: its option group accepted
+    void selectRow(WindowId window, int id, int row);       // list, tree: NewSelection
+    void activateRow(WindowId window, int id, int row);     // double click: Accepted
+    void chooseEntry(WindowId window, int id, int row);     // drop list/combo entry: Accepted
+    void selectTab(WindowId window, int sheetId, int tab);  // NewSelection
+    void headerClick(WindowId window, int id, int column);  // HeaderPressed
+    void expand(WindowId window, int id, int row);
+    void contract(WindowId window, int id, int row);
+    void key(WindowId window, int id, int keyCode, int row = 0, int column = 0);
+    // Esc as the screen handles it: an AlertKey where the window alerts it, else the window's
+    // cancel button, else CloseWindow (see escapeInput); the frame ignores it.
+    void escape(WindowId window);
+    // A region reports the mouse entering, leaving, going down and up only when it or its window
+    // reports at once; otherwise these send nothing (a press still reports Accepted).
+    void mouseIn(WindowId window, int id);
+    void mouseOut(WindowId window, int id);
+    void mouseDown(WindowId window, int id, int keyCode = keys::MouseLeft);
+    void mouseUp(WindowId window, int id, int keyCode = keys::MouseLeft);
+    void drag(WindowId window, int id, int fromRow, int toRow);  // Drag, then Drop (drag ids needed)
+    void focus(WindowId window, int id);                         // Selected
+    void activate(WindowId window);                              // GainFocus
+    void closeWindow(WindowId window);                           // the close box: CloseWindow
+    void resize(WindowId window, int width, int height);         // Sized
+    void move(WindowId window, int x, int y);                    // Moved
+    void maximize(WindowId window);                              // Maximized
+    // True when the screen keeps that event of the control to itself because neither the control
+    // nor its window reports at once (typing into an entry or text box, the mouse over a region).
+    bool heldBack(WindowId window, int id, Event event) const;
+    // Any input as it stands (nothing held back); false when the window took none (nothing waits then).
+    bool send(WindowId window, const UserInput& input);
+    // Waits until the thread waits for the user (or has ended).
+    void settle(int thread);
 
-  // Prompts.
-  void queueMessageBoxAnswer(int result);
-  void queueMessageBoxAnswer(const std::string& buttonText); // one of the button list's texts
-  void queueFileDialogAnswer(FileDialogResult result);
-  void queueColorDialogAnswer(ColorDialogResult result);
-  void queuePrinterDialogAnswer(PrinterDialogResult result);
-  void queuePopupAnswer(int position);
-  MessageBoxRequest waitMessageBox();
-  void answerMessageBox(int result);
-  void answerMessageBox(const std::string& buttonText);
-  FileDialogRequest waitFileDialog();
-  void answerFileDialog(FileDialogResult result);
-  PopupMenuRequest waitPopup();
-  void answerPopup(int position);
-  std::vector<MessageBoxRequest> messageBoxes() const; // every message box shown, oldest first
-  MessageBoxRequest lastMessageBox() const;            // throws when none was shown
-  std::vector<FileDialogRequest> fileDialogs() const;
-  std::string clipboard() const;
+    // Prompts.
+    void queueMessageBoxAnswer(int result);
+    void queueMessageBoxAnswer(const std::string& buttonText);  // one of the button list's texts
+    void queueFileDialogAnswer(FileDialogResult result);
+    void queueColorDialogAnswer(ColorDialogResult result);
+    void queuePrinterDialogAnswer(PrinterDialogResult result);
+    void queuePopupAnswer(int position);
+    MessageBoxRequest waitMessageBox();
+    void answerMessageBox(int result);
+    void answerMessageBox(const std::string& buttonText);
+    FileDialogRequest waitFileDialog();
+    void answerFileDialog(FileDialogResult result);
+    PopupMenuRequest waitPopup();
+    void answerPopup(int position);
+    std::vector<MessageBoxRequest> messageBoxes() const;  // every message box shown, oldest first
+    MessageBoxRequest lastMessageBox() const;             // throws when none was shown
+    std::vector<FileDialogRequest> fileDialogs() const;
+    std::string clipboard() const;
 
-  void waitThreadEnd(int thread);
+    void waitThreadEnd(int thread);
 
 private:
-  const HeadlessDisplay::Shown& mustBeShown(const std::optional<HeadlessDisplay::Shown>& shown,
-                                            WindowId window) const;
-  void act(WindowId window, const UserInput& input);
+    const HeadlessDisplay::Shown& mustBeShown(const std::optional<HeadlessDisplay::Shown>& shown,
+                                              WindowId window) const;
+    void act(WindowId window, const UserInput& input);
 
-  HeadlessDisplay& display_;
-  std::chrono::milliseconds timeout_;
+    HeadlessDisplay& display_;
+    std::chrono::milliseconds timeout_;
 };
 
-} // namespace rt
+}  // namespace rt

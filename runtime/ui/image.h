@@ -6,13 +6,13 @@
 namespace rt {
 
 struct ImageSize {
-  bool ok = false;
-  int width = 0;  // pixels
-  int height = 0;
+    bool ok = false;
+    int width = 0;  // pixels
+    int height = 0;
 };
 
 // PNG (read through libpng) and SVG (its width and height, or its viewBox). Anything else, or a
 // file that cannot be read, gives ok = false.
 ImageSize readImageSize(const std::string& file);
 
-} // namespace rt
+}  // namespace rt

@@ -9,25 +9,25 @@ namespace rt {
 namespace {
 class FunctionRows final : public VirtualRows {
 public:
-  FunctionRows(std::size_t count, std::function<std::vector<ListRow>(std::size_t, std::size_t)> read)
-      : count_(count), read_(std::move(read)) {}
-  std::size_t rowCount() const override { return count_; }
-  std::vector<ListRow> rows(std::size_t first, std::size_t count) const override {
-    if (first >= count_) return {};
-    auto out = read_(first, std::min(count, count_ - first));
-    if (out.size() > count_ - first) out.resize(count_ - first);
-    return out;
-  }
+    FunctionRows(std::size_t count, std::function<std::vector<ListRow>(std::size_t, std::size_t)> read)
+        : count_(count), read_(std::move(read)) {}
+    std::size_t rowCount() const override { return count_; }
+    std::vector<ListRow> rows(std::size_t first, std::size_t count) const override {
+        if (first >= count_) return {};
+        auto out = read_(first, std::min(count, count_ - first));
+        if (out.size() > count_ - first) out.resize(count_ - first);
+        return out;
+    }
 
 private:
-  std::size_t count_;
-  std::function<std::vector<ListRow>(std::size_t, std::size_t)> read_;
+    std::size_t count_;
+    std::function<std::vector<ListRow>(std::size_t, std::size_t)> read_;
 };
-} // namespace
+}  // namespace
 
 std::shared_ptr<const VirtualRows> makeVirtualRows(
     std::size_t count, std::function<std::vector<ListRow>(std::size_t first, std::size_t count)> read) {
-  return std::make_shared<FunctionRows>(count, std::move(read));
+    return std::make_shared<FunctionRows>(count, std::move(read));
 }
 
 UserInput escapeInput(const std::vector<ControlState>& controls,
@@ -39,74 +39,74 @@ UserInput escapeInput(const std::vector<ControlState>& controls,
 }
 
 bool dropAccepted(const ControlState& source, const ControlState& target) {
-  for (const auto& id : source.dragIds)
-    if (std::find(target.dropIds.begin(), target.dropIds.end(), id) != target.dropIds.end()) return true;
-  return false;
+    for (const auto& id : source.dragIds)
+        if (std::find(target.dropIds.begin(), target.dropIds.end(), id) != target.dropIds.end()) return true;
+    return false;
 }
 
 const char* controlKindName(ControlKind kind) {
-  switch (kind) {
-  case ControlKind::Prompt: return "Prompt";
-  case ControlKind::String: return "String";
-  case ControlKind::Entry: return "Entry";
-  case ControlKind::Text: return "Text";
-  case ControlKind::Button: return "Button";
-  case ControlKind::Check: return "Check";
-  case ControlKind::Option: return "Option";
-  case ControlKind::Radio: return "Radio";
-  case ControlKind::Group: return "Group";
-  case ControlKind::DropList: return "DropList";
-  case ControlKind::DropCombo: return "DropCombo";
-  case ControlKind::Spin: return "Spin";
-  case ControlKind::List: return "List";
-  case ControlKind::Tree: return "Tree";
-  case ControlKind::Sheet: return "Sheet";
-  case ControlKind::Tab: return "Tab";
-  case ControlKind::Box: return "Box";
-  case ControlKind::Line: return "Line";
-  case ControlKind::Panel: return "Panel";
-  case ControlKind::Image: return "Image";
-  case ControlKind::Region: return "Region";
-  case ControlKind::Progress: return "Progress";
-  case ControlKind::Ole: return "Ole";
-  case ControlKind::Menu: return "Menu";
-  case ControlKind::Item: return "Item";
-  }
-  return "?";
+    switch (kind) {
+    case ControlKind::Prompt: return "Prompt";
+    case ControlKind::String: return "String";
+    case ControlKind::Entry: return "Entry";
+    case ControlKind::Text: return "Text";
+    case ControlKind::Button: return "Button";
+    case ControlKind::Check: return "Check";
+    case ControlKind::Option: return "Option";
+    case ControlKind::Radio: return "Radio";
+    case ControlKind::Group: return "Group";
+    case ControlKind::DropList: return "DropList";
+    case ControlKind::DropCombo: return "DropCombo";
+    case ControlKind::Spin: return "Spin";
+    case ControlKind::List: return "List";
+    case ControlKind::Tree: return "Tree";
+    case ControlKind::Sheet: return "Sheet";
+    case ControlKind::Tab: return "Tab";
+    case ControlKind::Box: return "Box";
+    case ControlKind::Line: return "Line";
+    case ControlKind::Panel: return "Panel";
+    case ControlKind::Image: return "Image";
+    case ControlKind::Region: return "Region";
+    case ControlKind::Progress: return "Progress";
+    case ControlKind::Ole: return "Ole";
+    case ControlKind::Menu: return "Menu";
+    case ControlKind::Item: return "Item";
+    }
+    return "?";
 }
 
 const char* eventName(Event e) {
-  switch (e) {
-  case Event::None: return "None";
-  case Event::Accepted: return "Accepted";
-  case Event::NewSelection: return "NewSelection";
-  case Event::Selected: return "Selected";
-  case Event::Expanded: return "Expanded";
-  case Event::Contracted: return "Contracted";
-  case Event::HeaderPressed: return "HeaderPressed";
-  case Event::AlertKey: return "AlertKey";
-  case Event::MouseIn: return "MouseIn";
-  case Event::MouseOut: return "MouseOut";
-  case Event::MouseDown: return "MouseDown";
-  case Event::MouseUp: return "MouseUp";
-  case Event::Drag: return "Drag";
-  case Event::Drop: return "Drop";
-  case Event::TabChanging: return "TabChanging";
-  case Event::OpenWindow: return "OpenWindow";
-  case Event::CloseWindow: return "CloseWindow";
-  case Event::CloseDown: return "CloseDown";
-  case Event::Timer: return "Timer";
-  case Event::Sized: return "Sized";
-  case Event::Moved: return "Moved";
-  case Event::Maximized: return "Maximized";
-  case Event::Iconized: return "Iconized";
-  case Event::Restored: return "Restored";
-  case Event::GainFocus: return "GainFocus";
-  case Event::LoseFocus: return "LoseFocus";
-  case Event::User: return "User";
-  }
-  if (static_cast<int>(e) > static_cast<int>(Event::User)) return "User+";
-  return "?";
+    switch (e) {
+    case Event::None: return "None";
+    case Event::Accepted: return "Accepted";
+    case Event::NewSelection: return "NewSelection";
+    case Event::Selected: return "Selected";
+    case Event::Expanded: return "Expanded";
+    case Event::Contracted: return "Contracted";
+    case Event::HeaderPressed: return "HeaderPressed";
+    case Event::AlertKey: return "AlertKey";
+    case Event::MouseIn: return "MouseIn";
+    case Event::MouseOut: return "MouseOut";
+    case Event::MouseDown: return "MouseDown";
+    case Event::MouseUp: return "MouseUp";
+    case Event::Drag: return "Drag";
+    case Event::Drop: return "Drop";
+    case Event::TabChanging: return "TabChanging";
+    case Event::OpenWindow: return "OpenWindow";
+    case Event::CloseWindow: return "CloseWindow";
+    case Event::CloseDown: return "CloseDown";
+    case Event::Timer: return "Timer";
+    case Event::Sized: return "Sized";
+    case Event::Moved: return "Moved";
+    case Event::Maximized: return "Maximized";
+    case Event::Iconized: return "Iconized";
+    case Event::Restored: return "Restored";
+    case Event::GainFocus: return "GainFocus";
+    case Event::LoseFocus: return "LoseFocus";
+    case Event::User: return "User";
+    }
+    if (static_cast<int>(e) > static_cast<int>(Event::User)) return "User+";
+    return "?";
 }
 
-} // namespace rt
+}  // namespace rt

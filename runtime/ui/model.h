@@ -16,54 +16,54 @@ namespace rt {
 
 class AutomationObject;
 
-using WindowId = std::uint64_t; // 0 = none
+using WindowId = std::uint64_t;  // 0 = none
 
 // Colours as the system writes them: 0x00BBGGRR; 0x80000000 + n is system colour n.
 using Color = std::uint32_t;
 inline constexpr Color ColorNone = 0xFFFFFFFF;
 inline constexpr Color rgb(int red, int green, int blue) {
-  return static_cast<Color>((red & 0xFF) | ((green & 0xFF) << 8) | ((blue & 0xFF) << 16));
+    return static_cast<Color>((red & 0xFF) | ((green & 0xFF) << 8) | ((blue & 0xFF) << 16));
 }
 
 struct Font {
-  Font() = default;
-  Font(std::string face, int size = 0, int weight = 0) : face(std::move(face)), size(size), weight(weight) {}
+    Font() = default;
+    Font(std::string face, int size = 0, int weight = 0) : face(std::move(face)), size(size), weight(weight) {}
 
-  std::string face;       // empty: the window's font
-  int size = 0;           // points; 0: the window's size
-  Color color = ColorNone;
-  int weight = 0;         // 0 default, 400 normal, 700 bold
-  bool italic = false;
-  bool underline = false;
-  bool operator==(const Font&) const = default;
+    std::string face;  // empty: the window's font
+    int size = 0;      // points; 0: the window's size
+    Color color = ColorNone;
+    int weight = 0;  // 0 default, 400 normal, 700 bold
+    bool italic = false;
+    bool underline = false;
+    bool operator==(const Font&) const = default;
 };
 
 enum class ControlKind {
-  Prompt,    // label of a field (text)
-  String,    // display-only text (text)
-  Entry,     // one-line input (value, picture, readOnly, required, password)
-  Text,      // multi-line input (value, wordWrap, font)
-  Button,    // text and/or icon, tip, defaultButton
-  Check,     // check box (text, value "1"/"0")
-  Option,    // option group: its value is the chosen radio's radioValue
-  Radio,     // radio button inside an Option (text, radioValue)
-  Group,     // group box (text)
-  DropList,  // choice from a list (list, selected, value = chosen entry's text)
-  DropCombo, // choice or free text (list, value)
-  Spin,      // number with range (value, rangeLow, rangeHigh, step, picture)
-  List,      // rows and columns (list, selected)
-  Tree,      // list with levels (list; ListRow::level)
-  Sheet,     // holder of tabs (selected = tab number from 1)
-  Tab,       // page of a sheet (text; parent = the sheet)
-  Box,       // rectangle (background fill, borderColor)
-  Line,      // line from (x, y) to (x + width, y + height)
-  Panel,     // sunken or raised area
-  Image,     // picture from a file (icon = file; imageWidth/Height; virtual size, scroll)
-  Region,    // invisible area reporting mouse enter/leave and clicks
-  Progress,  // progress bar (value, rangeLow, rangeHigh)
-  Ole,       // container of a hosted control (progId, object)
-  Menu,      // menu on the menu bar or a sub menu (text with "&"; parent = 0 or a menu)
-  Item,      // menu item (text, help, checkItem with value "1"/"0", separator)
+    Prompt,     // label of a field (text)
+    String,     // display-only text (text)
+    Entry,      // one-line input (value, picture, readOnly, required, password)
+    Text,       // multi-line input (value, wordWrap, font)
+    Button,     // text and/or icon, tip, defaultButton
+    Check,      // check box (text, value "1"/"0")
+    Option,     // option group: its value is the chosen radio's radioValue
+    Radio,      // radio button inside an Option (text, radioValue)
+    Group,      // group box (text)
+    DropList,   // choice from a list (list, selected, value = chosen entry's text)
+    DropCombo,  // choice or free text (list, value)
+    Spin,       // number with range (value, rangeLow, rangeHigh, step, picture)
+    List,       // rows and columns (list, selected)
+    Tree,       // list with levels (list; ListRow::level)
+    Sheet,      // holder of tabs (selected = tab number from 1)
+    Tab,        // page of a sheet (text; parent = the sheet)
+    Box,        // rectangle (background fill, borderColor)
+    Line,       // line from (x, y) to (x + width, y + height)
+    Panel,      // sunken or raised area
+    Image,      // picture from a file (icon = file; imageWidth/Height; virtual size, scroll)
+    Region,     // invisible area reporting mouse enter/leave and clicks
+    Progress,   // progress bar (value, rangeLow, rangeHigh)
+    Ole,        // container of a hosted control (progId, object)
+    Menu,       // menu on the menu bar or a sub menu (text with "&"; parent = 0 or a menu)
+    Item,       // menu item (text, help, checkItem with value "1"/"0", separator)
 };
 
 const char* controlKindName(ControlKind kind);
@@ -71,47 +71,47 @@ const char* controlKindName(ControlKind kind);
 enum class Justify { Left, Center, Right, Decimal };
 
 struct ListColumn {
-  ListColumn() = default;
-  ListColumn(std::string heading, int width, Justify justify = Justify::Left, int indent = 0)
-      : heading(std::move(heading)), width(width), justify(justify), indent(indent) {}
+    ListColumn() = default;
+    ListColumn(std::string heading, int width, Justify justify = Justify::Left, int indent = 0)
+        : heading(std::move(heading)), width(width), justify(justify), indent(indent) {}
 
-  std::string heading;
-  int width = 0;             // dialog units; 0 hides the column
-  Justify justify = Justify::Left;
-  int indent = 0;            // dialog units
-  Justify headingJustify = Justify::Left;
-  std::string picture;       // how the cell texts were formatted (informative)
-  bool resizable = false;
-  bool hasIcon = false;      // cells show ListCell::icon
-  bool operator==(const ListColumn&) const = default;
+    std::string heading;
+    int width = 0;  // dialog units; 0 hides the column
+    Justify justify = Justify::Left;
+    int indent = 0;  // dialog units
+    Justify headingJustify = Justify::Left;
+    std::string picture;  // how the cell texts were formatted (informative)
+    bool resizable = false;
+    bool hasIcon = false;  // cells show ListCell::icon
+    bool operator==(const ListColumn&) const = default;
 };
 
 struct ListCell {
-  ListCell() = default;
-  ListCell(std::string text) : text(std::move(text)) {}
-  ListCell(std::string text, Color fore, Color back) : text(std::move(text)), fore(fore), back(back) {}
+    ListCell() = default;
+    ListCell(std::string text) : text(std::move(text)) {}
+    ListCell(std::string text, Color fore, Color back) : text(std::move(text)), fore(fore), back(back) {}
 
-  std::string text;
-  Color fore = ColorNone, back = ColorNone;               // normal row colours
-  Color selectedFore = ColorNone, selectedBack = ColorNone; // when the row is selected
-  int icon = 0;              // 1-based index into ListData::icons, 0 none
-  Font font;                 // empty face: the list's font
-  bool operator==(const ListCell&) const = default;
+    std::string text;
+    Color fore = ColorNone, back = ColorNone;                  // normal row colours
+    Color selectedFore = ColorNone, selectedBack = ColorNone;  // when the row is selected
+    int icon = 0;                                              // 1-based index into ListData::icons, 0 none
+    Font font;                                                 // empty face: the list's font
+    bool operator==(const ListCell&) const = default;
 };
 
 struct ListRow {
-  std::vector<ListCell> cells;
-  int level = 0;             // tree: depth from 1; negative = contracted
-  bool operator==(const ListRow&) const = default;
+    std::vector<ListCell> cells;
+    int level = 0;  // tree: depth from 1; negative = contracted
+    bool operator==(const ListRow&) const = default;
 };
 
 struct ListData {
-  std::vector<ListColumn> columns; // empty: one column showing the first cell
-  std::vector<ListRow> rows;
-  std::vector<std::string> icons;  // icon file names referenced by ListCell::icon
-  int lineHeight = 0;              // dialog units; 0 default
-  bool grid = false;
-  bool operator==(const ListData&) const = default;
+    std::vector<ListColumn> columns;  // empty: one column showing the first cell
+    std::vector<ListRow> rows;
+    std::vector<std::string> icons;  // icon file names referenced by ListCell::icon
+    int lineHeight = 0;              // dialog units; 0 default
+    bool grid = false;
+    bool operator==(const ListData&) const = default;
 };
 
 // The rows of a very long list as an immutable snapshot that the procedure publishes: the
@@ -120,10 +120,10 @@ struct ListData {
 // once it is published; a new state of the rows is a new snapshot.
 class VirtualRows {
 public:
-  virtual ~VirtualRows() = default;
-  virtual std::size_t rowCount() const = 0;
-  // Rows first .. first + count - 1 (0-based), fewer at the end. Thread-safe.
-  virtual std::vector<ListRow> rows(std::size_t first, std::size_t count) const = 0;
+    virtual ~VirtualRows() = default;
+    virtual std::size_t rowCount() const = 0;
+    // Rows first .. first + count - 1 (0-based), fewer at the end. Thread-safe.
+    virtual std::vector<ListRow> rows(std::size_t first, std::size_t count) const = 0;
 };
 
 // A snapshot of `count` rows read through `read` (same contract as VirtualRows::rows).
@@ -134,78 +134,78 @@ std::shared_ptr<const VirtualRows> makeVirtualRows(
 // reads the rows again whenever revision() has changed or the procedure asks for it.
 class ListSource {
 public:
-  virtual ~ListSource() = default;
-  virtual std::size_t rowCount() const = 0;
-  virtual ListRow row(std::size_t index) const = 0; // 0-based
-  virtual std::uint64_t revision() const { return 0; }
-  // A source of very many rows answers with a snapshot of them: the window then publishes the
-  // snapshot instead of a copy of every row. Null (the default): the rows are copied.
-  virtual std::shared_ptr<const VirtualRows> virtualRows() const { return nullptr; }
+    virtual ~ListSource() = default;
+    virtual std::size_t rowCount() const = 0;
+    virtual ListRow row(std::size_t index) const = 0;  // 0-based
+    virtual std::uint64_t revision() const { return 0; }
+    // A source of very many rows answers with a snapshot of them: the window then publishes the
+    // snapshot instead of a copy of every row. Null (the default): the rows are copied.
+    virtual std::shared_ptr<const VirtualRows> virtualRows() const { return nullptr; }
 };
 
 struct ControlState {
-  int id = 0;                 // the equate
-  ControlKind kind = ControlKind::String;
-  int parent = 0;             // Radio: its Option; Tab: its Sheet; Item/Menu: its Menu; others:
-                              // the Tab, Group or Option they stand in (0 = the window)
-  bool toolbar = false;       // stands on the window's toolbar
+    int id = 0;  // the equate
+    ControlKind kind = ControlKind::String;
+    int parent = 0;        // Radio: its Option; Tab: its Sheet; Item/Menu: its Menu; others:
+                           // the Tab, Group or Option they stand in (0 = the window)
+    bool toolbar = false;  // stands on the window's toolbar
 
-  int x = 0, y = 0, width = 0, height = 0; // dialog units; width/height 0: natural size
+    int x = 0, y = 0, width = 0, height = 0;  // dialog units; width/height 0: natural size
 
-  std::string text;           // caption: prompt, string, button, check, radio, group, tab, menu
-  std::string value;          // the bound value as text (see ControlKind)
-  std::uint64_t valueSerial = 0; // rises whenever the procedure sets value or selected
-  std::string picture;
-  std::string icon;           // button/menu icon, Image file, Region cursor picture
-  std::string tip;            // tooltip
-  std::string help;           // help line for status zone 1
-  std::string cursor;         // mouse pointer over the control ("" default)
-  std::string radioValue;     // Radio: the value it gives its Option
+    std::string text;               // caption: prompt, string, button, check, radio, group, tab, menu
+    std::string value;              // the bound value as text (see ControlKind)
+    std::uint64_t valueSerial = 0;  // rises whenever the procedure sets value or selected
+    std::string picture;
+    std::string icon;        // button/menu icon, Image file, Region cursor picture
+    std::string tip;         // tooltip
+    std::string help;        // help line for status zone 1
+    std::string cursor;      // mouse pointer over the control ("" default)
+    std::string radioValue;  // Radio: the value it gives its Option
 
-  bool enabled = true;
-  bool hidden = false;
-  bool readOnly = false;
-  bool required = false;
-  bool password = false;
-  bool immediate = false;     // report every change at once (NewSelection while typing, MouseIn/Out)
-  bool defaultButton = false;
-  bool cancelButton = false;  // Button: what Esc presses
-  bool flat = false;
-  bool checkItem = false;     // menu Item with a check mark
-  bool separator = false;     // menu Item that is a separator
-  bool wordWrap = true;       // Text
-  bool hscroll = false, vscroll = false;
-  bool transparent = false;
+    bool enabled = true;
+    bool hidden = false;
+    bool readOnly = false;
+    bool required = false;
+    bool password = false;
+    bool immediate = false;  // report every change at once (NewSelection while typing, MouseIn/Out)
+    bool defaultButton = false;
+    bool cancelButton = false;  // Button: what Esc presses
+    bool flat = false;
+    bool checkItem = false;  // menu Item with a check mark
+    bool separator = false;  // menu Item that is a separator
+    bool wordWrap = true;    // Text
+    bool hscroll = false, vscroll = false;
+    bool transparent = false;
 
-  Color fontColor = ColorNone;
-  Color background = ColorNone;
-  Color selectedFore = ColorNone, selectedBack = ColorNone;
-  Color borderColor = ColorNone;
-  Font font;
+    Color fontColor = ColorNone;
+    Color background = ColorNone;
+    Color selectedFore = ColorNone, selectedBack = ColorNone;
+    Color borderColor = ColorNone;
+    Font font;
 
-  int rangeLow = 0, rangeHigh = 100, step = 1; // Spin, Progress
+    int rangeLow = 0, rangeHigh = 100, step = 1;  // Spin, Progress
 
-  int selected = 0;            // List/Tree/DropList/DropCombo row, Sheet tab (1-based; 0 none)
-  std::shared_ptr<const ListData> list;  // List, Tree, DropList, DropCombo
-  std::uint64_t listSerial = 0;          // rises whenever list or virtualRows changes
-  // List: when set, the rows are these (read by range) and list->rows stays empty; columns,
-  // icons and the rest still come from list.
-  std::shared_ptr<const VirtualRows> virtualRows;
+    int selected = 0;                      // List/Tree/DropList/DropCombo row, Sheet tab (1-based; 0 none)
+    std::shared_ptr<const ListData> list;  // List, Tree, DropList, DropCombo
+    std::uint64_t listSerial = 0;          // rises whenever list or virtualRows changes
+    // List: when set, the rows are these (read by range) and list->rows stays empty; columns,
+    // icons and the rest still come from list.
+    std::shared_ptr<const VirtualRows> virtualRows;
 
-  int imageWidth = 0, imageHeight = 0;     // Image: natural size in pixels (0: unknown)
-  int virtualWidth = 0, virtualHeight = 0; // Image: shown size in dialog units (0: control size)
-  int scrollX = 0, scrollY = 0;            // Image: scroll offset, dialog units
+    int imageWidth = 0, imageHeight = 0;      // Image: natural size in pixels (0: unknown)
+    int virtualWidth = 0, virtualHeight = 0;  // Image: shown size in dialog units (0: control size)
+    int scrollX = 0, scrollY = 0;             // Image: scroll offset, dialog units
 
-  // List: drag and drop. Rows are dragged only from a list with drag ids and dropped only onto
-  // a list whose drop ids hold one of them (the same list: rows moved within it). A list
-  // without them reports neither Drag nor Drop.
-  std::vector<std::string> dragIds;
-  std::vector<std::string> dropIds;
+    // List: drag and drop. Rows are dragged only from a list with drag ids and dropped only onto
+    // a list whose drop ids hold one of them (the same list: rows moved within it). A list
+    // without them reports neither Drag nor Drop.
+    std::vector<std::string> dragIds;
+    std::vector<std::string> dropIds;
 
-  std::string progId;                        // Ole
-  // Ole: the hosted control (used on its thread only). In the display's copies it is a handle
-  // that keeps the control alive; the control is let go on its procedure's thread all the same.
-  std::shared_ptr<AutomationObject> object;
+    std::string progId;  // Ole
+    // Ole: the hosted control (used on its thread only). In the display's copies it is a handle
+    // that keeps the control alive; the control is let go on its procedure's thread all the same.
+    std::shared_ptr<AutomationObject> object;
 };
 
 // True when a row dragged from `source` may be dropped onto `target`.
@@ -218,53 +218,53 @@ UserInput escapeInput(const std::vector<ControlState>& controls,
                       const std::function<bool(const ControlState&)>& operable);
 
 struct StatusZone {
-  int width = 0;               // dialog units; 0 or negative: the rest
-  std::string text;
-  bool operator==(const StatusZone&) const = default;
+    int width = 0;  // dialog units; 0 or negative: the rest
+    std::string text;
+    bool operator==(const StatusZone&) const = default;
 };
 
 struct WindowProps {
-  WindowId id = 0;
-  WindowId owner = 0;          // window below this one on the same thread: takes no input while
-                               // this one is open
-  int thread = 0;              // program thread that owns the window
-  std::string procedure;       // procedure name (window state section, test look-up)
-  std::string title;
-  std::string icon;
-  int x = 0, y = 0, width = 0, height = 0; // dialog units; 0: as the display chooses
-  bool centered = false;       // place in the middle (when x and y are 0)
-  int minWidth = 0, minHeight = 0;
-  bool frame = false;          // the application frame (MDI parent)
-  bool mdiChild = false;       // child of the frame when a frame is open
-  bool modal = false;          // system-modal: no other window of the program takes input
-  bool resizable = true;
-  bool caption = true;  // false: no title bar and no frame (a splash window)
-  bool maximized = false;
-  bool minimized = false;
-  bool hidden = false;
-  bool immediate = false;      // report every change at once
-  int timer = 0;               // hundredths of a second; 0 off
-  Color background = ColorNone;
-  Font font;
-  std::vector<StatusZone> status; // empty: no status bar
-  std::vector<int> alertKeys;  // keys that give AlertKey events
-  int focus = 0;               // control that should have the focus
-  std::uint64_t focusSerial = 0; // rises whenever the procedure moves the focus
+    WindowId id = 0;
+    WindowId owner = 0;     // window below this one on the same thread: takes no input while
+                            // this one is open
+    int thread = 0;         // program thread that owns the window
+    std::string procedure;  // procedure name (window state section, test look-up)
+    std::string title;
+    std::string icon;
+    int x = 0, y = 0, width = 0, height = 0;  // dialog units; 0: as the display chooses
+    bool centered = false;                    // place in the middle (when x and y are 0)
+    int minWidth = 0, minHeight = 0;
+    bool frame = false;     // the application frame (MDI parent)
+    bool mdiChild = false;  // child of the frame when a frame is open
+    bool modal = false;     // system-modal: no other window of the program takes input
+    bool resizable = true;
+    bool caption = true;  // false: no title bar and no frame (a splash window)
+    bool maximized = false;
+    bool minimized = false;
+    bool hidden = false;
+    bool immediate = false;  // report every change at once
+    int timer = 0;           // hundredths of a second; 0 off
+    Color background = ColorNone;
+    Font font;
+    std::vector<StatusZone> status;  // empty: no status bar
+    std::vector<int> alertKeys;      // keys that give AlertKey events
+    int focus = 0;                   // control that should have the focus
+    std::uint64_t focusSerial = 0;   // rises whenever the procedure moves the focus
 };
 
 // Everything about a window, sent when it opens.
 struct WindowSnapshot {
-  WindowProps window;
-  std::vector<ControlState> controls; // in creation order; parents before their children
+    WindowProps window;
+    std::vector<ControlState> controls;  // in creation order; parents before their children
 };
 
 // Changes since the last publication.
 struct WindowUpdate {
-  WindowId id = 0;
-  bool windowChanged = false;
-  WindowProps window;                 // valid when windowChanged
-  std::vector<ControlState> changed;  // new or changed controls, full state, creation order
-  std::vector<int> removed;           // destroyed controls
+    WindowId id = 0;
+    bool windowChanged = false;
+    WindowProps window;                 // valid when windowChanged
+    std::vector<ControlState> changed;  // new or changed controls, full state, creation order
+    std::vector<int> removed;           // destroyed controls
 };
 
-} // namespace rt
+}  // namespace rt

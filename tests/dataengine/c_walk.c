@@ -27,31 +27,28 @@ typedef HRESULT (*get_rows_fn)(void*, VARIANT, VARIANT*);
 #define SLOT(obj, n) ((*(void* const* const*)(obj))[n])
 
 static int failures = 0;
-#define CHECK(cond)                                                          \
-    do {                                                                     \
-        if (!(cond)) {                                                       \
+#define CHECK(cond)                                                                  \
+    do {                                                                             \
+        if (!(cond)) {                                                               \
             fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-            ++failures;                                                      \
-        }                                                                    \
+            ++failures;                                                              \
+        }                                                                            \
     } while (0)
 
-static BSTR ascii(const char* s)
-{
+static BSTR ascii(const char* s) {
     size_t n = strlen(s);
     BSTR b = rtSysAllocStringLen(NULL, (uint32_t)n);
     for (size_t i = 0; i < n; ++i) b[i] = (OLECHAR)(unsigned char)s[i];
     return b;
 }
 
-static int sameText(BSTR b, const char16_t* expected)
-{
+static int sameText(BSTR b, const char16_t* expected) {
     size_t n = 0;
     while (expected[n]) ++n;
     return b && rtSysStringLen(b) == n && memcmp(b, expected, n * 2) == 0;
 }
 
-static VARIANT number(int16_t v)
-{
+static VARIANT number(int16_t v) {
     VARIANT x;
     rtVariantInit(&x);
     x.vt = VT_I2;
@@ -61,8 +58,7 @@ static VARIANT number(int16_t v)
 
 static uint32_t release(void* o) { return ((ref_fn)SLOT(o, 2))(o); }
 
-static HRESULT execute(void* conn, const char* sql)
-{
+static HRESULT execute(void* conn, const char* sql) {
     BSTR s = ascii(sql);
     VARIANT none;
     rtVariantInit(&none);
@@ -71,8 +67,7 @@ static HRESULT execute(void* conn, const char* sql)
     return hr;
 }
 
-static void* openResultset(void* conn, const char* sql, HRESULT* hr)
-{
+static void* openResultset(void* conn, const char* sql, HRESULT* hr) {
     void* rs = NULL;
     BSTR s = ascii(sql);
     VARIANT none;
@@ -82,8 +77,7 @@ static void* openResultset(void* conn, const char* sql, HRESULT* hr)
     return rs;
 }
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc < 2) return 2;
     unlink(argv[1]);
     void* lib = dlopen(NOVA_ENGINE_PATH, RTLD_NOW | RTLD_LOCAL);
@@ -195,7 +189,9 @@ int main(int argc, char** argv)
     CHECK(release(engine) == 0);
     rtSysFreeString(empty);
     unlink(argv[1]);
-    if (failures) fprintf(stderr, "%d checks failed\n", failures);
-    else printf("walk complete\n");
+    if (failures)
+        fprintf(stderr, "%d checks failed\n", failures);
+    else
+        printf("walk complete\n");
     return failures ? 1 : 0;
 }

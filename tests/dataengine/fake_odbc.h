@@ -15,7 +15,8 @@ typedef void (*fake_set_result_t)(const char* fn, int rc);
 typedef void (*fake_push_diag_t)(int rc, const char* state, int native, const char* message);
 // A result column: SQL type, column size and decimal digits (SQLDescribeCol), the length that
 // SQL_COLUMN_LENGTH reports, and the table name that SQLColAttribute reports.
-typedef void (*fake_add_column_t)(const char* name, int sqlType, int columnSize, int decimals, int length, const char* table);
+typedef void (*fake_add_column_t)(const char* name, int sqlType, int columnSize, int decimals, int length,
+                                  const char* table);
 // A result row; a NULL value is SQL NULL.
 typedef void (*fake_add_row_t)(const char* const* values, int count);
 // Column names that SQLColumns lists for a table ("owner.table" or "table").

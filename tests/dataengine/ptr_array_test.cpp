@@ -4,8 +4,7 @@
 
 using novaodbc::PtrArray;
 
-TEST(PtrArray, GrowsByAnEighthClampedTo4And1024OrByItsStep)
-{
+TEST(PtrArray, GrowsByAnEighthClampedTo4And1024OrByItsStep) {
     PtrArray a;
     int x = 0;
     ASSERT_TRUE(a.append(&x));
@@ -31,8 +30,7 @@ TEST(PtrArray, GrowsByAnEighthClampedTo4And1024OrByItsStep)
     EXPECT_EQ(stepped.capacity(), 50u);
 }
 
-TEST(PtrArray, InsertShiftsUpAndRemoveShiftsDown)
-{
+TEST(PtrArray, InsertShiftsUpAndRemoveShiftsDown) {
     int a = 1, b = 2, c = 3;
     PtrArray v;
     v.append(&a);

@@ -1,7 +1,6 @@
 /* The driver manager and the drivers are not ours: what they keep until the process ends is not
  * the engine's leak. */
-const char* __lsan_default_suppressions(void)
-{
+const char* __lsan_default_suppressions(void) {
     return "leak:libodbc.so\n"
            "leak:libodbcinst.so\n"
            "leak:libsqlite3odbc\n"
@@ -17,7 +16,4 @@ const char* __lsan_default_suppressions(void)
 
 /* Allocations made inside the uninstrumented driver manager are only attributed to it (and so
  * matched by the suppressions above) when the stack is unwound without frame pointers. */
-const char* __asan_default_options(void)
-{
-    return "fast_unwind_on_malloc=0";
-}
+const char* __asan_default_options(void) { return "fast_unwind_on_malloc=0"; }

@@ -5,8 +5,7 @@
 
 namespace {
 
-std::vector<std::string> tables(const char* sql)
-{
+std::vector<std::string> tables(const char* sql) {
     auto list = novaodbc::tableList(rt::ole::utf8ToUtf16(sql));
     std::vector<std::string> out;
     if (!list) return {"(none)"};
@@ -16,10 +15,9 @@ std::vector<std::string> tables(const char* sql)
 
 using V = std::vector<std::string>;
 
-} // namespace
+}  // namespace
 
-TEST(TableList, NamesTheTablesOfTheFromClause)
-{
+TEST(TableList, NamesTheTablesOfTheFromClause) {
     struct Case {
         const char* sql;
         V expected;

@@ -10,8 +10,7 @@
 using namespace voq::test;
 
 namespace {
-std::string scalar(const std::string& file, const std::string& sql)
-{
+std::string scalar(const std::string& file, const std::string& sql) {
     sqlite3* db = nullptr;
     sqlite3_open(file.c_str(), &db);
     sqlite3_stmt* st = nullptr;
@@ -24,8 +23,7 @@ std::string scalar(const std::string& file, const std::string& sql)
 }
 }  // namespace
 
-TEST(DemoDatabase, SameSeedGivesSameDataAndAllTables)
-{
+TEST(DemoDatabase, SameSeedGivesSameDataAndAllTables) {
     TempDir dir;
     demo::DemoOptions o;
     o.salesLines = 5000;

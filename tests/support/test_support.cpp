@@ -13,13 +13,11 @@ namespace voq::test {
 
 namespace fs = std::filesystem;
 
-TempDir::TempDir()
-{
+TempDir::TempDir() {
     static std::atomic<int> counter{0};
     std::random_device rd;
     for (;;) {
-        auto p = fs::temp_directory_path() /
-                 fmt::format("voq-test-{}-{}-{:x}", ::getpid(), counter++, rd());
+        auto p = fs::temp_directory_path() / fmt::format("voq-test-{}-{}-{:x}", ::getpid(), counter++, rd());
         std::error_code ec;
         if (fs::create_directory(p, ec)) {
             path_ = p;
@@ -28,19 +26,14 @@ TempDir::TempDir()
     }
 }
 
-TempDir::~TempDir()
-{
+TempDir::~TempDir() {
     std::error_code ec;
     fs::remove_all(path_, ec);
 }
 
-std::string sqliteConnectString(const std::string& dbFile)
-{
-    return "DRIVER=SQLite3;Database=" + dbFile;
-}
+std::string sqliteConnectString(const std::string& dbFile) { return "DRIVER=SQLite3;Database=" + dbFile; }
 
-static std::string envOr(const char* name, const char* dflt)
-{
+static std::string envOr(const char* name, const char* dflt) {
     const char* v = std::getenv(name);
     return v && *v ? v : dflt;
 }
@@ -50,16 +43,14 @@ std::string PgDatabase::user() { return envOr("VOQ_PG_USER", "voq"); }
 std::string PgDatabase::password() { return envOr("VOQ_PG_PASSWORD", "voq"); }
 std::string PgDatabase::driver() { return "PostgreSQL Unicode"; }
 
-static std::string pgConnect(const std::string& db)
-{
-    return fmt::format("DRIVER={};SERVER={};UID={};PWD={};Database={}", PgDatabase::driver(),
-                       PgDatabase::server(), PgDatabase::user(), PgDatabase::password(), db);
+static std::string pgConnect(const std::string& db) {
+    return fmt::format("DRIVER={};SERVER={};UID={};PWD={};Database={}", PgDatabase::driver(), PgDatabase::server(),
+                       PgDatabase::user(), PgDatabase::password(), db);
 }
 
 bool pgRequired() { return envOr("VOQ_PG_REQUIRED", "0") == "1"; }
 
-std::string execSql(const std::string& connectString, const std::string& sql)
-{
+std::string execSql(const std::string& connectString, const std::string& sql) {
     SQLHENV env = SQL_NULL_HENV;
     SQLHDBC dbc = SQL_NULL_HDBC;
     SQLHSTMT st = SQL_NULL_HSTMT;
@@ -75,8 +66,8 @@ std::string execSql(const std::string& connectString, const std::string& sql)
     SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
     SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
     SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
-    SQLRETURN rc = SQLDriverConnect(dbc, nullptr, (SQLCHAR*)connectString.c_str(), SQL_NTS, nullptr,
-                                    0, nullptr, SQL_DRIVER_NOPROMPT);
+    SQLRETURN rc = SQLDriverConnect(dbc, nullptr, (SQLCHAR*)connectString.c_str(), SQL_NTS, nullptr, 0, nullptr,
+                                    SQL_DRIVER_NOPROMPT);
     if (!SQL_SUCCEEDED(rc)) {
         error = diag(SQL_HANDLE_DBC, dbc);
     } else {
@@ -91,14 +82,12 @@ std::string execSql(const std::string& connectString, const std::string& sql)
     return error;
 }
 
-bool pgAvailable()
-{
+bool pgAvailable() {
     static const bool ok = execSql(pgConnect("postgres"), "SELECT 1").empty();
     return ok;
 }
 
-PgDatabase::PgDatabase()
-{
+PgDatabase::PgDatabase() {
     if (!pgAvailable()) return;
     static std::atomic<int> counter{0};
     std::random_device rd;
@@ -112,8 +101,7 @@ PgDatabase::PgDatabase()
     execSql(connect_, fmt::format("ALTER DATABASE {} SET search_path = dbo, public", name_));
 }
 
-PgDatabase::~PgDatabase()
-{
+PgDatabase::~PgDatabase() {
     if (name_.empty()) return;
     execSql(pgConnect("postgres"), "DROP DATABASE IF EXISTS " + name_ + " WITH (FORCE)");
 }

@@ -39,10 +39,10 @@ public:
     const std::string& connectString() const { return connect_; }
     const std::string& name() const { return name_; }
     // The connect string's parts, for code that builds its own string.
-    static std::string server();   // "127.0.0.1;Port=N"
+    static std::string server();  // "127.0.0.1;Port=N"
     static std::string user();
     static std::string password();
-    static std::string driver();   // "PostgreSQL Unicode"
+    static std::string driver();  // "PostgreSQL Unicode"
 
 private:
     std::string name_;
@@ -56,9 +56,9 @@ std::string execSql(const std::string& connectString, const std::string& sql);
 }  // namespace voq::test
 
 // Inside a TEST: gives a PgDatabase named `var`, or skips (fails when PostgreSQL is required).
-#define VOQ_PG_DATABASE(var)                                                        \
-    ::voq::test::PgDatabase var;                                                    \
-    if (var.connectString().empty()) {                                              \
+#define VOQ_PG_DATABASE(var)                                                              \
+    ::voq::test::PgDatabase var;                                                          \
+    if (var.connectString().empty()) {                                                    \
         if (::voq::test::pgRequired()) FAIL() << "PostgreSQL test cluster not reachable"; \
         GTEST_SKIP() << "PostgreSQL test cluster not running (scripts/pg-cluster start)"; \
     }

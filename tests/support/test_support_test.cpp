@@ -5,8 +5,7 @@
 
 using namespace voq::test;
 
-TEST(TestSupport, SqliteFileDatabaseAnswers)
-{
+TEST(TestSupport, SqliteFileDatabaseAnswers) {
     TempDir dir;
     auto cs = sqliteConnectString(dir.file("t.db"));
     EXPECT_EQ(execSql(cs, "CREATE TABLE t (a INTEGER)"), "");
@@ -14,8 +13,7 @@ TEST(TestSupport, SqliteFileDatabaseAnswers)
     EXPECT_NE(execSql(cs, "SELECT * FROM missing"), "");
 }
 
-TEST(TestSupport, PostgresDatabaseHasSchemaDbo)
-{
+TEST(TestSupport, PostgresDatabaseHasSchemaDbo) {
     VOQ_PG_DATABASE(db);
     EXPECT_EQ(execSql(db.connectString(), "CREATE TABLE dbo.t (a INTEGER)"), "");
     EXPECT_EQ(execSql(db.connectString(), "SELECT a FROM t"), "");  // dbo is on the search path

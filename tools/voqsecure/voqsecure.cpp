@@ -99,8 +99,7 @@ std::string oneOf(const std::string& field, const std::string& value, const std:
 }
 
 std::string limited(const std::string& field, const std::string& value, std::size_t max) {
-    if (rt::charLength(value) > max)
-        throw BadInput{field + " may have at most " + std::to_string(max) + " characters"};
+    if (rt::charLength(value) > max) throw BadInput{field + " may have at most " + std::to_string(max) + " characters"};
     return value;
 }
 
@@ -352,8 +351,10 @@ int main(int argc, char** argv) {
             std::cout << kUsage;
             return kOk;
         }
-        if (command.empty()) command = up;
-        else args.push_back(a);
+        if (command.empty())
+            command = up;
+        else
+            args.push_back(a);
     }
 
     // The program may be writing at the same moment: wait for its lock a little.

@@ -8,4 +8,4 @@ namespace rt::qt {
 // Makes it the engine's printer (rt::setReportPrinter).
 void installReportPrinter();
 
-} // namespace rt::qt
+}  // namespace rt::qt

@@ -36,14 +36,13 @@ protected:
         example::addRecord(4, "GRUPPE", 2, "GNRow");
         example::formCalls = 0;
         example::printCalls = 0;
-        SetRightsCheck({[this](std::string_view action, std::string_view procedure) {
-                            std::lock_guard lock(m);
-                            checks.emplace_back(action, procedure);
-                            return refused.count(std::string(action)) ? 0 : 1;
-                        },
-                        [](std::string_view action) {
-                            rt::message("Keine Berechtigung: " + std::string(action), "Zugriff");
-                        }});
+        SetRightsCheck(
+            {[this](std::string_view action, std::string_view procedure) {
+                 std::lock_guard lock(m);
+                 checks.emplace_back(action, procedure);
+                 return refused.count(std::string(action)) ? 0 : 1;
+             },
+             [](std::string_view action) { rt::message("Keine Berechtigung: " + std::string(action), "Zugriff"); }});
     }
     void TearDown() override {
         display.shutdown();

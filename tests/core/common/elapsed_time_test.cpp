@@ -13,10 +13,20 @@ TEST(ElapsedTimeText, EveryModeOfOneSpan) {
         int mode;
         const char* text;
     } cases[] = {
-        {0, "Time Expired 01:02:03:04"}, {1, "01:02:03:04"}, {2, "01:02:03"}, {3, "01:02"}, {4, "1"},
-        {5, "2"},  {6, "3"},  {7, "372304"}, {8, "Time01:02:03:04"}, {9, ""}, {255, ""},
+        {0, "Time Expired 01:02:03:04"},
+        {1, "01:02:03:04"},
+        {2, "01:02:03"},
+        {3, "01:02"},
+        {4, "1"},
+        {5, "2"},
+        {6, "3"},
+        {7, "372304"},
+        {8, "Time01:02:03:04"},
+        {9, ""},
+        {255, ""},
     };
-    for (const auto& c : cases) EXPECT_EQ(ElapsedTimeText(from, to, static_cast<std::uint8_t>(c.mode)), c.text) << c.mode;
+    for (const auto& c : cases)
+        EXPECT_EQ(ElapsedTimeText(from, to, static_cast<std::uint8_t>(c.mode)), c.text) << c.mode;
 }
 
 TEST(ElapsedTimeText, MidnightEqualTimesAndLongSpans) {

@@ -27,7 +27,7 @@ void ensureTable();
 // Adds records on the calling thread (outside any window).
 void addRecord(int id, const std::string& filter, int wert, const std::string& name);
 int recordCount();
-std::string nameOf(int id); // "" when there is none
+std::string nameOf(int id);  // "" when there is none
 
 // List window controls.
 enum ListControl { LIST = 1, SHEET, TAB_ID, TAB_NAME, LOCATOR, INSERT, CHANGE, DELETE, SELECT, PRINT, CLOSE };

@@ -67,10 +67,10 @@ TEST(FocusHighlighter, EligibleKindsAndExclusions) {
         bool eligible;
         bool coloured;
     } cases[] = {
-        {ENTRY, true, true},   {REQUIRED, true, true}, {BUTTON, false, false}, {LIST, true, false},
-        {DROP, true, false},   {CHECK, true, true},    {SHEET, false, false},  {TAB1, false, false},
-        {ONTAB, true, true},   {HIDDEN, false, false}, {TOOL, false, false},   {PROMPT, false, false},
-        {TEXT, true, true},    {COMBO, true, true},    {0, false, false},
+        {ENTRY, true, true}, {REQUIRED, true, true}, {BUTTON, false, false}, {LIST, true, false},
+        {DROP, true, false}, {CHECK, true, true},    {SHEET, false, false},  {TAB1, false, false},
+        {ONTAB, true, true}, {HIDDEN, false, false}, {TOOL, false, false},   {PROMPT, false, false},
+        {TEXT, true, true},  {COMBO, true, true},    {0, false, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.control);
@@ -78,8 +78,7 @@ TEST(FocusHighlighter, EligibleKindsAndExclusions) {
         EXPECT_EQ(h.Highlight(c.control), c.eligible ? 1 : 0);
         EXPECT_EQ(h.SCFIELD, c.eligible ? c.control : 0);
         if (c.control) {
-            EXPECT_EQ(w.control(c.control).state().background,
-                      c.coloured ? rt::rgb(255, 255, 128) : rt::ColorNone);
+            EXPECT_EQ(w.control(c.control).state().background, c.coloured ? rt::rgb(255, 255, 128) : rt::ColorNone);
         }
         EXPECT_EQ(h.box().has_value(), c.eligible);
         h.Reset();
@@ -109,8 +108,8 @@ TEST(FocusHighlighter, BoxAndIndicatorGeometryAndWhatIsBlanked) {
     // The decoration never covers the control itself.
     for (int id : h.decorationControls()) {
         const auto& s = w.control(id).state();
-        bool inside = s.x >= 40 && s.y >= 20 && s.x + s.width <= 100 && s.y + s.height <= 30 &&
-                      s.kind == rt::ControlKind::Box;
+        bool inside =
+            s.x >= 40 && s.y >= 20 && s.x + s.width <= 100 && s.y + s.height <= 30 && s.kind == rt::ControlKind::Box;
         EXPECT_FALSE(inside) << id;
         if (s.kind == rt::ControlKind::String) {
             EXPECT_EQ(s.text, "\u00BB");
@@ -167,8 +166,9 @@ TEST(FocusHighlighter, TouchKeyboardIsNeverStartedInTheWindows) {
         h.SetKeyboard(true, false);
         h._POPUPTOUCHKEYBOARDFOLDER = "D:\\Gemeinsam";
         h.Highlight(ENTRY);
-        EXPECT_EQ(started, (std::vector<std::string>{"D:\\Gemeinsam\\Microsoft Shared\\ink\\TabTip.EXE",
-                                                     "D:\\Program Files\\Common Files\\Microsoft Shared\\ink\\TabTip.EXE"}));
+        EXPECT_EQ(started,
+                  (std::vector<std::string>{"D:\\Gemeinsam\\Microsoft Shared\\ink\\TabTip.EXE",
+                                            "D:\\Program Files\\Common Files\\Microsoft Shared\\ink\\TabTip.EXE"}));
         EXPECT_EQ(h.ENABLEOSK, 0);
         h.SetKeyboard(false, false);
     }

@@ -15,7 +15,7 @@ struct CatalogueRow {
     rt::StoreKind store;
     const char* physicalName;  // empty: named by a global
     bool create;
-    std::size_t fields;        // declared fields (the date-time pair counts as its four entries)
+    std::size_t fields;  // declared fields (the date-time pair counts as its four entries)
     std::size_t keys;
 };
 
@@ -94,15 +94,31 @@ TEST(Catalogue, KeysWithFlagsServerNamesAutoComponentsAndDescriptions) {
         {dictionary::VOQCubeDetail, "CUBD:KeyID", {"ID"}, Unique | Primary | NoCase | Opt, "PK_CUBDID", 1, ""},
         {dictionary::VOQCubeDetail, "CUBD:KeyID_CUBK", {"ID_CUBK", "PosNr"}, NoCase, "K_CUBDIDCUBK", 0, ""},
         {dictionary::VOQCubeDetail, "CUBD:KeyTabName", {"FeldName"}, NoCase, "K_CUBDTABNAME", 0, ""},
-        {dictionary::VOQCubeDetail, "CUBD:KeyPosNr", {"ID_CUBK", "PosNr"}, Unique | NoCase | Opt,
-         "K_CUBDIDCUBKPOSNR", 2, "ID-Kopf und PosNr"},
+        {dictionary::VOQCubeDetail,
+         "CUBD:KeyPosNr",
+         {"ID_CUBK", "PosNr"},
+         Unique | NoCase | Opt,
+         "K_CUBDIDCUBKPOSNR",
+         2,
+         "ID-Kopf und PosNr"},
         {dictionary::VOQGNEquates, "GNE:KeyID", {"ID"}, Unique | NoCase | Opt, "PL_GNEID", 1, ""},
         {dictionary::VOQGNEquates, "GNE:KeyWert", {"FILTER", "Wert"}, NoCase | Opt, "K_GNEWERT", 0, ""},
         {dictionary::VOQProvKey, "ProK:VOQProK_ID", {"ID"}, Unique | Primary | NoCase, "PK_VOQProK_ID", 1, ""},
-        {dictionary::VOQProvKey, "ProK:VOQProK_ProvKey", {"PROVISIONSKEY"}, Unique | NoCase, "K_VOQProK_ProvKey", 0, ""},
+        {dictionary::VOQProvKey,
+         "ProK:VOQProK_ProvKey",
+         {"PROVISIONSKEY"},
+         Unique | NoCase,
+         "K_VOQProK_ProvKey",
+         0,
+         ""},
         {dictionary::VOQQBESEARCH, "SEA:PK_SEAID", {"ID"}, Unique | Primary | NoCase, "PK_ID", 1, ""},
-        {dictionary::VOQDBUpdateLog, "VOQ:DBU_byTableName", {"DBU_TableName", "DBU_Version"},
-         Unique | Primary | NoCase, "", 0, ""},
+        {dictionary::VOQDBUpdateLog,
+         "VOQ:DBU_byTableName",
+         {"DBU_TableName", "DBU_Version"},
+         Unique | Primary | NoCase,
+         "",
+         0,
+         ""},
         {dictionary::SQLQuerries, "SQLQBE:Key_SQLID", {"ID"}, Unique | Primary | NoCase, "", 1, "lfdNr für Query"},
         {dictionary::SQLQuerries, "SQLQBE:Key_FileNAme", {"FileName"}, NoCase | Opt, "", 0, ""},
         {dictionary::SKRIPT, "UPD:BY_TYPE", {"SETUPID", "ID", "TYPE", "NAME"}, NoCase, "", 0, ""},
@@ -132,7 +148,7 @@ TEST(Catalogue, FieldTypesSizesPicturesAndColumns) {
     const auto& kopf = dictionary::VOQCubeKopf().record;
     const auto& big = kopf.field(static_cast<std::size_t>(kopf.find("CUBK:BigQuery")));
     EXPECT_EQ(big.type, rt::FieldType::CString);
-    EXPECT_EQ(big.size, 8000u);   // stored at full length, shown as "@s255"
+    EXPECT_EQ(big.size, 8000u);  // stored at full length, shown as "@s255"
     EXPECT_EQ(big.picture, "@s255");
     const auto& zeitraum = kopf.field(static_cast<std::size_t>(kopf.find("CUBK:Zeitraum")));
     EXPECT_EQ(zeitraum.type, rt::FieldType::Short);
@@ -147,10 +163,10 @@ TEST(Catalogue, FieldTypesSizesPicturesAndColumns) {
 
     // DBU_Updated: one STRING(8) column with a group holding the DATE and the TIME over it.
     const auto& log = dictionary::VOQDBUpdateLog().record;
-    const char* labels[] = {"VOQ:DBU_TableName", "VOQ:DBU_Version", "VOQ:DBU_Type", "VOQ:DBU_Updated",
+    const char* labels[] = {"VOQ:DBU_TableName",     "VOQ:DBU_Version",      "VOQ:DBU_Type",        "VOQ:DBU_Updated",
                             "VOQ:DBU_Updated_Group", "VOQ:DBU_Updated_Date", "VOQ:DBU_Updated_Time"};
-    const rt::FieldType types[] = {rt::FieldType::CString, rt::FieldType::Long, rt::FieldType::CString,
-                                   rt::FieldType::String, rt::FieldType::Group, rt::FieldType::Date,
+    const rt::FieldType types[] = {rt::FieldType::CString, rt::FieldType::Long,  rt::FieldType::CString,
+                                   rt::FieldType::String,  rt::FieldType::Group, rt::FieldType::Date,
                                    rt::FieldType::Time};
     for (std::size_t i = 0; i < log.fieldCount(); ++i) {
         EXPECT_EQ(log.field(i).label, labels[i]);

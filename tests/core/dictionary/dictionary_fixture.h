@@ -92,8 +92,8 @@ protected:
     Rows rows(const std::string& sql) const { return query(connect_, sql); }
     void createCubeGroups() const {
         exec("CREATE TABLE " + table("VOQCUBEGRUPPE") +
-             " (ID INT NOT NULL PRIMARY KEY, GRUPPENNAME VARCHAR(30), BESCHREIBUNG VARCHAR(100), ACTIV " +
-             byteType() + ")");
+             " (ID INT NOT NULL PRIMARY KEY, GRUPPENNAME VARCHAR(30), BESCHREIBUNG VARCHAR(100), ACTIV " + byteType() +
+             ")");
     }
 
     std::unique_ptr<voq::test::PgDatabase> pg_;

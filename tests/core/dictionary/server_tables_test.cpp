@@ -229,7 +229,8 @@ protected:
         if (IsSkipped() || HasFatalFailure()) return;
         exec("CREATE TABLE " + table("VOQDBUpdateLog") +
              " (DBU_TableName VARCHAR(50) NOT NULL, DBU_Version INT NOT NULL, DBU_Type VARCHAR(30) NOT NULL, "
-             "DBU_Updated " + dateTimeType() + " NOT NULL, PRIMARY KEY (DBU_TableName, DBU_Version))");
+             "DBU_Updated " +
+             dateTimeType() + " NOT NULL, PRIMARY KEY (DBU_TableName, DBU_Version))");
         InitDictionary();
     }
 };
@@ -323,7 +324,8 @@ TEST_P(Opening, QueryFileConnectsWithoutATableAndTheCarriersTakeResultRows) {
     ASSERT_EQ(Access.QueryFile->open(), 0) << rt::errorText() << " " << rt::fileErrorText();
     Access.QueryFile->close();
     std::string columns;
-    for (int c = 1; c <= 24; ++c) columns += (c > 1 ? ", C" : "C") + std::string(c < 10 ? "0" : "") + std::to_string(c) + " VARCHAR(255)";
+    for (int c = 1; c <= 24; ++c)
+        columns += (c > 1 ? ", C" : "C") + std::string(c < 10 ? "0" : "") + std::to_string(c) + " VARCHAR(255)";
     exec("CREATE TABLE " + table("ACQTBL") + " (" + columns + ")");
     ASSERT_EQ(Access.ACQTBL->open(), 0) << rt::errorText() << " " << rt::fileErrorText();
     ASSERT_EQ(Access.ACQTBL->setSql("SELECT 42, 'zwei'"), 0) << rt::errorText() << " " << rt::fileErrorText();

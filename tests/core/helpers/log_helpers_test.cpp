@@ -8,8 +8,7 @@
 #include <thread>
 #include <vector>
 
-TEST(LogHelpers, AppendLogLineCreatesAndAppends)
-{
+TEST(LogHelpers, AppendLogLineCreatesAndAppends) {
     voq::test::TempDir dir;
     const std::string f = dir.file("StructureUpdate.log");
     EXPECT_EQ(AppendLogLine(f, "eins   "), 0);
@@ -19,13 +18,14 @@ TEST(LogHelpers, AppendLogLineCreatesAndAppends)
     EXPECT_EQ(AppendLogLine(dir.file("missing/x.log"), "a"), 1);
 }
 
-TEST(LogHelpers, AppendLogLineFromManyThreadsKeepsLinesWhole)
-{
+TEST(LogHelpers, AppendLogLineFromManyThreadsKeepsLinesWhole) {
     voq::test::TempDir dir;
     const std::string f = dir.file("t.log");
     std::vector<std::thread> ts;
     for (int t = 0; t < 8; ++t)
-        ts.emplace_back([&, t] { for (int i = 0; i < 200; ++i) AppendLogLine(f, std::string(50, char('a' + t))); });
+        ts.emplace_back([&, t] {
+            for (int i = 0; i < 200; ++i) AppendLogLine(f, std::string(50, char('a' + t)));
+        });
     for (auto& t : ts) t.join();
     const std::string all = *rt::readFile(f);
     ASSERT_EQ(all.size(), 8u * 200u * 52u);
@@ -35,8 +35,7 @@ TEST(LogHelpers, AppendLogLineFromManyThreadsKeepsLinesWhole)
     }
 }
 
-TEST(LogHelpers, DebugTraceOnlyWhenSwitchedOn)
-{
+TEST(LogHelpers, DebugTraceOnlyWhenSwitchedOn) {
     std::vector<std::string> lines;
     rt::setTraceCapture([&](std::string_view l) { lines.emplace_back(l); });
     bool on = false;

@@ -95,13 +95,18 @@ TEST_F(UiHelpers, ShellOpenOfAMissingFileShowsTheTableText) {
 }
 
 TEST_F(UiHelpers, ShellErrorTexts) {
-    struct Case { int code; const char* text; };
+    struct Case {
+        int code;
+        const char* text;
+    };
     const Case cases[] = {{0, "Out of memory or file is corrupt when running program"},
                           {3, "Path not found"},
                           {11, "Invalid program file.  Non Windows or corrupt .exe file"},
                           {16, "This program is already running and can only have one instance running"},
                           {31, "No program associated with this file"},
-                          {1, ""}, {4, ""}, {32, ""}};
+                          {1, ""},
+                          {4, ""},
+                          {32, ""}};
     for (const auto& c : cases) EXPECT_EQ(ShellErrorText(c.code), c.text) << c.code;
 }
 

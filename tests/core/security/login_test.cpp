@@ -224,8 +224,9 @@ TEST_F(Login, ASupervisorIsToldOfAnAttemptOnHisOwnIdAndReportsIt) {
     auto w = userDriver.waitWindow("Login");
     userDriver.setValue(w, LOGIN_PASSWORD, "chef");
     userDriver.press(w, LOGIN_OK);
-    expectBox("Illegal Access", lines("There has been an attempt to use your ID and password as supervisor.||The attempt "
-                                      "was made the: 08.07.2026 at: 13:14:15||You ought to change your password."));
+    expectBox("Illegal Access",
+              lines("There has been an attempt to use your ID and password as supervisor.||The attempt "
+                    "was made the: 08.07.2026 at: 13:14:15||You ought to change your password."));
     expectBox("Illegal Access [Supervisor Report]",
               lines("There has been following attempts to make illegal access:||The: 08.07.2026 at: 13:14:15 (BOSS)|"
                     "|The error will only be reported this once."));
@@ -260,12 +261,17 @@ TEST_F(Login, ADueIntervalAsksForANewPassword) {
 
 TEST(PasswordInterval, DayNumbers) {
     auto d = [](int y, int m, int dd) { return rt::dateFromYmd(y, m, dd); };
-    struct Case { const char* interval; rt::DateNumber changed; rt::DateNumber today; bool due; };
+    struct Case {
+        const char* interval;
+        rt::DateNumber changed;
+        rt::DateNumber today;
+        bool due;
+    };
     const Case cases[] = {
         {"Never", d(2000, 1, 1), d(2026, 1, 1), false},
         {"Daily", d(2026, 3, 4), d(2026, 3, 4), false},
         {"Daily", d(2026, 3, 3), d(2026, 3, 4), true},
-        {"Weekly", d(2026, 3, 1), d(2026, 3, 7), false},   // six days
+        {"Weekly", d(2026, 3, 1), d(2026, 3, 7), false},  // six days
         {"Weekly", d(2026, 3, 1), d(2026, 3, 8), true},
         {"Monthly", d(2026, 1, 31), d(2026, 2, 1), true},  // calendar months, not 30 days
         {"Monthly", d(2026, 1, 1), d(2026, 1, 31), false},
@@ -286,8 +292,8 @@ TEST(PasswordInterval, DayNumbers) {
 TEST(PasswordHistory, ContainedOrSpanningPasswordsCount) {
     const std::string h = "sommer\r\nwinter\r\n";
     EXPECT_TRUE(PasswordInHistory(h, "sommer"));
-    EXPECT_TRUE(PasswordInHistory(h, "omm"));            // part of an earlier password
-    EXPECT_TRUE(PasswordInHistory(h, "er\r\nwin"));      // across the end of one entry
+    EXPECT_TRUE(PasswordInHistory(h, "omm"));        // part of an earlier password
+    EXPECT_TRUE(PasswordInHistory(h, "er\r\nwin"));  // across the end of one entry
     EXPECT_FALSE(PasswordInHistory(h, "Sommer"));
     EXPECT_FALSE(PasswordInHistory("", "x"));
 }
@@ -332,7 +338,8 @@ TEST_F(NewPassword, TheRepeatMustMatchAndEarlierPasswordsAreRefused) {
     userDriver.setValue(w, NEWPW_NEW, "inte");
     userDriver.setValue(w, NEWPW_REPEAT, "inte");
     userDriver.press(w, NEWPW_OK);
-    expectBox("Illegal Password", lines("This password or a part of it has been used earlier as a password.|Try again."));
+    expectBox("Illegal Password",
+              lines("This password or a part of it has been used earlier as a password.|Try again."));
     EXPECT_EQ(userDriver.value(w, NEWPW_NEW), "");
     EXPECT_EQ(userDriver.value(w, NEWPW_REPEAT), "");
     EXPECT_EQ(userDriver.window(w).focus, NEWPW_NEW);
@@ -358,7 +365,8 @@ TEST_F(NewPassword, TheRepeatMustMatchAndEarlierPasswordsAreRefused) {
     userDriver.setValue(w, NEWPW_NEW, "aktuell");
     userDriver.setValue(w, NEWPW_REPEAT, "aktuell");
     userDriver.press(w, NEWPW_OK);
-    expectBox("Illegal Password", lines("This password or a part of it has been used earlier as a password.|Try again."));
+    expectBox("Illegal Password",
+              lines("This password or a part of it has been used earlier as a password.|Try again."));
     userDriver.press(w, NEWPW_CANCEL);
     userDriver.waitThreadEnd(t);
     EXPECT_EQ(readUser("U").PASSWORDHISTORY.str(), "sommer\r\nwinter\r\naktuell\r\n");

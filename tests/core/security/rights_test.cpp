@@ -35,25 +35,47 @@ protected:
 };
 
 TEST_F(Rights, Matrix) {
-    struct Case { const char* procedure; const char* action; int answer; };
+    struct Case {
+        const char* procedure;
+        const char* action;
+        int answer;
+    };
     const Case cases[] = {
         // "change" allows Look, Print, Add and Change, in any case of the action.
-        {"P1", "Look", 1}, {"P1", "Print", 1}, {"P1", "Add", 1}, {"P1", "Change", 1}, {"P1", "CHANGE", 1},
-        {"P1", "change  ", 1}, {"P1", "Process", 0}, {"P1", "Delete", 0},
+        {"P1", "Look", 1},
+        {"P1", "Print", 1},
+        {"P1", "Add", 1},
+        {"P1", "Change", 1},
+        {"P1", "CHANGE", 1},
+        {"P1", "change  ", 1},
+        {"P1", "Process", 0},
+        {"P1", "Delete", 0},
         // An action outside the list is position 0: allowed once procedure, level and user are found.
-        {"P1", "Frobnicate", 1}, {"P1", "", 1},
+        {"P1", "Frobnicate", 1},
+        {"P1", "", 1},
         // DELETE allows everything.
-        {"P2", "Delete", 1}, {"P2", "Look", 1}, {"P2", "None", 1},
+        {"P2", "Delete", 1},
+        {"P2", "Look", 1},
+        {"P2", "None", 1},
         // NONE allows only "NONE".
-        {"P3", "None", 1}, {"P3", "Look", 0},
+        {"P3", "None", 1},
+        {"P3", "Look", 0},
         // A right outside the list (or none) allows no listed action.
-        {"P4", "None", 0}, {"P4", "Look", 0}, {"P5", "Look", 0}, {"P4", "Frobnicate", 1},
+        {"P4", "None", 0},
+        {"P4", "Look", 0},
+        {"P5", "Look", 0},
+        {"P4", "Frobnicate", 1},
         // Level 10 is LEVEL10.
-        {"P10", "Look", 1}, {"P10", "Print", 0},
+        {"P10", "Look", 1},
+        {"P10", "Print", 0},
         // Level 0 (not yet set) and a level above 10 are refused every action.
-        {"P0", "Look", 0}, {"P0", "Frobnicate", 0}, {"P11", "Look", 0}, {"P11", "None", 0},
+        {"P0", "Look", 0},
+        {"P0", "Frobnicate", 0},
+        {"P11", "Look", 0},
+        {"P11", "None", 0},
         // Unregistered, or registered only for another application.
-        {"Nope", "Look", 0}, {"Other", "Look", 0},
+        {"Nope", "Look", 0},
+        {"Other", "Look", 0},
         // The name is compared without trailing blanks and without regard to case.
         {"p1   ", "Look", 1},
     };
@@ -79,7 +101,10 @@ TEST_F(Rights, TheCheckRunsOnAnyThread) {
 }
 
 TEST_F(Rights, NoAccessMessageTexts) {
-    struct Case { const char* action; const char* text; };
+    struct Case {
+        const char* action;
+        const char* text;
+    };
     const Case cases[] = {
         {"None", "You have not access to this."},
         {"Look", "You have not access to look at this data."},
@@ -158,9 +183,7 @@ TEST(Halt, TheProgramsEndHandlerSeesTheHalt) {
 }
 
 TEST_F(SecurityTest, AFileThatIsNotASecurityFileIsAnInvalidFile) {
-    {
-        std::ofstream("SECURITY.TPS") << "this is no table file at all, just text that is long enough";
-    }
+    { std::ofstream("SECURITY.TPS") << "this is no table file at all, just text that is long enough"; }
     userDriver.queueMessageBoxAnswer(rt::button::Ok);
     userDriver.queueMessageBoxAnswer(rt::button::Ok);
     EXPECT_NE(OpenSecurityFile(UserListFile()), 0);

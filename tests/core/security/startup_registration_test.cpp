@@ -27,8 +27,8 @@ TEST_F(ProgramEntry, TheProgramsSevenProceduresAreRegisteredOnce) {
     ASSERT_EQ(list.size(), 7u);
     std::vector<std::string> names;
     for (const auto& p : list) names.push_back(p.PROCEDURENAME.str());
-    EXPECT_EQ(names, (std::vector<std::string>{"BrowseCubeKopf", "BrowseDBUpdateLog", "BrowseProvKey", "BrowseSQLScript",
-                                               "BrowseWerte", "ListMandant01", "Main"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"BrowseCubeKopf", "BrowseDBUpdateLog", "BrowseProvKey",
+                                               "BrowseSQLScript", "BrowseWerte", "ListMandant01", "Main"}));
     for (const auto& p : list) {
         if (p.PROCEDURENAME == "Main") {
             EXPECT_EQ(p.PROCEDURETEMPLATE, "Frame");

@@ -80,8 +80,8 @@ TEST_F(StartUp, AFirstRunWithoutTheSettingsFileStartsBlankAndWritesTheKeptGlobal
     EXPECT_EQ(sqlQbe, "");
     EXPECT_EQ(global, 0);
     std::string text = ini();
-    for (const char* line : {"[Preserved]", "GLO:Excelpfad=", "GLO:ForceUpdate=0", "GLO:SQL_QBE=",
-                             "GLO:ConnectGlobal=0"})
+    for (const char* line :
+         {"[Preserved]", "GLO:Excelpfad=", "GLO:ForceUpdate=0", "GLO:SQL_QBE=", "GLO:ConnectGlobal=0"})
         EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
     EXPECT_LT(text.find("GLO:Excelpfad"), text.find("GLO:ForceUpdate"));
     EXPECT_LT(text.find("GLO:ForceUpdate"), text.find("GLO:SQL_QBE"));

@@ -146,9 +146,15 @@ TEST(SqlTypes, ByFieldTypeAndBackEnd) {
         rt::Blob blob;
     };
     rt::RecordDesc desc = rt::RecordBuilder<R>("T")
-                              .field(&R::s, "s").field(&R::c, "c").field(&R::b, "b").field(&R::l, "l")
-                              .field(&R::d, "d").field(&R::date, "date").field(&R::wide, "wide")
-                              .field(&R::blob, "blob").build();
+                              .field(&R::s, "s")
+                              .field(&R::c, "c")
+                              .field(&R::b, "b")
+                              .field(&R::l, "l")
+                              .field(&R::d, "d")
+                              .field(&R::date, "date")
+                              .field(&R::wide, "wide")
+                              .field(&R::blob, "blob")
+                              .build();
     struct Case {
         const char* backEnd;
         Lines types;
@@ -222,8 +228,10 @@ protected:
             if (w) {
                 try {
                     user_.waitWindow(kActionsTitle);
-                    if (onWindow) onWindow(w);
-                    else user_.closeWindow(w);
+                    if (onWindow)
+                        onWindow(w);
+                    else
+                        user_.closeWindow(w);
                 } catch (const std::exception& e) {
                     ADD_FAILURE() << e.what();
                     for (auto& p : display_.history()) ADD_FAILURE() << "prompt: " << p.messageBox.text;
@@ -286,11 +294,11 @@ TEST_F(Runs, OnSqliteTheFirstStartCreatesTheTablesAndTheSecondChangesNothing) {
     EXPECT_EQ(first.halted, -1);
     EXPECT_TRUE(first.run.windowShown);
     // The old column catalogue answers for SQLFile; the other nine are tables of their own.
-    const Lines logged = {"VOQCubeKopf", "VOQCubeDetail", "VOQGNEquates", "VOQSQLTBL", "VOQQBESEARCH",
+    const Lines logged = {"VOQCubeKopf", "VOQCubeDetail", "VOQGNEquates", "VOQSQLTBL",    "VOQQBESEARCH",
                           "VOQQBEQUERY", "ACQTBL",        "VOQProvKey",   "VOQCubeGruppe"};
     EXPECT_EQ(first.run.logged, logged);
-    const Lines tables = {"ACQTBL",       "VOQCUBEDETAIL", "VOQCUBEGRUPPE", "VOQCUBEKOPF", "VOQGNEQUATES",
-                          "VOQProvKey",   "VOQQBEQUERY",   "VOQQBESEARCH",  "VOQSQLTBL"};
+    const Lines tables = {"ACQTBL",     "VOQCUBEDETAIL", "VOQCUBEGRUPPE", "VOQCUBEKOPF", "VOQGNEQUATES",
+                          "VOQProvKey", "VOQQBEQUERY",   "VOQQBESEARCH",  "VOQSQLTBL"};
     EXPECT_EQ(sqliteTables(db), tables);
     std::string text = log();
     EXPECT_EQ(text.rfind("VOQCubeKopf aktualisiert am 08.12.2026, 14:05\r\n", 0), 0u) << text;
@@ -342,8 +350,9 @@ TEST_F(Runs, AConnectColumnOfTheOldWidthIsWidenedWhereTheServerCan) {
     const std::string db = dir_.file("client.db");
     GLO.ConnectString = voq::test::sqliteConnectString(db);
     GLO.Database = "client";
-    ASSERT_EQ(voq::test::execSql(GLO.ConnectString.get().str(), "CREATE TABLE VOQCUBEKOPF (ID INT, CONNECT VARCHAR(100))"),
-              "");
+    ASSERT_EQ(
+        voq::test::execSql(GLO.ConnectString.get().str(), "CREATE TABLE VOQCUBEKOPF (ID INT, CONNECT VARCHAR(100))"),
+        "");
     Result r = runSync();
     EXPECT_EQ(r.run.widening, "ALTER TABLE [dbo].[VOQCUBEKOPF] ALTER COLUMN [CONNECT] VARCHAR(256)");
     EXPECT_FALSE(r.run.widened);  // refused by the server, harmlessly, and not claimed
@@ -392,8 +401,8 @@ TEST_F(Runs, OnPostgresWithSchemaDbo) {
     EXPECT_TRUE(second.run.logged.empty());
     EXPECT_FALSE(second.run.windowShown);
     // The unique indexes came; the T-SQL primary key clause did not.
-    auto n = voq::test::execSql(pg.connectString(),
-                                "INSERT INTO dbo.VOQCUBEKOPF (ID, CUBENAME) VALUES (1, 'a'), (2, 'a')");
+    auto n =
+        voq::test::execSql(pg.connectString(), "INSERT INTO dbo.VOQCUBEKOPF (ID, CUBENAME) VALUES (1, 'a'), (2, 'a')");
     EXPECT_NE(n, "");
 }
 

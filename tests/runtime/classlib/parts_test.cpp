@@ -4,8 +4,8 @@
 
 #include <algorithm>
 #include <atomic>
-#include <mutex>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 
 #include "runtime/classlib/error_manager.h"
@@ -116,7 +116,7 @@ TEST(WindowResizer, ControlsFollowTheirEdgesAndTheWindowKeepsItsMinimum) {
         const auto& s = w.control(id).state();
         return std::vector<int>{s.x, s.y, s.width, s.height};
     };
-    EXPECT_EQ(at(1), (std::vector<int>{4, 4, 200, 110}));   // grows both ways
+    EXPECT_EQ(at(1), (std::vector<int>{4, 4, 200, 110}));    // grows both ways
     EXPECT_EQ(at(2), (std::vector<int>{210, 110, 40, 14}));  // keeps to the bottom right
     EXPECT_EQ(at(3), (std::vector<int>{4, 118, 40, 10}));    // to the bottom
     EXPECT_EQ(at(4), (std::vector<int>{210, 4, 40, 44}));    // its own rule

@@ -49,8 +49,8 @@ struct CarrierRecord {
 
 struct NoFields {};
 
-inline rt::Shared<std::string> gHeadFile;     // local file name from a global
-inline rt::Shared<std::string> gConnect;      // server connect string
+inline rt::Shared<std::string> gHeadFile;  // local file name from a global
+inline rt::Shared<std::string> gConnect;   // server connect string
 
 // store: local file (named by gHeadFile) or server table "dbo.HEAD" on gConnect.
 inline rt::TableDef makeHead(rt::StoreKind store, bool readOnly = false) {
@@ -188,8 +188,8 @@ struct HeadAndLines {
 
 inline void declareRelations() {
     rt::clearRelations();
-    rt::declareRelation({"Head", "Line", "LINE:KeyHead", {{"ID", "ID_HEAD"}}, rt::RelationRule::Cascade,
-                         rt::RelationRule::Cascade});
+    rt::declareRelation(
+        {"Head", "Line", "LINE:KeyHead", {{"ID", "ID_HEAD"}}, rt::RelationRule::Cascade, rt::RelationRule::Cascade});
 }
 
 }  // namespace fixture

@@ -2,10 +2,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <filesystem>
-#include <fstream>
 #include <atomic>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <future>
 #include <thread>
 
@@ -91,11 +91,8 @@ TEST_F(LocalFile, FilesNotOursOrOfAnotherLayoutGive47AndStayUntouched) {
              struct Other {
                  rt::Long ID;
              };
-             static const rt::TableDef other = rt::TableBuilder<Other>("Head", "HEAD")
-                                                   .localFile(p)
-                                                   .create()
-                                                   .field(&Other::ID, "ID")
-                                                   .build();
+             static const rt::TableDef other =
+                 rt::TableBuilder<Other>("Head", "HEAD").localFile(p).create().field(&Other::ID, "ID").build();
              Other o;
              rt::FileManager fm(other, &o);
              ASSERT_EQ(fm.open(), 0);
@@ -677,8 +674,8 @@ TEST_F(LocalFile, ClosingWithRelatedClosesTheWholeChainItOpenedAndNoMore) {
                                             .field(&NoteRecord::ID_HEAD, "ID_HEAD")
                                             .key("KeyHead", {"ID_HEAD"}, rt::Dup)
                                             .build();
-    rt::declareRelation({"Head", "Note", "NOTE:KeyHead", {{"ID", "ID_HEAD"}}, rt::RelationRule::Nothing,
-                         rt::RelationRule::Nothing});
+    rt::declareRelation(
+        {"Head", "Note", "NOTE:KeyHead", {{"ID", "ID_HEAD"}}, rt::RelationRule::Nothing, rt::RelationRule::Nothing});
     NoteRecord n;
     rt::FileManager note(noteDef, &n);
     rt::RelationManager noteRm(note);

@@ -108,7 +108,8 @@ TEST_F(DescribedRecordTest, ViewFilterAndOrderOverBuffers) {
 
     std::string error;
     auto predicate = compileFilterPredicate(
-        "((CUBK:Beschreibung = 'Smith') AND (CUBK:Angelegt = DEFORMAT('01.02.03',@d6) )) OR ((CUBK:Umsatz > 5 AND CUBK:Umsatz< 9)) ",
+        "((CUBK:Beschreibung = 'Smith') AND (CUBK:Angelegt = DEFORMAT('01.02.03',@d6) )) OR ((CUBK:Umsatz > 5 AND "
+        "CUBK:Umsatz< 9)) ",
         error);
     ASSERT_TRUE(predicate) << error;
     auto order = Order::compile("-CUBK:Activ,+CUBK:CubeName");

@@ -109,19 +109,21 @@ TEST_F(ExprTest, QueryByExampleFilters) {
         {"((FN = 'Smith')) ", "smith", 0, false},      // case counts
         {"((FN > 5 AND FN< 10)) ", "", 7, true},
         {"((FN > 5 AND FN< 10)) ", "", 10, false},
-        {"((FN > 5 and FN< 10)) ", "", 6, true},        // a lower-case and is an AND
-        {"((FN > 5 AND FN< 10)) ", "7", 0, true},       // a numeric text compares numerically
+        {"((FN > 5 and FN< 10)) ", "", 6, true},   // a lower-case and is an AND
+        {"((FN > 5 AND FN< 10)) ", "7", 0, true},  // a numeric text compares numerically
         {"((FN = 5 OR FN =7)) ", "", 7, true},
         {"((FN = 5 OR FN =7)) ", "", 6, false},
-        {"((FN = 1)) OR ((FN = 2)) ", "", 2, true},     // rows are or'ed
+        {"((FN = 1)) OR ((FN = 2)) ", "", 2, true},                       // rows are or'ed
         {"((FN = 'Smith AND FN = Co')) ", "Smith AND FN = Co", 0, true},  // a name inserted in a literal
     };
     for (const auto& c : cases) {
         Bindings qbe;
         std::string text(c.fn);
         std::int64_t number = c.number;
-        if (c.fn.empty()) qbe.bindVariable("FN", number);
-        else qbe.bindVariable("FN", text);
+        if (c.fn.empty())
+            qbe.bindVariable("FN", number);
+        else
+            qbe.bindVariable("FN", text);
         auto e = Expression::compile(c.text, qbe);
         ASSERT_TRUE(e.ok()) << c.text << ": " << e.error().describe();
         auto r = e.value().test(qbe);
@@ -181,18 +183,18 @@ TEST_F(ExprTest, Instring) {
     };
     const Case cases[] = {
         {"INSTRING('b','abcabc',1,1)", 2},
-        {"INSTRING('b','abcabc',1,3)", 5},   // from character 3 on; the position counts from the start
+        {"INSTRING('b','abcabc',1,3)", 5},    // from character 3 on; the position counts from the start
         {"INSTRING('abc','xxxabc',3,1)", 2},  // step 3: the second step
         {"INSTRING('bc','abcabc',3,1)", 0},   // only at steps 1, 4, 7, ...
         {"INSTRING('x','abc',1,1)", 0},
-        {"INSTRING('','abc',1,1)", 0},        // nothing to find
-        {"INSTRING('c','abc',0,1)", 0},       // a step below 1 finds nothing, never loops
+        {"INSTRING('','abc',1,1)", 0},   // nothing to find
+        {"INSTRING('c','abc',0,1)", 0},  // a step below 1 finds nothing, never loops
         {"INSTRING('c','abc',1,9)", 0},
-        {"INSTRING('a','abc',1,0)", 1},       // a start below 1 counts as 1
-        {"INSTRING('ö','aöb',1,1)", 2},       // characters, not bytes
+        {"INSTRING('a','abc',1,0)", 1},  // a start below 1 counts as 1
+        {"INSTRING('ö','aöb',1,1)", 2},  // characters, not bytes
         {"INSTRING('b','aöb',1,1)", 3},
-        {"INSTRING('b','abc')", 2},           // step and start default to 1
-        {"INSTRING('5', 12345, 1, 1)", 5},    // a number is searched as its text
+        {"INSTRING('b','abc')", 2},         // step and start default to 1
+        {"INSTRING('5', 12345, 1, 1)", 5},  // a number is searched as its text
         {"INSTRING('Umsatz', CUBK:CubeName,1,1)", 1},
         {"INSTRING('umsatz', CUBK:CubeName,1,1)", 0},  // upper and lower case told apart
     };
@@ -284,7 +286,7 @@ TEST_F(ExprTest, ComparisonRules) {
         {"(2 + 3) * 4 = 20", true},
         {"7 / 2 = 3.5", true},
         {"10 - 2 - 3 = 5", true},
-        {"1 / 0 = 0", true},  // a division by zero gives 0
+        {"1 / 0 = 0", true},      // a division by zero gives 0
         {"'3' + '4' = 7", true},  // texts read as numbers in arithmetic
         {"'x' + 1 = 1", true},
         {"CUBK:ID * 2 - 1 = 9", true},
@@ -471,7 +473,8 @@ TEST_F(ExprTest, FilterOverRecords) {
         std::uint8_t activ;
         const char* name;
     };
-    const Row rows[] = {{1, 1, "Umsatz"}, {2, 0, "Umsatz alt"}, {3, 1, "Lager"}, {4, 1, "Umsatz Nord"}, {5, 1, "umsatz"}};
+    const Row rows[] = {
+        {1, 1, "Umsatz"}, {2, 0, "Umsatz alt"}, {3, 1, "Lager"}, {4, 1, "Umsatz Nord"}, {5, 1, "umsatz"}};
     auto f = Filter::compile("CUBK:Activ <> 0 AND INSTRING('Umsatz', CUBK:CubeName,1,1)", b);
     ASSERT_TRUE(f.ok());
     std::vector<std::int32_t> passed;
@@ -499,8 +502,8 @@ TEST_F(ExprTest, Orders) {
         std::string_view text;
         std::size_t count;
     };
-    const Case counts[] = {{"", 0}, {"  ", 0}, {"CUBK:ID", 1}, {"+a,-b,", 2}, {" + a , , - b ", 2},
-                           {"-INSTRING('a,b', x, 1, 1),+y", 2}};
+    const Case counts[] = {
+        {"", 0}, {"  ", 0}, {"CUBK:ID", 1}, {"+a,-b,", 2}, {" + a , , - b ", 2}, {"-INSTRING('a,b', x, 1, 1),+y", 2}};
     for (const auto& c : counts) {
         auto k = parseOrder(c.text);
         ASSERT_TRUE(k.ok()) << c.text;

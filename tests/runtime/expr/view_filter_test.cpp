@@ -7,8 +7,8 @@
 #include "runtime/data/table_def.h"
 #include "runtime/data/view_manager.h"
 #include "runtime/expr/expression.h"
-#include "runtime/thread/thread_state.h"
 #include "runtime/text/date_time.h"
+#include "runtime/thread/thread_state.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -57,8 +57,8 @@ protected:
             DateNumber angelegt;
         };
         const Row rows[] = {
-            {1, 1, "Umsatz Nord", "100", dateFromYmd(2003, 2, 1)}, {2, 0, "Umsatz Süd", "7", dateFromYmd(2003, 2, 1)},
-            {3, 1, "Lager", "8", dateFromYmd(2004, 1, 1)},         {4, 1, "umsatz", "9.5", dateFromYmd(2003, 2, 1)},
+            {1, 1, "Umsatz Nord", "100", dateFromYmd(2003, 2, 1)},  {2, 0, "Umsatz Süd", "7", dateFromYmd(2003, 2, 1)},
+            {3, 1, "Lager", "8", dateFromYmd(2004, 1, 1)},          {4, 1, "umsatz", "9.5", dateFromYmd(2003, 2, 1)},
             {5, 1, "Artikel Umsatz", "6", dateFromYmd(2003, 2, 2)},
         };
         for (const Row& r : rows) {
@@ -96,12 +96,12 @@ protected:
 
 TEST_F(ViewFilterTest, ListFiltersSelectRecords) {
     // The cube display list's filter button: active cubes whose name holds the text, in that case.
-    EXPECT_EQ(read("CUBK:Activ <> 0 AND INSTRING('Umsatz', CUBK:CubeName,1,1)", "+CUBK:ID"),
-              (std::vector<Long>{1, 5}));
+    EXPECT_EQ(read("CUBK:Activ <> 0 AND INSTRING('Umsatz', CUBK:CubeName,1,1)", "+CUBK:ID"), (std::vector<Long>{1, 5}));
     // The query builder's "Contains" on the upper-cased name.
     EXPECT_EQ(read(" INSTRING('UMSATZ',UPPER(CUBK:CubeName),1,1)", "-CUBK:ID"), (std::vector<Long>{5, 4, 2, 1}));
     // Query by example, two rows, with a date column of picture @d6.
-    EXPECT_EQ(read("((CUBK:Angelegt = DEFORMAT('01.02.03',@d6) ) AND (CUBK:Activ = 1)) OR ((CUBK:Umsatz > 5 AND CUBK:Umsatz< 9)) ",
+    EXPECT_EQ(read("((CUBK:Angelegt = DEFORMAT('01.02.03',@d6) ) AND (CUBK:Activ = 1)) OR ((CUBK:Umsatz > 5 AND "
+                   "CUBK:Umsatz< 9)) ",
                    "+CUBK:ID"),
               (std::vector<Long>{1, 2, 3, 4, 5}));
     EXPECT_EQ(read("((CUBK:Umsatz > 5 AND CUBK:Umsatz< 9)) ", "+CUBK:ID"), (std::vector<Long>{2, 3, 5}));
@@ -164,7 +164,8 @@ TEST_F(ViewFilterTest, ViewAndQueueSortedByOneTextAgree) {
     // Fields compared in place order as the evaluator does.
     const std::pair<std::string_view, std::string_view> same[] = {
         {"+UPPER(CUBK:CubeName),-CUBK:ID", "+UPPER(CUBK:CubeName),-CUBK:ID*1"},
-        {"-CUBK:Umsatz,+CUBK:Angelegt,+CUBK:CubeName,+CUBK:ID", "-CUBK:Umsatz*1,+CUBK:Angelegt+0,+CUBK:CubeName,+CUBK:ID"},
+        {"-CUBK:Umsatz,+CUBK:Angelegt,+CUBK:CubeName,+CUBK:ID",
+         "-CUBK:Umsatz*1,+CUBK:Angelegt+0,+CUBK:CubeName,+CUBK:ID"},
     };
     for (const auto& [fields, expression] : same) EXPECT_EQ(read("", fields), read("", expression)) << expression;
 

@@ -20,27 +20,35 @@ const char* const kFixture =
     "Eq=a=b\n"
     "no equals sign here\n"
     "[\xC3\x84nderung]\n"  // [Änderung]
-    "Gr\xC3\xB6\xC3\x9F" "e=1\n"  // Größe=1
+    "Gr\xC3\xB6\xC3\x9F"
+    "e=1\n"  // Größe=1
     "[main]\n"
     "XPos=99\n"
     "Later=1\n";
 
 TEST(IniDocument, GetTable) {
     const auto doc = rt::IniDocument::parse(kFixture);
-    const struct { const char* section; const char* key; std::optional<std::string> value; } cases[] = {
+    const struct {
+        const char* section;
+        const char* key;
+        std::optional<std::string> value;
+    } cases[] = {
         {"Main", "Maximize", "No"},
-        {"MAIN", "maximize", "No"},               // names ignore case
-        {" Main ", " XPos ", "12"},               // blanks around names and values go
-        {"main", "Later", std::nullopt},          // only the first section of a name counts
-        {"BrowseWerte", "Empty", ""},             // present and empty
+        {"MAIN", "maximize", "No"},       // names ignore case
+        {" Main ", " XPos ", "12"},       // blanks around names and values go
+        {"main", "Later", std::nullopt},  // only the first section of a name counts
+        {"BrowseWerte", "Empty", ""},     // present and empty
         {"BrowseWerte", "Missing", std::nullopt},
-        {"BrowseWerte", "Quoted", "  a b  "},     // one pair of quotes comes off
+        {"BrowseWerte", "Quoted", "  a b  "},  // one pair of quotes comes off
         {"BrowseWerte", "Single", "x"},
         {"BrowseWerte", "Half", "\"open"},
-        {"BrowseWerte", "Eq", "a=b"},             // the first "=" splits
+        {"BrowseWerte", "Eq", "a=b"},  // the first "=" splits
         {"BrowseWerte", "no equals sign here", std::nullopt},
         {"BrowseWerte", "Maximize", std::nullopt},  // keys belong to their section
-        {"\xC3\xA4nderung", "GR\xC3\x96\xC3\x9F" "E", "1"},  // änderung / GRÖßE
+        {"\xC3\xA4nderung",
+         "GR\xC3\x96\xC3\x9F"
+         "E",
+         "1"},  // änderung / GRÖßE
         {"Nowhere", "XPos", std::nullopt},
     };
     for (const auto& c : cases) EXPECT_EQ(doc.get(c.section, c.key), c.value) << c.section << "/" << c.key;
@@ -57,8 +65,7 @@ TEST(IniDocument, UnchangedTextComesBackWithCrLf) {
 }
 
 TEST(IniDocument, SetKeepsEverythingElse) {
-    auto doc = rt::IniDocument::parse(
-        "; head\n[Main]\nmaximize=Yes\n; about the size\nWidth=10\n\n[Other]\nk=1\n");
+    auto doc = rt::IniDocument::parse("; head\n[Main]\nmaximize=Yes\n; about the size\nWidth=10\n\n[Other]\nk=1\n");
     doc.set("MAIN", "MAXIMIZE", "No");  // an existing key keeps its spelling and place
     doc.set("Main", "Height", "20");    // a new key after the section's last key
     doc.set("New", "Key", "v");         // a new section at the end
@@ -100,7 +107,10 @@ TEST(IniDocument, RemoveKeyAndSection) {
 }
 
 TEST(IniDocument, LinesWithNulBytesAreNoText) {
-    const struct { std::string text; bool invalid; } cases[] = {
+    const struct {
+        std::string text;
+        bool invalid;
+    } cases[] = {
         {"[A]\nk=\xC3\xA4\n", false},
         {"[A]\nk=\xFF\n", false},
         {std::string("[A]\nk=a\0b\n", 10), true},
@@ -119,12 +129,18 @@ TEST(IniDocument, LinesWithNulBytesAreNoText) {
 }
 
 TEST(IniDocument, LinesThatAreNoUtf8AreReadAsAnsi) {
-    const struct { const char* line; const char* value; } cases[] = {
-        {"k=\xC4nderung", "\xC3\x84nderung"},            // Änderung in Windows-1252
-        {"k=Gr\xF6\xDF" "e", "Gr\xC3\xB6\xC3\x9F" "e"},  // Größe
-        {"k=\x80 5", "\xE2\x82\xAC 5"},                  // € 5
-        {"k=\xC3", "\xC3\x83"},                           // a cut UTF-8 sequence is a letter too
-        {"k=\xC3\xA4", "\xC3\xA4"},                        // valid UTF-8 stays
+    const struct {
+        const char* line;
+        const char* value;
+    } cases[] = {
+        {"k=\xC4nderung", "\xC3\x84nderung"},  // Änderung in Windows-1252
+        {"k=Gr\xF6\xDF"
+         "e",
+         "Gr\xC3\xB6\xC3\x9F"
+         "e"},                                               // Größe
+        {"k=\x80 5", "\xE2\x82\xAC 5"},                      // € 5
+        {"k=\xC3", "\xC3\x83"},                              // a cut UTF-8 sequence is a letter too
+        {"k=\xC3\xA4", "\xC3\xA4"},                          // valid UTF-8 stays
         {"k=\xED\xA0\x80", "\xC3\xAD\xC2\xA0\xE2\x82\xAC"},  // no surrogates in UTF-8
     };
     for (const auto& c : cases) {
@@ -133,10 +149,20 @@ TEST(IniDocument, LinesThatAreNoUtf8AreReadAsAnsi) {
         EXPECT_FALSE(doc.hadInvalidText());
     }
     // A section named in ANSI is found by its UTF-8 name and written back in UTF-8.
-    auto doc = rt::IniDocument::parse("[Pr\xFC" "fung]\nk=1\n");
-    EXPECT_EQ(doc.get("PR\xC3\x9C" "FUNG", "k"), "1");
-    doc.set("Pr\xC3\xBC" "fung", "j", "2");
-    EXPECT_EQ(doc.serialize(), "[Pr\xC3\xBC" "fung]\r\nk=1\r\nj=2\r\n");
+    auto doc = rt::IniDocument::parse(
+        "[Pr\xFC"
+        "fung]\nk=1\n");
+    EXPECT_EQ(doc.get("PR\xC3\x9C"
+                      "FUNG",
+                      "k"),
+              "1");
+    doc.set(
+        "Pr\xC3\xBC"
+        "fung",
+        "j", "2");
+    EXPECT_EQ(doc.serialize(),
+              "[Pr\xC3\xBC"
+              "fung]\r\nk=1\r\nj=2\r\n");
 }
 
 }  // namespace

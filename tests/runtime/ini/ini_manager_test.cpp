@@ -20,9 +20,7 @@ std::string slurp(const fs::path& p) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-void spit(const fs::path& p, const std::string& content) {
-    std::ofstream(p, std::ios::binary) << content;
-}
+void spit(const fs::path& p, const std::string& content) { std::ofstream(p, std::ios::binary) << content; }
 
 // The four kept globals of the program, as the application registers them.
 struct Kept {
@@ -32,10 +30,14 @@ struct Kept {
     long long connectGlobal = 9;
 
     void registerWith(rt::IniManager& ini) {
-        ini.preserveText("GLO:Excelpfad", [this] { return excelpfad; }, [this](const std::string& v) { excelpfad = v; });
-        ini.preserveNumber("GLO:ForceUpdate", [this] { return forceUpdate; }, [this](long long v) { forceUpdate = v; });
-        ini.preserveText("GLO:SQL_QBE", [this] { return sqlQbe; }, [this](const std::string& v) { sqlQbe = v; });
-        ini.preserveNumber("GLO:ConnectGlobal", [this] { return connectGlobal; }, [this](long long v) { connectGlobal = v; });
+        ini.preserveText(
+            "GLO:Excelpfad", [this] { return excelpfad; }, [this](const std::string& v) { excelpfad = v; });
+        ini.preserveNumber(
+            "GLO:ForceUpdate", [this] { return forceUpdate; }, [this](long long v) { forceUpdate = v; });
+        ini.preserveText(
+            "GLO:SQL_QBE", [this] { return sqlQbe; }, [this](const std::string& v) { sqlQbe = v; });
+        ini.preserveNumber(
+            "GLO:ConnectGlobal", [this] { return connectGlobal; }, [this](long long v) { connectGlobal = v; });
     }
 };
 
@@ -80,7 +82,7 @@ TEST_F(IniManagerTest, KeptValuesComeBackInTheNextRun) {
     spit("VOQKIVORANT.INI",
          "[Preserved]\r\n"
          "GLO:Excelpfad=/home/u/Export\r\n"
-         "GLO:ForceUpdate=abc\r\n"   // non-numeric reads as 0
+         "GLO:ForceUpdate=abc\r\n"    // non-numeric reads as 0
          "glo:sql_qbe=Saved.TPS\r\n"  // keys ignore case
          "GLO:ConnectGlobal=1\r\n");
     Kept kept;
@@ -126,9 +128,9 @@ TEST_F(IniManagerTest, ListOfWrittenSections) {
         EXPECT_TRUE(ini.writtenSections().empty());
         ini.update("Main", "Width", 10);
         ini.update("BrowseWerte", "Width", 20);
-        ini.update("MAIN", "Height", 30);                // known already, whatever the case
+        ini.update("MAIN", "Height", 30);                           // known already, whatever the case
         ini.update("QBEReport:Cubes, by group", "PrintOption", 1);  // a comma in the name
-        ini.update("Sectors", "Other", "x");             // the list's own section is not listed
+        ini.update("Sectors", "Other", "x");                        // the list's own section is not listed
         EXPECT_EQ(ini.writtenSections(),
                   (std::vector<std::string>{"Main", "BrowseWerte", "QBEReport:Cubes, by group"}));
         // Not written back before the manager is closed.
@@ -141,8 +143,7 @@ TEST_F(IniManagerTest, ListOfWrittenSections) {
     // The next run reads the list when the file is named and adds to it.
     rt::IniManager ini;
     ini.init(".\\VOQKIVORANT.INI");
-    EXPECT_EQ(ini.writtenSections(),
-              (std::vector<std::string>{"Main", "BrowseWerte", "QBEReport:Cubes, by group"}));
+    EXPECT_EQ(ini.writtenSections(), (std::vector<std::string>{"Main", "BrowseWerte", "QBEReport:Cubes, by group"}));
     EXPECT_TRUE(ini.deleteSection("browsewerte"));
     EXPECT_EQ(ini.fetch("BrowseWerte", "Width", "gone"), "gone");
     ini.update("EditMandant", "Width", 5);

@@ -6,8 +6,7 @@
 
 using namespace rt::ole;
 
-TEST(Bstr, TextIsPrecededByItsByteCountAndFollowedByANul)
-{
+TEST(Bstr, TextIsPrecededByItsByteCountAndFollowedByANul) {
     BSTR s = rtSysAllocStringLen(u"abc", 3);
     ASSERT_NE(s, nullptr);
     uint32_t prefix;
@@ -22,8 +21,7 @@ TEST(Bstr, TextIsPrecededByItsByteCountAndFollowedByANul)
     rtSysFreeString(nullptr);
 }
 
-TEST(Bstr, ConvertsUtf8BothWays)
-{
+TEST(Bstr, ConvertsUtf8BothWays) {
     struct Case {
         const char* utf8;
         std::u16string utf16;
@@ -43,15 +41,15 @@ TEST(Bstr, ConvertsUtf8BothWays)
     }
 }
 
-TEST(Bstr, BadUtf8BecomesReplacementAndACutSequenceIsDropped)
-{
-    EXPECT_EQ(utf8ToUtf16("a\xFF" "b"), u"a\uFFFDb");
-    EXPECT_EQ(utf8ToUtf16("ab\xC3"), u"ab");  // an ä cut in half at a 29-byte column name
+TEST(Bstr, BadUtf8BecomesReplacementAndACutSequenceIsDropped) {
+    EXPECT_EQ(utf8ToUtf16("a\xFF"
+                          "b"),
+              u"a\uFFFDb");
+    EXPECT_EQ(utf8ToUtf16("ab\xC3"), u"ab");        // an ä cut in half at a 29-byte column name
     EXPECT_EQ(utf8ToUtf16("\xC0\x80"), u"\uFFFD");  // overlong
 }
 
-TEST(Bstr, AppendMakesANewStringAndIndexOfCountsCharacters)
-{
+TEST(Bstr, AppendMakesANewStringAndIndexOfCountsCharacters) {
     BSTR s = nullptr;
     ASSERT_TRUE(bstrAppend(&s, u"Tabelle"));
     ASSERT_TRUE(bstrAppend(&s, u".Spalte"));
@@ -61,8 +59,7 @@ TEST(Bstr, AppendMakesANewStringAndIndexOfCountsCharacters)
     rtSysFreeString(s);
 }
 
-TEST(Variant, OnlyI2AndI4CountAsNumbersAndOnlyTheirLow16Bits)
-{
+TEST(Variant, OnlyI2AndI4CountAsNumbersAndOnlyTheirLow16Bits) {
     VARIANT v;
     rtVariantInit(&v);
     struct Case {
@@ -71,21 +68,23 @@ TEST(Variant, OnlyI2AndI4CountAsNumbersAndOnlyTheirLow16Bits)
         int16_t expected;
     };
     const Case cases[] = {
-        {VT_I2, 5, 5}, {VT_I2, -1, -1}, {VT_I4, 70000, 4464}, {VT_I4, 65535, -1},
-        {VT_I4, -2, -2}, {VT_R8, 3, 0}, {VT_EMPTY, 3, 0}, {VT_UI1, 3, 0}, {VT_BSTR, 0, 0},
+        {VT_I2, 5, 5}, {VT_I2, -1, -1},  {VT_I4, 70000, 4464}, {VT_I4, 65535, -1}, {VT_I4, -2, -2},
+        {VT_R8, 3, 0}, {VT_EMPTY, 3, 0}, {VT_UI1, 3, 0},       {VT_BSTR, 0, 0},
     };
     for (const auto& c : cases) {
         v.vt = c.vt;
         v.llVal = 0;
-        if (c.vt == VT_I2) v.iVal = int16_t(c.value);
-        else if (c.vt == VT_R8) v.dblVal = c.value;
-        else v.lVal = c.value;
+        if (c.vt == VT_I2)
+            v.iVal = int16_t(c.value);
+        else if (c.vt == VT_R8)
+            v.dblVal = c.value;
+        else
+            v.lVal = c.value;
         EXPECT_EQ(variantNumber(v), c.expected) << c.vt << " " << c.value;
     }
 }
 
-TEST(Variant, CopyIsDeepAndClearFreesAndEmpties)
-{
+TEST(Variant, CopyIsDeepAndClearFreesAndEmpties) {
     VARIANT a, b;
     rtVariantInit(&a);
     rtVariantInit(&b);
@@ -101,8 +100,7 @@ TEST(Variant, CopyIsDeepAndClearFreesAndEmpties)
     rtVariantClear(&b);
 }
 
-TEST(SafeArray, BoundsAreStoredLastDimensionFirstAndTheFirstIndexRunsFastest)
-{
+TEST(SafeArray, BoundsAreStoredLastDimensionFirstAndTheFirstIndexRunsFastest) {
     const SAFEARRAYBOUND bounds[2] = {{3, 0}, {2, 1}};
     SAFEARRAY* psa = rtSafeArrayCreate(VT_VARIANT, 2, bounds);
     ASSERT_NE(psa, nullptr);

@@ -13,9 +13,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void touch(const fs::path& p, const std::string& content = "x") {
-    std::ofstream(p, std::ios::binary) << content;
-}
+void touch(const fs::path& p, const std::string& content = "x") { std::ofstream(p, std::ios::binary) << content; }
 
 std::string slurp(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
@@ -40,7 +38,10 @@ protected:
 };
 
 TEST(PathNames, NativeSeparators) {
-    const struct { const char* in; const char* out; } cases[] = {
+    const struct {
+        const char* in;
+        const char* out;
+    } cases[] = {
         {"", ""},
         {".", "."},
         {".\\", "."},
@@ -68,15 +69,18 @@ TEST(PathNames, FoldNameCase) {
 TEST_F(PathTest, ResolvePathTable) {
     const std::string tmp = dir_.path().string();
     const std::string tmpName = dir_.path().filename().string();
-    const struct { std::string in; std::string out; } cases[] = {
+    const struct {
+        std::string in;
+        std::string out;
+    } cases[] = {
         {"", ""},
         {".", "."},
         {".\\Data\\Sub\\File.INI", "Data/Sub/File.INI"},
         {".\\data\\sub\\file.ini", "Data/Sub/File.INI"},
         {"./DATA/SUB/FILE.ini", "Data/Sub/File.INI"},
         {"Data//Sub\\\\File.INI", "Data/Sub/File.INI"},
-        {"data\\New.ini", "Data/New.ini"},           // a new file keeps the name asked for
-        {"missing\\Sub\\x", "missing/Sub/x"},        // nothing below a missing folder is looked up
+        {"data\\New.ini", "Data/New.ini"},     // a new file keeps the name asked for
+        {"missing\\Sub\\x", "missing/Sub/x"},  // nothing below a missing folder is looked up
         {"auswert\\", "AUSWERT/"},
         {"\xC3\xBCmlaut.TXT", "\xC3\x9Cmlaut.txt"},  // ümlaut.TXT finds Ümlaut.txt
         {tmp + "\\DATA\\sub\\FILE.INI", tmp + "/Data/Sub/File.INI"},
@@ -116,7 +120,7 @@ TEST_F(PathTest, CreateFolder) {
     EXPECT_TRUE(rt::createFolder(".\\skript"));  // already there, whatever the case
     int folders = 0;
     for (const auto& e : fs::directory_iterator(".")) folders += e.is_directory() ? 1 : 0;
-    EXPECT_EQ(folders, 3);  // Data, AUSWERT, SKRIPT: no second "skript"
+    EXPECT_EQ(folders, 3);                                     // Data, AUSWERT, SKRIPT: no second "skript"
     EXPECT_FALSE(rt::createFolder(".\\Data\\Sub\\File.INI"));  // a file of that name is in the way
     EXPECT_FALSE(rt::createFolder(".\\none\\deeper"));         // only one level
 }

@@ -1,5 +1,5 @@
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -48,16 +48,15 @@ TEST(StartProcess, ArgumentsArriveUnchangedWithoutShell) {
     EXPECT_EQ(out, "plain two words $HOME * a;b \\U=ADMIN \"q\"\n");
 }
 
-TEST(StartProcess, NoArguments) {
-    EXPECT_EQ(outputOf("/bin/echo", {}), "\n");
-}
+TEST(StartProcess, NoArguments) { EXPECT_EQ(outputOf("/bin/echo", {}), "\n"); }
 
-TEST(StartProcess, BareNameAlongPath) {
-    EXPECT_EQ(outputOf("echo", {"found"}), "found\n");
-}
+TEST(StartProcess, BareNameAlongPath) { EXPECT_EQ(outputOf("echo", {"found"}), "found\n"); }
 
 TEST(StartProcess, ExitCodes) {
-    const struct { std::string script; int code; } cases[] = {
+    const struct {
+        std::string script;
+        int code;
+    } cases[] = {
         {"exit 0", 0},
         {"exit 7", 7},
         {"exit 255", 255},
@@ -71,8 +70,7 @@ TEST(StartProcess, ExitCodes) {
 }
 
 TEST(StartProcess, MissingProgramDoesNotStart) {
-    for (const std::string program : {"/nonexistent/voq-program", "voq-no-such-program", "",
-                                      ".\\VOQSECURE.EXE"}) {
+    for (const std::string program : {"/nonexistent/voq-program", "voq-no-such-program", "", ".\\VOQSECURE.EXE"}) {
         const auto r = rt::startProcess(program, {"\\U=1"}, true);
         EXPECT_FALSE(r.started) << program;
         EXPECT_EQ(r.startError, ENOENT) << program;
@@ -94,8 +92,7 @@ TEST(StartProcess, WithoutWaitingRunsOn) {
     const auto r = rt::startProcess("/bin/sh", {"-c", "sleep 0.2; echo x > \"$1\"", "sh", marker}, false);
     ASSERT_TRUE(r.started);
     EXPECT_FALSE(fs::exists(marker));  // the call did not wait for it
-    for (int i = 0; i < 100 && !fs::exists(marker); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    for (int i = 0; i < 100 && !fs::exists(marker); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_TRUE(fs::exists(marker));
 }
 
@@ -138,7 +135,11 @@ TEST_F(ShellOpenTest, Results) {
     voq::test::TempDir dir;
     std::ofstream(dir.file("Report.csv")) << "a;b\n";
     rt::setShellOpenProgram("/bin/true");
-    const struct { std::string path; bool started; int code; } cases[] = {
+    const struct {
+        std::string path;
+        bool started;
+        int code;
+    } cases[] = {
         {dir.file("Report.csv"), true, rt::kShellOpenOk},
         {dir.file("report.CSV"), true, rt::kShellOpenOk},
         {dir.path().string(), true, rt::kShellOpenOk},

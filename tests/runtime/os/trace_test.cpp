@@ -19,7 +19,8 @@ TEST(Trace, CaptureTakesLinesFromAllThreadsWhole) {
     std::vector<std::thread> threads;
     for (int t = 0; t < 8; ++t) {
         threads.emplace_back([t] {
-            for (int i = 0; i < 200; ++i) rt::trace("[VOQKivorant]- thread " + std::to_string(t) + " line " + std::to_string(i));
+            for (int i = 0; i < 200; ++i)
+                rt::trace("[VOQKivorant]- thread " + std::to_string(t) + " line " + std::to_string(i));
         });
     }
     for (auto& th : threads) th.join();

@@ -5,12 +5,12 @@
 
 #include <QApplication>
 #include <QFontInfo>
-#include <gtest/gtest.h>
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <functional>
-#include <csignal>
+#include <gtest/gtest.h>
 #include <stdexcept>
 #include <thread>
 
@@ -21,29 +21,31 @@ namespace {
 
 class QtBasics : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
+    static void SetUpTestSuite() {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         static int argc = 1;
         static char name[] = "rt_qt_test";
         static char* argv[] = {name, nullptr};
-        if (!qApp)
-            new QApplication(argc, argv);
+        if (!qApp) new QApplication(argc, argv);
         rt::qt::setUpIconTheme();
     }
 };
 
-TEST_F(QtBasics, FontsOfTheWindowsMapToInstalledFaces)
-{
+TEST_F(QtBasics, FontsOfTheWindowsMapToInstalledFaces) {
     const struct {
         const char* asked;
         const char* installed;
     } cases[] = {
-        {"MS Sans Serif", "Liberation Sans"}, {"Microsoft Sans Serif", "Liberation Sans"},
-        {"Arial", "Liberation Sans"},         {"arial", "Liberation Sans"},
-        {"Courier New", "Liberation Mono"},   {"Fixedsys", "DejaVu Sans Mono"},
-        {"Tahoma", "DejaVu Sans"},            {"Times New Roman", "Liberation Serif"},
-        {"", "Liberation Sans"},              {"No Such Face", "DejaVu Sans"},
+        {"MS Sans Serif", "Liberation Sans"},
+        {"Microsoft Sans Serif", "Liberation Sans"},
+        {"Arial", "Liberation Sans"},
+        {"arial", "Liberation Sans"},
+        {"Courier New", "Liberation Mono"},
+        {"Fixedsys", "DejaVu Sans Mono"},
+        {"Tahoma", "DejaVu Sans"},
+        {"Times New Roman", "Liberation Serif"},
+        {"", "Liberation Sans"},
+        {"No Such Face", "DejaVu Sans"},
     };
     for (const auto& c : cases) {
         const QString mapped = rt::qt::mapFontFamily(QString::fromUtf8(c.asked));
@@ -54,8 +56,7 @@ TEST_F(QtBasics, FontsOfTheWindowsMapToInstalledFaces)
     }
 }
 
-TEST_F(QtBasics, DialogUnitsFollowTheFont)
-{
+TEST_F(QtBasics, DialogUnitsFollowTheFont) {
     const rt::qt::FontUnits small(rt::qt::windowFont("MS Sans Serif", 8, false, false, false));
     const rt::qt::FontUnits large(rt::qt::windowFont("MS Sans Serif", 16, false, false, false));
     EXPECT_GT(small.baseX(), 2);
@@ -67,29 +68,25 @@ TEST_F(QtBasics, DialogUnitsFollowTheFont)
     EXPECT_EQ(small.y(8), small.baseY());
     EXPECT_EQ(small.x(0), 0);
     // Back and forth keeps the value within a unit.
-    for (int du : {1, 7, 50, 315, 504})
-        EXPECT_NEAR(small.toX(small.x(du)), du, 1) << du;
-    for (int du : {1, 9, 12, 210})
-        EXPECT_NEAR(small.toY(small.y(du)), du, 1) << du;
+    for (int du : {1, 7, 50, 315, 504}) EXPECT_NEAR(small.toX(small.x(du)), du, 1) << du;
+    for (int du : {1, 9, 12, 210}) EXPECT_NEAR(small.toY(small.y(du)), du, 1) << du;
 }
 
-TEST_F(QtBasics, EveryIconFileOfTheWindowsHasAnIcon)
-{
+TEST_F(QtBasics, EveryIconFileOfTheWindowsHasAnIcon) {
     const char* files[] = {
-        "ADD.ICO", "CANCEL.ICO", "CHART03.ICO", "CHART05.ICO", "CHART13.ICO", "CHART6.ICO",
-        "CHART8.ICO", "CHECKALL.ICO", "CHECKNO.ICO", "CHEKLIST.ICO", "COPY.ICO", "DATE.ICO",
-        "DATEPOP.ICO", "Delete.ICO", "Edit.ICO", "EXIT5.ICO", "OK.ICO", "PRINT.ICO", "QBE.ico",
-        "QbeAddRow.ico", "QbeDelRow.ico", "QbeExecute.ico", "QbeExitApp.ico", "QbeOptions.ico",
-        "QbeReport.ico", "QbeSource.ico", "QbeView.ico", "qkload.ico", "qkqbe.ico", "SAVE.ICO",
-        "SELECT.ICO", "SMFIRST.ICO", "SMJUMPPG.ICO", "SMLAST.ICO", "SMNEXT.ICO", "SMPAGES.ICO",
-        "SMPREV.ICO", "SMZOOM.ICO", "TavLogo.ICO", "WACANCEL.ICO", "WACLOSE.ICO", "WAHELP.ICO",
-        "WAOK.ICO", "WIZCNCL.ICO", "WIZDEL.ICO", "WIZDITTO.ICO", "wizDown.ico", "WIZEDIT.ICO",
-        "wizFirst.ico", "wizLast.ico", "wiznew.ico", "WIZOK.ICO", "wizPgDn.ico", "wizPgUp.ico",
-        "wizUp.ico", "WWS.ICO", "~BoxOff.ICO", "~BoxOn.ICO", "~QbeMoveLeft.ico",
-        "~QbeMoveRght.ico", "WAOk.ico", "WACancel.ico", "EXIT.ICO", "MARKTICK.ICO", "MARKCROSS.ICO",
-        "QbeOff.bmp", "QbeOffUp.bmp", "QbeOffDown.bmp", "QbeOn.bmp", "QbeOnUp.bmp", "QbeOnDown.bmp",
-        "QbeOnSum.bmp", "QbeOnCount.bmp", "QbeOnAvrg.bmp", "QbeOnMin.bmp", "QbeOnMax.bmp",
-        "QbeOnBreak.bmp",
+        "ADD.ICO",        "CANCEL.ICO",     "CHART03.ICO",   "CHART05.ICO",    "CHART13.ICO",      "CHART6.ICO",
+        "CHART8.ICO",     "CHECKALL.ICO",   "CHECKNO.ICO",   "CHEKLIST.ICO",   "COPY.ICO",         "DATE.ICO",
+        "DATEPOP.ICO",    "Delete.ICO",     "Edit.ICO",      "EXIT5.ICO",      "OK.ICO",           "PRINT.ICO",
+        "QBE.ico",        "QbeAddRow.ico",  "QbeDelRow.ico", "QbeExecute.ico", "QbeExitApp.ico",   "QbeOptions.ico",
+        "QbeReport.ico",  "QbeSource.ico",  "QbeView.ico",   "qkload.ico",     "qkqbe.ico",        "SAVE.ICO",
+        "SELECT.ICO",     "SMFIRST.ICO",    "SMJUMPPG.ICO",  "SMLAST.ICO",     "SMNEXT.ICO",       "SMPAGES.ICO",
+        "SMPREV.ICO",     "SMZOOM.ICO",     "TavLogo.ICO",   "WACANCEL.ICO",   "WACLOSE.ICO",      "WAHELP.ICO",
+        "WAOK.ICO",       "WIZCNCL.ICO",    "WIZDEL.ICO",    "WIZDITTO.ICO",   "wizDown.ico",      "WIZEDIT.ICO",
+        "wizFirst.ico",   "wizLast.ico",    "wiznew.ico",    "WIZOK.ICO",      "wizPgDn.ico",      "wizPgUp.ico",
+        "wizUp.ico",      "WWS.ICO",        "~BoxOff.ICO",   "~BoxOn.ICO",     "~QbeMoveLeft.ico", "~QbeMoveRght.ico",
+        "WAOk.ico",       "WACancel.ico",   "EXIT.ICO",      "MARKTICK.ICO",   "MARKCROSS.ICO",    "QbeOff.bmp",
+        "QbeOffUp.bmp",   "QbeOffDown.bmp", "QbeOn.bmp",     "QbeOnUp.bmp",    "QbeOnDown.bmp",    "QbeOnSum.bmp",
+        "QbeOnCount.bmp", "QbeOnAvrg.bmp",  "QbeOnMin.bmp",  "QbeOnMax.bmp",   "QbeOnBreak.bmp",
     };
     for (const char* file : files) {
         EXPECT_FALSE(rt::qt::themeNamesForIcon(file).isEmpty()) << file;
@@ -126,8 +123,7 @@ TEST_F(QtBasics, PageAndLineButtonsDifferAndMarksShowInColour) {
     }
 }
 
-TEST_F(QtBasics, InvokerRunsWorkOnTheGuiThreadAndDropsItAfterShutdown)
-{
+TEST_F(QtBasics, InvokerRunsWorkOnTheGuiThreadAndDropsItAfterShutdown) {
     rt::qt::GuiInvoker::install();
     std::atomic<bool> ranOnGui{false};
     bool answered = false;
@@ -163,8 +159,7 @@ class QtFatal : public ::testing::Test {
 protected:
     void SetUp() override { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
 
-    static void startApplication()
-    {
+    static void startApplication() {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         qputenv("VOQ_NO_FATAL_BOX", "1");
         static int argc = 1;
@@ -174,8 +169,7 @@ protected:
         rt::qt::setUpApplication(*app);
     }
 
-    static void runProgram(std::function<void()> program)
-    {
+    static void runProgram(std::function<void()> program) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         qputenv("VOQ_NO_FATAL_BOX", "1");
         static int argc = 1;
@@ -185,8 +179,7 @@ protected:
     }
 };
 
-TEST_F(QtFatal, ReportNamesTheFailureAndEndsWithItsCode)
-{
+TEST_F(QtFatal, ReportNamesTheFailureAndEndsWithItsCode) {
     EXPECT_EXIT(
         {
             startApplication();
@@ -195,8 +188,7 @@ TEST_F(QtFatal, ReportNamesTheFailureAndEndsWithItsCode)
         ::testing::ExitedWithCode(70), "VOQKivorant: Testfehler");
 }
 
-TEST_F(QtFatal, ExceptionLeftUncaughtOnAThreadIsReported)
-{
+TEST_F(QtFatal, ExceptionLeftUncaughtOnAThreadIsReported) {
     EXPECT_EXIT(
         {
             startApplication();
@@ -205,8 +197,7 @@ TEST_F(QtFatal, ExceptionLeftUncaughtOnAThreadIsReported)
         ::testing::ExitedWithCode(70), "Programmfehler: kaputt");
 }
 
-TEST_F(QtFatal, ProcedureEndedByAnExceptionOnAProgramThreadEndsTheProgram)
-{
+TEST_F(QtFatal, ProcedureEndedByAnExceptionOnAProgramThreadEndsTheProgram) {
     // Thread 1 goes on waiting; the failure on the thread it started ends the program.
     EXPECT_EXIT(
         {
@@ -219,8 +210,7 @@ TEST_F(QtFatal, ProcedureEndedByAnExceptionOnAProgramThreadEndsTheProgram)
         ::testing::ExitedWithCode(70), "Programmfehler: Liste kaputt");
 }
 
-TEST_F(QtFatal, CrashIsReportedOnStandardError)
-{
+TEST_F(QtFatal, CrashIsReportedOnStandardError) {
     EXPECT_EXIT(
         {
             startApplication();

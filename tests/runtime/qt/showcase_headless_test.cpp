@@ -18,20 +18,17 @@ using namespace std::chrono_literals;
 // A frame's toolbar button reaches the child through a post of the frame's thread, which the
 // driver does not wait for: look again until the text is there.
 template <typename F>
-std::string eventually(F read, const std::string& wanted)
-{
+std::string eventually(F read, const std::string& wanted) {
     std::string seen;
     for (auto end = std::chrono::steady_clock::now() + 5s; std::chrono::steady_clock::now() < end;) {
         seen = read();
-        if (seen == wanted)
-            break;
+        if (seen == wanted) break;
         std::this_thread::sleep_for(5ms);
     }
     return seen;
 }
 
-TEST(ShowcaseHeadless, FrameChildControlsAndPromptsWorkWithoutAScreen)
-{
+TEST(ShowcaseHeadless, FrameChildControlsAndPromptsWorkWithoutAScreen) {
     rt::HeadlessDisplay display;
     rt::TestDriver user(display);
     const int thread = rt::startThread([] { rt::qt::runShowcase(); });
@@ -48,16 +45,16 @@ TEST(ShowcaseHeadless, FrameChildControlsAndPromptsWorkWithoutAScreen)
     for (rt::WindowId id : {frame, child}) {
         const auto shown = display.shown(id);
         ASSERT_TRUE(shown);
-        for (const auto& c : shown->controls)
-            kinds.insert(c.kind);
+        for (const auto& c : shown->controls) kinds.insert(c.kind);
     }
-    for (auto kind : {rt::ControlKind::Prompt, rt::ControlKind::String, rt::ControlKind::Entry, rt::ControlKind::Text,
-                      rt::ControlKind::Button, rt::ControlKind::Check, rt::ControlKind::Option, rt::ControlKind::Radio,
-                      rt::ControlKind::Group, rt::ControlKind::DropList, rt::ControlKind::DropCombo,
-                      rt::ControlKind::Spin, rt::ControlKind::List, rt::ControlKind::Tree, rt::ControlKind::Sheet,
-                      rt::ControlKind::Tab, rt::ControlKind::Box, rt::ControlKind::Line, rt::ControlKind::Panel,
-                      rt::ControlKind::Image, rt::ControlKind::Region, rt::ControlKind::Progress, rt::ControlKind::Ole,
-                      rt::ControlKind::Menu, rt::ControlKind::Item})
+    for (auto kind :
+         {rt::ControlKind::Prompt, rt::ControlKind::String,   rt::ControlKind::Entry,     rt::ControlKind::Text,
+          rt::ControlKind::Button, rt::ControlKind::Check,    rt::ControlKind::Option,    rt::ControlKind::Radio,
+          rt::ControlKind::Group,  rt::ControlKind::DropList, rt::ControlKind::DropCombo, rt::ControlKind::Spin,
+          rt::ControlKind::List,   rt::ControlKind::Tree,     rt::ControlKind::Sheet,     rt::ControlKind::Tab,
+          rt::ControlKind::Box,    rt::ControlKind::Line,     rt::ControlKind::Panel,     rt::ControlKind::Image,
+          rt::ControlKind::Region, rt::ControlKind::Progress, rt::ControlKind::Ole,       rt::ControlKind::Menu,
+          rt::ControlKind::Item})
         EXPECT_TRUE(kinds.count(kind)) << rt::controlKindName(kind);
 
     // The list colours of the coloured lists: first row normal, second light green.

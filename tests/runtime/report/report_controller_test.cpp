@@ -17,84 +17,85 @@ namespace {
 using namespace std::chrono_literals;
 
 struct Log {
-  std::mutex mutex;
-  std::vector<std::string> printed;
-  int jobs = 0;
-  bool noPrinter = false;  // only a PDF file starts a job
-  std::vector<std::string> files;
+    std::mutex mutex;
+    std::vector<std::string> printed;
+    int jobs = 0;
+    bool noPrinter = false;  // only a PDF file starts a job
+    std::vector<std::string> files;
 };
 
 class Printer : public rt::ReportPrinter {
 public:
-  explicit Printer(std::shared_ptr<Log> log) : log_(std::move(log)) {}
-  bool begin(const rt::PrintJobOptions& options) override {
-      std::lock_guard l(log_->mutex);
-      if (log_->noPrinter && options.outputFile.empty()) return false;
-      ++log_->jobs;
-      log_->files.push_back(options.outputFile);
-      return true;
-  }
-  bool printPage(const std::string& f) override {
-    std::lock_guard l(log_->mutex);
-    log_->printed.push_back(f);
-    return true;
-  }
-  bool end() override { return true; }
+    explicit Printer(std::shared_ptr<Log> log) : log_(std::move(log)) {}
+    bool begin(const rt::PrintJobOptions& options) override {
+        std::lock_guard l(log_->mutex);
+        if (log_->noPrinter && options.outputFile.empty()) return false;
+        ++log_->jobs;
+        log_->files.push_back(options.outputFile);
+        return true;
+    }
+    bool printPage(const std::string& f) override {
+        std::lock_guard l(log_->mutex);
+        log_->printed.push_back(f);
+        return true;
+    }
+    bool end() override { return true; }
 
 private:
-  std::shared_ptr<Log> log_;
+    std::shared_ptr<Log> log_;
 };
 
 class ControllerTest : public ::testing::Test {
 protected:
-  void SetUp() override {
-    ASSERT_TRUE(rt::waitAllThreads(5s));
-    rt::setReportPrinter([l = log] { return std::make_unique<Printer>(l); });
-    report.setBody(40, 40, 500, 120);
-    report.addBand(1, rt::BandKind::Detail).setSize(500, 12).addString(2, 0, 0, 100, 12).setUse([this] {
-      return std::to_string(row);
-    });
-  }
-  void TearDown() override {
-    display.shutdown();
-    rt::setReportPrinter({});
-    rt::setPreviewProcedure({});
-  }
+    void SetUp() override {
+        ASSERT_TRUE(rt::waitAllThreads(5s));
+        rt::setReportPrinter([l = log] { return std::make_unique<Printer>(l); });
+        report.setBody(40, 40, 500, 120);
+        report.addBand(1, rt::BandKind::Detail).setSize(500, 12).addString(2, 0, 0, 100, 12).setUse([this] {
+            return std::to_string(row);
+        });
+    }
+    void TearDown() override {
+        display.shutdown();
+        rt::setReportPrinter({});
+        rt::setPreviewProcedure({});
+    }
 
-  std::shared_ptr<Log> log = std::make_shared<Log>();
-  rt::HeadlessDisplay display;
-  rt::TestDriver user{display, 5s};
-  rt::Report report{"Test"};
-  int row = 0;
+    std::shared_ptr<Log> log = std::make_shared<Log>();
+    rt::HeadlessDisplay display;
+    rt::TestDriver user{display, 5s};
+    rt::Report report{"Test"};
+    int row = 0;
 };
 
 TEST_F(ControllerTest, RecordsRunOnTheTimerThenThePreviewAndThePrinterGetThePages) {
-  std::atomic<int> previewed{0};
-  rt::setPreviewProcedure([&](rt::PreviewQueue& pages) {
-    previewed = static_cast<int>(pages.size());
-    pages.erase(pages.begin()); // the user unmarked the first page
-    return true;
-  });
-  std::atomic<int> response{0};
-  std::atomic<int> onOpen{0};
-  int t = rt::startThread([&] {
-    int total = 25;
-    rt::RecordProcessor records([&] { return row < total ? (++row, rt::RecordStep::Record) : rt::RecordStep::End; }, total);
-    rt::ProgressWindowOptions options;
-    options.procedure = "DruckeScripte";
-    options.recordsPerTick = 10;
-    rt::ReportController controller(report, options);
-    controller.setDetail(1).setOnOpen([&] { ++onOpen; });
-    response = controller.run(records);
-  });
-  rt::waitThread(t);
-  EXPECT_EQ(response, 1);
-  EXPECT_EQ(onOpen, 1);
-  EXPECT_EQ(previewed, 3); // 25 lines of 12 in a body of 120
-  EXPECT_EQ(log->printed.size(), 2u);
-  EXPECT_EQ(log->jobs, 1);
-  EXPECT_EQ(report.pageCount(), 0); // closed: the page files are gone
-  EXPECT_TRUE(display.shownWindows().empty()); // the progress window has gone
+    std::atomic<int> previewed{0};
+    rt::setPreviewProcedure([&](rt::PreviewQueue& pages) {
+        previewed = static_cast<int>(pages.size());
+        pages.erase(pages.begin());  // the user unmarked the first page
+        return true;
+    });
+    std::atomic<int> response{0};
+    std::atomic<int> onOpen{0};
+    int t = rt::startThread([&] {
+        int total = 25;
+        rt::RecordProcessor records([&] { return row < total ? (++row, rt::RecordStep::Record) : rt::RecordStep::End; },
+                                    total);
+        rt::ProgressWindowOptions options;
+        options.procedure = "DruckeScripte";
+        options.recordsPerTick = 10;
+        rt::ReportController controller(report, options);
+        controller.setDetail(1).setOnOpen([&] { ++onOpen; });
+        response = controller.run(records);
+    });
+    rt::waitThread(t);
+    EXPECT_EQ(response, 1);
+    EXPECT_EQ(onOpen, 1);
+    EXPECT_EQ(previewed, 3);  // 25 lines of 12 in a body of 120
+    EXPECT_EQ(log->printed.size(), 2u);
+    EXPECT_EQ(log->jobs, 1);
+    EXPECT_EQ(report.pageCount(), 0);             // closed: the page files are gone
+    EXPECT_TRUE(display.shownWindows().empty());  // the progress window has gone
 }
 
 TEST_F(ControllerTest, AMissingPrinterIsToldAndAPdfFileMayTakeThePages) {
@@ -121,58 +122,63 @@ TEST_F(ControllerTest, AMissingPrinterIsToldAndAPdfFileMayTakeThePages) {
 }
 
 TEST_F(ControllerTest, CancelEndsTheReportWithoutPrinting) {
-  std::atomic<bool> previewed{false};
-  rt::setPreviewProcedure([&](rt::PreviewQueue&) { return previewed = true; });
-  std::atomic<int> response{0};
-  int t = rt::startThread([&] {
-    rt::RecordProcessor records([&] { ++row; return rt::RecordStep::Record; }, 1000000);
-    rt::ProgressWindowOptions options;
-    options.procedure = "PrintReportQuery";
-    options.title = "Report QueryFile";
-    options.cancelIcon = "WACANCEL.ICO";
-    options.cancelTip = "Cancel Report";
-    options.recordsPerTick = 1;
-    rt::ReportController controller(report, options);
-    controller.setDetail(1);
-    response = controller.run(records);
-  });
-  auto w = user.waitWindow("Report QueryFile");
-  EXPECT_EQ(user.text(w, rt::progress::Cancel), "Cancel");
-  EXPECT_EQ(user.control(w, rt::progress::Cancel).icon, "WACANCEL.ICO");
-  EXPECT_EQ(user.control(w, rt::progress::Cancel).tip, "Cancel Report");
-  EXPECT_EQ(user.control(w, rt::progress::Bar).rangeHigh, 100);
-  EXPECT_EQ(user.window(w).timer, 10);
-  user.press(w, rt::progress::Cancel);
-  user.waitThreadEnd(t);
-  EXPECT_EQ(response, 2);
-  EXPECT_FALSE(previewed);
-  EXPECT_TRUE(log->printed.empty());
+    std::atomic<bool> previewed{false};
+    rt::setPreviewProcedure([&](rt::PreviewQueue&) { return previewed = true; });
+    std::atomic<int> response{0};
+    int t = rt::startThread([&] {
+        rt::RecordProcessor records(
+            [&] {
+                ++row;
+                return rt::RecordStep::Record;
+            },
+            1000000);
+        rt::ProgressWindowOptions options;
+        options.procedure = "PrintReportQuery";
+        options.title = "Report QueryFile";
+        options.cancelIcon = "WACANCEL.ICO";
+        options.cancelTip = "Cancel Report";
+        options.recordsPerTick = 1;
+        rt::ReportController controller(report, options);
+        controller.setDetail(1);
+        response = controller.run(records);
+    });
+    auto w = user.waitWindow("Report QueryFile");
+    EXPECT_EQ(user.text(w, rt::progress::Cancel), "Cancel");
+    EXPECT_EQ(user.control(w, rt::progress::Cancel).icon, "WACANCEL.ICO");
+    EXPECT_EQ(user.control(w, rt::progress::Cancel).tip, "Cancel Report");
+    EXPECT_EQ(user.control(w, rt::progress::Bar).rangeHigh, 100);
+    EXPECT_EQ(user.window(w).timer, 10);
+    user.press(w, rt::progress::Cancel);
+    user.waitThreadEnd(t);
+    EXPECT_EQ(response, 2);
+    EXPECT_FALSE(previewed);
+    EXPECT_TRUE(log->printed.empty());
 }
 
 TEST_F(ControllerTest, AFailingReadCancelsAndAnEmptyViewCompletesAtOnce) {
-  std::atomic<int> failed{0}, empty{0};
-  int t = rt::startThread([&] {
-    rt::RecordProcessor bad([&] { return row++ < 3 ? rt::RecordStep::Record : rt::RecordStep::Failed; }, 10);
-    failed = rt::ReportController(report).setDetail(1).run(bad);
-    rt::RecordProcessor none([] { return rt::RecordStep::End; }, 0);
-    EXPECT_EQ(none.percent(), 100);
-    empty = rt::ReportController(report).setDetail(1).run(none);
-  });
-  rt::waitThread(t);
-  EXPECT_EQ(failed, 2);
-  EXPECT_EQ(empty, 1);
-  EXPECT_TRUE(log->printed.empty()); // no pages: nothing to print
+    std::atomic<int> failed{0}, empty{0};
+    int t = rt::startThread([&] {
+        rt::RecordProcessor bad([&] { return row++ < 3 ? rt::RecordStep::Record : rt::RecordStep::Failed; }, 10);
+        failed = rt::ReportController(report).setDetail(1).run(bad);
+        rt::RecordProcessor none([] { return rt::RecordStep::End; }, 0);
+        EXPECT_EQ(none.percent(), 100);
+        empty = rt::ReportController(report).setDetail(1).run(none);
+    });
+    rt::waitThread(t);
+    EXPECT_EQ(failed, 2);
+    EXPECT_EQ(empty, 1);
+    EXPECT_TRUE(log->printed.empty());  // no pages: nothing to print
 }
 
 TEST(RecordProcessor, PercentIsCappedAtAHundred) {
-  int n = 0;
-  rt::RecordProcessor p([&] { return ++n <= 7 ? rt::RecordStep::Record : rt::RecordStep::End; }, 4);
-  EXPECT_EQ(p.percent(), 0);
-  p.next();
-  EXPECT_EQ(p.percent(), 25);
-  for (int i = 0; i < 6; ++i) p.next();
-  EXPECT_EQ(p.done(), 7);
-  EXPECT_EQ(p.percent(), 100);
+    int n = 0;
+    rt::RecordProcessor p([&] { return ++n <= 7 ? rt::RecordStep::Record : rt::RecordStep::End; }, 4);
+    EXPECT_EQ(p.percent(), 0);
+    p.next();
+    EXPECT_EQ(p.percent(), 25);
+    for (int i = 0; i < 6; ++i) p.next();
+    EXPECT_EQ(p.done(), 7);
+    EXPECT_EQ(p.percent(), 100);
 }
 
-} // namespace
+}  // namespace

@@ -17,16 +17,18 @@ TEST(DecimalParse, AcceptsSignPointAndBlanks) {
         std::string_view text, printed;
     };
     const Case cases[] = {
-        {"0", "0"},         {"-1234.50", "-1234.50"}, {" 12 ", "12"}, {".5", "0.5"},    {"5.", "5"},
-        {"-0.25", "-0.25"}, {"+7", "7"},              {"-0", "0"},    {"007.10", "7.10"},
-        {"12345678901234567890123456789012345678", "12345678901234567890123456789012345678"},
+        {"0", "0"},         {"-1234.50", "-1234.50"},
+        {" 12 ", "12"},     {".5", "0.5"},
+        {"5.", "5"},        {"-0.25", "-0.25"},
+        {"+7", "7"},        {"-0", "0"},
+        {"007.10", "7.10"}, {"12345678901234567890123456789012345678", "12345678901234567890123456789012345678"},
     };
     for (const auto& c : cases) EXPECT_EQ(dec(c.text).toString(), c.printed) << c.text;
 }
 
 TEST(DecimalParse, RejectsWhatIsNoNumber) {
-    for (std::string_view bad : {"", " ", "-", ".", "1.2.3", "12a", "1,5", "--1", "1 2",
-                                 "123456789012345678901234567890123456789"})
+    for (std::string_view bad :
+         {"", " ", "-", ".", "1.2.3", "12a", "1,5", "--1", "1 2", "123456789012345678901234567890123456789"})
         EXPECT_FALSE(DecimalValue::parse(bad).has_value()) << bad;
     EXPECT_TRUE(DecimalValue::parseOrZero("x").isZero());
 }
@@ -38,9 +40,9 @@ TEST(DecimalRounding, HalfAwayFromZero) {
         std::string_view rounded;
     };
     const Case cases[] = {
-        {"2.345", 2, "2.35"},  {"-2.345", 2, "-2.35"}, {"2.344", 2, "2.34"}, {"-2.344", 2, "-2.34"},
-        {"0.5", 0, "1"},       {"-0.5", 0, "-1"},      {"1.45", 1, "1.5"},   {"-1.45", 1, "-1.5"},
-        {"-0.04", 1, "0.0"},   {"9.99", 1, "10.0"},    {"12", 2, "12.00"},   {"1234.5", 1, "1234.5"},
+        {"2.345", 2, "2.35"}, {"-2.345", 2, "-2.35"}, {"2.344", 2, "2.34"}, {"-2.344", 2, "-2.34"},
+        {"0.5", 0, "1"},      {"-0.5", 0, "-1"},      {"1.45", 1, "1.5"},   {"-1.45", 1, "-1.5"},
+        {"-0.04", 1, "0.0"},  {"9.99", 1, "10.0"},    {"12", 2, "12.00"},   {"1234.5", 1, "1234.5"},
     };
     for (const auto& c : cases) {
         auto r = dec(c.value).rounded(c.places);
@@ -58,10 +60,9 @@ TEST(DecimalArithmetic, ExactAndRoundedDivision) {
     EXPECT_EQ(DecimalValue::divide(dec("1"), dec("8"), 2)->toString(), "0.13");  // 0.125
     EXPECT_EQ(DecimalValue::divide(dec("-1"), dec("8"), 2)->toString(), "-0.13");
     EXPECT_EQ(DecimalValue::divide(dec("10"), dec("0.4"), 0)->toString(), "25");
-    EXPECT_EQ(DecimalValue::divide(dec("1000000000000000000000000000000"),
-                                   dec("100000000000000000000"), 10)
-                  ->toString(),
-              "10000000000.0000000000");
+    EXPECT_EQ(
+        DecimalValue::divide(dec("1000000000000000000000000000000"), dec("100000000000000000000"), 10)->toString(),
+        "10000000000.0000000000");
     EXPECT_EQ((dec("1") / dec("3")).toString(), "0.3333333333");
     EXPECT_EQ(DecimalValue::multiply(dec("1.005"), dec("1"), 2)->toString(), "1.01");
     EXPECT_FALSE(DecimalValue::divide(dec("1"), dec("0"), 2));

@@ -117,8 +117,10 @@ TEST(CaseFolding, CompareNoCase) {
         int sign;
     };
     const Case cases[] = {
-        {"müller", "MÜLLER", 0}, {"Öl", "öl  ", 0},      {"straße", "STRAßE", 0}, {"abc", "ABD", -1},
-        {"Zebra", "äpfel", -1},  {"b", "A", 1},         {"ab", "AB!", -1},       {"", "   ", 0},
+        {"müller", "MÜLLER", 0}, {"Öl", "öl  ", 0},
+        {"straße", "STRAßE", 0}, {"abc", "ABD", -1},
+        {"Zebra", "äpfel", -1},  {"b", "A", 1},
+        {"ab", "AB!", -1},       {"", "   ", 0},
         {"Ärger", "ärger", 0},   {"MeierWebNord", "meierwebnord", 0},
     };
     for (const auto& c : cases) {
@@ -136,7 +138,9 @@ TEST(CaseFolding, CompareNoCase) {
 TEST(Cp1252, RoundTripAndReplacement) {
     const std::string text = "Grüße € Ä ö ß „x“ – ™";
     const std::string bytes = toCp1252(text);
-    EXPECT_EQ(bytes, "Gr\xFC\xDF" "e \x80 \xC4 \xF6 \xDF \x84x\x93 \x96 \x99");
+    EXPECT_EQ(bytes,
+              "Gr\xFC\xDF"
+              "e \x80 \xC4 \xF6 \xDF \x84x\x93 \x96 \x99");
     EXPECT_EQ(fromCp1252(bytes), text);
     EXPECT_EQ(toCp1252("Ω ✓ 😀"), "? ? ?");
     EXPECT_EQ(toCp1252("a\xC3"), "a?");

@@ -11,180 +11,211 @@ namespace {
 // Runs f on a program thread and returns what it returned.
 template <class F>
 auto onProgramThread(F f) {
-  decltype(f()) result{};
-  int t = rt::startThread([&] { result = f(); });
-  EXPECT_TRUE(rt::waitThread(t, 5s));
-  return result;
+    decltype(f()) result{};
+    int t = rt::startThread([&] { result = f(); });
+    EXPECT_TRUE(rt::waitThread(t, 5s));
+    return result;
 }
 
 TEST_F(UiTest, MessageBoxesCarryTextTitleIconButtonsAndDefault) {
-  struct Case {
-    std::function<int()> show;
-    int answer;
-    std::string title, text;
-    rt::MessageIcon icon;
-    int standardButtons;
-    std::vector<std::string> buttonTexts;
-    int defaultButton;
-  };
-  using rt::MessageIcon;
-  namespace b = rt::button;
-  const std::vector<Case> cases = {
-      {[] { return rt::message("JTL-WAWI-Version ist zu niedrig||Das Programm wird beendet.", "Version"); }, b::Ok,
-       "Version", "JTL-WAWI-Version ist zu niedrig\n\nDas Programm wird beendet.", MessageIcon::None, b::Ok, {}, b::Ok},
-      {[] { return rt::message("Sicher?", "", MessageIcon::Question, b::Yes | b::No, b::No); }, b::Yes,
-       "", "Sicher?", MessageIcon::Question, b::Yes | b::No, {}, b::No},
-      {[] { return rt::message("x", "t", MessageIcon::Hand, b::Yes | b::No, b::Cancel); }, b::No,
-       "t", "x", MessageIcon::Hand, b::Yes | b::No, {}, b::Yes}, // a default that is not offered: the first
-      {[] { return rt::message("ODBC-Fehler", "Fehler", MessageIcon::Exclamation, "&Weiter|&Stop|&Ende", 2); }, 3,
-       "Fehler", "ODBC-Fehler", MessageIcon::Exclamation, 0, {"&Weiter", "&Stop", "&Ende"}, 2},
-      {[] { return rt::message("a", "b", MessageIcon::Information, "&Ja|&Nein", 9); }, 1,
-       "b", "a", MessageIcon::Information, 0, {"&Ja", "&Nein"}, 1},
-  };
-  for (std::size_t i = 0; i < cases.size(); ++i) {
-    const auto& c = cases[i];
-    user.queueMessageBoxAnswer(c.answer);
-    EXPECT_EQ(onProgramThread(c.show), c.answer) << i;
-    auto shown = user.lastMessageBox();
-    EXPECT_EQ(shown.title, c.title) << i;
-    EXPECT_EQ(shown.text, c.text) << i;
-    EXPECT_EQ(shown.icon, c.icon) << i;
-    EXPECT_EQ(shown.standardButtons, c.standardButtons) << i;
-    EXPECT_EQ(shown.buttonTexts, c.buttonTexts) << i;
-    EXPECT_EQ(shown.defaultButton, c.defaultButton) << i;
-  }
-  EXPECT_EQ(user.messageBoxes().size(), cases.size());
+    struct Case {
+        std::function<int()> show;
+        int answer;
+        std::string title, text;
+        rt::MessageIcon icon;
+        int standardButtons;
+        std::vector<std::string> buttonTexts;
+        int defaultButton;
+    };
+    using rt::MessageIcon;
+    namespace b = rt::button;
+    const std::vector<Case> cases = {
+        {[] { return rt::message("JTL-WAWI-Version ist zu niedrig||Das Programm wird beendet.", "Version"); },
+         b::Ok,
+         "Version",
+         "JTL-WAWI-Version ist zu niedrig\n\nDas Programm wird beendet.",
+         MessageIcon::None,
+         b::Ok,
+         {},
+         b::Ok},
+        {[] { return rt::message("Sicher?", "", MessageIcon::Question, b::Yes | b::No, b::No); },
+         b::Yes,
+         "",
+         "Sicher?",
+         MessageIcon::Question,
+         b::Yes | b::No,
+         {},
+         b::No},
+        {[] { return rt::message("x", "t", MessageIcon::Hand, b::Yes | b::No, b::Cancel); },
+         b::No,
+         "t",
+         "x",
+         MessageIcon::Hand,
+         b::Yes | b::No,
+         {},
+         b::Yes},  // a default that is not offered: the first
+        {[] { return rt::message("ODBC-Fehler", "Fehler", MessageIcon::Exclamation, "&Weiter|&Stop|&Ende", 2); },
+         3,
+         "Fehler",
+         "ODBC-Fehler",
+         MessageIcon::Exclamation,
+         0,
+         {"&Weiter", "&Stop", "&Ende"},
+         2},
+        {[] { return rt::message("a", "b", MessageIcon::Information, "&Ja|&Nein", 9); },
+         1,
+         "b",
+         "a",
+         MessageIcon::Information,
+         0,
+         {"&Ja", "&Nein"},
+         1},
+    };
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const auto& c = cases[i];
+        user.queueMessageBoxAnswer(c.answer);
+        EXPECT_EQ(onProgramThread(c.show), c.answer) << i;
+        auto shown = user.lastMessageBox();
+        EXPECT_EQ(shown.title, c.title) << i;
+        EXPECT_EQ(shown.text, c.text) << i;
+        EXPECT_EQ(shown.icon, c.icon) << i;
+        EXPECT_EQ(shown.standardButtons, c.standardButtons) << i;
+        EXPECT_EQ(shown.buttonTexts, c.buttonTexts) << i;
+        EXPECT_EQ(shown.defaultButton, c.defaultButton) << i;
+    }
+    EXPECT_EQ(user.messageBoxes().size(), cases.size());
 }
 
 TEST_F(UiTest, MessageBoxBlocksItsThreadUntilAnsweredByButtonText) {
-  std::atomic<int> result{-1};
-  int t = rt::startThread([&] { result = rt::message("Weiter?", "Fehler", rt::MessageIcon::Exclamation, "&Weiter|&Stop|&Ende"); });
-  auto box = user.waitMessageBox();
-  EXPECT_EQ(box.thread, t);
-  EXPECT_EQ(box.owner, 0u); // no window on that thread
-  EXPECT_EQ(result.load(), -1);
-  EXPECT_THROW(user.answerMessageBox("&Abbrechen"), rt::TestDriverError);
-  user.answerMessageBox("&Stop");
-  user.waitThreadEnd(t);
-  EXPECT_EQ(result.load(), 2);
+    std::atomic<int> result{-1};
+    int t = rt::startThread(
+        [&] { result = rt::message("Weiter?", "Fehler", rt::MessageIcon::Exclamation, "&Weiter|&Stop|&Ende"); });
+    auto box = user.waitMessageBox();
+    EXPECT_EQ(box.thread, t);
+    EXPECT_EQ(box.owner, 0u);  // no window on that thread
+    EXPECT_EQ(result.load(), -1);
+    EXPECT_THROW(user.answerMessageBox("&Abbrechen"), rt::TestDriverError);
+    user.answerMessageBox("&Stop");
+    user.waitThreadEnd(t);
+    EXPECT_EQ(result.load(), 2);
 }
 
 TEST_F(UiTest, QueuedAnswersAreUsedInOrderAlsoByButtonText) {
-  user.queueMessageBoxAnswer("&Ende");
-  user.queueMessageBoxAnswer(rt::button::No);
-  std::vector<int> results = onProgramThread([] {
-    return std::vector<int>{rt::message("1", "", rt::MessageIcon::None, "&Weiter|&Stop|&Ende"),
-                            rt::message("2", "", rt::MessageIcon::None, rt::button::Yes | rt::button::No)};
-  });
-  EXPECT_EQ(results, (std::vector<int>{3, rt::button::No}));
+    user.queueMessageBoxAnswer("&Ende");
+    user.queueMessageBoxAnswer(rt::button::No);
+    std::vector<int> results = onProgramThread([] {
+        return std::vector<int>{rt::message("1", "", rt::MessageIcon::None, "&Weiter|&Stop|&Ende"),
+                                rt::message("2", "", rt::MessageIcon::None, rt::button::Yes | rt::button::No)};
+    });
+    EXPECT_EQ(results, (std::vector<int>{3, rt::button::No}));
 }
 
 TEST_F(UiTest, AMessageBoxShowsTheWindowAsTheProcedureLeftIt) {
-  enum { STATUS = 1 };
-  int t = rt::startThread([&] {
-    rt::Window w("Upd", "Upd");
-    w.add(STATUS, ControlKind::String).setText("läuft");
-    while (auto e = w.accept()) {
-      if (e.event == Event::OpenWindow) {
-        w[STATUS].setText("fertig");
-        rt::message("Fertig");
-      }
-    }
-  });
-  auto box = user.waitMessageBox();
-  auto w = user.waitWindow("Upd");
-  EXPECT_EQ(box.owner, w);
-  EXPECT_EQ(user.text(w, STATUS), "fertig");
-  user.answerMessageBox(rt::button::Ok);
-  user.closeWindow(w);
-  user.waitThreadEnd(t);
+    enum { STATUS = 1 };
+    int t = rt::startThread([&] {
+        rt::Window w("Upd", "Upd");
+        w.add(STATUS, ControlKind::String).setText("läuft");
+        while (auto e = w.accept()) {
+            if (e.event == Event::OpenWindow) {
+                w[STATUS].setText("fertig");
+                rt::message("Fertig");
+            }
+        }
+    });
+    auto box = user.waitMessageBox();
+    auto w = user.waitWindow("Upd");
+    EXPECT_EQ(box.owner, w);
+    EXPECT_EQ(user.text(w, STATUS), "fertig");
+    user.answerMessageBox(rt::button::Ok);
+    user.closeWindow(w);
+    user.waitThreadEnd(t);
 }
 
 TEST_F(UiTest, FileFiltersAreReadFromTheirText) {
-  using F = std::vector<rt::FileFilter>;
-  EXPECT_EQ(rt::parseFileFilters("Excel|*.XLS"), (F{{"Excel", "*.XLS"}}));
-  EXPECT_EQ(rt::parseFileFilters("CSV|*.csv|Alle Dateien|*.*"), (F{{"CSV", "*.csv"}, {"Alle Dateien", "*.*"}}));
-  EXPECT_EQ(rt::parseFileFilters("*.TXT"), (F{{"*.TXT", "*.TXT"}}));
-  EXPECT_EQ(rt::parseFileFilters(""), F{});
+    using F = std::vector<rt::FileFilter>;
+    EXPECT_EQ(rt::parseFileFilters("Excel|*.XLS"), (F{{"Excel", "*.XLS"}}));
+    EXPECT_EQ(rt::parseFileFilters("CSV|*.csv|Alle Dateien|*.*"), (F{{"CSV", "*.csv"}, {"Alle Dateien", "*.*"}}));
+    EXPECT_EQ(rt::parseFileFilters("*.TXT"), (F{{"*.TXT", "*.TXT"}}));
+    EXPECT_EQ(rt::parseFileFilters(""), F{});
 }
 
 TEST_F(UiTest, FileDialogsHandTheRequestToTheUserAndReturnTheAnswer) {
-  int t = rt::startThread([&] {
-    auto chosen = rt::saveFileDialog("CSV-Export", "Ergebnis.csv", "CSV|*.csv|Alle|*.*", 1);
-    EXPECT_TRUE(chosen.ok);
-    EXPECT_EQ(chosen.path, "/tmp/out/Ergebnis.csv");
-    EXPECT_EQ(chosen.filterIndex, 2);
-    auto cancelled = rt::folderDialog("Pfad für Excel-Exportdatei", "/tmp");
-    EXPECT_FALSE(cancelled.ok);
-    EXPECT_EQ(cancelled.path, ""); // a cancelled dialog gives no path, whatever the display said
-  });
-  auto req = user.waitFileDialog();
-  EXPECT_EQ(req.kind, rt::FileDialogKind::Save);
-  EXPECT_EQ(req.title, "CSV-Export");
-  EXPECT_EQ(req.file, "Ergebnis.csv");
-  ASSERT_EQ(req.filters.size(), 2u);
-  EXPECT_EQ(req.filters[1].patterns, "*.*");
-  EXPECT_EQ(req.thread, t);
-  user.answerFileDialog({true, "/tmp/out/Ergebnis.csv", 2});
-  auto folder = user.waitFileDialog();
-  EXPECT_EQ(folder.kind, rt::FileDialogKind::Folder);
-  EXPECT_EQ(folder.folder, "/tmp");
-  user.answerFileDialog({false, "/egal", 1});
-  user.waitThreadEnd(t);
-  EXPECT_EQ(user.fileDialogs().size(), 2u);
+    int t = rt::startThread([&] {
+        auto chosen = rt::saveFileDialog("CSV-Export", "Ergebnis.csv", "CSV|*.csv|Alle|*.*", 1);
+        EXPECT_TRUE(chosen.ok);
+        EXPECT_EQ(chosen.path, "/tmp/out/Ergebnis.csv");
+        EXPECT_EQ(chosen.filterIndex, 2);
+        auto cancelled = rt::folderDialog("Pfad für Excel-Exportdatei", "/tmp");
+        EXPECT_FALSE(cancelled.ok);
+        EXPECT_EQ(cancelled.path, "");  // a cancelled dialog gives no path, whatever the display said
+    });
+    auto req = user.waitFileDialog();
+    EXPECT_EQ(req.kind, rt::FileDialogKind::Save);
+    EXPECT_EQ(req.title, "CSV-Export");
+    EXPECT_EQ(req.file, "Ergebnis.csv");
+    ASSERT_EQ(req.filters.size(), 2u);
+    EXPECT_EQ(req.filters[1].patterns, "*.*");
+    EXPECT_EQ(req.thread, t);
+    user.answerFileDialog({true, "/tmp/out/Ergebnis.csv", 2});
+    auto folder = user.waitFileDialog();
+    EXPECT_EQ(folder.kind, rt::FileDialogKind::Folder);
+    EXPECT_EQ(folder.folder, "/tmp");
+    user.answerFileDialog({false, "/egal", 1});
+    user.waitThreadEnd(t);
+    EXPECT_EQ(user.fileDialogs().size(), 2u);
 }
 
 TEST_F(UiTest, PopupMenusAreReadFromTheirDefinition) {
-  auto items = rt::parsePopup("-No Zoom|-|+Page Width|~Drucken|Export To CSV (opens with Excel)");
-  ASSERT_EQ(items.size(), 5u);
-  EXPECT_TRUE(items[0].checkable);
-  EXPECT_FALSE(items[0].checked);
-  EXPECT_EQ(items[0].text, "No Zoom");
-  EXPECT_TRUE(items[1].separator);
-  EXPECT_TRUE(items[2].checked);
-  EXPECT_FALSE(items[3].enabled);
-  EXPECT_EQ(items[3].text, "Drucken");
-  EXPECT_EQ(items[4].text, "Export To CSV (opens with Excel)");
+    auto items = rt::parsePopup("-No Zoom|-|+Page Width|~Drucken|Export To CSV (opens with Excel)");
+    ASSERT_EQ(items.size(), 5u);
+    EXPECT_TRUE(items[0].checkable);
+    EXPECT_FALSE(items[0].checked);
+    EXPECT_EQ(items[0].text, "No Zoom");
+    EXPECT_TRUE(items[1].separator);
+    EXPECT_TRUE(items[2].checked);
+    EXPECT_FALSE(items[3].enabled);
+    EXPECT_EQ(items[3].text, "Drucken");
+    EXPECT_EQ(items[4].text, "Export To CSV (opens with Excel)");
 
-  user.queuePopupAnswer(4);
-  user.queuePopupAnswer(5); // only four items can be chosen
-  auto chosen = onProgramThread([] {
-    return std::vector<int>{rt::popup("-No Zoom|-|+Page Width|-50%|-75%"), rt::popup("a|-|b|c|d")};
-  });
-  EXPECT_EQ(chosen, (std::vector<int>{4, 0}));
+    user.queuePopupAnswer(4);
+    user.queuePopupAnswer(5);  // only four items can be chosen
+    auto chosen = onProgramThread([] {
+        return std::vector<int>{rt::popup("-No Zoom|-|+Page Width|-50%|-75%"), rt::popup("a|-|b|c|d")};
+    });
+    EXPECT_EQ(chosen, (std::vector<int>{4, 0}));
 }
 
 TEST_F(UiTest, ColourPrinterClipboardBeepAndPointerGoToTheDisplay) {
-  user.queueColorDialogAnswer({false, rt::rgb(1, 2, 3)});
-  user.queuePrinterDialogAnswer({true, "PDF", 2, true});
-  int t = rt::startThread([&] {
-    EXPECT_EQ(rt::colorDialog("Farbe", rt::rgb(9, 9, 9)).color, rt::rgb(9, 9, 9)); // cancelled: unchanged
-    auto printer = rt::printerDialog("Setup printer", true);
-    EXPECT_TRUE(printer.ok);
-    EXPECT_EQ(printer.printer, "PDF");
-    rt::setClipboard("DRIVER=SQLite3;Database=demo.db");
-    EXPECT_EQ(rt::clipboard(), "DRIVER=SQLite3;Database=demo.db");
-    rt::beep(rt::Beep::Asterisk);
-    rt::setPointer(rt::Pointer::Busy);
-  });
-  user.waitThreadEnd(t);
-  EXPECT_EQ(user.clipboard(), "DRIVER=SQLite3;Database=demo.db");
-  EXPECT_EQ(display.beeps(), std::vector<rt::Beep>{rt::Beep::Asterisk});
-  EXPECT_EQ(display.pointer(), rt::Pointer::Busy);
-  auto history = display.history();
-  ASSERT_EQ(history.size(), 2u);
-  EXPECT_TRUE(history[1].printerDialog.setupOnly);
+    user.queueColorDialogAnswer({false, rt::rgb(1, 2, 3)});
+    user.queuePrinterDialogAnswer({true, "PDF", 2, true});
+    int t = rt::startThread([&] {
+        EXPECT_EQ(rt::colorDialog("Farbe", rt::rgb(9, 9, 9)).color, rt::rgb(9, 9, 9));  // cancelled: unchanged
+        auto printer = rt::printerDialog("Setup printer", true);
+        EXPECT_TRUE(printer.ok);
+        EXPECT_EQ(printer.printer, "PDF");
+        rt::setClipboard("DRIVER=SQLite3;Database=demo.db");
+        EXPECT_EQ(rt::clipboard(), "DRIVER=SQLite3;Database=demo.db");
+        rt::beep(rt::Beep::Asterisk);
+        rt::setPointer(rt::Pointer::Busy);
+    });
+    user.waitThreadEnd(t);
+    EXPECT_EQ(user.clipboard(), "DRIVER=SQLite3;Database=demo.db");
+    EXPECT_EQ(display.beeps(), std::vector<rt::Beep>{rt::Beep::Asterisk});
+    EXPECT_EQ(display.pointer(), rt::Pointer::Busy);
+    auto history = display.history();
+    ASSERT_EQ(history.size(), 2u);
+    EXPECT_TRUE(history[1].printerDialog.setupOnly);
 }
 
 TEST(NoDisplay, QuestionsGetTheirDefaultAnswer) {
-  ASSERT_FALSE(rt::hasDisplay());
-  int answer = 0;
-  int t = rt::startThread([&] {
-    answer = rt::message("?", "", rt::MessageIcon::None, rt::button::Yes | rt::button::No, rt::button::No) +
-             rt::message("?", "", rt::MessageIcon::None, "&A|&B|&C", 3) * 100;
-  });
-  ASSERT_TRUE(rt::waitThread(t, 5s));
-  EXPECT_EQ(answer, rt::button::No + 300);
+    ASSERT_FALSE(rt::hasDisplay());
+    int answer = 0;
+    int t = rt::startThread([&] {
+        answer = rt::message("?", "", rt::MessageIcon::None, rt::button::Yes | rt::button::No, rt::button::No) +
+                 rt::message("?", "", rt::MessageIcon::None, "&A|&B|&C", 3) * 100;
+    });
+    ASSERT_TRUE(rt::waitThread(t, 5s));
+    EXPECT_EQ(answer, rt::button::No + 300);
 }
 
-} // namespace
+}  // namespace

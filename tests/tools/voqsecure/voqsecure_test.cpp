@@ -124,14 +124,19 @@ TEST_F(VoqSecure, ResetAndRemove) {
     w = userDriver.waitWindow("Login");
     userDriver.setValue(w, LOGIN_PASSWORD, "neu");
     userDriver.press(w, LOGIN_OK);
-    expectBox("User ID Missing", lines("You are not listed as user.|Contact the system administrator to be listed as user."));
+    expectBox("User ID Missing",
+              lines("You are not listed as user.|Contact the system administrator to be listed as user."));
     expectBox("Halt", "Missing user listing");
     userDriver.waitThreadEnd(t);
 }
 
 TEST_F(VoqSecure, BadInputEndsWithAClearMessage) {
     ASSERT_EQ(voqsecure({"ADDUSER", "D", "PASSWORD=x"}).code, 0);
-    struct Case { std::vector<std::string> args; int code; const char* says; };
+    struct Case {
+        std::vector<std::string> args;
+        int code;
+        const char* says;
+    };
     const Case cases[] = {
         {{"ADDUSER"}, 2, "ADDUSER needs a user ID"},
         {{"ADDUSER", "E"}, 2, "ADDUSER needs PASSWORD=<password>"},
