@@ -68,8 +68,7 @@ std::vector<std::string> SplitGoBatches(std::string_view script) {
     std::vector<std::string> batches;
     std::string current;
     auto flush = [&] {
-        if (!rt::trimBlanks(current).empty() && current.find_first_not_of(" \t\r\n") != std::string::npos)
-            batches.push_back(current);
+        if (current.find_first_not_of(" \t\r\n") != std::string::npos) batches.push_back(current);
         current.clear();
     };
     std::size_t pos = 0;

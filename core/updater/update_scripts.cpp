@@ -1,7 +1,6 @@
 #include "core/updater/update_scripts.h"
 
 #include <filesystem>
-#include <mutex>
 
 #include "core/common/common_window.h"
 #include "core/dictionary/dictionary.h"
@@ -10,6 +9,7 @@
 #include "runtime/classlib/form_controller.h"
 #include "runtime/data/view_manager.h"
 #include "runtime/text/date_time.h"
+#include "runtime/thread/shared.h"
 #include "runtime/ui/dialogs.h"
 #include "runtime/ui/window.h"
 
@@ -17,15 +17,10 @@ using namespace skript;
 
 namespace {
 
-std::mutex tFactoryLock;
-std::function<std::unique_ptr<StatementChannel>()> gChannelFactory;
+rt::Shared<std::function<std::unique_ptr<StatementChannel>()>> gChannelFactory;
 
 std::unique_ptr<KRUUpdater> makeUpdater() {
-    std::function<std::unique_ptr<StatementChannel>()> factory;
-    {
-        std::lock_guard lock(tFactoryLock);
-        factory = gChannelFactory;
-    }
+    const auto factory = gChannelFactory.get();
     return std::make_unique<KRUUpdater>(factory ? factory() : MakeOdbcStatementChannel());
 }
 
@@ -64,8 +59,7 @@ bool differs(const rt::RecordDesc& desc, const void* a, const void* b) {
 }  // namespace
 
 void SetUpdaterChannelFactory(std::function<std::unique_ptr<StatementChannel>()> factory) {
-    std::lock_guard lock(tFactoryLock);
-    gChannelFactory = std::move(factory);
+    gChannelFactory.set(std::move(factory));
 }
 
 ClientConnection ClientConnectionOf(std::string_view connectString) {

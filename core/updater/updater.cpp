@@ -26,6 +26,17 @@ constexpr int kRecordsPerTick = 3;
 
 const char* const kCrLf = "\r\n";
 
+// Each single quote doubled.
+std::string doubledQuotes(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + 8);
+    for (char c : text) {
+        out += c;
+        if (c == '\'') out += '\'';
+    }
+    return out;
+}
+
 bool contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
 
 std::string clipped(std::string_view text) { return std::string(rt::clip(text)); }
@@ -136,14 +147,7 @@ KRUUpdater::~KRUUpdater() = default;
 // ---- Statement texts -----------------------------------------------------------------------
 
 std::string KRUUpdater::doubleQuotes(std::string_view text) {
-    std::string_view t = rt::cutChars(rt::clip(text), kQuoteLimit);
-    std::string out;
-    out.reserve(t.size() + 8);
-    for (char c : t) {
-        out += c;
-        if (c == '\'') out += '\'';
-    }
-    return out;
+    return doubledQuotes(rt::cutChars(rt::clip(text), kQuoteLimit));
 }
 
 std::string KRUUpdater::Q(std::string_view text) { return "'" + doubleQuotes(text) + "'"; }
@@ -398,13 +402,7 @@ void KRUUpdater::writeSummary() {
     std::string joined;
     for (const auto& e : log_) joined += "[]" + e;
     // Cut to what the row holds first, then double the quotes of all that is kept.
-    joined = std::string(rt::cutChars(joined, kSummaryLimit));
-    std::string doubled;
-    doubled.reserve(joined.size() + 16);
-    for (char c : rt::clip(joined)) {
-        doubled += c;
-        if (c == '\'') doubled += '\'';
-    }
+    const std::string doubled = doubledQuotes(rt::clip(rt::cutChars(joined, kSummaryLimit)));
     exec(
         "Insert Into dbo.VOQDBUpdateLog Values('Update Log',ISNULL((Select max(dbu_version)+1 From VOQdbupdatelog "
         "where dbu_tablename = 'Update Log'),1),'" +
