@@ -50,16 +50,22 @@ formShot="${shot%.png}-form.png"
 timeout 10 import -window root "$formShot" || fail "no screenshot of the form"
 echo "$CHECK: the user form, screenshot $formShot"
 
-# Esc closes the form, then the window; the administration program ends well, so the frame says
-# nothing.
+# A new name typed into the form (the focus stands in the name) and stored with Return, while the
+# program holds the security file too; Esc closes the window, the administration program ends
+# well, so the frame says nothing.
 takeKeyboard "$form" 'the form'
-xdo key Escape
+xdo key --clearmodifiers ctrl+a
+xdo type --delay 30 "Demo Admin"
+xdo key Return
 waitFor 'the form to close' '[[ -z "$(visible "^Benutzer bearbeiten$")" ]]'
 takeKeyboard "$admin" 'the administration window'
 xdo key Escape
 waitFor 'the administration program to end' '! kill -0 "$adminPid" 2>/dev/null'
 sleep 1
 [[ -z "$(visible "^Fehler$")" ]] || fail "the frame reports an error of the administration program"
+users="$("$(dirname "$program")/VOQSECURE" LISTUSERS 2>&1)" || fail "VOQSECURE LISTUSERS failed: $users"
+grep -q $'^DEMO\tDemo Admin\t' <<<"$users" || fail "the name typed in the form is not stored: $users"
+echo "$CHECK: the name typed in the form is stored"
 
 endThroughFileExit "$frame"
 echo "$CHECK: the program ended with code 0"

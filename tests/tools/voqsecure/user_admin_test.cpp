@@ -170,6 +170,10 @@ TEST_F(UserAdmin, WrongInputIsRefusedAndLosesNothing) {
     EXPECT_EQ(ben.USERNAME.str(), "Ben B");
     EXPECT_EQ(ben.PASSWORD.str(), "x");
     EXPECT_EQ(ben.LOCKSCREEN, 5);
+    GLO.LoginUser = "BEN";
+    rt::Long lockTime = 0;
+    EXPECT_EQ(GetUserLockTime(lockTime), 1);
+    EXPECT_EQ(lockTime, 30000);
 
     // A level out of range, and the administrator's own ID, are refused too.
     userDriver.selectRow(w, ADMIN_PROCEDURES, 2);
