@@ -838,6 +838,10 @@ void Window::applyInput(const UserInput& in, EventInfo& info) {
     auto& s = entry(in.control).state;  // the display shows it already: no publication
     if (in.event == Event::Selected) props_.focus = in.control;
     if (in.value) s.value = *in.value;
+    if (in.event == Event::NewSelection && scrollsControls(s)) {
+        s.scrollX = std::max(0, in.x);
+        s.scrollY = std::max(0, in.y);
+    }
     bool rowEvent = in.event == Event::NewSelection || in.event == Event::Accepted;
     if (rowEvent && in.row > 0 && (hasList(s.kind) || s.kind == ControlKind::Sheet)) {
         s.selected = in.row;
