@@ -20,13 +20,13 @@ using namespace qbe;
 
 namespace {
 
-// The grid's layout, dialog units on the scrolling area.
-constexpr int kLeft = 18;        // the row numbers stand left of it
-constexpr int kColumnStep = 64;  // a column is 60 wide
+// The grid's layout, dialog units on the scrolling area: each cell's entry with its code's
+// picture under the middle of it.
+constexpr int kLeft = 18;  // the row numbers stand left of it
+constexpr int kColumnStep = 62;
 constexpr int kColumnWidth = 60;
-constexpr int kFirstRow = 28;  // heading and move buttons above
-constexpr int kRowStep = 14;
-constexpr int kExecutionWidth = 50;
+constexpr int kFirstRow = 32;  // heading and move buttons above
+constexpr int kRowStep = 24;
 
 int columnX(int column) { return kLeft + column * kColumnStep; }
 int rowY(int row) { return kFirstRow + (row - 1) * kRowStep; }
@@ -72,7 +72,7 @@ private:
 };
 
 Grid::Grid() : w_("QueryByExample", kGridTitle) {
-    w_.setPosition(0, 0, 620, 290);
+    w_.setPosition(0, 0, 620, 300);
     w_.edit().centered = true;
     w_.setIcon("QBE.ico");
     const struct {
@@ -110,35 +110,11 @@ Grid::Grid() : w_("QueryByExample", kGridTitle) {
         data.columns = {rt::ListColumn("", 100, rt::Justify::Left, 2)};
         for (const auto& s : kQBESources) data.rows.push_back({{rt::ListCell(std::string(s))}});
     }
-    w_.add(ExecutionPicture, rt::ControlKind::Image).setIcon("QbeView.ico").setPosition(150, 5, 10, 10);
-    const struct {
-        int id;
-        const char* text;
-        const char* icon;
-        int x;
-    } buttons[] = {{AddRow, "Add row", "QbeAddRow.ico", 166},         {DeleteRow, "Delete row", "QbeDelRow.ico", 222},
-                   {ViewSource, "View source", "QbeSource.ico", 278}, {Execute, "Execute", "QbeExecute.ico", 334},
-                   {Options, "Options", "QbeOptions.ico", 390},       {ExitButton, "Exit", "QbeExitApp.ico", 562}};
-    for (const auto& b : buttons)
-        w_.add(b.id, rt::ControlKind::Button).setText(b.text).setIcon(b.icon).setPosition(b.x, 3, 54, 14);
-    const struct {
-        int id;
-        const char* icon;
-        const char* tip;
-        int x;
-    } files[] = {{LoadButton, "QbeOpen.ico", "Open stored query", 450},
-                 {SaveButton, "QbeSave.ico", "Save current query", 468},
-                 {NewButton, "QbeNew.ico", "Create new query", 486}};
-    for (const auto& f : files)
-        w_.add(f.id, rt::ControlKind::Button).setIcon(f.icon).setTip(f.tip).setPosition(f.x, 3, 16, 14);
-    w_.add(GridArea, rt::ControlKind::Panel).setPosition(2, 22, 616, 266);
-    w_[GridArea].edit().hscroll = true;
-    w_[GridArea].edit().vscroll = true;
-    // Row 1 carries the choice of what Execute runs, "View" or "Report", each with its icon.
-    w_.add(ExecutionList, rt::ControlKind::DropList, GridArea).hide();
+    // What Execute runs, "View" or "Report", each with its icon; the picture shows the chosen one.
+    w_.add(ExecutionList, rt::ControlKind::DropList).setPosition(152, 4, 50, 12);
     {
         rt::ListData& data = w_[ExecutionList].editList();
-        rt::ListColumn col("", kExecutionWidth, rt::Justify::Left, 2);
+        rt::ListColumn col("", 50, rt::Justify::Left, 2);
         col.hasIcon = true;
         data.columns = {col};
         data.icons = {"QbeView.ico", "QbeReport.ico"};
@@ -149,6 +125,30 @@ Grid::Grid() : w_("QueryByExample", kGridTitle) {
         }
     }
     w_[ExecutionList].setSelected(1).setValue("View");
+    w_.add(ExecutionPicture, rt::ControlKind::Image).setIcon("QbeView.ico").setPosition(545, 5, 10, 10);
+    const struct {
+        int id;
+        const char* text;
+        const char* icon;
+        int x;
+    } buttons[] = {{AddRow, "Add row", "QbeAddRow.ico", 208},         {DeleteRow, "Delete row", "QbeDelRow.ico", 264},
+                   {ViewSource, "View source", "QbeSource.ico", 320}, {Execute, "Execute", "QbeExecute.ico", 376},
+                   {Options, "Options", "QbeOptions.ico", 432},       {ExitButton, "Exit", "QbeExitApp.ico", 562}};
+    for (const auto& b : buttons)
+        w_.add(b.id, rt::ControlKind::Button).setText(b.text).setIcon(b.icon).setPosition(b.x, 3, 54, 14);
+    const struct {
+        int id;
+        const char* icon;
+        const char* tip;
+        int x;
+    } files[] = {{LoadButton, "QbeOpen.ico", "Open stored query", 488},
+                 {SaveButton, "QbeSave.ico", "Save current query", 506},
+                 {NewButton, "QbeNew.ico", "Create new query", 524}};
+    for (const auto& f : files)
+        w_.add(f.id, rt::ControlKind::Button).setIcon(f.icon).setTip(f.tip).setPosition(f.x, 3, 16, 14);
+    w_.add(GridArea, rt::ControlKind::Panel).setPosition(0, 22, 620, 278);
+    w_[GridArea].edit().hscroll = true;
+    w_[GridArea].edit().vscroll = true;
     w_.setStatusZones({200, 200, 0});
     w_.setTimer(50);
     w_.setImmediateAll(true);
@@ -157,7 +157,6 @@ Grid::Grid() : w_("QueryByExample", kGridTitle) {
 
 void Grid::chooseSource(int number) {
     source_ = number;
-    w_[SourceList].setSelected(number).setValue(std::string(kQBESources[static_cast<std::size_t>(number - 1)]));
     columns_.assign(1, QBESetAllColumn());
     for (auto& c : QBESourceFields(kQBESources[static_cast<std::size_t>(number - 1)])) columns_.push_back(std::move(c));
     rows_ = 1;
@@ -173,7 +172,6 @@ void Grid::rebuild() {
     for (int c = 0; c < columns(); ++c) addColumnControls(c);
     for (int r = 1; r <= rows_; ++r) addRowControls(r);
     for (int c = 0; c < columns(); ++c) showColumn(c);
-    w_[ExecutionList].setPosition(columnX(columns()), rowY(1), kExecutionWidth, 12).setHidden(columns_.empty());
     w_[GridArea].edit().scrollX = 0;
     w_[GridArea].edit().scrollY = 0;
     sizeArea();
@@ -194,7 +192,7 @@ void Grid::addColumnControls(int c) {
     if (c == 0) return;  // "SET ALL" stays first
     for (const auto& [id, icon, tip, dx] : {std::tuple{MoveLeft + c, "~QbeMoveLeft.ico", "Move Column Left", 0},
                                             std::tuple{MoveRight + c, "~QbeMoveRght.ico", "Move Column Right", 50}}) {
-        w_.add(id, rt::ControlKind::Button, GridArea).setIcon(icon).setTip(tip).setPosition(x + dx, 14, 10, 10);
+        w_.add(id, rt::ControlKind::Button, GridArea).setIcon(icon).setTip(tip).setPosition(x + dx, 15, 10, 10);
         w_[id].edit().flat = true;
     }
 }
@@ -205,17 +203,18 @@ void Grid::addRowControls(int r) {
     w_.add(RowLabel + r, rt::ControlKind::String, GridArea)
         .setText(std::to_string(r) + ".")
         .setFont(bold)
-        .setPosition(2, rowY(r), 14, 10);
+        .setPosition(4, rowY(r) + 2, 12, 10);
     for (int c = 0; c < columns(); ++c) {
         const int x = columnX(c);
-        w_.add(codeId(c, r), rt::ControlKind::Image, GridArea).setPosition(x, rowY(r), 10, 10);
-        w_.add(codeRegionId(c, r), rt::ControlKind::Region, GridArea).setPosition(x, rowY(r), 10, 10);
-        w_[codeRegionId(c, r)].edit().transparent = true;
         // The "SET ALL" cells show the built row text; they take no input.
         w_.add(cellId(c, r), rt::ControlKind::Entry, GridArea)
             .setPicture("@S255")
-            .setPosition(x + 11, rowY(r), kColumnWidth - 11, 9)
+            .setPosition(x, rowY(r), kColumnWidth, 9)
             .setReadOnly(c == 0);
+        const int px = x + (kColumnWidth - 10) / 2, py = rowY(r) + 10;
+        w_.add(codeId(c, r), rt::ControlKind::Image, GridArea).setPosition(px, py, 10, 10);
+        w_.add(codeRegionId(c, r), rt::ControlKind::Region, GridArea).setPosition(px, py, 10, 10);
+        w_[codeRegionId(c, r)].edit().transparent = true;
     }
 }
 
@@ -240,7 +239,7 @@ void Grid::showColumn(int c) {
 
 void Grid::sizeArea() {
     rt::ControlState& area = w_[GridArea].edit();
-    area.virtualWidth = columnX(columns()) + kExecutionWidth + 4;
+    area.virtualWidth = columnX(columns()) + 4;
     area.virtualHeight = rowY(rows_) + kRowStep;
 }
 
@@ -354,7 +353,6 @@ void Grid::load() {
     const auto fields = QBESourceFields(kQBESources[static_cast<std::size_t>(number - 1)]);
     if (!LoadQBEDefinition(name, static_cast<long>(fields.size()), loaded, rows, stored)) return;
     source_ = number;
-    w_[SourceList].setSelected(number).setValue(std::string(kQBESources[static_cast<std::size_t>(number - 1)]));
     columns_ = std::move(loaded);
     rows_ = std::clamp(rows, 1, kQBEMaxRows);
     name_ = name;

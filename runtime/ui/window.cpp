@@ -614,7 +614,8 @@ ControlRef Window::add(int id, ControlKind kind, int parent) {
     if (kind == ControlKind::Check) e->state.value = "0";
     controls_.emplace(id, std::move(e));
     order_.push_back(id);
-    std::erase(removed_, id);
+    // An equate destroyed and made again before the display heard of it stays in the removed
+    // list: the display drops the old control and makes the new one fresh, with all its state.
     markChanged(id);
     return ControlRef(this, id);
 }

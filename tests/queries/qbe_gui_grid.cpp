@@ -3,6 +3,7 @@
 // scrolled to its last columns and grabbed into qbe_grid_right.png; the grid is left without
 // saving. Usage: queries_qbe_gui_grid OUTPUT_FOLDER
 #include <QApplication>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -49,7 +50,11 @@ void schedule(rt::qt::QtDisplay& display, std::string folder) {
         {[&display] {
              const rt::WindowId w = gridWindow();
              if (!w || !display.windowWidget(w)) return GuiStep::Wait;
-             accepted(w, SourceList, nullptr, 3);  // VOQCubeKopf, wider than the window
+             // VOQCubeKopf, wider than the window, chosen as the user chooses it.
+             auto* sources = qobject_cast<QComboBox*>(display.controlWidget(w, SourceList));
+             if (!sources) return GuiStep::Failed;
+             sources->setCurrentIndex(2);
+             emit sources->activated(2);
              return GuiStep::Done;
          },
          [&display] {

@@ -1035,11 +1035,16 @@ TEST_F(QtDisplayTest, AScrollingAreaCarriesItsControlsAndReportsTheUsersScrollin
         auto area = w.add(AREA, rt::ControlKind::Panel).setPosition(4, 4, 150, 60);
         area.edit().hscroll = true;
         area.edit().virtualWidth = 600;
-        w.add(FAR, rt::ControlKind::Entry, AREA).setPosition(520, 4, 60, 11);
+        w.add(FAR, rt::ControlKind::Entry, AREA).setPosition(520, 4, 60, 11).setValue("alt");
         w.add(TO_START, rt::ControlKind::Button).setText("Anfang").setPosition(4, 80, 50, 14);
         while (auto e = w.accept()) {
             if (e.control == AREA && e.event == rt::Event::NewSelection) log_.add(e);
-            if (e.control == TO_START && e.event == rt::Event::Accepted) w[AREA].edit().scrollX = 0;
+            if (e.control == TO_START && e.event == rt::Event::Accepted) {
+                w[AREA].edit().scrollX = 0;
+                // Made again under the same equate: a new control, not the old one's value.
+                w.destroy(FAR);
+                w.add(FAR, rt::ControlKind::Entry, AREA).setPosition(520, 4, 60, 11).setValue("neu");
+            }
         }
     });
     const rt::WindowId id = waitWindow("QtArea");
@@ -1059,6 +1064,10 @@ TEST_F(QtDisplayTest, AScrollingAreaCarriesItsControlsAndReportsTheUsersScrollin
     EXPECT_TRUE(waitEvent(log_, [&](const rt::EventInfo& e) { return e.x == units.toX(bar->maximum()) && e.y == 0; }));
     widget<QPushButton>(id, TO_START)->click();
     EXPECT_TRUE(pumpUntil([&] { return bar->value() == 0; }));
+    EXPECT_TRUE(pumpUntil([&] {
+        auto* edit = widget<QLineEdit>(id, FAR);
+        return edit && edit->text() == "neu";
+    }));
 }
 
 TEST_F(QtDisplayTest, PopupMenuAnswersThePositionAmongItems) {
