@@ -601,14 +601,14 @@ void QBEHelp() {
     rt::Window w("QBEHelp", kHelpTitle);
     w.setPosition(0, 0, 330, 290).edit().centered = true;
     w.add(HelpOrder, rt::ControlKind::Group).setText("Order").setPosition(4, 4, 322, 160);
-    w.add(HelpOrder + 100, rt::ControlKind::Image, HelpOrder).setIcon("QbeOrder.bmp").setPosition(10, 16, 14, 140);
+    w.add(HelpPicture, rt::ControlKind::Image, HelpOrder).setIcon("QbeOrder.bmp").setPosition(10, 16, 12, 144);
     for (int i = 0; i < 12; ++i)
-        w.add(HelpOrder + 101 + i, rt::ControlKind::String, HelpOrder)
+        w.add(HelpCode + 1 + i, rt::ControlKind::String, HelpOrder)
             .setText(codes[i])
             .setPosition(28, 16 + i * 12, 294, 10);
     w.add(HelpFilter, rt::ControlKind::Group).setText("Filter").setPosition(4, 168, 322, 96);
     for (int i = 0; i < 7; ++i)
-        w.add(HelpFilter + 101 + i, rt::ControlKind::String, HelpFilter)
+        w.add(HelpLine + 1 + i, rt::ControlKind::String, HelpFilter)
             .setText(filters[i])
             .setPosition(10, 180 + i * 12, 310, 10);
     w.add(HelpOk, rt::ControlKind::Button).setText("Ok").setPosition(276, 270, 50, 14);
