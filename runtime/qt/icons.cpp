@@ -120,10 +120,9 @@ constexpr IconEntry kIcons[] = {
 // drawn here, in colour, at any size.
 enum class Drawn { None, PageUp, PageDown, Tick, Cross, Zoom, BoxTick, BoxCross };
 
-class DrawnIcon : public QIconEngine {
+// An icon that paints itself at whatever size it is asked for.
+class PaintedIcon : public QIconEngine {
 public:
-    explicit DrawnIcon(Drawn kind) : kind_(kind) {}
-    QIconEngine* clone() const override { return new DrawnIcon(kind_); }
     QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
         QPixmap pm(size);
         pm.fill(Qt::transparent);
@@ -131,6 +130,12 @@ public:
         paint(&p, QRect(QPoint(0, 0), size), mode, state);
         return pm;
     }
+};
+
+class DrawnIcon : public PaintedIcon {
+public:
+    explicit DrawnIcon(Drawn kind) : kind_(kind) {}
+    QIconEngine* clone() const override { return new DrawnIcon(kind_); }
     void paint(QPainter* p, const QRect& rect, QIcon::Mode mode, QIcon::State) override {
         p->save();
         p->setRenderHint(QPainter::Antialiasing);
@@ -211,17 +216,10 @@ private:
 
 // A column of other icons, each in an equal slice from the top: the query grid's help shows its
 // twelve order-code pictures so, beside the twelve lines that explain them.
-class StackedIcon : public QIconEngine {
+class StackedIcon : public PaintedIcon {
 public:
     explicit StackedIcon(QList<QIcon> icons) : icons_(std::move(icons)) {}
     QIconEngine* clone() const override { return new StackedIcon(icons_); }
-    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
-        QPixmap pm(size);
-        pm.fill(Qt::transparent);
-        QPainter p(&pm);
-        paint(&p, QRect(QPoint(0, 0), size), mode, state);
-        return pm;
-    }
     void paint(QPainter* p, const QRect& rect, QIcon::Mode mode, QIcon::State state) override {
         if (icons_.isEmpty()) return;
         const double slice = rect.height() / static_cast<double>(icons_.size());
