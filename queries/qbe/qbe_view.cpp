@@ -123,7 +123,7 @@ void QBEView(const std::vector<std::string>& sources, std::vector<QBEColumn> col
     w.add(Records, rt::ControlKind::String).setText(std::to_string(calculations.records())).setPosition(42, 6, 48, 10);
     w.add(LocatePanel, rt::ControlKind::Panel).setPosition(98, 3, 298, 15);
     w.add(LocatePrompt, rt::ControlKind::Prompt).setText("Locate:").setPosition(102, 6, 28, 10);
-    w.add(Locate, rt::ControlKind::Entry).setPicture("@s100").setPosition(132, 5, 260, 11).disable();
+    w.add(Locate, rt::ControlKind::Entry).setPicture("@s100").setPosition(140, 5, 252, 11).disable();
     w.add(List, rt::ControlKind::List).setPosition(4, 21, 392, 196);
     w.add(Ok, rt::ControlKind::Button).setText("OK").setPosition(346, 222, 50, 14);
     const auto justifyOf = [](const std::string& j) {

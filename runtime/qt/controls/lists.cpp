@@ -126,10 +126,12 @@ void setScrollButtons(QTreeView* view, bool on) {
             const char* tip;
             int key;
         };
-        const Move moves[] = {{Qt::AlignTop, Qt::NoArrow, "\u21D1", "First", Qt::Key_Home},
-                              {Qt::AlignTop, Qt::UpArrow, "", "Page up", Qt::Key_PageUp},
-                              {Qt::AlignBottom, Qt::DownArrow, "", "Page down", Qt::Key_PageDown},
-                              {Qt::AlignBottom, Qt::NoArrow, "\u21D3", "Last", Qt::Key_End}};
+        // The scroll area stacks them in the reverse order of adding: first, page up, the bar,
+        // page down, last from top to bottom.
+        const Move moves[] = {{Qt::AlignTop, Qt::UpArrow, "", "Page up", Qt::Key_PageUp},
+                              {Qt::AlignTop, Qt::NoArrow, "\u21D1", "First", Qt::Key_Home},
+                              {Qt::AlignBottom, Qt::NoArrow, "\u21D3", "Last", Qt::Key_End},
+                              {Qt::AlignBottom, Qt::DownArrow, "", "Page down", Qt::Key_PageDown}};
         const int side = view->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
         for (const Move& m : moves) {
             auto* b = new QToolButton(view);
