@@ -12,15 +12,8 @@ gui_check_outer "$@"
 
 # ---- Inside the X server ------------------------------------------------------------------
 
-openbox >/dev/null 2>&1 &
-wm=$!
-finish() {
-  if [[ -n "$pid" ]] && kill -0 "$pid" 2>/dev/null; then kill -9 "$pid" 2>/dev/null || true; fi
-  kill "$wm" 2>/dev/null || true
-}
-trap finish EXIT
+startWindowManager
 fail() { check_fail "$@"; }
-sleep 0.5
 
 startForLogin
 typeDemoLogin "$login"

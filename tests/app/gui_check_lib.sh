@@ -82,6 +82,16 @@ endThroughFileExit() {
   ((status == 0)) || check_fail "the program ended with code $status"
 }
 
+# Starts the openbox window manager; when the check ends, the program (pid) is killed if it
+# still runs, and the window manager ends.
+startWindowManager() {
+  openbox >/dev/null 2>&1 &
+  wm=$!
+  trap 'if [[ -n "$pid" ]] && kill -0 "$pid" 2>/dev/null; then kill -9 "$pid" 2>/dev/null || true; fi
+        kill "$wm" 2>/dev/null || true' EXIT
+  sleep 0.5
+}
+
 # Usage: gui_check_outer PROGRAM DEMO-SETUP SCREENSHOT.png (from the check's own command line).
 gui_check_outer() {
   if [[ "${1:-}" == --inside ]]; then

@@ -17,15 +17,8 @@ gui_check_outer "$@"
 
 # More steps than the other checks: the outer limit of 110 s still holds.
 deadline=$((SECONDS + 95))
-openbox >/dev/null 2>&1 &
-wm=$!
-finish() {
-  if [[ -n "$pid" ]] && kill -0 "$pid" 2>/dev/null; then kill -9 "$pid" 2>/dev/null || true; fi
-  kill "$wm" 2>/dev/null || true
-}
-trap finish EXIT
+startWindowManager
 fail() { check_fail "$@"; }
-sleep 0.5
 
 # A screenshot of the whole screen that shows something.
 grab() {
