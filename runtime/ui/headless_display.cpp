@@ -651,6 +651,13 @@ void TestDriver::focus(WindowId window, int id) { act(window, input(Event::Selec
 void TestDriver::activate(WindowId window) { act(window, input(Event::GainFocus, 0)); }
 void TestDriver::closeWindow(WindowId window) { act(window, input(Event::CloseWindow, 0)); }
 
+void TestDriver::scroll(WindowId window, int id, int x, int y) {
+    auto in = input(Event::Scrolled, id);
+    in.x = x;
+    in.y = y;
+    act(window, in);
+}
+
 void TestDriver::resize(WindowId window, int width, int height) {
     auto w = this->window(window);
     auto in = input(Event::Sized, 0);

@@ -204,6 +204,7 @@ public:
     void focus(WindowId window, int id);                         // Selected
     void activate(WindowId window);                              // GainFocus
     void closeWindow(WindowId window);                           // the close box: CloseWindow
+    void scroll(WindowId window, int id, int x, int y);          // a picture's bars: Scrolled
     void resize(WindowId window, int width, int height);         // Sized
     void move(WindowId window, int x, int y);                    // Moved
     void maximize(WindowId window);                              // Maximized

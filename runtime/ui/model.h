@@ -223,6 +223,8 @@ struct StatusZone {
     bool operator==(const StatusZone&) const = default;
 };
 
+enum class PopupKind { None, Shown, Chooser };
+
 struct WindowProps {
     WindowId id = 0;
     WindowId owner = 0;     // window below this one on the same thread: takes no input while
@@ -239,6 +241,11 @@ struct WindowProps {
     bool modal = false;     // system-modal: no other window of the program takes input
     bool resizable = true;
     bool caption = true;  // false: no title bar and no frame (a splash window)
+    // A pop-up has no title bar or frame and stands over the program's windows, outside the
+    // window manager's placing. Shown takes neither focus nor mouse (a magnified picture);
+    // Chooser takes the mouse until it closes (a chooser under the pointer).
+    PopupKind popup = PopupKind::None;
+    bool atMouse = false;  // x and y count from the mouse pointer when the window is shown
     bool maximized = false;
     bool minimized = false;
     bool hidden = false;

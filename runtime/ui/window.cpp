@@ -527,6 +527,17 @@ Window& Window::setCaption(bool caption) {
     edit().caption = caption;
     return *this;
 }
+Window& Window::setPopup(PopupKind popup) {
+    edit().popup = popup;
+    return *this;
+}
+Window& Window::setAtMouse(int x, int y) {
+    auto& p = edit();
+    p.atMouse = true;
+    p.x = x;
+    p.y = y;
+    return *this;
+}
 Window& Window::setMaximized(bool maximized) {
     auto& p = edit();
     p.maximized = maximized;
@@ -838,6 +849,10 @@ void Window::applyInput(const UserInput& in, EventInfo& info) {
     auto& s = entry(in.control).state;  // the display shows it already: no publication
     if (in.event == Event::Selected) props_.focus = in.control;
     if (in.value) s.value = *in.value;
+    if (in.event == Event::Scrolled) {
+        s.scrollX = std::max(0, in.x);
+        s.scrollY = std::max(0, in.y);
+    }
     bool rowEvent = in.event == Event::NewSelection || in.event == Event::Accepted;
     if (rowEvent && in.row > 0 && (hasList(s.kind) || s.kind == ControlKind::Sheet)) {
         s.selected = in.row;

@@ -30,6 +30,9 @@ struct ControlKindOps {
 
 const ControlKindOps& controlKindOps(ControlKind kind);
 
+// The size of the picture an image control shows; invalid when it shows none.
+QSize pictureSize(QWidget* imageWidget);
+
 // The kinds, one family per file.
 extern const ControlKindOps kPromptOps;
 extern const ControlKindOps kStringOps;
