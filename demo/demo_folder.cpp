@@ -9,6 +9,8 @@
 #include "core/security/security.h"
 #include "core/startup/startup.h"
 #include "core/sync/structure_update.h"
+#include "queries/qbe/qbe_definitions.h"
+#include "queries/qbe/qbe_options.h"
 #include "runtime/ini/profile.h"
 #include "runtime/os/process.h"
 #include "runtime/text/date_time.h"
@@ -176,6 +178,20 @@ std::string writeTables() {
     }
     headers.close();
 
+    // A cross-tab query over the sales view.
+    rt::FileManager& crossTabs = *Access.CrossTab;
+    if (crossTabs.open() != 0) return "cross-tab queries: " + rt::errorText() + " " + rt::fileErrorText();
+    if (crossTabs.records() == 0) {
+        if (crossTabs.primeRecord() != 0) return "cross-tab queries: " + rt::errorText();
+        CRO.Title = "Umsatz je Monat und Jahr";
+        CRO.RowValue = "nMonat";
+        CRO.ColValue = "nJahr";
+        CRO.Aggregate = "SUM(fUmsatz)";
+        CRO.FromExpression = "vDemoUmsatz";
+        if (crossTabs.update() != 0) return "cross-tab queries: " + rt::errorText();
+    }
+    crossTabs.close();
+
     // A script file and an update-script file for the lists that open them.
     GLO.SCRIPT = (std::filesystem::current_path() / "Scripte.TPS").string();
     rt::FileManager& scripts = *Access.Scripte;
@@ -255,6 +271,28 @@ std::string writeTables() {
             rt::writeProfileNumber(".\\VOQKivorant.qbe", s.source, "FIELDS", static_cast<long long>(s.fields.size()));
             for (std::size_t i = 0; i < s.fields.size(); ++i)
                 rt::writeProfileString(".\\VOQKivorant.qbe", s.source, "FIELD" + std::to_string(i + 1), s.fields[i]);
+        }
+    }
+
+    // A saved definition per source: the lists' "&Drucken" prints through the one of its table.
+    if (QBEDefinitionList().empty()) {
+        const struct {
+            const char* source;
+            const char* name;
+            long shown;  // the first fields are printed, the second sorted
+        } saved[] = {{"CrossTab", "Alle Kreuztabellen", 6},
+                     {"VOQCubeGruppe", "Alle Cube-Gruppen", 4},
+                     {"VOQCubeKopf", "Alle Cubes", 5}};
+        for (const auto& d : saved) {
+            std::vector<QBEColumn> columns{QBESetAllColumn()};
+            for (QBEColumn c : QBESourceFields(d.source)) {
+                c.type(1) = c.NUMBER > d.shown ? qbecode::Off : c.NUMBER == 2 ? qbecode::OnUp : qbecode::On;
+                columns.push_back(std::move(c));
+            }
+            // Built once, as the grid does before it saves: the report reads the summary slot.
+            std::string order;
+            if (!BuildQBEOrder(columns, 1, true, order).ok || SaveQBEDefinition(d.name, d.source, 1, columns) != 0)
+                return "query-by-example definitions: " + rt::errorText();
         }
     }
     return {};

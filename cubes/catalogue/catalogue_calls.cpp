@@ -6,6 +6,7 @@
 #include "cubes/display/viewer_link.h"
 #include "cubes/exportfile/export_file.h"
 #include "queries/builder/qbe_window.h"
+#include "queries/qbe/query_by_example.h"
 #include "queries/reports/result_reports.h"
 #include "queries/results/result_queues.h"
 #include "queries/runner/query_runner.h"
@@ -26,8 +27,8 @@ void ImportCube() { cubeexport::ImportCube(); }
 bool QueryBuilderAvailable() { return true; }
 void OpenQueryBuilder() { QBEWindow(); }
 
-bool QueryByExampleAvailable() { return false; }
-void OpenQueryByExample(std::string_view) {}
+bool QueryByExampleAvailable() { return true; }
+void OpenQueryByExample(std::string_view tableLabel) { QueryByExample(std::string(tableLabel)); }
 
 long ListReportWidth(const std::vector<ListReportColumn>& columns) {
     long width = 0;

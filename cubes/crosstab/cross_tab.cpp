@@ -2,6 +2,7 @@
 
 #include "core/common/common_window.h"
 #include "core/dictionary/dictionary.h"
+#include "queries/qbe/query_by_example.h"
 #include "runtime/classlib/browse_manager.h"
 #include "runtime/classlib/form_controller.h"
 #include "runtime/classlib/request.h"
@@ -20,10 +21,9 @@ struct CopiedParts {
 };
 thread_local CopiedParts tCopy;
 
-// The printout goes through the query-by-example component on the table "CrossTab". Until that
-// component is part of the program the button stays off.
-bool printAvailable() { return false; }
-void printCrossTabs() {}
+// The printout goes through the query-by-example component on the table "CrossTab".
+bool printAvailable() { return true; }
+void printCrossTabs() { QueryByExample("CrossTab"); }
 
 }  // namespace
 

@@ -1,10 +1,15 @@
 #include "queries/qbe/qbe_definitions.h"
 
 #include <algorithm>
+#include <filesystem>
 
+#include "core/common/common_window.h"
+#include "core/security/halt.h"
 #include "queries/qbe/qbe_options.h"
-#include "runtime/data/file_manager.h"
+#include "runtime/classlib/error_manager.h"
+#include "runtime/data/errors.h"
 #include "runtime/data/view_manager.h"
+#include "runtime/ui/display.h"
 
 namespace {
 
@@ -22,7 +27,7 @@ Definitions& definitions() {
 // Opens the file (made when missing) for the length of one operation.
 class Opened {
 public:
-    Opened() : d_(definitions()), rc_(d_.file.open()) {}
+    Opened() : d_(definitions()), rc_(OpenQBEFile(d_.file)) {}
     ~Opened() {
         if (rc_ == 0) d_.file.close();
     }
@@ -67,6 +72,29 @@ const rt::TableDef& QBEDefinitionsTable() {
                                         .key("QBE:KEYFILENAME", {"FILENAME"}, Dup | NoCase)
                                         .build();
     return def;
+}
+
+int OpenQBEFile(rt::FileManager& file) {
+    rt::ErrorManager& errors = WindowErrorManager();
+    int rc = file.open();
+    if (rc == rt::ErrAccessDenied) {  // held by another station: wait for it
+        file.send("Recover=10");
+        rc = file.open();
+    }
+    if (rc == 0) return 0;
+    const std::string name = file.name();
+    std::error_code ec;
+    if (!std::filesystem::exists(name, ec)) errors.throwMessage(rt::ErrorManager::CreateFailed, name);
+    if (rc == rt::ErrInvalidKeyFile && errors.throwMessage(rt::ErrorManager::RebuildKey, name) == rt::button::Yes) {
+        if (file.buildKeys() != 0)
+            errors.throwMessage(rt::ErrorManager::RebuildFailed, name);
+        else
+            rc = file.open();
+        if (rc == 0) return 0;
+    }
+    // The file is left as it is: whatever it holds stays for a repair.
+    if (errors.throwMessage(rt::ErrorManager::OpenFailed, name) == rt::button::Ok) HaltProgram("Disk Error");
+    return rc;
 }
 
 std::string QBEDefinitionName(std::string_view name) {

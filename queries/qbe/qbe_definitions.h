@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "queries/qbe/qbe_grid.h"
+#include "runtime/data/file_manager.h"
 #include "runtime/data/record.h"
 #include "runtime/data/table_def.h"
 #include "runtime/text/strings.h"
@@ -25,6 +26,11 @@ struct QBEDefinitionRecord {
     rt::CString<256> FILTERSOURCE;
 };
 const rt::TableDef& QBEDefinitionsTable();
+
+// Opens a file of the component (counted: the caller closes it after a 0). A locked file is
+// waited for, a missing one made, damaged keys made again when the user agrees; a file that
+// still cannot be opened is reported, and the user may end the program there. 0, or the error.
+int OpenQBEFile(rt::FileManager& file);
 
 // A name as it is stored and filtered: single quotes become double quotes.
 std::string QBEDefinitionName(std::string_view name);

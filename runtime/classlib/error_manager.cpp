@@ -60,6 +60,48 @@ int ErrorManager::throwFile(int code, std::string_view table) {
 
 void ErrorManager::throwMessage(std::string_view text) { report(std::string(text)); }
 
+int ErrorManager::throwMessage(OpenMessage number, std::string_view file) {
+    // The error as the driver tells it, where it does.
+    const std::string err = errorCode() == ErrFileSystem && !fileErrorCode().empty()
+                                ? fileErrorText() + " (" + fileErrorCode() + ")"
+                                : errorText() + " (" + std::to_string(errorCode()) + ")";
+    const std::string name(file);
+    std::string title, text;
+    int buttons = button::Ok, preset = button::Ok;
+    switch (number) {
+    case CreateFailed:
+        title = "File Creation Error";
+        text = "Error: (" + err + ") creating " + name + ".";
+        break;
+    case OpenFailed:
+        title = "File Access Error";
+        text = "File (" + name + ") could not be opened.  Error: " + err + ".|Press OK to end this application.";
+        buttons = button::Ok | button::Cancel;
+        preset = button::Cancel;
+        break;
+    case RebuildFailed:
+        title = "Key Rebuild Error";
+        text = "Error: (" + err + ") repairing key for " + name + ".";
+        break;
+    case RebuildKey:
+        title = "Invalid Key";
+        text = name + " key file is invalid.  Do you want to rebuild the key?";
+        buttons = button::Yes | button::No;
+        preset = button::Yes;
+        break;
+    }
+    std::function<void(const std::string&, const std::string&)> reporter;
+    {
+        std::lock_guard lock(mutex_);
+        reporter = reporter_;
+    }
+    if (reporter) {
+        reporter(title, text);
+        return preset;
+    }
+    return message(text, title, MessageIcon::Exclamation, buttons, preset);
+}
+
 void ErrorManager::setReporter(std::function<void(const std::string&, const std::string&)> reporter) {
     std::lock_guard lock(mutex_);
     reporter_ = std::move(reporter);

@@ -42,6 +42,16 @@ public:
     // The text throwFile shows for the calling thread's error status.
     static std::string fileErrorMessage(int code, std::string_view table);
 
+    // The numbered messages of opening a file (its name), with the calling thread's error status;
+    // each returns the button chosen (the preset one when a reporter takes the message).
+    enum OpenMessage : int {
+        CreateFailed = 12,   // the missing file could not be made (OK)
+        OpenFailed = 29,     // the file cannot be opened: Ok ends the program, Cancel goes back
+        RebuildFailed = 32,  // its keys could not be made again (OK)
+        RebuildKey = 33,     // its keys are damaged: Yes makes them again, No leaves them
+    };
+    int throwMessage(OpenMessage number, std::string_view file);
+
     // Where messages go (tests, or a program without display); default rt::message.
     void setReporter(std::function<void(const std::string& title, const std::string& text)> reporter);
 

@@ -12,6 +12,7 @@ std::string dataErrorText(int code) {
     case 33: return "Record Not Available";
     case 35: return "Record Not Found";
     case 37: return "File Not Open";
+    case 38: return "Invalid Key File";
     case 40: return "Creating Duplicate Key";
     case 46: return "Invalid Filter or Order";
     case 47: return "Invalid Record Declaration";

@@ -15,6 +15,7 @@ enum DataError : int {
     ErrRecordNotAvailable = 33,  // end or start of the records reached
     ErrRecordNotFound = 35,      // no record with the key values
     ErrFileNotOpen = 37,
+    ErrInvalidKeyFile = 38,  // a key of a local file is missing or damaged: rebuild it
     ErrDuplicateKey = 40,
     ErrInvalidFilter = 46,  // a view's filter or order was rejected
     ErrInvalidRecordDeclaration = 47,

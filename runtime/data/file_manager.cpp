@@ -130,6 +130,16 @@ void FileManager::closeAll() {
     openedReadOnly_ = false;
 }
 
+int FileManager::buildKeys() {
+    if (def_.store != StoreKind::LocalFile) return ok();
+    if (driver_->isOpen()) return fail(ErrFileAlreadyOpen);
+    const std::string n = name();
+    if (n.empty()) return fail(ErrFileNotFound);
+    StoreError e;
+    const int rc = driver_->rebuildKeys(n, e);
+    return rc ? fail(rc, e.state, e.text) : ok();
+}
+
 int FileManager::useFile() {
     if (driver_->isOpen()) return 0;
     return physicalOpen(OpenMode::ReadWrite);

@@ -76,6 +76,9 @@ public:
     void closeAll();                                // closes whatever the open count
     bool isOpen() const;
     int openCount() const { return openCount_; }
+    // A local file whose keys are damaged (open gives 38), while it is closed: makes its keys
+    // again from the declaration; the records stay as they are. 0 or an error number.
+    int buildKeys();
     // Writes are refused with 5: the table is declared read only, or is open read only.
     bool readOnly() const { return def_.readOnly || openedReadOnly_; }
     // Opens the table when it is not open (open on first use); every operation calls it.

@@ -1,5 +1,6 @@
 #include "runtime/data/table_driver.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cstdio>
 #include <fmt/format.h>
@@ -342,7 +343,7 @@ int TableDriver::openLocal(const std::string& name, bool create, bool readOnly, 
     bool exists = false;
     if (!localTableLayout(*store_, def_.label, layout, exists, error)) return failed(error);
     if (exists) {
-        if (layout == sql_.layoutText()) return 0;
+        if (layout == sql_.layoutText()) return keysPresent(error) ? 0 : failed(error);
         error.code = ErrInvalidRecordDeclaration;
         error.text = "the file holds " + def_.label + " with another layout";
         return ErrInvalidRecordDeclaration;
@@ -360,6 +361,56 @@ int TableDriver::openLocal(const std::string& name, bool create, bool readOnly, 
         error = StoreError();
     }
     return 0;
+}
+
+bool TableDriver::keysPresent(StoreError& error) {
+    const std::vector<std::string> names = sql_.localKeyNames();
+    if (names.empty()) return true;
+    auto stmt = store_->prepare("SELECT name FROM sqlite_master WHERE type = 'index'", error);
+    if (!stmt || !stmt->execute(error)) return false;
+    std::size_t found = 0;
+    while (stmt->fetch(error)) {
+        std::string name;
+        stmt->columnText(0, name);
+        found += static_cast<std::size_t>(std::count(names.begin(), names.end(), name));
+    }
+    stmt->close();
+    if (!error.ok()) return false;
+    if (found == names.size()) return true;
+    error.code = ErrInvalidKeyFile;
+    error.text = "a key of " + def_.label + " is missing from the file";
+    return false;
+}
+
+int TableDriver::rebuildKeys(const std::string& name, StoreError& error) {
+    close();
+    local_ = true;
+    store_ = openLocalStore(name, false, false, error, def_.ownerOnly);
+    if (!store_) return failed(error);
+    sql_.reset(true, store_->dialect(), name);
+    std::string layout;
+    bool exists = false;
+    int rc = 0;
+    if (!localTableLayout(*store_, def_.label, layout, exists, error)) {
+        rc = failed(error);
+    } else if (!exists || layout != sql_.layoutText()) {
+        error.code = ErrInvalidRecordDeclaration;
+        error.text =
+            exists ? "the file holds " + def_.label + " with another layout" : "no " + def_.label + " in the file";
+        rc = ErrInvalidRecordDeclaration;
+    } else {
+        // Dropped and made again in one transaction: a failure leaves the file as it was.
+        TransactionGuard tx;
+        bool ok = tx.add(*store_, error);
+        for (const auto& sql : sql_.dropKeyStatements())
+            if (ok) ok = store_->exec(sql, error);
+        for (const auto& sql : sql_.keyStatements())
+            if (ok) ok = store_->exec(sql, error);
+        if (ok) ok = tx.commit(error);
+        if (!ok) rc = failed(error);
+    }
+    store_.reset();
+    return rc;
 }
 
 int TableDriver::openServer(const std::string& name, const std::string& connect, bool create, bool check,

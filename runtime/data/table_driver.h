@@ -43,6 +43,9 @@ public:
     int open(const std::string& name, const std::string& connect, OpenMode mode, bool create, bool check,
              StoreError& error);
     void close();
+    // Local file, closed: drops the table's keys and makes them again from the declaration; 0 or
+    // an error number (the file keeps its keys as they were).
+    int rebuildKeys(const std::string& name, StoreError& error);
     bool isOpen() const { return store_ != nullptr; }
     Store* store() const { return store_.get(); }
     const std::string& openedName() const { return openedName_; }
@@ -90,6 +93,8 @@ private:
     int openServer(const std::string& name, const std::string& connect, bool create, bool check, StoreError& error);
     // Server: do the declared columns exist (or, with create, can the missing table be made)?
     int checkServerColumns(bool create, StoreError& error);
+    // Local file: does it carry every declared key? Otherwise error says which code (38).
+    bool keysPresent(StoreError& error);
     SqlParam keyParam(const void* record, const KeyDef& key, std::size_t component) const;
     std::vector<int> identityFields(int key) const;  // server: fields that make the order unique
     SqlParam param(const void* record, int field) const;

@@ -324,6 +324,12 @@ std::vector<std::string> TableSql::createStatements() const {
     }
     if (cols.empty()) return {};
     std::vector<std::string> statements{"CREATE TABLE " + table() + " (" + cols + ")"};
+    for (auto& sql : keyStatements()) statements.push_back(std::move(sql));
+    return statements;
+}
+
+std::vector<std::string> TableSql::keyStatements() const {
+    std::vector<std::string> statements;
     for (const auto& k : def_.keys) {
         const std::string name = indexName(k);
         std::string comps;
@@ -339,6 +345,18 @@ std::vector<std::string> TableSql::createStatements() const {
         statements.push_back(std::move(sql));
     }
     return statements;
+}
+
+std::vector<std::string> TableSql::dropKeyStatements() const {
+    std::vector<std::string> statements;
+    for (const auto& k : def_.keys) statements.push_back("DROP INDEX IF EXISTS " + indexName(k));
+    return statements;
+}
+
+std::vector<std::string> TableSql::localKeyNames() const {
+    std::vector<std::string> names;
+    for (const auto& k : def_.keys) names.push_back(def_.label + "$" + k.name);
+    return names;
 }
 
 std::string TableSql::layoutText() const {

@@ -68,6 +68,11 @@ public:
 
     // The statements that create the table and its keys; empty when it has no column.
     std::vector<std::string> createStatements() const;
+    // The statements that create the keys alone (after the table).
+    std::vector<std::string> keyStatements() const;
+    std::vector<std::string> dropKeyStatements() const;  // local file
+    // Local file: the names its keys carry in the file.
+    std::vector<std::string> localKeyNames() const;
     // The declared layout a local file records for the table, to tell a changed declaration.
     std::string layoutText() const;
 

@@ -18,15 +18,8 @@ finish() {
 trap finish EXIT
 fail() { check_fail "$@"; }
 
-cd "$work/demo"
-"$program" >"$LOG" 2>&1 &
-pid=$!
-
 # The frame opens first, the login over it.
-login=""
-frame=""
-waitFor 'the login window' 'login="$(visible "^Login$" | head -n1)"; [[ -n "$login" ]]'
-waitFor 'the frame' 'frame="$(visible "^VOQKivorant  \(Version " | head -n1)"; [[ -n "$frame" ]]'
+startForLogin
 # Any window but these two is a box the program put up.
 otherWindow() {
   local w
@@ -38,14 +31,7 @@ otherWindow() {
   done
   return 1
 }
-# No window manager gives the keyboard to the new window: the user's click does.
-waitFor 'the keyboard in the login window' \
-  'xdo windowfocus --sync "$login" >/dev/null 2>&1; [[ "$(xdo getwindowfocus 2>/dev/null)" == "$login" ]]'
-xdo key --clearmodifiers ctrl+a
-xdo type --delay 50 DEMO
-xdo key Tab
-xdo type --delay 50 demo
-xdo key Return
+typeDemoLogin "$login"
 
 # A refused login puts up a box (wrong password, "Halt") or ends the program; an accepted one
 # leaves the frame alone on the screen.
@@ -64,25 +50,7 @@ read -r width height colours < <(identify -format '%w %h %k\n' "$shot") || fail 
 echo "demo GUI check: frame after the login of DEMO, screenshot $shot (${width}x${height}, $colours colours)"
 
 # The end as the user chooses it: "File" > "Exit".
-ended=0
-for attempt in 1 2 3; do
-  xdo windowfocus --sync "$frame" >/dev/null 2>&1 || true
-  xdo key --clearmodifiers alt+f
-  sleep 0.5
-  xdo key x
-  for _ in $(seq 50); do
-    kill -0 "$pid" 2>/dev/null || { ended=1; break; }
-    ((SECONDS < deadline)) || break
-    sleep 0.2
-  done
-  ((ended)) && break
-  ((SECONDS < deadline)) || break
-done
-((ended)) || fail "the program did not end through File > Exit"
-status=0
-wait "$pid" || status=$?
-pid=""
-((status == 0)) || fail "the program ended with code $status"
+endThroughFileExit "$frame"
 echo "demo GUI check: the program ended with code 0"
 
 # The frame's size and position were kept under "Main" (a size of 0 would open it wrong next time).

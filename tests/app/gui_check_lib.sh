@@ -24,6 +24,74 @@ waitFor() {
   done
 }
 
+# No window manager gives the keyboard to a new window: the user's click does. Usage:
+#   takeKeyboard WINDOW-ID "the login window"
+takeKeyboard() {
+  local window="$1"
+  waitFor "the keyboard in $2" \
+    "xdo windowfocus --sync $window >/dev/null 2>&1; [[ \"\$(xdo getwindowfocus 2>/dev/null)\" == $window ]]"
+}
+
+# The demo user's login typed into the login window as the user types it.
+typeDemoLogin() {
+  takeKeyboard "$1" 'the login window'
+  xdo key --clearmodifiers ctrl+a
+  xdo type --delay 50 DEMO
+  xdo key Tab
+  xdo type --delay 50 demo
+  xdo key Return
+}
+
+# Starts the program in the demo folder (its arguments passed on) and waits for the frame and
+# the login over it; sets pid, login and frame.
+startForLogin() {
+  cd "$work/demo"
+  "$program" "$@" >"$LOG" 2>&1 &
+  pid=$!
+  login=""
+  frame=""
+  waitFor 'the login window' 'login="$(visible "^Login$" | head -n1)"; [[ -n "$login" ]]'
+  waitFor 'the frame' 'frame="$(visible "^VOQKivorant  \(Version " | head -n1)"; [[ -n "$frame" ]]'
+}
+
+# Chooses a frame menu entry by its keys (Alt+MENU-KEY, then ITEM-KEY) until the condition (a
+# shell text) holds, three tries of ten seconds at most; false when it never did.
+#   chooseMenu "$frame" f x '! kill -0 "$pid" 2>/dev/null'
+chooseMenu() {
+  local frame="$1" menuKey="$2" itemKey="$3" condition="$4" attempt
+  for attempt in 1 2 3; do
+    xdo windowfocus --sync "$frame" >/dev/null 2>&1 || true
+    xdo key --clearmodifiers "alt+$menuKey"
+    sleep 0.5
+    xdo key "$itemKey"
+    for _ in $(seq 50); do
+      eval "$condition" && return 0
+      ((SECONDS < deadline)) || return 1
+      sleep 0.2
+    done
+  done
+  return 1
+}
+
+# The end as the user chooses it: "File" > "Exit" in the frame; the program must end with code 0.
+endThroughFileExit() {
+  local status=0
+  chooseMenu "$1" f x '! kill -0 "$pid" 2>/dev/null' || check_fail "the program did not end through File > Exit"
+  wait "$pid" || status=$?
+  pid=""
+  ((status == 0)) || check_fail "the program ended with code $status"
+}
+
+# Starts the openbox window manager; when the check ends, the program (pid) is killed if it
+# still runs, and the window manager ends.
+startWindowManager() {
+  openbox >/dev/null 2>&1 &
+  wm=$!
+  trap 'if [[ -n "$pid" ]] && kill -0 "$pid" 2>/dev/null; then kill -9 "$pid" 2>/dev/null || true; fi
+        kill "$wm" 2>/dev/null || true' EXIT
+  sleep 0.5
+}
+
 # Usage: gui_check_outer PROGRAM DEMO-SETUP SCREENSHOT.png (from the check's own command line).
 gui_check_outer() {
   if [[ "${1:-}" == --inside ]]; then

@@ -42,6 +42,11 @@ TEST(DemoFolder, HoldsTheChosenClientTheTablesAndTheCubesOnce) {
     EXPECT_EQ(scalar(db, "SELECT count(*) FROM VOQCUBEDETAIL WHERE ID_CUBK = 1"), "6");
     EXPECT_EQ(scalar(db, "SELECT max(POSNR) FROM VOQCUBEDETAIL WHERE ID_CUBK = 3"), "5");
     EXPECT_EQ(scalar(db, "SELECT GRUPPENNAME FROM VOQCUBEGRUPPE"), "Vertrieb");
+    // A cross-tab query, and a saved query-by-example definition for each of the three sources.
+    EXPECT_EQ(scalar(folder + "/CROSSTAB.TPS", "SELECT count(*) FROM CrossTab"), "1");
+    EXPECT_EQ(scalar(folder + "/VOQKivorant.qbs",
+                     "SELECT count(*) || ' ' || count(DISTINCT QUERYNAME || FILENAME) FROM QBEFile"),
+              "480 3");
     // The view answers every cube field.
     EXPECT_NE(scalar(db,
                      "SELECT count(cWarengruppe || cArtikel || nJahr || cPlattform || fUmsatz || fDeckungsbeitrag "

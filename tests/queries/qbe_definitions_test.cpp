@@ -3,8 +3,16 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <thread>
+
+#include "core/security/halt.h"
 #include "runtime/data/file_manager.h"
 #include "runtime/thread/thread.h"
+#include "runtime/ui/headless_display.h"
 #include "tests/core/support/core_test_support.h"
 
 namespace {
@@ -101,6 +109,138 @@ TEST_F(QueryByExampleDefinitions, FirstRecordOfANameDecidesItsSource) {
         EXPECT_TRUE(list[0].missingSource);
         EXPECT_TRUE(QBEDefinitionList("VOQCubeGruppe").empty());
     });
+}
+
+// Opening the file: a damaged, missing or locked file as the user meets it.
+class QueryByExampleFileOpen : public coretest::HaltingTest {
+protected:
+    void TearDown() override {
+        display_.shutdown();
+        coretest::HaltingTest::TearDown();
+    }
+    static std::string slurp(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    std::vector<std::string> titles() const {
+        std::vector<std::string> t;
+        for (const auto& b : user_.messageBoxes()) t.push_back(b.title);
+        return t;
+    }
+    std::string sql(const std::string& statement) {
+        return voq::test::execSql(voq::test::sqliteConnectString(file("VOQKivorant.qbs")), statement);
+    }
+
+    rt::HeadlessDisplay display_;
+    rt::TestDriver user_{display_};
+};
+
+TEST_F(QueryByExampleFileOpen, DamagedMissingAndRefusedFiles) {
+    namespace fs = std::filesystem;
+    const auto saveOne = [] {
+        ASSERT_EQ(SaveQBEDefinition("Alle", "CrossTab", 1, {QBESetAllColumn(), QBESetAllColumn()}), 0);
+    };
+    struct Case {
+        const char* what;
+        std::function<void()> make;
+        std::vector<int> answers;
+        std::vector<std::string> titles;
+        bool listed;  // the saved definition is listed afterwards
+        bool halted;  // the program ended with "Disk Error"
+    };
+    const Case cases[] = {
+        {"keys lost, made again",
+         [&] {
+             saveOne();
+             ASSERT_EQ(sql("DROP INDEX \"QBEFile$KEYFILENAME\""), "");
+         },
+         {rt::button::Yes},
+         {"Invalid Key"},
+         true,
+         false},
+        {"keys lost, not made again",
+         [&] {
+             saveOne();
+             ASSERT_EQ(sql("DROP INDEX \"QBEFile$KEYFILENAME\""), "");
+         },
+         {rt::button::No, rt::button::Cancel},
+         {"Invalid Key", "File Access Error"},
+         false,
+         false},
+        {"keys that cannot be made",
+         [&] {
+             saveOne();
+             ASSERT_EQ(sql("DROP INDEX \"QBEFile$KEYFILENAME\""), "");
+             ASSERT_EQ(sql("CREATE VIEW \"QBEFile$KEYFILENAME\" AS SELECT 1"), "");
+         },
+         {rt::button::Yes, rt::button::Ok, rt::button::Ok, rt::button::Ok},
+         {"Invalid Key", "Key Rebuild Error", "File Access Error", "Halt"},
+         false,
+         true},
+        {"no table file",
+         [] { std::ofstream("VOQKivorant.qbs") << "QBE definitions, but not a table file\n"; },
+         {rt::button::Ok, rt::button::Ok},
+         {"File Access Error", "Halt"},
+         false,
+         true},
+        {"a folder in its place",
+         [] { fs::create_directory("VOQKivorant.qbs"); },
+         {rt::button::Cancel},
+         {"File Access Error"},
+         false,
+         false},
+        {"cannot be made",
+         [] { fs::create_symlink("gone/VOQKivorant.qbs", "VOQKivorant.qbs"); },
+         {rt::button::Ok, rt::button::Cancel},
+         {"File Creation Error", "File Access Error"},
+         false,
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all("VOQKivorant.qbs");
+        c.make();
+        const std::string before = fs::is_regular_file("VOQKivorant.qbs") ? slurp("VOQKivorant.qbs") : "";
+        const std::size_t shown = user_.messageBoxes().size();
+        for (int a : c.answers) user_.queueMessageBoxAnswer(a);
+        std::vector<QBEDefinitionEntry> list;
+        EXPECT_EQ(coretest::haltCode([&] { list = QBEDefinitionList("CrossTab"); }), c.halted ? kHaltErrorCode : -1);
+        auto t = titles();
+        EXPECT_EQ(std::vector<std::string>(t.begin() + static_cast<long>(shown), t.end()), c.titles);
+        if (c.halted) {
+            EXPECT_EQ(user_.lastMessageBox().text, "Disk Error");
+        }
+        EXPECT_EQ(list.size(), c.listed ? 1u : 0u);
+        // What the file held is still there: made good, or left as it was.
+        if (!c.listed && !before.empty()) {
+            EXPECT_EQ(slurp("VOQKivorant.qbs"), before);
+        }
+    }
+}
+
+TEST_F(QueryByExampleFileOpen, ASaveWaitsForAnotherStationsWrite) {
+    ASSERT_EQ(SaveQBEDefinition("Alt", "CrossTab", 1, {QBESetAllColumn()}), 0);
+    std::promise<void> holding;
+    std::thread other([&] {
+        QBEDefinitionRecord r;
+        rt::FileManager f(QBEDefinitionsTable(), &r);
+        ASSERT_EQ(f.beginTransaction(), 0);
+        r.QUERYNAME = "Andere";
+        r.FILENAME = "VOQCubeGruppe";
+        ASSERT_EQ(f.insert(), 0);
+        holding.set_value();
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        f.commit();
+        f.close();
+    });
+    holding.get_future().wait();
+    EXPECT_EQ(SaveQBEDefinition("Alt", "CrossTab", 2, {QBESetAllColumn()}), 0);
+    other.join();
+    EXPECT_TRUE(user_.messageBoxes().empty());
+    const auto list = QBEDefinitionList();
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0].QUERYNAME, "Alt");
+    EXPECT_EQ(list[1].QUERYNAME, "Andere");
 }
 
 }  // namespace

@@ -3,7 +3,8 @@
 //
 //   VOQSECURE [\U=<id>] [FILE=<file>] [<command> <arguments>]
 //
-// Without a command it lists the users and procedures (this is how the program starts it).
+// Without a command it opens the window "Benutzerverwaltung" when there is a display to show it
+// on (this is how the program starts it), else it lists the users and procedures.
 #include <cstdio>
 #include <iostream>
 #include <map>
@@ -13,10 +14,12 @@
 
 #include "core/security/security.h"
 #include "core/security/security_file.h"
+#include "runtime/qt/qt_display.h"
 #include "runtime/text/date_time.h"
 #include "runtime/text/picture.h"
 #include "runtime/thread/thread_state.h"
 #include "runtime/ui/display.h"
+#include "tools/voqsecure/user_admin.h"
 
 namespace {
 
@@ -26,7 +29,7 @@ constexpr int kBadInput = 2;
 
 const char* kUsage =
     "usage: VOQSECURE [\\U=<id>] [FILE=<security file>] [<command> <arguments>]\n"
-    "  (no command)                     list users and procedures\n"
+    "  (no command)                     the window, or without a display: list users and procedures\n"
     "  ADDUSER <id> PASSWORD=<pw> [<field>=<value> ...]\n"
     "  CHANGEUSER <id> <field>=<value> ...\n"
     "  REMOVEUSER <id>\n"
@@ -161,13 +164,6 @@ std::string userId(const std::string& id) {
     return limited("the user ID", u, 30);
 }
 
-// Reads the user into USER; false when there is none.
-bool findUser(const std::string& id) {
-    USER = UserListRecord{};
-    USER.USERID = id;
-    return UserListFile().fetch("USER:KEYUSERID") == 0;
-}
-
 void printUser(const UserListRecord& u) {
     std::string rights;
     for (int n = 1; n <= 10; ++n) rights += (n > 1 ? "," : "") + u.level(n).str();
@@ -178,9 +174,7 @@ void printUser(const UserListRecord& u) {
 }
 
 int listUsers() {
-    rt::FileManager& users = UserListFile();
-    users.setOrder("USER:KEYUSERID");
-    while (users.next() == 0) printUser(USER);
+    for (const auto& u : voqsecure::AllUsers()) printUser(u);
     return kOk;
 }
 
@@ -198,18 +192,10 @@ int listProcedures() {
 int addUser(const std::vector<std::string>& args) {
     if (args.empty()) throw BadInput{"ADDUSER needs a user ID"};
     std::string id = userId(args[0]);
-    UserListRecord u;
-    u.USERID = id;
-    u.USERNAME = id;
-    for (int n = 1; n <= 10; ++n) u.level(n) = "NONE";
-    u.MAXATTEMPTS = 3;
-    u.CHANGEPASSWORD = "Never";
-    u.REPORTERROR = "Both";
-    u.SETUPDATE = rt::today();
-    u.CHANGEDATE = rt::today();
+    UserListRecord u = voqsecure::NewUserRecord(id);
     applyFields(u, {args.begin() + 1, args.end()});
     if (u.PASSWORD.empty()) throw BadInput{"ADDUSER needs PASSWORD=<password>"};
-    if (findUser(id)) {
+    if (voqsecure::FindUser(id)) {
         std::cerr << "VOQSECURE: user " << id << " exists already\n";
         return kFailed;
     }
@@ -224,7 +210,7 @@ int addUser(const std::vector<std::string>& args) {
 int changeUser(const std::vector<std::string>& args) {
     if (args.size() < 2) throw BadInput{"CHANGEUSER needs a user ID and at least one <field>=<value>"};
     std::string id = userId(args[0]);
-    if (!findUser(id)) {
+    if (!voqsecure::FindUser(id)) {
         std::cerr << "VOQSECURE: user " << id << " is not listed\n";
         return kFailed;
     }
@@ -239,7 +225,7 @@ int changeUser(const std::vector<std::string>& args) {
 int removeUser(const std::vector<std::string>& args) {
     if (args.size() != 1) throw BadInput{"REMOVEUSER needs one user ID"};
     std::string id = userId(args[0]);
-    if (!findUser(id)) {
+    if (!voqsecure::FindUser(id)) {
         std::cerr << "VOQSECURE: user " << id << " is not listed\n";
         return kFailed;
     }
@@ -251,37 +237,18 @@ int resetPassword(const std::vector<std::string>& args) {
     std::string id = userId(args[0]);
     std::string password = limited("the password", std::string(rt::clip(args[1])), 30);
     if (password.empty()) throw BadInput{"the password must not be empty"};
-    if (!findUser(id)) {
+    if (!voqsecure::FindUser(id)) {
         std::cerr << "VOQSECURE: user " << id << " is not listed\n";
         return kFailed;
     }
-    // A reset is the administrator's: the history does not refuse it, and the locks are lifted.
-    USER.PASSWORD = password;
-    USER.CHANGEDATE = rt::today();
-    USER.ILLEGALACCESSUSER = 0;
-    USER.ILLEGALACCESSSUPERVISOR = 0;
+    voqsecure::SetAdministratorPassword(USER, password);
     return SaveUserRecord() == 0 ? kOk : kFailed;
 }
 
-// Sets one procedure's level; a procedure the program has not registered yet is registered
-// here, so that a set-up can give levels before the first start.
 int setLevel(const std::string& name, int level) {
-    rt::FileManager& procedures = ProcedureListFile();
-    PRO = ProcedureListRecord{};
-    PRO.APPLICATION = kSecurityApplication;
-    PRO.PROCEDURENAME = name;
-    if (procedures.fetch("PRO:KEYPROCEDURE") == 0) {
-        PRO.SECURITYLEVEL = static_cast<rt::Short>(level);
-        PRO.NEWPROCEDURE = 0;
-        return SaveProcedureRecord() == 0 ? kOk : kFailed;
-    }
-    PRO.PROCEDURETEMPLATE = name == "Main" ? "Frame" : "Window";
-    PRO.SECURITYLEVEL = static_cast<rt::Short>(level);
-    if (procedures.insertAsIs() != 0) {
-        std::cerr << "VOQSECURE: procedure " << name << " could not be added: " << rt::errorText() << "\n";
-        return kFailed;
-    }
-    return kOk;
+    if (voqsecure::SetProcedureLevel(name, level) == 0) return kOk;
+    std::cerr << "VOQSECURE: procedure " << name << " could not be stored: " << rt::errorText() << "\n";
+    return kFailed;
 }
 
 int setLevelCommand(const std::vector<std::string>& args) {
@@ -330,19 +297,45 @@ int run(const std::string& command, const std::vector<std::string>& args) {
     throw BadInput{"unknown command \"" + command + "\""};
 }
 
+// Opens the three tables on the calling thread; false when that failed (reported).
+bool openTables() {
+    // The program may be writing at the same moment: wait for its lock a little.
+    for (rt::FileManager* f : {&UserListFile(), &ProcedureListFile(), &ApplicationListFile()}) f->send("Recover=2");
+    return OpenSecurityFile(UserListFile()) == 0 && OpenSecurityFile(ProcedureListFile()) == 0 &&
+           OpenSecurityFile(ApplicationListFile()) == 0;
+}
+
+void closeTables() {
+    UserListFile().closeAll();
+    ProcedureListFile().closeAll();
+    ApplicationListFile().closeAll();
+}
+
+// A screen the user sees: a window drawn off screen would wait for an answer nobody can give.
+bool displayAvailable() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char* value = std::getenv(name);
+        if (value && *value) return true;
+    }
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    const std::string p = platform ? std::string(platform) : std::string();
+    return !p.empty() && p.rfind("offscreen", 0) != 0 && p.rfind("minimal", 0) != 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    ConsoleDisplay console;
-    rt::setDisplay(&console);
-
     std::string command;
+    std::string adminId;
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         std::string up = rt::upper(a);
         // The program starts us with "\U=" and the logged-in user's ID.
-        if (up.rfind("\\U=", 0) == 0 || up.rfind("/U=", 0) == 0) continue;
+        if (up.rfind("\\U=", 0) == 0 || up.rfind("/U=", 0) == 0) {
+            adminId = std::string(rt::trimBlanks(a.substr(3)));
+            continue;
+        }
         if (command.empty() && up.rfind("FILE=", 0) == 0) {
             security::setSecurityFileName(a.substr(5));
             continue;
@@ -357,22 +350,24 @@ int main(int argc, char** argv) {
             args.push_back(a);
     }
 
-    // The program may be writing at the same moment: wait for its lock a little.
-    for (rt::FileManager* f : {&UserListFile(), &ProcedureListFile(), &ApplicationListFile()}) f->send("Recover=2");
+    if (command.empty() && displayAvailable()) {
+        // The window on program thread 1, where the tables are opened too (they are per thread).
+        return rt::qt::runDisplay(argc, argv, [&adminId] {
+            if (openTables()) voqsecure::UserAdministration(adminId);
+            closeTables();
+        });
+    }
 
+    ConsoleDisplay console;
+    rt::setDisplay(&console);
     int rc = kFailed;
     try {
-        if (OpenSecurityFile(UserListFile()) != 0 || OpenSecurityFile(ProcedureListFile()) != 0 ||
-            OpenSecurityFile(ApplicationListFile()) != 0)
-            return kFailed;
-        rc = run(command, args);
+        if (openTables()) rc = run(command, args);
     } catch (const BadInput& bad) {
         std::cerr << "VOQSECURE: " << bad.text << "\n" << kUsage;
         rc = kBadInput;
     }
-    UserListFile().closeAll();
-    ProcedureListFile().closeAll();
-    ApplicationListFile().closeAll();
+    closeTables();
     rt::setDisplay(nullptr);
     return rc;
 }

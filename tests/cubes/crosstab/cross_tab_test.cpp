@@ -1,5 +1,5 @@
 // The cross-tab definitions through the headless display: a copy keeps every part but the
-// identifier and the title.
+// identifier and the title; the print goes through a saved query-by-example definition.
 #include "cubes/crosstab/cross_tab.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +10,7 @@
 #include "runtime/ui/headless_display.h"
 #include "tests/core/support/core_test_support.h"
 #include "tests/cubes/support/cubes_test_support.h"
+#include "tests/cubes/support/qbe_print.h"
 
 namespace {
 
@@ -45,7 +46,6 @@ protected:
 TEST_F(CrossTabList, ACopyStartsWithEveryPartButIdentifierAndTitle) {
     const int t = cubestest::startWithDictionary(BrowseCrossTab);
     auto list = user_.waitWindow(kListTitle);
-    EXPECT_FALSE(user_.enabled(list, Print));
     user_.queueMessageBoxAnswer(rt::button::Ok);
     user_.press(list, Copy);
     EXPECT_EQ(user_.lastMessageBox().title, kCopiedText);
@@ -62,6 +62,16 @@ TEST_F(CrossTabList, ACopyStartsWithEveryPartButIdentifierAndTitle) {
     EXPECT_EQ(user_.cell(list, List, 2, 1), "Umsatz je Vertreter 2");
     EXPECT_EQ(user_.cell(list, List, 2, 5), "tUmsatz WHERE cOrt = #cParameter#");
     EXPECT_EQ(user_.cell(list, List, 1, 1), "Umsatz je Vertreter");
+    user_.press(list, Close);
+    user_.waitThreadEnd(t);
+}
+
+TEST_F(CrossTabList, PrintGoesThroughASavedDefinitionToTheReport) {
+    cubestest::saveShownField("CrossTab", "CRO:ID", "CRO:Title", "Titel");
+    const int t = cubestest::startWithDictionary(BrowseCrossTab);
+    auto list = user_.waitWindow(kListTitle);
+    cubestest::printThroughTheDefinition(user_, list, Print);
+    EXPECT_EQ(user_.rowCount(list, List), 1u);
     user_.press(list, Close);
     user_.waitThreadEnd(t);
 }

@@ -7,6 +7,7 @@
 #include "runtime/classlib/request.h"
 #include "runtime/classlib/toolbar.h"
 #include "tests/cubes/catalogue/catalogue_fixture.h"
+#include "tests/cubes/support/qbe_print.h"
 
 using namespace cubegruppe;
 namespace req = rt::request;
@@ -144,11 +145,21 @@ TEST_P(CubeGroupTest, TreeWindowOpensOnlyCubeRowsInTheViewer) {
     EXPECT_EQ(opened, std::vector<long>{10});
 }
 
+TEST_P(CubeGroupTest, GroupListPrintsThroughASavedDefinition) {
+    cubestest::saveShownField("VOQCubeGruppe", "CUBG:ID", "CUBG:GruppenName", "Gruppe");
+    int t = start(req::None, BrowseCubeGruppe);
+    auto w = user.waitWindow(kGroupListTitle);
+    cubestest::printThroughTheDefinition(user, w, Print);
+    user.settle(t);
+    EXPECT_EQ(user.rowCount(w, List), 4u);
+    user.press(w, Close);
+    user.waitThreadEnd(t);
+}
+
 TEST_P(CubeGroupTest, GroupListAddsAGroupAndTheFormShowsItsCubes) {
     int t = start(req::None, BrowseCubeGruppe);
     auto w = user.waitWindow(kGroupListTitle);
     ASSERT_EQ(user.rowCount(w, List), 4u);
-    EXPECT_FALSE(user.enabled(w, Print));  // until query by example is there
     user.press(w, Insert);
     auto f = user.waitWindow("EditCubeGruppe");
     EXPECT_EQ(user.window(f).title, "Datensatz anlegen");

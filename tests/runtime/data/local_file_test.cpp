@@ -113,6 +113,34 @@ TEST_F(LocalFile, FilesNotOursOrOfAnotherLayoutGive47AndStayUntouched) {
     }
 }
 
+TEST_F(LocalFile, MissingKeysGive38AndAreMadeAgainKeepingTheRecords) {
+    ASSERT_EQ(head.open(), 0);
+    ASSERT_EQ(addHead("a", "1"), 0);
+    ASSERT_EQ(addHead("b", "2"), 0);
+    head.closeAll();
+    const std::string path = dir.file("ORDERS.TPS");
+    const std::string cs = voq::test::sqliteConnectString(path);
+    ASSERT_EQ(voq::test::execSql(cs, "DROP INDEX \"Head$KeyCode\""), "");
+    EXPECT_EQ(head.open(), rt::ErrInvalidKeyFile);
+    EXPECT_EQ(rt::errorText(), "Invalid Key File");
+    ASSERT_EQ(head.buildKeys(), 0);
+    ASSERT_EQ(head.open(), 0);
+    EXPECT_EQ(head.records(), 2);
+    H.Code = "2";
+    ASSERT_EQ(head.fetch("KeyCode"), 0);
+    EXPECT_EQ(H.Name.clipped(), "b");
+    head.closeAll();
+
+    // Records that collide on a unique key: the keys cannot be made, the file stays as it was.
+    for (const char* key : {"KeyID", "KeyName", "KeyCode"})
+        ASSERT_EQ(voq::test::execSql(cs, std::string("DROP INDEX \"Head$") + key + "\""), "");
+    ASSERT_EQ(voq::test::execSql(cs, "INSERT INTO \"Head\" SELECT * FROM \"Head\""), "");
+    const std::string before = slurp(path);
+    EXPECT_NE(head.buildKeys(), 0);
+    EXPECT_EQ(head.open(), rt::ErrInvalidKeyFile);
+    EXPECT_EQ(slurp(path), before);
+}
+
 TEST_F(LocalFile, UnwritableFileIsAccessDenied) {
     ASSERT_EQ(head.open(), 0);
     head.close();

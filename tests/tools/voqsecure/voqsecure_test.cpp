@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "core/security/security.h"
 #include "runtime/os/process.h"
@@ -40,6 +41,11 @@ Run voqsecure(const std::vector<std::string>& args) {
 
 class VoqSecure : public sectest::SecurityTest {
 protected:
+    // Its command line, also without a command: no window comes up on a screen of the tester's.
+    void SetUp() override {
+        SecurityTest::SetUp();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) unsetenv(name);
+    }
     // Logs in through the login window; the result of LoginWindow.
     int login(const std::string& id, const std::string& password) {
         int t = startLogin(id);
