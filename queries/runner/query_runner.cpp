@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <numeric>
 #include <optional>
 #include <vector>
 
@@ -32,34 +31,15 @@ constexpr std::size_t kStatementChars = 10000;
 constexpr std::size_t kParameterChars = 60;
 constexpr int kCharUnits = 5;  // dialog units per character of the list
 constexpr int kPrintLandscape = 420;
-// Sorts the rows by one column's text, stably: the positions are sorted and the rows then moved
-// into place once each, as moving whole rows about while sorting costs far more.
+// Sorts the rows by one column's text, stably.
 void sortRows(QueryResultQueue& rows, int column, bool descending) {
-    const std::size_t n = rows.records();
     const ResultColumnMember member = kResultColumnMembers.at(column - 1);
-    std::vector<std::size_t> order(n);
-    std::iota(order.begin(), order.end(), std::size_t{1});
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        int c = rt::compareTrimmed(rows.get(a).*member, rows.get(b).*member);
+    rows.sort([&](const QueryResultEntry& a, const QueryResultEntry& b) {
+        int c = rt::compareTrimmed(a.*member, b.*member);
         return descending ? c > 0 : c < 0;
     });
-    // Position p takes the row that stood at order[p - 1]; each cycle of moves is followed once.
-    std::vector<bool> placed(n + 1, false);
-    for (std::size_t start = 1; start <= n; ++start) {
-        if (placed[start] || order[start - 1] == start) continue;
-        QueryResultEntry first = std::move(rows.get(start));
-        std::size_t p = start;
-        while (order[p - 1] != start) {
-            rows.get(p) = std::move(rows.get(order[p - 1]));
-            placed[p] = true;
-            p = order[p - 1];
-        }
-        rows.get(p) = std::move(first);
-        placed[p] = true;
-    }
 }
 
-// The initial order "+LQQ:C1": ascending by column 1, as text.
 void initialOrder(QueryResultQueue& rows) { sortRows(rows, 1, false); }
 
 // The runner's own description of a column, one per cube field.
@@ -315,13 +295,13 @@ void QueryRunner::listColumns() {
 }
 
 void QueryRunner::publishRows() {
-    // The display reads the rows it shows from a copy of its own while this thread goes on.
-    auto snapshot = std::make_shared<const std::vector<QueryResultEntry>>(rows_.begin(), rows_.end());
+    // The display reads the rows it shows from a snapshot of the queue while this thread goes on.
+    auto snapshot = rows_.snapshot();
     const int shown = NUMBEROFCOLUMNSDISPLAYEDINQ;
     window_[RUNQUERY_LIST].setVirtualRows(
-        rt::makeVirtualRows(snapshot->size(), [snapshot, shown](std::size_t first, std::size_t count) {
+        rt::makeVirtualRows(snapshot->records(), [snapshot, shown](std::size_t first, std::size_t count) {
             std::vector<rt::ListRow> out;
-            for (std::size_t i = first; i < first + count && i < snapshot->size(); ++i) {
+            for (std::size_t i = first; i < first + count && i < snapshot->records(); ++i) {
                 rt::ListRow r;
                 r.cells.resize(kResultColumns);
                 for (int c = 1; c <= shown; ++c) r.cells[c - 1].text = resultColumn((*snapshot)[i], c).str();

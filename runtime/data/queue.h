@@ -7,12 +7,21 @@
 //   q.add(row);
 //   q.sortBy({rt::QueueKey<Row>(&Row::C1), rt::QueueKey<Row>(&Row::RECORDID, true)});
 //   if (auto pos = q.lookup(&Row::RECORDID, 7)) q.get(pos).C1 = "x";
+//   auto rows = q.snapshot();  // the entries of now, for another thread to read
+//
+// The entries lie in blocks that copies of the queue and snapshots share: a block is copied
+// only when an entry in it changes while someone else still holds it, so a snapshot of a
+// million entries costs a few thousand pointers, and a change after it one block.
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <iterator>
+#include <memory>
+#include <stdexcept>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -28,7 +37,8 @@ public:
     virtual std::size_t records() const = 0;
     virtual const RecordDesc* desc() const = 0;
     virtual const void* entry(std::size_t position) const = 0;  // 1-based; null outside
-    // Advances with every change (add, put, delete, sort, free).
+    // Advances with every change (add, put, delete, sort, free) and every entry handed out to be
+    // changed (get of a queue that is not const).
     std::uint64_t changeStamp() const { return stamp_; }
 
 protected:
@@ -69,10 +79,119 @@ private:
     bool descending_;
 };
 
+namespace detail {
+
+// The blocks of a queue and where each ends. While every block but the last is full, a
+// position finds its block by division; inserts and deletes in the middle leave blocks of
+// other sizes, found by a binary search over the ends.
+template <class R>
+struct QueueBlocks {
+    using Block = std::vector<R>;
+    // About 64 KB of entries a block: small enough to copy at once, large enough that a queue
+    // of a million entries has only thousands.
+    static constexpr std::size_t kFull = std::max<std::size_t>(16, 65536 / sizeof(R));
+
+    std::vector<std::shared_ptr<Block>> blocks;
+    std::vector<std::size_t> ends;  // ends[b]: entries in blocks 0 .. b
+    bool uniform = true;
+
+    std::size_t size() const { return ends.empty() ? 0 : ends.back(); }
+    // Block and index in it of entry `index` (0-based, inside the queue).
+    std::pair<std::size_t, std::size_t> locate(std::size_t index) const {
+        if (uniform) return {index / kFull, index % kFull};
+        auto it = std::upper_bound(ends.begin(), ends.end(), index);
+        const auto b = static_cast<std::size_t>(it - ends.begin());
+        return {b, index - (b == 0 ? 0 : ends[b - 1])};
+    }
+    const R& at(std::size_t index) const {
+        auto [b, i] = locate(index);
+        return (*blocks[b])[i];
+    }
+    void recount(std::size_t from) {
+        for (std::size_t b = from; b < blocks.size(); ++b) ends[b] = (b == 0 ? 0 : ends[b - 1]) + blocks[b]->size();
+    }
+};
+
+// True when nobody but the holder keeps the block; its reads from other threads, ended by
+// letting it go, are then complete before the holder writes.
+template <class B>
+bool soleHolder(const std::shared_ptr<B>& block) {
+    if (block.use_count() != 1) return false;
+    std::atomic_thread_fence(std::memory_order_acquire);
+    return true;
+}
+
+// Walks the entries block by block.
+template <class R>
+class QueueIterator {
+public:
+    using iterator_category = std::forward_iterator_tag;
+    using value_type = R;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const R*;
+    using reference = const R&;
+
+    QueueIterator() = default;
+    QueueIterator(const QueueBlocks<R>* rows, std::size_t block) : rows_(rows), block_(block) { settle(); }
+
+    reference operator*() const { return (*rows_->blocks[block_])[index_]; }
+    pointer operator->() const { return &**this; }
+    QueueIterator& operator++() {
+        ++index_;
+        settle();
+        return *this;
+    }
+    QueueIterator operator++(int) {
+        QueueIterator old = *this;
+        ++*this;
+        return old;
+    }
+    bool operator==(const QueueIterator& o) const { return block_ == o.block_ && index_ == o.index_; }
+
+private:
+    void settle() {
+        while (rows_ && block_ < rows_->blocks.size() && index_ >= rows_->blocks[block_]->size()) {
+            ++block_;
+            index_ = 0;
+        }
+    }
+    const QueueBlocks<R>* rows_ = nullptr;
+    std::size_t block_ = 0, index_ = 0;
+};
+
+}  // namespace detail
+
+template <class R>
+class Queue;
+
+// The entries of a queue at one moment. Nothing changes them any more, so any thread may read
+// them while the queue goes on changing.
+template <class R>
+class QueueSnapshot {
+public:
+    std::size_t records() const { return rows_.size(); }
+    const R& operator[](std::size_t index) const { return rows_.at(index); }  // 0-based
+    using const_iterator = detail::QueueIterator<R>;
+    const_iterator begin() const { return const_iterator(&rows_, 0); }
+    const_iterator end() const { return const_iterator(&rows_, rows_.blocks.size()); }
+
+private:
+    friend class Queue<R>;
+    explicit QueueSnapshot(detail::QueueBlocks<R> rows) : rows_(std::move(rows)) {}
+    detail::QueueBlocks<R> rows_;
+};
+
 template <class R>
 class Queue : public QueueBase {
+    using Blocks = detail::QueueBlocks<R>;
+    using Block = typename Blocks::Block;
+    static constexpr std::size_t kFull = Blocks::kFull;
+
 public:
+    using const_iterator = detail::QueueIterator<R>;
+
     explicit Queue(const RecordDesc* desc = nullptr) : desc_(desc) {}
+    // Copies share the blocks until either side changes one.
     Queue(const Queue& other) : QueueBase(), desc_(other.desc_), rows_(other.rows_) {}
     Queue& operator=(const Queue& other) {
         desc_ = other.desc_;
@@ -82,68 +201,101 @@ public:
     }
 
     std::size_t records() const override { return rows_.size(); }
-    bool empty() const { return rows_.empty(); }
+    bool empty() const { return rows_.size() == 0; }
     const RecordDesc* desc() const override { return desc_; }
     const void* entry(std::size_t position) const override {
-        return position >= 1 && position <= rows_.size() ? &rows_[position - 1] : nullptr;
+        return position >= 1 && position <= rows_.size() ? &rows_.at(position - 1) : nullptr;
+    }
+
+    // The entries as they are now, for reading on any thread; cheap however long the queue.
+    std::shared_ptr<const QueueSnapshot<R>> snapshot() const {
+        return std::shared_ptr<const QueueSnapshot<R>>(new QueueSnapshot<R>(rows_));
     }
 
     // Appends; with a position, inserts before it (beyond the end appends). Returns the position.
     std::size_t add(const R& row) {
-        rows_.push_back(row);
+        if (rows_.blocks.empty() || rows_.blocks.back()->size() >= kFull) {
+            auto block = std::make_shared<Block>();
+            block->reserve(rows_.blocks.empty() ? 1 : kFull);
+            rows_.blocks.push_back(std::move(block));
+            rows_.ends.push_back(rows_.size());
+        } else {
+            writable(rows_.blocks.size() - 1);
+        }
+        rows_.blocks.back()->push_back(row);
+        ++rows_.ends.back();
         changed();
         return rows_.size();
     }
     std::size_t add(const R& row, std::size_t position) {
         if (position < 1 || position > rows_.size()) return add(row);
-        rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(position - 1), row);
+        insertAt(position - 1, row);
         changed();
         return position;
     }
     // Inserts in the order of the keys (after equal entries); returns the position.
     std::size_t addSorted(const R& row, const std::vector<QueueKey<R>>& keys) {
-        auto it =
-            std::upper_bound(rows_.begin(), rows_.end(), row, [&](const R& a, const R& b) { return less(keys, a, b); });
-        auto pos = static_cast<std::size_t>(it - rows_.begin()) + 1;
-        rows_.insert(it, row);
+        std::size_t low = 0, high = rows_.size();
+        while (low < high) {
+            std::size_t mid = low + (high - low) / 2;
+            if (less(keys, row, rows_.at(mid)))
+                high = mid;
+            else
+                low = mid + 1;
+        }
+        if (low == rows_.size()) return add(row);
+        insertAt(low, row);
         changed();
-        return pos;
+        return low + 1;
     }
 
-    R& get(std::size_t position) { return rows_.at(position - 1); }
-    const R& get(std::size_t position) const { return rows_.at(position - 1); }
+    R& get(std::size_t position) {
+        check(position);
+        changed();
+        auto [b, i] = rows_.locate(position - 1);
+        return (*writable(b))[i];
+    }
+    const R& get(std::size_t position) const {
+        check(position);
+        return rows_.at(position - 1);
+    }
     // Copies entry `position` into out: 0, or 30 (entry not found) outside the queue.
     int fetch(std::size_t position, R& out) const {
         if (position < 1 || position > rows_.size()) return 30;
-        out = rows_[position - 1];
+        out = rows_.at(position - 1);
         return 0;
     }
     int put(std::size_t position, const R& row) {
         if (position < 1 || position > rows_.size()) return 30;
-        rows_[position - 1] = row;
+        auto [b, i] = rows_.locate(position - 1);
+        (*writable(b))[i] = row;
         changed();
         return 0;
     }
     int erase(std::size_t position) {
         if (position < 1 || position > rows_.size()) return 30;
-        rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(position - 1));
+        auto [b, i] = rows_.locate(position - 1);
+        Block& block = *writable(b);
+        block.erase(block.begin() + static_cast<std::ptrdiff_t>(i));
+        if (b + 1 < rows_.blocks.size()) rows_.uniform = false;
+        if (block.empty()) {
+            rows_.blocks.erase(rows_.blocks.begin() + static_cast<std::ptrdiff_t>(b));
+            rows_.ends.erase(rows_.ends.begin() + static_cast<std::ptrdiff_t>(b));
+        }
+        rows_.recount(b);
         changed();
         return 0;
     }
     void free() {
-        rows_.clear();
+        rows_ = Blocks();
         changed();
     }
 
     // Stable sorts.
     void sortBy(const std::vector<QueueKey<R>>& keys) {
-        std::stable_sort(rows_.begin(), rows_.end(), [&](const R& a, const R& b) { return less(keys, a, b); });
-        changed();
+        arrange([&](const R& a, const R& b) { return less(keys, a, b); });
     }
-    void sort(const std::function<bool(const R&, const R&)>& lessThan) {
-        std::stable_sort(rows_.begin(), rows_.end(), lessThan);
-        changed();
-    }
+    void sort(const std::function<bool(const R&, const R&)>& lessThan) { arrange(lessThan); }
     // By an order text over the descriptor's labels: "+C1,-RECORDID", "-UPPER(C1),+RECORDID*2"
     // (see runtime/expr/order.h). False when the text is rejected or the queue has no descriptor.
     bool sort(std::string_view order);
@@ -152,29 +304,29 @@ public:
     // 0 when none.
     template <class T, class V>
     std::size_t lookup(T R::*member, const V& value) const {
-        for (std::size_t i = 0; i < rows_.size(); ++i) {
-            const T& x = rows_[i].*member;
-            bool eq;
+        return find([&](const R& row) {
+            const T& x = row.*member;
             if constexpr (std::is_convertible_v<const T&, std::string_view>)
-                eq = equalsTrimmed(std::string_view(x), std::string_view(value));
+                return equalsTrimmed(std::string_view(x), std::string_view(value));
             else if constexpr (std::is_same_v<T, Date> || std::is_same_v<T, Time>)
-                eq = x.value == value;
+                return x.value == value;
             else
-                eq = x == value;
-            if (eq) return i + 1;
-        }
-        return 0;
+                return x == value;
+        });
     }
     std::size_t find(const std::function<bool(const R&)>& match) const {
-        for (std::size_t i = 0; i < rows_.size(); ++i)
-            if (match(rows_[i])) return i + 1;
+        std::size_t position = 0;
+        for (const auto& block : rows_.blocks)
+            for (const R& row : *block) {
+                ++position;
+                if (match(row)) return position;
+            }
         return 0;
     }
 
-    auto begin() { return rows_.begin(); }
-    auto end() { return rows_.end(); }
-    auto begin() const { return rows_.begin(); }
-    auto end() const { return rows_.end(); }
+    // Reading only: an entry is changed through get() or put(), which copy no more than its block.
+    const_iterator begin() const { return const_iterator(&rows_, 0); }
+    const_iterator end() const { return const_iterator(&rows_, rows_.blocks.size()); }
 
 private:
     static bool less(const std::vector<QueueKey<R>>& keys, const R& a, const R& b) {
@@ -184,9 +336,76 @@ private:
         }
         return false;
     }
+    void check(std::size_t position) const {
+        if (position < 1 || position > rows_.size()) throw std::out_of_range("queue position");
+    }
+    // Block b, copied first when a copy of the queue or a snapshot holds it too.
+    Block* writable(std::size_t b) {
+        auto& block = rows_.blocks[b];
+        if (!detail::soleHolder(block)) block = std::make_shared<Block>(*block);
+        return block.get();
+    }
+    void insertAt(std::size_t index, const R& row) {
+        auto [b, i] = rows_.locate(index);
+        Block& block = *writable(b);
+        block.insert(block.begin() + static_cast<std::ptrdiff_t>(i), row);
+        if (block.size() >= 2 * kFull) {
+            // Split, so that inserting stays cheap however many go into one place.
+            auto tail = std::make_shared<Block>(std::make_move_iterator(block.begin() + kFull),
+                                                std::make_move_iterator(block.end()));
+            block.erase(block.begin() + static_cast<std::ptrdiff_t>(kFull), block.end());
+            rows_.blocks.insert(rows_.blocks.begin() + static_cast<std::ptrdiff_t>(b) + 1, std::move(tail));
+            rows_.ends.insert(rows_.ends.begin() + static_cast<std::ptrdiff_t>(b) + 1, 0);
+        }
+        if (b + 1 < rows_.blocks.size()) rows_.uniform = false;
+        rows_.recount(b);
+    }
+    // Puts the entries in the order of `order` (positions from 0, each once): entries move out
+    // of blocks the queue alone holds and are copied out of shared ones.
+    void rearrange(const std::vector<std::size_t>& order) {
+        struct Source {
+            R* row;
+            bool own;
+        };
+        std::vector<Source> from;
+        from.reserve(rows_.size());
+        for (auto& block : rows_.blocks) {
+            const bool own = detail::soleHolder(block);
+            for (R& row : *block) from.push_back({&row, own});
+        }
+        Blocks next;
+        for (std::size_t k = 0; k < order.size(); ++k) {
+            if (k % kFull == 0) {
+                next.blocks.push_back(std::make_shared<Block>());
+                next.blocks.back()->reserve(std::min(kFull, order.size() - k));
+                next.ends.push_back(k);
+            }
+            const Source& s = from[order[k]];
+            if (s.own)
+                next.blocks.back()->push_back(std::move(*s.row));
+            else
+                next.blocks.back()->push_back(*s.row);
+            ++next.ends.back();
+        }
+        rows_ = std::move(next);
+        changed();
+    }
+    // Stable sort by a comparison of entries: the positions are sorted, each entry moved once.
+    template <class Less>
+    void arrange(const Less& lessThan) {
+        std::vector<const R*> at;
+        at.reserve(rows_.size());
+        for (const auto& block : rows_.blocks)
+            for (const R& row : *block) at.push_back(&row);
+        std::vector<std::size_t> order(at.size());
+        for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
+        std::stable_sort(order.begin(), order.end(),
+                         [&](std::size_t a, std::size_t b) { return lessThan(*at[a], *at[b]); });
+        rearrange(order);
+    }
 
     const RecordDesc* desc_;
-    std::vector<R> rows_;
+    Blocks rows_;
 };
 
 // Resolves "+A,-B,UPPER(C)" against a descriptor when every key is a field label, optionally
@@ -208,26 +427,9 @@ bool sortedEntries(const QueueBase& queue, std::string_view order, std::vector<s
 template <class R>
 bool Queue<R>::sort(std::string_view order) {
     if (!desc_) return false;
-    // Fields alone compare in place, the entries sorted where they are.
-    std::vector<OrderPart> parts;
-    if (parseOrder(*desc_, order, parts)) {
-        std::stable_sort(rows_.begin(), rows_.end(), [&](const R& a, const R& b) {
-            for (const auto& p : parts) {
-                int c = compareField(*desc_, &a, &b, p.field, p.nocase);
-                if (c != 0) return p.descending ? c > 0 : c < 0;
-            }
-            return false;
-        });
-        changed();
-        return true;
-    }
     std::vector<std::size_t> indexes;
     if (!sortedEntries(*this, order, indexes)) return false;
-    std::vector<R> sorted;
-    sorted.reserve(rows_.size());
-    for (std::size_t i : indexes) sorted.push_back(std::move(rows_[i]));
-    rows_ = std::move(sorted);
-    changed();
+    rearrange(indexes);
     return true;
 }
 

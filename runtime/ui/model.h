@@ -138,8 +138,9 @@ public:
     virtual std::size_t rowCount() const = 0;
     virtual ListRow row(std::size_t index) const = 0;  // 0-based
     virtual std::uint64_t revision() const { return 0; }
-    // A source of very many rows answers with a snapshot of them: the window then publishes the
-    // snapshot instead of a copy of every row. Null (the default): the rows are copied.
+    // A source of very many rows answers with a snapshot of them: a List is then published the
+    // snapshot instead of a copy of every row (other controls always get the rows). Null (the
+    // default): the rows are copied.
     virtual std::shared_ptr<const VirtualRows> virtualRows() const { return nullptr; }
 };
 

@@ -291,7 +291,7 @@ ControlRef& ControlRef::setColumns(std::vector<ListColumn> columns) {
 }
 
 ControlRef& ControlRef::setRows(std::vector<ListRow> rows) {
-    editList().rows = std::move(rows);
+    editListWithoutRows().rows = std::move(rows);
     edit().virtualRows = nullptr;
     return *this;
 }
@@ -304,8 +304,10 @@ ControlRef& ControlRef::setListData(ListData data) {
 
 ControlRef& ControlRef::setVirtualRows(std::shared_ptr<const VirtualRows> rows) {
     assert((!rows || state().kind == ControlKind::List) && "row snapshots are for lists");
-    ListData& list = editList();
-    if (rows) list.rows.clear();
+    if (rows)
+        editListWithoutRows();
+    else
+        editList();
     edit().virtualRows = std::move(rows);
     return *this;
 }
@@ -317,6 +319,23 @@ ListData& ControlRef::editList() {
     assert(hasList(s.kind) && "list data on a control without a list");
     // Copy on write: the display may still hold the published copy.
     auto fresh = std::make_shared<ListData>(s.list ? *s.list : ListData{});
+    ListData& ref = *fresh;
+    s.list = std::move(fresh);
+    ++s.listSerial;
+    return ref;
+}
+
+ListData& ControlRef::editListWithoutRows() {
+    auto& s = edit();
+    assert(hasList(s.kind) && "list data on a control without a list");
+    // The rows are replaced: only the rest of the published list is copied.
+    auto fresh = std::make_shared<ListData>();
+    if (s.list) {
+        fresh->columns = s.list->columns;
+        fresh->icons = s.list->icons;
+        fresh->lineHeight = s.list->lineHeight;
+        fresh->grid = s.list->grid;
+    }
     ListData& ref = *fresh;
     s.list = std::move(fresh);
     ++s.listSerial;
@@ -715,7 +734,9 @@ void Window::readSources(bool all) {
         auto& e = entry(id);
         if (!e.source || !(all || e.sourceDirty || e.source->revision() != e.sourceRevision)) continue;
         ControlRef c(this, id);
-        if (auto snapshot = e.source->virtualRows()) {
+        // Only a List reads its rows by range; other controls get the rows themselves.
+        auto snapshot = e.state.kind == ControlKind::List ? e.source->virtualRows() : nullptr;
+        if (snapshot) {
             c.setVirtualRows(std::move(snapshot));
         } else {
             std::vector<ListRow> rows;

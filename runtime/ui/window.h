@@ -118,6 +118,8 @@ public:
     AutoValue oleCall(std::string_view path, const std::vector<AutoValue>& args = {});
 
 private:
+    ListData& editListWithoutRows();  // for rows that replace all there are
+
     Window* window_;
     int id_;
 };

@@ -1,6 +1,10 @@
 // Queues and views.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+#include <memory>
+
 #include "runtime/data/queue.h"
 #include "runtime/data/view_manager.h"
 #include "runtime/thread/thread_state.h"
@@ -87,6 +91,63 @@ TEST(Queue, SortByFieldsAscendingDescendingAndLookup) {
     EXPECT_EQ(q.lookup(&Row::RECORDID, 99), 0u);
     EXPECT_EQ(q.find([](const Row& r) { return r.C1 == "A"; }), 3u);
     EXPECT_EQ(q.addSorted(row("B", "", 7), {rt::QueueKey<Row>(&Row::C1, false, true)}), 6u);
+}
+
+// Many entries (many blocks) against a plain vector: every change lands where the vector's
+// does, and each snapshot keeps the entries of its moment, whatever the queue does after.
+TEST(Queue, ChangesLandInPlaceAndSnapshotsKeepTheirMoment) {
+    rt::Queue<Row> q(&rowDesc());
+    std::vector<int> model;
+    for (int i = 1; i <= 3000; ++i) {
+        q.add(row("x", "", i));
+        model.push_back(i);
+    }
+    std::vector<std::pair<std::shared_ptr<const rt::QueueSnapshot<Row>>, std::vector<int>>> taken;
+    auto take = [&] {
+        ASSERT_EQ(ids(q), model);
+        taken.emplace_back(q.snapshot(), model);
+    };
+    take();
+    q.put(1, row("p", "", -1));
+    model[0] = -1;
+    take();
+    auto stamp = q.changeStamp();
+    q.get(1500).RECORDID = -2;  // through the reference: the snapshot before does not see it
+    model[1499] = -2;
+    EXPECT_NE(q.changeStamp(), stamp) << "an entry handed out to be changed counts as a change";
+    take();
+    for (int i = 0; i < 1200; ++i) {  // one place fills up: its block splits
+        q.add(row("i", "", 10000 + i), 100);
+        model.insert(model.begin() + 99, 10000 + i);
+    }
+    take();
+    for (int i = 0; i < 700; ++i) {  // and empties again, blocks and all
+        ASSERT_EQ(q.erase(50), 0);
+        model.erase(model.begin() + 49);
+    }
+    take();
+    q.sortBy({rt::QueueKey<Row>(&Row::RECORDID, true)});
+    std::stable_sort(model.begin(), model.end(), std::greater<int>());
+    take();
+    auto at = std::upper_bound(model.begin(), model.end(), 5, std::greater<int>());
+    EXPECT_EQ(q.addSorted(row("s", "", 5), {rt::QueueKey<Row>(&Row::RECORDID, true)}),
+              static_cast<std::size_t>(at - model.begin()) + 1);
+    model.insert(at, 5);
+    take();
+    EXPECT_EQ(q.lookup(&Row::RECORDID, 5),
+              static_cast<std::size_t>(std::find(model.begin(), model.end(), 5) - model.begin() + 1));
+    q.free();
+    model.clear();
+    take();
+    for (const auto& [snapshot, expected] : taken) {
+        std::vector<int> seen;
+        for (const Row& r : *snapshot) seen.push_back(r.RECORDID);
+        EXPECT_EQ(seen, expected);
+        ASSERT_EQ(snapshot->records(), expected.size());
+        if (!expected.empty()) {
+            EXPECT_EQ((*snapshot)[expected.size() - 1].RECORDID, expected.back());
+        }
+    }
 }
 
 namespace {

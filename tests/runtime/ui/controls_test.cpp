@@ -4,6 +4,9 @@
 #include <functional>
 #include <thread>
 
+#include "runtime/data/queue.h"
+#include "runtime/ui/queue_list.h"
+
 using namespace uitest;
 using rt::ControlKind;
 using rt::Event;
@@ -586,6 +589,55 @@ TEST_F(UiTest, ASourceWithSnapshotsPublishesEachStateWhileEarlierOnesStayAsTheyW
     EXPECT_GT(user.control(w, LIST).listSerial, first.listSerial);
     user.closeWindow(w);
     user.waitThreadEnd(t);
+}
+
+struct Article {
+    rt::CString<21> name;
+    rt::Long number = 0;
+};
+
+// A list shows a queue through a snapshot, a drop list over the same queue its rows; both
+// follow every change of the queue, also one made through an entry handed out by get().
+TEST_F(UiTest, AQueueIsShownAsASnapshotAndEachChangeReachesTheDisplay) {
+    enum { LIST = 1, DROP, RENAME, ADD };
+    std::string chosen;
+    int t = rt::startThread([&] {
+        rt::Queue<Article> articles;
+        for (const char* name : {"Schrauben", "Muttern", "Dübel"})
+            articles.add(Article{name, static_cast<rt::Long>(articles.records() + 1)});
+        rt::QueueList<Article> shown(articles, [](const Article& a) {
+            rt::ListRow r;
+            r.cells = {rt::ListCell(a.name.str()), rt::ListCell(std::to_string(a.number))};
+            return r;
+        });
+        rt::Window w("Artikel", "Artikel");
+        w.add(LIST, ControlKind::List).setListSource(&shown);
+        w.add(DROP, ControlKind::DropList).setListSource(&shown);
+        w.add(RENAME, ControlKind::Button);
+        w.add(ADD, ControlKind::Button);
+        while (auto e = w.accept()) {
+            if (e.event == Event::Accepted && e.control == RENAME) articles.get(2).name = "Scheiben";
+            if (e.event == Event::Accepted && e.control == ADD) articles.add(Article{"Nägel", 4}, 1);
+            if (e.event == Event::Accepted && e.control == DROP) chosen = w[DROP].value();
+        }
+    });
+    auto w = user.waitWindow("Artikel");
+    auto list = user.control(w, LIST);
+    ASSERT_TRUE(list.virtualRows);
+    EXPECT_FALSE(user.control(w, DROP).virtualRows);
+    EXPECT_EQ(user.rowCount(w, DROP), 3u);
+    user.press(w, RENAME);
+    EXPECT_EQ(user.cell(w, LIST, 2), "Scheiben");
+    EXPECT_EQ(user.cell(w, DROP, 2), "Scheiben");
+    EXPECT_EQ(list.virtualRows->rows(1, 1).at(0).cells[0].text, "Muttern") << "the earlier snapshot stays";
+    user.press(w, ADD);
+    ASSERT_EQ(user.rowCount(w, LIST), 4u);
+    EXPECT_EQ(user.cell(w, LIST, 1), "Nägel");
+    EXPECT_EQ(user.cell(w, LIST, 4, 2), "3");
+    user.chooseEntry(w, DROP, 3);
+    user.closeWindow(w);
+    user.waitThreadEnd(t);
+    EXPECT_EQ(chosen, "Scheiben");
 }
 
 TEST_F(UiTest, ProcedureSelectionMovesTheDisplaysSelectionAndDropListValue) {
