@@ -756,7 +756,21 @@ HRESULT getRows(Resultset* rs, VARIANT* out) {
     if (!psa) return E_OUTOFMEMORY;
     auto* cells = static_cast<VARIANT*>(psa->pvData);
     for (uint32_t i = 0; i < n; ++i) {
-        if (RT_FAILED(cellValue(rs, columnAt(rs->columns, i), rs->rowInBlock, &cells[i]))) {
+        const Column* c = columnAt(rs->columns, i);
+        // Bound text that fits its buffer, the most common cell, goes the short way.
+        const SQLULEN row = rs->rowInBlock;
+        if (c->cType == SQL_C_CHAR && !c->unbound && row < c->capacity) {
+            const SQLLEN indicator = c->indicators[row];
+            if (indicator >= 0 && indicator < c->size) {
+                const char* p = c->buffer + size_t(row) * size_t(c->size);
+                if (RT_FAILED(textVariant(std::string_view(p, size_t(indicator)), &cells[i]))) {
+                    rtSafeArrayDestroy(psa);
+                    return E_OUTOFMEMORY;
+                }
+                continue;
+            }
+        }
+        if (RT_FAILED(cellValue(rs, c, row, &cells[i]))) {
             rtSafeArrayDestroy(psa);
             return E_OUTOFMEMORY;
         }

@@ -5,9 +5,10 @@
 //
 //   bench_dataengine [--rows N] [--slow-rows N] [--repeat N] [--configs sqlite,pg,pg-declare]
 //
-// Each loop runs --repeat times (default 3) and its fastest run counts, so that other load on
-// the machine disturbs the figures less. Every run is a process of its own, and the order of the
+// Each loop runs once a round, --repeat rounds (default 5), and its fastest run counts: other load
+// on the machine only ever adds time. Every run is a process of its own, and the order of the
 // loops alternates from round to round, so that no loop pays for the pages another one touched.
+// The ratios within each round are shown too.
 // --slow-rows caps the single-row raw loop where every fetch is a server round trip
 // (pg-declare); its throughput is measured over that many rows.
 #include <chrono>
@@ -15,6 +16,7 @@
 #include <cstring>
 #include <dlfcn.h>
 #include <fmt/core.h>
+#include <fmt/ranges.h>
 #include <functional>
 #include <memory>
 #include <sql.h>
@@ -189,26 +191,42 @@ Result engineLoop(const std::string& cs) {
     return r;
 }
 
-// Ratio of the engine to the best raw loop; with a target, also the table line.
-bool report(const std::string& config, const std::vector<Result>& results, bool withTarget) {
-    fmt::print("\n{}\n", config);
-    const Result* best = nullptr;
-    const Result* engine = nullptr;
+// The engine's rate over the best raw loop's among the results of one round.
+double engineRatio(const std::vector<Result>& results, const Result** best, const Result** engine) {
+    *best = *engine = nullptr;
     for (const auto& r : results) {
+        if (r.loop.rfind("raw", 0) == 0 && (!*best || r.rate() > (*best)->rate())) *best = &r;
+        if (r.loop.rfind("engine", 0) == 0) *engine = &r;
+    }
+    return *best && *engine && (*best)->rate() > 0 ? (*engine)->rate() / (*best)->rate() : 0;
+}
+
+// The ratio of the engine's fastest run to the best raw loop's, and the ratios within each
+// round; with a target, also the table line.
+bool report(const std::string& config, const std::vector<std::vector<Result>>& rounds, bool withTarget) {
+    fmt::print("\n{}\n", config);
+    std::vector<Result> fastest = rounds.front();
+    std::vector<double> ratios;
+    for (const auto& round : rounds) {
+        for (size_t i = 0; i < round.size(); ++i)
+            if (round[i].rate() > fastest[i].rate()) fastest[i] = round[i];
+        const Result *b, *e;
+        ratios.push_back(engineRatio(round, &b, &e));
+    }
+    for (const auto& r : fastest)
         fmt::print("  {:<28} {:>9} rows {:>8.3f} s {:>12.0f} rows/s {:>8.3f} us/row\n", r.loop, r.rows, r.seconds,
                    r.rate(), r.rows ? 1e6 * r.seconds / double(r.rows) : 0.0);
-        if (r.loop.rfind("raw", 0) == 0 && (!best || r.rate() > best->rate())) best = &r;
-        if (r.loop.rfind("engine", 0) == 0) engine = &r;
-    }
-    const double ratio = best && engine && best->rate() > 0 ? engine->rate() / best->rate() : 0;
-    fmt::print("  engine / best raw loop: {:.2f}x\n", ratio);
+    const Result *best, *engine;
+    const double ratio = engineRatio(fastest, &best, &engine);
+    fmt::print("  engine / best raw loop, round by round: {:.2f}\n", fmt::join(ratios, " "));
+    fmt::print("  engine / best raw loop, fastest runs: {:.2f}x\n", ratio);
     if (!withTarget) return true;
     return bench::atLeast("data engine GetRows, " + config,
                           fmt::format("{} {:.3f} s", best ? best->loop : "raw", best ? best->seconds : 0.0),
                           fmt::format("{:.3f} s", engine ? engine->seconds : 0.0), ratio, 0.9);
 }
 
-int repeat = 3;
+int repeat = 5;
 
 // Runs one loop in a process of its own and gives its figures.
 template <typename F>
@@ -243,7 +261,7 @@ Result inChild(F run) {
     return r;
 }
 
-std::vector<Result> runAll(const std::string& cs, long rows, long singleLimit) {
+std::vector<std::vector<Result>> runAll(const std::string& cs, long rows, long singleLimit) {
     std::vector<std::function<Result()>> loops = {
         [&] { return rawLoop(cs, 1, singleLimit); },
         [&] { return rawLoop(cs, 1000, rows); },
@@ -251,15 +269,16 @@ std::vector<Result> runAll(const std::string& cs, long rows, long singleLimit) {
     };
     // A warm-up read so that every loop finds the data in the server's cache.
     inChild([&] { return rawLoop(cs, 1000, rows); });
-    std::vector<Result> best(loops.size());
+    std::vector<std::vector<Result>> rounds;
     for (int round = 0; round < repeat; ++round) {
+        std::vector<Result> results(loops.size());
         for (size_t k = 0; k < loops.size(); ++k) {
             const size_t i = round % 2 == 0 ? k : loops.size() - 1 - k;
-            const Result r = inChild(loops[i]);
-            if (round == 0 || r.rate() > best[i].rate()) best[i] = r;
+            results[i] = inChild(loops[i]);
         }
+        rounds.push_back(results);
     }
-    return best;
+    return rounds;
 }
 
 // True when name is one of the comma-separated configurations.
@@ -287,7 +306,7 @@ int main(int argc, char** argv) {
     bool allMet = true;
     fmt::print(
         "data engine throughput: {} rows x 9 columns (3 text, 3 integer, double, date, decimal), "
-        "fastest of {} runs\n",
+        "{} rounds\n",
         rows, repeat);
 
     if (wanted(configs, "sqlite")) {

@@ -57,6 +57,12 @@ std::string_view wholeChars(const char* data, std::size_t bytes) {
     return rt::cutChars(text, kMaxTextChars);
 }
 
+template <typename T>
+void appendNumber(std::string& out, T v) {
+    const fmt::format_int digits(v);
+    out.append(digits.data(), digits.size());
+}
+
 void appendTwoDigits(std::string& out, unsigned v) {
     out.push_back(static_cast<char>('0' + (v / 10) % 10));
     out.push_back(static_cast<char>('0' + v % 10));
@@ -67,7 +73,7 @@ void appendDate(std::string& out, unsigned day, unsigned month, int year) {
     out.push_back('/');
     appendTwoDigits(out, month);
     out.push_back('/');
-    out += fmt::format_int(year).c_str();
+    appendNumber(out, year);
 }
 
 }  // namespace
@@ -473,9 +479,9 @@ void OdbcDataSet::LoadResult() {
                 text += wholeChars(buffer, got);
                 break;
             }
-            case SQL_C_SLONG: text += fmt::format_int(i32).c_str(); break;
-            case SQL_C_SSHORT: text += fmt::format_int(i16).c_str(); break;
-            case SQL_C_SBIGINT: text += fmt::format_int(static_cast<long long>(i64)).c_str(); break;
+            case SQL_C_SLONG: appendNumber(text, i32); break;
+            case SQL_C_SSHORT: appendNumber(text, i16); break;
+            case SQL_C_SBIGINT: appendNumber(text, static_cast<long long>(i64)); break;
             case SQL_C_TYPE_DATE: appendDate(text, date.day, date.month, date.year); break;
             case SQL_C_TYPE_TIMESTAMP:
                 appendDate(text, stamp.day, stamp.month, stamp.year);
@@ -486,9 +492,7 @@ void OdbcDataSet::LoadResult() {
                 text.push_back(':');
                 appendTwoDigits(text, stamp.second);
                 break;
-            case SQL_C_TYPE_TIME:
-                text += fmt::format_int(rt::timeFromHms(time.hour, time.minute, time.second)).c_str();
-                break;
+            case SQL_C_TYPE_TIME: appendNumber(text, rt::timeFromHms(time.hour, time.minute, time.second)); break;
             case SQL_C_GUID:
                 text += fmt::format("{:08X}-{:04X}-{:04X}-{:02X}{:02X}-{:02X}{:02X}{:02X}{:02X}{:02X}{:02X}",
                                     guid.Data1, guid.Data2, guid.Data3, guid.Data4[0], guid.Data4[1], guid.Data4[2],

@@ -151,6 +151,8 @@ void ResultWindow::readSavedQuery() {
 void ResultWindow::runCrossTab() {
     rt::ThreadRequest = rt::request::Select;
     BrowseCrossTab();
+    // Leaving the list without a choice runs nothing: the record last loaded is not the user's pick.
+    if (rt::ThreadResponse != rt::response::Completed) return;
     std::string from(CRO.FromExpression.clipped());
     if (!fillFromExpression(from)) return;
     const std::string statement = CrossTabStatement(CRO.RowValue.str(), CRO.ColValue.clipped(), CRO.Aggregate.clipped(),

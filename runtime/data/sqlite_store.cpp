@@ -115,24 +115,22 @@ public:
     }
 
     int columnCount() override { return sqlite3_column_count(stmt_); }
+    // Every column call is a library call of its own: the type is asked only when the value
+    // cannot tell (0 may be NULL, no text may be NULL).
     bool columnInt(int i, std::int64_t& v) override {
-        if (sqlite3_column_type(stmt_, i) == SQLITE_NULL) return false;
-        v = sqlite3_column_int64(stmt_, i);
+        const std::int64_t value = sqlite3_column_int64(stmt_, i);
+        if (value == 0 && sqlite3_column_type(stmt_, i) == SQLITE_NULL) return false;
+        v = value;
         return true;
     }
     bool columnText(int i, std::string& v) override {
-        int type = sqlite3_column_type(stmt_, i);
-        if (type == SQLITE_NULL) {
+        // Text of a blob column is its bytes as they stand (the files are UTF-8).
+        auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, i));
+        if (!p) {
             v.clear();
-            return false;
+            return sqlite3_column_type(stmt_, i) != SQLITE_NULL;
         }
-        if (type == SQLITE_BLOB) {
-            auto* p = static_cast<const char*>(sqlite3_column_blob(stmt_, i));
-            v.assign(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(stmt_, i)));
-        } else {
-            auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, i));
-            v.assign(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(stmt_, i)));
-        }
+        v.assign(p, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, i)));
         return true;
     }
     void close() override {

@@ -243,6 +243,10 @@ void TableDriver::readRow(Statement& stmt, int first, void* record) {
             f.ops->clear(m);
             continue;
         }
+        if (f.isText()) {
+            f.ops->setText(m, text);
+            continue;
+        }
         std::int64_t units = 0;
         if (!local_ && f.type == FieldType::Decimal && f.size <= 18 && plainDecimalUnits(text, f.places, units)) {
             f.ops->setDecimal(m, DecimalValue::fromUnits(units, f.places));

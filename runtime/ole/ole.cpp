@@ -1,6 +1,9 @@
 #include "runtime/ole/ole.h"
 
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace rt::ole {
 
@@ -47,7 +50,37 @@ size_t convertInto(std::string_view utf8, char16_t* out) {
     auto* e = p + utf8.size();
     char16_t* o = out;
     while (p != e) {
-        // Plain ASCII runs are the common case in database text.
+        // Plain ASCII runs are the common case in database text: whole blocks of bytes widened
+        // at once while none of them has its high bit set.
+#if defined(__SSE2__)
+        const __m128i zero = _mm_setzero_si128();
+        const unsigned char* run = p;
+        while (e - p >= 16) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            if (_mm_movemask_epi8(bytes) != 0) break;
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_unpacklo_epi8(bytes, zero));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 8), _mm_unpackhi_epi8(bytes, zero));
+            p += 16;
+            o += 16;
+        }
+        if (e - p >= 8) {
+            const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+            if (_mm_movemask_epi8(bytes) == 0) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_unpacklo_epi8(bytes, zero));
+                p += 8;
+                o += 8;
+            }
+        }
+        // The last few bytes of a run of at least eight: the eight bytes that end it, again.
+        if (p != e && e - run >= 8 && e - p < 8) {
+            const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(e - 8));
+            if (_mm_movemask_epi8(bytes) == 0) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(o - (8 - (e - p))), _mm_unpacklo_epi8(bytes, zero));
+                o += e - p;
+                p = e;
+            }
+        }
+#endif
         while (p != e && *p < 0x80) *o++ = char16_t(*p++);
         if (p == e) break;
         int32_t cp = decodeUtf8(p, e);

@@ -184,6 +184,13 @@ TEST_P(ResultWindow, TheCrossTabSendsItsPartsQuotedToTheServer) {
     EXPECT_EQ(user_.window(w).title, kCrossTabTitle);
     for (int hidden : {Read, sqlresult::Run, ChooseFile, FileName}) EXPECT_TRUE(user_.hidden(w, hidden)) << hidden;
     EXPECT_FALSE(user_.hidden(w, CrossTabData));
+
+    // Closing the cross-tab list without a choice sends nothing to the server.
+    user_.press(w, CrossTabData);
+    user_.press(user_.waitWindow(crosstab::kListTitle), crosstab::Close);
+    EXPECT_TRUE(user_.messageBoxes().empty());
+    EXPECT_EQ(user_.value(w, QueryBox).find("EXECUTE"), std::string::npos);
+
     user_.queueMessageBoxAnswer("&Weiter");
     user_.press(w, CrossTabData);
     user_.press(user_.waitWindow(crosstab::kListTitle), crosstab::Select);

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
+#include <thread>
 
 using namespace rt::ole;
 
@@ -31,6 +33,12 @@ TEST(Bstr, ConvertsUtf8BothWays) {
         {"Müller äöüß", u"M\u00fcller \u00e4\u00f6\u00fc\u00df"},
         {"€", u"\u20ac"},
         {"\xF0\x9F\x98\x80", u"\U0001F600"},
+        // Long ASCII runs are widened in blocks; a letter beyond ASCII ends a block anywhere.
+        {"Bemerkung zur Zeile 1234567890 des Kunden", u"Bemerkung zur Zeile 1234567890 des Kunden"},
+        {"Artikelnummer 12ü", u"Artikelnummer 12\u00fc"},
+        {"Kunde 123456", u"Kunde 123456"},
+        {"Straße 12345678901", u"Stra\u00dfe 12345678901"},
+        {"Kunde 12ä Straße 7 in Köln-Mülheim", u"Kunde 12\u00e4 Stra\u00dfe 7 in K\u00f6ln-M\u00fclheim"},
     };
     for (const auto& c : cases) {
         Bstr b{std::string_view(c.utf8)};
@@ -98,6 +106,26 @@ TEST(Variant, CopyIsDeepAndClearFreesAndEmpties) {
     EXPECT_EQ(a.vt, VT_EMPTY);
     EXPECT_EQ(bstrView(b.bstrVal), u"Wert");
     rtVariantClear(&b);
+}
+
+TEST(SafeArray, AnArrayMadeAfterOneOfItsSizeWasFreedStartsEmpty) {
+    const SAFEARRAYBOUND bounds[2] = {{9, 0}, {1, 0}};
+    for (int round = 0; round < 3; ++round) {
+        SAFEARRAY* psa = rtSafeArrayCreate(VT_VARIANT, 2, bounds);
+        ASSERT_NE(psa, nullptr);
+        auto* cells = static_cast<VARIANT*>(psa->pvData);
+        for (int i = 0; i < 9; ++i) {
+            EXPECT_EQ(cells[i].vt, VT_EMPTY) << round;
+            cells[i].vt = VT_BSTR;
+            cells[i].bstrVal = bstrFromUtf8(std::string(size_t(i) * 7, 'x'));
+        }
+        EXPECT_EQ(rtSafeArrayDestroy(psa), S_OK);
+    }
+    // Freed on another thread, which then ends.
+    BSTR s = bstrFromUtf8("Müller & Söhne");
+    std::thread([s] { rtSysFreeString(s); }).join();
+    Bstr after{std::string_view("Müller & Söhne")};
+    EXPECT_EQ(after.view(), u"M\u00fcller & S\u00f6hne");
 }
 
 TEST(SafeArray, BoundsAreStoredLastDimensionFirstAndTheFirstIndexRunsFastest) {
