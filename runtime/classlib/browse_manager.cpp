@@ -40,6 +40,7 @@ BrowseManager::BrowseManager(WindowController& controller, int listControl, View
 }
 
 BrowseManager::~BrowseManager() {
+    if (window_.has(list_)) window_.control(list_).setListSource(nullptr);
     wc_.toolbar().removeTarget(this);
     wc_.removeComponent(*this);
     if (viewOpen_) view_.close();
@@ -133,6 +134,7 @@ int BrowseManager::init() {
         cols.push_back(std::move(lc));
     }
     window_.control(list_).setColumns(std::move(cols));
+    window_.control(list_).setListSource(&shown_);
     if (select_) window_.control(select_).setHidden(!selectMode());
     if (close_) wc_.addCloseButton(close_, selectMode() ? response::Cancelled : response::Completed);
     if (sheet_ && order_ > 0) {
@@ -231,8 +233,7 @@ bool BrowseManager::loadOne() {
 }
 
 void BrowseManager::publishRows(std::size_t from) {
-    auto& data = window_.control(list_).editList();
-    data.rows.resize(from);
+    while (rows_.records() > from) rows_.erase(rows_.records());
     for (std::size_t i = from; i < entries_.size(); ++i) {
         restoreEntry(entries_[i]);
         ListRow row;
@@ -244,7 +245,7 @@ void BrowseManager::publishRows(std::size_t from) {
         }
         ++loadCount_;
         if (onRowLoaded) onRowLoaded(row, loadCount_);
-        data.rows.push_back(std::move(row));
+        rows_.add(std::move(row));
     }
 }
 
@@ -271,7 +272,7 @@ int BrowseManager::reset(bool keepCurrent) {
     for (FileManager* f : bufferFiles_) heldOthers.push_back(f->saveBuffer());
     entries_.clear();
     end_ = false;
-    window_.control(list_).editList().rows.clear();
+    rows_.free();
     int rc = view_.reset();
     int want = std::max(pageSize_, keepCurrent ? oldRow : 1);
     loadUntil(want);

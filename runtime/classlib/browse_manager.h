@@ -27,8 +27,10 @@
 #include "runtime/classlib/toolbar.h"
 #include "runtime/classlib/window_controller.h"
 #include "runtime/data/file_manager.h"
+#include "runtime/data/queue.h"
 #include "runtime/data/view_manager.h"
 #include "runtime/ui/model.h"
+#include "runtime/ui/queue_list.h"
 
 namespace rt {
 
@@ -189,6 +191,10 @@ private:
     ListFormatManager* formats_ = nullptr;
     PopupMenu extras_;
     std::vector<Entry> entries_;
+    // The rows of the loaded entries, which the list shows through snapshots: loading a page
+    // publishes that page, not every row loaded before it.
+    Queue<ListRow> rows_;
+    QueueList<ListRow> shown_{rows_, [](const ListRow& row) { return row; }};
     bool end_ = false;
     bool viewOpen_ = false;
     long long loadCount_ = 0;

@@ -213,20 +213,8 @@ public:
     }
 
     // Appends; with a position, inserts before it (beyond the end appends). Returns the position.
-    std::size_t add(const R& row) {
-        if (rows_.blocks.empty() || rows_.blocks.back()->size() >= kFull) {
-            auto block = std::make_shared<Block>();
-            block->reserve(rows_.blocks.empty() ? 1 : kFull);
-            rows_.blocks.push_back(std::move(block));
-            rows_.ends.push_back(rows_.size());
-        } else {
-            writable(rows_.blocks.size() - 1);
-        }
-        rows_.blocks.back()->push_back(row);
-        ++rows_.ends.back();
-        changed();
-        return rows_.size();
-    }
+    std::size_t add(const R& row) { return append(row); }
+    std::size_t add(R&& row) { return append(std::move(row)); }
     std::size_t add(const R& row, std::size_t position) {
         if (position < 1 || position > rows_.size()) return add(row);
         insertAt(position - 1, row);
@@ -338,6 +326,21 @@ private:
     }
     void check(std::size_t position) const {
         if (position < 1 || position > rows_.size()) throw std::out_of_range("queue position");
+    }
+    template <class T>
+    std::size_t append(T&& row) {
+        if (rows_.blocks.empty() || rows_.blocks.back()->size() >= kFull) {
+            auto block = std::make_shared<Block>();
+            block->reserve(rows_.blocks.empty() ? 1 : kFull);
+            rows_.blocks.push_back(std::move(block));
+            rows_.ends.push_back(rows_.size());
+        } else {
+            writable(rows_.blocks.size() - 1);
+        }
+        rows_.blocks.back()->push_back(std::forward<T>(row));
+        ++rows_.ends.back();
+        changed();
+        return rows_.size();
     }
     // Block b, copied first when a copy of the queue or a snapshot holds it too.
     Block* writable(std::size_t b) {

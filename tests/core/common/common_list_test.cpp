@@ -301,6 +301,7 @@ TEST_F(WindowTest, RightsOfTheGatedListsOverActionAndGrant) {
             for (const auto& ctl : shown.back().controls) {
                 if (ctl.id == LIST) {
                     EXPECT_TRUE(!ctl.list || ctl.list->rows.empty()) << "records shown";
+                    EXPECT_TRUE(!ctl.virtualRows || ctl.virtualRows->rowCount() == 0) << "records shown";
                 }
             }
             user.answerMessageBox(rt::button::Ok);
