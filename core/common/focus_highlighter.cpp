@@ -189,6 +189,14 @@ rt::Byte FocusHighlighter::Highlight(int control) {
     }
     const rt::ControlState& s = window_.control(control).state();
     SCFIELD = control;
+    // On a scrolling area the decoration stands on the area with the control, which it surrounds
+    // in the area's own places.
+    area_ = 0;
+    for (int p = s.parent; p && window_.has(p); p = window_.control(p).state().parent)
+        if (rt::scrollsControls(window_.control(p).state())) {
+            area_ = p;
+            break;
+        }
     SCSTYLE = s.font.weight;
     SCCOLOR = static_cast<rt::Long>(s.background);
     SCX = static_cast<rt::Short>(s.x);
@@ -233,7 +241,7 @@ void FocusHighlighter::drawBox(const Rect& r, rt::Color fill, rt::Color border) 
                       {r.x + r.width - b, r.y + b, b, r.height - 2 * b}};
     for (const auto& s : strips) {
         if (s.width <= 0 || s.height <= 0) continue;
-        int id = window_.create(rt::ControlKind::Box);
+        int id = window_.create(rt::ControlKind::Box, area_);
         window_.control(id).setPosition(s.x, s.y, s.width, s.height).setBackground(fill).edit().borderColor = fill;
         decoration_.push_back(id);
     }
@@ -243,7 +251,7 @@ void FocusHighlighter::drawBox(const Rect& r, rt::Color fill, rt::Color border) 
                      {r.x, r.y, 0, r.height},
                      {r.x + r.width, r.y, 0, r.height}};
     for (const auto& l : lines) {
-        int id = window_.create(rt::ControlKind::Line);
+        int id = window_.create(rt::ControlKind::Line, area_);
         window_.control(id).setPosition(l.x, l.y, l.width, l.height).setFontColor(border);
         decoration_.push_back(id);
     }
@@ -264,7 +272,7 @@ void FocusHighlighter::SetDecoration(bool on) {
         }
         if (DISPLAYINDICATOR) {
             Rect r{x - i, y, i, h};
-            int id = window_.create(rt::ControlKind::String);
+            int id = window_.create(rt::ControlKind::String, area_);
             window_.control(id)
                 .setText(std::string(rt::clip(INDICATORCHARACTER.str())))
                 .setPosition(r.x, r.y, r.width, r.height)

@@ -96,6 +96,7 @@ private:
 
     rt::Window& window_;
     std::optional<Rect> box_, indicator_, blanked_;
+    int area_ = 0;  // the scrolling area the highlighted control stands on, 0 none
     std::vector<int> decoration_;
     int keyboardStarts_ = 0;
     bool alive_ = false;

@@ -1,6 +1,7 @@
 #include "queries/qbe/query_by_example.h"
 
 #include <algorithm>
+#include <tuple>
 #include <vector>
 
 #include "core/common/common_window.h"
@@ -19,24 +20,18 @@ using namespace qbe;
 
 namespace {
 
-constexpr int kMaxColumns = 24;
+// The grid's layout, dialog units on the scrolling area: each cell's entry with its code's
+// picture under the middle of it.
+constexpr int kLeft = 18;  // the row numbers stand left of it
+constexpr int kColumnStep = 62;
 constexpr int kColumnWidth = 60;
-constexpr int kRowHeight = 24;
+constexpr int kFirstRow = 32;  // heading and move buttons above
+constexpr int kRowStep = 24;
 
-// The code entries of a cell, in code order (entry n is code n).
-const std::vector<std::string>& codeNames() {
-    static const std::vector<std::string> names = {"Off", "Off, up", "Off, down", "On",      "On, up",  "On, down",
-                                                   "Sum", "Count",   "Average",   "Minimum", "Maximum", "Break"};
-    return names;
-}
+int columnX(int column) { return kLeft + column * kColumnStep; }
+int rowY(int row) { return kFirstRow + (row - 1) * kRowStep; }
 
-void fillList(rt::ControlRef list, const std::vector<std::string>& texts, int width) {
-    rt::ListData& data = list.editList();
-    data.columns = {rt::ListColumn("", width)};
-    data.rows.clear();
-    for (const auto& t : texts) data.rows.push_back({{rt::ListCell(t)}});
-    data.lineHeight = 10;
-}
+const char* codePicture(int code) { return kCodePictures[code >= 1 && code <= 12 ? code - 1 : 0]; }
 
 class Grid {
 public:
@@ -45,12 +40,28 @@ public:
 
 private:
     void chooseSource(int number);
-    void layout();
+    // Destroys the grid's controls and makes them anew for the column set and row count.
+    void rebuild();
+    void addColumnControls(int c);
+    void addRowControls(int r);
+    void dropRowControls(int r);
+    void showColumn(int c);
+    void refreshState();
+    void refreshStatus();
+    void sizeArea();
     void takeCells();
+    void setCode(int c, int r, int code);
+    void moveColumn(int c, int to);
     bool build(bool runForm, std::string& filter, std::string& order);
     void showSource(const std::string& filter, const std::string& order);
     void load();
     void save(bool as);
+    // Asks to save a modified grid; false when the user cancels the action.
+    bool askToSave();
+    bool takeGridEvent(const rt::EventInfo& e);
+
+    int columns() const { return static_cast<int>(columns_.size()); }
+    QBEColumn& column(int c) { return columns_[static_cast<std::size_t>(c)]; }
 
     rt::Window w_;
     std::vector<QBEColumn> columns_;
@@ -58,8 +69,6 @@ private:
     int rows_ = 1;
     std::string name_;
     bool modified_ = false;
-    // Asks to save a modified grid; false when the user cancels the action.
-    bool askToSave();
 };
 
 Grid::Grid() : w_("QueryByExample", kGridTitle) {
@@ -81,20 +90,42 @@ Grid::Grid() : w_("QueryByExample", kGridTitle) {
                 {ItemInsertRow, MenuEdit, "&Insert row", "Add row to query"},
                 {ItemDeleteRow, MenuEdit, "&Delete row", "Delete row from query"},
                 {ItemOptions, MenuEdit, "&Options...", "Edit Options"},
+                {ItemCut, MenuEdit, "Cu&t", "Remove item to Windows Clipboard"},
+                {ItemCopy, MenuEdit, "&Copy", "Copy item to Windows Clipboard"},
+                {ItemPaste, MenuEdit, "&Paste", "Paste contents of Windows Clipboard"},
                 {MenuView, 0, "&View", ""},
                 {ItemViewSource, MenuView, "View &Source", "View Query Source"},
                 {ItemExecute, MenuView, "&Execute QBE", "Execute the Query"},
                 {MenuHelp, 0, "&Help", ""},
-                {ItemHelp, MenuHelp, "&Help on Order and Filter", "Help on use of Order and Filter"}};
+                {ItemHelp, MenuHelp, "&Help on Order and Filter", "Help on use of Order and Filter"},
+                {ItemHowToHelp, MenuHelp, "&How to Use Help", "How to use Windows Help"}};
     for (const auto& m : menu)
-        w_.add(m.id, m.parent ? rt::ControlKind::Item : rt::ControlKind::Menu, m.parent).setText(m.text).setTip(m.tip);
+        w_.add(m.id, m.parent ? rt::ControlKind::Item : rt::ControlKind::Menu, m.parent).setText(m.text).setHelp(m.tip);
+    // There is no help file to show.
+    w_[ItemHowToHelp].disable();
     w_.add(SourcePrompt, rt::ControlKind::Prompt).setText("Select file:").setPosition(4, 6, 40, 10);
     w_.add(SourceList, rt::ControlKind::DropList).setPosition(46, 4, 100, 12);
-    std::vector<std::string> sources(kQBESources.begin(), kQBESources.end());
-    fillList(w_[SourceList], sources, 100);
+    {
+        rt::ListData& data = w_[SourceList].editList();
+        data.columns = {rt::ListColumn("", 100, rt::Justify::Left, 2)};
+        for (const auto& s : kQBESources) data.rows.push_back({{rt::ListCell(std::string(s))}});
+    }
+    // What Execute runs, "View" or "Report", each with its icon; the picture shows the chosen one.
     w_.add(ExecutionList, rt::ControlKind::DropList).setPosition(152, 4, 50, 12);
-    fillList(w_[ExecutionList], {"View", "Report"}, 50);
-    w_[ExecutionList].setValue("View");
+    {
+        rt::ListData& data = w_[ExecutionList].editList();
+        rt::ListColumn col("", 50, rt::Justify::Left, 2);
+        col.hasIcon = true;
+        data.columns = {col};
+        data.icons = {"QbeView.ico", "QbeReport.ico"};
+        for (int i = 0; i < 2; ++i) {
+            rt::ListCell cell(i == 0 ? "View" : "Report");
+            cell.icon = i + 1;
+            data.rows.push_back({{cell}});
+        }
+    }
+    w_[ExecutionList].setSelected(1).setValue("View");
+    w_.add(ExecutionPicture, rt::ControlKind::Image).setIcon("QbeView.ico").setPosition(545, 5, 10, 10);
     const struct {
         int id;
         const char* text;
@@ -115,26 +146,13 @@ Grid::Grid() : w_("QueryByExample", kGridTitle) {
                  {NewButton, "QbeNew.ico", "Create new query", 524}};
     for (const auto& f : files)
         w_.add(f.id, rt::ControlKind::Button).setIcon(f.icon).setTip(f.tip).setPosition(f.x, 3, 16, 14);
-    for (int r = 1; r <= kQBEMaxRows; ++r)
-        w_.add(RowLabel + r, rt::ControlKind::String)
-            .setText(std::to_string(r) + ".")
-            .setPosition(4, 32 + r * kRowHeight, 12, 10)
-            .hide();
-    for (int c = 0; c < kMaxColumns; ++c) {
-        const int x = 18 + c * (kColumnWidth + 2);
-        w_.add(Heading + c, rt::ControlKind::Entry).setPosition(x, 24, kColumnWidth, 11).setReadOnly(true).hide();
-        w_[Heading + c].edit().background = rt::rgb(255, 255, 0);
-        for (int r = 1; r <= kQBEMaxRows; ++r) {
-            const int y = 30 + r * kRowHeight;
-            w_.add(cellId(c, r), rt::ControlKind::Entry).setPicture("@S255").setPosition(x, y, kColumnWidth, 9).hide();
-            w_.add(codeId(c, r), rt::ControlKind::DropList).setPosition(x, y + 10, kColumnWidth, 11).hide();
-            fillList(w_[codeId(c, r)], codeNames(), kColumnWidth);
-        }
-    }
-    for (int id : {AddRow, DeleteRow, ViewSource, Execute, SaveButton, NewButton, ItemSave, ItemSaveAs, ItemNew,
-                   ItemViewSource, ItemExecute, ItemInsertRow, ItemDeleteRow})
-        w_[id].disable();
+    w_.add(GridArea, rt::ControlKind::Panel).setPosition(0, 22, 620, 278);
+    w_[GridArea].edit().hscroll = true;
+    w_[GridArea].edit().vscroll = true;
+    w_.setStatusZones({200, 200, 0});
+    w_.setTimer(50);
     w_.setImmediateAll(true);
+    refreshState();
 }
 
 void Grid::chooseSource(int number) {
@@ -142,49 +160,135 @@ void Grid::chooseSource(int number) {
     columns_.assign(1, QBESetAllColumn());
     for (auto& c : QBESourceFields(kQBESources[static_cast<std::size_t>(number - 1)])) columns_.push_back(std::move(c));
     rows_ = 1;
+    name_.clear();
     modified_ = false;
-    layout();
+    rebuild();
 }
 
-void Grid::layout() {
-    for (int c = 0; c < kMaxColumns; ++c) {
-        const bool used = c < static_cast<int>(columns_.size());
-        w_[Heading + c].setHidden(!used);
-        if (used) w_[Heading + c].setValue(columns_[static_cast<std::size_t>(c)].HEADER);
-        for (int r = 1; r <= kQBEMaxRows; ++r) {
-            const bool shown = used && r <= rows_;
-            w_[cellId(c, r)].setHidden(!shown);
-            w_[codeId(c, r)].setHidden(!shown);
-            if (!shown) {
-                w_[cellId(c, r)].setValue("");
-                continue;
-            }
-            QBEColumn& col = columns_[static_cast<std::size_t>(c)];
-            w_[cellId(c, r)].setValue(col.source(r));
-            const int code = col.type(r);
-            w_[codeId(c, r)].setValue(codeNames()[static_cast<std::size_t>(code >= 1 && code <= 12 ? code - 1 : 0)]);
-        }
+void Grid::rebuild() {
+    for (int id : w_.childrenOf(GridArea))
+        if (((id > RowLabel && id <= RowLabel + kQBEMaxRows) || (id >= Heading && id < GridEnd)) && w_.has(id))
+            w_.destroy(id);
+    for (int c = 0; c < columns(); ++c) addColumnControls(c);
+    for (int r = 1; r <= rows_; ++r) addRowControls(r);
+    for (int c = 0; c < columns(); ++c) showColumn(c);
+    w_[GridArea].edit().scrollX = 0;
+    w_[GridArea].edit().scrollY = 0;
+    sizeArea();
+    refreshState();
+}
+
+void Grid::addColumnControls(int c) {
+    const int x = columnX(c);
+    rt::Font bold;
+    bold.weight = 700;
+    w_.add(Heading + c, rt::ControlKind::Entry, GridArea)
+        .setPosition(x, 2, kColumnWidth, 11)
+        .setFont(bold)
+        .setBackground(rt::rgb(255, 255, 0))
+        .setFontColor(rt::rgb(0, 0, 0))
+        .setReadOnly(true)
+        .disable();
+    if (c == 0) return;  // "SET ALL" stays first
+    for (const auto& [id, icon, tip, dx] : {std::tuple{MoveLeft + c, "~QbeMoveLeft.ico", "Move Column Left", 0},
+                                            std::tuple{MoveRight + c, "~QbeMoveRght.ico", "Move Column Right", 50}}) {
+        w_.add(id, rt::ControlKind::Button, GridArea).setIcon(icon).setTip(tip).setPosition(x + dx, 15, 10, 10);
+        w_[id].edit().flat = true;
     }
-    // The "SET ALL" cells show the built row text; they take no input.
-    for (int r = 1; r <= kQBEMaxRows; ++r) {
-        w_[RowLabel + r].setHidden(r > rows_ || columns_.empty());
-        w_[cellId(0, r)].setReadOnly(true);
+}
+
+void Grid::addRowControls(int r) {
+    rt::Font bold;
+    bold.weight = 700;
+    w_.add(RowLabel + r, rt::ControlKind::String, GridArea)
+        .setText(std::to_string(r) + ".")
+        .setFont(bold)
+        .setPosition(4, rowY(r) + 2, 12, 10);
+    for (int c = 0; c < columns(); ++c) {
+        const int x = columnX(c);
+        // The "SET ALL" cells show the built row text; they take no input.
+        w_.add(cellId(c, r), rt::ControlKind::Entry, GridArea)
+            .setPicture("@S255")
+            .setPosition(x, rowY(r), kColumnWidth, 9)
+            .setReadOnly(c == 0);
+        const int px = x + (kColumnWidth - 10) / 2, py = rowY(r) + 10;
+        w_.add(codeId(c, r), rt::ControlKind::Image, GridArea).setPosition(px, py, 10, 10);
+        w_.add(codeRegionId(c, r), rt::ControlKind::Region, GridArea).setPosition(px, py, 10, 10);
+        w_[codeRegionId(c, r)].edit().transparent = true;
     }
+}
+
+void Grid::dropRowControls(int r) {
+    w_.destroy(RowLabel + r);
+    for (int c = 0; c < columns(); ++c)
+        for (int id : {codeId(c, r), codeRegionId(c, r), cellId(c, r)}) w_.destroy(id);
+}
+
+void Grid::showColumn(int c) {
+    QBEColumn& col = column(c);
+    w_[Heading + c].setValue(col.HEADER);
+    if (c > 0) {
+        w_[MoveLeft + c].setEnabled(c > 1);
+        w_[MoveRight + c].setEnabled(c + 1 < columns());
+    }
+    for (int r = 1; r <= rows_; ++r) {
+        w_[cellId(c, r)].setValue(col.source(r));
+        w_[codeId(c, r)].setIcon(codePicture(col.type(r)));
+    }
+}
+
+void Grid::sizeArea() {
+    rt::ControlState& area = w_[GridArea].edit();
+    area.virtualWidth = columnX(columns()) + 4;
+    area.virtualHeight = rowY(rows_) + kRowStep;
+}
+
+void Grid::refreshState() {
     const bool chosen = !columns_.empty();
-    for (int id : {ItemSave, ItemSaveAs, ItemNew, ItemViewSource, ItemExecute}) w_[id].setEnabled(chosen);
-    w_[ItemInsertRow].setEnabled(chosen && rows_ < kQBEMaxRows);
-    w_[ItemDeleteRow].setEnabled(chosen && rows_ >= 2);
-    w_[SaveButton].setEnabled(chosen);
-    w_[NewButton].setEnabled(chosen);
-    w_[ViewSource].setEnabled(chosen);
-    w_[Execute].setEnabled(chosen);
-    w_[AddRow].setEnabled(chosen && rows_ < kQBEMaxRows);
-    w_[DeleteRow].setEnabled(chosen && rows_ >= 2);
+    for (int id :
+         {ItemSave, ItemSaveAs, ItemNew, ItemViewSource, ItemExecute, SaveButton, NewButton, ViewSource, Execute})
+        w_[id].setEnabled(chosen);
+    for (int id : {ItemInsertRow, AddRow}) w_[id].setEnabled(chosen && rows_ < kQBEMaxRows);
+    for (int id : {ItemDeleteRow, DeleteRow}) w_[id].setEnabled(chosen && rows_ >= 2);
+    refreshStatus();
+}
+
+void Grid::refreshStatus() {
+    if (w_.statusText(2) != name_) w_.setStatusText(2, name_);
+    const std::string mark = modified_ ? "Modified" : "";
+    if (w_.statusText(3) != mark) w_.setStatusText(3, mark);
 }
 
 void Grid::takeCells() {
-    for (std::size_t c = 1; c < columns_.size() && c < static_cast<std::size_t>(kMaxColumns); ++c)
-        for (int r = 1; r <= rows_; ++r) columns_[c].source(r) = w_[cellId(static_cast<int>(c), r)].value();
+    for (int c = 1; c < columns(); ++c)
+        for (int r = 1; r <= rows_; ++r)
+            if (w_.has(cellId(c, r))) column(c).source(r) = w_[cellId(c, r)].value();
+}
+
+void Grid::setCode(int c, int r, int code) {
+    // A code in the "SET ALL" column goes to every column of its row.
+    for (int i = c == 0 ? 0 : c; i < (c == 0 ? columns() : c + 1); ++i) {
+        column(i).type(r) = code;
+        w_[codeId(i, r)].setIcon(codePicture(code));
+    }
+    modified_ = true;
+}
+
+void Grid::moveColumn(int c, int to) {
+    if (c < 1 || to < 1 || c >= columns() || to >= columns()) return;
+    takeCells();
+    std::swap(column(c), column(to));
+    showColumn(c);
+    showColumn(to);
+    modified_ = true;
+    // The moved column stays in sight.
+    rt::ControlState& area = w_[GridArea].edit();
+    const int left = columnX(to) - 2, right = columnX(to) + kColumnWidth + 2;
+    const int seen = std::max(area.width - 20, kColumnStep);
+    if (left < area.scrollX)
+        area.scrollX = std::max(0, left);
+    else if (right > area.scrollX + seen)
+        area.scrollX = right - seen;
 }
 
 bool Grid::build(bool runForm, std::string& filter, std::string& order) {
@@ -249,12 +353,11 @@ void Grid::load() {
     const auto fields = QBESourceFields(kQBESources[static_cast<std::size_t>(number - 1)]);
     if (!LoadQBEDefinition(name, static_cast<long>(fields.size()), loaded, rows, stored)) return;
     source_ = number;
-    w_[SourceList].setValue(std::string(kQBESources[static_cast<std::size_t>(number - 1)]));
     columns_ = std::move(loaded);
     rows_ = std::clamp(rows, 1, kQBEMaxRows);
     name_ = name;
     modified_ = false;
-    layout();
+    rebuild();
 }
 
 void Grid::save(bool as) {
@@ -269,6 +372,40 @@ void Grid::save(bool as) {
         modified_ = false;
 }
 
+// The grid's own controls: cells, code pictures and the column-move buttons.
+bool Grid::takeGridEvent(const rt::EventInfo& e) {
+    const int id = e.control;
+    if (id < Heading || id >= GridEnd) return false;
+    if (id >= Cell && id < Code) {
+        if (e.event != rt::Event::Accepted) return true;
+        const int c = (id - Cell) / 16, r = (id - Cell) % 16;
+        if (c >= 1 && c < columns() && r >= 1 && r <= rows_ && column(c).source(r) != w_[id].value()) {
+            column(c).source(r) = w_[id].value();
+            modified_ = true;
+        }
+        return true;
+    }
+    if (id >= CodeRegion) {
+        if (e.event != rt::Event::Accepted) return true;
+        const int c = (id - CodeRegion) / 16, r = (id - CodeRegion) % 16;
+        if (c >= columns() || r < 1 || r > rows_) return true;
+        if (e.keyCode == rt::keys::MouseRight) {
+            const rt::WindowProps& p = w_.props();
+            if (const int code = QBECodePicker(p.x + e.x, p.y + e.y); code != 0) setCode(c, r, code);
+        } else if (e.keyCode == rt::keys::None || e.keyCode == rt::keys::MouseLeft) {
+            setCode(c, r, column(c).type(r) <= qbecode::OffDown ? qbecode::On : qbecode::Off);
+        }
+        return true;
+    }
+    if (e.event == rt::Event::Accepted && id >= MoveLeft && id < Cell) {
+        if (id < MoveRight)
+            moveColumn(id - MoveLeft, id - MoveLeft - 1);
+        else
+            moveColumn(id - MoveRight, id - MoveRight + 1);
+    }
+    return true;
+}
+
 void Grid::run() {
     rt::WindowController wc(w_, "QueryByExample");
     CommonWindow common(wc);
@@ -276,30 +413,15 @@ void Grid::run() {
         LoadQBEOptions();
         return 0;
     };
-    wc.onEvent = [&](const rt::EventInfo& e) {
+    auto handle = [&](const rt::EventInfo& e) -> bool {
         // Closing a modified grid asks first; its Cancel keeps the window open.
-        if (e.event == rt::Event::CloseWindow) return !askToSave();
-        if (e.event != rt::Event::Accepted) return false;
-        if (e.control >= Cell && e.control < Cell + kMaxColumns * 16) {
-            modified_ = true;
+        if (e.event == rt::Event::CloseWindow || e.event == rt::Event::CloseDown) {
+            if (askToSave()) return false;
+            w_.keepOpen();
             return true;
         }
-        if (e.control >= Code && e.control < Code + kMaxColumns * 16) {
-            modified_ = true;
-            const int c = (e.control - Code) / 16, r = (e.control - Code) % 16;
-            const auto& names = codeNames();
-            int code = 0;
-            for (std::size_t i = 0; i < names.size(); ++i)
-                if (rt::clip(w_[e.control].value()) == names[i]) code = static_cast<int>(i) + 1;
-            // A code in the "SET ALL" column goes to every column of its row.
-            if (c == 0)
-                for (auto& col : columns_) col.type(r) = code;
-            else if (static_cast<std::size_t>(c) < columns_.size())
-                columns_[static_cast<std::size_t>(c)].type(r) = code;
-            takeCells();
-            layout();
-            return true;
-        }
+        if (e.event != rt::Event::Accepted) return takeGridEvent(e);
+        if (takeGridEvent(e)) return true;
         // The menu's items do what their buttons do.
         static const std::pair<int, int> same[] = {
             {ItemLoad, LoadButton}, {ItemSave, SaveButton},       {ItemNew, NewButton},
@@ -312,34 +434,54 @@ void Grid::run() {
         case ItemSaveAs: save(true); return true;
         case ItemPrintSetup: rt::printerDialog("Print Setup", true); return true;
         case ItemHelp: QBEHelp(); return true;
-        case SourceList: {
-            if (!askToSave()) {
-                w_[SourceList].setValue(std::string(source_ ? kQBESources[static_cast<std::size_t>(source_ - 1)] : ""));
-                return true;
+        case ItemCut:
+        case ItemCopy:
+        case ItemPaste: {
+            const int changed = rt::editFocused(w_, control == ItemCut    ? rt::EditCommand::Cut
+                                                    : control == ItemCopy ? rt::EditCommand::Copy
+                                                                          : rt::EditCommand::Paste);
+            if (changed != 0) {
+                rt::EventInfo accepted = e;
+                accepted.control = changed;
+                takeGridEvent(accepted);
             }
-            const std::string chosen(rt::clip(w_[SourceList].value()));
-            for (std::size_t i = 0; i < kQBESources.size(); ++i)
-                if (kQBESources[i] == chosen) chooseSource(static_cast<int>(i) + 1);
-            name_.clear();
             return true;
         }
+        case SourceList: {
+            const std::string chosen(rt::clip(w_[SourceList].value()));
+            if (!askToSave()) {
+                w_[SourceList].setSelected(source_).setValue(
+                    std::string(source_ ? kQBESources[static_cast<std::size_t>(source_ - 1)] : ""));
+                return true;
+            }
+            for (std::size_t i = 0; i < kQBESources.size(); ++i)
+                if (kQBESources[i] == chosen) chooseSource(static_cast<int>(i) + 1);
+            return true;
+        }
+        case ExecutionList:
+            w_[ExecutionPicture].setIcon(rt::clip(w_[ExecutionList].value()) == "Report" ? "QbeReport.ico"
+                                                                                         : "QbeView.ico");
+            return true;
         case AddRow:
-            modified_ = true;
+            if (columns_.empty() || rows_ >= kQBEMaxRows) return true;
             takeCells();
-            if (rows_ < kQBEMaxRows) ++rows_;
-            layout();
+            ++rows_;
+            addRowControls(rows_);
+            for (int c = 0; c < columns(); ++c) showColumn(c);
+            sizeArea();
+            modified_ = true;
             return true;
         case DeleteRow:
-            modified_ = true;
+            if (columns_.empty() || rows_ < 2) return true;
             takeCells();
-            if (rows_ >= 2) {
-                for (auto& col : columns_) {
-                    col.source(rows_).clear();
-                    col.type(rows_) = 0;
-                }
-                --rows_;
+            dropRowControls(rows_);
+            for (auto& col : columns_) {
+                col.source(rows_).clear();
+                col.type(rows_) = 0;
             }
-            layout();
+            --rows_;
+            sizeArea();
+            modified_ = true;
             return true;
         case ViewSource: {
             std::string filter, order;
@@ -363,7 +505,6 @@ void Grid::run() {
         case NewButton:
             if (!askToSave()) return true;
             if (source_ != 0) chooseSource(source_);
-            name_.clear();
             return true;
         case ExitButton:
             if (askToSave()) {
@@ -373,6 +514,11 @@ void Grid::run() {
             return true;
         default: return false;
         }
+    };
+    wc.onEvent = [&](const rt::EventInfo& e) {
+        const bool taken = handle(e);
+        refreshState();
+        return taken;
     };
     wc.run();
 }
@@ -468,6 +614,39 @@ void QBEHelp() {
     w.add(HelpOk, rt::ControlKind::Button).setText("Ok").setPosition(276, 270, 50, 14);
     while (auto e = w.accept())
         if (e.event == rt::Event::Accepted && e.control == HelpOk) w.post(rt::Event::CloseWindow);
+}
+
+int QBECodePicker(int x, int y) {
+    constexpr int kStep = 18, kBox = 16;
+    rt::Window w(kPickerProcedure, "");
+    w.setPosition(x, y, 4 * kStep + 4, 3 * kStep + 4);
+    w.edit().resizable = false;
+    for (int code = 1; code <= 12; ++code) {
+        const int bx = 3 + (code - 1) % 4 * kStep, by = 3 + (code - 1) / 4 * kStep;
+        w.add(PickerBox + code, rt::ControlKind::Box).setPosition(bx, by, kBox, kBox);
+        w[PickerBox + code].edit().background = rt::rgb(0xC0, 0xC0, 0xC0);
+        w[PickerBox + code].edit().borderColor = rt::rgb(0xC0, 0xC0, 0xC0);
+        w.add(PickerImage + code, rt::ControlKind::Image)
+            .setIcon(codePicture(code))
+            .setPosition(bx + 3, by + 3, 10, 10);
+        w.add(PickerRegion + code, rt::ControlKind::Region).setPosition(bx, by, kBox, kBox).setImmediate(true);
+        w[PickerRegion + code].edit().transparent = true;
+    }
+    int chosen = 0;
+    while (auto e = w.accept()) {
+        const int code = e.control - PickerRegion;
+        if (code < 1 || code > 12) continue;
+        // The region under the mouse turns green, and silver again when the mouse leaves.
+        if (e.event == rt::Event::MouseIn || e.event == rt::Event::MouseOut) {
+            const rt::Color color = e.event == rt::Event::MouseIn ? rt::rgb(0, 0x80, 0) : rt::rgb(0xC0, 0xC0, 0xC0);
+            w[PickerBox + code].edit().background = color;
+            w[PickerBox + code].edit().borderColor = color;
+        } else if (e.event == rt::Event::Accepted && e.keyCode != rt::keys::MouseRight) {
+            chosen = code;
+            w.post(rt::Event::CloseWindow);
+        }
+    }
+    return chosen;
 }
 
 void QueryByExample(const std::string& tableLabel) {

@@ -16,6 +16,10 @@ std::string QBEDefinitionWindow(bool saving, const std::string& source = {});
 // The help window on order codes and filters (" Help").
 void QBEHelp();
 
+// The code picker: the twelve code pictures in a small window at x, y; the code clicked, or 0
+// when the picker was closed otherwise.
+int QBECodePicker(int x, int y);
+
 namespace qbe {
 enum GridControl {
     SourcePrompt = 1,
@@ -30,6 +34,8 @@ enum GridControl {
     SaveButton,
     NewButton,
     ExitButton,
+    ExecutionPicture,
+    GridArea,           // the scrolling area the grid's controls stand on
     SourceFilter = 20,  // the source window
     NameList = 30,      // the load and save window
     NameEntry,
@@ -54,19 +60,36 @@ enum GridControl {
     ItemExecute,
     MenuHelp,
     ItemHelp,
+    ItemCut,
+    ItemCopy,
+    ItemPaste,
+    ItemHowToHelp,
     HelpOk = 70,  // the help window
     HelpOrder,
     HelpFilter,
-    RowLabel = 100,  // + row (1..15)
-    Heading = 200,   // + column (0..)
-    Cell = 1000,     // + column * 16 + row
-    Code = 2000,     // + column * 16 + row
+    RowLabel = 100,      // + row (1..15)
+    PickerBox = 300,     // the code picker: + code (1..12)
+    PickerImage = 320,   // + code
+    PickerRegion = 340,  // + code
+    Heading = 1000,      // + column (0..)
+    MoveLeft = 3000,     // + column (1..)
+    MoveRight = 5000,    // + column (1..)
+    Cell = 10000,        // + column * 16 + row
+    Code = 30000,        // the cell's picture: + column * 16 + row
+    CodeRegion = 50000,  // the clickable region over it: + column * 16 + row
+    GridEnd = 70000,
 };
 inline int cellId(int column, int row) { return Cell + column * 16 + row; }
 inline int codeId(int column, int row) { return Code + column * 16 + row; }
+inline int codeRegionId(int column, int row) { return CodeRegion + column * 16 + row; }
 inline constexpr const char* kGridTitle = " Query by Example";
 inline constexpr const char* kSourceViewTitle = "QBE Source View";
 inline constexpr const char* kHelpTitle = " Help";
 inline constexpr const char* kLoadTitle = "Load QBE Source";
 inline constexpr const char* kSaveTitle = "Save QBE Source";
+inline constexpr const char* kPickerProcedure = "QBECodePicker";
+// The picture of each order code (code 0, never set, shows the first).
+inline constexpr const char* kCodePictures[] = {"QbeOff.bmp",    "QbeOffUp.bmp",  "QbeOffDown.bmp", "QbeOn.bmp",
+                                                "QbeOnUp.bmp",   "QbeOnDown.bmp", "QbeOnSum.bmp",   "QbeOnCount.bmp",
+                                                "QbeOnAvrg.bmp", "QbeOnMin.bmp",  "QbeOnMax.bmp",   "QbeOnBreak.bmp"};
 }  // namespace qbe

@@ -16,6 +16,9 @@ unsigned defaultRule(const ControlState& s, int width, int height) {
     case ControlKind::Text:
     case ControlKind::Ole:
     case ControlKind::Image: return resize::GrowWidth | resize::GrowHeight;
+    case ControlKind::Panel:
+        if (scrollsControls(s)) return resize::GrowWidth | resize::GrowHeight;
+        break;
     case ControlKind::Tab:
     case ControlKind::Menu:
     case ControlKind::Item: return resize::Fixed;
@@ -41,6 +44,8 @@ void WindowResizer::init(Window& window) {
     for (int id : window.controlIds()) {
         const ControlState& s = window.control(id).state();
         if (s.toolbar) continue;
+        // What stands on a scrolling area keeps its place on the area's content.
+        if (s.parent != 0 && window.has(s.parent) && scrollsControls(window.control(s.parent).state())) continue;
         places_[id] = Place{s.x, s.y, s.width, s.height, defaultRule(s, p.width, p.height)};
         grows = grows || (places_[id].rule & (resize::GrowWidth | resize::GrowHeight));
     }

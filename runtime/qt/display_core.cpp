@@ -87,6 +87,8 @@ QWidget* QtDisplay::Core::parentWidgetFor(QtWindow& w, const ControlState& state
         }
         return w.toolCanvas;
     }
+    if (state.parent != 0)
+        if (QtControl* area = controlOf(w, state.parent); area && area->content) return area->content;
     return w.canvas;
 }
 
@@ -239,6 +241,14 @@ void QtDisplay::Core::placeControl(QtWindow& w, QtControl& c) {
         pw = std::max(pw, natural.width());
     const int ph = height > 0 ? u.y(height) : std::max(natural.height(), 1);
     c.widget->setGeometry(u.x(x), u.y(y), pw, ph);
+    // A scrolling area's content takes what stands on it, unless the procedure gave its size.
+    if (s.parent != 0)
+        if (QtControl* area = controlOf(w, s.parent);
+            area && area->content && area->state.virtualWidth <= 0 && area->state.virtualHeight <= 0) {
+            const QRect r = c.widget->geometry();
+            area->content->resize(std::max(area->content->width(), r.right() + 1),
+                                  std::max(area->content->height(), r.bottom() + 1));
+        }
     if (s.toolbar && w.toolCanvas) {
         QRect used;
         for (auto& [id, other] : w.controls)

@@ -47,8 +47,10 @@ struct QtControl {
     QTabWidget* sheet = nullptr;  // tab: its sheet's widget
     std::uint64_t valueSerial = ~0ull;
     std::uint64_t listSerial = ~0ull;
-    std::string sentValue;  // the value last reported to the procedure
-    bool inside = false;    // region: mouse inside
+    std::string sentValue;       // the value last reported to the procedure
+    bool inside = false;         // region: mouse inside
+    QWidget* content = nullptr;  // scrolling panel: what its controls stand on
+    QPoint scrolled{-1, -1};     // scrolling panel: the procedure's offset last shown (pixels)
 };
 
 struct QtWindow {

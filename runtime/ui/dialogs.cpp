@@ -1,8 +1,11 @@
 #include "runtime/ui/dialogs.h"
 
+#include "runtime/text/picture.h"
+#include "runtime/text/strings.h"
 #include "runtime/thread/shared.h"
 #include "runtime/thread/thread.h"
 #include "runtime/ui/ui_registry.h"
+#include "runtime/ui/window.h"
 
 namespace rt {
 
@@ -192,6 +195,34 @@ int popup(std::string_view definition, int x, int y) {
 
 void setClipboard(const std::string& text) { display().setClipboard(text); }
 std::string clipboard() { return display().clipboard(); }
+int editFocused(Window& window, EditCommand command) {
+    const int id = window.focus();
+    if (id == 0 || !window.has(id)) return 0;
+    ControlRef c = window.control(id);
+    const ControlState& s = c.state();
+    const bool oneLine =
+        s.kind == ControlKind::Entry || s.kind == ControlKind::Spin || s.kind == ControlKind::DropCombo;
+    if (!oneLine && s.kind != ControlKind::Text) return 0;
+    const bool writable = s.enabled && !s.readOnly && !s.hidden;
+    if (command != EditCommand::Paste) {
+        if (s.value.empty()) return 0;  // nothing to take: the clipboard keeps what it has
+        setClipboard(s.value);
+        if (command == EditCommand::Copy || !writable) return 0;
+        c.setValue("");
+        return id;
+    }
+    if (!writable) return 0;
+    std::string text = clipboard();
+    if (oneLine) {
+        text = text.substr(0, text.find_first_of("\r\n"));
+        if (pictureKind(s.picture) == PictureKind::Text)
+            if (const int n = pictureWidth(s.picture); n > 0)
+                text = std::string(cutChars(text, static_cast<std::size_t>(n)));
+    }
+    c.setValue(std::move(text));
+    return id;
+}
+
 void beep(Beep kind) { display().beep(kind); }
 void setPointer(Pointer pointer) { display().setPointer(pointer); }
 

@@ -10,6 +10,8 @@
 
 namespace rt {
 
+class Window;
+
 // "a|b|c" → {"a", "b", "c"}; an empty text is one empty item.
 std::vector<std::string> splitBars(std::string_view text);
 
@@ -45,6 +47,14 @@ int popup(std::string_view definition, int x = -1, int y = -1);
 
 void setClipboard(const std::string& text);
 std::string clipboard();
+
+// The standard Cut, Copy and Paste of an Edit menu, on the control of the window that has the
+// focus: an entry, text, spin or combo box. The value goes to the clipboard whole (an empty one
+// leaves the clipboard as it is); Cut empties a
+// control that takes input, Paste puts the clipboard there (in a one-line control its first line,
+// up to the picture's length of a text picture). Gives the control whose value changed, else 0.
+enum class EditCommand { Cut, Copy, Paste };
+int editFocused(Window& window, EditCommand command);
 void beep(Beep kind = Beep::Default);
 void setPointer(Pointer pointer);
 

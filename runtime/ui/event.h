@@ -24,7 +24,6 @@ enum class Event : int {
     Drag,           // a list row is dragged (row)
     Drop,           // the dragged row was dropped (row = source row, dropRow = target row)
     TabChanging,    // a sheet's tab is about to change (row = the tab being left)
-    Scrolled,       // the user scrolled a picture (x, y: its new scroll offset)
 
     // Window events (control == 0)
     OpenWindow = 0x101,  // first event of every window

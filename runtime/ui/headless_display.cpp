@@ -488,6 +488,23 @@ void TestDriver::press(WindowId window, int id) {
     act(window, input(Event::Accepted, id));
 }
 
+void TestDriver::click(WindowId window, int id, int keyCode) {
+    mustBeOperable(*this, window, id);
+    auto in = input(Event::Accepted, id);
+    in.keyCode = keyCode;
+    act(window, in);
+}
+
+void TestDriver::scroll(WindowId window, int id, int x, int y) {
+    mustBeOperable(*this, window, id);
+    if (!scrolledByUser(control(window, id)))
+        throw TestDriverError("control " + std::to_string(id) + " is no scrolling area");
+    auto in = input(Event::NewSelection, id);
+    in.x = x;
+    in.y = y;
+    act(window, in);
+}
+
 void TestDriver::setValue(WindowId window, int id, const std::string& value) {
     mustBeOperable(*this, window, id);
     if (control(window, id).readOnly) throw TestDriverError("control " + std::to_string(id) + " is read-only");
@@ -650,13 +667,6 @@ void TestDriver::drag(WindowId window, int id, int fromRow, int toRow) {
 void TestDriver::focus(WindowId window, int id) { act(window, input(Event::Selected, id)); }
 void TestDriver::activate(WindowId window) { act(window, input(Event::GainFocus, 0)); }
 void TestDriver::closeWindow(WindowId window) { act(window, input(Event::CloseWindow, 0)); }
-
-void TestDriver::scroll(WindowId window, int id, int x, int y) {
-    auto in = input(Event::Scrolled, id);
-    in.x = x;
-    in.y = y;
-    act(window, in);
-}
 
 void TestDriver::resize(WindowId window, int width, int height) {
     auto w = this->window(window);

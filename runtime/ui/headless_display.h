@@ -176,7 +176,11 @@ public:
     std::string statusText(WindowId window, int zone) const;
 
     // Actions.
-    void press(WindowId window, int id);                               // button, menu item, region: Accepted
+    void press(WindowId window, int id);  // button, menu item, region: Accepted
+    // A mouse click on a region (keys::MouseRight for the right button): Accepted with the key.
+    void click(WindowId window, int id, int keyCode = keys::MouseLeft);
+    // The user scrolls an area (scrolling Panel or Image) to the offset x, y: NewSelection.
+    void scroll(WindowId window, int id, int x, int y);
     void setValue(WindowId window, int id, const std::string& value);  // entry, text, spin, combo: Accepted
     // NewSelection with the value; an entry or text box reports typing only when it or its window
     // reports at once (setImmediate), as on screen: otherwise nothing is sent.
@@ -204,7 +208,6 @@ public:
     void focus(WindowId window, int id);                         // Selected
     void activate(WindowId window);                              // GainFocus
     void closeWindow(WindowId window);                           // the close box: CloseWindow
-    void scroll(WindowId window, int id, int x, int y);          // a picture's bars: Scrolled
     void resize(WindowId window, int width, int height);         // Sized
     void move(WindowId window, int x, int y);                    // Moved
     void maximize(WindowId window);                              // Maximized

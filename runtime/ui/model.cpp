@@ -92,7 +92,6 @@ const char* eventName(Event e) {
     case Event::Drag: return "Drag";
     case Event::Drop: return "Drop";
     case Event::TabChanging: return "TabChanging";
-    case Event::Scrolled: return "Scrolled";
     case Event::OpenWindow: return "OpenWindow";
     case Event::CloseWindow: return "CloseWindow";
     case Event::CloseDown: return "CloseDown";

@@ -57,7 +57,8 @@ enum class ControlKind {
     Tab,        // page of a sheet (text; parent = the sheet)
     Box,        // rectangle (background fill, borderColor)
     Line,       // line from (x, y) to (x + width, y + height)
-    Panel,      // sunken or raised area
+    Panel,      // sunken or raised area; with hscroll/vscroll a scrolling area whose controls
+                // (parent = the panel) stand on its content, placed from the content's origin
     Image,      // picture from a file (icon = file; imageWidth/Height; virtual size, scroll)
     Region,     // invisible area reporting mouse enter/leave and clicks
     Progress,   // progress bar (value, rangeLow, rangeHigh)
@@ -194,8 +195,12 @@ struct ControlState {
     std::shared_ptr<const VirtualRows> virtualRows;
 
     int imageWidth = 0, imageHeight = 0;      // Image: natural size in pixels (0: unknown)
-    int virtualWidth = 0, virtualHeight = 0;  // Image: shown size in dialog units (0: control size)
-    int scrollX = 0, scrollY = 0;             // Image: scroll offset, dialog units
+    int virtualWidth = 0, virtualHeight = 0;  // Image: shown size in dialog units (0: control size);
+                                              // scrolling Panel: its content's size (0: what its
+                                              // controls take)
+    // Image, scrolling Panel: scroll offset, dialog units. The offset is shown when the
+    // procedure changes it; the user's scrolling comes back as NewSelection with x and y.
+    int scrollX = 0, scrollY = 0;
 
     // List: drag and drop. Rows are dragged only from a list with drag ids and dropped only onto
     // a list whose drop ids hold one of them (the same list: rows moved within it). A list
@@ -208,6 +213,13 @@ struct ControlState {
     // that keeps the control alive; the control is let go on its procedure's thread all the same.
     std::shared_ptr<AutomationObject> object;
 };
+
+// A Panel that scrolls its controls.
+inline bool scrollsControls(const ControlState& s) { return s.kind == ControlKind::Panel && (s.hscroll || s.vscroll); }
+// A control that the user scrolls with its bars and the wheel: a scrolling Panel or Image.
+inline bool scrolledByUser(const ControlState& s) {
+    return (s.kind == ControlKind::Panel || s.kind == ControlKind::Image) && (s.hscroll || s.vscroll);
+}
 
 // True when a row dragged from `source` may be dropped onto `target`.
 bool dropAccepted(const ControlState& source, const ControlState& target);

@@ -644,7 +644,8 @@ ControlRef Window::add(int id, ControlKind kind, int parent) {
     if (kind == ControlKind::Check) e->state.value = "0";
     controls_.emplace(id, std::move(e));
     order_.push_back(id);
-    std::erase(removed_, id);
+    // An equate destroyed and made again before the display heard of it stays in the removed
+    // list: the display drops the old control and makes the new one fresh, with all its state.
     markChanged(id);
     return ControlRef(this, id);
 }
@@ -870,7 +871,7 @@ void Window::applyInput(const UserInput& in, EventInfo& info) {
     auto& s = entry(in.control).state;  // the display shows it already: no publication
     if (in.event == Event::Selected) props_.focus = in.control;
     if (in.value) s.value = *in.value;
-    if (in.event == Event::Scrolled) {
+    if (in.event == Event::NewSelection && scrolledByUser(s)) {
         s.scrollX = std::max(0, in.x);
         s.scrollY = std::max(0, in.y);
     }

@@ -37,6 +37,21 @@ protected:
             << "[VOQCubeKopf]\nFIELDS=3\nFIELD1=CUBK:ID, Nummer, @n-14, R\n"
                "FIELD2=CUBK:ID_CUBG, Gruppe, @n-14, R\nFIELD3=CUBK:CubeName, Name, @s20, L\n";
     }
+    // The code picker at a cell (right click) and one of its twelve pictures clicked.
+    void pick(rt::WindowId w, int column, int row, int code) {
+        user_.click(w, codeRegionId(column, row), rt::keys::MouseRight);
+        const auto picker = user_.waitWindow(kPickerProcedure);
+        user_.click(picker, PickerRegion + code);
+        user_.waitClosed(picker);
+    }
+    bool shows(rt::WindowId w, int id) {
+        const auto shown = display_.shown(w);
+        for (const auto& c : shown->controls)
+            if (c.id == id) return !c.hidden;
+        return false;
+    }
+    std::string picture(rt::WindowId w, int column, int row) { return user_.control(w, codeId(column, row)).icon; }
+
     void TearDown() override {
         display_.shutdown();
         coretest::WorkingFolderTest::TearDown();
@@ -62,17 +77,34 @@ TEST_F(QueryByExampleGrid, ConditionsAndCodesRunTheView) {
     EXPECT_TRUE(user_.enabled(w, ItemExecute));
     EXPECT_EQ(user_.value(w, Heading + 0), "SET ALL");
     EXPECT_EQ(user_.value(w, Heading + 3), "Name");
-    EXPECT_TRUE(user_.hidden(w, Heading + 4));
+    EXPECT_FALSE(shows(w, Heading + 4));
     EXPECT_TRUE(user_.enabled(w, Execute));
     EXPECT_FALSE(user_.enabled(w, DeleteRow));
 
     // Row 1: names after "B", shown ascending, the group summed; row 2: the number 3.
     user_.press(w, AddRow);
     user_.setValue(w, cellId(3, 1), "> 'B'");
-    user_.chooseEntry(w, codeId(3, 1), 5);  // On, up
-    user_.chooseEntry(w, codeId(2, 1), 7);  // Sum
+    EXPECT_EQ(picture(w, 3, 1), "QbeOff.bmp");
+    pick(w, 3, 1, qbecode::OnUp);
+    EXPECT_EQ(picture(w, 3, 1), "QbeOnUp.bmp");
+    pick(w, 2, 1, qbecode::Sum);
     user_.setValue(w, cellId(1, 2), "3");
-    user_.chooseEntry(w, codeId(1, 2), 4);  // On
+    // A left click shows a hidden field and hides a shown one.
+    user_.click(w, codeRegionId(1, 2));
+    EXPECT_EQ(picture(w, 1, 2), "QbeOn.bmp");
+    user_.click(w, codeRegionId(1, 2));
+    EXPECT_EQ(picture(w, 1, 2), "QbeOff.bmp");
+    user_.click(w, codeRegionId(1, 2));
+    // The picker closed another way changes nothing; its regions light up under the mouse.
+    user_.click(w, codeRegionId(2, 2), rt::keys::MouseRight);
+    auto picker = user_.waitWindow(kPickerProcedure);
+    user_.mouseIn(picker, PickerRegion + 9);
+    EXPECT_EQ(user_.control(picker, PickerBox + 9).background, rt::rgb(0, 0x80, 0));
+    user_.mouseOut(picker, PickerRegion + 9);
+    EXPECT_EQ(user_.control(picker, PickerBox + 9).background, rt::rgb(0xC0, 0xC0, 0xC0));
+    user_.closeWindow(picker);
+    user_.waitClosed(picker);
+    EXPECT_EQ(picture(w, 2, 2), "QbeOff.bmp");
     user_.press(w, ViewSource);
     auto s = user_.waitWindow(kSourceViewTitle);
     EXPECT_EQ(user_.value(s, SourceFilter), "    ((Name > 'B'))\r\n OR ((Nummer = 3))\r\n ");
@@ -116,16 +148,20 @@ TEST_F(QueryByExampleGrid, ADefinitionSavedAndLoadedBackIntoTheGrid) {
     user_.chooseEntry(w, SourceList, 3);
     user_.press(w, AddRow);
     user_.setValue(w, cellId(3, 2), "'Umsatz'");
-    user_.chooseEntry(w, codeId(2, 1), 6);  // On, down
+    // A code in the "SET ALL" column goes to the whole row.
+    pick(w, 0, 1, qbecode::OnDown);
+    EXPECT_EQ(picture(w, 3, 1), "QbeOnDown.bmp");
+    EXPECT_EQ(user_.statusText(w, 3), "Modified");
     user_.press(w, SaveButton);
     auto s = user_.waitWindow(kSaveTitle);
     user_.setValue(s, NameEntry, "O'Brien");
     user_.press(s, NameOk);
     user_.waitClosed(s);
+    EXPECT_EQ(user_.statusText(w, 2), "O\"Brien");
+    EXPECT_EQ(user_.statusText(w, 3), "");
 
     user_.press(w, NewButton);
-    EXPECT_EQ(user_.value(w, cellId(3, 2)), "");
-    EXPECT_TRUE(user_.hidden(w, cellId(3, 2)));
+    EXPECT_FALSE(shows(w, cellId(3, 2)));
     user_.press(w, LoadButton);
     auto l = user_.waitWindow(kLoadTitle);
     ASSERT_EQ(user_.rowCount(l, NameList), 1u);
@@ -135,9 +171,9 @@ TEST_F(QueryByExampleGrid, ADefinitionSavedAndLoadedBackIntoTheGrid) {
     EXPECT_EQ(user_.value(l, NameEntry), "O\"Brien");
     user_.press(l, NameOk);
     user_.waitClosed(l);
-    EXPECT_FALSE(user_.hidden(w, cellId(3, 2)));
+    EXPECT_TRUE(shows(w, cellId(3, 2)));
     EXPECT_EQ(user_.value(w, cellId(3, 2)), "'Umsatz'");
-    EXPECT_EQ(user_.value(w, codeId(2, 1)), "On, down");
+    EXPECT_EQ(picture(w, 2, 1), "QbeOnDown.bmp");
     EXPECT_TRUE(user_.enabled(w, DeleteRow));
 
     // A caller with the table's label prints the definition without the grid.
@@ -164,6 +200,92 @@ TEST_F(QueryByExampleGrid, ADefinitionSavedAndLoadedBackIntoTheGrid) {
     user_.press(l, NameCancel);
     user_.waitClosed(l);
     user_.press(w, ExitButton);
+    user_.waitThreadEnd(t);
+}
+
+TEST_F(QueryByExampleGrid, AWideSourceScrollsAndItsColumnsMove) {
+    {
+        std::ofstream qbe("VOQKivorant.qbe", std::ios::app);
+        qbe << "[CrossTab]\nFIELDS=14\n";
+        for (int i = 1; i <= 14; ++i) qbe << "FIELD" << i << "=CRO:F" << i << ", Feld " << i << ", @s20, L\n";
+    }
+    const int t = cubestest::startWithDictionary([] { QueryByExample(""); });
+    auto w = user_.waitWindow(kGridTitle);
+    user_.chooseEntry(w, SourceList, 1);
+    // Every field has its column on the area, which is wider than the window and scrolls.
+    const rt::ControlState area = user_.control(w, GridArea);
+    EXPECT_TRUE(area.hscroll);
+    const rt::ControlState last = user_.control(w, Heading + 14);
+    EXPECT_EQ(last.value, "Feld 14");
+    EXPECT_EQ(last.parent, GridArea);
+    EXPECT_GT(last.x + last.width, area.width);
+    EXPECT_LE(last.x + last.width, area.virtualWidth);
+    EXPECT_FALSE(user_.enabled(w, MoveLeft + 1));
+    EXPECT_FALSE(user_.enabled(w, MoveRight + 14));
+
+    // Moving swaps a column with its neighbour, conditions and codes going along.
+    user_.setValue(w, cellId(1, 1), "1");
+    user_.setValue(w, cellId(2, 1), "2");
+    pick(w, 1, 1, qbecode::OnUp);
+    user_.press(w, MoveRight + 1);
+    EXPECT_EQ(user_.value(w, Heading + 1), "Feld 2");
+    EXPECT_EQ(user_.value(w, Heading + 2), "Feld 1");
+    EXPECT_EQ(user_.value(w, cellId(2, 1)), "1");
+    EXPECT_EQ(picture(w, 2, 1), "QbeOnUp.bmp");
+    EXPECT_EQ(picture(w, 1, 1), "QbeOff.bmp");
+    user_.press(w, ViewSource);
+    auto s = user_.waitWindow(kSourceViewTitle);
+    EXPECT_EQ(user_.value(s, SourceFilter), "((Feld 2 = 2) AND (Feld 1 = 1))\r\n ");
+    user_.press(s, SourceOk);
+    user_.waitClosed(s);
+
+    // A column moved out of sight brings the area along; the user's scrolling is where it starts.
+    user_.scroll(w, GridArea, 0, 0);
+    user_.press(w, MoveRight + 13);
+    rt::ControlState moved = user_.control(w, Heading + 14);
+    rt::ControlState now = user_.control(w, GridArea);
+    EXPECT_EQ(moved.value, "Feld 13");
+    EXPECT_GT(now.scrollX, 0);
+    EXPECT_LE(moved.x + moved.width, now.scrollX + now.width);
+    EXPECT_GE(moved.x, now.scrollX);
+    user_.scroll(w, GridArea, 800, 0);
+    user_.press(w, MoveLeft + 2);
+    now = user_.control(w, GridArea);
+    EXPECT_LE(now.scrollX, user_.control(w, Heading + 1).x);
+
+    user_.queueMessageBoxAnswer(rt::button::No);
+    user_.press(w, ExitButton);
+    user_.waitThreadEnd(t);
+}
+
+TEST_F(QueryByExampleGrid, CutCopyAndPasteOnTheFocusedCell) {
+    const int t = cubestest::startWithDictionary([] { QueryByExample(""); });
+    auto w = user_.waitWindow(kGridTitle);
+    user_.chooseEntry(w, SourceList, 3);
+    user_.setValue(w, cellId(3, 1), "'Umsatz'");
+    user_.focus(w, cellId(3, 1));
+    user_.press(w, ItemCopy);
+    EXPECT_EQ(user_.clipboard(), "'Umsatz'");
+    user_.focus(w, cellId(2, 1));
+    user_.press(w, ItemPaste);
+    EXPECT_EQ(user_.value(w, cellId(2, 1)), "'Umsatz'");
+    user_.focus(w, cellId(3, 1));
+    user_.press(w, ItemCut);
+    EXPECT_EQ(user_.value(w, cellId(3, 1)), "");
+    // The "SET ALL" cells only give their text.
+    user_.focus(w, cellId(0, 1));
+    user_.press(w, ItemPaste);
+    EXPECT_EQ(user_.value(w, cellId(0, 1)), "");
+    // What the clipboard changed counts as typed.
+    pick(w, 1, 1, qbecode::On);
+    user_.press(w, ViewSource);
+    auto s = user_.waitWindow(kSourceViewTitle);
+    EXPECT_EQ(user_.value(s, SourceFilter), "((Gruppe = 'Umsatz'))\r\n ");
+    user_.press(s, SourceOk);
+    user_.waitClosed(s);
+    EXPECT_EQ(user_.statusText(w, 3), "Modified");
+    user_.queueMessageBoxAnswer(rt::button::No);
+    user_.closeWindow(w);
     user_.waitThreadEnd(t);
 }
 

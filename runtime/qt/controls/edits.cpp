@@ -41,7 +41,11 @@ void entryLook(Core&, QtWindow&, QtControl& c) {
 
 void entryValue(Core&, QtWindow&, QtControl& c) {
     const QString value = qs(c.state.value);
-    if (auto* edit = static_cast<QLineEdit*>(c.widget); edit->text() != value) edit->setText(value);
+    auto* edit = static_cast<QLineEdit*>(c.widget);
+    if (edit->text() == value) return;
+    edit->setText(value);
+    // A value longer than the field shows from its start, unless the user is in the field.
+    if (!edit->hasFocus()) edit->setCursorPosition(0);
 }
 
 bool entryTyped(const QtControl& c, std::string& text) {

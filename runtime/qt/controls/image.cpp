@@ -4,7 +4,6 @@
 #include <QLabel>
 #include <QPixmap>
 #include <QScrollArea>
-#include <QScrollBar>
 
 #include "runtime/qt/controls/control_kind.h"
 #include "runtime/qt/icons.h"
@@ -34,16 +33,7 @@ void createImage(Core& core, QtWindow& w, QtControl& c, QWidget* parent) {
     // Clicks on the picture are the control's.
     core.watchControlWidget(label, s.id);
     core.watchControlWidget(area->viewport(), s.id);
-    auto moved = [](Core& core, QtWindow& win, QtControl& ctl, int) {
-        auto* a = static_cast<QScrollArea*>(ctl.widget);
-        UserInput input = inputOf(Event::Scrolled, ctl.state.id);
-        input.x = win.units.toX(a->horizontalScrollBar()->value());
-        input.y = win.units.toY(a->verticalScrollBar()->value());
-        a->setProperty("rtScroll", QPoint(input.x, input.y));
-        core.send(win, input);
-    };
-    core.onInput(w, c, area->horizontalScrollBar(), &QScrollBar::valueChanged, moved);
-    core.onInput(w, c, area->verticalScrollBar(), &QScrollBar::valueChanged, moved);
+    connectScrolling(core, w, c, area);
 }
 
 QLabel* pictureLabel(QWidget* widget) {
@@ -71,9 +61,8 @@ QPixmap readPicture(const QString& name, QSize shown) {
     return {};
 }
 
-// The whole picture at its virtual size; the bars the control asks for, the position the procedure
-// gave when it differs from the last one known on either side.
-void scrollingLook(Core& core, QtWindow& w, QtControl& c, QScrollArea& area, QLabel& label) {
+// The whole picture at its virtual size, with the bars the control asks for.
+void scrollingLook(QtWindow& w, QtControl& c, QScrollArea& area, QLabel& label) {
     const ControlState& s = c.state;
     area.setHorizontalScrollBarPolicy(s.hscroll ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
     area.setVerticalScrollBarPolicy(s.vscroll ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
@@ -88,21 +77,15 @@ void scrollingLook(Core& core, QtWindow& w, QtControl& c, QScrollArea& area, QLa
         label.setPixmap(pixmap);
         label.resize(pixmap.isNull() ? QSize(0, 0) : pixmap.size());
     }
-    const QPoint wanted(s.scrollX, s.scrollY);
-    if (area.property("rtScroll").toPoint() != wanted) {
-        area.setProperty("rtScroll", wanted);
-        Core::Applying applying(core);
-        area.horizontalScrollBar()->setValue(w.units.x(s.scrollX));
-        area.verticalScrollBar()->setValue(w.units.y(s.scrollY));
-    }
+    showScrollOffset(w, c, area);
 }
 
-void imageLook(Core& core, QtWindow& w, QtControl& c) {
+void imageLook(Core&, QtWindow& w, QtControl& c) {
     const ControlState& s = c.state;
     QLabel* label = pictureLabel(c.widget);
     if (!label) return;
     if (auto* area = qobject_cast<QScrollArea*>(c.widget)) {
-        scrollingLook(core, w, c, *area, *label);
+        scrollingLook(w, c, *area, *label);
         return;
     }
     // The shown size: the virtual size, else the control's size unless it scrolls, else the

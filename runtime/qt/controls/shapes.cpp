@@ -1,5 +1,7 @@
 // Boxes, lines, panels and regions: drawn shapes; a region reports the mouse.
 #include <QMouseEvent>
+#include <QScrollArea>
+#include <QScrollBar>
 
 #include "runtime/qt/controls/control_kind.h"
 #include "runtime/qt/keys_qt.h"
@@ -33,10 +35,36 @@ void lineLook(Core&, QtWindow&, QtControl& c) {
     }
 }
 
-void createPanel(Core&, QtWindow&, QtControl& c, QWidget* parent) {
-    auto* panel = new QFrame(parent);
-    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    c.widget = panel;
+void createPanel(Core& core, QtWindow& w, QtControl& c, QWidget* parent) {
+    if (!scrollsControls(c.state)) {
+        auto* panel = new QFrame(parent);
+        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        c.widget = panel;
+        return;
+    }
+    auto* area = new QScrollArea(parent);
+    area->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    area->setWidgetResizable(false);
+    area->setHorizontalScrollBarPolicy(c.state.hscroll ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+    area->setVerticalScrollBarPolicy(c.state.vscroll ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+    c.content = new Canvas;
+    c.content->setProperty("rtControl", c.state.id);
+    area->setWidget(c.content);
+    c.widget = area;
+    connectScrolling(core, w, c, area);
+}
+
+void panelLook(Core&, QtWindow& w, QtControl& c) {
+    auto* area = qobject_cast<QScrollArea*>(c.widget);
+    if (!area || !c.content) return;
+    const ControlState& s = c.state;
+    if (s.virtualWidth > 0 || s.virtualHeight > 0) {
+        QRect used;
+        for (QWidget* child : c.content->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) used |= child->geometry();
+        c.content->resize(s.virtualWidth > 0 ? w.units.x(s.virtualWidth) : used.right() + 1,
+                          s.virtualHeight > 0 ? w.units.y(s.virtualHeight) : used.bottom() + 1);
+    }
+    showScrollOffset(w, c, *area);
 }
 
 // The region's input for a mouse event; Event::None when the region does not report it.
@@ -44,7 +72,8 @@ UserInput regionInput(QtWindow& win, QtControl& ctl, int what, QMouseEvent* even
     const bool immediate = ctl.state.immediate || win.props.immediate;
     UserInput input = inputOf(Event::None, ctl.state.id);
     if (event) {
-        const QPoint at = event->position().toPoint() + ctl.widget->pos();
+        // From the window's client area, also where the region stands on a scrolling area.
+        const QPoint at = win.canvas->mapFromGlobal(event->globalPosition().toPoint());
         input.x = win.units.toX(at.x());
         input.y = win.units.toY(at.y());
         input.keyCode = event->button() == Qt::RightButton ? keys::MouseRight : keys::MouseLeft;
@@ -96,9 +125,31 @@ void regionLook(Core&, QtWindow&, QtControl& c) {
 
 }  // namespace
 
+void connectScrolling(Core& core, QtWindow& w, QtControl& c, QScrollArea* area) {
+    // The user's scrolling, whichever bar moved, as the offset in dialog units.
+    auto report = [area](Core& core, QtWindow& win, QtControl& ctl, int) {
+        ctl.scrolled = QPoint(area->horizontalScrollBar()->value(), area->verticalScrollBar()->value());
+        UserInput input = inputOf(Event::NewSelection, ctl.state.id);
+        input.x = win.units.toX(ctl.scrolled.x());
+        input.y = win.units.toY(ctl.scrolled.y());
+        core.send(win, input);
+    };
+    core.onInput(w, c, area->horizontalScrollBar(), &QScrollBar::valueChanged, report);
+    core.onInput(w, c, area->verticalScrollBar(), &QScrollBar::valueChanged, report);
+}
+
+void showScrollOffset(QtWindow& w, QtControl& c, QScrollArea& area) {
+    const QPoint wanted(w.units.x(c.state.scrollX), w.units.y(c.state.scrollY));
+    if (wanted != c.scrolled) {
+        c.scrolled = wanted;
+        area.horizontalScrollBar()->setValue(wanted.x());
+        area.verticalScrollBar()->setValue(wanted.y());
+    }
+}
+
 const ControlKindOps kBoxOps{.create = createBox, .look = boxLook, .paintsOwnFill = true};
 const ControlKindOps kLineOps{.create = createLine, .look = lineLook, .paintsOwnFill = true};
-const ControlKindOps kPanelOps{.create = createPanel};
+const ControlKindOps kPanelOps{.create = createPanel, .look = panelLook};
 const ControlKindOps kRegionOps{.create = createRegion, .look = regionLook, .paintsOwnFill = true};
 
 }  // namespace rt::qt

@@ -23,6 +23,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -1024,6 +1025,49 @@ TEST_F(QtDisplayTest, ImagesShowAtTheirOwnOrTheShownSize) {
     EXPECT_EQ(logo->size(), QSize(40, 20));  // a picture without a size keeps its own
     const rt::qt::FontUnits units(rt::qt::defaultWindowFont());
     EXPECT_EQ(page->pixmap().size(), QSize(units.x(105), units.y(148)));
+}
+
+TEST_F(QtDisplayTest, AScrollingAreaCarriesItsControlsAndReportsTheUsersScrolling) {
+    enum { AREA = 1, FAR, TO_START };
+    rt::startThread([this] {
+        rt::Window w("QtArea", "Fläche");
+        w.setPosition(0, 0, 200, 120);
+        auto area = w.add(AREA, rt::ControlKind::Panel).setPosition(4, 4, 150, 60);
+        area.edit().hscroll = true;
+        area.edit().virtualWidth = 600;
+        w.add(FAR, rt::ControlKind::Entry, AREA).setPosition(520, 4, 60, 11).setValue("alt");
+        w.add(TO_START, rt::ControlKind::Button).setText("Anfang").setPosition(4, 80, 50, 14);
+        while (auto e = w.accept()) {
+            if (e.control == AREA && e.event == rt::Event::NewSelection) log_.add(e);
+            if (e.control == TO_START && e.event == rt::Event::Accepted) {
+                w[AREA].edit().scrollX = 0;
+                // Made again under the same equate: a new control, not the old one's value.
+                w.destroy(FAR);
+                w.add(FAR, rt::ControlKind::Entry, AREA).setPosition(520, 4, 60, 11).setValue("neu");
+            }
+        }
+    });
+    const rt::WindowId id = waitWindow("QtArea");
+    ASSERT_NE(id, 0u);
+    auto* area = widget<QScrollArea>(id, AREA);
+    ASSERT_TRUE(area);
+    const rt::qt::FontUnits units(rt::qt::defaultWindowFont());
+    // The control stands on the area's content, from its origin, beyond what the area shows.
+    QWidget* far = display_->controlWidget(id, FAR);
+    ASSERT_TRUE(far);
+    EXPECT_EQ(far->parentWidget(), area->widget());
+    EXPECT_EQ(far->pos(), QPoint(units.x(520), units.y(4)));
+    EXPECT_EQ(area->widget()->width(), units.x(600));
+    QScrollBar* bar = area->horizontalScrollBar();
+    ASSERT_GT(bar->maximum(), 0);
+    bar->setValue(bar->maximum());  // as the user does
+    EXPECT_TRUE(waitEvent(log_, [&](const rt::EventInfo& e) { return e.x == units.toX(bar->maximum()) && e.y == 0; }));
+    widget<QPushButton>(id, TO_START)->click();
+    EXPECT_TRUE(pumpUntil([&] { return bar->value() == 0; }));
+    EXPECT_TRUE(pumpUntil([&] {
+        auto* edit = widget<QLineEdit>(id, FAR);
+        return edit && edit->text() == "neu";
+    }));
 }
 
 TEST_F(QtDisplayTest, PopupMenuAnswersThePositionAmongItems) {

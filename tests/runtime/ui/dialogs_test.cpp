@@ -207,6 +207,65 @@ TEST_F(UiTest, ColourPrinterClipboardBeepAndPointerGoToTheDisplay) {
     EXPECT_TRUE(history[1].printerDialog.setupOnly);
 }
 
+TEST_F(UiTest, CutCopyAndPasteWorkOnTheFocusedFieldAndScrollingReachesTheProcedure) {
+    enum { Entry = 1, Fixed, Memo, Area, OnArea, Cut, Copy, Paste };
+    Log log;
+    const int t = rt::startThread([&] {
+        rt::Window w("Edit", "Bearbeiten");
+        w.add(Cut, ControlKind::Item).setText("Cu&t");
+        w.add(Copy, ControlKind::Item).setText("&Copy");
+        w.add(Paste, ControlKind::Item).setText("&Paste");
+        w.add(Entry, ControlKind::Entry).setPicture("@s5").setValue("abc");
+        w.add(Fixed, ControlKind::Entry).setValue("fest").setReadOnly(true);
+        w.add(Memo, ControlKind::Text);
+        w.add(Area, ControlKind::Panel).setPosition(0, 40, 100, 50).edit().hscroll = true;
+        w.add(OnArea, ControlKind::Entry, Area).setPosition(300, 2, 60, 10);
+        while (auto e = w.accept()) {
+            if (e.event == Event::NewSelection && e.control == Area)
+                log.add("scrolled " + std::to_string(w[Area].state().scrollX) + "," +
+                        std::to_string(w[Area].state().scrollY));
+            if (e.event != Event::Accepted || e.control < Cut) continue;
+            const auto command = e.control == Cut    ? rt::EditCommand::Cut
+                                 : e.control == Copy ? rt::EditCommand::Copy
+                                                     : rt::EditCommand::Paste;
+            log.add(std::to_string(rt::editFocused(w, command)));
+        }
+    });
+    const auto w = user.waitWindow("Edit");
+    user.press(w, Copy);  // nothing has the focus
+    EXPECT_EQ(user.clipboard(), "");
+    user.focus(w, Fixed);
+    user.press(w, Cut);  // a read-only field is copied, not emptied
+    EXPECT_EQ(user.clipboard(), "fest");
+    EXPECT_EQ(user.value(w, Fixed), "fest");
+    user.focus(w, Entry);
+    user.press(w, Paste);  // one line, as long as the picture
+    EXPECT_EQ(user.value(w, Entry), "fest");
+    user.focus(w, Memo);
+    user.press(w, Cut);
+    user.press(w, Paste);
+    user.press(w, Copy);
+    EXPECT_EQ(user.value(w, Memo), "fest");
+    rt::setClipboard("Zeile 1\r\nZeile 2");
+    user.press(w, Paste);
+    EXPECT_EQ(user.value(w, Memo), "Zeile 1\r\nZeile 2");
+    user.focus(w, Entry);
+    user.press(w, Paste);
+    EXPECT_EQ(user.value(w, Entry), "Zeile");
+    user.press(w, Cut);
+    EXPECT_EQ(user.value(w, Entry), "");
+    EXPECT_EQ(user.clipboard(), "Zeile");
+    EXPECT_EQ(log.lines(),
+              (std::vector<std::string>{"0", "0", std::to_string(Entry), "0", std::to_string(Memo), "0",
+                                        std::to_string(Memo), std::to_string(Entry), std::to_string(Entry)}));
+    log.clear();
+    user.scroll(w, Area, 240, 0);
+    EXPECT_EQ(log.lines(), std::vector<std::string>{"scrolled 240,0"});
+    EXPECT_THROW(user.scroll(w, Memo, 1, 1), rt::TestDriverError);
+    user.closeWindow(w);
+    user.waitThreadEnd(t);
+}
+
 TEST(NoDisplay, QuestionsGetTheirDefaultAnswer) {
     ASSERT_FALSE(rt::hasDisplay());
     int answer = 0;
