@@ -727,6 +727,30 @@ HRESULT cellValue(Resultset* rs, const Column* c, SQLULEN row, VARIANT* v) {
     return S_OK;
 }
 
+// The most common cells the short way: a bound value that is not NULL, as text that fits its
+// buffer, a whole number or a double. S_FALSE leaves the cell to cellValue.
+HRESULT commonCell(const Column* c, SQLULEN row, VARIANT* v) {
+    if (c->unbound || row >= c->capacity) return S_FALSE;
+    const SQLLEN indicator = c->indicators[row];
+    const char* p = c->buffer + size_t(row) * size_t(c->size);
+    switch (c->cType) {
+    case SQL_C_CHAR:
+        if (indicator < 0 || indicator >= c->size) return S_FALSE;
+        return textVariant(std::string_view(p, size_t(indicator)), v);
+    case SQL_C_SLONG:
+        if (indicator == SQL_NULL_DATA) return S_FALSE;
+        v->vt = VT_I4;
+        std::memcpy(&v->lVal, p, 4);
+        return S_OK;
+    case SQL_C_DOUBLE:
+        if (indicator == SQL_NULL_DATA) return S_FALSE;
+        v->vt = VT_R8;
+        std::memcpy(&v->dblVal, p, 8);
+        return S_OK;
+    default: return S_FALSE;
+    }
+}
+
 // The driver cannot position within a block: the statement runs again with one row per fetch,
 // where SQLGetData reads the current row, and the rows already handed out are passed over.
 bool reopenRowByRow(Resultset* rs) {
@@ -757,18 +781,12 @@ HRESULT getRows(Resultset* rs, VARIANT* out) {
     auto* cells = static_cast<VARIANT*>(psa->pvData);
     for (uint32_t i = 0; i < n; ++i) {
         const Column* c = columnAt(rs->columns, i);
-        // Bound text that fits its buffer, the most common cell, goes the short way.
         const SQLULEN row = rs->rowInBlock;
-        if (c->cType == SQL_C_CHAR && !c->unbound && row < c->capacity) {
-            const SQLLEN indicator = c->indicators[row];
-            if (indicator >= 0 && indicator < c->size) {
-                const char* p = c->buffer + size_t(row) * size_t(c->size);
-                if (RT_FAILED(textVariant(std::string_view(p, size_t(indicator)), &cells[i]))) {
-                    rtSafeArrayDestroy(psa);
-                    return E_OUTOFMEMORY;
-                }
-                continue;
-            }
+        const HRESULT quick = commonCell(c, row, &cells[i]);
+        if (quick == S_OK) continue;
+        if (quick == E_OUTOFMEMORY) {
+            rtSafeArrayDestroy(psa);
+            return E_OUTOFMEMORY;
         }
         if (RT_FAILED(cellValue(rs, c, row, &cells[i]))) {
             rtSafeArrayDestroy(psa);

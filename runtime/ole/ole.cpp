@@ -138,7 +138,7 @@ BSTR bstrFromUtf8(std::string_view utf8) {
     if (utf8.size() > 0x3ffffff0u) return nullptr;
     // UTF-8 never needs fewer bytes than UTF-16 units, so the byte count is room enough; the
     // prefix then states the real length.
-    BSTR s = rtSysAllocStringLen(nullptr, static_cast<uint32_t>(utf8.size()));
+    BSTR s = rtSysAllocStringByteLen(nullptr, static_cast<uint32_t>(utf8.size() * sizeof(OLECHAR)));
     if (!s) return nullptr;
     const size_t n = convertInto(utf8, s);
     reinterpret_cast<uint32_t*>(s)[-1] = static_cast<uint32_t>(n * sizeof(OLECHAR));

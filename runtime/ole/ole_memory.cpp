@@ -193,20 +193,28 @@ void clearElements(SAFEARRAY* psa) {
 
 extern "C" {
 
-BSTR rtSysAllocStringLen(const OLECHAR* text, uint32_t len) {
-    const uint64_t bytes = uint64_t(len) * sizeof(OLECHAR);
-    if (bytes > 0x7ffffff0u) return nullptr;
-    auto* block = static_cast<char*>(takeBlock(kBstrHeader + bytes + sizeof(OLECHAR)));
+BSTR rtSysAllocStringByteLen(const char* bytes, uint32_t len) {
+    if (len > 0x7ffffff0u) return nullptr;
+    // Room for an odd byte count's last character too, so that the terminator is whole.
+    const size_t room = (size_t(len) + 1) & ~size_t(1);
+    auto* block = static_cast<char*>(takeBlock(kBstrHeader + room + sizeof(OLECHAR)));
     if (!block) return nullptr;
     auto* head = reinterpret_cast<uint32_t*>(block);
     head[0] = kBstrMarker;
-    head[1] = static_cast<uint32_t>(bytes);
-    auto* s = reinterpret_cast<BSTR>(block + kBstrHeader);
-    if (text)
-        std::memcpy(s, text, bytes);
-    else
-        std::memset(s, 0, bytes);
+    head[1] = len;
+    char* s = block + kBstrHeader;
+    if (bytes) std::memcpy(s, bytes, len);
     s[len] = 0;
+    s[len + 1] = 0;
+    if (room != len) s[len + 2] = 0;
+    return reinterpret_cast<BSTR>(s);
+}
+
+BSTR rtSysAllocStringLen(const OLECHAR* text, uint32_t len) {
+    const uint64_t bytes = uint64_t(len) * sizeof(OLECHAR);
+    if (bytes > 0x7ffffff0u) return nullptr;
+    BSTR s = rtSysAllocStringByteLen(reinterpret_cast<const char*>(text), static_cast<uint32_t>(bytes));
+    if (s && !text) std::memset(s, 0, bytes);
     return s;
 }
 
@@ -221,10 +229,8 @@ void rtSysFreeString(BSTR s) {
     if (!s) return;
     uint32_t* head = bstrHeader(s);
     assert(head[0] == kBstrMarker && "string not made by rtSysAllocString");
-    if (head[0] != kBstrMarker) {
-        std::free(head);  // not ours, or freed twice: never kept for reuse
-        return;
-    }
+    // Not ours, or freed before: left alone rather than handed to the heap a second time.
+    if (head[0] != kBstrMarker) return;
     head[0] = 0;
     // The length may have been shortened after the allocation (never lengthened): the block
     // holds at least this much.

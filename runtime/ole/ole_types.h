@@ -161,6 +161,9 @@ RT_OLE_STATIC_ASSERT(sizeof(RtDispatchSlots) == 7 * sizeof(void*), "seven slots"
 /* A new string of len characters copied from text (text may be NULL: the characters are zero).
  * NULL when out of memory. */
 RT_OLE_API BSTR rtSysAllocStringLen(const OLECHAR* text, uint32_t len);
+/* A new string of len bytes copied from bytes (bytes may be NULL: the caller writes them),
+ * followed by a 16-bit NUL. NULL when out of memory. */
+RT_OLE_API BSTR rtSysAllocStringByteLen(const char* bytes, uint32_t len);
 /* A new string copied from a NUL-terminated text; NULL for NULL. */
 RT_OLE_API BSTR rtSysAllocString(const OLECHAR* text);
 RT_OLE_API void rtSysFreeString(BSTR s);

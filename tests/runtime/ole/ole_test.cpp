@@ -18,6 +18,12 @@ TEST(Bstr, TextIsPrecededByItsByteCountAndFollowedByANul) {
     EXPECT_EQ(rtSysStringLen(s), 3u);
     EXPECT_EQ(rtSysStringByteLen(s), 6u);
     rtSysFreeString(s);
+    // By bytes: an odd count keeps its last byte and a whole terminator after it.
+    BSTR b = rtSysAllocStringByteLen("abc", 3);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(rtSysStringByteLen(b), 3u);
+    EXPECT_EQ(std::memcmp(b, "abc\0\0", 5), 0);
+    rtSysFreeString(b);
     EXPECT_EQ(rtSysStringLen(nullptr), 0u);
     EXPECT_EQ(rtSysAllocString(nullptr), nullptr);
     rtSysFreeString(nullptr);
