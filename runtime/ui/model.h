@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -84,6 +85,9 @@ struct ListColumn {
     std::string picture;  // how the cell texts were formatted (informative)
     bool resizable = false;
     bool hasIcon = false;  // cells show ListCell::icon
+    // The column's colours, for the cells that have none of their own.
+    Color fore = ColorNone, back = ColorNone;
+    Color selectedFore = ColorNone, selectedBack = ColorNone;  // its part of the selection bar
     bool operator==(const ListColumn&) const = default;
 };
 
@@ -112,8 +116,16 @@ struct ListData {
     std::vector<std::string> icons;  // icon file names referenced by ListCell::icon
     int lineHeight = 0;              // dialog units; 0 default
     bool grid = false;
+    int locatorColumn = 0;       // 1-based column that typing (and a locator entry) searches; 0 none
+    bool scrollButtons = false;  // buttons beside the scroll bar: first row, page up, page down, last row
     bool operator==(const ListData&) const = default;
 };
+
+// The row a list's locator finds for a typed text, searching rows from `first` (1-based): the
+// first whose cell in `column` (1-based) begins with the text, case-blind; without one, the first
+// whose value lies at or after the text (at or before it in a descending column), numbers
+// compared as numbers. 0 when none does, or for an empty text.
+int locateRow(const ListData& list, int column, std::string_view text, int first = 1, bool descending = false);
 
 // The rows of a very long list as an immutable snapshot that the procedure publishes: the
 // display reads only the rows it shows, by range, from its own thread and at any time, also
