@@ -390,8 +390,7 @@ bool Grid::takeGridEvent(const rt::EventInfo& e) {
         const int c = (id - CodeRegion) / 16, r = (id - CodeRegion) % 16;
         if (c >= columns() || r < 1 || r > rows_) return true;
         if (e.keyCode == rt::keys::MouseRight) {
-            const rt::WindowProps& p = w_.props();
-            if (const int code = QBECodePicker(p.x + e.x, p.y + e.y); code != 0) setCode(c, r, code);
+            if (const int code = QBECodePicker(); code != 0) setCode(c, r, code);
         } else if (e.keyCode == rt::keys::None || e.keyCode == rt::keys::MouseLeft) {
             setCode(c, r, column(c).type(r) <= qbecode::OffDown ? qbecode::On : qbecode::Off);
         }
@@ -616,10 +615,11 @@ void QBEHelp() {
         if (e.event == rt::Event::Accepted && e.control == HelpOk) w.post(rt::Event::CloseWindow);
 }
 
-int QBECodePicker(int x, int y) {
+int QBECodePicker() {
     constexpr int kStep = 18, kBox = 16;
     rt::Window w(kPickerProcedure, "");
-    w.setPosition(x, y, 4 * kStep + 4, 3 * kStep + 4);
+    w.setPosition(0, 0, 4 * kStep + 4, 3 * kStep + 4);
+    w.edit().atMouse = true;
     w.edit().resizable = false;
     for (int code = 1; code <= 12; ++code) {
         const int bx = 3 + (code - 1) % 4 * kStep, by = 3 + (code - 1) / 4 * kStep;

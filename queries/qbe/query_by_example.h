@@ -16,9 +16,9 @@ std::string QBEDefinitionWindow(bool saving, const std::string& source = {});
 // The help window on order codes and filters (" Help").
 void QBEHelp();
 
-// The code picker: the twelve code pictures in a small window at x, y; the code clicked, or 0
-// when the picker was closed otherwise.
-int QBECodePicker(int x, int y);
+// The code picker: the twelve code pictures in a small window at the mouse; the code clicked, or
+// 0 when the picker was closed otherwise.
+int QBECodePicker();
 
 namespace qbe {
 enum GridControl {

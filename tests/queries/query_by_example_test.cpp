@@ -253,6 +253,10 @@ TEST_F(QueryByExampleGrid, AWideSourceScrollsAndItsColumnsMove) {
     user_.press(w, MoveLeft + 2);
     now = user_.control(w, GridArea);
     EXPECT_LE(now.scrollX, user_.control(w, Heading + 1).x);
+    // A larger window shows more of the area.
+    user_.resize(w, area.width + 200, 400);
+    EXPECT_EQ(user_.control(w, GridArea).width, area.width + 200);
+    EXPECT_EQ(user_.control(w, Heading + 14).x, moved.x);
 
     user_.queueMessageBoxAnswer(rt::button::No);
     user_.press(w, ExitButton);
