@@ -3,18 +3,13 @@
 #include <algorithm>
 #include <mutex>
 
-#include "core/common/common_window.h"
-#include "core/dictionary/dictionary.h"
 #include "core/print/print_setup.h"
 #include "queries/qbe/qbe_options.h"
-#include "queries/qbe/qbe_view.h"
-#include "runtime/data/view_manager.h"
 #include "runtime/report/layout.h"
 #include "runtime/text/date_time.h"
 #include "runtime/text/picture.h"
 #include "runtime/text/strings.h"
 #include "runtime/thread/thread_state.h"
-#include "runtime/ui/window.h"
 
 using namespace qbereport;
 
@@ -91,23 +86,10 @@ void SetQBEReportHook(std::function<void(rt::Report&, QBEReportStage)> hook) {
 
 void QBEReport(const std::vector<std::string>& sources, std::vector<QBEColumn> columns, const std::string& filter,
                const std::string& order, int rows, int sourceNumber) {
-    rt::FileManager* file = QBESourceFile(sourceNumber);
-    if (!file) return;
-    const std::string source = sourceNumber >= 1 && static_cast<std::size_t>(sourceNumber) <= sources.size()
-                                   ? sources[static_cast<std::size_t>(sourceNumber - 1)]
-                                   : file->label();
+    QBESourceRun run(sources, sourceNumber);
+    if (!run.open(filter, order)) return;
+    const std::string& source = run.source();
     const QBEOptionValues o = CurrentQBEOptions();
-    if (int rc = file->open(); rc != 0) {
-        WindowErrorManager().throwFile(rc, file->label());
-        return;
-    }
-    rt::ViewManager view(*file);
-    // A filter the source rejects stops the run: an unfiltered report would print every record.
-    if (view.setFilter(rt::clip(filter)) != 0 || view.setOrder(rt::clip(order)) != 0) {
-        WindowErrorManager().throwFile(46, file->label());
-        file->close();
-        return;
-    }
 
     // The value slots of the columns from the second on (fields 1 to 50).
     std::vector<std::string> slots(columns.size());
@@ -251,59 +233,13 @@ void QBEReport(const std::vector<std::string>& sources, std::vector<QBEColumn> c
         .setFontColor(static_cast<rt::Color>(o.reportColor[9]));
     callHook(report, QBEReportStage::Laid);
 
-    bool completed = false;
-    {
-        rt::Window p("QBEReportProgress", kProgressTitle);
-        p.setPosition(0, 0, 150, 58).edit().centered = true;
-        p.add(ProgressBar, rt::ControlKind::Progress).setPosition(15, 8, 120, 12).setRange(0, 100).setValue("0");
-        p.add(ProgressText, rt::ControlKind::String).setPosition(0, 26, 150, 10).setText("");
-        p.add(ProgressCancel, rt::ControlKind::Button).setPosition(55, 40, 40, 12).setText("Cancel");
-        p.setTimer(10);
-        int rc = view.open();
-        const long long total = rc == 0 ? view.records() : 0;
-        long long read = 0;
-        int percent = -1;
-        bool done = rc != 0;
-        if (rc != 0) WindowErrorManager().throwFile(rc, file->label());
-        report.open();
-        const rt::RecordDesc& desc = file->desc();
-        while (auto e = p.accept()) {
-            if (e.event == rt::Event::Timer && !done) {
-                for (int n = 0; n < 50 && !done; ++n) {
-                    rc = view.next();
-                    if (rc != 0) {
-                        done = true;
-                        completed = rc == 33;
-                        if (rc != 33) WindowErrorManager().throwFile(rc, file->label());
-                        break;
-                    }
-                    ++read;
-                    for (std::size_t c = 1; c < columns.size() && c <= 50; ++c) {
-                        const long f = columns[c].NUMBER;
-                        slots[c] = f >= 1 && static_cast<std::size_t>(f) <= desc.fieldCount()
-                                       ? std::string(rt::cutChars(
-                                             rt::clip(desc.text(file->buffer(), static_cast<std::size_t>(f - 1))), 255))
-                                       : std::string();
-                    }
-                    report.print(Detail);
-                }
-                const int now = total > 0 ? static_cast<int>(std::min<long long>(100, read * 100 / total)) : 100;
-                if (now != percent) {
-                    percent = now;
-                    p[ProgressBar].setValue(std::to_string(now));
-                    p[ProgressText].setText(rt::formatPicture(now, "@n3") + "% Completed");
-                }
-                if (done) p.post(rt::Event::CloseWindow);
-            } else if (e.event == rt::Event::Accepted && e.control == ProgressCancel) {
-                done = true;
-                completed = false;
-                p.post(rt::Event::CloseWindow);
-            } else if (e.event == rt::Event::CloseWindow || e.event == rt::Event::CloseDown) {
-                done = true;
-            }
-        }
-    }
-    view.close();
+    report.open();
+    const bool completed = run.read("QBEReportProgress", kProgressTitle, [&] {
+        for (std::size_t c = 1; c < columns.size() && c <= 50; ++c)
+            slots[c] = std::string(rt::cutChars(run.field(columns[c].NUMBER), 255));
+        report.print(Detail);
+    });
+    run.file()->send("QUICKSCAN=off");
     if (completed) {
         report.endReport();
         callHook(report, QBEReportStage::Read);
@@ -312,5 +248,4 @@ void QBEReport(const std::vector<std::string>& sources, std::vector<QBEColumn> c
         if (rt::ThreadResponse == 1) report.flush();
     }
     report.close();
-    file->close();
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "queries/qbe/qbe_grid.h"
+#include "queries/qbe/qbe_reading.h"
 #include "runtime/report/report.h"
 
 // On a filter or order the source rejects (error 46) the message is shown and nothing runs.
@@ -37,9 +38,9 @@ enum Control {
     BreakValue = 400,
     CalcTitle = 500,
     CalcValue = 600,
-    ProgressBar = 1,
-    ProgressText,
-    ProgressCancel,
+    ProgressBar = qbeprogress::Bar,
+    ProgressText = qbeprogress::Text,
+    ProgressCancel = qbeprogress::Cancel,
 };
 inline constexpr const char* kProgressTitle = "Generation Report";
 }  // namespace qbereport

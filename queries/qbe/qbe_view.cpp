@@ -5,7 +5,7 @@
 #include "core/common/common_window.h"
 #include "core/dictionary/dictionary.h"
 #include "runtime/classlib/window_controller.h"
-#include "runtime/data/view_manager.h"
+#include "runtime/text/picture.h"
 #include "runtime/text/strings.h"
 #include "runtime/ui/window.h"
 
@@ -25,24 +25,12 @@ int compareValues(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-rt::FileManager* QBESourceFile(int number) {
-    switch (number) {
-    case 1: return Access.CrossTab;
-    case 2: return Access.VOQCubeGruppe;
-    case 3: return Access.VOQCubeKopf;
-    default: return nullptr;
-    }
-}
-
 std::string QBECalculationLabel(const std::string& text) {
     const std::string t(rt::clip(text));
     return rt::charLength(t) > 5 ? std::string(rt::cutChars(t, 4)) + "." : t;
 }
 
-int QBEProgressPercent(long long read, long long total) {
-    if (total <= 0) return 100;
-    return static_cast<int>(std::min<long long>(100, read * 100 / total));
-}
+rt::Color QBEColor(long option) { return option < 0 ? rt::ColorNone : static_cast<rt::Color>(option); }
 
 QBECalculations::QBECalculations(const std::vector<QBEColumn>& columns, int rows, const QBEOptionValues& options) {
     for (std::size_t i = 1; i < columns.size(); ++i) {
@@ -89,130 +77,125 @@ void QBECalculations::add(const std::vector<std::string>& values) {
 
 void QBEView(const std::vector<std::string>& sources, std::vector<QBEColumn> columns, const std::string& filter,
              const std::string& order, int rows, int sourceNumber) {
-    rt::FileManager* file = QBESourceFile(sourceNumber);
-    if (!file) return;
-    const std::string source = sourceNumber >= 1 && static_cast<std::size_t>(sourceNumber) <= sources.size()
-                                   ? sources[static_cast<std::size_t>(sourceNumber - 1)]
-                                   : file->label();
+    QBESourceRun run(sources, sourceNumber);
+    if (!run.open(filter, order)) return;
     const QBEOptionValues options = CurrentQBEOptions();
-    if (int rc = file->open(); rc != 0) {
-        WindowErrorManager().throwFile(rc, file->label());
-        return;
-    }
-    rt::ViewManager view(*file);
-    // A filter the source rejects stops the run: an unfiltered list would show every record.
-    if (view.setFilter(rt::clip(filter)) != 0 || view.setOrder(rt::clip(order)) != 0) {
-        WindowErrorManager().throwFile(46, file->label());
-        file->close();
-        return;
-    }
     QBECalculations calculations(columns, rows, options);
     std::vector<std::size_t> shown;
     for (std::size_t i = 1; i < columns.size() && shown.size() < 49; ++i)
         if (displayed(columns[i])) shown.push_back(i);
+    // The cells show the values through their column's picture, as the list formats them.
+    const auto cellText = [&columns](std::size_t column, const std::string& value) {
+        const std::string& picture = columns[column].PICTURE;
+        return std::string(rt::cutChars(picture.empty() ? value : rt::formatPicture(value, picture), 99));
+    };
 
     std::vector<rt::ListRow> records;
-    bool completed = false;
-    {
-        rt::Window p("QBEViewProgress", kProgressTitle);
-        p.setPosition(0, 0, 150, 58).edit().centered = true;
-        p.add(ProgressBar, rt::ControlKind::Progress).setPosition(15, 8, 120, 12).setRange(0, 100).setValue("0");
-        p.add(ProgressText, rt::ControlKind::String).setPosition(0, 26, 150, 10).setText("");
-        p.add(ProgressCancel, rt::ControlKind::Button).setPosition(55, 40, 40, 12).setText("Cancel");
-        p.setTimer(10);
-        int rc = view.open();
-        const long long total = rc == 0 ? view.records() : 0;
-        int percent = -1;
-        bool done = rc != 0;
-        if (rc != 0) WindowErrorManager().throwFile(rc, file->label());
-        while (auto e = p.accept()) {
-            if (e.event == rt::Event::Timer && !done) {
-                for (int i = 0; i < 50 && !done; ++i) {
-                    rc = view.next();
-                    if (rc != 0) {
-                        done = true;
-                        completed = rc == 33;
-                        if (rc != 33) WindowErrorManager().throwFile(rc, file->label());
-                        break;
-                    }
-                    std::vector<std::string> values(columns.size());
-                    const rt::RecordDesc& desc = file->desc();
-                    for (std::size_t c = 1; c < columns.size(); ++c) {
-                        const long n = columns[c].NUMBER;
-                        if (n >= 1 && static_cast<std::size_t>(n) <= desc.fieldCount())
-                            values[c] =
-                                std::string(rt::clip(desc.text(file->buffer(), static_cast<std::size_t>(n - 1))));
-                    }
-                    calculations.add(values);
-                    rt::ListRow row;
-                    row.cells.emplace_back(std::to_string(calculations.records()));
-                    for (std::size_t c : shown) row.cells.emplace_back(std::string(rt::cutChars(values[c], 99)));
-                    records.push_back(std::move(row));
-                }
-                const int now = QBEProgressPercent(calculations.records(), total);
-                if (now != percent) {
-                    percent = now;
-                    p[ProgressBar].setValue(std::to_string(now));
-                    p[ProgressText].setText(std::to_string(now) + "% Completed");
-                }
-                if (done) p.post(rt::Event::CloseWindow);
-            } else if (e.event == rt::Event::Accepted && e.control == ProgressCancel) {
-                done = true;
-                completed = false;
-                p.post(rt::Event::CloseWindow);
-            } else if (e.event == rt::Event::CloseWindow || e.event == rt::Event::CloseDown) {
-                done = true;
+    std::vector<std::string> values(columns.size());
+    const bool completed = run.read("QBEViewProgress", kProgressTitle, [&] {
+        for (std::size_t c = 1; c < columns.size(); ++c) values[c] = run.field(columns[c].NUMBER);
+        calculations.add(values);
+        rt::ListRow row;
+        row.cells.emplace_back(rt::formatPicture(std::to_string(calculations.records()), "@S6"));
+        for (std::size_t c : shown) row.cells.emplace_back(cellText(c, values[c]));
+        records.push_back(std::move(row));
+    });
+    if (!completed) return;
+
+    // The locator: the first displayed column sorted in some row.
+    std::size_t locator = 0;  // place in the list's columns, from 1 (REC#)
+    bool descending = false;
+    for (std::size_t k = 0; k < shown.size() && locator == 0; ++k)
+        for (int r = 1; r <= rows && r < kQBESlots && locator == 0; ++r) {
+            const int code = columns[shown[k]].FILTERTYPE[static_cast<std::size_t>(r - 1)];
+            if (code == qbecode::OnUp || code == qbecode::OnDown) {
+                locator = k + 2;
+                descending = code == qbecode::OnDown;
             }
         }
-    }
-    view.close();
-    if (!completed) {
-        file->close();
-        return;
-    }
 
-    rt::Window w("QBEView", " QBE View [" + source + "]");
+    rt::Window w("QBEView", " QBE View [" + run.source() + "]");
     w.setPosition(0, 0, 400, 240).setMinSize(295, 120);
     w.edit().centered = true;
     w.setIcon("QBE.ico");
-    w.add(RecordsPrompt, rt::ControlKind::Prompt).setText("Records:").setPosition(4, 6, 34, 10);
-    w.add(Records, rt::ControlKind::String).setText(std::to_string(calculations.records())).setPosition(40, 6, 50, 10);
-    w.add(LocatePrompt, rt::ControlKind::Prompt).setText("Locate:").setPosition(100, 6, 30, 10);
-    w.add(Locate, rt::ControlKind::Entry).setPicture("@s100").setPosition(132, 5, 120, 11).disable();
-    w.add(List, rt::ControlKind::List).setPosition(4, 20, 392, 196);
+    w.add(RecordsPanel, rt::ControlKind::Panel).setPosition(4, 3, 90, 15);
+    w.add(RecordsPrompt, rt::ControlKind::Prompt).setText("Records:").setPosition(8, 6, 32, 10);
+    w.add(Records, rt::ControlKind::String).setText(std::to_string(calculations.records())).setPosition(42, 6, 48, 10);
+    w.add(LocatePanel, rt::ControlKind::Panel).setPosition(98, 3, 298, 15);
+    w.add(LocatePrompt, rt::ControlKind::Prompt).setText("Locate:").setPosition(102, 6, 28, 10);
+    w.add(Locate, rt::ControlKind::Entry).setPicture("@s100").setPosition(140, 5, 252, 11).disable();
+    w.add(List, rt::ControlKind::List).setPosition(4, 21, 392, 196);
     w.add(Ok, rt::ControlKind::Button).setText("OK").setPosition(346, 222, 50, 14);
+    const auto justifyOf = [](const std::string& j) {
+        return j == "R"   ? rt::Justify::Right
+               : j == "C" ? rt::Justify::Center
+               : j == "D" ? rt::Justify::Decimal
+                          : rt::Justify::Left;
+    };
     rt::ListData& data = w[List].editList();
-    data.columns.push_back(rt::ListColumn("REC#", 25));
-    data.columns.back().justify = rt::Justify::Right;
-    data.columns.back().picture = "@S6";
+    rt::ListColumn rec("REC#", 25, rt::Justify::Right, 2);
+    rec.headingJustify = rt::Justify::Right;
+    rec.picture = "@S6";
+    rec.selectedFore = 0xFFFFFF;
+    rec.selectedBack = 0x808080;
+    data.columns.push_back(std::move(rec));
     for (std::size_t c : shown) {
-        rt::ListColumn col(columns[c].HEADER, static_cast<int>(options.viewColumnWidth));
-        if (!columns[c].PICTURE.empty()) col.picture = columns[c].PICTURE;
-        const std::string j = columns[c].JUSTIFY;
-        col.justify = j == "R"   ? rt::Justify::Right
-                      : j == "C" ? rt::Justify::Center
-                      : j == "D" ? rt::Justify::Decimal
-                                 : rt::Justify::Left;
+        const rt::Justify j = justifyOf(columns[c].JUSTIFY);
+        rt::ListColumn col(columns[c].HEADER, static_cast<int>(options.viewColumnWidth), j, 2);
+        col.headingJustify = j;
+        col.picture = columns[c].PICTURE;
+        col.resizable = true;
         data.columns.push_back(std::move(col));
     }
     data.lineHeight = static_cast<int>(options.viewColumnHeight);
+    w[List].setBackground(QBEColor(options.viewColor[0])).setFontColor(QBEColor(options.viewColor[1]));
+    w[List].setFont(rt::Font("", static_cast<int>(options.viewFontSize)));
     for (const auto& l : calculations.lines()) {
         rt::ListRow row;
         row.cells.emplace_back(l.label);
-        for (std::size_t c : shown) row.cells.emplace_back(c == l.column ? l.text : std::string());
+        for (std::size_t c : shown) row.cells.emplace_back(c == l.column ? cellText(c, l.text) : std::string());
         data.rows.push_back(std::move(row));
     }
+    const int firstRecord = static_cast<int>(data.rows.size()) + 1;
     for (auto& r : records) data.rows.push_back(std::move(r));
+    if (locator != 0) {
+        rt::ListColumn& col = data.columns[locator - 1];
+        col.selectedBack = QBEColor(options.viewColor[2]);
+        col.selectedFore = QBEColor(options.viewColor[3]);
+        data.locatorColumn = static_cast<int>(locator);
+        auto entry = w[Locate];
+        entry.setBackground(QBEColor(options.viewColor[2])).setFontColor(QBEColor(options.viewColor[3]));
+        if (!columns[shown[locator - 2]].PICTURE.empty()) entry.setPicture(columns[shown[locator - 2]].PICTURE);
+        entry.setImmediate(true).enable();
+        w.select(Locate);
+    } else {
+        data.scrollButtons = true;
+    }
 
     rt::WindowController wc(w, "QBEView");
     CommonWindow common(wc);
+    wc.onOpened = [&] {
+        // Everything keeps its distance to the right and bottom edges; the records panel to the left.
+        rt::WindowResizer& r = wc.resizer();
+        r.setRule(LocatePanel, rt::resize::GrowWidth);
+        r.setRule(Locate, rt::resize::GrowWidth);
+        r.setRule(List, rt::resize::GrowWidth | rt::resize::GrowHeight);
+        r.setRule(Ok, rt::resize::MoveRight | rt::resize::MoveDown);
+        r.resize();
+    };
     wc.onEvent = [&](const rt::EventInfo& e) {
         if (e.event == rt::Event::Accepted && e.control == Ok) {
             wc.close(rt::response::Completed);
             return true;
         }
+        if (locator != 0 && e.control == Locate &&
+            (e.event == rt::Event::NewSelection || e.event == rt::Event::Accepted)) {
+            const std::string typed = e.event == rt::Event::NewSelection ? e.value : w[Locate].value();
+            if (int row = rt::locateRow(w[List].list(), static_cast<int>(locator), typed, firstRecord, descending))
+                w[List].setSelected(row);
+            return e.event == rt::Event::NewSelection;
+        }
         return false;
     };
     wc.run();
-    file->close();
 }

@@ -8,8 +8,9 @@
 
 #include "queries/qbe/qbe_grid.h"
 #include "queries/qbe/qbe_options.h"
-#include "runtime/data/file_manager.h"
+#include "queries/qbe/qbe_reading.h"
 #include "runtime/text/decimal.h"
+#include "runtime/ui/model.h"
 
 // The running calculations of the view: one line per column and, within it, per row whose code
 // is a calculation (sum, count, average, minimum, maximum). The state belongs to one run.
@@ -37,23 +38,25 @@ private:
 // The view's label of a calculation text: its first four characters and "." when it is longer
 // than five.
 std::string QBECalculationLabel(const std::string& text);
-// The table of a source by its number (1 "CrossTab", 2 "VOQCubeGruppe", 3 "VOQCubeKopf").
-rt::FileManager* QBESourceFile(int number);
-// Percent of the records read, capped at 100; a source without records counts as done.
-int QBEProgressPercent(long long read, long long total);
+// A colour of the options as the window runtime takes it: -1 is the control's own.
+rt::Color QBEColor(long option);
 
 // The list window of the matching records; on a filter or order the source rejects (error 46)
-// the message is shown and nothing runs. sources: the source names, sourceNumber from 1.
+// the message is shown and nothing runs. sources: the source names, sourceNumber from 1. The
+// first displayed column sorted in some row is the list's locator, searched from the "Locate:"
+// entry; without one the list shows its scroll buttons.
 void QBEView(const std::vector<std::string>& sources, std::vector<QBEColumn> columns, const std::string& filter,
              const std::string& order, int rows, int sourceNumber);
 
 namespace qbeview {
 enum Control {
-    ProgressBar = 1,
-    ProgressText,
-    ProgressCancel,
-    RecordsPrompt = 10,
+    ProgressBar = qbeprogress::Bar,
+    ProgressText = qbeprogress::Text,
+    ProgressCancel = qbeprogress::Cancel,
+    RecordsPanel = 10,
+    RecordsPrompt,
     Records,
+    LocatePanel,
     LocatePrompt,
     Locate,
     List,

@@ -207,6 +207,11 @@ long long FileManager::records() {
     return n;
 }
 
+long long FileManager::bytes() {
+    const long long n = records();
+    return n < 0 ? -1 : n * static_cast<long long>(desc().byteSize());
+}
+
 // 0 when no unique key of the buffer is taken, ErrDuplicateKey when one is, else the error of the
 // check that could not be made (in e): a record is never stored on a check that failed.
 static int checkUniqueKeys(TableDriver& driver, const TableDef& def, bool excludeSelf, StoreError& e) {

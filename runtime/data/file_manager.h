@@ -106,6 +106,8 @@ public:
     int resetTo(int key, const Position& position);
     // Number of records; -1 on error.
     long long records();
+    // The table's size in bytes: its records at the declared record size; -1 on error.
+    long long bytes();
 
     // ---- Writing ----
     // Adds the buffer as a new record. On a table with an auto-numbered key the record is

@@ -363,19 +363,23 @@ private:
         if (b + 1 < rows_.blocks.size()) rows_.uniform = false;
         rows_.recount(b);
     }
-    // Puts the entries in the order of `order` (positions from 0, each once): entries move out
-    // of blocks the queue alone holds and are copied out of shared ones.
-    void rearrange(const std::vector<std::size_t>& order) {
-        struct Source {
-            R* row;
-            bool own;
-        };
+    // Where each entry stands, and whether its block is the queue's alone (the entry may then
+    // move out of it) or shared (it is copied).
+    struct Source {
+        R* row;
+        bool own;
+    };
+    std::vector<Source> sources() {
         std::vector<Source> from;
         from.reserve(rows_.size());
         for (auto& block : rows_.blocks) {
             const bool own = detail::soleHolder(block);
             for (R& row : *block) from.push_back({&row, own});
         }
+        return from;
+    }
+    // The entries anew in the order given, each moved (or copied) once, in full blocks.
+    void rebuild(const std::vector<Source>& order) {
         Blocks next;
         for (std::size_t k = 0; k < order.size(); ++k) {
             if (k % kFull == 0) {
@@ -383,29 +387,35 @@ private:
                 next.blocks.back()->reserve(std::min(kFull, order.size() - k));
                 next.ends.push_back(k);
             }
-            const Source& s = from[order[k]];
-            if (s.own)
-                next.blocks.back()->push_back(std::move(*s.row));
+            if (order[k].own)
+                next.blocks.back()->push_back(std::move(*order[k].row));
             else
-                next.blocks.back()->push_back(*s.row);
+                next.blocks.back()->push_back(*order[k].row);
             ++next.ends.back();
         }
         rows_ = std::move(next);
         changed();
     }
-    // Stable sort by a comparison of entries: the positions are sorted, each entry moved once.
+    // Stable sort by a comparison of entries. Small entries are sorted side by side, as their
+    // comparisons then read memory in order; large ones by where they stand, each moved once.
     template <class Less>
     void arrange(const Less& lessThan) {
-        std::vector<const R*> at;
-        at.reserve(rows_.size());
-        for (const auto& block : rows_.blocks)
-            for (const R& row : *block) at.push_back(&row);
-        std::vector<std::size_t> order(at.size());
-        for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
-        std::stable_sort(order.begin(), order.end(),
-                         [&](std::size_t a, std::size_t b) { return lessThan(*at[a], *at[b]); });
-        rearrange(order);
+        std::vector<Source> order = sources();
+        if constexpr (sizeof(R) <= kSortedSideBySide) {
+            std::vector<R> all;
+            all.reserve(order.size());
+            for (const Source& s : order) s.own ? all.push_back(std::move(*s.row)) : all.push_back(*s.row);
+            rows_ = Blocks();  // the new blocks take the memory of the old ones
+            std::stable_sort(all.begin(), all.end(), lessThan);
+            for (std::size_t k = 0; k < all.size(); ++k) order[k] = {&all[k], true};
+            rebuild(order);
+        } else {
+            std::stable_sort(order.begin(), order.end(),
+                             [&](const Source& a, const Source& b) { return lessThan(*a.row, *b.row); });
+            rebuild(order);
+        }
     }
+    static constexpr std::size_t kSortedSideBySide = 256;
 
     const RecordDesc* desc_;
     Blocks rows_;
@@ -432,7 +442,11 @@ bool Queue<R>::sort(std::string_view order) {
     if (!desc_) return false;
     std::vector<std::size_t> indexes;
     if (!sortedEntries(*this, order, indexes)) return false;
-    rearrange(indexes);
+    const std::vector<Source> from = sources();
+    std::vector<Source> sorted;
+    sorted.reserve(indexes.size());
+    for (std::size_t i : indexes) sorted.push_back(from[i]);
+    rebuild(sorted);
     return true;
 }
 

@@ -88,6 +88,27 @@ std::string RecordDesc::text(const void* record, std::size_t index) const {
     return std::get<std::string>(v);
 }
 
+std::size_t RecordDesc::byteSize() const {
+    std::size_t n = 0;
+    for (const auto& f : fields_) {
+        if (!f.stored()) continue;
+        switch (f.type) {
+        case FieldType::Long:
+        case FieldType::Date:
+        case FieldType::Time: n += 4; break;
+        case FieldType::Short: n += 2; break;
+        case FieldType::Byte: n += 1; break;
+        case FieldType::Decimal: n += f.size / 2 + 1; break;  // packed, sign in the last half byte
+        case FieldType::String:
+        case FieldType::CString: n += f.size; break;
+        case FieldType::Memo:
+        case FieldType::Blob:
+        case FieldType::Group: break;
+        }
+    }
+    return n;
+}
+
 void RecordDesc::setText(void* record, std::size_t index, std::string_view text) const {
     setFieldFromText(*this, record, index, text);
 }

@@ -178,6 +178,8 @@ public:
     // false when the value does not fit the field.
     bool set(void* record, std::size_t index, const FieldValue& value) const;
     std::string text(const void* record, std::size_t index) const;  // the value as text
+    // The record's size in bytes as declared (a memo or blob is kept apart and not counted).
+    std::size_t byteSize() const;
     void setText(void* record, std::size_t index, std::string_view text) const;
     void clear(void* record) const;  // every field empty or 0
     bool isEmpty(const void* record, std::size_t index) const;

@@ -221,6 +221,13 @@ Qt::Alignment alignmentOf(Justify justify) {
     }
 }
 
+// A cell's own colour, else its column's; none: the list's.
+QVariant colourOf(Color cell, Color column) {
+    if (cell != ColorNone) return toQColor(cell);
+    if (column != ColorNone) return toQColor(column);
+    return {};
+}
+
 }  // namespace
 
 QVariant RowsModel::data(const QModelIndex& index, int role) const {
@@ -238,18 +245,10 @@ QVariant RowsModel::data(const QModelIndex& index, int role) const {
         if (c && c->icon > 0 && c->icon <= int(icons_.size()) && (!column || column->hasIcon || tree_))
             return icons_[c->icon - 1];
         return {};
-    case Qt::ForegroundRole:
-        if (c && c->fore != ColorNone) return toQColor(c->fore);
-        return {};
-    case Qt::BackgroundRole:
-        if (c && c->back != ColorNone) return toQColor(c->back);
-        return {};
-    case SelectedForeRole:
-        if (c && c->selectedFore != ColorNone) return toQColor(c->selectedFore);
-        return {};
-    case SelectedBackRole:
-        if (c && c->selectedBack != ColorNone) return toQColor(c->selectedBack);
-        return {};
+    case Qt::ForegroundRole: return colourOf(c ? c->fore : ColorNone, column ? column->fore : ColorNone);
+    case Qt::BackgroundRole: return colourOf(c ? c->back : ColorNone, column ? column->back : ColorNone);
+    case SelectedForeRole: return colourOf(c ? c->selectedFore : ColorNone, column ? column->selectedFore : ColorNone);
+    case SelectedBackRole: return colourOf(c ? c->selectedBack : ColorNone, column ? column->selectedBack : ColorNone);
     case Qt::TextAlignmentRole: return column ? QVariant(alignmentOf(column->justify)) : QVariant();
     case Qt::FontRole:
         if (c && (!c->font.face.empty() || c->font.size > 0 || c->font.weight > 0 || c->font.italic))

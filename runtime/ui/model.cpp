@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "runtime/text/decimal.h"
+#include "runtime/text/strings.h"
 #include "runtime/ui/event.h"
 
 namespace rt {
@@ -42,6 +44,28 @@ bool dropAccepted(const ControlState& source, const ControlState& target) {
     for (const auto& id : source.dragIds)
         if (std::find(target.dropIds.begin(), target.dropIds.end(), id) != target.dropIds.end()) return true;
     return false;
+}
+
+int locateRow(const ListData& list, int column, std::string_view text, int first, bool descending) {
+    const std::string_view typed = clip(text);
+    if (typed.empty() || column < 1) return 0;
+    const auto number = DecimalValue::parse(trimBlanks(typed));
+    const std::string prefix = upper(typed);
+    const auto cellOf = [&](std::size_t row) -> std::string_view {
+        const auto& cells = list.rows[row].cells;
+        return static_cast<std::size_t>(column) <= cells.size() ? std::string_view(cells[column - 1].text)
+                                                                : std::string_view();
+    };
+    const std::size_t from = static_cast<std::size_t>(std::max(first, 1) - 1);
+    for (std::size_t r = from; r < list.rows.size(); ++r)
+        if (upper(trimBlanks(cellOf(r))).starts_with(prefix)) return static_cast<int>(r + 1);
+    for (std::size_t r = from; r < list.rows.size(); ++r) {
+        const std::string_view cell = trimBlanks(cellOf(r));
+        const auto value = DecimalValue::parse(cell);
+        const int c = number && value ? DecimalValue::compare(*value, *number) : compareNoCase(cell, typed);
+        if (descending ? c <= 0 : c >= 0) return static_cast<int>(r + 1);
+    }
+    return 0;
 }
 
 const char* controlKindName(ControlKind kind) {

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -84,6 +85,9 @@ struct ListColumn {
     std::string picture;  // how the cell texts were formatted (informative)
     bool resizable = false;
     bool hasIcon = false;  // cells show ListCell::icon
+    // The column's colours, for the cells that have none of their own.
+    Color fore = ColorNone, back = ColorNone;
+    Color selectedFore = ColorNone, selectedBack = ColorNone;  // its part of the selection bar
     bool operator==(const ListColumn&) const = default;
 };
 
@@ -112,8 +116,16 @@ struct ListData {
     std::vector<std::string> icons;  // icon file names referenced by ListCell::icon
     int lineHeight = 0;              // dialog units; 0 default
     bool grid = false;
+    int locatorColumn = 0;       // 1-based column that typing (and a locator entry) searches; 0 none
+    bool scrollButtons = false;  // buttons beside the scroll bar: first row, page up, page down, last row
     bool operator==(const ListData&) const = default;
 };
+
+// The row a list's locator finds for a typed text, searching rows from `first` (1-based): the
+// first whose cell in `column` (1-based) begins with the text, case-blind; without one, the first
+// whose value lies at or after the text (at or before it in a descending column), numbers
+// compared as numbers. 0 when none does, or for an empty text.
+int locateRow(const ListData& list, int column, std::string_view text, int first = 1, bool descending = false);
 
 // The rows of a very long list as an immutable snapshot that the procedure publishes: the
 // display reads only the rows it shows, by range, from its own thread and at any time, also
@@ -198,7 +210,7 @@ struct ControlState {
     int virtualWidth = 0, virtualHeight = 0;  // Image: shown size in dialog units (0: control size);
                                               // scrolling Panel: its content's size (0: what its
                                               // controls take)
-    // Image, scrolling Panel: scroll offset, dialog units. A panel's offset is shown when the
+    // Image, scrolling Panel: scroll offset, dialog units. The offset is shown when the
     // procedure changes it; the user's scrolling comes back as NewSelection with x and y.
     int scrollX = 0, scrollY = 0;
 
@@ -216,6 +228,10 @@ struct ControlState {
 
 // A Panel that scrolls its controls.
 inline bool scrollsControls(const ControlState& s) { return s.kind == ControlKind::Panel && (s.hscroll || s.vscroll); }
+// A control that the user scrolls with its bars and the wheel: a scrolling Panel or Image.
+inline bool scrolledByUser(const ControlState& s) {
+    return (s.kind == ControlKind::Panel || s.kind == ControlKind::Image) && (s.hscroll || s.vscroll);
+}
 
 // True when a row dragged from `source` may be dropped onto `target`.
 bool dropAccepted(const ControlState& source, const ControlState& target);
@@ -231,6 +247,8 @@ struct StatusZone {
     std::string text;
     bool operator==(const StatusZone&) const = default;
 };
+
+enum class PopupKind { None, Shown, Chooser };
 
 struct WindowProps {
     WindowId id = 0;
@@ -248,6 +266,11 @@ struct WindowProps {
     bool modal = false;     // system-modal: no other window of the program takes input
     bool resizable = true;
     bool caption = true;  // false: no title bar and no frame (a splash window)
+    // A pop-up has no title bar or frame and stands over the program's windows, outside the
+    // window manager's placing. Shown takes neither focus nor mouse (a magnified picture);
+    // Chooser takes the mouse until it closes (a chooser under the pointer).
+    PopupKind popup = PopupKind::None;
+    bool atMouse = false;  // x and y count from the mouse pointer when the window is shown
     bool maximized = false;
     bool minimized = false;
     bool hidden = false;

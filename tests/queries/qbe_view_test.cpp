@@ -44,9 +44,10 @@ TEST(QueryByExampleCalculations, RunningValuesPerLine) {
     EXPECT_EQ(l[3].text, "8");
     EXPECT_EQ(l[4].text, "3");
 
+    // Bytes read of the file's bytes; a file of size 0 does not divide by zero.
     EXPECT_EQ(QBEProgressPercent(0, 0), 100);
-    EXPECT_EQ(QBEProgressPercent(1, 3), 33);
-    EXPECT_EQ(QBEProgressPercent(5, 3), 100);
+    EXPECT_EQ(QBEProgressPercent(45, 135), 33);
+    EXPECT_EQ(QBEProgressPercent(180, 135), 100);
 }
 
 class QueryByExampleView : public coretest::WorkingFolderTest {
@@ -66,9 +67,9 @@ protected:
         display_.shutdown();
         coretest::WorkingFolderTest::TearDown();
     }
-    int run(const std::string& filter, const std::string& order) {
+    int run(const std::string& filter, const std::string& order, int nameCode = OnUp) {
         std::vector<QBEColumn> g{QBESetAllColumn(), column(1, "CUBK:ID", Sum),
-                                 column(2, "CUBK:ID_CUBG", Minimum, Maximum), column(3, "CUBK:CubeName", OnUp),
+                                 column(2, "CUBK:ID_CUBG", Minimum, Maximum), column(3, "CUBK:CubeName", nameCode),
                                  column(4, "CUBK:Activ", Off)};
         std::string built;
         EXPECT_TRUE(BuildQBEOrder(g, 2, true, built).ok);  // the summary slots say what shows
@@ -98,6 +99,83 @@ TEST_F(QueryByExampleView, CalculationLinesThenRecordsInOrder) {
         for (std::size_t c = 0; c < 4; ++c)
             EXPECT_EQ(user_.cell(w, qbeview::List, static_cast<int>(r + 1), static_cast<int>(c + 1)), expected[r][c])
                 << r << "," << c;
+    user_.press(w, qbeview::Ok);
+    user_.waitThreadEnd(t);
+}
+
+TEST_F(QueryByExampleView, TheLookFromTheOptionsAndTheSortedColumnLocates) {
+    QBEOptionValues o;
+    o.viewColor = {0xE0FFFF, 0x800000, 0x00FF00, 0x0000FF};
+    o.viewColumnWidth = 70;
+    o.viewColumnHeight = 12;
+    o.viewFontSize = 10;
+    SetQBEOptions(o);
+    const int t = run("", "+CUBK:CubeName");
+    auto w = user_.waitWindow(" QBE View [VOQCubeKopf]");
+    SetQBEOptions(QBEOptionValues());
+    const rt::ControlState list = user_.control(w, qbeview::List);
+    EXPECT_EQ(list.background, 0xE0FFFFu);
+    EXPECT_EQ(list.fontColor, 0x800000u);
+    EXPECT_EQ(list.font.size, 10);
+    ASSERT_TRUE(list.list);
+    const rt::ListData& data = *list.list;
+    EXPECT_EQ(data.lineHeight, 12);
+    ASSERT_EQ(data.columns.size(), 4u);
+    // REC#: right-aligned, not resizable, a grey bar with white text; the others as wide as the option says.
+    EXPECT_EQ(data.columns[0].heading, "REC#");
+    EXPECT_EQ(data.columns[0].width, 25);
+    EXPECT_EQ(data.columns[0].justify, rt::Justify::Right);
+    EXPECT_FALSE(data.columns[0].resizable);
+    EXPECT_EQ(data.columns[0].selectedBack, 0x808080u);
+    EXPECT_EQ(data.columns[0].selectedFore, 0xFFFFFFu);
+    EXPECT_EQ(data.columns[1].width, 70);
+    EXPECT_TRUE(data.columns[1].resizable);
+    EXPECT_EQ(data.columns[1].selectedBack, rt::ColorNone);
+    // The name, sorted and shown, is the locator: its bar and the entry in the locate colours.
+    EXPECT_EQ(data.locatorColumn, 4);
+    EXPECT_FALSE(data.scrollButtons);
+    EXPECT_EQ(data.columns[3].selectedBack, 0x00FF00u);
+    EXPECT_EQ(data.columns[3].selectedFore, 0x0000FFu);
+    EXPECT_TRUE(user_.enabled(w, qbeview::Locate));
+    EXPECT_EQ(user_.window(w).focus, qbeview::Locate);
+
+    // Three calculation lines, then Bestand, Rohertrag, Umsatz: typing finds a record line.
+    const std::pair<const char*, int> typed[] = {{"um", 6}, {"B", 4}, {"r", 5}, {"S", 6}};
+    for (const auto& [text, row] : typed) {
+        user_.type(w, qbeview::Locate, text);
+        user_.settle(t);
+        EXPECT_EQ(user_.selected(w, qbeview::List), row) << text;
+    }
+
+    // The focus highlighter marks the entry while it has the focus; then its own colours are back.
+    user_.focus(w, qbeview::List);
+    user_.settle(t);
+    const rt::ControlState locate = user_.control(w, qbeview::Locate);
+    EXPECT_EQ(locate.background, 0x00FF00u);
+    EXPECT_EQ(locate.fontColor, 0x0000FFu);
+
+    // Resizing: the list grows, OK keeps to the corner, the records panel stays.
+    const rt::ControlState ok = user_.control(w, qbeview::Ok);
+    const int recordsX = user_.control(w, qbeview::Records).x;
+    user_.resize(w, 500, 300);
+    user_.settle(t);
+    EXPECT_EQ(user_.control(w, qbeview::List).width, list.width + 100);
+    EXPECT_EQ(user_.control(w, qbeview::List).height, list.height + 60);
+    EXPECT_EQ(user_.control(w, qbeview::Ok).x, ok.x + 100);
+    EXPECT_EQ(user_.control(w, qbeview::Ok).y, ok.y + 60);
+    EXPECT_EQ(user_.control(w, qbeview::Locate).width, locate.width + 100);
+    EXPECT_EQ(user_.control(w, qbeview::Records).x, recordsX);
+    user_.press(w, qbeview::Ok);
+    user_.waitThreadEnd(t);
+}
+
+TEST_F(QueryByExampleView, WithoutASortedColumnTheListHasScrollButtons) {
+    const int t = run("", "", On);
+    auto w = user_.waitWindow(" QBE View [VOQCubeKopf]");
+    const rt::ControlState list = user_.control(w, qbeview::List);
+    EXPECT_EQ(list.list->locatorColumn, 0);
+    EXPECT_TRUE(list.list->scrollButtons);
+    EXPECT_FALSE(user_.enabled(w, qbeview::Locate));
     user_.press(w, qbeview::Ok);
     user_.waitThreadEnd(t);
 }

@@ -1,6 +1,9 @@
 // Lists and trees: rows in columns, chosen, activated, sorted by heading, expanded and contracted.
+#include <QCoreApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QScrollBar>
+#include <QToolButton>
 #include <algorithm>
 
 #include "runtime/qt/controls/control_kind.h"
@@ -70,8 +73,16 @@ void createList(Core& core, QtWindow& w, QtControl& c, QWidget* parent) {
     if (tree) connectTree(core, w, c, view);
 }
 
+// The chosen row's cell in the locator column is the current one, so that typing searches it.
+QModelIndex locatorCell(const QtControl& c, const QModelIndex& index) {
+    const ListData* data = c.model->rows();
+    const int column = data ? data->locatorColumn : 0;
+    if (!index.isValid() || column < 1 || column > c.model->columnCount()) return index;
+    return index.sibling(index.row(), column - 1);
+}
+
 void listValue(Core&, QtWindow&, QtControl& c) {
-    const QModelIndex index = c.model->indexOfRow(c.state.selected);
+    const QModelIndex index = locatorCell(c, c.model->indexOfRow(c.state.selected));
     if (index.isValid()) {
         c.view->selectionModel()->setCurrentIndex(index,
                                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
@@ -103,6 +114,49 @@ void setColumns(QtWindow& w, QtControl& c, const ListData& data) {
     header->setStretchLastSection(true);
 }
 
+// Buttons beside the vertical scroll bar that move the selection as Home, Page Up, Page Down and
+// End do (the list reports the new row as any move).
+void setScrollButtons(QTreeView* view, bool on) {
+    QWidgetList buttons = view->scrollBarWidgets(Qt::AlignTop) + view->scrollBarWidgets(Qt::AlignBottom);
+    if (on && buttons.isEmpty()) {
+        struct Move {
+            Qt::Alignment where;
+            Qt::ArrowType arrow;
+            const char* text;
+            const char* tip;
+            int key;
+        };
+        // The scroll area stacks them in the reverse order of adding: first, page up, the bar,
+        // page down, last from top to bottom.
+        const Move moves[] = {{Qt::AlignTop, Qt::UpArrow, "", "Page up", Qt::Key_PageUp},
+                              {Qt::AlignTop, Qt::NoArrow, "\u21D1", "First", Qt::Key_Home},
+                              {Qt::AlignBottom, Qt::NoArrow, "\u21D3", "Last", Qt::Key_End},
+                              {Qt::AlignBottom, Qt::DownArrow, "", "Page down", Qt::Key_PageDown}};
+        const int side = view->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+        for (const Move& m : moves) {
+            auto* b = new QToolButton(view);
+            b->setFixedSize(side, side);
+            b->setFocusPolicy(Qt::NoFocus);
+            b->setAutoRaise(false);
+            if (m.arrow != Qt::NoArrow)
+                b->setArrowType(m.arrow);
+            else
+                b->setText(QString::fromUtf8(m.text));
+            b->setToolTip(QString::fromUtf8(m.tip));
+            const int key = m.key;
+            QObject::connect(b, &QToolButton::clicked, view, [view, key] {
+                view->setFocus(Qt::OtherFocusReason);
+                QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+                QCoreApplication::sendEvent(view, &press);
+            });
+            view->addScrollBarWidget(b, m.where);
+            buttons.append(b);
+        }
+    }
+    for (QWidget* b : buttons) b->setVisible(on);
+    view->setVerticalScrollBarPolicy(on ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAsNeeded);
+}
+
 void listList(Core&, QtWindow& w, QtControl& c) {
     const ControlState& s = c.state;
     auto data = s.list ? s.list : std::make_shared<const ListData>();
@@ -122,6 +176,7 @@ void listList(Core&, QtWindow& w, QtControl& c) {
             const QModelIndex index = c.model->indexOfRow(row);
             if (c.model->rowCount(index) > 0) c.view->setExpanded(index, !c.model->contracted(row));
         }
+    if (!c.model->isTree()) setScrollButtons(c.view, data->scrollButtons);
     c.view->verticalScrollBar()->setValue(scroll);
 }
 

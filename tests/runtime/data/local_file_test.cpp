@@ -163,6 +163,18 @@ TEST_F(LocalFile, OpenIsCountedAndUseOpensOnFirstUse) {
     EXPECT_FALSE(head.isOpen());
 }
 
+TEST_F(LocalFile, SizeInBytesIsTheRecordsAtTheDeclaredRecordSize) {
+    // LONG 4, CSTRING(21) 21, STRING(10) 10, BYTE 1, SHORT 2, DECIMAL(5,1) 3, DATE 4; the memo apart.
+    EXPECT_EQ(head.desc().byteSize(), 45u);
+    EXPECT_EQ(head.bytes(), 0);  // an empty file: the caller must not divide by it
+    for (const char* code : {"A", "B", "C"}) {
+        head.clearBuffer();
+        H.Code = code;
+        ASSERT_EQ(head.insert(), 0);
+    }
+    EXPECT_EQ(head.bytes(), 3 * 45);
+}
+
 TEST_F(LocalFile, SqlTextNeedsAnOpenTable) {
     EXPECT_EQ(head.setSql("SELECT 1"), 37);
     EXPECT_EQ(rt::errorText(), "File Not Open");
