@@ -197,15 +197,51 @@ void TableDriver::bindColumns(Statement& stmt, int& index, const void* record) c
     }
 }
 
-void TableDriver::readRow(Statement& stmt, int first, void* record) {
-    int n = stmt.columnCount();
-    std::string& text = scratch_;
-    for (std::size_t k = 0; k < sql_.columns().size() && first + static_cast<int>(k) < n; ++k) {
-        const auto& c = sql_.columns()[k];
-        int col = first + static_cast<int>(k);
+const std::vector<TableDriver::ReadColumn>& TableDriver::readPlan() {
+    const auto& columns = sql_.columns();
+    if (planColumns_ == columns.data() && readPlan_.size() == columns.size() && planLocal_ == local_) return readPlan_;
+    readPlan_.clear();
+    for (const auto& c : columns) {
+        ReadColumn r;
         if (c.field < 0) {
-            const auto& df = def_.record.field(static_cast<std::size_t>(c.dateField));
-            const auto& tf = def_.record.field(static_cast<std::size_t>(c.timeField));
+            r.kind = ReadColumn::DateTimePair;
+            r.field = &def_.record.field(static_cast<std::size_t>(c.dateField));
+            r.timeField = &def_.record.field(static_cast<std::size_t>(c.timeField));
+            readPlan_.push_back(r);
+            continue;
+        }
+        r.index = static_cast<std::size_t>(c.field);
+        r.field = &def_.record.field(r.index);
+        const FieldDesc& f = *r.field;
+        // Whole numbers come typed from either back end; decimals from the local file as units.
+        if (!local_ && (f.type == FieldType::Long || f.type == FieldType::Short || f.type == FieldType::Byte))
+            r.kind = ReadColumn::Whole;
+        else if (local_ && (f.isInt() || (f.type == FieldType::Decimal && f.size <= 18)))
+            r.kind = f.type == FieldType::Decimal ? ReadColumn::LocalUnits : ReadColumn::LocalWhole;
+        else if (f.isText())
+            r.kind = ReadColumn::Text;
+        else
+            r.kind = ReadColumn::FromText;
+        readPlan_.push_back(r);
+    }
+    planColumns_ = columns.data();
+    planLocal_ = local_;
+    return readPlan_;
+}
+
+void TableDriver::readRow(Statement& stmt, int first, void* record) {
+    const auto& plan = readPlan();
+    const int n = stmt.columnCount();
+    const std::size_t count = std::min(plan.size(), static_cast<std::size_t>(std::max(0, n - first)));
+    std::string& text = scratch_;
+    for (std::size_t k = 0; k < count; ++k) {
+        const ReadColumn& r = plan[k];
+        const FieldDesc& f = *r.field;
+        const int col = first + static_cast<int>(k);
+        void* m = f.memberIn(record);
+        std::int64_t v = 0;
+        switch (r.kind) {
+        case ReadColumn::DateTimePair: {
             DateNumber d = 0;
             TimeNumber t = 0;
             if (stmt.columnText(col, text)) {
@@ -213,64 +249,56 @@ void TableDriver::readRow(Statement& stmt, int first, void* record) {
                 auto sp = text.find_first_of(" T");
                 if (sp != std::string::npos) t = parseTime(std::string_view(text).substr(sp + 1));
             }
-            df.ops->setInt(df.memberIn(record), d);
-            tf.ops->setInt(tf.memberIn(record), t);
-            continue;
+            f.ops->setInt(m, d);
+            r.timeField->ops->setInt(r.timeField->memberIn(record), t);
+            break;
         }
-        const auto& f = def_.record.field(static_cast<std::size_t>(c.field));
-        void* m = f.memberIn(record);
-        // Whole numbers come typed from either back end; decimals from the local file as units.
-        if (!local_ && (f.type == FieldType::Long || f.type == FieldType::Short || f.type == FieldType::Byte)) {
-            std::int64_t v = 0;
+        case ReadColumn::Whole:
             if (stmt.columnInt(col, v))
                 f.ops->setInt(m, v);
             else
                 f.ops->clear(m);
-            continue;
-        }
-        if (local_ && (f.isInt() || (f.type == FieldType::Decimal && f.size <= 18))) {
-            std::int64_t v = 0;
+            break;
+        case ReadColumn::LocalWhole:
             if (!stmt.columnInt(col, v)) v = 0;
-            if (f.type == FieldType::Decimal)
-                f.ops->setDecimal(m, DecimalValue::fromUnits(v, f.places));
-            else
-                f.ops->setInt(m, v);
-            continue;
-        }
-
-        if (f.isText()) {
+            f.ops->setInt(m, v);
+            break;
+        case ReadColumn::LocalUnits:
+            if (!stmt.columnInt(col, v)) v = 0;
+            f.ops->setDecimal(m, DecimalValue::fromUnits(v, f.places));
+            break;
+        case ReadColumn::Text: {
             std::string_view view;
             if (stmt.columnView(col, view))
                 f.ops->setText(m, view);
             else
                 f.ops->clear(m);
-            continue;
+            break;
         }
-        bool present = stmt.columnText(col, text);
-        if (!present) {
-            f.ops->clear(m);
-            continue;
+        case ReadColumn::FromText: {
+            if (!stmt.columnText(col, text)) {
+                f.ops->clear(m);
+                break;
+            }
+            std::int64_t units = 0;
+            if (!local_ && f.type == FieldType::Decimal && f.size <= 18 && plainDecimalUnits(text, f.places, units)) {
+                f.ops->setDecimal(m, DecimalValue::fromUnits(units, f.places));
+            } else if (!local_ && f.type == FieldType::Date) {
+                f.ops->setInt(m, parseDate(text));
+            } else if (!local_ && f.type == FieldType::Time) {
+                auto sp = text.find(' ');
+                f.ops->setInt(m,
+                              parseTime(sp != std::string::npos && text.find(':') > sp ? text.substr(sp + 1) : text));
+            } else {
+                setFieldFromText(def_.record, record, r.index, text);
+            }
+            break;
         }
-        std::int64_t units = 0;
-        if (!local_ && f.type == FieldType::Decimal && f.size <= 18 && plainDecimalUnits(text, f.places, units)) {
-            f.ops->setDecimal(m, DecimalValue::fromUnits(units, f.places));
-        } else if (!local_ && f.type == FieldType::Date) {
-            f.ops->setInt(m, parseDate(text));
-        } else if (!local_ && f.type == FieldType::Time) {
-            auto sp = text.find(' ');
-            f.ops->setInt(m, parseTime(sp != std::string::npos && text.find(':') > sp ? text.substr(sp + 1) : text));
-        } else {
-            setFieldFromText(def_.record, record, static_cast<std::size_t>(c.field), text);
         }
     }
     // Fields the row has no column for start empty.
-    for (std::size_t k = static_cast<std::size_t>(std::max(0, n - first)); k < sql_.columns().size(); ++k) {
-        const auto& c = sql_.columns()[k];
-        if (c.field >= 0) {
-            const auto& f = def_.record.field(static_cast<std::size_t>(c.field));
-            f.ops->clear(f.memberIn(record));
-        }
-    }
+    for (std::size_t k = count; k < plan.size(); ++k)
+        if (plan[k].kind != ReadColumn::DateTimePair) plan[k].field->ops->clear(plan[k].field->memberIn(record));
 }
 
 std::shared_ptr<void> TableDriver::copyBuffer() const {
@@ -347,6 +375,7 @@ int TableDriver::openLocal(const std::string& name, bool create, bool readOnly, 
     store_ = openLocalStore(name, create, readOnly, error, def_.ownerOnly);
     if (!store_) return error.code;
     sql_.reset(true, store_->dialect(), name);
+    planColumns_ = nullptr;  // the columns are made anew
     std::string layout;
     bool exists = false;
     if (!localTableLayout(*store_, def_.label, layout, exists, error)) return failed(error);
@@ -396,6 +425,7 @@ int TableDriver::rebuildKeys(const std::string& name, StoreError& error) {
     store_ = openLocalStore(name, false, false, error, def_.ownerOnly);
     if (!store_) return failed(error);
     sql_.reset(true, store_->dialect(), name);
+    planColumns_ = nullptr;  // the columns are made anew
     std::string layout;
     bool exists = false;
     int rc = 0;
@@ -431,6 +461,7 @@ int TableDriver::openServer(const std::string& name, const std::string& connect,
         upper(name.substr(0, 4)) == "DBO.")
         tableName = name.substr(4);
     sql_.reset(false, store_->dialect(), tableName);
+    planColumns_ = nullptr;  // the columns are made anew
     if (check && !sql_.columns().empty()) return checkServerColumns(create, error);
     return 0;
 }

@@ -102,6 +102,14 @@ private:
     std::vector<int> lastReadFields() const;
     void bindLastRead(Statement& stmt, int& index, const std::vector<int>& fields) const;
     void readRow(Statement& stmt, int firstColumn, void* record);
+    // How readRow takes each result column into the record, worked out once per layout.
+    struct ReadColumn {
+        enum Kind { DateTimePair, Whole, LocalWhole, LocalUnits, Text, FromText } kind = FromText;
+        const FieldDesc* field = nullptr;      // a pair's date field
+        const FieldDesc* timeField = nullptr;  // a pair's time field
+        std::size_t index = 0;                 // the field's number
+    };
+    const std::vector<ReadColumn>& readPlan();
     bool createTable(StoreError& error);
     std::shared_ptr<void> copyBuffer() const;
     Statement* cached(const std::string& sql, StoreError& error);
@@ -147,6 +155,9 @@ private:
     std::int64_t lastRow_ = 0;
     std::unique_ptr<Statement> sqlStmt_;
     std::string scratch_;
+    std::vector<ReadColumn> readPlan_;
+    const void* planColumns_ = nullptr;  // the columns the plan was made for
+    bool planLocal_ = false;
 };
 
 }  // namespace rt
