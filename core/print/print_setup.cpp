@@ -179,10 +179,14 @@ private:
             .setPosition(116, 56, 60, 10)
             .disable();
         auto labels = pageLabels(ch_.collate);
-        for (int i = 0; i < 9; ++i)
-            w.add(PAGE_LABEL + i, ControlKind::String, GROUP_COPIES)
-                .setText(labels[static_cast<std::size_t>(i)])
-                .setPosition(118 + (i / 3) * 30 + (i % 3) * 3, 72 + (i % 3) * 3, 14, 10);
+        // Three stacks of three sheets, each fanned out so that every sheet's number shows.
+        for (int i = 0; i < 9; ++i) {
+            auto label = w.add(PAGE_LABEL + i, ControlKind::String, GROUP_COPIES)
+                             .setText(labels[static_cast<std::size_t>(i)])
+                             .setBackground(rt::rgb(255, 255, 255))
+                             .setPosition(118 + (i / 3) * 31 + (i % 3) * 5, 70 + (i % 3) * 12, 16, 11);
+            label.edit().borderColor = rt::rgb(0, 0, 0);
+        }
         w.add(GROUP_FILE, ControlKind::Group).setText("Page to File").setPosition(6, 124, 206, 24);
         w.add(CHECK_FILE, ControlKind::Check, GROUP_FILE)
             .setText("Print &to file (windows meta file)")

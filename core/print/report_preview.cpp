@@ -670,7 +670,8 @@ void PageGridWindow(std::int32_t& across, std::int32_t& down) {
 
 void PageGridPicker(std::int32_t& across, std::int32_t& down) {
     rt::Window w("PageGridPicker", "");
-    w.setHidden(true);
+    // Under the pointer, 5 units right of it and 20 above, holding the mouse until a choice.
+    w.setHidden(true).setPopup(rt::PopupKind::Chooser).setAtMouse(5, -20);
     w.edit().resizable = false;
     int h = std::clamp<int>(across, 1, 14), v = std::clamp<int>(down, 1, 6);
     for (int r = 1; r <= 6; ++r)
@@ -723,17 +724,25 @@ void PageGridPicker(std::int32_t& across, std::int32_t& down) {
 void ThumbnailWindow() {
     ThumbnailHandOver data = ThumbnailData.get();
     rt::Window w("ThumbnailWindow", "");
+    w.setPopup(rt::PopupKind::Shown);
     int probe = w.create(ControlKind::Image);
-    int natural = w[probe].loadImage(data.file) ? w[probe].naturalHeight() : 0;
+    int natural = 0, naturalWidth = 0;
+    if (w[probe].loadImage(data.file)) {
+        natural = w[probe].naturalHeight();
+        naturalWidth = w[probe].naturalWidth();
+    }
     w.destroy(probe);
     int width = static_cast<int>(data.width * 0.58);
     int height = static_cast<int>(data.height / 2.2);
     int x = data.x + static_cast<int>(data.width * 0.570);
     int y = data.mouseY > data.height / 2.2 ? data.y + 50 : data.y + data.height - height + 20;
     w.setPosition(x, y, width, height);
-    w.add(THUMB_PICTURE, ControlKind::Image)
-        .setPosition(0, 0, width, static_cast<int>(natural / 5.1))
-        .loadImage(data.file);
+    auto picture = w.add(THUMB_PICTURE, ControlKind::Image).setPosition(0, 0, width, static_cast<int>(natural / 5.1));
+    picture.loadImage(data.file);
+    // The page across the window's width, its upper part magnified.
+    picture.edit().virtualWidth = width;
+    picture.edit().virtualHeight =
+        naturalWidth > 0 ? static_cast<int>(std::lround(1.0 * width * natural / naturalWidth)) : 0;
     while (w.accept()) {
     }
 }

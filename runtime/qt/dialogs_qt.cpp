@@ -2,15 +2,18 @@
 
 #include <QAbstractButton>
 #include <QColorDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMenu>
 #include <QMessageBox>
-#include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QSpacerItem>
 #include <QTimer>
 
 #include "runtime/qt/icons.h"
@@ -38,6 +41,18 @@ QString localPath(const std::string& path) {
     QString p = qs(path);
     p.replace(QLatin1Char('\\'), QLatin1Char('/'));
     return p;
+}
+
+// A short message must not cut its title: the window manager writes it in a bold face beside
+// the window's icon and buttons, so the box is at least that wide.
+void keepTitleWhole(QMessageBox& box) {
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (!grid || box.windowTitle().isEmpty()) return;
+    QFont bold = box.font();
+    bold.setBold(true);
+    const int wanted = QFontMetrics(bold).horizontalAdvance(box.windowTitle()) + 140;
+    grid->addItem(new QSpacerItem(wanted, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), grid->rowCount(), 0, 1,
+                  grid->columnCount());
 }
 
 }  // namespace
@@ -89,6 +104,7 @@ void showMessageBox(QWidget* parent, const MessageBoxRequest& request, std::func
                 break;
             }
     }
+    keepTitleWhole(*box);
     QObject::connect(box, &QMessageBox::buttonClicked, box, [results, answer](QAbstractButton* clicked) {
         auto it = results->find(clicked);
         answer(it != results->end() ? it->second : 0);
@@ -187,11 +203,15 @@ void showPrinterDialog(QWidget* parent, const PrinterDialogRequest& request,
                        std::function<void(PrinterDialogResult)> answer) {
     auto printer = std::make_shared<QPrinter>();
     if (!request.printer.empty()) printer->setPrinterName(qs(request.printer));
-    QDialog* dialog;
-    if (request.setupOnly)
-        dialog = new QPageSetupDialog(printer.get(), parent);
-    else
-        dialog = new QPrintDialog(printer.get(), parent);
+    auto* dialog = new QPrintDialog(printer.get(), parent);
+    if (request.setupOnly) {
+        // The set-up chooses the printer and, through its properties, paper and orientation;
+        // pages and copies belong to each job.
+        dialog->setOptions(QAbstractPrintDialog::PrintDialogOptions());
+        if (auto* buttons = dialog->findChild<QDialogButtonBox*>())
+            if (QPushButton* ok = buttons->button(QDialogButtonBox::Ok))
+                ok->setText(QDialogButtonBox(QDialogButtonBox::Ok).button(QDialogButtonBox::Ok)->text());
+    }
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setProperty("rtPrompt", true);
     if (!request.title.empty()) dialog->setWindowTitle(qs(request.title));

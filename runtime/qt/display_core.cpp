@@ -233,7 +233,7 @@ void QtDisplay::Core::placeControl(QtWindow& w, QtControl& c) {
     }
     QSize natural = c.widget->sizeHint();
     if (s.kind == ControlKind::Image && (width == 0 || height == 0))
-        if (auto* label = static_cast<QLabel*>(c.widget); !label->pixmap().isNull()) natural = label->pixmap().size();
+        if (const QSize picture = pictureSize(c.widget); picture.isValid()) natural = picture;
     int pw = width > 0 ? u.x(width) : std::max(natural.width(), 1);
     // A check box, radio or button shows its whole text in the font it uses, also where the
     // procedure's width was measured for another font.

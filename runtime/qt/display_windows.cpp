@@ -1,3 +1,4 @@
+#include <QCursor>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
@@ -11,6 +12,20 @@
 #include "runtime/qt/icons.h"
 
 namespace rt::qt {
+
+namespace {
+
+// A pop-up is placed by the program, not by the window manager: it must not leave the screen.
+void keepOnScreen(QWidget& top) {
+    QScreen* screen = QGuiApplication::screenAt(top.geometry().center());
+    if (!screen) screen = QGuiApplication::screenAt(top.pos());
+    const QRect area = (screen ? screen : QGuiApplication::primaryScreen())->geometry();
+    const QSize size = top.frameGeometry().size();
+    top.move(std::clamp(top.x(), area.left(), std::max(area.left(), area.right() + 1 - size.width())),
+             std::clamp(top.y(), area.top(), std::max(area.top(), area.bottom() + 1 - size.height())));
+}
+
+}  // namespace
 
 void QtDisplay::Core::open(const WindowSnapshot& snapshot) {
     const WindowProps& props = snapshot.window;
@@ -30,7 +45,7 @@ void QtDisplay::Core::open(const WindowSnapshot& snapshot) {
         f = nullptr;
     }
     // A hidden frame (a cube opened from the command line) shows its children as windows.
-    const bool inFrame = props.mdiChild && f && !f->props.hidden && !props.frame;
+    const bool inFrame = props.mdiChild && f && !f->props.hidden && !props.frame && props.popup == PopupKind::None;
     QWidget* topParent = nullptr;
     if (!props.frame && !inFrame) {
         if (QtWindow* owner = find(props.owner))
@@ -38,7 +53,14 @@ void QtDisplay::Core::open(const WindowSnapshot& snapshot) {
         else if (f)
             topParent = f->main;
     }
-    w.main = new QMainWindow(topParent, topParent ? Qt::Window : Qt::WindowFlags());
+    Qt::WindowFlags flags = topParent ? Qt::Window : Qt::WindowFlags();
+    // Pop-ups bypass the window manager: no decoration, placed where the program puts them.
+    if (props.popup == PopupKind::Shown)
+        flags = Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus;
+    else if (props.popup == PopupKind::Chooser)
+        flags = Qt::Popup | Qt::FramelessWindowHint;
+    w.main = new QMainWindow(topParent, flags);
+    if (props.popup == PopupKind::Shown) w.main->setAttribute(Qt::WA_ShowWithoutActivating);
     w.main->setAttribute(Qt::WA_DeleteOnClose, false);
     w.main->setFont(w.font);
     w.main->setProperty("rtWindow", QVariant::fromValue<qulonglong>(props.id));
@@ -117,7 +139,10 @@ void QtDisplay::Core::showWindow(QtWindow& w) {
         const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
         top->resize(std::min(1200, screen.width()), std::min(800, screen.height()));
     }
-    if (props.x == 0 && props.y == 0 && !w.sub) {
+    if (props.atMouse && !w.sub) {
+        top->move(QCursor::pos() + QPoint(w.units.x(props.x), w.units.y(props.y)));
+        keepOnScreen(*top);
+    } else if (props.x == 0 && props.y == 0 && !w.sub) {
         // The middle of the window below it, or of the screen (also when the one below is hidden,
         // as the frame is while a cube opened from the command line shows).
         QWidget* below = top->parentWidget() ? top->parentWidget()->window() : nullptr;
@@ -138,6 +163,7 @@ void QtDisplay::Core::showWindow(QtWindow& w) {
     else
         top->show();
     w.shown = true;
+    if (props.popup != PopupKind::None) return;  // the window below keeps the focus
     if (props.frame) {
         // The size it got, once the procedure's state is applied, so that it is kept when it closes.
         QTimer::singleShot(0, this, [this, id = props.id] {
@@ -234,9 +260,10 @@ void QtDisplay::Core::applyGeometry(QtWindow& w) {
         w.main->adjustSize();
         if (w.sub) w.sub->adjustSize();
     }
-    if ((props.x != 0 || props.y != 0) && !managed) {
+    if ((props.x != 0 || props.y != 0) && !managed && !props.atMouse) {
         Applying applying(*this);
         top->move(w.units.x(props.x), w.units.y(props.y));
+        if (props.popup != PopupKind::None) keepOnScreen(*top);
         w.posSent = QPoint(props.x, props.y);
     }
 }

@@ -52,7 +52,16 @@ std::unique_ptr<ReportPrinter> makeReportPrinter() {
     return printerFactory ? printerFactory() : nullptr;
 }
 
-PrinterInfo reportPrinterInfo(const PrintJobOptions& options) {
+namespace {
+// A job that names no printer and no file goes to the printer chosen in the printer set-up.
+PrintJobOptions withSetupPrinter(PrintJobOptions options) {
+    if (options.printer.empty() && options.outputFile.empty()) options.printer = setupPrinter();
+    return options;
+}
+}  // namespace
+
+PrinterInfo reportPrinterInfo(const PrintJobOptions& given) {
+    const PrintJobOptions options = withSetupPrinter(given);
     PrinterInfoSource source;
     {
         std::lock_guard lock(printerMutex);
@@ -642,7 +651,7 @@ bool Report::printPages(const PreviewQueue& pages) {
             return false;
         }
         options_.title = title_;
-        if (!job_->begin(options_)) {
+        if (!job_->begin(withSetupPrinter(options_))) {
             trace("report: the printer did not start the job " + title_);
             if (!offerPdfFile()) {
                 job_.reset();

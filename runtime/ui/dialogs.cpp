@@ -2,6 +2,7 @@
 
 #include "runtime/text/picture.h"
 #include "runtime/text/strings.h"
+#include "runtime/thread/shared.h"
 #include "runtime/thread/thread.h"
 #include "runtime/ui/ui_registry.h"
 #include "runtime/ui/window.h"
@@ -120,15 +121,27 @@ ColorDialogResult colorDialog(std::string title, Color color) {
     return result;
 }
 
+namespace {
+Shared<std::string> chosenPrinter;
+}  // namespace
+
 PrinterDialogResult printerDialog(std::string title, bool setupOnly) {
     PrinterDialogRequest r;
     r.title = std::move(title);
+    r.printer = chosenPrinter.get();
     r.setupOnly = setupOnly;
     r.thread = threadNumber();
-    ModalCall call;
-    r.owner = call.owner();
-    return display().printerDialog(r);
+    PrinterDialogResult result;
+    {
+        ModalCall call;
+        r.owner = call.owner();
+        result = display().printerDialog(r);
+    }
+    if (setupOnly && result.ok && !result.printer.empty()) chosenPrinter = result.printer;
+    return result;
 }
+
+std::string setupPrinter() { return chosenPrinter.get(); }
 
 std::vector<PopupItem> parsePopup(std::string_view definition) {
     std::vector<PopupItem> items;

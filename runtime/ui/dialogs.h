@@ -33,7 +33,11 @@ FileDialogResult saveFileDialog(std::string title, std::string file, std::string
 FileDialogResult folderDialog(std::string title, std::string folder);
 
 ColorDialogResult colorDialog(std::string title, Color color);
+// The printer dialog, or with setupOnly the printer set-up: the printer chosen there is the
+// program's printer for the rest of the run.
 PrinterDialogResult printerDialog(std::string title, bool setupOnly = false);
+// The printer chosen in the printer set-up; empty: the system's default printer.
+std::string setupPrinter();
 
 // Popup menu from a definition: items separated by "|"; "-" alone is a separator, a leading
 // "-" or "+" makes a check item (unchecked / checked), a leading "~" disables it. Returns the

@@ -497,7 +497,7 @@ void TestDriver::click(WindowId window, int id, int keyCode) {
 
 void TestDriver::scroll(WindowId window, int id, int x, int y) {
     mustBeOperable(*this, window, id);
-    if (!scrollsControls(control(window, id)))
+    if (!scrolledByUser(control(window, id)))
         throw TestDriverError("control " + std::to_string(id) + " is no scrolling area");
     auto in = input(Event::NewSelection, id);
     in.x = x;

@@ -179,7 +179,7 @@ public:
     void press(WindowId window, int id);  // button, menu item, region: Accepted
     // A mouse click on a region (keys::MouseRight for the right button): Accepted with the key.
     void click(WindowId window, int id, int keyCode = keys::MouseLeft);
-    // The user scrolls an area (scrolling Panel) to the offset x, y: NewSelection.
+    // The user scrolls an area (scrolling Panel or Image) to the offset x, y: NewSelection.
     void scroll(WindowId window, int id, int x, int y);
     void setValue(WindowId window, int id, const std::string& value);  // entry, text, spin, combo: Accepted
     // NewSelection with the value; an entry or text box reports typing only when it or its window

@@ -211,7 +211,7 @@ struct ControlState {
     int virtualWidth = 0, virtualHeight = 0;  // Image: shown size in dialog units (0: control size);
                                               // scrolling Panel: its content's size (0: what its
                                               // controls take)
-    // Image, scrolling Panel: scroll offset, dialog units. A panel's offset is shown when the
+    // Image, scrolling Panel: scroll offset, dialog units. The offset is shown when the
     // procedure changes it; the user's scrolling comes back as NewSelection with x and y.
     int scrollX = 0, scrollY = 0;
 
@@ -229,6 +229,10 @@ struct ControlState {
 
 // A Panel that scrolls its controls.
 inline bool scrollsControls(const ControlState& s) { return s.kind == ControlKind::Panel && (s.hscroll || s.vscroll); }
+// A control that the user scrolls with its bars and the wheel: a scrolling Panel or Image.
+inline bool scrolledByUser(const ControlState& s) {
+    return (s.kind == ControlKind::Panel || s.kind == ControlKind::Image) && (s.hscroll || s.vscroll);
+}
 
 // True when a row dragged from `source` may be dropped onto `target`.
 bool dropAccepted(const ControlState& source, const ControlState& target);
@@ -244,6 +248,8 @@ struct StatusZone {
     std::string text;
     bool operator==(const StatusZone&) const = default;
 };
+
+enum class PopupKind { None, Shown, Chooser };
 
 struct WindowProps {
     WindowId id = 0;
@@ -261,6 +267,11 @@ struct WindowProps {
     bool modal = false;     // system-modal: no other window of the program takes input
     bool resizable = true;
     bool caption = true;  // false: no title bar and no frame (a splash window)
+    // A pop-up has no title bar or frame and stands over the program's windows, outside the
+    // window manager's placing. Shown takes neither focus nor mouse (a magnified picture);
+    // Chooser takes the mouse until it closes (a chooser under the pointer).
+    PopupKind popup = PopupKind::None;
+    bool atMouse = false;  // x and y count from the mouse pointer when the window is shown
     bool maximized = false;
     bool minimized = false;
     bool hidden = false;

@@ -546,6 +546,17 @@ Window& Window::setCaption(bool caption) {
     edit().caption = caption;
     return *this;
 }
+Window& Window::setPopup(PopupKind popup) {
+    edit().popup = popup;
+    return *this;
+}
+Window& Window::setAtMouse(int x, int y) {
+    auto& p = edit();
+    p.atMouse = true;
+    p.x = x;
+    p.y = y;
+    return *this;
+}
 Window& Window::setMaximized(bool maximized) {
     auto& p = edit();
     p.maximized = maximized;
@@ -860,7 +871,7 @@ void Window::applyInput(const UserInput& in, EventInfo& info) {
     auto& s = entry(in.control).state;  // the display shows it already: no publication
     if (in.event == Event::Selected) props_.focus = in.control;
     if (in.value) s.value = *in.value;
-    if (in.event == Event::NewSelection && scrollsControls(s)) {
+    if (in.event == Event::NewSelection && scrolledByUser(s)) {
         s.scrollX = std::max(0, in.x);
         s.scrollY = std::max(0, in.y);
     }

@@ -149,6 +149,9 @@ public:
     Window& setMdiChild(bool mdiChild);
     Window& setModal(bool modal);
     Window& setCaption(bool caption);
+    Window& setPopup(PopupKind popup);
+    // Shows the window at x, y dialog units from the mouse pointer.
+    Window& setAtMouse(int x, int y);
     Window& setMaximized(bool maximized);
     Window& setMinimized(bool minimized);
     Window& setHidden(bool hidden);

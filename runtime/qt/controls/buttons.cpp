@@ -67,6 +67,16 @@ void groupLook(Core&, QtWindow&, QtControl& c) {
         box->setFlat(text.isEmpty() && s.kind == ControlKind::Option);
         if (text.isEmpty() && s.kind == ControlKind::Option)
             box->setStyleSheet(QStringLiteral("QGroupBox{border:0;margin:0;padding:0}"));
+        else if (!text.isEmpty())
+            // The frame runs through the middle of the caption, as the window's coordinates
+            // expect: controls placed a line below the group's top stand inside it, not on it.
+            box->setStyleSheet(
+                QStringLiteral("QGroupBox{border:1px solid palette(mid);border-radius:2px;"
+                               "margin-top:0.55em}"
+                               "QGroupBox::title{subcontrol-origin:margin;left:6px;top:0;"
+                               "padding:0 2px}"));
+        else
+            box->setStyleSheet(QString());
     }
 }
 

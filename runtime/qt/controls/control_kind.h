@@ -5,6 +5,8 @@
 
 #include <string>
 
+class QScrollArea;
+
 #include "runtime/qt/display_core.h"
 
 namespace rt::qt {
@@ -29,6 +31,14 @@ struct ControlKindOps {
 };
 
 const ControlKindOps& controlKindOps(ControlKind kind);
+
+// A scroll area's bars report the user's scrolling (NewSelection with the offset in x and y);
+// the procedure's offset is shown when it differs from the last one known on either side.
+void connectScrolling(Core& core, QtWindow& w, QtControl& c, QScrollArea* area);
+void showScrollOffset(QtWindow& w, QtControl& c, QScrollArea& area);
+
+// The size of the picture an image control shows; invalid when it shows none.
+QSize pictureSize(QWidget* imageWidget);
 
 // The kinds, one family per file.
 extern const ControlKindOps kPromptOps;

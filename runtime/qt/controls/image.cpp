@@ -3,6 +3,7 @@
 #include <QImageReader>
 #include <QLabel>
 #include <QPixmap>
+#include <QScrollArea>
 
 #include "runtime/qt/controls/control_kind.h"
 #include "runtime/qt/icons.h"
@@ -11,10 +12,33 @@ namespace rt::qt {
 
 namespace {
 
-void createImage(Core&, QtWindow&, QtControl& c, QWidget* parent) {
-    auto* label = new QLabel(parent);
+// A picture that scrolls stands in a scroll area: its bars and the wheel move it, and where the
+// user leaves it goes back to the procedure, so that its keys scroll on from there.
+void createImage(Core& core, QtWindow& w, QtControl& c, QWidget* parent) {
+    const ControlState& s = c.state;
+    if (!s.hscroll && !s.vscroll) {
+        auto* label = new QLabel(parent);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        c.widget = label;
+        return;
+    }
+    auto* area = new QScrollArea(parent);
+    area->setFrameShape(QFrame::NoFrame);
+    area->setFocusPolicy(Qt::NoFocus);
+    area->setWidgetResizable(false);
+    auto* label = new QLabel;
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    c.widget = label;
+    area->setWidget(label);
+    c.widget = area;
+    // Clicks on the picture are the control's.
+    core.watchControlWidget(label, s.id);
+    core.watchControlWidget(area->viewport(), s.id);
+    connectScrolling(core, w, c, area);
+}
+
+QLabel* pictureLabel(QWidget* widget) {
+    if (auto* area = qobject_cast<QScrollArea*>(widget)) return qobject_cast<QLabel*>(area->widget());
+    return qobject_cast<QLabel*>(widget);
 }
 
 // The picture read at the shown size (page pictures are SVG and stay sharp at every zoom).
@@ -37,10 +61,33 @@ QPixmap readPicture(const QString& name, QSize shown) {
     return {};
 }
 
+// The whole picture at its virtual size, with the bars the control asks for.
+void scrollingLook(QtWindow& w, QtControl& c, QScrollArea& area, QLabel& label) {
+    const ControlState& s = c.state;
+    area.setHorizontalScrollBarPolicy(s.hscroll ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+    area.setVerticalScrollBarPolicy(s.vscroll ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+    const QSize shown(s.virtualWidth > 0 ? w.units.x(s.virtualWidth) : 0,
+                      s.virtualHeight > 0 ? w.units.y(s.virtualHeight) : 0);
+    const QString key = qs(s.icon) + QLatin1Char('|') + QString::number(shown.width()) + QLatin1Char('x') +
+                        QString::number(shown.height());
+    if (label.property("rtImage").toString() != key) {
+        label.setProperty("rtImage", key);
+        QPixmap pixmap;
+        if (!s.icon.empty()) pixmap = readPicture(qs(s.icon), shown);
+        label.setPixmap(pixmap);
+        label.resize(pixmap.isNull() ? QSize(0, 0) : pixmap.size());
+    }
+    showScrollOffset(w, c, area);
+}
+
 void imageLook(Core&, QtWindow& w, QtControl& c) {
     const ControlState& s = c.state;
-    auto* label = static_cast<QLabel*>(c.widget);
+    QLabel* label = pictureLabel(c.widget);
     if (!label) return;
+    if (auto* area = qobject_cast<QScrollArea*>(c.widget)) {
+        scrollingLook(w, c, *area, *label);
+        return;
+    }
     // The shown size: the virtual size, else the control's size unless it scrolls, else the
     // picture's own.
     QSize shown;
@@ -62,6 +109,11 @@ void imageLook(Core&, QtWindow& w, QtControl& c) {
 }
 
 }  // namespace
+
+QSize pictureSize(QWidget* imageWidget) {
+    const QLabel* label = pictureLabel(imageWidget);
+    return label && !label->pixmap().isNull() ? label->pixmap().size() : QSize();
+}
 
 const ControlKindOps kImageOps{.create = createImage, .look = imageLook};
 

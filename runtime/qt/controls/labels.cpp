@@ -29,6 +29,8 @@ void stringLook(Core&, QtWindow&, QtControl& c) {
         // A "&&" shows one ampersand; a lone one marks nothing in a string.
         shown.replace(QLatin1String("&&"), QLatin1String("&"));
         label->setText(shown);
+        // A border draws a plain frame round the text in the text's colour (a sheet of paper).
+        label->setFrameStyle(s.borderColor != ColorNone ? QFrame::Box | QFrame::Plain : QFrame::NoFrame);
         if (s.picture.size() > 1 && pictureKind(s.picture) == PictureKind::Number)
             label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     }

@@ -51,16 +51,7 @@ void createPanel(Core& core, QtWindow& w, QtControl& c, QWidget* parent) {
     c.content->setProperty("rtControl", c.state.id);
     area->setWidget(c.content);
     c.widget = area;
-    // The user's scrolling, whichever bar moved, as the offset in dialog units.
-    auto report = [area](Core& core, QtWindow& win, QtControl& ctl, int) {
-        ctl.scrolled = QPoint(area->horizontalScrollBar()->value(), area->verticalScrollBar()->value());
-        UserInput input = inputOf(Event::NewSelection, ctl.state.id);
-        input.x = win.units.toX(ctl.scrolled.x());
-        input.y = win.units.toY(ctl.scrolled.y());
-        core.send(win, input);
-    };
-    core.onInput(w, c, area->horizontalScrollBar(), &QScrollBar::valueChanged, report);
-    core.onInput(w, c, area->verticalScrollBar(), &QScrollBar::valueChanged, report);
+    connectScrolling(core, w, c, area);
 }
 
 void panelLook(Core&, QtWindow& w, QtControl& c) {
@@ -73,12 +64,7 @@ void panelLook(Core&, QtWindow& w, QtControl& c) {
         c.content->resize(s.virtualWidth > 0 ? w.units.x(s.virtualWidth) : used.right() + 1,
                           s.virtualHeight > 0 ? w.units.y(s.virtualHeight) : used.bottom() + 1);
     }
-    const QPoint wanted(w.units.x(s.scrollX), w.units.y(s.scrollY));
-    if (wanted != c.scrolled) {
-        c.scrolled = wanted;
-        area->horizontalScrollBar()->setValue(wanted.x());
-        area->verticalScrollBar()->setValue(wanted.y());
-    }
+    showScrollOffset(w, c, *area);
 }
 
 // The region's input for a mouse event; Event::None when the region does not report it.
@@ -138,6 +124,28 @@ void regionLook(Core&, QtWindow&, QtControl& c) {
 }
 
 }  // namespace
+
+void connectScrolling(Core& core, QtWindow& w, QtControl& c, QScrollArea* area) {
+    // The user's scrolling, whichever bar moved, as the offset in dialog units.
+    auto report = [area](Core& core, QtWindow& win, QtControl& ctl, int) {
+        ctl.scrolled = QPoint(area->horizontalScrollBar()->value(), area->verticalScrollBar()->value());
+        UserInput input = inputOf(Event::NewSelection, ctl.state.id);
+        input.x = win.units.toX(ctl.scrolled.x());
+        input.y = win.units.toY(ctl.scrolled.y());
+        core.send(win, input);
+    };
+    core.onInput(w, c, area->horizontalScrollBar(), &QScrollBar::valueChanged, report);
+    core.onInput(w, c, area->verticalScrollBar(), &QScrollBar::valueChanged, report);
+}
+
+void showScrollOffset(QtWindow& w, QtControl& c, QScrollArea& area) {
+    const QPoint wanted(w.units.x(c.state.scrollX), w.units.y(c.state.scrollY));
+    if (wanted != c.scrolled) {
+        c.scrolled = wanted;
+        area.horizontalScrollBar()->setValue(wanted.x());
+        area.verticalScrollBar()->setValue(wanted.y());
+    }
+}
 
 const ControlKindOps kBoxOps{.create = createBox, .look = boxLook, .paintsOwnFill = true};
 const ControlKindOps kLineOps{.create = createLine, .look = lineLook, .paintsOwnFill = true};

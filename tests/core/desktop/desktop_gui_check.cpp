@@ -1,14 +1,26 @@
 // The client list and form, the report preview and the print set-up in the Qt front end on the
 // demo folder under a window manager: each grabbed into OUTPUT_FOLDER/<procedure>.png. The form
 // opened from the list must be owned by it (it stays above it) and leaves with Esc; the preview
-// opens maximised; its print button leads to the print set-up, which is cancelled.
-// Usage: core_desktop_gui_check OUTPUT_FOLDER
+// opens maximised, its page-grid chooser and magnified page open as pop-ups at the mouse, at
+// 100 % the page scrolls with the wheel, and after a resize no page reaches below the window;
+// its print button leads to the print set-up, which is cancelled. Last, a short message keeps
+// its title whole. Usage: core_desktop_gui_check OUTPUT_FOLDER
 #include <QApplication>
+#include <QCursor>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QWheelEvent>
 #include <QWindow>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -23,6 +35,7 @@
 #include "runtime/report/qt/report_printer_qt.h"
 #include "runtime/report/report.h"
 #include "runtime/thread/thread_state.h"
+#include "runtime/ui/dialogs.h"
 #include "runtime/ui/window.h"
 #include "tests/support/demo_gui.h"
 #include "tests/support/screenshot_check.h"
@@ -31,14 +44,17 @@ namespace {
 
 using voq::test::GuiStep;
 
+const QPoint kMouse(420, 300);
+
 rt::WindowId windowOf(const std::string& procedure) {
     for (const auto& w : rt::openWindows())
         if (w.procedure == procedure) return w.id;
     return 0;
 }
 
-bool grab(rt::qt::QtDisplay& display, const std::string& folder, const std::string& procedure) {
-    const std::string file = folder + "/" + procedure + ".png";
+bool grab(rt::qt::QtDisplay& display, const std::string& folder, const std::string& procedure,
+          const std::string& name = {}) {
+    const std::string file = folder + "/" + (name.empty() ? procedure : name) + ".png";
     const bool ok = display.windowWidget(windowOf(procedure))->grab().save(QString::fromStdString(file), "PNG") &&
                     voq::test::looksLikeAWindow(file, 300, 120);
     if (!ok) std::fprintf(stderr, "%s: no proper grab\n", procedure.c_str());
@@ -48,6 +64,41 @@ bool grab(rt::qt::QtDisplay& display, const std::string& folder, const std::stri
 GuiStep fail(const char* what) {
     std::fprintf(stderr, "desktop GUI check: %s\n", what);
     return GuiStep::Failed;
+}
+
+// The whole screen, with the window manager's decorations.
+bool grabScreen(const std::string& folder, const std::string& name) {
+    const std::string file = folder + "/" + name + ".png";
+    return QGuiApplication::primaryScreen()->grabWindow(0).save(QString::fromStdString(file), "PNG") &&
+           voq::test::looksLikeAWindow(file, 300, 120);
+}
+
+QMessageBox* messageBox(const QString& title) {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible() && box->windowTitle() == title)
+            return box;
+    return nullptr;
+}
+
+// A pop-up stands at the mouse: 5 units right of it, 20 above (within a few pixels).
+bool atMouse(QWidget* popup, QPoint mouse) {
+    const QPoint at = popup->pos();
+    return at.x() > mouse.x() && at.x() < mouse.x() + 40 && at.y() < mouse.y() && at.y() > mouse.y() - 80;
+}
+
+// Every page shown in the preview lies inside its client area.
+bool pagesInside(QWidget* preview) {
+    for (QWidget* child : preview->findChildren<QWidget*>()) {
+        const int id = child->property("rtControl").toInt();
+        if (id < preview::FIRST_SLOT || !child->isVisible() || !child->parentWidget()) continue;
+        if (!child->parentWidget()->rect().contains(child->geometry())) {
+            std::fprintf(stderr, "control %d at %d,%d %dx%d outside %dx%d\n", id, child->x(), child->y(),
+                         child->width(), child->height(), child->parentWidget()->width(),
+                         child->parentWidget()->height());
+            return false;
+        }
+    }
+    return true;
 }
 
 void schedule(rt::qt::QtDisplay& display, std::string folder) {
@@ -86,6 +137,71 @@ void schedule(rt::qt::QtDisplay& display, std::string folder) {
              if (!display.windowWidget(windowOf("ReportPreview"))->window()->isMaximized())
                  return fail("the preview did not open maximised");
              if (!grab(display, folder, "ReportPreview")) return GuiStep::Failed;
+             QCursor::setPos(kMouse);
+             rt::sendInput(windowOf("ReportPreview"), rt::UserInput(rt::Event::Accepted, preview::BUTTON_THUMBNAILS));
+             return GuiStep::Done;
+         },
+         [&display, folder, shown] {
+             if (!shown("PageGridPicker")) return GuiStep::Wait;
+             QWidget* picker = display.windowWidget(windowOf("PageGridPicker"))->window();
+             if (picker->windowType() != Qt::Popup) return fail("the page-grid chooser is no pop-up");
+             if (!atMouse(picker, kMouse)) return fail("the page-grid chooser is not at the mouse");
+             picker->grab().save(QString::fromStdString(folder + "/PageGridPicker.png"), "PNG");
+             // Two pages across, one down.
+             rt::UserInput release(rt::Event::MouseUp, preview::pickerCell(2, 1));
+             release.keyCode = rt::keys::MouseLeftUp;
+             rt::sendInput(windowOf("PageGridPicker"), release);
+             return GuiStep::Done;
+         },
+         [] {
+             if (windowOf("PageGridPicker")) return GuiStep::Wait;
+             rt::UserInput in(rt::Event::MouseIn, preview::slotArea(1));
+             in.y = 40;
+             rt::sendInput(windowOf("ReportPreview"), in);
+             return GuiStep::Done;
+         },
+         [&display, folder, shown] {
+             if (!shown("ThumbnailWindow")) return GuiStep::Wait;
+             QWidget* thumbnail = display.windowWidget(windowOf("ThumbnailWindow"))->window();
+             if (thumbnail->windowType() != Qt::ToolTip || thumbnail->isActiveWindow())
+                 return fail("the magnified page is no pop-up, or took the focus");
+             if (!grabScreen(folder, "ThumbnailWindow")) return GuiStep::Failed;
+             rt::sendInput(windowOf("ReportPreview"), rt::UserInput(rt::Event::MouseOut, preview::slotArea(1)));
+             return GuiStep::Done;
+         },
+         [] {
+             if (windowOf("ThumbnailWindow")) return GuiStep::Wait;
+             rt::sendInput(windowOf("ReportPreview"), rt::UserInput(rt::Event::Accepted, preview::ITEM_ZOOM_100));
+             return GuiStep::Done;
+         },
+         [&display, folder] {
+             QWidget* window = display.windowWidget(windowOf("ReportPreview"));
+             auto* area = window->findChild<QScrollArea*>();
+             if (!area || !area->isVisible()) return GuiStep::Wait;
+             if (!area->verticalScrollBar()->isVisible() || area->verticalScrollBar()->maximum() <= 0)
+                 return fail("the page at 100 % has no vertical scroll bar");
+             const QPointF inside(area->viewport()->width() / 2.0, area->viewport()->height() / 2.0);
+             QWheelEvent wheel(inside, area->viewport()->mapToGlobal(inside), QPoint(), QPoint(0, -240), Qt::NoButton,
+                               Qt::NoModifier, Qt::NoScrollPhase, false);
+             QApplication::sendEvent(area->viewport(), &wheel);
+             if (area->verticalScrollBar()->value() <= 0) return fail("the wheel does not scroll the page");
+             if (!grab(display, folder, "ReportPreview", "ReportPreview100")) return GuiStep::Failed;
+             // A smaller window, whole pages again.
+             window->window()->showNormal();
+             window->window()->resize(640, 420);
+             return GuiStep::Done;
+         },
+         [&display] {
+             QWidget* window = display.windowWidget(windowOf("ReportPreview"));
+             if (window->window()->isMaximized()) return GuiStep::Wait;
+             rt::sendInput(windowOf("ReportPreview"), rt::UserInput(rt::Event::Accepted, preview::ITEM_NO_ZOOM));
+             return GuiStep::Done;
+         },
+         [&display, folder] {
+             QWidget* window = display.windowWidget(windowOf("ReportPreview"));
+             if (window->findChild<QScrollArea*>()) return GuiStep::Wait;
+             if (!pagesInside(window)) return fail("a page reaches beyond the resized preview");
+             if (!grab(display, folder, "ReportPreview", "ReportPreviewSmall")) return GuiStep::Failed;
              rt::sendInput(windowOf("ReportPreview"), rt::UserInput(rt::Event::Accepted, preview::BUTTON_PRINT));
              return GuiStep::Done;
          },
@@ -93,6 +209,17 @@ void schedule(rt::qt::QtDisplay& display, std::string folder) {
              if (!shown("PrintSetupWindow")) return GuiStep::Wait;
              if (!grab(display, folder, "PrintSetupWindow")) return GuiStep::Failed;
              rt::sendInput(windowOf("PrintSetupWindow"), rt::UserInput(rt::Event::Accepted, printsetup::CANCEL_BUTTON));
+             return GuiStep::Done;
+         },
+         [folder] {
+             QMessageBox* box = messageBox(QStringLiteral("ODBC-Admin"));
+             if (!box) return GuiStep::Wait;
+             QFont bold = box->font();
+             bold.setBold(true);
+             if (box->width() < QFontMetrics(bold).horizontalAdvance(box->windowTitle()) + 100)
+                 return fail("the message box is too narrow for its title");
+             if (!grabScreen(folder, "OdbcAdminBox")) return GuiStep::Failed;
+             box->buttons().value(0)->click();
              return GuiStep::Done;
          }},
         std::chrono::milliseconds(1200), std::chrono::seconds(150), "desktop GUI check: a window did not show");
@@ -130,6 +257,8 @@ int main(int argc, char** argv) {
             rt::ThreadRequest = rt::request::None;
             ListMandant();
             printThreePages();
+            // What the frame shows when no ODBC administrator can be started: a short text.
+            rt::message(std::strerror(ENOENT), "ODBC-Admin");
             KillDictionary();
         },
         [folder](rt::qt::QtDisplay& display) { schedule(display, folder); });

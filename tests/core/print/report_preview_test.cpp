@@ -170,6 +170,12 @@ TEST_F(PreviewTest, SinglePageViewZoomsScrollsAndSteps) {
     EXPECT_EQ(user.control(w, SINGLE_PAGE).scrollY, single.virtualHeight - single.height);
     user.key(w, SINGLE_PAGE, rt::keys::Home);
     EXPECT_EQ(user.control(w, SINGLE_PAGE).scrollY, 0);
+    // The keys go on from where the user's wheel or scroll bars left the page.
+    user.scroll(w, SINGLE_PAGE, 10, 100);
+    user.key(w, SINGLE_PAGE, rt::keys::Down);
+    user.key(w, SINGLE_PAGE, rt::keys::Right);
+    EXPECT_EQ(user.control(w, SINGLE_PAGE).scrollY, 125);
+    EXPECT_EQ(user.control(w, SINGLE_PAGE).scrollX, 35);
 
     user.key(w, PAGE_SPIN, rt::keys::PgDn);  // whichever control has the focus
     EXPECT_EQ(user.statusText(w, 2), "Page 2 of 3");
@@ -316,6 +322,11 @@ TEST_F(PreviewTest, GridPickerTakesTheCellUnderTheMouse) {
     auto w = window();
     user.press(w, BUTTON_THUMBNAILS);
     auto p = user.waitWindow("PageGridPicker");
+    // A chooser under the pointer: 5 units right of it, 20 above.
+    EXPECT_EQ(user.window(p).popup, rt::PopupKind::Chooser);
+    EXPECT_TRUE(user.window(p).atMouse);
+    EXPECT_EQ(user.window(p).x, 5);
+    EXPECT_EQ(user.window(p).y, -20);
     user.mouseIn(p, pickerCell(3, 2));
     EXPECT_EQ(user.control(p, pickerBox(3, 2)).background, rt::Color{0x800000});
     EXPECT_EQ(user.control(p, pickerBox(4, 2)).background, rt::rgb(255, 255, 255));
@@ -367,6 +378,11 @@ TEST_F(PreviewTest, TheMagnifiedPageComesWithTheMouseAndGoesWithTheGridOrThePrev
     auto thumb = user.waitWindow("ThumbnailWindow");
     EXPECT_EQ(user.control(thumb, THUMB_PICTURE).icon, list[1].PREVIEWFILENAME);
     EXPECT_EQ(user.window(thumb).width, static_cast<int>(600 * 0.58));
+    EXPECT_EQ(user.window(thumb).popup, rt::PopupKind::Shown);
+    // The page across the window's width, only its upper part shown.
+    auto picture = user.control(thumb, THUMB_PICTURE);
+    EXPECT_EQ(picture.virtualWidth, picture.width);
+    EXPECT_GT(picture.virtualHeight, picture.height);
     user.mouseOut(w, slotArea(2));
     user.waitClosed(thumb);
 

@@ -9,6 +9,7 @@
 #include "runtime/report/report_controller.h"
 #include "runtime/thread/thread.h"
 #include "runtime/thread/thread_state.h"
+#include "runtime/ui/dialogs.h"
 #include "runtime/ui/headless_display.h"
 #include "runtime/ui/window.h"
 
@@ -22,6 +23,7 @@ struct Log {
     int jobs = 0;
     bool noPrinter = false;  // only a PDF file starts a job
     std::vector<std::string> files;
+    std::vector<std::string> printers;
 };
 
 class Printer : public rt::ReportPrinter {
@@ -32,6 +34,7 @@ public:
         if (log_->noPrinter && options.outputFile.empty()) return false;
         ++log_->jobs;
         log_->files.push_back(options.outputFile);
+        log_->printers.push_back(options.printer);
         return true;
     }
     bool printPage(const std::string& f) override {
@@ -119,6 +122,24 @@ TEST_F(ControllerTest, AMissingPrinterIsToldAndAPdfFileMayTakeThePages) {
     EXPECT_EQ(log->files, std::vector<std::string>{"/tmp/bericht.pdf"});
     EXPECT_EQ(user.fileDialogs().at(0).filters.at(0).patterns, "*.pdf");
     EXPECT_TRUE(report.printOptions().outputFile.empty());  // the next job looks for the printer again
+}
+
+TEST_F(ControllerTest, ThePrinterChosenInTheSetUpPrintsTheReportsThatNameNone) {
+    report.open();
+    for (row = 1; row <= 3; ++row) report.print(1);
+    report.endPage();
+    user.queuePrinterDialogAnswer({true, "Buero", 1, false});
+    user.queuePrinterDialogAnswer({false, "", 1, false});  // cancelled: the choice stays
+    int t = rt::startThread([&] {
+        rt::printerDialog("Drucker einrichten", true);
+        rt::printerDialog("Drucker einrichten", true);
+        EXPECT_EQ(report.printerName(), "Buero");
+        EXPECT_TRUE(report.printPages(report.pages()));
+        EXPECT_TRUE(report.flush());
+    });
+    rt::waitThread(t);
+    EXPECT_EQ(log->printers, std::vector<std::string>{"Buero"});
+    EXPECT_EQ(display.history().at(1).printerDialog.printer, "Buero");  // offered again
 }
 
 TEST_F(ControllerTest, CancelEndsTheReportWithoutPrinting) {
