@@ -26,7 +26,11 @@ enum { LIST = 1, CHANGE };
 using Clock = std::chrono::steady_clock;
 
 double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-std::string msText(double v) { return std::to_string(static_cast<long>(v + 0.5)) + " ms"; }
+std::string msText(double v) {
+    char text[32];
+    std::snprintf(text, sizeof text, v < 10 ? "%.2f ms" : "%.0f ms", v);
+    return text;
+}
 
 rt::ListRow makeRow(std::size_t i, std::uint64_t revision) {
     rt::ListRow r;

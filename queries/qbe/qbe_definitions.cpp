@@ -129,7 +129,7 @@ std::vector<QBEDefinitionEntry> QBEDefinitionList(std::string_view source) {
 
 int SaveQBEDefinition(std::string_view name, std::string_view source, int rows, const std::vector<QBEColumn>& columns) {
     Opened o;
-    if (o.rc() != 0) return o.rc();
+    if (o.rc() != 0) return kQBEFileNotOpened;
     rt::FileManager& file = o.d().file;
     QBEDefinitionRecord& rec = o.d().record;
     const std::string stored = QBEDefinitionName(name);

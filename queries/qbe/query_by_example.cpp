@@ -366,10 +366,11 @@ void Grid::save(bool as) {
     if (name_.empty()) name_ = QBEDefinitionWindow(true);
     if (name_.empty()) return;
     takeCells();
-    if (int rc = SaveQBEDefinition(name_, kQBESources[static_cast<std::size_t>(source_ - 1)], rows_, columns_); rc != 0)
-        WindowErrorManager().throwFile(rc, "QBEFile");
-    else
+    const int rc = SaveQBEDefinition(name_, kQBESources[static_cast<std::size_t>(source_ - 1)], rows_, columns_);
+    if (rc == 0)
         modified_ = false;
+    else if (rc != kQBEFileNotOpened)  // the open steps have shown their own message
+        WindowErrorManager().throwFile(rc, "QBEFile");
 }
 
 // The grid's own controls: cells, code pictures and the column-move buttons.
@@ -390,8 +391,7 @@ bool Grid::takeGridEvent(const rt::EventInfo& e) {
         const int c = (id - CodeRegion) / 16, r = (id - CodeRegion) % 16;
         if (c >= columns() || r < 1 || r > rows_) return true;
         if (e.keyCode == rt::keys::MouseRight) {
-            const rt::WindowProps& p = w_.props();
-            if (const int code = QBECodePicker(p.x + e.x, p.y + e.y); code != 0) setCode(c, r, code);
+            if (const int code = QBECodePicker(); code != 0) setCode(c, r, code);
         } else if (e.keyCode == rt::keys::None || e.keyCode == rt::keys::MouseLeft) {
             setCode(c, r, column(c).type(r) <= qbecode::OffDown ? qbecode::On : qbecode::Off);
         }
@@ -601,14 +601,14 @@ void QBEHelp() {
     rt::Window w("QBEHelp", kHelpTitle);
     w.setPosition(0, 0, 330, 290).edit().centered = true;
     w.add(HelpOrder, rt::ControlKind::Group).setText("Order").setPosition(4, 4, 322, 160);
-    w.add(HelpOrder + 100, rt::ControlKind::Image, HelpOrder).setIcon("QbeOrder.bmp").setPosition(10, 16, 14, 140);
+    w.add(HelpPicture, rt::ControlKind::Image, HelpOrder).setIcon("QbeOrder.bmp").setPosition(10, 16, 12, 144);
     for (int i = 0; i < 12; ++i)
-        w.add(HelpOrder + 101 + i, rt::ControlKind::String, HelpOrder)
+        w.add(HelpCode + 1 + i, rt::ControlKind::String, HelpOrder)
             .setText(codes[i])
             .setPosition(28, 16 + i * 12, 294, 10);
     w.add(HelpFilter, rt::ControlKind::Group).setText("Filter").setPosition(4, 168, 322, 96);
     for (int i = 0; i < 7; ++i)
-        w.add(HelpFilter + 101 + i, rt::ControlKind::String, HelpFilter)
+        w.add(HelpLine + 1 + i, rt::ControlKind::String, HelpFilter)
             .setText(filters[i])
             .setPosition(10, 180 + i * 12, 310, 10);
     w.add(HelpOk, rt::ControlKind::Button).setText("Ok").setPosition(276, 270, 50, 14);
@@ -616,10 +616,11 @@ void QBEHelp() {
         if (e.event == rt::Event::Accepted && e.control == HelpOk) w.post(rt::Event::CloseWindow);
 }
 
-int QBECodePicker(int x, int y) {
+int QBECodePicker() {
     constexpr int kStep = 18, kBox = 16;
     rt::Window w(kPickerProcedure, "");
-    w.setPosition(x, y, 4 * kStep + 4, 3 * kStep + 4);
+    w.setPosition(0, 0, 4 * kStep + 4, 3 * kStep + 4);
+    w.edit().atMouse = true;
     w.edit().resizable = false;
     for (int code = 1; code <= 12; ++code) {
         const int bx = 3 + (code - 1) % 4 * kStep, by = 3 + (code - 1) / 4 * kStep;

@@ -16,9 +16,9 @@ std::string QBEDefinitionWindow(bool saving, const std::string& source = {});
 // The help window on order codes and filters (" Help").
 void QBEHelp();
 
-// The code picker: the twelve code pictures in a small window at x, y; the code clicked, or 0
-// when the picker was closed otherwise.
-int QBECodePicker(int x, int y);
+// The code picker: the twelve code pictures in a small window at the mouse; the code clicked, or
+// 0 when the picker was closed otherwise.
+int QBECodePicker();
 
 namespace qbe {
 enum GridControl {
@@ -67,7 +67,10 @@ enum GridControl {
     HelpOk = 70,  // the help window
     HelpOrder,
     HelpFilter,
+    HelpPicture,
     RowLabel = 100,      // + row (1..15)
+    HelpCode = 180,      // the help's line of each code: + code (1..12)
+    HelpLine = 200,      // the help's filter lines: + line (1..7)
     PickerBox = 300,     // the code picker: + code (1..12)
     PickerImage = 320,   // + code
     PickerRegion = 340,  // + code

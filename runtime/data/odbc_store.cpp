@@ -206,6 +206,21 @@ public:
         return true;
     }
 
+    bool columnView(int i, std::string_view& v) override {
+        // A bound text that fits its buffer is read where it lies.
+        if (const Bound* b = bound(i); b && !b->whole) {
+            if (b->length == SQL_NULL_DATA) {
+                v = {};
+                return false;
+            }
+            if (fits(*b)) {
+                v = std::string_view(b->buffer.data(), static_cast<std::size_t>(b->length));
+                return true;
+            }
+        }
+        return Statement::columnView(i, v);
+    }
+
     void close() override { SQLFreeStmt(stmt_, SQL_CLOSE); }
 
     long long rowsAffected() override { return rows_; }

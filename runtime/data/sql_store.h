@@ -41,9 +41,19 @@ public:
     virtual int columnCount() = 0;
     virtual bool columnInt(int index0, std::int64_t& value) = 0;  // false for NULL
     virtual bool columnText(int index0, std::string& value) = 0;  // false for NULL
-    virtual void close() = 0;                                     // ends the result, keeps the prepared text
+    // The text without a copy where the store can give it; valid until the next fetch or column
+    // call. False for NULL.
+    virtual bool columnView(int index0, std::string_view& value) {
+        const bool present = columnText(index0, viewText_);
+        value = viewText_;
+        return present;
+    }
+    virtual void close() = 0;  // ends the result, keeps the prepared text
     virtual long long rowsAffected() = 0;
     virtual void setMaxRows(long rows) {}  // 0: all
+
+private:
+    std::string viewText_;
 };
 
 class Store {

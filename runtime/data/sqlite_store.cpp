@@ -124,13 +124,19 @@ public:
         return true;
     }
     bool columnText(int i, std::string& v) override {
+        std::string_view view;
+        const bool present = columnView(i, view);
+        v.assign(view);
+        return present;
+    }
+    bool columnView(int i, std::string_view& v) override {
         // Text of a blob column is its bytes as they stand (the files are UTF-8).
         auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, i));
         if (!p) {
-            v.clear();
+            v = {};
             return sqlite3_column_type(stmt_, i) != SQLITE_NULL;
         }
-        v.assign(p, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, i)));
+        v = std::string_view(p, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, i)));
         return true;
     }
     void close() override {

@@ -238,13 +238,17 @@ void TableDriver::readRow(Statement& stmt, int first, void* record) {
             continue;
         }
 
+        if (f.isText()) {
+            std::string_view view;
+            if (stmt.columnView(col, view))
+                f.ops->setText(m, view);
+            else
+                f.ops->clear(m);
+            continue;
+        }
         bool present = stmt.columnText(col, text);
         if (!present) {
             f.ops->clear(m);
-            continue;
-        }
-        if (f.isText()) {
-            f.ops->setText(m, text);
             continue;
         }
         std::int64_t units = 0;
@@ -588,6 +592,9 @@ int TableDriver::step(int dir, StoreError& error) {
     if (!cursor_->fetch(error)) {
         cursorActive_ = false;
         if (!error.ok()) return error.code;
+        // The result is used up: a server's driver gives back the memory it held, a local
+        // file its read snapshot, now rather than at the next query.
+        cursor_->close();
         if (windowed_ && cursorRows_ >= serverReadWindow() && seek_ == Seek::After)
             return step(dir, error);  // the next window, after the record read last
         seek_ = Seek::Start;          // past the end: the other direction starts again from its end
@@ -597,12 +604,17 @@ int TableDriver::step(int dir, StoreError& error) {
     std::int64_t row = 0;
     if (local_) cursor_->columnInt(0, row);
     readRow(*cursor_, local_ ? 1 : 0, fm_.buffer());
-    // The copy of the previous record is reused unless someone kept it (a saved position).
-    if (seekRecord_ == lastRead_) seekRecord_.reset();
-    rememberRead();
+    // The copy of the previous record is reused unless someone kept it (a saved position); when
+    // only the reading place holds it, it is written over where it is, without touching counts.
+    if (lastRead_ && seekRecord_ == lastRead_ && lastRead_.use_count() == 2) {
+        def_.record.copy(lastRead_.get(), fm_.buffer());
+    } else {
+        if (seekRecord_ == lastRead_) seekRecord_.reset();
+        rememberRead();
+        seekRecord_ = lastRead_;
+    }
     lastRow_ = row;
     seek_ = Seek::After;
-    seekRecord_ = lastRead_;
     seekRow_ = row;
     return 0;
 }

@@ -7,6 +7,8 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QStyle>
+#include <algorithm>
+#include <utility>
 
 namespace rt::qt {
 
@@ -118,10 +120,9 @@ constexpr IconEntry kIcons[] = {
 // drawn here, in colour, at any size.
 enum class Drawn { None, PageUp, PageDown, Tick, Cross, Zoom, BoxTick, BoxCross };
 
-class DrawnIcon : public QIconEngine {
+// An icon that paints itself at whatever size it is asked for.
+class PaintedIcon : public QIconEngine {
 public:
-    explicit DrawnIcon(Drawn kind) : kind_(kind) {}
-    QIconEngine* clone() const override { return new DrawnIcon(kind_); }
     QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
         QPixmap pm(size);
         pm.fill(Qt::transparent);
@@ -129,6 +130,12 @@ public:
         paint(&p, QRect(QPoint(0, 0), size), mode, state);
         return pm;
     }
+};
+
+class DrawnIcon : public PaintedIcon {
+public:
+    explicit DrawnIcon(Drawn kind) : kind_(kind) {}
+    QIconEngine* clone() const override { return new DrawnIcon(kind_); }
     void paint(QPainter* p, const QRect& rect, QIcon::Mode mode, QIcon::State) override {
         p->save();
         p->setRenderHint(QPainter::Antialiasing);
@@ -207,6 +214,30 @@ private:
     Drawn kind_;
 };
 
+// A column of other icons, each in an equal slice from the top: the query grid's help shows its
+// twelve order-code pictures so, beside the twelve lines that explain them.
+class StackedIcon : public PaintedIcon {
+public:
+    explicit StackedIcon(QList<QIcon> icons) : icons_(std::move(icons)) {}
+    QIconEngine* clone() const override { return new StackedIcon(icons_); }
+    void paint(QPainter* p, const QRect& rect, QIcon::Mode mode, QIcon::State state) override {
+        if (icons_.isEmpty()) return;
+        const double slice = rect.height() / static_cast<double>(icons_.size());
+        const int side = std::max(1, static_cast<int>(std::min<double>(rect.width(), slice)));
+        for (int i = 0; i < icons_.size(); ++i) {
+            const int top = rect.top() + static_cast<int>(i * slice + (slice - side) / 2);
+            icons_[i].paint(p, QRect(rect.left() + (rect.width() - side) / 2, top, side, side), Qt::AlignCenter, mode,
+                            state);
+        }
+    }
+
+private:
+    QList<QIcon> icons_;
+};
+
+constexpr const char* kQbeOrderCodes[] = {"qbeoff",   "qbeoffup",   "qbeoffdown", "qbeon",    "qbeonup",  "qbeondown",
+                                          "qbeonsum", "qbeoncount", "qbeonavrg",  "qbeonmin", "qbeonmax", "qbeonbreak"};
+
 Drawn drawnFor(const QString& key) {
     static const std::pair<const char*, Drawn> kDrawn[] = {
         {"wizpgup", Drawn::PageUp},   {"wizpgdn", Drawn::PageDown}, {"marktick", Drawn::Tick},
@@ -280,6 +311,11 @@ QIcon iconFor(const QString& iconFile) {
         }
     }
     if (const Drawn drawn = drawnFor(iconKey(iconFile)); drawn != Drawn::None) return QIcon(new DrawnIcon(drawn));
+    if (iconKey(iconFile) == QLatin1String("qbeorder")) {
+        QList<QIcon> codes;
+        for (const char* code : kQbeOrderCodes) codes << iconFor(QLatin1String(code));
+        return QIcon(new StackedIcon(codes));
+    }
     const IconEntry* entry = findEntry(iconKey(iconFile));
     if (entry) {
         for (const QString& theme : QString::fromLatin1(entry->themes).split(QLatin1Char(';'), Qt::SkipEmptyParts)) {

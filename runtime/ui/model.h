@@ -84,6 +84,7 @@ struct ListColumn {
     Justify headingJustify = Justify::Left;
     std::string picture;  // how the cell texts were formatted (informative)
     bool resizable = false;
+    bool fixed = false;    // a leading column that stays in place when the list scrolls sideways
     bool hasIcon = false;  // cells show ListCell::icon
     // The column's colours, for the cells that have none of their own.
     Color fore = ColorNone, back = ColorNone;

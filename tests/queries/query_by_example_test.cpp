@@ -70,7 +70,8 @@ TEST_F(QueryByExampleGrid, ConditionsAndCodesRunTheView) {
     EXPECT_FALSE(user_.enabled(w, ItemExecute));
     user_.press(w, ItemHelp);
     auto help = user_.waitWindow(kHelpTitle);
-    EXPECT_EQ(user_.text(help, HelpFilter + 106), "You can place up to 15 rows on a query.");
+    EXPECT_EQ(user_.text(help, HelpCode + 2), "Sort field ascending, don't include field in view/report.");
+    EXPECT_EQ(user_.text(help, HelpLine + 6), "You can place up to 15 rows on a query.");
     user_.press(help, HelpOk);
     user_.waitClosed(help);
     user_.chooseEntry(w, SourceList, 3);
@@ -252,6 +253,10 @@ TEST_F(QueryByExampleGrid, AWideSourceScrollsAndItsColumnsMove) {
     user_.press(w, MoveLeft + 2);
     now = user_.control(w, GridArea);
     EXPECT_LE(now.scrollX, user_.control(w, Heading + 1).x);
+    // A larger window shows more of the area.
+    user_.resize(w, area.width + 200, 400);
+    EXPECT_EQ(user_.control(w, GridArea).width, area.width + 200);
+    EXPECT_EQ(user_.control(w, Heading + 14).x, moved.x);
 
     user_.queueMessageBoxAnswer(rt::button::No);
     user_.press(w, ExitButton);
@@ -284,6 +289,11 @@ TEST_F(QueryByExampleGrid, CutCopyAndPasteOnTheFocusedCell) {
     user_.press(s, SourceOk);
     user_.waitClosed(s);
     EXPECT_EQ(user_.statusText(w, 3), "Modified");
+    // The close box asks too, and Cancel keeps the grid.
+    user_.queueMessageBoxAnswer(rt::button::Cancel);
+    user_.closeWindow(w);
+    EXPECT_EQ(user_.lastMessageBox().title, "Save Query");
+    EXPECT_TRUE(user_.isOpen(w));
     user_.queueMessageBoxAnswer(rt::button::No);
     user_.closeWindow(w);
     user_.waitThreadEnd(t);

@@ -127,6 +127,21 @@ TEST(WindowResizer, ControlsFollowTheirEdgesAndTheWindowKeepsItsMinimum) {
     EXPECT_EQ(at(2), (std::vector<int>{150, 80, 40, 14}));
 }
 
+TEST(WindowResizer, AScrollingAreaGrowsAndWhatStandsOnItKeepsItsPlace) {
+    rt::Window w;
+    w.setPosition(0, 0, 200, 100);
+    w.add(1, rt::ControlKind::Panel).setPosition(0, 20, 200, 80).edit().hscroll = true;
+    w.add(2, rt::ControlKind::Entry, 1).setPosition(150, 60, 40, 10);
+    rt::WindowResizer r;
+    r.init(w);
+    w.setSize(300, 150);
+    r.resize();
+    const auto& area = w.control(1).state();
+    EXPECT_EQ((std::vector<int>{area.x, area.y, area.width, area.height}), (std::vector<int>{0, 20, 300, 130}));
+    EXPECT_EQ(w.control(2).state().x, 150);
+    EXPECT_EQ(w.control(2).state().y, 60);
+}
+
 TEST(WindowResizer, AFormWithoutGrowingControlsKeepsEveryControlInPlace) {
     rt::Window w;
     w.setPosition(0, 0, 200, 100);
