@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "core/common/common_window.h"
-#include "queries/qbe/qbe_definitions.h"
 #include "core/dictionary/dictionary.h"
+#include "queries/qbe/qbe_definitions.h"
 #include "runtime/text/picture.h"
 #include "runtime/text/strings.h"
 #include "runtime/ui/window.h"
