@@ -45,8 +45,11 @@ struct QBEDefinitionEntry {
 // Sorted by name; with a source, only the names whose first record names it.
 std::vector<QBEDefinitionEntry> QBEDefinitionList(std::string_view source = {});
 
+// Returned when the file could not be opened: its open steps have told the user already.
+inline constexpr int kQBEFileNotOpened = -1;
+
 // Replaces the definition of that name in one transaction: a failure keeps the old one.
-// 0, or the file's error.
+// 0, kQBEFileNotOpened, or the file's error.
 int SaveQBEDefinition(std::string_view name, std::string_view source, int rows, const std::vector<QBEColumn>& columns);
 // Deletes every record of the name; 0, or the file's error.
 int DeleteQBEDefinition(std::string_view name);

@@ -136,6 +136,7 @@ void QBEView(const std::vector<std::string>& sources, std::vector<QBEColumn> col
     rt::ListColumn rec("REC#", 25, rt::Justify::Right, 2);
     rec.headingJustify = rt::Justify::Right;
     rec.picture = "@S6";
+    rec.fixed = true;
     rec.selectedFore = 0xFFFFFF;
     rec.selectedBack = 0x808080;
     data.columns.push_back(std::move(rec));

@@ -366,10 +366,11 @@ void Grid::save(bool as) {
     if (name_.empty()) name_ = QBEDefinitionWindow(true);
     if (name_.empty()) return;
     takeCells();
-    if (int rc = SaveQBEDefinition(name_, kQBESources[static_cast<std::size_t>(source_ - 1)], rows_, columns_); rc != 0)
-        WindowErrorManager().throwFile(rc, "QBEFile");
-    else
+    const int rc = SaveQBEDefinition(name_, kQBESources[static_cast<std::size_t>(source_ - 1)], rows_, columns_);
+    if (rc == 0)
         modified_ = false;
+    else if (rc != kQBEFileNotOpened)  // the open steps have shown their own message
+        WindowErrorManager().throwFile(rc, "QBEFile");
 }
 
 // The grid's own controls: cells, code pictures and the column-move buttons.

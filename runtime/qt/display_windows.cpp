@@ -25,6 +25,14 @@ void keepOnScreen(QWidget& top) {
              std::clamp(top.y(), area.top(), std::max(area.top(), area.bottom() + 1 - size.height())));
 }
 
+// The window around its client area. Qt gives a window no smaller than 200 x 100 pixels when
+// it adjusts its size; one of a fixed size (a small chooser) is exactly as large as its controls.
+void fitToSize(QtWindow& w) {
+    w.main->adjustSize();
+    if (w.sub) w.sub->adjustSize();
+    if (!w.props.resizable && !w.props.frame && !w.sub) w.main->resize(w.main->sizeHint());
+}
+
 }  // namespace
 
 void QtDisplay::Core::open(const WindowSnapshot& snapshot) {
@@ -133,8 +141,7 @@ void QtDisplay::Core::showWindow(QtWindow& w) {
         top->hide();
         return;
     }
-    w.main->adjustSize();
-    if (w.sub) w.sub->adjustSize();
+    fitToSize(w);
     if (props.frame && (props.width <= 0 || props.height <= 0)) {
         const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
         top->resize(std::min(1200, screen.width()), std::min(800, screen.height()));
@@ -257,8 +264,7 @@ void QtDisplay::Core::applyGeometry(QtWindow& w) {
     if (!props.resizable && !props.frame) w.canvas->setFixedSize(size);
     if (w.shown && !echo && !managed) {
         Applying applying(*this);
-        w.main->adjustSize();
-        if (w.sub) w.sub->adjustSize();
+        fitToSize(w);
     }
     if ((props.x != 0 || props.y != 0) && !managed && !props.atMouse) {
         Applying applying(*this);

@@ -84,6 +84,7 @@ struct ListColumn {
     Justify headingJustify = Justify::Left;
     std::string picture;  // how the cell texts were formatted (informative)
     bool resizable = false;
+    bool fixed = false;    // a leading column that stays in place when the list scrolls sideways
     bool hasIcon = false;  // cells show ListCell::icon
     // The column's colours, for the cells that have none of their own.
     Color fore = ColorNone, back = ColorNone;
@@ -119,6 +120,9 @@ struct ListData {
     int locatorColumn = 0;       // 1-based column that typing (and a locator entry) searches; 0 none
     bool scrollButtons = false;  // buttons beside the scroll bar: first row, page up, page down, last row
     bool operator==(const ListData&) const = default;
+    // Everything but the rows, for rows that replace them all (a member added above belongs
+    // there too).
+    ListData withoutRows() const;
 };
 
 // The row a list's locator finds for a typed text, searching rows from `first` (1-based): the

@@ -244,3 +244,10 @@ TEST_F(QueryByExampleFileOpen, ASaveWaitsForAnotherStationsWrite) {
 }
 
 }  // namespace
+
+TEST_F(QueryByExampleFileOpen, ASaveThatCannotOpenTheFileIsReportedOnce) {
+    std::filesystem::create_directory("VOQKivorant.qbs");
+    user_.queueMessageBoxAnswer(rt::button::Cancel);
+    EXPECT_EQ(SaveQBEDefinition("Alt", "CrossTab", 1, {QBESetAllColumn()}), kQBEFileNotOpened);
+    EXPECT_EQ(titles(), std::vector<std::string>{"File Access Error"});
+}

@@ -1,8 +1,10 @@
 // Query by example's view in the Qt front end on the demo's cube heads: first with the cube
-// name sorted (the locator column, a record found from the "Locate:" entry), grabbed into
-// qbe_view.png; then without a sorted column (scroll buttons), made larger, grabbed into
-// qbe_view_scroll.png. Each closed with its "OK". Usage: queries_qbe_view_gui OUTPUT_FOLDER
+// name sorted (the locator column, a record found from the "Locate:" entry), scrolled sideways
+// under its fixed first column, grabbed into qbe_view.png; then without a sorted column (scroll buttons), made larger,
+// grabbed into qbe_view_scroll.png. Each closed with its "OK". Usage: queries_qbe_view_gui OUTPUT_FOLDER
 #include <QApplication>
+#include <QScrollBar>
+#include <QTreeView>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -42,7 +44,15 @@ void showViews() {
                              column(2, "Gruppe", "@n6", "R", Minimum, Maximum),
                              column(3, "Cube", "@s20", "L", OnUp),
                              column(5, "Beschreibung", "@s40", "L", On),
-                             column(11, "Tabelle", "@s30", "L", On)};
+                             column(11, "Tabelle", "@s30", "L", On),
+                             column(7, "Zugriff", "@s20", "L", On),
+                             column(14, "Parameter", "@s30", "L", On)};
+    // Wide columns, so that the list scrolls sideways under its fixed first column.
+    QBEOptionValues options;
+    options.viewColumnWidth = 90;
+    options.viewColor[0] = 0xF0FAFF;
+    options.viewColor[1] = 0x602000;
+    SetQBEOptions(options);
     QBEView(sources, g, "", "+UPPER(CUBK:CubeName)", 2, 3);
     g[3].type(1) = On;
     g[3].FILTERTYPE[kQBESlots - 1] = On;
@@ -76,6 +86,12 @@ void schedule(rt::qt::QtDisplay& display, const std::string& folder) {
                                 rt::UserInput typed(rt::Event::NewSelection, qbeview::Locate);
                                 typed.value = "r";
                                 rt::sendInput(viewWindow(), typed);
+                                return GuiStep::Done;
+                            },
+                            [&display] {
+                                auto* list = display.windowWidget(viewWindow())->findChild<QTreeView*>();
+                                if (!list) return GuiStep::Failed;
+                                list->horizontalScrollBar()->setValue(list->horizontalScrollBar()->maximum());
                                 return GuiStep::Done;
                             },
                             grab(display, folder + "/qbe_view.png"),

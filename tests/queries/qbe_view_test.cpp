@@ -121,11 +121,12 @@ TEST_F(QueryByExampleView, TheLookFromTheOptionsAndTheSortedColumnLocates) {
     const rt::ListData& data = *list.list;
     EXPECT_EQ(data.lineHeight, 12);
     ASSERT_EQ(data.columns.size(), 4u);
-    // REC#: right-aligned, not resizable, a grey bar with white text; the others as wide as the option says.
+    // REC#: right-aligned, fixed, a grey bar with white text; the others as wide as the option says.
     EXPECT_EQ(data.columns[0].heading, "REC#");
     EXPECT_EQ(data.columns[0].width, 25);
     EXPECT_EQ(data.columns[0].justify, rt::Justify::Right);
     EXPECT_FALSE(data.columns[0].resizable);
+    EXPECT_TRUE(data.columns[0].fixed);
     EXPECT_EQ(data.columns[0].selectedBack, 0x808080u);
     EXPECT_EQ(data.columns[0].selectedFore, 0xFFFFFFu);
     EXPECT_EQ(data.columns[1].width, 70);

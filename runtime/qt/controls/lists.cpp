@@ -114,6 +114,98 @@ void setColumns(QtWindow& w, QtControl& c, const ListData& data) {
     header->setStretchLastSection(true);
 }
 
+// Fixed leading columns: a second view over the same rows and selection shows them on top of
+// the list's left edge, so that they stay when the list scrolls sideways.
+class FixedColumns : public QObject {
+public:
+    explicit FixedColumns(QTreeView* list)
+        : QObject(list), list_(list), view_(new QTreeView(list)), delegate_(new CellDelegate(view_)) {
+        setObjectName(kName);
+        view_->setModel(list->model());
+        view_->setSelectionModel(list->selectionModel());
+        view_->setItemDelegate(delegate_);
+        view_->setRootIsDecorated(false);
+        view_->setUniformRowHeights(true);
+        view_->setAllColumnsShowFocus(true);
+        view_->setSelectionMode(QAbstractItemView::SingleSelection);
+        view_->setSelectionBehavior(QAbstractItemView::SelectRows);
+        view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        view_->setFocusPolicy(Qt::NoFocus);
+        view_->setFrameShape(QFrame::NoFrame);
+        view_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        view_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        view_->header()->setStretchLastSection(false);
+        view_->header()->setSectionsMovable(false);
+        view_->header()->setSectionResizeMode(QHeaderView::Fixed);
+        view_->setTextElideMode(Qt::ElideRight);
+        QScrollBar* mine = view_->verticalScrollBar();
+        QScrollBar* theirs = list->verticalScrollBar();
+        connect(theirs, &QScrollBar::valueChanged, mine, &QScrollBar::setValue);
+        connect(mine, &QScrollBar::valueChanged, theirs, &QScrollBar::setValue);
+        // What the user does here, the list reports.
+        connect(view_, &QTreeView::activated, list, [list](const QModelIndex& index) { emit list->activated(index); });
+        connect(view_->header(), &QHeaderView::sectionClicked, list->header(),
+                [list](int section) { emit list->header()->sectionClicked(section); });
+        connect(list->header(), &QHeaderView::sectionResized, this, [this] { place(); });
+        list->viewport()->installEventFilter(this);
+    }
+    // The list's own, once made (found by name: the class has no meta object of its own).
+    static FixedColumns* of(QTreeView* list) {
+        return static_cast<FixedColumns*>(list->findChild<QObject*>(kName, Qt::FindDirectChildrenOnly));
+    }
+
+    void show(int count, const QString& styleSheet, int lineHeight) {
+        count_ = count;
+        view_->setStyleSheet(styleSheet);
+        delegate_->setLineHeight(lineHeight);
+        for (int i = 0; i < list_->model()->columnCount(); ++i)
+            view_->setColumnHidden(i, i >= count_ || list_->isColumnHidden(i));
+        view_->setVisible(count_ > 0);
+        place();
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Resize) place();
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    void place() {
+        if (count_ <= 0) return;
+        int width = 0;
+        for (int i = 0; i < count_ && i < list_->model()->columnCount(); ++i) {
+            if (list_->isColumnHidden(i)) continue;
+            view_->setColumnWidth(i, list_->columnWidth(i));
+            width += list_->columnWidth(i);
+        }
+        const QRect area = list_->viewport()->geometry();
+        const int top = list_->header()->isVisible() ? list_->header()->geometry().top() : area.top();
+        view_->header()->setVisible(list_->header()->isVisible());
+        view_->setGeometry(area.left(), top, std::min(width, area.width()), area.bottom() - top + 1);
+        view_->verticalScrollBar()->setValue(list_->verticalScrollBar()->value());
+        view_->raise();
+    }
+
+    static constexpr const char* kName = "fixedColumns";
+    QTreeView* list_;
+    QTreeView* view_;
+    CellDelegate* delegate_;
+    int count_ = 0;
+};
+
+void setFixedColumns(QtControl& c, const ListData& data, int lineHeight) {
+    int count = 0;
+    while (count < int(data.columns.size()) && data.columns[count].fixed) ++count;
+    FixedColumns* fixed = FixedColumns::of(c.view);
+    if (count == 0 || c.model->isTree()) {
+        if (fixed) fixed->show(0, {}, 0);
+        return;
+    }
+    if (!fixed) fixed = new FixedColumns(c.view);
+    fixed->show(count, c.view->styleSheet(), lineHeight);
+}
+
 // Buttons beside the vertical scroll bar that move the selection as Home, Page Up, Page Down and
 // End do (the list reports the new row as any move).
 void setScrollButtons(QTreeView* view, bool on) {
@@ -169,14 +261,15 @@ void listList(Core&, QtWindow& w, QtControl& c) {
     c.view->setStyleSheet(data->grid ? QStringLiteral("QTreeView::item{border-right:1px solid palette(mid);"
                                                       "border-bottom:1px solid palette(mid);}")
                                      : QString());
-    static_cast<CellDelegate*>(c.view->itemDelegate())
-        ->setLineHeight(data->lineHeight > 0 ? w.units.y(data->lineHeight) : 0);
+    const int lineHeight = data->lineHeight > 0 ? w.units.y(data->lineHeight) : 0;
+    static_cast<CellDelegate*>(c.view->itemDelegate())->setLineHeight(lineHeight);
     if (c.model->isTree())
         for (int row = 1; row <= c.model->flatCount(); ++row) {
             const QModelIndex index = c.model->indexOfRow(row);
             if (c.model->rowCount(index) > 0) c.view->setExpanded(index, !c.model->contracted(row));
         }
     if (!c.model->isTree()) setScrollButtons(c.view, data->scrollButtons);
+    setFixedColumns(c, *data, lineHeight);
     c.view->verticalScrollBar()->setValue(scroll);
 }
 

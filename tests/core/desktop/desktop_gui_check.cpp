@@ -146,6 +146,11 @@ void schedule(rt::qt::QtDisplay& display, std::string folder) {
              QWidget* picker = display.windowWidget(windowOf("PageGridPicker"))->window();
              if (picker->windowType() != Qt::Popup) return fail("the page-grid chooser is no pop-up");
              if (!atMouse(picker, kMouse)) return fail("the page-grid chooser is not at the mouse");
+             // One row and one column more than chosen (1 x 1): 36 dialog units each way, well
+             // under 40 (ten average characters across, five lines down).
+             if (picker->width() > 10 * picker->fontMetrics().averageCharWidth() ||
+                 picker->height() > 5 * picker->fontMetrics().height())
+                 return fail("the page-grid chooser is larger than its cells");
              picker->grab().save(QString::fromStdString(folder + "/PageGridPicker.png"), "PNG");
              // Two pages across, one down.
              rt::UserInput release(rt::Event::MouseUp, preview::pickerCell(2, 1));
