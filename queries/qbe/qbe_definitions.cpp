@@ -84,7 +84,9 @@ int OpenQBEFile(rt::FileManager& file) {
     if (rc == 0) return 0;
     const std::string name = file.name();
     std::error_code ec;
-    if (!std::filesystem::exists(name, ec)) errors.throwMessage(rt::ErrorManager::CreateFailed, name);
+    // Only a local file can be missing on disk; a server table's name is no path.
+    if (file.def().store == rt::StoreKind::LocalFile && !std::filesystem::exists(name, ec))
+        errors.throwMessage(rt::ErrorManager::CreateFailed, name);
     if (rc == rt::ErrInvalidKeyFile && errors.throwMessage(rt::ErrorManager::RebuildKey, name) == rt::button::Yes) {
         if (file.buildKeys() != 0)
             errors.throwMessage(rt::ErrorManager::RebuildFailed, name);

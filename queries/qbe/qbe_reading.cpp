@@ -4,6 +4,7 @@
 
 #include "core/common/common_window.h"
 #include "core/dictionary/dictionary.h"
+#include "queries/qbe/qbe_definitions.h"
 #include "runtime/text/picture.h"
 #include "runtime/text/strings.h"
 #include "runtime/ui/window.h"
@@ -37,10 +38,8 @@ QBESourceRun::~QBESourceRun() {
 
 bool QBESourceRun::open(const std::string& filter, const std::string& order) {
     if (!file_) return false;
-    if (int rc = file_->open(); rc != 0) {
-        WindowErrorManager().throwFile(rc, file_->label());
-        return false;
-    }
+    // The source's table is opened with the same steps as the definitions file; they tell the user.
+    if (OpenQBEFile(*file_) != 0) return false;
     opened_ = true;
     view_ = std::make_unique<rt::ViewManager>(*file_);
     if (view_->setFilter(rt::clip(filter)) != 0 || view_->setOrder(rt::clip(order)) != 0) {

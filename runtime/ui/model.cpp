@@ -32,6 +32,17 @@ std::shared_ptr<const VirtualRows> makeVirtualRows(
     return std::make_shared<FunctionRows>(count, std::move(read));
 }
 
+ListData ListData::withoutRows() const {
+    ListData out;
+    out.columns = columns;
+    out.icons = icons;
+    out.lineHeight = lineHeight;
+    out.grid = grid;
+    out.locatorColumn = locatorColumn;
+    out.scrollButtons = scrollButtons;
+    return out;
+}
+
 UserInput escapeInput(const std::vector<ControlState>& controls,
                       const std::function<bool(const ControlState&)>& operable) {
     for (const auto& c : controls)

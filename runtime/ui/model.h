@@ -120,6 +120,9 @@ struct ListData {
     int locatorColumn = 0;       // 1-based column that typing (and a locator entry) searches; 0 none
     bool scrollButtons = false;  // buttons beside the scroll bar: first row, page up, page down, last row
     bool operator==(const ListData&) const = default;
+    // Everything but the rows, for rows that replace them all (a member added above belongs
+    // there too).
+    ListData withoutRows() const;
 };
 
 // The row a list's locator finds for a typed text, searching rows from `first` (1-based): the

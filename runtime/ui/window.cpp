@@ -329,13 +329,7 @@ ListData& ControlRef::editListWithoutRows() {
     auto& s = edit();
     assert(hasList(s.kind) && "list data on a control without a list");
     // The rows are replaced: only the rest of the published list is copied.
-    auto fresh = std::make_shared<ListData>();
-    if (s.list) {
-        fresh->columns = s.list->columns;
-        fresh->icons = s.list->icons;
-        fresh->lineHeight = s.list->lineHeight;
-        fresh->grid = s.list->grid;
-    }
+    auto fresh = std::make_shared<ListData>(s.list ? s.list->withoutRows() : ListData{});
     ListData& ref = *fresh;
     s.list = std::move(fresh);
     ++s.listSerial;

@@ -110,4 +110,18 @@ TEST_F(QueryByExampleReport, ARejectedOrderStopsTheRun) {
     EXPECT_TRUE(pages_.empty());
 }
 
+TEST_F(QueryByExampleReport, ASourceThatCannotBeOpenedIsReportedAndTheUserMayGoOn) {
+    // The client's database is out of reach: the open steps report it, and Cancel goes on without a run.
+    GLO.ConnectString = voq::test::sqliteConnectString(file("gone/client.db"));
+    std::vector<QBEColumn> g{QBESetAllColumn(), column(1, "CUBK:ID", On)};
+    user_.queueMessageBoxAnswer(rt::button::Cancel);
+    const int t = cubestest::startWithDictionary([g] {
+        QBEReport({"CrossTab", "VOQCubeGruppe", "VOQCubeKopf"}, g, "", "+CUBK:ID", 1, 3);
+    });
+    user_.waitThreadEnd(t);
+    ASSERT_EQ(user_.messageBoxes().size(), 1u);
+    EXPECT_EQ(user_.messageBoxes()[0].title, "File Access Error");
+    EXPECT_TRUE(pages_.empty());
+}
+
 }  // namespace

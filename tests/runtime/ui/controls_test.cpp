@@ -591,6 +591,31 @@ TEST_F(UiTest, ASourceWithSnapshotsPublishesEachStateWhileEarlierOnesStayAsTheyW
     user.waitThreadEnd(t);
 }
 
+// New rows, or a snapshot of rows, replace the rows only: the rest of the list stays.
+TEST_F(UiTest, NewRowsAndSnapshotsKeepTheRestOfTheList) {
+    int t = rt::startThread([] {
+        rt::Window w("Liste", "Liste");
+        auto list = w.add(1, ControlKind::List);
+        rt::ListData& data = list.editList();
+        data.columns = {{"Nr", 20}, {"Name", 60}};
+        data.icons = {"a.ico"};
+        data.lineHeight = 12;
+        data.grid = true;
+        data.locatorColumn = 2;
+        data.scrollButtons = true;
+        data.rows = {row({"1", "x"})};
+        const rt::ListData before = list.list();
+        list.setRows({row({"2", "y"}), row({"3", "z"})});
+        list.setVirtualRows(
+            rt::makeVirtualRows(5, [](std::size_t, std::size_t) { return std::vector<rt::ListRow>{}; }));
+        rt::ListData after = list.list();
+        EXPECT_TRUE(after.rows.empty());
+        after.rows = before.rows;
+        EXPECT_EQ(after, before);
+    });
+    rt::waitThread(t);
+}
+
 struct Article {
     rt::CString<21> name;
     rt::Long number = 0;
