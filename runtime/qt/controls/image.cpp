@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPixmap>
 #include <QScrollArea>
+#include <QStyle>
 
 #include "runtime/qt/controls/control_kind.h"
 #include "runtime/qt/icons.h"
@@ -66,8 +67,16 @@ void scrollingLook(QtWindow& w, QtControl& c, QScrollArea& area, QLabel& label) 
     const ControlState& s = c.state;
     area.setHorizontalScrollBarPolicy(s.hscroll ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
     area.setVerticalScrollBarPolicy(s.vscroll ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
-    const QSize shown(s.virtualWidth > 0 ? w.units.x(s.virtualWidth) : 0,
-                      s.virtualHeight > 0 ? w.units.y(s.virtualHeight) : 0);
+    QSize shown(s.virtualWidth > 0 ? w.units.x(s.virtualWidth) : 0,
+                s.virtualHeight > 0 ? w.units.y(s.virtualHeight) : 0);
+    // Without a horizontal bar the whole width must show: a picture as wide as the control
+    // keeps its shape beside the vertical bar.
+    const int across =
+        w.units.x(s.width) - (s.vscroll ? area.style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, &area) : 0);
+    if (!s.hscroll && across > 0 && shown.width() > across) {
+        if (shown.height() > 0) shown.setHeight(static_cast<int>(1.0 * shown.height() * across / shown.width()));
+        shown.setWidth(across);
+    }
     const QString key = qs(s.icon) + QLatin1Char('|') + QString::number(shown.width()) + QLatin1Char('x') +
                         QString::number(shown.height());
     if (label.property("rtImage").toString() != key) {

@@ -191,6 +191,17 @@ void schedule(rt::qt::QtDisplay& display, std::string folder) {
              QApplication::sendEvent(area->viewport(), &wheel);
              if (area->verticalScrollBar()->value() <= 0) return fail("the wheel does not scroll the page");
              if (!grab(display, folder, "ReportPreview", "ReportPreview100")) return GuiStep::Failed;
+             rt::sendInput(windowOf("ReportPreview"), rt::UserInput(rt::Event::Accepted, preview::ITEM_PAGE_WIDTH));
+             return GuiStep::Done;
+         },
+         [&display, folder] {
+             QWidget* window = display.windowWidget(windowOf("ReportPreview"));
+             auto* area = window->findChild<QScrollArea*>();
+             if (!area || area->horizontalScrollBar()->isVisible()) return GuiStep::Wait;
+             // The page's right edge stays beside the vertical bar.
+             if (area->widget()->width() > area->viewport()->width())
+                 return fail("the page at page width is wider than the window");
+             if (!grab(display, folder, "ReportPreview", "ReportPreviewPageWidth")) return GuiStep::Failed;
              // A smaller window, whole pages again.
              window->window()->showNormal();
              window->window()->resize(640, 420);
