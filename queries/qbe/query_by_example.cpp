@@ -111,10 +111,10 @@ Grid::Grid() : w_("QueryByExample", kGridTitle) {
         for (const auto& s : kQBESources) data.rows.push_back({{rt::ListCell(std::string(s))}});
     }
     // What Execute runs, "View" or "Report", each with its icon; the picture shows the chosen one.
-    w_.add(ExecutionList, rt::ControlKind::DropList).setPosition(152, 4, 50, 12);
+    w_.add(ExecutionList, rt::ControlKind::DropList).setPosition(152, 4, 54, 12);
     {
         rt::ListData& data = w_[ExecutionList].editList();
-        rt::ListColumn col("", 50, rt::Justify::Left, 2);
+        rt::ListColumn col("", 54, rt::Justify::Left, 2);
         col.hasIcon = true;
         data.columns = {col};
         data.icons = {"QbeView.ico", "QbeReport.ico"};
