@@ -114,7 +114,7 @@ Grid::Grid() : w_("QueryByExample", kGridTitle) {
     w_.add(ExecutionList, rt::ControlKind::DropList).setPosition(152, 4, 54, 12);
     {
         rt::ListData& data = w_[ExecutionList].editList();
-        rt::ListColumn col("", 54, rt::Justify::Left, 2);
+        rt::ListColumn col("", 50, rt::Justify::Left, 2);
         col.hasIcon = true;
         data.columns = {col};
         data.icons = {"QbeView.ico", "QbeReport.ico"};
