@@ -21,8 +21,12 @@ using namespace qbe;
 namespace {
 
 // The grid's layout, dialog units on the scrolling area: each cell's entry with its code's
-// picture under the middle of it.
-constexpr int kLeft = 18;  // the row numbers stand left of it
+// picture under the middle of it. Row numbers stand in the margin, and row 1's number has the
+// execution list beside it.
+constexpr int kLabelWidth = 12;
+constexpr int kExecutionX = 4 + kLabelWidth + 5;  // room for the focus mark left of it
+constexpr int kExecutionWidth = 54;
+constexpr int kLeft = kExecutionX + kExecutionWidth + 5;
 constexpr int kColumnStep = 62;
 constexpr int kColumnWidth = 60;
 constexpr int kFirstRow = 32;  // heading and move buttons above
@@ -110,8 +114,13 @@ Grid::Grid() : w_("QueryByExample", kGridTitle) {
         data.columns = {rt::ListColumn("", 100, rt::Justify::Left, 2)};
         for (const auto& s : kQBESources) data.rows.push_back({{rt::ListCell(std::string(s))}});
     }
+    w_.add(GridArea, rt::ControlKind::Panel).setPosition(0, 22, 620, 278);
+    w_[GridArea].edit().hscroll = true;
+    w_[GridArea].edit().vscroll = true;
     // What Execute runs, "View" or "Report", each with its icon; the picture shows the chosen one.
-    w_.add(ExecutionList, rt::ControlKind::DropList).setPosition(152, 4, 50, 12);
+    // The list stands in row 1 of the grid but outlives every rebuild of it, keeping the choice.
+    w_.add(ExecutionList, rt::ControlKind::DropList, GridArea)
+        .setPosition(kExecutionX, rowY(1) - 1, kExecutionWidth, 12);
     {
         rt::ListData& data = w_[ExecutionList].editList();
         rt::ListColumn col("", 50, rt::Justify::Left, 2);
@@ -125,15 +134,15 @@ Grid::Grid() : w_("QueryByExample", kGridTitle) {
         }
     }
     w_[ExecutionList].setSelected(1).setValue("View");
-    w_.add(ExecutionPicture, rt::ControlKind::Image).setIcon("QbeView.ico").setPosition(545, 5, 10, 10);
+    w_.add(ExecutionPicture, rt::ControlKind::Image).setIcon("QbeView.ico").setPosition(150, 5, 10, 10);
     const struct {
         int id;
         const char* text;
         const char* icon;
         int x;
-    } buttons[] = {{AddRow, "Add row", "QbeAddRow.ico", 208},         {DeleteRow, "Delete row", "QbeDelRow.ico", 264},
-                   {ViewSource, "View source", "QbeSource.ico", 320}, {Execute, "Execute", "QbeExecute.ico", 376},
-                   {Options, "Options", "QbeOptions.ico", 432},       {ExitButton, "Exit", "QbeExitApp.ico", 562}};
+    } buttons[] = {{AddRow, "Add row", "QbeAddRow.ico", 164},         {DeleteRow, "Delete row", "QbeDelRow.ico", 220},
+                   {ViewSource, "View source", "QbeSource.ico", 276}, {Execute, "Execute", "QbeExecute.ico", 332},
+                   {Options, "Options", "QbeOptions.ico", 388},       {ExitButton, "Exit", "QbeExitApp.ico", 562}};
     for (const auto& b : buttons)
         w_.add(b.id, rt::ControlKind::Button).setText(b.text).setIcon(b.icon).setPosition(b.x, 3, 54, 14);
     const struct {
@@ -141,14 +150,11 @@ Grid::Grid() : w_("QueryByExample", kGridTitle) {
         const char* icon;
         const char* tip;
         int x;
-    } files[] = {{LoadButton, "QbeOpen.ico", "Open stored query", 488},
-                 {SaveButton, "QbeSave.ico", "Save current query", 506},
-                 {NewButton, "QbeNew.ico", "Create new query", 524}};
+    } files[] = {{LoadButton, "QbeOpen.ico", "Open stored query", 444},
+                 {SaveButton, "QbeSave.ico", "Save current query", 462},
+                 {NewButton, "QbeNew.ico", "Create new query", 480}};
     for (const auto& f : files)
         w_.add(f.id, rt::ControlKind::Button).setIcon(f.icon).setTip(f.tip).setPosition(f.x, 3, 16, 14);
-    w_.add(GridArea, rt::ControlKind::Panel).setPosition(0, 22, 620, 278);
-    w_[GridArea].edit().hscroll = true;
-    w_[GridArea].edit().vscroll = true;
     w_.setStatusZones({200, 200, 0});
     w_.setTimer(50);
     w_.setImmediateAll(true);
@@ -203,7 +209,7 @@ void Grid::addRowControls(int r) {
     w_.add(RowLabel + r, rt::ControlKind::String, GridArea)
         .setText(std::to_string(r) + ".")
         .setFont(bold)
-        .setPosition(4, rowY(r) + 2, 12, 10);
+        .setPosition(4, rowY(r) + 2, kLabelWidth, 10);
     for (int c = 0; c < columns(); ++c) {
         const int x = columnX(c);
         // The "SET ALL" cells show the built row text; they take no input.
@@ -245,6 +251,8 @@ void Grid::sizeArea() {
 
 void Grid::refreshState() {
     const bool chosen = !columns_.empty();
+    // Without a grid there is no row 1 to carry the execution list.
+    if (w_[ExecutionList].state().hidden == chosen) w_[ExecutionList].setHidden(!chosen);
     for (int id :
          {ItemSave, ItemSaveAs, ItemNew, ItemViewSource, ItemExecute, SaveButton, NewButton, ViewSource, Execute})
         w_[id].setEnabled(chosen);

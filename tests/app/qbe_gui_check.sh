@@ -72,8 +72,8 @@ sleep 0.5
 xdo key Down
 sleep 1.5
 # Row 1 of the cube name's column (the fourth): everything but the list cube, sorted and shown;
-# the number and the description shown; the report chosen, not the view.
-xdo mousemove --window "$grid" 349 102 click 1
+# the number and the description shown; the report chosen in row 1's list, not the view.
+xdo mousemove --window "$grid" 442 102 click 1
 sleep 0.3
 xdo type --delay 40 "<> 'Umsatzliste'"
 xdo key Tab
@@ -84,17 +84,17 @@ pickCode() {  # column x, entries down from "Off"
   xdo key Return
   sleep 0.4
 }
-pickCode 349 4 # On, up
-pickCode 163 3 # On
-pickCode 535 3 # On
-xdo mousemove --window "$grid" 263 29 click 1
+pickCode 442 4 # On, up
+pickCode 256 3 # On
+pickCode 628 3 # On
+xdo mousemove --window "$grid" 70 102 click 1
 sleep 0.7
 xdo key Down Return
 sleep 1
 grab "$shot" "the grid of the cubes with a condition and codes"
 
 # "Execute": the progress window, then the preview of the report.
-xdo mousemove --window "$grid" 603 29 click 1
+xdo mousemove --window "$grid" 537 29 click 1
 awaitPreview
 grab "${shot%.png}-preview.png" "the report's preview"
 closeWindow "$preview"

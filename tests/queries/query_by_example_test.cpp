@@ -263,6 +263,60 @@ TEST_F(QueryByExampleGrid, AWideSourceScrollsAndItsColumnsMove) {
     user_.waitThreadEnd(t);
 }
 
+TEST_F(QueryByExampleGrid, TheExecutionChoiceInRowOneOutlivesRebuilds) {
+    const int t = cubestest::startWithDictionary([] { QueryByExample(""); });
+    auto w = user_.waitWindow(kGridTitle);
+    EXPECT_FALSE(shows(w, ExecutionList));
+    user_.chooseEntry(w, SourceList, 3);
+    EXPECT_TRUE(shows(w, ExecutionList));
+    // Beside row 1's number, left of the first cell, on the scrolling area.
+    const rt::ControlState list = user_.control(w, ExecutionList);
+    EXPECT_EQ(list.parent, GridArea);
+    EXPECT_LE(list.x + list.width, user_.control(w, cellId(0, 1)).x);
+    EXPECT_GE(list.x, user_.control(w, RowLabel + 1).x + user_.control(w, RowLabel + 1).width);
+    user_.chooseEntry(w, ExecutionList, 2);
+    EXPECT_EQ(user_.control(w, ExecutionPicture).icon, "QbeReport.ico");
+
+    // Another source and back: the grid is made anew, the choice stays and still decides.
+    user_.chooseEntry(w, SourceList, 1);
+    user_.chooseEntry(w, SourceList, 3);
+    EXPECT_TRUE(shows(w, ExecutionList));
+    EXPECT_EQ(user_.control(w, ExecutionPicture).icon, "QbeReport.ico");
+    pick(w, 3, 1, qbecode::On);
+    user_.press(w, Execute);
+    auto report = user_.waitWindow(" Report Preview");
+    user_.press(report, preview::BUTTON_EXIT);
+    user_.waitClosed(report);
+
+    // The choice is no part of a saved definition: loading keeps the grid's own.
+    user_.chooseEntry(w, ExecutionList, 1);
+    user_.press(w, SaveButton);
+    auto s = user_.waitWindow(kSaveTitle);
+    user_.setValue(s, NameEntry, "Namen");
+    user_.press(s, NameOk);
+    user_.waitClosed(s);
+    user_.chooseEntry(w, ExecutionList, 2);
+    user_.press(w, LoadButton);
+    auto l = user_.waitWindow(kLoadTitle);
+    user_.selectRow(l, NameList, 1);
+    user_.press(l, NameOk);
+    user_.waitClosed(l);
+    EXPECT_EQ(user_.control(w, ExecutionPicture).icon, "QbeReport.ico");
+    user_.press(w, Execute);
+    report = user_.waitWindow(" Report Preview");
+    user_.press(report, preview::BUTTON_EXIT);
+    user_.waitClosed(report);
+    // And View runs the view.
+    user_.chooseEntry(w, ExecutionList, 1);
+    EXPECT_EQ(user_.control(w, ExecutionPicture).icon, "QbeView.ico");
+    user_.press(w, Execute);
+    auto v = user_.waitWindow(" QBE View [VOQCubeKopf]");
+    user_.press(v, qbeview::Ok);
+    user_.waitClosed(v);
+    user_.press(w, ExitButton);
+    user_.waitThreadEnd(t);
+}
+
 TEST_F(QueryByExampleGrid, CutCopyAndPasteOnTheFocusedCell) {
     const int t = cubestest::startWithDictionary([] { QueryByExample(""); });
     auto w = user_.waitWindow(kGridTitle);
