@@ -424,39 +424,19 @@ void OdbcDataSet::LoadResult() {
     SQLBIGINT i64 = 0;
     SQLGUID guid{};
     for (Target& t : targets) {
+        auto into = [&t](auto& value) {
+            t.buffer = &value;
+            t.size = sizeof value;
+        };
         switch (t.cType) {
-        case SQL_C_GUID:
-            t.buffer = &guid;
-            t.size = sizeof guid;
-            break;
-        case SQL_C_SLONG:
-            t.buffer = &i32;
-            t.size = sizeof i32;
-            break;
-        case SQL_C_SSHORT:
-            t.buffer = &i16;
-            t.size = sizeof i16;
-            break;
-        case SQL_C_SBIGINT:
-            t.buffer = &i64;
-            t.size = sizeof i64;
-            break;
-        case SQL_C_TYPE_DATE:
-            t.buffer = &date;
-            t.size = sizeof date;
-            break;
-        case SQL_C_TYPE_TIME:
-            t.buffer = &time;
-            t.size = sizeof time;
-            break;
-        case SQL_C_TYPE_TIMESTAMP:
-            t.buffer = &stamp;
-            t.size = sizeof stamp;
-            break;
-        default:
-            t.buffer = buffer;
-            t.size = sizeof buffer;
-            break;
+        case SQL_C_GUID: into(guid); break;
+        case SQL_C_SLONG: into(i32); break;
+        case SQL_C_SSHORT: into(i16); break;
+        case SQL_C_SBIGINT: into(i64); break;
+        case SQL_C_TYPE_DATE: into(date); break;
+        case SQL_C_TYPE_TIME: into(time); break;
+        case SQL_C_TYPE_TIMESTAMP: into(stamp); break;
+        default: into(buffer); break;
         }
     }
     std::vector<std::size_t> cellEnd(cols);
