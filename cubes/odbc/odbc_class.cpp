@@ -54,7 +54,8 @@ std::string_view wholeChars(const char* data, std::size_t bytes) {
         if (lead >= 0xC0 && end - (i - 1) < need) end = i - 1;
     }
     text = text.substr(0, end);
-    return rt::cutChars(text, kMaxTextChars);
+    // Never more characters than bytes: only a long text can need the cut.
+    return text.size() > kMaxTextChars ? rt::cutChars(text, kMaxTextChars) : text;
 }
 
 template <typename T>
@@ -69,11 +70,17 @@ void appendTwoDigits(std::string& out, unsigned v) {
 }
 
 void appendDate(std::string& out, unsigned day, unsigned month, int year) {
-    appendTwoDigits(out, day);
-    out.push_back('/');
-    appendTwoDigits(out, month);
-    out.push_back('/');
-    appendNumber(out, year);
+    // Written whole, then appended at once.
+    char text[24];
+    text[0] = static_cast<char>('0' + (day / 10) % 10);
+    text[1] = static_cast<char>('0' + day % 10);
+    text[2] = '/';
+    text[3] = static_cast<char>('0' + (month / 10) % 10);
+    text[4] = static_cast<char>('0' + month % 10);
+    text[5] = '/';
+    const fmt::format_int digits(year);
+    std::memcpy(text + 6, digits.data(), digits.size());
+    out.append(text, 6 + digits.size());
 }
 
 }  // namespace
@@ -319,6 +326,8 @@ void OdbcDataSet::LoadResult() {
     struct Target {
         int number;
         SQLSMALLINT cType;
+        SQLPOINTER buffer = nullptr;  // where SQLGetData puts the value, and its size
+        SQLLEN size = 0;
     };
     std::vector<Target> targets;
     for (SQLSMALLINT c = 1; c <= n; ++c) {
@@ -414,6 +423,42 @@ void OdbcDataSet::LoadResult() {
     SQLSMALLINT i16 = 0;
     SQLBIGINT i64 = 0;
     SQLGUID guid{};
+    for (Target& t : targets) {
+        switch (t.cType) {
+        case SQL_C_GUID:
+            t.buffer = &guid;
+            t.size = sizeof guid;
+            break;
+        case SQL_C_SLONG:
+            t.buffer = &i32;
+            t.size = sizeof i32;
+            break;
+        case SQL_C_SSHORT:
+            t.buffer = &i16;
+            t.size = sizeof i16;
+            break;
+        case SQL_C_SBIGINT:
+            t.buffer = &i64;
+            t.size = sizeof i64;
+            break;
+        case SQL_C_TYPE_DATE:
+            t.buffer = &date;
+            t.size = sizeof date;
+            break;
+        case SQL_C_TYPE_TIME:
+            t.buffer = &time;
+            t.size = sizeof time;
+            break;
+        case SQL_C_TYPE_TIMESTAMP:
+            t.buffer = &stamp;
+            t.size = sizeof stamp;
+            break;
+        default:
+            t.buffer = buffer;
+            t.size = sizeof buffer;
+            break;
+        }
+    }
     std::vector<std::size_t> cellEnd(cols);
     std::vector<std::int32_t> cellLen(cols);
     int rows = 0;
@@ -428,43 +473,7 @@ void OdbcDataSet::LoadResult() {
         std::fill(cellLen.begin(), cellLen.end(), 0);
         for (const Target& t : targets) {
             SQLLEN ind = 0;
-            SQLPOINTER target = nullptr;
-            SQLLEN size = 0;
-            switch (t.cType) {
-            case SQL_C_GUID:
-                target = &guid;
-                size = sizeof guid;
-                break;
-            case SQL_C_SLONG:
-                target = &i32;
-                size = sizeof i32;
-                break;
-            case SQL_C_SSHORT:
-                target = &i16;
-                size = sizeof i16;
-                break;
-            case SQL_C_SBIGINT:
-                target = &i64;
-                size = sizeof i64;
-                break;
-            case SQL_C_TYPE_DATE:
-                target = &date;
-                size = sizeof date;
-                break;
-            case SQL_C_TYPE_TIME:
-                target = &time;
-                size = sizeof time;
-                break;
-            case SQL_C_TYPE_TIMESTAMP:
-                target = &stamp;
-                size = sizeof stamp;
-                break;
-            default:
-                target = buffer;
-                size = sizeof buffer;
-                break;
-            }
-            SQLRETURN rc = SQLGetData(HSTMT, static_cast<SQLUSMALLINT>(t.number), t.cType, target, size, &ind);
+            SQLRETURN rc = SQLGetData(HSTMT, static_cast<SQLUSMALLINT>(t.number), t.cType, t.buffer, t.size, &ind);
             if (!succeeded(rc)) {
                 ODBCGetDiag(SQL_HANDLE_STMT, HSTMT, conn, "LoadResult( " + QUERY.str() + " )");
                 continue;
