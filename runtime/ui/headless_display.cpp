@@ -93,6 +93,35 @@ void HeadlessDisplay::updateWindow(const WindowUpdate& update) {
     changed_.notify_all();
 }
 
+std::optional<ControlState> HeadlessDisplay::showInput(WindowId window, const UserInput& in) {
+    std::lock_guard lock(mutex_);
+    auto it = windows_.find(window);
+    if (it == windows_.end() || in.control == 0) return std::nullopt;
+    auto& controls = it->second.controls;
+    auto c = std::find_if(controls.begin(), controls.end(), [&](const ControlState& x) { return x.id == in.control; });
+    if (c == controls.end()) return std::nullopt;
+    const ControlState was = *c;
+    if (in.value) c->value = *in.value;
+    const bool list = c->kind == ControlKind::List || c->kind == ControlKind::Tree ||
+                      c->kind == ControlKind::DropList || c->kind == ControlKind::DropCombo;
+    if ((in.event == Event::NewSelection || in.event == Event::Accepted) && in.row > 0 && list) {
+        c->selected = in.row;
+        const bool drop = c->kind == ControlKind::DropList || c->kind == ControlKind::DropCombo;
+        if (!in.value && drop && c->list && static_cast<std::size_t>(in.row) <= c->list->rows.size() &&
+            !c->list->rows[static_cast<std::size_t>(in.row) - 1].cells.empty())
+            c->value = c->list->rows[static_cast<std::size_t>(in.row) - 1].cells.front().text;
+    }
+    return was;
+}
+
+void HeadlessDisplay::restoreControl(WindowId window, const ControlState& was) {
+    std::lock_guard lock(mutex_);
+    auto it = windows_.find(window);
+    if (it == windows_.end()) return;
+    for (auto& c : it->second.controls)
+        if (c.id == was.id) c = was;
+}
+
 void HeadlessDisplay::closeWindow(WindowId id) {
     std::lock_guard lock(mutex_);
     auto it = windows_.find(id);
@@ -442,8 +471,12 @@ std::string TestDriver::statusText(WindowId window, int zone) const {
 bool TestDriver::send(WindowId window, const UserInput& input) {
     auto s = display_.shown(window);
     int thread = s ? s->window.thread : 0;
+    const auto was = display_.showInput(window, input);
     std::uint64_t serial = sendInputSerial(window, input);
-    if (serial == 0) return false;
+    if (serial == 0) {
+        if (was) display_.restoreControl(window, *was);
+        return false;
+    }
     // The thread may wake and wait again for other reasons (its timer, posted events) before it
     // takes this input: wait for this input itself.
     if (thread != 0 && !waitInputHandled(window, thread, serial, timeout_))

@@ -105,6 +105,12 @@ public:
     std::vector<Prompt> history() const;
     void clearHistory();
 
+    // The screen shows what the user put into a control before the program hears of it, as a
+    // real control does: its value and chosen row. Gives back the control as it was, so an input
+    // the window refuses can be taken back.
+    std::optional<ControlState> showInput(WindowId window, const UserInput& input);
+    void restoreControl(WindowId window, const ControlState& was);
+
     // Called by the state machinery when something changed (windows, prompts).
     void notifyAll();
     template <class Pred>

@@ -85,11 +85,10 @@ endThroughFileExit() {
 # Starts the openbox window manager; when the check ends, the program (pid) is killed if it
 # still runs, and the window manager ends.
 startWindowManager() {
-  openbox >/dev/null 2>&1 &
-  wm=$!
-  trap 'if [[ -n "$pid" ]] && kill -0 "$pid" 2>/dev/null; then kill -9 "$pid" 2>/dev/null || true; fi
-        kill "$wm" 2>/dev/null || true' EXIT
-  sleep 0.5
+  source "$(dirname "${BASH_SOURCE[0]}")/../support/window_manager.sh"
+  trap 'if [[ -n "${pid:-}" ]] && kill -0 "$pid" 2>/dev/null; then kill -9 "$pid" 2>/dev/null || true; fi
+        kill "${wm:-}" 2>/dev/null || true' EXIT
+  startOpenbox || check_fail "the window manager did not start"
 }
 
 # Usage: gui_check_outer PROGRAM DEMO-SETUP SCREENSHOT.png (from the check's own command line).

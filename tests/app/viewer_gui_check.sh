@@ -11,17 +11,9 @@ source "$(dirname "$(realpath "$0")")/gui_check_lib.sh"
 gui_check_outer "$@"
 
 # ---- Inside the X server ------------------------------------------------------------------
-wm=""
-
-finish() {
-  if [[ -n "$pid" ]] && kill -0 "$pid" 2>/dev/null; then kill -9 "$pid" 2>/dev/null || true; fi
-  if [[ -n "$wm" ]]; then kill "$wm" 2>/dev/null || true; fi
-}
-trap finish EXIT
+pid=""
 fail() { check_fail "$@"; }
-
-openbox >/dev/null 2>&1 &
-wm=$!
+startWindowManager
 cd "$work/demo"
 "$program" '\ID=1' >"$LOG" 2>&1 &
 pid=$!
@@ -54,7 +46,11 @@ for _ in 1 2 3; do
     sleep 0.2
   done
 done
-kill -0 "$pid" 2>/dev/null && fail "the program did not end when the viewer closed"
+if kill -0 "$pid" 2>/dev/null; then
+  # Where the program stands, for whoever reads the log.
+  command -v gdb >/dev/null && timeout 60 gdb -p "$pid" -batch -ex "thread apply all bt 12" >"$LOG.stacks" 2>&1 || true
+  fail "the program did not end when the viewer closed (stacks in $LOG.stacks)"
+fi
 status=0
 wait "$pid" || status=$?
 pid=""

@@ -24,8 +24,7 @@ if [[ "${1:-}" != --inside ]]; then
   echo "query runner GUI check: screenshot $out/runner.png"
   exit 0
 fi
-openbox >/dev/null 2>&1 &
-wm=$!
-trap 'kill "$wm" 2>/dev/null || true' EXIT
-sleep 0.5
+source "$(dirname "$(realpath "$0")")/../support/window_manager.sh"
+trap 'kill "${wm:-}" 2>/dev/null || true' EXIT
+startOpenbox
 "$2" "$3"

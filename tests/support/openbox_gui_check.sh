@@ -4,9 +4,9 @@
 # Usage: openbox_gui_check.sh CHECK-NAME PROGRAM OUTPUT_FOLDER SHOT...
 set -euo pipefail
 if [[ "${1:-}" == --inside ]]; then
-  openbox >/dev/null 2>&1 &
-  trap 'kill $! 2>/dev/null || true' EXIT
-  sleep 0.5
+  source "$(dirname "$(realpath "$0")")/window_manager.sh"
+  trap 'kill "${wm:-}" 2>/dev/null || true' EXIT
+  startOpenbox
   exec "$2" "$3"
 fi
 check="$1"

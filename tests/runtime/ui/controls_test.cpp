@@ -202,6 +202,18 @@ TEST_F(ControlsTest, EachKindReportsTheUsersInputWithItsNewValue) {
     }
 }
 
+// The screen shows what the user put in, as a real control does, without the program
+// publishing it again.
+TEST_F(ControlsTest, TheScreenShowsTheUsersInput) {
+    user.setValue(w, ENTRY, "Müller");
+    EXPECT_EQ(user.value(w, ENTRY), "Müller");
+    user.chooseEntry(w, DROPLIST, 2);
+    EXPECT_EQ(user.value(w, DROPLIST), "b");
+    EXPECT_EQ(user.selected(w, DROPLIST), 2);
+    user.selectRow(w, LIST, 3);
+    EXPECT_EQ(user.selected(w, LIST), 3);
+}
+
 // Typing into an entry and the mouse over a region reach the program only when the control or
 // its window reports at once; a list's selection, a press and an accepted entry always do.
 TEST_F(UiTest, ImmediateDecidesWhichEventsReachTheProgram) {
