@@ -33,6 +33,7 @@ enum class OpenMode { ReadWrite, ReadOnly };
 struct Position {
     std::shared_ptr<void> record;  // copy of the record as read
     std::int64_t rowId = 0;        // local files: the row; 0 on the server
+    int rowKey = -1;               // local files, >= 0: the row not looked up yet; this unique key finds it
     bool valid() const { return record != nullptr; }
 };
 

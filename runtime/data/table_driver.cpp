@@ -497,6 +497,7 @@ void TableDriver::close() {
     slots_.clear();
     store_.reset();
     lastRead_.reset();
+    rowKey_ = -1;
 }
 
 void TableDriver::endSql() { sqlStmt_.reset(); }
@@ -523,6 +524,7 @@ void TableDriver::resetTo(int key, const Position& pos) {
     seek_ = pos.record ? Seek::At : Seek::Start;
     seekRecord_ = pos.record;
     seekRow_ = pos.rowId;
+    seekRowKey_ = pos.rowKey;
     invalidate();
 }
 
@@ -530,6 +532,7 @@ Position TableDriver::position() const {
     Position p;
     p.record = lastRead_;
     p.rowId = lastRow_;
+    p.rowKey = rowKey_;
     return p;
 }
 
@@ -541,8 +544,10 @@ void TableDriver::cursorOrder(const KeyDef* key, std::vector<std::string>& exprs
         }
     }
     if (local_) {
-        exprs.push_back("rowid");
-        fields.push_back(-1);
+        if (!rowLater(key)) {
+            exprs.push_back("rowid");
+            fields.push_back(-1);
+        }
         return;
     }
     for (int f : identityFields(key_)) {
@@ -596,7 +601,7 @@ int TableDriver::openCursor(int dir, StoreError& error) {
     }
     std::string order;
     for (const auto& e : exprs) order += (order.empty() ? "" : ", ") + e + (dir > 0 ? "" : " DESC");
-    std::string sql = "SELECT " + sql_.selectList() + " FROM " + sql_.source(key);
+    std::string sql = "SELECT " + sql_.selectList(!rowLater(key)) + " FROM " + sql_.source(key);
     if (!where.empty()) sql += " WHERE " + where;
     if (!order.empty()) sql += " ORDER BY " + order;
     // A server sends a whole result at once. After this manager wrote, reading goes on in
@@ -608,6 +613,13 @@ int TableDriver::openCursor(int dir, StoreError& error) {
     if (cursor_) cursor_->close();
     cursor_ = cached(sql, error);
     if (!cursor_) return failed(error);
+    if (seekRowKey_ >= 0)
+        for (std::size_t i : params)
+            if (fields[i] < 0) {
+                if (!rowOf(seekRowKey_, seekRecord_.get(), seekRow_, error)) return failed(error);
+                seekRowKey_ = -1;
+                break;
+            }
     bindSeek(key, fields, params);
     cursor_->setMaxRows(windowed_ && !limitClause ? serverReadWindow() : 0);
     if (!cursor_->execute(error)) return failed(error);
@@ -632,9 +644,10 @@ int TableDriver::step(int dir, StoreError& error) {
         return ErrRecordNotAvailable;
     }
     ++cursorRows_;
+    const bool later = rowLater(key_ >= 0 ? &def_.keys[static_cast<std::size_t>(key_)] : nullptr);
     std::int64_t row = 0;
-    if (local_) cursor_->columnInt(0, row);
-    readRow(*cursor_, local_ ? 1 : 0, fm_.buffer());
+    if (local_ && !later) cursor_->columnInt(0, row);
+    readRow(*cursor_, local_ && !later ? 1 : 0, fm_.buffer());
     // The copy of the previous record is reused unless someone kept it (a saved position); when
     // only the reading place holds it, it is written over where it is, without touching counts.
     if (lastRead_ && seekRecord_ == lastRead_ && lastRead_.use_count() == 2) {
@@ -645,8 +658,10 @@ int TableDriver::step(int dir, StoreError& error) {
         seekRecord_ = lastRead_;
     }
     lastRow_ = row;
+    rowKey_ = later ? key_ : -1;
     seek_ = Seek::After;
     seekRow_ = row;
+    seekRowKey_ = rowKey_;
     return 0;
 }
 
@@ -683,7 +698,29 @@ int TableDriver::fetch(int keyIndex, StoreError& error) {
     stmt->close();
     rememberRead();
     lastRow_ = row;
+    rowKey_ = -1;
     return 0;
+}
+
+bool TableDriver::rowOf(int keyIndex, const void* record, std::int64_t& row, StoreError& error) {
+    const auto& key = def_.keys[static_cast<std::size_t>(keyIndex)];
+    auto* stmt = slotted(
+        keySlot(key, SlotRowOf), [&] { return sql_.rowOfSql(key); }, error);
+    if (!stmt) return false;
+    int index = 1;
+    for (std::size_t c = 0; c < key.components.size(); ++c) stmt->bind(index++, keyParam(record, key, c));
+    if (!stmt->execute(error)) return false;
+    row = 0;
+    if (stmt->fetch(error)) stmt->columnInt(0, row);
+    stmt->close();
+    return error.ok();
+}
+
+bool TableDriver::resolveLastRow(StoreError& error) {
+    if (rowKey_ < 0 || !lastRead_) return true;
+    if (!rowOf(rowKey_, lastRead_.get(), lastRow_, error)) return false;
+    rowKey_ = -1;
+    return true;
 }
 
 int TableDriver::refetch(StoreError& error) {
@@ -695,6 +732,7 @@ int TableDriver::refetch(StoreError& error) {
         def_.record.copy(fm_.buffer(), keep.get());
         return fetch(id, error);
     }
+    if (!resolveLastRow(error)) return failed(error);
     auto* stmt = slotted(
         SlotRefetch, [&] { return sql_.refetchSql(); }, error);
     if (!stmt) return failed(error);
@@ -723,6 +761,7 @@ int TableDriver::insert(StoreError& error) {
     if (!stmt->execute(error)) return error.duplicate ? ErrDuplicateKey : failed(error);
     rememberRead();
     lastRow_ = local_ ? store_->lastInsertRowId() : 0;
+    rowKey_ = -1;
     recentWrite_ = true;
     return 0;
 }
@@ -755,6 +794,7 @@ void TableDriver::bindLastRead(Statement& stmt, int& index, const std::vector<in
 int TableDriver::update(StoreError& error) {
     endSql();
     if (!lastRead_) return ErrRecordNotAvailable;
+    if (!resolveLastRow(error)) return failed(error);
     const std::vector<int> idFields = lastReadFields();
     auto* stmt = slotted(
         SlotUpdate, [&] { return sql_.updateSql(idFields); }, error);
@@ -773,6 +813,7 @@ int TableDriver::update(StoreError& error) {
 int TableDriver::remove(StoreError& error) {
     endSql();
     if (!lastRead_) return ErrRecordNotAvailable;
+    if (!resolveLastRow(error)) return failed(error);
     const std::vector<int> idFields = lastReadFields();
     auto* stmt = slotted(
         SlotRemove, [&] { return sql_.removeSql(idFields); }, error);
@@ -783,6 +824,7 @@ int TableDriver::remove(StoreError& error) {
     if (!stmt->execute(error)) return failed(error);
     if (stmt->rowsAffected() == 0) return ErrRecordNotAvailable;
     lastRead_.reset();
+    rowKey_ = -1;
     recentWrite_ = true;
     return 0;
 }
@@ -822,6 +864,7 @@ TableDriver::Collision TableDriver::collides(const KeyDef& key, bool excludeSelf
     // Other records than the one read last: on the server only a table with an identifying key
     // can tell them apart.
     const bool others = excludeSelf && lastRead_;
+    if (others && !resolveLastRow(error)) return Collision::CheckFailed;
     std::vector<int> self;
     if (others && !local_) {
         int id = def_.identifyingKey();

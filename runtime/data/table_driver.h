@@ -17,6 +17,9 @@
 //  - sqlStmt_ (setSql) replaces the cursor: next() reads its rows until another call ends it.
 //  - lastRead_ (with lastRow_ on a local file) is the record read or written last, which update,
 //    remove and refetch name; a copy of the buffer, shared with saved positions.
+//  - Local file, in a unique key's order: the key alone orders and names a record, so the
+//    cursor reads no row ids; lastRow_ (and seekRow_) is looked up by the key's values
+//    (rowKey_, seekRowKey_) only when a change, a refetch or an order with ties needs it.
 #pragma once
 
 #include <map>
@@ -81,10 +84,12 @@ public:
     void setLastRead(const Position& pos) {
         lastRead_ = pos.record;
         lastRow_ = pos.rowId;
+        rowKey_ = pos.rowKey;
     }
     void forgetLastRead() {
         lastRead_.reset();
         lastRow_ = 0;
+        rowKey_ = -1;
     }
     bool hasLastRead() const { return lastRead_ != nullptr; }
 
@@ -116,7 +121,7 @@ private:
     // Statements whose text depends only on the open table (and a key): found by their slot
     // without building the text again.
     enum Slot : std::size_t { SlotInsert, SlotUpdate, SlotRemove, SlotCount, SlotRefetch, SlotsPerTable };
-    enum KeySlot : std::size_t { SlotFetch, SlotMaxAuto, SlotCollides, SlotCollidesOther, SlotsPerKey };
+    enum KeySlot : std::size_t { SlotFetch, SlotMaxAuto, SlotCollides, SlotCollidesOther, SlotRowOf, SlotsPerKey };
     template <class Text>
     Statement* slotted(std::size_t slot, Text text, StoreError& error);
     std::size_t keySlot(const KeyDef& key, KeySlot which) const;
@@ -128,6 +133,11 @@ private:
     void cursorOrder(const KeyDef* key, std::vector<std::string>& exprs, std::vector<int>& fields) const;
     void bindSeek(const KeyDef* key, const std::vector<int>& fields, const std::vector<std::size_t>& params);
     void invalidate() { cursorActive_ = false; }
+    // Local file, in the order of a unique key: the row id is looked up later (see above).
+    bool rowLater(const KeyDef* key) const { return local_ && key && key->unique(); }
+    // The row of the record holding `record`'s values in unique key `key` (0 when there is none).
+    bool rowOf(int key, const void* record, std::int64_t& row, StoreError& error);
+    bool resolveLastRow(StoreError& error);  // lastRow_ looked up when rowKey_ says it is not yet
 
     FileManager& fm_;
     const TableDef& def_;
@@ -144,6 +154,7 @@ private:
     Seek seek_ = Seek::Start;
     std::shared_ptr<void> seekRecord_;
     std::int64_t seekRow_ = 0;
+    int seekRowKey_ = -1;  // >= 0: seekRow_ not looked up yet, found through this unique key
     Statement* cursor_ = nullptr;
     bool cursorActive_ = false;
     int cursorDir_ = 0;
@@ -153,6 +164,7 @@ private:
 
     std::shared_ptr<void> lastRead_;
     std::int64_t lastRow_ = 0;
+    int rowKey_ = -1;  // >= 0: lastRow_ not looked up yet, found through this unique key
     std::unique_ptr<Statement> sqlStmt_;
     std::string scratch_;
     std::vector<ReadColumn> readPlan_;

@@ -101,8 +101,8 @@ std::string TableSql::columnOf(int field) const {
 
 std::string TableSql::table() const { return local_ ? quoted(def_.label) : tableName_; }
 
-std::string TableSql::selectList() const {
-    std::string s = local_ ? "rowid" : "";
+std::string TableSql::selectList(bool withRow) const {
+    std::string s = local_ && withRow ? "rowid" : "";
     for (const auto& c : columns_) {
         if (!s.empty()) s += ", ";
         s += quoted(c.name);
@@ -253,6 +253,10 @@ std::string TableSql::fetchSql(const KeyDef& key) const {
         "SELECT " + selectList() + " FROM " + source(&key) + " WHERE " + keyEquals(key, key.components.size());
     if (local_) sql += " ORDER BY rowid LIMIT 1";
     return sql;
+}
+
+std::string TableSql::rowOfSql(const KeyDef& key) const {
+    return "SELECT rowid FROM " + source(&key) + " WHERE " + keyEquals(key, key.components.size());
 }
 
 std::string TableSql::refetchSql() const { return "SELECT " + selectList() + " FROM " + table() + " WHERE rowid = ?"; }

@@ -35,7 +35,9 @@ public:
     std::string quoted(const std::string& ident) const;  // quoted identifier (local) or as is
     std::string columnOf(int field) const;               // a field's column, quoted
     std::string table() const;
-    std::string selectList() const;  // the row id first on a local file, then the columns
+    // The row id first on a local file (unless withRow is false), then the columns.
+    std::string selectList(bool withRow = true) const;
+    std::string rowOfSql(const KeyDef& key) const;  // local file: the row holding a unique key's values
 
     // Key components.
     bool keyText(const KeyDef& key, std::size_t component) const;

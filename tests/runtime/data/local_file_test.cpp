@@ -373,6 +373,30 @@ TEST_F(LocalFile, SetFromStepBothWaysAndResetToSavedPosition) {
     EXPECT_EQ(H.ID, 6);
 }
 
+// A place taken in a unique key's order, given back in the table's own order (the row id's).
+TEST_F(LocalFile, PositionFromAUniqueOrderServesTheTablesOwnOrder) {
+    ASSERT_EQ(head.open(), 0);
+    for (int i = 0; i < 4; ++i) ASSERT_EQ(addHead("n" + std::to_string(i), std::to_string(i)), 0);
+    head.setOrder("HEAD:KeyName");
+    ASSERT_EQ(head.next(), 0);
+    ASSERT_EQ(head.next(), 0);
+    ASSERT_EQ(H.ID, 2);
+    auto saved = head.position();
+    head.resetTo(-1, saved);
+    ASSERT_EQ(head.next(), 0);
+    EXPECT_EQ(H.ID, 2);
+    ASSERT_EQ(head.next(), 0);
+    EXPECT_EQ(H.ID, 3);
+    // And the record read last is named by that place for a change.
+    head.resetTo(-1, saved);
+    ASSERT_EQ(head.next(), 0);
+    H.Code = "neu";
+    ASSERT_EQ(head.update(), 0);
+    H.ID = 2;
+    ASSERT_EQ(head.fetch("HEAD:KeyID"), 0);
+    EXPECT_EQ(H.Code, "neu");
+}
+
 TEST_F(LocalFile, WritingWhileSteppingKeepsThePlace) {
     ASSERT_EQ(head.open(), 0);
     for (int i = 0; i < 5; ++i) ASSERT_EQ(addHead("", std::to_string(i)), 0);
