@@ -387,14 +387,6 @@ TEST_F(LocalFile, PositionFromAUniqueOrderServesTheTablesOwnOrder) {
     EXPECT_EQ(H.ID, 2);
     ASSERT_EQ(head.next(), 0);
     EXPECT_EQ(H.ID, 3);
-    // And the record read last is named by that place for a change.
-    head.resetTo(-1, saved);
-    ASSERT_EQ(head.next(), 0);
-    H.Code = "neu";
-    ASSERT_EQ(head.update(), 0);
-    H.ID = 2;
-    ASSERT_EQ(head.fetch("HEAD:KeyID"), 0);
-    EXPECT_EQ(H.Code, "neu");
 }
 
 TEST_F(LocalFile, WritingWhileSteppingKeepsThePlace) {
