@@ -1,5 +1,6 @@
 #include "cubes/odbc/odbc_class.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -170,31 +171,50 @@ std::size_t OdbcResult::index(int row, int column) const {
            static_cast<std::size_t>(column - 1);
 }
 
+std::uint64_t OdbcResult::cellBegin(std::size_t i) const {
+    const std::size_t perBlock = kBlockRows * static_cast<std::size_t>(colCount_);
+    const std::uint64_t base = blockStart_[i / perBlock];
+    // The cells of a block lie one after another: each begins where the one before it ends.
+    return i % perBlock == 0 ? base : base + ends_[i - 1];
+}
+
+std::uint64_t OdbcResult::cellEnd(std::size_t i) const {
+    return blockStart_[i / (kBlockRows * static_cast<std::size_t>(colCount_))] + ends_[i];
+}
+
 bool OdbcResult::hasCell(int row, int column) const {
     if (row < 1 || row > rowCount_ || column < 1 || column > colCount_) return false;
     std::size_t i = index(row, column);
-    return offsets_[i + 1] != offsets_[i];
+    return cellEnd(i) != cellBegin(i);
 }
 
 std::string_view OdbcResult::cell(int row, int column) const {
     if (!hasCell(row, column)) return {};
     std::size_t i = index(row, column);
-    return std::string_view(text_).substr(offsets_[i], offsets_[i + 1] - offsets_[i]);
+    const std::uint64_t begin = cellBegin(i);
+    return std::string_view(text_).substr(begin, cellEnd(i) - begin);
 }
 
 std::int32_t OdbcResult::length(int row, int column) const {
-    return hasCell(row, column) ? lengths_[index(row, column)] : 0;
+    if (!hasCell(row, column)) return 0;
+    const std::size_t i = index(row, column);
+    auto odd = std::lower_bound(oddLengths_.begin(), oddLengths_.end(), std::uint64_t(i),
+                                [](const auto& entry, std::uint64_t cell) { return entry.first < cell; });
+    if (odd != oddLengths_.end() && odd->first == i) return odd->second;
+    const std::int32_t fixed = fixedLengths_[static_cast<std::size_t>(column - 1)];
+    return fixed != 0 ? fixed : static_cast<std::int32_t>(cellEnd(i) - cellBegin(i));
 }
 
 std::size_t OdbcResult::cellCount() const {
     std::size_t n = 0;
-    for (std::size_t i = 0; i + 1 < offsets_.size(); ++i)
-        if (offsets_[i + 1] != offsets_[i]) ++n;
+    for (std::size_t i = 0; i < ends_.size(); ++i)
+        if (cellEnd(i) != cellBegin(i)) ++n;
     return n;
 }
 
 std::size_t OdbcResult::memoryBytes() const {
-    return text_.capacity() + offsets_.capacity() * sizeof(std::uint64_t) + lengths_.capacity() * sizeof(std::int32_t);
+    return text_.capacity() + ends_.capacity() * sizeof(std::uint32_t) +
+           blockStart_.capacity() * sizeof(std::uint64_t) + oddLengths_.capacity() * sizeof(oddLengths_[0]);
 }
 
 // ---- OdbcDataSet ----------------------------------------------------------------------------
@@ -252,8 +272,18 @@ std::shared_ptr<const OdbcResult> OdbcDataSet::snapshot() const {
 void OdbcDataSet::publish(std::shared_ptr<OdbcResult> result) {
     result->stamp_ = nextStamp++;
     std::shared_ptr<const OdbcResult> done = std::move(result);
-    std::lock_guard lock(resultMutex_);
-    result_.swap(done);
+    {
+        std::lock_guard lock(resultMutex_);
+        result_.swap(done);
+    }
+    // Once no list or caller holds the replaced result, its buffers serve the next load. Every
+    // result is made mutable and only published as const.
+    if (done.use_count() != 1) return;
+    auto& old = const_cast<OdbcResult&>(*done);
+    std::lock_guard lock(spareMutex_);
+    if (old.text_.capacity() > spare_.text_.capacity()) spare_.text_ = std::move(old.text_);
+    if (old.ends_.capacity() > spare_.ends_.capacity()) spare_.ends_ = std::move(old.ends_);
+    if (old.blockStart_.capacity() > spare_.blockStart_.capacity()) spare_.blockStart_ = std::move(old.blockStart_);
 }
 
 std::vector<OdbcCellRead> OdbcDataSet::GETCELLHISTORY() const {
@@ -402,16 +432,25 @@ void OdbcDataSet::LoadResult() {
 
     const std::size_t cols = static_cast<std::size_t>(n);
     std::string& text = result->text_;
-    std::vector<std::uint64_t>& offsets = result->offsets_;
-    std::vector<std::int32_t>& lengths = result->lengths_;
-    offsets.push_back(0);
+    std::vector<std::uint32_t>& ends = result->ends_;
+    std::vector<std::uint64_t>& blockStart = result->blockStart_;
+    {
+        std::lock_guard lock(spareMutex_);
+        text = std::move(spare_.text_);
+        ends = std::move(spare_.ends_);
+        blockStart = std::move(spare_.blockStart_);
+        spare_.text_ = std::string();
+    }
+    text.clear();
+    ends.clear();
+    blockStart.clear();
     // Drivers that know the row count up front (psqlODBC, SQLite ODBC hold the whole result)
     // let the cell index be sized once; the text is sized from its first rows.
     SQLLEN expected = -1;
     if (!succeeded(SQLRowCount(HSTMT, &expected))) expected = -1;
     if (expected > 0) {
-        offsets.reserve(static_cast<std::size_t>(expected) * cols + 1);
-        lengths.reserve(static_cast<std::size_t>(expected) * cols);
+        ends.reserve(static_cast<std::size_t>(expected) * cols);
+        blockStart.reserve(static_cast<std::size_t>(expected) / OdbcResult::kBlockRows + 1);
     }
     constexpr int kSampleRows = 1024;
 
@@ -423,6 +462,7 @@ void OdbcDataSet::LoadResult() {
     SQLSMALLINT i16 = 0;
     SQLBIGINT i64 = 0;
     SQLGUID guid{};
+    result->fixedLengths_.assign(cols, 0);
     for (Target& t : targets) {
         auto into = [&t](auto& value) {
             t.buffer = &value;
@@ -438,68 +478,72 @@ void OdbcDataSet::LoadResult() {
         case SQL_C_TYPE_TIMESTAMP: into(stamp); break;
         default: into(buffer); break;
         }
+        // A value of a fixed-size type is reported with the size of its structure.
+        if (t.cType != SQL_C_CHAR)
+            result->fixedLengths_[static_cast<std::size_t>(t.number - 1)] = static_cast<std::int32_t>(t.size);
     }
-    std::vector<std::size_t> cellEnd(cols);
-    std::vector<std::int32_t> cellLen(cols);
+    std::uint64_t block = 0;  // where the current block of rows begins in the text
+    std::size_t cell = 0;     // index of the cell being read
     int rows = 0;
     while (succeeded(SQLFetch(HSTMT))) {
         if (rows == kSampleRows && expected > rows) {
             const double perRow = static_cast<double>(text.size()) / rows;
-            text.reserve(static_cast<std::size_t>(perRow * static_cast<double>(expected) * 1.02) + 64);
+            const auto estimate = static_cast<std::size_t>(perRow * static_cast<double>(expected) * 1.02) + 64;
+            if (estimate > text.capacity()) text.reserve(estimate);
+        }
+        if (static_cast<std::size_t>(rows) % OdbcResult::kBlockRows == 0) {
+            block = text.size();
+            blockStart.push_back(block);
         }
         ++rows;
-        const std::uint64_t rowStart = text.size();
-        std::fill(cellEnd.begin(), cellEnd.end(), std::size_t(-1));
-        std::fill(cellLen.begin(), cellLen.end(), 0);
+        // Columns are read in order, so the cells of a row lie in column order in the text; a
+        // cell without a value ends where the one before it ends.
         for (const Target& t : targets) {
             SQLLEN ind = 0;
             SQLRETURN rc = SQLGetData(HSTMT, static_cast<SQLUSMALLINT>(t.number), t.cType, t.buffer, t.size, &ind);
+            const std::size_t before = text.size();
             if (!succeeded(rc)) {
                 ODBCGetDiag(SQL_HANDLE_STMT, HSTMT, conn, "LoadResult( " + QUERY.str() + " )");
-                continue;
+            } else if (ind >= 1 || (ind == SQL_NO_TOTAL && t.cType == SQL_C_CHAR)) {
+                switch (t.cType) {
+                case SQL_C_CHAR: {
+                    std::size_t got = ind == SQL_NO_TOTAL || ind >= static_cast<SQLLEN>(sizeof buffer)
+                                          ? std::strlen(buffer)
+                                          : static_cast<std::size_t>(ind);
+                    text += wholeChars(buffer, got);
+                    break;
+                }
+                case SQL_C_SLONG: appendNumber(text, i32); break;
+                case SQL_C_SSHORT: appendNumber(text, i16); break;
+                case SQL_C_SBIGINT: appendNumber(text, static_cast<long long>(i64)); break;
+                case SQL_C_TYPE_DATE: appendDate(text, date.day, date.month, date.year); break;
+                case SQL_C_TYPE_TIMESTAMP:
+                    appendDate(text, stamp.day, stamp.month, stamp.year);
+                    text.push_back(' ');
+                    appendTwoDigits(text, stamp.hour);
+                    text.push_back(':');
+                    appendTwoDigits(text, stamp.minute);
+                    text.push_back(':');
+                    appendTwoDigits(text, stamp.second);
+                    break;
+                case SQL_C_TYPE_TIME: appendNumber(text, rt::timeFromHms(time.hour, time.minute, time.second)); break;
+                case SQL_C_GUID:
+                    text += fmt::format("{:08X}-{:04X}-{:04X}-{:02X}{:02X}-{:02X}{:02X}{:02X}{:02X}{:02X}{:02X}",
+                                        guid.Data1, guid.Data2, guid.Data3, guid.Data4[0], guid.Data4[1], guid.Data4[2],
+                                        guid.Data4[3], guid.Data4[4], guid.Data4[5], guid.Data4[6], guid.Data4[7]);
+                    break;
+                default: break;
+                }
+                const std::size_t got = text.size() - before;
+                if (got != 0) {
+                    // Kept apart only when the indicator says more than the text and type tell.
+                    const SQLLEN implied = t.cType == SQL_C_CHAR ? static_cast<SQLLEN>(got) : t.size;
+                    if (ind != SQL_NO_TOTAL && ind != implied)
+                        result->oddLengths_.emplace_back(cell, static_cast<std::int32_t>(ind));
+                }
             }
-            if (ind < 1 && !(ind == SQL_NO_TOTAL && t.cType == SQL_C_CHAR)) continue;
-            const std::size_t before = text.size();
-            switch (t.cType) {
-            case SQL_C_CHAR: {
-                std::size_t got = ind == SQL_NO_TOTAL || ind >= static_cast<SQLLEN>(sizeof buffer)
-                                      ? std::strlen(buffer)
-                                      : static_cast<std::size_t>(ind);
-                text += wholeChars(buffer, got);
-                break;
-            }
-            case SQL_C_SLONG: appendNumber(text, i32); break;
-            case SQL_C_SSHORT: appendNumber(text, i16); break;
-            case SQL_C_SBIGINT: appendNumber(text, static_cast<long long>(i64)); break;
-            case SQL_C_TYPE_DATE: appendDate(text, date.day, date.month, date.year); break;
-            case SQL_C_TYPE_TIMESTAMP:
-                appendDate(text, stamp.day, stamp.month, stamp.year);
-                text.push_back(' ');
-                appendTwoDigits(text, stamp.hour);
-                text.push_back(':');
-                appendTwoDigits(text, stamp.minute);
-                text.push_back(':');
-                appendTwoDigits(text, stamp.second);
-                break;
-            case SQL_C_TYPE_TIME: appendNumber(text, rt::timeFromHms(time.hour, time.minute, time.second)); break;
-            case SQL_C_GUID:
-                text += fmt::format("{:08X}-{:04X}-{:04X}-{:02X}{:02X}-{:02X}{:02X}{:02X}{:02X}{:02X}{:02X}",
-                                    guid.Data1, guid.Data2, guid.Data3, guid.Data4[0], guid.Data4[1], guid.Data4[2],
-                                    guid.Data4[3], guid.Data4[4], guid.Data4[5], guid.Data4[6], guid.Data4[7]);
-                break;
-            default: break;
-            }
-            if (text.size() == before) continue;
-            cellEnd[static_cast<std::size_t>(t.number - 1)] = text.size();
-            cellLen[static_cast<std::size_t>(t.number - 1)] =
-                static_cast<std::int32_t>(ind == SQL_NO_TOTAL ? static_cast<SQLLEN>(text.size() - before) : ind);
-        }
-        // Columns are read in order, so the cells of a row lie in column order in the text.
-        std::uint64_t last = rowStart;
-        for (std::size_t c = 0; c < cols; ++c) {
-            if (cellEnd[c] != std::size_t(-1)) last = cellEnd[c];
-            offsets.push_back(last);
-            lengths.push_back(cellLen[c]);
+            ends.push_back(static_cast<std::uint32_t>(text.size() - block));
+            ++cell;
         }
     }
     result->rowCount_ = rows;
@@ -509,8 +553,8 @@ void OdbcDataSet::LoadResult() {
         if (v.capacity() - v.size() > v.size() / 8) v.shrink_to_fit();
     };
     trim(text);
-    trim(offsets);
-    trim(lengths);
+    trim(ends);
+    trim(blockStart);
     publish(std::move(result));
 }
 
@@ -524,11 +568,13 @@ int OdbcDataSet::execAndLoad(std::string_view statement) {
 }
 
 void OdbcDataSet::Clear() {
-    auto current = snapshot();
     auto cleared = std::make_shared<OdbcResult>();
-    cleared->columns_ = current->columns_;
-    cleared->colCount_ = current->colCount_;
-    cleared->offsets_.push_back(0);
+    {
+        // Let go of the current result before it is replaced, so its buffers can be reused.
+        auto current = snapshot();
+        cleared->columns_ = current->columns_;
+        cleared->colCount_ = current->colCount_;
+    }
     publish(std::move(cleared));
     RESULTSETCHANGES = 0;
     for (const OdbcDependent& d : DEPENDENT)

@@ -23,6 +23,7 @@
 #include <sqlext.h>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "runtime/text/strings.h"
@@ -151,14 +152,24 @@ public:
 
 private:
     friend class OdbcDataSet;
+    // Rows per block of the cell index: a block's text stays below 4 GB even with the
+    // widest rows (32767 columns of 1020 bytes), so cells are placed by 32-bit offsets.
+    static constexpr std::size_t kBlockRows = 64;
     std::size_t index(int row, int column) const;
+    // Where cell i begins and ends in text_.
+    std::uint64_t cellBegin(std::size_t i) const;
+    std::uint64_t cellEnd(std::size_t i) const;
 
     std::vector<OdbcColumn> columns_;
     int rowCount_ = 0;
     int colCount_ = 0;
-    std::string text_;                    // every cell's text, row by row
-    std::vector<std::uint64_t> offsets_;  // cell i spans text_[offsets_[i], offsets_[i+1])
-    std::vector<std::int32_t> lengths_;
+    std::string text_;                        // every cell's text, row by row
+    std::vector<std::uint64_t> blockStart_;   // where each block of kBlockRows rows begins in text_
+    std::vector<std::uint32_t> ends_;         // cell i ends at ends_[i] after its block's start
+    std::vector<std::int32_t> fixedLengths_;  // per column: the length of a value of a fixed-size type
+    // The cells whose length indicator is not what the text or the column type implies (cut
+    // texts, unusual drivers), by cell index in ascending order.
+    std::vector<std::pair<std::uint64_t, std::int32_t>> oddLengths_;
     std::uint64_t stamp_ = 0;
 };
 
@@ -287,6 +298,10 @@ private:
     OdbcConnection* statementConnection_ = nullptr;  // the connection HSTMT was allocated on
     mutable std::mutex resultMutex_;
     std::shared_ptr<const OdbcResult> result_;
+    // The buffers of a replaced result that nobody read any more, kept for the next load:
+    // refilling memory the process already holds spares the fresh pages of a second copy.
+    std::mutex spareMutex_;
+    OdbcResult spare_;
     mutable std::mutex historyMutex_;
     std::vector<OdbcCellRead> history_;
     std::string appliedFormat_;

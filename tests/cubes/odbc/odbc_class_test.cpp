@@ -2,6 +2,7 @@
 #include "cubes/odbc/odbc_class.h"
 
 #include <atomic>
+#include <fmt/format.h>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <thread>
@@ -144,6 +145,9 @@ TEST_F(SqliteDataSet, LongTextIsCutAtTwoHundredFiftyFiveWholeCharacters) {
     EXPECT_TRUE(hooks.boxes.empty());
     EXPECT_EQ(ds.GetCell(1, 2), "abc");  // trailing blanks go when read
     EXPECT_EQ(ds.snapshot()->cell(1, 2), "abc   ");
+    // The driver's length indicators: the whole value, not the part kept.
+    EXPECT_EQ(ds.snapshot()->length(1, 1), 1200);
+    EXPECT_EQ(ds.snapshot()->length(1, 2), 6);
 }
 
 TEST_F(SqliteDataSet, StatementWithoutColumnsLeavesAnEmptyResult) {
@@ -575,6 +579,40 @@ TEST_F(SqliteDataSet, ReadersSeeWholeResultsWhileLoading) {
     stop = true;
     reader.join();
     EXPECT_EQ(torn, 0);
+}
+
+TEST_F(SqliteDataSet, CellsAndLengthsStayWholeOverManyRowsAndReloads) {
+    // Empty cells at the start and end of rows, over many rows; loads of different sizes in turn
+    // and with readers holding an earlier result.
+    run(connect, {"CREATE TABLE many (x INTEGER, a INTEGER, t VARCHAR(20))",
+                  "WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < 300) "
+                  "INSERT INTO many SELECT x, CASE WHEN x % 64 = 1 THEN NULL ELSE x END, "
+                  "CASE WHEN x % 5 = 0 THEN NULL ELSE 'Zeile ' || x END FROM n"});
+    auto check = [&](const OdbcResult& r, int rows) {
+        ASSERT_EQ(r.rowCount(), rows);
+        for (int x = 1; x <= rows; ++x) {
+            const std::string a = x % 64 == 1 ? "" : std::to_string(x);
+            const std::string t = x % 5 == 0 ? "" : "Zeile " + std::to_string(x);
+            ASSERT_EQ(r.cell(x, 1), a) << x;
+            ASSERT_EQ(r.hasCell(x, 1), !a.empty()) << x;
+            ASSERT_EQ(r.length(x, 1), a.empty() ? 0 : 4) << x;  // the size of the integer
+            ASSERT_EQ(r.cell(x, 2), t) << x;
+            ASSERT_EQ(r.length(x, 2), static_cast<int>(t.size())) << x;
+        }
+    };
+    std::shared_ptr<const OdbcResult> held;
+    for (int rows : {300, 70, 300, 1, 300}) {
+        ASSERT_EQ(ds.SetQuery(fmt::format("SELECT a, t FROM many WHERE x <= {}", rows), 0), 0);
+        check(*ds.snapshot(), rows);
+        if (rows == 70) held = ds.snapshot();
+    }
+    check(*held, 70);
+    ds.Clear();
+    EXPECT_EQ(ds.snapshot()->rowCount(), 0);
+    EXPECT_EQ(ds.snapshot()->colCount(), 2);
+    ASSERT_EQ(ds.SetQuery("SELECT a, t FROM many WHERE x <= 130", 0), 0);
+    check(*ds.snapshot(), 130);
+    EXPECT_EQ(ds.snapshot()->cellCount(), 130u * 2 - 3 - 26);
 }
 
 // ---- PostgreSQL through psqlODBC ------------------------------------------------------------
