@@ -118,15 +118,7 @@ void schedule(rt::qt::QtDisplay& display, std::string folder) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s OUTPUT_FOLDER\n", argv[0]);
-        return 64;
-    }
-    const std::string folder = voq::test::enterDemoFolder(argv[1], 10);
-    if (folder.empty()) return 1;
-    return rt::qt::runDisplay(
-        argc, argv,
-        [] {
+    return voq::test::runDemoGuiCheck(argc, argv, 10, [] {
             rt::qt::installReportPrinter();
             installReportPreview();
             FrameHooks hooks;
@@ -140,6 +132,5 @@ int main(int argc, char** argv) {
             ProgramModuleInit();
             ProgramMain();
             ProgramModuleCleanUp();
-        },
-        [folder](rt::qt::QtDisplay& display) { schedule(display, folder); });
+        }, schedule);
 }

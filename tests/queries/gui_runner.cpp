@@ -19,6 +19,7 @@
 #include "runtime/os/process.h"
 #include "runtime/qt/qt_display.h"
 #include "runtime/ui/window.h"
+#include "tests/support/demo_gui.h"
 #include "tests/support/screenshot_check.h"
 
 namespace {
@@ -56,27 +57,11 @@ void schedule(rt::qt::QtDisplay& display, std::string folder) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s OUTPUT_FOLDER\n", argv[0]);
-        return 64;
-    }
-    std::string folder = std::filesystem::absolute(argv[1]).string();
-    std::string work = folder + "/work";
-    std::filesystem::remove_all(work);
-    std::filesystem::create_directories(work);
-    if (std::string error = demo::prepareDemoFolder(work, {.salesLines = 2000}); !error.empty()) {
-        std::fprintf(stderr, "demo folder: %s\n", error.c_str());
-        return 1;
-    }
-    std::filesystem::current_path(work);
-    GLO.ConnectString = demo::demoConnectString();
-    GLO.Database = demo::kDemoDatabase;
-    GLO.Excelpfad = work;
-    SetWindowSettingsFile(work + "/VOQKIVORANT.INI");
-    rt::setShellOpenProgram("true");
-    return rt::qt::runDisplay(
-        argc, argv,
+    return voq::test::runDemoGuiCheck(
+        argc, argv, 2000,
         [] {
+            GLO.Excelpfad = std::filesystem::current_path().string();
+            rt::setShellOpenProgram("true");
             InitDictionary();
             Relate.VOQCubeKopf->open();
             CUBK.CubeName = demo::kDemoListCube;
@@ -86,5 +71,5 @@ int main(int argc, char** argv) {
             if (found) RunQuery(id);
             KillDictionary();
         },
-        [folder](rt::qt::QtDisplay& display) { schedule(display, folder); });
+        schedule);
 }

@@ -172,18 +172,9 @@ void schedule(rt::qt::QtDisplay& display, std::string folder) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s OUTPUT_FOLDER\n", argv[0]);
-        return 64;
-    }
-    const std::string folder = voq::test::enterDemoFolder(argv[1], 10);
-    if (folder.empty()) return 1;
-    return rt::qt::runDisplay(
-        argc, argv,
-        [] {
+    return voq::test::runDemoGuiCheck(argc, argv, 10, [] {
             InitDictionary();
             QueryByExample("");
             KillDictionary();
-        },
-        [folder](rt::qt::QtDisplay& display) { schedule(display, folder); });
+        }, schedule);
 }

@@ -18,6 +18,7 @@
 #include "queries/qbe/qbe_view.h"
 #include "runtime/qt/qt_display.h"
 #include "runtime/ui/window.h"
+#include "tests/support/demo_gui.h"
 #include "tests/support/screenshot_check.h"
 
 namespace {
@@ -76,7 +77,7 @@ std::function<GuiStep()> grab(rt::qt::QtDisplay& display, std::string file) {
     };
 }
 
-void schedule(rt::qt::QtDisplay& display, const std::string& folder) {
+void schedule(rt::qt::QtDisplay& display, std::string folder) {
     auto shown = [&display] {
         const rt::WindowId w = viewWindow();
         return w && display.windowWidget(w);
@@ -110,28 +111,12 @@ void schedule(rt::qt::QtDisplay& display, const std::string& folder) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s OUTPUT_FOLDER\n", argv[0]);
-        return 64;
-    }
-    const std::string folder = std::filesystem::absolute(argv[1]).string();
-    const std::string work = folder + "/qbe_work";
-    std::filesystem::remove_all(work);
-    std::filesystem::create_directories(work);
-    if (std::string error = demo::prepareDemoFolder(work, {.salesLines = 10}); !error.empty()) {
-        std::fprintf(stderr, "demo folder: %s\n", error.c_str());
-        return 1;
-    }
-    std::filesystem::current_path(work);
-    GLO.ConnectString = demo::demoConnectString();
-    GLO.Database = demo::kDemoDatabase;
-    SetWindowSettingsFile(work + "/VOQKIVORANT.INI");
-    return rt::qt::runDisplay(
-        argc, argv,
+    return voq::test::runDemoGuiCheck(
+        argc, argv, 10,
         [] {
             InitDictionary();
             showViews();
             KillDictionary();
         },
-        [folder](rt::qt::QtDisplay& display) { schedule(display, folder); });
+        schedule, "qbe_work");
 }

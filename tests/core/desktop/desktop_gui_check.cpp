@@ -258,15 +258,7 @@ void printThreePages() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s OUTPUT_FOLDER\n", argv[0]);
-        return 64;
-    }
-    const std::string folder = voq::test::enterDemoFolder(argv[1], 10);
-    if (folder.empty()) return 1;
-    return rt::qt::runDisplay(
-        argc, argv,
-        [] {
+    return voq::test::runDemoGuiCheck(argc, argv, 10, [] {
             rt::qt::installReportPrinter();
             installReportPreview();
             InitDictionary();
@@ -276,6 +268,5 @@ int main(int argc, char** argv) {
             // What the frame shows when no ODBC administrator can be started: a short text.
             rt::message(std::strerror(ENOENT), "ODBC-Admin");
             KillDictionary();
-        },
-        [folder](rt::qt::QtDisplay& display) { schedule(display, folder); });
+        }, schedule);
 }

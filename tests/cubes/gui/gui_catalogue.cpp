@@ -101,21 +101,12 @@ void schedule(rt::qt::QtDisplay& display, std::string folder) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s OUTPUT_FOLDER\n", argv[0]);
-        return 64;
-    }
-    const std::string folder = voq::test::enterDemoFolder(argv[1], 2000);
-    if (folder.empty()) return 1;
-    return rt::qt::runDisplay(
-        argc, argv,
-        [] {
+    return voq::test::runDemoGuiCheck(argc, argv, 2000, [] {
             InitDictionary();
             for (const auto& s : shots()) {
                 rt::ThreadRequest = rt::request::None;
                 s.open();
             }
             KillDictionary();
-        },
-        [folder](rt::qt::QtDisplay& display) { schedule(display, folder); });
+        }, schedule);
 }
