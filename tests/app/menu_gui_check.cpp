@@ -118,7 +118,9 @@ void schedule(rt::qt::QtDisplay& display, std::string folder) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    return voq::test::runDemoGuiCheck(argc, argv, 10, [] {
+    return voq::test::runDemoGuiCheck(
+        argc, argv, 10,
+        [] {
             rt::qt::installReportPrinter();
             installReportPreview();
             FrameHooks hooks;
@@ -132,5 +134,6 @@ int main(int argc, char** argv) {
             ProgramModuleInit();
             ProgramMain();
             ProgramModuleCleanUp();
-        }, schedule);
+        },
+        schedule);
 }

@@ -172,9 +172,12 @@ void schedule(rt::qt::QtDisplay& display, std::string folder) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    return voq::test::runDemoGuiCheck(argc, argv, 10, [] {
+    return voq::test::runDemoGuiCheck(
+        argc, argv, 10,
+        [] {
             InitDictionary();
             QueryByExample("");
             KillDictionary();
-        }, schedule);
+        },
+        schedule);
 }

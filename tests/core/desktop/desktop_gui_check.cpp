@@ -258,7 +258,9 @@ void printThreePages() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    return voq::test::runDemoGuiCheck(argc, argv, 10, [] {
+    return voq::test::runDemoGuiCheck(
+        argc, argv, 10,
+        [] {
             rt::qt::installReportPrinter();
             installReportPreview();
             InitDictionary();
@@ -268,5 +270,6 @@ int main(int argc, char** argv) {
             // What the frame shows when no ODBC administrator can be started: a short text.
             rt::message(std::strerror(ENOENT), "ODBC-Admin");
             KillDictionary();
-        }, schedule);
+        },
+        schedule);
 }

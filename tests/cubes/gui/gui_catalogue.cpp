@@ -101,12 +101,15 @@ void schedule(rt::qt::QtDisplay& display, std::string folder) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    return voq::test::runDemoGuiCheck(argc, argv, 2000, [] {
+    return voq::test::runDemoGuiCheck(
+        argc, argv, 2000,
+        [] {
             InitDictionary();
             for (const auto& s : shots()) {
                 rt::ThreadRequest = rt::request::None;
                 s.open();
             }
             KillDictionary();
-        }, schedule);
+        },
+        schedule);
 }
