@@ -101,16 +101,7 @@ std::optional<ControlState> HeadlessDisplay::showInput(WindowId window, const Us
     auto c = std::find_if(controls.begin(), controls.end(), [&](const ControlState& x) { return x.id == in.control; });
     if (c == controls.end()) return std::nullopt;
     const ControlState was = *c;
-    if (in.value) c->value = *in.value;
-    const bool list = c->kind == ControlKind::List || c->kind == ControlKind::Tree ||
-                      c->kind == ControlKind::DropList || c->kind == ControlKind::DropCombo;
-    if ((in.event == Event::NewSelection || in.event == Event::Accepted) && in.row > 0 && list) {
-        c->selected = in.row;
-        const bool drop = c->kind == ControlKind::DropList || c->kind == ControlKind::DropCombo;
-        if (!in.value && drop && c->list && static_cast<std::size_t>(in.row) <= c->list->rows.size() &&
-            !c->list->rows[static_cast<std::size_t>(in.row) - 1].cells.empty())
-            c->value = c->list->rows[static_cast<std::size_t>(in.row) - 1].cells.front().text;
-    }
+    applyUserInput(*c, in);
     return was;
 }
 

@@ -1,6 +1,7 @@
 #include "runtime/ui/model.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "runtime/text/decimal.h"
 #include "runtime/text/strings.h"
@@ -142,6 +143,41 @@ const char* eventName(Event e) {
     }
     if (static_cast<int>(e) > static_cast<int>(Event::User)) return "User+";
     return "?";
+}
+
+bool hasList(ControlKind k) {
+    return k == ControlKind::List || k == ControlKind::Tree || k == ControlKind::DropList ||
+           k == ControlKind::DropCombo;
+}
+
+std::string rowText(const ListData& list, int row) {
+    if (row < 1 || static_cast<std::size_t>(row) > list.rows.size()) return {};
+    const auto& cells = list.rows[static_cast<std::size_t>(row) - 1].cells;
+    return cells.empty() ? std::string() : cells.front().text;
+}
+
+void applyUserInput(ControlState& s, const UserInput& in) {
+    if (in.value) s.value = *in.value;
+    if (in.event == Event::NewSelection && scrolledByUser(s)) {
+        s.scrollX = std::max(0, in.x);
+        s.scrollY = std::max(0, in.y);
+    }
+    const bool rowEvent = in.event == Event::NewSelection || in.event == Event::Accepted;
+    if (rowEvent && in.row > 0 && (hasList(s.kind) || s.kind == ControlKind::Sheet)) {
+        s.selected = in.row;
+        if (!in.value && s.list && (s.kind == ControlKind::DropList || s.kind == ControlKind::DropCombo))
+            s.value = rowText(*s.list, in.row);
+    }
+    if ((in.event == Event::Expanded || in.event == Event::Contracted) && s.list && in.row > 0 &&
+        static_cast<std::size_t>(in.row) <= s.list->rows.size()) {
+        const int level = s.list->rows[static_cast<std::size_t>(in.row) - 1].level;
+        const int wanted = in.event == Event::Expanded ? std::abs(level) : -std::abs(level);
+        if (level != wanted) {
+            auto fresh = std::make_shared<ListData>(*s.list);
+            fresh->rows[static_cast<std::size_t>(in.row) - 1].level = wanted;
+            s.list = std::move(fresh);
+        }
+    }
 }
 
 }  // namespace rt

@@ -237,6 +237,16 @@ inline bool scrolledByUser(const ControlState& s) {
     return (s.kind == ControlKind::Panel || s.kind == ControlKind::Image) && (s.hscroll || s.vscroll);
 }
 
+// Controls that show rows of a list (the List, Tree and drop-list kinds).
+bool hasList(ControlKind k);
+// The first cell's text of a row (1-based); empty outside the rows.
+std::string rowText(const ListData& list, int row);
+
+// What a control shows once the user's input reached it (the value typed or chosen, the chosen
+// row, the scroll offset, an expanded or contracted tree row): the window's state and the
+// headless screen follow the input alike.
+void applyUserInput(ControlState& s, const UserInput& in);
+
 // True when a row dragged from `source` may be dropped onto `target`.
 bool dropAccepted(const ControlState& source, const ControlState& target);
 

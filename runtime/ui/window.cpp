@@ -27,11 +27,6 @@ struct Window::ControlEntry {
 
 namespace {
 
-bool hasList(ControlKind k) {
-    return k == ControlKind::List || k == ControlKind::Tree || k == ControlKind::DropList ||
-           k == ControlKind::DropCombo;
-}
-
 const ListData& emptyList() {
     static const ListData* e = new ListData;
     return *e;
@@ -144,12 +139,6 @@ OwnHostedObjects::~OwnHostedObjects() { endHostedObjects(std::move(objects), std
 
 [[maybe_unused]] const int hostedObjectsEndHook =
     addThreadEndHook([] { endHostedObjects(std::move(ownHosted.objects), std::chrono::seconds(1)); });
-
-std::string rowText(const ListData& list, int row) {
-    if (row < 1 || static_cast<std::size_t>(row) > list.rows.size()) return {};
-    const auto& cells = list.rows[row - 1].cells;
-    return cells.empty() ? std::string() : cells.front().text;
-}
 
 }  // namespace
 
@@ -864,27 +853,7 @@ void Window::applyInput(const UserInput& in, EventInfo& info) {
     if (in.control == 0 || !has(in.control)) return;
     auto& s = entry(in.control).state;  // the display shows it already: no publication
     if (in.event == Event::Selected) props_.focus = in.control;
-    if (in.value) s.value = *in.value;
-    if (in.event == Event::NewSelection && scrolledByUser(s)) {
-        s.scrollX = std::max(0, in.x);
-        s.scrollY = std::max(0, in.y);
-    }
-    bool rowEvent = in.event == Event::NewSelection || in.event == Event::Accepted;
-    if (rowEvent && in.row > 0 && (hasList(s.kind) || s.kind == ControlKind::Sheet)) {
-        s.selected = in.row;
-        if (!in.value && s.list && (s.kind == ControlKind::DropList || s.kind == ControlKind::DropCombo))
-            s.value = rowText(*s.list, in.row);
-    }
-    if ((in.event == Event::Expanded || in.event == Event::Contracted) && s.list && in.row > 0 &&
-        static_cast<std::size_t>(in.row) <= s.list->rows.size()) {
-        int level = s.list->rows[in.row - 1].level;
-        int wanted = in.event == Event::Expanded ? std::abs(level) : -std::abs(level);
-        if (level != wanted) {
-            auto fresh = std::make_shared<ListData>(*s.list);
-            fresh->rows[in.row - 1].level = wanted;
-            s.list = std::move(fresh);
-        }
-    }
+    applyUserInput(s, in);
     info.value = s.value;
 }
 
