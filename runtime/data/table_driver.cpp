@@ -207,12 +207,16 @@ const std::vector<TableDriver::ReadColumn>& TableDriver::readPlan() {
             r.kind = ReadColumn::DateTimePair;
             r.field = &def_.record.field(static_cast<std::size_t>(c.dateField));
             r.timeField = &def_.record.field(static_cast<std::size_t>(c.timeField));
+            r.ops = r.field->ops;
+            r.offset = r.field->offset;
             readPlan_.push_back(r);
             continue;
         }
         r.index = static_cast<std::size_t>(c.field);
         r.field = &def_.record.field(r.index);
         const FieldDesc& f = *r.field;
+        r.ops = f.ops;
+        r.offset = f.offset;
         // Whole numbers come typed from either back end; decimals from the local file as units.
         if (!local_ && (f.type == FieldType::Long || f.type == FieldType::Short || f.type == FieldType::Byte))
             r.kind = ReadColumn::Whole;
@@ -232,15 +236,40 @@ const std::vector<TableDriver::ReadColumn>& TableDriver::readPlan() {
 void TableDriver::readRow(Statement& stmt, int first, void* record) {
     const auto& plan = readPlan();
     const int n = stmt.columnCount();
-    const std::size_t count = std::min(plan.size(), static_cast<std::size_t>(std::max(0, n - first)));
+    fillRow(stmt, first, record, plan, std::min(plan.size(), static_cast<std::size_t>(std::max(0, n - first))));
+}
+
+void TableDriver::fillRow(Statement& stmt, int first, void* record, const std::vector<ReadColumn>& plan,
+                          std::size_t count) {
     std::string& text = scratch_;
     for (std::size_t k = 0; k < count; ++k) {
         const ReadColumn& r = plan[k];
-        const FieldDesc& f = *r.field;
         const int col = first + static_cast<int>(k);
-        void* m = f.memberIn(record);
+        void* m = static_cast<char*>(record) + r.offset;
         std::int64_t v = 0;
         switch (r.kind) {
+        case ReadColumn::LocalWhole:
+            if (!stmt.columnInt(col, v)) v = 0;
+            r.ops->setInt(m, v);
+            break;
+        case ReadColumn::LocalUnits:
+            if (!stmt.columnInt(col, v)) v = 0;
+            r.ops->setDecimal(m, DecimalValue::fromUnits(v, r.field->places));
+            break;
+        case ReadColumn::Text: {
+            std::string_view view;
+            if (stmt.columnView(col, view))
+                r.ops->setText(m, view);
+            else
+                r.ops->clear(m);
+            break;
+        }
+        case ReadColumn::Whole:
+            if (stmt.columnInt(col, v))
+                r.ops->setInt(m, v);
+            else
+                r.ops->clear(m);
+            break;
         case ReadColumn::DateTimePair: {
             DateNumber d = 0;
             TimeNumber t = 0;
@@ -249,45 +278,24 @@ void TableDriver::readRow(Statement& stmt, int first, void* record) {
                 auto sp = text.find_first_of(" T");
                 if (sp != std::string::npos) t = parseTime(std::string_view(text).substr(sp + 1));
             }
-            f.ops->setInt(m, d);
+            r.ops->setInt(m, d);
             r.timeField->ops->setInt(r.timeField->memberIn(record), t);
-            break;
-        }
-        case ReadColumn::Whole:
-            if (stmt.columnInt(col, v))
-                f.ops->setInt(m, v);
-            else
-                f.ops->clear(m);
-            break;
-        case ReadColumn::LocalWhole:
-            if (!stmt.columnInt(col, v)) v = 0;
-            f.ops->setInt(m, v);
-            break;
-        case ReadColumn::LocalUnits:
-            if (!stmt.columnInt(col, v)) v = 0;
-            f.ops->setDecimal(m, DecimalValue::fromUnits(v, f.places));
-            break;
-        case ReadColumn::Text: {
-            std::string_view view;
-            if (stmt.columnView(col, view))
-                f.ops->setText(m, view);
-            else
-                f.ops->clear(m);
             break;
         }
         case ReadColumn::FromText: {
             if (!stmt.columnText(col, text)) {
-                f.ops->clear(m);
+                r.ops->clear(m);
                 break;
             }
+            const FieldDesc& f = *r.field;
             std::int64_t units = 0;
             if (!local_ && f.type == FieldType::Decimal && f.size <= 18 && plainDecimalUnits(text, f.places, units)) {
-                f.ops->setDecimal(m, DecimalValue::fromUnits(units, f.places));
+                r.ops->setDecimal(m, DecimalValue::fromUnits(units, f.places));
             } else if (!local_ && f.type == FieldType::Date) {
-                f.ops->setInt(m, parseDate(text));
+                r.ops->setInt(m, parseDate(text));
             } else if (!local_ && f.type == FieldType::Time) {
                 auto sp = text.find(' ');
-                f.ops->setInt(m,
+                r.ops->setInt(m,
                               parseTime(sp != std::string::npos && text.find(':') > sp ? text.substr(sp + 1) : text));
             } else {
                 setFieldFromText(def_.record, record, r.index, text);
@@ -298,7 +306,7 @@ void TableDriver::readRow(Statement& stmt, int first, void* record) {
     }
     // Fields the row has no column for start empty.
     for (std::size_t k = count; k < plan.size(); ++k)
-        if (plan[k].kind != ReadColumn::DateTimePair) plan[k].field->ops->clear(plan[k].field->memberIn(record));
+        if (plan[k].kind != ReadColumn::DateTimePair) plan[k].ops->clear(static_cast<char*>(record) + plan[k].offset);
 }
 
 std::shared_ptr<void> TableDriver::copyBuffer() const {
@@ -626,6 +634,9 @@ int TableDriver::openCursor(int dir, StoreError& error) {
     cursorActive_ = true;
     cursorDir_ = dir;
     cursorRows_ = 0;
+    cursorLater_ = rowLater(key);
+    const int first = local_ && !cursorLater_ ? 1 : 0;
+    cursorFills_ = std::min(readPlan().size(), static_cast<std::size_t>(std::max(0, cursor_->columnCount() - first)));
     return 0;
 }
 
@@ -644,10 +655,10 @@ int TableDriver::step(int dir, StoreError& error) {
         return ErrRecordNotAvailable;
     }
     ++cursorRows_;
-    const bool later = rowLater(key_ >= 0 ? &def_.keys[static_cast<std::size_t>(key_)] : nullptr);
+    const bool later = cursorLater_;
     std::int64_t row = 0;
     if (local_ && !later) cursor_->columnInt(0, row);
-    readRow(*cursor_, local_ && !later ? 1 : 0, fm_.buffer());
+    fillRow(*cursor_, local_ && !later ? 1 : 0, fm_.buffer(), readPlan_, cursorFills_);
     // The copy of the previous record is reused unless someone kept it (a saved position); when
     // only the reading place holds it, it is written over where it is, without touching counts.
     if (lastRead_ && seekRecord_ == lastRead_ && lastRead_.use_count() == 2) {

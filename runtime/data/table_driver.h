@@ -113,8 +113,14 @@ private:
         const FieldDesc* field = nullptr;      // a pair's date field
         const FieldDesc* timeField = nullptr;  // a pair's time field
         std::size_t index = 0;                 // the field's number
+        const FieldOps* ops = nullptr;         // the field's, and its place in the record
+        std::size_t offset = 0;
     };
     const std::vector<ReadColumn>& readPlan();
+    // readRow with the plan and the number of result columns it fills already known (a cursor
+    // works them out once when it runs).
+    void fillRow(Statement& stmt, int firstColumn, void* record, const std::vector<ReadColumn>& plan,
+                 std::size_t count);
     bool createTable(StoreError& error);
     std::shared_ptr<void> copyBuffer() const;
     Statement* cached(const std::string& sql, StoreError& error);
@@ -161,6 +167,8 @@ private:
     bool windowed_ = false;
     bool recentWrite_ = false;
     int cursorRows_ = 0;
+    bool cursorLater_ = false;          // the cursor's rows leave the row id for later (rowLater)
+    std::size_t cursorFills_ = 0;       // the plan columns its rows fill
 
     std::shared_ptr<void> lastRead_;
     std::int64_t lastRow_ = 0;

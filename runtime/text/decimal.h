@@ -112,6 +112,12 @@ public:
     // Rounds half away from zero to P places; false (value unchanged) when the result needs more
     // than D digits.
     bool set(const DecimalValue& value) {
+        if (value.scale() == P) {  // already at P places: nothing to round, D digits at most
+            const DecimalValue::Units u = value.units();
+            if (u >= kLimit || u <= -kLimit) return false;
+            value_ = value;
+            return true;
+        }
         auto r = value.rounded(P);
         if (!r || !fits(*r)) return false;
         value_ = *r;
@@ -164,6 +170,11 @@ public:
     }
 
 private:
+    static constexpr DecimalValue::Units kLimit = [] {
+        DecimalValue::Units l = 1;
+        for (int i = 0; i < D; ++i) l *= 10;
+        return l;
+    }();  // 10^D: the smallest magnitude of units with more than D digits
     DecimalValue value_ = DecimalValue::fromUnits(0, P);
 };
 

@@ -120,6 +120,12 @@ TEST(FixedDecimal, AssignmentRoundsAndDetectsOverflow) {
     EXPECT_EQ(provision.toString(), "2.3");
     provision = 7;
     EXPECT_EQ(provision.value(), DecimalValue(7));
+    // Already at the field's places: taken as it is, up to five digits either side of zero.
+    EXPECT_TRUE(provision.set(DecimalValue::fromUnits(-99999, 1)));
+    EXPECT_EQ(provision.toString(), "-9999.9");
+    EXPECT_FALSE(provision.set(DecimalValue::fromUnits(100000, 1)));
+    EXPECT_FALSE(provision.set(DecimalValue::fromUnits(-100000, 1)));
+    EXPECT_EQ(provision.toString(), "-9999.9");
     using Fraction = Decimal<3, 3>;
     EXPECT_FALSE(Fraction::from(dec("1")));
     EXPECT_EQ(Fraction::from(dec("0.9994"))->toString(), "0.999");
