@@ -357,9 +357,10 @@ int main(int argc, char** argv) {
         fs::remove_all(dir);
         return rc;
     }
-    std::printf("%d records, one transaction per insert; reads in key order (best of %d on the local file, %d over "
-                "the driver, the contenders in turns)\n",
-                kRecords, kLocalRuns, kRuns);
+    std::printf(
+        "%d records, one transaction per insert; reads in key order (best of %d on the local file, %d over "
+        "the driver, the contenders in turns)\n",
+        kRecords, kLocalRuns, kRuns);
 
     // Both contenders of a comparison filled first, then their reads and gets in turns.
     Figures local, localBase, server, serverBase, alone;

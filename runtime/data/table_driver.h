@@ -167,8 +167,8 @@ private:
     bool windowed_ = false;
     bool recentWrite_ = false;
     int cursorRows_ = 0;
-    bool cursorLater_ = false;          // the cursor's rows leave the row id for later (rowLater)
-    std::size_t cursorFills_ = 0;       // the plan columns its rows fill
+    bool cursorLater_ = false;     // the cursor's rows leave the row id for later (rowLater)
+    std::size_t cursorFills_ = 0;  // the plan columns its rows fill
 
     std::shared_ptr<void> lastRead_;
     std::int64_t lastRow_ = 0;
