@@ -816,9 +816,12 @@ HRESULT getRows(Resultset* rs, VARIANT* out) {
 uint32_t resultsetRelease(void* self);
 
 HRESULT closeResultset(Resultset* rs) {
+    // Our column buffers go first: the driver gives back a large result as many small blocks, and
+    // a large block freed after them would make the allocator sort all of those out first.
+    // Dropping the statement does not touch bound buffers.
+    resetColumns(rs);
     if (rs->hstmt) dm::SQLFreeStmt(rs->hstmt, SQL_DROP);
     rs->hstmt = SQL_NULL_HSTMT;
-    resetColumns(rs);
     std::free(rs->rowStatus);
     rs->rowStatus = nullptr;
     rs->blockFetch = false;
