@@ -219,13 +219,14 @@ void EditSQLScripte() {
             saveFile();
             return true;
         case ItemCut:
-            rt::setClipboard(w[TextScript].value());
-            w[TextScript].setValue("");
-            return true;
-        case ItemCopy: rt::setClipboard(w[TextScript].value()); return true;
+        case ItemCopy:
         case ItemPaste:
-            w[TextScript].setValue(
-                std::string(rt::cutChars(w[TextScript].value() + rt::clipboard(), kScriptMemoLimit)));
+            // The standard commands on the script's selection; a paste keeps within what the record holds.
+            rt::editControl(w, TextScript,
+                            e.control == ItemCut    ? rt::EditCommand::Cut
+                            : e.control == ItemCopy ? rt::EditCommand::Copy
+                                                    : rt::EditCommand::Paste,
+                            kScriptMemoLimit);
             return true;
         case ItemWordWrap: {
             auto& c = w[TextScript].edit();

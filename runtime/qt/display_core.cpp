@@ -144,6 +144,10 @@ void QtDisplay::Core::applyValue(QtWindow& w, QtControl& c) {
     c.valueSerial = c.state.valueSerial;
     c.sentValue = c.state.value;
     if (const auto value = controlKindOps(c.state.kind).value) value(*this, w, c);
+    if (takesText(c.state.kind)) {
+        c.sentSelection = c.state.textSelection;
+        showTextSelection(c);
+    }
 }
 
 void QtDisplay::Core::applyList(QtWindow& w, QtControl& c) {

@@ -47,10 +47,11 @@ struct QtControl {
     QTabWidget* sheet = nullptr;  // tab: its sheet's widget
     std::uint64_t valueSerial = ~0ull;
     std::uint64_t listSerial = ~0ull;
-    std::string sentValue;       // the value last reported to the procedure
-    bool inside = false;         // region: mouse inside
-    QWidget* content = nullptr;  // scrolling panel: what its controls stand on
-    QPoint scrolled{-1, -1};     // scrolling panel: the procedure's offset last shown (pixels)
+    std::string sentValue;        // the value last reported to the procedure
+    TextSelection sentSelection;  // the text cursor and selection the procedure knows
+    bool inside = false;          // region: mouse inside
+    QWidget* content = nullptr;   // scrolling panel: what its controls stand on
+    QPoint scrolled{-1, -1};      // scrolling panel: the procedure's offset last shown (pixels)
 };
 
 struct QtWindow {
@@ -133,6 +134,8 @@ public:
     void send(QtWindow& w, UserInput input);
     void sendValue(QtWindow& w, QtControl& c, Event event, const std::string& value, int row = 0);
     void flushFocused(QtWindow& w);
+    // The text cursor and selection of a control that takes text, when they moved.
+    void sendTextSelection(QtWindow& w, QtControl& c);
     void refreshVisibility(QtWindow& w);
     // The control's look: what its kind shows, then its font, colours and pointer.
     void applyLook(QtWindow& w, QtControl& c);

@@ -31,11 +31,25 @@ void QtDisplay::Core::sendValue(QtWindow& w, QtControl& c, Event event, const st
     input.value = value;
     input.row = row;
     c.sentValue = value;
+    if (TextSelection selection; takesText(c.state.kind) && shownTextSelection(c, selection)) {
+        input.textSelection = selection;
+        c.sentSelection = selection;
+    }
     send(w, input);
 }
 
+void QtDisplay::Core::sendTextSelection(QtWindow& w, QtControl& c) {
+    TextSelection selection;
+    if (!takesText(c.state.kind) || !shownTextSelection(c, selection) || selection == c.sentSelection) return;
+    UserInput input = inputOf(Event::None, c.state.id);
+    input.textSelection = selection;
+    // A window that takes no input now hears of it with the next move.
+    if (rt::sendInput(w.props.id, input)) c.sentSelection = selection;
+}
+
 void QtDisplay::Core::flushFocused(QtWindow& w) {
-    // A field being typed in gives its value before a menu item or toolbar acts on it.
+    // A field being typed in gives its value (and its text cursor) before a menu item or toolbar
+    // acts on it.
     QWidget* focus = QApplication::focusWidget();
     if (!focus) return;
     for (auto& [id, c] : w.controls) {
@@ -43,6 +57,8 @@ void QtDisplay::Core::flushFocused(QtWindow& w) {
         std::string text;
         if (const auto typed = controlKindOps(c.state.kind).typed; typed && typed(c, text))
             if (text != c.sentValue && !c.state.readOnly) sendValue(w, c, Event::Accepted, text);
+        // The Edit menu's commands act on where the cursor stands now.
+        sendTextSelection(w, c);
         return;
     }
 }

@@ -1,5 +1,7 @@
 #include "runtime/ui/dialogs.h"
 
+#include <algorithm>
+
 #include "runtime/text/picture.h"
 #include "runtime/text/strings.h"
 #include "runtime/thread/shared.h"
@@ -195,33 +197,51 @@ int popup(std::string_view definition, int x, int y) {
 
 void setClipboard(const std::string& text) { display().setClipboard(text); }
 std::string clipboard() { return display().clipboard(); }
-int editFocused(Window& window, EditCommand command) {
-    const int id = window.focus();
+int editControl(Window& window, int id, EditCommand command, std::size_t limit) {
     if (id == 0 || !window.has(id)) return 0;
     ControlRef c = window.control(id);
     const ControlState& s = c.state();
-    const bool oneLine =
-        s.kind == ControlKind::Entry || s.kind == ControlKind::Spin || s.kind == ControlKind::DropCombo;
-    if (!oneLine && s.kind != ControlKind::Text) return 0;
+    if (!takesText(s.kind)) return 0;
+    const bool oneLine = s.kind != ControlKind::Text;
     const bool writable = s.enabled && !s.readOnly && !s.hidden;
+    const std::string& value = s.value;
+    const std::size_t length = charLength(value);
+    const TextSelection selection = withinText(s.textSelection, static_cast<int>(length));
+    const auto start = static_cast<std::size_t>(selection.start());
+    const auto end = static_cast<std::size_t>(selection.end());
+    const std::size_t from = byteOffsetOfChar(value, start);
+    const std::size_t to = byteOffsetOfChar(value, end);
     if (command != EditCommand::Paste) {
-        if (s.value.empty()) return 0;  // nothing to take: the clipboard keeps what it has
-        setClipboard(s.value);
+        if (selection.empty()) return 0;  // nothing to take: the clipboard keeps what it has
+        setClipboard(value.substr(from, to - from));
         if (command == EditCommand::Copy || !writable) return 0;
-        c.setValue("");
+        c.setValue(value.substr(0, from) + value.substr(to));
+        c.setTextSelection({selection.start(), selection.start()});
         return id;
     }
     if (!writable) return 0;
     std::string text = clipboard();
+    std::size_t room = limit;
     if (oneLine) {
-        text = text.substr(0, text.find_first_of("\r\n"));
+        text.resize(std::min(text.size(), text.find_first_of("\r\n")));
         if (pictureKind(s.picture) == PictureKind::Text)
             if (const int n = pictureWidth(s.picture); n > 0)
-                text = std::string(cutChars(text, static_cast<std::size_t>(n)));
+                room = room > 0 ? std::min(room, static_cast<std::size_t>(n)) : static_cast<std::size_t>(n);
     }
-    c.setValue(std::move(text));
-    return id;
+    // What stays of the value leaves the room the pasted text may take.
+    if (room > 0) {
+        const std::size_t kept = length - (end - start);
+        text.resize(cutChars(text, room > kept ? room - kept : 0).size());
+    }
+    std::string pasted = value.substr(0, from) + text + value.substr(to);
+    const bool changed = pasted != value;
+    const int cursor = selection.start() + static_cast<int>(charLength(text));
+    c.setValue(std::move(pasted));
+    c.setTextSelection({cursor, cursor});
+    return changed ? id : 0;
 }
+
+int editFocused(Window& window, EditCommand command) { return editControl(window, window.focus(), command); }
 
 void beep(Beep kind) { display().beep(kind); }
 void setPointer(Pointer pointer) { display().setPointer(pointer); }

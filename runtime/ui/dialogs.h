@@ -2,6 +2,7 @@
 // Modal calls of a procedure: they run on the calling program thread, publish its window first,
 // and block it until the user answered; meanwhile no window of that thread takes input.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,13 +49,18 @@ int popup(std::string_view definition, int x = -1, int y = -1);
 void setClipboard(const std::string& text);
 std::string clipboard();
 
-// The standard Cut, Copy and Paste of an Edit menu, on the control of the window that has the
-// focus: an entry, text, spin or combo box. The value goes to the clipboard whole (an empty one
-// leaves the clipboard as it is); Cut empties a
-// control that takes input, Paste puts the clipboard there (in a one-line control its first line,
-// up to the picture's length of a text picture). Gives the control whose value changed, else 0.
+// The standard Cut, Copy and Paste of an Edit menu, on the selection in the control of the
+// window that has the focus: an entry, text, spin or combo box. Copy puts the selected text on the
+// clipboard (nothing selected: the clipboard keeps what it has); Cut also removes it from a
+// control that takes input. Paste puts the clipboard's text in place of the selection, or at the
+// text cursor, and leaves the cursor behind it; in a one-line control only the clipboard's first
+// line, and no more than the value keeps within the length of a text picture. Gives the control
+// whose value changed, else 0.
 enum class EditCommand { Cut, Copy, Paste };
 int editFocused(Window& window, EditCommand command);
+// The same on the control `id`, focused or not; with a limit, a paste leaves the value no
+// longer than that many characters.
+int editControl(Window& window, int id, EditCommand command, std::size_t limit = 0);
 void beep(Beep kind = Beep::Default);
 void setPointer(Pointer pointer);
 

@@ -1,6 +1,7 @@
 #pragma once
 // Events of the per-window event loop, key codes, and the input the display reports.
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -98,10 +99,24 @@ struct EventInfo {
     explicit operator bool() const { return event != Event::None; }
 };
 
+// Where the text cursor stands in the value of a control the user types into (Entry, Text, Spin,
+// DropCombo) and what is selected, in characters from 0: the selection runs between anchor and
+// cursor, either way round; equal, nothing is selected and the cursor stands there.
+struct TextSelection {
+    int anchor = 0;
+    int cursor = 0;
+    int start() const { return std::min(anchor, cursor); }
+    int end() const { return std::max(anchor, cursor); }
+    bool empty() const { return anchor == cursor; }
+    bool operator==(const TextSelection&) const = default;
+};
+
 // Input the display reports for a window, on any thread (rt::sendInput). `value`, when set, is
 // the control's new value as the user left it; row, column and the geometry are applied to the
 // model before the procedure sees the event. Field events carry the mouse position (x, y in
-// dialog units of the window's client area) where the display knows it.
+// dialog units of the window's client area) where the display knows it. `textSelection` is where
+// the user left the text cursor and the selection; an input of Event::None that carries one
+// only tells the window where they stand now: the procedure hears nothing of it.
 struct UserInput {
     UserInput() = default;
     explicit UserInput(Event event, int control = 0) : event(event), control(control) {}
@@ -109,6 +124,7 @@ struct UserInput {
     Event event = Event::None;
     int control = 0;
     std::optional<std::string> value;
+    std::optional<TextSelection> textSelection;
     int keyCode = 0;
     int row = 0;
     int column = 0;

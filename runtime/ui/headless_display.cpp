@@ -537,6 +537,14 @@ void TestDriver::setValue(WindowId window, int id, const std::string& value) {
     act(window, in);
 }
 
+void TestDriver::select(WindowId window, int id, int anchor, int cursor) {
+    mustBeOperable(*this, window, id);
+    if (!takesText(control(window, id).kind)) throw TestDriverError("control " + std::to_string(id) + " takes no text");
+    auto in = input(Event::None, id);
+    in.textSelection = TextSelection{anchor, cursor};
+    act(window, in);
+}
+
 bool TestDriver::heldBack(WindowId window, int id, Event event) const {
     auto s = display_.shown(window);
     const auto& shown = mustBeShown(s, window);

@@ -188,6 +188,9 @@ public:
     // The user scrolls an area (scrolling Panel or Image) to the offset x, y: NewSelection.
     void scroll(WindowId window, int id, int x, int y);
     void setValue(WindowId window, int id, const std::string& value);  // entry, text, spin, combo: Accepted
+    // The user puts the text cursor at `cursor` and selects from `anchor` to it (characters from
+    // 0) in an entry, text, spin or combo box; the procedure hears nothing of it.
+    void select(WindowId window, int id, int anchor, int cursor);
     // NewSelection with the value; an entry or text box reports typing only when it or its window
     // reports at once (setImmediate), as on screen: otherwise nothing is sent.
     void type(WindowId window, int id, const std::string& value);

@@ -156,8 +156,20 @@ std::string rowText(const ListData& list, int row) {
     return cells.empty() ? std::string() : cells.front().text;
 }
 
+bool takesText(ControlKind k) {
+    return k == ControlKind::Entry || k == ControlKind::Text || k == ControlKind::Spin || k == ControlKind::DropCombo;
+}
+
+TextSelection withinText(TextSelection selection, int length) {
+    return {std::clamp(selection.anchor, 0, length), std::clamp(selection.cursor, 0, length)};
+}
+
 void applyUserInput(ControlState& s, const UserInput& in) {
-    if (in.value) s.value = *in.value;
+    bool valueChanged = false;
+    if (in.value) {
+        s.value = *in.value;
+        valueChanged = true;
+    }
     if (in.event == Event::NewSelection && scrolledByUser(s)) {
         s.scrollX = std::max(0, in.x);
         s.scrollY = std::max(0, in.y);
@@ -165,8 +177,14 @@ void applyUserInput(ControlState& s, const UserInput& in) {
     const bool rowEvent = in.event == Event::NewSelection || in.event == Event::Accepted;
     if (rowEvent && in.row > 0 && (hasList(s.kind) || s.kind == ControlKind::Sheet)) {
         s.selected = in.row;
-        if (!in.value && s.list && (s.kind == ControlKind::DropList || s.kind == ControlKind::DropCombo))
+        if (!in.value && s.list && (s.kind == ControlKind::DropList || s.kind == ControlKind::DropCombo)) {
             s.value = rowText(*s.list, in.row);
+            valueChanged = true;
+        }
+    }
+    if (takesText(s.kind) && (valueChanged || in.textSelection)) {
+        const int length = static_cast<int>(charLength(s.value));
+        s.textSelection = withinText(in.textSelection.value_or(TextSelection{length, length}), length);
     }
     if ((in.event == Event::Expanded || in.event == Event::Contracted) && s.list && in.row > 0 &&
         static_cast<std::size_t>(in.row) <= s.list->rows.size()) {

@@ -172,7 +172,10 @@ struct ControlState {
 
     std::string text;               // caption: prompt, string, button, check, radio, group, tab, menu
     std::string value;              // the bound value as text (see ControlKind)
-    std::uint64_t valueSerial = 0;  // rises whenever the procedure sets value or selected
+    std::uint64_t valueSerial = 0;  // rises whenever the procedure sets value, selected or textSelection
+    // Controls that take text (takesText): the text cursor and the selection in value, as the
+    // display last reported them; a new value the procedure sets puts the cursor at its end.
+    TextSelection textSelection;
     std::string picture;
     std::string icon;        // button/menu icon, Image file, Region cursor picture
     std::string tip;         // tooltip
@@ -239,12 +242,17 @@ inline bool scrolledByUser(const ControlState& s) {
 
 // Controls that show rows of a list (the List, Tree and drop-list kinds).
 bool hasList(ControlKind k);
+// Controls the user types text into: Entry, Text, Spin, DropCombo.
+bool takesText(ControlKind k);
+// The selection kept within a value of `length` characters.
+TextSelection withinText(TextSelection selection, int length);
 // The first cell's text of a row (1-based); empty outside the rows.
 std::string rowText(const ListData& list, int row);
 
 // What a control shows once the user's input reached it (the value typed or chosen, the chosen
-// row, the scroll offset, an expanded or contracted tree row): the window's state and the
-// headless screen follow the input alike.
+// row, the text cursor and selection, the scroll offset, an expanded or contracted tree row): the
+// window's state and the headless screen follow the input alike. A value that comes without a
+// selection leaves the text cursor at its end, as typing does.
 void applyUserInput(ControlState& s, const UserInput& in);
 
 // True when a row dragged from `source` may be dropped onto `target`.

@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <mutex>
 
+#include "runtime/text/strings.h"
 #include "runtime/thread/thread.h"
 #include "runtime/ui/dialogs.h"
 #include "runtime/ui/display.h"
@@ -161,7 +162,19 @@ const std::string& ControlRef::text() const { return state().text; }
 
 ControlRef& ControlRef::setValue(std::string value) {
     auto& s = edit();
-    s.value = std::move(value);
+    // The same value again leaves the user's cursor and selection where they are.
+    if (s.value != value) {
+        s.value = std::move(value);
+        const int length = static_cast<int>(charLength(s.value));
+        s.textSelection = {length, length};
+    }
+    ++s.valueSerial;
+    return *this;
+}
+
+ControlRef& ControlRef::setTextSelection(TextSelection selection) {
+    auto& s = edit();
+    s.textSelection = withinText(selection, static_cast<int>(charLength(s.value)));
     ++s.valueSerial;
     return *this;
 }
@@ -919,6 +932,11 @@ EventInfo Window::accept() {
                 if (!has(ev.input.control)) continue;
                 const auto& s = entry(ev.input.control).state;
                 if ((ev.input.event == Event::Drag ? s.dragIds : s.dropIds).empty()) continue;
+            }
+            // Where the text cursor stands is the control's state only: no event.
+            if (ev.input.event == Event::None) {
+                if (has(ev.input.control)) applyUserInput(entry(ev.input.control).state, ev.input);
+                continue;
             }
             applyInput(ev.input, info);
         } else {

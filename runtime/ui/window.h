@@ -48,8 +48,11 @@ public:
 
     ControlRef& setText(std::string text);
     const std::string& text() const;
+    // A value that differs puts the text cursor at its end, nothing selected.
     ControlRef& setValue(std::string value);
     const std::string& value() const;
+    // Entry, Text, Spin, DropCombo: the text cursor and selection shown (kept within the value).
+    ControlRef& setTextSelection(TextSelection selection);
     ControlRef& setEnabled(bool enabled);
     ControlRef& enable() { return setEnabled(true); }
     ControlRef& disable() { return setEnabled(false); }

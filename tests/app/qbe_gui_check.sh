@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # GUI check of query by example: the demo program under Xvfb with the openbox window manager,
 # the demo user's login, then "&Listen" > "&Tavik-Query": the cubes chosen as the source, a
-# condition typed into the name's cell, the name sorted and shown with two other fields, the
-# report run to its preview. Then the cube group list's "&Drucken" prints the demo's saved
+# condition typed into the name's cell (part of it cut and pasted back through the Edit menu), the
+# name sorted and shown with two other fields, the report run to its preview. Then the cube group list's "&Drucken" prints the demo's saved
 # definition to the preview. Grid and preview pages are grabbed (the screenshots stay in the
 # build tree); the frame ends through "File" > "Exit".
 # Usage: qbe_gui_check.sh PROGRAM DEMO-SETUP SCREENSHOT.png
-#   (the grid; its preview SCREENSHOT-preview.png, the group list's SCREENSHOT-groups.png)
+#   (the grid; the cell after the cut SCREENSHOT-cut.png, its preview SCREENSHOT-preview.png, the
+#   group list's SCREENSHOT-groups.png)
 set -euo pipefail
 
 CHECK="query-by-example GUI check"
@@ -76,6 +77,21 @@ sleep 1.5
 xdo mousemove --window "$grid" 442 102 click 1
 sleep 0.3
 xdo type --delay 40 "<> 'Umsatzliste'"
+# The Edit menu works on the selection: "<>" selected at the start and cut (grabbed), then put
+# back at the cursor through Paste. The menu is opened with the mouse: going to the menu bar with
+# Alt takes the focus from the cell, and a line edit that loses the focus so drops its selection.
+sleep 0.3
+xdo key Home shift+Right shift+Right
+sleep 0.3
+xdo mousemove --window "$grid" 48 4 click 1
+sleep 0.5
+xdo key t
+sleep 1
+grab "${shot%.png}-cut.png" "the cell without the cut \"<>\""
+xdo mousemove --window "$grid" 48 4 click 1
+sleep 0.5
+xdo key p
+sleep 1
 xdo key Tab
 pickCode() {  # column x, entries down from "Off"
   xdo mousemove --window "$grid" "$1" 119 click 1

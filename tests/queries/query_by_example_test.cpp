@@ -323,12 +323,14 @@ TEST_F(QueryByExampleGrid, CutCopyAndPasteOnTheFocusedCell) {
     user_.chooseEntry(w, SourceList, 3);
     user_.setValue(w, cellId(3, 1), "'Umsatz'");
     user_.focus(w, cellId(3, 1));
+    user_.select(w, cellId(3, 1), 0, 8);
     user_.press(w, ItemCopy);
     EXPECT_EQ(user_.clipboard(), "'Umsatz'");
     user_.focus(w, cellId(2, 1));
     user_.press(w, ItemPaste);
     EXPECT_EQ(user_.value(w, cellId(2, 1)), "'Umsatz'");
     user_.focus(w, cellId(3, 1));
+    user_.select(w, cellId(3, 1), 8, 0);
     user_.press(w, ItemCut);
     EXPECT_EQ(user_.value(w, cellId(3, 1)), "");
     // The "SET ALL" cells only give their text.

@@ -37,6 +37,14 @@ const ControlKindOps& controlKindOps(ControlKind kind);
 void connectScrolling(Core& core, QtWindow& w, QtControl& c, QScrollArea* area);
 void showScrollOffset(QtWindow& w, QtControl& c, QScrollArea& area);
 
+// Controls that take text (entry, text, spin, combo): the text cursor and selection their widget
+// shows (false without one); the state's shown in a widget that has the focus (one without it
+// shows its text from the start: where the user puts the cursor there is reported); the user's
+// moves of them reported.
+bool shownTextSelection(const QtControl& c, TextSelection& selection);
+void showTextSelection(QtControl& c);
+void connectTextSelection(Core& core, QtWindow& w, QtControl& c);
+
 // The size of the picture an image control shows; invalid when it shows none.
 QSize pictureSize(QWidget* imageWidget);
 

@@ -24,6 +24,7 @@ void createDropList(Core& core, QtWindow& w, QtControl& c, QWidget* parent) {
     });
     if (combo->lineEdit()) {
         core.watchControlWidget(combo->lineEdit(), c.state.id);
+        connectTextSelection(core, w, c);
         core.onInput(w, c, combo->lineEdit(), &QLineEdit::editingFinished,
                      [](Core& core, QtWindow& win, QtControl& ctl) {
                          if (auto* cb = qobject_cast<QComboBox*>(ctl.widget)) {

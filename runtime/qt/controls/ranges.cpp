@@ -13,6 +13,7 @@ void createSpin(Core& core, QtWindow& w, QtControl& c, QWidget* parent) {
     auto* spin = new QSpinBox(parent);
     c.widget = spin;
     core.makeFocusable(c, spin);
+    connectTextSelection(core, w, c);
     core.onInput(w, c, spin, &QSpinBox::valueChanged, [](Core& core, QtWindow& win, QtControl& ctl, int value) {
         core.sendValue(win, ctl, Event::NewSelection, std::to_string(value));
     });

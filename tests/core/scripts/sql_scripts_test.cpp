@@ -48,6 +48,18 @@ protected:
             KillDictionary();
         });
     }
+    // The list on the script file of the working folder, its form opened for a new script.
+    struct Opened {
+        int thread;
+        rt::WindowId list, form;
+    };
+    Opened openNewScript() {
+        user_.queueFileDialogAnswer(chosen(file("Scripte.TPS")));
+        const int t = startList();
+        const auto w = user_.waitWindow("SQL-Scripte");
+        user_.press(w, Insert);
+        return {t, w, user_.waitWindow("EditSQLScripte")};
+    }
     rt::FileDialogResult chosen(const std::string& path) {
         rt::FileDialogResult r;
         r.ok = true;
@@ -64,11 +76,7 @@ TEST_F(Scripts, AktualisierenRunsTheBatchesInTurnAndStopsAtTheFirstErrorNamingIt
     ASSERT_EQ(voq::test::execSql(GLO.ConnectString.get().str(),
                                  "CREATE TABLE VOQSQLTBL (f1 varchar(255), f2 varchar(255), f3 varchar(255))"),
               "");
-    user_.queueFileDialogAnswer(chosen(file("Scripte.TPS")));
-    int t = startList();
-    auto w = user_.waitWindow("SQL-Scripte");
-    user_.press(w, Insert);
-    auto f = user_.waitWindow("EditSQLScripte");
+    const auto [t, w, f] = openNewScript();
     user_.setValue(f, EntryName, "Anlage");
     user_.setValue(f, TextScript,
                    "CREATE TABLE a (x int)\nGO\nINSERT INTO a VALUES (1)\nGO\nINSERT INTO fehlt VALUES (1)\nGO\n"
@@ -133,6 +141,28 @@ TEST_F(Scripts, TextFilesKeepTheWholeScriptAndTheListRunsOnce) {
     EXPECT_EQ(user_.fileDialogs().size(), 4u);
     EXPECT_EQ(user_.lastMessageBox().text, "Keine Scriptdatei ausgewählt");
     EXPECT_EQ(user_.lastMessageBox().title, "Abbruch");
+}
+
+TEST_F(Scripts, TheEditMenuWorksOnTheScriptsSelectionWithinWhatTheRecordHolds) {
+    const auto [t, w, f] = openNewScript();
+    user_.setValue(f, TextScript, "SELECT a FROM t");
+    user_.focus(f, EntryName);  // the menu acts on the script all the same
+    user_.select(f, TextScript, 7, 9);
+    user_.press(f, ItemCut);
+    EXPECT_EQ(user_.value(f, TextScript), "SELECT FROM t");
+    EXPECT_EQ(user_.clipboard(), "a ");
+    user_.select(f, TextScript, 13, 13);
+    user_.press(f, ItemPaste);
+    EXPECT_EQ(user_.value(f, TextScript), "SELECT FROM ta ");
+    const std::string full(kScriptMemoLimit - 1, 'x');
+    user_.setValue(f, TextScript, full);
+    user_.select(f, TextScript, 0, 0);
+    user_.press(f, ItemPaste);
+    EXPECT_TRUE(user_.value(f, TextScript) == "a" + full);
+    user_.press(f, Cancel);
+    user_.waitClosed(f);
+    user_.press(w, Close);
+    rt::waitThread(t);
 }
 
 }  // namespace

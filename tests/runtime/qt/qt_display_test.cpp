@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QColorDialog>
 #include <QComboBox>
 #include <QDir>
@@ -20,6 +21,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
@@ -30,6 +32,7 @@
 #include <QStatusTipEvent>
 #include <QTabWidget>
 #include <QTest>
+#include <QTextCursor>
 #include <QTreeView>
 #include <atomic>
 #include <chrono>
@@ -1068,6 +1071,57 @@ TEST_F(QtDisplayTest, AScrollingAreaCarriesItsControlsAndReportsTheUsersScrollin
         auto* edit = widget<QLineEdit>(id, FAR);
         return edit && edit->text() == "neu";
     }));
+}
+
+TEST_F(QtDisplayTest, TheEditMenuCutsAndPastesWhereTheUserSelected) {
+    enum { NAME = 1, SCRIPT, EDIT, CUT, PASTE };
+    rt::startThread([this] {
+        rt::Window w("QtEdit", "Bearbeiten");
+        w.setPosition(0, 0, 200, 120);
+        w.add(NAME, rt::ControlKind::Entry).setPosition(4, 4, 120, 11).setValue("Grüße aus Köln");
+        w.add(SCRIPT, rt::ControlKind::Text).setPosition(4, 20, 150, 60).setValue("SELECT 𝄞 a FROM t");
+        w.add(EDIT, rt::ControlKind::Menu).setText("&Edit");
+        w.add(CUT, rt::ControlKind::Item, EDIT).setText("Cu&t");
+        w.add(PASTE, rt::ControlKind::Item, EDIT).setText("&Paste");
+        while (auto e = w.accept()) {
+            if (e.event != rt::Event::Accepted || e.control < CUT) continue;
+            rt::editFocused(w, e.control == CUT ? rt::EditCommand::Cut : rt::EditCommand::Paste);
+            log_.add(e);
+        }
+    });
+    const rt::WindowId id = waitWindow("QtEdit");
+    auto* main = qobject_cast<QMainWindow*>(display_->windowWidget(id));
+    auto* name = widget<QLineEdit>(id, NAME);
+    auto* script = widget<QPlainTextEdit>(id, SCRIPT);
+    ASSERT_TRUE(main && name && script);
+    QAction* cut = nullptr;
+    QAction* paste = nullptr;
+    for (QAction* menu : main->menuBar()->actions())
+        if (menu->menu())
+            for (QAction* a : menu->menu()->actions()) (a->text() == "Cu&t" ? cut : paste) = a;
+    ASSERT_TRUE(cut && paste);
+    main->activateWindow();
+
+    // "aus " selected backwards and cut: the rest stays, the cursor where the word was.
+    name->setFocus();
+    ASSERT_TRUE(pumpUntil([&] { return QApplication::focusWidget() == name; }));
+    name->setSelection(10, -4);
+    cut->trigger();
+    ASSERT_TRUE(pumpUntil([&] { return name->text() == "Grüße Köln"; })) << name->text().toStdString();
+    EXPECT_EQ(name->cursorPosition(), 6);
+    EXPECT_FALSE(name->hasSelectedText());
+    EXPECT_EQ(QApplication::clipboard()->text(), "aus ");
+
+    // Pasted at the cursor behind a character of two UTF-16 units.
+    script->setFocus();
+    ASSERT_TRUE(pumpUntil([&] { return QApplication::focusWidget() == script; }));
+    QTextCursor at = script->textCursor();
+    at.setPosition(10);
+    script->setTextCursor(at);
+    paste->trigger();
+    ASSERT_TRUE(pumpUntil([&] { return script->toPlainText() == "SELECT 𝄞 aus a FROM t"; }))
+        << script->toPlainText().toStdString();
+    EXPECT_EQ(script->textCursor().position(), 14);
 }
 
 TEST_F(QtDisplayTest, PopupMenuAnswersThePositionAmongItems) {

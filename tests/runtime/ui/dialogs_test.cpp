@@ -207,15 +207,16 @@ TEST_F(UiTest, ColourPrinterClipboardBeepAndPointerGoToTheDisplay) {
     EXPECT_TRUE(history[1].printerDialog.setupOnly);
 }
 
-TEST_F(UiTest, CutCopyAndPasteWorkOnTheFocusedFieldAndScrollingReachesTheProcedure) {
-    enum { Entry = 1, Fixed, Memo, Area, OnArea, Cut, Copy, Paste };
+TEST_F(UiTest, CutCopyAndPasteWorkOnTheSelectionOfTheFocusedFieldAndScrollingReachesTheProcedure) {
+    enum { Entry = 1, Short, Fixed, Memo, Area, OnArea, Cut, Copy, Paste };
     Log log;
     const int t = rt::startThread([&] {
         rt::Window w("Edit", "Bearbeiten");
         w.add(Cut, ControlKind::Item).setText("Cu&t");
         w.add(Copy, ControlKind::Item).setText("&Copy");
         w.add(Paste, ControlKind::Item).setText("&Paste");
-        w.add(Entry, ControlKind::Entry).setPicture("@s5").setValue("abc");
+        w.add(Entry, ControlKind::Entry).setPicture("@s20");
+        w.add(Short, ControlKind::Entry).setPicture("@s5");
         w.add(Fixed, ControlKind::Entry).setValue("fest").setReadOnly(true);
         w.add(Memo, ControlKind::Text);
         w.add(Area, ControlKind::Panel).setPosition(0, 40, 100, 50).edit().hscroll = true;
@@ -234,30 +235,50 @@ TEST_F(UiTest, CutCopyAndPasteWorkOnTheFocusedFieldAndScrollingReachesTheProcedu
     const auto w = user.waitWindow("Edit");
     user.press(w, Copy);  // nothing has the focus
     EXPECT_EQ(user.clipboard(), "");
-    user.focus(w, Fixed);
-    user.press(w, Cut);  // a read-only field is copied, not emptied
-    EXPECT_EQ(user.clipboard(), "fest");
-    EXPECT_EQ(user.value(w, Fixed), "fest");
-    user.focus(w, Entry);
-    user.press(w, Paste);  // one line, as long as the picture
-    EXPECT_EQ(user.value(w, Entry), "fest");
-    user.focus(w, Memo);
-    user.press(w, Cut);
-    user.press(w, Paste);
-    user.press(w, Copy);
-    EXPECT_EQ(user.value(w, Memo), "fest");
-    rt::setClipboard("Zeile 1\r\nZeile 2");
-    user.press(w, Paste);
-    EXPECT_EQ(user.value(w, Memo), "Zeile 1\r\nZeile 2");
-    user.focus(w, Entry);
-    user.press(w, Paste);
-    EXPECT_EQ(user.value(w, Entry), "Zeile");
-    user.press(w, Cut);
-    EXPECT_EQ(user.value(w, Entry), "");
-    EXPECT_EQ(user.clipboard(), "Zeile");
-    EXPECT_EQ(log.lines(),
-              (std::vector<std::string>{"0", "0", std::to_string(Entry), "0", std::to_string(Memo), "0",
-                                        std::to_string(Memo), std::to_string(Entry), std::to_string(Entry)}));
+    // A value the program sets has the cursor at its end.
+    EXPECT_EQ(user.control(w, Fixed).textSelection, (rt::TextSelection{4, 4}));
+
+    struct Case {
+        const char* what;
+        int control;
+        const char* value;  // typed first; null: the program's
+        rt::TextSelection selection;
+        const char* clipboard;  // before
+        int command;
+        const char* valueAfter;
+        const char* clipboardAfter;
+        rt::TextSelection selectionAfter;
+        bool changed;
+    };
+    const Case cases[] = {
+        {"cut in the middle", Memo, "eins zwei drei", {5, 9}, "x", Cut, "eins  drei", "zwei", {5, 5}, true},
+        {"copy backwards", Memo, "eins zwei drei", {9, 5}, "x", Copy, "eins zwei drei", "zwei", {9, 5}, false},
+        {"copy without selection", Memo, "eins", {2, 2}, "vorher", Copy, "eins", "vorher", {2, 2}, false},
+        {"cut without selection", Memo, "eins", {2, 2}, "vorher", Cut, "eins", "vorher", {2, 2}, false},
+        {"paste at the cursor", Memo, "eins drei", {5, 5}, "zwei ", Paste, "eins zwei drei", "zwei ", {10, 10}, true},
+        {"paste over the selection", Memo, "eins zwei drei", {9, 5}, "2", Paste, "eins 2 drei", "2", {6, 6}, true},
+        {"paste of two lines into text", Memo, "ab", {1, 1}, "x\r\ny", Paste, "ax\r\nyb", "x\r\ny", {5, 5}, true},
+        {"umlauts cut", Entry, "Grüße aus Köln", {6, 10}, "x", Cut, "Grüße Köln", "aus ", {6, 6}, true},
+        {"umlauts paste", Entry, "Äpfel", {1, 1}, "öß", Paste, "Äößpfel", "öß", {3, 3}, true},
+        {"one line of two", Entry, "ab", {1, 1}, "x\r\ny", Paste, "axb", "x\r\ny", {2, 2}, true},
+        {"no longer than the picture", Short, "abc", {1, 2}, "WXYZ", Paste, "aWXYc", "WXYZ", {4, 4}, true},
+        {"read-only copied on cut", Fixed, nullptr, {0, 4}, "x", Cut, "fest", "fest", {0, 4}, false},
+        {"read-only takes no paste", Fixed, nullptr, {1, 1}, "x", Paste, "fest", "x", {1, 1}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        rt::setClipboard(c.clipboard);
+        user.focus(w, c.control);
+        if (c.value) user.setValue(w, c.control, c.value);
+        user.select(w, c.control, c.selection.anchor, c.selection.cursor);
+        log.clear();
+        user.press(w, c.command);
+        EXPECT_EQ(user.value(w, c.control), c.valueAfter);
+        EXPECT_EQ(user.clipboard(), c.clipboardAfter);
+        EXPECT_EQ(user.control(w, c.control).textSelection, c.selectionAfter);
+        EXPECT_EQ(log.lines(), std::vector<std::string>{std::to_string(c.changed ? c.control : 0)});
+    }
+    EXPECT_THROW(user.select(w, Area, 0, 0), rt::TestDriverError);
     log.clear();
     user.scroll(w, Area, 240, 0);
     EXPECT_EQ(log.lines(), std::vector<std::string>{"scrolled 240,0"});
