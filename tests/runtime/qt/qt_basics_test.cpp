@@ -168,7 +168,7 @@ TEST_F(QtBasics, ListCellsKeepTheirColumnsIndentFromTheEdge) {
     const auto indented = inkOfCells(12);
     ASSERT_GE(plain.first.first, 0);
     ASSERT_GE(plain.second.first, 0);
-    EXPECT_EQ(indented.first.first, plain.first.first + 12);  // left-justified: in from the left
+    EXPECT_EQ(indented.first.first, plain.first.first + 12);      // left-justified: in from the left
     EXPECT_EQ(indented.second.second, plain.second.second - 12);  // right-justified: in from the right
 }
 
