@@ -279,6 +279,25 @@ QSize CellDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelInd
     return size;
 }
 
+void CellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
+    const int indent = index.column() < indents_.size() ? indents_[index.column()] : 0;
+    QStyleOptionViewItem opt = option;
+    initStyleOption(&opt, index);
+    if (indent <= 0 || (opt.displayAlignment & Qt::AlignHCenter)) {
+        QStyledItemDelegate::paint(painter, option, index);
+        return;
+    }
+    // The cell's background and selection across its whole width, its contents moved in.
+    const QWidget* widget = opt.widget;
+    QStyle* style = widget ? widget->style() : QApplication::style();
+    style->drawPrimitive(QStyle::PE_PanelItemViewItem, &opt, painter, widget);
+    if (opt.displayAlignment & Qt::AlignRight)
+        opt.rect.setRight(opt.rect.right() - indent);
+    else
+        opt.rect.setLeft(opt.rect.left() + indent);
+    style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
+}
+
 void CellDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const {
     QStyledItemDelegate::initStyleOption(option, index);
     if (option->state & QStyle::State_Selected) {

@@ -80,13 +80,23 @@ class CellDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
     void setLineHeight(int pixels) { lineHeight_ = pixels; }
+    // Pixels between a cell's text and its left edge (right edge for right-justified columns),
+    // per column.
+    void setIndents(QVector<int> pixels) { indents_ = std::move(pixels); }
+    // Line height and indents as another delegate has them.
+    void takeLayout(const CellDelegate& other) {
+        lineHeight_ = other.lineHeight_;
+        indents_ = other.indents_;
+    }
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
 protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
 
 private:
     int lineHeight_ = 0;
+    QVector<int> indents_;
 };
 
 QColor toQColor(Color color, const QColor& fallback = {});

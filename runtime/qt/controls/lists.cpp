@@ -154,10 +154,10 @@ public:
         return static_cast<FixedColumns*>(list->findChild<QObject*>(kName, Qt::FindDirectChildrenOnly));
     }
 
-    void show(int count, const QString& styleSheet, int lineHeight) {
+    void show(int count, const QString& styleSheet, const CellDelegate& cells) {
         count_ = count;
         view_->setStyleSheet(styleSheet);
-        delegate_->setLineHeight(lineHeight);
+        delegate_->takeLayout(cells);
         for (int i = 0; i < list_->model()->columnCount(); ++i)
             view_->setColumnHidden(i, i >= count_ || list_->isColumnHidden(i));
         view_->setVisible(count_ > 0);
@@ -194,16 +194,17 @@ private:
     int count_ = 0;
 };
 
-void setFixedColumns(QtControl& c, const ListData& data, int lineHeight) {
+void setFixedColumns(QtControl& c, const ListData& data) {
     int count = 0;
     while (count < int(data.columns.size()) && data.columns[count].fixed) ++count;
     FixedColumns* fixed = FixedColumns::of(c.view);
+    const auto& cells = *static_cast<CellDelegate*>(c.view->itemDelegate());
     if (count == 0 || c.model->isTree()) {
-        if (fixed) fixed->show(0, {}, 0);
+        if (fixed) fixed->show(0, {}, cells);
         return;
     }
     if (!fixed) fixed = new FixedColumns(c.view);
-    fixed->show(count, c.view->styleSheet(), lineHeight);
+    fixed->show(count, c.view->styleSheet(), cells);
 }
 
 // Buttons beside the vertical scroll bar that move the selection as Home, Page Up, Page Down and
@@ -261,15 +262,18 @@ void listList(Core&, QtWindow& w, QtControl& c) {
     c.view->setStyleSheet(data->grid ? QStringLiteral("QTreeView::item{border-right:1px solid palette(mid);"
                                                       "border-bottom:1px solid palette(mid);}")
                                      : QString());
-    const int lineHeight = data->lineHeight > 0 ? w.units.y(data->lineHeight) : 0;
-    static_cast<CellDelegate*>(c.view->itemDelegate())->setLineHeight(lineHeight);
+    auto* cells = static_cast<CellDelegate*>(c.view->itemDelegate());
+    cells->setLineHeight(data->lineHeight > 0 ? w.units.y(data->lineHeight) : 0);
+    QVector<int> indents;
+    for (const auto& column : data->columns) indents.append(column.indent > 0 ? w.units.x(column.indent) : 0);
+    cells->setIndents(std::move(indents));
     if (c.model->isTree())
         for (int row = 1; row <= c.model->flatCount(); ++row) {
             const QModelIndex index = c.model->indexOfRow(row);
             if (c.model->rowCount(index) > 0) c.view->setExpanded(index, !c.model->contracted(row));
         }
     if (!c.model->isTree()) setScrollButtons(c.view, data->scrollButtons);
-    setFixedColumns(c, *data, lineHeight);
+    setFixedColumns(c, *data);
     c.view->verticalScrollBar()->setValue(scroll);
 }
 

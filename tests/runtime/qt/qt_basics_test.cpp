@@ -2,9 +2,13 @@
 #include "runtime/qt/fonts.h"
 #include "runtime/qt/gui_invoker.h"
 #include "runtime/qt/icons.h"
+#include "runtime/qt/list_model.h"
 
 #include <QApplication>
 #include <QFontInfo>
+#include <QHeaderView>
+#include <QImage>
+#include <QTreeView>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -121,6 +125,51 @@ TEST_F(QtBasics, PageAndLineButtonsDifferAndMarksShowInColour) {
             }
         EXPECT_TRUE(found) << c.file;
     }
+}
+
+// Columns "L" (left-justified) and "R" (right-justified) of one row "Wert", drawn with the given
+// indent in pixels: the first and the last column of ink in each cell.
+std::pair<std::pair<int, int>, std::pair<int, int>> inkOfCells(int indent) {
+    auto data = std::make_shared<rt::ListData>();
+    data->columns = {rt::ListColumn("L", 60, rt::Justify::Left), rt::ListColumn("R", 60, rt::Justify::Right)};
+    data->rows.push_back(rt::ListRow{{rt::ListCell("Wert"), rt::ListCell("Wert")}});
+    QTreeView view;
+    rt::qt::RowsModel model(false);
+    model.setRows(data);
+    view.setModel(&model);
+    auto* cells = new rt::qt::CellDelegate(&view);
+    cells->setIndents({indent, indent});
+    view.setItemDelegate(cells);
+    view.setRootIsDecorated(false);
+    view.header()->setStretchLastSection(false);
+    view.setColumnWidth(0, 120);
+    view.setColumnWidth(1, 120);
+    view.resize(300, 120);
+    view.show();
+    QCoreApplication::processEvents();
+    const QImage picture = view.viewport()->grab().toImage();
+    const QRect row = view.visualRect(model.index(0, 0));
+    auto ink = [&](int from, int to) {
+        int first = -1, last = -1;
+        for (int x = from; x < to; ++x)
+            for (int y = row.top(); y <= row.bottom(); ++y)
+                if (qGray(picture.pixel(x, y)) < 128) {
+                    if (first < 0) first = x;
+                    last = x;
+                    break;
+                }
+        return std::make_pair(first, last);
+    };
+    return {ink(0, 120), ink(120, 240)};
+}
+
+TEST_F(QtBasics, ListCellsKeepTheirColumnsIndentFromTheEdge) {
+    const auto plain = inkOfCells(0);
+    const auto indented = inkOfCells(12);
+    ASSERT_GE(plain.first.first, 0);
+    ASSERT_GE(plain.second.first, 0);
+    EXPECT_EQ(indented.first.first, plain.first.first + 12);      // left-justified: in from the left
+    EXPECT_EQ(indented.second.second, plain.second.second - 12);  // right-justified: in from the right
 }
 
 TEST_F(QtBasics, InvokerRunsWorkOnTheGuiThreadAndDropsItAfterShutdown) {
