@@ -25,6 +25,18 @@ void keepOnScreen(QWidget& top) {
              std::clamp(top.y(), area.top(), std::max(area.top(), area.bottom() + 1 - size.height())));
 }
 
+// A child the frame's area placed itself is moved to where it is seen whole, as far as it fits:
+// with no free space left, the area may put it past its right or bottom edge.
+void keepInMdiArea(QMdiSubWindow& sub) {
+    QMdiArea* area = sub.mdiArea();
+    if (!area) return;
+    const QRect room = area->viewport()->rect();
+    const QRect g = sub.geometry();
+    const QPoint to(std::clamp(g.x(), 0, std::max(0, room.width() - g.width())),
+                    std::clamp(g.y(), 0, std::max(0, room.height() - g.height())));
+    if (to != g.topLeft()) sub.move(to);
+}
+
 // The window around its client area. Qt gives a window no smaller than 200 x 100 pixels when
 // it adjusts its size; one of a fixed size (a small chooser) is exactly as large as its controls.
 void fitToSize(QtWindow& w) {
@@ -169,6 +181,7 @@ void QtDisplay::Core::showWindow(QtWindow& w) {
         top->showMinimized();
     else
         top->show();
+    if (w.sub && props.x == 0 && props.y == 0 && !props.maximized && !props.minimized) keepInMdiArea(*w.sub);
     w.shown = true;
     if (props.popup != PopupKind::None) return;  // the window below keeps the focus
     if (props.frame) {

@@ -588,6 +588,8 @@ void frameProcedure(std::atomic<int>& childThread) {
     f.setStatusZones({60, 0});
     f.add(1, rt::ControlKind::Menu).setText("&Window");
     f.add(2, rt::ControlKind::Item, 1).setText("T&ile").setHelp("Make all open windows visible");
+    f.add(3, rt::ControlKind::Item, 1).setText("&Neu");
+    std::vector<int> more;
     while (auto e = f.accept()) {
         if (e.event == rt::Event::OpenWindow) {
             childThread = rt::startThread([] {
@@ -606,6 +608,15 @@ void frameProcedure(std::atomic<int>& childThread) {
             gFrameWidth = f.props().width;
         } else if (e.event == rt::Event::Accepted && e.control == 2) {
             rt::display().arrangeWindows(f.id(), rt::Arrangement::Tile);
+        } else if (e.event == rt::Event::Accepted && e.control == 3) {
+            // A child that leaves its place to the frame's area.
+            more.push_back(rt::startThread([] {
+                rt::Window c("QtPlaced", "Neu");
+                c.setMdiChild(true).setPosition(0, 0, 200, 100);
+                c.add(1, rt::ControlKind::String).setText("wo Platz ist").setPosition(4, 4);
+                while (c.accept()) {
+                }
+            }));
         }
     }
 }
@@ -651,6 +662,26 @@ TEST_F(QtDisplayTest, ChildOfAnotherThreadStandsInTheFramesMdiArea) {
     sub->move(300, 200);
     tile->trigger();
     EXPECT_TRUE(pumpUntil([&] { return sub->pos() == QPoint(0, 0); }));
+    // With too little free space left, a child placed by the area still opens where it is seen
+    // whole (the area would put it beside the first one, past its right edge).
+    const QRect room = mdi->viewport()->rect();
+    sub->setGeometry(0, 0, room.width() * 3 / 4, room.height());
+    QAction* open = nullptr;
+    for (QAction* menu : frame->menuBar()->actions())
+        if (menu->menu())
+            for (QAction* item : menu->menu()->actions())
+                if (item->text() == "&Neu") open = item;
+    ASSERT_TRUE(open);
+    open->trigger();
+    const rt::WindowId placedId = waitWindow("QtPlaced");
+    auto* placed = qobject_cast<QMdiSubWindow*>(display_->windowWidget(placedId));
+    ASSERT_TRUE(placed);
+    QCoreApplication::processEvents();
+    ASSERT_LE(placed->width(), room.width());
+    ASSERT_GT(placed->width(), room.width() / 4);
+    EXPECT_TRUE(room.contains(placed->geometry())) << placed->geometry().x() << "," << placed->geometry().y() << " "
+                                                   << placed->width() << "x" << placed->height() << " in "
+                                                   << room.width() << "x" << room.height();
 }
 
 void callerProcedure(Log& log) {
