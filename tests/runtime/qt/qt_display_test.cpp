@@ -679,9 +679,9 @@ TEST_F(QtDisplayTest, ChildOfAnotherThreadStandsInTheFramesMdiArea) {
     QCoreApplication::processEvents();
     ASSERT_LE(placed->width(), room.width());
     ASSERT_GT(placed->width(), room.width() / 4);
-    EXPECT_TRUE(room.contains(placed->geometry())) << placed->geometry().x() << "," << placed->geometry().y() << " "
-                                                   << placed->width() << "x" << placed->height() << " in "
-                                                   << room.width() << "x" << room.height();
+    EXPECT_TRUE(room.contains(placed->geometry()))
+        << placed->geometry().x() << "," << placed->geometry().y() << " " << placed->width() << "x" << placed->height()
+        << " in " << room.width() << "x" << room.height();
 }
 
 void callerProcedure(Log& log) {
