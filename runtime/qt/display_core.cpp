@@ -1,9 +1,12 @@
 #include "runtime/qt/display_core.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QRegularExpression>
+#include <QStyle>
+#include <QStyleOption>
 #include <algorithm>
 
 #include "runtime/qt/controls/control_kind.h"
@@ -218,6 +221,24 @@ void QtDisplay::Core::applyFontAndColours(QtWindow& w, QtControl& c) {
     c.widget->setPalette(pal);
 }
 
+namespace {
+
+// The width a button needs for its text (as shown: "&&" is one "&", a single "&" marks the
+// mnemonic) and its icon inside its frame, with a little room on either side.
+int contentWidth(const QAbstractButton& button) {
+    QString text = button.text();
+    text.replace(QLatin1String("&&"), QChar(0xE000)).remove(QLatin1Char('&')).replace(QChar(0xE000), QLatin1Char('&'));
+    int width = text.isEmpty() ? 0 : button.fontMetrics().horizontalAdvance(text);
+    if (!button.icon().isNull()) width += button.iconSize().width() + (text.isEmpty() ? 0 : 4);
+    QStyleOption option;
+    option.initFrom(&button);
+    QStyle* style = button.style();
+    width += 2 * (style->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, &button) + 2);
+    return width;
+}
+
+}  // namespace
+
 void QtDisplay::Core::placeControl(QtWindow& w, QtControl& c) {
     if (!c.widget) return;
     const ControlState& s = c.state;
@@ -240,9 +261,13 @@ void QtDisplay::Core::placeControl(QtWindow& w, QtControl& c) {
         if (const QSize picture = pictureSize(c.widget); picture.isValid()) natural = picture;
     int pw = width > 0 ? u.x(width) : std::max(natural.width(), 1);
     // A check box, radio or button shows its whole text in the font it uses, also where the
-    // procedure's width was measured for another font.
-    if (s.kind == ControlKind::Check || s.kind == ControlKind::Radio || s.kind == ControlKind::Button)
+    // procedure's width was measured for another font. A button grows by what its text and icon
+    // need only: the style's minimum width of a push button would let a narrow one ("...")
+    // cover its neighbours or reach past the window's edge.
+    if (s.kind == ControlKind::Check || s.kind == ControlKind::Radio)
         pw = std::max(pw, natural.width());
+    else if (s.kind == ControlKind::Button)
+        if (auto* button = qobject_cast<QAbstractButton*>(c.widget)) pw = std::max(pw, contentWidth(*button));
     const int ph = height > 0 ? u.y(height) : std::max(natural.height(), 1);
     c.widget->setGeometry(u.x(x), u.y(y), pw, ph);
     // A scrolling area's content takes what stands on it, unless the procedure gave its size.

@@ -1023,6 +1023,27 @@ TEST_F(QtDisplayTest, EntriesTakeTheirLengthAndAlignmentFromThePicture) {
     }
 }
 
+TEST_F(QtDisplayTest, ButtonsGrowByWhatTheirTextNeedsOnly) {
+    rt::startThread([] {
+        rt::Window w("QtButtonWidths", "Knöpfe");
+        w.setPosition(0, 0, 200, 40);
+        w.add(1, rt::ControlKind::Button).setText("...").setPosition(4, 4, 12, 12);
+        w.add(2, rt::ControlKind::Check).setText("Excel starten").setPosition(18, 4, 56, 10);
+        w.add(3, rt::ControlKind::Button).setText("Verzeichnis wählen").setPosition(4, 20, 20, 14);
+        while (w.accept()) {
+        }
+    });
+    const rt::WindowId id = waitWindow("QtButtonWidths");
+    ASSERT_NE(id, 0u);
+    auto* narrow = widget<QPushButton>(id, 1);
+    auto* check = widget<QCheckBox>(id, 2);
+    auto* wide = widget<QPushButton>(id, 3);
+    ASSERT_TRUE(narrow && check && wide);
+    // The narrow button keeps its place beside the check box; the long text is shown whole.
+    EXPECT_LE(narrow->geometry().right(), check->geometry().left());
+    EXPECT_GE(wide->width(), wide->fontMetrics().horizontalAdvance("Verzeichnis wählen"));
+}
+
 TEST_F(QtDisplayTest, ImagesShowAtTheirOwnOrTheShownSize) {
     voq::test::TempDir temp;
     const std::string png = temp.file("logo.png");
