@@ -609,6 +609,12 @@ void TestDriver::chooseEntry(WindowId window, int id, int row) {
 }
 
 void TestDriver::selectTab(WindowId window, int sheetId, int tab) {
+    // As the user turns a page: first the page being left (the first one when none was chosen).
+    if (const int left = std::max(1, control(window, sheetId).selected); left != tab) {
+        auto leaving = input(Event::TabChanging, sheetId);
+        leaving.row = left;
+        act(window, leaving);
+    }
     auto in = input(Event::NewSelection, sheetId);
     in.row = tab;
     act(window, in);

@@ -199,7 +199,7 @@ public:
     void selectRow(WindowId window, int id, int row);       // list, tree: NewSelection
     void activateRow(WindowId window, int id, int row);     // double click: Accepted
     void chooseEntry(WindowId window, int id, int row);     // drop list/combo entry: Accepted
-    void selectTab(WindowId window, int sheetId, int tab);  // NewSelection
+    void selectTab(WindowId window, int sheetId, int tab);  // TabChanging (the page left), NewSelection
     void headerClick(WindowId window, int id, int column);  // HeaderPressed
     void expand(WindowId window, int id, int row);
     void contract(WindowId window, int id, int row);

@@ -1,4 +1,6 @@
 // Sheets and their tabs: one page of controls shown at a time.
+#include <memory>
+
 #include "runtime/qt/controls/control_kind.h"
 #include "runtime/qt/icons.h"
 
@@ -11,17 +13,27 @@ void createSheet(Core& core, QtWindow& w, QtControl& c, QWidget* parent) {
     c.widget = tabs;
     c.sheet = tabs;
     core.makeFocusable(c, tabs);
-    QObject::connect(tabs, &QTabWidget::currentChanged, &core, [&core, wid = w.props.id, id = c.state.id](int index) {
-        // The controls of the page shown change also when the procedure turns the page.
-        QtWindow* win = core.find(wid);
-        if (!win) return;
-        core.refreshVisibility(*win);
-        if (core.applying() || index < 0) return;
-        UserInput input = inputOf(Event::NewSelection, id);
-        input.row = index + 1;
-        input.value = std::to_string(index + 1);
-        core.send(*win, input);
-    });
+    auto shown = std::make_shared<int>(-1);  // the page shown before the change
+    QObject::connect(tabs, &QTabWidget::currentChanged, &core,
+                     [&core, wid = w.props.id, id = c.state.id, shown](int index) {
+                         const int left = *shown;
+                         *shown = index;
+                         // The controls of the page shown change also when the procedure turns the page.
+                         QtWindow* win = core.find(wid);
+                         if (!win) return;
+                         core.refreshVisibility(*win);
+                         if (core.applying() || index < 0) return;
+                         // The user turned the page: first the page being left, then the new one.
+                         if (left >= 0 && left != index) {
+                             UserInput leaving = inputOf(Event::TabChanging, id);
+                             leaving.row = left + 1;
+                             core.send(*win, leaving);
+                         }
+                         UserInput input = inputOf(Event::NewSelection, id);
+                         input.row = index + 1;
+                         input.value = std::to_string(index + 1);
+                         core.send(*win, input);
+                     });
 }
 
 void sheetValue(Core&, QtWindow&, QtControl& c) {

@@ -216,10 +216,8 @@ TEST_F(WindowTest, HighlightFollowsTheFocusMaximiseAndTabChange) {
     // A required entry gets the required colours (the same as the optional ones here).
     user.focus(w, REQUIRED);
     EXPECT_EQ(user.control(w, REQUIRED).background, rt::rgb(255, 255, 128));
-    // Switching a tab removes it.
-    rt::UserInput changing(rt::Event::TabChanging, SHEET);
-    changing.row = 1;
-    user.send(w, changing);
+    // The user turning a page removes it (the display tells of the page being left first).
+    user.selectTab(w, SHEET, 2);
     user.settle(t);
     EXPECT_TRUE(decoration().empty());
     EXPECT_EQ(user.control(w, REQUIRED).background, rt::ColorNone);

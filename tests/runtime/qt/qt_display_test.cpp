@@ -806,7 +806,8 @@ TEST_F(QtDisplayTest, PromptsDismissedAtTheEndLetTheirThreadsGoOn) {
 TEST_F(QtDisplayTest, ControlsMadeAtRunTimeTabsAndGroupsShowAsTheProcedureSays) {
     enum { SHEET = 1, TAB1, TAB2, ON_TAB2, GROUP, IN_GROUP, ADD, REMOVE, OFF };
     std::atomic<int> made{0};
-    rt::startThread([&made] {
+    Log& log = log_;
+    rt::startThread([&made, &log] {
         rt::Window w("QtDynamic", "Dynamisch");
         w.setPosition(0, 0, 200, 120);
         w.add(SHEET, rt::ControlKind::Sheet).setPosition(4, 4, 100, 60);
@@ -819,6 +820,7 @@ TEST_F(QtDisplayTest, ControlsMadeAtRunTimeTabsAndGroupsShowAsTheProcedureSays) 
         w.add(REMOVE, rt::ControlKind::Button).setText("Weg").setPosition(50, 70, 40, 14);
         w.add(OFF, rt::ControlKind::Button).setText("Aus").setPosition(96, 70, 40, 14);
         while (auto e = w.accept()) {
+            if (e.control == SHEET) log.note(std::string(rt::eventName(e.event)) + " " + std::to_string(e.row));
             if (e.event != rt::Event::Accepted) continue;
             if (e.control == ADD) {
                 const int id = w.create(rt::ControlKind::Button);
@@ -841,9 +843,12 @@ TEST_F(QtDisplayTest, ControlsMadeAtRunTimeTabsAndGroupsShowAsTheProcedureSays) 
     ASSERT_TRUE(sheet);
     ASSERT_EQ(sheet->count(), 2);
     EXPECT_EQ(sheet->tabText(1), "&Zwei");
-    sheet->setCurrentIndex(1);  // as the user does
+    sheet->setCurrentIndex(1);  // as the user does: the procedure hears of the page left first
     EXPECT_TRUE(onTab2->isVisible());
     sheet->setCurrentIndex(0);
+    EXPECT_TRUE(pumpUntil([&] { return log.notes().size() >= 4; }));
+    EXPECT_EQ(log.notes(),
+              (std::vector<std::string>{"TabChanging 1", "NewSelection 2", "TabChanging 2", "NewSelection 1"}));
 
     widget<QPushButton>(id, ADD)->click();
     ASSERT_TRUE(pumpUntil([&] { return made.load() && display_->controlWidget(id, made.load()); }));
@@ -856,6 +861,7 @@ TEST_F(QtDisplayTest, ControlsMadeAtRunTimeTabsAndGroupsShowAsTheProcedureSays) 
     widget<QPushButton>(id, OFF)->click();
     EXPECT_TRUE(pumpUntil([&] { return !display_->controlWidget(id, IN_GROUP)->isEnabled(); }));
     EXPECT_TRUE(pumpUntil([&] { return sheet->currentIndex() == 1 && onTab2->isVisible(); }));
+    EXPECT_EQ(log.notes().size(), 4u);  // the procedure's own choice is not reported back
 }
 
 TEST_F(QtDisplayTest, FolderAndColourDialogsClipboardAndPointer) {

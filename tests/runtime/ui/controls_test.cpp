@@ -173,7 +173,9 @@ TEST_F(ControlsTest, EachKindReportsTheUsersInputWithItsNewValue) {
          {"Drag 14 sel=3 row=1", "Drop 14 sel=3 row=1 drop=3"}},
         {"tree contract", [](auto& u, auto w) { u.contract(w, TREE, 1); }, {"Contracted 15 level=-1 row=1"}},
         {"tree expand", [](auto& u, auto w) { u.expand(w, TREE, 1); }, {"Expanded 15 level=1 row=1"}},
-        {"tab", [](auto& u, auto w) { u.selectTab(w, SHEET, 2); }, {"NewSelection 16 sel=2 row=2"}},
+        {"tab",
+         [](auto& u, auto w) { u.selectTab(w, SHEET, 2); },
+         {"TabChanging 16 row=1", "NewSelection 16 sel=2 row=2"}},
         {"entry on a tab", [](auto& u, auto w) { u.setValue(w, TAB_ENTRY, "x"); }, {"Accepted 19 value=x"}},
         {"region",
          [](auto& u, auto w) {
