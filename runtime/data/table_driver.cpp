@@ -207,16 +207,12 @@ const std::vector<TableDriver::ReadColumn>& TableDriver::readPlan() {
             r.kind = ReadColumn::DateTimePair;
             r.field = &def_.record.field(static_cast<std::size_t>(c.dateField));
             r.timeField = &def_.record.field(static_cast<std::size_t>(c.timeField));
-            r.ops = r.field->ops;
-            r.offset = r.field->offset;
             readPlan_.push_back(r);
             continue;
         }
         r.index = static_cast<std::size_t>(c.field);
         r.field = &def_.record.field(r.index);
         const FieldDesc& f = *r.field;
-        r.ops = f.ops;
-        r.offset = f.offset;
         // Whole numbers come typed from either back end; decimals from the local file as units.
         if (!local_ && (f.type == FieldType::Long || f.type == FieldType::Short || f.type == FieldType::Byte))
             r.kind = ReadColumn::Whole;
@@ -234,9 +230,7 @@ const std::vector<TableDriver::ReadColumn>& TableDriver::readPlan() {
 }
 
 void TableDriver::readRow(Statement& stmt, int first, void* record) {
-    const auto& plan = readPlan();
-    const int n = stmt.columnCount();
-    fillRow(stmt, first, record, plan, std::min(plan.size(), static_cast<std::size_t>(std::max(0, n - first))));
+    fillRow(stmt, first, record, readPlan(), fills(stmt.columnCount(), first));
 }
 
 void TableDriver::fillRow(Statement& stmt, int first, void* record, const std::vector<ReadColumn>& plan,
@@ -244,31 +238,32 @@ void TableDriver::fillRow(Statement& stmt, int first, void* record, const std::v
     std::string& text = scratch_;
     for (std::size_t k = 0; k < count; ++k) {
         const ReadColumn& r = plan[k];
+        const FieldOps* ops = r.field->ops;
         const int col = first + static_cast<int>(k);
-        void* m = static_cast<char*>(record) + r.offset;
+        void* m = r.field->memberIn(record);
         std::int64_t v = 0;
         switch (r.kind) {
         case ReadColumn::LocalWhole:
             if (!stmt.columnInt(col, v)) v = 0;
-            r.ops->setInt(m, v);
+            ops->setInt(m, v);
             break;
         case ReadColumn::LocalUnits:
             if (!stmt.columnInt(col, v)) v = 0;
-            r.ops->setDecimal(m, DecimalValue::fromUnits(v, r.field->places));
+            ops->setDecimal(m, DecimalValue::fromUnits(v, r.field->places));
             break;
         case ReadColumn::Text: {
             std::string_view view;
             if (stmt.columnView(col, view))
-                r.ops->setText(m, view);
+                ops->setText(m, view);
             else
-                r.ops->clear(m);
+                ops->clear(m);
             break;
         }
         case ReadColumn::Whole:
             if (stmt.columnInt(col, v))
-                r.ops->setInt(m, v);
+                ops->setInt(m, v);
             else
-                r.ops->clear(m);
+                ops->clear(m);
             break;
         case ReadColumn::DateTimePair: {
             DateNumber d = 0;
@@ -278,25 +273,24 @@ void TableDriver::fillRow(Statement& stmt, int first, void* record, const std::v
                 auto sp = text.find_first_of(" T");
                 if (sp != std::string::npos) t = parseTime(std::string_view(text).substr(sp + 1));
             }
-            r.ops->setInt(m, d);
+            ops->setInt(m, d);
             r.timeField->ops->setInt(r.timeField->memberIn(record), t);
             break;
         }
         case ReadColumn::FromText: {
             if (!stmt.columnText(col, text)) {
-                r.ops->clear(m);
+                ops->clear(m);
                 break;
             }
             const FieldDesc& f = *r.field;
             std::int64_t units = 0;
             if (!local_ && f.type == FieldType::Decimal && f.size <= 18 && plainDecimalUnits(text, f.places, units)) {
-                r.ops->setDecimal(m, DecimalValue::fromUnits(units, f.places));
+                ops->setDecimal(m, DecimalValue::fromUnits(units, f.places));
             } else if (!local_ && f.type == FieldType::Date) {
-                r.ops->setInt(m, parseDate(text));
+                ops->setInt(m, parseDate(text));
             } else if (!local_ && f.type == FieldType::Time) {
                 auto sp = text.find(' ');
-                r.ops->setInt(m,
-                              parseTime(sp != std::string::npos && text.find(':') > sp ? text.substr(sp + 1) : text));
+                ops->setInt(m, parseTime(sp != std::string::npos && text.find(':') > sp ? text.substr(sp + 1) : text));
             } else {
                 setFieldFromText(def_.record, record, r.index, text);
             }
@@ -306,7 +300,7 @@ void TableDriver::fillRow(Statement& stmt, int first, void* record, const std::v
     }
     // Fields the row has no column for start empty.
     for (std::size_t k = count; k < plan.size(); ++k)
-        if (plan[k].kind != ReadColumn::DateTimePair) plan[k].ops->clear(static_cast<char*>(record) + plan[k].offset);
+        if (plan[k].kind != ReadColumn::DateTimePair) plan[k].field->ops->clear(plan[k].field->memberIn(record));
 }
 
 std::shared_ptr<void> TableDriver::copyBuffer() const {
@@ -635,8 +629,7 @@ int TableDriver::openCursor(int dir, StoreError& error) {
     cursorDir_ = dir;
     cursorRows_ = 0;
     cursorLater_ = rowLater(key);
-    const int first = local_ && !cursorLater_ ? 1 : 0;
-    cursorFills_ = std::min(readPlan().size(), static_cast<std::size_t>(std::max(0, cursor_->columnCount() - first)));
+    cursorFills_ = fills(cursor_->columnCount(), local_ && !cursorLater_ ? 1 : 0);
     return 0;
 }
 

@@ -22,6 +22,7 @@
 //    (rowKey_, seekRowKey_) only when a change, a refetch or an order with ties needs it.
 #pragma once
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <string>
@@ -113,10 +114,12 @@ private:
         const FieldDesc* field = nullptr;      // a pair's date field
         const FieldDesc* timeField = nullptr;  // a pair's time field
         std::size_t index = 0;                 // the field's number
-        const FieldOps* ops = nullptr;         // the field's, and its place in the record
-        std::size_t offset = 0;
     };
     const std::vector<ReadColumn>& readPlan();
+    // How many plan columns a result of `columns` columns fills from column `first` on.
+    std::size_t fills(int columns, int first) {
+        return std::min(readPlan().size(), static_cast<std::size_t>(std::max(0, columns - first)));
+    }
     // readRow with the plan and the number of result columns it fills already known (a cursor
     // works them out once when it runs).
     void fillRow(Statement& stmt, int firstColumn, void* record, const std::vector<ReadColumn>& plan,

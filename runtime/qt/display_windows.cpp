@@ -15,14 +15,18 @@ namespace rt::qt {
 
 namespace {
 
+// Where a window at `place` stands within `area`, as far as it fits (else at the area's top left).
+QPoint within(const QRect& area, const QRect& place) {
+    return {std::clamp(place.x(), area.left(), std::max(area.left(), area.right() + 1 - place.width())),
+            std::clamp(place.y(), area.top(), std::max(area.top(), area.bottom() + 1 - place.height()))};
+}
+
 // A pop-up is placed by the program, not by the window manager: it must not leave the screen.
 void keepOnScreen(QWidget& top) {
     QScreen* screen = QGuiApplication::screenAt(top.geometry().center());
     if (!screen) screen = QGuiApplication::screenAt(top.pos());
     const QRect area = (screen ? screen : QGuiApplication::primaryScreen())->geometry();
-    const QSize size = top.frameGeometry().size();
-    top.move(std::clamp(top.x(), area.left(), std::max(area.left(), area.right() + 1 - size.width())),
-             std::clamp(top.y(), area.top(), std::max(area.top(), area.bottom() + 1 - size.height())));
+    top.move(within(area, QRect(top.pos(), top.frameGeometry().size())));
 }
 
 // A child the frame's area placed itself is moved to where it is seen whole, as far as it fits:
@@ -30,11 +34,8 @@ void keepOnScreen(QWidget& top) {
 void keepInMdiArea(QMdiSubWindow& sub) {
     QMdiArea* area = sub.mdiArea();
     if (!area) return;
-    const QRect room = area->viewport()->rect();
-    const QRect g = sub.geometry();
-    const QPoint to(std::clamp(g.x(), 0, std::max(0, room.width() - g.width())),
-                    std::clamp(g.y(), 0, std::max(0, room.height() - g.height())));
-    if (to != g.topLeft()) sub.move(to);
+    const QPoint to = within(area->viewport()->rect(), sub.geometry());
+    if (to != sub.pos()) sub.move(to);
 }
 
 // The window around its client area. Qt gives a window no smaller than 200 x 100 pixels when
