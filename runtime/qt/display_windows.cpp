@@ -1,6 +1,9 @@
+#include <QApplication>
 #include <QCursor>
+#include <QDialog>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QPointer>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
@@ -65,16 +68,26 @@ void QtDisplay::Core::open(const WindowSnapshot& snapshot) {
         frameId_ = props.id;
         f = nullptr;
     }
-    // A hidden frame (a cube opened from the command line) shows its children as windows.
-    const bool inFrame = props.mdiChild && f && !f->props.hidden && !props.frame && props.popup == PopupKind::None;
+    // A hidden frame (a cube opened from the command line) shows its children as windows. A
+    // child that a window of its own on the screen opens stands in front of it, not in the
+    // frame behind it.
+    QtWindow* owner = find(props.owner);
+    const bool ownerInFrame = !owner || owner->props.frame || owner->sub;
+    const bool inFrame =
+        props.mdiChild && f && !f->props.hidden && !props.frame && props.popup == PopupKind::None && ownerInFrame;
     QWidget* topParent = nullptr;
     if (!props.frame && !inFrame) {
-        if (QtWindow* owner = find(props.owner))
+        if (owner)
             topParent = owner->main ? owner->main->window() : nullptr;
         else if (f)
             topParent = f->main;
     }
-    Qt::WindowFlags flags = topParent ? Qt::Window : Qt::WindowFlags();
+    // A window with an owner is transient for it (the caller's window, or the frame for a caller
+    // in the frame): the window manager keeps it above its owner, and a click on the owner
+    // never buries it. Only a dialog's type carries that to the window manager.
+    Qt::WindowFlags flags = topParent ? Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                                            Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint
+                                      : Qt::WindowFlags();
     // Pop-ups bypass the window manager: no decoration, placed where the program puts them.
     if (props.popup == PopupKind::Shown)
         flags = Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus;
@@ -174,7 +187,8 @@ void QtDisplay::Core::showWindow(QtWindow& w) {
         top->move(std::max(0, area.center().x() - top->width() / 2),
                   std::max(0, area.center().y() - top->height() / 2));
     }
-    if (props.modal) top->setWindowModality(Qt::ApplicationModal);
+    // Modal to its caller: the owner's chain takes no input, the program's other windows do.
+    if (props.modal) top->setWindowModality(Qt::WindowModal);
     if (!props.caption && !w.sub) top->setWindowFlag(Qt::FramelessWindowHint, true);
     if (props.maximized)
         top->showMaximized();
@@ -357,8 +371,42 @@ void QtDisplay::Core::close(WindowId id) {
     reparentAbove(top);
     if (w->sub && w->sub->mdiArea()) w->sub->mdiArea()->removeSubWindow(w->sub);
     top->hide();
-    top->deleteLater();
+    dispose(top);
     refreshBlocking();
+}
+
+namespace {
+
+bool standsIn(QWidget* widget, QWidget* top) {
+    for (QWidget* p = widget; p; p = p->parentWidget())
+        if (p == top) return true;
+    return false;
+}
+
+}  // namespace
+
+void QtDisplay::Core::dispose(QWidget* top) {
+    // A popup menu or a dialog of one of the window's widgets runs its own event loop with that
+    // widget's code waiting below it: they close first, and the widgets go once those loops have
+    // returned, never from inside them.
+    bool waiting = false;
+    for (int guard = 0; guard < 16; ++guard) {
+        QWidget* nested = QApplication::activePopupWidget();
+        if (!nested || !standsIn(nested, top)) nested = QApplication::activeModalWidget();
+        if (!nested || !standsIn(nested, top)) break;
+        if (auto* dialog = qobject_cast<QDialog*>(nested))
+            dialog->reject();
+        else
+            nested->close();
+        waiting = true;
+    }
+    if (!waiting) {
+        top->deleteLater();
+        return;
+    }
+    QTimer::singleShot(0, this, [this, later = QPointer<QWidget>(top)] {
+        if (later) dispose(later);
+    });
 }
 
 void QtDisplay::Core::reparentAbove(QWidget* top) {
