@@ -178,6 +178,7 @@ private:
     void onActivate(QObject* watched);
     void onMove(QObject* watched);
     void onStateChange(QObject* watched);
+    void sendState(QtWindow& w, Qt::WindowStates now);
     void onFocusIn(QObject* watched);
     bool onKeyPress(QObject* watched, QEvent* event);
     bool onMousePress(QObject* watched, QEvent* event);

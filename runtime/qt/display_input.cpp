@@ -210,9 +210,7 @@ void QtDisplay::Core::onStateChange(QObject* watched) {
     QtWindow* w = watchedWindow(watched);
     if (!w || w->sub || watched != w->main || !w->shown) return;
     const Qt::WindowStates now = w->main->windowState();
-    send(*w, inputOf(now & Qt::WindowMinimized   ? Event::Iconized
-                     : now & Qt::WindowMaximized ? Event::Maximized
-                                                 : Event::Restored));
+    sendState(*w, now);
 }
 
 void QtDisplay::Core::onFocusIn(QObject* watched) {
@@ -221,6 +219,14 @@ void QtDisplay::Core::onFocusIn(QObject* watched) {
     if (!w || !control || applying_ || watched->property("rtControl").toInt() != control) return;
     if (QtControl* c = controlOf(*w, control); c && c->focusWidget == watched)
         send(*w, inputOf(Event::Selected, control));
+}
+
+void QtDisplay::Core::sendState(QtWindow& w, Qt::WindowStates now) {
+    // What the screen shows now is what the procedure knows: its next own change of the state
+    // is then seen as a change (a minimised window it restores is restored).
+    w.props.minimized = now & Qt::WindowMinimized;
+    w.props.maximized = !w.props.minimized && (now & Qt::WindowMaximized);
+    send(w, inputOf(w.props.minimized ? Event::Iconized : w.props.maximized ? Event::Maximized : Event::Restored));
 }
 
 bool QtDisplay::Core::onKeyPress(QObject* watched, QEvent* event) {
@@ -324,7 +330,10 @@ void QtDisplay::Core::onMouseRelease(QObject* watched, QEvent* event) {
     if (!c || !c->view || from == 0 || !dropAccepted(c->state, c->state) ||
         (mouse->globalPosition().toPoint() - dragFrom_).manhattanLength() < QApplication::startDragDistance())
         return;
-    const int to = c->model->rowOf(c->view->indexAt(mouse->position().toPoint()));
+    // Below the last row of the list: a negative target (the end).
+    const QPoint at = mouse->position().toPoint();
+    const QModelIndex index = c->view->indexAt(at);
+    const int to = index.isValid() ? c->model->rowOf(index) : c->view->viewport()->rect().contains(at) ? -1 : 0;
     if (to == 0 || to == from) return;
     UserInput drag = inputOf(Event::Drag, control);
     drag.row = from;

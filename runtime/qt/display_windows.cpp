@@ -123,10 +123,11 @@ void QtDisplay::Core::open(const WindowSnapshot& snapshot) {
         w.sub->setProperty("rtWindow", QVariant::fromValue<qulonglong>(props.id));
         w.sub->installEventFilter(this);
         f->mdi->addSubWindow(w.sub);
-        connectSubWindow(w);
     }
 
     applyWindow(w, props, true);
+    // Once the window knows its id: the user's minimising and restoring reach its procedure.
+    if (w.sub) connectSubWindow(w);
     for (const auto& state : snapshot.controls) applyControl(w, state);
     applyGeometry(w);
     setBuddies(w);
@@ -149,14 +150,7 @@ void QtDisplay::Core::connectFrame(QtWindow& w) {
 void QtDisplay::Core::connectSubWindow(QtWindow& w) {
     QObject::connect(w.sub, &QMdiSubWindow::windowStateChanged, this,
                      [this, id = w.props.id](Qt::WindowStates, Qt::WindowStates now) {
-                         QtWindow* win = inputWindow(id);
-                         if (!win || !win->shown) return;
-                         if (now & Qt::WindowMinimized)
-                             send(*win, inputOf(Event::Iconized));
-                         else if (now & Qt::WindowMaximized)
-                             send(*win, inputOf(Event::Maximized));
-                         else
-                             send(*win, inputOf(Event::Restored));
+                         if (QtWindow* win = inputWindow(id); win && win->shown) sendState(*win, now);
                      });
 }
 

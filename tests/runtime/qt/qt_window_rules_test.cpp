@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMessageBox>
@@ -17,6 +18,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
+#include <QTreeView>
 #include <QWindow>
 #include <atomic>
 #include <gtest/gtest.h>
@@ -28,7 +30,7 @@ namespace {
 
 using namespace qt_test;
 
-enum { ENTRY = 1, DROP, OK, CANCEL, SHEET, TAB1, TAB2, SPIN, TEXT, OTHER, ASK };
+enum { ENTRY = 1, DROP, OK, CANCEL, SHEET, TAB1, TAB2, SPIN, TEXT, OTHER, ASK, LIST, TREE, EMPTY };
 
 // A form with a drop list, a default OK and a cancel button.
 void keysProcedure(Log& log) {
@@ -271,6 +273,95 @@ TEST_F(QtDisplayTest, WhatWasTypedOnAPageReachesTheProcedureBeforeThePageTurns) 
     }
     EXPECT_GE(typedAt, 0);
     EXPECT_LT(typedAt, turnedAt);
+}
+
+// A list whose rows are dragged, a tree of groups, a drop list the procedure empties.
+void listsProcedure(Log& log) {
+    rt::Window w("QtLists", "Listen");
+    w.setPosition(0, 0, 240, 140);
+    w.add(LIST, rt::ControlKind::List)
+        .setPosition(4, 4, 100, 120)
+        .setRows({row({"Jahr"}), row({"Monat"}), row({"Shop"})})
+        .setDragIds({"Feld"})
+        .setDropIds({"Feld"});
+    // A group with cubes not loaded yet, and one without cubes.
+    w.add(TREE, rt::ControlKind::Tree).setPosition(110, 4, 100, 60).setRows({row({"Vertrieb"}, -1), row({"Leer"}, 1)});
+    w.add(DROP, rt::ControlKind::DropList).setFrom("Maske|Contains").setPosition(110, 70, 80, 12).setSelected(2);
+    w.add(EMPTY, rt::ControlKind::Button).setText("&AND").setPosition(110, 90, 40, 14);
+    while (auto e = w.accept()) {
+        log.add(e);
+        if (e.event == rt::Event::Accepted && e.control == EMPTY) w[DROP].setValue("");
+    }
+}
+
+TEST_F(QtDisplayTest, ListsShowTheProceduresStateAndReportDropsBelowTheLastRowAndExpandingUnloadedRows) {
+    Log& log = log_;
+    rt::startThread([&log] { listsProcedure(log); });
+    const rt::WindowId id = waitWindow("QtLists");
+    ASSERT_NE(id, 0u);
+
+    // The drop list shows the value the procedure gave it, an emptied one too.
+    auto* drop = widget<QComboBox>(id, DROP);
+    ASSERT_TRUE(drop);
+    EXPECT_EQ(drop->currentText(), "Contains");
+    widget<QPushButton>(id, EMPTY)->click();
+    EXPECT_TRUE(pumpUntil([&] { return drop->currentText().isEmpty(); })) << drop->currentText().toStdString();
+
+    // A contracted row has an expander before its rows are loaded; a row without any has none.
+    auto* tree = widget<QTreeView>(id, TREE);
+    ASSERT_TRUE(tree);
+    const QModelIndex group = tree->model()->index(0, 0);
+    EXPECT_TRUE(tree->model()->hasChildren(group));
+    EXPECT_FALSE(tree->model()->hasChildren(tree->model()->index(1, 0)));
+    tree->setFocus();
+    tree->setCurrentIndex(group);
+    QTest::keyClick(tree, Qt::Key_Plus);
+    EXPECT_TRUE(waitEvent(
+        log, [](const rt::EventInfo& e) { return e.event == rt::Event::Expanded && e.control == TREE && e.row == 1; }));
+
+    // A row dropped below the last one: the target is negative.
+    auto* list = widget<QTreeView>(id, LIST);
+    ASSERT_TRUE(list);
+    QWidget* viewport = list->viewport();
+    const QPoint first = list->visualRect(list->model()->index(0, 0)).center();
+    const QPoint below(first.x(), viewport->height() - 4);
+    ASSERT_FALSE(list->indexAt(below).isValid());
+    QTest::mousePress(viewport, Qt::LeftButton, {}, first);
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, below);
+    EXPECT_TRUE(waitEvent(log, [](const rt::EventInfo& e) {
+        return e.event == rt::Event::Drop && e.control == LIST && e.row == 1 && e.dropRow < 0;
+    }));
+}
+
+// A frame with one child that restores itself when it is told to come back (as a list chosen
+// again from the menu does).
+void minimisedProcedure(Log& log) {
+    rt::Window f("QtMinFrame", "Rahmen");
+    f.setFrame(true);
+    while (auto e = f.accept()) {
+        if (e.event != rt::Event::OpenWindow) continue;
+        rt::startThread([&log] {
+            rt::Window c("QtMinChild", "Liste");
+            c.setMdiChild(true).setPosition(10, 10, 120, 60);
+            while (auto e = c.accept()) {
+                log.add(e);
+                if (e.event == rt::Event::Accepted && e.control == 0) c.setMinimized(false);
+            }
+        });
+    }
+}
+
+TEST_F(QtDisplayTest, AChildTheUserMinimisedIsRestoredWhenItsProcedureSaysSo) {
+    Log& log = log_;
+    rt::startThread([&log] { minimisedProcedure(log); });
+    const rt::WindowId id = waitWindow("QtMinChild");
+    ASSERT_NE(id, 0u);
+    auto* sub = qobject_cast<QMdiSubWindow*>(display_->windowWidget(id));
+    ASSERT_TRUE(sub);
+    sub->showMinimized();
+    EXPECT_TRUE(waitEvent(log, [](const rt::EventInfo& e) { return e.event == rt::Event::Iconized; }));
+    rt::post(rt::Event::Accepted, 0, id);
+    EXPECT_TRUE(pumpUntil([&] { return !sub->isMinimized(); }));
 }
 
 }  // namespace
