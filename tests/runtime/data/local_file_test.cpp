@@ -559,8 +559,9 @@ TEST(BackEnd, DetectedFromTheConnectString) {
         {"Database=:memory:", "", "", "SQLITE"},
         {"DRIVER=Microsoft Access Driver (*.mdb)", "", "", "ACCESS"},
         {"DRIVER=Firebird/InterBase(r) driver", "", "", "FIREBIRD"},
-        {"DRIVER=PostgreSQL Unicode", "", "SQLSERVER", "SQLSERVER"},  // no rule: kept
-        {"DRIVER=SQL Server;Database=sqlite.db", "", "", "SQLITE"},   // later rules win
+        {"DRIVER=MySQL ODBC 8.0", "", "SQLSERVER", "SQLSERVER"},  // no rule: kept
+        {"DRIVER=PostgreSQL Unicode;SERVER=h", "", "SQLSERVER", "POSTGRESQL"},
+        {"DRIVER=SQL Server;Database=sqlite.db", "", "", "SQLITE"},  // later rules win
     };
     for (const auto& c : cases) EXPECT_EQ(rt::detectBackEnd(c.connect, c.driver, c.previous), c.expected) << c.connect;
     EXPECT_EQ(rt::connectStringValue("DRIVER=SQLite3; database = /x/y.db ;", "Database"), "/x/y.db");
