@@ -15,14 +15,31 @@ namespace pivot {
 // ---------------------------------------------------------------------------------------------
 // Aggregates
 
+namespace {
+
+// a + b as a pair: the rounded sum and its exact error.
+inline void twoSum(double a, double b, double& s, double& e) {
+    s = a + b;
+    double bb = s - a;
+    e = (a - (s - bb)) + (b - bb);
+}
+
+inline void addExact(double& hi, double& lo, double v, double vLo) {
+    double s, e;
+    twoSum(hi, v, s, e);
+    hi = s;
+    lo += e + vLo;
+}
+
+}  // namespace
+
 void Acc::add(double v) {
     rows += 1;
     if (isNull(v)) return;
     n += 1;
-    sum += v;
-    double delta = v - mean;
-    mean += delta / n;
-    m2 += delta * (v - mean);
+    addExact(sum, sumLo, v, 0);
+    double p = v * v;
+    addExact(sq, sqLo, p, std::fma(v, v, -p));
     if (n == 1) {
         min = max = v;
     } else {
@@ -36,22 +53,27 @@ void Acc::merge(const Acc& o) {
     rows += o.rows;
     if (o.n == 0) return;
     if (n == 0) {
-        n = o.n;
-        sum = o.sum;
-        mean = o.mean;
-        m2 = o.m2;
         min = o.min;
         max = o.max;
-        return;
+    } else {
+        min = std::min(min, o.min);
+        max = std::max(max, o.max);
     }
-    double total = n + o.n;
-    double delta = o.mean - mean;
-    mean += delta * o.n / total;
-    m2 += o.m2 + delta * delta * n * o.n / total;
-    sum += o.sum;
-    min = std::min(min, o.min);
-    max = std::max(max, o.max);
-    n = total;
+    n += o.n;
+    addExact(sum, sumLo, o.sum, o.sumLo);
+    addExact(sq, sqLo, o.sq, o.sqLo);
+}
+
+double Acc::m2() const {
+    if (n == 0) return 0;
+    // sq - sum^2 / n, worked out on the pairs: the square of the sum exact to its error term,
+    // then divided by n with the remainder carried.
+    double s = sum + sumLo, sLo = sumLo - (s - sum);
+    double p = s * s, pLo = std::fma(s, s, -p) + 2 * s * sLo;
+    double q = p / n, qLo = (std::fma(-q, n, p) + pLo) / n;
+    double d, e;
+    twoSum(sq, -q, d, e);
+    return d + (e + sqLo - qLo);
 }
 
 std::optional<double> aggregateOf(const Acc& a, int aggregate) {
@@ -59,10 +81,10 @@ std::optional<double> aggregateOf(const Acc& a, int aggregate) {
     switch (aggregate) {
     case Count: return a.n;
     case Sum:
-        if (a.n > 0) return a.sum;
+        if (a.n > 0) return a.sum + a.sumLo;
         break;
     case Average:
-        if (a.n > 0) return a.sum / a.n;
+        if (a.n > 0) return (a.sum + a.sumLo) / a.n;
         break;
     case Max:
         if (a.n > 0) return a.max;
@@ -72,16 +94,16 @@ std::optional<double> aggregateOf(const Acc& a, int aggregate) {
         break;
     // Sample statistics need two values; the population ones one.
     case StDev:
-        if (a.n > 1) return std::sqrt(std::max(0.0, a.m2 / (a.n - 1)));
+        if (a.n > 1) return std::sqrt(std::max(0.0, a.m2() / (a.n - 1)));
         break;
     case StDevP:
-        if (a.n > 0) return std::sqrt(std::max(0.0, a.m2 / a.n));
+        if (a.n > 0) return std::sqrt(std::max(0.0, a.m2() / a.n));
         break;
     case Var:
-        if (a.n > 1) return std::max(0.0, a.m2 / (a.n - 1));
+        if (a.n > 1) return std::max(0.0, a.m2() / (a.n - 1));
         break;
     case VarP:
-        if (a.n > 0) return std::max(0.0, a.m2 / a.n);
+        if (a.n > 0) return std::max(0.0, a.m2() / a.n);
         break;
     default: break;
     }
@@ -516,20 +538,22 @@ std::shared_ptr<const PivotTable> Pivot::compute(const std::vector<FieldDef>& fi
     struct Source {
         const double* num = nullptr;
         const uint32_t* code = nullptr;
-        const double* dictNum = nullptr;
+        const double* dictNum = nullptr;  // null with a code: only whether a value is there counts
         std::vector<double> values;
         double at(size_t r) const {
-            return num ? num[r] : code ? dictNum[code[r]] : values.empty() ? kNull : values[r];
+            if (num) return num[r];
+            if (code) return dictNum ? dictNum[code[r]] : code[r] ? 1.0 : kNull;
+            return values.empty() ? kNull : values[r];
         }
     };
     std::vector<Source> sources;
-    auto columnSource = [&](int col) {
+    auto columnSource = [&](int col, bool countOnly) {
         Source s;
         const Column& c = store.column(size_t(col));
         if (c.numeric)
             s.num = c.num.data();
         else
-            s.code = c.code.data(), s.dictNum = c.dictNumbers().data();
+            s.code = c.code.data(), s.dictNum = countOnly ? nullptr : c.dictNumbers().data();
         return s;
     };
     for (int fi : t->data_) {
@@ -537,7 +561,7 @@ std::shared_ptr<const PivotTable> Pivot::compute(const std::vector<FieldDef>& fi
         Binding b = bind(f, store);
         Source s;
         if (b.column >= 0)
-            s = columnSource(b.column);
+            s = columnSource(b.column, f.aggregate == Count);  // a count of any value, text or number
         else if (b.expr.ok)
             s.values = computedValues(b.expr, store);
         sources.push_back(std::move(s));
@@ -553,7 +577,7 @@ std::shared_ptr<const PivotTable> Pivot::compute(const std::vector<FieldDef>& fi
             if (found < 0) {
                 found = int(t->measures_.size());
                 t->measures_.push_back({-1, col});
-                sources.push_back(columnSource(col));
+                sources.push_back(columnSource(col, false));
             }
             ms.push_back(found);
         }
@@ -623,15 +647,14 @@ std::optional<double> PivotTable::value(size_t line, size_t col) const {
     int rn = rows_.lines[line].node, cn = columnLine(col).node;
     const Acc& a = acc(rn, cn, j);
     if (a.rows == 0) return std::nullopt;
-    bool footer =
-        rows_.lines[line].kind != LineKind::Item || (!cols_.fields.empty() && columnLine(col).kind != LineKind::Item);
-    if (footer && ratio_[j].ok) {
-        // "DB %" and the like: the ratio of the footer's sums, not an aggregate of row ratios.
+    if (ratio_[j].ok) {
+        // "DB %" and the like: in every cell the ratio of the sums over its rows, not an aggregate
+        // of row ratios, so that a cell and its subtotal over the same rows agree.
         const auto& cols = ratio_[j].columns;
         double v = ratio_[j].eval([&](int c) {
             size_t k = size_t(std::find(cols.begin(), cols.end(), c) - cols.begin());
             const Acc& op = acc(rn, cn, size_t(ratioMeasure_[j][k]));
-            return op.n > 0 ? op.sum : kNull;
+            return op.n > 0 ? op.sum + op.sumLo : kNull;
         });
         if (isNull(v) || std::isinf(v)) return std::nullopt;
         return v;

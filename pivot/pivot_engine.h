@@ -33,16 +33,21 @@ struct FieldDef {
 };
 
 // A value sink for one group of raw rows; merged bottom-up, so every footer sees the raw rows.
+// The sums of the values and of their squares are kept to twice a double's precision (the
+// rounding error of each addition and square carried along), so the spread of large values
+// that differ in their last digits comes out as exact as the doubles allow, however the
+// groups are merged.
 struct Acc {
     double rows = 0;  // raw rows, NULLs included
     double n = 0;     // non-NULL values
-    double sum = 0;
-    double mean = 0;
-    double m2 = 0;
+    double sum = 0, sumLo = 0;
+    double sq = 0, sqLo = 0;
     double min = 0;
     double max = 0;
     void add(double v);
     void merge(const Acc& o);
+    // The sum of the squared deviations from the mean.
+    double m2() const;
 };
 std::optional<double> aggregateOf(const Acc& a, int aggregate);
 
@@ -106,7 +111,8 @@ public:
     std::string columnHeading(size_t col, int level) const;
     std::string rowHeading(size_t line, int level) const;
     // Subtotals and the grand total; a collapsed item is an item (it holds its group's total).
-    bool isTotalLine(size_t line) const { return isTotal(rows_.lines[line].kind); }
+    // Without row fields the one line holds the row's own values, not a total.
+    bool isTotalLine(size_t line) const { return !rows_.fields.empty() && isTotal(rows_.lines[line].kind); }
     // Without column fields the one column holds the row's own values, not a total.
     bool isTotalColumn(size_t col) const { return !cols_.fields.empty() && isTotal(columnLine(col).kind); }
     static bool isTotal(LineKind k) { return k == LineKind::Subtotal || k == LineKind::Total; }

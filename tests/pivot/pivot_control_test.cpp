@@ -202,6 +202,15 @@ TEST_F(PivotControlTest, ExcelExportWithoutRepeatedNames) {
     EXPECT_NE(readSheet(dir_, file).find("Ahorn;2024;200\nAhorn;2025;159.99\n"), std::string::npos);
 }
 
+TEST_F(PivotControlTest, WithoutRowFieldsTheExportWithoutTotalsKeepsTheValues) {
+    auto& c = *control_;
+    rt::automationSet(c, "Fields(0).Orientation", 0);
+    auto file = (dir_.path() / "Verkauf.XLS").string();
+    rt::automationCall(c, "ExportToExcel", {file, 0, 1, 1, 0});
+    std::string text = readSheet(dir_, file);
+    EXPECT_NE(text.find("\nGesamtergebnis;910;579.24\n"), std::string::npos) << text;
+}
+
 }  // namespace
 
 TEST(PivotControlLimits, ATableBeyondMemoryIsLeftEmptyNotACrash) {
