@@ -1,6 +1,6 @@
 // The numbers of every cell, subtotal and total against SQL that SQLite runs over the same rows:
 // counts of text columns, ratio fields and the spread of large values that differ in their last
-// digits; in one thread and split over several.
+// digits; in one thread and split over several, through both ways of gathering the rows.
 #include <sqlite3.h>
 
 #include <cmath>
@@ -45,7 +45,14 @@ struct Expect {
     bool root = false;  // the square root of the query's value
 };
 
-class PivotNumbers : public ::testing::TestWithParam<int> {
+// How the work is split: threads, and whether the leaf cells are counted in one table per
+// thread (dense) or by sorting the rows.
+struct Split {
+    unsigned threads;
+    bool dense;
+};
+
+class PivotNumbers : public ::testing::TestWithParam<Split> {
 protected:
     void SetUp() override {
         file_ = dir_.file("posten.db");
@@ -61,6 +68,7 @@ protected:
     void open() {
         control_ = pivottest::newControl();
         ASSERT_TRUE(control_);
+        control_->setParallel(GetParam().threads, 1, GetParam().dense ? pivot::Pivot::kDenseCells : 0);
         rt::automationSet(*control_, "GNConnectType", 3);
         rt::automationSet(*control_, "GNConnect", voq::test::sqliteConnectString(file_));
         rt::automationSet(*control_, "GNRecordSource", "SELECT * FROM Posten");
@@ -146,12 +154,11 @@ TEST_P(PivotNumbers, CountCountsTheValuesOfAnyColumn) {
                    {"Artikel", "Artikel", pivot::DataArea, pivot::Count},
                    {"Betrag", "Beträge", pivot::DataArea, pivot::Count},
                    {"Betrag-Kosten", "Spannen", pivot::DataArea, pivot::Count}});
-    EXPECT_GT(compareAll(*t,
-                         {{"SELECT COUNT(Kunde) FROM Posten WHERE {W}"},
-                          {"SELECT COUNT(Auftrag) FROM Posten WHERE {W}"},
-                          {"SELECT COUNT(Artikel) FROM Posten WHERE {W}"},
-                          {"SELECT COUNT(Betrag) FROM Posten WHERE {W}"},
-                          {"SELECT COUNT(Betrag-Kosten) FROM Posten WHERE {W}"}}),
+    EXPECT_GT(compareAll(*t, {{"SELECT COUNT(Kunde) FROM Posten WHERE {W}"},
+                              {"SELECT COUNT(Auftrag) FROM Posten WHERE {W}"},
+                              {"SELECT COUNT(Artikel) FROM Posten WHERE {W}"},
+                              {"SELECT COUNT(Betrag) FROM Posten WHERE {W}"},
+                              {"SELECT COUNT(Betrag-Kosten) FROM Posten WHERE {W}"}}),
               40);
     // Nord's total: five orders, four articles.
     EXPECT_EQ(t->text(0, t->columnCount() - 4), "5");
@@ -208,6 +215,7 @@ TEST_P(PivotNumbers, WithoutRowFieldsTheOneLineIsData) {
     EXPECT_EQ(compareAll(*t, {{"SELECT SUM(Betrag) FROM Posten WHERE {W}"}}), 4);
 }
 
-INSTANTIATE_TEST_SUITE_P(Threads, PivotNumbers, ::testing::Values(1, 3));
+INSTANTIATE_TEST_SUITE_P(Splits, PivotNumbers,
+                         ::testing::Values(Split{1, true}, Split{3, true}, Split{1, false}, Split{3, false}));
 
 }  // namespace
