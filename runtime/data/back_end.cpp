@@ -1,5 +1,7 @@
 #include "runtime/data/back_end.h"
 
+#include <cstdio>
+
 #include "runtime/os/path.h"
 #include "runtime/text/strings.h"
 
@@ -29,6 +31,14 @@ std::string connectStringValue(std::string_view connectString, std::string_view 
         pos = end + 1;
     }
     return {};
+}
+
+std::string sqlDateLiteral(std::string_view connectString, DateNumber date) {
+    const Ymd ymd = ymdFromDate(date);
+    char text[48];
+    const bool sqlServer = detectBackEnd(connectString) == "SQLSERVER";
+    std::snprintf(text, sizeof text, sqlServer ? "'%04d%02d%02d'" : "'%04d-%02d-%02d'", ymd.year, ymd.month, ymd.day);
+    return text;
 }
 
 }  // namespace rt
