@@ -63,6 +63,15 @@ struct PdfWord {
     std::string text;
 };
 
+inline std::string unescapeXml(std::string s) {
+    const std::pair<const char*, const char*> entities[] = {
+        {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&apos;", "'"}, {"&amp;", "&"}};
+    for (const auto& [from, to] : entities)
+        for (std::size_t at = s.find(from); at != std::string::npos; at = s.find(from, at + 1))
+            s.replace(at, std::string_view(from).size(), to);
+    return s;
+}
+
 inline std::vector<PdfWord> pdfWords(const std::string& pdf) {
     const std::string html = commandOutput("pdftotext -bbox " + quoted(pdf) + " - 2>/dev/null");
     std::vector<PdfWord> words;
@@ -83,7 +92,8 @@ inline std::vector<PdfWord> pdfWords(const std::string& pdf) {
         std::smatch m;
         const std::string one = html.substr(nextWord, end + 7 - nextWord);
         if (std::regex_match(one, m, word))
-            words.push_back({page, std::stod(m[1]), std::stod(m[2]), std::stod(m[3]), std::stod(m[4]), m[5]});
+            words.push_back(
+                {page, std::stod(m[1]), std::stod(m[2]), std::stod(m[3]), std::stod(m[4]), unescapeXml(m[5])});
         pos = end + 7;
     }
     return words;
