@@ -299,6 +299,9 @@ Window& Window::select(int control) {
     auto& p = edit();
     p.focus = control;
     ++p.focusSerial;
+    auto& r = uiRegistry();
+    std::lock_guard lock(r.mutex);
+    focusMovedAt_ = r.lastInput;
     return *this;
 }
 int Window::focus() const { return props_.focus; }
@@ -604,6 +607,9 @@ EventInfo Window::accept() {
             info.event = Event::Timer;
         } else if (ev.fromUser) {
             if (ev.input.event == Event::AlertKey && !alerted(ev.input.keyCode)) continue;
+            // A field the user entered before the procedure put the focus elsewhere (a look-up
+            // in between that puts it back) is no longer the field with the focus.
+            if (ev.input.event == Event::Selected && ev.serial <= focusMovedAt_) continue;
             // Only lists with drag and drop ids take part in drag and drop.
             if (ev.input.event == Event::Drag || ev.input.event == Event::Drop) {
                 if (!has(ev.input.control)) continue;

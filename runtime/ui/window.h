@@ -236,6 +236,9 @@ private:
     bool closed_ = false;
     bool closeRequested_ = false;
     bool keepOpen_ = false;
+    // The last input given before the procedure moved the focus: the user's focus changes up to
+    // it are past (the screen shows the procedure's choice).
+    std::uint64_t focusMovedAt_ = 0;
     EventInfo current_;
     struct Registration {
         int number;

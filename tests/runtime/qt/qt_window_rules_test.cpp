@@ -364,4 +364,52 @@ TEST_F(QtDisplayTest, AChildTheUserMinimisedIsRestoredWhenItsProcedureSaysSo) {
     EXPECT_TRUE(pumpUntil([&] { return !sub->isMinimized(); }));
 }
 
+// A form whose field looks its value up when it is left: an unknown value opens a list on the
+// form's thread; the list cancelled, the focus goes back into the field.
+void lookupProcedure(Log& log) {
+    rt::Window w("QtLookupForm", "Cube");
+    w.setPosition(0, 0, 160, 60);
+    w.add(ENTRY, rt::ControlKind::Entry).setPosition(4, 4, 60, 11).setValue("3");
+    w.add(OTHER, rt::ControlKind::Entry).setPosition(4, 20, 60, 11);
+    bool back = false;
+    while (auto e = w.accept()) {
+        if (back) log.add(e);
+        if (e.event != rt::Event::Accepted || e.control != ENTRY || e.value == "3") continue;
+        std::this_thread::sleep_for(300ms);  // the look-up reads the table meanwhile
+        {
+            rt::Window list("QtLookupList", "Werteliste");
+            list.setPosition(0, 0, 80, 40);
+            while (list.accept()) {
+            }
+        }
+        w.select(ENTRY);
+        back = true;
+        log.note("back");
+    }
+}
+
+TEST_F(QtDisplayTest, ACancelledLookUpPutsTheFocusBackIntoItsField) {
+    Log& log = log_;
+    rt::startThread([&log] { lookupProcedure(log); });
+    const rt::WindowId id = waitWindow("QtLookupForm");
+    ASSERT_NE(id, 0u);
+    auto* entry = widget<QLineEdit>(id, ENTRY);
+    auto* other = widget<QLineEdit>(id, OTHER);
+    ASSERT_TRUE(entry && other);
+    display_->windowWidget(id)->activateWindow();
+    entry->setFocus();
+    ASSERT_TRUE(pumpUntil([&] { return entry->hasFocus(); }));
+    QTest::keyClick(entry, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(entry, "99");
+    QTest::keyClick(entry, Qt::Key_Tab);  // leaves the field: it is accepted, the next one entered
+    const rt::WindowId listId = waitWindow("QtLookupList");
+    ASSERT_NE(listId, 0u);
+    display_->windowWidget(listId)->close();
+    ASSERT_TRUE(pumpUntil([&] { return !log.notes().empty(); }));
+    pumpUntil([] { return false; }, 200ms);
+    EXPECT_EQ(display_->windowWidget(id)->focusWidget(), entry);
+    // The field entered before the look-up is not reported as the focus any more.
+    EXPECT_FALSE(log.has([](const rt::EventInfo& e) { return e.event == rt::Event::Selected && e.control == OTHER; }));
+}
+
 }  // namespace
