@@ -346,7 +346,7 @@ std::shared_ptr<const PivotTable> Pivot::compute(const std::vector<FieldDef>& fi
     for (auto& d : colDims) g.colDims.push_back(d.get());
     g.include = &include;
     g.rows = rows;
-    LeafCells leaves = aggregateLeaves(g, layout, par_, denseCells_);
+    Gathered leaves = gatherRows(g, layout, par_, denseCells_);
     buildAxis(t->rows_, fields, rowDims, leaves.rows);
     buildAxis(t->cols_, fields, colDims, leaves.cols);
     t->cells_ = buildCells(t->rows_, t->cols_, leaves, layout, par_);
