@@ -239,7 +239,7 @@ private:
     std::vector<uint32_t> touched_, leaves_;
 };
 
-Gathered sortedRows(const Grouping& g, const Parallel& par) {
+Gathered sortedRows(const Grouping& g, const CellLayout& layout, const Parallel& par) {
     Gathered out;
     std::vector<uint32_t> rowLeaf;
     out.rows = axisLeaves(g.rowDims, g, par, rowLeaf);
@@ -264,11 +264,28 @@ Gathered sortedRows(const Grouping& g, const Parallel& par) {
         }
     }
     out.start[L] = pos;
-    out.order.resize(pos);
+    // Each row's column leaf and values placed in sorted order, so the merge reads them in turn.
+    std::vector<uint32_t> colLeaf(pos);
+    const auto& bundles = layout.bundles();
+    std::vector<Source> sources;
+    for (size_t b = 0; b < bundles.size(); ++b) {
+        out.sortedValues.push_back(std::make_shared<std::vector<double>>(pos));
+        Source s;
+        s.kind = Source::Values;
+        s.values = out.sortedValues.back();
+        sources.push_back(std::move(s));
+    }
     inParts(g.rows, parts, [&](unsigned p, size_t b, size_t e) {
-        for (size_t r = b; r < e; ++r)
-            if (rowLeaf[r] != kOut) out.order[at[p][rowLeaf[r]]++] = uint32_t(r);
+        uint64_t* next = at[p].data();
+        for (size_t r = b; r < e; ++r) {
+            if (rowLeaf[r] == kOut) continue;
+            uint64_t i = next[rowLeaf[r]]++;
+            colLeaf[i] = out.colLeaf[r];
+            for (size_t k = 0; k < bundles.size(); ++k) (*out.sortedValues[k])[i] = bundles[k].src.at(r);
+        }
     });
+    out.colLeaf = std::move(colLeaf);
+    out.sortedLayout = std::make_shared<CellLayout>(layout.withSources(std::move(sources)));
     return out;
 }
 
@@ -282,15 +299,15 @@ Gathered gatherRows(const Grouping& g, const CellLayout& layout, const Parallel&
     if (fits && space <= denseCells && space * layout.width() * 8 * par.partsFor(g.rows) <= (uint64_t(1) << 29) &&
         space <= 4 * g.rows + 4096)
         return denseLeaves(g, rr, cr, layout, par);
-    return sortedRows(g, par);
+    return sortedRows(g, layout, par);
 }
 
 const double* CellStore::find(int rowNode, int colNode) const {
-    if (rowNode < 0 || size_t(rowNode) >= begin.size()) return nullptr;
-    const uint32_t *b = col.data() + begin[size_t(rowNode)], *e = col.data() + end[size_t(rowNode)];
-    const uint32_t* it = std::lower_bound(b, e, uint32_t(colNode));
-    if (it == e || *it != uint32_t(colNode)) return nullptr;
-    return values.data() + size_t(it - col.data()) * width;
+    if (rowNode < 0 || size_t(rowNode) >= span.size()) return nullptr;
+    const Span& s = span[size_t(rowNode)];
+    const uint32_t* it = std::lower_bound(s.col, s.col + s.n, uint32_t(colNode));
+    if (it == s.col + s.n || *it != uint32_t(colNode)) return nullptr;
+    return s.values + size_t(it - s.col) * width;
 }
 
 CellStore buildCells(const Axis& rows, const Axis& cols, const Gathered& in, const CellLayout& layout,
@@ -298,8 +315,7 @@ CellStore buildCells(const Axis& rows, const Axis& cols, const Gathered& in, con
     const size_t S = layout.width();
     CellStore st;
     st.width = uint32_t(S);
-    st.begin.assign(rows.nodes.size(), 0);
-    st.end.assign(rows.nodes.size(), 0);
+    st.span.assign(rows.nodes.size(), {});
     std::vector<int> colParent(cols.nodes.size(), -1);
     for (size_t i = 0; i < cols.nodes.size(); ++i)
         for (int c : cols.nodes[i].children) colParent[size_t(c)] = int(i);
@@ -308,53 +324,44 @@ CellStore buildCells(const Axis& rows, const Axis& cols, const Gathered& in, con
         Flat<uint32_t> col;
         Flat<double> values;
         std::vector<std::pair<int, uint64_t>> spans;  // row node, cells
-        uint64_t at = 0;                              // where its cells go
     };
-    // Builds the given row nodes in parallel, `feed` merging a node's inputs, and appends them.
-    auto level = [&](const std::vector<int>& nodes, size_t work, auto&& feed) {
+    // Builds the given row nodes in parallel, `feed` merging a node's inputs; the parts' cells
+    // stay where they were made.
+    auto level = [&](const std::vector<int>& nodes, size_t work, const CellLayout& with, auto&& feed) {
         unsigned parts = std::min<unsigned>(par.partsFor(work), unsigned(std::max<size_t>(1, nodes.size())));
         std::vector<Part> part(parts);
         inParts(nodes.size(), parts, [&](unsigned p, size_t b, size_t e) {
-            Scratch sc(cols.nodes.size(), layout);
+            Scratch sc(cols.nodes.size(), with);
             for (size_t i = b; i < e; ++i) {
                 feed(sc, nodes[i]);
                 part[p].spans.push_back({nodes[i], sc.flush(part[p].col, part[p].values)});
             }
         });
-        uint64_t pos = st.col.size();
         for (auto& o : part) {
-            o.at = pos;
+            size_t at = 0;
             for (auto [node, n] : o.spans) {
-                st.begin[size_t(node)] = pos;
-                st.end[size_t(node)] = pos += n;
+                st.span[size_t(node)] = {o.col.data() + at, o.values.data() + at * S, n};
+                at += n;
             }
+            st.cells += at;
+            st.colChunks.push_back(std::move(o.col));
+            st.valueChunks.push_back(std::move(o.values));
         }
-        st.col.grow(pos - st.col.size());
-        st.values.grow(pos * S - st.values.size());
-        inParts(parts, parts, [&](unsigned p, size_t, size_t) {
-            Part& o = part[p];
-            if (o.col.size() == 0) return;
-            std::memcpy(st.col.data() + o.at, o.col.data(), o.col.size() * sizeof(uint32_t));
-            std::memcpy(st.values.data() + o.at * S, o.values.data(), o.values.size() * sizeof(double));
-            o = Part{};
-        });
     };
 
     // Row leaves: their rows or leaf cells into every column group above them.
     if (in.dense)
-        level(rows.leafNode, in.col.size(), [&](Scratch& sc, int node) {
+        level(rows.leafNode, in.col.size(), layout, [&](Scratch& sc, int node) {
             size_t leaf = rows.nodes[size_t(node)].firstLeaf;
             for (uint64_t i = in.rowBegin[leaf]; i < in.rowBegin[leaf + 1]; ++i)
                 sc.merge(uint32_t(cols.leafNode[in.col[i]]), in.values.data() + i * S);
             sc.rollUp(colParent);
         });
     else
-        level(rows.leafNode, in.order.size(), [&](Scratch& sc, int node) {
+        level(rows.leafNode, in.colLeaf.size(), *in.sortedLayout, [&](Scratch& sc, int node) {
             size_t leaf = rows.nodes[size_t(node)].firstLeaf;
-            for (uint64_t i = in.start[leaf]; i < in.start[leaf + 1]; ++i) {
-                uint32_t r = in.order[i];
-                sc.add(uint32_t(cols.leafNode[in.colLeaf[r]]), r);
-            }
+            for (uint64_t i = in.start[leaf]; i < in.start[leaf + 1]; ++i)
+                sc.add(uint32_t(cols.leafNode[in.colLeaf[i]]), i);
             sc.rollUp(colParent);
         });
     // Then each level of row groups from its children, innermost first.
@@ -365,12 +372,13 @@ CellStore buildCells(const Axis& rows, const Axis& cols, const Gathered& in, con
         for (size_t i = 0; i < rows.nodes.size(); ++i)
             if (rows.nodes[i].level == lv) {
                 nodes.push_back(int(i));
-                for (int c : rows.nodes[i].children) work += st.end[size_t(c)] - st.begin[size_t(c)];
+                for (int c : rows.nodes[i].children) work += st.span[size_t(c)].n;
             }
-        level(nodes, work, [&](Scratch& sc, int node) {
-            for (int c : rows.nodes[size_t(node)].children)
-                for (uint64_t i = st.begin[size_t(c)]; i < st.end[size_t(c)]; ++i)
-                    sc.merge(st.col[i], st.values.data() + i * S);
+        level(nodes, work, layout, [&](Scratch& sc, int node) {
+            for (int c : rows.nodes[size_t(node)].children) {
+                const CellStore::Span& s = st.span[size_t(c)];
+                for (size_t i = 0; i < s.n; ++i) sc.merge(s.col[i], s.values + i * S);
+            }
         });
     }
     return st;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -77,9 +78,12 @@ struct Gathered {
     std::vector<uint64_t> rowBegin;  // per row leaf, and one past the last
     std::vector<uint32_t> col;       // column leaf per cell
     std::vector<double> values;      // CellLayout::width() per cell
-    // sorted: the rows of each row leaf, and each row's column leaf
+    // sorted: where each row leaf's rows start in sorted order, and per sorted row its column
+    // leaf and the values of each bundle, read through `sortedLayout`
     std::vector<uint64_t> start;
-    std::vector<uint32_t> order, colLeaf;
+    std::vector<uint32_t> colLeaf;
+    std::vector<std::shared_ptr<std::vector<double>>> sortedValues;
+    std::shared_ptr<CellLayout> sortedLayout;
 };
 
 Gathered gatherRows(const Grouping& g, const CellLayout& layout, const Parallel& par, size_t denseCells);
@@ -87,11 +91,18 @@ Gathered gatherRows(const Grouping& g, const CellLayout& layout, const Parallel&
 // Every row group's cells, ascending by column group, holding leaves, subtotals and totals.
 struct CellStore {
     uint32_t width = 1;
-    std::vector<uint64_t> begin, end;  // per row node
-    Flat<uint32_t> col;                // column node per cell
-    Flat<double> values;
+    struct Span {
+        const uint32_t* col = nullptr;  // column node per cell
+        const double* values = nullptr;
+        size_t n = 0;
+    };
+    std::vector<Span> span;  // per row node
     const double* find(int rowNode, int colNode) const;
-    size_t size() const { return col.size(); }
+    size_t size() const { return cells; }
+
+    size_t cells = 0;
+    std::vector<Flat<uint32_t>> colChunks;  // what the spans point into
+    std::vector<Flat<double>> valueChunks;
 };
 
 CellStore buildCells(const Axis& rows, const Axis& cols, const Gathered& gathered, const CellLayout& layout,

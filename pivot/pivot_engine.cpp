@@ -292,8 +292,10 @@ std::shared_ptr<const PivotTable> Pivot::compute(const std::vector<FieldDef>& fi
             if (f.hiddenItems.count(d->items[k].text)) hidden[k] = 1, any = true;
         if (!any) continue;
         if (include.empty()) include.assign(rows, 1);
-        for (size_t r = 0; r < rows; ++r)
-            if (hidden[d->rowItem[r]]) include[r] = 0;
+        inParts(rows, par_.partsFor(rows), [&](unsigned, size_t b, size_t e) {
+            for (size_t r = b; r < e; ++r)
+                if (hidden[d->rowItem[r]]) include[r] = 0;
+        });
     }
 
     std::vector<std::shared_ptr<const Dimension>> rowDims, colDims;
