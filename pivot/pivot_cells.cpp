@@ -245,8 +245,10 @@ Gathered sortedRows(const Grouping& g, const CellLayout& layout, const Parallel&
     out.rows = axisLeaves(g.rowDims, g, par, rowLeaf);
     out.cols = axisLeaves(g.colDims, g, par, out.colLeaf);
     const size_t L = out.rows.count;
-    unsigned parts = par.partsFor(g.rows);
-    // The rows in order of their row leaf: counted per range, then placed.
+    // The rows in order of their row leaf: counted per range, then placed; with many leaves
+    // against the rows fewer ranges, as each holds a count per leaf.
+    unsigned parts =
+        unsigned(std::min<size_t>(par.partsFor(g.rows), std::max<size_t>(1, g.rows / std::max<size_t>(1, L))));
     std::vector<std::vector<uint64_t>> at(parts);
     inParts(g.rows, parts, [&](unsigned p, size_t b, size_t e) {
         at[p].assign(L, 0);
@@ -328,7 +330,10 @@ CellStore buildCells(const Axis& rows, const Axis& cols, const Gathered& in, con
     // Builds the given row nodes in parallel, `feed` merging a node's inputs; the parts' cells
     // stay where they were made.
     auto level = [&](const std::vector<int>& nodes, size_t work, const CellLayout& with, auto&& feed) {
-        unsigned parts = std::min<unsigned>(par.partsFor(work), unsigned(std::max<size_t>(1, nodes.size())));
+        // Each part merges over all column groups; their number bounds the parts.
+        size_t scratch = cols.nodes.size() * S * sizeof(double);
+        unsigned parts = unsigned(std::min<size_t>(
+            {par.partsFor(work), std::max<size_t>(1, nodes.size()), std::max<size_t>(1, (size_t(1) << 29) / scratch)}));
         std::vector<Part> part(parts);
         inParts(nodes.size(), parts, [&](unsigned p, size_t b, size_t e) {
             Scratch sc(cols.nodes.size(), with);
