@@ -264,15 +264,20 @@ void foldChar(std::string_view s, size_t& i, std::string& primary, std::string& 
 
 }  // namespace
 
-int compareGerman(std::string_view a, std::string_view b) {
-    std::string pa, sa, ta, pb, sb, tb;
-    for (size_t i = 0; i < a.size();) foldChar(a, i, pa, sa, ta);
-    for (size_t i = 0; i < b.size();) foldChar(b, i, pb, sb, tb);
-    if (int r = pa.compare(pb)) return r < 0 ? -1 : 1;
-    if (int r = sa.compare(sb)) return r < 0 ? -1 : 1;
-    if (int r = ta.compare(tb)) return r < 0 ? -1 : 1;
+GermanKey germanKey(std::string_view text) {
+    GermanKey k;
+    for (size_t i = 0; i < text.size();) foldChar(text, i, k.primary, k.secondary, k.tertiary);
+    return k;
+}
+
+int compareGerman(const GermanKey& ka, std::string_view a, const GermanKey& kb, std::string_view b) {
+    if (int r = ka.primary.compare(kb.primary)) return r < 0 ? -1 : 1;
+    if (int r = ka.secondary.compare(kb.secondary)) return r < 0 ? -1 : 1;
+    if (int r = ka.tertiary.compare(kb.tertiary)) return r < 0 ? -1 : 1;
     int r = a.compare(b);
     return r < 0 ? -1 : r > 0 ? 1 : 0;
 }
+
+int compareGerman(std::string_view a, std::string_view b) { return compareGerman(germanKey(a), a, germanKey(b), b); }
 
 }  // namespace pivot

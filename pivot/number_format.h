@@ -19,5 +19,11 @@ std::string spreadsheetFormat(std::string_view format);
 // German collation: letters folded (case, umlauts as their base letter, ß as ss) first, then
 // the unfolded letter (a before ä) and lower case before upper case, then the bytes. <0, 0, >0.
 int compareGerman(std::string_view a, std::string_view b);
+// The same order through keys made once per text, for sorting many.
+struct GermanKey {
+    std::string primary, secondary, tertiary;
+};
+GermanKey germanKey(std::string_view text);
+int compareGerman(const GermanKey& ka, std::string_view a, const GermanKey& kb, std::string_view b);
 
 }  // namespace pivot

@@ -50,6 +50,12 @@ public:
     // The bundle of a source key (one per distinct source and way of counting), its needs widened.
     int bundle(const std::string& key, Source src, uint8_t need);
     void finish();  // lays out the slots
+    // The same layout reading its sources elsewhere (one per bundle, in order).
+    CellLayout withSources(std::vector<Source> sources) const {
+        CellLayout c = *this;
+        for (size_t i = 0; i < c.bundles_.size(); ++i) c.bundles_[i].src = std::move(sources[i]);
+        return c;
+    }
     uint32_t width() const { return width_; }
     const std::vector<Bundle>& bundles() const { return bundles_; }
 

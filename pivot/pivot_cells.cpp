@@ -43,8 +43,8 @@ struct Radix {
     }
 };
 
-LeafCells denseLeaves(const Grouping& g, const Radix& rr, const Radix& cr, const CellLayout& layout,
-                      const Parallel& par) {
+Gathered denseLeaves(const Grouping& g, const Radix& rr, const Radix& cr, const CellLayout& layout,
+                     const Parallel& par) {
     const size_t S = layout.width();
     const uint64_t space = rr.space * cr.space, cs = cr.space;
     unsigned parts = par.partsFor(g.rows);
@@ -63,7 +63,8 @@ LeafCells denseLeaves(const Grouping& g, const Radix& rr, const Radix& cr, const
     });
     for (size_t t = 1; t < acc.size(); ++t) std::vector<double>().swap(acc[t]);
 
-    LeafCells out;
+    Gathered out;
+    out.dense = true;
     out.rows.depth = rr.item.size();
     out.cols.depth = cr.item.size();
     std::vector<uint32_t> colLeaf(cs, kOut);
@@ -91,10 +92,12 @@ LeafCells denseLeaves(const Grouping& g, const Radix& rr, const Radix& cr, const
     return out;
 }
 
-// Each raw row's leaf on one axis, built a level at a time: the leaf of the outer levels times
-// the next item, renumbered in order, so no combination of many items overflows.
+// Each raw row's leaf on one axis, built a few levels at a time: the leaf of the outer levels
+// times the combination of the next items, renumbered in order, so that no combination of many
+// items overflows and a table of the combinations stays small.
 AxisLeaves axisLeaves(const std::vector<const Dimension*>& dims, const Grouping& g, const Parallel& par,
                       std::vector<uint32_t>& leafOf) {
+    constexpr uint64_t kTable = uint64_t(1) << 24;
     AxisLeaves out;
     out.depth = dims.size();
     unsigned parts = par.partsFor(g.rows);
@@ -110,19 +113,29 @@ AxisLeaves axisLeaves(const std::vector<const Dimension*>& dims, const Grouping&
         if (some) any = true;
     });
     if (!any) return out;
-    size_t count = 1;
+    size_t count = 1, done = 0;
     std::vector<uint32_t> paths;
-    for (size_t l = 0; l < dims.size(); ++l) {
-        const uint32_t* item = dims[l]->rowItem.data();
-        const uint64_t n = std::max<size_t>(1, dims[l]->items.size());
-        const uint64_t space = count * n;
+    while (done < dims.size()) {
+        // The next levels whose combinations under each leaf so far fit one table.
+        size_t upto = done;
+        uint64_t span = 1;
+        while (upto < dims.size()) {
+            uint64_t n = std::max<size_t>(1, dims[upto]->items.size());
+            if (upto > done && count * span * n > kTable) break;
+            span *= n;
+            ++upto;
+        }
+        std::vector<const Dimension*> levels(dims.begin() + int64_t(done), dims.begin() + int64_t(upto));
+        Radix rx(levels);
+        const uint64_t space = count * span;
+        auto keyOf = [&](size_t r) { return leafOf[r] * span + rx.key(r); };
         std::vector<uint64_t> used;  // the keys rows fall in, ascending
-        if (space <= (uint64_t(1) << 24)) {
+        if (space <= kTable) {
             std::vector<uint32_t> table(space, 0);
             inParts(g.rows, parts, [&](unsigned, size_t b, size_t e) {
                 for (size_t r = b; r < e; ++r)
                     if (leafOf[r] != kOut)
-                        std::atomic_ref<uint32_t>(table[leafOf[r] * n + item[r]]).store(1, std::memory_order_relaxed);
+                        std::atomic_ref<uint32_t>(table[keyOf(r)]).store(1, std::memory_order_relaxed);
             });
             for (uint64_t k = 0; k < space; ++k)
                 if (table[k]) {
@@ -131,13 +144,13 @@ AxisLeaves axisLeaves(const std::vector<const Dimension*>& dims, const Grouping&
                 }
             inParts(g.rows, parts, [&](unsigned, size_t b, size_t e) {
                 for (size_t r = b; r < e; ++r)
-                    if (leafOf[r] != kOut) leafOf[r] = table[leafOf[r] * n + item[r]];
+                    if (leafOf[r] != kOut) leafOf[r] = table[keyOf(r)];
             });
         } else {
             std::vector<std::vector<uint64_t>> keys(parts);
             inParts(g.rows, parts, [&](unsigned p, size_t b, size_t e) {
                 for (size_t r = b; r < e; ++r)
-                    if (leafOf[r] != kOut) keys[p].push_back(leafOf[r] * n + item[r]);
+                    if (leafOf[r] != kOut) keys[p].push_back(keyOf(r));
                 std::sort(keys[p].begin(), keys[p].end());
                 keys[p].erase(std::unique(keys[p].begin(), keys[p].end()), keys[p].end());
             });
@@ -147,32 +160,32 @@ AxisLeaves axisLeaves(const std::vector<const Dimension*>& dims, const Grouping&
             inParts(g.rows, parts, [&](unsigned, size_t b, size_t e) {
                 for (size_t r = b; r < e; ++r)
                     if (leafOf[r] != kOut)
-                        leafOf[r] = uint32_t(std::lower_bound(used.begin(), used.end(), leafOf[r] * n + item[r]) -
-                                             used.begin());
+                        leafOf[r] = uint32_t(std::lower_bound(used.begin(), used.end(), keyOf(r)) - used.begin());
             });
         }
         std::vector<uint32_t> next;
-        next.reserve(used.size() * (l + 1));
+        next.reserve(used.size() * upto);
         for (uint64_t k : used) {
-            const uint32_t* parent = paths.data() + (k / n) * l;
-            next.insert(next.end(), parent, parent + l);
-            next.push_back(uint32_t(k % n));
+            const uint32_t* parent = paths.data() + (k / span) * done;
+            next.insert(next.end(), parent, parent + done);
+            rx.decode(k % span, next);
         }
         paths = std::move(next);
         count = used.size();
+        done = upto;
     }
     out.count = count;
     out.paths = std::move(paths);
     return out;
 }
 
-// The cells of one group: merged in place over the column groups, then given out ascending.
+// The cells of one row group: merged in place over the column groups, then given out ascending.
 class Scratch {
 public:
     Scratch(size_t groups, const CellLayout& layout)
         : layout_(layout), S_(layout.width()), acc_(groups * S_), seen_(groups, 0) {}
     void merge(uint32_t group, const double* src) {
-        double* d = acc_.data() + size_t(group) * S_;
+        double* d = at(group);
         if (!seen_[group]) {
             seen_[group] = 1;
             touched_.push_back(group);
@@ -182,7 +195,7 @@ public:
         }
     }
     void add(uint32_t group, size_t row) {
-        double* d = acc_.data() + size_t(group) * S_;
+        double* d = at(group);
         if (!seen_[group]) {
             seen_[group] = 1;
             touched_.push_back(group);
@@ -190,7 +203,13 @@ public:
         }
         layout_.add(d, row);
     }
-    size_t flush(std::vector<uint32_t>& col, std::vector<double>& values) {
+    // The groups touched so far merged into every group above them.
+    void rollUp(const std::vector<int>& parent) {
+        leaves_.assign(touched_.begin(), touched_.end());
+        for (uint32_t c : leaves_)
+            for (int p = parent[c]; p >= 0; p = parent[size_t(p)]) merge(uint32_t(p), at(c));
+    }
+    size_t flush(Flat<uint32_t>& col, Flat<double>& values) {
         size_t n = touched_.size();
         if (n * 8 > seen_.size()) {
             touched_.clear();
@@ -199,10 +218,12 @@ public:
         } else {
             std::sort(touched_.begin(), touched_.end());
         }
+        uint32_t* oc = col.grow(n);
+        double* ov = values.grow(n * S_);
         for (uint32_t c : touched_) {
-            col.push_back(c);
-            const double* s = acc_.data() + size_t(c) * S_;
-            values.insert(values.end(), s, s + S_);
+            *oc++ = c;
+            std::memcpy(ov, at(c), S_ * sizeof(double));
+            ov += S_;
             seen_[c] = 0;
         }
         touched_.clear();
@@ -210,86 +231,69 @@ public:
     }
 
 private:
+    double* at(uint32_t group) { return acc_.data() + size_t(group) * S_; }
     const CellLayout& layout_;
     size_t S_;
     std::vector<double> acc_;
     std::vector<uint8_t> seen_;
-    std::vector<uint32_t> touched_;
+    std::vector<uint32_t> touched_, leaves_;
 };
 
-LeafCells sortedLeaves(const Grouping& g, const CellLayout& layout, const Parallel& par) {
-    LeafCells out;
-    std::vector<uint32_t> rowLeaf, colLeaf;
+Gathered sortedRows(const Grouping& g, const CellLayout& layout, const Parallel& par) {
+    Gathered out;
+    std::vector<uint32_t> rowLeaf;
     out.rows = axisLeaves(g.rowDims, g, par, rowLeaf);
-    out.cols = axisLeaves(g.colDims, g, par, colLeaf);
+    out.cols = axisLeaves(g.colDims, g, par, out.colLeaf);
     const size_t L = out.rows.count;
-    unsigned parts = par.partsFor(g.rows);
-    // The rows in order of their row leaf: counted per range, then placed.
+    // The rows in order of their row leaf: counted per range, then placed; with many leaves
+    // against the rows fewer ranges, as each holds a count per leaf.
+    unsigned parts =
+        unsigned(std::min<size_t>(par.partsFor(g.rows), std::max<size_t>(1, g.rows / std::max<size_t>(1, L))));
     std::vector<std::vector<uint64_t>> at(parts);
     inParts(g.rows, parts, [&](unsigned p, size_t b, size_t e) {
         at[p].assign(L, 0);
         for (size_t r = b; r < e; ++r)
             if (rowLeaf[r] != kOut) ++at[p][rowLeaf[r]];
     });
-    std::vector<uint64_t> start(L + 1, 0);
+    out.start.assign(L + 1, 0);
     uint64_t pos = 0;
     for (size_t l = 0; l < L; ++l) {
-        start[l] = pos;
+        out.start[l] = pos;
         for (unsigned p = 0; p < parts; ++p) {
             uint64_t c = at[p][l];
             at[p][l] = pos;
             pos += c;
         }
     }
-    start[L] = pos;
-    std::vector<uint32_t> order(pos);
-    inParts(g.rows, parts, [&](unsigned p, size_t b, size_t e) {
-        for (size_t r = b; r < e; ++r)
-            if (rowLeaf[r] != kOut) order[at[p][rowLeaf[r]]++] = uint32_t(r);
-    });
-    at.clear();
-    std::vector<uint32_t>().swap(rowLeaf);
-
-    // Row leaves split into ranges of about equal rows, each gathered over the column leaves.
-    std::vector<size_t> cut(parts + 1, L);
-    cut[0] = 0;
-    for (unsigned p = 1; p < parts; ++p)
-        cut[p] = size_t(std::lower_bound(start.begin(), start.end(), pos * p / parts) - start.begin());
-    struct Part {
-        std::vector<uint32_t> col;
-        std::vector<double> values;
-        std::vector<uint64_t> cells;  // per row leaf
-    };
-    std::vector<Part> part(parts);
-    inParts(parts, parts, [&](unsigned p, size_t, size_t) {
-        Scratch sc(out.cols.count, layout);
-        Part& o = part[p];
-        for (size_t l = cut[p]; l < cut[p + 1]; ++l) {
-            for (uint64_t i = start[l]; i < start[l + 1]; ++i) sc.add(colLeaf[order[i]], order[i]);
-            o.cells.push_back(sc.flush(o.col, o.values));
-        }
-    });
-    out.rowBegin.reserve(L + 1);
-    uint64_t run = 0;
-    for (auto& o : part)
-        for (uint64_t c : o.cells) {
-            out.rowBegin.push_back(run);
-            run += c;
-        }
-    out.rowBegin.push_back(run);
-    out.col.reserve(run);
-    out.values.reserve(run * layout.width());
-    for (auto& o : part) {
-        out.col.insert(out.col.end(), o.col.begin(), o.col.end());
-        out.values.insert(out.values.end(), o.values.begin(), o.values.end());
-        o = Part{};
+    out.start[L] = pos;
+    // Each row's column leaf and values placed in sorted order, so the merge reads them in turn.
+    std::vector<uint32_t> colLeaf(pos);
+    const auto& bundles = layout.bundles();
+    std::vector<Source> sources;
+    for (size_t b = 0; b < bundles.size(); ++b) {
+        out.sortedValues.push_back(std::make_shared<std::vector<double>>(pos));
+        Source s;
+        s.kind = Source::Values;
+        s.values = out.sortedValues.back();
+        sources.push_back(std::move(s));
     }
+    inParts(g.rows, parts, [&](unsigned p, size_t b, size_t e) {
+        uint64_t* next = at[p].data();
+        for (size_t r = b; r < e; ++r) {
+            if (rowLeaf[r] == kOut) continue;
+            uint64_t i = next[rowLeaf[r]]++;
+            colLeaf[i] = out.colLeaf[r];
+            for (size_t k = 0; k < bundles.size(); ++k) (*out.sortedValues[k])[i] = bundles[k].src.at(r);
+        }
+    });
+    out.colLeaf = std::move(colLeaf);
+    out.sortedLayout = std::make_shared<CellLayout>(layout.withSources(std::move(sources)));
     return out;
 }
 
 }  // namespace
 
-LeafCells aggregateLeaves(const Grouping& g, const CellLayout& layout, const Parallel& par, size_t denseCells) {
+Gathered gatherRows(const Grouping& g, const CellLayout& layout, const Parallel& par, size_t denseCells) {
     Radix rr(g.rowDims), cr(g.colDims);
     bool fits = rr.fits && cr.fits && rr.space <= (uint64_t(1) << 40) / cr.space;
     uint64_t space = fits ? rr.space * cr.space : UINT64_MAX;
@@ -297,69 +301,74 @@ LeafCells aggregateLeaves(const Grouping& g, const CellLayout& layout, const Par
     if (fits && space <= denseCells && space * layout.width() * 8 * par.partsFor(g.rows) <= (uint64_t(1) << 29) &&
         space <= 4 * g.rows + 4096)
         return denseLeaves(g, rr, cr, layout, par);
-    return sortedLeaves(g, layout, par);
+    return sortedRows(g, layout, par);
 }
 
 const double* CellStore::find(int rowNode, int colNode) const {
-    if (rowNode < 0 || size_t(rowNode) >= begin.size()) return nullptr;
-    auto b = col.begin() + int64_t(begin[size_t(rowNode)]), e = col.begin() + int64_t(end[size_t(rowNode)]);
-    auto it = std::lower_bound(b, e, uint32_t(colNode));
-    if (it == e || *it != uint32_t(colNode)) return nullptr;
-    return values.data() + size_t(it - col.begin()) * width;
+    if (rowNode < 0 || size_t(rowNode) >= span.size()) return nullptr;
+    const Span& s = span[size_t(rowNode)];
+    const uint32_t* it = std::lower_bound(s.col, s.col + s.n, uint32_t(colNode));
+    if (it == s.col + s.n || *it != uint32_t(colNode)) return nullptr;
+    return s.values + size_t(it - s.col) * width;
 }
 
-CellStore buildCells(const Axis& rows, const Axis& cols, const LeafCells& leaves, const CellLayout& layout,
+CellStore buildCells(const Axis& rows, const Axis& cols, const Gathered& in, const CellLayout& layout,
                      const Parallel& par) {
     const size_t S = layout.width();
     CellStore st;
     st.width = uint32_t(S);
-    st.begin.assign(rows.nodes.size(), 0);
-    st.end.assign(rows.nodes.size(), 0);
+    st.span.assign(rows.nodes.size(), {});
     std::vector<int> colParent(cols.nodes.size(), -1);
     for (size_t i = 0; i < cols.nodes.size(); ++i)
         for (int c : cols.nodes[i].children) colParent[size_t(c)] = int(i);
 
     struct Part {
-        std::vector<uint32_t> col;
-        std::vector<double> values;
+        Flat<uint32_t> col;
+        Flat<double> values;
         std::vector<std::pair<int, uint64_t>> spans;  // row node, cells
     };
-    // Builds the given row nodes in parallel, `feed` merging a node's inputs, and appends them.
-    auto level = [&](const std::vector<int>& nodes, size_t work, auto&& feed) {
-        unsigned parts = std::min<unsigned>(par.partsFor(work), unsigned(std::max<size_t>(1, nodes.size())));
+    // Builds the given row nodes in parallel, `feed` merging a node's inputs; the parts' cells
+    // stay where they were made.
+    auto level = [&](const std::vector<int>& nodes, size_t work, const CellLayout& with, auto&& feed) {
+        // Each part merges over all column groups; their number bounds the parts.
+        size_t scratch = cols.nodes.size() * S * sizeof(double);
+        unsigned parts = unsigned(std::min<size_t>(
+            {par.partsFor(work), std::max<size_t>(1, nodes.size()), std::max<size_t>(1, (size_t(1) << 29) / scratch)}));
         std::vector<Part> part(parts);
         inParts(nodes.size(), parts, [&](unsigned p, size_t b, size_t e) {
-            Scratch sc(cols.nodes.size(), layout);
+            Scratch sc(cols.nodes.size(), with);
             for (size_t i = b; i < e; ++i) {
                 feed(sc, nodes[i]);
                 part[p].spans.push_back({nodes[i], sc.flush(part[p].col, part[p].values)});
             }
         });
-        size_t total = st.col.size();
-        for (auto& o : part) total += o.col.size();
-        st.col.reserve(total);
-        st.values.reserve(total * S);
         for (auto& o : part) {
-            uint64_t pos = st.col.size();
+            size_t at = 0;
             for (auto [node, n] : o.spans) {
-                st.begin[size_t(node)] = pos;
-                st.end[size_t(node)] = pos += n;
+                st.span[size_t(node)] = {o.col.data() + at, o.values.data() + at * S, n};
+                at += n;
             }
-            st.col.insert(st.col.end(), o.col.begin(), o.col.end());
-            st.values.insert(st.values.end(), o.values.begin(), o.values.end());
-            o = Part{};
+            st.cells += at;
+            st.colChunks.push_back(std::move(o.col));
+            st.valueChunks.push_back(std::move(o.values));
         }
     };
 
-    // Row leaves: their leaf cells and every column group above them.
-    level(rows.leafNode, leaves.col.size(), [&](Scratch& sc, int node) {
-        size_t leaf = rows.nodes[size_t(node)].firstLeaf;
-        for (uint64_t i = leaves.rowBegin[leaf]; i < leaves.rowBegin[leaf + 1]; ++i) {
-            const double* src = leaves.values.data() + i * S;
-            for (int cn = cols.leafNode[leaves.col[i]]; cn >= 0; cn = colParent[size_t(cn)])
-                sc.merge(uint32_t(cn), src);
-        }
-    });
+    // Row leaves: their rows or leaf cells into every column group above them.
+    if (in.dense)
+        level(rows.leafNode, in.col.size(), layout, [&](Scratch& sc, int node) {
+            size_t leaf = rows.nodes[size_t(node)].firstLeaf;
+            for (uint64_t i = in.rowBegin[leaf]; i < in.rowBegin[leaf + 1]; ++i)
+                sc.merge(uint32_t(cols.leafNode[in.col[i]]), in.values.data() + i * S);
+            sc.rollUp(colParent);
+        });
+    else
+        level(rows.leafNode, in.colLeaf.size(), *in.sortedLayout, [&](Scratch& sc, int node) {
+            size_t leaf = rows.nodes[size_t(node)].firstLeaf;
+            for (uint64_t i = in.start[leaf]; i < in.start[leaf + 1]; ++i)
+                sc.add(uint32_t(cols.leafNode[in.colLeaf[i]]), i);
+            sc.rollUp(colParent);
+        });
     // Then each level of row groups from its children, innermost first.
     int depth = int(rows.fields.size());
     for (int lv = depth - 2; depth > 0 && lv >= -1; --lv) {
@@ -368,12 +377,13 @@ CellStore buildCells(const Axis& rows, const Axis& cols, const LeafCells& leaves
         for (size_t i = 0; i < rows.nodes.size(); ++i)
             if (rows.nodes[i].level == lv) {
                 nodes.push_back(int(i));
-                for (int c : rows.nodes[i].children) work += st.end[size_t(c)] - st.begin[size_t(c)];
+                for (int c : rows.nodes[i].children) work += st.span[size_t(c)].n;
             }
-        level(nodes, work, [&](Scratch& sc, int node) {
-            for (int c : rows.nodes[size_t(node)].children)
-                for (uint64_t i = st.begin[size_t(c)]; i < st.end[size_t(c)]; ++i)
-                    sc.merge(st.col[i], st.values.data() + i * S);
+        level(nodes, work, layout, [&](Scratch& sc, int node) {
+            for (int c : rows.nodes[size_t(node)].children) {
+                const CellStore::Span& s = st.span[size_t(c)];
+                for (size_t i = 0; i < s.n; ++i) sc.merge(s.col[i], s.values + i * S);
+            }
         });
     }
     return st;

@@ -292,8 +292,10 @@ std::shared_ptr<const PivotTable> Pivot::compute(const std::vector<FieldDef>& fi
             if (f.hiddenItems.count(d->items[k].text)) hidden[k] = 1, any = true;
         if (!any) continue;
         if (include.empty()) include.assign(rows, 1);
-        for (size_t r = 0; r < rows; ++r)
-            if (hidden[d->rowItem[r]]) include[r] = 0;
+        inParts(rows, par_.partsFor(rows), [&](unsigned, size_t b, size_t e) {
+            for (size_t r = b; r < e; ++r)
+                if (hidden[d->rowItem[r]]) include[r] = 0;
+        });
     }
 
     std::vector<std::shared_ptr<const Dimension>> rowDims, colDims;
@@ -346,7 +348,7 @@ std::shared_ptr<const PivotTable> Pivot::compute(const std::vector<FieldDef>& fi
     for (auto& d : colDims) g.colDims.push_back(d.get());
     g.include = &include;
     g.rows = rows;
-    LeafCells leaves = aggregateLeaves(g, layout, par_, denseCells_);
+    Gathered leaves = gatherRows(g, layout, par_, denseCells_);
     buildAxis(t->rows_, fields, rowDims, leaves.rows);
     buildAxis(t->cols_, fields, colDims, leaves.cols);
     t->cells_ = buildCells(t->rows_, t->cols_, leaves, layout, par_);

@@ -135,13 +135,17 @@ std::shared_ptr<Dimension> textDimension(const Column& c, size_t rows, const Par
     // Text that is all numbers (a year the driver hands as text) sorts as numbers.
     const auto& nums = c.dictNumbers();
     bool allNumbers = std::all_of(order.begin(), order.end(), [&](uint32_t i) { return !isNull(nums[i]); });
+    std::vector<GermanKey> keys(c.dict.size());
+    inParts(order.size(), par.partsFor(order.size() * 64), [&](unsigned, size_t b, size_t e) {
+        for (size_t i = b; i < e; ++i) keys[order[i]] = germanKey(c.dict[order[i]]);
+    });
+    auto german = [&](uint32_t a, uint32_t b) { return compareGerman(keys[a], c.dict[a], keys[b], c.dict[b]) < 0; };
+    unsigned sorters = par.partsFor(order.size() * 64);
     if (allNumbers)
-        std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-            return nums[a] != nums[b] ? nums[a] < nums[b] : compareGerman(c.dict[a], c.dict[b]) < 0;
-        });
+        parallelSort(order.data(), order.size(), sorters,
+                     [&](uint32_t a, uint32_t b) { return nums[a] != nums[b] ? nums[a] < nums[b] : german(a, b); });
     else
-        std::sort(order.begin(), order.end(),
-                  [&](uint32_t a, uint32_t b) { return compareGerman(c.dict[a], c.dict[b]) < 0; });
+        parallelSort(order.data(), order.size(), sorters, german);
     std::vector<uint32_t> rank(c.dict.size(), 0);
     uint32_t base = used[0] ? 1 : 0;
     if (used[0]) d->items.push_back({kNullItem, true});

@@ -45,4 +45,21 @@ void inParts(size_t n, unsigned parts, F&& fn) {
         if (e) std::rethrow_exception(e);
 }
 
+// Sorts [first, first + n) with the cores: ranges sorted side by side, then merged pairwise.
+template <typename T, typename Less>
+void parallelSort(T* first, size_t n, unsigned parts, Less less) {
+    parts = unsigned(std::max<size_t>(1, std::min<size_t>(parts, n / 1024)));
+    std::vector<size_t> cut(parts + 1);
+    for (unsigned p = 0; p <= parts; ++p) cut[p] = n * p / parts;
+    inParts(parts, parts, [&](unsigned p, size_t, size_t) { std::sort(first + cut[p], first + cut[p + 1], less); });
+    for (size_t width = 1; width < parts; width *= 2) {
+        size_t pairs = (parts + 2 * width - 1) / (2 * width);
+        inParts(pairs, unsigned(pairs), [&](unsigned q, size_t, size_t) {
+            size_t a = cut[q * 2 * width], m = cut[std::min<size_t>(parts, q * 2 * width + width)],
+                   e = cut[std::min<size_t>(parts, q * 2 * width + 2 * width)];
+            if (m < e) std::inplace_merge(first + a, first + m, first + e, less);
+        });
+    }
+}
+
 }  // namespace pivot

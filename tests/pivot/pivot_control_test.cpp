@@ -237,6 +237,30 @@ TEST(PivotControlLimits, AWideSparseTableHoldsOnlyTheCellsRowsFallIn) {
     EXPECT_EQ(*t->value(6000, 6000), 6000.0 * 5999 / 2);
 }
 
+TEST(PivotControlLimits, ItemCombinationsBeyondOneTableAreNumberedInOrder) {
+    // 70,000 items under which 300 more: more combinations than one table of them holds.
+    auto store = std::make_shared<pivot::ColumnStore>();
+    size_t a = store->addColumn("A", true), b = store->addColumn("B", true), v = store->addColumn("V", true);
+    for (int i = 70000; i-- > 0;) {
+        store->appendNumber(a, i);
+        store->appendNumber(b, i % 300);
+        store->appendNumber(v, i);
+        store->finishRow();
+    }
+    pivot::PivotControl c;
+    c.setParallel(3, 1);
+    rt::automationCall(c, "Fields.Add", {"A", "A", 2});
+    rt::automationCall(c, "Fields.Add", {"B", "B", 2});
+    rt::automationCall(c, "Fields.Add", {"V", "V", 3});
+    c.setData(store);
+    auto t = c.table();
+    ASSERT_EQ(t->lineCount(), 2u * 70000 + 1);  // each item, its subtotal, the total
+    EXPECT_EQ(t->rowHeading(2 * 4711, 0), "4711");
+    EXPECT_EQ(t->rowHeading(2 * 4711, 1), std::to_string(4711 % 300));
+    EXPECT_EQ(*t->value(2 * 4711, 0), 4711);
+    EXPECT_EQ(*t->value(2 * 70000, 0), 70000.0 * 69999 / 2);
+}
+
 TEST_F(PivotControlTest, WithoutColumnFieldsTheValuesAreNoTotals) {
     auto& c = *control_;
     rt::automationSet(c, "Fields(1).Orientation", 0);
