@@ -57,7 +57,15 @@ void buildPrintReport(const PivotTable& t, const Look& look, rt::Report& report)
     const double pw = report.pageWidth(), ph = report.pageHeight();
     const int levels = std::max(1, t.columnLevels());
     const int depth = std::max<int>(1, int(t.rows().fields.size()));
-    const double headTop = kMargin + (look.headerCaption.empty() ? 0 : 20);
+    rt::ReportFont captionFont;
+    captionFont.face = look.font.name;
+    captionFont.size = 12;
+    captionFont.bold = true;
+    // A long caption goes on over more lines; the headings stand below its last one.
+    const double captionLineH = rt::lineHeightPoints(captionFont);
+    const size_t captionLines =
+        look.headerCaption.empty() ? 0 : rt::wrapTextLines(captionFont, look.headerCaption, pw - 2 * kMargin).size();
+    const double headTop = kMargin + (captionLines == 0 ? 0 : double(captionLines) * captionLineH + 6);
     const double bodyTop = headTop + levels * kLine + 4;
     const double bodyH = ph - bodyTop - kMargin - 20;
     report.setBody(kMargin, bodyTop, pw - 2 * kMargin, bodyH);
@@ -116,10 +124,9 @@ void buildPrintReport(const PivotTable& t, const Look& look, rt::Report& report)
     auto& head = report.addBand(HEADER, rt::BandKind::PageHeader)
                      .setPosition(kMargin, kMargin, pw - 2 * kMargin, bodyTop - kMargin);
     if (!look.headerCaption.empty()) {
-        rt::ReportFont big = font;
-        big.size = 12;
-        big.bold = true;
-        head.addString(CAPTION, 0, 0, pw - 2 * kMargin, 16).setText(look.headerCaption).setFont(big);
+        head.addText(CAPTION, 0, 0, pw - 2 * kMargin, double(captionLines) * captionLineH)
+            .setText(look.headerCaption)
+            .setFont(captionFont);
     }
     for (int level = 0; level < levels; ++level) {
         for (size_t k = 0; k < widest; ++k) {

@@ -50,4 +50,30 @@ TEST(PivotPrint, HeadingsAndValuesPrintWholeAndTheFooterFollowsItsCaption) {
     rt::setReportPrinter({});
 }
 
+TEST(PivotPrint, ALongHeaderCaptionPrintsWholeOverLines) {
+    voq::test::pdfApplication();
+    rt::qt::installReportPrinter();
+    voq::test::TempDir dir;
+    auto control = salesControl(dir, {{"Region", "Region", 2}, {"Umsatz", "Umsatz", 3}});
+    const std::string caption =
+        "Umsatz und Deckungsbeitrag je Warengruppe, Monat und Filiale der Vertriebsregionen "
+        "im Vergleich ENDE";
+    rt::automationSet(*control, "HeaderCaption", caption);
+    rt::automationSet(*control, "PrinterOrientation", 1);
+    const std::string pdf = dir.file("caption.pdf");
+    rt::Report report("Pivot");
+    report.setOutputFile(pdf);
+    pivot::buildPrintReport(*control->table(), control->look(), report);
+    ASSERT_TRUE(report.printPages(report.pages()));
+    ASSERT_TRUE(report.flush());
+    const std::string text = voq::test::pdfText(pdf, 1, 1, false);
+    std::string words;
+    for (const auto& w : voq::test::pdfWords(pdf))
+        if (w.yMin < 80) words += (words.empty() ? "" : " ") + w.text;
+    EXPECT_EQ(words.substr(0, caption.size()), caption) << words;
+    EXPECT_NE(text.find("Ährenfeld"), std::string::npos) << text;
+    report.close();
+    rt::setReportPrinter({});
+}
+
 }  // namespace

@@ -11,6 +11,7 @@
 #include "runtime/report/page_picture.h"
 #include "runtime/report/report.h"
 #include "runtime/text/picture.h"
+#include "tests/support/command_output.h"
 
 namespace {
 
@@ -374,6 +375,43 @@ TEST(ReportLayout, PageFilesAreSvgPicturesWithEscapedTexts) {
     EXPECT_NE(svg->find("Müller &amp; &lt;Söhne&gt;"), std::string::npos);
     EXPECT_NE(svg->find("font-family=\"Liberation Sans\""), std::string::npos);
     EXPECT_NE(svg->find("font-weight=\"bold\""), std::string::npos);
+}
+
+// Whatever bytes a text holds, the page picture is XML that a real parser reads: every byte
+// value, cut and overlong sequences, encoded surrogates and the non-characters U+FFFE/U+FFFF.
+TEST(ReportLayout, PagePicturesStayValidXmlWhateverBytesTheTextsHold) {
+    std::string every;
+    for (int b = 1; b < 256; ++b) every += static_cast<char>(b);
+    const std::string texts[] = {every,
+                                 "\xC3",
+                                 "a\xE2\x82",
+                                 "\xC0\xAF\xE0\x80\xAF",
+                                 "\xED\xA0\x80",
+                                 "\xEF\xBF\xBE\xEF\xBF\xBF",
+                                 "\xF4\x90\x80\x80",
+                                 "Gr\xF6\xDF"
+                                 "e"};
+    for (const std::string& text : texts) {
+        rt::PageData page;
+        page.width = 595;
+        page.height = 842;
+        rt::PageItem item;
+        item.text = text;
+        item.font.face = text;  // a face name of any bytes too
+        page.items.push_back(item);
+        const std::string file = (std::filesystem::temp_directory_path() / "report_layout_bytes.svg").string();
+        ASSERT_TRUE(rt::writePagePicture(file, page, rt::ReportUnit::Points));
+        const std::string parsed = voq::test::commandOutput(
+            "python3 -c 'import sys, xml.dom.minidom as m; d = m.parse(sys.argv[1]); "
+            "print(d.getElementsByTagName(\"text\")[0].firstChild.data if "
+            "d.getElementsByTagName(\"text\")[0].firstChild else \"\")' '" +
+            file + "' 2>&1");
+        EXPECT_EQ(parsed.find("Error"), std::string::npos) << parsed;
+        if (text.rfind("Gr", 0) == 0) {
+            EXPECT_EQ(parsed, "Größe\n");
+        }
+        rt::removeFile(file);
+    }
 }
 
 TEST(ReportLayout, ThePageFormStandsBehindEveryPageAndPicturesAreEmbedded) {
