@@ -47,6 +47,11 @@ int waitFor(pid_t pid) {
 }  // namespace
 
 ProcessResult startProcess(std::string_view program, const std::vector<std::string>& args, bool wait) {
+    return startProcess(program, args, wait, {});
+}
+
+ProcessResult startProcess(std::string_view program, const std::vector<std::string>& args, bool wait,
+                           const std::function<void(int pid)>& started) {
     ProcessResult result;
     if (program.empty()) {
         result.startError = ENOENT;
@@ -118,6 +123,7 @@ ProcessResult startProcess(std::string_view program, const std::vector<std::stri
         return result;
     }
     result.started = true;
+    if (started) started(static_cast<int>(pid));
     if (wait) {
         result.exitCode = waitFor(pid);
     } else {
