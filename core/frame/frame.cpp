@@ -1,5 +1,9 @@
 #include "core/frame/frame.h"
 
+#include <signal.h>
+
+#include <atomic>
+
 #include <chrono>
 #include <map>
 
@@ -306,15 +310,32 @@ void startOdbcAdmin() {
     rt::message(r.errorText, "ODBC-Admin");
 }
 
+// The running user administration: its process id, -1 while it starts, 0 when none runs.
+std::atomic<int> gAdministration{0};
+
+// Runs once: a second choice while it runs brings its window to the front (it raises itself on
+// SIGUSR1). It runs and is waited for on a thread of its own, so that the frame stays usable;
+// its window stands over the frame's (the window id it is given).
 void startUserAdministration() {
-    const std::vector<std::string> args = {"\\U=" + GLO.SecureUserId.get().str()};
+    int expected = 0;
+    if (!gAdministration.compare_exchange_strong(expected, -1)) {
+        if (expected > 0) ::kill(expected, SIGUSR1);
+        return;
+    }
+    std::vector<std::string> args = {"\\U=" + GLO.SecureUserId.get().str()};
+    if (const std::uint64_t owner = rt::hasDisplay() ? rt::display().frameNativeId() : 0)
+        args.push_back("\\OWNER=" + std::to_string(owner));
     // Beside the program first, as the program file names it; else where the system finds it.
     const std::string folder = SplitPath(ProgramFilePath(), 3, 0);
-    rt::ProcessResult r;
-    if (!folder.empty()) r = rt::startProcess(folder + "VOQSECURE.EXE", args, true);
-    if (!r.started) r = rt::startProcess("VOQSECURE.EXE", args, true);
-    const int code = r.started ? r.exitCode : -4;
-    if (code != 0) rt::message("Fehler aufgetreten (Code): " + std::to_string(code), "Fehler");
+    rt::startThread([args, folder] {
+        const auto running = [](int pid) { gAdministration = pid; };
+        rt::ProcessResult r;
+        if (!folder.empty()) r = rt::startProcess(folder + "VOQSECURE.EXE", args, true, running);
+        if (!r.started) r = rt::startProcess("VOQSECURE.EXE", args, true, running);
+        gAdministration = 0;
+        const int code = r.started ? r.exitCode : -4;
+        if (code != 0) rt::message("Fehler aufgetreten (Code): " + std::to_string(code), "Fehler");
+    });
 }
 
 // The start-up steps while the start-up window is shown; a wrong ERP version ends the program.

@@ -147,9 +147,15 @@ int exitWithin(pid_t pid, std::chrono::milliseconds limit) {
 }  // namespace
 
 ProcessResult startProcess(std::string_view program, const std::vector<std::string>& args, bool wait) {
+    return startProcess(program, args, wait, {});
+}
+
+ProcessResult startProcess(std::string_view program, const std::vector<std::string>& args, bool wait,
+                           const std::function<void(int pid)>& started) {
     pid_t pid = 0;
     ProcessResult result = launch(program, args, pid);
     if (!result.started) return result;
+    if (started) started(static_cast<int>(pid));
     if (wait) {
         result.exitCode = waitFor(pid);
     } else {

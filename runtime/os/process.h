@@ -1,6 +1,7 @@
 #pragma once
 // Starting outside programs (argument vector, never a shell) and opening files with the
 // desktop's associated program.
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +23,9 @@ struct ProcessResult {
 // is not found as it stands is looked for without that extension. With wait, returns when it has ended;
 // without, the program runs on and is reaped in the background.
 ProcessResult startProcess(std::string_view program, const std::vector<std::string>& args, bool wait);
+// The same, telling `started` the process id as soon as it runs (before the wait).
+ProcessResult startProcess(std::string_view program, const std::vector<std::string>& args, bool wait,
+                           const std::function<void(int pid)>& started);
 
 // Shell-open codes: above 32 success; the others as the shell gives them.
 inline constexpr int kShellOpenOk = 42;

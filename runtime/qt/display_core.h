@@ -16,6 +16,7 @@
 #include <QTabWidget>
 #include <QToolBar>
 #include <QTreeView>
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -31,6 +32,9 @@
 class QLabel;
 
 namespace rt::qt {
+
+// The window system's id of the frame while it is shown (0 otherwise): any thread reads it.
+extern std::atomic<std::uint64_t> shownFrameNativeId;
 
 inline QString qs(const std::string& text) { return QString::fromStdString(text); }
 

@@ -16,6 +16,8 @@
 
 namespace rt::qt {
 
+std::atomic<std::uint64_t> shownFrameNativeId{0};
+
 namespace {
 
 // Where a window at `place` stands within `area`, as far as it fits (else at the area's top left).
@@ -217,6 +219,7 @@ void QtDisplay::Core::showWindow(QtWindow& w) {
     w.shown = true;
     if (props.popup != PopupKind::None) return;  // the window below keeps the focus
     if (props.frame) {
+        shownFrameNativeId = static_cast<std::uint64_t>(top->winId());
         // The size it got, once the procedure's state is applied, so that it is kept when it closes.
         QTimer::singleShot(0, this, [this, id = props.id] {
             if (QtWindow* win = find(id)) sendGeometry(*win);
@@ -382,6 +385,7 @@ void QtDisplay::Core::close(WindowId id) {
     if (id == frameId_) {
         // Children still shown lose their frame: they close with it.
         frameId_ = 0;
+        shownFrameNativeId = 0;
         std::vector<WindowId> orphans;
         for (auto& [other, win] : windows_)
             if (win->sub) orphans.push_back(other);

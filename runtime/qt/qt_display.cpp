@@ -43,6 +43,8 @@ void QtDisplay::arrangeWindows(WindowId frame, Arrangement how) {
 
 void QtDisplay::runOnDisplayThread(std::function<void()> f) { GuiInvoker::post(std::move(f)); }
 
+std::uint64_t QtDisplay::frameNativeId() const { return shownFrameNativeId.load(); }
+
 DialogUnits QtDisplay::dialogUnits() const {
     const rt::qt::FontUnits units(defaultWindowFont());
     return {units.baseX() / 4.0, units.baseY() / 8.0};

@@ -58,6 +58,7 @@ public:
     void arrangeWindows(WindowId frame, Arrangement how) override;
     void runOnDisplayThread(std::function<void()> f) override;
     DialogUnits dialogUnits() const override;
+    std::uint64_t frameNativeId() const override;
 
     // GUI thread only: the top widget of an open window (the frame's QMainWindow, an MDI
     // child's sub-window), null when it is not shown.

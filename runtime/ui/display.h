@@ -13,6 +13,7 @@
 // - User input goes back through rt::sendInput(windowId, input), from any thread.
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <utility>
@@ -155,6 +156,9 @@ public:
     virtual void runOnDisplayThread(std::function<void()> f) = 0;
 
     virtual DialogUnits dialogUnits() const { return {}; }
+    // The window system's id of the frame's window (X11), for other programs' windows that
+    // stand over it; 0 when there is none.
+    virtual std::uint64_t frameNativeId() const { return 0; }
 };
 
 // The process's display. Set once by main() (or a test) before any program thread opens a

@@ -34,6 +34,18 @@ read -r colours < <(identify -format '%k\n' "$shot") || fail "the screenshot can
 echo "$CHECK: \"Benutzerverwaltung\" open over the frame, screenshot $shot"
 
 # Return on the users list opens the form of the selected user.
+# It stands over the frame: the window manager has it as the frame's transient.
+transient="$(xprop -id "$admin" WM_TRANSIENT_FOR 2>/dev/null | sed -n 's/.*window id # //p')"
+[[ -n "$transient" ]] && (( transient == frame )) ||
+  fail "the administration window is not transient for the frame (WM_TRANSIENT_FOR ${transient:-none})"
+# Chosen again while it runs: no second program; the running one is on top of the stack.
+topmost() { xprop -root _NET_CLIENT_LIST_STACKING | sed 's/.*# //; s/, /\n/g' | tail -n1; }
+chooseMenu "$frame" b b '(( $(topmost) == admin ))' || fail "the running administration did not come to the front"
+sleep 1
+count="$(pgrep -c -P "$pid" -x VOQSECURE || true)"
+[[ "$count" == 1 ]] || fail "the menu chosen twice runs $count administration programs"
+echo "$CHECK: chosen twice, one administration program, in front of the frame and transient for it"
+
 takeKeyboard "$admin" 'the administration window'
 xdo key Return
 form=""

@@ -5,7 +5,15 @@
 //
 // Without a command it opens the window "Benutzerverwaltung" when there is a display to show it
 // on (this is how the program starts it), else it lists the users and procedures.
+#include <QApplication>
+#include <QEvent>
+#include <QTimer>
+#include <QWidget>
+#include <QWindow>
+#include <atomic>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <map>
 #include <optional>
@@ -322,11 +330,61 @@ bool displayAvailable() {
     return !p.empty() && p.rfind("offscreen", 0) != 0 && p.rfind("minimal", 0) != 0;
 }
 
+// Asked by the program that started us to come to the front (its menu chosen again).
+std::atomic<bool> gRaise{false};
+
+void onRaise(int) { gRaise = true; }
+
+// Our own windows get the owner before they are mapped: the window system takes it then.
+class OwnerFilter : public QObject {
+public:
+    explicit OwnerFilter(QWindow* owner) : owner_(owner) {}
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show && watched->isWidgetType()) {
+            auto* w = static_cast<QWidget*>(watched);
+            QWindow* handle = w->isWindow() && !w->parentWidget() ? w->windowHandle() : nullptr;
+            if (handle && !handle->transientParent()) {
+                // The window system names an owner only for a dialog's type of window; it keeps
+                // its buttons to size and close it.
+                handle->setFlags((handle->flags() & ~Qt::WindowType_Mask) | Qt::Dialog | Qt::WindowMinMaxButtonsHint |
+                                 Qt::WindowCloseButtonHint);
+                handle->setTransientParent(owner_);
+            }
+        }
+        return false;
+    }
+
+private:
+    QWindow* owner_;
+};
+
+// The windows stand over the owner's (the starting program's frame, by its window-system id)
+// and come to the front when asked.
+void keepWithOwner(std::uint64_t owner) {
+    if (owner) qApp->installEventFilter(new OwnerFilter(QWindow::fromWinId(static_cast<WId>(owner))));
+    auto* timer = new QTimer(qApp);
+    QObject::connect(timer, &QTimer::timeout, qApp, [] {
+        const bool raise = gRaise.exchange(false);
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (!w->isVisible() || !w->isWindow()) continue;
+            if (raise) {
+                if (w->isMinimized()) w->showNormal();
+                w->raise();
+                w->activateWindow();
+            }
+        }
+    });
+    timer->start(100);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::string command;
     std::string adminId;
+    std::uint64_t owner = 0;
+    // First of all: a request to come to the front must never end us.
+    std::signal(SIGUSR1, onRaise);
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -334,6 +392,11 @@ int main(int argc, char** argv) {
         // The program starts us with "\U=" and the logged-in user's ID.
         if (up.rfind("\\U=", 0) == 0 || up.rfind("/U=", 0) == 0) {
             adminId = std::string(rt::trimBlanks(a.substr(3)));
+            continue;
+        }
+        // The window to stand over: the starting program's frame.
+        if (up.rfind("\\OWNER=", 0) == 0 || up.rfind("/OWNER=", 0) == 0) {
+            owner = std::strtoull(a.c_str() + 7, nullptr, 10);
             continue;
         }
         if (command.empty() && up.rfind("FILE=", 0) == 0) {
@@ -352,10 +415,13 @@ int main(int argc, char** argv) {
 
     if (command.empty() && displayAvailable()) {
         // The window on program thread 1, where the tables are opened too (they are per thread).
-        return rt::qt::runDisplay(argc, argv, [&adminId] {
-            if (openTables()) voqsecure::UserAdministration(adminId);
-            closeTables();
-        });
+        return rt::qt::runDisplay(
+            argc, argv,
+            [&adminId] {
+                if (openTables()) voqsecure::UserAdministration(adminId);
+                closeTables();
+            },
+            [owner](rt::qt::QtDisplay&) { keepWithOwner(owner); });
     }
 
     ConsoleDisplay console;

@@ -404,7 +404,11 @@ TEST_F(Frame, OutsideProgramsOfTheSetupAndUserMenus) {
     // The user administration lies beside the program; without a screen it lists and ends well:
     // nothing is shown.
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) unsetenv(name);
+    const int threads = rt::runningThreadCount();
     user_.press(f, ItemBenutzer);
+    for (int i = 0; i < 250 && rt::runningThreadCount() > threads; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(rt::runningThreadCount(), threads);
     EXPECT_EQ(user_.messageBoxes().size(), 1u);
     // A stand-in beside the program notes its arguments, takes its time and ends with a code.
     struct ProgramGuard {
@@ -413,7 +417,10 @@ TEST_F(Frame, OutsideProgramsOfTheSetupAndUserMenus) {
     voq::test::TempDir bin;
     {
         std::ofstream script(bin.file("VOQSECURE"));
-        script << "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" << bin.file("args") << "'\nsleep 0.3\n"
+        // It counts its starts and notes a request to come to the front.
+        script << "#!/bin/sh\ntrap 'echo raised >> " << bin.file("raised") << "' USR1\necho x >> '"
+               << bin.file("starts") << "'\nprintf '%s\\n' \"$@\" > '" << bin.file("args")
+               << "'\nfor i in 1 2 3 4 5 6; do sleep 0.1; done\n"
                << "echo done > '" << bin.file("ended") << "'\nexit $(cat '" << bin.file("code") << "')\n";
     }
     std::filesystem::permissions(bin.file("VOQSECURE"), std::filesystem::perms::owner_all);
@@ -427,11 +434,23 @@ TEST_F(Frame, OutsideProgramsOfTheSetupAndUserMenus) {
         std::filesystem::remove(bin.file("ended"));
         std::ofstream(bin.file("code")) << code << "\n";
         const std::size_t before = user_.messageBoxes().size();
+        std::filesystem::remove(bin.file("starts"));
+        std::filesystem::remove(bin.file("raised"));
         if (code != 0) user_.queueMessageBoxAnswer(rt::button::Ok);
         user_.press(f, ItemBenutzer);
-        user_.settle(thread_);
-        // The frame waited for the program: it had ended before anything was said.
+        // Chosen again while it runs: not started twice, the running one asked to the front.
+        for (int i = 0; i < 50 && !std::filesystem::exists(bin.file("args")); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        user_.press(f, ItemBenutzer);
+        for (int i = 0; i < 100 && !std::filesystem::exists(bin.file("ended")); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        // What it ended with is said once it has ended.
+        for (int i = 0; i < 100 && user_.messageBoxes().size() < before + (code != 0); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
         EXPECT_EQ(slurp(bin.file("ended")), "done\n");
+        EXPECT_EQ(slurp(bin.file("starts")), "x\n");
+        EXPECT_EQ(slurp(bin.file("raised")), "raised\n");
         EXPECT_EQ(slurp(bin.file("args")), "\\U=DEMO\n");
         const auto boxes = user_.messageBoxes();
         ASSERT_EQ(boxes.size(), before + (code != 0));
