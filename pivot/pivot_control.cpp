@@ -263,9 +263,10 @@ public:
                 f.footerType = t;
             } else if (is(name, "GroupFooterVisible"))
                 f.footerVisible = ranged(v, -1, 1, name) != 0;
-            else if (is(name, "ShowDetail"))
+            else if (is(name, "ShowDetail")) {
                 f.showDetail = ranged(v, -1, 1, name) != 0;
-            else
+                f.toggledItems.clear();
+            } else
                 noMember(name);
         });
     }
@@ -557,6 +558,13 @@ int PivotControl::colWidth(int c) {
     return it != s_->widths.end() ? it->second : c == 0 ? 140 : 80;
 }
 
+std::optional<int> PivotControl::setWidth(int c) {
+    std::lock_guard lock(s_->mutex);
+    auto it = s_->widths.find(c);
+    if (it == s_->widths.end()) return std::nullopt;
+    return it->second;
+}
+
 void PivotControl::setColWidth(int c, int w) {
     change(*s_, [&] { s_->widths[c] = std::max(0, w); });
 }
@@ -586,6 +594,15 @@ void PivotControl::setShowDetail(int field, bool on) {
     change(*s_, [&] {
         s_->checkField(field, "Fields");
         s_->fields[size_t(field)].showDetail = on;
+        s_->fields[size_t(field)].toggledItems.clear();
+    });
+}
+
+void PivotControl::toggleDetail(int field, const std::string& item) {
+    change(*s_, [&] {
+        s_->checkField(field, "Fields");
+        auto& toggled = s_->fields[size_t(field)].toggledItems;
+        if (!toggled.erase(item)) toggled.insert(item);
     });
 }
 

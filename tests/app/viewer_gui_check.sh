@@ -6,6 +6,8 @@
 set -euo pipefail
 
 CHECK="viewer GUI check"
+# The demo's full sales, so that the totals reach eight digits as they do for the user.
+GUI_DEMO_LINES=200000
 source "$(dirname "$(realpath "$0")")/gui_check_lib.sh"
 # Outside the X server this prepares the folder and runs the check again inside Xvfb.
 gui_check_outer "$@"
