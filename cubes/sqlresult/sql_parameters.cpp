@@ -1,5 +1,6 @@
 #include "cubes/sqlresult/sql_parameters.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "core/helpers/text_helpers.h"
@@ -75,13 +76,11 @@ std::optional<std::string> FillTextAnswer(std::string_view target, std::string_v
 
 std::string FillNumberAnswer(std::string_view target, std::string_view placeholder, std::string_view answer,
                              std::size_t width) {
-    const std::string given(rt::clip(rt::trimBlanks(answer)));
-    char* end = nullptr;
-    long long number = given.empty() ? 0 : std::strtoll(given.c_str(), &end, 10);
-    // A fraction is cut off; anything else that is not a number counts as 0.
-    if (end && *end != '\0' && *end != '.' && *end != ',') number = 0;
+    // "12,5" is 12.5, as in every window that asks for a number; what is no number counts as 0.
+    char number[40];
+    std::snprintf(number, sizeof number, "%.15g", ReadNumberAnswer(answer));
     // A number never holds the placeholder, so the replacement always ends.
-    return finish(ReplaceString(std::to_string(number), placeholder, rt::padChars(target, width)).value_or(""), width);
+    return finish(ReplaceString(number, placeholder, rt::padChars(target, width)).value_or(""), width);
 }
 
 std::string CrossTabStatement(std::string_view rowValue, std::string_view colValue, std::string_view aggregate,

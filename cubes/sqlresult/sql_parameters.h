@@ -30,7 +30,7 @@ bool HasPlaceholder(std::string_view text, std::string_view placeholder);
 std::optional<std::string> FillTextAnswer(std::string_view target, std::string_view placeholder,
                                           std::string_view answer, std::size_t width);
 
-// A number answer: the answer as a whole number (0 when it is none) for every occurrence.
+// A number answer: the number read from the answer (0 when it is none) for every occurrence.
 std::string FillNumberAnswer(std::string_view target, std::string_view placeholder, std::string_view answer,
                              std::size_t width);
 
