@@ -665,13 +665,28 @@ void PivotControl::loadLayout(const std::string& file) {
 void PivotControl::exportToExcel(const std::string& file, const ExcelOptions& options) {
     std::shared_ptr<const PivotTable> t;
     Look look;
+    std::vector<PageSelection> pages;
     {
         std::lock_guard lock(s_->mutex);
         t = s_->current();
         look = s_->look;
+        std::vector<const FieldDef*> page;
+        for (const FieldDef& f : s_->fields)
+            if (f.orientation == PageArea) page.push_back(&f);
+        std::stable_sort(page.begin(), page.end(), [](auto* a, auto* b) { return a->position < b->position; });
+        for (const FieldDef* f : page) {
+            PageSelection p{f->caption.empty() ? f->name : f->caption, {}, true};
+            for (const Item& item : s_->pivot.dimension(*f)->items) {
+                if (f->hiddenItems.count(item.text))
+                    p.all = false;
+                else
+                    p.shown.push_back(item.text);
+            }
+            pages.push_back(std::move(p));
+        }
     }
     std::string error;
-    if (!writeExcel(file, *t, look, options, error)) throw AutomationError("ExportToExcel: " + error, kFail);
+    if (!writeExcel(file, *t, look, options, pages, error)) throw AutomationError("ExportToExcel: " + error, kFail);
 }
 
 int PivotControl::addListener(std::function<void()> f) {

@@ -262,7 +262,7 @@ std::shared_ptr<Dimension> numericDimension(const std::vector<double>& values, c
     if (hasNull) d->items.push_back({kNullItem, true});
     for (uint32_t i = 0; i < order.size(); ++i) {
         rank[order[i]] = base + i;
-        d->items.push_back({itemText(distinct[order[i]], f), false});
+        d->items.push_back({itemText(distinct[order[i]], f), false, distinct[order[i]]});
     }
     d->rowItem.resize(rows);
     for (size_t r = 0; r < rows; ++r) d->rowItem[r] = first[r] == UINT32_MAX ? 0 : rank[first[r]];

@@ -68,6 +68,7 @@ enum class LineKind { Item, Subtotal, Collapsed, Total };
 struct Item {
     std::string text;
     bool null = false;
+    double number = kNull;  // the value of a numeric field's item
 };
 
 struct Axis {
