@@ -101,7 +101,8 @@ int PivotGrid::autoWidth(size_t col) const {
     const QFontMetrics vm(fontOf(look_.font)), tm(fontOf(look_.totalsFont)), hm(fontOf(look_.headingsFont));
     int want = 0;
     if (int levels = t.columnLevels(); levels > 0)
-        want = hm.horizontalAdvance(QString::fromStdString(t.columnHeading(col, levels - 1))) + kHeadingPad;
+        // Two pixels more: eliding measures the text unrounded.
+        want = hm.horizontalAdvance(QString::fromStdString(t.columnHeading(col, levels - 1))) + kHeadingPad + 2;
     int cap = kWidestDigits * vm.horizontalAdvance(QLatin1Char('0')) + kValuePad;
     if (int d = t.dataFieldOf(col); d >= 0) {
         const FieldDef& f = t.fields()[size_t(d)];

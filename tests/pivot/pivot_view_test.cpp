@@ -111,6 +111,7 @@ TEST_F(PivotViewTest, FieldsAreDraggedBetweenAreasAndRowsCollapse) {
     EXPECT_EQ(table->rows().lines[0].kind, pivot::LineKind::Item);
     EXPECT_EQ(grid->markerOf(0, 1), '-');
     EXPECT_EQ(table->rows().lines[table->lineCount() - 2].kind, pivot::LineKind::Subtotal);
+    view.grab().save(QString::fromStdString(std::string(PIVOT_PICTURES) + "/pivot_view_markers.png"));
     click(QPoint(8, y0));
     EXPECT_EQ(control_->table()->rows().lines[0].kind, pivot::LineKind::Collapsed);
     EXPECT_EQ(grid->markerOf(0, 0), '+');
