@@ -243,9 +243,16 @@ bool Viewer::load() {
 
 bool Viewer::applySavedLayout() {
     const std::string file = cubeLayoutFile(cubeId_);
-    if (!rt::fileExists(file)) return false;
-    // Fields the cube no longer has are left out by the control.
-    pivot().oleCall("Load", {file});
+    auto control = pivot().object();
+    if (!control || !rt::fileExists(file)) return false;
+    try {
+        // Fields the cube no longer has are left out by the control.
+        rt::automationCall(*control, "Load", {file});
+    } catch (const rt::AutomationError& e) {
+        rt::message(std::string("Das gesicherte Layout wurde nicht gelesen.||") + e.what(), "Layout",
+                    rt::MessageIcon::Exclamation);
+        return false;
+    }
     return true;
 }
 
@@ -261,7 +268,7 @@ void Viewer::saveLayout() {
                     rt::MessageIcon::Exclamation);
         return;
     }
-    w_.setStatusText(1, "Layout gesichert: " + cubeLayoutFile(cubeId_));
+    w_.setStatusText(1, std::string("Layout gesichert: ") + kLayoutFile + " und " + cubeLayoutFile(cubeId_));
 }
 
 bool Viewer::diagnoseTable() {

@@ -424,7 +424,7 @@ TEST_F(AnzeigeCubeTest, Buttons) {
         user_.press(w, c.button);
         EXPECT_EQ(callsSince(before), c.calls) << c.button;
         if (c.button == Save) {
-            EXPECT_EQ(user_.statusText(w, 1), "Layout gesichert: Cube" + std::to_string(id) + ".CUB");
+            EXPECT_EQ(user_.statusText(w, 1), "Layout gesichert: Cube.CUB und Cube" + std::to_string(id) + ".CUB");
         }
     }
     close(w);

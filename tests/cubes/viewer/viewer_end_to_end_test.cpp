@@ -1,6 +1,7 @@
 // A cube of the demo's shape opened in the viewer with the real pivot control, which reads the
 // client database through the data engine: on SQLite and on PostgreSQL.
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
 #include <set>
@@ -179,6 +180,17 @@ TEST_F(ViewerLayout, AFieldWithoutOrientationStandsHiddenWithoutAnError) {
     close();
 }
 
+TEST_F(ViewerLayout, ALayoutThatCannotBeReadIsSaidAndTheCubeOpensAsStored) {
+    { std::ofstream(file("Cube" + std::to_string(id_) + ".CUB")) << "kein Layout\n"; }
+    user_.queueMessageBoxAnswer(rt::button::Ok);
+    auto control = open();
+    ASSERT_TRUE(control);
+    ASSERT_EQ(user_.messageBoxes().size(), 1u);
+    EXPECT_EQ(user_.lastMessageBox().title, "Layout");
+    EXPECT_EQ(orientationOf(*control, "nJahr"), pivot::ColumnArea);
+    close();
+}
+
 TEST_F(ViewerLayout, TheSavedLayoutOfACubeIsAppliedWhenItOpensAgain) {
     auto control = open();
     ASSERT_TRUE(control);
@@ -186,7 +198,7 @@ TEST_F(ViewerLayout, TheSavedLayoutOfACubeIsAppliedWhenItOpensAgain) {
     control->setHiddenItems(0, {"Tee"});
     user_.press(w_, anzeige::Save);
     const std::string own = "Cube" + std::to_string(id_) + ".CUB";
-    EXPECT_EQ(user_.statusText(w_, 1), "Layout gesichert: " + own);
+    EXPECT_EQ(user_.statusText(w_, 1), "Layout gesichert: Cube.CUB und " + own);
     EXPECT_TRUE(exists("Cube.CUB"));
     EXPECT_TRUE(exists(own));
     close();
