@@ -230,6 +230,16 @@ QString fitHeading(const QString& text, const QFontMetrics& fm, int room) {
 
 }  // namespace
 
+PivotGrid::Shown PivotGrid::cornerText() const {
+    std::string captions;
+    for (int f : table_->rows().fields) {
+        const FieldDef& d = table_->fields()[size_t(f)];
+        captions += (captions.empty() ? "" : " / ") + (d.caption.empty() ? d.name : d.caption);
+    }
+    const QString whole = QString::fromStdString(captions);
+    return {fitHeading(whole, QFontMetrics(fontOf(look_.headingsFont)), headingWidth() - kHeadingPad), whole};
+}
+
 PivotGrid::Shown PivotGrid::textAt(const QPoint& pos) const {
     if (!table_) return {};
     const PivotTable& t = *table_;
@@ -239,15 +249,7 @@ PivotGrid::Shown PivotGrid::textAt(const QPoint& pos) const {
         QString w = QString::fromStdString(whole);
         return Shown{fit(w), w};
     };
-    if (pos.y() < hh && pos.x() < hw) {
-        std::string captions;
-        for (int f : t.rows().fields) {
-            const FieldDef& d = t.fields()[size_t(f)];
-            captions += (captions.empty() ? "" : " / ") + (d.caption.empty() ? d.name : d.caption);
-        }
-        QFontMetrics fm(fontOf(look_.headingsFont));
-        return make(captions, [&](const QString& w) { return fitHeading(w, fm, hw - 6); });
-    }
+    if (pos.y() < hh && pos.x() < hw) return cornerText();
     if (pos.y() < hh) {
         int c = columnAt(pos.x());
         if (c < 1) return {};
@@ -410,7 +412,7 @@ void PivotGrid::paintEvent(QPaintEvent*) {
     p.fillRect(corner, headBack);
     p.setPen(headFore);
     p.setFont(headFont);
-    p.drawText(corner.adjusted(3, 0, -3, 0), Qt::AlignLeft | Qt::AlignBottom, textAt(QPoint(0, 0)).shown);
+    p.drawText(corner.adjusted(3, 0, -3, 0), Qt::AlignLeft | Qt::AlignBottom, cornerText().shown);
     p.setPen(grid);
     p.drawRect(corner.adjusted(0, 0, -1, -1));
 }

@@ -61,6 +61,7 @@ private:
     std::pair<size_t, size_t> headingRun(size_t col, int level, size_t firstCol) const;
     size_t firstColumn() const;
     QRect rowHeadingCell(size_t line, int level, int y) const;
+    Shown cornerText() const;  // the row fields' captions
     int rowLevelAt(int x) const;
 
     std::shared_ptr<PivotControl> control_;
