@@ -236,13 +236,26 @@ std::string writeTables() {
     updates.close();
     GLO.SCRIPT = "";
 
-    // The cockpit of the demo database opens the demo cubes.
-    if (rt::getProfileString(".\\VOQKivorant6.INI", kDemoDatabase, "Cube1", "").empty()) {
-        for (std::size_t n = 0; n < cubes().size() && n < 6; ++n) {
-            const std::string k = std::to_string(n + 1);
-            rt::writeProfileString(".\\VOQKivorant6.INI", kDemoDatabase, "Cube" + k, std::to_string(n + 1));
-            rt::writeProfileString(".\\VOQKivorant6.INI", kDemoDatabase, "Text" + k, cubes()[n].name);
+    // The cockpit of the demo database opens the pivot cubes; a list cube runs in the query
+    // runner's list, never in the viewer. A button an earlier set-up gave the list cube is freed.
+    const char* ini = ".\\VOQKivorant6.INI";
+    const bool fresh = rt::getProfileString(ini, kDemoDatabase, "Cube1", "").empty();
+    std::size_t button = 0;
+    for (std::size_t n = 0; n < cubes().size() && button < 6; ++n) {
+        if (cubes()[n].bigQuery) {
+            for (int b = 1; b <= 6; ++b) {
+                const std::string k = std::to_string(b);
+                if (rt::getProfileString(ini, kDemoDatabase, "Cube" + k, "") == std::to_string(n + 1)) {
+                    rt::writeProfileString(ini, kDemoDatabase, "Cube" + k, "");
+                    rt::writeProfileString(ini, kDemoDatabase, "Text" + k, "nicht definiert");
+                }
+            }
+            continue;
         }
+        const std::string k = std::to_string(++button);
+        if (!fresh) continue;
+        rt::writeProfileString(ini, kDemoDatabase, "Cube" + k, std::to_string(n + 1));
+        rt::writeProfileString(ini, kDemoDatabase, "Text" + k, cubes()[n].name);
     }
 
     // The fields query by example offers for its three sources, in record order.

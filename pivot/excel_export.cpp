@@ -1,11 +1,14 @@
 #include "pivot/excel_export.h"
 
 #include <algorithm>
+#include <cstring>
 #include <map>
+#include <optional>
 #include <vector>
 #include <xlsxwriter.h>
 
 #include "pivot/number_format.h"
+#include "runtime/text/strings.h"
 
 namespace pivot {
 
@@ -55,17 +58,64 @@ private:
     std::map<std::string, lxw_format*> cache_;
 };
 
+// The sheet's name: the file's (the cube's) name without what a sheet name may not hold.
+std::string sheetName(const std::string& file) {
+    const size_t slash = file.find_last_of("/\\");
+    std::string base = slash == std::string::npos ? file : file.substr(slash + 1);
+    if (auto dot = base.rfind('.'); dot != std::string::npos && dot > 0) base.erase(dot);
+    std::string name;
+    for (char c : base)
+        if (!std::strchr("[]:*?/\\", c)) name += c;
+    name = std::string(rt::trimBlanks(rt::cutChars(name, 31)));
+    while (!name.empty() && name.front() == '\'') name.erase(0, 1);
+    while (!name.empty() && name.back() == '\'') name.pop_back();
+    return name.empty() ? "Pivot" : name;
+}
+
+// The item a heading stands for when it is a number: a numeric field's own item, not a total.
+std::optional<double> itemNumber(const Axis& axis, const Axis::Line& line, int level) {
+    if (line.kind == LineKind::Total || level < 0 || size_t(level) >= axis.fields.size()) return std::nullopt;
+    const Axis::Node& n = axis.nodes[size_t(line.node)];
+    if (level > n.level || (line.kind == LineKind::Subtotal && level == n.level)) return std::nullopt;
+    const Item& item = axis.items[size_t(level)][n.path[size_t(level)]];
+    if (item.null || isNull(item.number)) return std::nullopt;
+    return item.number;
+}
+
+void writeText(lxw_worksheet* ws, lxw_row_t row, lxw_col_t col, const std::string& text, std::optional<double> number,
+               lxw_format* f) {
+    if (number)
+        worksheet_write_number(ws, row, col, *number, f);
+    else if (text.empty())
+        worksheet_write_blank(ws, row, col, f);
+    else
+        worksheet_write_string(ws, row, col, text.c_str(), f);
+}
+
 }  // namespace
 
 bool writeExcel(const std::string& file, const PivotTable& t, const Look& look, const ExcelOptions& o,
-                std::string& error) {
+                const std::vector<PageSelection>& pages, std::string& error) {
     lxw_workbook* wb = workbook_new(file.c_str());
     if (!wb) {
         error = file + ": Datei kann nicht angelegt werden";
         return false;
     }
-    lxw_worksheet* ws = workbook_add_worksheet(wb, "Pivot");
+    lxw_worksheet* ws = workbook_add_worksheet(wb, sheetName(file).c_str());
+    if (!ws) ws = workbook_add_worksheet(wb, "Pivot");
     Formats formats(wb, look, o);
+
+    // The page fields above the table, so that a filtered sheet never passes for the whole.
+    lxw_row_t top = 0;
+    for (const PageSelection& p : pages) {
+        worksheet_write_string(ws, top, 0, p.caption.c_str(), formats.get(Formats::Heading));
+        std::string shown = p.all ? "(Alle)" : p.shown.empty() ? "(keine)" : "";
+        if (!p.all)
+            for (size_t i = 0; i < p.shown.size(); ++i) shown += (i ? ", " : "") + p.shown[i];
+        worksheet_write_string(ws, top, 1, shown.c_str(), formats.get(Formats::Item));
+        ++top;
+    }
+    if (top > 0) ++top;  // a blank row before the table
 
     const int rowLevels = std::max<int>(1, int(t.rows().fields.size()));
     const int colLevels = std::max(1, t.columnLevels());
@@ -78,21 +128,23 @@ bool writeExcel(const std::string& file, const PivotTable& t, const Look& look, 
     // Headings: the row fields' captions in the last heading row, the column headings above the values.
     for (int level = 0; level < colLevels; ++level) {
         for (int rl = 0; rl < rowLevels; ++rl)
-            worksheet_write_blank(ws, lxw_row_t(level), lxw_col_t(rl), formats.get(Formats::Heading));
+            worksheet_write_blank(ws, top + lxw_row_t(level), lxw_col_t(rl), formats.get(Formats::Heading));
         for (size_t i = 0; i < cols.size(); ++i) {
-            std::string h = t.columnHeading(cols[i], level);
-            worksheet_write_string(ws, lxw_row_t(level), lxw_col_t(rowLevels + int(i)), h.c_str(),
-                                   formats.get(Formats::Heading));
+            std::optional<double> number;
+            if (level < int(t.cols().fields.size())) number = itemNumber(t.cols(), t.columnLine(cols[i]), level);
+            writeText(ws, top + lxw_row_t(level), lxw_col_t(rowLevels + int(i)), t.columnHeading(cols[i], level),
+                      number, formats.get(Formats::Heading));
         }
     }
     for (size_t rl = 0; rl < t.rows().fields.size(); ++rl) {
         const FieldDef& f = t.fields()[size_t(t.rows().fields[rl])];
         std::string cap = f.caption.empty() ? f.name : f.caption;
-        worksheet_write_string(ws, lxw_row_t(colLevels - 1), lxw_col_t(rl), cap.c_str(), formats.get(Formats::Heading));
+        worksheet_write_string(ws, top + lxw_row_t(colLevels - 1), lxw_col_t(rl), cap.c_str(),
+                               formats.get(Formats::Heading));
     }
 
     std::vector<std::string> previous(static_cast<size_t>(rowLevels));
-    lxw_row_t row = lxw_row_t(colLevels);
+    lxw_row_t row = top + lxw_row_t(colLevels);
     for (size_t l : lines) {
         bool total = t.isTotalLine(l);
         bool outerChanged = false;
@@ -105,10 +157,8 @@ bool writeExcel(const std::string& file, const PivotTable& t, const Look& look, 
             auto* f = formats.get(total ? Formats::Total : Formats::Item);
             if (o.noRepeatedNames && same)
                 worksheet_write_blank(ws, row, lxw_col_t(level), f);
-            else if (h.empty())
-                worksheet_write_blank(ws, row, lxw_col_t(level), f);
             else
-                worksheet_write_string(ws, row, lxw_col_t(level), h.c_str(), f);
+                writeText(ws, row, lxw_col_t(level), h, itemNumber(t.rows(), t.rows().lines[l], level), f);
         }
         if (total) std::fill(previous.begin(), previous.end(), std::string());
         for (size_t i = 0; i < cols.size(); ++i) {

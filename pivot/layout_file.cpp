@@ -69,6 +69,7 @@ bool writeLayout(const std::string& file, const Layout& layout, std::string& err
         out << "GroupFooterVisible=" << (f.footerVisible ? 1 : 0) << "\n";
         out << "ShowDetail=" << (f.showDetail ? 1 : 0) << "\n";
         for (auto& h : f.hiddenItems) out << "Ausgeblendet=" << escape(h) << "\n";
+        for (auto& t : f.toggledItems) out << "Umgeklappt=" << escape(t) << "\n";
     }
     out << "\n[Spaltenbreiten]\n";
     for (auto& [c, w] : layout.widths) out << c << "=" << w << "\n";
@@ -143,6 +144,8 @@ bool readLayout(const std::string& file, Layout& layout, std::string& error) {
             f->showDetail = toInt(value, 1) != 0;
         else if (key == "Ausgeblendet")
             f->hiddenItems.insert(unescape(value));
+        else if (key == "Umgeklappt")
+            f->toggledItems.insert(unescape(value));
     }
     if (!sawHeader) {
         error = file + ": kein Pivot-Layout";

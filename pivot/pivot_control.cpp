@@ -263,9 +263,10 @@ public:
                 f.footerType = t;
             } else if (is(name, "GroupFooterVisible"))
                 f.footerVisible = ranged(v, -1, 1, name) != 0;
-            else if (is(name, "ShowDetail"))
+            else if (is(name, "ShowDetail")) {
                 f.showDetail = ranged(v, -1, 1, name) != 0;
-            else
+                f.toggledItems.clear();
+            } else
                 noMember(name);
         });
     }
@@ -561,6 +562,13 @@ int PivotControl::colWidth(int c) {
     return it != s_->widths.end() ? it->second : c == 0 ? 140 : 80;
 }
 
+std::optional<int> PivotControl::setWidth(int c) {
+    std::lock_guard lock(s_->mutex);
+    auto it = s_->widths.find(c);
+    if (it == s_->widths.end()) return std::nullopt;
+    return it->second;
+}
+
 void PivotControl::setColWidth(int c, int w) {
     change(*s_, [&] { s_->widths[c] = std::max(0, w); });
 }
@@ -590,6 +598,15 @@ void PivotControl::setShowDetail(int field, bool on) {
     change(*s_, [&] {
         s_->checkField(field, "Fields");
         s_->fields[size_t(field)].showDetail = on;
+        s_->fields[size_t(field)].toggledItems.clear();
+    });
+}
+
+void PivotControl::toggleDetail(int field, const std::string& item) {
+    change(*s_, [&] {
+        s_->checkField(field, "Fields");
+        auto& toggled = s_->fields[size_t(field)].toggledItems;
+        if (!toggled.erase(item)) toggled.insert(item);
     });
 }
 
@@ -652,13 +669,28 @@ void PivotControl::loadLayout(const std::string& file) {
 void PivotControl::exportToExcel(const std::string& file, const ExcelOptions& options) {
     std::shared_ptr<const PivotTable> t;
     Look look;
+    std::vector<PageSelection> pages;
     {
         std::lock_guard lock(s_->mutex);
         t = s_->current();
         look = s_->look;
+        std::vector<const FieldDef*> page;
+        for (const FieldDef& f : s_->fields)
+            if (f.orientation == PageArea) page.push_back(&f);
+        std::stable_sort(page.begin(), page.end(), [](auto* a, auto* b) { return a->position < b->position; });
+        for (const FieldDef* f : page) {
+            PageSelection p{f->caption.empty() ? f->name : f->caption, {}, true};
+            for (const Item& item : s_->pivot.dimension(*f)->items) {
+                if (f->hiddenItems.count(item.text))
+                    p.all = false;
+                else
+                    p.shown.push_back(item.text);
+            }
+            pages.push_back(std::move(p));
+        }
     }
     std::string error;
-    if (!writeExcel(file, *t, look, options, error)) throw AutomationError("ExportToExcel: " + error, kFail);
+    if (!writeExcel(file, *t, look, options, pages, error)) throw AutomationError("ExportToExcel: " + error, kFail);
 }
 
 int PivotControl::addListener(std::function<void()> f) {

@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -71,10 +72,13 @@ public:
     Look look();
     int colWidth(int gridColumn);  // pixels; column 0 is the row headings
     void setColWidth(int gridColumn, int width);
+    // The width set for a column (by ColWidth, a drag or a layout); none while the view sizes it.
+    std::optional<int> setWidth(int gridColumn);
     std::shared_ptr<const Dimension> items(int field);
     void moveField(int field, int orientation, int position);
     void setHiddenItems(int field, std::set<std::string> hidden);
-    void setShowDetail(int field, bool on);
+    void setShowDetail(int field, bool on);                      // every item of the field
+    void toggleDetail(int field, const std::string& item);       // one item
     void setFieldProperties(int field, const FieldDef& values);  // caption, orientation, aggregate, format
     void refreshData();                                          // throws AutomationError
     void saveLayout(const std::string& file);                    // throws AutomationError

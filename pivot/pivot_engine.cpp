@@ -228,6 +228,19 @@ void buildNodes(Axis& axis, const AxisLeaves& leaves, int parent, int level, uin
     }
 }
 
+}  // namespace
+
+std::string itemPath(const Axis& axis, const Axis::Node& node, int level) {
+    std::string key;
+    for (int l = 0; l <= level && l <= node.level; ++l) {
+        if (l > 0) key += '\x1f';
+        key += axis.items[size_t(l)][node.path[size_t(l)]].text;
+    }
+    return key;
+}
+
+namespace {
+
 void emitLines(Axis& axis, const std::vector<FieldDef>& fields, int node) {
     const Axis::Node& n = axis.nodes[size_t(node)];
     int depth = int(axis.fields.size());
@@ -236,7 +249,8 @@ void emitLines(Axis& axis, const std::vector<FieldDef>& fields, int node) {
         return;
     }
     const FieldDef& f = fields[size_t(axis.fields[size_t(n.level)])];
-    if (!f.showDetail) {
+    const bool toggled = !f.toggledItems.empty() && f.toggledItems.count(itemPath(axis, n, n.level)) != 0;
+    if (f.showDetail == toggled) {
         axis.lines.push_back({node, LineKind::Collapsed});
         return;
     }

@@ -32,6 +32,7 @@ struct FieldDef {
     int footerType = FooterAggregate;
     bool footerVisible = true;
     bool showDetail = true;
+    std::set<std::string> toggledItems;  // items folded the other way than showDetail says (itemPath)
     std::set<std::string> hiddenItems;  // item texts filtered out
 };
 
@@ -56,6 +57,7 @@ enum class LineKind { Item, Subtotal, Collapsed, Total };
 struct Item {
     std::string text;
     bool null = false;
+    double number = kNull;  // the value of a numeric field's item
 };
 
 struct Axis {
@@ -146,6 +148,9 @@ private:
 // True when a row heading is written on that line at that level: on the first line of its group
 // (names are not repeated), always on the line's own level.
 bool headingShown(const PivotTable& table, size_t line, int level);
+
+// The item at `level` of a node's path by its own and its outer items' texts, joined by '\x1f'.
+std::string itemPath(const Axis& axis, const Axis::Node& node, int level);
 
 // The display text of a number in a field's format.
 std::string itemText(double v, const FieldDef& f);

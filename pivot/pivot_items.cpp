@@ -99,7 +99,7 @@ std::shared_ptr<Dimension> numericDimension(const double* v, size_t rows, const 
     bool hasNull = std::find(nulls.begin(), nulls.end(), 1) != nulls.end();
     uint32_t base = hasNull ? 1 : 0;
     if (hasNull) d->items.push_back({kNullItem, true});
-    for (double x : distinct) d->items.push_back({itemText(x, f), false});
+    for (double x : distinct) d->items.push_back({itemText(x, f), false, x});
     std::vector<std::vector<uint32_t>> rank(parts);
     for (unsigned p = 0; p < parts; ++p) {
         rank[p].reserve(local[p].values.size());

@@ -1,5 +1,7 @@
 #include "core/helpers/text_helpers.h"
 
+#include <charconv>
+#include <cmath>
 #include <string_view>
 
 #include "runtime/data/back_end.h"
@@ -187,4 +189,32 @@ std::string SplitPath(std::string_view path, int mode, int nameFlag) {
     else if (mode == 3)
         out = folder;
     return std::string(rt::clip(out));
+}
+
+double ReadNumberAnswer(std::string_view text) {
+    std::string_view t = rt::trimBlanks(text);
+    std::string plain;
+    std::size_t i = 0;
+    if (i < t.size() && (t[i] == '+' || t[i] == '-')) plain += t[i++];
+    bool digits = false, mark = false;
+    for (; i < t.size(); ++i) {
+        const char c = t[i];
+        if (c >= '0' && c <= '9') {
+            digits = true;
+            plain += c;
+        } else if ((c == '.' || c == ',') && !mark) {
+            mark = true;
+            plain += '.';
+        } else {
+            return 0;
+        }
+    }
+    if (!digits) return 0;
+    if (plain.back() == '.') plain.pop_back();
+    // Read without the process's locale: the mark is a point here whatever it says.
+    double value = 0;
+    const auto [end, ec] =
+        std::from_chars(plain.data() + (plain[0] == '+' ? 1 : 0), plain.data() + plain.size(), value);
+    if (ec != std::errc() || end != plain.data() + plain.size() || !std::isfinite(value)) return 0;
+    return value;
 }

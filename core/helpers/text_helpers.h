@@ -49,3 +49,8 @@ std::string DigitsOnly(std::string_view text);
 // Splits a path at its last "\" (or "/"): nameFlag != 0 gives name "." extension, else mode 1 the
 // name, 2 the extension, 3 the folder with its closing separator. Clipped.
 std::string SplitPath(std::string_view path, int mode, int nameFlag);
+
+// A number the user typed into a parameter box: blanks around, an optional sign, digits with at
+// most one decimal mark, point or comma ("12,5" and "12.5" are 12.5). Anything else ("12abc",
+// "0x10", "1e3", "inf", "1.234,5") is no number and reads 0.
+double ReadNumberAnswer(std::string_view text);

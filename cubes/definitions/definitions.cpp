@@ -369,6 +369,8 @@ void UpdateCubeDetail() {
         // A new field belongs to the cube of the list; its position is numbered within it.
         CUBD = {};
         CUBD.ID_CUBK = CUBK.ID;
+        // Chosen until the user picks another: a field without an orientation stands hidden.
+        CUBD.Gruppe = "0";
     }
     const bool pivot = CUBK.Intern == 1;
     const std::string tabName = CUBK.TabName.str();
@@ -430,9 +432,9 @@ void UpdateCubeDetail() {
         int id;
         const char* text;
         const char* value;
-    } groups[] = {{DRadioPage, "Seite", "4"},
+    } groups[] = {{DRadioHidden, "Versteckt", "0"},
+                  {DRadioPage, "Seite", "4"},
                   {DRadioColumn, "Spalte", "1"},
-                  {DRadioHidden, "Versteckt", "0"},
                   {DRadioRow, "Zeile", "2"},
                   {DRadioData, "Daten", "3"}};
     int x = 16;

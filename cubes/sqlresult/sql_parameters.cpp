@@ -1,5 +1,7 @@
 #include "cubes/sqlresult/sql_parameters.h"
 
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
@@ -72,12 +74,13 @@ std::string FillAnswers(std::string_view target, const SqlAnswers& answers, std:
 }
 
 std::string NumberAnswerText(std::string_view answer) {
-    const std::string given(rt::clip(rt::trimBlanks(answer)));
-    char* end = nullptr;
-    long long number = given.empty() ? 0 : std::strtoll(given.c_str(), &end, 10);
-    // A fraction is cut off; anything else that is not a number counts as 0.
-    if (end && *end != '\0' && *end != '.' && *end != ',') number = 0;
-    return std::to_string(number);
+    // Read as every number box reads it ("3,9" is 3.9, "12abc" no number and 0), then written as a
+    // whole number: the fraction is cut off.
+    double number = std::trunc(ReadNumberAnswer(answer));
+    if (number == 0) number = 0;  // no "-0"
+    char text[400];
+    std::snprintf(text, sizeof text, "%.0f", number);
+    return text;
 }
 
 std::string CrossTabStatement(std::string_view rowValue, std::string_view colValue, std::string_view aggregate,

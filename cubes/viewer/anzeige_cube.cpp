@@ -1,5 +1,6 @@
 #include "cubes/viewer/anzeige_cube.h"
 
+#include <cctype>
 #include <charconv>
 #include <memory>
 #include <mutex>
@@ -86,6 +87,24 @@ std::string columnCountStatement(std::string_view table) {
     return "SELECT Count(column_name) FROM INFORMATION_SCHEMA.COLUMNS WHERE TABLE_NAME = " + SqlQuoted(table);
 }
 
+// A placeholder ("#FELDLISTE#" and the like) that the prepared statement still holds: only
+// other windows fill those, and the server would only answer with a syntax error.
+std::string unansweredPlaceholder(std::string_view statement) {
+    auto nameChar = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; };
+    for (std::size_t at = statement.find('#'); at != std::string_view::npos; at = statement.find('#', at + 1)) {
+        std::size_t end = at + 1;
+        while (end < statement.size() && nameChar(statement[end])) ++end;
+        if (end > at + 1 && end < statement.size() && statement[end] == '#' &&
+            std::isalpha(static_cast<unsigned char>(statement[at + 1])))
+            return std::string(statement.substr(at, end - at + 1));
+    }
+    return {};
+}
+
+// The layout every cube shares, and the one kept per cube beside it.
+constexpr const char* kLayoutFile = "Cube.CUB";
+std::string cubeLayoutFile(long cubeId) { return "Cube" + std::to_string(cubeId) + ".CUB"; }
+
 class Viewer {
 public:
     Viewer(rt::Window& window, long cubeId) : w_(window), cubeId_(cubeId) {}
@@ -109,6 +128,8 @@ private:
     void properties();
     void chooseFolder();
     void stopLoad();
+    bool applySavedLayout();
+    void saveLayout();
 
     // A member of a field the control handed back; its errors count like the control's own.
     void fieldSet(const std::shared_ptr<rt::AutomationObject>& field, std::string_view name,
@@ -193,6 +214,14 @@ bool Viewer::load() {
     const CubeStatement statement =
         PrepareCubeStatement(CUBK, GLO.StartParameter.get().clipped(), rt::ymdFromDate(rt::today()).year, ask, connect);
     rt::setClipboard(statement.clipboard);
+    if (const std::string placeholder = unansweredPlaceholder(statement.recordSource()); !placeholder.empty()) {
+        rt::message("Die Abfrage des Cubes enthält den Platzhalter " + placeholder +
+                        ", den die Cube-Anzeige nicht füllen kann.||Der Cube wird nicht geöffnet.",
+                    "Fehler");
+        stop_ = true;
+        stopLoad();
+        return false;
+    }
 
     pivot().oleSet("GNConnectType", std::string(CUBK.Zugriff.clipped()));
     pivot().oleSet("GNConnect", connect);
@@ -202,13 +231,45 @@ bool Viewer::load() {
         stopLoad();
         return false;
     }
+    // The layout the user saved for this cube wins over the stored one, its folds included.
+    const bool saved = applySavedLayout();
     look();
     pivot().oleSet("AutoDatRefresh", 1);
     pivot().oleCall("RefreshData");
     pivot().oleCall("Refresh");
     pivot().setReportErrors(false);
-    if (CUBK.Compress == 1) showDetail(0);
+    if (CUBK.Compress == 1 && !saved) showDetail(0);
     return true;
+}
+
+bool Viewer::applySavedLayout() {
+    const std::string file = cubeLayoutFile(cubeId_);
+    auto control = pivot().object();
+    if (!control || !rt::fileExists(file)) return false;
+    try {
+        // Fields the cube no longer has are left out by the control.
+        rt::automationCall(*control, "Load", {file});
+    } catch (const rt::AutomationError& e) {
+        rt::message(std::string("Das gesicherte Layout wurde nicht gelesen.||") + e.what(), "Layout",
+                    rt::MessageIcon::Exclamation);
+        return false;
+    }
+    return true;
+}
+
+void Viewer::saveLayout() {
+    auto control = pivot().object();
+    if (!control) return;
+    try {
+        rt::automationCall(*control, "Save", {kLayoutFile, 1});
+        rt::automationCall(*control, "Save", {cubeLayoutFile(cubeId_), 1});
+    } catch (const rt::AutomationError& e) {
+        w_.setStatusText(1, "Layout nicht gesichert");
+        rt::message(std::string("Das Layout wurde nicht gesichert.||") + e.what(), "Sichern",
+                    rt::MessageIcon::Exclamation);
+        return;
+    }
+    w_.setStatusText(1, std::string("Layout gesichert: ") + kLayoutFile + " und " + cubeLayoutFile(cubeId_));
 }
 
 bool Viewer::diagnoseTable() {
@@ -257,9 +318,11 @@ void Viewer::fieldSet(const std::shared_ptr<rt::AutomationObject>& field, std::s
     }
 }
 
-// The orientation as the control reads it: the code's number, or the code itself.
+// The orientation as the control reads it: the code's number, or the code itself. A field
+// stored without one stands hidden in the field list, ready to be dragged.
 rt::AutoValue orientation(std::string_view code) {
     code = rt::trimBlanks(code);
+    if (code.empty()) return 0;
     long long n = 0;
     auto [end, ec] = std::from_chars(code.data(), code.data() + code.size(), n);
     if (ec == std::errc() && end == code.data() + code.size() && !code.empty()) return n;
@@ -400,7 +463,7 @@ bool Viewer::takeEvent(const rt::EventInfo& e) {
     switch (e.control) {
     case Collapse: showDetail(0); return true;
     case Expand: showDetail(1); return true;
-    case Save: pivot().oleCall("Save", {"Cube.CUB", 1}); return true;
+    case Save: saveLayout(); return true;
     case Refresh: pivot().oleCall("RefreshData"); return true;
     case Dump: dump(); return true;
     case ColumnWidth: columnWidths(); return true;
@@ -464,6 +527,7 @@ void layout(rt::Window& w) {
     w.add(Excel, K::Button).setText("Excel").setPosition(560, 20, 36, 14);
 
     w.add(Pivot, K::Ole).setPosition(4, 38, 592, 298);
+    w.setStatusZones({0});
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "core/helpers/text_helpers.h"
 #include "runtime/text/strings.h"
 
 namespace {
@@ -33,13 +34,7 @@ std::string dateMessage(const VOQCubeKopfRecord& cube) {
 }
 
 // A typed number; text that is no number reads 0.
-double readNumber(std::string_view answer) {
-    answer = rt::trimBlanks(answer);
-    if (!answer.empty() && answer.front() == '+') answer.remove_prefix(1);
-    double value = 0;
-    auto [end, ec] = std::from_chars(answer.data(), answer.data() + answer.size(), value);
-    return ec == std::errc() && end == answer.data() + answer.size() ? value : 0.0;
-}
+double readNumber(std::string_view answer) { return ReadNumberAnswer(answer); }
 
 // Up to 15 significant digits, no trailing point.
 std::string numberText(double value) {

@@ -15,10 +15,14 @@
 #include <QPainter>
 #include <QPointer>
 #include <QScrollBar>
+#include <QToolTip>
 #include <algorithm>
 #include <atomic>
 
+#include "pivot/number_format.h"
 #include "runtime/qt/qt_display.h"
+#include "runtime/text/picture.h"
+#include "runtime/text/strings.h"
 
 namespace pivot::qt {
 
@@ -26,6 +30,11 @@ namespace {
 
 const char* kMime = "application/x-voq-pivot-field";
 constexpr int kMarker = 12;  // the +/- box before a row heading that can collapse
+constexpr int kValuePad = 5;    // a value's margins in its cell
+constexpr int kHeadingPad = 6;  // a heading's margins
+constexpr int kMinWidth = 40;
+constexpr int kWidestDigits = 40;            // a value column grows to at most this many digits
+constexpr size_t kSampledCells = 2'000'000;  // values read to size the columns of a huge table
 
 QFont fontOf(const FontSpec& f) {
     QFont q(QString::fromStdString(f.name));
@@ -75,7 +84,9 @@ void PivotGrid::reload() {
     size_t cols = table_->columnCount();
     widths_.assign(cols + 1, 0);
     lefts_.assign(cols + 1, 0);
-    for (size_t c = 0; c <= cols; ++c) widths_[c] = control_->colWidth(int(c));
+    widths_[0] = control_->colWidth(0);
+    // A column nobody has given a width fits its widest value and heading.
+    for (size_t c = 1; c <= cols; ++c) widths_[c] = control_->setWidth(int(c)).value_or(autoWidth(c - 1));
     int x = 0;
     for (size_t c = 1; c <= cols; ++c) {
         lefts_[c - 1] = x;
@@ -84,6 +95,39 @@ void PivotGrid::reload() {
     lefts_[cols] = x;
     updateScrollBars();
     viewport()->update();
+}
+
+int PivotGrid::autoWidth(size_t col) const {
+    const PivotTable& t = *table_;
+    const QFontMetrics vm(fontOf(look_.font)), tm(fontOf(look_.totalsFont)), hm(fontOf(look_.headingsFont));
+    int want = 0;
+    if (int levels = t.columnLevels(); levels > 0)
+        // Two pixels more: eliding measures the text unrounded.
+        want = hm.horizontalAdvance(QString::fromStdString(t.columnHeading(col, levels - 1))) + kHeadingPad + 2;
+    int cap = kWidestDigits * vm.horizontalAdvance(QLatin1Char('0')) + kValuePad;
+    if (int d = t.dataFieldOf(col); d >= 0) {
+        const FieldDef& f = t.fields()[size_t(d)];
+        std::string_view format = rt::trimBlanks(f.numberFormat);
+        if (!format.empty() && format.front() == '@' && rt::pictureWidth(format) > 0)
+            cap = rt::pictureWidth(format) * vm.horizontalAdvance(QLatin1Char('0')) + kValuePad;
+        // The widest text is one of the extremes; a huge table is sampled, its totals always read.
+        const size_t lines = t.lineCount();
+        const size_t stride = std::max<size_t>(1, lines * t.columnCount() / kSampledCells);
+        std::optional<double> lo, hi;
+        for (size_t line = 0; line < lines; ++line) {
+            if (stride > 1 && line % stride != 0 && !t.isTotalLine(line)) continue;
+            auto v = t.value(line, col);
+            if (!v) continue;
+            if (!lo || *v < *lo) lo = v;
+            if (!hi || *v > *hi) hi = v;
+        }
+        for (auto v : {lo, hi}) {
+            if (!v) continue;
+            QString text = QString::fromStdString(formatNumber(*v, f.numberFormat));
+            want = std::max(want, std::max(vm.horizontalAdvance(text), tm.horizontalAdvance(text)) + kValuePad);
+        }
+    }
+    return std::max(kMinWidth, std::min(want, cap));
 }
 
 int PivotGrid::headingWidth() const {
@@ -123,6 +167,136 @@ int PivotGrid::columnAt(int x) const {
     return c;
 }
 
+size_t PivotGrid::firstColumn() const {
+    // The value columns in sight: a binary search, never a walk over all of them.
+    const int sx = horizontalScrollBar()->value();
+    size_t first = size_t(std::upper_bound(lefts_.begin(), lefts_.end(), sx) - lefts_.begin());
+    return first > 0 ? first - 1 : 0;
+}
+
+std::pair<size_t, size_t> PivotGrid::headingRun(size_t col, int level, size_t firstCol) const {
+    const PivotTable& t = *table_;
+    if (level + 1 >= std::max(1, t.columnLevels())) return {col, col + 1};
+    auto samePath = [&](size_t a, size_t b) {
+        for (int l = 0; l <= level; ++l)
+            if (t.columnHeading(a, l) != t.columnHeading(b, l)) return false;
+        return true;
+    };
+    const int sx = horizontalScrollBar()->value(), W = viewport()->width();
+    size_t start = col, end = col + 1;
+    while (start > firstCol && samePath(start - 1, col)) --start;
+    while (end < t.columnCount() && samePath(col, end) && lefts_[end] - sx < W) ++end;
+    return {start, end};
+}
+
+char PivotGrid::markerOf(size_t line, int level) const {
+    const auto& rows = table_->rows();
+    if (line >= rows.lines.size()) return 0;
+    const auto& l = rows.lines[line];
+    if (l.kind == LineKind::Total || level < 0 || level + 1 >= int(rows.fields.size())) return 0;
+    const int lineLevel = rows.nodes[size_t(l.node)].level;
+    if (level > lineLevel || (l.kind == LineKind::Subtotal && level == lineLevel)) return 0;
+    // Each level tells its own state: the outer items of a folded line are open.
+    return l.kind == LineKind::Collapsed && level == lineLevel ? '+' : '-';
+}
+
+QRect PivotGrid::rowHeadingCell(size_t line, int level, int y) const {
+    const auto& rows = table_->rows();
+    const auto& l = rows.lines[line];
+    const int depth = std::max(1, int(rows.fields.size()));
+    const int lineLevel = l.kind == LineKind::Total ? 0 : rows.nodes[size_t(l.node)].level;
+    const int hw = headingWidth(), sub = hw / depth;
+    // The line's own heading has the room of the levels below it, which stay empty.
+    const bool last = level + 1 == depth || level == lineLevel;
+    return QRect(level * sub, y, last ? hw - level * sub : sub, rowHeight_);
+}
+
+int PivotGrid::rowLevelAt(int x) const {
+    const int depth = std::max(1, int(table_->rows().fields.size()));
+    return std::clamp(x / std::max(1, headingWidth() / depth), 0, depth - 1);
+}
+
+namespace {
+
+// A value that does not fit shows marks over the cell's width, never a part of the number.
+QString fitValue(const QString& text, const QFontMetrics& fm, int width) {
+    const int room = width - kValuePad;
+    if (fm.horizontalAdvance(text) <= room) return text;
+    return QString(std::max(1, room / std::max(1, fm.horizontalAdvance(QLatin1Char('#')))), QLatin1Char('#'));
+}
+
+QString fitHeading(const QString& text, const QFontMetrics& fm, int room) {
+    return fm.elidedText(text, Qt::ElideRight, std::max(0, room));
+}
+
+}  // namespace
+
+PivotGrid::Shown PivotGrid::cornerText() const {
+    std::string captions;
+    for (int f : table_->rows().fields) {
+        const FieldDef& d = table_->fields()[size_t(f)];
+        captions += (captions.empty() ? "" : " / ") + (d.caption.empty() ? d.name : d.caption);
+    }
+    const QString whole = QString::fromStdString(captions);
+    return {fitHeading(whole, QFontMetrics(fontOf(look_.headingsFont)), headingWidth() - kHeadingPad), whole};
+}
+
+PivotGrid::Shown PivotGrid::textAt(const QPoint& pos) const {
+    if (!table_) return {};
+    const PivotTable& t = *table_;
+    const int hh = headingHeight(), hw = headingWidth();
+    const int sy = verticalScrollBar()->value();
+    auto make = [](const std::string& whole, auto fit) {
+        QString w = QString::fromStdString(whole);
+        return Shown{fit(w), w};
+    };
+    if (pos.y() < hh && pos.x() < hw) return cornerText();
+    if (pos.y() < hh) {
+        int c = columnAt(pos.x());
+        if (c < 1) return {};
+        int level = pos.y() / rowHeight_;
+        size_t col = size_t(c - 1);
+        auto [start, end] = headingRun(col, level, firstColumn());
+        QFontMetrics fm(fontOf(look_.headingsFont));
+        return make(t.columnHeading(col, level),
+                    [&](const QString& w) { return fitHeading(w, fm, lefts_[end] - lefts_[start] - kHeadingPad); });
+    }
+    size_t line = size_t((pos.y() - hh + sy) / rowHeight_);
+    if (line >= t.lineCount()) return {};
+    if (pos.x() < hw) {
+        const auto& l = t.rows().lines[line];
+        const int lineLevel = l.kind == LineKind::Total ? 0 : t.rows().nodes[size_t(l.node)].level;
+        int level = std::min(rowLevelAt(pos.x()), lineLevel);
+        while (level > 0 && !headingShown(line, level)) --level;
+        if (!headingShown(line, level)) return {};
+        const bool total = PivotTable::isTotal(l.kind) && level == lineLevel;
+        QFontMetrics fm(fontOf(total ? look_.totalsFont : look_.headingsFont));
+        QRect cell = rowHeadingCell(line, level, 0);
+        int indent = 3 + (markerOf(line, level) ? kMarker + 2 : 0);
+        return make(t.rowHeading(line, level),
+                    [&](const QString& w) { return fitHeading(w, fm, cell.width() - indent - 2); });
+    }
+    int c = columnAt(pos.x());
+    if (c < 1) return {};
+    const size_t col = size_t(c - 1);
+    const bool total = t.isTotalLine(line) || t.isTotalColumn(col);
+    QFontMetrics fm(fontOf(total ? look_.totalsFont : look_.font));
+    return make(t.text(line, col), [&](const QString& w) { return fitValue(w, fm, widths_[size_t(c)]); });
+}
+
+bool PivotGrid::viewportEvent(QEvent* e) {
+    if (e->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(e);
+        Shown s = textAt(help->pos());
+        if (!s.whole.isEmpty() && s.shown != s.whole)
+            QToolTip::showText(help->globalPos(), s.whole, viewport());
+        else
+            QToolTip::hideText();
+        return true;
+    }
+    return QAbstractScrollArea::viewportEvent(e);
+}
+
 void PivotGrid::paintEvent(QPaintEvent*) {
     QPainter p(viewport());
     const PivotTable& t = *table_;
@@ -136,11 +310,10 @@ void PivotGrid::paintEvent(QPaintEvent*) {
     const QColor totBack = oleColor(look_.totalsBack), totFore = oleColor(look_.totalsFore);
     const QColor grid = oleColor(look_.gridColor);
     const QFont font = fontOf(look_.font), headFont = fontOf(look_.headingsFont), totFont = fontOf(look_.totalsFont);
+    const QFontMetrics valueMetrics(font), headMetrics(headFont), totMetrics(totFont);
     const bool lines = look_.gridStyle != 0;
 
-    // The value columns in sight: a binary search, never a walk over all of them.
-    size_t firstCol = size_t(std::upper_bound(lefts_.begin(), lefts_.end(), sx) - lefts_.begin());
-    firstCol = firstCol > 0 ? firstCol - 1 : 0;
+    const size_t firstCol = firstColumn();
     size_t firstLine = size_t(sy / rowHeight_);
     size_t lastLine = std::min(t.lineCount(), size_t((sy + H - hh) / rowHeight_ + 1));
 
@@ -163,7 +336,7 @@ void PivotGrid::paintEvent(QPaintEvent*) {
             p.setPen(total ? totFore : QApplication::palette().color(QPalette::Text));
             p.setFont(total ? totFont : font);
             p.drawText(r.adjusted(2, 0, -3, 0), Qt::AlignRight | Qt::AlignVCenter,
-                       QString::fromStdString(t.text(line, c)));
+                       fitValue(QString::fromStdString(t.text(line, c)), total ? totMetrics : valueMetrics, w));
             if (lines) {
                 p.setPen(grid);
                 p.drawLine(r.topRight(), r.bottomRight());
@@ -183,20 +356,14 @@ void PivotGrid::paintEvent(QPaintEvent*) {
         while (c < t.columnCount()) {
             int x = hw + lefts_[c] - sx;
             if (x > W) break;
-            std::string text = t.columnHeading(c, level);
-            size_t end = c + 1;
-            auto samePath = [&](size_t a, size_t b) {
-                for (int l = 0; l <= level; ++l)
-                    if (t.columnHeading(a, l) != t.columnHeading(b, l)) return false;
-                return true;
-            };
-            if (level + 1 < levels)
-                while (end < t.columnCount() && samePath(c, end) && lefts_[end] - sx < W) ++end;
+            const size_t end = headingRun(c, level, c).second;
             QRect r(x, y, lefts_[end] - lefts_[c], rowHeight_);
             bool total = t.isTotalColumn(c);
             p.fillRect(r, total ? totBack : headBack);
             p.setPen(total ? totFore : headFore);
-            p.drawText(r.adjusted(3, 0, -3, 0), Qt::AlignLeft | Qt::AlignVCenter, QString::fromStdString(text));
+            p.drawText(
+                r.adjusted(3, 0, -3, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                fitHeading(QString::fromStdString(t.columnHeading(c, level)), headMetrics, r.width() - kHeadingPad));
             p.setPen(grid);
             p.drawRect(r.adjusted(0, 0, -1, -1));
             c = end;
@@ -209,7 +376,6 @@ void PivotGrid::paintEvent(QPaintEvent*) {
     p.setClipRect(0, hh, hw, H - hh);
     const auto& rows = t.rows();
     const int depth = int(rows.fields.size());
-    const int sub = hw / std::max(1, depth);
     for (size_t line = firstLine; line < lastLine; ++line) {
         int y = hh + int(line) * rowHeight_ - sy;
         const auto& l = rows.lines[line];
@@ -221,22 +387,21 @@ void PivotGrid::paintEvent(QPaintEvent*) {
         p.drawLine(r.bottomLeft(), r.bottomRight());
         for (int level = 0; level <= std::min(lineLevel, std::max(0, depth - 1)); ++level) {
             if (!headingShown(line, level)) continue;
-            QRect cell(level * sub, y, level + 1 == std::max(1, depth) ? hw - level * sub : sub, rowHeight_);
-            p.setPen(total && level == lineLevel ? totFore : headFore);
-            p.setFont(total && level == lineLevel ? totFont : headFont);
+            QRect cell = rowHeadingCell(line, level, y);
+            const bool own = total && level == lineLevel;
+            p.setPen(own ? totFore : headFore);
+            p.setFont(own ? totFont : headFont);
             int indent = 3;
-            bool item = l.kind == LineKind::Collapsed ||
-                        (l.kind != LineKind::Total && !(l.kind == LineKind::Subtotal && level == lineLevel));
-            if (item && level + 1 < depth) {
+            if (char marker = markerOf(line, level)) {
                 QRect box(cell.left() + 3, y + (rowHeight_ - 9) / 2, 9, 9);
                 p.drawRect(box);
                 p.drawLine(box.left() + 2, box.center().y(), box.right() - 2, box.center().y());
-                if (l.kind == LineKind::Collapsed)
-                    p.drawLine(box.center().x(), box.top() + 2, box.center().x(), box.bottom() - 2);
+                if (marker == '+') p.drawLine(box.center().x(), box.top() + 2, box.center().x(), box.bottom() - 2);
                 indent += kMarker + 2;
             }
             p.drawText(cell.adjusted(indent, 0, -2, 0), Qt::AlignLeft | Qt::AlignVCenter,
-                       QString::fromStdString(t.rowHeading(line, level)));
+                       fitHeading(QString::fromStdString(t.rowHeading(line, level)), own ? totMetrics : headMetrics,
+                                  cell.width() - indent - 2));
         }
         p.setPen(grid);
         p.drawLine(r.topRight(), r.bottomRight());
@@ -248,12 +413,7 @@ void PivotGrid::paintEvent(QPaintEvent*) {
     p.fillRect(corner, headBack);
     p.setPen(headFore);
     p.setFont(headFont);
-    std::string captions;
-    for (int f : rows.fields) {
-        const FieldDef& d = t.fields()[size_t(f)];
-        captions += (captions.empty() ? "" : " / ") + (d.caption.empty() ? d.name : d.caption);
-    }
-    p.drawText(corner.adjusted(3, 0, -3, 0), Qt::AlignLeft | Qt::AlignBottom, QString::fromStdString(captions));
+    p.drawText(corner.adjusted(3, 0, -3, 0), Qt::AlignLeft | Qt::AlignBottom, cornerText().shown);
     p.setPen(grid);
     p.drawRect(corner.adjusted(0, 0, -1, -1));
 }
@@ -275,14 +435,15 @@ void PivotGrid::mousePressEvent(QMouseEvent* e) {
     size_t line = size_t((pos.y() - hh + verticalScrollBar()->value()) / rowHeight_);
     if (!table_ || line >= table_->lineCount()) return;
     const auto& rows = table_->rows();
-    const int depth = int(rows.fields.size());
-    int level = pos.x() / std::max(1, headingWidth() / std::max(1, depth));
     const auto& l = rows.lines[line];
-    if (l.kind == LineKind::Total || level + 1 >= depth || !headingShown(line, level)) return;
-    int lineLevel = rows.nodes[size_t(l.node)].level;
-    if (level > lineLevel || (l.kind == LineKind::Subtotal && level == lineLevel)) return;
-    // Collapsing works per field: all items of the level fold together.
-    control_->setShowDetail(rows.fields[size_t(level)], l.kind == LineKind::Collapsed && level == lineLevel);
+    if (l.kind == LineKind::Total) return;
+    const int level = std::min(rowLevelAt(pos.x()), rows.nodes[size_t(l.node)].level);
+    if (!markerOf(line, level) || !headingShown(line, level)) return;
+    // Only the marker folds, and only its own item: the field's menu folds them all.
+    const int left = rowHeadingCell(line, level, 0).left();
+    if (pos.x() < left + 1 || pos.x() > left + 3 + kMarker) return;
+    // The line's item at the clicked level: its own or one of its outer ones.
+    control_->toggleDetail(rows.fields[size_t(level)], itemPath(rows, rows.nodes[size_t(l.node)], level));
 }
 
 bool PivotGrid::headingShown(size_t line, int level) const { return pivot::headingShown(*table_, line, level); }

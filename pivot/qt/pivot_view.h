@@ -29,12 +29,23 @@ class PivotGrid : public QAbstractScrollArea {
 public:
     explicit PivotGrid(std::shared_ptr<PivotControl> control, QWidget* parent = nullptr);
     void reload();
-    // For checks: the grid column and line under a point of the viewport (-1 when none).
     int headingHeight() const;
     int headingWidth() const;  // one column of ColWidth(0) per row field
+    int columnWidth(int gridCol) const { return widths_[size_t(gridCol)]; }
+    int lineHeight() const { return rowHeight_; }
+
+    // What stands at a point of the viewport: the text as drawn (a value too wide for its column
+    // as "###", a heading cut with "…") and the whole text, which the tool tip shows when cut.
+    struct Shown {
+        QString shown, whole;
+    };
+    Shown textAt(const QPoint& pos) const;
+    // The fold marker before a row heading: '+' folded, '-' open, 0 none.
+    char markerOf(size_t line, int level) const;
 
 protected:
     void paintEvent(QPaintEvent*) override;
+    bool viewportEvent(QEvent*) override;
     void resizeEvent(QResizeEvent*) override;
     void mousePressEvent(QMouseEvent*) override;
     void mouseMoveEvent(QMouseEvent*) override;
@@ -45,6 +56,13 @@ private:
     int columnAt(int x) const;  // grid column (0 headings) under a viewport x, -1 none
     int columnLeft(int gridCol) const;
     bool headingShown(size_t line, int level) const;  // first line of its group at that level
+    int autoWidth(size_t col) const;                  // widest text of a value column, within its field's width
+    // The run of columns an outer column heading spans, from the first column in sight.
+    std::pair<size_t, size_t> headingRun(size_t col, int level, size_t firstCol) const;
+    size_t firstColumn() const;
+    QRect rowHeadingCell(size_t line, int level, int y) const;
+    Shown cornerText() const;  // the row fields' captions
+    int rowLevelAt(int x) const;
 
     std::shared_ptr<PivotControl> control_;
     std::shared_ptr<const PivotTable> table_;

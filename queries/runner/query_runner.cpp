@@ -194,7 +194,7 @@ std::string QueryRunner::prepareStatement() {
         statement = std::string(rt::trimBlanks(CUBK.Query)) + " " + std::string(rt::trimBlanks(parameter));
         std::string answer = InputBox("", "Wert", "Parameter", "Nummerischen Parameter eingeben");
         std::string text(rt::trimBlanks(rt::cutChars(answer, kParameterChars)));
-        double number = std::strtod(text.c_str(), nullptr);
+        double number = ReadNumberAnswer(text);
         if (number == 0) statement = CUBK.BigQuery.clipped();
         values.push_back({"#nParameter#", numberText(number)});
     }

@@ -117,7 +117,7 @@ gui_check_outer() {
   trap 'rm -rf "$work"' EXIT
   mkdir -p "$work/demo" "$(dirname "$shot")"
   rm -f "$shot" "${shot%.png}-failed.png"
-  timeout 60 "$setup" "$work/demo" --lines 2000 >"$work/setup.log" 2>&1 ||
+  timeout 60 "$setup" "$work/demo" --lines "${GUI_DEMO_LINES:-2000}" >"$work/setup.log" 2>&1 ||
     { cat "$work/setup.log" >&2; echo "$CHECK: the demo folder could not be prepared" >&2; exit 1; }
   unset QT_QPA_PLATFORM
   # A fatal error ends the program with its text on standard error, not with a box nobody answers.

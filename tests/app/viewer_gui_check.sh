@@ -6,6 +6,8 @@
 set -euo pipefail
 
 CHECK="viewer GUI check"
+# The demo's full sales, so that the totals reach eight digits as they do for the user.
+GUI_DEMO_LINES=200000
 source "$(dirname "$(realpath "$0")")/gui_check_lib.sh"
 # Outside the X server this prepares the folder and runs the check again inside Xvfb.
 gui_check_outer "$@"
@@ -34,6 +36,19 @@ timeout 10 import -window root "$shot" || fail "no screenshot"
 read -r width height colours < <(identify -format '%w %h %k\n' "$shot") || fail "the screenshot cannot be read"
 ((colours > 20)) || fail "the screenshot is nearly blank ($colours colours)"
 echo "viewer GUI check: the demo cube in the viewer, screenshot $shot (${width}x${height}, $colours colours)"
+
+# A click on the first item's "+" (the cube opens folded) opens that item alone: a second picture.
+eval "$(xdo getwindowgeometry --shell "$viewer")"
+# The marker stands left of the first row heading, below the toolbar, the field areas and the
+# two heading lines of the table: at this place of the viewer's client area.
+xdo mousemove --sync $((X + 187)) $((Y + 151)) click 1
+sleep 1
+opened="${shot%.png}-opened.png"
+timeout 10 import -window root "$opened" || fail "no second screenshot"
+changed="$(compare -metric AE "$shot" "$opened" null: 2>&1 || true)"
+[[ "${changed%% *}" =~ ^[0-9]+$ ]] && ((${changed%% *} > 500)) ||
+  fail "a click on the first item's marker changed nothing ($changed pixels)"
+echo "viewer GUI check: the first item opened by its marker, screenshot $opened"
 
 # Closing the viewer ends the program that "\ID" started.
 # The window manager's close (Alt+F4) asks the window to close, as its close box does.

@@ -53,6 +53,17 @@ TEST(DemoFolder, HoldsTheChosenClientTheTablesAndTheCubesOnce) {
                      "|| cShop || nMonat || fMenge || cOrt || cKunde || kUmsatzPos) FROM vDemoUmsatz"),
               "0");
     EXPECT_EQ(rt::getProfileString(folder + "/VOQKivorant6.INI", "MANDANT", "Kivorant", ""), "1");
+    // The cockpit offers the pivot cubes only; a button an earlier set-up gave the list cube is freed.
+    const std::string ini = folder + "/VOQKivorant6.INI";
+    EXPECT_EQ(rt::getProfileString(ini, demo::kDemoDatabase, "Cube3", ""), "3");
+    EXPECT_EQ(rt::getProfileString(ini, demo::kDemoDatabase, "Text3", ""), "Kunden je Ort");
+    EXPECT_EQ(rt::getProfileString(ini, demo::kDemoDatabase, "Cube4", "-"), "-");
+    rt::writeProfileString(ini, demo::kDemoDatabase, "Cube4", "4");
+    rt::writeProfileString(ini, demo::kDemoDatabase, "Text4", demo::kDemoListCube);
+    ASSERT_EQ(demo::prepareDemoFolder(folder, o), "");
+    EXPECT_EQ(rt::getProfileString(ini, demo::kDemoDatabase, "Cube4", "-"), "");
+    EXPECT_EQ(rt::getProfileString(ini, demo::kDemoDatabase, "Text4", ""), "nicht definiert");
+    EXPECT_EQ(rt::getProfileString(ini, demo::kDemoDatabase, "Cube1", ""), "1");
     // The demo user, and no procedure without a level.
     EXPECT_EQ(scalar(folder + "/SECURITY.TPS", "SELECT count(*) FROM sqlite_master WHERE type = 'table'") != "0", true);
 

@@ -136,6 +136,7 @@ TEST_F(PivotControlTest, LayoutRoundTripsWithoutTheConnectString) {
     rt::automationSet(c, "Fields(0).ShowDetail", 0);
     rt::automationSet(c, "Fields(1).Orientation", 2);
     control_->setHiddenItems(0, {"Zeppelin"});
+    control_->toggleDetail(0, "Ahorn");  // one region open while the others are folded
     rt::automationSet(c, "ColWidth(1)", 65);
     auto file = (dir_.path() / "Cube.CUB").string();
     rt::automationCall(c, "Save", {file, 1});
@@ -161,9 +162,11 @@ TEST_F(PivotControlTest, LayoutRoundTripsWithoutTheConnectString) {
         EXPECT_EQ(after[i].position, before[i].position);
         EXPECT_EQ(after[i].showDetail, before[i].showDetail);
         EXPECT_EQ(after[i].hiddenItems, before[i].hiddenItems);
+        EXPECT_EQ(after[i].toggledItems, before[i].toggledItems);
         EXPECT_EQ(after[i].numberFormat, before[i].numberFormat);
     }
     EXPECT_EQ(other->colWidth(1), 65);
+    EXPECT_EQ(before[0].toggledItems, std::set<std::string>{"Ahorn"});
 }
 
 TEST_F(PivotControlTest, ExcelExportReadsBackWithItsNumbersAndShape) {
@@ -189,6 +192,53 @@ TEST_F(PivotControlTest, ExcelExportReadsBackWithItsNumbersAndShape) {
               "Ährenfeld;210;355.25\n"
               "Zeppelin;500;64\n"
               "FORMAT General\n");
+}
+
+// The sheet as openpyxl reads it: its name, then one line per row with numbers marked "#".
+std::string readTypedSheet(const voq::test::TempDir& dir, const std::string& file) {
+    auto script = (dir.path() / "typed.py").string();
+    {
+        std::ofstream py(script);
+        py << "import sys, openpyxl\n"
+              "ws = openpyxl.load_workbook(open(sys.argv[1], 'rb')).active\n"
+              "print(ws.title)\n"
+              "for row in ws.iter_rows(values_only=True):\n"
+              "    print(';'.join('' if v is None else str(v) if isinstance(v, str) else '#%g' % v for v in row))\n";
+    }
+    std::string out;
+    FILE* p = popen(("/usr/bin/python3 '" + script + "' '" + file + "'").c_str(), "r");
+    char buf[512];
+    while (p && fgets(buf, sizeof buf, p)) out += buf;
+    if (p) pclose(p);
+    return out;
+}
+
+TEST_F(PivotControlTest, ExcelExportShowsThePageSelectionAndNumericItemsAsNumbers) {
+    auto& c = *control_;
+    rt::automationCall(c, "Fields.Add", {"Kanal", "Vertriebskanal", 4});
+    auto file = (dir_.path() / "Umsatz Regionen.XLS").string();
+    rt::automationCall(c, "ExportToExcel", {file, 0, 0, 0, 0});
+    EXPECT_EQ(readTypedSheet(dir_, file),
+              "Umsatz Regionen\n"
+              "Vertriebskanal;(Alle);\n"
+              ";;\n"
+              ";#2024;#2025\n"
+              "Region;Umsatz;Umsatz\n"
+              "Ahorn;#200;#159.99\n"
+              "Ährenfeld;#210;#355.25\n"
+              "Zeppelin;#500;#64\n");
+    // "Laden" filtered out: the sheet says so, and its numbers are those of the other channels.
+    control_->setHiddenItems(3, {"Laden"});
+    rt::automationSet(c, "Fields(1).Orientation", 2);  // the year as a row beside the region
+    rt::automationCall(c, "ExportToExcel", {file, 0, 0, 0, 0});
+    EXPECT_EQ(readTypedSheet(dir_, file),
+              "Umsatz Regionen\n"
+              "Vertriebskanal;Messe, Web;\n"
+              ";;\n"
+              "Region;Jahr;Umsatz\n"
+              "Ahorn;#2024;\n"  // its one web line has no amount
+              "Ährenfeld;#2025;#300\n"
+              "Zeppelin;#2024;#500\n");
 }
 
 TEST_F(PivotControlTest, ExcelExportWithoutRepeatedNames) {

@@ -70,3 +70,14 @@ TEST(TextHelpers, SplitPath) {
     EXPECT_EQ(SplitPath("/opt/voq/VOQKivorant", 0, 1), "VOQKivorant.");
     EXPECT_EQ(SplitPath("/opt/voq/VOQKivorant", 3, 0), "/opt/voq/");
 }
+
+TEST(TextHelpers, ReadNumberAnswerIsStrict) {
+    const std::string huge(400, '9');  // beyond a double
+    const struct {
+        const char* text;
+        double number;
+    } cases[] = {{"12,5", 12.5}, {"12.5", 12.5}, {" -7 ", -7}, {"+3", 3},    {"0,25", 0.25},   {",5", 0.5}, {"12.", 12},
+                 {"", 0},        {"-", 0},       {"12abc", 0}, {"0x10", 0},  {"1e3", 0},       {"inf", 0},  {"nan", 0},
+                 {"1.234,5", 0}, {"1 2", 0},     {"--1", 0},   {"12,5,", 0}, {huge.c_str(), 0}};
+    for (const auto& c : cases) EXPECT_EQ(ReadNumberAnswer(c.text), c.number) << c.text;
+}

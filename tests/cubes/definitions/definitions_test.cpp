@@ -120,6 +120,7 @@ TEST_P(CubeDefinitionTest, CancelledInsertLeavesNeitherHeaderNorFields) {
     EXPECT_EQ(user.window(f).title, "Datensatz anlegen");
     EXPECT_EQ(user.value(f, DEntryCube), "1");
     EXPECT_EQ(user.value(f, DEntryPos), "1");
+    EXPECT_EQ(user.value(f, DOptionGruppe), "0");  // hidden until another is chosen
     // A list cube: justifications in the combo, its prompt shown.
     EXPECT_TRUE(user.hidden(f, DPromptAggregat));
     EXPECT_FALSE(user.hidden(f, DPromptJustification));
@@ -139,6 +140,7 @@ TEST_P(CubeDefinitionTest, CancelledInsertLeavesNeitherHeaderNorFields) {
     user.settle(t);
     ASSERT_EQ(user.rowCount(w, FieldList), 1u);
     EXPECT_EQ(count("VOQCUBEDETAIL"), 1);
+    EXPECT_EQ(count("VOQCUBEDETAIL", "Gruppe = '0'"), 1);
 
     user.queueMessageBoxAnswer(rt::button::Ok);
     user.press(w, CheckTable);

@@ -297,6 +297,8 @@ TEST_F(AnzeigeCubeTest, EdgeCases) {
     dated.parameterText = "WHERE dDatum = #dParameter#";
     CubeSpec compressed;
     compressed.compress = 1;
+    CubeSpec unplaced;
+    unplaced.fields = {{"cGruppe", "Gruppe", "@s30", "0", "", 1}, {"fUmsatz", "Umsatz", "@n-14.2", "0", "3", 1}};
     const std::string year = std::to_string(rt::ymdFromDate(rt::today()).year);
     const EdgeCase cases[] = {
         {"text parameter 4711 and the period",
@@ -317,6 +319,11 @@ TEST_F(AnzeigeCubeTest, EdgeCases) {
          nullptr,
          {"Refresh()", "cGruppe.ShowDetail(0)", "nJahr.ShowDetail(0)", "fUmsatz.ShowDetail(0)", "fDB.ShowDetail(0)",
           "fMenge.ShowDetail(0)"}},
+        {"a field stored without orientation is hidden",
+         unplaced,
+         0,
+         nullptr,
+         {"Fields.Add(\"cGruppe\",\"Gruppe\",0)", "Fields.Add(\"fUmsatz\",\"Umsatz\",3)"}},
     };
     int n = 0;
     for (const EdgeCase& c : cases) {
@@ -348,6 +355,37 @@ TEST_F(AnzeigeCubeTest, EdgeCases) {
     }
 }
 
+TEST_F(AnzeigeCubeTest, APlaceholderOnlyOtherWindowsFillIsRefusedWithOneMessage) {
+    CubeSpec list;
+    list.bigQuery = "SELECT #FELDLISTE# FROM tUmsatz";
+    open(addCube(list));
+    const auto box = user_.waitMessageBox();
+    EXPECT_NE(box.text.find("#FELDLISTE#"), std::string::npos) << box.text;
+    EXPECT_EQ(box.title, "Fehler");
+    user_.answerMessageBox(rt::button::Ok);
+    user_.waitThreadEnd(thread_);
+    EXPECT_EQ(user_.messageBoxes().size(), 1u);
+    for (const auto& call : calls()) EXPECT_EQ(call.rfind("GNRecordSource", 0), std::string::npos) << call;
+}
+
+TEST_F(AnzeigeCubeTest, ASavedLayoutOfTheCubeIsAppliedAfterItsFields) {
+    CubeSpec compressed;
+    compressed.compress = 1;
+    const long id = addCube(compressed);
+    const std::string layout = "Cube" + std::to_string(id) + ".CUB";
+    { std::ofstream(file(layout)) << "[Pivot]\n"; }
+    open(id);
+    const rt::WindowId w = viewer();
+    const auto all = calls();
+    const auto load = std::find(all.begin(), all.end(), "Load(\"" + layout + "\")");
+    ASSERT_NE(load, all.end());
+    EXPECT_EQ(*(load - 1), "fMenge.GroupFooterType=1");  // after the last field
+    EXPECT_EQ(*(load + 1), kLook.front());
+    // Its folds are the user's: the stored compression gives way.
+    EXPECT_EQ(all.back(), "Refresh()");
+    close(w);
+}
+
 TEST_F(AnzeigeCubeTest, MissingCubeClosesTheWindow) {
     open(4711);
     const auto box = user_.waitMessageBox();
@@ -364,7 +402,8 @@ struct ButtonCase {
 };
 
 TEST_F(AnzeigeCubeTest, Buttons) {
-    open(addCube({}));
+    const long id = addCube({});
+    open(id);
     const rt::WindowId w = viewer();
     const ButtonCase cases[] = {
         {Collapse,
@@ -373,7 +412,7 @@ TEST_F(AnzeigeCubeTest, Buttons) {
         {Expand,
          {"cGruppe.ShowDetail(1)", "nJahr.ShowDetail(1)", "fUmsatz.ShowDetail(1)", "fDB.ShowDetail(1)",
           "fMenge.ShowDetail(1)"}},
-        {Save, {"Save(\"Cube.CUB\",1)"}},
+        {Save, {"Save(\"Cube.CUB\",1)", "Save(\"Cube" + std::to_string(id) + ".CUB\",1)"}},
         {Refresh, {"RefreshData()"}},
         {ColumnWidth, {"ColWidth(1)=65", "ColWidth(2)=65"}},
         {Print,
@@ -384,6 +423,9 @@ TEST_F(AnzeigeCubeTest, Buttons) {
         const std::size_t before = calls().size();
         user_.press(w, c.button);
         EXPECT_EQ(callsSince(before), c.calls) << c.button;
+        if (c.button == Save) {
+            EXPECT_EQ(user_.statusText(w, 1), "Layout gesichert: Cube.CUB und Cube" + std::to_string(id) + ".CUB");
+        }
     }
     close(w);
 }

@@ -26,6 +26,7 @@ struct CubeSpec {
     std::string description = "Umsatz je Gruppe";
     std::string query = "SELECT * FROM tUmsatz";
     std::string parameterText;
+    std::string bigQuery;
     std::string connect = "DSN=eigener";
     std::string tabName = "tUmsatz";
     int compress = 0;
@@ -57,6 +58,7 @@ inline void storeCube(const CubeSpec& spec, long& id) {
     CUBK.Connect = spec.connect;
     CUBK.Query = spec.query;
     CUBK.QueryParameter = spec.parameterText;
+    CUBK.BigQuery = spec.bigQuery;
     CUBK.TabName = spec.tabName;
     CUBK.Compress = static_cast<rt::Byte>(spec.compress);
     CUBK.Zeitraum = static_cast<rt::Short>(spec.zeitraum);

@@ -1,7 +1,10 @@
 // A cube of the demo's shape opened in the viewer with the real pivot control, which reads the
 // client database through the data engine: on SQLite and on PostgreSQL.
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "core/dictionary/dictionary.h"
@@ -107,5 +110,117 @@ TEST_P(ViewerEndToEnd, DemoCubeInThePivotTable) {
 
 // "pg-fresh": a database as the server makes it, without the schema the program's tables use.
 INSTANTIATE_TEST_SUITE_P(Engines, ViewerEndToEnd, ::testing::Values("sqlite", "pg", "pg-fresh"));
+
+// The real control on SQLite: a field stored without orientation, and "Sichern" read back when
+// the cube opens again.
+class ViewerLayout : public coretest::WorkingFolderTest {
+protected:
+    void SetUp() override {
+        WorkingFolderTest::SetUp();
+        connect_ = voq::test::sqliteConnectString(file("client.db"));
+        ASSERT_EQ(voq::test::execSql(connect_,
+                                     "CREATE TABLE tUmsatz (cGruppe TEXT, cArtikel TEXT, nJahr INTEGER, "
+                                     "fUmsatz REAL)"),
+                  "");
+        for (const char* r : {"('Tee', 'Grün', 2025, 10.5)", "('Kaffee', 'Crema', 2026, 20)"})
+            ASSERT_EQ(voq::test::execSql(connect_, std::string("INSERT INTO tUmsatz VALUES ") + r), "");
+        GLO.ConnectString = connect_;
+        GLO.ConnectGlobal = 1;
+        viewertest::onProgramThread([&] {
+            StructureRun run;
+            std::string error;
+            ASSERT_TRUE(SynchroniseStructures(run, error)) << error;
+            viewertest::CubeSpec cube;
+            cube.fields = {{"cGruppe", "Gruppe", "@s30", "0", "2", 1},
+                           {"cArtikel", "Artikel", "@s30", "0", "", 1},  // no orientation chosen
+                           {"nJahr", "Jahr", "@n4", "0", "1", 1},
+                           {"fUmsatz", "Umsatz", "@n-14.2", "0", "3", 1}};
+            viewertest::storeCube(cube, id_);
+        });
+        pivot::setEngineLibrary(NOVA_ENGINE_PATH);
+        pivot::registerPivotControl();
+    }
+    void TearDown() override {
+        display_.shutdown();
+        WorkingFolderTest::TearDown();
+    }
+    std::shared_ptr<pivot::PivotControl> open() {
+        thread_ = rt::startThread([this] {
+            InitDictionary();
+            AnzeigeCube(id_);
+            KillDictionary();
+        });
+        w_ = user_.waitWindow("AnzeigeCube");
+        return std::dynamic_pointer_cast<pivot::PivotControl>(user_.control(w_, anzeige::Pivot).object);
+    }
+    void close() {
+        user_.press(w_, anzeige::Ok);
+        user_.waitThreadEnd(thread_);
+    }
+    int orientationOf(pivot::PivotControl& control, const std::string& name) {
+        for (const auto& f : control.fields())
+            if (f.name == name) return f.orientation;
+        return -1;
+    }
+    rt::HeadlessDisplay display_;
+    rt::TestDriver user_{display_};
+    std::string connect_;
+    long id_ = 0;
+    int thread_ = 0;
+    rt::WindowId w_{};
+};
+
+TEST_F(ViewerLayout, AFieldWithoutOrientationStandsHiddenWithoutAnError) {
+    auto control = open();
+    ASSERT_TRUE(control);
+    EXPECT_TRUE(user_.messageBoxes().empty());
+    ASSERT_EQ(control->fields().size(), 4u);
+    EXPECT_EQ(orientationOf(*control, "cArtikel"), pivot::Hidden);
+    close();
+}
+
+TEST_F(ViewerLayout, ALayoutThatCannotBeReadIsSaidAndTheCubeOpensAsStored) {
+    { std::ofstream(file("Cube" + std::to_string(id_) + ".CUB")) << "kein Layout\n"; }
+    user_.queueMessageBoxAnswer(rt::button::Ok);
+    auto control = open();
+    ASSERT_TRUE(control);
+    ASSERT_EQ(user_.messageBoxes().size(), 1u);
+    EXPECT_EQ(user_.lastMessageBox().title, "Layout");
+    EXPECT_EQ(orientationOf(*control, "nJahr"), pivot::ColumnArea);
+    close();
+}
+
+TEST_F(ViewerLayout, TheSavedLayoutOfACubeIsAppliedWhenItOpensAgain) {
+    auto control = open();
+    ASSERT_TRUE(control);
+    control->moveField(2, pivot::RowArea, 1);  // the year beside the group
+    control->setHiddenItems(0, {"Tee"});
+    user_.press(w_, anzeige::Save);
+    const std::string own = "Cube" + std::to_string(id_) + ".CUB";
+    EXPECT_EQ(user_.statusText(w_, 1), "Layout gesichert: Cube.CUB und " + own);
+    EXPECT_TRUE(exists("Cube.CUB"));
+    EXPECT_TRUE(exists(own));
+    close();
+
+    // The field that went from the cube is left out; the others come back as saved.
+    ASSERT_EQ(voq::test::execSql(connect_, "DELETE FROM VOQCUBEDETAIL WHERE FeldName = 'cArtikel'"), "");
+    control = open();
+    ASSERT_TRUE(control);
+    EXPECT_TRUE(user_.messageBoxes().empty());
+    ASSERT_EQ(control->fields().size(), 3u);
+    EXPECT_EQ(orientationOf(*control, "nJahr"), pivot::RowArea);
+    EXPECT_EQ(control->fields()[0].hiddenItems, std::set<std::string>{"Tee"});
+    EXPECT_EQ(control->table()->lineCount(), 3u);  // Kaffee, 2026 and the total
+
+    // A layout that cannot be written says so, in a box and in the status line.
+    std::filesystem::remove(file(own));
+    std::filesystem::create_directory(file(own));
+    user_.queueMessageBoxAnswer(rt::button::Ok);
+    user_.press(w_, anzeige::Save);
+    ASSERT_EQ(user_.messageBoxes().size(), 1u);
+    EXPECT_EQ(user_.lastMessageBox().title, "Sichern");
+    EXPECT_EQ(user_.statusText(w_, 1), "Layout nicht gesichert");
+    close();
+}
 
 }  // namespace
