@@ -141,7 +141,8 @@ void setEngineLibrary(std::string path) {
     gLibPath = std::move(path);
 }
 
-ReadResult readThroughEngine(const std::string& connect, const std::string& sql, ColumnStore& store) {
+ReadResult readThroughEngine(const std::string& connect, const std::string& sql, ColumnStore& store,
+                             const ReadOptions& options) {
     store.clear();
     ReadResult r;
     auto create = engineExport(r.error);
@@ -187,7 +188,8 @@ ReadResult readThroughEngine(const std::string& connect, const std::string& sql,
         return r;
     }
 
-    std::vector<int16_t> types;
+    // Per result column: its column in the store, or -1 when it is not read.
+    std::vector<int> target;
     {
         Ref cols;
         if (slots<NovaResultsetSlots>(rs.get())->Columns(rs.get(), cols.out()) != S_OK || !cols) {
@@ -196,6 +198,7 @@ ReadResult readThroughEngine(const std::string& connect, const std::string& sql,
         }
         int32_t n = 0;
         slots<NovaColumnsSlots>(cols.get())->Count(cols.get(), &n);
+        ColumnStore names;
         for (int32_t i = 0; i < n; ++i) {
             Ref col;
             if (slots<NovaColumnsSlots>(cols.get())->Item(cols.get(), number(int16_t(i)), col.out()) != S_OK || !col)
@@ -204,12 +207,22 @@ ReadResult readThroughEngine(const std::string& connect, const std::string& sql,
             int16_t type = 0;
             slots<NovaColumnSlots>(col.get())->Name(col.get(), name.out());
             slots<NovaColumnSlots>(col.get())->Type(col.get(), &type);
-            store.addColumn(name.utf8(), numericType(type));
-            types.push_back(type);
+            names.addColumn(name.utf8(), numericType(type));
+        }
+        std::vector<bool> wanted = options.wanted ? options.wanted(names) : std::vector<bool>();
+        for (size_t i = 0; i < names.columns().size(); ++i) {
+            const Column& c = names.column(i);
+            if (!options.wanted || (i < wanted.size() && wanted[i])) {
+                target.push_back(int(store.addColumn(c.name, c.numeric)));
+            } else {
+                target.push_back(-1);
+                store.addUnreadColumn(c.name);
+            }
         }
     }
 
-    const size_t ncol = types.size();
+    const size_t ncol = target.size();
+    std::string text;  // one buffer for every text cell
     for (;;) {
         VARIANT out;
         rtVariantInit(&out);
@@ -221,8 +234,10 @@ ReadResult readThroughEngine(const std::string& connect, const std::string& sql,
             SAFEARRAY* psa = out.parray;
             auto* cells = static_cast<VARIANT*>(psa->pvData);
             size_t have = psa->rgsabound[1].cElements;
-            for (size_t c = 0; c < ncol; ++c) {
-                const VARIANT* v = c < have ? &cells[c] : nullptr;
+            for (size_t i = 0; i < ncol; ++i) {
+                if (target[i] < 0) continue;
+                const size_t c = size_t(target[i]);
+                const VARIANT* v = i < have ? &cells[i] : nullptr;
                 if (!v || v->vt == VT_NULL || v->vt == VT_EMPTY) {
                     store.appendNull(c);
                     continue;
@@ -237,7 +252,10 @@ ReadResult readThroughEngine(const std::string& connect, const std::string& sql,
                     }
                 };
                 switch (v->vt) {
-                case VT_BSTR: store.appendText(c, rt::ole::bstrToUtf8(v->bstrVal)); break;
+                case VT_BSTR:
+                    rt::ole::utf16ToUtf8(rt::ole::bstrView(v->bstrVal), text);
+                    store.appendText(c, text);
+                    break;
                 case VT_I2: addNumber(v->iVal); break;
                 case VT_I4: addNumber(v->lVal); break;
                 case VT_UI1: addNumber(v->bVal); break;
@@ -247,9 +265,11 @@ ReadResult readThroughEngine(const std::string& connect, const std::string& sql,
                 }
             }
             store.finishRow();
+            if (options.progress && store.rowCount() % kProgressRows == 0) options.progress(store.rowCount());
         }
         rtVariantClear(&out);
     }
+    if (options.progress) options.progress(store.rowCount());
     // The end of the data adds no error; anything in the collection now is a failed fetch.
     std::string fetchError = newestError(engine.get(), "");
     if (!fetchError.empty()) {

@@ -2,7 +2,9 @@
 // Reads a record source through the data engine NovaODBC3, loaded at run time: engine ->
 // environment -> connection -> resultset -> rows, every row into the column store.
 
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "pivot/column_store.h"
 
@@ -17,7 +19,17 @@ struct ReadResult {
     std::string error;  // the engine's newest error description, or what failed
 };
 
+struct ReadOptions {
+    // Which result columns are read, asked once the columns are known (`names` holds them, no
+    // rows); the others are passed over and listed as unread. Every column when not set.
+    std::function<std::vector<bool>(const ColumnStore& names)> wanted;
+    // Told the rows read so far, every kProgressRows rows and once at the end.
+    std::function<void(size_t rows)> progress;
+};
+inline constexpr size_t kProgressRows = 10000;
+
 // Opens `connect`, runs `sql` and fills `store` (cleared first). A failure leaves the store empty.
-ReadResult readThroughEngine(const std::string& connect, const std::string& sql, ColumnStore& store);
+ReadResult readThroughEngine(const std::string& connect, const std::string& sql, ColumnStore& store,
+                             const ReadOptions& options = {});
 
 }  // namespace pivot
