@@ -66,7 +66,6 @@ struct Resultset {
     bool positionRefused;
 };
 
-
 inline bool dropRef(void* self, uint32_t* left) {
     auto* head = static_cast<ObjectHead*>(self);
     *left = --head->refs;

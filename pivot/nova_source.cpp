@@ -1,5 +1,6 @@
 #include "pivot/nova_source.h"
 
+#include <cctype>
 #include <cstdio>
 #include <dlfcn.h>
 #include <filesystem>
@@ -8,6 +9,7 @@
 
 #include "dataengine/nova_odbc.h"
 #include "runtime/ole/ole.h"
+#include "runtime/text/strings.h"
 
 namespace pivot {
 
@@ -136,6 +138,28 @@ bool numericType(int16_t t) {
 
 }  // namespace
 
+std::string statementBody(const std::string& sql) {
+    std::string_view body = rt::trimBlanks(sql);
+    while (!body.empty() && (body.back() == ';' || std::isspace(static_cast<unsigned char>(body.back())) != 0))
+        body.remove_suffix(1);
+    return std::string(body);
+}
+
+std::string narrowedStatement(const std::string& sql, const std::vector<std::string>& columns) {
+    const std::string body = statementBody(sql);
+    if (columns.empty() || body.empty()) return {};
+    std::string list;
+    for (const std::string& c : columns) {
+        // A name the engine qualified or cut is no name of the statement's table.
+        if (c.empty() || c.find('.') != std::string::npos) return {};
+        if (!list.empty()) list += ", ";
+        list += '"';
+        for (char ch : c) list += ch == '"' ? std::string("\"\"") : std::string(1, ch);
+        list += '"';
+    }
+    return "SELECT " + list + " FROM (" + body + "\n) AS voq_source";
+}
+
 void setEngineLibrary(std::string path) {
     std::lock_guard lock(gLibMutex);
     gLibPath = std::move(path);
@@ -179,26 +203,20 @@ ReadResult readThroughEngine(const std::string& connect, const std::string& sql,
     } closer{conn.get()};
 
     // The resultset keeps the statement text by reference: it lives until the resultset is gone.
-    rt::ole::Bstr sqlText(sql);
+    rt::ole::Bstr sqlText;
     Ref rs;
-    if (slots<NovaConnectionSlots>(conn.get())
-                ->OpenResultset(conn.get(), sqlText.get(), number(0), number(1), none(), rs.out()) != S_OK ||
-        !rs) {
-        r.error = newestError(engine.get(), "Abfrage fehlgeschlagen");
-        return r;
-    }
-
-    // Per result column: its column in the store, or -1 when it is not read.
-    std::vector<int> target;
-    {
+    auto open = [&](const std::string& text) {
+        sqlText = rt::ole::Bstr(text);
+        return slots<NovaConnectionSlots>(conn.get())
+                       ->OpenResultset(conn.get(), sqlText.get(), number(0), number(1), none(), rs.out()) == S_OK &&
+               rs;
+    };
+    // The names and kinds of the columns of the open resultset.
+    auto describe = [&](ColumnStore& names) {
         Ref cols;
-        if (slots<NovaResultsetSlots>(rs.get())->Columns(rs.get(), cols.out()) != S_OK || !cols) {
-            r.error = newestError(engine.get(), "Spalten nicht lesbar");
-            return r;
-        }
+        if (slots<NovaResultsetSlots>(rs.get())->Columns(rs.get(), cols.out()) != S_OK || !cols) return false;
         int32_t n = 0;
         slots<NovaColumnsSlots>(cols.get())->Count(cols.get(), &n);
-        ColumnStore names;
         for (int32_t i = 0; i < n; ++i) {
             Ref col;
             if (slots<NovaColumnsSlots>(cols.get())->Item(cols.get(), number(int16_t(i)), col.out()) != S_OK || !col)
@@ -208,6 +226,44 @@ ReadResult readThroughEngine(const std::string& connect, const std::string& sql,
             slots<NovaColumnSlots>(col.get())->Name(col.get(), name.out());
             slots<NovaColumnSlots>(col.get())->Type(col.get(), &type);
             names.addColumn(name.utf8(), numericType(type));
+        }
+        return true;
+    };
+
+    // Only the columns asked for, when the server takes the statement as a table of its own: the
+    // driver then makes no value that nobody reads. Their names come from the statement run
+    // without rows; where any step is refused, the statement runs as it is.
+    bool opened = false;
+    std::vector<std::string> passedOver;
+    if (options.wanted && open("SELECT * FROM (" + statementBody(sql) + "\n) AS voq_source WHERE 1 = 0")) {
+        ColumnStore names;
+        const bool described = describe(names);
+        rs.reset();
+        if (described) {
+            const std::vector<bool> wanted = options.wanted(names);
+            std::vector<std::string> columns;
+            for (size_t i = 0; i < names.columns().size(); ++i)
+                (i < wanted.size() && wanted[i] ? columns : passedOver).push_back(names.column(i).name);
+            const std::string narrowed = passedOver.empty() ? std::string() : narrowedStatement(sql, columns);
+            opened = !narrowed.empty() && open(narrowed);
+        }
+    }
+    if (!opened) {
+        passedOver.clear();
+        newestError(engine.get(), "");  // what the attempts left
+        if (!open(sql)) {
+            r.error = newestError(engine.get(), "Abfrage fehlgeschlagen");
+            return r;
+        }
+    }
+
+    // Per result column: its column in the store, or -1 when it is not read.
+    std::vector<int> target;
+    {
+        ColumnStore names;
+        if (!describe(names)) {
+            r.error = newestError(engine.get(), "Spalten nicht lesbar");
+            return r;
         }
         std::vector<bool> wanted = options.wanted ? options.wanted(names) : std::vector<bool>();
         for (size_t i = 0; i < names.columns().size(); ++i) {
@@ -219,6 +275,7 @@ ReadResult readThroughEngine(const std::string& connect, const std::string& sql,
                 store.addUnreadColumn(c.name);
             }
         }
+        for (std::string& name : passedOver) store.addUnreadColumn(std::move(name));
     }
 
     const size_t ncol = target.size();

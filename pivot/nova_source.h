@@ -21,12 +21,20 @@ struct ReadResult {
 
 struct ReadOptions {
     // Which result columns are read, asked once the columns are known (`names` holds them, no
-    // rows); the others are passed over and listed as unread. Every column when not set.
+    // rows); the others are passed over and listed as unread. Every column when not set. When
+    // some are passed over, the statement is first tried as a table of its own with only the
+    // columns read (narrowedStatement), so that the driver makes none of the others.
     std::function<std::vector<bool>(const ColumnStore& names)> wanted;
     // Told the rows read so far, every kProgressRows rows and once at the end.
     std::function<void(size_t rows)> progress;
 };
 inline constexpr size_t kProgressRows = 10000;
+
+// `sql` without the blanks and semicolons at its end.
+std::string statementBody(const std::string& sql);
+// SELECT "a", "b" FROM (sql) AS voq_source, the names quoted; empty when there is none, or a
+// name holds a "." (the engine's qualification of a duplicate).
+std::string narrowedStatement(const std::string& sql, const std::vector<std::string>& columns);
 
 // Opens `connect`, runs `sql` and fills `store` (cleared first). A failure leaves the store empty.
 ReadResult readThroughEngine(const std::string& connect, const std::string& sql, ColumnStore& store,

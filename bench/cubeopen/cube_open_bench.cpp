@@ -70,9 +70,12 @@ struct CubeField {
     const char* format;
 };
 // The demo set-up's cube 1.
-const CubeField kFields[] = {{"cWarengruppe", "Warengruppe", 2, ""}, {"cArtikel", "Artikel", 2, ""},
-                             {"nJahr", "Jahr", 1, ""},               {"cPlattform", "Plattform", 4, ""},
-                             {"fUmsatz", "Umsatz", 3, "@n-14.2"},    {"fDeckungsbeitrag", "Deckungsbeitrag", 3, "@n-14.2"}};
+const CubeField kFields[] = {{"cWarengruppe", "Warengruppe", 2, ""},
+                             {"cArtikel", "Artikel", 2, ""},
+                             {"nJahr", "Jahr", 1, ""},
+                             {"cPlattform", "Plattform", 4, ""},
+                             {"fUmsatz", "Umsatz", 3, "@n-14.2"},
+                             {"fDeckungsbeitrag", "Deckungsbeitrag", 3, "@n-14.2"}};
 
 // One open as the viewer does it, until the pivot is drawn; the control and its view are gone
 // when it returns. false when the load failed.
@@ -83,8 +86,7 @@ bool openCube(const std::string& connect, size_t& rows, size_t& lines) {
     control->set("GNConnect", connect);
     control->set("GNRecordSource", kStatement);
     for (const CubeField& f : kFields) {
-        auto field =
-            rt::automationCall(*control, "Fields.Add", {f.name, f.caption, int64_t(f.orientation)}).toObject();
+        auto field = rt::automationCall(*control, "Fields.Add", {f.name, f.caption, int64_t(f.orientation)}).toObject();
         try {
             if (f.orientation == 3 && *f.format) field->set("NumberFormat", f.format);
             if (f.orientation == 3) field->set("AggregateFunc", 0);
@@ -165,8 +167,7 @@ int main(int argc, char** argv) {
                          first / shell, 1.5);
     met &= bench::atMost("Cube 1 öffnen: Speicher an der Spitze (MB)", "-", fmt::format("{:.0f} MB", peak), peak, 400,
                          "MB");
-    met &= bench::atMost("Cube 1 geschlossen: Speicher über dem vor dem Öffnen (MB)",
-                         fmt::format("{:.0f} MB", before), fmt::format("{:.0f} MB", after), after - before, 100,
-                         "MB");
+    met &= bench::atMost("Cube 1 geschlossen: Speicher über dem vor dem Öffnen (MB)", fmt::format("{:.0f} MB", before),
+                         fmt::format("{:.0f} MB", after), after - before, 100, "MB");
     return met ? 0 : 1;
 }

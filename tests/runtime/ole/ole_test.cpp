@@ -71,7 +71,9 @@ TEST(Bstr, Utf16IntoOneBufferReplacesItsTextEachTime) {
     EXPECT_EQ(out, "ab");
     const char16_t lone[] = {u'a', char16_t(0xD800), u'b'};
     utf16ToUtf8(std::u16string_view(lone, 3), out);
-    EXPECT_EQ(out, "a\xEF\xBF\xBD" "b");
+    EXPECT_EQ(out,
+              "a\xEF\xBF\xBD"
+              "b");
     utf16ToUtf8(u"", out);
     EXPECT_EQ(out, "");
 }
