@@ -35,9 +35,9 @@ void LoadProgress::rows(size_t count) {
     if (!window_) {
         if (now - start_ < kShowAfter || rt::threadNumber() == 0 || !rt::hasDisplay()) return;
         window_ = std::make_unique<rt::Window>("PivotLoad", "Cube wird geladen");
-        window_->setPosition(0, 0, 150, 28);
+        window_->setPosition(0, 0, 190, 24);
         window_->edit().centered = true;
-        window_->add(kText, rt::ControlKind::String).setPosition(8, 9, 134, 10).setText(text(count));
+        window_->add(kText, rt::ControlKind::String).setPosition(8, 7, 174, 10).setText(text(count));
         window_->open();
         window_->flush();
         shownAt_ = now;
