@@ -165,6 +165,16 @@ void setEngineLibrary(std::string path) {
     gLibPath = std::move(path);
 }
 
+std::string streamingConnect(const std::string& connect) {
+    std::string d = connect;
+    for (char& ch : d) ch = char(std::tolower(static_cast<unsigned char>(ch)));
+    if (d.find("sqlite") != std::string::npos && d.find("stepapi") == std::string::npos) return connect + ";StepAPI=1";
+    if ((d.find("postgres") != std::string::npos || d.find("psqlodbc") != std::string::npos) &&
+        d.find("usedeclarefetch") == std::string::npos)
+        return connect + ";UseDeclareFetch=1;Fetch=1000";
+    return connect;
+}
+
 ReadResult readThroughEngine(const std::string& connect, const std::string& sql, ColumnStore& store,
                              const ReadOptions& options) {
     store.clear();
@@ -189,7 +199,7 @@ ReadResult readThroughEngine(const std::string& connect, const std::string& sql,
         }
     }
     Ref conn;
-    rt::ole::Bstr connectText(connect), noName(std::string_view(""));
+    rt::ole::Bstr connectText(streamingConnect(connect)), noName(std::string_view(""));
     // No prompt: the control runs without a dialog of the driver.
     if (slots<NovaEnvironmentSlots>(env.get())->OpenConnection(env.get(), noName.get(), number(0), none(), 0,
                                                                connectText.get(), 0, conn.out()) != S_OK ||

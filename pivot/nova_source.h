@@ -30,6 +30,11 @@ struct ReadOptions {
 };
 inline constexpr size_t kProgressRows = 10000;
 
+// The control's own connection streams the result instead of letting the driver hold all of
+// it: for the SQLite driver ";StepAPI=1", for the PostgreSQL driver ";UseDeclareFetch=1;Fetch=1000"
+// are added unless the connect string sets them itself.
+std::string streamingConnect(const std::string& connect);
+
 // `sql` without the blanks and semicolons at its end.
 std::string statementBody(const std::string& sql);
 // SELECT "a", "b" FROM (sql) AS voq_source, the names quoted; empty when there is none, or a

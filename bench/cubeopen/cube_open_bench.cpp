@@ -130,8 +130,8 @@ int main(int argc, char** argv) {
         std::ofstream(folder + "/.ready") << "1";
     }
     pivot::setEngineLibrary(NOVA_ENGINE_PATH);
-    // As the demo set-up and the client list build it for the SQLite driver.
-    const std::string connect = "DRIVER=SQLite3;SERVER=;UID=;PWD=;Database=" + db + ";StepAPI=1";
+    // As the demo set-up builds it; the control streams over its own connection.
+    const std::string connect = "DRIVER=SQLite3;SERVER=;UID=;PWD=;Database=" + db;
 
     double shell = 1e9;
     for (int i = 0; i < 2; ++i) {

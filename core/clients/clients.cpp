@@ -43,16 +43,6 @@ thread_local std::unique_ptr<rt::FileManager> tWorkTable;
 
 // ---- Connect string and take-over ----------------------------------------------------------
 
-// The drivers' own options that hand a result over as it is read instead of holding all of it
-// in memory first: the SQLite driver's step-wise reading, the PostgreSQL driver's server cursor.
-std::string StreamingOptions(std::string_view driver) {
-    const std::string d = rt::lower(driver);
-    if (d.find("sqlite") != std::string::npos) return ";StepAPI=1";
-    if (d.find("postgres") != std::string::npos || d.find("psqlodbc") != std::string::npos)
-        return ";UseDeclareFetch=1;Fetch=1000";
-    return {};
-}
-
 std::string ConnectString(const MandantRecord& c) {
     std::string s = "DRIVER=" + c.Driver.str() + ";SERVER=" + c.Server.str();
     if (c.Trusted == 1)
@@ -60,7 +50,6 @@ std::string ConnectString(const MandantRecord& c) {
     else
         s += ";UID=" + c.Name.str() + ";PWD=" + c.Passwort.str() + ";Database=" + c.Datenbank.str();
     if (c.Regional == 1) s += ";Regional=Yes";
-    s += StreamingOptions(c.Driver.str());
     return std::string(rt::cutChars(s, 255));
 }
 

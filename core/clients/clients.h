@@ -14,9 +14,6 @@
 
 // The ODBC connect string of a client record (at most 255 characters).
 std::string ConnectString(const MandantRecord& client);
-// What ConnectString adds for a driver that streams results when asked: ";StepAPI=1" for the
-// SQLite driver, ";UseDeclareFetch=1;Fetch=1000" for the PostgreSQL driver, else nothing.
-std::string StreamingOptions(std::string_view driver);
 
 // The local computer's name, "\" and the ERP's named SQL Server instance.
 std::string DefaultClientServer();

@@ -309,3 +309,11 @@ TEST(LoadProgress, RowsReadAreCountedInGroupsOfThree) {
     EXPECT_EQ(pivot::LoadProgress::text(999), "999 Zeilen gelesen");
     EXPECT_EQ(pivot::LoadProgress::text(1234567), "1.234.567 Zeilen gelesen");
 }
+
+TEST(StreamingConnect, TheDriversThatHoldResultsAreAskedToStream) {
+    EXPECT_EQ(pivot::streamingConnect("DRIVER=SQLite3;Database=x"), "DRIVER=SQLite3;Database=x;StepAPI=1");
+    EXPECT_EQ(pivot::streamingConnect("DRIVER=SQLite3;Database=x;StepAPI=0"), "DRIVER=SQLite3;Database=x;StepAPI=0");
+    EXPECT_EQ(pivot::streamingConnect("DRIVER=PostgreSQL Unicode;SERVER=h"),
+              "DRIVER=PostgreSQL Unicode;SERVER=h;UseDeclareFetch=1;Fetch=1000");
+    EXPECT_EQ(pivot::streamingConnect("DRIVER=SQL Server;SERVER=h"), "DRIVER=SQL Server;SERVER=h");
+}

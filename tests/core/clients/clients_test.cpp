@@ -53,15 +53,7 @@ TEST(ConnectStrings, FromAClientRecord) {
         {client("SQL Server", "PC\\ERP", "eb", "sa", "pw", 1, 1),
          "DRIVER=SQL Server;SERVER=PC\\ERP;Database=eb;Trusted_Connection=True;Regional=Yes"},
         {client("", "", "", "", "", 0, 0), "DRIVER=;SERVER=;UID=;PWD=;Database="},
-        // The drivers that would otherwise hold a whole result in memory stream it.
-        {client("SQLite3", " ", "demo.db", "", "", 0, 0),
-         "DRIVER=SQLite3;SERVER= ;UID=;PWD=;Database=demo.db;StepAPI=1"},
-        {client("/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so", "", "d", "", "", 0, 0),
-         "DRIVER=/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so;SERVER=;UID=;PWD=;Database=d;StepAPI=1"},
-        {client("PostgreSQL Unicode", "127.0.0.1", "erp", "u", "p", 0, 0),
-         "DRIVER=PostgreSQL Unicode;SERVER=127.0.0.1;UID=u;PWD=p;Database=erp;UseDeclareFetch=1;Fetch=1000"},
-        {client("psqlodbca.so", "db", "erp", "u", "p", 1, 0),
-         "DRIVER=psqlodbca.so;SERVER=db;UID=u;PWD=p;Database=erp;Regional=Yes;UseDeclareFetch=1;Fetch=1000"},
+        {client("SQLite3", " ", "demo.db", "", "", 0, 0), "DRIVER=SQLite3;SERVER= ;UID=;PWD=;Database=demo.db"},
     };
     for (const auto& c : cases) EXPECT_EQ(ConnectString(c.record), c.expected);
     MandantRecord longer =
@@ -325,7 +317,7 @@ TEST_F(Clients, AFailedConnectionReportsAndTakesTheClientChosenInTheList) {
     user_.press(w, Close);
     finish();
     EXPECT_EQ(GLO.MANDANTENNAME.get().str(), "Gut");
-    EXPECT_EQ(GLO.ConnectString.get().str(), "DRIVER=SQLite3;SERVER=;UID=;PWD=;Database=" + good + ";StepAPI=1");
+    EXPECT_EQ(GLO.ConnectString.get().str(), "DRIVER=SQLite3;SERVER=;UID=;PWD=;Database=" + good);
 }
 
 TEST_F(Clients, ADamagedClientFileIsTheFirstThingReported) {

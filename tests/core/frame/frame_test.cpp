@@ -216,7 +216,7 @@ TEST_F(Frame, StartsOnTheChosenClientAndShowsMenuToolbarAndStatus) {
     EXPECT_TRUE(std::filesystem::is_directory(dir_.file("SKRIPT")));
     EXPECT_EQ(GLO.IniFile.get().str(), ".\\VOQKivorant6.INI");
     EXPECT_EQ(user_.clipboard().rfind("SELECT CHARACTER_MAXIMUM_LENGTH", 0), 0u);  // the synchroniser's, last
-    EXPECT_EQ(GLO.ConnectString.get().str(), "DRIVER=SQLite3;SERVER=;UID=;PWD=;Database=" + clientDb() + ";StepAPI=1");
+    EXPECT_EQ(GLO.ConnectString.get().str(), "DRIVER=SQLite3;SERVER=;UID=;PWD=;Database=" + clientDb());
     EXPECT_EQ(GLO.Excelpfad.get().str(), rt::currentFolder());
     EXPECT_EQ(GLO.STARTCOCKPIT.get(), 1);
     EXPECT_EQ(GLO.Trace.get(), 1);
