@@ -3,8 +3,6 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
-#include <chrono>
-#include <thread>
 
 #include "core/helpers/input_box.h"
 #include "queries/reports/result_reports.h"
@@ -275,9 +273,10 @@ TEST_P(QueryTest, AReadErrorWhileFillingIsReportedAndShowsNoRows) {
 TEST_P(QueryTest, TheFirstBlockOfRowsShowsWhileTheRestAreRead) {
     if (!pg()) GTEST_SKIP() << "needs a server that can hold up a result in its middle";
     GLO.ConnectString = connect_ + ";UseDeclareFetch=1;Fetch=300";
-    rt::Long id = addCube({.bigQuery = "SELECT #FELDLISTE# FROM generate_series(1, 600) AS g(x) WHERE CASE WHEN x = 301 "
-                                       "THEN (SELECT x > 0 FROM pg_sleep(3)) ELSE true END",
-                           .fields = {{"CAST(x AS VARCHAR(5))", "x"}}});
+    rt::Long id =
+        addCube({.bigQuery = "SELECT #FELDLISTE# FROM generate_series(1, 600) AS g(x) WHERE CASE WHEN x = 301 "
+                             "THEN (SELECT x > 0 FROM pg_sleep(3)) ELSE true END",
+                 .fields = {{"CAST(x AS VARCHAR(5))", "x"}}});
     int t = startRunner(id);
     // Found as soon as it shows, not once it waits for input.
     const rt::WindowId w = display.waitForWindow(
