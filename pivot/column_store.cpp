@@ -55,6 +55,7 @@ int ColumnStore::find(std::string_view name) const {
 void ColumnStore::clear() {
     columns_.clear();
     index_.clear();
+    unread_.clear();
     rows_ = 0;
 }
 
@@ -74,8 +75,8 @@ void ColumnStore::appendText(size_t col, std::string_view text) {
         c.num.push_back(parseNumber(text));
         return;
     }
-    auto& idx = index_[col];
-    auto it = idx.find(std::string(text));
+    TextIndex& idx = index_[col];
+    auto it = idx.find(text);
     if (it == idx.end()) {
         it = idx.emplace(std::string(text), uint32_t(c.dict.size())).first;
         c.dict.emplace_back(text);

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <string>
 #include <string_view>
@@ -53,9 +54,20 @@ public:
     void appendNull(size_t col);
     void finishRow() { ++rows_; }
 
+    // Columns of the record source that were not read because nothing named them.
+    const std::vector<std::string>& unreadColumns() const { return unread_; }
+    void addUnreadColumn(std::string name) { unread_.push_back(std::move(name)); }
+
 private:
+    // Texts are looked up by their view, without a string made for the look-up.
+    struct TextHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>{}(s); }
+    };
+    using TextIndex = std::unordered_map<std::string, uint32_t, TextHash, std::equal_to<>>;
     std::vector<Column> columns_;
-    std::vector<std::unordered_map<std::string, uint32_t>> index_;
+    std::vector<TextIndex> index_;
+    std::vector<std::string> unread_;
     size_t rows_ = 0;
 };
 

@@ -1,5 +1,6 @@
 #include "pivot/nova_source.h"
 
+#include <cctype>
 #include <cstdio>
 #include <dlfcn.h>
 #include <filesystem>
@@ -8,6 +9,7 @@
 
 #include "dataengine/nova_odbc.h"
 #include "runtime/ole/ole.h"
+#include "runtime/text/strings.h"
 
 namespace pivot {
 
@@ -136,12 +138,45 @@ bool numericType(int16_t t) {
 
 }  // namespace
 
+std::string statementBody(const std::string& sql) {
+    std::string_view body = rt::trimBlanks(sql);
+    while (!body.empty() && (body.back() == ';' || std::isspace(static_cast<unsigned char>(body.back())) != 0))
+        body.remove_suffix(1);
+    return std::string(body);
+}
+
+std::string narrowedStatement(const std::string& sql, const std::vector<std::string>& columns) {
+    const std::string body = statementBody(sql);
+    if (columns.empty() || body.empty()) return {};
+    std::string list;
+    for (const std::string& c : columns) {
+        // A name the engine qualified or cut is no name of the statement's table.
+        if (c.empty() || c.find('.') != std::string::npos) return {};
+        if (!list.empty()) list += ", ";
+        list += '"';
+        for (char ch : c) list += ch == '"' ? std::string("\"\"") : std::string(1, ch);
+        list += '"';
+    }
+    return "SELECT " + list + " FROM (" + body + "\n) AS voq_source";
+}
+
 void setEngineLibrary(std::string path) {
     std::lock_guard lock(gLibMutex);
     gLibPath = std::move(path);
 }
 
-ReadResult readThroughEngine(const std::string& connect, const std::string& sql, ColumnStore& store) {
+std::string streamingConnect(const std::string& connect) {
+    std::string d = connect;
+    for (char& ch : d) ch = char(std::tolower(static_cast<unsigned char>(ch)));
+    if (d.find("sqlite") != std::string::npos && d.find("stepapi") == std::string::npos) return connect + ";StepAPI=1";
+    if ((d.find("postgres") != std::string::npos || d.find("psqlodbc") != std::string::npos) &&
+        d.find("usedeclarefetch") == std::string::npos)
+        return connect + ";UseDeclareFetch=1;Fetch=1000";
+    return connect;
+}
+
+ReadResult readThroughEngine(const std::string& connect, const std::string& sql, ColumnStore& store,
+                             const ReadOptions& options) {
     store.clear();
     ReadResult r;
     auto create = engineExport(r.error);
@@ -164,7 +199,7 @@ ReadResult readThroughEngine(const std::string& connect, const std::string& sql,
         }
     }
     Ref conn;
-    rt::ole::Bstr connectText(connect), noName(std::string_view(""));
+    rt::ole::Bstr connectText(streamingConnect(connect)), noName(std::string_view(""));
     // No prompt: the control runs without a dialog of the driver.
     if (slots<NovaEnvironmentSlots>(env.get())->OpenConnection(env.get(), noName.get(), number(0), none(), 0,
                                                                connectText.get(), 0, conn.out()) != S_OK ||
@@ -178,22 +213,18 @@ ReadResult readThroughEngine(const std::string& connect, const std::string& sql,
     } closer{conn.get()};
 
     // The resultset keeps the statement text by reference: it lives until the resultset is gone.
-    rt::ole::Bstr sqlText(sql);
+    rt::ole::Bstr sqlText;
     Ref rs;
-    if (slots<NovaConnectionSlots>(conn.get())
-                ->OpenResultset(conn.get(), sqlText.get(), number(0), number(1), none(), rs.out()) != S_OK ||
-        !rs) {
-        r.error = newestError(engine.get(), "Abfrage fehlgeschlagen");
-        return r;
-    }
-
-    std::vector<int16_t> types;
-    {
+    auto open = [&](const std::string& text) {
+        sqlText = rt::ole::Bstr(text);
+        return slots<NovaConnectionSlots>(conn.get())
+                       ->OpenResultset(conn.get(), sqlText.get(), number(0), number(1), none(), rs.out()) == S_OK &&
+               rs;
+    };
+    // The names and kinds of the columns of the open resultset.
+    auto describe = [&](ColumnStore& names) {
         Ref cols;
-        if (slots<NovaResultsetSlots>(rs.get())->Columns(rs.get(), cols.out()) != S_OK || !cols) {
-            r.error = newestError(engine.get(), "Spalten nicht lesbar");
-            return r;
-        }
+        if (slots<NovaResultsetSlots>(rs.get())->Columns(rs.get(), cols.out()) != S_OK || !cols) return false;
         int32_t n = 0;
         slots<NovaColumnsSlots>(cols.get())->Count(cols.get(), &n);
         for (int32_t i = 0; i < n; ++i) {
@@ -204,12 +235,61 @@ ReadResult readThroughEngine(const std::string& connect, const std::string& sql,
             int16_t type = 0;
             slots<NovaColumnSlots>(col.get())->Name(col.get(), name.out());
             slots<NovaColumnSlots>(col.get())->Type(col.get(), &type);
-            store.addColumn(name.utf8(), numericType(type));
-            types.push_back(type);
+            names.addColumn(name.utf8(), numericType(type));
+        }
+        return true;
+    };
+
+    // Only the columns asked for, when the server takes the statement as a table of its own: the
+    // driver then makes no value that nobody reads. Their names come from the statement run
+    // without rows; where any step is refused, the statement runs as it is.
+    bool opened = false;
+    std::vector<std::string> passedOver;
+    if (options.wanted && open("SELECT * FROM (" + statementBody(sql) + "\n) AS voq_source WHERE 1 = 0")) {
+        ColumnStore names;
+        const bool described = describe(names);
+        rs.reset();
+        if (described) {
+            const std::vector<bool> wanted = options.wanted(names);
+            std::vector<std::string> columns;
+            for (size_t i = 0; i < names.columns().size(); ++i)
+                (i < wanted.size() && wanted[i] ? columns : passedOver).push_back(names.column(i).name);
+            const std::string narrowed = passedOver.empty() ? std::string() : narrowedStatement(sql, columns);
+            opened = !narrowed.empty() && open(narrowed);
+        }
+    }
+    if (!opened) {
+        passedOver.clear();
+        newestError(engine.get(), "");  // what the attempts left
+        if (!open(sql)) {
+            r.error = newestError(engine.get(), "Abfrage fehlgeschlagen");
+            return r;
         }
     }
 
-    const size_t ncol = types.size();
+    // Per result column: its column in the store, or -1 when it is not read.
+    std::vector<int> target;
+    {
+        ColumnStore names;
+        if (!describe(names)) {
+            r.error = newestError(engine.get(), "Spalten nicht lesbar");
+            return r;
+        }
+        std::vector<bool> wanted = options.wanted ? options.wanted(names) : std::vector<bool>();
+        for (size_t i = 0; i < names.columns().size(); ++i) {
+            const Column& c = names.column(i);
+            if (!options.wanted || (i < wanted.size() && wanted[i])) {
+                target.push_back(int(store.addColumn(c.name, c.numeric)));
+            } else {
+                target.push_back(-1);
+                store.addUnreadColumn(c.name);
+            }
+        }
+        for (std::string& name : passedOver) store.addUnreadColumn(std::move(name));
+    }
+
+    const size_t ncol = target.size();
+    std::string text;  // one buffer for every text cell
     for (;;) {
         VARIANT out;
         rtVariantInit(&out);
@@ -221,8 +301,10 @@ ReadResult readThroughEngine(const std::string& connect, const std::string& sql,
             SAFEARRAY* psa = out.parray;
             auto* cells = static_cast<VARIANT*>(psa->pvData);
             size_t have = psa->rgsabound[1].cElements;
-            for (size_t c = 0; c < ncol; ++c) {
-                const VARIANT* v = c < have ? &cells[c] : nullptr;
+            for (size_t i = 0; i < ncol; ++i) {
+                if (target[i] < 0) continue;
+                const size_t c = size_t(target[i]);
+                const VARIANT* v = i < have ? &cells[i] : nullptr;
                 if (!v || v->vt == VT_NULL || v->vt == VT_EMPTY) {
                     store.appendNull(c);
                     continue;
@@ -237,7 +319,10 @@ ReadResult readThroughEngine(const std::string& connect, const std::string& sql,
                     }
                 };
                 switch (v->vt) {
-                case VT_BSTR: store.appendText(c, rt::ole::bstrToUtf8(v->bstrVal)); break;
+                case VT_BSTR:
+                    rt::ole::utf16ToUtf8(rt::ole::bstrView(v->bstrVal), text);
+                    store.appendText(c, text);
+                    break;
                 case VT_I2: addNumber(v->iVal); break;
                 case VT_I4: addNumber(v->lVal); break;
                 case VT_UI1: addNumber(v->bVal); break;
@@ -247,9 +332,11 @@ ReadResult readThroughEngine(const std::string& connect, const std::string& sql,
                 }
             }
             store.finishRow();
+            if (options.progress && store.rowCount() % kProgressRows == 0) options.progress(store.rowCount());
         }
         rtVariantClear(&out);
     }
+    if (options.progress) options.progress(store.rowCount());
     // The end of the data adds no error; anything in the collection now is a failed fetch.
     std::string fetchError = newestError(engine.get(), "");
     if (!fetchError.empty()) {

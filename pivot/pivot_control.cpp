@@ -1,9 +1,11 @@
 #include "pivot/pivot_control.h"
 
 #include <algorithm>
+#include <malloc.h>
 
 #include "pivot/excel_export.h"
 #include "pivot/layout_file.h"
+#include "pivot/load_progress.h"
 #include "pivot/nova_source.h"
 #include "pivot/number_format.h"
 #include "pivot/print_report.h"
@@ -81,7 +83,34 @@ bool validOleColor(int64_t v) {
     return (u & 0xFF000000u) == 0;
 }
 
+namespace {
+
+// Memory the control's data took goes back to the system when it is freed: the allocator
+// would otherwise keep it for the process, a large cube's worth after every viewer closed.
+void releaseFreedMemory() { malloc_trim(0); }
+
+// The result columns the fields read: a column a field names, or a computed field's operands.
+std::vector<bool> namedColumns(const std::vector<FieldDef>& fields, const ColumnStore& names) {
+    std::vector<bool> wanted(names.columns().size(), false);
+    for (const FieldDef& f : fields) {
+        const int c = names.find(f.name);
+        if (c >= 0) {
+            wanted[size_t(c)] = true;
+        } else if (f.name.find_first_of("+-*/") != std::string::npos) {
+            for (int operand : Expression::parse(f.name, names).columns)
+                if (operand >= 0) wanted[size_t(operand)] = true;
+        }
+    }
+    return wanted;
+}
+
+}  // namespace
+
 struct PivotControl::State {
+    // Destroyed last, after the data.
+    struct ReleaseOnExit {
+        ~ReleaseOnExit() { releaseFreedMemory(); }
+    } releaseOnExit;
     std::mutex mutex;
     bool autoRefresh = true;
     std::string connect, recordSource;
@@ -144,6 +173,50 @@ void change(PivotControl::State& s, F&& f, bool notify = true) {
             for (auto& [id, l] : s.listeners) call.push_back(l);
     }
     for (auto& l : call) l();
+}
+
+// Whether a field needs a column of the record source that the last read passed over.
+bool needsUnread(const FieldDef& f, const ColumnStore& store) {
+    if (store.unreadColumns().empty() || store.find(f.name) >= 0) return false;
+    ColumnStore unread;
+    for (const std::string& name : store.unreadColumns()) unread.addColumn(name, false);
+    const std::vector<bool> wanted = namedColumns({f}, unread);
+    return std::find(wanted.begin(), wanted.end(), true) != wanted.end();
+}
+
+// Reads the record source into a new store: only the columns the fields read (all of them
+// while there is no field), the rows read so far shown while it takes.
+void readData(PivotControl::State& s) {
+    std::string connect, sql;
+    std::vector<FieldDef> fields;
+    {
+        std::lock_guard lock(s.mutex);
+        connect = s.connect;
+        sql = s.recordSource;
+        fields = s.fields;
+    }
+    if (rt::trimBlanks(sql).empty()) throw AutomationError("RefreshData: keine Datenquelle (GNRecordSource)", kFail);
+    // Read outside the lock: the view keeps showing the old data meanwhile.
+    auto store = std::make_shared<ColumnStore>();
+    ReadResult r;
+    {
+        LoadProgress progress;
+        ReadOptions options;
+        if (!fields.empty())
+            options.wanted = [&fields](const ColumnStore& names) { return namedColumns(fields, names); };
+        options.progress = [&progress](size_t rows) { progress.rows(rows); };
+        r = readThroughEngine(connect, sql, *store, options);
+    }
+    if (!r.ok) throw AutomationError(r.error, kFail);
+    change(s, [&] {
+        s.store = store;
+        s.pivot.setData(store);
+    });
+    store.reset();
+    releaseFreedMemory();  // the data read before
+    std::lock_guard lock(s.mutex);
+    s.current();
+    if (s.tooLarge) throw AutomationError("RefreshData: die Tabelle ist für den Speicher zu groß", kFail);
 }
 
 FontSpec* fontOf(Look& look, std::string_view name) {
@@ -321,14 +394,18 @@ private:
         std::string caption = args.size() > 1 ? args[1].toText() : name;
         int orientation = args.size() > 2 && !args[2].isEmpty() ? int(ranged(args[2], 0, 4, "Fields.Add")) : Hidden;
         int index = 0;
+        bool reread = false;
         change(*s_, [&] {
             FieldDef f;
             f.name = name;
             f.caption = caption;
+            reread = s_->autoRefresh && needsUnread(f, *s_->store);
             s_->fields.push_back(f);
             index = int(s_->fields.size()) - 1;
             s_->place(s_->fields.back(), orientation, -1);
         });
+        // A field added after the data was read may name a column that was passed over.
+        if (reread) readData(*s_);
         return std::shared_ptr<rt::AutomationObject>(std::make_shared<FieldObject>(s_, index));
     }
     std::shared_ptr<PivotControl::State> s_;
@@ -624,26 +701,7 @@ void PivotControl::setFieldProperties(int field, const FieldDef& v) {
     });
 }
 
-void PivotControl::refreshData() {
-    std::string connect, sql;
-    {
-        std::lock_guard lock(s_->mutex);
-        connect = s_->connect;
-        sql = s_->recordSource;
-    }
-    if (rt::trimBlanks(sql).empty()) throw AutomationError("RefreshData: keine Datenquelle (GNRecordSource)", kFail);
-    // Read outside the lock: the view keeps showing the old data meanwhile.
-    auto store = std::make_shared<ColumnStore>();
-    ReadResult r = readThroughEngine(connect, sql, *store);
-    if (!r.ok) throw AutomationError(r.error, kFail);
-    change(*s_, [&] {
-        s_->store = store;
-        s_->pivot.setData(store);
-    });
-    std::lock_guard lock(s_->mutex);
-    s_->current();
-    if (s_->tooLarge) throw AutomationError("RefreshData: die Tabelle ist für den Speicher zu groß", kFail);
-}
+void PivotControl::refreshData() { readData(*s_); }
 
 void PivotControl::saveLayout(const std::string& file) {
     Layout l;

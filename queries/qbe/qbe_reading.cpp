@@ -57,7 +57,9 @@ bool QBESourceRun::read(const std::string& procedure, const std::string& title, 
     p.add(Bar, rt::ControlKind::Progress).setPosition(15, 8, 120, 12).setRange(0, 100).setValue("0");
     p.add(Text, rt::ControlKind::String).setPosition(0, 26, 150, 10).setText("");
     p.add(Cancel, rt::ControlKind::Button).setPosition(55, 40, 40, 12).setText("Cancel");
-    p.setTimer(10);
+    // The timer paces the reading: its events follow each other as fast as the loop takes them,
+    // each batch posting the next, with the user's input (Cancel) taken in between.
+    p.setTimer(1);
     int rc = view_->open();
     if (rc != 0) {
         WindowErrorManager().throwFile(rc, file_->label());
@@ -92,7 +94,10 @@ bool QBESourceRun::read(const std::string& procedure, const std::string& title, 
                     p[Text].setText(rt::formatPicture(now, "@n3") + "% Completed");
                 }
             }
-            if (done) p.post(rt::Event::CloseWindow);
+            if (done)
+                p.post(rt::Event::CloseWindow);
+            else
+                p.post(rt::Event::Timer);
         } else if (e.event == rt::Event::Accepted && e.control == Cancel) {
             done = true;
             completed = false;

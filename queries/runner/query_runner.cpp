@@ -31,6 +31,8 @@ constexpr std::size_t kStatementChars = 10000;
 constexpr std::size_t kParameterChars = 60;
 constexpr int kCharUnits = 5;  // dialog units per character of the list
 constexpr int kPrintLandscape = 420;
+// Rows the server hands over at a time; the list shows what has come after the first of them.
+constexpr rt::Long kFetchBlock = 300;
 // Sorts the rows by one column's text, stably.
 void sortRows(QueryResultQueue& rows, int column, bool descending) {
     const ResultColumnMember member = kResultColumnMembers.at(column - 1);
@@ -255,6 +257,12 @@ void QueryRunner::fillResult() {
             resultColumn(row, c) = value;
         }
         row.RECORDID = ++number;
+        // The first rows are seen while the rest are read; sorted once all are there.
+        if (number == kFetchBlock) {
+            listColumns();
+            publishRows();
+            window_.flush();
+        }
     }
 }
 

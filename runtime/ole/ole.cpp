@@ -104,33 +104,41 @@ std::u16string utf8ToUtf16(std::string_view utf8) {
     return out;
 }
 
-std::string utf16ToUtf8(std::u16string_view s) {
-    std::string out;
-    out.reserve(s.size());
-    for (size_t i = 0; i < s.size(); ++i) {
-        uint32_t cp = s[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (s[i + 1] - 0xDC00);
-            ++i;
+void utf16ToUtf8(std::u16string_view s, std::string& out) {
+    // A unit takes at most three bytes, a surrogate pair four for its two.
+    out.resize(s.size() * 3);
+    char* o = out.data();
+    const char16_t* p = s.data();
+    const char16_t* const e = p + s.size();
+    while (p != e) {
+        while (p != e && *p < 0x80) *o++ = char(*p++);
+        if (p == e) break;
+        uint32_t cp = *p++;
+        if (cp >= 0xD800 && cp <= 0xDBFF && p != e && *p >= 0xDC00 && *p <= 0xDFFF) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (uint32_t(*p++) - 0xDC00);
         } else if (cp >= 0xD800 && cp <= 0xDFFF) {
             cp = 0xFFFD;
         }
-        if (cp < 0x80) {
-            out += char(cp);
-        } else if (cp < 0x800) {
-            out += char(0xC0 | (cp >> 6));
-            out += char(0x80 | (cp & 0x3F));
+        if (cp < 0x800) {
+            *o++ = char(0xC0 | (cp >> 6));
+            *o++ = char(0x80 | (cp & 0x3F));
         } else if (cp < 0x10000) {
-            out += char(0xE0 | (cp >> 12));
-            out += char(0x80 | ((cp >> 6) & 0x3F));
-            out += char(0x80 | (cp & 0x3F));
+            *o++ = char(0xE0 | (cp >> 12));
+            *o++ = char(0x80 | ((cp >> 6) & 0x3F));
+            *o++ = char(0x80 | (cp & 0x3F));
         } else {
-            out += char(0xF0 | (cp >> 18));
-            out += char(0x80 | ((cp >> 12) & 0x3F));
-            out += char(0x80 | ((cp >> 6) & 0x3F));
-            out += char(0x80 | (cp & 0x3F));
+            *o++ = char(0xF0 | (cp >> 18));
+            *o++ = char(0x80 | ((cp >> 12) & 0x3F));
+            *o++ = char(0x80 | ((cp >> 6) & 0x3F));
+            *o++ = char(0x80 | (cp & 0x3F));
         }
     }
+    out.resize(size_t(o - out.data()));
+}
+
+std::string utf16ToUtf8(std::u16string_view s) {
+    std::string out;
+    utf16ToUtf8(s, out);
     return out;
 }
 

@@ -18,6 +18,8 @@ bool sameGuid(const GUID& a, const GUID& b);
 // bytes become U+FFFD; a sequence cut off at the end of the input is dropped.
 std::u16string utf8ToUtf16(std::string_view utf8);
 std::string utf16ToUtf8(std::u16string_view utf16);
+// The same into `out` (replaced), whose room is kept for the next text.
+void utf16ToUtf8(std::u16string_view utf16, std::string& out);
 
 // A new BSTR from UTF-8, converted in one pass; NULL only when out of memory.
 BSTR bstrFromUtf8(std::string_view utf8);

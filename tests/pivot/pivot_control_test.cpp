@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "pivot/load_progress.h"
 #include "tests/pivot/pivot_fixture.h"
 
 using namespace pivottest;
@@ -335,4 +336,70 @@ TEST_F(PivotControlTest, FieldsFindTheirColumnsCaseBlindUnqualifiedAndCut) {
     EXPECT_EQ(t->columnHeading(col, 1), "Lang");
     EXPECT_NEAR(*t->value(total, col), 1489.24, 1e-9);
     EXPECT_NEAR(*t->value(total, col + 1), 1489.24, 1e-9);
+}
+
+// The driver makes no value of a column that no field reads: such columns are passed over, and
+// read when a field added later names one.
+TEST_F(PivotControlTest, OnlyTheColumnsTheFieldsNameAreRead) {
+    auto& c = *control_;
+    auto names = [](const pivot::ColumnStore& s) {
+        std::vector<std::string> n;
+        for (const auto& col : s.columns()) n.push_back(col.name);
+        return n;
+    };
+    EXPECT_EQ(names(*control_->data()), (std::vector<std::string>{"Region", "Jahr", "Umsatz"}));
+    EXPECT_EQ(control_->data()->unreadColumns(), (std::vector<std::string>{"Gruppe", "Kanal", "EK"}));
+    EXPECT_EQ(control_->data()->rowCount(), sales().size());
+
+    rt::automationCall(c, "Fields.Add", {"ek", "EK", 3});
+    EXPECT_EQ(names(*control_->data()), (std::vector<std::string>{"Region", "Jahr", "Umsatz", "EK"}));
+    auto t = control_->table();
+    EXPECT_NEAR(*t->value(t->lineCount() - 1, t->columnCount() - 1), 785, 1e-9);
+
+    // A field naming no column shows its rows as empty, never the name as a value.
+    rt::automationCall(c, "Fields.Add", {"Fehlt", "Fehlt", 4});
+    auto items = control_->items(4);
+    ASSERT_EQ(items->items.size(), 1u);
+    EXPECT_TRUE(items->items[0].null);
+}
+
+// A statement the server does not take as a table of its own runs as it is.
+TEST_F(PivotControlTest, AStatementThatCannotBeNarrowedIsReadWhole) {
+    auto fresh = newControl();
+    rt::automationSet(*fresh, "GNConnect", rt::automationGet(*control_, "GNConnect").toText());
+    rt::automationSet(*fresh, "GNRecordSource", "PRAGMA table_info(Verkauf);");
+    rt::automationCall(*fresh, "Fields.Add", {"name", "Spalte", 2});
+    rt::automationCall(*fresh, "RefreshData");
+    EXPECT_EQ(fresh->data()->rowCount(), 6u);
+    EXPECT_EQ(fresh->data()->columns().size(), 1u);
+    EXPECT_EQ(fresh->table()->lineCount(), 7u);  // six columns and the total
+}
+
+TEST(NarrowedStatement, NamesQuotedAroundTheStatementWithoutItsEnd) {
+    struct Case {
+        std::string sql;
+        std::vector<std::string> columns;
+        std::string expected;
+    } cases[] = {
+        {"SELECT * FROM v ; \n", {"a", "Straße"}, "SELECT \"a\", \"Straße\" FROM (SELECT * FROM v\n) AS voq_source"},
+        {"SELECT 1", {"x\"y"}, "SELECT \"x\"\"y\" FROM (SELECT 1\n) AS voq_source"},
+        {"SELECT 1", {"A.k"}, ""},
+        {"SELECT 1", {}, ""},
+        {" ; ", {"a"}, ""},
+    };
+    for (const auto& k : cases) EXPECT_EQ(pivot::narrowedStatement(k.sql, k.columns), k.expected) << k.sql;
+}
+
+TEST(LoadProgress, RowsReadAreCountedInGroupsOfThree) {
+    EXPECT_EQ(pivot::LoadProgress::text(0), "0 Zeilen gelesen");
+    EXPECT_EQ(pivot::LoadProgress::text(999), "999 Zeilen gelesen");
+    EXPECT_EQ(pivot::LoadProgress::text(1234567), "1.234.567 Zeilen gelesen");
+}
+
+TEST(StreamingConnect, TheDriversThatHoldResultsAreAskedToStream) {
+    EXPECT_EQ(pivot::streamingConnect("DRIVER=SQLite3;Database=x"), "DRIVER=SQLite3;Database=x;StepAPI=1");
+    EXPECT_EQ(pivot::streamingConnect("DRIVER=SQLite3;Database=x;StepAPI=0"), "DRIVER=SQLite3;Database=x;StepAPI=0");
+    EXPECT_EQ(pivot::streamingConnect("DRIVER=PostgreSQL Unicode;SERVER=h"),
+              "DRIVER=PostgreSQL Unicode;SERVER=h;UseDeclareFetch=1;Fetch=1000");
+    EXPECT_EQ(pivot::streamingConnect("DRIVER=SQL Server;SERVER=h"), "DRIVER=SQL Server;SERVER=h");
 }

@@ -294,6 +294,34 @@ TEST_P(QueryTest, AReadErrorWhileFillingIsReportedAndShowsNoRows) {
     closeRunner(w, t);
 }
 
+// The list shows the first block of rows while the server is still making the others (a server
+// cursor handing 300 rows a time, the next block held up for a while).
+TEST_P(QueryTest, TheFirstBlockOfRowsShowsWhileTheRestAreRead) {
+    if (!pg()) GTEST_SKIP() << "needs a server that can hold up a result in its middle";
+    GLO.ConnectString = connect_ + ";UseDeclareFetch=1;Fetch=300";
+    rt::Long id =
+        addCube({.bigQuery = "SELECT #FELDLISTE# FROM generate_series(1, 600) AS g(x) WHERE CASE WHEN x = 301 "
+                             "THEN (SELECT x > 0 FROM pg_sleep(3)) ELSE true END",
+                 .fields = {{"CAST(x AS VARCHAR(5))", "x"}}});
+    int t = startRunner(id);
+    // Found as soon as it shows, not once it waits for input.
+    const rt::WindowId w = display.waitForWindow(
+        [](const rt::HeadlessDisplay::Shown& s) { return s.window.procedure == "RunQuery"; }, std::chrono::seconds(10));
+    ASSERT_NE(w, 0u);
+    auto waitRows = [&](std::size_t n, std::chrono::milliseconds within) {
+        const auto until = std::chrono::steady_clock::now() + within;
+        while (user.rowCount(w, RUNQUERY_LIST) < n && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        return user.rowCount(w, RUNQUERY_LIST);
+    };
+    EXPECT_EQ(waitRows(300, std::chrono::milliseconds(2500)), 300u);
+    EXPECT_EQ(waitRows(600, std::chrono::seconds(20)), 600u);
+    waitRunner();
+    // Sorted as text once all are there.
+    EXPECT_EQ(listRows(w, 1).at(1).at(0), "10");
+    closeRunner(w, t);
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, QueryTest, ::testing::Values("sqlite", "pg"), engineName);
 
 }  // namespace

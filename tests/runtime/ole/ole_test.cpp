@@ -63,6 +63,21 @@ TEST(Bstr, BadUtf8BecomesReplacementAndACutSequenceIsDropped) {
     EXPECT_EQ(utf8ToUtf16("\xC0\x80"), u"\uFFFD");  // overlong
 }
 
+TEST(Bstr, Utf16IntoOneBufferReplacesItsTextEachTime) {
+    std::string out;
+    utf16ToUtf8(u"Stra\u00dfe 12 in K\u00f6ln \U0001F600", out);
+    EXPECT_EQ(out, "Straße 12 in Köln \xF0\x9F\x98\x80");
+    utf16ToUtf8(u"ab", out);
+    EXPECT_EQ(out, "ab");
+    const char16_t lone[] = {u'a', char16_t(0xD800), u'b'};
+    utf16ToUtf8(std::u16string_view(lone, 3), out);
+    EXPECT_EQ(out,
+              "a\xEF\xBF\xBD"
+              "b");
+    utf16ToUtf8(u"", out);
+    EXPECT_EQ(out, "");
+}
+
 TEST(Bstr, AppendMakesANewStringAndIndexOfCountsCharacters) {
     BSTR s = nullptr;
     ASSERT_TRUE(bstrAppend(&s, u"Tabelle"));
