@@ -50,6 +50,10 @@ public:
     // The bundle of a source key (one per distinct source and way of counting), its needs widened.
     int bundle(const std::string& key, Source src, uint8_t need);
     void finish();  // lays out the slots
+    // Once the cells are made: the sources let go (a computed field's values among them).
+    void dropSources() {
+        for (Bundle& b : bundles_) b.src = Source{};
+    }
     // The same layout reading its sources elsewhere (one per bundle, in order).
     CellLayout withSources(std::vector<Source> sources) const {
         CellLayout c = *this;

@@ -352,6 +352,7 @@ std::shared_ptr<const PivotTable> Pivot::compute(const std::vector<FieldDef>& fi
     buildAxis(t->rows_, fields, rowDims, leaves.rows);
     buildAxis(t->cols_, fields, colDims, leaves.cols);
     t->cells_ = buildCells(t->rows_, t->cols_, leaves, layout, par_);
+    layout.dropSources();
     return t;
 }
 
