@@ -20,12 +20,13 @@ struct Source {
     const uint32_t* code = nullptr;
     const double* dictNum = nullptr;
     std::shared_ptr<const std::vector<double>> values;
+    const double* vals = nullptr;  // values->data()
     double at(size_t r) const {
         switch (kind) {
         case Number: return num[r];
         case Text: return dictNum[code[r]];
         case Present: return code[r] ? 1.0 : kNull;  // a count of text: whether there is one
-        case Values: return (*values)[r];
+        case Values: return vals[r];
         default: return kNull;
         }
     }

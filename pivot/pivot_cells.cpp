@@ -102,16 +102,19 @@ AxisLeaves axisLeaves(const std::vector<const Dimension*>& dims, const Grouping&
     out.depth = dims.size();
     unsigned parts = par.partsFor(g.rows);
     leafOf.assign(g.rows, 0);
-    std::atomic<bool> any{false};
-    inParts(g.rows, parts, [&](unsigned, size_t b, size_t e) {
-        bool some = false;
-        for (size_t r = b; r < e; ++r)
-            if (included(g, r))
-                some = true;
-            else
-                leafOf[r] = kOut;
-        if (some) any = true;
-    });
+    std::atomic<bool> any{g.rows > 0};
+    if (g.include && !g.include->empty()) {
+        any = false;
+        inParts(g.rows, parts, [&](unsigned, size_t b, size_t e) {
+            bool some = false;
+            for (size_t r = b; r < e; ++r)
+                if ((*g.include)[r])
+                    some = true;
+                else
+                    leafOf[r] = kOut;
+            if (some) any = true;
+        });
+    }
     if (!any) return out;
     size_t count = 1, done = 0;
     std::vector<uint32_t> paths;
@@ -275,6 +278,7 @@ Gathered sortedRows(const Grouping& g, const CellLayout& layout, const Parallel&
         Source s;
         s.kind = Source::Values;
         s.values = out.sortedValues.back();
+        s.vals = s.values->data();
         sources.push_back(std::move(s));
     }
     inParts(g.rows, parts, [&](unsigned p, size_t b, size_t e) {

@@ -335,6 +335,7 @@ std::shared_ptr<const PivotTable> Pivot::compute(const std::vector<FieldDef>& fi
             Source s;
             s.kind = Source::Values;
             s.values = computedValues(b.expr, store, par_);
+            s.vals = s.values->data();
             bundle = layout.bundle("e" + f.name, std::move(s), needOf(f.aggregate));
         }
         t->fieldBundle_.push_back(bundle);
