@@ -20,12 +20,13 @@ struct Source {
     const uint32_t* code = nullptr;
     const double* dictNum = nullptr;
     std::shared_ptr<const std::vector<double>> values;
+    const double* vals = nullptr;  // values->data()
     double at(size_t r) const {
         switch (kind) {
         case Number: return num[r];
         case Text: return dictNum[code[r]];
         case Present: return code[r] ? 1.0 : kNull;  // a count of text: whether there is one
-        case Values: return (*values)[r];
+        case Values: return vals[r];
         default: return kNull;
         }
     }
@@ -50,6 +51,10 @@ public:
     // The bundle of a source key (one per distinct source and way of counting), its needs widened.
     int bundle(const std::string& key, Source src, uint8_t need);
     void finish();  // lays out the slots
+    // Once the cells are made: the sources let go (a computed field's values among them).
+    void dropSources() {
+        for (Bundle& b : bundles_) b.src = Source{};
+    }
     // The same layout reading its sources elsewhere (one per bundle, in order).
     CellLayout withSources(std::vector<Source> sources) const {
         CellLayout c = *this;

@@ -102,16 +102,19 @@ AxisLeaves axisLeaves(const std::vector<const Dimension*>& dims, const Grouping&
     out.depth = dims.size();
     unsigned parts = par.partsFor(g.rows);
     leafOf.assign(g.rows, 0);
-    std::atomic<bool> any{false};
-    inParts(g.rows, parts, [&](unsigned, size_t b, size_t e) {
-        bool some = false;
-        for (size_t r = b; r < e; ++r)
-            if (included(g, r))
-                some = true;
-            else
-                leafOf[r] = kOut;
-        if (some) any = true;
-    });
+    std::atomic<bool> any{g.rows > 0};
+    if (g.include && !g.include->empty()) {
+        any = false;
+        inParts(g.rows, parts, [&](unsigned, size_t b, size_t e) {
+            bool some = false;
+            for (size_t r = b; r < e; ++r)
+                if ((*g.include)[r])
+                    some = true;
+                else
+                    leafOf[r] = kOut;
+            if (some) any = true;
+        });
+    }
     if (!any) return out;
     size_t count = 1, done = 0;
     std::vector<uint32_t> paths;
@@ -131,20 +134,33 @@ AxisLeaves axisLeaves(const std::vector<const Dimension*>& dims, const Grouping&
         auto keyOf = [&](size_t r) { return leafOf[r] * span + rx.key(r); };
         std::vector<uint64_t> used;  // the keys rows fall in, ascending
         if (space <= kTable) {
-            std::vector<uint32_t> table(space, 0);
+            // One bit per combination, and the count of those set before each word: the leaf of
+            // a key is the number of keys set below it. Small enough to stay in the caches.
+            const size_t words = size_t((space + 63) / 64);
+            std::vector<uint64_t> bits(words, 0);
             inParts(g.rows, parts, [&](unsigned, size_t b, size_t e) {
-                for (size_t r = b; r < e; ++r)
-                    if (leafOf[r] != kOut)
-                        std::atomic_ref<uint32_t>(table[keyOf(r)]).store(1, std::memory_order_relaxed);
-            });
-            for (uint64_t k = 0; k < space; ++k)
-                if (table[k]) {
-                    used.push_back(k);
-                    table[k] = uint32_t(used.size() - 1);
+                for (size_t r = b; r < e; ++r) {
+                    if (leafOf[r] == kOut) continue;
+                    uint64_t k = keyOf(r), m = uint64_t(1) << (k & 63);
+                    std::atomic_ref<uint64_t> w(bits[k >> 6]);
+                    if (!(w.load(std::memory_order_relaxed) & m)) w.fetch_or(m, std::memory_order_relaxed);
                 }
+            });
+            std::vector<uint32_t> before(words);
+            uint32_t set = 0;
+            for (size_t w = 0; w < words; ++w) {
+                before[w] = set;
+                for (uint64_t x = bits[w]; x; x &= x - 1)
+                    used.push_back(uint64_t(w) * 64 + uint64_t(__builtin_ctzll(x)));
+                set += uint32_t(__builtin_popcountll(bits[w]));
+            }
             inParts(g.rows, parts, [&](unsigned, size_t b, size_t e) {
-                for (size_t r = b; r < e; ++r)
-                    if (leafOf[r] != kOut) leafOf[r] = table[keyOf(r)];
+                for (size_t r = b; r < e; ++r) {
+                    if (leafOf[r] == kOut) continue;
+                    uint64_t k = keyOf(r);
+                    leafOf[r] =
+                        before[k >> 6] + uint32_t(__builtin_popcountll(bits[k >> 6] & ((uint64_t(1) << (k & 63)) - 1)));
+                }
             });
         } else {
             std::vector<std::vector<uint64_t>> keys(parts);
@@ -275,6 +291,7 @@ Gathered sortedRows(const Grouping& g, const CellLayout& layout, const Parallel&
         Source s;
         s.kind = Source::Values;
         s.values = out.sortedValues.back();
+        s.vals = s.values->data();
         sources.push_back(std::move(s));
     }
     inParts(g.rows, parts, [&](unsigned p, size_t b, size_t e) {

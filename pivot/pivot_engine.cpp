@@ -349,6 +349,7 @@ std::shared_ptr<const PivotTable> Pivot::compute(const std::vector<FieldDef>& fi
             Source s;
             s.kind = Source::Values;
             s.values = computedValues(b.expr, store, par_);
+            s.vals = s.values->data();
             bundle = layout.bundle("e" + f.name, std::move(s), needOf(f.aggregate));
         }
         t->fieldBundle_.push_back(bundle);
@@ -366,6 +367,7 @@ std::shared_ptr<const PivotTable> Pivot::compute(const std::vector<FieldDef>& fi
     buildAxis(t->rows_, fields, rowDims, leaves.rows);
     buildAxis(t->cols_, fields, colDims, leaves.cols);
     t->cells_ = buildCells(t->rows_, t->cols_, leaves, layout, par_);
+    layout.dropSources();
     return t;
 }
 

@@ -213,4 +213,24 @@ TEST_F(PivotViewTest, ValuesShowWholeOrMarksAndHeadingsElide) {
     EXPECT_TRUE(row.shown.endsWith(QChar(0x2026))) << row.shown.toStdString();
 }
 
+TEST_F(PivotViewTest, WithoutRowFieldsTheOneLineIsDrawnAsData) {
+    rt::automationSet(*control_, "Fields(0).Orientation", 0);
+    rt::automationSet(*control_, "Fields(1).Orientation", 0);
+    pivot::qt::PivotView view(control_);
+    view.resize(900, 300);
+    view.show();
+    QApplication::processEvents();
+    ASSERT_EQ(control_->table()->lineCount(), 1u);
+    auto* grid = view.grid();
+    QImage picture = grid->viewport()->grab().toImage();
+    picture.save(QString::fromStdString(std::string(PIVOT_PICTURES) + "/pivot_view_no_rows.png"));
+    // The first value cell and the line's heading: the colours of data, not of totals.
+    QColor totals = picture.pixelColor(grid->headingWidth() + 3 * control_->colWidth(1) - 4, grid->headingHeight() + 3);
+    QColor value = picture.pixelColor(grid->headingWidth() + 4, grid->headingHeight() + 3);
+    QColor heading = picture.pixelColor(4, grid->headingHeight() + 3);
+    EXPECT_EQ(value, QApplication::palette().color(QPalette::Base));
+    EXPECT_NE(heading, totals);
+    EXPECT_NE(value, totals);
+}
+
 }  // namespace
