@@ -214,7 +214,7 @@ void PivotGrid::paintEvent(QPaintEvent*) {
         int y = hh + int(line) * rowHeight_ - sy;
         const auto& l = rows.lines[line];
         int lineLevel = l.kind == LineKind::Total ? 0 : rows.nodes[size_t(l.node)].level;
-        bool total = PivotTable::isTotal(l.kind);
+        bool total = t.isTotalLine(line);
         QRect r(0, y, hw, rowHeight_);
         p.fillRect(r, total ? totBack : headBack);
         p.setPen(grid);

@@ -41,11 +41,27 @@ void keepInMdiArea(QMdiSubWindow& sub) {
     if (to != sub.pos()) sub.move(to);
 }
 
+// A child no larger than the frame's area, and within it as far as it fits.
+void fitInMdiArea(QMdiSubWindow& sub) {
+    QMdiArea* area = sub.mdiArea();
+    if (!area || sub.isMaximized() || sub.isMinimized()) return;
+    const QRect room = area->viewport()->rect();
+    if (room.width() < 50 || room.height() < 50) return;  // not laid out yet
+    const QSize size = sub.size().boundedTo(room.size());
+    if (size != sub.size()) sub.resize(size);
+    keepInMdiArea(sub);
+}
+
 // The window around its client area. Qt gives a window no smaller than 200 x 100 pixels when
 // it adjusts its size; one of a fixed size (a small chooser) is exactly as large as its controls.
+// A frame keeps the size it is given: adjusting would cut it to two thirds of the screen.
 void fitToSize(QtWindow& w) {
+    if (w.props.frame) return;
     w.main->adjustSize();
-    if (w.sub) w.sub->adjustSize();
+    if (w.sub) {
+        w.sub->adjustSize();
+        fitInMdiArea(*w.sub);
+    }
     if (!w.props.resizable && !w.props.frame && !w.sub) w.main->resize(w.main->sizeHint());
 }
 
@@ -109,6 +125,13 @@ void QtDisplay::Core::open(const WindowSnapshot& snapshot) {
         w.canvas->setParent(w.main);
         w.canvas->hide();  // a frame's own controls stand on its toolbar
         connectFrame(w);
+    } else if (inFrame) {
+        // A child may be smaller than its controls (the frame's area, a tiling): then it scrolls.
+        auto* host = new CanvasHost;
+        host->setFrameShape(QFrame::NoFrame);
+        host->setWidgetResizable(true);
+        host->setWidget(w.canvas);
+        w.main->setCentralWidget(host);
     } else {
         w.main->setCentralWidget(w.canvas);
     }
@@ -188,7 +211,7 @@ void QtDisplay::Core::showWindow(QtWindow& w) {
         top->showMinimized();
     else
         top->show();
-    if (w.sub && props.x == 0 && props.y == 0 && !props.maximized && !props.minimized) keepInMdiArea(*w.sub);
+    if (w.sub && !props.maximized && !props.minimized) fitInMdiArea(*w.sub);
     w.shown = true;
     if (props.popup != PopupKind::None) return;  // the window below keeps the focus
     if (props.frame) {
@@ -280,6 +303,8 @@ void QtDisplay::Core::applyGeometry(QtWindow& w) {
     }
     w.canvas->wanted = size;
     w.canvas->updateGeometry();
+    // A scrolling host passes no change of its canvas on to the window's layout.
+    if (auto* host = qobject_cast<CanvasHost*>(w.main->centralWidget())) host->updateGeometry();
     w.sizeSent = QSize(w.units.toX(size.width()), w.units.toY(size.height()));
     if (!props.resizable && !props.frame) w.canvas->setFixedSize(size);
     if (w.shown && !echo && !managed) {
