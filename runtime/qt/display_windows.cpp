@@ -206,8 +206,6 @@ void QtDisplay::Core::showWindow(QtWindow& w) {
         top->move(std::max(0, area.center().x() - top->width() / 2),
                   std::max(0, area.center().y() - top->height() / 2));
     }
-    // Modal to its caller: the owner's chain takes no input, the program's other windows do.
-    if (props.modal) top->setWindowModality(Qt::WindowModal);
     if (!props.caption && !w.sub) top->setWindowFlag(Qt::FramelessWindowHint, true);
     if (props.maximized)
         top->showMaximized();

@@ -286,7 +286,7 @@ struct WindowProps {
     int minWidth = 0, minHeight = 0;
     bool frame = false;     // the application frame (MDI parent)
     bool mdiChild = false;  // child of the frame when a frame is open
-    bool modal = false;     // system-modal: no other window of the program takes input
+    bool modal = false;     // modal to its caller (as every window above another of its thread)
     bool resizable = true;
     bool caption = true;  // false: no title bar and no frame (a splash window)
     // A pop-up has no title bar or frame and stands over the program's windows, outside the

@@ -95,9 +95,6 @@ std::string inputRefusal(WindowId id) {
         return "window \"" + (t == r.windows.end() ? std::string("?") : t->second->props.title) +
                "\" of its thread is open above it";
     }
-    for (auto& [otherId, other] : r.windows)
-        if (otherId != id && other->open && other->modal)
-            return "the modal window \"" + other->props.title + "\" is open";
     return {};
 }
 
@@ -126,11 +123,9 @@ std::uint64_t sendInputSerial(WindowId id, const UserInput& input) {
                           input.event == Event::Restored;
     if (!geometry) {
         if (t.modalCalls > 0) return 0;
+        // A window above it on its thread (a form, a modal window) takes the input; the
+        // windows of other threads go on taking theirs.
         if (r.top(core.thread) != id) return 0;
-        // A system-modal window of another thread takes all input for itself.
-        for (auto& [otherId, other] : r.windows) {
-            if (otherId != id && other->open && other->modal) return 0;
-        }
     }
     if (input.event == Event::GainFocus) r.active = id;
     return r.push(core, QueuedEvent{input, true});

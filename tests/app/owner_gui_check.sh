@@ -4,8 +4,9 @@
 # opened from it are each transient for their caller's window (WM_TRANSIENT_FOR) and stay above it
 # after a click on the frame. Esc in a field button's menu of the viewer and in its filter dialog
 # closes only those; the program goes on and ends through "File" > "Exit". Screenshots (they stay
-# in the build tree): SCREENSHOT.png the viewer over the frame after the click, -login, -menu and
-# -filter beside it.
+# in the build tree): SCREENSHOT.png the viewer over the frame after the click, -login, -menu,
+# -filter and -query beside it. The viewer's "Eigenschaften", the cube form and the query list
+# opened from "CubeKopf" are checked the same way.
 # Usage: owner_gui_check.sh PROGRAM DEMO-SETUP SCREENSHOT.png
 set -euo pipefail
 
@@ -153,7 +154,38 @@ alive "at Esc in the filter dialog"
 [[ -n "$(visible "^Kunden je Ort/ ")" ]] || fail "the viewer closed at Esc in the filter dialog"
 echo "$CHECK: Esc in the filter dialog closes the dialog only"
 
+# "Properties": the viewer's "Eigenschaften" is the viewer's.
+clickIn "$viewer" 367 16
+props=""
+waitFor 'the properties' 'props="$(visible "^Eigenschaften$" | head -n1)"; [[ -n "$props" ]]'
+sleep 1
+clickFrame
+ownedAndAbove "$props" "\"Eigenschaften\"" "$viewer" "the viewer"
+closeByManager "$props" "^Eigenschaften$"
 closeByManager "$viewer" "^Kunden je Ort/ "
+
+# "&Change": the cube form is the list's.
+takeKeyboard "$kopf" '"CubeKopf"'
+xdo key --clearmodifiers alt+c
+form=""
+waitFor 'the cube form' 'form="$(visible "^Datensatz bearbeiten$" | head -n1)"; [[ -n "$form" ]]'
+sleep 1
+clickFrame
+ownedAndAbove "$form" "the cube form" "$kopf" "\"CubeKopf\""
+closeByManager "$form" "^Datensatz bearbeiten$"
+
+# "Anzeigen" on the cube with a query ("Umsatzliste", the fourth row): its list opens in front of
+# "CubeKopf", not in the frame behind it.
+clickIn "$kopf" $((kw * 280 / 1000)) $((kh * 236 / 1000))
+sleep 0.5
+clickIn "$kopf" $((kw * 918 / 1000)) $((kh * 300 / 1000))
+query=""
+waitFor 'the query list' 'query="$(visible "^Query => " | head -n1)"; [[ -n "$query" ]]'
+sleep 2
+clickFrame
+ownedAndAbove "$query" "the query list" "$kopf" "\"CubeKopf\""
+timeout 10 import -window root "${shot%.png}-query.png" || fail "no screenshot of the query list"
+closeByManager "$query" "^Query => "
 closeByManager "$kopf" "^CubeKopf$"
 alive "with the lists closed"
 endThroughFileExit "$frame"

@@ -68,8 +68,17 @@ void dropListList(Core&, QtWindow& w, QtControl& c) {
     }
 }
 
+// A combo's free text, as typed (a drop list takes no text).
+bool dropComboTyped(const QtControl& c, std::string& text) {
+    auto* combo = static_cast<QComboBox*>(c.widget);
+    if (!combo->isEditable()) return false;
+    text = combo->currentText().toStdString();
+    return true;
+}
+
 }  // namespace
 
-const ControlKindOps kDropListOps{.create = createDropList, .value = dropListValue, .list = dropListList};
+const ControlKindOps kDropListOps{
+    .create = createDropList, .value = dropListValue, .list = dropListList, .typed = dropComboTyped};
 
 }  // namespace rt::qt

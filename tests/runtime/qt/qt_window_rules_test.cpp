@@ -30,7 +30,7 @@ namespace {
 
 using namespace qt_test;
 
-enum { ENTRY = 1, DROP, OK, CANCEL, SHEET, TAB1, TAB2, SPIN, TEXT, OTHER, ASK, LIST, TREE, EMPTY };
+enum { ENTRY = 1, DROP, OK, CANCEL, SHEET, TAB1, TAB2, SPIN, TEXT, OTHER, ASK, LIST, TREE, EMPTY, COMBO };
 
 // A form with a drop list, a default OK and a cancel button.
 void keysProcedure(Log& log) {
@@ -224,12 +224,14 @@ void sheetProcedure(Log& log) {
     w.add(ENTRY, rt::ControlKind::Entry, TAB1).setPosition(8, 20, 80, 11).setValue("alt");
     w.add(SPIN, rt::ControlKind::Spin, TAB1).setRange(0, 999).setPosition(8, 34, 40, 12).setValue("1");
     w.add(TEXT, rt::ControlKind::Text, TAB1).setPosition(8, 50, 120, 30).setValue("");
+    w.add(COMBO, rt::ControlKind::DropCombo, TAB1).setFrom("Alle|Shop").setPosition(60, 34, 60, 12);
     w.add(OTHER, rt::ControlKind::Entry, TAB2).setPosition(8, 20, 80, 11);
     w.add(OK, rt::ControlKind::Button).setText("&OK").setPosition(160, 4, 36, 14);
     while (auto e = w.accept()) {
         log.add(e);
         if (e.event == rt::Event::Accepted && e.control == OK)
-            log.note(w[ENTRY].state().value + "|" + w[SPIN].state().value + "|" + w[TEXT].state().value);
+            log.note(w[ENTRY].state().value + "|" + w[SPIN].state().value + "|" + w[TEXT].state().value + "|" +
+                     w[COMBO].state().value);
     }
 }
 
@@ -242,7 +244,8 @@ TEST_F(QtDisplayTest, WhatWasTypedOnAPageReachesTheProcedureBeforeThePageTurns) 
     auto* entry = widget<QLineEdit>(id, ENTRY);
     auto* spin = widget<QSpinBox>(id, SPIN);
     auto* text = widget<QPlainTextEdit>(id, TEXT);
-    ASSERT_TRUE(sheet && entry && spin && text);
+    auto* combo = widget<QComboBox>(id, COMBO);
+    ASSERT_TRUE(sheet && entry && spin && text && combo);
     QTabBar* tabs = sheet->tabBar();
     auto turnTo = [&](int page) {
         QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(page).center());
@@ -251,7 +254,7 @@ TEST_F(QtDisplayTest, WhatWasTypedOnAPageReachesTheProcedureBeforeThePageTurns) 
     const struct {
         QWidget* field;
         const char* typed;
-    } fields[] = {{entry, "Umsatz"}, {spin, "42"}, {text, "Notiz"}};
+    } fields[] = {{entry, "Umsatz"}, {spin, "42"}, {text, "Notiz"}, {combo, "Filiale"}};
     for (const auto& f : fields) {
         f.field->setFocus();
         ASSERT_TRUE(pumpUntil([&] { return f.field->hasFocus(); }));
@@ -263,7 +266,7 @@ TEST_F(QtDisplayTest, WhatWasTypedOnAPageReachesTheProcedureBeforeThePageTurns) 
     widget<QPushButton>(id, OK)->click();
     EXPECT_TRUE(pumpUntil([&] { return !log.notes().empty(); }));
     ASSERT_FALSE(log.notes().empty());
-    EXPECT_EQ(log.notes().back(), "Umsatz|42|Notiz");
+    EXPECT_EQ(log.notes().back(), "Umsatz|42|Notiz|Filiale");
     // The line's value came before the page turn.
     const auto events = log.events();
     int typedAt = -1, turnedAt = -1;

@@ -240,24 +240,32 @@ TEST_F(UiTest, WindowEventsUpdateTheWindowState) {
     EXPECT_EQ(log.lines(), (std::vector<std::string>{"sized 300x200", "maximised", "active"}));
 }
 
-TEST_F(UiTest, ASystemModalWindowTakesAllInput) {
+TEST_F(UiTest, AModalWindowBlocksOnlyItsCaller) {
     Log log;
     int a = rt::startThread([&] { loggingWindow("A", log); });
     auto wa = user.waitWindow("A");
     int b = rt::startThread([&] {
-        rt::Window w("Login", "Login");
-        w.setModal(true);
-        while (w.accept()) {
-        }
+        loggingWindow("B", log, [&](rt::Window&, const rt::EventInfo& e) {
+            if (e.event != Event::Accepted || e.control != 1) return;
+            rt::Window w("Eigenschaften", "Eigenschaften");
+            w.setModal(true);
+            while (w.accept()) {
+            }
+        });
     });
-    auto wb = user.waitWindow("Login");
-    EXPECT_THROW(user.press(wa, 1), rt::TestDriverError);
-    user.closeWindow(wb);
-    user.waitThreadEnd(b);
-    user.press(wa, 1);
+    auto wb = user.waitWindow("B");
+    user.press(wb, 1);
+    auto modal = user.waitWindow("Eigenschaften");
+    EXPECT_THROW(user.press(wb, 2), rt::TestDriverError);
+    user.press(wa, 1);  // another thread's window goes on
+    user.closeWindow(modal);
+    user.press(wb, 2);
     user.closeWindow(wa);
     user.waitThreadEnd(a);
-    EXPECT_EQ(log.lines(), (std::vector<std::string>{"A: Accepted 1", "A: CloseWindow"}));
+    user.closeWindow(wb);
+    user.waitThreadEnd(b);
+    EXPECT_EQ(log.lines(), (std::vector<std::string>{"B: Accepted 1", "A: Accepted 1", "B: Accepted 2",
+                                                     "A: CloseWindow", "B: CloseWindow"}));
 }
 
 TEST_F(UiTest, WindowsTakeNoInputWhileTheirThreadWaitsInAMessageBox) {
