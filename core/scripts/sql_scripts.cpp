@@ -294,6 +294,21 @@ void EditSQLScripte() {
 
 // ---- The report ----------------------------------------------------------------------------
 
+namespace {
+std::string ScriptReportText(std::string_view script) {
+    // Tabs to blanks, so that indented lines keep their indent on paper.
+    std::string out;
+    out.reserve(script.size());
+    for (char c : rt::clip(script)) {
+        if (c == '\t')
+            out += "    ";
+        else
+            out += c;
+    }
+    return out;
+}
+}  // namespace
+
 void DruckeScripte() {
     enum { Header = 1, Title, HeadId, HeadName, HeadTable, Detail, Id, Name, Table, MemoBand, Memo, Footer, Page };
     rt::Report report("Report der Tabelle Scripte");
@@ -301,14 +316,20 @@ void DruckeScripte() {
     auto& head = report.addBand(Header, rt::BandKind::PageHeader).setPosition(30, 24, 535, 50);
     head.addString(Title, 0, 0, 400, 16).setText("Report der Tabelle Scripte");
     head.addString(HeadId, 0, 32, 50, 12).setText("ID");
-    head.addString(HeadName, 60, 32, 150, 12).setText("Bezeichnung");
-    head.addString(HeadTable, 220, 32, 200, 12).setText("Tabelle");
+    head.addString(HeadName, 60, 32, 190, 12).setText("Bezeichnung");
+    head.addString(HeadTable, 260, 32, 275, 12).setText("Tabelle");
+    // Every text prints whole: what is wider than its column goes on over more lines, and the
+    // script text over as many lines and pages as it needs.
     auto& detail = report.addBand(Detail, rt::BandKind::Detail).setSize(535, 14);
     detail.addString(Id, 0, 0, 50, 12).setUse([] { return rt::formatPicture(std::int64_t(SCR.ID), "@n6"); });
-    detail.addString(Name, 60, 0, 150, 12).setUse([] { return std::string(rt::clip(SCR.Bezeichnung.str())); });
-    detail.addString(Table, 220, 0, 200, 12).setUse([] { return std::string(rt::clip(SCR.Tabelle.str())); });
-    auto& memo = report.addBand(MemoBand, rt::BandKind::Detail).setSize(535, 14);
-    memo.addText(Memo, 20, 0, 515, 14).setUse([] { return std::string(SCR.Script.str()); });
+    detail.addText(Name, 60, 0, 190, 12).setResize().setUse([] {
+        return std::string(rt::clip(SCR.Bezeichnung.str()));
+    });
+    detail.addText(Table, 260, 0, 275, 12).setResize().setUse([] { return std::string(rt::clip(SCR.Tabelle.str())); });
+    auto& memo = report.addBand(MemoBand, rt::BandKind::Detail).setSize(535, 16);
+    memo.addText(Memo, 20, 0, 515, 12).setResize().setFont({"Courier New", 9}).setUse([] {
+        return ScriptReportText(SCR.Script.str());
+    });
     auto& foot = report.addBand(Footer, rt::BandKind::PageFooter).setPosition(30, 800, 535, 20);
     foot.addString(Page, 400, 2, 135, 11).setPageNumber("@pSeite <<<#p");
 

@@ -71,6 +71,7 @@ void OdbcDataSet::ExportCsv(std::string_view fileName) {
     if (file.empty()) {
         file = odbcAskSaveFile("Geben Sie den Dateinamen ein", "CSV-Dateien|*.CSV|Alle Dateien|*.*");
         if (file.empty()) return;
+        file = rt::withDefaultExtension(file, ".csv");
     }
     const std::string path = rt::resolvePath(file);
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);

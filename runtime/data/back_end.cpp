@@ -15,6 +15,7 @@ std::string detectBackEnd(std::string_view connectString, std::string_view drive
     if (has("SQL SERVER") || has("SQL NATIVE CLIENT") || upper(driverName) == "MSSQL") result = "SQLSERVER";
     if (has("SQLITE") || has(":MEMORY:")) result = "SQLITE";
     if (has("FIREBIRD")) result = "FIREBIRD";
+    if (has("POSTGRES")) result = "POSTGRESQL";
     return result;
 }
 

@@ -10,7 +10,8 @@ namespace rt {
 
 // Rules on the upper-cased connect string, in this order, a later match replacing an earlier
 // one: "MICROSOFT ACCESS" -> "ACCESS"; "SQL SERVER" or "SQL NATIVE CLIENT", or driver name
-// "MSSQL" -> "SQLSERVER"; "SQLITE" or ":MEMORY:" -> "SQLITE"; "FIREBIRD" -> "FIREBIRD".
+// "MSSQL" -> "SQLSERVER"; "SQLITE" or ":MEMORY:" -> "SQLITE"; "FIREBIRD" -> "FIREBIRD";
+// "POSTGRES" -> "POSTGRESQL".
 // Without a match the previous value is kept.
 std::string detectBackEnd(std::string_view connectString, std::string_view driverName = {},
                           std::string_view previous = {});

@@ -33,11 +33,14 @@ protected:
     void SetUp() override {
         coretest::WorkingFolderTest::SetUp();
         if (!coretest::openClientDatabase(GetParam(), file("client.db"), pg_, connect_)) return;
-        if (GetParam() == "pg") {
-            exec("CREATE TABLE dbo.tPlattform (kPlattform INTEGER, cName VARCHAR(50))");
-            exec("INSERT INTO dbo.tPlattform VALUES (1, 'Ladengeschäft'), (2, 'Onlineshop'), (3, 'Marktplatz')");
-            exec("CREATE TABLE dbo.tShop (kShop INTEGER, cName VARCHAR(50))");
-            exec("INSERT INTO dbo.tShop VALUES (1, 'Zentrale Köln'), (2, 'Filiale München')");
+        if (pg_) {
+            // A fresh database keeps the ERP's tables where the server puts them.
+            const std::string schema = GetParam() == "pg" ? "dbo." : "";
+            exec("CREATE TABLE " + schema + "tPlattform (kPlattform INTEGER, cName VARCHAR(50))");
+            exec("INSERT INTO " + schema +
+                 "tPlattform VALUES (1, 'Ladengeschäft'), (2, 'Onlineshop'), (3, 'Marktplatz')");
+            exec("CREATE TABLE " + schema + "tShop (kShop INTEGER, cName VARCHAR(50))");
+            exec("INSERT INTO " + schema + "tShop VALUES (1, 'Zentrale Köln'), (2, 'Filiale München')");
         } else {
             ASSERT_EQ(demo::writeDemoDatabase(file("client.db"), {.salesLines = 10}), "");
         }
@@ -243,6 +246,6 @@ TEST_P(ResultWindow, TheCrossTabSendsItsPartsQuotedToTheServer) {
     close(w, t);
 }
 
-INSTANTIATE_TEST_SUITE_P(Engines, ResultWindow, ::testing::Values("sqlite", "pg"));
+INSTANTIATE_TEST_SUITE_P(Engines, ResultWindow, ::testing::Values("sqlite", "pg", "pg-fresh"));
 
 }  // namespace
