@@ -660,7 +660,7 @@ bool Report::startJob() {
 bool Report::printPages(const PreviewQueue& pages) {
     if (pages.empty()) return true;
     if (!job_ && !startJob()) return false;
-    bool ok = true;
+    std::vector<std::size_t> failed;  // positions in the list, from 1
     for (std::size_t i = 0; i < pages.size(); ++i) {
         if (job_->printPage(std::string(trimBlanks(pages[i].PREVIEWFILENAME)))) {
             ++printedCount_;
@@ -680,9 +680,16 @@ bool Report::printPages(const PreviewQueue& pages) {
             --i;  // the same page into the new output
             continue;
         }
-        ok = false;
+        failed.push_back(i + 1);
     }
-    return ok;
+    if (failed.empty()) return true;
+    // A page whose picture cannot be read (gone, or unreadable) is missing from the output.
+    std::string list;
+    for (std::size_t n : failed) list += (list.empty() ? "" : ", ") + std::to_string(n);
+    message(fmt::format("{} {} konnte{} nicht gedruckt werden.", failed.size() == 1 ? "Seite" : "Seiten", list,
+                        failed.size() == 1 ? "" : "n"),
+            "Drucken", MessageIcon::Exclamation);
+    return false;
 }
 
 namespace {

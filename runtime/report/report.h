@@ -140,7 +140,8 @@ public:
     // Prints exactly the entries of the list, in order, into the running print job (started when
     // none runs). False when there is no printer or a page could not be printed. A printer that
     // does not take the job is told to the user, who may print into a PDF file instead; a file
-    // that cannot be written is told too, and the user may choose another one.
+    // that cannot be written is told too, and the user may choose another one. Pages that could
+    // not be printed are told as well.
     bool printPages(const PreviewQueue& pages);
     // Ends the running print job: the document goes to the printer or file.
     bool flush();

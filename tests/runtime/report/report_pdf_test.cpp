@@ -183,6 +183,36 @@ TEST(ReportPdf, AFileThatCannotBeWrittenIsToldAndAnotherMayBeChosen) {
     rt::setReportPrinter({});
 }
 
+TEST(ReportPdf, APageThatCannotBePrintedIsTold) {
+    app();
+    rt::qt::installReportPrinter();
+    rt::HeadlessDisplay display;
+    rt::TestDriver user{display};
+    voq::test::TempDir dir;
+    const std::string pdf = dir.file("teil.pdf");
+    rt::Report report("Teil");
+    report.setBody(40, 40, 500, 12);
+    int id = 0;
+    report.addBand(1, rt::BandKind::Detail).setSize(500, 12).addString(2, 0, 0, 200, 12).setUse([&] {
+        return "Blatt " + std::to_string(id);
+    });
+    report.setOutputFile(pdf);
+    report.open();
+    for (id = 1; id <= 3; ++id) report.print(1);
+    report.endReport();
+    rt::PreviewQueue list = report.pages();
+    list[1].PREVIEWFILENAME = dir.file("weg.svg");  // its picture is gone
+    user.queueMessageBoxAnswer(rt::button::Ok);
+    EXPECT_FALSE(report.printPages(list));
+    EXPECT_TRUE(report.flush());
+    EXPECT_EQ(user.lastMessageBox().text, "Seite 2 konnte nicht gedruckt werden.");
+    const std::string text = voq::test::commandOutput("pdftotext '" + pdf + "' - 2>&1");
+    EXPECT_NE(text.find("Blatt 1"), std::string::npos);
+    EXPECT_NE(text.find("Blatt 3"), std::string::npos);
+    display.shutdown();
+    rt::setReportPrinter({});
+}
+
 TEST(ReportPdf, WithoutAPrinterNothingIsPrintedAndTheCallSaysSo) {
     rt::setReportPrinter({});
     rt::Report report("ohne");
