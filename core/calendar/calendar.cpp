@@ -14,9 +14,12 @@ namespace {
 
 constexpr int kCellWidth = 12;
 constexpr int kCellHeight = 11;
-constexpr int kGridX = 18;
+// The window is wide enough for its title, the longest month and the year; the controls stand
+// in its middle.
+constexpr int kInset = 14;
+constexpr int kGridX = 18 + kInset;
 constexpr int kGridY = 16;
-constexpr int kWindowWidth = 120;
+constexpr int kWindowWidth = 120 + 2 * kInset;
 constexpr int kWindowHeight = 104;
 
 constexpr rt::Color kNavy = rt::rgb(0, 0, 128);
@@ -30,11 +33,12 @@ const rt::DateNumber kLastDay = rt::dateFromYmd(rt::kLastYear, 12, 31);
 
 long packed(const rt::Ymd& d) { return d.year * 65536L + d.month * 256L + d.day; }
 
-// The left edge of the window that opens the calendar: the window on top of this thread.
-int callerX() {
+// The top edge of the window that opens the calendar (the window on top of this thread): the
+// calendar's place counts from it.
+int callerY() {
     const rt::WindowId caller = rt::topWindow(rt::threadNumber());
     for (const auto& p : rt::openWindows())
-        if (p.id == caller) return p.x;
+        if (p.id == caller) return p.y;
     return 0;
 }
 
@@ -60,7 +64,7 @@ private:
     long start_ = 0;
     int month_ = 0;
     int year_ = 0;
-    int callerX_ = callerX();  // before the calendar's own window is on top
+    int callerY_ = callerY();  // before the calendar's own window is on top
     rt::Window w_;
     bool closing_ = false;
 };
@@ -78,9 +82,11 @@ Calendar::Calendar(rt::DateNumber& date, long verticalPosition)
 void Calendar::build(long verticalPosition) {
     w_.setSize(kWindowWidth, kWindowHeight);
     if (verticalPosition != 0) {
-        // Beside the caller: its left edge, above or below the given line.
+        // Beside the caller, wherever it stands on the screen: its left edge, above or below the
+        // given line.
         const long y = verticalPosition > 0 ? verticalPosition + 30 : -verticalPosition - kWindowHeight - 5;
-        w_.setPosition(callerX_, static_cast<int>(y > 0 ? y : 1));
+        w_.setPosition(0, static_cast<int>(y - callerY_));
+        w_.edit().nearOwner = true;
     } else {
         w_.edit().centered = true;
     }
@@ -104,19 +110,19 @@ void Calendar::build(long verticalPosition) {
     w_.add(Today, rt::ControlKind::Button)
         .setIcon("DATE.ICO")
         .setTip("zum Tag springen")
-        .setPosition(4, bottom, 14, 14);
-    w_.add(MonthPrompt, rt::ControlKind::Prompt).setText("Monat").setPosition(22, bottom + 2, 22, 10);
+        .setPosition(kInset + 4, bottom, 14, 14);
+    w_.add(MonthPrompt, rt::ControlKind::Prompt).setText("Monat").setPosition(kInset + 22, bottom + 2, 22, 10);
     w_.add(MonthSpin, rt::ControlKind::Spin)
         .setPicture("n2")
         .setTip("Monat ändern")
         .setRange(0, 13)
-        .setPosition(44, bottom + 1, 22, 12);
-    w_.add(YearPrompt, rt::ControlKind::Prompt).setText("Jahr").setPosition(70, bottom + 2, 16, 10);
+        .setPosition(kInset + 44, bottom + 1, 22, 12);
+    w_.add(YearPrompt, rt::ControlKind::Prompt).setText("Jahr").setPosition(kInset + 70, bottom + 2, 16, 10);
     w_.add(YearSpin, rt::ControlKind::Spin)
         .setPicture("n4")
         .setTip("Jahr ändern")
         .setRange(rt::kFirstYear - 1, rt::kLastYear + 1)
-        .setPosition(86, bottom + 1, 30, 12);
+        .setPosition(kInset + 86, bottom + 1, 30, 12);
     for (int key : {rt::keys::Left, rt::keys::Right, rt::keys::Up, rt::keys::Down, rt::keys::PgUp, rt::keys::PgDn,
                     rt::keys::Enter, rt::keys::Esc, rt::keys::MouseRight})
         w_.alert(key);

@@ -14,6 +14,7 @@
 #include "core/helpers/text_helpers.h"
 #include "runtime/classlib/browse_manager.h"
 #include "runtime/classlib/form_controller.h"
+#include "runtime/data/back_end.h"
 #include "runtime/data/errors.h"
 #include "runtime/data/view_manager.h"
 #include "runtime/ini/profile.h"
@@ -43,45 +44,13 @@ thread_local std::unique_ptr<rt::FileManager> tWorkTable;
 
 // ---- Connect string and take-over ----------------------------------------------------------
 
-namespace {
-
-// A value that holds ";" (or starts with "{") is braced, so that the driver reads it as one
-// value and nothing of it as a keyword of its own. A "}" cannot be braced safely (the drivers
-// end the value at the first one): such a value is left out, and the form refuses it.
-std::string connectValue(const std::string& value) {
-    if (value.find('}') != std::string::npos) return {};
-    if (value.find(';') != std::string::npos || (!value.empty() && value.front() == '{')) return "{" + value + "}";
-    return value;
-}
-
-// SQL Server's drivers read "host,port" themselves; the others take the port as a keyword.
-bool serverTakesPort(const std::string& driver) {
-    const std::string up = rt::upper(driver);
-    for (const char* native : {"SQL SERVER", "SQL NATIVE CLIENT", "FREETDS", "TDS"})
-        if (up.find(native) != std::string::npos) return false;
-    return true;
-}
-
-// The server part: "host,port" becomes the host and the driver's "Port" where it needs one.
-std::string serverPart(const std::string& driver, const std::string& server) {
-    const auto comma = server.rfind(',');
-    if (comma != std::string::npos && comma + 1 < server.size() && serverTakesPort(driver) &&
-        server.find_first_not_of("0123456789 ", comma + 1) == std::string::npos) {
-        const std::string host(rt::clip(server.substr(0, comma)));
-        const std::string port(rt::trimBlanks(server.substr(comma + 1)));
-        return ";SERVER=" + connectValue(host) + ";Port=" + port;
-    }
-    return ";SERVER=" + connectValue(server);
-}
-
-}  // namespace
-
 std::string ConnectValueRefused(std::string_view value) {
     return value.find('}') != std::string_view::npos ? "Das Zeichen \"}\" ist hier nicht erlaubt." : std::string();
 }
 
 std::string ConnectString(const MandantRecord& c) {
-    std::string s = "DRIVER=" + connectValue(c.Driver.str()) + serverPart(c.Driver.str(), c.Server.str());
+    using rt::connectValue;
+    std::string s = "DRIVER=" + connectValue(c.Driver.str()) + rt::connectServer(c.Driver.str(), c.Server.str());
     if (c.Trusted == 1)
         s += ";Database=" + connectValue(c.Datenbank.str()) + ";Trusted_Connection=True";
     else

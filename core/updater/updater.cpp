@@ -5,6 +5,7 @@
 
 #include "core/dictionary/records.h"
 #include "core/dictionary/tables.h"
+#include "runtime/data/back_end.h"
 #include "runtime/data/errors.h"
 #include "runtime/data/file_manager.h"
 #include "runtime/os/trace.h"
@@ -491,11 +492,14 @@ long KRUUpdater::VOQUpdater(const UpdaterArgs& args) {
     const std::string server = clipped(args.server), user = clipped(args.user), password = clipped(args.password),
                       database = clipped(args.database);
     const std::string driver = args.driver.empty() ? std::string("SQL SERVER") : clipped(args.driver);
+    // Each value stays one value; "host,port" reaches the driver as it takes it.
+    using rt::connectValue;
+    const std::string head = "DRIVER=" + connectValue(driver) + rt::connectServer(driver, server);
     if (args.trusted != 0)
-        connect_ = "DRIVER=" + driver + ";SERVER=" + server + ";Database=" + database + ";TRUSTED_CONNECTION=Yes";
+        connect_ = head + ";Database=" + connectValue(database) + ";TRUSTED_CONNECTION=Yes";
     else
-        connect_ =
-            "DRIVER=" + driver + ";SERVER=" + server + ";UID=" + user + ";PWD=" + password + ";Database=" + database;
+        connect_ = head + ";UID=" + connectValue(user) + ";PWD=" + connectValue(password) +
+                   ";Database=" + connectValue(database);
     database_ = database;
     if (server.empty()) {
         rt::message("--KRUUpdater - Server value not passed.");

@@ -41,4 +41,33 @@ std::string sqlDateLiteral(std::string_view connectString, DateNumber date) {
     return text;
 }
 
+std::string connectValue(std::string_view value) {
+    if (value.find('}') != std::string_view::npos) return {};
+    if (value.find(';') != std::string_view::npos || (!value.empty() && value.front() == '{'))
+        return "{" + std::string(value) + "}";
+    return std::string(value);
+}
+
+namespace {
+
+bool serverTakesPort(std::string_view driver) {
+    const std::string up = upper(driver);
+    for (const char* native : {"SQL SERVER", "SQL NATIVE CLIENT", "FREETDS", "TDS"})
+        if (up.find(native) != std::string::npos) return false;
+    return true;
+}
+
+}  // namespace
+
+std::string connectServer(std::string_view driver, std::string_view server) {
+    const auto comma = server.rfind(',');
+    if (comma != std::string_view::npos && comma + 1 < server.size() && serverTakesPort(driver) &&
+        server.find_first_not_of("0123456789 ", comma + 1) == std::string_view::npos) {
+        const std::string host(clip(server.substr(0, comma)));
+        const std::string port(trimBlanks(server.substr(comma + 1)));
+        return ";SERVER=" + connectValue(host) + ";Port=" + port;
+    }
+    return ";SERVER=" + connectValue(server);
+}
+
 }  // namespace rt

@@ -24,4 +24,13 @@ std::string connectStringValue(std::string_view connectString, std::string_view 
 // language or date style: '20240201' for SQL Server, '2024-02-01' for the others.
 std::string sqlDateLiteral(std::string_view connectString, DateNumber date);
 
+// A value for a connect string: braced where it holds ";" (or starts with "{"), so that the
+// driver reads it as one value and nothing of it as a keyword of its own. A "}" cannot be braced
+// safely (the drivers end the value at the first one): such a value gives an empty text.
+std::string connectValue(std::string_view value);
+
+// ";SERVER=" and the server; "host,port" becomes the host and the driver's own "Port" for the
+// drivers that take it so (SQL Server's drivers read "host,port" themselves).
+std::string connectServer(std::string_view driver, std::string_view server);
+
 }  // namespace rt

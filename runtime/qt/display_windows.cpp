@@ -194,6 +194,8 @@ void QtDisplay::Core::showWindow(QtWindow& w) {
     if (props.atMouse && !w.sub) {
         top->move(QCursor::pos() + QPoint(w.units.x(props.x), w.units.y(props.y)));
         keepOnScreen(*top);
+    } else if (props.nearOwner && find(props.owner) && !w.sub) {
+        applyGeometry(w);  // placed by its owner
     } else if (props.x == 0 && props.y == 0 && !w.sub) {
         // The middle of the window below it, or of the screen (also when the one below is hidden,
         // as the frame is while a cube opened from the command line shows).
@@ -314,7 +316,14 @@ void QtDisplay::Core::applyGeometry(QtWindow& w) {
         Applying applying(*this);
         fitToSize(w);
     }
-    if ((props.x != 0 || props.y != 0) && !managed && !props.atMouse) {
+    QtWindow* owner = props.nearOwner && !w.sub ? find(props.owner) : nullptr;
+    if (owner && owner->canvas && !managed) {
+        // Beside its owner on the screen, wherever the owner stands (an MDI child included).
+        Applying applying(*this);
+        top->move(owner->canvas->mapToGlobal(QPoint(w.units.x(props.x), w.units.y(props.y))));
+        keepOnScreen(*top);
+        w.posSent = QPoint(props.x, props.y);
+    } else if ((props.x != 0 || props.y != 0) && !managed && !props.atMouse) {
         Applying applying(*this);
         top->move(w.units.x(props.x), w.units.y(props.y));
         if (props.popup != PopupKind::None) keepOnScreen(*top);

@@ -294,6 +294,7 @@ struct WindowProps {
     // Chooser takes the mouse until it closes (a chooser under the pointer).
     PopupKind popup = PopupKind::None;
     bool atMouse = false;  // x and y count from the mouse pointer when the window is shown
+    bool nearOwner = false;  // x and y count from the owner's client area, wherever it stands
     bool maximized = false;
     bool minimized = false;
     bool hidden = false;

@@ -528,10 +528,18 @@ void Window::applyInput(const UserInput& in, EventInfo& info) {
         if (in.width > 0) props_.width = in.width;
         if (in.height > 0) props_.height = in.height;
         [[fallthrough]];
-    case Event::Moved:
+    case Event::Moved: {
         props_.x = in.x;
         props_.y = in.y;
+        // Where the user put it, for the windows that place themselves by it (openWindows).
+        auto& r = uiRegistry();
+        std::lock_guard lock(r.mutex);
+        core_->props.x = props_.x;
+        core_->props.y = props_.y;
+        core_->props.width = props_.width;
+        core_->props.height = props_.height;
         break;
+    }
     case Event::Maximized:
         props_.maximized = true;
         props_.minimized = false;

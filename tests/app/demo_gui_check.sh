@@ -49,6 +49,9 @@ read -r width height colours < <(identify -format '%w %h %k\n' "$shot") || fail 
 ((colours > 20)) || fail "the screenshot is nearly blank ($colours colours)"
 echo "demo GUI check: frame after the login of DEMO, screenshot $shot (${width}x${height}, $colours colours)"
 
+frameSize() { xdo getwindowgeometry "$1" 2>/dev/null | sed -n 's/.*Geometry: //p'; }
+firstSize="$(frameSize "$frame")"
+
 # The end as the user chooses it: "File" > "Exit".
 endThroughFileExit "$frame"
 echo "demo GUI check: the program ended with code 0"
@@ -60,3 +63,18 @@ for key in Width Height; do
   [[ "$value" =~ ^[0-9]+$ ]] && ((value > 0)) || fail "section Main of VOQKIVORANT.INI holds $key=\"$value\""
 done
 echo "demo GUI check: the frame's state is kept (Width=$(main_key Width), Height=$(main_key Height))"
+
+# Started again, the frame opens as large as it was, and keeps that size at this end too.
+width1="$(main_key Width)" height1="$(main_key Height)"
+deadline=$((SECONDS + 60))
+startForLogin
+typeDemoLogin "$login"
+waitFor 'the end of the second login' '[[ -z "$(visible "^Login$")" ]]'
+login=""
+sleep 1.5
+secondSize="$(frameSize "$frame")"
+[[ "$secondSize" == "$firstSize" ]] || fail "the frame opened at $secondSize, not at $firstSize as it was left"
+endThroughFileExit "$frame"
+[[ "$(main_key Width)x$(main_key Height)" == "${width1}x${height1}" ]] ||
+  fail "the kept size went from ${width1}x${height1} to $(main_key Width)x$(main_key Height)"
+echo "demo GUI check: started again, the frame kept its size ($secondSize; Width=$width1, Height=$height1)"

@@ -108,12 +108,13 @@ protected:
         });
     }
     // One run with the scripted server; the statements sent come back.
-    Lines run(KRUUpdater& updater, rt::Byte force = 0, std::string driver = {}) {
+    Lines run(KRUUpdater& updater, rt::Byte force = 0, std::string driver = {}, std::string server = "WAWI\\ERP",
+              std::string password = "geheim") {
         UpdaterArgs a;
         a.file = file("Skript.TPS");
-        a.server = "WAWI\\ERP";
+        a.server = std::move(server);
         a.user = "sa";
-        a.password = "geheim";
+        a.password = std::move(password);
         a.database = "eazybusiness";
         a.force = force;
         a.driver = std::move(driver);
@@ -139,6 +140,16 @@ StatementResult freshServer(const std::string& sql) {
     if (startsWith(sql, "sp_rename")) return failure("Either the parameter @objname is ambiguous");
     if (startsWith(sql, "SELECT NEWID()")) return rows({{"0B1F5C3A-1111-2222-3333-444455556666", "", ""}});
     return {};
+}
+
+// The client's server and password reach the driver as the client's own connection has them:
+// "host,port" as the driver's port, a value with ";" as one value.
+TEST_F(Updater, TheConnectionTakesThePortAndKeepsEachValueWhole) {
+    writeScripts({{0, 1, 1, "View", "vUmsatz", "CREATE VIEW vUmsatz AS SELECT 1 x"}});
+    auto up = scripted(freshServer);
+    run(*up, 0, "PostgreSQL Unicode", "127.0.0.1,5432", "a;b");
+    EXPECT_EQ(channel_->connects.at(0),
+              "DRIVER=PostgreSQL Unicode;SERVER=127.0.0.1;Port=5432;UID=sa;PWD={a;b};Database=eazybusiness");
 }
 
 TEST_F(Updater, AnEmptyLogInstallsEveryKnownTypeAfterCreatingTheLogTable) {

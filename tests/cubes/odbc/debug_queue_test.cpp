@@ -172,6 +172,14 @@ TEST_F(DebugQueueWindow, ShowsTheQueueAndSavesThroughTheDialog) {
                                                            {"Arquivo Texto Posicional", "*.TXT"}}));
     EXPECT_EQ(readAll(dir.file("saved.txt")).rfind("Colunas - início : fim\r\n", 0), 0u);
     EXPECT_TRUE(user.isOpen(w));
+    // A name typed without an extension gets that of the chosen format.
+    answer.path = dir.file("typed");
+    answer.filterIndex = 1;
+    user.press(w, SAVE);
+    user.waitFileDialog();
+    user.answerFileDialog(answer);
+    EXPECT_TRUE(eventually([&] { return readAll(dir.file("typed.csv")).size() > 10; }));
+    EXPECT_FALSE(std::ifstream(dir.file("typed")).good());
     user.press(w, CLOSE);
     user.waitThreadEnd(t);
 }

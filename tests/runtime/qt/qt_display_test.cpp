@@ -713,6 +713,45 @@ TEST_F(QtDisplayTest, ChildrenFitTheFramesAreaAndTheWindowMenuListsThem) {
     EXPECT_EQ(entries, 2);
 }
 
+// A window placed beside its owner stands where the owner stands, not at the screen's edge.
+void ownerWithNeighbour(std::atomic<bool>& openNeighbour) {
+    rt::Window owner("QtNearOwner", "Datumsbereich");
+    owner.setPosition(0, 0, 160, 80);
+    owner.edit().centered = true;
+    owner.setTimer(5);
+    while (auto e = owner.accept()) {
+        if (e.event != rt::Event::Timer || !openNeighbour.exchange(false)) continue;
+        rt::Window near("QtNearWindow", "Kalender");
+        near.setPosition(0, 40, 100, 60);
+        near.edit().nearOwner = true;
+        while (near.accept()) {
+        }
+    }
+}
+
+TEST_F(QtDisplayTest, AWindowBesideItsOwnerOpensWhereTheOwnerStands) {
+    std::atomic<bool> openNeighbour{false};
+    rt::startThread([&openNeighbour] { ownerWithNeighbour(openNeighbour); });
+    const rt::WindowId ownerId = waitWindow("QtNearOwner");
+    ASSERT_NE(ownerId, 0u);
+    QWidget* owner = display_->windowWidget(ownerId);
+    pumpUntil([&] { return owner->isVisible(); });
+    owner->move(300, 200);  // the user put it elsewhere
+    QCoreApplication::processEvents();
+    openNeighbour = true;
+    const rt::WindowId nearId = waitWindow("QtNearWindow");
+    ASSERT_NE(nearId, 0u);
+    QWidget* near = display_->windowWidget(nearId);
+    pumpUntil([&] { return near->isVisible(); });
+    QCoreApplication::processEvents();
+    const rt::qt::FontUnits units(rt::qt::defaultWindowFont());
+    auto* ownerMain = qobject_cast<QMainWindow*>(owner);
+    ASSERT_TRUE(ownerMain);
+    const QPoint expected = ownerMain->centralWidget()->mapToGlobal(QPoint(0, units.y(40)));
+    EXPECT_LE((near->pos() - expected).manhattanLength(), 2)
+        << near->x() << "," << near->y() << " not " << expected.x() << "," << expected.y();
+}
+
 void callerProcedure(Log& log) {
     rt::Window list("QtCaller", "Liste");
     list.setPosition(0, 0, 120, 60);
