@@ -14,7 +14,10 @@ std::size_t findUpper(const std::string& text, std::string_view placeholder, std
 
 std::string finish(std::string text, std::size_t width) { return std::string(rt::clip(rt::cutChars(text, width))); }
 
-std::string quoted(std::string_view value) { return "'" + DoubleQuotes(rt::clip(value)) + "'"; }
+std::string quoted(std::string_view value, bool nested) {
+    if (nested) return "''" + DoubleQuotes(DoubleQuotes(rt::clip(value))) + "''";
+    return "'" + DoubleQuotes(rt::clip(value)) + "'";
+}
 
 // Removes the comparison operator (and the blanks after it) directly in front of every
 // occurrence of placeholder, so that a BETWEEN can take its place.
@@ -51,7 +54,7 @@ bool HasPlaceholder(std::string_view text, std::string_view placeholder) {
 }
 
 std::optional<std::string> FillTextAnswer(std::string_view target, std::string_view placeholder,
-                                          std::string_view answer, std::size_t width) {
+                                          std::string_view answer, std::size_t width, bool nested) {
     std::string text(rt::clip(target));
     if (!HasPlaceholder(text, placeholder)) return finish(text, width);
     const std::string_view given = rt::clip(answer);
@@ -62,10 +65,10 @@ std::optional<std::string> FillTextAnswer(std::string_view target, std::string_v
     } else if (const std::size_t semicolon = given.find(';'); semicolon != std::string_view::npos) {
         const std::string from(rt::clip(rt::cutChars(given.substr(0, semicolon), 30)));
         const std::string to(rt::clip(rt::cutChars(given.substr(semicolon + 1), 30)));
-        value = " BETWEEN " + quoted(from) + " AND " + quoted(to);
+        value = " BETWEEN " + quoted(from, nested) + " AND " + quoted(to, nested);
         text = dropComparisons(text, placeholder);
     } else {
-        value = quoted(given);
+        value = quoted(given, nested);
     }
     // At the full width, as the box holds it; the replacement pads and cuts to it.
     const std::optional<std::string> filled = ReplaceString(value, placeholder, rt::padChars(text, width));
@@ -86,7 +89,7 @@ std::string FillNumberAnswer(std::string_view target, std::string_view placehold
 
 std::string CrossTabStatement(std::string_view rowValue, std::string_view colValue, std::string_view aggregate,
                               std::string_view fromExpression, std::string_view title) {
-    auto part = [](std::string_view value) { return DoubleQuotes(rt::clip(value)); };
+    auto part = [](std::string_view value) { return std::string(rt::clip(value)); };
     return "EXECUTE spVOQDynamicCrossTab \r\n@RowValue='" + part(rowValue) + "', \r\n@ColValue='" + part(colValue) +
            "', \r\n@Aggregate='" + part(aggregate) + "', \r\n@FromExpression='" + part(fromExpression) +
            "', \r\n@Title='" + part(title) + "'";

@@ -26,16 +26,17 @@ bool HasPlaceholder(std::string_view text, std::string_view placeholder);
 // - anything else: the answer quoted.
 // Single quotes inside the answer are doubled. The result is cut to width characters, trailing
 // blanks removed. No result when the answer holds the placeholder itself: it would come back
-// with every replacement.
+// with every replacement. A target that itself stands inside a quoted text (a cross tab's from
+// expression, `nested`) gets its quotes doubled once more: ''answer'', the answer's own ''''.
 std::optional<std::string> FillTextAnswer(std::string_view target, std::string_view placeholder,
-                                          std::string_view answer, std::size_t width);
+                                          std::string_view answer, std::size_t width, bool nested = false);
 
 // A number answer: the answer as a whole number (0 when it is none) for every occurrence.
 std::string FillNumberAnswer(std::string_view target, std::string_view placeholder, std::string_view answer,
                              std::size_t width);
 
-// The cross tab's call of the server procedure: six lines with the five parts, each written as
-// SQL (a filled-in from expression too) and quoted here as a text parameter, its quotes doubled.
+// The cross tab's call of the server procedure: six lines with the five parts, each between the
+// quotes of its text parameter as the definition stores it (its quotes already doubled).
 std::string CrossTabStatement(std::string_view rowValue, std::string_view colValue, std::string_view aggregate,
                               std::string_view fromExpression, std::string_view title);
 

@@ -25,8 +25,9 @@ namespace {
 constexpr const char* kRefusedTitle = "Parameter";
 
 // Fills a text answer in; an answer that names its own placeholder is refused with a message.
-bool fillAnswer(std::string& target, std::string_view placeholder, std::string_view answer, std::size_t width) {
-    const std::optional<std::string> filled = FillTextAnswer(target, placeholder, answer, width);
+bool fillAnswer(std::string& target, std::string_view placeholder, std::string_view answer, std::size_t width,
+                bool nested = false) {
+    const std::optional<std::string> filled = FillTextAnswer(target, placeholder, answer, width, nested);
     if (!filled) {
         rt::message("Die Eingabe darf den Platzhalter " + std::string(placeholder) + " nicht enthalten.", kRefusedTitle,
                     rt::MessageIcon::Exclamation);
@@ -116,13 +117,22 @@ bool ResultWindow::fillQuery() {
 }
 
 bool ResultWindow::fillFromExpression(std::string& from) {
+    // Filled in at the query's width and only then held against the expression's: a cut
+    // expression would still run, with another result.
     if (HasPlaceholder(from, kNumberParameter))
-        from = FillNumberAnswer(from, kNumberParameter, askNumber(), kFromExpressionWidth);
+        from = FillNumberAnswer(from, kNumberParameter, askNumber(), kQueryWidth);
     rt::setClipboard(from);
     if (HasPlaceholder(from, kTextParameter)) {
-        if (!fillAnswer(from, kTextParameter, askText(), kFromExpressionWidth)) return false;
+        if (!fillAnswer(from, kTextParameter, askText(), kQueryWidth, true)) return false;
     }
     rt::setClipboard(from);
+    if (rt::charLength(from) > kFromExpressionWidth) {
+        rt::message("Der From-Ausdruck ist mit der Eingabe " + std::to_string(rt::charLength(from)) +
+                        " Zeichen lang; er darf höchstens " + std::to_string(kFromExpressionWidth) +
+                        " Zeichen lang sein.|Die Kreuztabelle wird nicht ausgeführt.",
+                    kRefusedTitle, rt::MessageIcon::Exclamation);
+        return false;
+    }
     return true;
 }
 

@@ -67,9 +67,17 @@ TEST(SqlParameters, AFilledFromExpressionKeepsItsStoredWidth) {
     EXPECT_EQ(FillTextAnswer(std::string(9000, 'a'), kTextParameter, "x", kQueryWidth)->size(), 8000u);
 }
 
-TEST(SqlParameters, TheCrossTabStatementQuotesEveryPart) {
-    EXPECT_EQ(CrossTabStatement("cVertreterNr+' '+cName", "YEAR(dDatum)", "SUM(fUmsatz)",
-                                "tUmsatz WHERE cOrt = 'Köln'   ", "A'B"),
+TEST(SqlParameters, AFromExpressionTakesItsAnswerQuotedForTheTextParameterItStandsIn) {
+    EXPECT_EQ(*FillTextAnswer("tUmsatz WHERE cOrt = #cParameter#", kTextParameter, "Köln'er", kQueryWidth, true),
+              "tUmsatz WHERE cOrt = ''Köln''''er''");
+    EXPECT_EQ(*FillTextAnswer("tUmsatz WHERE nJahr = #cParameter#", kTextParameter, "2023;2024", kQueryWidth, true),
+              "tUmsatz WHERE nJahr  BETWEEN ''2023'' AND ''2024''");
+}
+
+// The parts go in as the definition stores them: their quotes are doubled there already.
+TEST(SqlParameters, TheCrossTabStatementTakesEveryPartAsStored) {
+    EXPECT_EQ(CrossTabStatement("cVertreterNr+'' ''+cName", "YEAR(dDatum)", "SUM(fUmsatz)",
+                                "tUmsatz WHERE cOrt = ''Köln''   ", "A''B"),
               "EXECUTE spVOQDynamicCrossTab \r\n"
               "@RowValue='cVertreterNr+'' ''+cName', \r\n"
               "@ColValue='YEAR(dDatum)', \r\n"

@@ -55,8 +55,8 @@ protected:
             Access.CrossTab->open();
             CRO = {};
             CRO.ID = 1;
-            CRO.Title = "A'B";
-            CRO.RowValue = "cName+' '+cOrt";
+            CRO.Title = "A''B";
+            CRO.RowValue = "cName+'' ''+cOrt";
             CRO.ColValue = "YEAR(dDatum)";
             CRO.Aggregate = "SUM(fUmsatz)";
             CRO.FromExpression = "tKunde WHERE cOrt = #cParameter# AND dDatum > #dParameter#";
@@ -207,6 +207,35 @@ TEST_P(ResultWindow, TheCrossTabSendsItsPartsQuotedToTheServer) {
     ASSERT_EQ(user_.messageBoxes().size(), 1u);
     EXPECT_EQ(user_.messageBoxes()[0].title, "ODBCGetDiag( 3 )");
     EXPECT_EQ(user_.rowCount(w, Results), 0u);
+    close(w, t);
+}
+
+// A from expression that the answer makes longer than its 100 characters is refused whole: a cut
+// one ("... AND nJahr = 2" for 2024) would run with another result.
+TEST_P(ResultWindow, AnAnsweredFromExpressionTooLongIsRefusedNotCut) {
+    if (!ready_) return;
+    const std::string from = "tKunde WHERE cOrt = #cParameter# AND " + std::string(46, 'x') + " AND nJahr = 2024";
+    cubestest::runWithDictionary([&from] {
+        Access.CrossTab->open();
+        CRO = {};
+        CRO.ID = 1;
+        ASSERT_EQ(Access.CrossTab->fetch("CRO:PKCROID"), 0);
+        CRO.FromExpression = from;
+        ASSERT_EQ(Access.CrossTab->update(), 0);
+        Access.CrossTab->close();
+    });
+    ASSERT_EQ(from.size(), 100u);
+    int t = 0;
+    auto w = open("1", t);
+    user_.queueMessageBoxAnswer(rt::button::Ok);
+    user_.press(w, CrossTabData);
+    user_.press(user_.waitWindow(crosstab::kListTitle), crosstab::Select);
+    answer("Mönchengladbach");
+    ASSERT_EQ(user_.messageBoxes().size(), 1u);
+    EXPECT_EQ(user_.lastMessageBox().text,
+              "Der From-Ausdruck ist mit der Eingabe 107 Zeichen lang; er darf höchstens 100 Zeichen lang sein.\n"
+              "Die Kreuztabelle wird nicht ausgeführt.");
+    EXPECT_EQ(user_.value(w, QueryBox).find("EXECUTE"), std::string::npos);
     close(w, t);
 }
 
