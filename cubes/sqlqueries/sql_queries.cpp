@@ -201,7 +201,8 @@ void UpdateSQL_QBE() {
 
 std::string ListeSQL_QBE(std::string_view fileFilter) {
     if (GLO.SQL_QBE.get().clipped().empty()) {
-        const rt::FileDialogResult file = rt::openFileDialog("SQL-Query-Datei", "", "SQL-Query|SQL*.TPS");
+        // A new name makes a new file of saved queries: a fresh folder has none to choose.
+        const rt::FileDialogResult file = rt::openOrNewFileDialog("SQL-Query-Datei", "", "SQL-Query|SQL*.TPS");
         GLO.SQL_QBE = file.ok ? file.path : std::string();
         if (!file.ok) {
             rt::message("Keine Datei ausgewählt", "Abbruch", rt::MessageIcon::Information);

@@ -172,7 +172,8 @@ void ResultWindow::runCrossTab() {
 }
 
 void ResultWindow::chooseFile() {
-    const rt::FileDialogResult file = rt::openFileDialog("SQL-Query-Datei", "", "SQL-Query|SQL*.TPS");
+    // A new name is taken too: the list makes the file when it opens it.
+    const rt::FileDialogResult file = rt::openOrNewFileDialog("SQL-Query-Datei", "", "SQL-Query|SQL*.TPS");
     GLO.SQL_QBE = file.ok ? file.path : std::string();
     w_[FileName].setText(std::string(GLO.SQL_QBE.get().clipped()));
 }

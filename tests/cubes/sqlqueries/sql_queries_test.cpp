@@ -10,6 +10,7 @@
 #include "core/dictionary/dictionary.h"
 #include "core/dictionary/globals.h"
 #include "runtime/classlib/request.h"
+#include "runtime/os/files.h"
 #include "runtime/thread/thread.h"
 #include "runtime/thread/thread_state.h"
 #include "runtime/ui/headless_display.h"
@@ -72,6 +73,26 @@ TEST_F(SavedQueries, WithoutAFileTheCancelledChoiceOpensNoList) {
     EXPECT_EQ(user_.fileDialogs()[0].title, "SQL-Query-Datei");
     EXPECT_EQ(user_.lastMessageBox().text, "Keine Datei ausgewählt");
     EXPECT_EQ(user_.lastMessageBox().title, "Abbruch");
+}
+
+// In a folder without a file of saved queries a new name is taken and the file is made.
+TEST_F(SavedQueries, ANewFileNameMakesTheFile) {
+    GLO.SQL_QBE = "";
+    rt::FileDialogResult chosen;
+    chosen.ok = true;
+    chosen.path = file("SQLNEU.TPS");
+    ASSERT_FALSE(rt::fileExists(chosen.path));
+    user_.queueFileDialogAnswer(chosen);
+    std::string answer;
+    const int t = startList(rt::request::Select, &answer);
+    auto w = user_.waitWindow(kListTitle);
+    ASSERT_EQ(user_.fileDialogs().size(), 1u);
+    EXPECT_EQ(user_.fileDialogs()[0].kind, rt::FileDialogKind::OpenOrNew);
+    EXPECT_EQ(user_.rowCount(w, List), 0u);
+    user_.press(w, Close);
+    user_.waitThreadEnd(t);
+    EXPECT_TRUE(rt::fileExists(chosen.path));
+    EXPECT_EQ(std::string(GLO.SQL_QBE.get().clipped()), chosen.path);
 }
 
 TEST_F(SavedQueries, TheListShowsTheStatementAndItsSecondTabOnlyQueriesWithoutTable) {
