@@ -20,6 +20,7 @@
 #include "runtime/ui/headless_display.h"
 #include "tests/core/support/core_test_support.h"
 #include "tests/cubes/support/cubes_test_support.h"
+#include "tests/support/command_output.h"
 
 namespace {
 
@@ -138,6 +139,42 @@ TEST_P(ResultWindow, ASavedQueryRunsWithItsParameterOnce) {
     EXPECT_EQ(cells(w), expected);
     close(w, t);
     EXPECT_EQ(GLO.SQL_QBE.get().str(), "SQL_QBE.TPS");
+}
+
+// "CSV-Datei erstellen" on the demo's platforms: the file read back by Python's csv module holds
+// the list as shown, and a failed write is said and leaves no file.
+TEST_P(ResultWindow, TheCsvFileReadsBackAsTheList) {
+    if (!ready_) return;
+    int t = 0;
+    auto w = open("0", t);
+    user_.setValue(w, QueryBox, "SELECT kPlattform, cName, cName || ';' || kPlattform AS beide FROM tPlattform");
+    user_.press(w, sqlresult::Run);
+    const Rows shown = cells(w);
+    ASSERT_FALSE(shown.empty());
+    rt::FileDialogResult chosen;
+    chosen.ok = true;
+    chosen.path = file("plattformen.csv");
+    user_.queueFileDialogAnswer(chosen);
+    user_.press(w, Csv);
+    std::string expected = "[\"kplattform\", \"cname\", \"beide\"]\n";
+    for (const auto& row : shown) {
+        expected += "[";
+        for (std::size_t c = 0; c < row.size(); ++c) expected += (c ? ", \"" : "\"") + row[c] + "\"";
+        expected += "]\n";
+    }
+    const std::string read = voq::test::commandOutput(
+        "python3 -c \"import csv,json,sys\nfor r in csv.reader(open(sys.argv[1], encoding='utf-8', newline=''), "
+        "delimiter=';'): print(json.dumps(r, ensure_ascii=False))\" '" +
+        chosen.path + "' 2>&1");
+    // Column names as the engine gives them (PostgreSQL folds them to lower case).
+    EXPECT_EQ(rt::lower(read.substr(0, read.find('\n') + 1)), expected.substr(0, expected.find('\n') + 1));
+    EXPECT_EQ(read.substr(read.find('\n') + 1), expected.substr(expected.find('\n') + 1));
+
+    user_.queueFileDialogAnswer({true, "/dev/full", 1});
+    user_.queueMessageBoxAnswer(rt::button::Ok);
+    user_.press(w, Csv);
+    EXPECT_EQ(user_.lastMessageBox().text, "Fehler beim Schreiben der Datei: No space left on device");
+    close(w, t);
 }
 
 TEST_P(ResultWindow, TheServersErrorIsShownAndAnAnswerNamingItsPlaceholderIsRefused) {
