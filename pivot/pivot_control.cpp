@@ -551,6 +551,10 @@ void PivotControl::setData(std::shared_ptr<const ColumnStore> store) {
     });
 }
 
+void PivotControl::setParallel(unsigned threads, size_t minRowsPerThread, size_t denseCells) {
+    change(*s_, [&] { s_->pivot.setParallel(threads, minRowsPerThread, denseCells); });
+}
+
 int PivotControl::colWidth(int c) {
     std::lock_guard lock(s_->mutex);
     auto it = s_->widths.find(c);

@@ -84,6 +84,8 @@ public:
     std::shared_ptr<const ColumnStore> data();
     // Rows from elsewhere than the record source (benchmarks).
     void setData(std::shared_ptr<const ColumnStore> store);
+    // How the pivot splits its work (Pivot::setParallel).
+    void setParallel(unsigned threads, size_t minRowsPerThread, size_t denseCells = Pivot::kDenseCells);
 
     // Called after every change that the view shows (on the changing thread).
     int addListener(std::function<void()> f);

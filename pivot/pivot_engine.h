@@ -10,6 +10,9 @@
 #include <vector>
 
 #include "pivot/column_store.h"
+#include "pivot/pivot_acc.h"
+#include "pivot/pivot_cells.h"
+#include "pivot/pivot_parallel.h"
 
 namespace pivot {
 
@@ -31,20 +34,6 @@ struct FieldDef {
     bool showDetail = true;
     std::set<std::string> hiddenItems;  // item texts filtered out
 };
-
-// A value sink for one group of raw rows; merged bottom-up, so every footer sees the raw rows.
-struct Acc {
-    double rows = 0;  // raw rows, NULLs included
-    double n = 0;     // non-NULL values
-    double sum = 0;
-    double mean = 0;
-    double m2 = 0;
-    double min = 0;
-    double max = 0;
-    void add(double v);
-    void merge(const Acc& o);
-};
-std::optional<double> aggregateOf(const Acc& a, int aggregate);
 
 // A computed field's expression in postfix form.
 struct Expression {
@@ -106,7 +95,8 @@ public:
     std::string columnHeading(size_t col, int level) const;
     std::string rowHeading(size_t line, int level) const;
     // Subtotals and the grand total; a collapsed item is an item (it holds its group's total).
-    bool isTotalLine(size_t line) const { return isTotal(rows_.lines[line].kind); }
+    // Without row fields the one line holds the row's own values, not a total.
+    bool isTotalLine(size_t line) const { return !rows_.fields.empty() && isTotal(rows_.lines[line].kind); }
     // Without column fields the one column holds the row's own values, not a total.
     bool isTotalColumn(size_t col) const { return !cols_.fields.empty() && isTotal(columnLine(col).kind); }
     static bool isTotal(LineKind k) { return k == LineKind::Subtotal || k == LineKind::Total; }
@@ -118,18 +108,11 @@ public:
     Axis rows_, cols_;
     std::vector<int> data_;
     std::vector<FieldDef> fields_;
-    struct Measure {
-        int field = -1;   // data field, or -1 for an operand sum
-        int column = -1;  // operand column
-    };
-    std::vector<Measure> measures_;
-    std::vector<Expression> ratio_;               // per data-field position: the footer ratio (ok when used)
-    std::vector<std::vector<int>> ratioMeasure_;  // per data-field position: measure of each operand column
-    std::vector<Acc> cells_;                      // [rowNode][colNode][measure]
-    size_t colNodes_ = 0;
-    const Acc& acc(int rowNode, int colNode, size_t m) const {
-        return cells_[(size_t(rowNode) * colNodes_ + size_t(colNode)) * measures_.size() + m];
-    }
+    CellLayout layout_;
+    CellStore cells_;
+    std::vector<int> fieldBundle_;               // per data-field position: its values' bundle
+    std::vector<Expression> ratio_;              // per data-field position: the ratio (ok when used)
+    std::vector<std::vector<int>> ratioBundle_;  // per data-field position: bundle of each operand column
 };
 
 // The items of one field over the store: sorted (numbers numerically, text in German order,
@@ -146,12 +129,18 @@ public:
     const std::shared_ptr<const ColumnStore>& data() const { return store_; }
 
     std::shared_ptr<const PivotTable> compute(const std::vector<FieldDef>& fields);
+    // How the work is split: threads (0: one per core), the fewest rows worth a thread, and the
+    // most item combinations counted in one table per thread rather than by sorting the rows.
+    void setParallel(unsigned threads, size_t minRowsPerThread, size_t denseCells = kDenseCells);
+    static constexpr size_t kDenseCells = size_t(1) << 22;
     // The sorted items of a field (for filters and page fields).
     std::shared_ptr<const Dimension> dimension(const FieldDef& field);
 
 private:
     std::shared_ptr<const ColumnStore> store_;
     std::map<std::string, std::shared_ptr<const Dimension>> dims_;
+    Parallel par_;
+    size_t denseCells_ = kDenseCells;
 };
 
 // True when a row heading is written on that line at that level: on the first line of its group

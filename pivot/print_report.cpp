@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "runtime/report/font_metrics.h"
 #include "runtime/report/print_previewer.h"
 
 namespace pivot {
@@ -21,7 +22,8 @@ enum Ids {
 
 constexpr double kMargin = 28;
 constexpr double kLine = 12;
-constexpr double kPoints = 0.75;  // pixels of the grid to points
+constexpr double kPad = 6;         // a column's room beside its widest text (2 of it at the right)
+constexpr double kMinColumn = 20;  // an empty column still shows as one
 
 rt::Color bgr(uint32_t ole) {
     uint32_t rgb = resolveOleColor(ole);
@@ -40,6 +42,8 @@ std::string footerText(const std::string& caption, int page, int pages) {
         } else if (caption.compare(i, 2, "&P") == 0) {
             out += std::to_string(page);
             i += 2;
+        } else if (caption[i] == ' ' && !out.empty() && out.back() == ' ') {
+            ++i;  // "of  &PP": one blank between the words on paper
         } else {
             out += caption[i++];
         }
@@ -47,8 +51,7 @@ std::string footerText(const std::string& caption, int page, int pages) {
     return out;
 }
 
-void buildPrintReport(const PivotTable& t, const Look& look, const std::function<int(int)>& colWidth,
-                      rt::Report& report) {
+void buildPrintReport(const PivotTable& t, const Look& look, rt::Report& report) {
     report.setUnit(rt::ReportUnit::Points).setPaper(595, 842);
     report.setOrientation(look.printerOrientation == 2 ? rt::Orientation::Landscape : rt::Orientation::Portrait);
     const double pw = report.pageWidth(), ph = report.pageHeight();
@@ -58,17 +61,43 @@ void buildPrintReport(const PivotTable& t, const Look& look, const std::function
     const double bodyTop = headTop + levels * kLine + 4;
     const double bodyH = ph - bodyTop - kMargin - 20;
     report.setBody(kMargin, bodyTop, pw - 2 * kMargin, bodyH);
+    rt::ReportFont font;
+    font.face = look.font.name;
+    font.size = 8;
+
+    // Widths on paper from what the columns print: the widest of their headings and values
+    // (measured bold, as headings and totals print), so no heading or value is cut.
+    rt::ReportFont bold = font;
+    bold.bold = true;
+    auto measure = [&](const std::string& text) { return rt::textWidthPoints(bold, text); };
+    std::vector<double> widths(t.columnCount(), 0);
+    for (size_t col = 0; col < t.columnCount(); ++col) {
+        double w = kMinColumn;
+        for (int level = 0; level < levels; ++level) w = std::max(w, measure(t.columnHeading(col, level)) + kPad);
+        for (size_t line = 0; line < t.lineCount(); ++line) w = std::max(w, measure(t.text(line, col)) + kPad);
+        widths[col] = w;
+    }
+    std::vector<double> subWidths(size_t(depth), kMinColumn);
+    for (size_t line = 0; line < t.lineCount(); ++line)
+        for (int level = 0; level < depth; ++level)
+            subWidths[size_t(level)] = std::max(subWidths[size_t(level)], measure(t.rowHeading(line, level)) + kPad);
+    double rowHeadW = 0;
+    for (double w : subWidths) rowHeadW += w;
+    // The row headings take at most half the width; beyond that each level gets its share.
+    const double rowHeadMax = (pw - 2 * kMargin) / 2;
+    if (rowHeadW > rowHeadMax) {
+        for (double& w : subWidths) w *= rowHeadMax / rowHeadW;
+        rowHeadW = rowHeadMax;
+    }
+    auto colWidth = [&](size_t col) { return col < widths.size() ? widths[col] : kMinColumn; };
 
     // Columns across: as many as fit beside the row headings, page after page.
-    const double rowHeadW = std::min(depth * colWidth(0) * kPoints, (pw - 2 * kMargin) / 2);
-    const double subW = rowHeadW / depth;
     const double room = pw - 2 * kMargin - rowHeadW;
     std::vector<std::pair<size_t, size_t>> chunks;
     for (size_t c = 0; c < t.columnCount();) {
         size_t end = c;
         double w = 0;
-        while (end < t.columnCount() && (end == c || w + colWidth(int(end) + 1) * kPoints <= room))
-            w += colWidth(int(end++) + 1) * kPoints;
+        while (end < t.columnCount() && (end == c || w + colWidth(end) <= room)) w += colWidth(end++);
         chunks.push_back({c, end});
         c = end;
     }
@@ -83,9 +112,6 @@ void buildPrintReport(const PivotTable& t, const Look& look, const std::function
     };
     auto st = std::make_shared<State>();
     const bool colours = look.includeColors;
-    rt::ReportFont font;
-    font.face = look.font.name;
-    font.size = 8;
 
     auto& head = report.addBand(HEADER, rt::BandKind::PageHeader)
                      .setPosition(kMargin, kMargin, pw - 2 * kMargin, bodyTop - kMargin);
@@ -107,12 +133,16 @@ void buildPrintReport(const PivotTable& t, const Look& look, const std::function
         }
     }
     auto& detail = report.addBand(DETAIL, rt::BandKind::Detail).setSize(pw - 2 * kMargin, kLine);
-    for (int level = 0; level < depth; ++level)
-        detail.addString(ROWHEAD + level, level * subW, 0, subW, kLine).setFont(font).setUse([&t, st, level] {
+    double subX = 0;
+    for (int level = 0; level < depth; ++level) {
+        const double subW = subWidths[size_t(level)];
+        detail.addString(ROWHEAD + level, subX, 0, subW, kLine).setFont(font).setUse([&t, st, level] {
             return level < int(t.rows().fields.size()) || level == 0
                        ? (headingShown(t, st->line, level) ? t.rowHeading(st->line, level) : std::string())
                        : std::string();
         });
+        subX += subW;
+    }
     for (size_t k = 0; k < widest; ++k)
         detail.addString(VALUES + int(k), 0, 0, 10, kLine)
             .setFont(font)
@@ -134,7 +164,7 @@ void buildPrintReport(const PivotTable& t, const Look& look, const std::function
             double x = rowHeadW;
             for (size_t k = 0; k < widest; ++k) {
                 bool used = first + k < end;
-                double w = used ? colWidth(int(first + k) + 1) * kPoints : 0;
+                double w = used ? colWidth(first + k) : 0;
                 for (int level = 0; level < levels; ++level)
                     head.find(HEADINGS + level * 1000 + int(k))
                         ->setPosition(x, headTop - kMargin + level * kLine, w, kLine)
@@ -172,8 +202,7 @@ void printPreview(PivotControl& control) {
     auto table = control.table();
     Look look = control.look();
     rt::Report report(look.headerCaption.empty() ? "Pivot" : look.headerCaption);
-    buildPrintReport(
-        *table, look, [&](int c) { return control.colWidth(c); }, report);
+    buildPrintReport(*table, look, report);
     rt::PrintPreviewer(report).display();
 }
 

@@ -10,12 +10,12 @@
 
 namespace pivot {
 
-// The footer text of one page.
+// The footer text of one page: the caption with its page numbers, blanks in a row as one.
 std::string footerText(const std::string& caption, int page, int pages);
 
-// Lays the table out into `report` (opened and ended here); widths are the grid's in pixels.
-void buildPrintReport(const PivotTable& table, const Look& look, const std::function<int(int)>& colWidth,
-                      rt::Report& report);
+// Lays the table out into `report` (opened and ended here); each column as wide as its widest
+// heading or value.
+void buildPrintReport(const PivotTable& table, const Look& look, rt::Report& report);
 
 // Builds the report and shows it in the program's print preview.
 void printPreview(PivotControl& control);

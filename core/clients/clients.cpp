@@ -43,12 +43,50 @@ thread_local std::unique_ptr<rt::FileManager> tWorkTable;
 
 // ---- Connect string and take-over ----------------------------------------------------------
 
+namespace {
+
+// A value that holds ";" (or starts with "{") is braced, so that the driver reads it as one
+// value and nothing of it as a keyword of its own. A "}" cannot be braced safely (the drivers
+// end the value at the first one): such a value is left out, and the form refuses it.
+std::string connectValue(const std::string& value) {
+    if (value.find('}') != std::string::npos) return {};
+    if (value.find(';') != std::string::npos || (!value.empty() && value.front() == '{')) return "{" + value + "}";
+    return value;
+}
+
+// SQL Server's drivers read "host,port" themselves; the others take the port as a keyword.
+bool serverTakesPort(const std::string& driver) {
+    const std::string up = rt::upper(driver);
+    for (const char* native : {"SQL SERVER", "SQL NATIVE CLIENT", "FREETDS", "TDS"})
+        if (up.find(native) != std::string::npos) return false;
+    return true;
+}
+
+// The server part: "host,port" becomes the host and the driver's "Port" where it needs one.
+std::string serverPart(const std::string& driver, const std::string& server) {
+    const auto comma = server.rfind(',');
+    if (comma != std::string::npos && comma + 1 < server.size() && serverTakesPort(driver) &&
+        server.find_first_not_of("0123456789 ", comma + 1) == std::string::npos) {
+        const std::string host(rt::clip(server.substr(0, comma)));
+        const std::string port(rt::trimBlanks(server.substr(comma + 1)));
+        return ";SERVER=" + connectValue(host) + ";Port=" + port;
+    }
+    return ";SERVER=" + connectValue(server);
+}
+
+}  // namespace
+
+std::string ConnectValueRefused(std::string_view value) {
+    return value.find('}') != std::string_view::npos ? "Das Zeichen \"}\" ist hier nicht erlaubt." : std::string();
+}
+
 std::string ConnectString(const MandantRecord& c) {
-    std::string s = "DRIVER=" + c.Driver.str() + ";SERVER=" + c.Server.str();
+    std::string s = "DRIVER=" + connectValue(c.Driver.str()) + serverPart(c.Driver.str(), c.Server.str());
     if (c.Trusted == 1)
-        s += ";Database=" + c.Datenbank.str() + ";Trusted_Connection=True";
+        s += ";Database=" + connectValue(c.Datenbank.str()) + ";Trusted_Connection=True";
     else
-        s += ";UID=" + c.Name.str() + ";PWD=" + c.Passwort.str() + ";Database=" + c.Datenbank.str();
+        s += ";UID=" + connectValue(c.Name.str()) + ";PWD=" + connectValue(c.Passwort.str()) +
+             ";Database=" + connectValue(c.Datenbank.str());
     if (c.Regional == 1) s += ";Regional=Yes";
     return std::string(rt::cutChars(s, 255));
 }
@@ -154,6 +192,7 @@ void EditMandant() {
     entry(PromptDatabase, EntryDatabase, "&Datenbank:", "@s60", 170);
     entry(PromptUser, EntryUser, "&Name:", "@s60", 170);
     entry(PromptPassword, EntryPassword, "&Passwort:", "@s40", 120);
+    w[EntryPassword].edit().password = true;
     auto check = [&](int id, const char* text, const char* tip, int x) {
         w.add(id, rt::ControlKind::Check).setText(text).setTip(tip).setPosition(x, y, 70, 10);
     };
@@ -178,6 +217,17 @@ void EditMandant() {
     form.bind(CheckRegional, "MAN:Regional");
     form.bind(CheckTrusted, "MAN:Trusted");
     form.setKeepBuffer(copy);
+    // What goes into the connect string must stay one value there.
+    form.validate = [&w] {
+        for (int id : {EntryServer, EntryDatabase, EntryUser, EntryPassword}) {
+            const std::string refused = ConnectValueRefused(w[id].value());
+            if (refused.empty()) continue;
+            rt::message(refused, "Mandant");
+            w.select(id);
+            return false;
+        }
+        return true;
+    };
     form.onPrimed = [copy] {
         if (copy) return;
         MAN.Driver = "SQL Server";

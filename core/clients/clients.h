@@ -14,6 +14,8 @@
 
 // The ODBC connect string of a client record (at most 255 characters).
 std::string ConnectString(const MandantRecord& client);
+// Why a value cannot go into a connect string (it holds a "}"); empty when it can.
+std::string ConnectValueRefused(std::string_view value);
 
 // The local computer's name, "\" and the ERP's named SQL Server instance.
 std::string DefaultClientServer();

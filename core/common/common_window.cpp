@@ -4,6 +4,8 @@
 #include <array>
 #include <mutex>
 
+#include "runtime/text/picture.h"
+#include "runtime/text/strings.h"
 #include "runtime/thread/shared.h"
 #include "runtime/thread/thread.h"
 #include "runtime/ui/dialogs.h"
@@ -276,4 +278,14 @@ void CommonList::kill() {
         // The list closes; other windows may hold unsaved work, so the program goes on.
         WindowErrorManager().throwMessage(rt::ListFormatManager::BrokenMessage);
     }
+}
+
+bool ConfirmScriptFits(std::string_view text, std::size_t limit) {
+    const std::size_t chars = rt::charLength(text);
+    if (chars <= limit) return true;
+    auto grouped = [](std::size_t n) { return rt::formatPicture(static_cast<std::int64_t>(n), "@N10."); };
+    return rt::message("Das Skript hat " + grouped(chars) + " Zeichen. Gespeichert werden nur die ersten " +
+                           grouped(limit) + " Zeichen, der Rest geht verloren.|Trotzdem speichern?",
+                       "Skript zu lang", rt::MessageIcon::Question, rt::button::Yes | rt::button::No,
+                       rt::button::No) == rt::button::Yes;
 }

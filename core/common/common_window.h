@@ -88,6 +88,10 @@ inline constexpr rt::Color kRowText = rt::rgb(64, 0, 64);
 inline constexpr rt::Color kRowSelectedBack = rt::rgb(151, 180, 20);
 inline constexpr rt::Color kRowAlternateBack = rt::rgb(206, 255, 206);
 // Colours a row by its load count (from 1): odd counts the normal background, even light green.
+// Before a script text is stored in a record that holds fewer characters: says so and asks
+// whether to store it cut (true) or go back to the form (false). True when the text fits.
+bool ConfirmScriptFits(std::string_view text, std::size_t limit);
+
 void ColourRow(rt::ListRow& row, long long loadCount);
 bool ColoursRows(std::string_view procedure);
 

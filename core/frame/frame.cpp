@@ -191,6 +191,7 @@ void buildMenu(rt::Window& f) {
     item(ItemBenutzer, MenuBenutzer, "&Benutzerverwaltung");
 
     menu(MenuWindow, "&Window", "Create and Arrange windows");
+    f[MenuWindow].edit().windowList = true;  // the open windows after its items, to find a hidden one
     item(ItemTile, MenuWindow, "T&ile", "Make all open windows visible");
     item(ItemCascade, MenuWindow, "&Cascade", "Stack all open windows");
     item(ItemArrange, MenuWindow, "&Arrange Icons", "Align all window icons");

@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "runtime/data/back_end.h"
+#include "runtime/text/picture.h"
 #include "runtime/text/strings.h"
 
 namespace {
@@ -66,6 +68,64 @@ std::optional<std::string> ReplaceString(std::string_view replacement, std::stri
     for (std::size_t p; (p = findNoCase(work, find, findUp)) != std::string::npos;)
         work = work.substr(0, p) + std::string(repl) + work.substr(p + find.size());
     return rt::padChars(work, width);
+}
+
+namespace {
+
+bool matchesAt(std::string_view text, std::size_t at, std::string_view placeholder) {
+    if (placeholder.empty() || text.size() - at < placeholder.size()) return false;
+    for (std::size_t k = 0; k < placeholder.size(); ++k) {
+        char a = text[at + k], b = placeholder[k];
+        if (a >= 'a' && a <= 'z') a = static_cast<char>(a - 32);
+        if (b >= 'a' && b <= 'z') b = static_cast<char>(b - 32);
+        if (a != b) return false;
+    }
+    return true;
+}
+
+// Takes the comparison operator (and the blanks after it) off the end of out, not reaching
+// before keep: what was inserted earlier is never touched.
+void dropComparison(std::string& out, std::size_t keep) {
+    std::size_t end = out.size();
+    while (end > keep && out[end - 1] == ' ') --end;
+    std::size_t start = end;
+    while (start > keep && end - start < 2 && (out[start - 1] == '=' || out[start - 1] == '<' || out[start - 1] == '>'))
+        --start;
+    if (start < end) out.erase(start);
+}
+
+}  // namespace
+
+std::string FillPlaceholders(std::string_view statement, const std::vector<PlaceholderValue>& values) {
+    std::string out;
+    out.reserve(statement.size());
+    std::size_t keep = 0;  // out up to here holds inserted values
+    for (std::size_t i = 0; i < statement.size();) {
+        const PlaceholderValue* hit = nullptr;
+        for (const PlaceholderValue& v : values) {
+            if (matchesAt(statement, i, v.placeholder)) {
+                hit = &v;
+                break;
+            }
+        }
+        if (!hit) {
+            out += statement[i++];
+            continue;
+        }
+        if (hit->replacesComparison) dropComparison(out, keep);
+        out += hit->value;
+        keep = out.size();
+        i += hit->placeholder.size();
+    }
+    return out;
+}
+
+std::optional<std::string> DateAnswerLiteral(std::string_view answer, std::string_view connect) {
+    const std::string_view text = rt::trimBlanks(answer);
+    const rt::DateNumber date = rt::deformatDate(text, "@d17");
+    // Only what the picture writes back alike is taken for a date: "7" or "1.2." stay text.
+    if (date == 0 || rt::formatPicture(std::int64_t(date), "@d17") != text) return std::nullopt;
+    return rt::sqlDateLiteral(connect, date);
 }
 
 std::string ReplaceConnectDatabase(std::string_view connect, std::string_view currentDatabase) {

@@ -17,6 +17,23 @@ long ClippedLength(std::string_view text);
 // together is found too. No result when the replacement contains find: that could never end.
 std::optional<std::string> ReplaceString(std::string_view replacement, std::string_view find, std::string_view text);
 
+// One value for the placeholders of a statement (FillPlaceholders).
+struct PlaceholderValue {
+    std::string_view placeholder;  // found in any case of its ASCII letters
+    std::string value;             // inserted as it stands
+    // The value is a whole comparison (" BETWEEN ... AND ..."): the operator directly in front of
+    // the placeholder (=, <, >, <=, >=, <>, blanks after it) goes.
+    bool replacesComparison = false;
+};
+
+// Every occurrence of each placeholder replaced in one pass over the statement as written, so an
+// inserted value is never searched again, whatever it holds.
+std::string FillPlaceholders(std::string_view statement, const std::vector<PlaceholderValue>& values);
+
+// A date answer (in the system's short date form, as the date window gives it) as the SQL
+// literal that the back end behind connect reads alike; none when the text is no such date.
+std::optional<std::string> DateAnswerLiteral(std::string_view answer, std::string_view connect);
+
 // Points a connect string at currentDatabase: the old name (after the first "Database=", to the
 // end, at most 50 characters) is removed wherever it stands and currentDatabase appended.
 // Unchanged when the names are equal. At most 250 characters.

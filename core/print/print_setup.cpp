@@ -310,7 +310,9 @@ private:
             w_[PROGRESS].setValue(std::to_string(i));
             w_.flush();
             pages_.assign(1, printList[static_cast<std::size_t>(i - 1)]);
-            report_.printPages(pages_);
+            // Refused by the printer and by every file offered instead: the other pages would
+            // only ask again.
+            if (!report_.printPages(pages_) && !report_.printing()) break;
         }
         // All pages are one print job; it goes out now.
         report_.flush();
@@ -337,6 +339,11 @@ void PrintSetupWindow(rt::PreviewQueue& pages, rt::Report& report, std::uint8_t&
     state = 2;
     rt::ProcedureName procedure("PrintSetupWindow");
     report.endPage();
+    if (pages.empty()) {
+        // An empty report prints nothing and shows no window.
+        rt::ThreadResponse = 2;
+        return;
+    }
     std::int32_t currentPage = 0;
     if (preview) {
         currentPage = ReportPreview(pages);

@@ -592,6 +592,11 @@ std::int32_t ReportPreview(rt::PreviewQueue& pages) {
     rt::ProcedureName procedure("ReportPreview");
     rt::ThreadRequest = 0;
     rt::ThreadResponse = 0;
+    if (pages.empty()) {
+        // No page to show: no window, nothing to print.
+        rt::ThreadResponse = 2;
+        return 0;
+    }
     return Preview(pages).run();
 }
 

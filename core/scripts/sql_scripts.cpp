@@ -45,6 +45,28 @@ std::string chooseScriptFile() {
 
 }  // namespace
 
+std::string FreeScriptName(std::string_view name) {
+    constexpr std::size_t kNameChars = 20;
+    rt::FileManager& fm = *Access.Scripte;
+    const rt::SavedBuffer saved = fm.saveBuffer();
+    // A copy of a copy counts on from the original's name: "Anlage (2)" gives "Anlage (3)".
+    std::string_view base = rt::clip(name);
+    if (const std::size_t open = base.rfind(" (");
+        open != std::string_view::npos && base.back() == ')' && open + 3 < base.size() &&
+        base.substr(open + 2, base.size() - open - 3).find_first_not_of("0123456789") == std::string_view::npos)
+        base = base.substr(0, open);
+    std::string candidate;
+    for (int n = 2;; ++n) {
+        const std::string suffix = " (" + std::to_string(n) + ")";
+        candidate = std::string(rt::clip(rt::cutChars(base, kNameChars - suffix.size()))) + suffix;
+        SCR.Bezeichnung = candidate;
+        const int rc = fm.fetch("SCR:KeyBezeichnung");
+        if (rc != 0 || n > 9999) break;  // free (or the file cannot tell)
+    }
+    fm.restoreBuffer(saved);
+    return candidate;
+}
+
 std::string LastStatementError() {
     return rt::errorCode() == rt::ErrFileSystem && !rt::fileErrorText().empty() ? rt::fileErrorText() : rt::errorText();
 }
@@ -60,6 +82,28 @@ bool SendScriptStatement(const std::string& sql, std::string& error) {
     if (!ok) error = LastStatementError();
     fm.close();
     return ok;
+}
+
+bool SendScriptBatches(const std::vector<std::string>& batches, std::string& error, std::size_t& failed) {
+    failed = 0;
+    rt::FileManager& fm = *Access.VOQSQLTBL;
+    fm.setConnectString(GLO.ConnectString.get().str());
+    // Open once for all batches: the table holds the connection, so what a batch leaves in the
+    // session (temporary tables, SET, USE) is there for the next one.
+    if (fm.open() != 0) {
+        error = LastStatementError();
+        failed = batches.empty() ? 0 : 1;
+        return false;
+    }
+    for (std::size_t i = 0; i < batches.size(); ++i) {
+        if (fm.setSql(batches[i]) != 0) {
+            error = LastStatementError();
+            failed = i + 1;
+            break;
+        }
+    }
+    fm.close();
+    return failed == 0;
 }
 
 // ---- Script texts --------------------------------------------------------------------------
@@ -162,6 +206,8 @@ void EditSQLScripte() {
     form.setFirstField(EntryId);
 
     auto script = [&] { return std::string(rt::cutChars(w[TextScript].value(), kScriptMemoLimit)); };
+    // A text longer than the record holds is cut only when the user agrees.
+    form.validate = [&] { return ConfirmScriptFits(w[TextScript].value(), kScriptMemoLimit); };
     auto openFile = [&] {
         rt::FileDialogResult r = rt::openFileDialog(
             "Open File", "", "SQL-Scripte|*.SQL|Text Files|*.txt|CLW Files|*.clw|INC Files|*.inc|All Files|*.*");
@@ -171,8 +217,8 @@ void EditSQLScripte() {
             rt::message("Error Opening: " + r.path + "||" + std::strerror(errno));
             return;
         }
-        // The whole text, up to what the record holds.
-        w[TextScript].setValue(std::string(rt::cutChars(*text, kScriptMemoLimit)));
+        // The whole text, up to what the record holds; a file in the ANSI code page is decoded.
+        w[TextScript].setValue(std::string(rt::cutChars(rt::textFromFile(*text), kScriptMemoLimit)));
         w.setTitle(r.path);
     };
     auto saveFile = [&] {
@@ -188,16 +234,15 @@ void EditSQLScripte() {
     };
     auto run = [&] {
         const std::vector<std::string> batches = SplitGoBatches(script());
-        for (std::size_t i = 0; i < batches.size(); ++i) {
-            std::string error;
-            if (!SendScriptStatement(batches[i], error)) {
-                // The first failing batch stops the run and is named.
-                const std::string where = batches.size() > 1 ? "Batch " + std::to_string(i + 1) + " von " +
-                                                                   std::to_string(batches.size()) + ":||"
-                                                             : std::string();
-                rt::message(where + error);
-                return;
-            }
+        std::string error;
+        std::size_t failed = 0;
+        if (!SendScriptBatches(batches, error, failed)) {
+            // The first failing batch stops the run and is named.
+            const std::string where = batches.size() > 1 ? "Batch " + std::to_string(failed) + " von " +
+                                                               std::to_string(batches.size()) + ":||"
+                                                         : std::string();
+            rt::message(where + error);
+            return;
         }
         rt::message("Script " + std::string(rt::clip(SCR.Bezeichnung.str())) + " eingespielt", "SQL-Script");
     };
@@ -249,6 +294,21 @@ void EditSQLScripte() {
 
 // ---- The report ----------------------------------------------------------------------------
 
+namespace {
+std::string ScriptReportText(std::string_view script) {
+    // Tabs to blanks, so that indented lines keep their indent on paper.
+    std::string out;
+    out.reserve(script.size());
+    for (char c : rt::clip(script)) {
+        if (c == '\t')
+            out += "    ";
+        else
+            out += c;
+    }
+    return out;
+}
+}  // namespace
+
 void DruckeScripte() {
     enum { Header = 1, Title, HeadId, HeadName, HeadTable, Detail, Id, Name, Table, MemoBand, Memo, Footer, Page };
     rt::Report report("Report der Tabelle Scripte");
@@ -256,14 +316,20 @@ void DruckeScripte() {
     auto& head = report.addBand(Header, rt::BandKind::PageHeader).setPosition(30, 24, 535, 50);
     head.addString(Title, 0, 0, 400, 16).setText("Report der Tabelle Scripte");
     head.addString(HeadId, 0, 32, 50, 12).setText("ID");
-    head.addString(HeadName, 60, 32, 150, 12).setText("Bezeichnung");
-    head.addString(HeadTable, 220, 32, 200, 12).setText("Tabelle");
+    head.addString(HeadName, 60, 32, 190, 12).setText("Bezeichnung");
+    head.addString(HeadTable, 260, 32, 275, 12).setText("Tabelle");
+    // Every text prints whole: what is wider than its column goes on over more lines, and the
+    // script text over as many lines and pages as it needs.
     auto& detail = report.addBand(Detail, rt::BandKind::Detail).setSize(535, 14);
     detail.addString(Id, 0, 0, 50, 12).setUse([] { return rt::formatPicture(std::int64_t(SCR.ID), "@n6"); });
-    detail.addString(Name, 60, 0, 150, 12).setUse([] { return std::string(rt::clip(SCR.Bezeichnung.str())); });
-    detail.addString(Table, 220, 0, 200, 12).setUse([] { return std::string(rt::clip(SCR.Tabelle.str())); });
-    auto& memo = report.addBand(MemoBand, rt::BandKind::Detail).setSize(535, 14);
-    memo.addText(Memo, 20, 0, 515, 14).setUse([] { return std::string(SCR.Script.str()); });
+    detail.addText(Name, 60, 0, 190, 12).setResize().setUse([] {
+        return std::string(rt::clip(SCR.Bezeichnung.str()));
+    });
+    detail.addText(Table, 260, 0, 275, 12).setResize().setUse([] { return std::string(rt::clip(SCR.Tabelle.str())); });
+    auto& memo = report.addBand(MemoBand, rt::BandKind::Detail).setSize(535, 16);
+    memo.addText(Memo, 20, 0, 515, 12).setResize().setFont({"Courier New", 9}).setUse([] {
+        return ScriptReportText(SCR.Script.str());
+    });
     auto& foot = report.addBand(Footer, rt::BandKind::PageFooter).setPosition(30, 800, 535, 20);
     foot.addString(Page, 400, 2, 135, 11).setPageNumber("@pSeite <<<#p");
 
@@ -362,8 +428,10 @@ void BrowseSQLScript() {
             return true;
         }
         if (e.control == Copy) {
-            // The new script starts with the highlighted one's texts, under a number of its own.
+            // The new script starts with the highlighted one's texts, under a number and a name of
+            // its own: the insert stores the record at once to reserve its number.
             if (list.rowsLoaded() == 0 || list.fetchSelected() != 0) return true;
+            SCR.Bezeichnung = FreeScriptName(SCR.Bezeichnung.clipped());
             tCopyPending = true;
             list.ask(rt::request::Insert);
             tCopyPending = false;
@@ -373,12 +441,21 @@ void BrowseSQLScript() {
         if (e.control == NewFile) {
             std::string other = chooseScriptFile();
             if (other.empty()) return true;  // the list keeps its file
+            // The controller and the list's view both hold the table: both let go, so that the
+            // next open takes the file's name anew.
+            list.closeView();
             Relate.Scripte->close();
             GLO.SCRIPT = other;
-            file = other;
-            w[FileName].setText(other);
-            Relate.Scripte->open();
-            list.reset(false);
+            if (Relate.Scripte->open() != 0) {
+                rt::message("Die Scriptdatei " + other + " kann nicht geöffnet werden.||" + LastStatementError(),
+                            "Scriptdatei", rt::MessageIcon::Exclamation);
+                GLO.SCRIPT = file;
+                Relate.Scripte->open();
+            } else {
+                file = other;
+                w[FileName].setText(other);
+            }
+            if (list.reopenView() != 0) wc.errors().throwFile(Access.Scripte->label());
             return true;
         }
         return false;

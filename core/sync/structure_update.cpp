@@ -48,7 +48,7 @@ rt::FileManager& channel() {
 
 // ---- The window "Actions performed" --------------------------------------------------------
 
-enum { SheetActions = 1, TabStructures, ListStructures, TabSql, ListSql, ButtonScript };
+enum { SheetActions = 1, TabStructures, ListStructures, TabSql, ListSql, ButtonScript, TabErrors, ListErrors };
 
 void showActions(const StructureRun& run) {
     rt::Window w("StructureUpdate", kActionsTitle);
@@ -91,6 +91,22 @@ void showActions(const StructureRun& run) {
         .setPosition(8, 20, width - 16, height - 54)
         .setColumns({rt::ListColumn("", width - 20)})
         .setRows(std::move(sent));
+    if (!run.failures.empty()) {
+        // What the server refused, with its reason: the page shown first.
+        w.add(TabErrors, rt::ControlKind::Tab, SheetActions).setText("Fehler");
+        std::vector<rt::ListRow> failed;
+        for (const auto& f : run.failures) {
+            rt::ListRow r;
+            r.cells.emplace_back(std::string(rt::cutChars(f.statement, 255)));
+            r.cells.emplace_back(f.error);
+            failed.push_back(std::move(r));
+        }
+        w.add(ListErrors, rt::ControlKind::List, TabErrors)
+            .setPosition(8, 20, width - 16, height - 54)
+            .setColumns({rt::ListColumn("Anweisung", (width - 20) / 2), rt::ListColumn("Meldung", (width - 20) / 2)})
+            .setRows(std::move(failed));
+        w[SheetActions].setSelected(3);
+    }
     w.add(ButtonScript, rt::ControlKind::Button).setText("Script to Clipboard").setPosition(4, height - 22, 90, 16);
 
     while (auto e = w.accept()) {
@@ -135,15 +151,17 @@ std::string SchemaSync::keyName(const rt::KeyDef& key) {
 
 std::string SchemaSync::sqlType(const rt::FieldDesc& f, std::string_view backEnd, bool pair) {
     const bool access = backEnd == "ACCESS", sqlite = backEnd == "SQLITE", firebird = backEnd == "FIREBIRD";
+    // PostgreSQL has no TINYINT and no DATETIME; its types are those the table layer creates there.
+    const bool postgres = backEnd == "POSTGRESQL";
     std::string type;
     if (pair) {
-        type = firebird ? "TIMESTAMP" : "DATETIME";
+        type = firebird || postgres ? "TIMESTAMP" : "DATETIME";
     } else {
         switch (f.type) {
         case rt::FieldType::String:
         case rt::FieldType::Memo: type = "VARCHAR(" + std::to_string(f.size) + ")"; break;
         case rt::FieldType::CString: type = "VARCHAR(" + std::to_string(f.size - 1) + ")"; break;
-        case rt::FieldType::Byte: type = access ? "byte" : firebird ? "SMALLINT" : "TINYINT"; break;
+        case rt::FieldType::Byte: type = access ? "byte" : firebird || postgres ? "SMALLINT" : "TINYINT"; break;
         case rt::FieldType::Long:
         case rt::FieldType::Short:
         case rt::FieldType::Time: type = "INT"; break;
@@ -152,7 +170,7 @@ std::string SchemaSync::sqlType(const rt::FieldDesc& f, std::string_view backEnd
                    : sqlite ? "NUMERIC"
                             : "DECIMAL(" + std::to_string(f.size) + "," + std::to_string(f.places) + ")";
             break;
-        case rt::FieldType::Date: type = sqlite || firebird ? "DATE" : "DATETIME"; break;
+        case rt::FieldType::Date: type = sqlite || firebird || postgres ? "DATE" : "DATETIME"; break;
         case rt::FieldType::Blob: break;
         case rt::FieldType::Group: return {};
         }
@@ -162,6 +180,8 @@ std::string SchemaSync::sqlType(const rt::FieldDesc& f, std::string_view backEnd
             type = "memo";
         else if (firebird && f.size > 0)
             type = "VARCHAR(" + std::to_string(f.size - 1) + ")";
+        else if (postgres && f.type == rt::FieldType::Blob)
+            type = "BYTEA";
         else
             type = "TEXT";
     }
@@ -193,10 +213,22 @@ void SchemaSync::handleTable(rt::FileManager& table) {
     keys(def, name);
 }
 
+bool SchemaSync::exists(const std::string& name, const std::string& columns) const {
+    return probe_ && probe_("SELECT " + columns + " FROM " + name + " WHERE 1=0");
+}
+
 void SchemaSync::columns(rt::FileManager& table, const std::string& name) {
     const auto& fields = table.desc().fields();
     const auto& notNull = notNullLabels();
-    bool first = true;
+    // Without a probe every statement is sent, the failing ones too (the table there already).
+    const bool tableThere = exists(name, "*");
+    bool first = !tableThere;
+    if (first && backEnd_ == "POSTGRESQL") {
+        // PostgreSQL makes no schema on its own: the tables' "dbo" is made with the first of them.
+        const auto dot = name.find('.');
+        if (dot != std::string::npos && schemas_.insert(rt::upper(name.substr(0, dot))).second)
+            send_("CREATE SCHEMA IF NOT EXISTS " + name.substr(0, dot));
+    }
     for (std::size_t i = 0; i < fields.size(); ++i) {
         const rt::FieldDesc& f = fields[i];
         if (f.type == rt::FieldType::Group) continue;
@@ -214,7 +246,7 @@ void SchemaSync::columns(rt::FileManager& table, const std::string& name) {
                 send_("create table " + schemaPrefix_ + name + " (" + column + " " + type + ")");
             first = false;
         }
-        send_("alter table " + name + " add " + column + " " + type);
+        if (!probe_ || !exists(name, column)) send_("alter table " + name + " add " + column + " " + type);
         StructureEntry entry;
         entry.table = schemaPrefix_ + name;
         entry.label = label;
@@ -229,8 +261,25 @@ void SchemaSync::columns(rt::FileManager& table, const std::string& name) {
 }
 
 void SchemaSync::dropIndexes(const rt::TableDef& def, const std::string& name) {
+    // PostgreSQL and SQLite drop what is there and nothing else. A primary key is PostgreSQL's
+    // constraint; SQLite keeps the one its table was created with.
+    const bool postgres = backEnd_ == "POSTGRESQL", sqlite = backEnd_ == "SQLITE";
+    const auto dot = name.find('.');
+    const std::string schema = dot == std::string::npos ? std::string() : name.substr(0, dot + 1);
     for (const auto& key : def.keys) {
         std::string keyText = keyName(key);
+        const bool pk = key.primary() && primaryKeyName(key.serverName);
+        if (postgres || sqlite) {
+            std::string sql;
+            if (pk && postgres)
+                sql = "ALTER TABLE " + name + " DROP CONSTRAINT IF EXISTS " + key.serverName;
+            else if (!pk)
+                sql = "DROP INDEX IF EXISTS " + (postgres ? schema : std::string()) + keyText;
+            if (sql.empty()) continue;
+            log_(sql);
+            send_(sql);
+            continue;
+        }
         if (primaryKeyName(key.serverName))
             log_("ALTER TABLE " + name + " DROP CONTRAINT " + key.serverName);
         else
@@ -243,6 +292,8 @@ void SchemaSync::keys(const rt::TableDef& def, const std::string& name) {
     for (const auto& key : def.keys) {
         std::string keyText = keyName(key);
         const bool pk = primaryKeyName(key.serverName);
+        // SQLite cannot add a primary key to a table: it has the one it was created with.
+        if (backEnd_ == "SQLITE" && key.primary() && pk) continue;
         if (key.primary()) log_("Name: " + key.serverName + " " + keyText);
         std::string sql;
         if (key.primary() && pk)
@@ -256,7 +307,7 @@ void SchemaSync::keys(const rt::TableDef& def, const std::string& name) {
             sql += columnName(def.record.field(static_cast<std::size_t>(key.components[c])));
         }
         sql += ")";
-        if (pk && backEnd_ != "FIREBIRD" && backEnd_ != "SQLITE")
+        if (pk && backEnd_ != "FIREBIRD" && backEnd_ != "SQLITE" && backEnd_ != "POSTGRESQL")
             sql += " WITH (IGNORE_DUP_KEY = OFF, ONLINE = OFF) ON [PRIMARY]";
         log_(sql);
         send_(sql);
@@ -296,11 +347,20 @@ bool SynchroniseStructures(StructureRun& run, std::string& error) {
         return false;
     }
 
-    auto send = [&](const std::string& sql) {
-        run.statements.emplace_back(rt::cutChars(sql, 255));
-        ch.setSql(sql);
-    };
     auto log = [](const std::string& line) { AppendLogLine(kStructureLog, line); };
+    // Only what the server took is listed as sent; a refusal is kept with the driver's text.
+    auto send = [&](const std::string& sql) {
+        if (ch.setSql(sql) == 0) {
+            run.statements.emplace_back(rt::cutChars(sql, 255));
+            return true;
+        }
+        std::string error = rt::fileErrorText();
+        if (error.empty()) error = rt::errorText();
+        run.failures.push_back({sql, error});
+        log("Fehler: " + error);
+        return false;
+    };
+    auto probe = [&](const std::string& query) { return ch.setSql(query) == 0; };
 
     std::set<std::string> skip;
     for (const auto& label : structureTables()) {
@@ -323,7 +383,7 @@ bool SynchroniseStructures(StructureRun& run, std::string& error) {
     skip.insert("tversion");
     skip.insert("VOQDBUpdateLog");
 
-    SchemaSync sync(send, log);
+    SchemaSync sync(send, log, probe);
     for (const auto& label : structureTables()) {
         if (skip.count(label)) continue;
         if (rt::FileManager* fm = rt::fileManager(label)) sync.handleTable(*fm);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,10 +33,15 @@ struct StructureEntry {
 // table to table, as the run handles them in order.
 class SchemaSync {
 public:
-    using Sender = std::function<void(const std::string& statement)>;
+    // Sends one statement; false when the server refused it.
+    using Sender = std::function<bool(const std::string& statement)>;
     using Logger = std::function<void(const std::string& line)>;
+    // Runs a query that reads nothing; true when the server took it. With a probe the
+    // statements whose work is there already (the table, a column) are not sent.
+    using Probe = std::function<bool(const std::string& query)>;
 
-    SchemaSync(Sender send, Logger log) : send_(std::move(send)), log_(std::move(log)) {}
+    SchemaSync(Sender send, Logger log, Probe probe = {})
+        : send_(std::move(send)), log_(std::move(log)), probe_(std::move(probe)) {}
 
     // Columns, index drops and keys of one table. The manager's connect string decides the back
     // end; on SQLite and Firebird a name with a schema loses it for the rest of the thread.
@@ -61,8 +67,12 @@ private:
     void keys(const rt::TableDef& def, const std::string& name);
     std::string columnName(const rt::FieldDesc& field) const;
 
+    bool exists(const std::string& name, const std::string& columns) const;
+
     Sender send_;
     Logger log_;
+    Probe probe_;
+    std::set<std::string> schemas_;  // made in this run
     std::string backEnd_;
     std::string schemaPrefix_;
     std::vector<StructureEntry> structures_;
@@ -86,7 +96,12 @@ bool WidenConnectColumn(std::string* sent = nullptr);
 // What the last run on this thread did, for the frame and for tests.
 struct StructureRun {
     std::vector<std::string> logged;      // the tables that did not open cleanly
-    std::vector<std::string> statements;  // every statement sent, as listed (255 characters)
+    std::vector<std::string> statements;  // every statement the server took, as listed (255 characters)
+    struct Failure {
+        std::string statement;
+        std::string error;  // the driver's text
+    };
+    std::vector<Failure> failures;  // every statement the server refused
     std::vector<StructureEntry> structures;
     bool windowShown = false;
     bool widened = false;

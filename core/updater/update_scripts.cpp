@@ -141,6 +141,8 @@ void EditSkript1() {
         if (form.mode() == rt::request::View) w[TextScript].setReadOnly(true).disable();
     };
     form.validate = [&] {
+        // A text longer than the record holds is cut only when the user agrees.
+        if (!ConfirmScriptFits(w[TextScript].value(), kScriptTextLimit)) return false;
         const std::string text(rt::cutChars(w[TextScript].value(), kScriptTextLimit));
         UPD.SCRIPT = text;  // an empty text leaves a BLOB of size 0
         // A changed record is stamped.

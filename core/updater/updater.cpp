@@ -340,7 +340,8 @@ void KRUUpdater::loadInstalledVersions() {
     StatementResult r;
     exec(
         "SELECT DBU_Type,DBU_TableName,MAX(DBU_Version) FROM VOQDBUpdateLog dl  Where DBU_Type "
-        "IN('Function','Procedure','View','Trigger') GROUP by DBU_Type,DBU_TableName ORDER BY DBU_Type,DBU_TableName",
+        "IN('Function','Stored Procedure','Procedure','View','Trigger') GROUP by DBU_Type,DBU_TableName ORDER BY "
+        "DBU_Type,DBU_TableName",
         &r);
     for (const auto& row : r.rows) installed_.push_back({clipped(row[0]), clipped(row[1]), std::atol(row[2].c_str())});
 }

@@ -6,6 +6,7 @@
 #include "cubes/values/values.h"
 #include "runtime/data/errors.h"
 #include "runtime/report/report_controller.h"
+#include "runtime/text/strings.h"
 
 namespace {
 
@@ -43,7 +44,8 @@ enum {
     CubeBreak = 70,
 };
 
-std::string text(std::string_view s) { return std::string(s); }
+// Fixed-length fields without their padding: blanks at the end would wrap into empty lines.
+std::string text(std::string_view s) { return std::string(rt::clip(s)); }
 
 }  // namespace
 
@@ -74,32 +76,36 @@ void DruckeCube(long cubeId) {
                         {HeadQuery, "Query", 440}};
         for (const auto& c : captions) head.addString(c.id, c.x, 30, 90, 12).setText(c.text).setBold();
 
+        // Every field prints its whole text: a long one goes on over more lines (the query above
+        // all, the report's main content), and what stands below moves down.
         auto& group = report.addBand(GroupHeader, rt::BandKind::GroupHeader).setSize(535, 60);
-        group.addString(CubeId, 0, 0, 36, 12).setUse([] { return std::to_string(CUBK.ID); });
-        group.addString(CubeName, 40, 0, 96, 12).setUse([] { return text(CUBK.CubeName.str()); });
-        group.addString(CubeDescription, 140, 0, 136, 12).setUse([] { return text(CUBK.Beschreibung.str()); });
-        group.addString(CubeConnect, 280, 0, 96, 12).setUse([] { return text(CUBK.Connect.str()); });
-        group.addString(CubeZugriff, 380, 0, 20, 12).setUse([] { return text(CUBK.Zugriff.str()); });
-        group.addString(CubeZugriffName, 400, 0, 40, 12).setUse([] {
+        group.addText(CubeId, 0, 0, 36, 12).setResize().setUse([] { return std::to_string(CUBK.ID); });
+        group.addText(CubeName, 40, 0, 96, 12).setResize().setUse([] { return text(CUBK.CubeName.str()); });
+        group.addText(CubeDescription, 140, 0, 136, 12).setResize().setUse([] {
+            return text(CUBK.Beschreibung.str());
+        });
+        group.addText(CubeConnect, 280, 0, 96, 12).setResize().setUse([] { return text(CUBK.Connect.str()); });
+        group.addText(CubeZugriff, 380, 0, 20, 12).setResize().setUse([] { return text(CUBK.Zugriff.str()); });
+        group.addText(CubeZugriffName, 400, 0, 40, 12).setResize().setUse([] {
             return ValueName("TREIBER", std::string_view(CUBK.Zugriff.str()));
         });
-        group.addString(CubeQuery, 440, 0, 95, 12).setUse([] { return text(CUBK.Query.str()); });
+        group.addText(CubeQuery, 440, 0, 95, 12).setResize().setUse([] { return text(CUBK.Query.str()); });
         group.addCheck(CubePatch, 0, 16, 10, 10).setUse([] { return std::to_string(CUBK.Patch); });
         group.addString(CubePatchText, 14, 16, 80, 12).setText("Dezimal-Patch");
         group.addText(CubeBigQuery, 0, 32, 535, 24).setResize().setUse([] { return text(CUBK.BigQuery.str()); });
 
         auto& detail = report.addBand(Detail, rt::BandKind::Detail).setSize(535, 14);
-        detail.addString(FieldPos, 0, 0, 30, 12).setUse([] { return std::to_string(CUBD.PosNr); });
-        detail.addString(FieldName, 34, 0, 120, 12).setUse([] { return text(CUBD.FeldName.str()); });
-        detail.addString(FieldCaption, 158, 0, 120, 12).setUse([] { return text(CUBD.Feldname1.str()); });
-        detail.addString(FieldPicture, 282, 0, 60, 12).setUse([] { return text(CUBD.Picture.str()); });
-        detail.addString(FieldGruppe, 346, 0, 16, 12).setUse([] { return text(CUBD.Gruppe.str()); });
-        detail.addString(FieldGruppeName, 362, 0, 60, 12).setUse([] {
+        detail.addText(FieldPos, 0, 0, 30, 12).setResize().setUse([] { return std::to_string(CUBD.PosNr); });
+        detail.addText(FieldName, 34, 0, 120, 12).setResize().setUse([] { return text(CUBD.FeldName.str()); });
+        detail.addText(FieldCaption, 158, 0, 120, 12).setResize().setUse([] { return text(CUBD.Feldname1.str()); });
+        detail.addText(FieldPicture, 282, 0, 60, 12).setResize().setUse([] { return text(CUBD.Picture.str()); });
+        detail.addText(FieldGruppe, 346, 0, 16, 12).setResize().setUse([] { return text(CUBD.Gruppe.str()); });
+        detail.addText(FieldGruppeName, 362, 0, 60, 12).setResize().setUse([] {
             return ValueName("GRUPPE", std::string_view(CUBD.Gruppe.str()));
         });
-        detail.addString(FieldAggregat, 426, 0, 40, 12).setUse([] { return text(CUBD.Aggregat.str()); });
+        detail.addText(FieldAggregat, 426, 0, 40, 12).setResize().setUse([] { return text(CUBD.Aggregat.str()); });
         // The code 0 prints no name.
-        detail.addString(FieldAggregatName, 466, 0, 69, 12).setUse([] {
+        detail.addText(FieldAggregatName, 466, 0, 69, 12).setResize().setUse([] {
             const std::string code(rt::trimBlanks(CUBD.Aggregat.str()));
             if (code.empty() || std::atol(code.c_str()) == 0) return std::string();
             return ValueName("AGGREGAT", std::string_view(code));
@@ -134,6 +140,12 @@ void DruckeCube(long cubeId) {
         options.timer = 10;
         rt::ReportController controller(report, options);
         controller.setDetail(Detail);
+        // A cube without fields still prints its header: the breaks only start at a field.
+        if (total == 0)
+            controller.setOnOpen([&] {
+                report.print(GroupHeader);
+                report.print(GroupFooter);
+            });
         controller.run(records);
         Relate.VOQCubeKopf->close();
     }

@@ -174,12 +174,25 @@ void BrowseCubeKopf() {
     };
     list.afterForm = [](std::uint8_t, std::uint8_t) { PendingCubeCopy() = {}; };
 
+    // False when the query cannot be compiled: the user is told why and it is dropped, never
+    // shown as on while every row stays.
     auto applyQuery = [&] {
-        const std::string query = queryText();
+        std::string query = queryText();
         std::string error;
-        list.setFilter(query.empty() ? rt::ViewPredicate() : rt::compileFilterPredicate(query, error));
+        rt::ViewPredicate filter;
+        if (!query.empty()) filter = rt::compileFilterPredicate(query, error);
+        const bool broken = !query.empty() && !filter;
+        if (broken) {
+            rt::message("Die Abfrage kann nicht angewendet werden:|" + error + "||" + query, "Query",
+                        rt::MessageIcon::Exclamation);
+            QueryString = "";
+            QueryDescription = "";
+            query.clear();
+        }
+        list.setFilter(filter);
         w[QueryOn].setText(query.empty() ? "" : "Query is on!");
         list.reset(false);
+        return !broken;
     };
 
     wc.onOpened = [&] { GLO.Trace = GLO.DIAGNOSE.get() == 1 ? 1 : 0; };
@@ -223,7 +236,7 @@ void BrowseCubeKopf() {
             if (!ListReportsAvailable()) return true;
             const std::string query = queryText();
             if (!query.empty()) {
-                applyQuery();
+                if (!applyQuery()) return true;
                 rt::message(query, "Querystring");
             }
             const CubeListReport report = CubeListReportData(query);

@@ -96,8 +96,8 @@ int SaveQueueToFile(const rt::QueueBase& queue, rt::Byte, rt::Byte format, rt::B
         rt::FileDialogResult r = rt::saveFileDialog(
             "Informe o arquivo a criar", "", "Separado por Ponto e Vírgula|*.CSV|Arquivo Texto Posicional|*.TXT");
         if (!r.ok || r.path.empty()) return 0;
-        file = r.path;
         format = r.filterIndex == 2 ? 2 : 1;
+        file = rt::withDefaultExtension(r.path, format == 2 ? ".txt" : ".csv");
     }
     const std::string path = rt::resolvePath(file);
     if (inUseElsewhere(path)) {

@@ -738,6 +738,14 @@ std::string OdbcDataSet::ListFormat() const {
             justify = "L(2)|M~";
             break;
         }
+        // A column holds the text its type shows whole (a date's 10 characters, a time stamp's 19),
+        // at four units a character and a little room at the edges.
+        const int shown = col.TYPE == SQL_TYPE_DATE || col.TYPE == -83 ? 10
+                          : col.TYPE == SQL_TYPE_TIME                  ? 8
+                          : col.TYPE == SQL_TYPE_TIMESTAMP             ? 19
+                          : col.TYPE == SQL_GUID                       ? 36
+                                                                       : 0;
+        width = std::max(width, shown * 4 + 8);
         format += fmt::format("{}{}{}~{}", width, justify, caption, picture);
     }
     return std::string(rt::cutChars(format, 4095));

@@ -3,6 +3,7 @@
 
 #include "cubes/odbc/odbc_class.h"
 #include "runtime/os/files.h"
+#include "runtime/os/path.h"
 #include "runtime/text/strings.h"
 
 namespace {
@@ -92,6 +93,7 @@ void OdbcDataSet::ExportCsv(std::string_view fileName) {
     if (file.empty()) {
         file = odbcAskSaveFile("Geben Sie den Dateinamen ein", "CSV-Dateien|*.CSV|Alle Dateien|*.*");
         if (file.empty()) return;
+        file = rt::withDefaultExtension(file, ".csv");
     }
     // Written whole or not at all: an older file of the name stays until every line is written.
     rt::ReplacingFile out;

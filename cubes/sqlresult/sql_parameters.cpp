@@ -1,40 +1,34 @@
 #include "cubes/sqlresult/sql_parameters.h"
 
 #include <cstdlib>
+#include <vector>
 
 #include "core/helpers/text_helpers.h"
 #include "runtime/text/strings.h"
 
 namespace {
 
-// Byte positions of placeholder in text, compared in upper case (upper() keeps byte lengths).
-std::size_t findUpper(const std::string& text, std::string_view placeholder, std::size_t from) {
-    return rt::upper(text).find(rt::upper(placeholder), from);
-}
-
 std::string finish(std::string text, std::size_t width) { return std::string(rt::clip(rt::cutChars(text, width))); }
 
-std::string quoted(std::string_view value, bool nested) {
+std::string quoted(std::string_view value, bool nested = false) {
     if (nested) return "''" + DoubleQuotes(DoubleQuotes(rt::clip(value))) + "''";
     return "'" + DoubleQuotes(rt::clip(value)) + "'";
 }
 
-// Removes the comparison operator (and the blanks after it) directly in front of every
-// occurrence of placeholder, so that a BETWEEN can take its place.
-std::string dropComparisons(std::string text, std::string_view placeholder) {
-    std::size_t p = findUpper(text, placeholder, 0);
-    while (p != std::string::npos) {
-        std::size_t end = p;
-        while (end > 0 && text[end - 1] == ' ') --end;
-        std::size_t begin = end;
-        while (begin > 0 && (text[begin - 1] == '=' || text[begin - 1] == '<' || text[begin - 1] == '>')) --begin;
-        if (begin < end) {
-            text.erase(begin, p - begin);
-            p = begin;
+// The value of a text or date answer that is not empty.
+PlaceholderValue answerValue(std::string_view placeholder, std::string_view given, bool dates, bool nested,
+                             std::string_view connect) {
+    auto literal = [&](std::string_view text) {
+        if (dates && !nested) {
+            if (std::optional<std::string> date = DateAnswerLiteral(text, connect)) return *date;
         }
-        p = findUpper(text, placeholder, p + placeholder.size());
-    }
-    return text;
+        return quoted(text, nested);
+    };
+    const std::size_t semicolon = given.find(';');
+    if (semicolon == std::string_view::npos) return {placeholder, literal(given)};
+    const std::string from(rt::clip(rt::cutChars(given.substr(0, semicolon), 30)));
+    const std::string to(rt::clip(rt::cutChars(given.substr(semicolon + 1), 30)));
+    return {placeholder, " BETWEEN " + literal(from) + " AND " + literal(to), true};
 }
 
 }  // namespace
@@ -50,41 +44,43 @@ std::string DoubleQuotes(std::string_view text) {
 }
 
 bool HasPlaceholder(std::string_view text, std::string_view placeholder) {
-    return findUpper(std::string(text), placeholder, 0) != std::string::npos;
+    return rt::upper(text).find(rt::upper(placeholder)) != std::string::npos;
 }
 
-std::optional<std::string> FillTextAnswer(std::string_view target, std::string_view placeholder,
-                                          std::string_view answer, std::size_t width, bool nested) {
+std::string WithoutCondition(std::string_view target) {
     std::string text(rt::clip(target));
-    if (!HasPlaceholder(text, placeholder)) return finish(text, width);
-    const std::string_view given = rt::clip(answer);
-    std::string value;
-    if (given.empty()) {
-        const std::size_t where = rt::upper(text).find("WHERE");
-        if (where != std::string::npos) text.erase(where);
-    } else if (const std::size_t semicolon = given.find(';'); semicolon != std::string_view::npos) {
-        const std::string from(rt::clip(rt::cutChars(given.substr(0, semicolon), 30)));
-        const std::string to(rt::clip(rt::cutChars(given.substr(semicolon + 1), 30)));
-        value = " BETWEEN " + quoted(from, nested) + " AND " + quoted(to, nested);
-        text = dropComparisons(text, placeholder);
-    } else {
-        value = quoted(given, nested);
-    }
-    // At the full width, as the box holds it; the replacement pads and cuts to it.
-    const std::optional<std::string> filled = ReplaceString(value, placeholder, rt::padChars(text, width));
-    if (!filled) return std::nullopt;
-    return finish(*filled, width);
+    const std::size_t where = rt::upper(text).find("WHERE");
+    if (where != std::string::npos) text.erase(where);
+    return text;
 }
 
-std::string FillNumberAnswer(std::string_view target, std::string_view placeholder, std::string_view answer,
-                             std::size_t width) {
+std::string FillAnswers(std::string_view target, const SqlAnswers& answers, std::size_t width,
+                        std::string_view connect) {
+    std::string text(rt::clip(target));
+    std::vector<PlaceholderValue> values;
+    if (answers.number) values.push_back({kNumberParameter, NumberAnswerText(*answers.number)});
+    auto textOrDate = [&](std::string_view placeholder, const std::optional<std::string>& answer, bool dates) {
+        if (!answer || !HasPlaceholder(text, placeholder)) return;
+        const std::string_view given = rt::clip(*answer);
+        if (given.empty()) {
+            text = WithoutCondition(text);
+            values.push_back({placeholder, ""});
+        } else {
+            values.push_back(answerValue(placeholder, given, dates, answers.nested, connect));
+        }
+    };
+    textOrDate(kTextParameter, answers.text, false);
+    textOrDate(kDateParameter, answers.date, true);
+    return finish(FillPlaceholders(text, values), width);
+}
+
+std::string NumberAnswerText(std::string_view answer) {
     const std::string given(rt::clip(rt::trimBlanks(answer)));
     char* end = nullptr;
     long long number = given.empty() ? 0 : std::strtoll(given.c_str(), &end, 10);
     // A fraction is cut off; anything else that is not a number counts as 0.
     if (end && *end != '\0' && *end != '.' && *end != ',') number = 0;
-    // A number never holds the placeholder, so the replacement always ends.
-    return finish(ReplaceString(std::to_string(number), placeholder, rt::padChars(target, width)).value_or(""), width);
+    return std::to_string(number);
 }
 
 std::string CrossTabStatement(std::string_view rowValue, std::string_view colValue, std::string_view aggregate,

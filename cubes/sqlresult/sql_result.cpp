@@ -24,19 +24,6 @@ namespace {
 
 constexpr const char* kRefusedTitle = "Parameter";
 
-// Fills a text answer in; an answer that names its own placeholder is refused with a message.
-bool fillAnswer(std::string& target, std::string_view placeholder, std::string_view answer, std::size_t width,
-                bool nested = false) {
-    const std::optional<std::string> filled = FillTextAnswer(target, placeholder, answer, width, nested);
-    if (!filled) {
-        rt::message("Die Eingabe darf den Platzhalter " + std::string(placeholder) + " nicht enthalten.", kRefusedTitle,
-                    rt::MessageIcon::Exclamation);
-        return false;
-    }
-    target = *filled;
-    return true;
-}
-
 std::string askNumber() { return InputBox("", "Wert", "Parameter", "Nummerischen Parameter eingeben", 0, 0, 0, 1); }
 
 std::string askText() { return InputBox("", "Wert", "Parameter", "Text-Parameter eingeben", 0, 0, 0, 1); }
@@ -97,21 +84,18 @@ void ResultWindow::build() {
 void ResultWindow::setQuery(std::string text) { w_[QueryBox].setValue(std::string(rt::cutChars(text, kQueryWidth))); }
 
 bool ResultWindow::fillQuery() {
-    std::string text = query();
-    if (HasPlaceholder(text, kNumberParameter))
-        text = FillNumberAnswer(text, kNumberParameter, askNumber(), kQueryWidth);
-    setQuery(text);
+    // Every answer is asked first, in the order n, c, d, and all go in at once: an answer is
+    // never searched for the next placeholder.
+    const std::string text = query();
+    SqlAnswers answers;
+    if (HasPlaceholder(text, kNumberParameter)) answers.number = askNumber();
+    if (HasPlaceholder(text, kTextParameter)) answers.text = askText();
+    // An empty text answer drops the condition, and a date in it is no longer asked for.
+    const bool dropped = answers.text && rt::clip(*answers.text).empty();
+    if (HasPlaceholder(dropped ? WithoutCondition(text) : text, kDateParameter))
+        answers.date = InputDateBox("Geben Sie ein Datum/Datumsbereich ein");
+    setQuery(FillAnswers(text, answers, kQueryWidth, GLO.ConnectString.get().clipped()));
     rt::setClipboard(query());
-    if (HasPlaceholder(text, kTextParameter)) {
-        if (!fillAnswer(text, kTextParameter, askText(), kQueryWidth)) return false;
-    }
-    setQuery(text);
-    rt::setClipboard(std::string(QueryString.get().clipped()));
-    if (HasPlaceholder(text, kDateParameter)) {
-        if (!fillAnswer(text, kDateParameter, InputDateBox("Geben Sie ein Datum/Datumsbereich ein"), kQueryWidth))
-            return false;
-    }
-    setQuery(text);
     rt::setClipboard(std::string(QueryString.get().clipped()));
     return true;
 }
@@ -119,12 +103,11 @@ bool ResultWindow::fillQuery() {
 bool ResultWindow::fillFromExpression(std::string& from) {
     // Filled in at the query's width and only then held against the expression's: a cut
     // expression would still run, with another result.
-    if (HasPlaceholder(from, kNumberParameter))
-        from = FillNumberAnswer(from, kNumberParameter, askNumber(), kQueryWidth);
-    rt::setClipboard(from);
-    if (HasPlaceholder(from, kTextParameter)) {
-        if (!fillAnswer(from, kTextParameter, askText(), kQueryWidth, true)) return false;
-    }
+    SqlAnswers answers;
+    answers.nested = true;
+    if (HasPlaceholder(from, kNumberParameter)) answers.number = askNumber();
+    if (HasPlaceholder(from, kTextParameter)) answers.text = askText();
+    from = FillAnswers(from, answers, kQueryWidth, GLO.ConnectString.get().clipped());
     rt::setClipboard(from);
     if (rt::charLength(from) > kFromExpressionWidth) {
         rt::message("Der From-Ausdruck ist mit der Eingabe " + std::to_string(rt::charLength(from)) +

@@ -193,13 +193,14 @@ bool Viewer::load() {
     ask.text = askTextParameter;
     ask.number = askTextParameter;
     ask.date = askDateParameter;
+    const std::string connect = GLO.ConnectGlobal.get() != 0 ? std::string(GLO.ConnectString.get().clipped())
+                                                             : std::string(CUBK.Connect.clipped());
     const CubeStatement statement =
-        PrepareCubeStatement(CUBK, GLO.StartParameter.get().clipped(), rt::ymdFromDate(rt::today()).year, ask);
+        PrepareCubeStatement(CUBK, GLO.StartParameter.get().clipped(), rt::ymdFromDate(rt::today()).year, ask, connect);
     rt::setClipboard(statement.clipboard);
 
     pivot().oleSet("GNConnectType", std::string(CUBK.Zugriff.clipped()));
-    pivot().oleSet("GNConnect", GLO.ConnectGlobal.get() != 0 ? std::string(GLO.ConnectString.get().clipped())
-                                                             : std::string(CUBK.Connect.clipped()));
+    pivot().oleSet("GNConnect", connect);
     pivot().oleSet("GNRecordSource", statement.recordSource());
 
     if (!fields()) {

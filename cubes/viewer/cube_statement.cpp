@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdio>
+#include <vector>
 
 #include "runtime/text/strings.h"
 
@@ -51,17 +52,6 @@ std::string ask(const std::function<std::string(const std::string&)>& how, const
     return how ? how(message) : std::string();
 }
 
-// The comparison operator that stands (blanks between) directly before position at, if any:
-// its start, else at.
-std::size_t operatorStart(std::string_view text, std::size_t at) {
-    std::size_t end = at;
-    while (end > 0 && text[end - 1] == ' ') --end;
-    std::size_t start = end;
-    while (start > 0 && end - start < 2 && (text[start - 1] == '=' || text[start - 1] == '<' || text[start - 1] == '>'))
-        --start;
-    return start < end ? start : at;
-}
-
 }  // namespace
 
 std::string SqlQuoted(std::string_view text) {
@@ -74,44 +64,23 @@ std::string SqlQuoted(std::string_view text) {
 }
 
 std::string ReplacePlaceholder(std::string_view statement, std::string_view placeholder, std::string_view value) {
-    if (placeholder.empty()) return std::string(statement);
-    // One pass from left to right: an answer is never searched again, whatever it holds, and
-    // the statement grows as it needs, so that a long query is never cut.
-    const std::string up = rt::upper(statement);  // keeps the byte positions
-    const std::string find = rt::upper(placeholder);
-    const std::string_view with = rt::clip(value);
-    std::string out;
-    std::size_t from = 0;
-    for (std::size_t p = up.find(find); p != std::string::npos; p = up.find(find, from)) {
-        out.append(statement.substr(from, p - from)).append(with);
-        from = p + find.size();
-    }
-    out.append(statement.substr(from));
-    return out;
+    return FillPlaceholders(statement, {{placeholder, std::string(rt::clip(value))}});
 }
 
-std::string InsertCubeAnswer(std::string_view statement, std::string_view placeholder, std::string_view answer) {
+PlaceholderValue CubeAnswerValue(std::string_view placeholder, std::string_view answer, bool dates,
+                                 std::string_view connect) {
+    // A date the date window gave goes in the form the back end reads alike; anything else as typed.
+    auto literal = [&](std::string_view text) {
+        if (dates) {
+            if (std::optional<std::string> date = DateAnswerLiteral(text, connect)) return *date;
+        }
+        return SqlQuoted(text);
+    };
     const std::size_t semicolon = answer.find(';');
-    if (semicolon == std::string_view::npos) {
-        return ReplacePlaceholder(statement, placeholder, SqlQuoted(rt::clip(answer)));
-    }
+    if (semicolon == std::string_view::npos) return {placeholder, literal(rt::clip(answer))};
     const std::string_view from = rt::clip(rt::cutChars(answer.substr(0, semicolon), 30));
     const std::string_view to = rt::clip(rt::cutChars(answer.substr(semicolon + 1), 30));
-    const std::string range = " BETWEEN " + SqlQuoted(from) + " AND " + SqlQuoted(to);
-
-    // Only the operator that compares with the placeholder goes; the rest of the statement stays.
-    std::string work(statement);
-    const std::string find = rt::upper(placeholder);
-    for (std::size_t p = rt::upper(work).find(find); p != std::string::npos;) {
-        const std::size_t start = operatorStart(work, p);
-        std::size_t opEnd = start;
-        while (opEnd < p && work[opEnd] != ' ') ++opEnd;
-        work.erase(start, opEnd - start);
-        p -= opEnd - start;
-        work.replace(p, placeholder.size(), range);
-        p = rt::upper(work).find(find, p + range.size());
-    }
-    return work;
+    return {placeholder, " BETWEEN " + literal(from) + " AND " + literal(to), true};
 }
 
 std::string AddEvaluationPeriod(std::string_view statement, int zeitraum, int currentYear) {
@@ -128,7 +97,7 @@ std::string AddEvaluationPeriod(std::string_view statement, int zeitraum, int cu
 }
 
 CubeStatement PrepareCubeStatement(const VOQCubeKopfRecord& cube, std::string_view startParameter, int currentYear,
-                                   const CubeParameterAsk& asker) {
+                                   const CubeParameterAsk& asker, std::string_view connect) {
     CubeStatement out;
     const std::string_view query = cube.Query.clipped();
     const std::string_view bigQuery = cube.BigQuery.clipped();
@@ -158,23 +127,24 @@ CubeStatement PrepareCubeStatement(const VOQCubeKopfRecord& cube, std::string_vi
         return out;
     }
 
+    // Every answer is asked first and all go in at once, so that no answer is searched again.
+    std::vector<PlaceholderValue> values;
     if (out.useLong) {
         // The long query carries its placeholders itself; the parameter text only says which.
-        std::string work(bigQuery);
         if (contains(parameterText, "cParameter")) {
             const std::string answer = ask(asker.text, textMessage(cube));
-            work = ReplacePlaceholder(work, "#cParameter#", SqlQuoted(rt::clip(answer)));
+            values.push_back({"#cParameter#", SqlQuoted(rt::clip(answer))});
         }
         if (contains(parameterText, "nParameter")) {
             const double number = readNumber(ask(asker.number, numberMessage(cube)));
-            work = ReplacePlaceholder(work, "#nParameter#", numberText(number));
+            values.push_back({"#nParameter#", numberText(number)});
         }
         if (contains(parameterText, "dParameter")) {
             const std::string answer = ask(asker.date, dateMessage(cube));
-            work = answer.empty() ? ReplacePlaceholder(work, "#dParameter#", "''")
-                                  : InsertCubeAnswer(work, "#dParameter#", answer);
+            values.push_back(answer.empty() ? PlaceholderValue{"#dParameter#", "''"}
+                                            : CubeAnswerValue("#dParameter#", answer, true, connect));
         }
-        out.longStatement = std::move(work);
+        out.longStatement = FillPlaceholders(bigQuery, values);
         out.clipboard = rt::upper(out.longStatement);
         return out;
     }
@@ -185,26 +155,27 @@ CubeStatement PrepareCubeStatement(const VOQCubeKopfRecord& cube, std::string_vi
     bool dropped = false;
     // A text or date answer; an empty one drops the condition.
     auto answerText = [&](std::string_view name, const std::function<std::string(const std::string&)>& how,
-                          const std::string& message) {
+                          const std::string& message, bool dates) {
         if (dropped || !contains(parameterText, name)) return;
         const std::string answer = ask(how, message);
         if (rt::clip(answer).empty()) {
             dropped = true;
         } else {
-            work = InsertCubeAnswer(work, "#" + std::string(name) + "#", answer);
+            values.push_back(
+                CubeAnswerValue(name == "cParameter" ? "#cParameter#" : "#dParameter#", answer, dates, connect));
         }
     };
-    answerText("cParameter", asker.text, textMessage(cube));
+    answerText("cParameter", asker.text, textMessage(cube), false);
     if (!dropped && contains(parameterText, "nParameter")) {
         const double number = readNumber(ask(asker.number, numberMessage(cube)));
         if (number == 0) {
             dropped = true;
         } else {
-            work = ReplacePlaceholder(work, "#nParameter#", numberText(number));
+            values.push_back({"#nParameter#", numberText(number)});
         }
     }
-    answerText("dParameter", asker.date, dateMessage(cube));
-    if (dropped) work = std::string(query);
+    answerText("dParameter", asker.date, dateMessage(cube), true);
+    work = dropped ? std::string(query) : FillPlaceholders(work, values);
     out.statement = AddEvaluationPeriod(work, cube.Zeitraum, currentYear);
     out.clipboard = out.statement;
     return out;

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "core/dictionary/records.h"
+#include "core/helpers/text_helpers.h"
 
 // How the viewer asks for the answer to a placeholder: the message it shows goes in, the
 // answer as typed comes back ("" when cancelled).
@@ -30,19 +31,22 @@ struct CubeStatement {
 };
 
 // Prepares the cube's statement: from the start parameter when one is given, else from the long
-// query when the cube has one, else from the short query. currentYear feeds the evaluation period.
+// query when the cube has one, else from the short query. currentYear feeds the evaluation period;
+// connect, the connect string the statement runs on, decides how dates are written.
 CubeStatement PrepareCubeStatement(const VOQCubeKopfRecord& cube, std::string_view startParameter, int currentYear,
-                                   const CubeParameterAsk& ask);
+                                   const CubeParameterAsk& ask, std::string_view connect = {});
 
-// A text answer put into SQL in place of placeholder: quoted with its quotes doubled, or, when
-// it holds ";", as " BETWEEN 'from' AND 'to'" with the comparison operator directly before the
-// placeholder taken out. An empty answer gives the statement back unchanged.
-std::string InsertCubeAnswer(std::string_view statement, std::string_view placeholder, std::string_view answer);
+// The value an answer puts in place of placeholder: quoted with its quotes doubled, or, when it
+// holds ";", " BETWEEN 'from' AND 'to'" replacing the comparison in front of the placeholder.
+// With dates, each date in the system's short form is written as the back end behind connect
+// reads it alike (other text stays as typed).
+PlaceholderValue CubeAnswerValue(std::string_view placeholder, std::string_view answer, bool dates,
+                                 std::string_view connect);
 
 // The statement with the clause of the evaluation period (CUBK:Zeitraum) added.
 std::string AddEvaluationPeriod(std::string_view statement, int zeitraum, int currentYear);
 
-// Every occurrence of placeholder (any case) replaced, however long the result grows.
+// Every occurrence of placeholder (any case) replaced in one pass, however long the result grows.
 std::string ReplacePlaceholder(std::string_view statement, std::string_view placeholder, std::string_view value);
 
 // Text between single quotes, its own quotes doubled.

@@ -13,6 +13,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QScrollBar>
 #include <algorithm>
 #include <atomic>
@@ -213,7 +214,7 @@ void PivotGrid::paintEvent(QPaintEvent*) {
         int y = hh + int(line) * rowHeight_ - sy;
         const auto& l = rows.lines[line];
         int lineLevel = l.kind == LineKind::Total ? 0 : rows.nodes[size_t(l.node)].level;
-        bool total = PivotTable::isTotal(l.kind);
+        bool total = t.isTotalLine(line);
         QRect r(0, y, hw, rowHeight_);
         p.fillRect(r, total ? totBack : headBack);
         p.setPen(grid);
@@ -349,14 +350,20 @@ void FieldButton::mouseMoveEvent(QMouseEvent* e) {
 }
 
 void FieldButton::showMenu() {
-    QMenu menu(this);
+    // The menu and the dialog run event loops of their own: the viewer may go meanwhile (the
+    // program closes it), and this button with it. They are not children on this stack frame,
+    // and nothing here is touched once the button has gone.
+    QPointer<FieldButton> self(this);
+    QPointer<QMenu> menu = new QMenu(this);
     QAction* filter = nullptr;
-    if (def_.orientation != DataArea) filter = menu.addAction(QStringLiteral("Filter…"));
-    QAction* collapse = menu.addAction(QStringLiteral("Zusammenklappen"));
-    QAction* expand = menu.addAction(QStringLiteral("Aufklappen"));
+    if (def_.orientation != DataArea) filter = menu->addAction(QStringLiteral("Filter…"));
+    QAction* collapse = menu->addAction(QStringLiteral("Zusammenklappen"));
+    QAction* expand = menu->addAction(QStringLiteral("Aufklappen"));
     collapse->setEnabled(def_.showDetail);
     expand->setEnabled(!def_.showDetail);
-    QAction* chosen = menu.exec(mapToGlobal(QPoint(0, height())));
+    QAction* chosen = menu->exec(mapToGlobal(QPoint(0, height())));
+    if (!self || !menu) return;
+    menu->deleteLater();
     if (!chosen) return;
     auto control = control_;
     int field = field_;
@@ -367,27 +374,30 @@ void FieldButton::showMenu() {
     if (chosen != filter) return;
     // The items with check boxes: unchecked items are filtered out.
     auto items = control->items(field);
-    QDialog dialog(this);
-    dialog.setWindowTitle(text());
-    auto* layout = new QVBoxLayout(&dialog);
-    auto* list = new QListWidget(&dialog);
+    QPointer<QDialog> dialog = new QDialog(this);
+    dialog->setWindowTitle(text());
+    auto* layout = new QVBoxLayout(dialog);
+    auto* list = new QListWidget(dialog);
     for (const Item& item : items->items) {
         auto* w = new QListWidgetItem(QString::fromStdString(item.text), list);
         w->setFlags(w->flags() | Qt::ItemIsUserCheckable);
         w->setCheckState(def_.hiddenItems.count(item.text) ? Qt::Unchecked : Qt::Checked);
     }
     layout->addWidget(list);
-    auto* all = new QToolButton(&dialog);
+    auto* all = new QToolButton(dialog);
     all->setText(QStringLiteral("Alle"));
     QObject::connect(all, &QToolButton::clicked, list, [list] {
         for (int i = 0; i < list->count(); ++i) list->item(i)->setCheckState(Qt::Checked);
     });
     layout->addWidget(all);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
     layout->addWidget(buttons);
-    if (dialog.exec() != QDialog::Accepted) return;
+    const int answer = dialog->exec();
+    if (!self || !dialog) return;
+    dialog->deleteLater();
+    if (answer != QDialog::Accepted) return;
     std::set<std::string> hidden;
     for (int i = 0; i < list->count(); ++i)
         if (list->item(i)->checkState() != Qt::Checked) hidden.insert(items->items[size_t(i)].text);

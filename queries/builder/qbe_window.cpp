@@ -68,7 +68,10 @@ public:
 private:
     void build();
     bool loadMasks();
-    void writeCondition();
+    // Something chosen or typed that is not yet in the query.
+    bool pending();
+    // False (after telling the user) when the pending condition is not whole.
+    bool writeCondition();
     void clearPending();
     void connect(const char* connector);
     void saveQuery();
@@ -194,31 +197,41 @@ void Builder::clearPending() {
     for (int id : {FieldNames, FieldMasks, Operators, Value}) w_[id].setValue("");
 }
 
-void Builder::writeCondition() {
+bool Builder::pending() { return !field_.empty() || !symbol_.empty() || !rt::trimBlanks(w_[Value].value()).empty(); }
+
+bool Builder::writeCondition() {
     std::string q = query();
     const std::string connector(rt::clip(rt::trimBlanks(connector_)));
-    if (!symbol_.empty()) q += QBECondition(field_, symbol_, w_[Value].value());
+    if (pending()) {
+        // Only a whole condition goes in: a field, an operator and, for "Contains", a value.
+        if (const char* missing = QBEMissingPart(field_, symbol_, w_[Value].value())) {
+            rt::message(std::string("Die Bedingung ist nicht vollständig: ") + missing, kBuilderTitle,
+                        rt::MessageIcon::Exclamation);
+            return false;
+        }
+        q += QBECondition(field_, symbol_, w_[Value].value());
+    }
     if (!connector.empty()) q += " " + connector;
     setQuery(q);
-    field_.clear();
-    operatorName_.clear();
-    symbol_.clear();
-    for (int id : {FieldNames, Operators, Value}) w_[id].setValue("");
+    clearPending();
+    mask_.clear();
     w_[QueryShown].setValue(query());
+    return true;
 }
 
 void Builder::connect(const char* connector) {
     connector_ = connector;
-    if (!query().empty()) {
+    if (pending()) {
+        // What the user has chosen and typed goes in before the connector.
+        writeCondition();
+    } else if (!query().empty()) {
         setQuery(query() + " " + connector);
         w_[QueryShown].setValue(query());
-    } else {
-        writeCondition();
     }
 }
 
 void Builder::saveQuery() {
-    if (!std::string(rt::trimBlanks(w_[Value].value())).empty()) writeCondition();
+    if (!std::string(rt::trimBlanks(w_[Value].value())).empty() && !writeCondition()) return;
     if (query().empty()) {
         rt::message(kNothingToSave);
         return;
@@ -280,8 +293,6 @@ void Builder::run() {
         case Write:
             connector_ = " ";
             writeCondition();
-            mask_.clear();
-            w_[FieldMasks].setValue("");
             return true;
         case Open:
             connector_ = "(";
@@ -387,6 +398,13 @@ std::string QBESearchValue(std::string_view value) {
         if (c == '\'') quoted.push_back('\'');
     }
     return quoted;
+}
+
+const char* QBEMissingPart(std::string_view field, std::string_view symbol, std::string_view value) {
+    if (rt::trimBlanks(field).empty()) return "Wählen Sie ein Feld.";
+    if (symbol.empty()) return "Wählen Sie einen Operator.";
+    if (symbol == "~" && rt::trimBlanks(value).empty()) return "Geben Sie einen Suchbegriff ein.";
+    return nullptr;
 }
 
 std::string QBECondition(std::string_view field, std::string_view symbol, std::string_view value) {

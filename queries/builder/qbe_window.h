@@ -24,6 +24,9 @@ std::string QBESearchValue(std::string_view value);
 // One condition, with its leading blank: " UPPER(field)<symbol>'VALUE'", or for "~"
 // " INSTRING('VALUE',UPPER(field),1,1)". Empty for an unknown symbol.
 std::string QBECondition(std::string_view field, std::string_view symbol, std::string_view value);
+// What a condition still lacks (the message's second part), or null when it is whole: a field,
+// an operator and, for "Contains", a search value.
+const char* QBEMissingPart(std::string_view field, std::string_view symbol, std::string_view value);
 
 // Controls (for tests through the display).
 namespace qbe {

@@ -127,6 +127,9 @@ void QBEOptions() {
     };
     colorsFromValues();
 
+    // What the window changes is in effect at once; anything but OK puts the values back.
+    const QBEOptionValues before = CurrentQBEOptions();
+    bool saved = false;
     rt::WindowController wc(w, "QBEOptions");
     CommonWindow common(wc);
     wc.onInit = [&] {
@@ -165,6 +168,7 @@ void QBEOptions() {
             for (int i = 0; i < 14; ++i) colorOf(o, i) = regions[static_cast<std::size_t>(i)];
             SetQBEOptions(o);
             SaveQBEOptions();
+            saved = true;
             wc.close(rt::response::Completed);
             return true;
         } else if (id == Cancel) {
@@ -177,4 +181,5 @@ void QBEOptions() {
         return true;
     };
     wc.run();
+    if (!saved) SetQBEOptions(before);
 }

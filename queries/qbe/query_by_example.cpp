@@ -361,6 +361,8 @@ void Grid::load() {
     const auto fields = QBESourceFields(kQBESources[static_cast<std::size_t>(number - 1)]);
     if (!LoadQBEDefinition(name, static_cast<long>(fields.size()), loaded, rows, stored)) return;
     source_ = number;
+    // The source list shows the definition's source.
+    w_[SourceList].setSelected(source_).setValue(std::string(kQBESources[static_cast<std::size_t>(source_ - 1)]));
     columns_ = std::move(loaded);
     rows_ = std::clamp(rows, 1, kQBEMaxRows);
     name_ = name;
@@ -669,10 +671,16 @@ void QueryByExample(const std::string& tableLabel) {
         LoadQBEOptions();
         const std::string name = QBEDefinitionWindow(false, label);
         if (name.empty()) return;
+        // Only a name of the list shown, the caller's source: another source's definition would
+        // print under the wrong headings.
+        const auto listed = QBEDefinitionList(label);
+        const bool shown =
+            std::any_of(listed.begin(), listed.end(), [&](const QBEDefinitionEntry& e) { return e.QUERYNAME == name; });
         std::vector<QBEColumn> columns;
         int rows = 1;
         std::string stored;
-        if (!LoadQBEDefinition(name, static_cast<long>(QBESourceFields(label).size()), columns, rows, stored)) {
+        if (!shown ||
+            !LoadQBEDefinition(name, static_cast<long>(QBESourceFields(label).size()), columns, rows, stored)) {
             rt::beep();
             rt::message("    It was not posible to find the query.", "Load Error");
             return;

@@ -1,12 +1,14 @@
 #include "queries/reports/result_reports.h"
 
 #include <algorithm>
+#include <cmath>
 #include <mutex>
 #include <string>
 
 #include "core/dictionary/dictionary.h"
 #include "core/helpers/log_helpers.h"
 #include "core/helpers/text_helpers.h"
+#include "runtime/report/font_metrics.h"
 #include "runtime/report/report.h"
 #include "runtime/report/report_controller.h"
 #include "runtime/text/date_time.h"
@@ -68,9 +70,22 @@ void callHook(rt::Report& report, ReportStage stage) {
 rt::ReportFont courier() {
     rt::ReportFont f;
     f.face = "Courier New";
-    // At five units a character the columns hold their values whole only at this size.
     f.size = 8;
     return f;
+}
+
+// The size of the columns' font. A column is five units a character and the next one starts two
+// units after it, so a column filled to its length keeps one character's gap to the next only
+// when a character is narrower than five units: the largest size (at most the title's) at
+// which every column of two characters or more holds its length with that gap.
+double columnFontSize(const std::vector<int>& lengths) {
+    rt::ReportFont one = courier();
+    one.size = 1;
+    const double perPoint = rt::textWidthPoints(one, "0");  // a character's width at one point
+    double size = courier().size;
+    for (int n : lengths)
+        if (n >= 2) size = std::min(size, (n * kCharUnits + kColumnGap) / (perPoint * (n + 1)));
+    return std::floor(size * 100) / 100;
 }
 
 void traceColumn(const ColumnListEntry& c) {
@@ -117,20 +132,37 @@ void printResult(Variant variant, std::string_view title, const QueryResultQueue
         .setFont(font);
 
     // The columns side by side, each as wide as its longer part, data or heading.
+    struct Laid {
+        std::string heading;
+        int length;
+    };
+    std::vector<Laid> laidOut;
+    for (const ColumnListEntry& c : columns) {
+        std::string heading(rt::cutChars(c.COLUMNHEADER.str(), kTitleChars));
+        int headingLength = variant == Variant::Switching ? static_cast<int>(ClippedLength(heading))
+                                                          : static_cast<int>(rt::charLength(rt::trimBlanks(heading)));
+        laidOut.push_back({std::move(heading), std::max<int>(c.MAXIMUMLENGTHDATA, headingLength)});
+    }
+    std::vector<int> lengths;
+    for (std::size_t i = 0; i < laidOut.size() && i < kResultColumns; ++i) lengths.push_back(laidOut[i].length);
+    rt::ReportFont columnFont = font;
+    columnFont.size = columnFontSize(lengths);
+    const double charWidth = rt::textWidthPoints(columnFont, "0");
     int x = 0;
     int laid = 0;
     for (const ColumnListEntry& c : columns) {
         if (variant == Variant::Landscape) traceColumn(c);
         ++laid;
-        std::string heading(rt::cutChars(c.COLUMNHEADER.str(), kTitleChars));
-        int headingLength = variant == Variant::Switching ? static_cast<int>(ClippedLength(heading))
-                                                          : static_cast<int>(rt::charLength(rt::trimBlanks(heading)));
-        int width = std::max<int>(c.MAXIMUMLENGTHDATA, headingLength) * kCharUnits;
+        const Laid& l = laidOut[static_cast<std::size_t>(laid - 1)];
+        int width = l.length * kCharUnits;
         if (laid <= kResultColumns) {
             rt::ReportControl& head = report.control(HEADING1 + laid - 1);
             rt::ReportControl& cell = report.control(COLUMN1 + laid - 1);
-            head.setX(x).setWidth(width).setText(heading);
-            cell.setX(x).setWidth(width);
+            // A text longer than its column is cut there, one character before the next column
+            // starts (a column of one character keeps that character).
+            const double room = std::max<double>(width + kColumnGap - charWidth, std::min<double>(width, charWidth));
+            head.setX(x).setWidth(room).setText(l.heading).setFont(columnFont);
+            cell.setX(x).setWidth(room).setFont(columnFont);
             const std::string_view j = rt::clip(c.JUSTIFICATION);
             if (j == "Left")
                 cell.setJustify(rt::Justify::Left);

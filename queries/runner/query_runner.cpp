@@ -87,14 +87,6 @@ std::string fieldList(const std::vector<CubeField>& fields) {
     return list;
 }
 
-// Every occurrence of the placeholder (in any case) replaced within the statement's room.
-std::string replaceIn(std::string_view statement, std::string_view placeholder, std::string_view value) {
-    std::string room = rt::padChars(statement, kStatementChars);
-    // A value holding the placeholder itself is not put in: the statement stays as it was.
-    std::optional<std::string> replaced = ReplaceString(value, placeholder, room);
-    return std::string(rt::clip(replaced ? *replaced : room));
-}
-
 std::string numberText(double value) {
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.15g", value);
@@ -200,25 +192,27 @@ std::string QueryRunner::prepareStatement() {
                parameter.find("nParameter") == std::string::npos) {
         emptyReason_ = "der Parametertext nennt weder \"cParameter\" noch \"nParameter\"";
     }
+    std::vector<PlaceholderValue> values;
     if (parameter.empty()) {
         statement = rt::trimBlanks(CUBK.BigQuery);
     } else if (parameter.find("cParameter") != std::string::npos) {
         statement = CUBK.BigQuery.clipped();
         std::string answer = InputBox("", "Wert", "Parameter", "Character Parameter eingeben");
         answer = std::string(rt::cutChars(answer, kParameterChars));
-        statement = replaceIn(statement, "#cParameter#", answer.empty() ? std::string() : quotedAnswer(answer));
+        values.push_back({"#cParameter#", answer.empty() ? std::string() : quotedAnswer(answer)});
     } else if (parameter.find("nParameter") != std::string::npos) {
         statement = std::string(rt::trimBlanks(CUBK.Query)) + " " + std::string(rt::trimBlanks(parameter));
         std::string answer = InputBox("", "Wert", "Parameter", "Nummerischen Parameter eingeben");
         std::string text(rt::trimBlanks(rt::cutChars(answer, kParameterChars)));
         double number = std::strtod(text.c_str(), nullptr);
         if (number == 0) statement = CUBK.BigQuery.clipped();
-        statement = replaceIn(statement, "#nParameter#", numberText(number));
+        values.push_back({"#nParameter#", numberText(number)});
     }
     // The whole list: a list cut at some length would leave a broken statement.
-    if (statement.find("#FELDLISTE#") != std::string::npos)
-        statement = replaceIn(statement, "#FELDLISTE#", fieldList(fields_));
-    return std::string(rt::cutChars(statement, kStatementChars));
+    if (statement.find("#FELDLISTE#") != std::string::npos) values.push_back({"#FELDLISTE#", fieldList(fields_)});
+    // All in one pass, so that an answer is never searched for the next placeholder.
+    statement = FillPlaceholders(rt::cutChars(statement, kStatementChars), values);
+    return std::string(rt::clip(rt::cutChars(statement, kStatementChars)));
 }
 
 bool QueryRunner::runSql() {

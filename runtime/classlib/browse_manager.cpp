@@ -159,6 +159,20 @@ void BrowseManager::opened() {
     updateAlerts(window_.focus() ? window_.focus() : list_);
 }
 
+void BrowseManager::closeView() {
+    if (!viewOpen_) return;
+    view_.close();
+    viewOpen_ = false;
+}
+
+int BrowseManager::reopenView() {
+    if (!viewOpen_) {
+        if (int rc = view_.open(); rc != 0) return rc;
+        viewOpen_ = true;
+    }
+    return reset(false);
+}
+
 void BrowseManager::kill() {
     if (viewOpen_) {
         view_.close();

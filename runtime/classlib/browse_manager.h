@@ -136,6 +136,10 @@ public:
     // stays selected when it is still in the view, else the same row number.
     int reset(bool keepCurrent = true);
     void refresh() { reset(true); }
+    // Lets go of the view's tables (so that another file can be put in their place) and takes
+    // them again; reopenView reads the list anew (0, or the open's error).
+    void closeView();
+    int reopenView();
     // Calls the form for insert, change or delete; its response.
     std::uint8_t ask(std::uint8_t request);
     // Moves to the first row at or after the text in the locator field's order; false when the

@@ -29,23 +29,27 @@ std::vector<std::string> ErrorManager::procedures() { return errorStatus().proce
 std::string ErrorManager::fileErrorMessage(int code, std::string_view table) {
     std::string name(table);
     switch (code) {
-    case ErrDuplicateKey: return "The record cannot be stored in " + name + ":|another record has the same key values.";
+    case ErrDuplicateKey:
+        return "Der Datensatz kann in " + name +
+               " nicht gespeichert werden:|ein anderer Datensatz hat dieselben Schlüsselwerte.";
     case ErrRecordNotFound:
     case ErrRecordNotAvailable:
-        return "The record of " + name + " is no longer there;|another user may have changed or deleted it.";
-    case ErrRelatedRecords: return "The record of " + name + " cannot be deleted or changed:|related records exist.";
+        return "Der Datensatz von " + name +
+               " ist nicht mehr vorhanden;|ein anderer Benutzer hat ihn vielleicht geändert oder gelöscht.";
+    case ErrRelatedRecords:
+        return "Der Datensatz von " + name + " kann nicht gelöscht oder geändert werden:|es gibt abhängige Datensätze.";
     case ErrFileNotFound:
-    case ErrPathNotFound: return "The file " + name + " cannot be found.";
-    case ErrAccessDenied: return "Access to the file " + name + " is denied.";
+    case ErrPathNotFound: return "Die Datei " + name + " wurde nicht gefunden.";
+    case ErrAccessDenied: return "Der Zugriff auf die Datei " + name + " wurde verweigert.";
     case ErrFileSystem: {
-        std::string text = "Error with the file " + name + ": " + errorText();
+        std::string text = "Fehler bei der Datei " + name + ": " + errorText();
         if (!fileErrorCode().empty() || !fileErrorText().empty())
             text += "|(" + fileErrorCode() + ") " + fileErrorText();
         return text;
     }
     default: {
         std::string text = errorText().empty() ? dataErrorText(code) : errorText();
-        return "Error (" + std::to_string(code) + ") with the file " + name + ":|" + text;
+        return "Fehler (" + std::to_string(code) + ") bei der Datei " + name + ":|" + text;
     }
     }
 }

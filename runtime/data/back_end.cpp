@@ -1,5 +1,7 @@
 #include "runtime/data/back_end.h"
 
+#include <cstdio>
+
 #include "runtime/os/path.h"
 #include "runtime/text/strings.h"
 
@@ -13,6 +15,7 @@ std::string detectBackEnd(std::string_view connectString, std::string_view drive
     if (has("SQL SERVER") || has("SQL NATIVE CLIENT") || upper(driverName) == "MSSQL") result = "SQLSERVER";
     if (has("SQLITE") || has(":MEMORY:")) result = "SQLITE";
     if (has("FIREBIRD")) result = "FIREBIRD";
+    if (has("POSTGRES")) result = "POSTGRESQL";
     return result;
 }
 
@@ -28,6 +31,14 @@ std::string connectStringValue(std::string_view connectString, std::string_view 
         pos = end + 1;
     }
     return {};
+}
+
+std::string sqlDateLiteral(std::string_view connectString, DateNumber date) {
+    const Ymd ymd = ymdFromDate(date);
+    char text[48];
+    const bool sqlServer = detectBackEnd(connectString) == "SQLSERVER";
+    std::snprintf(text, sizeof text, sqlServer ? "'%04d%02d%02d'" : "'%04d-%02d-%02d'", ymd.year, ymd.month, ymd.day);
+    return text;
 }
 
 }  // namespace rt

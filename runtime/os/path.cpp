@@ -111,6 +111,14 @@ std::string absolutePath(std::string_view programPath) {
     return out;
 }
 
+std::string withDefaultExtension(std::string_view fileName, std::string_view extension) {
+    std::string name(fileName);
+    const auto slash = name.find_last_of("/\\");
+    const std::string_view last = std::string_view(name).substr(slash == std::string::npos ? 0 : slash + 1);
+    if (last.empty() || last.find('.') != std::string_view::npos) return name;
+    return name + std::string(extension);
+}
+
 std::string foldNameCase(std::string_view name) { return upper(name); }
 
 bool namesEqualNoCase(std::string_view a, std::string_view b) { return a.size() == b.size() && upper(a) == upper(b); }

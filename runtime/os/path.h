@@ -24,6 +24,10 @@ std::string absolutePath(std::string_view programPath);
 std::string foldNameCase(std::string_view name);
 bool namesEqualNoCase(std::string_view a, std::string_view b);
 
+// A file name the user typed without an extension gets `extension` (".csv"), as a save dialog
+// adds its type's; one with an extension, or naming a folder, stays as it is.
+std::string withDefaultExtension(std::string_view fileName, std::string_view extension);
+
 // The working folder, the running program's file (/proc/self/exe) and its folder, all
 // absolute and without a trailing separator ("/" for the root).
 std::string currentFolder();

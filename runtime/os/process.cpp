@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -46,7 +47,10 @@ int waitFor(pid_t pid) {
 
 }  // namespace
 
-ProcessResult startProcess(std::string_view program, const std::vector<std::string>& args, bool wait) {
+namespace {
+
+// Starts the program and gives its process id; waits for nothing.
+ProcessResult launch(std::string_view program, const std::vector<std::string>& args, pid_t& pid) {
     ProcessResult result;
     if (program.empty()) {
         result.startError = ENOENT;
@@ -109,7 +113,7 @@ ProcessResult startProcess(std::string_view program, const std::vector<std::stri
     for (auto& a : argStore) argv.push_back(a.data());
     argv.push_back(nullptr);
 
-    pid_t pid = 0;
+    pid = 0;
     const int rc = searchPath ? ::posix_spawnp(&pid, file.c_str(), nullptr, nullptr, argv.data(), environ)
                               : ::posix_spawn(&pid, file.c_str(), nullptr, nullptr, argv.data(), environ);
     if (rc != 0) {
@@ -118,6 +122,34 @@ ProcessResult startProcess(std::string_view program, const std::vector<std::stri
         return result;
     }
     result.started = true;
+    return result;
+}
+
+// The exit code once the process has ended within `limit`; -2 while it still runs (it is then
+// reaped in the background).
+int exitWithin(pid_t pid, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        int status = 0;
+        const pid_t done = ::waitpid(pid, &status, WNOHANG);
+        if (done == pid) {
+            if (WIFEXITED(status)) return WEXITSTATUS(status);
+            return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
+        }
+        if (done < 0 && errno != EINTR) return -1;
+        if (std::chrono::steady_clock::now() >= end) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    std::thread([pid] { waitFor(pid); }).detach();
+    return -2;
+}
+
+}  // namespace
+
+ProcessResult startProcess(std::string_view program, const std::vector<std::string>& args, bool wait) {
+    pid_t pid = 0;
+    ProcessResult result = launch(program, args, pid);
+    if (!result.started) return result;
     if (wait) {
         result.exitCode = waitFor(pid);
     } else {
@@ -145,8 +177,12 @@ ShellOpenResult shellOpen(std::string_view path) {
         std::lock_guard lock(openerMutex());
         program = opener();
     }
-    const ProcessResult started = startProcess(program, {target}, false);
-    if (!started.started) {
+    // The opener hands the file on and ends; when it ends with an error no program could open
+    // the file. One still running after a moment runs the program itself: that is success.
+    pid_t pid = 0;
+    const ProcessResult started = launch(program, {target}, pid);
+    const int exit = started.started ? exitWithin(pid, std::chrono::seconds(2)) : -1;
+    if (exit != 0 && exit != -2) {
         result.code = kShellNoAssociation;
         return result;
     }

@@ -35,8 +35,9 @@ struct ShellOpenResult {
 };
 
 // Opens a file (or a URL such as "https://..." or "mailto:...") with its default action
-// through the desktop opener, without waiting. A missing file gives kShellFileNotFound (its
-// folder missing: kShellPathNotFound); an opener that cannot be started kShellNoAssociation.
+// through the desktop opener. A missing file gives kShellFileNotFound (its folder missing:
+// kShellPathNotFound); an opener that cannot be started, or that ends with an error within a
+// moment (no program opens the file), kShellNoAssociation. The opened program is not waited for.
 ShellOpenResult shellOpen(std::string_view path);
 
 // The opener program, "xdg-open" unless set (tests set a stand-in). Empty restores it.

@@ -1,6 +1,7 @@
 #include "runtime/qt/dialogs_qt.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QColorDialog>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -55,9 +56,29 @@ void keepTitleWhole(QMessageBox& box) {
                   grid->columnCount());
 }
 
+// A box stands in the middle of the window that asks, and never exactly over another box: the
+// one below would hide its text.
+void placeBox(QWidget& box, QWidget* centreOn) {
+    if (centreOn && centreOn->isVisible()) {
+        const QRect owner(centreOn->mapToGlobal(QPoint(0, 0)), centreOn->size());
+        box.move(owner.center() - QPoint(box.width() / 2, box.height() / 2));
+    }
+    constexpr int kOffset = 24;
+    for (int moved = 0; moved < 32; ++moved) {
+        bool covers = false;
+        for (QWidget* other : QApplication::topLevelWidgets())
+            if (other != &box && other->isVisible() && other->property("rtPrompt").toBool() &&
+                (other->pos() - box.pos()).manhattanLength() < kOffset)
+                covers = true;
+        if (!covers) return;
+        box.move(box.pos() + QPoint(kOffset, kOffset));
+    }
+}
+
 }  // namespace
 
-void showMessageBox(QWidget* parent, const MessageBoxRequest& request, std::function<void(int)> answer) {
+void showMessageBox(QWidget* parent, const MessageBoxRequest& request, std::function<void(int)> answer,
+                    QWidget* centreOn) {
     auto* box = new QMessageBox(parent);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setProperty("rtPrompt", true);
@@ -112,6 +133,7 @@ void showMessageBox(QWidget* parent, const MessageBoxRequest& request, std::func
     // Help and the like close the box without a click signal on some styles: answer anyway.
     QObject::connect(box, &QObject::destroyed, box, [answer] { answer(0); });
     box->show();
+    placeBox(*box, centreOn);
     box->raise();
     box->activateWindow();
 }

@@ -16,7 +16,9 @@
 
 namespace rt::qt {
 
-void showMessageBox(QWidget* parent, const MessageBoxRequest& request, std::function<void(int)> answer);
+// The box is centred on `centreOn` (the window that asks) when given, else on its parent.
+void showMessageBox(QWidget* parent, const MessageBoxRequest& request, std::function<void(int)> answer,
+                    QWidget* centreOn = nullptr);
 void showFileDialog(QWidget* parent, const FileDialogRequest& request, std::function<void(FileDialogResult)> answer);
 void showColorDialog(QWidget* parent, const ColorDialogRequest& request, std::function<void(ColorDialogResult)> answer);
 void showPrinterDialog(QWidget* parent, const PrinterDialogRequest& request,

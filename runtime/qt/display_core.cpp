@@ -317,6 +317,8 @@ void QtDisplay::Core::refreshVisibility(QtWindow& w) {
         enabled[id] = e;
         if (s.kind == ControlKind::Menu || s.kind == ControlKind::Item) continue;
         if (c.widget) {
+            // The user's text goes to the procedure before its field goes out of reach.
+            if ((!v || !e) && c.focusWidget && c.focusWidget->hasFocus()) flushTyped(w, c);
             if (w.shown || !v) c.widget->setVisible(v);
             c.widget->setEnabled(e);
         }

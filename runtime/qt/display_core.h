@@ -134,6 +134,7 @@ public:
     void send(QtWindow& w, UserInput input);
     void sendValue(QtWindow& w, QtControl& c, Event event, const std::string& value, int row = 0);
     void flushFocused(QtWindow& w);
+    void flushTyped(QtWindow& w, QtControl& c);
     // The text cursor and selection of a control that takes text, when they moved.
     void sendTextSelection(QtWindow& w, QtControl& c);
     void refreshVisibility(QtWindow& w);
@@ -152,6 +153,7 @@ private:
     void connectFrame(QtWindow& w);
     void connectSubWindow(QtWindow& w);
     void reparentAbove(QWidget* top);
+    void dispose(QWidget* top);
 
     // Controls (display_core.cpp).
     void applyControl(QtWindow& w, const ControlState& state);
@@ -176,6 +178,7 @@ private:
     void onActivate(QObject* watched);
     void onMove(QObject* watched);
     void onStateChange(QObject* watched);
+    void sendState(QtWindow& w, Qt::WindowStates now);
     void onFocusIn(QObject* watched);
     bool onKeyPress(QObject* watched, QEvent* event);
     bool onMousePress(QObject* watched, QEvent* event);

@@ -48,19 +48,25 @@ void QtDisplay::Core::sendTextSelection(QtWindow& w, QtControl& c) {
 }
 
 void QtDisplay::Core::flushFocused(QtWindow& w) {
-    // A field being typed in gives its value (and its text cursor) before a menu item or toolbar
-    // acts on it.
+    // A field being typed in gives its value (and its text cursor) before a menu item, a button,
+    // a page turn or a close acts on it.
     QWidget* focus = QApplication::focusWidget();
     if (!focus) return;
     for (auto& [id, c] : w.controls) {
         if (c.focusWidget != focus) continue;
-        std::string text;
-        if (const auto typed = controlKindOps(c.state.kind).typed; typed && typed(c, text))
-            if (text != c.sentValue && !c.state.readOnly) sendValue(w, c, Event::Accepted, text);
+        flushTyped(w, c);
         // The Edit menu's commands act on where the cursor stands now.
         sendTextSelection(w, c);
         return;
     }
+}
+
+void QtDisplay::Core::flushTyped(QtWindow& w, QtControl& c) {
+    // Also while the procedure's state is applied: a field hidden or disabled then loses the
+    // focus, and what the user typed in it must not go with it.
+    std::string text;
+    if (const auto typed = controlKindOps(c.state.kind).typed; typed && typed(c, text))
+        if (text != c.sentValue && !c.state.readOnly) sendValue(w, c, Event::Accepted, text);
 }
 
 void QtDisplay::Core::activate(QtWindow& now) {
@@ -88,6 +94,9 @@ void QtDisplay::Core::sendGeometry(QtWindow& w) {
 }
 
 QtWindow* QtDisplay::Core::windowOfWidget(QObject* object, int* control) {
+    // Only widgets standing in the window itself: keys and clicks in a popup menu, a drop list's
+    // open list or a dialog above the window belong to them, even where Qt makes the window
+    // their parent.
     *control = 0;
     for (QObject* o = object; o; o = o->parent()) {
         if (!*control) {
@@ -96,6 +105,7 @@ QtWindow* QtDisplay::Core::windowOfWidget(QObject* object, int* control) {
         }
         const QVariant wv = o->property("rtWindow");
         if (wv.isValid()) return find(WindowId(wv.toULongLong()));
+        if (o->isWidgetType() && static_cast<QWidget*>(o)->isWindow()) return nullptr;
     }
     return nullptr;
 }
@@ -164,7 +174,9 @@ bool QtDisplay::Core::onClose(QObject* watched, QEvent* event) {
     QtWindow* w = watchedWindow(watched);
     if (!w || (watched != w->top() && !(w->props.frame && watched == w->main))) return false;
     event->ignore();
-    if (!w->blocked) send(*w, inputOf(Event::CloseWindow));
+    if (w->blocked) return true;
+    flushFocused(*w);
+    send(*w, inputOf(Event::CloseWindow));
     return true;
 }
 
@@ -198,9 +210,7 @@ void QtDisplay::Core::onStateChange(QObject* watched) {
     QtWindow* w = watchedWindow(watched);
     if (!w || w->sub || watched != w->main || !w->shown) return;
     const Qt::WindowStates now = w->main->windowState();
-    send(*w, inputOf(now & Qt::WindowMinimized   ? Event::Iconized
-                     : now & Qt::WindowMaximized ? Event::Maximized
-                                                 : Event::Restored));
+    sendState(*w, now);
 }
 
 void QtDisplay::Core::onFocusIn(QObject* watched) {
@@ -209,6 +219,14 @@ void QtDisplay::Core::onFocusIn(QObject* watched) {
     if (!w || !control || applying_ || watched->property("rtControl").toInt() != control) return;
     if (QtControl* c = controlOf(*w, control); c && c->focusWidget == watched)
         send(*w, inputOf(Event::Selected, control));
+}
+
+void QtDisplay::Core::sendState(QtWindow& w, Qt::WindowStates now) {
+    // What the screen shows now is what the procedure knows: its next own change of the state
+    // is then seen as a change (a minimised window it restores is restored).
+    w.props.minimized = now & Qt::WindowMinimized;
+    w.props.maximized = !w.props.minimized && (now & Qt::WindowMaximized);
+    send(w, inputOf(w.props.minimized ? Event::Iconized : w.props.maximized ? Event::Maximized : Event::Restored));
 }
 
 bool QtDisplay::Core::onKeyPress(QObject* watched, QEvent* event) {
@@ -312,7 +330,10 @@ void QtDisplay::Core::onMouseRelease(QObject* watched, QEvent* event) {
     if (!c || !c->view || from == 0 || !dropAccepted(c->state, c->state) ||
         (mouse->globalPosition().toPoint() - dragFrom_).manhattanLength() < QApplication::startDragDistance())
         return;
-    const int to = c->model->rowOf(c->view->indexAt(mouse->position().toPoint()));
+    // Below the last row of the list: a negative target (the end).
+    const QPoint at = mouse->position().toPoint();
+    const QModelIndex index = c->view->indexAt(at);
+    const int to = index.isValid() ? c->model->rowOf(index) : c->view->viewport()->rect().contains(at) ? -1 : 0;
     if (to == 0 || to == from) return;
     UserInput drag = inputOf(Event::Drag, control);
     drag.row = from;

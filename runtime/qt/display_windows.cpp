@@ -1,6 +1,9 @@
+#include <QApplication>
 #include <QCursor>
+#include <QDialog>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QPointer>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
@@ -38,11 +41,27 @@ void keepInMdiArea(QMdiSubWindow& sub) {
     if (to != sub.pos()) sub.move(to);
 }
 
+// A child no larger than the frame's area, and within it as far as it fits.
+void fitInMdiArea(QMdiSubWindow& sub) {
+    QMdiArea* area = sub.mdiArea();
+    if (!area || sub.isMaximized() || sub.isMinimized()) return;
+    const QRect room = area->viewport()->rect();
+    if (room.width() < 50 || room.height() < 50) return;  // not laid out yet
+    const QSize size = sub.size().boundedTo(room.size());
+    if (size != sub.size()) sub.resize(size);
+    keepInMdiArea(sub);
+}
+
 // The window around its client area. Qt gives a window no smaller than 200 x 100 pixels when
 // it adjusts its size; one of a fixed size (a small chooser) is exactly as large as its controls.
+// A frame keeps the size it is given: adjusting would cut it to two thirds of the screen.
 void fitToSize(QtWindow& w) {
+    if (w.props.frame) return;
     w.main->adjustSize();
-    if (w.sub) w.sub->adjustSize();
+    if (w.sub) {
+        w.sub->adjustSize();
+        fitInMdiArea(*w.sub);
+    }
     if (!w.props.resizable && !w.props.frame && !w.sub) w.main->resize(w.main->sizeHint());
 }
 
@@ -65,16 +84,26 @@ void QtDisplay::Core::open(const WindowSnapshot& snapshot) {
         frameId_ = props.id;
         f = nullptr;
     }
-    // A hidden frame (a cube opened from the command line) shows its children as windows.
-    const bool inFrame = props.mdiChild && f && !f->props.hidden && !props.frame && props.popup == PopupKind::None;
+    // A hidden frame (a cube opened from the command line) shows its children as windows. A
+    // child that a window of its own on the screen opens stands in front of it, not in the
+    // frame behind it.
+    QtWindow* owner = find(props.owner);
+    const bool ownerInFrame = !owner || owner->props.frame || owner->sub;
+    const bool inFrame =
+        props.mdiChild && f && !f->props.hidden && !props.frame && props.popup == PopupKind::None && ownerInFrame;
     QWidget* topParent = nullptr;
     if (!props.frame && !inFrame) {
-        if (QtWindow* owner = find(props.owner))
+        if (owner)
             topParent = owner->main ? owner->main->window() : nullptr;
         else if (f)
             topParent = f->main;
     }
-    Qt::WindowFlags flags = topParent ? Qt::Window : Qt::WindowFlags();
+    // A window with an owner is transient for it (the caller's window, or the frame for a caller
+    // in the frame): the window manager keeps it above its owner, and a click on the owner
+    // never buries it. Only a dialog's type carries that to the window manager.
+    Qt::WindowFlags flags = topParent ? Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                                            Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint
+                                      : Qt::WindowFlags();
     // Pop-ups bypass the window manager: no decoration, placed where the program puts them.
     if (props.popup == PopupKind::Shown)
         flags = Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus;
@@ -96,6 +125,13 @@ void QtDisplay::Core::open(const WindowSnapshot& snapshot) {
         w.canvas->setParent(w.main);
         w.canvas->hide();  // a frame's own controls stand on its toolbar
         connectFrame(w);
+    } else if (inFrame) {
+        // A child may be smaller than its controls (the frame's area, a tiling): then it scrolls.
+        auto* host = new CanvasHost;
+        host->setFrameShape(QFrame::NoFrame);
+        host->setWidgetResizable(true);
+        host->setWidget(w.canvas);
+        w.main->setCentralWidget(host);
     } else {
         w.main->setCentralWidget(w.canvas);
     }
@@ -110,10 +146,11 @@ void QtDisplay::Core::open(const WindowSnapshot& snapshot) {
         w.sub->setProperty("rtWindow", QVariant::fromValue<qulonglong>(props.id));
         w.sub->installEventFilter(this);
         f->mdi->addSubWindow(w.sub);
-        connectSubWindow(w);
     }
 
     applyWindow(w, props, true);
+    // Once the window knows its id: the user's minimising and restoring reach its procedure.
+    if (w.sub) connectSubWindow(w);
     for (const auto& state : snapshot.controls) applyControl(w, state);
     applyGeometry(w);
     setBuddies(w);
@@ -136,14 +173,7 @@ void QtDisplay::Core::connectFrame(QtWindow& w) {
 void QtDisplay::Core::connectSubWindow(QtWindow& w) {
     QObject::connect(w.sub, &QMdiSubWindow::windowStateChanged, this,
                      [this, id = w.props.id](Qt::WindowStates, Qt::WindowStates now) {
-                         QtWindow* win = inputWindow(id);
-                         if (!win || !win->shown) return;
-                         if (now & Qt::WindowMinimized)
-                             send(*win, inputOf(Event::Iconized));
-                         else if (now & Qt::WindowMaximized)
-                             send(*win, inputOf(Event::Maximized));
-                         else
-                             send(*win, inputOf(Event::Restored));
+                         if (QtWindow* win = inputWindow(id); win && win->shown) sendState(*win, now);
                      });
 }
 
@@ -174,7 +204,8 @@ void QtDisplay::Core::showWindow(QtWindow& w) {
         top->move(std::max(0, area.center().x() - top->width() / 2),
                   std::max(0, area.center().y() - top->height() / 2));
     }
-    if (props.modal) top->setWindowModality(Qt::ApplicationModal);
+    // Modal to its caller: the owner's chain takes no input, the program's other windows do.
+    if (props.modal) top->setWindowModality(Qt::WindowModal);
     if (!props.caption && !w.sub) top->setWindowFlag(Qt::FramelessWindowHint, true);
     if (props.maximized)
         top->showMaximized();
@@ -182,7 +213,7 @@ void QtDisplay::Core::showWindow(QtWindow& w) {
         top->showMinimized();
     else
         top->show();
-    if (w.sub && props.x == 0 && props.y == 0 && !props.maximized && !props.minimized) keepInMdiArea(*w.sub);
+    if (w.sub && !props.maximized && !props.minimized) fitInMdiArea(*w.sub);
     w.shown = true;
     if (props.popup != PopupKind::None) return;  // the window below keeps the focus
     if (props.frame) {
@@ -274,6 +305,8 @@ void QtDisplay::Core::applyGeometry(QtWindow& w) {
     }
     w.canvas->wanted = size;
     w.canvas->updateGeometry();
+    // A scrolling host passes no change of its canvas on to the window's layout.
+    if (auto* host = qobject_cast<CanvasHost*>(w.main->centralWidget())) host->updateGeometry();
     w.sizeSent = QSize(w.units.toX(size.width()), w.units.toY(size.height()));
     if (!props.resizable && !props.frame) w.canvas->setFixedSize(size);
     if (w.shown && !echo && !managed) {
@@ -357,8 +390,42 @@ void QtDisplay::Core::close(WindowId id) {
     reparentAbove(top);
     if (w->sub && w->sub->mdiArea()) w->sub->mdiArea()->removeSubWindow(w->sub);
     top->hide();
-    top->deleteLater();
+    dispose(top);
     refreshBlocking();
+}
+
+namespace {
+
+bool standsIn(QWidget* widget, QWidget* top) {
+    for (QWidget* p = widget; p; p = p->parentWidget())
+        if (p == top) return true;
+    return false;
+}
+
+}  // namespace
+
+void QtDisplay::Core::dispose(QWidget* top) {
+    // A popup menu or a dialog of one of the window's widgets runs its own event loop with that
+    // widget's code waiting below it: they close first, and the widgets go once those loops have
+    // returned, never from inside them.
+    bool waiting = false;
+    for (int guard = 0; guard < 16; ++guard) {
+        QWidget* nested = QApplication::activePopupWidget();
+        if (!nested || !standsIn(nested, top)) nested = QApplication::activeModalWidget();
+        if (!nested || !standsIn(nested, top)) break;
+        if (auto* dialog = qobject_cast<QDialog*>(nested))
+            dialog->reject();
+        else
+            nested->close();
+        waiting = true;
+    }
+    if (!waiting) {
+        top->deleteLater();
+        return;
+    }
+    QTimer::singleShot(0, this, [this, later = QPointer<QWidget>(top)] {
+        if (later) dispose(later);
+    });
 }
 
 void QtDisplay::Core::reparentAbove(QWidget* top) {

@@ -194,6 +194,11 @@ int RowsModel::rowCount(const QModelIndex& parent) const {
     return p >= 0 && p < int(children_.size()) ? int(children_[p].size()) : 0;
 }
 
+bool RowsModel::hasChildren(const QModelIndex& parent) const {
+    if (!parent.isValid() || !tree_) return rowCount(parent) > 0;
+    return parent.column() == 0 && (rowCount(parent) > 0 || contracted(rowOf(parent)));
+}
+
 int RowsModel::columnCount(const QModelIndex&) const {
     if (!data_ || data_->columns.empty()) return 1;
     return int(data_->columns.size());

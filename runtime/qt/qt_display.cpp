@@ -55,10 +55,14 @@ int QtDisplay::messageBox(const MessageBoxRequest& request) {
             auto core = weak.lock();
             if (!core) return;  // the display is gone: the caller gets its fallback
             core->beginThreadModal(request.thread);
-            showMessageBox(core->dialogParent(request.owner), request, [core, request, answer](int result) {
-                core->endThreadModal(request.thread);
-                answer(result);
-            });
+            QtWindow* asking = core->find(request.owner);
+            showMessageBox(
+                core->dialogParent(request.owner), request,
+                [core, request, answer](int result) {
+                    core->endThreadModal(request.thread);
+                    answer(result);
+                },
+                asking ? asking->top() : nullptr);
         },
         request.buttonTexts.empty() ? button::Cancel : 0);
 }

@@ -2,12 +2,24 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
 
 namespace rt::qt {
 
 void Canvas::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     if (onResized) onResized();
+}
+
+QSize CanvasHost::sizeHint() const {
+    const int f = 2 * frameWidth();
+    return widget() ? widget()->sizeHint() + QSize(f, f) : QScrollArea::sizeHint();
+}
+
+QSize CanvasHost::minimumSizeHint() const {
+    // Room for the scroll bars and a little of the window.
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    return {4 * bar, 3 * bar};
 }
 
 void BoxWidget::paintEvent(QPaintEvent*) {

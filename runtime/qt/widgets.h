@@ -3,6 +3,7 @@
 
 #include <QColor>
 #include <QFrame>
+#include <QScrollArea>
 #include <QWidget>
 #include <functional>
 
@@ -20,6 +21,16 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+};
+
+// Holds a child window's canvas in the frame's area: the window may be made smaller than its
+// controls need (the area, a tiling), and then scrolls. It asks for the canvas's whole size.
+class CanvasHost : public QScrollArea {
+    Q_OBJECT
+public:
+    using QScrollArea::QScrollArea;
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
 };
 
 // A rectangle with an optional fill and border colour.

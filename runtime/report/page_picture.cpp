@@ -16,18 +16,53 @@ std::string colour(Color c, Color fallback = 0) {
     return fmt::format("#{:02x}{:02x}{:02x}", c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
 }
 
+// The length of the well-formed UTF-8 sequence at the start of `s` and its code point; 0 when
+// the bytes there are no such sequence (a stray byte, a cut or overlong sequence, a surrogate).
+std::size_t utf8Sequence(std::string_view s, char32_t& cp) {
+    const auto b0 = static_cast<unsigned char>(s[0]);
+    if (b0 < 0x80) {
+        cp = b0;
+        return 1;
+    }
+    std::size_t n = b0 >= 0xC2 && b0 <= 0xDF ? 2 : b0 >= 0xE0 && b0 <= 0xEF ? 3 : b0 >= 0xF0 && b0 <= 0xF4 ? 4 : 0;
+    if (n == 0 || s.size() < n) return 0;
+    cp = b0 & (n == 2 ? 0x1F : n == 3 ? 0x0F : 0x07);
+    for (std::size_t i = 1; i < n; ++i) {
+        const auto b = static_cast<unsigned char>(s[i]);
+        if ((b & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (b & 0x3F);
+    }
+    if ((n == 3 && cp < 0x800) || (n == 4 && (cp < 0x10000 || cp > 0x10FFFF))) return 0;
+    if (cp >= 0xD800 && cp <= 0xDFFF) return 0;
+    return n;
+}
+
+// Text as XML character data or an attribute value, whatever bytes it holds, so that a page
+// picture always stays readable: markup characters are escaped, characters XML does not allow
+// are left out, and a byte that is not part of well-formed UTF-8 is read as Windows-1252 (the
+// code page of the program's files), so "Größe" from such a file still prints right.
 std::string escape(std::string_view s) {
     std::string out;
     out.reserve(s.size());
-    for (char ch : s) {
-        switch (ch) {
+    while (!s.empty()) {
+        char32_t cp = 0;
+        std::size_t n = utf8Sequence(s, cp);
+        if (n == 0) {
+            out += fromCp1252(s.substr(0, 1));
+            s.remove_prefix(1);
+            continue;
+        }
+        const std::string_view seq = s.substr(0, n);
+        s.remove_prefix(n);
+        switch (cp) {
         case '&': out += "&amp;"; break;
         case '<': out += "&lt;"; break;
         case '>': out += "&gt;"; break;
         case '"': out += "&quot;"; break;
         default:
-            // Control characters are not allowed in XML text.
-            if (static_cast<unsigned char>(ch) >= 0x20 || ch == '\t') out += ch;
+            // Control characters and the two non-characters at the end of the plane are not
+            // allowed in XML text.
+            if ((cp >= 0x20 || cp == '\t') && cp != 0xFFFE && cp != 0xFFFF) out += seq;
         }
     }
     return out;
@@ -94,7 +129,7 @@ std::string pagePictureSvg(const PageData& page, ReportUnit unit) {
             s += fmt::format(
                 "<text x=\"{}\" y=\"{}\" font-family=\"{}\" font-size=\"{}\"{}{}{} fill=\"{}\" "
                 "xml:space=\"preserve\">{}</text>\n",
-                num(it.x), num(baseline), reportFontFamily(it.font.face), num(it.font.size / ppu),
+                num(it.x), num(baseline), escape(reportFontFamily(it.font.face)), num(it.font.size / ppu),
                 it.font.bold ? " font-weight=\"bold\"" : "", it.font.italic ? " font-style=\"italic\"" : "",
                 it.font.underline ? " text-decoration=\"underline\"" : "", colour(it.font.color), escape(it.text));
             break;

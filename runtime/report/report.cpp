@@ -642,56 +642,85 @@ void Report::writePage() {
 std::string Report::printerName() { return reportPrinterInfo(options_).name; }
 std::string Report::printerPort() { return reportPrinterInfo(options_).port; }
 
+bool Report::startJob() {
+    job_ = makeReportPrinter();
+    if (!job_) {
+        trace("report: no printer to print " + title_);
+        return false;
+    }
+    jobPages_ = 0;
+    options_.title = title_;
+    if (job_->begin(withSetupPrinter(options_))) return true;
+    trace("report: the output did not start the job " + title_);
+    if (chooseOtherOutput()) return true;
+    job_.reset();
+    return false;
+}
+
 bool Report::printPages(const PreviewQueue& pages) {
     if (pages.empty()) return true;
-    if (!job_) {
-        job_ = makeReportPrinter();
-        if (!job_) {
-            trace("report: no printer to print " + title_);
-            return false;
+    if (!job_ && !startJob()) return false;
+    bool ok = true;
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        if (job_->printPage(std::string(trimBlanks(pages[i].PREVIEWFILENAME)))) {
+            ++printedCount_;
+            ++jobPages_;
+            continue;
         }
-        options_.title = title_;
-        if (!job_->begin(withSetupPrinter(options_))) {
-            trace("report: the printer did not start the job " + title_);
-            if (!offerPdfFile()) {
+        if (jobPages_ == 0 && job_->refused()) {
+            // The printer or the file refused the job as its first page started: nothing went
+            // out yet, so the pages may go to another output.
+            trace("report: the output refused the job " + title_);
+            if (!chooseOtherOutput()) {
                 job_.reset();
+                if (pdfInstead_) options_.outputFile = callerFile_;
+                pdfInstead_ = false;
                 return false;
             }
+            --i;  // the same page into the new output
+            continue;
         }
-    }
-    bool ok = true;
-    for (const auto& e : pages) {
-        if (job_->printPage(std::string(trimBlanks(e.PREVIEWFILENAME))))
-            ++printedCount_;
-        else
-            ok = false;
+        ok = false;
     }
     return ok;
 }
 
-bool Report::offerPdfFile() {
-    if (!options_.outputFile.empty()) {
-        message(fmt::format("Die Datei \"{}\" kann nicht geschrieben werden.", options_.outputFile), "Drucken",
-                MessageIcon::Hand);
-        return false;
+namespace {
+std::string cannotWrite(const std::string& file) {
+    return fmt::format("Die Datei \"{}\" kann nicht geschrieben werden.", file);
+}
+}  // namespace
+
+bool Report::chooseOtherOutput() {
+    int answer = 0;
+    if (options_.outputFile.empty()) {
+        const std::string printer = options_.printer.empty() ? std::string("Standarddrucker") : options_.printer;
+        answer = message(fmt::format("Der Drucker ({}) ist nicht verfügbar.|Die Seiten können stattdessen in "
+                                     "eine PDF-Datei gedruckt werden.",
+                                     printer),
+                         "Drucken", MessageIcon::Exclamation, "In &PDF-Datei drucken|&Abbrechen", 2);
+    } else {
+        answer = message(cannotWrite(options_.outputFile) + "|Die Seiten können in eine andere Datei gedruckt werden.",
+                         "Drucken", MessageIcon::Hand, "&Andere Datei wählen|&Abbrechen", 2);
     }
-    const std::string printer = options_.printer.empty() ? std::string("Standarddrucker") : options_.printer;
-    const int answer = message(fmt::format("Der Drucker ({}) ist nicht verfügbar.|Die Seiten können stattdessen in "
-                                           "eine PDF-Datei gedruckt werden.",
-                                           printer),
-                               "Drucken", MessageIcon::Exclamation, "In &PDF-Datei drucken|&Abbrechen", 2);
-    if (answer != 1) return false;
-    std::string proposed = title_.empty() ? std::string("Bericht") : title_;
-    for (char& c : proposed)
-        if (std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos) c = '_';
-    FileDialogResult file = saveFileDialog("In PDF-Datei drucken", proposed + ".pdf", "PDF-Dateien|*.pdf");
-    if (!file.ok || file.path.empty()) return false;
-    if (std::filesystem::path(file.path).extension().empty()) file.path += ".pdf";
-    options_.outputFile = file.path;
-    pdfInstead_ = true;
-    if (job_->begin(options_)) return true;
-    message(fmt::format("Die Datei \"{}\" kann nicht geschrieben werden.", file.path), "Drucken", MessageIcon::Hand);
-    options_.outputFile.clear();
+    if (!pdfInstead_) callerFile_ = options_.outputFile;
+    while (answer == 1) {
+        std::string proposed = title_.empty() ? std::string("Bericht") : title_;
+        for (char& c : proposed)
+            if (std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos) c = '_';
+        FileDialogResult file = saveFileDialog("In PDF-Datei drucken", proposed + ".pdf", "PDF-Dateien|*.pdf");
+        if (!file.ok || file.path.empty()) break;
+        if (std::filesystem::path(file.path).extension().empty()) file.path += ".pdf";
+        options_.outputFile = file.path;
+        pdfInstead_ = true;
+        // A job that was refused is not taken up again: the new file gets a job of its own.
+        job_ = makeReportPrinter();
+        jobPages_ = 0;
+        if (job_ && job_->begin(options_)) return true;
+        answer = message(cannotWrite(file.path) + "|Die Seiten können in eine andere Datei gedruckt werden.", "Drucken",
+                         MessageIcon::Hand, "&Andere Datei wählen|&Abbrechen", 2);
+    }
+    if (pdfInstead_) options_.outputFile = callerFile_;
     pdfInstead_ = false;
     return false;
 }
@@ -700,8 +729,8 @@ bool Report::flush() {
     if (!job_) return true;
     bool ok = job_->end();
     job_.reset();
-    // The next job looks for the printer again.
-    if (pdfInstead_) options_.outputFile.clear();
+    // The next job goes to the output the report was given again.
+    if (pdfInstead_) options_.outputFile = callerFile_;
     pdfInstead_ = false;
     return ok;
 }

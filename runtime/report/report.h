@@ -139,7 +139,8 @@ public:
     std::string printerPort();
     // Prints exactly the entries of the list, in order, into the running print job (started when
     // none runs). False when there is no printer or a page could not be printed. A printer that
-    // does not start the job is told to the user, who may print into a PDF file instead.
+    // does not take the job is told to the user, who may print into a PDF file instead; a file
+    // that cannot be written is told too, and the user may choose another one.
     bool printPages(const PreviewQueue& pages);
     // Ends the running print job: the document goes to the printer or file.
     bool flush();
@@ -157,7 +158,8 @@ private:
     std::string controlValue(ReportControl& c);
     void writePage();
     void removeFiles();
-    bool offerPdfFile();
+    bool startJob();
+    bool chooseOtherOutput();
 
     std::string title_;
     ReportUnit unit_ = ReportUnit::Points;
@@ -186,7 +188,9 @@ private:
 
     PrintJobOptions options_;
     std::unique_ptr<ReportPrinter> job_;
-    bool pdfInstead_ = false;  // this job goes into the file the user chose for want of a printer
+    bool pdfInstead_ = false;  // this job goes into the file the user chose instead of the output given
+    std::string callerFile_;   // the output file given before the user chose another
+    int jobPages_ = 0;         // pages the running job took
     int printedCount_ = 0;
 };
 

@@ -5,6 +5,7 @@
 
 #include "runtime/report/print_previewer.h"
 #include "runtime/thread/thread_state.h"
+#include "runtime/ui/dialogs.h"
 #include "runtime/ui/window.h"
 
 namespace rt {
@@ -118,6 +119,11 @@ bool PrintPreviewer::display() {
         preview = previewProcedure;
     }
     PreviewQueue& pages = report_.pages();
+    if (pages.empty()) {
+        // Nothing printed a page: an empty preview would only show a grey window.
+        message("Keine Daten", report_.title(), MessageIcon::Information);
+        return false;
+    }
     if (preview_ && preview && !preview(pages)) return false;
     if (pages.empty()) return false;
     bool ok = report_.printPages(pages);

@@ -21,6 +21,9 @@ public:
     virtual bool begin(const PrintJobOptions& options) = 0;
     virtual bool printPage(const std::string& pageFile) = 0;
     virtual bool end() = 0;
+    // After a printPage that failed: true when the output refused the job (the printer did not
+    // take it, the file cannot be written) rather than the page being unreadable.
+    virtual bool refused() const { return false; }
 };
 
 struct PrinterInfo {

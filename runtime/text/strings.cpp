@@ -47,6 +47,13 @@ inline std::uint32_t decodeAt(std::string_view text, std::size_t i, std::size_t&
         }
         cp = (cp << 6) | (cc & 0x3F);
     }
+    // Over-long forms, surrogates and values past U+10FFFF are no characters: taken as one, they
+    // would come back shorter or longer when written again, and byte positions would drift.
+    constexpr std::uint32_t kLeast[] = {0, 0x80, 0x800, 0x10000};
+    if (cp < kLeast[need] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+        length = 1;
+        return kStrayBase + c;
+    }
     length = need + 1;
     return cp;
 }
@@ -265,6 +272,21 @@ std::string toCp1252(std::string_view utf8, std::size_t& lost) {
     }
     return out;
 }
+
+bool isValidUtf8(std::string_view text) noexcept {
+    for (std::size_t i = 0; i < text.size();) {
+        if (static_cast<unsigned char>(text[i]) < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t len;
+        if (decodeAt(text, i, len) >= kStrayBase) return false;
+        i += len;
+    }
+    return true;
+}
+
+std::string textFromFile(std::string_view bytes) { return isValidUtf8(bytes) ? std::string(bytes) : fromCp1252(bytes); }
 
 std::string fromCp1252(std::string_view bytes) {
     std::string out;

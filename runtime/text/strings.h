@@ -33,7 +33,8 @@ std::string_view subChars(std::string_view text, std::size_t start0, std::size_t
 std::size_t byteOffsetOfChar(std::string_view text, std::size_t charIndex) noexcept;
 
 // Upper and lower case: ASCII and the letters of the ANSI code page (ä/Ä, ö/Ö, ü/Ü, é/É, ...);
-// ß unchanged. Every letter keeps its byte length, so byte positions carry over.
+// ß unchanged. Every letter keeps its byte length, so byte positions carry over; bytes that are
+// no well-formed UTF-8 stay as they are.
 std::string upper(std::string_view text);
 std::string lower(std::string_view text);
 
@@ -53,6 +54,12 @@ std::string toCp1252(std::string_view utf8);
 // The same, counting in `lost` the characters that became "?" for want of a place.
 std::string toCp1252(std::string_view utf8, std::size_t& lost);
 std::string fromCp1252(std::string_view bytes);
+
+// True when text is well-formed UTF-8 (no over-long forms, surrogates or values past U+10FFFF).
+bool isValidUtf8(std::string_view text) noexcept;
+// A text file's bytes as program text: well-formed UTF-8 stays as it is, anything else was written
+// in the ANSI code page and is decoded as Windows-1252.
+std::string textFromFile(std::string_view bytes);
 
 // The text padded with blanks (or cut) to exactly n characters.
 std::string padChars(std::string_view text, std::size_t n);

@@ -194,6 +194,7 @@ struct ControlState {
     bool flat = false;
     bool checkItem = false;  // menu Item with a check mark
     bool separator = false;  // menu Item that is a separator
+    bool windowList = false;  // frame Menu: lists the open child windows after its items
     bool wordWrap = true;    // Text
     bool hscroll = false, vscroll = false;
     bool transparent = false;

@@ -131,12 +131,35 @@ TEST_P(QueryBuilder, ConditionsAndConnectorsBuildTheSharedQuery) {
     // With an empty query "&AND" writes the pending condition first.
     condition(w, 2, "5", And);
     EXPECT_EQ(query(), " UPPER(CUBK:ID)='5' AND");
-    // Otherwise it only appends, leaving what is pending.
+    // Later too: what is chosen and typed goes in before the connector, and the choice is emptied.
     user_.chooseEntry(w, FieldNames, 1);
     user_.chooseEntry(w, Operators, 3);
     user_.setValue(w, Value, "o'brien");
     user_.press(w, Or);
-    EXPECT_EQ(query(), " UPPER(CUBK:ID)='5' AND OR");
+    EXPECT_EQ(query(), " UPPER(CUBK:ID)='5' AND INSTRING('O''BRIEN',UPPER(CUBK:CubeName),1,1) OR");
+    for (int id : {FieldNames, FieldMasks, Operators, Value}) EXPECT_EQ(user_.value(w, id), "") << id;
+    // Nothing pending: only the connector.
+    user_.press(w, And);
+    EXPECT_EQ(query(), " UPPER(CUBK:ID)='5' AND INSTRING('O''BRIEN',UPPER(CUBK:CubeName),1,1) OR AND");
+    user_.press(w, Cut);
+    // A condition without its field or operator is never written; the typed value stays.
+    for (int button : {And, Write, Open}) {
+        user_.chooseEntry(w, Operators, 3);
+        user_.setValue(w, Value, "platt");
+        user_.queueMessageBoxAnswer(rt::button::Ok);
+        user_.press(w, button);
+        user_.settle(thread_);
+        EXPECT_EQ(user_.lastMessageBox().text, "Die Bedingung ist nicht vollständig: Wählen Sie ein Feld.");
+        EXPECT_EQ(query(), "");
+        EXPECT_EQ(user_.value(w, Value), "platt");
+    }
+    user_.chooseEntry(w, FieldNames, 1);
+    user_.setValue(w, Value, "");
+    user_.queueMessageBoxAnswer(rt::button::Ok);
+    user_.press(w, Write);
+    user_.settle(thread_);
+    EXPECT_EQ(user_.lastMessageBox().text, "Die Bedingung ist nicht vollständig: Geben Sie einen Suchbegriff ein.");
+    EXPECT_EQ(query(), "");
     user_.press(w, Cut);
     EXPECT_EQ(query(), "");
     EXPECT_EQ(user_.value(w, Value), "");

@@ -163,6 +163,8 @@ TEST_F(QueryByExampleGrid, ADefinitionSavedAndLoadedBackIntoTheGrid) {
 
     user_.press(w, NewButton);
     EXPECT_FALSE(shows(w, cellId(3, 2)));
+    user_.chooseEntry(w, SourceList, 1);
+    EXPECT_EQ(user_.value(w, SourceList), "CrossTab");
     user_.press(w, LoadButton);
     auto l = user_.waitWindow(kLoadTitle);
     ASSERT_EQ(user_.rowCount(l, NameList), 1u);
@@ -172,6 +174,8 @@ TEST_F(QueryByExampleGrid, ADefinitionSavedAndLoadedBackIntoTheGrid) {
     EXPECT_EQ(user_.value(l, NameEntry), "O\"Brien");
     user_.press(l, NameOk);
     user_.waitClosed(l);
+    // The source list names the definition's source.
+    EXPECT_EQ(user_.value(w, SourceList), "VOQCubeKopf");
     EXPECT_TRUE(shows(w, cellId(3, 2)));
     EXPECT_EQ(user_.value(w, cellId(3, 2)), "'Umsatz'");
     EXPECT_EQ(picture(w, 2, 1), "QbeOnDown.bmp");
@@ -185,6 +189,17 @@ TEST_F(QueryByExampleGrid, ADefinitionSavedAndLoadedBackIntoTheGrid) {
     auto report = user_.waitWindow(" Report Preview");
     user_.press(report, preview::BUTTON_EXIT);
     user_.waitThreadEnd(printer);
+    // Another source's definition, named though the list does not show it, is not printed.
+    const int other = cubestest::startWithDictionary([] { QueryByExample("VOQCubeGruppe"); });
+    auto o = user_.waitWindow(kLoadTitle);
+    EXPECT_EQ(user_.rowCount(o, NameList), 0u);
+    user_.setValue(o, NameEntry, "O\"Brien");
+    user_.queueMessageBoxAnswer(rt::button::Ok);
+    user_.press(o, NameOk);
+    user_.waitThreadEnd(other);
+    EXPECT_EQ(user_.lastMessageBox().title, "Load Error");
+    EXPECT_EQ(user_.lastMessageBox().text, "    It was not posible to find the query.");
+    const std::size_t boxes = user_.messageBoxes().size();
 
     // Deleting asks first; No keeps it.
     user_.press(w, LoadButton);
@@ -196,8 +211,8 @@ TEST_F(QueryByExampleGrid, ADefinitionSavedAndLoadedBackIntoTheGrid) {
     user_.queueMessageBoxAnswer(rt::button::Yes);
     user_.press(l, NameDelete);
     EXPECT_EQ(user_.rowCount(l, NameList), 0u);
-    ASSERT_EQ(user_.messageBoxes().size(), 2u);
-    EXPECT_EQ(user_.messageBoxes()[0].title, "Delete Query");
+    ASSERT_EQ(user_.messageBoxes().size(), boxes + 2);
+    EXPECT_EQ(user_.messageBoxes()[boxes].title, "Delete Query");
     user_.press(l, NameCancel);
     user_.waitClosed(l);
     user_.press(w, ExitButton);
@@ -361,11 +376,15 @@ TEST_F(QueryByExampleGrid, OptionsWindowWritesOnOkOnly) {
     auto w = user_.waitWindow(qbeoptions::kTitle);
     EXPECT_EQ(user_.value(w, qbeoptions::Number + 0), "297");
     user_.setValue(w, qbeoptions::Text + 3, "Summe");
+    user_.setValue(w, qbeoptions::Number + 0, "420");
+    user_.press(w, qbeoptions::DefaultView);
+    EXPECT_EQ(CurrentQBEOptions().reportWidth, 420);
     user_.press(w, qbeoptions::Cancel);
     user_.waitThreadEnd(t);
     EXPECT_FALSE(exists("QBESetup.INI"));
-    // What the fields changed stays in effect until the file is read again.
-    EXPECT_EQ(CurrentQBEOptions().reportText[3], "Summe");
+    // Cancel puts back what the fields and the default buttons changed.
+    EXPECT_EQ(CurrentQBEOptions().reportText[3], "Sum");
+    EXPECT_EQ(CurrentQBEOptions().reportWidth, 297);
 
     t = cubestest::startWithDictionary(QBEOptions);
     w = user_.waitWindow(qbeoptions::kTitle);

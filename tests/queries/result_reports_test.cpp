@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <cstdio>
 #include <gtest/gtest.h>
+#include <map>
 #include <memory>
 
 #include "runtime/report/qt/report_printer_qt.h"
@@ -12,6 +13,7 @@
 #include "runtime/thread/thread.h"
 #include "runtime/ui/headless_display.h"
 #include "tests/support/command_output.h"
+#include "tests/support/pdf_reading.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -130,8 +132,10 @@ TEST_F(ResultReports, PrintReportQueryTurnsLandscapeOnlyBeyond420) {
 TEST_F(ResultReports, AnEmptyResultPrintsNoDetailLines) {
     layout({{5, "Name"}});
     rows.free();
+    user.queueMessageBoxAnswer(rt::button::Ok);
     print(PrintReportQueryQ);
-    for (const auto& page : pages) EXPECT_EQ(page.findText("aaaaa"), nullptr);
+    EXPECT_TRUE(pages.empty());
+    EXPECT_EQ(user.lastMessageBox().text, "Keine Daten");
 }
 
 TEST_F(ResultReports, TheLandscapeReportPrintsToPdf) {
@@ -167,6 +171,66 @@ TEST_F(ResultReports, TheLandscapeReportPrintsToPdf) {
     std::string last = voq::test::commandOutput("pdftotext -layout -f " + std::to_string(pages.size()) + " -l " +
                                                 std::to_string(pages.size()) + " '" + pdf + "' - 2>&1");
     EXPECT_NE(last.find("Kunde 60"), std::string::npos) << last;
+}
+
+// Columns stand where their lengths put them, and however full, no column's text runs into the
+// next: on paper each heading and value is a word of its own, whole, with at least a
+// character's width before the next column's text.
+TEST_F(ResultReports, NoColumnRunsIntoTheNext) {
+    app();
+    rt::qt::installReportPrinter();
+    voq::test::TempDir dir;
+    const std::vector<std::pair<int, std::string>> cols = {{1, "A"},      {2, "Nr"},  {5, "kUmsatzPos"},  {6, "dDatum"},
+                                                           {8, "Betrag"}, {3, "XYZ"}, {14, "Bezeichnung"}};
+    for (const std::string justification : {"Left", "Right", "Decimal"}) {
+        SCOPED_TRACE(justification);
+        rows.free();
+        columns.free();
+        pages.clear();
+        pdf = dir.file(justification + ".pdf");
+        layout(cols, justification);
+        print(PrintReportQueryQ);
+        ASSERT_EQ(pages.size(), 1u);
+        const auto words = voq::test::pdfWords(pdf);
+        // The column each word stands in, by the layout's positions from the band's left edge
+        // (the page header's at 5 points, the body's at 7).
+        std::vector<double> starts;
+        double x = 0;
+        for (const auto& c : cols) {
+            starts.push_back(x);
+            x += std::max<double>(c.first, c.second.size()) * 5 + 2;
+        }
+        auto columnOf = [&](double at, double band) {
+            int k = -1;
+            for (std::size_t i = 0; i < starts.size(); ++i)
+                if (at >= band + starts[i] - 0.5) k = static_cast<int>(i);
+            return k;
+        };
+        std::map<int, std::vector<voq::test::PdfWord>> lines;  // by their top, headings and values
+        for (const auto& w : words)
+            if (w.yMin > 35 && w.yMin < 100) lines[static_cast<int>(w.yMin)].push_back(w);
+        ASSERT_EQ(lines.size(), 2u);
+        int line = 0;
+        for (auto& [top, ws] : lines) {
+            ASSERT_EQ(ws.size(), cols.size()) << "line at " << top;
+            std::sort(ws.begin(), ws.end(), [](const auto& a, const auto& b) { return a.xMin < b.xMin; });
+            for (std::size_t i = 0; i < ws.size(); ++i) {
+                const std::string whole =
+                    line == 0 ? cols[i].second
+                              : std::string(static_cast<std::size_t>(cols[i].first), static_cast<char>('a' + i));
+                EXPECT_EQ(ws[i].text, whole);
+                EXPECT_EQ(columnOf(ws[i].xMin, line == 0 ? 5 : 7), static_cast<int>(i)) << ws[i].text;
+                // A column of one character keeps that character, whatever the gap.
+                if (i == 0 || std::max<std::size_t>(cols[i - 1].first, cols[i - 1].second.size()) < 2) continue;
+                const double charWidth = (ws[i - 1].xMax - ws[i - 1].xMin) / ws[i - 1].text.size();
+                EXPECT_GE(ws[i].xMin - ws[i - 1].xMax, charWidth * 0.98) << ws[i - 1].text << " | " << ws[i].text;
+            }
+            ++line;
+        }
+        if (justification == "Right") {
+            EXPECT_FALSE(voq::test::keepFirstPage(pdf, "list-report").empty());
+        }
+    }
 }
 
 }  // namespace

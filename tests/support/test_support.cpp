@@ -57,14 +57,14 @@ static std::string envOr(const char* name, const char* dflt) {
     return v && *v ? v : dflt;
 }
 
-std::string PgDatabase::server() { return "127.0.0.1;Port=" + envOr("VOQ_PG_PORT", "55432"); }
+std::string PgDatabase::server() { return "127.0.0.1," + envOr("VOQ_PG_PORT", "55432"); }
 std::string PgDatabase::user() { return envOr("VOQ_PG_USER", "voq"); }
 std::string PgDatabase::password() { return envOr("VOQ_PG_PASSWORD", "voq"); }
 std::string PgDatabase::driver() { return "PostgreSQL Unicode"; }
 
 static std::string pgConnect(const std::string& db) {
-    return fmt::format("DRIVER={};SERVER={};UID={};PWD={};Database={}", PgDatabase::driver(), PgDatabase::server(),
-                       PgDatabase::user(), PgDatabase::password(), db);
+    return fmt::format("DRIVER={};SERVER=127.0.0.1;Port={};UID={};PWD={};Database={}", PgDatabase::driver(),
+                       envOr("VOQ_PG_PORT", "55432"), PgDatabase::user(), PgDatabase::password(), db);
 }
 
 bool pgRequired() { return envOr("VOQ_PG_REQUIRED", "0") == "1"; }
@@ -106,7 +106,7 @@ bool pgAvailable() {
     return ok;
 }
 
-PgDatabase::PgDatabase() {
+PgDatabase::PgDatabase(bool withDbo) {
     if (!pgAvailable()) return;
     static std::atomic<int> counter{0};
     std::random_device rd;
@@ -116,6 +116,7 @@ PgDatabase::PgDatabase() {
         return;
     }
     connect_ = pgConnect(name_);
+    if (!withDbo) return;
     execSql(connect_, "CREATE SCHEMA dbo");
     execSql(connect_, fmt::format("ALTER DATABASE {} SET search_path = dbo, public", name_));
 }

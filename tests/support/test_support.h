@@ -32,14 +32,15 @@ bool pgRequired();
 // not available.
 class PgDatabase {
 public:
-    PgDatabase();
+    // `withDbo` false: a database as the server makes it, without the schema.
+    explicit PgDatabase(bool withDbo = true);
     ~PgDatabase();
     PgDatabase(const PgDatabase&) = delete;
     PgDatabase& operator=(const PgDatabase&) = delete;
     const std::string& connectString() const { return connect_; }
     const std::string& name() const { return name_; }
-    // The connect string's parts, for code that builds its own string.
-    static std::string server();  // "127.0.0.1;Port=N"
+    // A client's fields, as the user enters them in the client form.
+    static std::string server();  // "127.0.0.1,N"
     static std::string user();
     static std::string password();
     static std::string driver();  // "PostgreSQL Unicode"

@@ -1,6 +1,8 @@
 // Menus and menu items of a window's menu bar.
 #include <QAction>
 #include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 
@@ -16,14 +18,48 @@ QMenu* parentMenuOf(Core& core, QtWindow& w, const QtControl& c) {
     return parentMenu ? parentMenu->menu : nullptr;
 }
 
+// The frame's open children after the menu's own items, as "&1 Title", the active one checked:
+// choosing one brings it to the front, also from behind others or minimised.
+void listWindows(QtWindow& frame, QtControl& c) {
+    for (QAction* old : c.menu->actions())
+        if (old->property("rtWindowEntry").toBool()) {
+            c.menu->removeAction(old);
+            old->deleteLater();
+        }
+    if (!frame.mdi) return;
+    const QList<QMdiSubWindow*> subs = frame.mdi->subWindowList();
+    int n = 0;
+    for (QMdiSubWindow* sub : subs) {
+        if (!sub->isVisible() && !sub->isMinimized()) continue;
+        if (n == 0) c.menu->addSeparator()->setProperty("rtWindowEntry", true);
+        ++n;
+        QString title = sub->windowTitle();
+        title.replace('&', QStringLiteral("&&"));
+        const QString text =
+            n < 10 ? QStringLiteral("&%1 %2").arg(n).arg(title) : QStringLiteral("%1 %2").arg(n).arg(title);
+        QAction* entry = c.menu->addAction(text);
+        entry->setProperty("rtWindowEntry", true);
+        entry->setCheckable(true);
+        entry->setChecked(sub == frame.mdi->activeSubWindow());
+        QObject::connect(entry, &QAction::triggered, sub, [sub] {
+            if (sub->isMinimized()) sub->showNormal();
+            if (QMdiArea* area = sub->mdiArea()) area->setActiveSubWindow(sub);
+            sub->raise();
+        });
+    }
+}
+
 void createMenu(Core& core, QtWindow& w, QtControl& c, QWidget*) {
     c.menu = new QMenu(w.main);  // goes with its window
     if (QMenu* parentMenu = parentMenuOf(core, w, c))
         c.action = parentMenu->addMenu(c.menu);
     else
         c.action = w.main->menuBar()->addMenu(c.menu);
-    QObject::connect(c.menu, &QMenu::aboutToShow, &core, [&core, wid = w.props.id] {
-        if (QtWindow* win = core.find(wid)) core.flushFocused(*win);
+    QObject::connect(c.menu, &QMenu::aboutToShow, &core, [&core, wid = w.props.id, id = c.state.id] {
+        QtWindow* win = core.find(wid);
+        if (!win) return;
+        core.flushFocused(*win);
+        if (QtControl* menu = core.controlOf(*win, id); menu && menu->state.windowList) listWindows(*win, *menu);
     });
 }
 

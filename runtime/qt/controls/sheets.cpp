@@ -21,6 +21,9 @@ void createSheet(Core& core, QtWindow& w, QtControl& c, QWidget* parent) {
                          // The controls of the page shown change also when the procedure turns the page.
                          QtWindow* win = core.find(wid);
                          if (!win) return;
+                         // What the user typed on the page being left reaches the procedure
+                         // before the page's fields are hidden and before the page turn.
+                         if (!core.applying()) core.flushFocused(*win);
                          core.refreshVisibility(*win);
                          if (core.applying() || index < 0) return;
                          // The user turned the page: first the page being left, then the new one.

@@ -71,9 +71,20 @@ class QtReportPrinter : public ReportPrinter {
 public:
     bool begin(const PrintJobOptions& options) override {
         printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        refused_ = false;
         if (!options.outputFile.empty()) {
+            // The PDF writer opens its file only when the first page starts; a folder that does
+            // not exist or a file without the right to write is found out here, before anything
+            // is taken for printed.
+            const QString path = QString::fromStdString(resolvePath(options.outputFile));
+            QFile probe(path);
+            if (!probe.open(QIODevice::WriteOnly)) {
+                trace("report: cannot write " + options.outputFile);
+                return false;
+            }
+            probe.close();
             printer_->setOutputFormat(QPrinter::PdfFormat);
-            printer_->setOutputFileName(QString::fromStdString(resolvePath(options.outputFile)));
+            printer_->setOutputFileName(path);
         } else {
             QPrinterInfo info = options.printer.empty()
                                     ? QPrinterInfo::defaultPrinter()
@@ -118,6 +129,7 @@ public:
             if (!painter_->begin(printer_.get())) {
                 trace("report: the printer cannot start");
                 painter_.reset();
+                refused_ = true;
                 return false;
             }
         } else {
@@ -162,9 +174,12 @@ public:
         return ok;
     }
 
+    bool refused() const override { return refused_; }
+
     ~QtReportPrinter() override { end(); }
 
 private:
+    bool refused_ = false;
     std::unique_ptr<QPrinter> printer_;
     std::unique_ptr<QPainter> painter_;
 };

@@ -54,6 +54,18 @@ TEST(ConnectStrings, FromAClientRecord) {
          "DRIVER=SQL Server;SERVER=PC\\ERP;Database=eb;Trusted_Connection=True;Regional=Yes"},
         {client("", "", "", "", "", 0, 0), "DRIVER=;SERVER=;UID=;PWD=;Database="},
         {client("SQLite3", " ", "demo.db", "", "", 0, 0), "DRIVER=SQLite3;SERVER= ;UID=;PWD=;Database=demo.db"},
+        // "host,port": SQL Server's drivers read it themselves, the others get their keyword.
+        {client("PostgreSQL Unicode", "127.0.0.1,55432", "voq", "u", "p", 0, 0),
+         "DRIVER=PostgreSQL Unicode;SERVER=127.0.0.1;Port=55432;UID=u;PWD=p;Database=voq"},
+        {client("SQL Server", "wawi,1433", "eb", "sa", "pw", 0, 0),
+         "DRIVER=SQL Server;SERVER=wawi,1433;UID=sa;PWD=pw;Database=eb"},
+        {client("PostgreSQL Unicode", "host,name", "d", "u", "p", 0, 0),
+         "DRIVER=PostgreSQL Unicode;SERVER=host,name;UID=u;PWD=p;Database=d"},
+        // A value stays one value: braced where it holds ";", left out where it holds "}".
+        {client("PostgreSQL Unicode", "127.0.0.1;Port=1", "d", "u", "a;b", 0, 0),
+         "DRIVER=PostgreSQL Unicode;SERVER={127.0.0.1;Port=1};UID=u;PWD={a;b};Database=d"},
+        {client("SQL Server", "s", "d", "u", "x};Database=master", 0, 0),
+         "DRIVER=SQL Server;SERVER=s;UID=u;PWD=;Database=d"},
     };
     for (const auto& c : cases) EXPECT_EQ(ConnectString(c.record), c.expected);
     MandantRecord longer =
@@ -275,6 +287,50 @@ TEST_F(Clients, CopyIsOnlyEnabledWithRowsAndANewClientGetsTheDefaults) {
     user_.press(w, Close);
     finish();
     EXPECT_EQ(response, 1);  // not selecting: completed
+}
+
+// A PostgreSQL client set up in the form as the user does it: the server "host,port", the
+// password hidden; it connects with nothing more.
+TEST_F(Clients, APostgresClientFromTheFormConnects) {
+    VOQ_PG_DATABASE(pg);
+    addClients({named(1, "Eins", "1.db")});
+    start([] { ListMandant(); });
+    auto w = user_.waitWindow("Mandanten");
+    user_.press(w, Insert);
+    auto f = user_.waitWindow("EditMandant");
+    EXPECT_TRUE(user_.control(f, EntryPassword).password);
+    user_.setValue(f, EntryName, "Postgres");
+    bool offered = false;
+    const auto drivers = user_.rows(f, DropDriver);
+    for (std::size_t i = 0; i < drivers.size(); ++i)
+        if (drivers[i].cells.at(0).text == voq::test::PgDatabase::driver()) {
+            user_.chooseEntry(f, DropDriver, static_cast<int>(i + 1));
+            offered = true;
+        }
+    ASSERT_TRUE(offered);
+    user_.setValue(f, EntryServer, voq::test::PgDatabase::server());
+    user_.setValue(f, EntryDatabase, pg.name());
+    user_.setValue(f, EntryUser, voq::test::PgDatabase::user());
+    // A "}" would end the value early: refused, the form stays.
+    user_.setValue(f, EntryPassword, "a}b");
+    user_.press(f, Ok);
+    auto box = user_.waitMessageBox();
+    EXPECT_EQ(box.text, "Das Zeichen \"}\" ist hier nicht erlaubt.");
+    user_.answerMessageBox(rt::button::Ok);
+    EXPECT_TRUE(user_.isOpen(f));
+    user_.setValue(f, EntryPassword, voq::test::PgDatabase::password());
+    user_.press(f, Ok);
+    user_.waitClosed(f);
+    user_.press(w, Close);
+    finish();
+    const std::size_t boxes = user_.messageBoxes().size();
+    start([] {
+        TakeOverClient(2);
+        CheckMandantConnection();
+    });
+    finish();
+    EXPECT_EQ(user_.messageBoxes().size(), boxes) << user_.lastMessageBox().text;
+    EXPECT_NE(GLO.ConnectString.get().str().find(";SERVER=127.0.0.1;Port="), std::string::npos);
 }
 
 TEST_F(Clients, AViewedClientIsNotChanged) {

@@ -180,7 +180,7 @@ TEST_F(WindowTest, DuplicateNameIsReportedByTheErrorManagerAndTheFormStays) {
     user.press(w, OK);
     auto box = user.lastMessageBox();
     EXPECT_EQ(box.title, "EditWerte");
-    EXPECT_NE(box.text.find("same key values"), std::string::npos) << box.text;
+    EXPECT_NE(box.text.find("dieselben Schlüsselwerte"), std::string::npos) << box.text;
     EXPECT_TRUE(user.isOpen(w));
     user.setValue(w, NAME_ENTRY, "GNData");
     user.press(w, OK);

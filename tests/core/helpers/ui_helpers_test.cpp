@@ -94,6 +94,17 @@ TEST_F(UiHelpers, ShellOpenOfAMissingFileShowsTheTableText) {
     EXPECT_EQ(user.messageBoxes().size(), 1u);
 }
 
+TEST_F(UiHelpers, AFileNoProgramOpensShowsTheNoAssociationText) {
+    voq::test::TempDir dir;
+    std::ofstream(dir.file("Umsatz.csv")) << "x";
+    rt::setShellOpenProgram("false");
+    int t = rt::startThread([&] { ShellOpenFile(dir.file("Umsatz.csv")); });
+    auto box = user.waitMessageBox();
+    EXPECT_EQ(box.text, "No program associated with this file\r\n" + dir.file("Umsatz.csv"));
+    user.answerMessageBox(rt::button::Ok);
+    user.waitThreadEnd(t);
+}
+
 TEST_F(UiHelpers, ShellErrorTexts) {
     struct Case {
         int code;

@@ -4,6 +4,7 @@
 
 #include <atomic>
 
+#include "core/print/print_setup.h"
 #include "print_test_util.h"
 #include "runtime/report/print_previewer.h"
 #include "runtime/report/report_controller.h"
@@ -398,25 +399,27 @@ TEST_F(PreviewTest, TheMagnifiedPageComesWithTheMouseAndGoesWithTheGridOrThePrev
     EXPECT_FALSE(user.isOpen(thumb));
 }
 
-TEST_F(PreviewTest, NoPagesAtAll) {
+// An empty page list opens no window (it would be grey, with nothing to print), and the print
+// set-up prints nothing.
+TEST_F(PreviewTest, NoPagesOpenNoWindow) {
     rt::Report empty("leer");
     empty.open();
     list.clear();
-    int t = rt::startThread([this] {
+    std::atomic<int> setupResponse{0};
+    int t = rt::startThread([&] {
         result = ReportPreview(list);
         response = rt::ThreadResponse;
+        std::uint8_t state = 1;
+        PrintSetupWindow(empty.pages(), empty, state, 1, "QBEReport:leer", ".\\VOQKIVORANT.INI", 0, 0, 1, 1, 0);
+        setupResponse = rt::ThreadResponse;
+        EXPECT_EQ(state, 2);
     });
-    auto w = window();
-    EXPECT_FALSE(user.enabled(w, BUTTON_NEXT));
-    EXPECT_TRUE(user.hidden(w, slotPicture(1)));
-    user.press(w, ITEM_PAGE_WIDTH);
-    EXPECT_TRUE(user.hidden(w, MARK_BOX));
-    EXPECT_FALSE(user.enabled(w, MENU_VIEW));
-    user.press(w, BUTTON_PRINT);
+    // A window would wait for the user: the thread ends by itself only when none opened.
     user.waitThreadEnd(t);
-    EXPECT_EQ(response, 1);
-    EXPECT_TRUE(list.empty());
+    EXPECT_EQ(response, 2);
+    EXPECT_EQ(setupResponse, 2);
     EXPECT_EQ(result, 0);
+    EXPECT_TRUE(display.history().empty());  // no box either
 }
 
 // The one wiring: a report run by the controller previews through the "Report Preview" window

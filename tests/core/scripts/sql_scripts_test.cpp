@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <gtest/gtest.h>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -11,8 +12,10 @@
 #include "core/common/common_window.h"
 #include "core/dictionary/dictionary.h"
 #include "core/dictionary/globals.h"
+#include "runtime/data/file_manager.h"
 #include "runtime/thread/thread.h"
 #include "runtime/ui/headless_display.h"
+#include "tests/core/dictionary/dictionary_fixture.h"
 #include "tests/core/support/core_test_support.h"
 #include "tests/support/test_support.h"
 
@@ -97,6 +100,138 @@ TEST_F(Scripts, AktualisierenRunsTheBatchesInTurnAndStopsAtTheFirstErrorNamingIt
     user_.waitClosed(f);
     user_.press(w, Close);
     rt::waitThread(t);
+}
+
+class ScriptsOnEngines : public Scripts, public ::testing::WithParamInterface<std::string> {};
+
+TEST_P(ScriptsOnEngines, TheBatchesOfAScriptShareOneConnection) {
+    const bool pg = GetParam() == "pg";
+    std::unique_ptr<voq::test::PgDatabase> database;
+    std::string connect;
+    if (!coretest::openClientDatabase(GetParam(), file("client.db"), database, connect)) return;
+    GLO.ConnectString = connect;
+    ASSERT_EQ(voq::test::execSql(connect, "CREATE TABLE " + coretest::serverTable(pg, "VOQSQLTBL") +
+                                              " (f1 varchar(255), f2 varchar(255), f3 varchar(255))"),
+              "");
+    const auto [t, w, f] = openNewScript();
+    user_.setValue(f, EntryName, "Temp");
+    // What batch 1 leaves in the session is there for batch 2.
+    user_.setValue(f, TextScript,
+                   "CREATE TEMPORARY TABLE zwischen (x int)\nGO\nINSERT INTO zwischen VALUES (7)\nGO\n"
+                   "CREATE TABLE " +
+                       coretest::serverTable(pg, "bleibt") + " AS SELECT x FROM zwischen\n");
+    user_.queueMessageBoxAnswer(rt::button::Ok);
+    user_.press(f, sqlscript::Run);
+    user_.settle(t);
+    EXPECT_EQ(user_.lastMessageBox().text, "Script Temp eingespielt");
+    EXPECT_EQ(dicttest::query(connect, "SELECT x FROM " + coretest::serverTable(pg, "bleibt")), dicttest::Rows{{"7"}});
+    user_.press(f, Cancel);
+    user_.waitClosed(f);
+    user_.press(w, Close);
+    rt::waitThread(t);
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, ScriptsOnEngines, ::testing::Values("sqlite", "pg"));
+
+// Records of a script file, as stored.
+std::vector<std::pair<std::string, std::string>> storedScripts(const std::string& path) {
+    std::vector<std::pair<std::string, std::string>> out;
+    const int t = rt::startThread([&] {
+        InitDictionary();
+        GLO.SCRIPT = path;
+        rt::FileManager& fm = *Access.Scripte;
+        if (fm.open() == 0) {
+            fm.setOrder("SCR:KeyID");
+            while (fm.next() == 0)
+                out.emplace_back(std::string(SCR.Bezeichnung.clipped()), std::string(SCR.Script.str()));
+            fm.close();
+        }
+        KillDictionary();
+    });
+    rt::waitThread(t);
+    return out;
+}
+
+TEST_F(Scripts, CopyOpensTheFormWithAFreeNameAndNeueDateiSwitchesEveryHolder) {
+    const auto [t, w, f] = openNewScript();
+    user_.setValue(f, EntryName, "Anlage");
+    user_.setValue(f, TextScript, "SELECT 1");
+    user_.press(f, Ok);
+    user_.waitClosed(f);
+    // The copy: the highlighted script's text under a name no script has.
+    for (const char* expected : {"Anlage (2)", "Anlage (3)"}) {
+        user_.press(w, Copy);
+        const auto copy = user_.waitWindow("EditSQLScripte");
+        EXPECT_EQ(user_.value(copy, EntryName), expected);
+        EXPECT_EQ(user_.value(copy, TextScript), "SELECT 1");
+        user_.press(copy, Ok);
+        user_.waitClosed(copy);
+    }
+    EXPECT_EQ(user_.rowCount(w, List), 3u);
+
+    // Another file: the heading, the list and the next insert all use it.
+    user_.queueFileDialogAnswer(chosen(file("Script2.TPS")));
+    user_.press(w, NewFile);
+    user_.settle(t);
+    EXPECT_EQ(user_.text(w, FileName), file("Script2.TPS"));
+    EXPECT_EQ(user_.rowCount(w, List), 0u);
+    user_.press(w, Insert);
+    const auto second = user_.waitWindow("EditSQLScripte");
+    user_.setValue(second, EntryName, "Zweite");
+    user_.press(second, Ok);
+    user_.waitClosed(second);
+    EXPECT_EQ(user_.rowCount(w, List), 1u);
+
+    // A file that is no script table: the user is told, the list keeps its file.
+    {
+        std::ofstream out(file("Script3.TPS"), std::ios::binary);
+        out << "kein Scriptverzeichnis";
+    }
+    user_.queueFileDialogAnswer(chosen(file("Script3.TPS")));
+    user_.queueMessageBoxAnswer(rt::button::Ok);
+    user_.press(w, NewFile);
+    user_.settle(t);
+    EXPECT_EQ(user_.lastMessageBox().title, "Scriptdatei");
+    EXPECT_EQ(user_.lastMessageBox().text.rfind("Die Scriptdatei " + file("Script3.TPS") + " kann nicht", 0), 0u)
+        << user_.lastMessageBox().text;
+    EXPECT_EQ(user_.text(w, FileName), file("Script2.TPS"));
+    EXPECT_EQ(user_.rowCount(w, List), 1u);
+    user_.press(w, Close);
+    rt::waitThread(t);
+
+    using Stored = std::vector<std::pair<std::string, std::string>>;
+    EXPECT_EQ(storedScripts(file("Scripte.TPS")),
+              (Stored{{"Anlage", "SELECT 1"}, {"Anlage (2)", "SELECT 1"}, {"Anlage (3)", "SELECT 1"}}));
+    EXPECT_EQ(storedScripts(file("Script2.TPS")), (Stored{{"Zweite", ""}}));
+}
+
+TEST_F(Scripts, AFileInTheAnsiCodePageIsDecodedAndTooLongATextIsCutOnlyWhenAgreed) {
+    {
+        std::ofstream(file("ansi.sql"), std::ios::binary) << "SELECT 'Gr\xF6\xDF\x65 \x80'";
+        std::ofstream(file("utf8.sql"), std::ios::binary) << "SELECT 'Größe €'";
+    }
+    const auto [t, w, f] = openNewScript();
+    for (const char* name : {"ansi.sql", "utf8.sql"}) {
+        user_.queueFileDialogAnswer(chosen(file(name)));
+        user_.press(f, ItemOpen);
+        user_.settle(t);
+        EXPECT_EQ(user_.value(f, TextScript), "SELECT 'Größe €'") << name;
+    }
+    user_.setValue(f, EntryName, "Lang");
+    user_.setValue(f, TextScript, std::string(kScriptMemoLimit, 'x') + "y");
+    user_.queueMessageBoxAnswer(rt::button::No);
+    user_.press(f, Ok);
+    user_.settle(t);
+    EXPECT_EQ(user_.lastMessageBox().title, "Skript zu lang");
+    EXPECT_EQ(user_.rowCount(w, List), 0u);
+    user_.queueMessageBoxAnswer(rt::button::Yes);
+    user_.press(f, Ok);
+    user_.waitClosed(f);
+    user_.press(w, Close);
+    rt::waitThread(t);
+    const auto stored = storedScripts(file("Scripte.TPS"));
+    ASSERT_EQ(stored.size(), 1u);
+    EXPECT_TRUE(stored[0].second == std::string(kScriptMemoLimit, 'x')) << stored[0].second.size();
 }
 
 TEST_F(Scripts, TextFilesKeepTheWholeScriptAndTheListRunsOnce) {

@@ -34,11 +34,11 @@ int haltCode(const std::function<void()>& body) {
 
 bool openClientDatabase(const std::string& engine, const std::string& sqliteFile,
                         std::unique_ptr<voq::test::PgDatabase>& database, std::string& connect) {
-    if (engine != "pg") {
+    if (engine != "pg" && engine != "pg-fresh") {
         connect = voq::test::sqliteConnectString(sqliteFile);
         return true;
     }
-    database = std::make_unique<voq::test::PgDatabase>();
+    database = std::make_unique<voq::test::PgDatabase>(engine == "pg");
     connect = database->connectString();
     if (!connect.empty()) return true;
     if (voq::test::pgRequired()) {

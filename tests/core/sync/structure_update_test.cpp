@@ -36,7 +36,10 @@ protected:
     }
     void TearDown() override { KillDictionary(); }
 
-    SchemaSync sync{[this](const std::string& s) { sent.push_back(s); },
+    SchemaSync sync{[this](const std::string& s) {
+                        sent.push_back(s);
+                        return true;
+                    },
                     [this](const std::string& l) { logged.push_back(l); }};
     Lines sent, logged;
 };
@@ -121,15 +124,48 @@ TEST_F(Statements, SqliteLosesTheSchemaAndCreatesWithAPrimaryKeyColumn) {
     GLO.ConnectString = "DRIVER=SQLite3;Database=x.db";
     sync.handleTable(*Access.VOQCubeGruppe);
     EXPECT_EQ(sync.backEnd(), "SQLITE");
-    EXPECT_EQ(sent[0], "CREATE TABLE VOQCUBEGRUPPE (ID INT NOT NULL PRIMARY KEY)");
-    EXPECT_EQ(sent[1], "alter table VOQCUBEGRUPPE add ID INT NOT NULL");
-    EXPECT_EQ(sent[7], "ALTER TABLE VOQCUBEGRUPPE ADD CONSTRAINT PK_CUBGID PRIMARY KEY (ID)");
+    // SQLite keeps the primary key its table was created with: it neither drops nor adds one.
+    const Lines expected = {
+        "CREATE TABLE VOQCUBEGRUPPE (ID INT NOT NULL PRIMARY KEY)",
+        "alter table VOQCUBEGRUPPE add ID INT NOT NULL",
+        "alter table VOQCUBEGRUPPE add GRUPPENNAME VARCHAR(30)",
+        "alter table VOQCUBEGRUPPE add BESCHREIBUNG VARCHAR(100)",
+        "alter table VOQCUBEGRUPPE add ACTIV TINYINT",
+        "DROP INDEX IF EXISTS K_CUBGNAME",
+        "create unique index K_CUBGNAME on VOQCUBEGRUPPE (GRUPPENNAME)",
+    };
+    EXPECT_EQ(sent, expected);
     EXPECT_EQ(Access.VOQCubeGruppe->name(), "VOQCUBEGRUPPE");  // kept for the thread
+}
+
+TEST_F(Statements, PostgresGetsItsOwnTypesAndKeys) {
+    GLO.ConnectString = "DRIVER=PostgreSQL Unicode;SERVER=h;Port=5432;Database=d";
+    sync.handleTable(*Access.VOQCubeGruppe);
+    EXPECT_EQ(sync.backEnd(), "POSTGRESQL");
+    const Lines expected = {
+        "CREATE SCHEMA IF NOT EXISTS dbo",
+        "create table dbo.VOQCUBEGRUPPE (ID INT NOT NULL)",
+        "alter table dbo.VOQCUBEGRUPPE add ID INT NOT NULL",
+        "alter table dbo.VOQCUBEGRUPPE add GRUPPENNAME VARCHAR(30)",
+        "alter table dbo.VOQCUBEGRUPPE add BESCHREIBUNG VARCHAR(100)",
+        "alter table dbo.VOQCUBEGRUPPE add ACTIV SMALLINT",
+        "ALTER TABLE dbo.VOQCUBEGRUPPE DROP CONSTRAINT IF EXISTS PK_CUBGID",
+        "DROP INDEX IF EXISTS dbo.K_CUBGNAME",
+        "ALTER TABLE dbo.VOQCUBEGRUPPE ADD CONSTRAINT PK_CUBGID PRIMARY KEY (ID)",
+        "create unique index K_CUBGNAME on dbo.VOQCUBEGRUPPE (GRUPPENNAME)",
+    };
+    EXPECT_EQ(sent, expected);
+    sent.clear();
+    sync.handleTable(*Access.VOQCubeKopf);
+    auto has = [&](const std::string& s) { return std::find(sent.begin(), sent.end(), s) != sent.end(); };
+    EXPECT_TRUE(has("alter table dbo.VOQCUBEKOPF add BIGQUERY TEXT"));
+    // The schema is made once, before the first table that needs it.
+    EXPECT_FALSE(has("CREATE SCHEMA IF NOT EXISTS dbo"));
 }
 
 TEST_F(Statements, TheBackEndCarriesOverWhenNoRuleMatches) {
     sync.handleTable(*Access.VOQCubeGruppe);
-    GLO.ConnectString = "DRIVER=PostgreSQL Unicode;SERVER=h;Database=d";
+    GLO.ConnectString = "DRIVER=MySQL ODBC 8.0;SERVER=h;Database=d";
     sync.handleTable(*Access.VOQSQLTBL);
     EXPECT_EQ(sync.backEnd(), "SQLSERVER");
 }
@@ -340,7 +376,10 @@ TEST_F(Runs, AMissingColumnIsAddedAndTheWindowListsWhatWasSent) {
     EXPECT_EQ(shownStatements, again.run.statements);
     EXPECT_EQ(user_.lastMessageBox().text, "Script is in your Windows clipboard now.");
     EXPECT_EQ(user_.lastMessageBox().title, "");
-    EXPECT_EQ(clip.rfind("CREATE TABLE VOQCUBEKOPF (ID INT NOT NULL PRIMARY KEY)\r\nGO\r\nalter table", 0), 0u);
+    // Only the missing column is added; the table and its other columns are there.
+    EXPECT_EQ(clip.rfind("alter table VOQCUBEKOPF add ZUGRIFF VARCHAR(20)\r\nGO\r\nDROP INDEX IF EXISTS", 0), 0u)
+        << clip;
+    EXPECT_TRUE(again.run.failures.empty());
     EXPECT_TRUE(runSync().run.logged.empty());  // the column is back
 }
 
@@ -365,7 +404,6 @@ TEST_F(Runs, OnPostgresTheConnectColumnKeepsItsWidth) {
     VOQ_PG_DATABASE(pg);
     GLO.ConnectString = pg.connectString();
     GLO.Database = pg.name();
-    ASSERT_EQ(voq::test::execSql(pg.connectString(), "CREATE DOMAIN dbo.tinyint AS SMALLINT"), "");
     ASSERT_EQ(voq::test::execSql(pg.connectString(), "CREATE TABLE dbo.VOQCUBEKOPF (ID INT, CONNECT VARCHAR(100))"),
               "");
     Result r = runSync();
@@ -388,22 +426,65 @@ TEST_F(Runs, AServerThatCannotBeReachedEndsTheProgramWithAnErrorCode) {
     EXPECT_FALSE(std::filesystem::exists(dir_.file(kStructureLog)));
 }
 
-TEST_F(Runs, OnPostgresWithSchemaDbo) {
-    VOQ_PG_DATABASE(pg);
+// A database as the server makes it: the schema, the tables with their types and keys, and
+// nothing refused; the second start finds everything in place.
+TEST_F(Runs, OnAFreshPostgresDatabase) {
+    voq::test::PgDatabase pg(false);
+    if (pg.connectString().empty()) {
+        if (voq::test::pgRequired()) FAIL() << "PostgreSQL test cluster not reachable";
+        GTEST_SKIP() << "PostgreSQL test cluster not running";
+    }
     GLO.ConnectString = pg.connectString();
     GLO.Database = pg.name();
-    // PostgreSQL knows no TINYINT; a database that serves this program carries it as a domain.
-    ASSERT_EQ(voq::test::execSql(pg.connectString(), "CREATE DOMAIN dbo.tinyint AS SMALLINT"), "");
     Result first = runSync();
     EXPECT_TRUE(first.run.windowShown);
     EXPECT_EQ(first.run.logged.size(), 10u);  // syscolumns too: PostgreSQL has none
+    EXPECT_EQ(first.run.statements.front(), "CREATE SCHEMA IF NOT EXISTS dbo");
+    for (const auto& f : first.run.failures) ADD_FAILURE() << f.statement << ": " << f.error;
     Result second = runSync();
     EXPECT_TRUE(second.run.logged.empty());
     EXPECT_FALSE(second.run.windowShown);
-    // The unique indexes came; the T-SQL primary key clause did not.
-    auto n =
-        voq::test::execSql(pg.connectString(), "INSERT INTO dbo.VOQCUBEKOPF (ID, CUBENAME) VALUES (1, 'a'), (2, 'a')");
-    EXPECT_NE(n, "");
+    // The primary key and the unique index hold; the flags are small integers.
+    EXPECT_NE(
+        voq::test::execSql(pg.connectString(), "INSERT INTO dbo.VOQCUBEKOPF (ID, CUBENAME) VALUES (1, 'a'), (1, 'b')"),
+        "");
+    EXPECT_NE(
+        voq::test::execSql(pg.connectString(), "INSERT INTO dbo.VOQCUBEKOPF (ID, CUBENAME) VALUES (1, 'a'), (2, 'a')"),
+        "");
+    EXPECT_EQ(firstValue(pg.connectString(),
+                         "SELECT data_type FROM information_schema.columns"
+                         " WHERE table_name = 'voqcubegruppe' AND column_name = 'activ'"),
+              "smallint");
+}
+
+// A statement the server refuses is not listed as sent: it is shown with the server's reason.
+TEST_F(Runs, ARefusedStatementIsShownWithItsReason) {
+    VOQ_PG_DATABASE(pg);
+    GLO.ConnectString = pg.connectString();
+    GLO.Database = pg.name();
+    // Two cube groups of the same name: the unique index cannot be made.
+    ASSERT_EQ(voq::test::execSql(pg.connectString(),
+                                 "CREATE TABLE dbo.VOQCUBEGRUPPE (ID INT NOT NULL, GRUPPENNAME "
+                                 "VARCHAR(30), BESCHREIBUNG VARCHAR(100))"),
+              "");
+    ASSERT_EQ(voq::test::execSql(pg.connectString(), "INSERT INTO dbo.VOQCUBEGRUPPE VALUES (1, 'a', ''), (2, 'a', '')"),
+              "");
+    std::vector<std::string> shown;
+    Result r = runSync([&](rt::WindowId w) {
+        EXPECT_EQ(user_.control(w, 1).selected, 3);  // the page of the refusals comes first
+        for (auto& row : user_.rows(w, 8)) shown.push_back(row.cells.at(0).text);
+        user_.closeWindow(w);
+    });
+    const std::string refused = "create unique index K_CUBGNAME on dbo.VOQCUBEGRUPPE (GRUPPENNAME)";
+    ASSERT_EQ(r.run.failures.size(), 1u);
+    EXPECT_EQ(r.run.failures[0].statement, refused);
+    EXPECT_NE(r.run.failures[0].error.find("k_cubgname"), std::string::npos) << r.run.failures[0].error;
+    EXPECT_EQ(shown, std::vector<std::string>{refused});
+    EXPECT_EQ(std::find(r.run.statements.begin(), r.run.statements.end(), refused), r.run.statements.end());
+    EXPECT_NE(
+        std::find(r.run.statements.begin(), r.run.statements.end(), "alter table dbo.VOQCUBEGRUPPE add ACTIV SMALLINT"),
+        r.run.statements.end());
+    EXPECT_NE(log().find("Fehler: "), std::string::npos);
 }
 
 }  // namespace

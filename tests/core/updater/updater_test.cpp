@@ -199,8 +199,7 @@ TEST_F(Updater, VersionsForceFailuresAndQuotesAsOneTable) {
                   {0, 4, 9, "View", "vKaputt", "CREATE VIEW vKaputt AS SELEKT"},
                   {0, 5, 1, "Stored Procedure", "spImmer", "CREATE PROCEDURE spImmer AS SELECT 'it''s'"},
                   {0, 6, 4, "View", "O'Brien]x", "CREATE VIEW [O'Brien]]x] AS SELECT 'a' t"}});
-    // Logged: vGleich 2, vAlt 3, fnNeu 4 (case differs), vKaputt 1, spImmer under "Stored Procedure"
-    // (which is never read back), O'Brien]x 1.
+    // Logged: vGleich 2, vAlt 3, fnNeu 4 (case differs), vKaputt 1, O'Brien]x 1; spImmer not yet.
     auto server = [](const std::string& sql) -> StatementResult {
         if (startsWith(sql, "SELECT count(*) FROM INFORMATION_SCHEMA")) return rows({{"1", "", ""}});
         if (startsWith(sql, "SELECT DBU_Type"))
@@ -311,7 +310,8 @@ TEST_P(UpdaterOnEngines, LoggedVersionsAreListedAndASecondRunSkipsThem) {
     GLO.ConnectString = connect;
     writeScripts({{0, 1, 1, "View", "vZwei", "CREATE VIEW vZwei AS SELECT 'it''s' x"},
                   {0, 2, 3, "View", "vEins", ""},
-                  {0, 3, 2, "Function", "fnDrei", "CREATE FUNCTION fnDrei() RETURNS int AS BEGIN RETURN 1 END"}});
+                  {0, 3, 2, "Function", "fnDrei", "CREATE FUNCTION fnDrei() RETURNS int AS BEGIN RETURN 1 END"},
+                  {0, 4, 1, "Stored Procedure", "spVier", "CREATE PROCEDURE spVier AS SELECT 1"}});
     // The object rows and the versions go to the real server; SQL Server's own statements are
     // answered as SQL Server answers them for new objects.
     auto real = std::shared_ptr<StatementChannel>(MakeOdbcStatementChannel());
@@ -328,12 +328,13 @@ TEST_P(UpdaterOnEngines, LoggedVersionsAreListedAndASecondRunSkipsThem) {
         auto up = scripted(hybrid);
         run(*up);
         if (pass == 1) {
-            ASSERT_EQ(up->logEntries().size(), 3u);
+            ASSERT_EQ(up->logEntries().size(), 4u);
             for (const auto& e : up->logEntries()) EXPECT_TRUE(has(e, "|OK")) << e;
         } else {
-            // The second run compares with what the first logged.
+            // The second run compares with what the first logged, stored procedures too.
+            ASSERT_EQ(up->logEntries().size(), 4u);
             for (const auto& e : up->logEntries()) EXPECT_TRUE(has(e, "|SKIP")) << e;
-            EXPECT_EQ(up->installedVersions().size(), 3u);
+            EXPECT_EQ(up->installedVersions().size(), 4u);
         }
     }
     EXPECT_EQ(voq::test::execSql(connect, "INSERT INTO " + coretest::serverTable(pg, "VOQDBUpdateLog") +
@@ -348,9 +349,9 @@ TEST_P(UpdaterOnEngines, LoggedVersionsAreListedAndASecondRunSkipsThem) {
     });
     auto w = user_.waitWindow("DBUpdateLog");
     const auto listed = user_.rows(w, updatelog::List);
-    ASSERT_EQ(listed.size(), 4u);
+    ASSERT_EQ(listed.size(), 5u);
     const std::vector<std::pair<std::string, std::string>> expected = {
-        {"fnDrei", "2"}, {"vEins", "3"}, {"vEins", "4"}, {"vZwei", "1"}};
+        {"fnDrei", "2"}, {"spVier", "1"}, {"vEins", "3"}, {"vEins", "4"}, {"vZwei", "1"}};
     for (std::size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(user_.cell(w, updatelog::List, int(i) + 1, 1), expected[i].first);
         EXPECT_EQ(user_.cell(w, updatelog::List, int(i) + 1, 2), expected[i].second);
@@ -424,6 +425,18 @@ TEST_F(UpdateScripts, NoFileChosenAndJaOpensAnEmptySkriptTpsWhereTheFormKeepsThe
     EXPECT_EQ(user_.value(f, skript::DropType), "View");
     user_.setValue(f, skript::EntryName, "vNeu");
     user_.setValue(f, skript::TextScript, whole + "yyy");
+    // Too long a text is cut only when the user agrees; "No" goes back to the form.
+    user_.queueMessageBoxAnswer(rt::button::No);
+    user_.press(f, skript::Ok);
+    user_.settle(t);
+    EXPECT_EQ(user_.lastMessageBox().title, "Skript zu lang");
+    EXPECT_TRUE(startsWith(user_.lastMessageBox().text,
+                           "Das Skript hat 64.003 Zeichen. Gespeichert werden nur die "
+                           "ersten 64.000 Zeichen"))
+        << user_.lastMessageBox().text;
+    EXPECT_EQ(user_.rowCount(w, skript::List), 0u);
+    EXPECT_EQ(user_.value(f, skript::TextScript), whole + "yyy");
+    user_.queueMessageBoxAnswer(rt::button::Yes);
     user_.press(f, skript::Ok);
     user_.waitClosed(f);
     ASSERT_EQ(user_.rowCount(w, skript::List), 1u);

@@ -2,6 +2,7 @@
 // settings, a cancelled copy, the diagnosis switch and the printout's rows.
 #include "cubes/deflist/deflist.h"
 #include "cubes/definitions/definitions.h"
+#include "queries/builder/qbe_window.h"
 #include "runtime/classlib/request.h"
 #include "tests/cubes/catalogue/catalogue_fixture.h"
 
@@ -123,6 +124,50 @@ TEST_P(CubeListTest, PrintoutRowsFollowTheQueryText) {
         EXPECT_EQ(byGroup.rows[0][2], "Absatz");
         EXPECT_TRUE(CubeListReportData("UPPER(CUBG:GruppenName) = ''").rows.size() == 1u);
     });
+}
+
+TEST_P(CubeListTest, AQueryThatCannotBeCompiledIsReportedAndNeverShownAsOn) {
+    onThread([] {
+        ASSERT_EQ(Access.VOQQBEQUERY->open(), 0);
+        const struct {
+            int id;
+            const char* description;
+            const char* query;
+        } saved[] = {{1, "Kaputt", " INSTRING('PLATT',UPPER(),1,1)"}, {2, "Waise", "CUBK:ID = 2"}};
+        for (const auto& q : saved) {
+            QUE = {};
+            QUE.ID = q.id;
+            QUE.DESCRIPTION = q.description;
+            QUE.QUERY = q.query;
+            ASSERT_EQ(Access.VOQQBEQUERY->insertAsIs(), 0) << rt::errorText();
+        }
+        Access.VOQQBEQUERY->close();
+    });
+    int t = start(req::None, BrowseCubeKopf);
+    auto w = user.waitWindow(kCubeListTitle);
+    user.settle(t);
+    auto pick = [&](int row) {
+        user.press(w, QueryBuilder);
+        auto b = user.waitWindow(qbe::kBuilderTitle);
+        user.selectRow(b, qbe::SavedList, row);
+        user.press(b, qbe::Select);
+        user.waitClosed(b);
+        user.settle(t);
+    };
+    user.queueMessageBoxAnswer(rt::button::Ok);
+    pick(1);
+    EXPECT_EQ(user.lastMessageBox().title, "Query");
+    EXPECT_EQ(user.lastMessageBox().text.rfind("Die Abfrage kann nicht angewendet werden:", 0), 0u)
+        << user.lastMessageBox().text;
+    EXPECT_NE(user.lastMessageBox().text.find("UPPER takes 1 arguments"), std::string::npos);
+    EXPECT_EQ(user.text(w, QueryOn), "");
+    EXPECT_EQ(user.rowCount(w, List), 2u);
+    pick(2);
+    EXPECT_EQ(user.text(w, QueryOn), "Query is on!");
+    ASSERT_EQ(user.rowCount(w, List), 1u);
+    EXPECT_EQ(user.cell(w, List, 1, 4), "Waise");
+    user.press(w, Close);
+    user.waitThreadEnd(t);
 }
 
 CATALOGUE_ENGINES(CubeListTest);

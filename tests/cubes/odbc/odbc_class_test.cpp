@@ -381,9 +381,8 @@ TEST_F(SqliteDataSet, ListFormatOfEachType) {
     EXPECT_EQ(ds.appliedListFormat(), "69L(2)|M~cName~@S69@30R(2)|M~Anzahl~@N30.@");
     ds.SetQuery("SELECT Tag, Zeit, Stamp FROM f", 0);
     std::string f = ds.ListFormat();
-    EXPECT_NE(f.find("C|M~Tag~@S17@"), std::string::npos) << f;
-    EXPECT_NE(f.find("L(2)|M~Zeit~@S25@"), std::string::npos) << f;
-    EXPECT_NE(f.find("L(2)|M~Stamp~@S25@"), std::string::npos) << f;
+    // Wide enough for the whole date (10 characters) and time stamp (19).
+    EXPECT_EQ(f, "48C|M~Tag~@S17@40L(2)|M~Zeit~@S25@84L(2)|M~Stamp~@S25@");
 }
 
 TEST_F(SqliteDataSet, ListColumnsAndFixedFormat) {
@@ -529,6 +528,14 @@ TEST_F(SqliteDataSet, CsvWithoutRowsOrFileName) {
     ds.ExportCsv("");
     EXPECT_EQ(readAll(dir.file("chosen.csv")), "i\r\n-42\r\n\r\n");
     EXPECT_EQ(hooks.boxes.size(), 1u);
+    // A name typed without an extension gets the export's; one with an extension keeps it.
+    hooks.saveAnswer = dir.file("typed");
+    ds.ExportCsv("");
+    EXPECT_EQ(readAll(dir.file("typed.csv")), "i\r\n-42\r\n\r\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("typed")));
+    hooks.saveAnswer = dir.file("liste.txt");
+    ds.ExportCsv("");
+    EXPECT_TRUE(std::filesystem::exists(dir.file("liste.txt")));
 }
 
 TEST_F(SqliteDataSet, CsvFileThatCannotBeCreated) {

@@ -41,11 +41,8 @@ inline int startWithDictionary(std::function<void()> body) {
 inline void runWithDictionary(std::function<void()> body) { rt::waitThread(startWithDictionary(std::move(body))); }
 
 // The program's tables on the client database that GLO:ConnectString names, as start-up makes
-// them; a PostgreSQL database first gets the TINYINT that the tables use.
-inline void createProgramTables(const std::string& connect, bool pg) {
-    if (pg) {
-        ASSERT_EQ(voq::test::execSql(connect, "CREATE DOMAIN dbo.tinyint AS SMALLINT"), "");
-    }
+// them.
+inline void createProgramTables(const std::string& /*connect*/, bool /*pg*/) {
     runWithDictionary([] {
         StructureRun run;
         std::string error;

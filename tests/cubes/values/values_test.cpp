@@ -65,7 +65,7 @@ TEST_P(ValueListTest, ANameStandsOnceAcrossTheThreeLists) {
     user.setValue(f, EntryName, "gnsum");  // an "AGGREGAT" name, in another case
     user.queueMessageBoxAnswer(rt::button::Ok);
     user.press(f, Ok);
-    EXPECT_NE(user.lastMessageBox().text.find("same key values"), std::string::npos);
+    EXPECT_NE(user.lastMessageBox().text.find("dieselben Schlüsselwerte"), std::string::npos);
     EXPECT_TRUE(user.isOpen(f));
     user.press(f, Cancel);
     user.waitThreadEnd(t);

@@ -26,9 +26,9 @@ TEST(CubeStatement, PreparedAsTheCubeSays) {
         {"text answer with a quote", "SELECT * FROM t", "", "WHERE Name = #cParameter#", 0, "", "O'Neil",
          "SELECT * FROM t WHERE Name = 'O''Neil'"},
         {"range: only its own operator goes", "SELECT * FROM t WHERE a>=1 AND b<>2", "", "AND Name = #cParameter#", 0,
-         "", "A;M", "SELECT * FROM t WHERE a>=1 AND b<>2 AND Name   BETWEEN 'A' AND 'M'"},
+         "", "A;M", "SELECT * FROM t WHERE a>=1 AND b<>2 AND Name  BETWEEN 'A' AND 'M'"},
         {"range without blanks", "SELECT * FROM t", "", "WHERE Datum>=#dParameter#", 0, "", "01.01.2026;31.01.2026",
-         "SELECT * FROM t WHERE Datum BETWEEN '01.01.2026' AND '31.01.2026'"},
+         "SELECT * FROM t WHERE Datum BETWEEN '2026-01-01' AND '2026-01-31'"},
         {"an answer holding the placeholder", "SELECT * FROM t", "", "WHERE a = #cParameter#", 0, "", "#cParameter#",
          "SELECT * FROM t WHERE a = '#cParameter#'"},
         {"empty text answer: the query alone", "SELECT * FROM t", "", "WHERE Name = #cParameter#", 0, "", "",
@@ -93,6 +93,44 @@ TEST(CubeStatement, MessagesNameTheParameter) {
     // Every placeholder asked is answered.
     EXPECT_EQ(s.statement, "SELECT * FROM t WHERE a = '7' AND b = 7 AND c = '7'");
     EXPECT_EQ(s.clipboard, s.statement);
+}
+
+TEST(CubeStatement, AnswersGoInOnceAndDatesAsTheBackEndReadsThem) {
+    VOQCubeKopfRecord cube;
+    cube.Query = "SELECT * FROM t";
+    cube.QueryParameter = "WHERE c = #cParameter# AND n = #nParameter# AND d = #dParameter#";
+    const struct {
+        const char* text;
+        const char* date;
+        const char* connect;
+        std::string expected;
+    } cases[] = {
+        // An answer naming a later placeholder is never searched again.
+        {"#dParameter#", "01.02.2024", "DRIVER=SQLite3;Database=x.db",
+         "SELECT * FROM t WHERE c = '#dParameter#' AND n = 5 AND d = '2024-02-01'"},
+        // Malformed bytes shift no later replacement.
+        {"a\xE0\x81\xA1", "29.02.2024", "DRIVER=PostgreSQL Unicode;Database=wawi",
+         "SELECT * FROM t WHERE c = 'a\xE0\x81\xA1' AND n = 5 AND d = '2024-02-29'"},
+        {"\xF4\x90\x80\x80", "01.02.2024;10.02.2024", "DRIVER=SQL Server;SERVER=WAWI;Database=eazybusiness",
+         "SELECT * FROM t WHERE c = '\xF4\x90\x80\x80' AND n = 5 AND d  BETWEEN '20240201' AND '20240210'"},
+    };
+    for (const auto& c : cases) {
+        int asked = 0;
+        auto answer = [&](const std::string&) {
+            ++asked;
+            return std::string(asked == 1 ? c.text : asked == 2 ? "5" : c.date);
+        };
+        const CubeStatement s = PrepareCubeStatement(cube, "", 2026, {answer, answer, answer}, c.connect);
+        EXPECT_EQ(s.statement, c.expected);
+    }
+    // The long query likewise.
+    cube.BigQuery = "SELECT * FROM t WHERE c = #cParameter# AND d = #dParameter#";
+    cube.QueryParameter = "#cParameter# #dParameter#";
+    auto ask = [](const std::string& message) {
+        return std::string(message == "Character Parameter eingeben" ? "#dParameter#" : "01.02.2024;10.02.2024");
+    };
+    EXPECT_EQ(PrepareCubeStatement(cube, "", 2026, {ask, ask, ask}, "DRIVER=SQLite3").longStatement,
+              "SELECT * FROM t WHERE c = '#dParameter#' AND d  BETWEEN '2024-02-01' AND '2024-02-10'");
 }
 
 TEST(CubeStatement, LongQueryIsNeverCut) {

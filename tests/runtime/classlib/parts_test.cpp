@@ -13,6 +13,7 @@
 #include "runtime/classlib/popup_menu.h"
 #include "runtime/classlib/translator.h"
 #include "runtime/classlib/window_resizer.h"
+#include "runtime/data/errors.h"
 #include "runtime/thread/thread.h"
 #include "runtime/ui/headless_display.h"
 #include "runtime/ui/window.h"
@@ -229,8 +230,16 @@ TEST(ErrorManager, NameStackPerThreadAndMessagesNameTheProcedure) {
     std::sort(shown.begin(), shown.end());
     EXPECT_EQ(shown[0].first, "BrowseCubeKopf");
     EXPECT_EQ(shown[1].first, "BrowseWerte");
-    EXPECT_EQ(shown[0].second, "The record cannot be stored in Werte:|another record has the same key values.");
+    EXPECT_EQ(
+        shown[0].second,
+        "Der Datensatz kann in Werte nicht gespeichert werden:|ein anderer Datensatz hat dieselben Schlüsselwerte.");
     EXPECT_EQ(errors.throwFile(0, "Werte"), 0);
     EXPECT_EQ(shown.size(), 2u);
     EXPECT_TRUE(rt::ErrorManager::procedure().empty());
+    // The runtime speaks German like the program.
+    EXPECT_EQ(rt::ErrorManager::fileErrorMessage(35, "Werte"),
+              "Der Datensatz von Werte ist nicht mehr vorhanden;|ein anderer Benutzer hat ihn vielleicht geändert oder "
+              "gelöscht.");
+    EXPECT_EQ(rt::ErrorManager::fileErrorMessage(2, "Werte"), "Die Datei Werte wurde nicht gefunden.");
+    EXPECT_EQ(rt::dataErrorText(2), "Datei nicht gefunden");
 }

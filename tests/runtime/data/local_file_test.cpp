@@ -47,7 +47,7 @@ TEST_F(LocalFile, MissingFileIsCreatedOnlyWithCreateFlagAndGetsTps) {
     head.setCreate(false);
     EXPECT_EQ(head.open(), 2);
     EXPECT_EQ(rt::errorCode(), 2);
-    EXPECT_EQ(rt::errorText(), "File Not Found");
+    EXPECT_EQ(rt::errorText(), "Datei nicht gefunden");
     EXPECT_FALSE(fs::exists(dir.file("ORDERS.TPS")));
 
     head.setCreate(true);
@@ -107,7 +107,7 @@ TEST_F(LocalFile, FilesNotOursOrOfAnotherLayoutGive47AndStayUntouched) {
         head.setName(path);
         EXPECT_EQ(head.open(), 47);
         EXPECT_EQ(rt::errorCode(), 47);
-        EXPECT_EQ(rt::errorText(), "Invalid Record Declaration");
+        EXPECT_EQ(rt::errorText(), "Ungültige Satzbeschreibung");
         EXPECT_FALSE(head.isOpen());
         EXPECT_EQ(slurp(path), before);
     }
@@ -122,7 +122,7 @@ TEST_F(LocalFile, MissingKeysGive38AndAreMadeAgainKeepingTheRecords) {
     const std::string cs = voq::test::sqliteConnectString(path);
     ASSERT_EQ(voq::test::execSql(cs, "DROP INDEX \"Head$KeyCode\""), "");
     EXPECT_EQ(head.open(), rt::ErrInvalidKeyFile);
-    EXPECT_EQ(rt::errorText(), "Invalid Key File");
+    EXPECT_EQ(rt::errorText(), "Ungültige Schlüsseldatei");
     ASSERT_EQ(head.buildKeys(), 0);
     ASSERT_EQ(head.open(), 0);
     EXPECT_EQ(head.records(), 2);
@@ -227,7 +227,7 @@ TEST_F(LocalFile, DuplicateOnAnotherUniqueKeyIsReportedNotRetried) {
     head.setBeforeReserveHook([&] { ++attempts; });
     EXPECT_EQ(addHead("two", "same"), 40);  // nocase: "same" is "SAME"
     EXPECT_EQ(rt::errorCode(), 40);
-    EXPECT_EQ(rt::errorText(), "Creating Duplicate Key");
+    EXPECT_EQ(rt::errorText(), "Doppelter Schlüssel");
     EXPECT_EQ(attempts, 1);
     EXPECT_FALSE(head.reserved());
     EXPECT_EQ(head.records(), 1);
@@ -335,7 +335,7 @@ TEST_F(LocalFile, NocaseOrderFoldsGermanLettersAndOptLeavesOutEmpty) {
     EXPECT_EQ(head.fetch("HEAD:KeyName"), 0);
     H.Name = "nichts";
     EXPECT_EQ(head.fetch("HEAD:KeyName"), 35);
-    EXPECT_EQ(rt::errorText(), "Record Not Found");
+    EXPECT_EQ(rt::errorText(), "Datensatz nicht gefunden");
     EXPECT_EQ(head.records(), 7);
 }
 
@@ -559,8 +559,9 @@ TEST(BackEnd, DetectedFromTheConnectString) {
         {"Database=:memory:", "", "", "SQLITE"},
         {"DRIVER=Microsoft Access Driver (*.mdb)", "", "", "ACCESS"},
         {"DRIVER=Firebird/InterBase(r) driver", "", "", "FIREBIRD"},
-        {"DRIVER=PostgreSQL Unicode", "", "SQLSERVER", "SQLSERVER"},  // no rule: kept
-        {"DRIVER=SQL Server;Database=sqlite.db", "", "", "SQLITE"},   // later rules win
+        {"DRIVER=MySQL ODBC 8.0", "", "SQLSERVER", "SQLSERVER"},  // no rule: kept
+        {"DRIVER=PostgreSQL Unicode;SERVER=h", "", "SQLSERVER", "POSTGRESQL"},
+        {"DRIVER=SQL Server;Database=sqlite.db", "", "", "SQLITE"},  // later rules win
     };
     for (const auto& c : cases) EXPECT_EQ(rt::detectBackEnd(c.connect, c.driver, c.previous), c.expected) << c.connect;
     EXPECT_EQ(rt::connectStringValue("DRIVER=SQLite3; database = /x/y.db ;", "Database"), "/x/y.db");
@@ -661,7 +662,7 @@ TEST_F(LocalFile, ChangeOfARecordChangedMeanwhileIsRefused) {
     ASSERT_EQ(other.update(), 0);
     H.Name = "overwrite";
     EXPECT_EQ(head.updateIfUnchanged(), 89);
-    EXPECT_EQ(rt::errorText(), "Record Changed By Another Station");
+    EXPECT_EQ(rt::errorText(), "Datensatz wurde an einer anderen Station geändert");
     EXPECT_EQ(H.Name, "overwrite");  // the buffer is left as the caller had it
     H.ID = 1;
     ASSERT_EQ(head.fetch("HEAD:KeyID"), 0);

@@ -165,6 +165,24 @@ TEST_F(ShellOpenTest, MissingOpenerMeansNoAssociation) {
     EXPECT_EQ(r.code, rt::kShellNoAssociation);
 }
 
+TEST_F(ShellOpenTest, AnOpenerEndingWithAnErrorMeansNoAssociationOneStillRunningSuccess) {
+    voq::test::TempDir dir;
+    std::ofstream(dir.file("Report.csv")) << "a;b\n";
+    // As the desktop opener does when no program takes the file type.
+    rt::setShellOpenProgram("/bin/false");
+    auto r = rt::shellOpen(dir.file("Report.csv"));
+    EXPECT_FALSE(r.started);
+    EXPECT_EQ(r.code, rt::kShellNoAssociation);
+    // An opener that runs the program itself is not waited for.
+    const std::string running = dir.file("opener.sh");
+    std::ofstream(running) << "#!/bin/sh\nexec sleep 30\n";
+    std::filesystem::permissions(running, std::filesystem::perms::owner_all);
+    rt::setShellOpenProgram(running);
+    r = rt::shellOpen(dir.file("Report.csv"));
+    EXPECT_TRUE(r.started);
+    EXPECT_EQ(r.code, rt::kShellOpenOk);
+}
+
 TEST(Registry, EveryLookupAnswersNone) {
     EXPECT_EQ(rt::registryRead("HKEY_LOCAL_MACHINE\\SOFTWARE\\ODBC\\ODBC.INI", "Driver"), std::nullopt);
     EXPECT_EQ(rt::registryRead("", ""), std::nullopt);

@@ -25,6 +25,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSpinBox>
@@ -48,11 +49,13 @@
 #include "runtime/thread/thread.h"
 #include "runtime/ui/dialogs.h"
 #include "runtime/ui/window.h"
+#include "tests/runtime/qt/qt_display_fixture.h"
 #include "tests/support/test_support.h"
 
 namespace {
 
 using namespace std::chrono_literals;
+using namespace qt_test;
 
 enum {
     ENTRY = 1,
@@ -72,56 +75,6 @@ enum {
     MENU,
     ITEM,
 };
-
-// What a procedure received, shared with the test's GUI thread.
-class Log {
-public:
-    void add(const rt::EventInfo& e) {
-        std::lock_guard lock(mutex_);
-        events_.push_back(e);
-    }
-    void note(std::string text) {
-        std::lock_guard lock(mutex_);
-        notes_.push_back(std::move(text));
-    }
-    std::vector<rt::EventInfo> events() const {
-        std::lock_guard lock(mutex_);
-        return events_;
-    }
-    std::vector<std::string> notes() const {
-        std::lock_guard lock(mutex_);
-        return notes_;
-    }
-    bool has(const std::function<bool(const rt::EventInfo&)>& match) const {
-        std::lock_guard lock(mutex_);
-        for (const auto& e : events_)
-            if (match(e)) return true;
-        return false;
-    }
-
-private:
-    mutable std::mutex mutex_;
-    std::vector<rt::EventInfo> events_;
-    std::vector<std::string> notes_;
-};
-
-rt::ListRow row(std::vector<std::string> texts, int level = 0) {
-    rt::ListRow r;
-    for (auto& t : texts) {
-        rt::ListCell cell;
-        cell.text = std::move(t);
-        r.cells.push_back(std::move(cell));
-    }
-    r.level = level;
-    return r;
-}
-
-rt::ListColumn column(const std::string& heading, int width) {
-    rt::ListColumn c;
-    c.heading = heading;
-    c.width = width;
-    return c;
-}
 
 // A window with one control of the kinds the user changes.
 void formProcedure(Log& log) {
@@ -177,61 +130,6 @@ void formProcedure(Log& log) {
         }
     }
 }
-
-class QtDisplayTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        static int argc = 1;
-        static char name[] = "rt_qt_display_test";
-        static char* argv[] = {name, nullptr};
-        app_ = new QApplication(argc, argv);
-        rt::qt::setUpApplication(*app_);
-        display_ = new rt::qt::QtDisplay;
-        rt::setDisplay(display_);
-    }
-
-    void TearDown() override {
-        for (const auto& w : rt::openWindows()) rt::post(rt::Event::CloseDown, 0, w.id);
-        pumpUntil([] { return rt::runningThreadCount() == 0; }, 10s);
-    }
-
-    static bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 5s) {
-        const auto end = std::chrono::steady_clock::now() + timeout;
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > end) return false;
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-            std::this_thread::sleep_for(2ms);
-        }
-        return true;
-    }
-
-    static rt::WindowId waitWindow(const std::string& procedure) {
-        rt::WindowId id = 0;
-        pumpUntil([&] {
-            for (const auto& w : rt::openWindows())
-                if (w.procedure == procedure && display_->windowWidget(w.id)) id = w.id;
-            return id != 0;
-        });
-        return id;
-    }
-
-    template <typename W>
-    static W* widget(rt::WindowId id, int control) {
-        return qobject_cast<W*>(display_->controlWidget(id, control));
-    }
-
-    static bool waitEvent(const Log& log, const std::function<bool(const rt::EventInfo&)>& match) {
-        return pumpUntil([&] { return log.has(match); });
-    }
-
-    Log log_;  // outlives TearDown, which waits for the procedures that write it
-    static QApplication* app_;
-    static rt::qt::QtDisplay* display_;
-};
-
-QApplication* QtDisplayTest::app_ = nullptr;
-rt::qt::QtDisplay* QtDisplayTest::display_ = nullptr;
 
 TEST_F(QtDisplayTest, UserInputOnTheWidgetsReachesTheProcedureWithItsValue) {
     Log& log = log_;
@@ -750,6 +648,137 @@ TEST_F(QtDisplayTest, ChildOfAnotherThreadStandsInTheFramesMdiArea) {
     EXPECT_TRUE(room.contains(placed->geometry()))
         << placed->geometry().x() << "," << placed->geometry().y() << " " << placed->width() << "x" << placed->height()
         << " in " << room.width() << "x" << room.height();
+}
+
+// The frame opens at the size its procedure gives, however large, and that size comes back as
+// it was given: what the frame saves at its end opens it alike at the next start.
+std::atomic<int> gSizedWidth{0}, gSizedHeight{0};
+
+void sizedFrame(int width, int height) {
+    rt::Window f("QtSizedFrame", "Rahmen");
+    f.setFrame(true);
+    f.setPosition(8, 8, width, height);
+    while (auto e = f.accept()) {
+        if (e.event == rt::Event::Sized) {
+            gSizedWidth = f.props().width;
+            gSizedHeight = f.props().height;
+        }
+    }
+}
+
+TEST_F(QtDisplayTest, TheFrameKeepsTheSizeItIsGivenFromRunToRun) {
+    const rt::qt::FontUnits units(rt::qt::defaultWindowFont());
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    // Larger than two thirds of the screen, within it.
+    int width = units.toX(screen.width() * 9 / 10), height = units.toY(screen.height() * 9 / 10);
+    const QSize pixels(units.x(width), units.y(height));
+    for (int run = 0; run < 3; ++run) {
+        gSizedWidth = 0;
+        gSizedHeight = 0;
+        const int t = rt::startThread([width, height] { sizedFrame(width, height); });
+        ASSERT_NE(waitWindow("QtSizedFrame"), 0u);
+        auto* frame = display_->frameWidget();
+        ASSERT_TRUE(frame);
+        pumpUntil([&] { return frame->isVisible(); });
+        QCoreApplication::processEvents();
+        EXPECT_EQ(frame->size(), pixels) << "run " << run;
+        // The model keeps the size it gave; a size reported back is that same size.
+        pumpUntil([] { return gSizedWidth != 0; }, 300ms);
+        if (gSizedWidth != 0) {
+            EXPECT_EQ(gSizedWidth.load(), width) << "run " << run;
+            EXPECT_EQ(gSizedHeight.load(), height) << "run " << run;
+        }
+        for (const auto& w : rt::openWindows()) rt::post(rt::Event::CloseDown, 0, w.id);
+        pumpUntil([t] { return !rt::threadRunning(t); });
+    }
+}
+
+// Children larger than the frame's area: the one that may shrink opens within the area, the
+// one of a fixed size scrolls; tiling keeps both within it, and the "&Window" menu lists them.
+void bigChild(const char* procedure, const char* title, bool resizable) {
+    rt::Window c(procedure, title);
+    c.setMdiChild(true).setPosition(0, 0, 2000, 1500);
+    if (!resizable) c.edit().resizable = false;
+    c.add(1, rt::ControlKind::Button).setText("&Schließen").setPosition(1900, 1470, 60, 14);
+    while (c.accept()) {
+    }
+}
+
+void framedBigChildren() {
+    rt::Window f("QtFitFrame", "Rahmen");
+    f.setFrame(true);
+    f.setPosition(0, 0, 400, 260);
+    f.add(1, rt::ControlKind::Menu).setText("&Window").edit().windowList = true;
+    f.add(2, rt::ControlKind::Item, 1).setText("T&ile");
+    while (auto e = f.accept()) {
+        if (e.event == rt::Event::OpenWindow) {
+            rt::startThread([] { bigChild("QtBigFixed", "Fest & groß", false); });
+            rt::startThread([] { bigChild("QtBigSized", "Groß", true); });
+        } else if (e.event == rt::Event::Accepted && e.control == 2) {
+            rt::display().arrangeWindows(f.id(), rt::Arrangement::Tile);
+        }
+    }
+}
+
+TEST_F(QtDisplayTest, ChildrenFitTheFramesAreaAndTheWindowMenuListsThem) {
+    rt::startThread(framedBigChildren);
+    const rt::WindowId fixedId = waitWindow("QtBigFixed"), sizedId = waitWindow("QtBigSized");
+    ASSERT_NE(fixedId, 0u);
+    ASSERT_NE(sizedId, 0u);
+    auto* frame = qobject_cast<QMainWindow*>(display_->frameWidget());
+    auto* mdi = qobject_cast<QMdiArea*>(frame->centralWidget());
+    auto* fixed = qobject_cast<QMdiSubWindow*>(display_->windowWidget(fixedId));
+    auto* sized = qobject_cast<QMdiSubWindow*>(display_->windowWidget(sizedId));
+    ASSERT_TRUE(fixed && sized);
+    pumpUntil([&] { return fixed->isVisible() && sized->isVisible(); });
+    QCoreApplication::processEvents();
+    const QRect room = mdi->viewport()->rect();
+    auto inside = [&](QMdiSubWindow* sub) {
+        return room.contains(sub->geometry()) ? ::testing::AssertionSuccess()
+                                              : ::testing::AssertionFailure()
+                                                    << sub->geometry().width() << "x" << sub->geometry().height()
+                                                    << " at " << sub->x() << "," << sub->y() << " in " << room.width()
+                                                    << "x" << room.height();
+    };
+    EXPECT_TRUE(inside(fixed));
+    EXPECT_TRUE(inside(sized));
+    // The fixed one scrolls to its far button.
+    auto* host = fixed->widget()->findChild<QScrollArea*>();
+    ASSERT_TRUE(host);
+    EXPECT_GT(host->verticalScrollBar()->maximum(), 0);
+    EXPECT_GT(host->horizontalScrollBar()->maximum(), 0);
+
+    QMenu* window = nullptr;
+    for (QAction* menu : frame->menuBar()->actions())
+        if (menu->menu() && menu->text() == "&Window") window = menu->menu();
+    ASSERT_TRUE(window);
+    QAction* tile = window->actions().value(0);
+    ASSERT_TRUE(tile);
+    tile->trigger();
+    pumpUntil([&] { return inside(fixed) && inside(sized) && fixed->pos() != sized->pos(); }, 2s);
+    EXPECT_TRUE(inside(fixed));
+    EXPECT_TRUE(inside(sized));
+
+    // The open windows after the menu's items: choosing one brings it to the front.
+    fixed->showMinimized();
+    QCoreApplication::processEvents();
+    emit window->aboutToShow();
+    QStringList titles;
+    QAction* fixedEntry = nullptr;
+    for (QAction* a : window->actions())
+        if (a->property("rtWindowEntry").toBool() && !a->isSeparator()) {
+            titles << a->text();
+            if (a->text().contains("Fest")) fixedEntry = a;
+        }
+    EXPECT_EQ(titles.size(), 2) << titles.join(", ").toStdString();
+    ASSERT_TRUE(fixedEntry);
+    EXPECT_TRUE(fixedEntry->text().endsWith("Fest && groß")) << fixedEntry->text().toStdString();
+    fixedEntry->trigger();
+    EXPECT_TRUE(pumpUntil([&] { return !fixed->isMinimized() && mdi->activeSubWindow() == fixed; }));
+    emit window->aboutToShow();  // again: the list is made anew, not added to
+    int entries = 0;
+    for (QAction* a : window->actions()) entries += a->property("rtWindowEntry").toBool() && !a->isSeparator();
+    EXPECT_EQ(entries, 2);
 }
 
 void callerProcedure(Log& log) {

@@ -21,7 +21,8 @@ struct Log {
     std::mutex mutex;
     std::vector<std::string> printed;
     int jobs = 0;
-    bool noPrinter = false;  // only a PDF file starts a job
+    bool noPrinter = false;       // only a PDF file starts a job
+    bool printerRefuses = false;  // a printer takes the job, then refuses its first page
     std::vector<std::string> files;
     std::vector<std::string> printers;
 };
@@ -33,19 +34,23 @@ public:
         std::lock_guard l(log_->mutex);
         if (log_->noPrinter && options.outputFile.empty()) return false;
         ++log_->jobs;
+        toFile_ = !options.outputFile.empty();
         log_->files.push_back(options.outputFile);
         log_->printers.push_back(options.printer);
         return true;
     }
     bool printPage(const std::string& f) override {
         std::lock_guard l(log_->mutex);
+        if (log_->printerRefuses && !toFile_) return false;
         log_->printed.push_back(f);
         return true;
     }
     bool end() override { return true; }
+    bool refused() const override { return log_->printerRefuses && !toFile_; }
 
 private:
     std::shared_ptr<Log> log_;
+    bool toFile_ = false;
 };
 
 class ControllerTest : public ::testing::Test {
@@ -124,6 +129,20 @@ TEST_F(ControllerTest, AMissingPrinterIsToldAndAPdfFileMayTakeThePages) {
     EXPECT_TRUE(report.printOptions().outputFile.empty());  // the next job looks for the printer again
 }
 
+TEST_F(ControllerTest, APrinterThatRefusesTheJobIsToldAndAPdfFileMayTakeThePages) {
+    log->printerRefuses = true;
+    report.open();
+    for (row = 1; row <= 3; ++row) report.print(1);
+    report.endPage();
+    user.queueMessageBoxAnswer("In &PDF-Datei drucken");
+    user.queueFileDialogAnswer({true, "/tmp/abgelehnt.pdf", 1});
+    EXPECT_TRUE(report.printPages(report.pages()));
+    EXPECT_TRUE(report.flush());
+    EXPECT_EQ(user.lastMessageBox().text.rfind("Der Drucker (Standarddrucker) ist nicht verfügbar.", 0), 0u);
+    EXPECT_EQ(log->files, (std::vector<std::string>{"", "/tmp/abgelehnt.pdf"}));
+    EXPECT_EQ(log->printed.size(), 1u);  // the one page, into the file
+}
+
 TEST_F(ControllerTest, ThePrinterChosenInTheSetUpPrintsTheReportsThatNameNone) {
     report.open();
     for (row = 1; row <= 3; ++row) report.print(1);
@@ -176,11 +195,15 @@ TEST_F(ControllerTest, CancelEndsTheReportWithoutPrinting) {
     EXPECT_TRUE(log->printed.empty());
 }
 
-TEST_F(ControllerTest, AFailingReadCancelsAndAnEmptyViewCompletesAtOnce) {
+TEST_F(ControllerTest, AFailingReadCancelsAndAnEmptyViewCompletesAtOnceSayingSo) {
+    std::atomic<bool> previewed{false};
+    rt::setPreviewProcedure([&](rt::PreviewQueue&) { return previewed = true; });
     std::atomic<int> failed{0}, empty{0};
+    user.queueMessageBoxAnswer(rt::button::Ok);
     int t = rt::startThread([&] {
         rt::RecordProcessor bad([&] { return row++ < 3 ? rt::RecordStep::Record : rt::RecordStep::Failed; }, 10);
         failed = rt::ReportController(report).setDetail(1).run(bad);
+        EXPECT_TRUE(user.messageBoxes().empty());  // cancelled: nothing to say
         rt::RecordProcessor none([] { return rt::RecordStep::End; }, 0);
         EXPECT_EQ(none.percent(), 100);
         empty = rt::ReportController(report).setDetail(1).run(none);
@@ -188,7 +211,12 @@ TEST_F(ControllerTest, AFailingReadCancelsAndAnEmptyViewCompletesAtOnce) {
     rt::waitThread(t);
     EXPECT_EQ(failed, 2);
     EXPECT_EQ(empty, 1);
-    EXPECT_TRUE(log->printed.empty());  // no pages: nothing to print
+    // No pages: no empty preview, nothing to print, and the user is told.
+    EXPECT_FALSE(previewed);
+    EXPECT_TRUE(log->printed.empty());
+    ASSERT_EQ(user.messageBoxes().size(), 1u);
+    EXPECT_EQ(user.lastMessageBox().text, "Keine Daten");
+    EXPECT_EQ(user.lastMessageBox().title, "Test");
 }
 
 TEST(RecordProcessor, PercentIsCappedAtAHundred) {

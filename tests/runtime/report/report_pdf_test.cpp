@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -14,6 +15,7 @@
 #include "runtime/report/print_previewer.h"
 #include "runtime/report/qt/report_printer_qt.h"
 #include "runtime/report/report.h"
+#include "runtime/ui/headless_display.h"
 #include "tests/support/command_output.h"
 #include "tests/support/test_support.h"
 
@@ -109,6 +111,75 @@ TEST(ReportPdf, OnlyTheEntriesOfThePageListArePrintedInTheirOrder) {
     EXPECT_LT(five, one);
     EXPECT_NE(text.find("Blatt 1", one + 1), std::string::npos);
     EXPECT_EQ(text.find("Blatt 2"), std::string::npos);
+    rt::setReportPrinter({});
+}
+
+// A file that cannot be written is told, and the user may choose another one: the pages then go
+// there. Refused again or cancelled, nothing is taken for printed.
+TEST(ReportPdf, AFileThatCannotBeWrittenIsToldAndAnotherMayBeChosen) {
+    app();
+    rt::qt::installReportPrinter();
+    rt::HeadlessDisplay display;
+    rt::TestDriver user{display};
+    voq::test::TempDir dir;
+    std::filesystem::create_directory(dir.file("ordner.pdf"));  // a folder where the file should be
+    const std::string missing = dir.file("fehlt/bericht.pdf");
+    const std::string good = dir.file("bericht.pdf");
+    auto makeReport = [](rt::Report& report) {
+        report.setBody(40, 40, 500, 400);
+        report.addBand(1, rt::BandKind::Detail).setSize(500, 12).addString(2, 0, 0, 200, 12).setText("Umsatz & Größe");
+        report.open();
+        report.print(1);
+        report.endReport();
+    };
+    auto file = [](const std::string& path) {
+        rt::FileDialogResult r;
+        r.ok = true;
+        r.path = path;
+        return r;
+    };
+    const std::string other = "&Andere Datei wählen";
+    // Given a file in a folder that does not exist: told; a folder in the way of the file
+    // chosen next: told again; the third choice takes the pages.
+    {
+        rt::Report report("Bericht");
+        makeReport(report);
+        report.setOutputFile(missing);
+        user.queueMessageBoxAnswer(other);
+        user.queueFileDialogAnswer(file(dir.file("ordner.pdf")));
+        user.queueMessageBoxAnswer(other);
+        user.queueFileDialogAnswer(file(good));
+        EXPECT_TRUE(rt::PrintPreviewer(report).display());
+        const auto boxes = user.messageBoxes();
+        ASSERT_EQ(boxes.size(), 2u);
+        EXPECT_EQ(boxes[0].text, "Die Datei \"" + missing +
+                                     "\" kann nicht geschrieben werden.\nDie Seiten können in eine andere Datei "
+                                     "gedruckt werden.");
+        EXPECT_NE(boxes[1].text.find(dir.file("ordner.pdf")), std::string::npos);
+        EXPECT_EQ(boxes[0].title, "Drucken");
+        EXPECT_EQ(voq::test::commandOutput("pdftotext '" + good + "' - 2>&1").find("Umsatz & Größe"), 0u);
+        EXPECT_FALSE(std::filesystem::exists(missing));
+        EXPECT_EQ(report.printOptions().outputFile, missing);  // the next job tries the given file again
+    }
+    // Without a printer, through "In PDF-Datei drucken" into a folder that does not exist, then
+    // cancelled: nothing printed, and the call says so.
+    {
+        rt::Report report("Bericht");
+        makeReport(report);
+        std::filesystem::remove(good);
+        user.queueMessageBoxAnswer("In &PDF-Datei drucken");
+        user.queueFileDialogAnswer(file(missing));
+        user.queueMessageBoxAnswer("&Abbrechen");
+        EXPECT_FALSE(rt::PrintPreviewer(report).display());
+        const auto boxes = user.messageBoxes();
+        ASSERT_EQ(boxes.size(), 4u);
+        EXPECT_NE(boxes[3].text.find("Die Datei \"" + missing + "\" kann nicht geschrieben werden."),
+                  std::string::npos);
+        EXPECT_FALSE(report.printing());
+        EXPECT_TRUE(report.printOptions().outputFile.empty());
+        EXPECT_FALSE(std::filesystem::exists(missing));
+    }
+    display.shutdown();
     rt::setReportPrinter({});
 }
 

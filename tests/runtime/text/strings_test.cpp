@@ -111,6 +111,40 @@ TEST(CaseFolding, GermanLetters) {
     EXPECT_EQ(upper("ÿšžœ"), "ŸŠŽŒ");
 }
 
+TEST(CaseFolding, MalformedBytesStayAsTheyAre) {
+    // Over-long forms, a value past U+10FFFF, a surrogate, cut and lone sequences: each byte
+    // comes back unchanged, the letters around them are folded, every byte keeps its place.
+    const std::string_view cases[] = {
+        "a\xE0\x81\xA1\x62",      // over-long "a"
+        "a\xF0\x80\x81\xA1\x62",  // over-long "a" in four bytes
+        "a\xF4\x90\x80\x80\x62",  // past U+10FFFF
+        "a\xED\xA0\x80\x62",      // surrogate
+        "a\xE2\x82\x62\xC3",      // cut sequence, cut at the end
+        "a\x80\xBF\xFE\xFF\x62",  // lone continuation bytes, bytes that never start one
+    };
+    for (std::string_view text : cases) {
+        const std::string up = upper(text);
+        ASSERT_EQ(up.size(), text.size()) << testing::PrintToString(std::string(text));
+        EXPECT_EQ(up.front(), 'A');
+        EXPECT_EQ(up[up.size() - (text.back() == 'b' ? 1 : 2)], 'B');
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            if (static_cast<unsigned char>(text[i]) >= 0x80) {
+                EXPECT_EQ(up[i], text[i]) << i;
+            }
+        }
+        EXPECT_EQ(lower(up).size(), text.size());
+    }
+    EXPECT_EQ(upper("\xE0\x81\xA1ä"), "\xE0\x81\xA1Ä");
+}
+
+TEST(TextFiles, ValidUtf8StaysAnythingElseIsWindows1252) {
+    EXPECT_TRUE(isValidUtf8("Größe € \xF0\x9F\x98\x80"));
+    for (std::string_view bad : {"Gr\xF6\xDF\x65", "\xC0\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80", "a\xC3"})
+        EXPECT_FALSE(isValidUtf8(bad)) << testing::PrintToString(std::string(bad));
+    EXPECT_EQ(textFromFile("Größe"), "Größe");
+    EXPECT_EQ(textFromFile("Gr\xF6\xDF\x65 \x80 \x84x\x93"), "Größe € „x“");
+}
+
 TEST(CaseFolding, CompareNoCase) {
     struct Case {
         std::string_view a, b;
