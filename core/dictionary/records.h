@@ -225,9 +225,9 @@ struct SearchTPSRecord {
 // Data source, driver and the three component files of the engine set-up.
 struct SetupRecord {
     rt::Long ID = 0;
-    rt::CString<51> ODBCDatasource;
-    rt::CString<51> ODBCDriver;
-    rt::CString<51> Komponente1;
-    rt::CString<51> Komponente2;
-    rt::CString<51> Komponente3;
+    rt::CString<51> ODBCDSN;
+    rt::CString<51> ODBCTPSTreiber;
+    rt::CString<51> NovaDLL;
+    rt::CString<51> NovaODBC;
+    rt::CString<51> NovaOCX;
 };

@@ -490,12 +490,12 @@ const rt::TableDef& Setup() {
     static const rt::TableDef def = rt::TableBuilder<R>("Setup", "SEU")
                                         .localFile("DATEIEN\\GNSETUP.TPS")
                                         .create()
-                                        .field(&R::ID, "ID", "@n-14")
-                                        .field(&R::ODBCDatasource, "ODBCDatasource", "@s50")
-                                        .field(&R::ODBCDriver, "ODBCDriver", "@s50")
-                                        .field(&R::Komponente1, "Komponente1", "@s50")
-                                        .field(&R::Komponente2, "Komponente2", "@s50")
-                                        .field(&R::Komponente3, "Komponente3", "@s50")
+                                        .field(&R::ID, "ID", "@N2")
+                                        .field(&R::ODBCDSN, "ODBCDSN", "@s50")
+                                        .field(&R::ODBCTPSTreiber, "ODBCTPSTreiber", "@s50")
+                                        .field(&R::NovaDLL, "NovaDLL", "@s50")
+                                        .field(&R::NovaODBC, "NovaODBC", "@s50")
+                                        .field(&R::NovaOCX, "NovaOCX", "@s50")
                                         .key("KeyID", {"ID"}, Unique | Primary | NoCase, {}, 1)
                                         .build();
     return def;

@@ -27,6 +27,15 @@ void printCrossTabs() { QueryByExample("CrossTab"); }
 
 }  // namespace
 
+bool QuotesDoubled(std::string_view text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\'') continue;
+        if (i + 1 >= text.size() || text[i + 1] != '\'') return false;
+        ++i;
+    }
+    return true;
+}
+
 void EditCrossTab() {
     const CopiedParts copy = tCopy;
     tCopy.pending = false;
@@ -84,6 +93,27 @@ void EditCrossTab() {
         CRO.ColValue = copy.record.ColValue;
         CRO.Aggregate = copy.record.Aggregate;
         CRO.FromExpression = copy.record.FromExpression;
+    };
+    // A stored part can never end the literal it is sent in.
+    form.validate = [&] {
+        const struct {
+            int id;
+            const char* name;
+        } parts[] = {{Title, "Title"},
+                     {Row, "Row Value"},
+                     {Col, "Col Value"},
+                     {Aggregate, "Aggregate"},
+                     {From, "From Expression"}};
+        for (const auto& part : parts) {
+            if (QuotesDoubled(w[part.id].value())) continue;
+            rt::message(std::string("\"") + part.name +
+                            "\" enthält ein einfaches Hochkomma.|Ein Hochkomma wird verdoppelt eingegeben, wie in "
+                            "cVertreterNr+'' ''+ cName.",
+                        kQuoteTitle, rt::MessageIcon::Exclamation);
+            w.select(part.id);
+            return false;
+        }
+        return true;
     };
     form.onInit = [&] {
         if (form.mode() == rt::request::View)

@@ -1,5 +1,7 @@
 #include "cubes/datefilter/input_date_box.h"
 
+#include <utility>
+
 #include "core/calendar/calendar.h"
 #include "core/common/common_window.h"
 #include "runtime/classlib/request.h"
@@ -16,6 +18,12 @@ namespace {
 constexpr std::string_view kDatePicture = "@d17";
 
 rt::DateNumber entryDate(rt::Window& w, int entry) { return rt::deformatDate(w[entry].value(), kDatePicture); }
+
+// A text that is there but reads as no date ("32.13.2024", "31.02.2024", "abc") is refused: taken
+// as no date it would open the cube over every date, or blame the order of the dates.
+bool unreadableDate(rt::Window& w, int entry) {
+    return !rt::trimBlanks(w[entry].value()).empty() && entryDate(w, entry) == 0;
+}
 
 }  // namespace
 
@@ -54,6 +62,14 @@ std::string InputDateBox(std::string_view message) {
             return true;
         }
         if (e.control != Ok) return false;
+        for (const auto& [entry, name] : {std::pair{FromDate, "von Datum"}, std::pair{ToDate, "Bis Datum"}}) {
+            if (!unreadableDate(w, entry)) continue;
+            rt::message(
+                std::string(kUnreadableText) + " \"" + name + "\": " + std::string(rt::trimBlanks(w[entry].value())),
+                kErrorTitle);
+            w.select(entry);
+            return true;
+        }
         const rt::DateNumber from = entryDate(w, FromDate);
         const rt::DateNumber to = entryDate(w, ToDate);
         // A to-date alone is as incomplete as a from-date alone.

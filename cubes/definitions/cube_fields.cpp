@@ -11,14 +11,19 @@
 
 namespace {
 
+// Names are compared as the server names them, whatever their case: a back end that folds
+// unquoted names (PostgreSQL to lower case) keeps tUmsatzX as tumsatzx in its catalogue.
+std::string sameName(std::string_view column, std::string_view name) {
+    return "UPPER(" + std::string(column) + ") = UPPER(" + SqlQuoted(rt::clip(name)) + ")";
+}
+
 std::string columnCountStatement(std::string_view tabName) {
-    return "SELECT Count(column_name) FROM INFORMATION_SCHEMA.COLUMNS WHERE TABLE_NAME = " +
-           SqlQuoted(rt::clip(tabName));
+    return "SELECT Count(column_name) FROM INFORMATION_SCHEMA.COLUMNS WHERE " + sameName("TABLE_NAME", tabName);
 }
 
 long fieldCount(std::string_view tabName, std::string_view feldName) {
     long count = 0;  // every check counts afresh
-    CatalogueCount(columnCountStatement(tabName) + " AND COLUMN_NAME = " + SqlQuoted(rt::clip(feldName)), count);
+    CatalogueCount(columnCountStatement(tabName) + " AND " + sameName("COLUMN_NAME", feldName), count);
     return count;
 }
 
@@ -55,7 +60,7 @@ std::vector<std::string> ColumnChoices(std::string_view tabName) {
     std::vector<std::string> choices;
     rt::FileManager& sql = *Access.VOQSQLTBL;
     const std::string statement =
-        "SELECT column_name FROM INFORMATION_SCHEMA.COLUMNS WHERE TABLE_NAME = " + SqlQuoted(rt::clip(tabName));
+        "SELECT column_name FROM INFORMATION_SCHEMA.COLUMNS WHERE " + sameName("TABLE_NAME", tabName);
     if (sql.open() == 0) {
         if (sql.setSql(BackEndSql(statement)) == 0) {
             while (sql.next() == 0) choices.push_back(SQL.f1.str());

@@ -48,17 +48,29 @@ CubeListReport CubeListReportData(const std::string& query) {
     std::function<bool()> passes;
     if (!rt::clip(query).empty()) passes = rt::compileFilterPredicate(query, error);
     rt::FileManager& cubes = *Access.VOQCubeKopf;
+    rt::FileManager& groups = *Access.VOQCubeGruppe;
     const auto saved = cubes.saveBuffer();
+    const auto savedGroup = groups.saveBuffer();
+    const bool groupsOpen = groups.open() == 0;
     if (cubes.open() == 0) {
         cubes.setOrder(-1);
         while (cubes.next() == 0) {
+            // The query may name the group's fields, as the list's does: each cube with its group
+            // (none when the group is missing, as the list's outer join gives it).
+            CUBG = {};
+            if (groupsOpen) {
+                CUBG.ID = CUBK.ID_CUBG;
+                if (groups.fetch("CUBG:KeyID") != 0) CUBG = {};
+            }
             if (!rt::clip(query).empty() && (!passes || !passes())) continue;
             report.rows.push_back(
                 {std::to_string(CUBK.ID), std::to_string(CUBK.Intern), CUBK.CubeName.str(), CUBK.Beschreibung.str()});
         }
         cubes.close();
     }
+    if (groupsOpen) groups.close();
     cubes.restoreBuffer(saved);
+    groups.restoreBuffer(savedGroup);
     return report;
 }
 

@@ -12,6 +12,7 @@
 
 #include <fmt/format.h>
 
+#include "runtime/os/files.h"
 #include "runtime/os/path.h"
 #include "runtime/text/picture.h"
 #include "runtime/ui/dialogs.h"
@@ -103,15 +104,10 @@ int SaveQueueToFile(const rt::QueueBase& queue, rt::Byte, rt::Byte format, rt::B
         saveError("O arquivo especificado está em uso");
         return 0;
     }
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) {
+    // Written whole or not at all: an older file of the name stays until every line is written.
+    rt::ReplacingFile out;
+    if (!out.open(path)) {
         saveError("Erro na criação do arquivo " + file);
-        return 0;
-    }
-    ::close(fd);
-    std::FILE* out = std::fopen(path.c_str(), "wb");
-    if (!out) {
-        saveError("Erro na abertura do arquivo " + file);
         return 0;
     }
 
@@ -169,8 +165,7 @@ int SaveQueueToFile(const rt::QueueBase& queue, rt::Byte, rt::Byte format, rt::B
             line(l);
         }
     }
-    bool ok = std::fwrite(text.data(), 1, text.size(), out) == text.size();
-    ok = std::fclose(out) == 0 && ok;
+    const bool ok = out.write(text) && out.commit();
     // Only read: the queue's current entry is as it was.
     return ok ? 1 : 0;
 }

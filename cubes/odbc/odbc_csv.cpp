@@ -1,12 +1,10 @@
 // CSV export of a data set's result: ";" separated, a header line of column names, CR LF.
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
+#include <vector>
 
 #include "cubes/odbc/odbc_class.h"
+#include "runtime/os/files.h"
 #include "runtime/os/path.h"
+#include "runtime/text/strings.h"
 
 namespace {
 
@@ -22,17 +20,41 @@ void showMessage(const std::string& text, const std::string& title, OdbcIcon ico
     odbcShowMessage(box);
 }
 
-bool writeLine(std::FILE* f, std::string& line) {
-    std::string_view cut = rt::cutChars(line, kMaxLineChars);
-    line.resize(cut.size());
-    line += "\r\n";
-    return std::fwrite(line.data(), 1, line.size(), f) == line.size();
+// The cells joined by ";" within the line's room: a cell that no longer fits is written empty,
+// so that no quoted value is cut open and the row keeps all its columns.
+std::string csvLine(std::vector<std::string>& cells) {
+    std::size_t room = cells.empty() ? kMaxLineChars : kMaxLineChars - (cells.size() - 1);
+    std::string line;
+    for (std::size_t c = 0; c < cells.size(); ++c) {
+        const std::size_t chars = rt::charLength(cells[c]);
+        if (chars <= room)
+            room -= chars;
+        else
+            cells[c].clear();
+        if (c > 0) line.push_back(';');
+        line += cells[c];
+    }
+    return line + "\r\n";
 }
+
+// A value that would split its cell or its row (";", a quote, CR, LF) between quotes, its own
+// quotes doubled, as CSV readers expect.
+std::string quotedWhole(std::string_view value) {
+    std::string out = "\"";
+    for (char c : value) {
+        out.push_back(c);
+        if (c == '"') out.push_back('"');
+    }
+    return out + "\"";
+}
+
+bool splitsCell(std::string_view value) { return value.find_first_of(";\"\r\n") != std::string_view::npos; }
 
 }  // namespace
 
 std::string odbcCsvValue(std::string_view value) {
-    if (value.empty() || !isAsciiLetter(value[0]) || value == "Y" || value == "N") return std::string(value);
+    if (value.empty() || !isAsciiLetter(value[0]) || value == "Y" || value == "N")
+        return splitsCell(value) ? quotedWhole(value) : std::string(value);
     std::string cleaned;
     cleaned.reserve(value.size() + 2);
     for (std::size_t i = 0; i < value.size(); ++i) {
@@ -73,41 +95,31 @@ void OdbcDataSet::ExportCsv(std::string_view fileName) {
         if (file.empty()) return;
         file = rt::withDefaultExtension(file, ".csv");
     }
-    const std::string path = rt::resolvePath(file);
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        showMessage("Fehler beim Erstellen der Datei: " + std::string(std::strerror(errno)), "CSV-Export",
-                    OdbcIcon::Question);
-        return;
-    }
-    ::close(fd);
-    std::FILE* out = std::fopen(path.c_str(), "wb");
-    if (!out) {
-        showMessage("Fehler beim Öffnen der Datei: " + std::string(std::strerror(errno)), "CSV-Export",
-                    OdbcIcon::Question);
+    // Written whole or not at all: an older file of the name stays until every line is written.
+    rt::ReplacingFile out;
+    if (!out.open(file)) {
+        showMessage("Fehler beim Erstellen der Datei: " + out.errorText(), "CSV-Export", OdbcIcon::Question);
         return;
     }
 
     std::unique_ptr<OdbcProgress> progress = odbcOpenProgress("CSV-Daten exportieren", r->rowCount());
 
-    std::string line;
+    std::vector<std::string> cells;
     for (const OdbcColumn& col : r->columns()) {
-        if (!line.empty()) line.push_back(';');
-        line += col.NAME;
+        std::string_view name = rt::clip(col.NAME);
+        cells.push_back(splitsCell(name) ? quotedWhole(name) : std::string(name));
     }
-    bool ok = writeLine(out, line);
+    bool ok = out.write(csvLine(cells));
     const int rows = r->rowCount();
     const int cols = r->colCount();
     for (int row = 1; row <= rows && ok; ++row) {
         SetRow(row);
         if (progress && row % 100 == 0) progress->move(row);
-        line.clear();
-        for (int c = 1; c <= cols; ++c) {
-            if (c > 1) line.push_back(';');
-            line += odbcCsvValue(rt::clip(r->cell(row, c)));
-        }
-        ok = writeLine(out, line);
+        cells.clear();
+        for (int c = 1; c <= cols; ++c) cells.push_back(odbcCsvValue(rt::clip(r->cell(row, c))));
+        ok = out.write(csvLine(cells));
     }
-    std::fclose(out);
+    ok = out.commit() && ok;
     progress.reset();
+    if (!ok) showMessage("Fehler beim Schreiben der Datei: " + out.errorText(), "CSV-Export", OdbcIcon::Question);
 }

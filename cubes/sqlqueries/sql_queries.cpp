@@ -34,7 +34,15 @@ std::vector<FieldRow> fieldRows(const rt::TableDef& def) {
         const auto colon = key.label.find(':');
         rows.push_back({colon == std::string::npos ? key.label : key.label.substr(colon + 1), "", "Key", true});
     }
-    for (const auto& f : def.record.fields()) rows.push_back({f.name, f.picture, rt::fieldTypeName(f.type), false});
+    // A column that other fields are laid over (a date-time's date and time) shows as those
+    // fields: neither the column nor its group is a field one writes in a statement.
+    const auto& fields = def.record.fields();
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        const auto& f = fields[i];
+        const bool laidOver = i + 1 < fields.size() && fields[i + 1].type == rt::FieldType::Group;
+        if (f.type == rt::FieldType::Group || laidOver) continue;
+        rows.push_back({f.name, f.picture, rt::fieldTypeName(f.type), false});
+    }
     return rows;
 }
 
@@ -201,7 +209,8 @@ void UpdateSQL_QBE() {
 
 std::string ListeSQL_QBE(std::string_view fileFilter) {
     if (GLO.SQL_QBE.get().clipped().empty()) {
-        const rt::FileDialogResult file = rt::openFileDialog("SQL-Query-Datei", "", "SQL-Query|SQL*.TPS");
+        // A new name makes a new file of saved queries: a fresh folder has none to choose.
+        const rt::FileDialogResult file = rt::openOrNewFileDialog("SQL-Query-Datei", "", "SQL-Query|SQL*.TPS");
         GLO.SQL_QBE = file.ok ? file.path : std::string();
         if (!file.ok) {
             rt::message("Keine Datei ausgewählt", "Abbruch", rt::MessageIcon::Information);

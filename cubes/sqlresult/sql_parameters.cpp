@@ -12,16 +12,19 @@ namespace {
 
 std::string finish(std::string text, std::size_t width) { return std::string(rt::clip(rt::cutChars(text, width))); }
 
-std::string quoted(std::string_view value) { return "'" + DoubleQuotes(rt::clip(value)) + "'"; }
+std::string quoted(std::string_view value, bool nested = false) {
+    if (nested) return "''" + DoubleQuotes(DoubleQuotes(rt::clip(value))) + "''";
+    return "'" + DoubleQuotes(rt::clip(value)) + "'";
+}
 
 // The value of a text or date answer that is not empty.
-PlaceholderValue answerValue(std::string_view placeholder, std::string_view given, bool dates,
+PlaceholderValue answerValue(std::string_view placeholder, std::string_view given, bool dates, bool nested,
                              std::string_view connect) {
     auto literal = [&](std::string_view text) {
-        if (dates) {
+        if (dates && !nested) {
             if (std::optional<std::string> date = DateAnswerLiteral(text, connect)) return *date;
         }
-        return quoted(text);
+        return quoted(text, nested);
     };
     const std::size_t semicolon = given.find(';');
     if (semicolon == std::string_view::npos) return {placeholder, literal(given)};
@@ -65,7 +68,7 @@ std::string FillAnswers(std::string_view target, const SqlAnswers& answers, std:
             text = WithoutCondition(text);
             values.push_back({placeholder, ""});
         } else {
-            values.push_back(answerValue(placeholder, given, dates, connect));
+            values.push_back(answerValue(placeholder, given, dates, answers.nested, connect));
         }
     };
     textOrDate(kTextParameter, answers.text, false);
@@ -85,7 +88,7 @@ std::string NumberAnswerText(std::string_view answer) {
 
 std::string CrossTabStatement(std::string_view rowValue, std::string_view colValue, std::string_view aggregate,
                               std::string_view fromExpression, std::string_view title) {
-    auto part = [](std::string_view value) { return DoubleQuotes(rt::clip(value)); };
+    auto part = [](std::string_view value) { return std::string(rt::clip(value)); };
     return "EXECUTE spVOQDynamicCrossTab \r\n@RowValue='" + part(rowValue) + "', \r\n@ColValue='" + part(colValue) +
            "', \r\n@Aggregate='" + part(aggregate) + "', \r\n@FromExpression='" + part(fromExpression) +
            "', \r\n@Title='" + part(title) + "'";

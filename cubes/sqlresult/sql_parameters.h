@@ -24,6 +24,9 @@ struct SqlAnswers {
     std::optional<std::string> number = {};  // "#nParameter#"
     std::optional<std::string> text = {};    // "#cParameter#"
     std::optional<std::string> date = {};    // "#dParameter#": a date or from;to in the system's short form
+    // The target itself stands inside a quoted text (a cross tab's from expression): a text
+    // answer's quotes are doubled once more, ''answer'', the answer's own quotes as ''''.
+    bool nested = false;
 };
 
 // The target cut before its first "WHERE" (searched in upper case), as an empty text or date
@@ -45,8 +48,8 @@ std::string FillAnswers(std::string_view target, const SqlAnswers& answers, std:
 // A number answer as it goes into SQL: the answer as a whole number, 0 when it is none.
 std::string NumberAnswerText(std::string_view answer);
 
-// The cross tab's call of the server procedure: six lines with the five parts, each written as
-// SQL (a filled-in from expression too) and quoted here as a text parameter, its quotes doubled.
+// The cross tab's call of the server procedure: six lines with the five parts, each between the
+// quotes of its text parameter as the definition stores it (its quotes already doubled).
 std::string CrossTabStatement(std::string_view rowValue, std::string_view colValue, std::string_view aggregate,
                               std::string_view fromExpression, std::string_view title);
 

@@ -22,6 +22,8 @@ using namespace sqlresult;
 
 namespace {
 
+constexpr const char* kRefusedTitle = "Parameter";
+
 std::string askNumber() { return InputBox("", "Wert", "Parameter", "Nummerischen Parameter eingeben", 0, 0, 0, 1); }
 
 std::string askText() { return InputBox("", "Wert", "Parameter", "Text-Parameter eingeben", 0, 0, 0, 1); }
@@ -99,11 +101,21 @@ bool ResultWindow::fillQuery() {
 }
 
 bool ResultWindow::fillFromExpression(std::string& from) {
+    // Filled in at the query's width and only then held against the expression's: a cut
+    // expression would still run, with another result.
     SqlAnswers answers;
+    answers.nested = true;
     if (HasPlaceholder(from, kNumberParameter)) answers.number = askNumber();
     if (HasPlaceholder(from, kTextParameter)) answers.text = askText();
-    from = FillAnswers(from, answers, kFromExpressionWidth, GLO.ConnectString.get().clipped());
+    from = FillAnswers(from, answers, kQueryWidth, GLO.ConnectString.get().clipped());
     rt::setClipboard(from);
+    if (rt::charLength(from) > kFromExpressionWidth) {
+        rt::message("Der From-Ausdruck ist mit der Eingabe " + std::to_string(rt::charLength(from)) +
+                        " Zeichen lang; er darf höchstens " + std::to_string(kFromExpressionWidth) +
+                        " Zeichen lang sein.|Die Kreuztabelle wird nicht ausgeführt.",
+                    kRefusedTitle, rt::MessageIcon::Exclamation);
+        return false;
+    }
     return true;
 }
 
@@ -143,7 +155,8 @@ void ResultWindow::runCrossTab() {
 }
 
 void ResultWindow::chooseFile() {
-    const rt::FileDialogResult file = rt::openFileDialog("SQL-Query-Datei", "", "SQL-Query|SQL*.TPS");
+    // A new name is taken too: the list makes the file when it opens it.
+    const rt::FileDialogResult file = rt::openOrNewFileDialog("SQL-Query-Datei", "", "SQL-Query|SQL*.TPS");
     GLO.SQL_QBE = file.ok ? file.path : std::string();
     w_[FileName].setText(std::string(GLO.SQL_QBE.get().clipped()));
 }

@@ -83,8 +83,13 @@ long diagnosisCount(const std::string& statement) {
     return count;
 }
 
+// Names compared as the server names them, whatever their case (PostgreSQL folds unquoted names).
+std::string sameName(std::string_view column, std::string_view name) {
+    return "UPPER(" + std::string(column) + ") = UPPER(" + SqlQuoted(name) + ")";
+}
+
 std::string columnCountStatement(std::string_view table) {
-    return "SELECT Count(column_name) FROM INFORMATION_SCHEMA.COLUMNS WHERE TABLE_NAME = " + SqlQuoted(table);
+    return "SELECT Count(column_name) FROM INFORMATION_SCHEMA.COLUMNS WHERE " + sameName("TABLE_NAME", table);
 }
 
 // A placeholder ("#FELDLISTE#" and the like) that the prepared statement still holds: only
@@ -293,8 +298,8 @@ bool Viewer::diagnoseTable() {
 bool Viewer::diagnoseField() {
     const std::string expression(CUBD.FeldName.clipped());
     const std::string caption(CUBD.Feldname1.clipped());
-    const long count = diagnosisCount(columnCountStatement(CUBK.TabName.clipped()) +
-                                      " AND COLUMN_NAME = " + SqlQuoted(CUBD.FeldName.clipped()));
+    const long count = diagnosisCount(columnCountStatement(CUBK.TabName.clipped()) + " AND " +
+                                      sameName("COLUMN_NAME", CUBD.FeldName.clipped()));
     if (count == 1) {
         AppendLogLine(logName_, "Feld " + expression + " vorhanden, CubeName " + caption);
         stop_ = false;

@@ -1,12 +1,11 @@
 #include "queries/exports/query_exports.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <memory>
+#include <algorithm>
+#include <utility>
 
 #include "core/helpers/shell_helpers.h"
 #include "core/helpers/text_helpers.h"
+#include "runtime/os/files.h"
 #include "runtime/os/path.h"
 #include "runtime/text/date_time.h"
 #include "runtime/text/picture.h"
@@ -17,43 +16,130 @@ namespace {
 
 constexpr std::size_t kLineChars = 6000;
 
+// Length of the UTF-8 character that starts with this byte (a stray byte counts as one).
+std::size_t charBytes(unsigned char c) {
+    if (c >= 0xF0) return 4;
+    if (c >= 0xE0) return 3;
+    if (c >= 0xC0) return 2;
+    return 1;
+}
+
+std::string_view escapeHtmlChar(char c) {
+    switch (c) {
+    case '<': return "&lt;";
+    case '>': return "&gt;";
+    case '&': return "&amp;";
+    case '"': return "&quot;";
+    case '\'': return "&#39;";
+    default: return {};
+    }
+}
+
 std::string escapeHtml(std::string_view text) {
     std::string out;
     out.reserve(text.size());
     for (char c : text) {
-        switch (c) {
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '&': out += "&amp;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&#39;"; break;
-        default: out += c;
-        }
+        std::string_view entity = escapeHtmlChar(c);
+        if (entity.empty())
+            out += c;
+        else
+            out += entity;
     }
     return out;
 }
 
+// A number as the list shows it ("-12", "+5", "-1.234,50", "2.5"): a sign, digits and separators.
+bool isNumber(std::string_view v) {
+    std::size_t i = v.empty() || (v[0] != '-' && v[0] != '+') ? 0 : 1;
+    bool digit = false;
+    for (; i < v.size(); ++i) {
+        if (v[i] >= '0' && v[i] <= '9')
+            digit = true;
+        else if (v[i] != '.' && v[i] != ',')
+            return false;
+    }
+    return digit;
+}
+
+// A text beginning as a formula does would be run by a spreadsheet opening the file: such a
+// text cell starts with an apostrophe, which the spreadsheet takes as "text" and does not show.
+bool needsFormulaGuard(std::string_view v) {
+    return !v.empty() && (v[0] == '=' || v[0] == '+' || v[0] == '-' || v[0] == '@') && !isNumber(v);
+}
+
+bool isCsv(std::string_view kind) { return kind == "CSV" || kind == "CSVHeader"; }
+bool isHtml(std::string_view kind) { return kind == "HTML" || kind == "HTMLHeader"; }
+
+// The markup around a CSV or HTML cell's value.
+std::pair<std::string_view, std::string_view> cellMarkup(std::string_view kind) {
+    if (isCsv(kind)) return {"\"", "\";"};
+    if (kind == "HTMLHeader") return {"<th>", "</th>"};
+    return {"<td>", "</td>"};
+}
+
+// The value as it stands between a CSV or HTML cell's markup, at most `room` characters of it:
+// a value that does not fit loses its end, never part of a doubled quote or an entity.
+std::string encodeValue(std::string_view v, std::string_view kind, std::size_t room) {
+    std::string out;
+    std::size_t used = 0;
+    if (isCsv(kind) && needsFormulaGuard(v)) {
+        if (room == 0) return out;
+        out += '\'';
+        used = 1;
+    }
+    for (std::size_t i = 0; i < v.size();) {
+        const std::size_t n = std::min(charBytes(static_cast<unsigned char>(v[i])), v.size() - i);
+        std::string_view piece = v.substr(i, n);
+        std::size_t chars = 1;
+        if (n == 1 && isCsv(kind) && v[i] == '"') {
+            piece = "\"\"";  // a quote inside the value is doubled, so a reader gets it back
+            chars = 2;
+        } else if (n == 1 && isHtml(kind) && !escapeHtmlChar(v[i]).empty()) {
+            piece = escapeHtmlChar(v[i]);
+            chars = piece.size();
+        }
+        if (used + chars > room) break;
+        out += piece;
+        used += chars;
+        i += n;
+    }
+    return out;
+}
+
+// The value of a CSV or HTML cell: without the blanks at either end.
+std::string_view cellValue(std::string_view value) {
+    return rt::clip(value.substr(std::min(value.size(), value.find_first_not_of(' '))));
+}
+
+// A TXT cell's value: a line break in it would split the row, so CR and LF become blanks.
+std::string txtValue(std::string_view value, int width) {
+    std::string v(value.substr(std::min(value.size(), value.find_first_not_of(' '))));
+    for (char& c : v)
+        if (c == '\r' || c == '\n') c = ' ';
+    return " " + rt::padChars(v, static_cast<std::size_t>(std::max(width, 0)));
+}
+
+bool losesCharacters(std::string_view text) {
+    std::size_t lost = 0;
+    rt::toCp1252(text, lost);
+    return lost > 0;
+}
+
+// The file being written: whole lines in the ANSI code page, in a part file that replaces the
+// old export only once every line is written.
 class ExportFile {
 public:
-    explicit ExportFile(std::FILE* file) : file_(file) {}
-    ~ExportFile() {
-        if (file_) std::fclose(file_);
-    }
-    // The line as the program holds it, cut to the line's room, in the ANSI code page.
+    bool open(const std::string& name) { return file_.open(name); }
     void line(std::string_view text) {
         std::string bytes = rt::toCp1252(rt::cutChars(text, kLineChars));
         bytes += "\r\n";
-        if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) failed_ = true;
+        file_.write(bytes);
     }
-    bool close() {
-        bool ok = std::fclose(file_) == 0 && !failed_;
-        file_ = nullptr;
-        return ok;
-    }
+    bool commit() { return file_.commit(); }
+    std::string failure() const { return file_.errorText() + " " + std::to_string(file_.error()); }
 
 private:
-    std::FILE* file_;
-    bool failed_ = false;
+    rt::ReplacingFile file_;
 };
 
 int columnWidth(const ColumnListQueue& columns, int c) {
@@ -61,35 +147,42 @@ int columnWidth(const ColumnListQueue& columns, int c) {
     return e ? columnChars(*e) : 0;
 }
 
-// One line of cells: CSV and HTML cells follow each other, TXT lines lose their leading blanks.
-template <class Cell>
-std::string composeLine(std::string_view kind, int count, Cell cell) {
-    std::string line = kind == "HTML" ? "<tr>" : "";
-    for (int c = 1; c <= count; ++c) line += cell(c);
-    if (kind == "HTML") line += "</tr>";
-    if (kind == "TXT")
-        line.erase(0, line.find_first_not_of(' ') == std::string::npos ? line.size() : line.find_first_not_of(' '));
+// One line of cells. CSV and HTML cells follow each other within the line's room; when the
+// values do not fit, the later values are cut (to nothing if need be) but every cell keeps its
+// quotes or tags and the row its "</tr>". TXT lines lose their leading blanks.
+std::string composeLine(std::string_view kind, const std::vector<std::string_view>& values,
+                        const std::vector<int>& widths) {
+    std::string line;
+    if (kind == "TXT" || kind == "TXTHeader") {
+        for (std::size_t c = 0; c < values.size(); ++c) line += txtValue(values[c], widths[c]);
+        line.erase(0, std::min(line.size(), line.find_first_not_of(' ')));
+        return line;
+    }
+    const bool html = isHtml(kind);
+    const auto [open, close] = cellMarkup(kind);
+    std::size_t fixed = (html ? 9 : 0) + values.size() * (open.size() + close.size());
+    std::size_t room = fixed < kLineChars ? kLineChars - fixed : 0;
+    if (html) line += "<tr>";
+    for (std::string_view value : values) {
+        std::string encoded = encodeValue(cellValue(value), kind, room);
+        room -= rt::charLength(encoded);
+        line += open;
+        line += encoded;
+        line += close;
+    }
+    if (html) line += "</tr>";
     return line;
 }
 
 }  // namespace
 
 std::string FormatExportCell(std::string_view value, std::string_view kind, int width) {
-    std::string_view v = value.substr(std::min(value.size(), value.find_first_not_of(' ')));
-    if (kind == "CSV" || kind == "CSVHeader") {
-        // A quote inside the value is doubled, so that a reader gets the value back as it was.
-        std::string out = "\"";
-        for (char c : rt::clip(v)) {
-            out += c;
-            if (c == '"') out += '"';
-        }
-        return out + "\";";
+    if (kind == "TXT" || kind == "TXTHeader") return txtValue(value, width);
+    if (isCsv(kind) || isHtml(kind)) {
+        const auto [open, close] = cellMarkup(kind);
+        return std::string(open) + encodeValue(cellValue(value), kind, std::string::npos) + std::string(close);
     }
-    if (kind == "HTML") return "<td>" + escapeHtml(rt::clip(v)) + "</td>";
-    if (kind == "HTMLHeader") return "<th>" + escapeHtml(rt::clip(v)) + "</th>";
-    if (kind == "TXT" || kind == "TXTHeader")
-        return " " + rt::padChars(v, static_cast<std::size_t>(std::max(width, 0)));
-    return std::string(v);
+    return std::string(value.substr(std::min(value.size(), value.find_first_not_of(' '))));
 }
 
 std::string ExportQueryResult(std::string_view kind, const QueryExportData& data) {
@@ -99,15 +192,14 @@ std::string ExportQueryResult(std::string_view kind, const QueryExportData& data
     std::string name = folder + "\\" + std::string(rt::clip(CleanFileName(data.cubeName))) + "." + std::string(kind);
     std::string full(rt::cutChars(rt::absolutePath(name), 255));
 
-    std::FILE* raw = std::fopen(full.c_str(), "w+b");
-    if (!raw) {
-        int code = errno;
-        rt::message("open of export file failed: " + std::string(std::strerror(code)) + " " + std::to_string(code));
+    ExportFile file;
+    if (!file.open(full)) {
+        rt::message("open of export file failed: " + file.failure());
         return {};
     }
-    ExportFile file(raw);
     const std::string cube(rt::clip(data.cubeName));
     const int n = data.columnCount;
+    std::size_t lostValues = 0;
     if (kind == "HTML") {
         file.line("<html>");
         file.line("<head>");
@@ -118,33 +210,46 @@ std::string ExportQueryResult(std::string_view kind, const QueryExportData& data
         file.line("<body bgcolor=\"#FFFFFF\">");
         std::string nbsp9;
         for (int i = 0; i < 9; ++i) nbsp9 += "&nbsp;";
-        file.line("<P>" + escapeHtml(cube) + nbsp9 + "GLO:UserID&nbsp;&nbsp;&nbsp;" +
+        file.line("<P>" + escapeHtml(cube) + nbsp9 + escapeHtml(rt::clip(data.userId)) + "&nbsp;&nbsp;&nbsp;" +
                   rt::formatPicture(static_cast<std::int64_t>(rt::today()), "@d2") + "&nbsp;" +
                   rt::formatPicture(static_cast<std::int64_t>(rt::clockTime()), "@t4") + "</P>");
         file.line("<table Border COLS=" + std::to_string(n) + " WIDTH=\"100%\" >");
+        lostValues += losesCharacters(cube);
     } else if (kind == "TXT") {
         file.line(" ");
         file.line("     " + cube);
         file.line(" ");
+        lostValues += losesCharacters(cube);
     }
-    const std::string headerKind = std::string(kind) + "Header";
-    file.line(composeLine(kind, n, [&](int c) {
-        std::string heading = c <= static_cast<int>(data.headings.size()) ? data.headings[c - 1] : std::string();
-        return FormatExportCell(heading, headerKind, columnWidth(data.columns, c));
-    }));
-    std::vector<int> widths(n + 1);
-    for (int c = 1; c <= n; ++c) widths[c] = columnWidth(data.columns, c);
-    for (const QueryResultEntry& row : data.rows)
-        file.line(
-            composeLine(kind, n, [&](int c) { return FormatExportCell(resultColumn(row, c).str(), kind, widths[c]); }));
+    std::vector<int> widths(static_cast<std::size_t>(std::max(n, 0)));
+    for (int c = 1; c <= n; ++c) widths[c - 1] = columnWidth(data.columns, c);
+    std::vector<std::string_view> values(widths.size());
+    auto writeRow = [&](std::string_view rowKind) {
+        for (std::string_view v : values) lostValues += losesCharacters(v);
+        file.line(composeLine(rowKind, values, widths));
+    };
+    for (int c = 1; c <= n; ++c)
+        values[c - 1] =
+            c <= static_cast<int>(data.headings.size()) ? std::string_view(data.headings[c - 1]) : std::string_view();
+    writeRow(std::string(kind) + "Header");
+    for (const QueryResultEntry& row : data.rows) {
+        for (int c = 1; c <= n; ++c) values[c - 1] = resultColumn(row, c).str();
+        writeRow(kind);
+    }
     if (kind == "HTML") {
         file.line("</table>");
         file.line("</body>");
         file.line("</html>");
     }
-    if (!file.close()) {
-        rt::message("open of export file failed: " + std::string(std::strerror(errno)) + " " + std::to_string(errno));
+    if (!file.commit()) {
+        // The old export, if any, is still there: the part file is gone.
+        rt::message("writing of export file failed: " + file.failure());
         return {};
+    }
+    if (lostValues > 0) {
+        rt::message(std::to_string(lostValues) + (lostValues == 1 ? " Wert hat" : " Werte haben") +
+                        " Zeichen, die der Zeichensatz Windows-1252 nicht kennt; sie stehen in der Datei als \"?\".",
+                    "Export");
     }
     ShellOpenFile(full);
     return full;

@@ -17,10 +17,13 @@ struct QueryExportData {
     std::vector<std::string> headings;  // column 1 first
     std::string cubeName;
     std::string folder;  // the export folder (GLO:Excelpfad)
+    std::string userId;  // the logged-in user, named in the HTML heading
 };
 
 // Writes the file of the kind ("CSV", "HTML", "TXT") and opens it. The full name of the file
-// written; empty when it could not be created (the user was told).
+// written; empty when it could not be created or written whole (the user was told, and an
+// older export of that name is left as it was). Characters the ANSI code page lacks are
+// written as "?", and the user is told how many values lost some.
 std::string ExportQueryResult(std::string_view kind, const QueryExportData& data);
 
 // One cell of a line: kinds "CSV", "CSVHeader", "HTML", "HTMLHeader", "TXT", "TXTHeader".

@@ -83,7 +83,8 @@ std::string fieldList(const std::vector<CubeField>& fields) {
     for (const CubeField& f : fields) {
         if (!list.empty()) list += ", ";
         list += f.expression;
-        if (!rt::equalsTrimmed(f.expression, f.alias)) list += " AS " + f.alias;
+        // A field without a caption is selected as it is: "AS" needs a name after it.
+        if (!rt::clip(f.alias).empty() && !rt::equalsTrimmed(f.expression, f.alias)) list += " AS " + f.alias;
     }
     return list;
 }
@@ -148,6 +149,8 @@ private:
     std::string SQLSELECTSTRING;
     std::string cubeName_;
     std::string description_;
+    bool cubeFound_ = false;
+    std::string emptyReason_;  // why the statement came out empty
 };
 
 void QueryRunner::buildFieldQueue() {
@@ -184,6 +187,13 @@ void QueryRunner::buildLayout() {
 std::string QueryRunner::prepareStatement() {
     const std::string parameter(CUBK.QueryParameter.clipped());
     std::string statement;
+    emptyReason_ = "der Cube hat keine Abfrage";
+    if (!cubeFound_) {
+        emptyReason_ = "der Cube " + std::to_string(cubeId_) + " existiert nicht";
+    } else if (!parameter.empty() && parameter.find("cParameter") == std::string::npos &&
+               parameter.find("nParameter") == std::string::npos) {
+        emptyReason_ = "der Parametertext nennt weder \"cParameter\" noch \"nParameter\"";
+    }
     std::vector<PlaceholderValue> values;
     if (parameter.empty()) {
         statement = rt::trimBlanks(CUBK.BigQuery);
@@ -208,6 +218,11 @@ std::string QueryRunner::prepareStatement() {
 }
 
 bool QueryRunner::runSql() {
+    // An empty statement is no SQL error of the server's: the user is told why there is none.
+    if (rt::trimBlanks(SQLSELECTSTRING).empty()) {
+        rt::message("Die Abfrage ist leer: " + emptyReason_ + ".");
+        return false;
+    }
     rt::setClipboard(SQLSELECTSTRING);
     if (view_->setSql(SQLSELECTSTRING) == 0) return true;
     const int code = rt::errorCode();
@@ -375,6 +390,7 @@ void QueryRunner::exportResult(std::string_view kind) {
     data.headings.assign(headings_.begin(), headings_.begin() + NUMBEROFCOLUMNSDISPLAYEDINQ);
     data.cubeName = cubeName_;
     data.folder = GLO.Excelpfad.get().str();
+    data.userId = GLO.SecureUserId.get().str();
     ExportQueryResult(kind, data);
 }
 
@@ -447,7 +463,8 @@ void QueryRunner::run() {
         view_->open();
         CUBK = {};
         CUBK.ID = cubeId_;
-        if (Access.VOQCubeKopf->fetch("CUBK:KeyID") != 0) {
+        cubeFound_ = Access.VOQCubeKopf->fetch("CUBK:KeyID") == 0;
+        if (!cubeFound_) {
             CUBK = {};
             CUBK.ID = cubeId_;
         }

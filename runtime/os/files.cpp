@@ -114,52 +114,94 @@ std::optional<std::string> readFile(std::string_view path, std::size_t maxBytes)
 }
 
 bool writeFileReplacing(std::string_view path, std::string_view content, std::string* errorText) {
-    auto fail = [&](int err) {
-        if (errorText) *errorText = errnoText(err);
-        return false;
-    };
+    ReplacingFile file;
+    if (file.open(path) && file.write(content) && file.commit()) return true;
+    if (errorText) *errorText = file.errorText();
+    return false;
+}
+
+bool ReplacingFile::fail(int err) {
+    if (error_ == 0) error_ = err;
+    return false;
+}
+
+std::string ReplacingFile::errorText() const { return error_ ? errnoText(error_) : std::string(); }
+
+bool ReplacingFile::open(std::string_view path) {
+    abandon();
+    error_ = 0;
     const std::string resolved = resolvePath(path);
     if (resolved.empty()) return fail(ENOENT);
-    const std::string target = writeTarget(resolved);
-
-    mode_t mode = 0666;
+    target_ = writeTarget(resolved);
+    mode_ = 0666;
     struct stat st;
-    const bool existed = ::stat(target.c_str(), &st) == 0;
-    if (existed) {
+    existed_ = ::stat(target_.c_str(), &st) == 0;
+    if (existed_) {
         if (S_ISDIR(st.st_mode)) return fail(EISDIR);
-        mode = st.st_mode & 07777;
+        mode_ = st.st_mode & 07777;
+        direct_ = !S_ISREG(st.st_mode);
+    } else {
+        direct_ = false;
     }
+    if (direct_) {
+        fd_ = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC);
+    } else {
+        temp_ = tempNameBeside(target_);
+        fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, existed_ ? 0600 : mode_);
+    }
+    if (fd_ < 0) {
+        temp_.clear();
+        return fail(errno);
+    }
+    return true;
+}
 
-    const std::string temp = tempNameBeside(target);
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, existed ? 0600 : mode);
-    if (fd < 0) return fail(errno);
-    const char* p = content.data();
-    std::size_t left = content.size();
+bool ReplacingFile::flush() {
+    const char* p = buffer_.data();
+    std::size_t left = buffer_.size();
     while (left > 0) {
-        const ssize_t n = ::write(fd, p, left);
+        const ssize_t n = ::write(fd_, p, left);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            const int err = n < 0 ? errno : EIO;
-            ::close(fd);
-            ::unlink(temp.c_str());
-            return fail(err);
-        }
+        if (n <= 0) return fail(n < 0 ? errno : EIO);
         p += n;
         left -= static_cast<std::size_t>(n);
     }
-    if (existed) ::fchmod(fd, mode);
-    int err = ::fsync(fd) == 0 ? 0 : errno;
-    if (::close(fd) != 0 && err == 0) err = errno;
-    if (err != 0) {
-        ::unlink(temp.c_str());
-        return fail(err);
-    }
-    if (::rename(temp.c_str(), target.c_str()) != 0) {
-        err = errno;
-        ::unlink(temp.c_str());
-        return fail(err);
-    }
+    buffer_.clear();
     return true;
+}
+
+bool ReplacingFile::write(std::string_view bytes) {
+    if (fd_ < 0 || error_ != 0) return fail(error_ ? error_ : EBADF);
+    buffer_.append(bytes);
+    return buffer_.size() < (64u << 10) || flush();
+}
+
+bool ReplacingFile::commit() {
+    if (fd_ < 0 || error_ != 0) {
+        fail(error_ ? error_ : EBADF);
+        abandon();
+        return false;
+    }
+    bool ok = flush();
+    if (ok && !direct_) {
+        if (existed_) ::fchmod(fd_, static_cast<mode_t>(mode_));
+        if (::fsync(fd_) != 0) ok = fail(errno);
+    }
+    if (::close(fd_) != 0 && ok) ok = fail(errno);
+    fd_ = -1;
+    if (ok && !direct_ && ::rename(temp_.c_str(), target_.c_str()) != 0) ok = fail(errno);
+    if (!ok && !temp_.empty()) ::unlink(temp_.c_str());
+    temp_.clear();
+    buffer_.clear();
+    return ok;
+}
+
+void ReplacingFile::abandon() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    if (!temp_.empty()) ::unlink(temp_.c_str());
+    temp_.clear();
+    buffer_.clear();
 }
 
 }  // namespace rt

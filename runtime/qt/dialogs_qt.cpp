@@ -182,6 +182,10 @@ void showFileDialog(QWidget* parent, const FileDialogRequest& request, std::func
         dialog->setAcceptMode(QFileDialog::AcceptSave);
         dialog->setFileMode(QFileDialog::AnyFile);
         break;
+    case FileDialogKind::OpenOrNew:
+        dialog->setAcceptMode(QFileDialog::AcceptOpen);
+        dialog->setFileMode(QFileDialog::AnyFile);
+        break;
     case FileDialogKind::Folder:
         dialog->setAcceptMode(QFileDialog::AcceptOpen);
         dialog->setFileMode(QFileDialog::Directory);

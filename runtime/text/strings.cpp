@@ -239,6 +239,11 @@ int compareNoCase(std::string_view a, std::string_view b) noexcept {
 bool equalsNoCase(std::string_view a, std::string_view b) noexcept { return compareNoCase(a, b) == 0; }
 
 std::string toCp1252(std::string_view utf8) {
+    std::size_t lost = 0;
+    return toCp1252(utf8, lost);
+}
+
+std::string toCp1252(std::string_view utf8, std::size_t& lost) {
     std::string out;
     out.reserve(utf8.size());
     for (std::size_t i = 0; i < utf8.size();) {
@@ -262,6 +267,7 @@ std::string toCp1252(std::string_view utf8) {
                 break;
             }
         }
+        if (mapped == '?') ++lost;
         out.push_back(mapped);
     }
     return out;

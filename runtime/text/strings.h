@@ -51,6 +51,8 @@ bool equalsNoCase(std::string_view a, std::string_view b) noexcept;
 // Windows-1252 conversion for files written in the ANSI code page. Characters that the code page
 // cannot hold become "?"; invalid UTF-8 bytes become "?" too.
 std::string toCp1252(std::string_view utf8);
+// The same, counting in `lost` the characters that became "?" for want of a place.
+std::string toCp1252(std::string_view utf8, std::size_t& lost);
 std::string fromCp1252(std::string_view bytes);
 
 // True when text is well-formed UTF-8 (no over-long forms, surrogates or values past U+10FFFF).

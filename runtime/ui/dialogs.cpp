@@ -93,6 +93,16 @@ FileDialogResult openFileDialog(std::string title, std::string file, std::string
     return fileDialog(std::move(r));
 }
 
+FileDialogResult openOrNewFileDialog(std::string title, std::string file, std::string_view filters, int filterIndex) {
+    FileDialogRequest r;
+    r.kind = FileDialogKind::OpenOrNew;
+    r.title = std::move(title);
+    r.file = std::move(file);
+    r.filters = parseFileFilters(filters);
+    r.filterIndex = filterIndex;
+    return fileDialog(std::move(r));
+}
+
 FileDialogResult saveFileDialog(std::string title, std::string file, std::string_view filters, int filterIndex) {
     FileDialogRequest r;
     r.kind = FileDialogKind::Save;

@@ -31,6 +31,9 @@ std::vector<FileFilter> parseFileFilters(std::string_view text);
 FileDialogResult fileDialog(FileDialogRequest request);
 FileDialogResult openFileDialog(std::string title, std::string file, std::string_view filters, int filterIndex = 1);
 FileDialogResult saveFileDialog(std::string title, std::string file, std::string_view filters, int filterIndex = 1);
+// An existing file or a new name: for a file that is opened, or made when it is not there yet.
+FileDialogResult openOrNewFileDialog(std::string title, std::string file, std::string_view filters,
+                                     int filterIndex = 1);
 FileDialogResult folderDialog(std::string title, std::string folder);
 
 ColorDialogResult colorDialog(std::string title, Color color);

@@ -57,7 +57,9 @@ struct FileFilter {
     bool operator==(const FileFilter&) const = default;
 };
 
-enum class FileDialogKind { Open, Save, Folder };
+// OpenOrNew: an existing file or a new name, with no question about replacing a file (a file
+// that the program opens, or makes when it is not there yet).
+enum class FileDialogKind { Open, Save, Folder, OpenOrNew };
 
 struct FileDialogRequest {
     FileDialogKind kind = FileDialogKind::Open;

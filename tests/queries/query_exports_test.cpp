@@ -3,6 +3,7 @@
 #include "queries/exports/query_exports.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <memory>
 #include <sstream>
@@ -67,6 +68,7 @@ protected:
             d.headings = {"Name", "<Menge"};
             d.cubeName = cube;
             d.folder = dir.path().string();
+            d.userId = "ANNA";
             written = ExportQueryResult(kind, d);
         });
         rt::waitThread(t);
@@ -92,7 +94,7 @@ TEST_F(QueryExports, EachKindWritesItsLinesUnderTheCleanedCubeName) {
         {"HTML",
          {"<html>", "<head>", "<meta http-equiv=\"Content-Type\"", "content=\"text/html; charset=iso-8859-1\">",
           "<title>Umsatz: 2024/25</title>", "</head>", "<body bgcolor=\"#FFFFFF\">",
-          "<P>Umsatz: 2024/25&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;GLO:UserID&nbsp;&nbsp;&nbsp;"
+          "<P>Umsatz: 2024/25&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;ANNA&nbsp;&nbsp;&nbsp;"
           "05/17/2023&nbsp;13:45:10</P>",
           "<table Border COLS=2 WIDTH=\"100%\" >", "<tr><th>Name</th><th>&lt;Menge</th></tr>",
           "<tr><td>Meier</td><td>12</td></tr>", "<tr><td>Sa&quot;ge &lt;b&gt;</td><td>A &amp; B&#39;s Köln</td></tr>",
@@ -122,6 +124,153 @@ TEST_F(QueryExports, CsvAndHtmlReadBackAsWritten) {
     // Every CSV cell ends with its semicolon, so a reader sees one empty field at the end.
     EXPECT_EQ(readBack("csv", exportAs("CSV", rows)), withTrailing(", \"\""));
     EXPECT_EQ(readBack("html", exportAs("HTML", rows)), withTrailing(""));
+}
+
+// Values as names come into an ERP: line breaks, formulas from web shops, letters of other code
+// pages. Each file is read back whole by its reader.
+TEST_F(QueryExports, AwkwardValuesReadBackWhole) {
+    QueryResultQueue awkward;
+    const std::vector<std::pair<std::string, std::string>> values = {
+        {"zwei\r\nZeilen", "-1\nx;y"}, {"=1+1", "+49 221"}, {"-12", "@SUM(A1)"}, {"-1.234,50", "+5"}};
+    for (const auto& [a, b] : values) {
+        QueryResultEntry r;
+        r.C1 = a;
+        r.C2 = b;
+        awkward.add(r);
+    }
+    // CSV: line breaks kept within the quotes; text that a spreadsheet would take for a formula
+    // gets the apostrophe, numbers do not.
+    EXPECT_EQ(readBack("csv", exportAs("CSV", awkward)),
+              "[\"Name\", \"<Menge\", \"\"]\n[\"zwei\\r\\nZeilen\", \"'-1\\nx;y\", \"\"]\n"
+              "[\"'=1+1\", \"'+49 221\", \"\"]\n[\"-12\", \"'@SUM(A1)\", \"\"]\n[\"-1.234,50\", \"+5\", \"\"]\n");
+    EXPECT_EQ(readBack("html", exportAs("HTML", awkward)),
+              "[\"Name\", \"<Menge\"]\n[\"zwei\\r\\nZeilen\", \"-1\\nx;y\"]\n[\"=1+1\", \"+49 221\"]\n"
+              "[\"-12\", \"@SUM(A1)\"]\n[\"-1.234,50\", \"+5\"]\n");
+    // TXT: a line break would split the row, so it becomes a blank.
+    EXPECT_EQ(fileLines(exportAs("TXT", awkward)),
+              (std::vector<std::string>{" ", "     Umsatz: 2024/25", " ", "Name  <Menge", "zwei  -1 x;y",
+                                        "=1+1  +49 22", "-12   @SUM(A", "-1.23 +5    "}));
+    EXPECT_TRUE(user.messageBoxes().empty());
+}
+
+TEST_F(QueryExports, ValuesThatLoseCharactersInTheCodePageAreCounted) {
+    QueryResultQueue foreign;
+    QueryResultEntry r;
+    r.C1 = "Łódź";
+    r.C2 = "Köln";
+    foreign.add(r);
+    r.C1 = "Meier";
+    r.C2 = "Ελλάδα";
+    foreign.add(r);
+    for (const char* kind : {"CSV", "HTML", "TXT"}) {
+        SCOPED_TRACE(kind);
+        user.queueMessageBoxAnswer(rt::button::Ok);
+        const std::size_t before = user.messageBoxes().size();
+        std::string file = exportAs(kind, foreign, "Umsatz");
+        ASSERT_EQ(user.messageBoxes().size(), before + 1);
+        EXPECT_EQ(user.lastMessageBox().text,
+                  "2 Werte haben Zeichen, die der Zeichensatz Windows-1252 nicht kennt; sie stehen in der Datei als "
+                  "\"?\".");
+        auto bytes = rt::readFile(file);
+        ASSERT_TRUE(bytes);
+        // Still the code page of the file: one byte per character.
+        EXPECT_NE(bytes->find("?\xF3"
+                              "d?"),
+                  std::string::npos);
+        EXPECT_NE(bytes->find("K\xF6ln"), std::string::npos);
+    }
+}
+
+// A line has room for 6,000 characters: values are cut, never a cell's quotes or tags, so every
+// row ends whole and keeps all its cells.
+TEST_F(QueryExports, LongRowsLoseTheEndsOfValuesNeverTheirMarkup) {
+    ColumnListQueue wide;
+    QueryResultQueue full;
+    QueryResultEntry r;
+    std::vector<std::string> headings;
+    for (int c = 1; c <= 15; ++c) {
+        wide.add({.COLUMNNUMBER = static_cast<rt::Byte>(c),
+                  .COLUMNHEADER = "c",
+                  .MAXIMUMLENGTHDATA = 200,
+                  .LENGTHHEADER = 1});
+        headings.push_back("c" + std::to_string(c));
+    }
+    for (int c = 1; c <= 15; ++c) resultColumn(r, c) = std::string(200, '<');
+    full.add(r);
+    for (int c = 1; c <= 15; ++c) resultColumn(r, c) = std::string(200, '"');
+    full.add(r);
+    for (const char* kind : {"CSV", "HTML"}) {
+        SCOPED_TRACE(kind);
+        std::string written;
+        int t = rt::startThread([&] {
+            QueryExportData d{full, wide};
+            d.columnCount = 15;
+            d.headings = headings;
+            d.cubeName = "Breit";
+            d.folder = dir.path().string();
+            written = ExportQueryResult(kind, d);
+        });
+        rt::waitThread(t);
+        for (const std::string& line : fileLines(written)) EXPECT_LE(rt::charLength(line), 6000u);
+        std::istringstream rows(readBack(std::string(kind) == "CSV" ? "csv" : "html", written));
+        std::string line;
+        int n = 0;
+        while (std::getline(rows, line)) {
+            ++n;
+            // 15 cells (and the empty one after CSV's last semicolon) in every row.
+            int cells = 0;
+            for (std::size_t p = 0; (p = line.find("\", \"", p)) != std::string::npos; p += 4) ++cells;
+            EXPECT_EQ(cells + 1, std::string(kind) == "CSV" ? 16 : 15) << line.substr(0, 200);
+        }
+        EXPECT_EQ(n, 3);
+        if (std::string(kind) == "HTML") {
+            auto lines = fileLines(written);
+            ASSERT_GE(lines.size(), 12u);
+            for (std::size_t i = 9; i < 12; ++i) EXPECT_EQ(lines[i].substr(lines[i].size() - 5), "</tr>");
+            // The first cells keep their values whole.
+            EXPECT_EQ(
+                lines[10].substr(0, 4 + 4 + 200 * 4 + 5), "<tr><td>" + [] {
+                    std::string s;
+                    for (int i = 0; i < 200; ++i) s += "&lt;";
+                    return s;
+                }() + "</td>");
+        }
+    }
+}
+
+// On a full disk the old export stays as it was, no part file is left, and the message says
+// that writing failed.
+TEST_F(QueryExports, AFailedWriteKeepsTheOldFileAndSaysSo) {
+    QueryResultQueue many;
+    QueryResultEntry r;
+    r.C1 = std::string(200, 'x');
+    r.C2 = "y";
+    for (int i = 0; i < 5000; ++i) many.add(r);  // more than the disk takes, in each kind
+    for (const char* kind : {"CSV", "HTML", "TXT"}) {
+        SCOPED_TRACE(kind);
+        const std::string old = dir.file(std::string("Umsatz.") + kind);
+        ASSERT_TRUE(rt::writeFileReplacing(old, "old export"));
+        user.queueMessageBoxAnswer(rt::button::Ok);
+        std::string written;
+        {
+            voq::test::FileSizeLimit full(50000);
+            written = exportAs(kind, many, "Umsatz");
+        }
+        EXPECT_EQ(written, "");
+        EXPECT_EQ(user.lastMessageBox().text, "writing of export file failed: File too large 27");
+        EXPECT_TRUE(rt::readFile(old) == std::optional<std::string>("old export"));
+    }
+    int files = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
+        ++files;
+        EXPECT_EQ(e.path().filename().string().rfind("Umsatz.", 0), 0u) << e.path();
+    }
+    EXPECT_EQ(files, 3);
+    // Through a link to a device that is full: said as well, and the device stays.
+    std::filesystem::create_symlink("/dev/full", dir.file("Voll.CSV"));
+    user.queueMessageBoxAnswer(rt::button::Ok);
+    EXPECT_EQ(exportAs("CSV", rows, "Voll"), "");
+    EXPECT_EQ(user.lastMessageBox().text, "writing of export file failed: No space left on device 28");
 }
 
 TEST_F(QueryExports, AnEmptyResultWritesTheHeadAndHeadingLinesOnly) {

@@ -54,6 +54,12 @@ TEST_P(QueryTest, StatementsParametersAndFieldListsGiveTheirRows) {
          "SELECT name AS Name, ort FROM kunden WHERE nr < 3",
          {"Name", "ort"},
          {{"Meier", "Köln"}, {"Schmidt", "D'dorf"}}},
+        {"a field without a caption is selected without an alias",
+         {.bigQuery = "SELECT #FELDLISTE# FROM kunden WHERE nr < 3", .fields = {{"name", ""}, {"ort", "Ort"}}},
+         nullptr,
+         "SELECT name, ort AS Ort FROM kunden WHERE nr < 3",
+         {"name", "Ort"},
+         {{"Meier", "Köln"}, {"Schmidt", "D'dorf"}}},
         {"text parameter with a quote",
          {.parameter = "cParameter",
           .bigQuery = "SELECT name FROM kunden WHERE ort = #cParameter#",
@@ -201,6 +207,34 @@ TEST_P(QueryTest, AnSqlErrorIsShownAndTheListStaysEmpty) {
     EXPECT_NE(box.text.find("SELECT nichtda FROM kunden"), std::string::npos) << box.text;
     EXPECT_EQ(user.rowCount(w, RUNQUERY_LIST), 0u);
     closeRunner(w, t);
+}
+
+// An empty statement is not sent: the user is told that it is empty, and why.
+TEST_P(QueryTest, AnEmptyStatementIsNamedWithItsReason) {
+    const rt::Long unknownWord = addCube({.query = "SELECT name FROM kunden",
+                                          .parameter = "WHERE nr = #xParameter#",
+                                          .bigQuery = "SELECT name FROM kunden",
+                                          .fields = {{"name", "Name"}}});
+    const rt::Long noQuery = addCube({.name = "Leer", .fields = {{"name", "Name"}}});
+    const struct {
+        rt::Long id;
+        const char* text;
+    } cases[] = {
+        {999, "Die Abfrage ist leer: der Cube 999 existiert nicht."},
+        {unknownWord, "Die Abfrage ist leer: der Parametertext nennt weder \"cParameter\" noch \"nParameter\"."},
+        {noQuery, "Die Abfrage ist leer: der Cube hat keine Abfrage."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        user.queueMessageBoxAnswer(rt::button::Ok);
+        const std::size_t before = user.messageBoxes().size();
+        int t = startRunner(c.id);
+        auto w = waitRunner();
+        ASSERT_EQ(user.messageBoxes().size(), before + 1);
+        EXPECT_EQ(user.lastMessageBox().text, c.text);
+        EXPECT_EQ(user.rowCount(w, RUNQUERY_LIST), 0u);
+        closeRunner(w, t);
+    }
 }
 
 TEST_P(QueryTest, MoreThanFifteenFieldsShowTheFirstFifteenAndSaySoOnce) {

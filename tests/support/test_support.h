@@ -54,6 +54,20 @@ private:
 // an empty string on success. For fixtures only.
 std::string execSql(const std::string& connectString, const std::string& sql);
 
+// A full disk for the scope: files of this process cannot grow beyond `bytes` (writes past it
+// fail with EFBIG instead of raising SIGXFSZ). Pipes and the terminal are not files.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(unsigned long bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    unsigned long old_ = 0;
+    void (*oldHandler_)(int) = nullptr;
+};
+
 }  // namespace voq::test
 
 // Inside a TEST: gives a PgDatabase named `var`, or skips (fails when PostgreSQL is required).

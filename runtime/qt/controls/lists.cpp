@@ -49,11 +49,13 @@ void createList(Core& core, QtWindow& w, QtControl& c, QWidget* parent) {
     view->setTextElideMode(Qt::ElideRight);
     core.makeFocusable(c, view);
     core.watchControlWidget(view->viewport(), c.state.id);
-    core.onInput(w, c, view->selectionModel(), &QItemSelectionModel::currentRowChanged,
-                 [](Core& core, QtWindow& win, QtControl& ctl, const QModelIndex& now, const QModelIndex&) {
-                     if (!now.isValid()) return;
+    // A row is chosen when it becomes selected: the view also moves its current row to the first
+    // one, unselected, when it gets the focus without a selection, and that is no choice.
+    core.onInput(w, c, view->selectionModel(), &QItemSelectionModel::selectionChanged,
+                 [](Core& core, QtWindow& win, QtControl& ctl, const QItemSelection& selected, const QItemSelection&) {
+                     if (selected.indexes().isEmpty()) return;
                      UserInput input = inputOf(Event::NewSelection, ctl.state.id);
-                     input.row = ctl.model->rowOf(now);
+                     input.row = ctl.model->rowOf(selected.indexes().first());
                      core.send(win, input);
                  });
     core.onInput(w, c, view, &QTreeView::activated,

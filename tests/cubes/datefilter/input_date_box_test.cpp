@@ -79,6 +79,37 @@ TEST_F(InputDateBoxTest, AnIncompleteOrReversedRangeIsRefusedAndCleared) {
     }
 }
 
+TEST_F(InputDateBoxTest, ADateThatCannotBeReadIsRefusedNamingItsEntry) {
+    const struct {
+        const char* from;
+        const char* to;
+        int entry;
+        const char* text;
+    } cases[] = {
+        {"32.13.2024", "", FromDate, "Kein gültiges Datum in \"von Datum\": 32.13.2024"},
+        {"abc", "", FromDate, "Kein gültiges Datum in \"von Datum\": abc"},
+        {"01.02.2024", "31.02.2024", ToDate, "Kein gültiges Datum in \"Bis Datum\": 31.02.2024"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.from) + "|" + c.to);
+        auto w = open();
+        user_.setValue(w, FromDate, c.from);
+        user_.setValue(w, ToDate, c.to);
+        user_.queueMessageBoxAnswer(rt::button::Ok);
+        user_.press(w, Ok);
+        EXPECT_EQ(user_.lastMessageBox().title, kErrorTitle);
+        EXPECT_EQ(user_.lastMessageBox().text, c.text);
+        EXPECT_TRUE(user_.isOpen(w));
+        EXPECT_EQ(user_.window(w).focus, c.entry);
+        EXPECT_EQ(user_.value(w, FromDate), c.from);
+        // Mended, the window goes on as usual.
+        user_.setValue(w, FromDate, "01.02.2024");
+        user_.setValue(w, ToDate, "29.02.2024");
+        user_.press(w, Ok);
+        EXPECT_EQ(answer(), "01.02.2024;29.02.2024");
+    }
+}
+
 TEST_F(InputDateBoxTest, TheCalendarButtonsFillTheirEntries) {
     auto w = open();
     user_.setValue(w, FromDate, "15.01.2024");

@@ -58,7 +58,26 @@ TEST_P(CubeDefinitionTest, ChecksAgainstTheColumnCatalogue) {
         EXPECT_EQ(ColumnChoices("tfehlt"), (std::vector<std::string>{"+", "-", "/", "*"}));
     });
     EXPECT_TRUE(user.messageBoxes().empty());
-    EXPECT_NE(user.clipboard().find("TABLE_NAME = 't''sales'"), std::string::npos);
+    EXPECT_NE(user.clipboard().find("UPPER(TABLE_NAME) = UPPER('t''sales')"), std::string::npos);
+}
+
+// Names as the user writes them find the table and its columns whatever case the back end keeps
+// them in (PostgreSQL folds unquoted names to lower case), the program's own tables too.
+TEST_P(CubeDefinitionTest, MixedCaseNamesAreFoundAsTheServerNamesThem) {
+    exec("CREATE TABLE " + table("tUmsatzX") + " (fMenge INT, cOrt VARCHAR(20))");
+    onThread([] {
+        EXPECT_EQ(TableCheck("tUmsatzX"), "Tabelle/ Sicht vorhanden");
+        EXPECT_EQ(TableCheck("VOQCubeKopf"), "Tabelle/ Sicht vorhanden");
+        EXPECT_EQ(FieldCheck("tUmsatzX", "fMenge"), "Feld vorhanden");
+        EXPECT_EQ(FieldCheck("TUMSATZX", "cort"), "Feld vorhanden");
+        EXPECT_EQ(FieldStatus("tUmsatzX", "fMenge"), "View OK");
+        EXPECT_EQ(FieldCheck("VOQCubeKopf", "CubeName"), "Feld vorhanden");
+        const std::vector<std::string> choices = ColumnChoices("tUmsatzX");
+        ASSERT_EQ(choices.size(), 6u);
+        EXPECT_TRUE(rt::equalsNoCase(choices[0], "fMenge")) << choices[0];
+        EXPECT_TRUE(rt::equalsNoCase(choices[1], "cOrt")) << choices[1];
+    });
+    EXPECT_TRUE(user.messageBoxes().empty());
 }
 
 TEST_P(CubeDefinitionTest, ReorderingMovesTheFieldAndShiftsThoseBetween) {

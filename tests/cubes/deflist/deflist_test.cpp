@@ -118,6 +118,11 @@ TEST_P(CubeListTest, PrintoutRowsFollowTheQueryText) {
         CubeListReport some = CubeListReportData("CUBK:ID = 2");
         ASSERT_EQ(some.rows.size(), 1u);
         EXPECT_EQ(some.rows[0][2], "Waise");
+        // A query on the group's name: each printed cube is read with its group.
+        CubeListReport byGroup = CubeListReportData("UPPER(CUBG:GruppenName) = 'VERTRIEB'");
+        ASSERT_EQ(byGroup.rows.size(), 1u);
+        EXPECT_EQ(byGroup.rows[0][2], "Absatz");
+        EXPECT_TRUE(CubeListReportData("UPPER(CUBG:GruppenName) = ''").rows.size() == 1u);
     });
 }
 

@@ -1,9 +1,11 @@
 // The cube catalogue's windows in the Qt front end on the demo folder: the value list, the
 // group list, the cube tree, the cube definition list and the cube form of a demo cube, one
-// after the other, each grabbed into OUTPUT_FOLDER/<procedure>.png and closed again.
+// after the other, and the saved-query form's field list, each grabbed into
+// OUTPUT_FOLDER/<procedure>.png and closed again.
 // Usage: cubes_gui_catalogue OUTPUT_FOLDER
 #include <QApplication>
 #include <QTimer>
+#include <QTreeView>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -18,6 +20,7 @@
 #include "cubes/definitions/definitions.h"
 #include "cubes/deflist/deflist.h"
 #include "cubes/groups/groups.h"
+#include "cubes/sqlqueries/sql_queries.h"
 #include "cubes/values/values.h"
 #include "demo/demo_folder.h"
 #include "runtime/qt/qt_display.h"
@@ -31,7 +34,25 @@ namespace {
 struct Shot {
     const char* procedure;
     std::function<void()> open;
+    // What the window must show once it has settled; none: nothing beyond a proper grab.
+    std::function<bool(rt::qt::QtDisplay&, rt::WindowId)> shows = {};
 };
+
+// The field list opened as the saved-query form opens it, on a table it does not know.
+void FieldlisteOfTheForm() {
+    rt::String<20> table("ARCHIVK");
+    rt::String<32> field;
+    rt::String<10> picture;
+    Fieldliste(table, field, picture);
+}
+
+// The focus in the table list picks no table: the field list stays empty.
+bool noFieldsShown(rt::qt::QtDisplay& display, rt::WindowId w) {
+    auto* fields = qobject_cast<QTreeView*>(display.controlWidget(w, sqlqueries::FieldRows));
+    auto* tables = qobject_cast<QTreeView*>(display.controlWidget(w, sqlqueries::Tables));
+    return fields && tables && fields->model()->rowCount() == 0 && tables->model()->rowCount() == 25 &&
+           tables->hasFocus();
+}
 
 void UpdateDemoCube() {
     Relate.VOQCubeKopf->open();
@@ -47,7 +68,7 @@ const std::vector<Shot>& shots() {
     static const std::vector<Shot> list = {
         {"BrowseWerte", BrowseWerte},         {"BrowseCubeGruppe", BrowseCubeGruppe},
         {"CubeTreeAnzeige", CubeTreeAnzeige}, {"BrowseCubeKopf", BrowseCubeKopf},
-        {"UpdateCubeKopf", UpdateDemoCube},
+        {"UpdateCubeKopf", UpdateDemoCube},   {"Fieldliste", FieldlisteOfTheForm, noFieldsShown},
     };
     return list;
 }
@@ -89,6 +110,12 @@ void schedule(rt::qt::QtDisplay& display, std::string folder) {
             std::fprintf(stderr, "%s: no proper grab\n", procedure.c_str());
             timer->stop();
             QCoreApplication::exit(3);
+            return;
+        }
+        if (shots()[*step].shows && !shots()[*step].shows(display, w)) {
+            std::fprintf(stderr, "%s does not show what it should\n", procedure.c_str());
+            timer->stop();
+            QCoreApplication::exit(4);
             return;
         }
         rt::post(rt::Event::CloseWindow, 0, w);

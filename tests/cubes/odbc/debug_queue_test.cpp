@@ -231,6 +231,19 @@ TEST_F(DebugQueueWindow, FileInUseOrNotCreatable) {
     EXPECT_EQ(result, 0);
 }
 
+// On a full disk the save fails and an older file of the name stays as it was.
+TEST(SaveQueueToFile, AFailedWriteKeepsTheOldFile) {
+    TempDir dir;
+    auto q = sample();
+    const std::string file = dir.file("alt.csv");
+    std::ofstream(file) << "old";
+    {
+        voq::test::FileSizeLimit full(0);
+        EXPECT_EQ(SaveQueueToFile(q, 1, 1, 1, 1, 0, file, "", ""), 0);
+    }
+    EXPECT_EQ(readAll(file), "old");
+}
+
 TEST_F(DebugQueueWindow, DebugKeyOnTheDataSetListShowsColumnsThenCells) {
     TempDir dir;
     std::string connect = voq::test::sqliteConnectString(dir.file("d.db"));

@@ -8,7 +8,9 @@
 #include <gtest/gtest.h>
 #include <thread>
 
+#include "runtime/os/files.h"
 #include "tests/cubes/odbc/odbc_test_helpers.h"
+#include "tests/support/command_output.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -401,7 +403,11 @@ TEST(OdbcCsv, ValueRules) {
         const char* out;
     } cases[] = {
         {"", ""},
-        {"12;34", "12;34"},
+        // Whatever it begins with, a value holding ";", a quote, CR or LF is quoted whole.
+        {"12;34", "\"12;34\""},
+        {"ärger; ölpreis", "\"ärger; ölpreis\""},
+        {"-1\r\nx;y", "\"-1\r\nx;y\""},
+        {"5\"", "\"5\"\"\""},
         {"-5", "-5"},
         {"Y", "Y"},
         {"N", "N"},
@@ -439,7 +445,7 @@ TEST_F(SqliteDataSet, CsvFileHasNamesThenRowsWithCrLf) {
     ds.SetQuery("SELECT Name, Wert, Flag FROM c", 0);
     std::string file = dir.file("out.csv");
     ds.ExportCsv(file);
-    EXPECT_EQ(readAll(file), "Name;Wert;Flag\r\n\"Müller\";1;2;Y\r\n;\"x y\";N\r\nÄrger;;\r\n");
+    EXPECT_EQ(readAll(file), "Name;Wert;Flag\r\n\"Müller\";\"1;2\";Y\r\n;\"x y\";N\r\nÄrger;;\r\n");
 
     // Names and values with letters beyond German ones arrive in the file unchanged.
     run(connect, {"CREATE TABLE n (\"Straße_Łódź\" VARCHAR(40))", "INSERT INTO n VALUES ('Voilà Šimon')",
@@ -453,6 +459,53 @@ TEST_F(SqliteDataSet, CsvFileHasNamesThenRowsWithCrLf) {
     ds.SetQuery("SELECT Flag FROM c WHERE Flag = 'Y'", 0);
     ds.ExportCsv(file);
     EXPECT_EQ(readAll(file), "Flag\r\nY\r\n");
+}
+
+// The rows of a CSV file as Python's csv module reads them, one JSON list a line.
+std::string csvRows(const std::string& file) {
+    return voq::test::commandOutput(
+        "python3 -c \"import csv,json,sys\n"
+        "for r in csv.reader(open(sys.argv[1], encoding='utf-8', newline=''), "
+        "delimiter=';'): print(json.dumps(r, ensure_ascii=False))\" '" +
+        file + "' 2>&1");
+}
+const std::string kAwkwardRows = "[\"a;b\", \"v\"]\n[\"12;5\", \"ärger; ölpreis\"]\n[\"-1\\r\\nx;y\", \"5\\\"\"]\n";
+
+// Values that begin with a digit, a sign or an umlaut come back from a CSV reader as they were.
+TEST_F(SqliteDataSet, CsvReadsBackWhole) {
+    run(connect,
+        {"CREATE TABLE w (\"a;b\" VARCHAR(40), v VARCHAR(40))", "INSERT INTO w VALUES ('12;5', 'ärger; ölpreis')",
+         "INSERT INTO w VALUES ('-1' || char(13, 10) || 'x;y', '5\"')", "INSERT INTO w VALUES ('Köln', '7')"});
+    ds.SetQuery("SELECT * FROM w", 0);
+    std::string file = dir.file("w.csv");
+    ds.ExportCsv(file);
+    EXPECT_TRUE(hooks.boxes.empty());
+    EXPECT_EQ(csvRows(file), kAwkwardRows + "[\"Köln\", \"7\"]\n");
+}
+
+// A write that fails (a full disk) is shown, and an older file of the name stays as it was.
+TEST_F(SqliteDataSet, CsvWriteFailureIsShownAndKeepsTheOldFile) {
+    run(connect, {"CREATE TABLE many (v VARCHAR(200))",
+                  "WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < 2000) "
+                  "INSERT INTO many SELECT printf('%0200d', x) FROM n"});
+    ds.SetQuery("SELECT v FROM many", 0);
+    const std::string file = dir.file("old.csv");
+    ASSERT_TRUE(rt::writeFileReplacing(file, "old"));
+    {
+        voq::test::FileSizeLimit full(50000);
+        ds.ExportCsv(file);
+    }
+    ASSERT_EQ(hooks.boxes.size(), 1u);
+    EXPECT_EQ(hooks.boxes[0].text, "Fehler beim Schreiben der Datei: File too large");
+    EXPECT_EQ(hooks.boxes[0].title, "CSV-Export");
+    EXPECT_EQ(readAll(file), "old");
+    int entries = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path())) entries += e.path().extension() == ".tmp";
+    EXPECT_EQ(entries, 0);
+
+    ds.ExportCsv("/dev/full");
+    ASSERT_EQ(hooks.boxes.size(), 2u);
+    EXPECT_EQ(hooks.boxes[1].text, "Fehler beim Schreiben der Datei: No space left on device");
 }
 
 TEST_F(SqliteDataSet, CsvWithoutRowsOrFileName) {
@@ -657,6 +710,20 @@ TEST(OdbcDataSetPg, CellsFollowTheTypeAndTextTable) {
     EXPECT_EQ(cols[2].TYPE, -5);
     EXPECT_EQ(cols[8].TYPE, -11);
     EXPECT_TRUE(hooks.boxes.empty());
+}
+
+TEST(OdbcDataSetPg, CsvReadsBackWhole) {
+    VOQ_PG_DATABASE(db);
+    HookRecorder hooks;
+    OdbcConnection con;
+    ASSERT_EQ(con.Connect(db.connectString()), 0);
+    OdbcDataSet ds;
+    ds.Init(&con, 0, "");
+    ds.SetQuery("SELECT '12;5' AS \"a;b\", 'ärger; ölpreis' AS v UNION ALL SELECT E'-1\\r\\nx;y', '5\"'", 0);
+    TempDir dir;
+    ds.ExportCsv(dir.file("w.csv"));
+    EXPECT_TRUE(hooks.boxes.empty());
+    EXPECT_EQ(csvRows(dir.file("w.csv")), kAwkwardRows);
 }
 
 TEST(OdbcDataSetPg, OtherTypesAreReadAsText) {

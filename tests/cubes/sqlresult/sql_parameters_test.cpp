@@ -94,9 +94,19 @@ TEST(SqlParameters, AFilledFromExpressionKeepsItsStoredWidth) {
     EXPECT_EQ(FillAnswers(std::string(9000, 'a'), text("x"), kQueryWidth, kSqlite).size(), 8000u);
 }
 
-TEST(SqlParameters, TheCrossTabStatementQuotesEveryPart) {
-    EXPECT_EQ(CrossTabStatement("cVertreterNr+' '+cName", "YEAR(dDatum)", "SUM(fUmsatz)",
-                                "tUmsatz WHERE cOrt = 'Köln'   ", "A'B"),
+TEST(SqlParameters, AFromExpressionTakesItsAnswerQuotedForTheTextParameterItStandsIn) {
+    EXPECT_EQ(
+        FillAnswers("tUmsatz WHERE cOrt = #cParameter#", {.text = "Köln'er", .nested = true}, kQueryWidth, kSqlite),
+        "tUmsatz WHERE cOrt = ''Köln''''er''");
+    EXPECT_EQ(
+        FillAnswers("tUmsatz WHERE nJahr = #cParameter#", {.text = "2023;2024", .nested = true}, kQueryWidth, kSqlite),
+        "tUmsatz WHERE nJahr  BETWEEN ''2023'' AND ''2024''");
+}
+
+// The parts go in as the definition stores them: their quotes are doubled there already.
+TEST(SqlParameters, TheCrossTabStatementTakesEveryPartAsStored) {
+    EXPECT_EQ(CrossTabStatement("cVertreterNr+'' ''+cName", "YEAR(dDatum)", "SUM(fUmsatz)",
+                                "tUmsatz WHERE cOrt = ''Köln''   ", "A''B"),
               "EXECUTE spVOQDynamicCrossTab \r\n"
               "@RowValue='cVertreterNr+'' ''+cName', \r\n"
               "@ColValue='YEAR(dDatum)', \r\n"

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -22,6 +23,7 @@
 #include "runtime/ui/headless_display.h"
 #include "tests/core/support/core_test_support.h"
 #include "tests/cubes/support/cubes_test_support.h"
+#include "tests/support/command_output.h"
 
 namespace {
 
@@ -60,8 +62,8 @@ protected:
             Access.CrossTab->open();
             CRO = {};
             CRO.ID = 1;
-            CRO.Title = "A'B";
-            CRO.RowValue = "cName+' '+cOrt";
+            CRO.Title = "A''B";
+            CRO.RowValue = "cName+'' ''+cOrt";
             CRO.ColValue = "YEAR(dDatum)";
             CRO.Aggregate = "SUM(fUmsatz)";
             CRO.FromExpression = "tKunde WHERE cOrt = #cParameter# AND dDatum > #dParameter#";
@@ -143,6 +145,44 @@ TEST_P(ResultWindow, ASavedQueryRunsWithItsParameterOnce) {
     EXPECT_EQ(cells(w), expected);
     close(w, t);
     EXPECT_EQ(GLO.SQL_QBE.get().str(), "SQL_QBE.TPS");
+}
+
+// "CSV-Datei erstellen" on the demo's platforms: the file read back by Python's csv module holds
+// the list as shown, and a failed write is said and leaves no file.
+TEST_P(ResultWindow, TheCsvFileReadsBackAsTheList) {
+    if (!ready_) return;
+    int t = 0;
+    auto w = open("0", t);
+    user_.setValue(w, QueryBox, "SELECT kPlattform, cName, cName || ';' || kPlattform AS beide FROM tPlattform");
+    user_.press(w, sqlresult::Run);
+    const Rows shown = cells(w);
+    ASSERT_FALSE(shown.empty());
+    rt::FileDialogResult chosen;
+    chosen.ok = true;
+    chosen.path = file("plattformen.csv");
+    user_.queueFileDialogAnswer(chosen);
+    user_.press(w, Csv);
+    std::string expected = "[\"kplattform\", \"cname\", \"beide\"]\n";
+    for (const auto& row : shown) {
+        expected += "[";
+        for (std::size_t c = 0; c < row.size(); ++c) expected += (c ? ", \"" : "\"") + row[c] + "\"";
+        expected += "]\n";
+    }
+    const std::string read = voq::test::commandOutput(
+        "python3 -c \"import csv,json,sys\nfor r in csv.reader(open(sys.argv[1], encoding='utf-8', newline=''), "
+        "delimiter=';'): print(json.dumps(r, ensure_ascii=False))\" '" +
+        chosen.path + "' 2>&1");
+    // Column names as the engine gives them (PostgreSQL folds them to lower case).
+    EXPECT_EQ(rt::lower(read.substr(0, read.find('\n') + 1)), expected.substr(0, expected.find('\n') + 1));
+    EXPECT_EQ(read.substr(read.find('\n') + 1), expected.substr(expected.find('\n') + 1));
+
+    // A file on a full disk: a link to the full device.
+    std::filesystem::create_symlink("/dev/full", file("voll.csv"));
+    user_.queueFileDialogAnswer({true, file("voll.csv"), 1});
+    user_.queueMessageBoxAnswer(rt::button::Ok);
+    user_.press(w, Csv);
+    EXPECT_EQ(user_.lastMessageBox().text, "Fehler beim Schreiben der Datei: No space left on device");
+    close(w, t);
 }
 
 TEST_P(ResultWindow, TheServersErrorIsShown) {
@@ -243,6 +283,35 @@ TEST_P(ResultWindow, TheCrossTabSendsItsPartsQuotedToTheServer) {
     ASSERT_EQ(user_.messageBoxes().size(), 1u);
     EXPECT_EQ(user_.messageBoxes()[0].title, "ODBCGetDiag( 3 )");
     EXPECT_EQ(user_.rowCount(w, Results), 0u);
+    close(w, t);
+}
+
+// A from expression that the answer makes longer than its 100 characters is refused whole: a cut
+// one ("... AND nJahr = 2" for 2024) would run with another result.
+TEST_P(ResultWindow, AnAnsweredFromExpressionTooLongIsRefusedNotCut) {
+    if (!ready_) return;
+    const std::string from = "tKunde WHERE cOrt = #cParameter# AND " + std::string(46, 'x') + " AND nJahr = 2024";
+    cubestest::runWithDictionary([&from] {
+        Access.CrossTab->open();
+        CRO = {};
+        CRO.ID = 1;
+        ASSERT_EQ(Access.CrossTab->fetch("CRO:PKCROID"), 0);
+        CRO.FromExpression = from;
+        ASSERT_EQ(Access.CrossTab->update(), 0);
+        Access.CrossTab->close();
+    });
+    ASSERT_EQ(from.size(), 100u);
+    int t = 0;
+    auto w = open("1", t);
+    user_.queueMessageBoxAnswer(rt::button::Ok);
+    user_.press(w, CrossTabData);
+    user_.press(user_.waitWindow(crosstab::kListTitle), crosstab::Select);
+    answer("Mönchengladbach");
+    ASSERT_EQ(user_.messageBoxes().size(), 1u);
+    EXPECT_EQ(user_.lastMessageBox().text,
+              "Der From-Ausdruck ist mit der Eingabe 107 Zeichen lang; er darf höchstens 100 Zeichen lang sein.\n"
+              "Die Kreuztabelle wird nicht ausgeführt.");
+    EXPECT_EQ(user_.value(w, QueryBox).find("EXECUTE"), std::string::npos);
     close(w, t);
 }
 

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
 #include <unistd.h>
 
 #include <filesystem>
@@ -188,6 +191,45 @@ TEST_F(PathTest, WriteFileReplacing) {
         if (e.is_regular_file() && !e.is_symlink()) ++files;
     }
     EXPECT_EQ(files, 2);  // New.txt and Ümlaut.txt (Link.txt is a link)
+}
+
+TEST_F(PathTest, AReplacingFileThatCannotBeWrittenWholeLeavesTheOldOne) {
+    touch("Export.CSV", "old");
+    const std::string big(200000, 'x');
+    {
+        voq::test::FileSizeLimit full(50000);
+        rt::ReplacingFile out;
+        ASSERT_TRUE(out.open(".\\Export.CSV"));
+        out.write(big);
+        EXPECT_FALSE(out.commit());
+        EXPECT_EQ(out.error(), EFBIG);
+        EXPECT_FALSE(out.errorText().empty());
+        std::string why;
+        EXPECT_FALSE(rt::writeFileReplacing("Export.CSV", big, &why));
+        EXPECT_EQ(why, std::strerror(EFBIG));
+    }
+    EXPECT_EQ(slurp("Export.CSV"), "old");
+    // Abandoned, nothing changes either.
+    {
+        rt::ReplacingFile out;
+        ASSERT_TRUE(out.open("Export.CSV"));
+        out.write("new");
+    }
+    EXPECT_EQ(slurp("Export.CSV"), "old");
+    int entries = 0;
+    for (const auto& e : fs::directory_iterator("."))
+        entries += e.path().filename().string().find(".tmp") != std::string::npos;
+    EXPECT_EQ(entries, 0) << "no part file is left";
+
+    // A device is written into, never replaced: a full one fails with its reason.
+    rt::ReplacingFile device;
+    ASSERT_TRUE(device.open("/dev/full"));
+    device.write("x");
+    EXPECT_FALSE(device.commit());
+    EXPECT_EQ(device.error(), ENOSPC);
+    struct stat st;
+    ASSERT_EQ(::stat("/dev/full", &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
 }
 
 TEST(ProgramPaths, ProgramAndFolders) {

@@ -337,6 +337,47 @@ TEST_F(QtDisplayTest, RowsOfAListWithoutDragAndDropIdsAreNotDragged) {
         log.has([](const rt::EventInfo& e) { return e.event == rt::Event::Drag || e.event == rt::Event::Drop; }));
 }
 
+// A list that the procedure leaves without a selection reports no row when it gets the focus;
+// a row the user clicks is reported.
+TEST_F(QtDisplayTest, AListGivenTheFocusWithoutSelectionReportsNoRow) {
+    Log& log = log_;
+    rt::startThread([&log] {
+        rt::Window w("QtNoRow", "Ohne Zeile");
+        w.setPosition(0, 0, 200, 100);
+        w.add(ENTRY, rt::ControlKind::Entry).setPicture("@s20").setPosition(100, 4, 80, 11);
+        w.add(LIST, rt::ControlKind::List)
+            .setPosition(4, 4, 90, 90)
+            .setRows({row({"eins"}), row({"zwei"}), row({"drei"})})
+            .setSelected(0);
+        w.add(FILL, rt::ControlKind::Button).setText("&Fertig").setPosition(100, 40, 40, 12);
+        w.select(LIST);
+        while (auto e = w.accept()) log.add(e);
+    });
+    const rt::WindowId id = waitWindow("QtNoRow");
+    ASSERT_NE(id, 0u);
+    auto* list = widget<QTreeView>(id, LIST);
+    ASSERT_TRUE(list);
+    list->window()->activateWindow();
+    widget<QLineEdit>(id, ENTRY)->setFocus(Qt::TabFocusReason);
+    list->setFocus(Qt::TabFocusReason);
+    pumpUntil([&] { return list->hasFocus(); }, 2s);
+    widget<QPushButton>(id, FILL)->click();
+    ASSERT_TRUE(
+        waitEvent(log, [](const rt::EventInfo& e) { return e.event == rt::Event::Accepted && e.control == FILL; }));
+    EXPECT_FALSE(
+        log.has([](const rt::EventInfo& e) { return e.event == rt::Event::NewSelection && e.control == LIST; }));
+
+    const QPoint second = list->visualRect(list->model()->index(1, 0)).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, second);
+    EXPECT_TRUE(waitEvent(log, [](const rt::EventInfo& e) {
+        return e.event == rt::Event::NewSelection && e.control == LIST && e.row == 2;
+    }));
+    QTest::keyClick(list, Qt::Key_Down);
+    EXPECT_TRUE(waitEvent(log, [](const rt::EventInfo& e) {
+        return e.event == rt::Event::NewSelection && e.control == LIST && e.row == 3;
+    }));
+}
+
 TEST_F(QtDisplayTest, HelpLinesGoToStatusZoneOneAndCheckItemsGiveTheirValue) {
     Log& log = log_;
     rt::startThread([&log] { formProcedure(log); });
@@ -476,6 +517,33 @@ TEST_F(QtDisplayTest, FileDialogAnswersPathAndFilterAndLeavesTheWorkingFolder) {
     ASSERT_TRUE(pumpUntil([&] { return !log.notes().empty(); }));
     EXPECT_EQ(log.notes().back(), "ok " + (folder + "/liste.csv").toStdString() + " 2");
     EXPECT_EQ(QDir::currentPath(), before);
+}
+
+// A file that is opened or made takes a name that does not exist yet.
+TEST_F(QtDisplayTest, AnOpenOrNewFileDialogTakesANewName) {
+    voq::test::TempDir temp;
+    Log& log = log_;
+    rt::startThread([&log] {
+        const auto r = rt::openOrNewFileDialog("SQL-Query-Datei", "", "SQL-Query|SQL*.TPS");
+        log.note(std::string(r.ok ? "ok " : "cancel ") + r.path);
+    });
+    QFileDialog* dialog = nullptr;
+    ASSERT_TRUE(pumpUntil([&] {
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (auto* d = qobject_cast<QFileDialog*>(top); d && d->isVisible()) dialog = d;
+        return dialog != nullptr;
+    }));
+    EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptOpen);
+    // An open dialog for existing files only would refuse the name with a box of its own.
+    ASSERT_EQ(dialog->fileMode(), QFileDialog::AnyFile);
+    const QString folder = QString::fromStdString(temp.path().string());
+    dialog->setDirectory(folder);
+    auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+    ASSERT_TRUE(name);
+    name->setText("SQLNEU.TPS");                  // as the user types it
+    QMetaObject::invokeMethod(dialog, "accept");  // with the dialog's own checks of the name
+    ASSERT_TRUE(pumpUntil([&] { return !log.notes().empty(); }));
+    EXPECT_EQ(log.notes().back(), "ok " + (folder + "/SQLNEU.TPS").toStdString());
 }
 
 std::atomic<int> gChildX{0}, gChildY{0}, gChildWidth{0}, gFrameWidth{0};
