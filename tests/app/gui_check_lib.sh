@@ -123,12 +123,13 @@ gui_check_outer() {
   # A fatal error ends the program with its text on standard error, not with a box nobody answers.
   export VOQ_NO_FATAL_BOX=1
   # "-a" takes the first free display; two servers started at once may pick the same one and
-  # one of them fails: then again, from another number.
+  # one of them fails: then again, from another number. "-noreset" keeps the server as it is when
+  # the program ends and no client is left, so a check can start the program a second time.
   local attempt status
   for attempt in 1 2 3; do
     rm -f "$work/started"
     status=0
-    timeout -k 5 110 xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1600x1000x24" \
+    timeout -k 5 110 xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1600x1000x24 -noreset" \
       "$self" --inside "$program" "$work" "$shot" || status=$?
     [[ -f "$work/started" ]] && exit "$status"
     echo "$CHECK: Xvfb did not start (attempt $attempt)" >&2

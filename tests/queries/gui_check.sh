@@ -15,7 +15,7 @@ if [[ "${1:-}" != --inside ]]; then
   export VOQ_NO_FATAL_BOX=1
   for attempt in 1 2 3; do
     status=0
-    timeout -k 5 150 xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1400x900x24" \
+    timeout -k 5 150 xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1400x900x24 -noreset" \
       "$(realpath "$0")" --inside "$program" "$out" || status=$?
     [[ -s "$out/runner.png" || $status -ne 1 ]] && break
     sleep "$attempt"

@@ -24,7 +24,7 @@ status=1
 # Two servers started at once may pick the same display: then again, from another number.
 for attempt in 1 2 3; do
   status=0
-  timeout -k 5 200 xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1400x900x24" \
+  timeout -k 5 200 xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1400x900x24 -noreset" \
     "$(realpath "$0")" --inside "$(realpath "$program")" "$out" || status=$?
   [[ -s "$out/${shots[-1]}.png" || $status -ne 1 ]] && break
   sleep "$attempt"
