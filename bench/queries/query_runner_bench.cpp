@@ -7,11 +7,11 @@
 //   bench_query_runner [lines]     (default 1000000)
 #include <algorithm>
 #include <chrono>
-#include <fstream>
-#include <malloc.h>
 #include <cstdio>
 #include <filesystem>
 #include <fmt/format.h>
+#include <fstream>
+#include <malloc.h>
 #include <sql.h>
 #include <sqlext.h>
 #include <string>
