@@ -54,8 +54,9 @@ int main(int argc, char** argv) {
     std::string built;
     BuildQBEOrder(g, 1, true, built);
     const auto start = std::chrono::steady_clock::now();
-    const int t = cubestest::startWithDictionary(
-        [g] { QBEView({"CrossTab", "VOQCubeGruppe", "VOQCubeKopf"}, g, "", "", 1, 3); });
+    const int t = cubestest::startWithDictionary([g] {
+        QBEView({"CrossTab", "VOQCubeGruppe", "VOQCubeKopf"}, g, "", "", 1, 3);
+    });
     auto w = user.waitWindow(" QBE View [VOQCubeKopf]");
     const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const std::string shown = user.text(w, qbeview::Records);
@@ -66,7 +67,7 @@ int main(int argc, char** argv) {
     fmt::print("Query-by-example view: {} records read and shown in {:.2f} s ({:.0f} a second); panel \"{}\"\n",
                records, s, rate, shown);
     std::fflush(stdout);
-    const bool met = bench::atLeast(fmt::format("Query-by-example view, {} records (records a second)", records),
-                                    "-", fmt::format("{:.0f} /s", rate), rate, 50000, "/s");
+    const bool met = bench::atLeast(fmt::format("Query-by-example view, {} records (records a second)", records), "-",
+                                    fmt::format("{:.0f} /s", rate), rate, 50000, "/s");
     return met && shown == std::to_string(records) ? 0 : 1;
 }

@@ -264,12 +264,13 @@ void QueryRunner::fillResult() {
         // Columns beyond the cube's fields are neither shown, exported nor printed: not kept.
         for (int c = 1; c <= NUMBEROFCOLUMNSDISPLAYEDINQ; ++c) {
             std::string value = FormatValue(SQLF.*source[c - 1], types[c - 1]);
-            if (columns[c]) {
+            // No more characters than bytes: only a longer text can be a longer value.
+            if (columns[c] && value.size() > columns[c]->MAXIMUMLENGTHDATA) {
                 std::size_t length = std::min<std::size_t>(rt::charLength(value), 255);
                 if (length > columns[c]->MAXIMUMLENGTHDATA)
                     columns[c]->MAXIMUMLENGTHDATA = static_cast<rt::Byte>(length);
             }
-            resultColumn(row, c) = value;
+            resultColumn(row, c) = std::move(value);
         }
         row.RECORDID = ++number;
         // The first rows are seen while the rest are read; sorted once all are there.
@@ -496,7 +497,7 @@ void QueryRunner::run() {
 std::string FormatValue(std::string_view value, std::string_view fieldType) {
     const std::string_view trimmed = rt::trimBlanks(value);
     if (fieldType.empty()) return std::string(trimmed);
-    std::string v(trimmed);
+    const std::string_view v = trimmed;
     std::string out;
     if (fieldType == "Date") {
         out = rt::cutChars(v, 10);
@@ -519,7 +520,9 @@ std::string FormatValue(std::string_view value, std::string_view fieldType) {
     } else {
         out = v;
     }
-    return std::string(rt::trimBlanks(out));
+    const std::string_view shown = rt::trimBlanks(out);
+    if (shown.size() != out.size()) out = std::string(shown);
+    return out;
 }
 
 void RunQuery(rt::Long cubeId) {

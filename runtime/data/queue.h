@@ -400,8 +400,8 @@ private:
     // comparisons then read memory in order; large ones by where they stand, each moved once.
     template <class Less>
     void arrange(const Less& lessThan) {
-        std::vector<Source> order = sources();
         if constexpr (sizeof(R) <= kSortedSideBySide) {
+            std::vector<Source> order = sources();
             std::vector<R> all;
             all.reserve(order.size());
             for (const Source& s : order) s.own ? all.push_back(std::move(*s.row)) : all.push_back(*s.row);
@@ -410,10 +410,52 @@ private:
             for (std::size_t k = 0; k < all.size(); ++k) order[k] = {&all[k], true};
             rebuild(order);
         } else {
+            if constexpr (std::is_move_assignable_v<R>) {
+                // A block someone else still reads is copied first; the others are the queue's.
+                for (auto& block : rows_.blocks)
+                    if (!detail::soleHolder(block)) block = std::make_shared<Block>(*block);
+                permute(sources(), lessThan);
+                return;
+            }
+            std::vector<Source> order = sources();
             std::stable_sort(order.begin(), order.end(),
                              [&](const Source& a, const Source& b) { return lessThan(*a.row, *b.row); });
             rebuild(order);
         }
+    }
+    // Sorts the entries where they stand (their blocks the queue's alone): each entry is moved
+    // along the cycles of the sorted order, so that no second set of blocks is needed.
+    template <class Less>
+    void permute(const std::vector<Source>& at, const Less& lessThan) {
+        const std::size_t n = at.size();
+        std::vector<R*> row(n);
+        for (std::size_t k = 0; k < n; ++k) row[k] = at[k].row;
+        // Sorted with the entry's address at hand, its place beside it.
+        std::vector<std::pair<R*, std::size_t>> sorted(n);
+        for (std::size_t k = 0; k < n; ++k) sorted[k] = {row[k], k};
+        std::stable_sort(sorted.begin(), sorted.end(),
+                         [&](const auto& a, const auto& b) { return lessThan(*a.first, *b.first); });
+        std::vector<std::size_t> from(n);
+        for (std::size_t k = 0; k < n; ++k) from[k] = sorted[k].second;
+        sorted = {};
+        // A place filled is marked by pointing at itself.
+        for (std::size_t i = 0; i < n; ++i) {
+            if (from[i] == i) continue;
+            R held = std::move(*row[i]);
+            std::size_t j = i;
+            for (;;) {
+                const std::size_t k = from[j];
+                from[j] = j;
+                if (k == i) {
+                    *row[j] = std::move(held);
+                    break;
+                }
+                __builtin_prefetch(row[from[k]]);
+                *row[j] = std::move(*row[k]);
+                j = k;
+            }
+        }
+        changed();
     }
     static constexpr std::size_t kSortedSideBySide = 256;
 

@@ -164,6 +164,14 @@ public:
         assign(text);
         return *this;
     }
+    // A text that fits (no more bytes than characters allowed) is taken over, not copied.
+    CString& operator=(std::string&& text) {
+        if (text.size() <= N - 1)
+            text_ = std::move(text);
+        else
+            assign(text);
+        return *this;
+    }
     template <std::size_t M>
     CString& operator=(const CString<M>& other) {
         assign(other.str());

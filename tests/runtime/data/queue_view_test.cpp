@@ -1,4 +1,5 @@
 // Queues and views.
+#include <array>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -91,6 +92,41 @@ TEST(Queue, SortByFieldsAscendingDescendingAndLookup) {
     EXPECT_EQ(q.lookup(&Row::RECORDID, 99), 0u);
     EXPECT_EQ(q.find([](const Row& r) { return r.C1 == "A"; }), 3u);
     EXPECT_EQ(q.addSorted(row("B", "", 7), {rt::QueueKey<Row>(&Row::C1, false, true)}), 6u);
+}
+
+// Large entries sort where they stand when the queue holds them alone, and are copied into new
+// blocks while a snapshot shares them; either way stably, the snapshot keeping its order.
+TEST(Queue, LargeEntriesSortStablyInPlaceOrBesideASnapshot) {
+    struct Wide {
+        std::array<rt::CString<256>, 15> texts;
+        rt::Long id = 0;
+    };
+    static_assert(sizeof(Wide) > 256);
+    for (bool shared : {false, true}) {
+        rt::Queue<Wide> q;
+        std::vector<std::pair<std::string, int>> model;
+        for (int i = 1; i <= 2000; ++i) {
+            Wide w;
+            w.texts[0] = "Schlüssel " + std::to_string(i * 7919 % 97);  // ties: order of arrival kept
+            w.texts[14] = std::string(20, char('a' + i % 26));
+            w.id = i;
+            model.emplace_back(w.texts[0].str(), i);
+            q.add(std::move(w));
+        }
+        auto before = shared ? q.snapshot() : nullptr;
+        q.sort([](const Wide& a, const Wide& b) { return a.texts[0].str() < b.texts[0].str(); });
+        std::stable_sort(model.begin(), model.end(), [](auto& a, auto& b) { return a.first < b.first; });
+        ASSERT_EQ(q.records(), model.size());
+        for (std::size_t k = 0; k < model.size(); ++k) {
+            const Wide& w = q.get(k + 1);
+            ASSERT_EQ(w.id, model[k].second) << k << (shared ? " shared" : " alone");
+            ASSERT_EQ(w.texts[0].str(), model[k].first);
+            ASSERT_EQ(w.texts[14].str(), std::string(20, char('a' + w.id % 26)));
+        }
+        if (before) {
+            for (std::size_t k = 0; k < before->records(); ++k) ASSERT_EQ((*before)[k].id, rt::Long(k + 1));
+        }
+    }
 }
 
 // Many entries (many blocks) against a plain vector: every change lands where the vector's
