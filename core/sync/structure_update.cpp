@@ -222,6 +222,8 @@ void SchemaSync::columns(rt::FileManager& table, const std::string& name) {
     const auto& notNull = notNullLabels();
     // Without a probe every statement is sent, the failing ones too (the table there already).
     const bool tableThere = exists(name, "*");
+    // A table made in this run has no index to drop yet.
+    createdNow_ = probe_ && !tableThere;
     bool first = !tableThere;
     if (first && backEnd_ == "POSTGRESQL") {
         // PostgreSQL makes no schema on its own: the tables' "dbo" is made with the first of them.
@@ -261,6 +263,7 @@ void SchemaSync::columns(rt::FileManager& table, const std::string& name) {
 }
 
 void SchemaSync::dropIndexes(const rt::TableDef& def, const std::string& name) {
+    if (createdNow_) return;
     // PostgreSQL and SQLite drop what is there and nothing else. A primary key is PostgreSQL's
     // constraint; SQLite keeps the one its table was created with.
     const bool postgres = backEnd_ == "POSTGRESQL", sqlite = backEnd_ == "SQLITE";

@@ -73,6 +73,7 @@ private:
     Logger log_;
     Probe probe_;
     std::set<std::string> schemas_;  // made in this run
+    bool createdNow_ = false;        // the table in hand was made in this run
     std::string backEnd_;
     std::string schemaPrefix_;
     std::vector<StructureEntry> structures_;

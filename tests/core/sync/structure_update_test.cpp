@@ -339,6 +339,9 @@ TEST_F(Runs, OnSqliteTheFirstStartCreatesTheTablesAndTheSecondChangesNothing) {
     std::string text = log();
     EXPECT_EQ(text.rfind("VOQCubeKopf aktualisiert am 08.12.2026, 14:05\r\n", 0), 0u) << text;
     EXPECT_NE(text.find("create unique index K_CUBKNAME on VOQCUBEKOPF (CUBENAME)\r\n"), std::string::npos);
+    // New tables have no index to drop: nothing is sent that must fail.
+    EXPECT_EQ(text.find("DROP INDEX"), std::string::npos);
+    EXPECT_TRUE(first.run.failures.empty());
     EXPECT_FALSE(first.run.widened);  // created 255 wide
 
     Result second = runSync();

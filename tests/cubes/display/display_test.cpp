@@ -1,6 +1,7 @@
 // The cube display list's filter and viewer call, and the cockpit's settings per database.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -56,8 +57,14 @@ protected:
     std::vector<long> shown_;
 };
 
-TEST_F(Display, TheFilterKeepsActiveCubesWhoseNameHoldsTheTextAndAnzeigeOpensTheViewer) {
-    GLO.ConnectString = voq::test::sqliteConnectString(file("client.db"));
+// On the embedded client and on a fresh PostgreSQL database as the server makes it.
+class DisplayList : public Display, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(DisplayList, TheFilterKeepsActiveCubesWhoseNameHoldsTheTextAndAnzeigeOpensTheViewer) {
+    std::unique_ptr<voq::test::PgDatabase> pg;
+    std::string connect;
+    if (!coretest::openClientDatabase(GetParam(), file("client.db"), pg, connect)) return;
+    GLO.ConnectString = connect;
     onThread([] {
         // The program's tables, as its first start makes them.
         StructureRun run;
@@ -104,6 +111,8 @@ TEST_F(Display, TheFilterKeepsActiveCubesWhoseNameHoldsTheTextAndAnzeigeOpensThe
     rt::waitThread(t);
     EXPECT_EQ(shown_, std::vector<long>{3});
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, DisplayList, ::testing::Values("sqlite", "pg-fresh"));
 
 TEST_F(Display, TheCockpitKeepsItsButtonsPerDatabase) {
     const std::string ini = file("VOQKivorant6.INI");

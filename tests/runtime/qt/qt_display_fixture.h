@@ -1,23 +1,58 @@
-// The Qt display with real widgets on the offscreen platform, shared by its tests: procedures
-// run on program threads, the test acts as the user on the widgets and sees what the procedures
-// receive.
 #pragma once
+// The fixture of the Qt display tests: one application on the offscreen platform, procedures on
+// program threads, the test acting as the user on the widgets and seeing what they receive.
+#include "runtime/qt/qt_display.h"
 
 #include <QApplication>
-#include <QCoreApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QColorDialog>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QTabWidget>
+#include <QTest>
+#include <QTextCursor>
+#include <QTreeView>
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <gtest/gtest.h>
 #include <mutex>
-#include <string>
 #include <thread>
 #include <vector>
 
-#include "runtime/qt/qt_display.h"
+#include "runtime/qt/fonts.h"
+#include "runtime/qt/gui_invoker.h"
+#include "runtime/qt/list_model.h"
 #include "runtime/thread/thread.h"
+#include "runtime/ui/dialogs.h"
 #include "runtime/ui/window.h"
+#include "tests/support/test_support.h"
 
-namespace qt_test {
+namespace qttest {
 
 using namespace std::chrono_literals;
 
@@ -74,9 +109,10 @@ inline rt::ListColumn column(const std::string& heading, int width) {
 class QtDisplayTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
+        if (app_) return;  // one application for every suite of the program
         qputenv("QT_QPA_PLATFORM", "offscreen");
         static int argc = 1;
-        static char name[] = "rt_qt_test";
+        static char name[] = "rt_qt_display_test";
         static char* argv[] = {name, nullptr};
         app_ = new QApplication(argc, argv);
         rt::qt::setUpApplication(*app_);
@@ -119,8 +155,8 @@ protected:
     }
 
     Log log_;  // outlives TearDown, which waits for the procedures that write it
-    inline static QApplication* app_ = nullptr;
-    inline static rt::qt::QtDisplay* display_ = nullptr;
+    static inline QApplication* app_ = nullptr;
+    static inline rt::qt::QtDisplay* display_ = nullptr;
 };
 
-}  // namespace qt_test
+}  // namespace qttest

@@ -28,7 +28,7 @@
 
 namespace {
 
-using namespace qt_test;
+using namespace qttest;
 
 enum { ENTRY = 1, DROP, OK, CANCEL, SHEET, TAB1, TAB2, SPIN, TEXT, OTHER, ASK, LIST, TREE, EMPTY, COMBO };
 
