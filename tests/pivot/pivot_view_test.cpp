@@ -225,7 +225,8 @@ TEST_F(PivotViewTest, WithoutRowFieldsTheOneLineIsDrawnAsData) {
     QImage picture = grid->viewport()->grab().toImage();
     picture.save(QString::fromStdString(std::string(PIVOT_PICTURES) + "/pivot_view_no_rows.png"));
     // The first value cell and the line's heading: the colours of data, not of totals.
-    const int thirdColumnEnd = grid->headingWidth() + grid->columnWidth(1) + grid->columnWidth(2) + grid->columnWidth(3);
+    const int thirdColumnEnd =
+        grid->headingWidth() + grid->columnWidth(1) + grid->columnWidth(2) + grid->columnWidth(3);
     QColor totals = picture.pixelColor(thirdColumnEnd - 4, grid->headingHeight() + 3);
     QColor value = picture.pixelColor(grid->headingWidth() + 4, grid->headingHeight() + 3);
     QColor heading = picture.pixelColor(4, grid->headingHeight() + 3);

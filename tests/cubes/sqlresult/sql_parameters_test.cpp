@@ -72,9 +72,9 @@ TEST(SqlParameters, NumberAnswersAreReadStrictly) {
     const struct {
         const char* answer;
         const char* filled;
-    } cases[] = {{"42", "SELECT TOP 42 * FROM t WHERE n > 42"},    {" -7 ", "SELECT TOP -7 * FROM t WHERE n > -7"},
-                 {"3,9", "SELECT TOP 3 * FROM t WHERE n > 3"}, {"12abc", "SELECT TOP 0 * FROM t WHERE n > 0"},
-                 {"abc", "SELECT TOP 0 * FROM t WHERE n > 0"},     {"", "SELECT TOP 0 * FROM t WHERE n > 0"}};
+    } cases[] = {{"42", "SELECT TOP 42 * FROM t WHERE n > 42"}, {" -7 ", "SELECT TOP -7 * FROM t WHERE n > -7"},
+                 {"3,9", "SELECT TOP 3 * FROM t WHERE n > 3"},  {"12abc", "SELECT TOP 0 * FROM t WHERE n > 0"},
+                 {"abc", "SELECT TOP 0 * FROM t WHERE n > 0"},  {"", "SELECT TOP 0 * FROM t WHERE n > 0"}};
     for (const auto& c : cases)
         EXPECT_EQ(FillAnswers("SELECT TOP #nParameter# * FROM t WHERE n > #nParameter#", {.number = c.answer},
                               kQueryWidth, kSqlite),
