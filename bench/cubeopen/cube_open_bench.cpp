@@ -5,6 +5,8 @@
 // left once the control is gone, against what the process had before the first open.
 //
 //   bench_cube_open [lines]     (default 2000000)
+//   bench_cube_open --connect CONNECT --statement SQL
+//       the same opens over another data source holding the demo's sales view (figures only)
 #include "bench/bench_table.h"
 #include "pivot/nova_source.h"
 #include "pivot/pivot_control.h"
@@ -27,7 +29,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kStatement = "SELECT * FROM vDemoUmsatz";
+std::string kStatement = "SELECT * FROM vDemoUmsatz";
 
 double seconds(const std::function<void()>& f) {
     auto t0 = std::chrono::steady_clock::now();
@@ -118,6 +120,31 @@ bool openCube(const std::string& connect, size_t& rows, size_t& lines) {
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
+    std::string otherConnect;
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::string(argv[i]) == "--connect") otherConnect = argv[i + 1];
+        if (std::string(argv[i]) == "--statement") kStatement = argv[i + 1];
+    }
+    pivot::setEngineLibrary(NOVA_ENGINE_PATH);
+    if (!otherConnect.empty()) {
+        const double before = statusMb("VmRSS");
+        double peak = 0, first = 0;
+        size_t rows = 0, shown = 0;
+        for (int i = 0; i < 3; ++i) {
+            resetPeak();
+            bool ok = true;
+            const double t = seconds([&] { ok = openCube(otherConnect, rows, shown); });
+            if (!ok) return 1;
+            if (i == 0) first = t;
+            peak = std::max(peak, statusMb("VmHWM"));
+            fmt::print("Öffnen {}: {:.2f} s, {} Zeilen; Spitze {:.0f} MB, danach {:.0f} MB\n", i + 1, t, rows,
+                       statusMb("VmHWM"), statusMb("VmRSS"));
+        }
+        fmt::print("Vor dem ersten Öffnen: {:.0f} MB\n", before);
+        bench::info(fmt::format("Cube 1 öffnen über {}, {} Zeilen", otherConnect.substr(0, 30), rows),
+                    fmt::format("{:.2f} s, Spitze {:.0f} MB", first, peak));
+        return 0;
+    }
     const long lines = argc > 1 ? std::atol(argv[1]) : 2000000;
     const std::string folder = fmt::format("{}/demo_{}", BENCH_DIR, lines);
     const std::string db = folder + "/DemoERP";
@@ -129,7 +156,6 @@ int main(int argc, char** argv) {
         }
         std::ofstream(folder + "/.ready") << "1";
     }
-    pivot::setEngineLibrary(NOVA_ENGINE_PATH);
     // As the demo set-up builds it; the control streams over its own connection.
     const std::string connect = "DRIVER=SQLite3;SERVER=;UID=;PWD=;Database=" + db;
 
