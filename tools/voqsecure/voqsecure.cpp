@@ -338,7 +338,8 @@ void onRaise(int) { gRaise = true; }
 // Our own windows get the owner before they are mapped: the window system takes it then.
 class OwnerFilter : public QObject {
 public:
-    explicit OwnerFilter(QWindow* owner) : owner_(owner) {}
+    // The owner's foreign window goes with the filter, the filter with the application.
+    OwnerFilter(QWindow* owner, QObject* parent) : QObject(parent), owner_(owner) { owner_->QObject::setParent(this); }
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::Show && watched->isWidgetType()) {
             auto* w = static_cast<QWidget*>(watched);
@@ -361,7 +362,7 @@ private:
 // The windows stand over the owner's (the starting program's frame, by its window-system id)
 // and come to the front when asked.
 void keepWithOwner(std::uint64_t owner) {
-    if (owner) qApp->installEventFilter(new OwnerFilter(QWindow::fromWinId(static_cast<WId>(owner))));
+    if (owner) qApp->installEventFilter(new OwnerFilter(QWindow::fromWinId(static_cast<WId>(owner)), qApp));
     auto* timer = new QTimer(qApp);
     QObject::connect(timer, &QTimer::timeout, qApp, [] {
         const bool raise = gRaise.exchange(false);
