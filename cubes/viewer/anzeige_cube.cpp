@@ -560,6 +560,12 @@ void AnzeigeCube(long cubeId) {
         wc.resizer().setRule(Pivot, rt::resize::GrowWidth | rt::resize::GrowHeight);
         wc.resizer().setRule(Ok, rt::resize::MoveRight);
         wc.resizer().setRule(Excel, rt::resize::MoveRight);
+        // The rows of buttons and options keep together; the export folder's entry takes the room.
+        wc.resizer().setRule(Load, rt::resize::Fixed);
+        wc.resizer().setRule(ExcelPathPrompt, rt::resize::Fixed);
+        wc.resizer().setRule(ExcelPath, rt::resize::GrowWidth);
+        wc.resizer().setRule(ExcelPathButton, rt::resize::MoveRight);
+        wc.resizer().setRule(StartExcel, rt::resize::MoveRight);
         wc.resizer().setMinSize(480, 280);
         w.setMinSize(480, 280);
         wc.resizer().resize();

@@ -396,6 +396,25 @@ TEST_F(AnzeigeCubeTest, MissingCubeClosesTheWindow) {
     EXPECT_EQ(calls(), (std::vector<std::string>{"AutoDatRefresh=0"}));
 }
 
+TEST_F(AnzeigeCubeTest, AWiderWindowKeepsEachRowOfControlsTogether) {
+    open(addCube({}));
+    const rt::WindowId w = viewer();
+    auto at = [&](int id) { return user_.control(w, id); };
+    const auto prompt = at(ExcelPathPrompt), path = at(ExcelPath), load = at(Load), print = at(Print), ok = at(Ok);
+    user_.resize(w, 900, 340);
+    user_.settle(thread_);
+    // The label stays before its entry, "Laden" beside "Drucken"; the entry takes the new room.
+    EXPECT_EQ(at(ExcelPathPrompt).x, prompt.x);
+    EXPECT_EQ(at(ExcelPath).x, path.x);
+    EXPECT_EQ(at(ExcelPath).width, path.width + 300);
+    EXPECT_EQ(at(ExcelPathButton).x, at(ExcelPath).x + at(ExcelPath).width + 1);
+    EXPECT_GT(at(StartExcel).x, at(ExcelPathButton).x);
+    EXPECT_LT(at(StartExcel).x + at(StartExcel).width, at(Excel).x);
+    EXPECT_EQ(at(Load).x - at(Print).x, load.x - print.x);
+    EXPECT_EQ(at(Ok).x, ok.x + 300);
+    close(w);
+}
+
 struct ButtonCase {
     int button;
     std::vector<std::string> calls;
