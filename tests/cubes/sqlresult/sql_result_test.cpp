@@ -237,6 +237,22 @@ TEST_P(ResultWindow, DatesReachTheServerAsItReadsThemAndAnAnswerIsNeverSearchedA
     close(w, t);
 }
 
+TEST_P(ResultWindow, AGrownWindowKeepsTheStatementAboveItsButtonsAndTheListTakesTheRoom) {
+    if (!ready_) return;
+    int thread = 0;
+    const rt::WindowId w = open("0", thread);
+    auto at = [&](int id) { return user_.control(w, id); };
+    const auto box = at(QueryBox), list = at(Results);
+    user_.resize(w, 900, 700);
+    user_.settle(thread);
+    EXPECT_EQ(at(QueryBox).height, box.height);
+    EXPECT_LE(at(QueryBox).y + at(QueryBox).height, at(Read).y);
+    EXPECT_LE(at(Read).y + at(Read).height, at(Results).y);
+    EXPECT_GT(at(Results).height, list.height);
+    EXPECT_LE(at(Results).y + at(Results).height, at(Csv).y);
+    close(w, thread);
+}
+
 TEST_P(ResultWindow, TwoWindowsKeepTheirOwnResults) {
     if (!ready_) return;
     int ta = 0, tb = 0;
