@@ -164,12 +164,6 @@ void ResultWindow::chooseFile() {
 void ResultWindow::run() {
     rt::WindowController wc(w_, kProcedure);
     CommonWindow common(wc);
-    wc.onOpened = [&] {
-        // The statement box keeps its height: the result list below it takes the new room, so
-        // the box never covers "Einlesen" and "Ausführen".
-        wc.resizer().setRule(QueryBox, rt::resize::GrowWidth);
-        wc.resizer().resize();
-    };
     wc.addFile(*Relate.ACQTBL);
     wc.onInit = [&] {
         if (connection_.Connect(std::string(GLO.ConnectString.get().clipped())) != 0 &&

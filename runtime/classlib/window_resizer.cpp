@@ -49,6 +49,23 @@ void WindowResizer::init(Window& window) {
         places_[id] = Place{s.x, s.y, s.width, s.height, defaultRule(s, p.width, p.height)};
         grows = grows || (places_[id].rule & (resize::GrowWidth | resize::GrowHeight));
     }
+    // Of two growing controls one above the other on the same page (a statement over its result
+    // list), the lower takes the new height: the upper keeps its own, so it never grows over the
+    // lower one or the buttons between them.
+    for (auto& [id, upper] : places_) {
+        if (!(upper.rule & resize::GrowHeight)) continue;
+        const int parent = window.control(id).state().parent;
+        for (const auto& [other, lower] : places_) {
+            if (other == id || !(lower.rule & resize::GrowHeight)) continue;
+            if (window.control(other).state().parent != parent) continue;
+            const bool below = lower.y >= upper.y + upper.height;
+            const bool side = lower.x < upper.x + upper.width && upper.x < lower.x + lower.width;
+            if (below && side) {
+                upper.rule &= ~resize::GrowHeight;
+                break;
+            }
+        }
+    }
     // Without a control that takes up the new room (a plain form), the controls keep their places:
     // following the edges would only tear labels from their fields.
     if (!grows)

@@ -128,6 +128,28 @@ TEST(WindowResizer, ControlsFollowTheirEdgesAndTheWindowKeepsItsMinimum) {
     EXPECT_EQ(at(2), (std::vector<int>{150, 80, 40, 14}));
 }
 
+TEST(WindowResizer, OfTwoGrowingControlsOneAboveTheOtherTheLowerTakesTheHeight) {
+    rt::Window w;
+    w.setPosition(0, 0, 200, 200);
+    w.add(1, rt::ControlKind::Text).setPosition(4, 4, 192, 60);
+    w.add(2, rt::ControlKind::Button).setText("Ausführen").setPosition(4, 68, 40, 14);
+    w.add(3, rt::ControlKind::List).setPosition(4, 86, 192, 110);
+    w.add(4, rt::ControlKind::List).setPosition(4, 4, 40, 40);
+    w.add(5, rt::ControlKind::List, 4).setPosition(4, 100, 40, 40);  // on another page: grows as it is
+    rt::WindowResizer r;
+    r.init(w);
+    w.setSize(300, 300);
+    r.resize();
+    auto at = [&](int id) {
+        const auto& s = w.control(id).state();
+        return std::vector<int>{s.x, s.y, s.width, s.height};
+    };
+    EXPECT_EQ(at(1), (std::vector<int>{4, 4, 292, 60}));  // as wide as the window, its own height
+    EXPECT_EQ(at(2), (std::vector<int>{4, 68, 40, 14}));  // the button below it keeps its place
+    EXPECT_EQ(at(3), (std::vector<int>{4, 86, 292, 210}));
+    EXPECT_EQ(at(5), (std::vector<int>{4, 100, 140, 140}));
+}
+
 TEST(WindowResizer, AScrollingAreaGrowsAndWhatStandsOnItKeepsItsPlace) {
     rt::Window w;
     w.setPosition(0, 0, 200, 100);
