@@ -83,34 +83,32 @@ FileDialogResult fileDialog(FileDialogRequest request) {
     return result;
 }
 
-FileDialogResult openFileDialog(std::string title, std::string file, std::string_view filters, int filterIndex) {
+namespace {
+
+// A file chooser of one kind, for a file and its filters ("name|pattern|...").
+FileDialogResult fileChooser(FileDialogKind kind, std::string title, std::string file, std::string_view filters,
+                             int filterIndex) {
     FileDialogRequest r;
-    r.kind = FileDialogKind::Open;
+    r.kind = kind;
     r.title = std::move(title);
     r.file = std::move(file);
     r.filters = parseFileFilters(filters);
     r.filterIndex = filterIndex;
     return fileDialog(std::move(r));
+}
+
+}  // namespace
+
+FileDialogResult openFileDialog(std::string title, std::string file, std::string_view filters, int filterIndex) {
+    return fileChooser(FileDialogKind::Open, std::move(title), std::move(file), filters, filterIndex);
 }
 
 FileDialogResult openOrNewFileDialog(std::string title, std::string file, std::string_view filters, int filterIndex) {
-    FileDialogRequest r;
-    r.kind = FileDialogKind::OpenOrNew;
-    r.title = std::move(title);
-    r.file = std::move(file);
-    r.filters = parseFileFilters(filters);
-    r.filterIndex = filterIndex;
-    return fileDialog(std::move(r));
+    return fileChooser(FileDialogKind::OpenOrNew, std::move(title), std::move(file), filters, filterIndex);
 }
 
 FileDialogResult saveFileDialog(std::string title, std::string file, std::string_view filters, int filterIndex) {
-    FileDialogRequest r;
-    r.kind = FileDialogKind::Save;
-    r.title = std::move(title);
-    r.file = std::move(file);
-    r.filters = parseFileFilters(filters);
-    r.filterIndex = filterIndex;
-    return fileDialog(std::move(r));
+    return fileChooser(FileDialogKind::Save, std::move(title), std::move(file), filters, filterIndex);
 }
 
 FileDialogResult folderDialog(std::string title, std::string folder) {

@@ -40,11 +40,7 @@ namespace {
 
 using voq::test::GuiStep;
 
-rt::WindowId windowOf(const std::string& procedure) {
-    for (const auto& w : rt::openWindows())
-        if (w.procedure == procedure) return w.id;
-    return 0;
-}
+using voq::test::windowOf;
 
 GuiStep fail(const char* what) {
     std::fprintf(stderr, "menu GUI check: %s\n", what);
@@ -52,14 +48,7 @@ GuiStep fail(const char* what) {
 }
 
 // The entry of the frame's menu bar, as the user chooses it.
-bool chooseMenuEntry(QWidget* frame, const QString& text) {
-    for (QAction* action : frame->window()->findChildren<QAction*>())
-        if (action->text() == text && action->isEnabled()) {
-            action->trigger();
-            return true;
-        }
-    return false;
-}
+using voq::test::chooseMenuEntry;
 
 // A child window lies within the frame's area.
 bool inArea(QMdiSubWindow* sub) {

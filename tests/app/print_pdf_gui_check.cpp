@@ -39,25 +39,14 @@ namespace {
 
 using voq::test::GuiStep;
 
-rt::WindowId windowOf(const std::string& procedure) {
-    for (const auto& w : rt::openWindows())
-        if (w.procedure == procedure) return w.id;
-    return 0;
-}
+using voq::test::windowOf;
 
 GuiStep fail(const std::string& what) {
     std::fprintf(stderr, "print GUI check: %s\n", what.c_str());
     return GuiStep::Failed;
 }
 
-bool chooseMenuEntry(QWidget* frame, const QString& text) {
-    for (QAction* action : frame->window()->findChildren<QAction*>())
-        if (action->text() == text && action->isEnabled()) {
-            action->trigger();
-            return true;
-        }
-    return false;
-}
+using voq::test::chooseMenuEntry;
 
 template <class T>
 T* shownTopLevel() {

@@ -29,11 +29,7 @@ namespace {
 
 using namespace qbe;
 
-rt::WindowId windowOf(const std::string& procedure) {
-    for (const auto& w : rt::openWindows())
-        if (w.procedure == procedure) return w.id;
-    return 0;
-}
+using voq::test::windowOf;
 
 rt::WindowId gridWindow() { return windowOf("QueryByExample"); }
 

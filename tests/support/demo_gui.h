@@ -1,6 +1,9 @@
 #pragma once
 // GUI checks on the demo folder: a fresh demo working folder under OUTPUT_FOLDER/work, entered,
 // with the demo client's connection, the window settings file there and every right granted.
+#include <QAction>
+#include <QString>
+#include <QWidget>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -11,6 +14,7 @@
 #include "core/dictionary/globals.h"
 #include "demo/demo_folder.h"
 #include "runtime/qt/qt_display.h"
+#include "runtime/ui/window.h"
 
 namespace voq::test {
 
@@ -44,6 +48,23 @@ inline int runDemoGuiCheck(int argc, char** argv, int salesLines, std::function<
     if (folder.empty()) return 1;
     return rt::qt::runDisplay(argc, argv, std::move(program),
                               [folder, schedule](rt::qt::QtDisplay& display) { schedule(display, folder); });
+}
+
+// The open window of a procedure, 0 when it has none.
+inline rt::WindowId windowOf(const std::string& procedure) {
+    for (const auto& w : rt::openWindows())
+        if (w.procedure == procedure) return w.id;
+    return 0;
+}
+
+// Chooses the enabled menu entry of the frame's window with that text; false when there is none.
+inline bool chooseMenuEntry(QWidget* frame, const QString& text) {
+    for (QAction* action : frame->window()->findChildren<QAction*>())
+        if (action->text() == text && action->isEnabled()) {
+            action->trigger();
+            return true;
+        }
+    return false;
 }
 
 }  // namespace voq::test

@@ -46,11 +46,7 @@ using voq::test::GuiStep;
 
 const QPoint kMouse(420, 300);
 
-rt::WindowId windowOf(const std::string& procedure) {
-    for (const auto& w : rt::openWindows())
-        if (w.procedure == procedure) return w.id;
-    return 0;
-}
+using voq::test::windowOf;
 
 bool grab(rt::qt::QtDisplay& display, const std::string& folder, const std::string& procedure,
           const std::string& name = {}) {

@@ -34,11 +34,7 @@ using voq::test::GuiStep;
 std::unique_ptr<voq::test::PgDatabase> gDatabase;
 long gCube = 0;
 
-rt::WindowId windowOf(const std::string& procedure) {
-    for (const auto& w : rt::openWindows())
-        if (w.procedure == procedure) return w.id;
-    return 0;
-}
+using voq::test::windowOf;
 
 GuiStep fail(const char* what) {
     std::fprintf(stderr, "PostgreSQL client GUI check: %s\n", what);

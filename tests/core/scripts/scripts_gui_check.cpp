@@ -27,11 +27,7 @@ namespace {
 
 using voq::test::GuiStep;
 
-rt::WindowId windowOf(const std::string& procedure) {
-    for (const auto& w : rt::openWindows())
-        if (w.procedure == procedure) return w.id;
-    return 0;
-}
+using voq::test::windowOf;
 
 GuiStep fail(const std::string& what) {
     std::fprintf(stderr, "scripts GUI check: %s\n", what.c_str());

@@ -73,11 +73,7 @@ const std::vector<Shot>& shots() {
     return list;
 }
 
-rt::WindowId windowOf(const std::string& procedure) {
-    for (const auto& w : rt::openWindows())
-        if (w.procedure == procedure) return w.id;
-    return 0;
-}
+using voq::test::windowOf;
 
 void schedule(rt::qt::QtDisplay& display, std::string folder) {
     auto* timer = new QTimer(qApp);
