@@ -27,6 +27,10 @@ struct Threads {
     std::condition_variable ended;
     std::array<bool, MaxProgramThreads + 1> used{};
     std::array<unsigned, MaxProgramThreads + 1> generation{};
+    // The system threads behind the numbers. A thread that ended is joined when its number is
+    // taken again or when someone waits for all: the process never ends while one of them is
+    // still tearing itself down (its thread-local storage half gone).
+    std::array<std::thread, MaxProgramThreads + 1> handle;
     int running = 0;
     std::vector<Hook> startHooks;
     std::vector<Hook> endHooks;
@@ -34,7 +38,7 @@ struct Threads {
     ProcedureFailureHandler failureHandler;
 };
 
-// Never destroyed: detached program threads may still finish while the process exits.
+// Never destroyed: a program thread may still finish while the process exits.
 Threads& threads() {
     static Threads* t = new Threads;
     return *t;
@@ -124,6 +128,7 @@ int startThread(ThreadProcedure proc, std::string handOver) {
     assert(proc);
     auto& t = threads();
     int number = 0;
+    std::thread previous;
     {
         std::lock_guard lock(t.mutex);
         for (int n = 1; n <= MaxProgramThreads; ++n) {
@@ -135,18 +140,22 @@ int startThread(ThreadProcedure proc, std::string handOver) {
         if (number == 0) return 0;
         t.used[number] = true;
         ++t.running;
+        previous = std::move(t.handle[number]);
+        // Started under the lock, so that the handle is in its place before the thread can end
+        // and its number be taken again (the new thread waits for the lock to read the hooks).
+        try {
+            t.handle[number] = std::thread(threadMain, number, std::move(proc), std::move(handOver));
+        } catch (const std::system_error& e) {
+            std::fprintf(stderr, "thread %d could not be started: %s\n", number, e.what());
+            t.used[number] = false;
+            ++t.generation[number];
+            --t.running;
+            t.ended.notify_all();
+            number = 0;
+        }
     }
-    try {
-        std::thread(threadMain, number, std::move(proc), std::move(handOver)).detach();
-    } catch (const std::system_error& e) {
-        std::fprintf(stderr, "thread %d could not be started: %s\n", number, e.what());
-        std::lock_guard lock(t.mutex);
-        t.used[number] = false;
-        ++t.generation[number];
-        --t.running;
-        t.ended.notify_all();
-        return 0;
-    }
+    // The thread that had the number before has ended; only its last steps may still run.
+    if (previous.joinable()) previous.join();
     return number;
 }
 
@@ -193,7 +202,14 @@ bool waitAllThreads(std::chrono::milliseconds timeout) {
     std::unique_lock lock(t.mutex);
     // A program thread waiting for all would wait for itself.
     int own = currentNumber != 0 ? 1 : 0;
-    return t.ended.wait_for(lock, timeout, [&] { return t.running <= own; });
+    if (!t.ended.wait_for(lock, timeout, [&] { return t.running <= own; })) return false;
+    // Every other thread has ended: see each one gone for good.
+    std::vector<std::thread> ended;
+    for (int n = 1; n <= MaxProgramThreads; ++n)
+        if (!t.used[n] && t.handle[n].joinable()) ended.push_back(std::move(t.handle[n]));
+    lock.unlock();
+    for (auto& thread : ended) thread.join();
+    return true;
 }
 
 ProcedureFailureHandler setProcedureFailureHandler(ProcedureFailureHandler handler) {

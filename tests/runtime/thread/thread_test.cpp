@@ -6,9 +6,12 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <filesystem>
+#include <iterator>
 #include <mutex>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace std::chrono_literals;
@@ -84,6 +87,36 @@ TEST_F(ThreadTest, NumbersComeBackIntoUseAfterTheThreadEnds) {
     holdSecond.open();
     rt::waitThread(c);
     rt::waitThread(b);
+}
+
+// The system threads of this process, as the kernel lists them.
+long systemThreads() {
+    return std::distance(std::filesystem::directory_iterator("/proc/self/task"), std::filesystem::directory_iterator());
+}
+
+// Its destructor runs in the last steps of a thread, after the thread's number is free again.
+struct SlowToGo {
+    bool used = false;
+    ~SlowToGo() {
+        if (used) std::this_thread::sleep_for(300ms);
+    }
+};
+thread_local SlowToGo slowToGo;
+
+TEST_F(ThreadTest, AfterWaitingForAllNoEndedThreadIsStillTearingItselfDown) {
+    const long before = systemThreads();
+    for (int i = 0; i < 3; ++i) ASSERT_NE(rt::startThread([] { slowToGo.used = true; }), 0);
+    ASSERT_TRUE(rt::waitAllThreads(5s));
+    // A leak check or the process's end right now must find no thread half gone.
+    EXPECT_EQ(systemThreads(), before);
+    // A number taken again waits for the last steps of its former thread.
+    int n = rt::startThread([] { slowToGo.used = true; });
+    rt::waitThread(n);
+    int again = rt::startThread([] {});
+    EXPECT_EQ(again, n);
+    rt::waitThread(again);
+    ASSERT_TRUE(rt::waitAllThreads(5s));
+    EXPECT_EQ(systemThreads(), before);
 }
 
 TEST_F(ThreadTest, WaitWithTimeLimitReportsAThreadThatStillRuns) {
