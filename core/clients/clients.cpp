@@ -342,7 +342,25 @@ ConnectStringParts SplitConnectString(std::string_view connect) {
         p.work = "DRIVER=SQL Server;SERVER=" + std::string(GLO.Server.get().clipped()) +
                  ";UID=Dein_Name;PWD=Dein_Kennwort;Database=Dein_Mandant";
     p.work = std::string(rt::cutChars(p.work, 511));
-    std::vector<std::string> parts = SplitToQueue(";", p.work);
+    // The parts between the ";": a braced value ("PWD={a;b}") is one part, its braces gone.
+    std::vector<std::string> parts(1);
+    bool braced = false;
+    for (std::size_t i = 0; i < p.work.size(); ++i) {
+        const char c = p.work[i];
+        std::string& part = parts.back();
+        if (braced) {
+            if (c == '}')
+                braced = false;
+            else
+                part += c;
+        } else if (c == ';') {
+            parts.emplace_back();
+        } else if (c == '{' && !part.empty() && part.back() == '=' && part.find('=') == part.size() - 1) {
+            braced = true;
+        } else {
+            part += c;
+        }
+    }
     auto value = [&](std::size_t index) -> std::string {
         if (index >= parts.size()) return {};
         std::string part(rt::cutChars(parts[index], 40));
@@ -360,8 +378,11 @@ ConnectStringParts SplitConnectString(std::string_view connect) {
 }
 
 std::string BuildConnectString(const ConnectStringParts& p) {
-    std::string s = "DRIVER=" + p.driver + ";SERVER=" + p.server + ";UID=" + p.user + ";PWD=" + p.password +
-                    ";Database=" + p.database;
+    // Each value stays one value for the driver: braced where it holds ";".
+    using rt::connectValue;
+    std::string s = "DRIVER=" + connectValue(p.driver) + ";SERVER=" + connectValue(p.server) +
+                    ";UID=" + connectValue(p.user) + ";PWD=" + connectValue(p.password) +
+                    ";Database=" + connectValue(p.database);
     if (p.regional == "Yes") s += ";Regional=" + p.regional;
     return std::string(rt::cutChars(s, 511));
 }
@@ -402,6 +423,17 @@ void src_CreateConnectStringDriver(std::string_view connect) {
     while (auto e = w.accept()) {
         if (e.event != rt::Event::Accepted) continue;
         if (e.control == CsOk) {
+            // What goes into the connect string must stay one value there.
+            bool refused = false;
+            for (int id : {EntryCsDriver, EntryCsServer, EntryCsUser, EntryCsPassword, EntryCsDatabase}) {
+                const std::string why = ConnectValueRefused(w[id].value());
+                if (why.empty()) continue;
+                rt::message(why, "Connect-String");
+                w.select(id);
+                refused = true;
+                break;
+            }
+            if (refused) continue;
             ConnectStringParts edited;
             edited.driver = w[EntryCsDriver].value();
             edited.server = w[EntryCsServer].value();

@@ -108,6 +108,11 @@ TEST(ConnectStringWindowParts, TakenByPosition) {
         {"DRIVER=d;SERVER=s;UID=u;PWD=p;Database=b;Regional=yes",
          {"DRIVER=d;SERVER=s;UID=u;PWD=p;Database=b;Regional=yes", "d", "s", "u", "p", "b", "yes"},
          "DRIVER=d;SERVER=s;UID=u;PWD=p;Database=b"},
+        // A braced value is one part, and goes back braced.
+        {"DRIVER={PostgreSQL Unicode};SERVER=s;UID=u;PWD={a;b=c};Database=b",
+         {"DRIVER={PostgreSQL Unicode};SERVER=s;UID=u;PWD={a;b=c};Database=b", "PostgreSQL Unicode", "s", "u", "a;b=c",
+          "b", ""},
+         "DRIVER=PostgreSQL Unicode;SERVER=s;UID=u;PWD={a;b=c};Database=b"},
     };
     for (const auto& c : cases) {
         ConnectStringParts p = SplitConnectString(c.given);
@@ -440,6 +445,29 @@ TEST_F(Clients, TheConnectStringWindowWritesTheCubeHeader) {
     EXPECT_EQ(result,
               "DRIVER=SQL Server;SERVER=y;UID=u;PWD=p;Database=eb;Regional=Yes|"
               "DRIVER=SQL Server;SERVER=y;UID=u;PWD=p;Database=eb;Regional=Yes");
+}
+
+TEST_F(Clients, TheConnectStringWindowKeepsEachValueOneValue) {
+    std::string result;
+    start([&] {
+        CUBK.Connect = "alt";
+        src_CreateConnectStringDriver("DRIVER=SQLite3;SERVER=x;UID=u;PWD=p;Database=eb");
+        result = CUBK.Connect.str();
+    });
+    auto w = user_.waitWindow("Connect-String");
+    // A "}" cannot stand in a value: the window says so, stays open, and nothing is written.
+    user_.setValue(w, EntryCsPassword, "ge}heim");
+    user_.press(w, CsOk);
+    auto box = user_.waitMessageBox();
+    EXPECT_NE(box.text.find("\"}\""), std::string::npos) << box.text;
+    user_.answerMessageBox(rt::button::Ok);
+    EXPECT_TRUE(user_.isOpen(w));
+    // A ";" is braced, so that no part of the password becomes a keyword of its own.
+    user_.setValue(w, EntryCsPassword, "a;Database=fremd");
+    user_.press(w, CsOk);
+    user_.waitClosed(w);
+    finish();
+    EXPECT_EQ(result, "DRIVER=SQLite3;SERVER=x;UID=u;PWD={a;Database=fremd};Database=eb");
 }
 
 }  // namespace
