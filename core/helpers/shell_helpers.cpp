@@ -36,12 +36,20 @@ std::string ShellErrorText(int code) {
 
 void RunShellExecute(long /*windowHandle: the box belongs to the calling thread's window*/, std::string_view file) {
     std::string name(rt::clip(rt::cutChars(file, 255)));
-    rt::ShellOpenResult r = rt::shellOpen(name);
-    if (r.code > 32) return;
-    std::string text = ShellErrorText(r.code);
-    if (text.empty()) return;
     // A real line break, not the "|" of other message texts.
-    rt::message(text + "\r\n" + name);
+    auto textOf = [name](int code) {
+        const std::string text = ShellErrorText(code);
+        return text.empty() ? text : text + "\r\n" + name;
+    };
+    // The opener may find only after a while that no program takes the file: the caller has gone
+    // on by then, so the box comes on a thread of its own.
+    rt::ShellOpenResult r = rt::shellOpen(name, [textOf](int code) {
+        const std::string text = textOf(code);
+        if (!text.empty()) rt::startThread([text] { rt::message(text); });
+    });
+    if (r.code > 32) return;
+    const std::string text = textOf(r.code);
+    if (!text.empty()) rt::message(text);
 }
 
 void ShellOpenFile(std::string_view file) {

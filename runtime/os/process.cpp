@@ -126,8 +126,8 @@ ProcessResult launch(std::string_view program, const std::vector<std::string>& a
 }
 
 // The exit code once the process has ended within `limit`; -2 while it still runs (it is then
-// reaped in the background).
-int exitWithin(pid_t pid, std::chrono::milliseconds limit) {
+// reaped in the background, and `lateExit` hears of its exit code when it ends).
+int exitWithin(pid_t pid, std::chrono::milliseconds limit, std::function<void(int exitCode)> lateExit = {}) {
     const auto end = std::chrono::steady_clock::now() + limit;
     for (;;) {
         int status = 0;
@@ -140,7 +140,10 @@ int exitWithin(pid_t pid, std::chrono::milliseconds limit) {
         if (std::chrono::steady_clock::now() >= end) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    std::thread([pid] { waitFor(pid); }).detach();
+    std::thread([pid, lateExit = std::move(lateExit)] {
+        const int code = waitFor(pid);
+        if (lateExit) lateExit(code);
+    }).detach();
     return -2;
 }
 
@@ -164,7 +167,7 @@ ProcessResult startProcess(std::string_view program, const std::vector<std::stri
     return result;
 }
 
-ShellOpenResult shellOpen(std::string_view path) {
+ShellOpenResult shellOpen(std::string_view path, std::function<void(int code)> lateFailure) {
     ShellOpenResult result;
     const std::string given(path);
     const bool isUrl = given.find("://") != std::string::npos || given.rfind("mailto:", 0) == 0;
@@ -185,9 +188,20 @@ ShellOpenResult shellOpen(std::string_view path) {
     }
     // The opener hands the file on and ends; when it ends with an error no program could open
     // the file. One still running after a moment runs the program itself: that is success.
+    // On a busy machine the opener may take longer than that moment to find that nothing takes
+    // the file: an error exit within a longer while is still its answer, told afterwards. Later
+    // than that, the exit is the opened program's own.
     pid_t pid = 0;
     const ProcessResult started = launch(program, {target}, pid);
-    const int exit = started.started ? exitWithin(pid, std::chrono::seconds(2)) : -1;
+    std::function<void(int)> lateExit;
+    if (lateFailure) {
+        const auto launched = std::chrono::steady_clock::now();
+        lateExit = [launched, lateFailure = std::move(lateFailure)](int exitCode) {
+            if (exitCode != 0 && std::chrono::steady_clock::now() - launched < kShellOpenerAnswerTime)
+                lateFailure(kShellNoAssociation);
+        };
+    }
+    const int exit = started.started ? exitWithin(pid, std::chrono::seconds(2), std::move(lateExit)) : -1;
     if (exit != 0 && exit != -2) {
         result.code = kShellNoAssociation;
         return result;

@@ -1,6 +1,7 @@
 #pragma once
 // Starting outside programs (argument vector, never a shell) and opening files with the
 // desktop's associated program.
+#include <chrono>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -42,7 +43,11 @@ struct ShellOpenResult {
 // through the desktop opener. A missing file gives kShellFileNotFound (its folder missing:
 // kShellPathNotFound); an opener that cannot be started, or that ends with an error within a
 // moment (no program opens the file), kShellNoAssociation. The opened program is not waited for.
-ShellOpenResult shellOpen(std::string_view path);
+// An opener still running after the moment is waited for in the background: when it ends with an
+// error within kShellOpenerAnswerTime of its start, `lateFailure` hears kShellNoAssociation (on
+// that background thread).
+inline constexpr std::chrono::seconds kShellOpenerAnswerTime{30};
+ShellOpenResult shellOpen(std::string_view path, std::function<void(int code)> lateFailure = {});
 
 // The opener program, "xdg-open" unless set (tests set a stand-in). Empty restores it.
 void setShellOpenProgram(std::string program);

@@ -1,6 +1,7 @@
 // The input box and the shell open through the headless display.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 #include "core/helpers/input_box.h"
@@ -103,6 +104,24 @@ TEST_F(UiHelpers, AFileNoProgramOpensShowsTheNoAssociationText) {
     EXPECT_EQ(box.text, "No program associated with this file\r\n" + dir.file("Umsatz.csv"));
     user.answerMessageBox(rt::button::Ok);
     user.waitThreadEnd(t);
+}
+
+TEST_F(UiHelpers, AnOpenerThatFailsOnlyAfterAMomentIsStillTold) {
+    voq::test::TempDir dir;
+    std::ofstream(dir.file("Umsatz.XLS")) << "x";
+    // As the desktop opener does on a busy machine: it takes longer to find that nothing opens
+    // the file than the caller waits.
+    const std::string slow = dir.file("opener.sh");
+    std::ofstream(slow) << "#!/bin/sh\nsleep 3\nexit 3\n";
+    std::filesystem::permissions(slow, std::filesystem::perms::owner_all);
+    rt::setShellOpenProgram(slow);
+    int t = rt::startThread([&] { RunShellExecute(0, dir.file("Umsatz.XLS")); });
+    user.waitThreadEnd(t);
+    EXPECT_TRUE(user.messageBoxes().empty());  // the caller went on
+    auto box = user.waitMessageBox();
+    EXPECT_EQ(box.text, "No program associated with this file\r\n" + dir.file("Umsatz.XLS"));
+    user.answerMessageBox(rt::button::Ok);
+    ASSERT_TRUE(rt::waitAllThreads(std::chrono::seconds(5)));
 }
 
 TEST_F(UiHelpers, ShellErrorTexts) {
