@@ -417,10 +417,11 @@ TEST_F(Frame, OutsideProgramsOfTheSetupAndUserMenus) {
     voq::test::TempDir bin;
     {
         std::ofstream script(bin.file("VOQSECURE"));
-        // It counts its starts and notes a request to come to the front.
+        // It counts its starts, notes a request to come to the front, and runs until that came
+        // (ten seconds at most), so that a busy machine cannot end it before it is chosen again.
         script << "#!/bin/sh\ntrap 'echo raised >> " << bin.file("raised") << "' USR1\necho x >> '"
                << bin.file("starts") << "'\nprintf '%s\\n' \"$@\" > '" << bin.file("args")
-               << "'\nfor i in 1 2 3 4 5 6; do sleep 0.1; done\n"
+               << "'\nfor i in $(seq 100); do [ -s '" << bin.file("raised") << "' ] && break; sleep 0.1; done\n"
                << "echo done > '" << bin.file("ended") << "'\nexit $(cat '" << bin.file("code") << "')\n";
     }
     std::filesystem::permissions(bin.file("VOQSECURE"), std::filesystem::perms::owner_all);
@@ -436,6 +437,7 @@ TEST_F(Frame, OutsideProgramsOfTheSetupAndUserMenus) {
         const std::size_t before = user_.messageBoxes().size();
         std::filesystem::remove(bin.file("starts"));
         std::filesystem::remove(bin.file("raised"));
+        std::filesystem::remove(bin.file("args"));  // its arguments noted: it runs
         if (code != 0) user_.queueMessageBoxAnswer(rt::button::Ok);
         user_.press(f, ItemBenutzer);
         // Chosen again while it runs: not started twice, the running one asked to the front.
@@ -443,10 +445,13 @@ TEST_F(Frame, OutsideProgramsOfTheSetupAndUserMenus) {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         user_.press(f, ItemBenutzer);
-        for (int i = 0; i < 100 && !std::filesystem::exists(bin.file("ended")); ++i)
+        for (int i = 0; i < 600 && !std::filesystem::exists(bin.file("ended")); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        // What it ended with is said once it has ended.
-        for (int i = 0; i < 100 && user_.messageBoxes().size() < before + (code != 0); ++i)
+        // What it ended with is said once it has ended; then the thread that waited for it ends
+        // too, and a choice after that starts it anew.
+        for (int i = 0; i < 250 && user_.messageBoxes().size() < before + (code != 0); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        for (int i = 0; i < 250 && rt::runningThreadCount() > threads; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         EXPECT_EQ(slurp(bin.file("ended")), "done\n");
         EXPECT_EQ(slurp(bin.file("starts")), "x\n");
