@@ -507,7 +507,17 @@ void FieldButton::mouseMoveEvent(QMouseEvent* e) {
     auto* drag = new QDrag(this);
     drag->setMimeData(mime);
     drag->setPixmap(grab());
-    drag->exec(Qt::MoveAction);
+    // The drag runs a loop of its own: a close of the viewer meanwhile cancels it, and the
+    // viewer goes once it has returned; a reload keeps this button until then.
+    QPointer<FieldButton> self(this);
+    dragging_ = true;
+    {
+        rt::qt::NestedLoop loop(this, [] { QDrag::cancel(); });
+        drag->exec(Qt::MoveAction);
+    }
+    if (!self) return;
+    dragging_ = false;
+    if (replaced_) deleteLater();
 }
 
 void FieldButton::showMenu() {
@@ -579,7 +589,14 @@ FieldArea::FieldArea(std::shared_ptr<PivotControl> control, int orientation, con
 }
 
 void FieldArea::setButtons(const std::vector<std::pair<int, FieldDef>>& fields, const Look& look) {
-    for (auto* b : buttons_) b->deleteLater();
+    for (auto* b : buttons_) {
+        if (b->dragging()) {
+            b->hide();
+            b->replaced();
+        } else {
+            b->deleteLater();
+        }
+    }
     buttons_.clear();
     title_->setVisible(fields.empty());
     int at = 1;
