@@ -530,8 +530,9 @@ void FieldButton::showMenu() {
     if (def_.orientation != DataArea) filter = menu->addAction(QStringLiteral("Filter…"));
     QAction* collapse = menu->addAction(QStringLiteral("Zusammenklappen"));
     QAction* expand = menu->addAction(QStringLiteral("Aufklappen"));
-    collapse->setEnabled(def_.showDetail);
-    expand->setEnabled(!def_.showDetail);
+    // Items folded the other way than the field: both ways have something to do.
+    collapse->setEnabled(def_.showDetail || !def_.toggledItems.empty());
+    expand->setEnabled(!def_.showDetail || !def_.toggledItems.empty());
     QAction* chosen = menu->exec(mapToGlobal(QPoint(0, height())));
     if (!self || !menu) return;
     menu->deleteLater();

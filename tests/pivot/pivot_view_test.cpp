@@ -5,7 +5,9 @@
 #include <QApplication>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QMenu>
 #include <QMouseEvent>
+#include <QTimer>
 #include <QToolTip>
 #include <tuple>
 
@@ -236,3 +238,48 @@ TEST_F(PivotViewTest, WithoutRowFieldsTheOneLineIsDrawnAsData) {
 }
 
 }  // namespace
+
+// The field button's menu: a way is offered while any item of the field is folded otherwise,
+// and it folds or opens every item.
+TEST_F(PivotViewTest, TheFieldMenuFoldsOrOpensEveryItemWhileAnyIsTheOtherWay) {
+    const auto table = control_->table();
+    const std::string first = pivot::itemPath(table->rows(), table->rows().nodes[size_t(table->rows().lines[0].node)], 0);
+    const struct {
+        bool showDetail;
+        bool oneToggled;
+        bool collapse, expand;
+    } cases[] = {{true, false, true, false}, {true, true, true, true}, {false, false, false, true}, {false, true, true, true}};
+    for (const auto& c : cases) {
+        control_->setShowDetail(0, c.showDetail);
+        if (c.oneToggled) control_->toggleDetail(0, first);
+        pivot::qt::PivotView view(control_);
+        view.show();
+        QApplication::processEvents();
+        pivot::qt::FieldButton* region = nullptr;
+        for (auto* b : buttons(view))
+            if (b->field() == 0) region = b;
+        ASSERT_TRUE(region);
+        bool collapse = false, expand = false;
+        QTimer::singleShot(0, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            ASSERT_TRUE(menu);
+            QAction* open = nullptr;
+            for (QAction* a : menu->actions()) {
+                if (a->text() == "Zusammenklappen") collapse = a->isEnabled();
+                if (a->text() == "Aufklappen") expand = a->isEnabled(), open = a;
+            }
+            if (!open->isEnabled()) return menu->close(), void();
+            menu->setActiveAction(open);
+            QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+            QApplication::sendEvent(menu, &enter);
+        });
+        region->click();
+        EXPECT_EQ(collapse, c.collapse) << c.showDetail << c.oneToggled;
+        EXPECT_EQ(expand, c.expand) << c.showDetail << c.oneToggled;
+        if (!expand) continue;
+        // "Aufklappen" opens every item.
+        const auto opened = control_->table();
+        for (size_t line = 0; line < opened->lineCount(); ++line)
+            EXPECT_NE(opened->rows().lines[line].kind, pivot::LineKind::Collapsed) << line;
+    }
+}
