@@ -4,8 +4,8 @@
 
 #include <QApplication>
 #include <QDropEvent>
-#include <QMimeData>
 #include <QMenu>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QTimer>
 #include <QToolTip>
@@ -243,12 +243,14 @@ TEST_F(PivotViewTest, WithoutRowFieldsTheOneLineIsDrawnAsData) {
 // and it folds or opens every item.
 TEST_F(PivotViewTest, TheFieldMenuFoldsOrOpensEveryItemWhileAnyIsTheOtherWay) {
     const auto table = control_->table();
-    const std::string first = pivot::itemPath(table->rows(), table->rows().nodes[size_t(table->rows().lines[0].node)], 0);
+    const std::string first =
+        pivot::itemPath(table->rows(), table->rows().nodes[size_t(table->rows().lines[0].node)], 0);
     const struct {
         bool showDetail;
         bool oneToggled;
         bool collapse, expand;
-    } cases[] = {{true, false, true, false}, {true, true, true, true}, {false, false, false, true}, {false, true, true, true}};
+    } cases[] = {
+        {true, false, true, false}, {true, true, true, true}, {false, false, false, true}, {false, true, true, true}};
     for (const auto& c : cases) {
         control_->setShowDetail(0, c.showDetail);
         if (c.oneToggled) control_->toggleDetail(0, first);

@@ -97,8 +97,7 @@ TEST_F(PivotWindowTest, AWindowClosedWhileAFieldIsDraggedEndsTheDragAndGoesAfter
         QMouseEvent press(QEvent::MouseButtonPress, from, button->mapToGlobal(from), Qt::LeftButton, Qt::LeftButton,
                           Qt::NoModifier);
         QApplication::sendEvent(button, &press);
-        QMouseEvent move(QEvent::MouseMove, to, button->mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
-                         Qt::NoModifier);
+        QMouseEvent move(QEvent::MouseMove, to, button->mapToGlobal(to), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(button, &move);  // returns when the drag has ended
         buttonAfterDrag = !button.isNull();
         returned = true;
