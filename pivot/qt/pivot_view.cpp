@@ -86,7 +86,13 @@ void PivotGrid::reload() {
     lefts_.assign(cols + 1, 0);
     widths_[0] = control_->colWidth(0);
     // A column nobody has given a width fits its widest value and heading.
-    for (size_t c = 1; c <= cols; ++c) widths_[c] = control_->setWidth(int(c)).value_or(autoWidth(c - 1));
+    std::map<int, int> sized;
+    for (size_t c = 1; c <= cols; ++c) {
+        const std::optional<int> set = control_->setWidth(int(c));
+        widths_[c] = set.value_or(autoWidth(c - 1));
+        if (!set) sized[int(c)] = widths_[c];
+    }
+    control_->noteShownWidths(std::move(sized));
     int x = 0;
     for (size_t c = 1; c <= cols; ++c) {
         lefts_[c - 1] = x;

@@ -181,6 +181,10 @@ TEST_F(PivotViewTest, ValuesShowWholeOrMarksAndHeadingsElide) {
     EXPECT_TRUE(sawTotal);
     // No wider than the field's width of 14 digits, whatever the heading wants.
     EXPECT_LE(grid->columnWidth(1), 14 * QFontMetrics(font).horizontalAdvance('0') + 5);
+    // ColWidth tells each column's width as drawn, sized to its values; set, it is the one given.
+    for (size_t c = 1; c <= table->columnCount(); ++c)
+        EXPECT_EQ(rt::automationGet(*control, "ColWidth", {int64_t(c)}).toInt(), grid->columnWidth(int(c))) << c;
+    EXPECT_GT(grid->columnWidth(1), 80);
 
     // A width the user set too small: marks over the cell, never a part of the number.
     const size_t last = table->lineCount() - 1;
@@ -190,6 +194,7 @@ TEST_F(PivotViewTest, ValuesShowWholeOrMarksAndHeadingsElide) {
     EXPECT_EQ(narrow.whole, "16,742,705.93");
     ASSERT_FALSE(narrow.shown.isEmpty());
     EXPECT_EQ(narrow.shown, QString(narrow.shown.size(), '#'));
+    EXPECT_EQ(rt::automationGet(*control, "ColWidth", {int64_t(1)}).toInt(), 30);
 
     // A narrow heading is cut with "…"; its tool tip shows it whole.
     control->setColWidth(2, 45);
