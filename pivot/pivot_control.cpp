@@ -121,6 +121,12 @@ struct PivotControl::State {
     std::shared_ptr<const PivotTable> table;
     bool dirty = true;
     std::map<int, int> widths;
+    std::map<int, int> shownWidths;  // the view's own widths of the columns without one set
+    int widthOf(int c) const {
+        if (auto it = widths.find(c); it != widths.end()) return it->second;
+        if (auto it = shownWidths.find(c); it != shownWidths.end()) return it->second;
+        return c == 0 ? 140 : 80;
+    }
     std::map<int, std::function<void()>> listeners;
     int nextListener = 1;
 
@@ -450,8 +456,7 @@ AutoValue PivotControl::get(std::string_view name, const std::vector<AutoValue>&
     if (is(name, "ColWidth")) {
         int64_t c = intArg(args, 0, name);
         if (c < 0 || c >= colCount) badIndex(name);
-        auto it = s_->widths.find(int(c));
-        return it != s_->widths.end() ? it->second : c == 0 ? 140 : 80;
+        return int64_t(s_->widthOf(int(c)));
     }
     if (is(name, "DataValue")) {
         int64_t r = intArg(args, 0, name), c = intArg(args, 1, name);
@@ -635,8 +640,7 @@ void PivotControl::setParallel(unsigned threads, size_t minRowsPerThread, size_t
 
 int PivotControl::colWidth(int c) {
     std::lock_guard lock(s_->mutex);
-    auto it = s_->widths.find(c);
-    return it != s_->widths.end() ? it->second : c == 0 ? 140 : 80;
+    return s_->widthOf(c);
 }
 
 std::optional<int> PivotControl::setWidth(int c) {
@@ -644,6 +648,11 @@ std::optional<int> PivotControl::setWidth(int c) {
     auto it = s_->widths.find(c);
     if (it == s_->widths.end()) return std::nullopt;
     return it->second;
+}
+
+void PivotControl::noteShownWidths(std::map<int, int> widths) {
+    std::lock_guard lock(s_->mutex);
+    s_->shownWidths = std::move(widths);
 }
 
 void PivotControl::setColWidth(int c, int w) {

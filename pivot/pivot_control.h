@@ -74,6 +74,8 @@ public:
     void setColWidth(int gridColumn, int width);
     // The width set for a column (by ColWidth, a drag or a layout); none while the view sizes it.
     std::optional<int> setWidth(int gridColumn);
+    // The widths the view gave the columns without one set; colWidth and ColWidth tell them.
+    void noteShownWidths(std::map<int, int> widths);
     std::shared_ptr<const Dimension> items(int field);
     void moveField(int field, int orientation, int position);
     void setHiddenItems(int field, std::set<std::string> hidden);

@@ -86,7 +86,13 @@ void PivotGrid::reload() {
     lefts_.assign(cols + 1, 0);
     widths_[0] = control_->colWidth(0);
     // A column nobody has given a width fits its widest value and heading.
-    for (size_t c = 1; c <= cols; ++c) widths_[c] = control_->setWidth(int(c)).value_or(autoWidth(c - 1));
+    std::map<int, int> sized;
+    for (size_t c = 1; c <= cols; ++c) {
+        const std::optional<int> set = control_->setWidth(int(c));
+        widths_[c] = set.value_or(autoWidth(c - 1));
+        if (!set) sized[int(c)] = widths_[c];
+    }
+    control_->noteShownWidths(std::move(sized));
     int x = 0;
     for (size_t c = 1; c <= cols; ++c) {
         lefts_[c - 1] = x;
@@ -507,7 +513,17 @@ void FieldButton::mouseMoveEvent(QMouseEvent* e) {
     auto* drag = new QDrag(this);
     drag->setMimeData(mime);
     drag->setPixmap(grab());
-    drag->exec(Qt::MoveAction);
+    // The drag runs a loop of its own: a close of the viewer meanwhile cancels it, and the
+    // viewer goes once it has returned; a reload keeps this button until then.
+    QPointer<FieldButton> self(this);
+    dragging_ = true;
+    {
+        rt::qt::NestedLoop loop(this, [] { QDrag::cancel(); });
+        drag->exec(Qt::MoveAction);
+    }
+    if (!self) return;
+    dragging_ = false;
+    if (replaced_) deleteLater();
 }
 
 void FieldButton::showMenu() {
@@ -520,8 +536,9 @@ void FieldButton::showMenu() {
     if (def_.orientation != DataArea) filter = menu->addAction(QStringLiteral("Filter…"));
     QAction* collapse = menu->addAction(QStringLiteral("Zusammenklappen"));
     QAction* expand = menu->addAction(QStringLiteral("Aufklappen"));
-    collapse->setEnabled(def_.showDetail);
-    expand->setEnabled(!def_.showDetail);
+    // Items folded the other way than the field: both ways have something to do.
+    collapse->setEnabled(def_.showDetail || !def_.toggledItems.empty());
+    expand->setEnabled(!def_.showDetail || !def_.toggledItems.empty());
     QAction* chosen = menu->exec(mapToGlobal(QPoint(0, height())));
     if (!self || !menu) return;
     menu->deleteLater();
@@ -579,7 +596,14 @@ FieldArea::FieldArea(std::shared_ptr<PivotControl> control, int orientation, con
 }
 
 void FieldArea::setButtons(const std::vector<std::pair<int, FieldDef>>& fields, const Look& look) {
-    for (auto* b : buttons_) b->deleteLater();
+    for (auto* b : buttons_) {
+        if (b->dragging()) {
+            b->hide();
+            b->replaced();
+        } else {
+            b->deleteLater();
+        }
+    }
     buttons_.clear();
     title_->setVisible(fields.empty());
     int at = 1;

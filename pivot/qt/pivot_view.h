@@ -78,6 +78,8 @@ class FieldButton : public QToolButton {
 public:
     FieldButton(std::shared_ptr<PivotControl> control, int field, const FieldDef& def, QWidget* parent);
     int field() const { return field_; }
+    bool dragging() const { return dragging_; }
+    void replaced() { replaced_ = true; }  // goes once its drag has ended
 
 protected:
     void mousePressEvent(QMouseEvent*) override;
@@ -89,6 +91,7 @@ private:
     int field_;
     FieldDef def_;
     QPoint pressAt_;
+    bool dragging_ = false, replaced_ = false;
 };
 
 class FieldArea : public QFrame {

@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <set>
+#include <vector>
 
 #include "runtime/qt/display_core.h"
 #include "runtime/qt/fonts.h"
@@ -413,13 +414,37 @@ bool standsIn(QWidget* widget, QWidget* top) {
     return false;
 }
 
+std::vector<NestedLoop*>& nestedLoops() {
+    static std::vector<NestedLoop*> loops;
+    return loops;
+}
+
 }  // namespace
+
+NestedLoop::NestedLoop(QWidget* owner, std::function<void()> end) : owner_(owner), end_(std::move(end)) {
+    nestedLoops().push_back(this);
+}
+
+NestedLoop::~NestedLoop() { std::erase(nestedLoops(), this); }
+
+bool NestedLoop::endWithin(QWidget* top) {
+    bool any = false;
+    for (NestedLoop* loop : std::vector<NestedLoop*>(nestedLoops())) {
+        if (!loop->owner_ || !standsIn(loop->owner_, top)) continue;
+        any = true;
+        if (!loop->ended_ && loop->end_) {
+            loop->ended_ = true;
+            loop->end_();
+        }
+    }
+    return any;
+}
 
 void QtDisplay::Core::dispose(QWidget* top) {
     // A popup menu or a dialog of one of the window's widgets runs its own event loop with that
-    // widget's code waiting below it: they close first, and the widgets go once those loops have
-    // returned, never from inside them.
-    bool waiting = false;
+    // widget's code waiting below it, and so does a drag: they close first, and the widgets go
+    // once those loops have returned, never from inside them.
+    bool waiting = NestedLoop::endWithin(top);
     for (int guard = 0; guard < 16; ++guard) {
         QWidget* nested = QApplication::activePopupWidget();
         if (!nested || !standsIn(nested, top)) nested = QApplication::activeModalWidget();

@@ -4,6 +4,7 @@
 // thread: program threads hand their work over and, for dialogs, wait for the answer.
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -35,6 +36,24 @@ int runDisplay(int& argc, char** argv, std::function<void()> program, std::funct
 // the GUI thread. A ProgID without a view shows an empty sunken area.
 using OleViewFactory = std::function<QWidget*(std::shared_ptr<AutomationObject> object, QWidget* parent)>;
 void registerOleView(const std::string& progId, OleViewFactory factory);
+
+// A nested event loop that a widget runs without a popup or a modal dialog of its own (a drag):
+// while it lives, the widget's window is not destroyed. A close of the window calls `end`, which
+// makes the loop return; the window goes after that. GUI thread only; on the stack around the loop.
+class NestedLoop {
+public:
+    NestedLoop(QWidget* owner, std::function<void()> end);
+    ~NestedLoop();
+    NestedLoop(const NestedLoop&) = delete;
+    NestedLoop& operator=(const NestedLoop&) = delete;
+    // Ends every loop run by `top` or a widget inside it; false when none runs.
+    static bool endWithin(QWidget* top);
+
+private:
+    QPointer<QWidget> owner_;
+    std::function<void()> end_;
+    bool ended_ = false;
+};
 
 class QtDisplay : public Display {
 public:

@@ -4,8 +4,10 @@
 
 #include <QApplication>
 #include <QDropEvent>
+#include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QTimer>
 #include <QToolTip>
 #include <tuple>
 
@@ -179,6 +181,10 @@ TEST_F(PivotViewTest, ValuesShowWholeOrMarksAndHeadingsElide) {
     EXPECT_TRUE(sawTotal);
     // No wider than the field's width of 14 digits, whatever the heading wants.
     EXPECT_LE(grid->columnWidth(1), 14 * QFontMetrics(font).horizontalAdvance('0') + 5);
+    // ColWidth tells each column's width as drawn, sized to its values; set, it is the one given.
+    for (size_t c = 1; c <= table->columnCount(); ++c)
+        EXPECT_EQ(rt::automationGet(*control, "ColWidth", {int64_t(c)}).toInt(), grid->columnWidth(int(c))) << c;
+    EXPECT_GT(grid->columnWidth(1), 80);
 
     // A width the user set too small: marks over the cell, never a part of the number.
     const size_t last = table->lineCount() - 1;
@@ -188,6 +194,7 @@ TEST_F(PivotViewTest, ValuesShowWholeOrMarksAndHeadingsElide) {
     EXPECT_EQ(narrow.whole, "16,742,705.93");
     ASSERT_FALSE(narrow.shown.isEmpty());
     EXPECT_EQ(narrow.shown, QString(narrow.shown.size(), '#'));
+    EXPECT_EQ(rt::automationGet(*control, "ColWidth", {int64_t(1)}).toInt(), 30);
 
     // A narrow heading is cut with "…"; its tool tip shows it whole.
     control->setColWidth(2, 45);
@@ -236,3 +243,50 @@ TEST_F(PivotViewTest, WithoutRowFieldsTheOneLineIsDrawnAsData) {
 }
 
 }  // namespace
+
+// The field button's menu: a way is offered while any item of the field is folded otherwise,
+// and it folds or opens every item.
+TEST_F(PivotViewTest, TheFieldMenuFoldsOrOpensEveryItemWhileAnyIsTheOtherWay) {
+    const auto table = control_->table();
+    const std::string first =
+        pivot::itemPath(table->rows(), table->rows().nodes[size_t(table->rows().lines[0].node)], 0);
+    const struct {
+        bool showDetail;
+        bool oneToggled;
+        bool collapse, expand;
+    } cases[] = {
+        {true, false, true, false}, {true, true, true, true}, {false, false, false, true}, {false, true, true, true}};
+    for (const auto& c : cases) {
+        control_->setShowDetail(0, c.showDetail);
+        if (c.oneToggled) control_->toggleDetail(0, first);
+        pivot::qt::PivotView view(control_);
+        view.show();
+        QApplication::processEvents();
+        pivot::qt::FieldButton* region = nullptr;
+        for (auto* b : buttons(view))
+            if (b->field() == 0) region = b;
+        ASSERT_TRUE(region);
+        bool collapse = false, expand = false;
+        QTimer::singleShot(0, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            ASSERT_TRUE(menu);
+            QAction* open = nullptr;
+            for (QAction* a : menu->actions()) {
+                if (a->text() == "Zusammenklappen") collapse = a->isEnabled();
+                if (a->text() == "Aufklappen") expand = a->isEnabled(), open = a;
+            }
+            if (!open->isEnabled()) return menu->close(), void();
+            menu->setActiveAction(open);
+            QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+            QApplication::sendEvent(menu, &enter);
+        });
+        region->click();
+        EXPECT_EQ(collapse, c.collapse) << c.showDetail << c.oneToggled;
+        EXPECT_EQ(expand, c.expand) << c.showDetail << c.oneToggled;
+        if (!expand) continue;
+        // "Aufklappen" opens every item.
+        const auto opened = control_->table();
+        for (size_t line = 0; line < opened->lineCount(); ++line)
+            EXPECT_NE(opened->rows().lines[line].kind, pivot::LineKind::Collapsed) << line;
+    }
+}
