@@ -15,6 +15,7 @@
 #include "runtime/os/files.h"
 #include "runtime/os/path.h"
 #include "runtime/text/picture.h"
+#include "runtime/text/strings.h"
 #include "runtime/ui/dialogs.h"
 #include "runtime/ui/window.h"
 
@@ -160,7 +161,7 @@ int SaveQueueToFile(const rt::QueueBase& queue, rt::Byte, rt::Byte format, rt::B
             for (std::size_t i = 0; i < layout.size(); ++i) {
                 if (i) l += sep;
                 std::string v = desc->text(rec, layout[i].field);
-                l += layout[i].TIPO == 'S' ? q + std::string(rt::clip(v)) + q : v;
+                l += layout[i].TIPO == 'S' ? q + rt::formulaGuarded(rt::clip(v)) + q : v;
             }
             line(l);
         }

@@ -323,7 +323,8 @@ void ODBCGetDiag(SQLSMALLINT handleType, SQLHANDLE handle, OdbcConnection* conne
 void odbcForgetHandle(SQLSMALLINT handleType, SQLHANDLE handle);
 
 // The CSV form of one cell value: quoted and cleaned when it starts with a letter other than
-// the single "Y" or "N", else unchanged.
+// the single "Y" or "N"; else a text a spreadsheet would run as a formula gets an apostrophe in
+// front, and the value is quoted whole when it holds ";", a quote, CR or LF.
 std::string odbcCsvValue(std::string_view value);
 
 // Width of a list column for a column size: INT(100 x LOG10(size)) - 100, at least 30, and 400

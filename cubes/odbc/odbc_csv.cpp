@@ -50,11 +50,17 @@ std::string quotedWhole(std::string_view value) {
 
 bool splitsCell(std::string_view value) { return value.find_first_of(";\"\r\n") != std::string_view::npos; }
 
+// A value as it stands in its cell without the cleaning of letter texts: a text a spreadsheet
+// would run as a formula gets its guard, and the whole is quoted when it would split the cell.
+std::string plainCell(std::string_view value) {
+    const std::string guarded = rt::formulaGuarded(value);
+    return splitsCell(guarded) ? quotedWhole(guarded) : guarded;
+}
+
 }  // namespace
 
 std::string odbcCsvValue(std::string_view value) {
-    if (value.empty() || !isAsciiLetter(value[0]) || value == "Y" || value == "N")
-        return splitsCell(value) ? quotedWhole(value) : std::string(value);
+    if (value.empty() || !isAsciiLetter(value[0]) || value == "Y" || value == "N") return plainCell(value);
     std::string cleaned;
     cleaned.reserve(value.size() + 2);
     for (std::size_t i = 0; i < value.size(); ++i) {
@@ -107,7 +113,7 @@ void OdbcDataSet::ExportCsv(std::string_view fileName) {
     std::vector<std::string> cells;
     for (const OdbcColumn& col : r->columns()) {
         std::string_view name = rt::clip(col.NAME);
-        cells.push_back(splitsCell(name) ? quotedWhole(name) : std::string(name));
+        cells.push_back(plainCell(name));
     }
     bool ok = out.write(csvLine(cells));
     const int rows = r->rowCount();

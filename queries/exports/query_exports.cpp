@@ -48,25 +48,6 @@ std::string escapeHtml(std::string_view text) {
     return out;
 }
 
-// A number as the list shows it ("-12", "+5", "-1.234,50", "2.5"): a sign, digits and separators.
-bool isNumber(std::string_view v) {
-    std::size_t i = v.empty() || (v[0] != '-' && v[0] != '+') ? 0 : 1;
-    bool digit = false;
-    for (; i < v.size(); ++i) {
-        if (v[i] >= '0' && v[i] <= '9')
-            digit = true;
-        else if (v[i] != '.' && v[i] != ',')
-            return false;
-    }
-    return digit;
-}
-
-// A text beginning as a formula does would be run by a spreadsheet opening the file: such a
-// text cell starts with an apostrophe, which the spreadsheet takes as "text" and does not show.
-bool needsFormulaGuard(std::string_view v) {
-    return !v.empty() && (v[0] == '=' || v[0] == '+' || v[0] == '-' || v[0] == '@') && !isNumber(v);
-}
-
 bool isCsv(std::string_view kind) { return kind == "CSV" || kind == "CSVHeader"; }
 bool isHtml(std::string_view kind) { return kind == "HTML" || kind == "HTMLHeader"; }
 
@@ -82,7 +63,7 @@ std::pair<std::string_view, std::string_view> cellMarkup(std::string_view kind) 
 std::string encodeValue(std::string_view v, std::string_view kind, std::size_t room) {
     std::string out;
     std::size_t used = 0;
-    if (isCsv(kind) && needsFormulaGuard(v)) {
+    if (isCsv(kind) && rt::needsFormulaGuard(v)) {
         if (room == 0) return out;
         out += '\'';
         used = 1;

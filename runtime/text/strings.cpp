@@ -318,4 +318,30 @@ std::string padChars(std::string_view text, std::size_t n) {
     return out;
 }
 
+namespace {
+
+// A number as the lists show it: a sign, digits and the separators "." and ",".
+bool isShownNumber(std::string_view v) noexcept {
+    std::size_t i = v.empty() || (v[0] != '-' && v[0] != '+') ? 0 : 1;
+    bool digit = false;
+    for (; i < v.size(); ++i) {
+        if (v[i] >= '0' && v[i] <= '9')
+            digit = true;
+        else if (v[i] != '.' && v[i] != ',')
+            return false;
+    }
+    return digit;
+}
+
+}  // namespace
+
+bool needsFormulaGuard(std::string_view value) noexcept {
+    return !value.empty() && (value[0] == '=' || value[0] == '+' || value[0] == '-' || value[0] == '@') &&
+           !isShownNumber(value);
+}
+
+std::string formulaGuarded(std::string_view value) {
+    return needsFormulaGuard(value) ? "'" + std::string(value) : std::string(value);
+}
+
 }  // namespace rt

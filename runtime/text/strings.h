@@ -64,6 +64,15 @@ std::string textFromFile(std::string_view bytes);
 // The text padded with blanks (or cut) to exactly n characters.
 std::string padChars(std::string_view text, std::size_t n);
 
+// A text cell of a CSV file that begins as a formula does ("=", "+", "-", "@") and is no number
+// as the lists show them ("-12", "+5", "-1.234,50", "2.5"): a spreadsheet opening the file would
+// run it.
+bool needsFormulaGuard(std::string_view value) noexcept;
+
+// The value as a CSV text cell holds it: one that needs the guard gets an apostrophe in front,
+// which a spreadsheet takes as "text" and does not show; any other stays as it is.
+std::string formulaGuarded(std::string_view value);
+
 template <std::size_t N>
 class CString;
 

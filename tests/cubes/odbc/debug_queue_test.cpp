@@ -15,6 +15,7 @@
 
 namespace {
 
+using odbctest::csvRows;
 using odbctest::eventually;
 using odbctest::readAll;
 using voq::test::TempDir;
@@ -72,6 +73,40 @@ TEST(SaveQueueToFile, SemicolonFormat) {
         EXPECT_EQ(SaveQueueToFile(q, 1, 1, 1, 1, c.numbers, file, c.sep, c.quote), 1);
         EXPECT_EQ(readAll(file), c.expected);
     }
+}
+
+struct TextRow {
+    rt::String<40> TEXT;
+    rt::Long NUM = 0;
+};
+
+const rt::RecordDesc& textRowDesc() {
+    static const rt::RecordDesc d = rt::RecordBuilder<TextRow>("T")
+                                        .field(&TextRow::TEXT, "TEXT", "@s40")
+                                        .field(&TextRow::NUM, "NUM", "@n-7")
+                                        .build();
+    return d;
+}
+
+// A text cell a spreadsheet would run as a formula reaches a CSV reader with an apostrophe in
+// front; other texts and the numbers come back as they were.
+TEST(SaveQueueToFile, SemicolonFormatGuardsFormulaTexts) {
+    TempDir dir;
+    rt::Queue<TextRow> q(&textRowDesc());
+    const char* const texts[] = {"=1+1", "+49 30", "@SUM(A1)", "-x", "-12,5", "-3", "12;5", "ärger; ölpreis"};
+    rt::Long n = -2;
+    for (const char* t : texts) {
+        TextRow r;
+        r.TEXT = t;
+        r.NUM = n++;
+        q.add(r);
+    }
+    const std::string file = dir.file("g.csv");
+    EXPECT_EQ(SaveQueueToFile(q, 1, 1, 1, 1, 0, file, "", ""), 1);
+    EXPECT_EQ(csvRows(file),
+              "[\"TEXT\", \"NUM\"]\n[\"'=1+1\", \"-2\"]\n[\"'+49 30\", \"-1\"]\n[\"'@SUM(A1)\", \"0\"]\n"
+              "[\"'-x\", \"1\"]\n[\"-12,5\", \"2\"]\n[\"-3\", \"3\"]\n[\"12;5\", \"4\"]\n"
+              "[\"ärger; ölpreis\", \"5\"]\n");
 }
 
 TEST(SaveQueueToFile, FixedWidthFormatAndItsWidths) {

@@ -15,6 +15,7 @@
 
 namespace {
 
+using odbctest::csvRows;
 using odbctest::readAll;
 using voq::test::execSql;
 using voq::test::sqliteConnectString;
@@ -406,7 +407,7 @@ TEST(OdbcCsv, ValueRules) {
         // Whatever it begins with, a value holding ";", a quote, CR or LF is quoted whole.
         {"12;34", "\"12;34\""},
         {"ärger; ölpreis", "\"ärger; ölpreis\""},
-        {"-1\r\nx;y", "\"-1\r\nx;y\""},
+        {"-1\r\nx;y", "\"'-1\r\nx;y\""},
         {"5\"", "\"5\"\"\""},
         {"-5", "-5"},
         {"Y", "Y"},
@@ -434,6 +435,15 @@ TEST(OdbcCsv, ValueRules) {
         {"Ärger\xC2\xA0Šimon", "Ärger\xC2\xA0Šimon"},
         {"Xà\xC2\xA0Ł", "\"Xà Ł\""},
         {" x", " x"},
+        // A text a spreadsheet would run as a formula gets an apostrophe in front; numbers do not.
+        {"=1+1", "'=1+1"},
+        {"+49 30", "'+49 30"},
+        {"@SUM(A1)", "'@SUM(A1)"},
+        {"-x", "'-x"},
+        {"=A1;B1", "\"'=A1;B1\""},
+        {"-12,5", "-12,5"},
+        {"-3", "-3"},
+        {"+1.234,50", "+1.234,50"},
     };
     for (const Case& c : cases) EXPECT_EQ(odbcCsvValue(c.in), c.out) << c.in;
 }
@@ -461,17 +471,10 @@ TEST_F(SqliteDataSet, CsvFileHasNamesThenRowsWithCrLf) {
     EXPECT_EQ(readAll(file), "Flag\r\nY\r\n");
 }
 
-// The rows of a CSV file as Python's csv module reads them, one JSON list a line.
-std::string csvRows(const std::string& file) {
-    return voq::test::commandOutput(
-        "python3 -c \"import csv,json,sys\n"
-        "for r in csv.reader(open(sys.argv[1], encoding='utf-8', newline=''), "
-        "delimiter=';'): print(json.dumps(r, ensure_ascii=False))\" '" +
-        file + "' 2>&1");
-}
-const std::string kAwkwardRows = "[\"a;b\", \"v\"]\n[\"12;5\", \"ärger; ölpreis\"]\n[\"-1\\r\\nx;y\", \"5\\\"\"]\n";
+// A text beginning with a sign is no number: it comes back with the apostrophe in front.
+const std::string kAwkwardRows = "[\"a;b\", \"v\"]\n[\"12;5\", \"ärger; ölpreis\"]\n[\"'-1\\r\\nx;y\", \"5\\\"\"]\n";
 
-// Values that begin with a digit, a sign or an umlaut come back from a CSV reader as they were.
+// Values that begin with a digit, a sign or an umlaut come back from a CSV reader whole.
 TEST_F(SqliteDataSet, CsvReadsBackWhole) {
     run(connect,
         {"CREATE TABLE w (\"a;b\" VARCHAR(40), v VARCHAR(40))", "INSERT INTO w VALUES ('12;5', 'ärger; ölpreis')",
@@ -481,6 +484,22 @@ TEST_F(SqliteDataSet, CsvReadsBackWhole) {
     ds.ExportCsv(file);
     EXPECT_TRUE(hooks.boxes.empty());
     EXPECT_EQ(csvRows(file), kAwkwardRows + "[\"Köln\", \"7\"]\n");
+}
+
+// Texts beginning as formulas come back from a CSV reader with the apostrophe in front, names
+// too; numbers, whatever their sign, come back as they were.
+TEST_F(SqliteDataSet, CsvGuardsFormulaTexts) {
+    run(connect, {"CREATE TABLE g (\"=Name\" VARCHAR(40), n INTEGER)",
+                  "INSERT INTO g VALUES ('=1+1', -3), ('+49 30', 0), ('@SUM(A1)', 1), ('-x', 2), ('-12,5', 3), "
+                  "('-3', 4), ('12;5', 5), ('ärger; ölpreis', 6), ('=A1;B1', -7)"});
+    ds.SetQuery("SELECT * FROM g", 0);
+    std::string file = dir.file("g.csv");
+    ds.ExportCsv(file);
+    EXPECT_TRUE(hooks.boxes.empty());
+    EXPECT_EQ(csvRows(file),
+              "[\"'=Name\", \"n\"]\n[\"'=1+1\", \"-3\"]\n[\"'+49 30\", \"0\"]\n[\"'@SUM(A1)\", \"1\"]\n"
+              "[\"'-x\", \"2\"]\n[\"-12,5\", \"3\"]\n[\"-3\", \"4\"]\n[\"12;5\", \"5\"]\n"
+              "[\"ärger; ölpreis\", \"6\"]\n[\"'=A1;B1\", \"-7\"]\n");
 }
 
 // A write that fails (a full disk) is shown, and an older file of the name stays as it was.
