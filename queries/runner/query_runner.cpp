@@ -42,69 +42,6 @@ void sortRows(QueryResultQueue& rows, int column, bool descending) {
     });
 }
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-
-// A value as the list shows a number: "-1.234,56" (full stops between groups of three digits, a
-// decimal comma), "1234.56" or "12"; none for any other text ("07.03.2024", "12a").
-std::optional<double> shownNumber(std::string_view text) {
-    const std::string_view v = rt::trimBlanks(text);
-    const bool german = v.find(',') != std::string_view::npos || std::count(v.begin(), v.end(), '.') > 1;
-    std::string plain;
-    std::size_t i = !v.empty() && (v[0] == '-' || v[0] == '+') ? 1 : 0;
-    if (i == 1) plain += v[0];
-    bool digit = false;
-    bool decimals = false;
-    for (; i < v.size(); ++i) {
-        const char c = v[i];
-        if (isDigit(c)) {
-            plain += c;
-            digit = true;
-        } else if (german && c == '.') {
-            const std::size_t end = v.find_first_of(".,", i + 1);
-            const std::size_t group = (end == std::string_view::npos ? v.size() : end) - i - 1;
-            if (decimals || !digit || group != 3) return std::nullopt;
-        } else if (c == (german ? ',' : '.') && !decimals) {
-            plain += '.';
-            decimals = true;
-        } else {
-            return std::nullopt;
-        }
-    }
-    if (!digit) return std::nullopt;
-    return std::strtod(plain.c_str(), nullptr);
-}
-
-// Sorts the rows by a heading click on one column, stably: a column of numbers (by its type, or
-// when every value in it that is not empty reads as one) by their values, the empty ones first;
-// any other by its text (dates are shown as the server gives them, year first, so in date order).
-void sortRowsByValue(QueryResultQueue& rows, int column, std::string_view type, bool descending) {
-    const ResultColumnMember member = kResultColumnMembers.at(column - 1);
-    std::vector<std::optional<double>> numbers;
-    bool anyValue = false;
-    bool allNumbers = true;
-    for (const QueryResultEntry& r : rows) {
-        const std::string_view v = rt::trimBlanks((r.*member).str());
-        std::optional<double> n = shownNumber(v);
-        if (!v.empty()) {
-            anyValue = true;
-            allNumbers = allNumbers && n.has_value();
-        }
-        const std::size_t at = static_cast<std::size_t>(std::max<rt::Long>(r.RECORDID, 0));
-        if (numbers.size() <= at) numbers.resize(at + 1);
-        numbers[at] = n;
-    }
-    const bool numeric = type == "Money" || type == "RecordID" || (anyValue && allNumbers);
-    auto at = [](const QueryResultEntry& r) { return static_cast<std::size_t>(std::max<rt::Long>(r.RECORDID, 0)); };
-    if (numeric) {
-        rows.sort([&](const QueryResultEntry& a, const QueryResultEntry& b) {
-            const std::optional<double>&x = numbers[at(a)], &y = numbers[at(b)];
-            return descending ? y < x : x < y;  // no number counts as the smallest
-        });
-    } else {
-        sortRows(rows, column, descending);
-    }
-}
-
 void initialOrder(QueryResultQueue& rows) { sortRows(rows, 1, false); }
 
 // The runner's own description of a column, one per cube field.
@@ -420,10 +357,7 @@ void QueryRunner::headerPressed(int column) {
     const bool ascending = heading.empty() || heading[0] != '>';
     std::string rest = !heading.empty() && (heading[0] == '<' || heading[0] == '>') ? heading.substr(1) : heading;
     setHeading(column, std::string(ascending ? ">" : "<") + std::string(rt::trimBlanks(rest)));
-    std::string type;
-    for (const QueryFieldEntry& f : fieldQueue_)
-        if (f.COLUMNNUMBER == column) type = f.FIELDTYPE.str();
-    sortRowsByValue(rows_, column, rt::trimBlanks(type), !ascending);
+    sortRows(rows_, column, !ascending);
     publishRows();
 }
 
