@@ -1,6 +1,7 @@
 #include "core/clients/clients.h"
 
 #include <algorithm>
+#include <initializer_list>
 #include <memory>
 #include <sql.h>
 #include <sqlext.h>
@@ -47,6 +48,23 @@ thread_local std::unique_ptr<rt::FileManager> tWorkTable;
 std::string ConnectValueRefused(std::string_view value) {
     return value.find('}') != std::string_view::npos ? "Das Zeichen \"}\" ist hier nicht erlaubt." : std::string();
 }
+
+namespace {
+
+// What goes into the connect string must stay one value there: the first entry that cannot is
+// said (in a box titled `title`) and selected; false then.
+bool ConnectValuesAccepted(rt::Window& w, std::initializer_list<int> entries, std::string_view title) {
+    for (int id : entries) {
+        const std::string refused = ConnectValueRefused(w[id].value());
+        if (refused.empty()) continue;
+        rt::message(refused, title);
+        w.select(id);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
 
 std::string ConnectString(const MandantRecord& c) {
     using rt::connectValue;
@@ -186,16 +204,8 @@ void EditMandant() {
     form.bind(CheckRegional, "MAN:Regional");
     form.bind(CheckTrusted, "MAN:Trusted");
     form.setKeepBuffer(copy);
-    // What goes into the connect string must stay one value there.
     form.validate = [&w] {
-        for (int id : {EntryServer, EntryDatabase, EntryUser, EntryPassword}) {
-            const std::string refused = ConnectValueRefused(w[id].value());
-            if (refused.empty()) continue;
-            rt::message(refused, "Mandant");
-            w.select(id);
-            return false;
-        }
-        return true;
+        return ConnectValuesAccepted(w, {EntryServer, EntryDatabase, EntryUser, EntryPassword}, "Mandant");
     };
     form.onPrimed = [copy] {
         if (copy) return;
@@ -342,25 +352,7 @@ ConnectStringParts SplitConnectString(std::string_view connect) {
         p.work = "DRIVER=SQL Server;SERVER=" + std::string(GLO.Server.get().clipped()) +
                  ";UID=Dein_Name;PWD=Dein_Kennwort;Database=Dein_Mandant";
     p.work = std::string(rt::cutChars(p.work, 511));
-    // The parts between the ";": a braced value ("PWD={a;b}") is one part, its braces gone.
-    std::vector<std::string> parts(1);
-    bool braced = false;
-    for (std::size_t i = 0; i < p.work.size(); ++i) {
-        const char c = p.work[i];
-        std::string& part = parts.back();
-        if (braced) {
-            if (c == '}')
-                braced = false;
-            else
-                part += c;
-        } else if (c == ';') {
-            parts.emplace_back();
-        } else if (c == '{' && !part.empty() && part.back() == '=' && part.find('=') == part.size() - 1) {
-            braced = true;
-        } else {
-            part += c;
-        }
-    }
+    const std::vector<std::string> parts = rt::connectStringParts(p.work);
     auto value = [&](std::size_t index) -> std::string {
         if (index >= parts.size()) return {};
         std::string part(rt::cutChars(parts[index], 40));
@@ -423,17 +415,9 @@ void src_CreateConnectStringDriver(std::string_view connect) {
     while (auto e = w.accept()) {
         if (e.event != rt::Event::Accepted) continue;
         if (e.control == CsOk) {
-            // What goes into the connect string must stay one value there.
-            bool refused = false;
-            for (int id : {EntryCsDriver, EntryCsServer, EntryCsUser, EntryCsPassword, EntryCsDatabase}) {
-                const std::string why = ConnectValueRefused(w[id].value());
-                if (why.empty()) continue;
-                rt::message(why, "Connect-String");
-                w.select(id);
-                refused = true;
-                break;
-            }
-            if (refused) continue;
+            if (!ConnectValuesAccepted(w, {EntryCsDriver, EntryCsServer, EntryCsUser, EntryCsPassword, EntryCsDatabase},
+                                       "Connect-String"))
+                continue;
             ConnectStringParts edited;
             edited.driver = w[EntryCsDriver].value();
             edited.server = w[EntryCsServer].value();

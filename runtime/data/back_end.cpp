@@ -48,6 +48,27 @@ std::string connectValue(std::string_view value) {
     return std::string(value);
 }
 
+std::vector<std::string> connectStringParts(std::string_view connectString) {
+    std::vector<std::string> parts(1);
+    bool braced = false;
+    for (const char c : connectString) {
+        std::string& part = parts.back();
+        if (braced) {
+            if (c == '}')
+                braced = false;
+            else
+                part += c;
+        } else if (c == ';') {
+            parts.emplace_back();
+        } else if (c == '{' && !part.empty() && part.back() == '=' && part.find('=') == part.size() - 1) {
+            braced = true;
+        } else {
+            part += c;
+        }
+    }
+    return parts;
+}
+
 namespace {
 
 bool serverTakesPort(std::string_view driver) {

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "runtime/text/date_time.h"
 
@@ -28,6 +29,10 @@ std::string sqlDateLiteral(std::string_view connectString, DateNumber date);
 // driver reads it as one value and nothing of it as a keyword of its own. A "}" cannot be braced
 // safely (the drivers end the value at the first one): such a value gives an empty text.
 std::string connectValue(std::string_view value);
+
+// The "key=value" parts of a connect string between its ";", in order: a value braced as
+// connectValue braces it ("PWD={a;b}") is one part, its braces gone.
+std::vector<std::string> connectStringParts(std::string_view connectString);
 
 // ";SERVER=" and the server; "host,port" becomes the host and the driver's own "Port" for the
 // drivers that take it so (SQL Server's drivers read "host,port" themselves).
