@@ -120,6 +120,9 @@ gui_check_outer() {
   timeout 60 "$setup" "$work/demo" --lines "${GUI_DEMO_LINES:-2000}" >"$work/setup.log" 2>&1 ||
     { cat "$work/setup.log" >&2; echo "$CHECK: the demo folder could not be prepared" >&2; exit 1; }
   unset QT_QPA_PLATFORM
+  # Under the sanitizers: whole allocation stacks, so that memory Qt's libraries keep until the
+  # end (their D-Bus connection) is known by its library, however Qt was built.
+  if [[ -n "${ASAN_OPTIONS:-}" ]]; then export ASAN_OPTIONS="$ASAN_OPTIONS:fast_unwind_on_malloc=0"; fi
   # A fatal error ends the program with its text on standard error, not with a box nobody answers.
   export VOQ_NO_FATAL_BOX=1
   # "-a" takes the first free display; two servers started at once may pick the same one and
