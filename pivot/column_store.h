@@ -6,15 +6,40 @@
 #include <cstdint>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace pivot {
 
 inline constexpr double kNull = std::numeric_limits<double>::quiet_NaN();
 inline bool isNull(double v) { return std::isnan(v); }
+
+// A vector whose elements a resize leaves unset, for arrays of a value per row that threads
+// fill side by side: their pages are then first touched by the threads, not zeroed by one.
+template <typename T>
+struct Unset : std::allocator<T> {
+    template <typename U>
+    struct rebind {
+        using other = Unset<U>;
+    };
+    Unset() = default;
+    template <typename U>
+    Unset(const Unset<U>&) noexcept {}
+    template <typename U>
+    void construct(U* p) noexcept {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <typename U, typename... A>
+    void construct(U* p, A&&... a) {
+        ::new (static_cast<void*>(p)) U(std::forward<A>(a)...);
+    }
+};
+template <typename T>
+using Buffer = std::vector<T, Unset<T>>;
 
 // Reads a number as the engine hands it in text (DECIMAL, NUMERIC, BIGINT): "." as the decimal
 // mark whatever the locale, surrounding blanks allowed. NaN when the text is no number.

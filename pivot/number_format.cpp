@@ -1,7 +1,9 @@
 #include "pivot/number_format.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <vector>
 
 #include "runtime/text/picture.h"
@@ -188,8 +190,28 @@ std::string spreadsheetFormat(std::string_view format) {
 
 namespace {
 
+// The first bytes of a key, the rest dropped.
+struct Leading {
+    unsigned char* out;
+    size_t n = 0, room;
+    Leading& operator+=(char c) {
+        if (n < room) out[n] = static_cast<unsigned char>(c);
+        ++n;
+        return *this;
+    }
+    Leading& operator+=(const char* t) {
+        while (*t) *this += *t++;
+        return *this;
+    }
+};
+struct Dropped {
+    Dropped& operator+=(char) { return *this; }
+    Dropped& operator+=(const char*) { return *this; }
+};
+
 // One character of the first level: folded to lower case and base letter.
-void foldChar(std::string_view s, size_t& i, std::string& primary, std::string& secondary, std::string& tertiary) {
+template <typename P, typename S, typename T>
+void foldChar(std::string_view s, size_t& i, P& primary, S& secondary, T& tertiary) {
     unsigned char c = static_cast<unsigned char>(s[i]);
     if (c < 0x80) {
         char l = char(std::tolower(c));
@@ -268,6 +290,13 @@ GermanKey germanKey(std::string_view text) {
     GermanKey k;
     for (size_t i = 0; i < text.size();) foldChar(text, i, k.primary, k.secondary, k.tertiary);
     return k;
+}
+
+void germanLead(std::string_view text, unsigned char (&lead)[kGermanLead]) {
+    std::fill(std::begin(lead), std::end(lead), 0);
+    Leading primary{lead, 0, kGermanLead};
+    Dropped rest;
+    for (size_t i = 0; i < text.size() && primary.n < kGermanLead;) foldChar(text, i, primary, rest, rest);
 }
 
 int compareGerman(const GermanKey& ka, std::string_view a, const GermanKey& kb, std::string_view b) {

@@ -6,6 +6,7 @@
 //    ("#,##0 €", "\"EUR\" 0.00") and a second section for negatives ("0.00;-0.00").
 // Excel-like formats show German marks (point grouping, decimal comma).
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -25,5 +26,9 @@ struct GermanKey {
 };
 GermanKey germanKey(std::string_view text);
 int compareGerman(const GermanKey& ka, std::string_view a, const GermanKey& kb, std::string_view b);
+// The first bytes of a text's first-level key, zero after its end: texts whose leads differ are
+// in the order of their leads; texts of equal leads need the whole comparison.
+inline constexpr size_t kGermanLead = 16;
+void germanLead(std::string_view text, unsigned char (&lead)[kGermanLead]);
 
 }  // namespace pivot

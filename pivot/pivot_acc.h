@@ -19,7 +19,7 @@ struct Source {
     const double* num = nullptr;
     const uint32_t* code = nullptr;
     const double* dictNum = nullptr;
-    std::shared_ptr<const std::vector<double>> values;
+    std::shared_ptr<const Buffer<double>> values;
     const double* vals = nullptr;  // values->data()
     double at(size_t r) const {
         switch (kind) {

@@ -96,25 +96,23 @@ Gathered denseLeaves(const Grouping& g, const Radix& rr, const Radix& cr, const 
 // times the combination of the next items, renumbered in order, so that no combination of many
 // items overflows and a table of the combinations stays small.
 AxisLeaves axisLeaves(const std::vector<const Dimension*>& dims, const Grouping& g, const Parallel& par,
-                      std::vector<uint32_t>& leafOf) {
+                      Buffer<uint32_t>& leafOf) {
     constexpr uint64_t kTable = uint64_t(1) << 24;
     AxisLeaves out;
     out.depth = dims.size();
     unsigned parts = par.partsFor(g.rows);
-    leafOf.assign(g.rows, 0);
-    std::atomic<bool> any{g.rows > 0};
-    if (g.include && !g.include->empty()) {
-        any = false;
-        inParts(g.rows, parts, [&](unsigned, size_t b, size_t e) {
-            bool some = false;
-            for (size_t r = b; r < e; ++r)
-                if ((*g.include)[r])
-                    some = true;
-                else
-                    leafOf[r] = kOut;
-            if (some) any = true;
-        });
-    }
+    leafOf.resize(g.rows);
+    const bool filtered = g.include && !g.include->empty();
+    std::atomic<bool> any{false};
+    inParts(g.rows, parts, [&](unsigned, size_t b, size_t e) {
+        bool some = false;
+        for (size_t r = b; r < e; ++r) {
+            bool in = !filtered || (*g.include)[r];
+            leafOf[r] = in ? 0 : kOut;
+            some |= in;
+        }
+        if (some) any = true;
+    });
     if (!any) return out;
     size_t count = 1, done = 0;
     std::vector<uint32_t> paths;
@@ -257,7 +255,7 @@ private:
 
 Gathered sortedRows(const Grouping& g, const CellLayout& layout, const Parallel& par) {
     Gathered out;
-    std::vector<uint32_t> rowLeaf;
+    Buffer<uint32_t> rowLeaf;
     out.rows = axisLeaves(g.rowDims, g, par, rowLeaf);
     out.cols = axisLeaves(g.colDims, g, par, out.colLeaf);
     const size_t L = out.rows.count;
@@ -283,11 +281,11 @@ Gathered sortedRows(const Grouping& g, const CellLayout& layout, const Parallel&
     }
     out.start[L] = pos;
     // Each row's column leaf and values placed in sorted order, so the merge reads them in turn.
-    std::vector<uint32_t> colLeaf(pos);
+    Buffer<uint32_t> colLeaf(pos);
     const auto& bundles = layout.bundles();
     std::vector<Source> sources;
     for (size_t b = 0; b < bundles.size(); ++b) {
-        out.sortedValues.push_back(std::make_shared<std::vector<double>>(pos));
+        out.sortedValues.push_back(std::make_shared<Buffer<double>>(pos));
         Source s;
         s.kind = Source::Values;
         s.values = out.sortedValues.back();

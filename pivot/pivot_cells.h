@@ -81,8 +81,8 @@ struct Gathered {
     // sorted: where each row leaf's rows start in sorted order, and per sorted row its column
     // leaf and the values of each bundle, read through `sortedLayout`
     std::vector<uint64_t> start;
-    std::vector<uint32_t> colLeaf;
-    std::vector<std::shared_ptr<std::vector<double>>> sortedValues;
+    Buffer<uint32_t> colLeaf;
+    std::vector<std::shared_ptr<Buffer<double>>> sortedValues;
     std::shared_ptr<CellLayout> sortedLayout;
 };
 

@@ -151,9 +151,8 @@ Binding bind(const FieldDef& f, const ColumnStore& store) {
     return b;
 }
 
-std::shared_ptr<std::vector<double>> computedValues(const Expression& e, const ColumnStore& store,
-                                                    const Parallel& par) {
-    auto v = std::make_shared<std::vector<double>>(store.rowCount());
+std::shared_ptr<Buffer<double>> computedValues(const Expression& e, const ColumnStore& store, const Parallel& par) {
+    auto v = std::make_shared<Buffer<double>>(store.rowCount());
     for (int c : e.columns) store.column(size_t(c)).dictNumbers();  // parsed once, before the threads
     inParts(v->size(), par.partsFor(v->size()), [&](unsigned, size_t b, size_t end) {
         for (size_t r = b; r < end; ++r) (*v)[r] = e.eval([&](int c) { return store.column(size_t(c)).number(r); });

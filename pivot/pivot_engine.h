@@ -121,7 +121,7 @@ public:
 // NULL first as "(leer)") with each raw row's item.
 struct Dimension {
     std::vector<Item> items;
-    std::vector<uint32_t> rowItem;
+    Buffer<uint32_t> rowItem;
 };
 
 class Pivot {

@@ -117,6 +117,55 @@ std::shared_ptr<Dimension> numericDimension(const double* v, size_t rows, const 
     return d;
 }
 
+namespace {
+
+// Dictionary codes in German order of their texts: sorted by the leads of their keys, then each
+// run of equal leads by the whole keys, made for its texts only.
+void germanOrder(const std::vector<std::string>& dict, std::vector<uint32_t>& order, const Parallel& par) {
+    struct Lead {
+        uint64_t hi, lo;
+        uint32_t code;
+    };
+    std::vector<Lead> leads(order.size());
+    unsigned parts = par.partsFor(order.size() * 64);
+    inParts(order.size(), parts, [&](unsigned, size_t b, size_t e) {
+        unsigned char k[kGermanLead];
+        for (size_t i = b; i < e; ++i) {
+            germanLead(dict[order[i]], k);
+            uint64_t hi = 0, lo = 0;
+            for (size_t j = 0; j < 8; ++j) hi = hi << 8 | k[j], lo = lo << 8 | k[8 + j];
+            leads[i] = {hi, lo, order[i]};
+        }
+    });
+    parallelSort(leads.data(), leads.size(), parts, [](const Lead& a, const Lead& b) {
+        return a.hi != b.hi ? a.hi < b.hi : a.lo != b.lo ? a.lo < b.lo : a.code < b.code;
+    });
+    for (size_t i = 0; i < leads.size(); ++i) order[i] = leads[i].code;
+    for (size_t i = 0; i < leads.size();) {
+        size_t j = i + 1;
+        while (j < leads.size() && leads[j].hi == leads[i].hi && leads[j].lo == leads[i].lo) ++j;
+        if (j - i > 1) {
+            const size_t n = j - i;
+            std::vector<GermanKey> keys(n);
+            unsigned runParts = par.partsFor(n * 64);
+            inParts(n, runParts, [&](unsigned, size_t b, size_t e) {
+                for (size_t k = b; k < e; ++k) keys[k] = germanKey(dict[order[i + k]]);
+            });
+            std::vector<uint32_t> run(n);
+            std::iota(run.begin(), run.end(), 0u);
+            parallelSort(run.data(), n, runParts, [&](uint32_t a, uint32_t b) {
+                return compareGerman(keys[a], dict[order[i + a]], keys[b], dict[order[i + b]]) < 0;
+            });
+            std::vector<uint32_t> codes(n);
+            for (size_t k = 0; k < n; ++k) codes[k] = order[i + run[k]];
+            std::copy(codes.begin(), codes.end(), order.begin() + int64_t(i));
+        }
+        i = j;
+    }
+}
+
+}  // namespace
+
 std::shared_ptr<Dimension> textDimension(const Column& c, size_t rows, const Parallel& par) {
     auto d = std::make_shared<Dimension>();
     unsigned parts = par.partsFor(rows);
@@ -132,22 +181,22 @@ std::shared_ptr<Dimension> textDimension(const Column& c, size_t rows, const Par
     std::vector<uint32_t> order;
     for (uint32_t i = 1; i < c.dict.size(); ++i)
         if (used[i]) order.push_back(i);
-    // Text that is all numbers (a year the driver hands as text) sorts as numbers.
-    const auto& nums = c.dictNumbers();
-    bool allNumbers = std::all_of(order.begin(), order.end(), [&](uint32_t i) { return !isNull(nums[i]); });
-    std::vector<GermanKey> keys(c.dict.size());
-    inParts(order.size(), par.partsFor(order.size() * 64), [&](unsigned, size_t b, size_t e) {
-        for (size_t i = b; i < e; ++i) keys[order[i]] = germanKey(c.dict[order[i]]);
-    });
-    auto german = [&](uint32_t a, uint32_t b) { return compareGerman(keys[a], c.dict[a], keys[b], c.dict[b]) < 0; };
+    // Text that is all numbers (a year the driver hands as text) sorts as numbers; the first
+    // text that is none settles it without the others read.
+    bool allNumbers =
+        std::all_of(order.begin(), order.end(), [&](uint32_t i) { return !isNull(parseNumber(c.dict[i])); });
     unsigned sorters = par.partsFor(order.size() * 64);
-    if (allNumbers)
-        parallelSort(order.data(), order.size(), sorters,
-                     [&](uint32_t a, uint32_t b) { return nums[a] != nums[b] ? nums[a] < nums[b] : german(a, b); });
-    else
-        parallelSort(order.data(), order.size(), sorters, german);
+    if (allNumbers) {
+        const auto& nums = c.dictNumbers();
+        parallelSort(order.data(), order.size(), sorters, [&](uint32_t a, uint32_t b) {
+            return nums[a] != nums[b] ? nums[a] < nums[b] : compareGerman(c.dict[a], c.dict[b]) < 0;
+        });
+    } else {
+        germanOrder(c.dict, order, par);
+    }
     std::vector<uint32_t> rank(c.dict.size(), 0);
     uint32_t base = used[0] ? 1 : 0;
+    d->items.reserve(order.size() + base);
     if (used[0]) d->items.push_back({kNullItem, true});
     for (uint32_t i = 0; i < order.size(); ++i) {
         rank[order[i]] = base + i;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <exception>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -18,6 +19,11 @@ struct Parallel {
         return unsigned(std::min<size_t>(t, byWork));
     }
 };
+
+// Runs job(1) .. job(parts - 1) on the pivot's worker threads, which are started once and then
+// wait for work, and job(0) on the calling thread; returns when all have ended. False (nothing
+// run) when the workers are busy with another caller's parts, or this is one of them.
+bool onWorkers(unsigned parts, const std::function<void(unsigned)>& job);
 
 // Runs fn(part, begin, end) for `parts` contiguous ranges of [0, n), the first on the calling
 // thread; an exception of any part (memory exhausted) is thrown again once all have ended.
@@ -36,11 +42,14 @@ void inParts(size_t n, unsigned parts, F&& fn) {
             errors[p] = std::current_exception();
         }
     };
-    std::vector<std::thread> pool;
-    pool.reserve(parts - 1);
-    for (unsigned p = 1; p < parts; ++p) pool.emplace_back(run, p);
-    run(0);
-    for (auto& t : pool) t.join();
+    if (!onWorkers(parts, run)) {
+        // Threads of its own for a caller that finds the workers taken.
+        std::vector<std::thread> pool;
+        pool.reserve(parts - 1);
+        for (unsigned p = 1; p < parts; ++p) pool.emplace_back(run, p);
+        run(0);
+        for (auto& t : pool) t.join();
+    }
     for (auto& e : errors)
         if (e) std::rethrow_exception(e);
 }

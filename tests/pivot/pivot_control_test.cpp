@@ -1,11 +1,18 @@
 // The control's automation members: bad indexes and values give the control's error and leave
 // it working; the layout file and the spreadsheet export.
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <random>
+#include <set>
 #include <sstream>
+#include <stdexcept>
+#include <thread>
 
 #include "pivot/load_progress.h"
+#include "pivot/number_format.h"
 #include "tests/pivot/pivot_fixture.h"
 
 using namespace pivottest;
@@ -310,6 +317,78 @@ TEST(PivotControlLimits, ItemCombinationsBeyondOneTableAreNumberedInOrder) {
     EXPECT_EQ(t->rowHeading(2 * 4711, 1), std::to_string(4711 % 300));
     EXPECT_EQ(*t->value(2 * 4711, 0), 4711);
     EXPECT_EQ(*t->value(2 * 70000, 0), 70000.0 * 69999 / 2);
+}
+
+TEST(PivotParallel, CallersSideBySideEachGetEveryPartAndTheirOwnErrors) {
+    // The workers serve one caller at a time; the others run on threads of their own.
+    std::vector<std::thread> callers;
+    std::atomic<int> wrong{0}, thrown{0};
+    for (int c = 0; c < 4; ++c)
+        callers.emplace_back([&, c] {
+            for (int round = 0; round < 200; ++round) {
+                std::vector<std::atomic<int>> seen(1000);
+                pivot::inParts(seen.size(), 6, [&](unsigned, size_t b, size_t e) {
+                    for (size_t i = b; i < e; ++i) ++seen[i];
+                });
+                for (auto& s : seen) wrong += s != 1;
+                // A part that splits its own work again.
+                std::atomic<int> inner{0};
+                pivot::inParts(4, 4, [&](unsigned, size_t, size_t) {
+                    pivot::inParts(10, 3, [&](unsigned, size_t b, size_t e) { inner += int(e - b); });
+                });
+                wrong += inner != 40;
+                try {
+                    pivot::inParts(100, 5, [&](unsigned p, size_t, size_t) {
+                        if (p == unsigned(c % 5)) throw std::runtime_error("Teil " + std::to_string(p));
+                    });
+                } catch (const std::runtime_error& e) {
+                    thrown += std::string(e.what()) == "Teil " + std::to_string(c % 5);
+                }
+            }
+        });
+    for (auto& t : callers) t.join();
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(thrown, 4 * 200);
+}
+
+TEST(PivotControlLimits, ManyTextItemsAreInGermanOrderHoweverLongTheirCommonStart) {
+    // Texts of few letters, so that many share long starts and differ only in case, umlaut or
+    // "ß" against "ss" far in; some all alike up to their last letter.
+    const char* letters[] = {"a", "A", "ä", "Ä", "s", "ß", "ss", "b", " ", "z", "é"};
+    std::mt19937 rng(17);
+    std::set<std::string> texts;
+    while (texts.size() < 6000) {
+        std::string t = texts.size() % 3 == 0 ? "Warengruppe Elektro Zubehör " : "";
+        for (size_t n = rng() % 24; n-- > 0;) t += letters[rng() % std::size(letters)];
+        texts.insert(t);
+    }
+    std::vector<std::string> expected(texts.begin(), texts.end());
+    std::shuffle(expected.begin(), expected.end(), rng);
+    auto store = std::make_shared<pivot::ColumnStore>();
+    size_t col = store->addColumn("T", false);
+    for (const auto& t : expected) {
+        store->appendText(col, t);
+        store->finishRow();
+    }
+    store->appendNull(col);
+    store->finishRow();
+    std::sort(expected.begin(), expected.end(),
+              [](const std::string& a, const std::string& b) { return pivot::compareGerman(a, b) < 0; });
+    for (unsigned threads : {1u, 4u}) {
+        pivot::Pivot p;
+        p.setParallel(threads, 1);
+        p.setData(store);
+        pivot::FieldDef f;
+        f.name = "T";
+        auto d = p.dimension(f);
+        ASSERT_EQ(d->items.size(), expected.size() + 1);
+        EXPECT_TRUE(d->items[0].null);
+        std::vector<std::string> got;
+        for (size_t i = 1; i < d->items.size(); ++i) got.push_back(d->items[i].text);
+        EXPECT_EQ(got, expected) << threads << " threads";
+        for (size_t r = 0; r < expected.size(); ++r)
+            ASSERT_EQ(d->items[d->rowItem[r]].text, store->column(col).dict[store->column(col).code[r]]);
+    }
 }
 
 TEST_F(PivotControlTest, WithoutColumnFieldsTheValuesAreNoTotals) {
