@@ -101,6 +101,9 @@ std::string txtValue(std::string_view value, int width) {
 }
 
 bool losesCharacters(std::string_view text) {
+    // Plain ASCII is in every code page: only a text with other bytes is converted to see.
+    if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return false;
     std::size_t lost = 0;
     rt::toCp1252(text, lost);
     return lost > 0;

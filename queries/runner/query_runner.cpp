@@ -35,11 +35,7 @@ constexpr int kPrintLandscape = 420;
 constexpr rt::Long kFetchBlock = 300;
 // Sorts the rows by one column's text, stably.
 void sortRows(QueryResultQueue& rows, int column, bool descending) {
-    const ResultColumnMember member = kResultColumnMembers.at(column - 1);
-    rows.sort([&](const QueryResultEntry& a, const QueryResultEntry& b) {
-        int c = rt::compareTrimmed(a.*member, b.*member);
-        return descending ? c > 0 : c < 0;
-    });
+    rows.sortByText(kResultColumnMembers.at(column - 1), descending);
 }
 
 void initialOrder(QueryResultQueue& rows) { sortRows(rows, 1, false); }

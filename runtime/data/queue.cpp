@@ -1,5 +1,6 @@
 #include "runtime/data/queue.h"
 
+#include <algorithm>
 #include <numeric>
 
 #include "runtime/data/expr_binding.h"
@@ -122,5 +123,29 @@ bool sortedEntries(const QueueBase& queue, std::string_view order, std::vector<s
                      [&](std::size_t a, std::size_t b) { return o.compare(keys[a], keys[b]) < 0; });
     return true;
 }
+
+namespace detail {
+
+TextKey::TextKey(std::string_view text, std::size_t place) : data(text.data()), index(place) {
+    text = clip(text);
+    size = static_cast<std::uint32_t>(std::min<std::size_t>(text.size(), UINT32_MAX));
+    for (std::size_t i = 0; i < 8; ++i) lead = lead << 8 | (i < text.size() ? static_cast<unsigned char>(text[i]) : 0u);
+}
+
+void sortTextKeys(std::vector<TextKey>& keys, bool descending) {
+    std::sort(keys.begin(), keys.end(), [descending](const TextKey& a, const TextKey& b) {
+        int c = 0;
+        if (a.lead != b.lead) {
+            // The first byte that differs decides when both texts reach it.
+            const auto at = static_cast<std::size_t>(__builtin_clzll(a.lead ^ b.lead) / 8);
+            if (at < std::min(a.size, b.size)) c = a.lead < b.lead ? -1 : 1;
+        }
+        if (c == 0) c = compareTrimmed(std::string_view(a.data, a.size), std::string_view(b.data, b.size));
+        if (c != 0) return descending ? c > 0 : c < 0;
+        return a.index < b.index;
+    });
+}
+
+}  // namespace detail
 
 }  // namespace rt

@@ -121,6 +121,19 @@ bool soleHolder(const std::shared_ptr<B>& block) {
     return true;
 }
 
+// A text to sort by: its first eight bytes as one number (the text's bytes compare as the
+// numbers do up to the shorter text's end), its length, where it is and its entry's place.
+struct TextKey {
+    TextKey() = default;
+    TextKey(std::string_view text, std::size_t place);
+    std::uint64_t lead = 0;
+    const char* data = nullptr;
+    std::uint32_t size = 0;
+    std::size_t index = 0;
+};
+// Stable: in the order of compareTrimmed, entries of equal text in their places' order.
+void sortTextKeys(std::vector<TextKey>& keys, bool descending);
+
 // Walks the entries block by block.
 template <class R>
 class QueueIterator {
@@ -284,6 +297,29 @@ public:
         arrange([&](const R& a, const R& b) { return less(keys, a, b); });
     }
     void sort(const std::function<bool(const R&, const R&)>& lessThan) { arrange(lessThan); }
+    // Stable sort by a text member in the order of compareTrimmed (blanks at the end not
+    // counted), each text read once rather than at every comparison.
+    template <class T>
+    void sortByText(T R::*member, bool descending) {
+        if constexpr (sizeof(R) <= kSortedSideBySide || !std::is_move_assignable_v<R>) {
+            arrange([&](const R& a, const R& b) {
+                const int c = compareTrimmed(std::string_view(a.*member), std::string_view(b.*member));
+                return descending ? c > 0 : c < 0;
+            });
+        } else {
+            for (auto& block : rows_.blocks)
+                if (!detail::soleHolder(block)) block = std::make_shared<Block>(*block);
+            const std::vector<Source> at = sources();
+            std::vector<detail::TextKey> keys(at.size());
+            for (std::size_t k = 0; k < at.size(); ++k)
+                keys[k] = detail::TextKey(std::string_view(at[k].row->*member), k);
+            detail::sortTextKeys(keys, descending);
+            std::vector<std::size_t> from(at.size());
+            for (std::size_t k = 0; k < at.size(); ++k) from[k] = keys[k].index;
+            keys = {};
+            moveAlong(at, from);
+        }
+    }
     // By an order text over the descriptor's labels: "+C1,-RECORDID", "-UPPER(C1),+RECORDID*2"
     // (see runtime/expr/order.h). False when the text is rejected or the queue has no descriptor.
     bool sort(std::string_view order);
@@ -423,35 +459,40 @@ private:
             rebuild(order);
         }
     }
-    // Sorts the entries where they stand (their blocks the queue's alone): each entry is moved
-    // along the cycles of the sorted order, so that no second set of blocks is needed.
+    // Sorts the entries where they stand (their blocks the queue's alone).
     template <class Less>
     void permute(const std::vector<Source>& at, const Less& lessThan) {
         const std::size_t n = at.size();
-        std::vector<R*> row(n);
-        for (std::size_t k = 0; k < n; ++k) row[k] = at[k].row;
         // Sorted with the entry's address at hand, its place beside it.
         std::vector<std::pair<R*, std::size_t>> sorted(n);
-        for (std::size_t k = 0; k < n; ++k) sorted[k] = {row[k], k};
+        for (std::size_t k = 0; k < n; ++k) sorted[k] = {at[k].row, k};
         std::stable_sort(sorted.begin(), sorted.end(),
                          [&](const auto& a, const auto& b) { return lessThan(*a.first, *b.first); });
         std::vector<std::size_t> from(n);
         for (std::size_t k = 0; k < n; ++k) from[k] = sorted[k].second;
         sorted = {};
-        // A place filled is marked by pointing at itself.
-        for (std::size_t i = 0; i < n; ++i) {
+        moveAlong(at, from);
+    }
+    // Each entry moved along the cycles of the new order (place k takes the entry at from[k]),
+    // so that no second set of blocks is needed. A place filled is marked by pointing at itself.
+    void moveAlong(const std::vector<Source>& at, std::vector<std::size_t>& from) {
+        for (std::size_t i = 0; i < from.size(); ++i) {
             if (from[i] == i) continue;
-            R held = std::move(*row[i]);
+            R held = std::move(*at[i].row);
             std::size_t j = i;
             for (;;) {
                 const std::size_t k = from[j];
                 from[j] = j;
                 if (k == i) {
-                    *row[j] = std::move(held);
+                    *at[j].row = std::move(held);
                     break;
                 }
-                __builtin_prefetch(row[from[k]]);
-                *row[j] = std::move(*row[k]);
+                // The entry moved next is fetched whole while this one moves: large entries
+                // span many cache lines, and the order is random.
+                const char* next = reinterpret_cast<const char*>(at[from[k]].row);
+                for (std::size_t line = 0; line < sizeof(R); line += 64) __builtin_prefetch(next + line);
+                __builtin_prefetch(&from[from[from[k]]]);
+                *at[j].row = std::move(*at[k].row);
                 j = k;
             }
         }

@@ -129,6 +129,49 @@ TEST(Queue, LargeEntriesSortStablyInPlaceOrBesideASnapshot) {
     }
 }
 
+// A sort by one text member orders as compareTrimmed does, stably, either way round: texts
+// alike in their first eight bytes, blanks at the end, control characters just past a shorter
+// text's end, bytes above 127.
+TEST(Queue, LargeEntriesSortByATextAsTheTextComparisonOrdersThem) {
+    struct Wide {
+        rt::CString<256> key;
+        std::array<rt::CString<256>, 14> rest;
+        rt::Long id = 0;
+    };
+    const char* texts[] = {
+        "",         " ",         "abc",           "abc  ",         "abc\x01",       "abc \x01", "abc x",
+        "abcdefgh", "abcdefgh ", "abcdefghi",     "abcdefgh\x01",  "abcdefgz",      "Ärger",    "Zebra",
+        "zebra",    "abcdefg",   "Kunde 0000001", "Kunde 0000002", "Kunde 00000010"};
+    for (bool shared : {false, true})
+        for (bool descending : {false, true}) {
+            rt::Queue<Wide> q;
+            std::vector<std::pair<std::string, int>> model;
+            for (int i = 1; i <= 3000; ++i) {
+                Wide w;
+                w.key = texts[(i * 7919) % std::size(texts)];
+                w.rest[13] = std::to_string(i);
+                w.id = i;
+                model.emplace_back(w.key.str(), i);
+                q.add(std::move(w));
+            }
+            auto before = shared ? q.snapshot() : nullptr;
+            q.sortByText(&Wide::key, descending);
+            std::stable_sort(model.begin(), model.end(), [&](auto& a, auto& b) {
+                const int c = rt::compareTrimmed(a.first, b.first);
+                return descending ? c > 0 : c < 0;
+            });
+            ASSERT_EQ(q.records(), model.size());
+            for (std::size_t k = 0; k < model.size(); ++k) {
+                const Wide& w = q.get(k + 1);
+                ASSERT_EQ(w.id, model[k].second) << k << (shared ? " shared" : " alone") << descending;
+                ASSERT_EQ(w.rest[13].str(), std::to_string(w.id));
+            }
+            if (before) {
+                for (std::size_t k = 0; k < before->records(); ++k) ASSERT_EQ((*before)[k].id, rt::Long(k + 1));
+            }
+        }
+}
+
 // Many entries (many blocks) against a plain vector: every change lands where the vector's
 // does, and each snapshot keeps the entries of its moment, whatever the queue does after.
 TEST(Queue, ChangesLandInPlaceAndSnapshotsKeepTheirMoment) {
