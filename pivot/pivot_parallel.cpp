@@ -1,5 +1,8 @@
 #include "pivot/pivot_parallel.h"
 
+#include <unistd.h>
+
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 
@@ -11,6 +14,11 @@ namespace {
 // threads for every step of a pivot costs more than many steps themselves.
 class Workers {
 public:
+    // False in a forked child: the threads, and whatever waits on the locks, are its parent's.
+    bool ownedHere() const {
+        const pid_t owner = owner_.load(std::memory_order_acquire);
+        return owner == 0 || owner == getpid();
+    }
     ~Workers() {
         {
             std::lock_guard<std::mutex> lock(m_);
@@ -21,14 +29,16 @@ public:
     }
 
     bool run(unsigned parts, const std::function<void(unsigned)>& job) {
-        // A part that splits its work again runs it on threads of its own.
-        if (inRound_) return false;
+        // A part that splits its work again runs it on threads of its own; so does a child
+        // process forked from this one, which has none of the workers.
+        if (inRound_ || !ownedHere()) return false;
         std::unique_lock<std::mutex> caller(use_, std::try_to_lock);
         if (!caller.owns_lock()) return false;
         inRound_ = true;
         {
             std::lock_guard<std::mutex> lock(m_);
             try {
+                if (threads_.empty()) owner_.store(getpid(), std::memory_order_release);
                 while (threads_.size() + 1 < parts) {
                     unsigned index = unsigned(threads_.size()) + 1;
                     threads_.emplace_back([this, index] { loop(index); });
@@ -76,6 +86,7 @@ private:
     const std::function<void(unsigned)>* job_ = nullptr;
     unsigned parts_ = 0, pending_ = 0;
     uint64_t round_ = 0;
+    std::atomic<pid_t> owner_{0};  // the process the workers run in
     bool stop_ = false;
     static thread_local bool inRound_;  // a worker, or a caller while its round runs
 };
@@ -85,8 +96,14 @@ thread_local bool Workers::inRound_ = false;
 }  // namespace
 
 bool onWorkers(unsigned parts, const std::function<void(unsigned)>& job) {
-    static Workers workers;
-    return workers.run(parts, job);
+    static Workers* workers = new Workers;
+    // Ended with the program, in the process that started them; a forked child leaves them be.
+    static const struct End {
+        ~End() {
+            if (workers->ownedHere()) delete workers;
+        }
+    } end;
+    return workers->run(parts, job);
 }
 
 }  // namespace pivot

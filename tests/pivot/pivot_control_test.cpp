@@ -9,7 +9,9 @@
 #include <set>
 #include <sstream>
 #include <stdexcept>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 #include "pivot/load_progress.h"
 #include "pivot/number_format.h"
@@ -349,6 +351,23 @@ TEST(PivotParallel, CallersSideBySideEachGetEveryPartAndTheirOwnErrors) {
     for (auto& t : callers) t.join();
     EXPECT_EQ(wrong, 0);
     EXPECT_EQ(thrown, 4 * 200);
+}
+
+TEST(PivotParallel, AForkedChildSplitsItsWorkWithoutItsParentsWorkers) {
+    std::atomic<int> sum{0};
+    pivot::inParts(8, 4, [&](unsigned, size_t b, size_t e) { sum += int(e - b); });  // the workers are there
+    ASSERT_EQ(sum, 8);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::atomic<int> n{0};
+        pivot::inParts(1000, 4, [&](unsigned, size_t b, size_t e) { n += int(e - b); });
+        std::exit(n == 1000 ? 0 : 3);  // the program's end, with its objects' destructors
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST(PivotControlLimits, ManyTextItemsAreInGermanOrderHoweverLongTheirCommonStart) {
