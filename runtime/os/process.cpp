@@ -7,10 +7,14 @@
 
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "runtime/os/files.h"
 #include "runtime/os/path.h"
@@ -35,15 +39,73 @@ bool isExecutableFile(const std::string& p) {
     return ::stat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(p.c_str(), X_OK) == 0;
 }
 
+int codeOf(int status) {
+    if (WIFEXITED(status)) return WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+    return -1;
+}
+
 int waitFor(pid_t pid) {
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0) {
         if (errno != EINTR) return -1;
     }
-    if (WIFEXITED(status)) return WEXITSTATUS(status);
-    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
-    return -1;
+    return codeOf(status);
 }
+
+// Children nobody waits for, reaped by one thread that lives as long as the program. A thread
+// per child ended whenever its child did, the program's own end among those moments, where a
+// thread half gone trips whatever inspects the threads then (a leak check).
+class Reaper {
+public:
+    static Reaper& shared() {
+        static Reaper* reaper = new Reaper;  // never destroyed: its thread outlives main
+        return *reaper;
+    }
+    void add(pid_t pid, std::function<void(int exitCode)> then) {
+        std::lock_guard<std::mutex> lock(m_);
+        children_.push_back({pid, std::move(then)});
+        if (!started_) {
+            std::thread([this] { loop(); }).detach();
+            started_ = true;
+        }
+        more_.notify_one();
+    }
+
+private:
+    struct Child {
+        pid_t pid;
+        std::function<void(int)> then;
+    };
+    void loop() {
+        std::unique_lock<std::mutex> lock(m_);
+        for (;;) {
+            more_.wait(lock, [&] { return !children_.empty(); });
+            // Only this thread takes children out: a place stays valid while others add.
+            for (std::size_t i = 0; i < children_.size();) {
+                int status = 0;
+                const pid_t done = ::waitpid(children_[i].pid, &status, WNOHANG);
+                if (done == 0 || (done < 0 && errno == EINTR)) {
+                    ++i;
+                    continue;
+                }
+                const int code = done == children_[i].pid ? codeOf(status) : -1;
+                std::function<void(int)> then = std::move(children_[i].then);
+                children_.erase(children_.begin() + static_cast<std::ptrdiff_t>(i));
+                if (then) {
+                    lock.unlock();
+                    then(code);
+                    lock.lock();
+                }
+            }
+            if (!children_.empty()) more_.wait_for(lock, std::chrono::milliseconds(50));
+        }
+    }
+    std::mutex m_;
+    std::condition_variable more_;
+    std::vector<Child> children_;
+    bool started_ = false;
+};
 
 }  // namespace
 
@@ -140,10 +202,7 @@ int exitWithin(pid_t pid, std::chrono::milliseconds limit, std::function<void(in
         if (std::chrono::steady_clock::now() >= end) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    std::thread([pid, lateExit = std::move(lateExit)] {
-        const int code = waitFor(pid);
-        if (lateExit) lateExit(code);
-    }).detach();
+    Reaper::shared().add(pid, std::move(lateExit));
     return -2;
 }
 
@@ -162,7 +221,7 @@ ProcessResult startProcess(std::string_view program, const std::vector<std::stri
     if (wait) {
         result.exitCode = waitFor(pid);
     } else {
-        std::thread([pid] { waitFor(pid); }).detach();
+        Reaper::shared().add(pid, {});
     }
     return result;
 }

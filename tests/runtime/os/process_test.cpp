@@ -2,11 +2,13 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <thread>
+#include <vector>
 
 #include "runtime/os/path.h"
 #include "runtime/os/process.h"
@@ -94,6 +96,32 @@ TEST(StartProcess, WithoutWaitingRunsOn) {
     EXPECT_FALSE(fs::exists(marker));  // the call did not wait for it
     for (int i = 0; i < 100 && !fs::exists(marker); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_TRUE(fs::exists(marker));
+}
+
+// Children nobody waits for are reaped by one thread for all, which stays: no thread ends
+// whenever a child does (the program's own end may be that moment).
+TEST(StartProcess, ChildrenNotWaitedForAreReapedByOneThreadThatStays) {
+    auto threads = [] {
+        std::size_t n = 0;
+        for ([[maybe_unused]] const auto& e : fs::directory_iterator("/proc/self/task")) ++n;
+        return n;
+    };
+    rt::startProcess("/bin/true", {}, false);  // the reaper is there from here on
+    const std::size_t before = threads();
+    std::vector<int> pids;
+    for (int i = 0; i < 12; ++i) {
+        const auto r = rt::startProcess("/bin/sh", {"-c", "sleep 0.3"}, false, [&](int pid) { pids.push_back(pid); });
+        ASSERT_TRUE(r.started);
+    }
+    EXPECT_EQ(threads(), before);
+    auto gone = [](int pid) {
+        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+        return !stat.good();  // a zombie would still be listed
+    };
+    for (int i = 0; i < 100 && !std::all_of(pids.begin(), pids.end(), gone); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    for (int pid : pids) EXPECT_TRUE(gone(pid)) << pid << " not reaped";
+    EXPECT_EQ(threads(), before);
 }
 
 TEST(StartProcess, ProgramBesideTheRunningOneFirstWhateverItsCase) {
