@@ -307,8 +307,7 @@ public:
                 return descending ? c > 0 : c < 0;
             });
         } else {
-            for (auto& block : rows_.blocks)
-                if (!detail::soleHolder(block)) block = std::make_shared<Block>(*block);
+            for (std::size_t b = 0; b < rows_.blocks.size(); ++b) writable(b);
             const std::vector<Source> at = sources();
             std::vector<detail::TextKey> keys(at.size());
             for (std::size_t k = 0; k < at.size(); ++k)
@@ -448,8 +447,7 @@ private:
         } else {
             if constexpr (std::is_move_assignable_v<R>) {
                 // A block someone else still reads is copied first; the others are the queue's.
-                for (auto& block : rows_.blocks)
-                    if (!detail::soleHolder(block)) block = std::make_shared<Block>(*block);
+                for (std::size_t b = 0; b < rows_.blocks.size(); ++b) writable(b);
                 permute(sources(), lessThan);
                 return;
             }

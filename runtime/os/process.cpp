@@ -194,10 +194,7 @@ int exitWithin(pid_t pid, std::chrono::milliseconds limit, std::function<void(in
     for (;;) {
         int status = 0;
         const pid_t done = ::waitpid(pid, &status, WNOHANG);
-        if (done == pid) {
-            if (WIFEXITED(status)) return WEXITSTATUS(status);
-            return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
-        }
+        if (done == pid) return codeOf(status);
         if (done < 0 && errno != EINTR) return -1;
         if (std::chrono::steady_clock::now() >= end) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
